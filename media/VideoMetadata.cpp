@@ -1,0 +1,89 @@
+#include "media/VideoMetadata.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovra::media {
+
+bool isValidRate(double rate)
+{
+    return std::isfinite(rate) && rate > 0.0;
+}
+
+double rateAgreementTolerance(double referenceRate)
+{
+    return std::max(0.02 * referenceRate, 0.01);
+}
+
+bool ratesAgree(double rate, double referenceRate)
+{
+    return std::abs(rate - referenceRate) <= rateAgreementTolerance(referenceRate);
+}
+
+qint64 roundHalfAwayFromZero(double value)
+{
+    return static_cast<qint64>(std::round(value));
+}
+
+qint64 frameTimeUs(qint64 frameIndex, double nominalFrameRate)
+{
+    return roundHalfAwayFromZero(static_cast<double>(frameIndex) * 1000000.0 / nominalFrameRate);
+}
+
+bool VideoMetadata::hasValidFrameSize() const
+{
+    return frameSize.width() >= 1 && frameSize.height() >= 1;
+}
+
+bool VideoMetadata::hasTiming() const
+{
+    return (captureFrameRate > 0.0 || nominalFrameRate > 0.0) && (durationUs > 0 || frameCount >= 1);
+}
+
+bool VideoMetadata::hasTimeGrid() const
+{
+    return frameCount >= 1 && frameTimestamps.size() == frameCount;
+}
+
+double VideoMetadata::playbackFrameRate() const
+{
+    if (frameCount >= 1 && durationUs >= 1)
+        return static_cast<double>(frameCount) * 1000000.0 / static_cast<double>(durationUs);
+    return nominalFrameRate;
+}
+
+bool VideoMetadata::captureFrameRateKnown() const
+{
+    return isValidRate(captureFrameRate);
+}
+
+double VideoMetadata::effectiveFrameRate() const
+{
+    return captureFrameRate > 0.0 ? captureFrameRate : nominalFrameRate;
+}
+
+bool VideoMetadata::captureTimingMapRequired() const
+{
+    const double playbackRate = playbackFrameRate();
+    return captureFrameRateKnown() && isValidRate(playbackRate) && !ratesAgree(captureFrameRate, playbackRate);
+}
+
+qint64 VideoMetadata::estimatedRecordingDurationUs() const
+{
+    if (!captureFrameRateKnown() || frameCount < 1)
+        return 0;
+    const double playbackRate = playbackFrameRate();
+    if (isValidRate(playbackRate) && !ratesAgree(captureFrameRate, playbackRate))
+        return 0;
+    return roundHalfAwayFromZero(static_cast<double>(frameCount) * 1000000.0 / captureFrameRate);
+}
+
+double VideoMetadata::averageSlowMotionFactor() const
+{
+    const qint64 recordingUs = estimatedRecordingDurationUs();
+    if (durationUs >= 1 && recordingUs >= 1)
+        return static_cast<double>(durationUs) / static_cast<double>(recordingUs);
+    return 0.0;
+}
+
+} // namespace ovra::media

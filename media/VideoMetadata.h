@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QtGlobal>
+
+namespace ovra::media {
+
+// Rates agree when they differ by at most 2 % of the reference rate (at least 0.01 fps).
+double rateAgreementTolerance(double referenceRate);
+bool ratesAgree(double rate, double referenceRate);
+
+// Rounds to the nearest integer with halves away from zero.
+qint64 roundHalfAwayFromZero(double value);
+
+// Time of a frame on the uniform nominal grid every source uses, in microseconds.
+qint64 frameTimeUs(qint64 frameIndex, double nominalFrameRate);
+
+// What the time-grid analysis found out about a video file.
+struct VideoMetadata
+{
+    QString filePath;
+    QString containerName;
+    QString codecName;
+    QSize frameSize;
+    qint64 durationUs = 0;
+    qint64 frameCount = 0;
+    double nominalFrameRate = 0.0;
+    double detectedCaptureFrameRate = 0.0;
+    double captureFrameRate = 0.0;
+    bool captureFrameRateManual = false;
+    bool slowMotionPlaybackIntent = false;
+    bool variableFrameRate = false;
+    QList<qint64> frameTimestamps;
+    qint64 uniformStartFrame = -1;
+
+    bool hasValidFrameSize() const;
+    bool hasTiming() const;
+    bool hasTimeGrid() const;
+    double playbackFrameRate() const;
+    qint64 playbackDurationUs() const { return durationUs; }
+    bool captureFrameRateKnown() const;
+    double effectiveFrameRate() const;
+    bool captureTimingMapRequired() const;
+    qint64 estimatedRecordingDurationUs() const;
+    double averageSlowMotionFactor() const;
+};
+
+bool isValidRate(double rate);
+
+} // namespace ovra::media

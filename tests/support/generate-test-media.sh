@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Generates the small test videos into the folder given as the only argument.
+# Each file exercises one property of the media layer; the tests name them.
+set -euo pipefail
+
+out=${1:?usage: generate-test-media.sh OUTPUT_DIR}
+mkdir -p "$out"
+cd "$out"
+
+ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
+# testsrc2 changes every frame and is asymmetric, so both seeking and rotation errors show.
+pattern() { echo "testsrc2=size=$1:rate=$2"; }
+x264() { echo "-c:v libx264 -preset veryfast -pix_fmt yuv420p"; }
+
+# Constant rate with B-frames and a long key-frame interval (two GOPs).
+ff -f lavfi -i "$(pattern 320x240 25)" -frames:v 100 $(x264) -bf 3 -g 60 -keyint_min 60 -sc_threshold 0 cfr25_bframes.mp4
+ff -f lavfi -i "$(pattern 320x180 30)" -frames:v 90 $(x264) -bf 3 -g 75 -keyint_min 75 -sc_threshold 0 cfr30_bframes.mp4
+
+# A 240 fps recording retimed to 30 fps playback, as high-speed cameras store it.
+ff -f lavfi -i "$(pattern 320x240 240)" -frames:v 48 -vf "setpts=N/(30*TB)" -r 30 $(x264) slowmo240_stored30.mp4
+
+# Real base rate 240 but average rate 30: frames 1/240 s apart, the last one held for the rest of 1.6 s.
+ff -f lavfi -i "$(pattern 160x120 240)" -frames:v 48 $(x264) -bf 0 -video_track_timescale 15360 base240_source.mp4
+ff -i base240_source.mp4 -c copy -bsf:v "setts=duration=if(eq(N\,47)\,21568\,DURATION)" base240_avg30.mp4
+rm base240_source.mp4
+
+# Irregular first frames (0.05 s steps with a jitter of 13 ms on odd frames) and a uniform
+# 30 fps tail from frame 10 on. A fine time base keeps the irregular timestamps through encoding.
+ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 80 \
+  -vf "settb=1/30000,setpts=if(lt(N\,10)\,N*1500+mod(N\,2)*390\,15000+(N-10)*1000)" \
+  -enc_time_base 1/30000 -fps_mode passthrough -video_track_timescale 30000 $(x264) -bf 0 vfr_irregular_head.mp4
+
+# Display rotations, written by remuxing an unrotated landscape file.
+ff -f lavfi -i "$(pattern 320x176 25)" -frames:v 30 $(x264) rotation_base.mp4
+for angle in 90 180 270; do
+  ff -i rotation_base.mp4 -c copy -metadata:s:v:0 rotate=$angle rotated_$angle.mp4
+done
+
+# Slow-motion intent marked in the metadata, with blanks around the value: once on the video
+# stream (Matroska keeps arbitrary stream tags) and once on the container.
+ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 30 $(x264) \
+  -metadata:s:v:0 "com.apple.quicktime.full-frame-rate-playback-intent= False " slowmo_intent_stream.mkv
+ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 30 $(x264) -movflags use_metadata_tags \
+  -metadata "com.apple.quicktime.full-frame-rate-playback-intent= False " slowmo_intent_container.mov
+
+# Tiny and odd sizes (4:4:4 so that H.264 accepts odd dimensions; testsrc2 itself only makes even sizes).
+ff -f lavfi -i "$(pattern 32x32 25)" -frames:v 20 $(x264) tiny_32x32.mp4
+ff -f lavfi -i "$(pattern 320x240 25)" -frames:v 20 -vf scale=321:241 -c:v libx264 -preset veryfast -pix_fmt yuv444p odd_321x241.mp4
+
+ff -f lavfi -i "$(pattern 320x240 25)" -frames:v 25 -c:v mjpeg -q:v 4 -pix_fmt yuvj420p mjpeg.avi
+
+ff -f lavfi -i "sine=frequency=440:duration=1" -c:a aac audio_only.mp4
+
+# Truncated files: without its index (which an ordinary MP4 keeps at the end), and with the
+# index first but the media data cut short.
+ff -f lavfi -i "$(pattern 320x240 25)" -frames:v 50 $(x264) -movflags +faststart truncation_source.mp4
+size=$(stat -c %s truncation_source.mp4)
+head -c $((size * 2 / 3)) truncation_source.mp4 > truncated_media.mp4
+ff -i truncation_source.mp4 -c copy truncation_moov_last.mp4
+head -c $((size / 2)) truncation_moov_last.mp4 > truncated_no_index.mp4
+rm truncation_source.mp4 truncation_moov_last.mp4
+
+printf 'This is a text file, not a video.\n' > not_a_video.mp4

@@ -1,0 +1,362 @@
+#include "media/libav/LibavVideoAnalyzer.h"
+
+#include "media/libav/LibavRuntime.h"
+#include "media/libav/LibavSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+extern "C" {
+#include <libavutil/dict.h>
+}
+
+namespace ovra::media::libav {
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LibavVideoAnalyzer", text);
+}
+
+QString cancelledMessage()
+{
+    return tr("Video analysis was cancelled.");
+}
+
+// Converts a decoded frame into an upright RGBA image for the first-frame preview; a null
+// image when the conversion is not possible.
+QImage previewImage(const AVFrame *frame, int rotationDegrees)
+{
+    if (frame->width <= 0 || frame->height <= 0)
+        return {};
+    QImage image(frame->width, frame->height, QImage::Format_RGBA8888);
+    if (image.isNull())
+        return {};
+    const ScaleContextPtr scaler(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                                frame->width, frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR,
+                                                nullptr, nullptr, nullptr));
+    if (!scaler)
+        return {};
+    uint8_t *destination[4] = {image.bits(), nullptr, nullptr, nullptr};
+    const int destinationStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
+    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, destination, destinationStride)
+        != frame->height)
+        return {};
+    return uprightImage(image, rotationDegrees);
+}
+
+// The running state of one pass over the decoded frames.
+class TimeGridScan
+{
+public:
+    TimeGridScan(double nominalFrameRate, double timeBase, qint64 declaredFrameCount, qint64 durationUs,
+                 const LibavVideoAnalyzer::ProgressCallback &progress)
+        : m_timeBase(timeBase)
+        , m_referenceInterval(nominalFrameRate > 0.0 ? 1.0 / nominalFrameRate : 0.0)
+        , m_intervalTolerance(std::max(0.02 * m_referenceInterval, 0.0001))
+        , m_declaredFrameCount(declaredFrameCount)
+        , m_durationUs(durationUs)
+        , m_progress(progress)
+    {
+        m_progressTimer.start();
+    }
+
+    void addFrame(qint64 timestamp)
+    {
+        ++m_decodedCount;
+        const bool present = timestamp != AV_NOPTS_VALUE;
+        if (!present || (!m_timestamps.isEmpty() && timestamp <= m_timestamps.constLast()))
+            m_monotonic = false;
+        m_timestamps.append(timestamp);
+
+        if (present) {
+            const double time = static_cast<double>(timestamp) * m_timeBase;
+            if (!std::isfinite(time)) {
+                m_irregular = true;
+            } else {
+                if (m_havePrevious) {
+                    const double interval = time - m_previousTime;
+                    if (interval <= 0.0
+                        || (m_referenceInterval > 0.0
+                            && std::abs(interval - m_referenceInterval) > m_intervalTolerance))
+                        m_irregular = true;
+                }
+                m_previousTime = time;
+                m_havePrevious = true;
+            }
+        } else {
+            m_irregular = true;
+        }
+        if (!m_haveFirst && m_havePrevious) {
+            m_firstTime = m_previousTime;
+            m_haveFirst = true;
+        }
+        reportProgress();
+    }
+
+    qint64 decodedCount() const { return m_decodedCount; }
+    bool monotonic() const { return m_monotonic; }
+    bool irregular() const { return m_irregular; }
+    bool sawUsableTime() const { return m_havePrevious; }
+    const QList<qint64> &timestamps() const { return m_timestamps; }
+
+private:
+    void reportProgress()
+    {
+        if (!m_progress)
+            return;
+        if (m_decodedCount != 1 && m_progressTimer.elapsed() < 100)
+            return;
+        m_progressTimer.restart();
+        double value = -1.0;
+        if (m_declaredFrameCount >= 1)
+            value = static_cast<double>(m_decodedCount) / static_cast<double>(m_declaredFrameCount);
+        else if (m_durationUs > 0 && m_haveFirst)
+            value = (m_previousTime - m_firstTime) * 1000000.0 / static_cast<double>(m_durationUs);
+        if (std::isnan(value) || value < 0.0)
+            value = -1.0;
+        m_progress(std::min(value, 0.99));
+    }
+
+    const double m_timeBase;
+    const double m_referenceInterval;
+    const double m_intervalTolerance;
+    const qint64 m_declaredFrameCount;
+    const qint64 m_durationUs;
+    const LibavVideoAnalyzer::ProgressCallback &m_progress;
+    QElapsedTimer m_progressTimer;
+    qint64 m_decodedCount = 0;
+    bool m_monotonic = true;
+    bool m_irregular = false;
+    bool m_havePrevious = false;
+    double m_previousTime = 0.0;
+    bool m_haveFirst = false;
+    double m_firstTime = 0.0;
+    QList<qint64> m_timestamps;
+};
+
+} // namespace
+
+bool hasSlowMotionPlaybackIntent(const AVDictionary *metadata)
+{
+    static const QString suffix = QStringLiteral("full-frame-rate-playback-intent");
+    const AVDictionaryEntry *entry = nullptr;
+    while ((entry = av_dict_get(metadata, "", entry, AV_DICT_IGNORE_SUFFIX))) {
+        if (!QString::fromUtf8(entry->key).endsWith(suffix, Qt::CaseInsensitive))
+            continue;
+        const QString value = QString::fromUtf8(entry->value).trimmed();
+        return value == QLatin1String("0") || value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
+    }
+    return false;
+}
+
+void applyUniformTailRule(VideoMetadata &metadata, double timeBase)
+{
+    metadata.uniformStartFrame = -1;
+    if (!metadata.hasTimeGrid() || metadata.frameCount < 2 || !std::isfinite(timeBase) || timeBase <= 0.0)
+        return;
+    const QList<qint64> &timestamps = metadata.frameTimestamps;
+    std::vector<double> intervals(static_cast<size_t>(metadata.frameCount));
+    for (qint64 i = 1; i < metadata.frameCount; ++i) {
+        const double interval = static_cast<double>(timestamps[i] - timestamps[i - 1]) * timeBase;
+        if (!std::isfinite(interval) || interval <= 0.0)
+            return;
+        intervals[static_cast<size_t>(i)] = interval;
+    }
+    // intervals[i] is the step into frame i; there is none into frame 0.
+    std::vector<double> sorted(intervals.begin() + 1, intervals.end());
+    const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
+    std::nth_element(sorted.begin(), middle, sorted.end());
+    const double median = *middle;
+    const double tolerance = std::max(0.02 * median, 0.0001);
+
+    qint64 k = metadata.frameCount - 1;
+    while (k > 0 && std::abs(intervals[static_cast<size_t>(k)] - median) <= tolerance)
+        --k;
+    metadata.variableFrameRate = k != 0;
+    if (k == 0) {
+        metadata.uniformStartFrame = 0;
+        return;
+    }
+    const qint64 tailLength = metadata.frameCount - k;
+    if (tailLength >= 32 && k <= tailLength)
+        metadata.uniformStartFrame = k;
+}
+
+LibavVideoAnalyzer::LibavVideoAnalyzer(CancellationCheck cancellationCheck)
+    : m_cancellation(std::move(cancellationCheck))
+{
+}
+
+bool LibavVideoAnalyzer::analyze(const QString &filePath, VideoMetadata *metadata, QString *errorMessage,
+                                 const FirstFrameCallback &firstFrameReady, const ProgressCallback &progress)
+{
+    m_cancellation.reset();
+    const auto fail = [errorMessage](const QString &message) {
+        if (errorMessage)
+            *errorMessage = message;
+        return false;
+    };
+    if (filePath.isEmpty() || !metadata)
+        return fail(tr("No input video file was specified."));
+    if (!LibavRuntime::checkCompatibility(errorMessage))
+        return false;
+    if (m_cancellation.query())
+        return fail(cancelledMessage());
+
+    InputContextPtr input(avformat_alloc_context());
+    if (!input)
+        return fail(tr("Could not allocate the FFmpeg input context."));
+    installInterruptCallback(input.get(), &m_cancellation);
+    AVFormatContext *opening = input.release();
+    int result = avformat_open_input(&opening, filePath.toUtf8().constData(), nullptr, nullptr);
+    if (result < 0) {
+        return fail(m_cancellation.query()
+                        ? cancelledMessage()
+                        : tr("Could not open the video through FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
+    }
+    input.reset(opening);
+    result = avformat_find_stream_info(input.get(), nullptr);
+    if (result < 0) {
+        return fail(m_cancellation.query()
+                        ? cancelledMessage()
+                        : tr("Could not read video stream information: %1").arg(ffmpegErrorText(result)));
+    }
+
+    const AVCodec *decoder = nullptr;
+    const int streamIndex = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+    if (streamIndex < 0 || !decoder)
+        return fail(tr("No supported video stream was found in the input file."));
+    AVStream *stream = input->streams[streamIndex];
+
+    VideoMetadata analysed;
+    analysed.filePath = filePath;
+    if (input->iformat && input->iformat->name)
+        analysed.containerName = QString::fromUtf8(input->iformat->name);
+    analysed.codecName = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
+    const int rotation = displayRotationDegrees(stream);
+    const bool sideways = rotation == 90 || rotation == 270;
+    analysed.frameSize = sideways ? QSize(stream->codecpar->height, stream->codecpar->width)
+                                  : QSize(stream->codecpar->width, stream->codecpar->height);
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration >= 1) {
+        const qint64 streamDurationUs = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000000});
+        if (streamDurationUs >= 1)
+            analysed.durationUs = streamDurationUs;
+    }
+    if (analysed.durationUs < 1 && input->duration != AV_NOPTS_VALUE && input->duration >= 1)
+        analysed.durationUs = input->duration;
+    analysed.frameCount = stream->nb_frames > 0 ? stream->nb_frames : 0;
+    analysed.nominalFrameRate = positiveRationalValue(stream->avg_frame_rate);
+    if (analysed.nominalFrameRate <= 0.0)
+        analysed.nominalFrameRate = positiveRationalValue(av_guess_frame_rate(input.get(), stream, nullptr));
+    if (analysed.nominalFrameRate <= 0.0)
+        analysed.nominalFrameRate = positiveRationalValue(stream->r_frame_rate);
+    analysed.slowMotionPlaybackIntent =
+        hasSlowMotionPlaybackIntent(stream->metadata) || hasSlowMotionPlaybackIntent(input->metadata);
+
+    CodecContextPtr decoderContext(avcodec_alloc_context3(decoder));
+    if (!decoderContext)
+        return fail(tr("Could not allocate the FFmpeg decoder context."));
+    result = avcodec_parameters_to_context(decoderContext.get(), stream->codecpar);
+    if (result >= 0)
+        result = avcodec_open2(decoderContext.get(), decoder, nullptr);
+    if (result < 0)
+        return fail(tr("Could not start time-grid analysis: %1").arg(ffmpegErrorText(result)));
+    const PacketPtr packet(av_packet_alloc());
+    const FramePtr frame(av_frame_alloc());
+    if (!packet || !frame)
+        return fail(tr("Could not start time-grid analysis: %1").arg(tr("FFmpeg frame buffers are unavailable.")));
+
+    const double timeBase = av_q2d(stream->time_base);
+    TimeGridScan scan(analysed.nominalFrameRate, timeBase, analysed.frameCount, analysed.durationUs, progress);
+    QString error;
+
+    // Receives every frame the decoder has ready; false when the analysis must stop.
+    const auto drainFrames = [&]() {
+        for (;;) {
+            const int received = avcodec_receive_frame(decoderContext.get(), frame.get());
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
+                return true;
+            if (received < 0) {
+                error = tr("Could not decode the video time grid: %1").arg(ffmpegErrorText(received));
+                return false;
+            }
+            if (scan.decodedCount() == 0 && firstFrameReady && !m_cancellation.query()) {
+                const QImage preview = previewImage(frame.get(), rotation);
+                if (!preview.isNull())
+                    firstFrameReady(preview);
+            }
+            scan.addFrame(frame->best_effort_timestamp);
+            av_frame_unref(frame.get());
+            if (m_cancellation.query())
+                return false;
+        }
+    };
+
+    bool decoding = true;
+    while (decoding && !m_cancellation.query()) {
+        result = av_read_frame(input.get(), packet.get());
+        if (result == AVERROR_EOF)
+            break;
+        if (result < 0) {
+            error = tr("Could not read the video time grid: %1").arg(ffmpegErrorText(result));
+            break;
+        }
+        if (packet->stream_index == streamIndex) {
+            result = avcodec_send_packet(decoderContext.get(), packet.get());
+            if (result < 0) {
+                error = tr("Could not submit a frame for time-grid analysis: %1").arg(ffmpegErrorText(result));
+                decoding = false;
+            } else {
+                decoding = drainFrames();
+            }
+        }
+        av_packet_unref(packet.get());
+    }
+    if (decoding && error.isEmpty() && !m_cancellation.query()) {
+        result = avcodec_send_packet(decoderContext.get(), nullptr);
+        if (result < 0 && result != AVERROR_EOF)
+            error = tr("Could not finish time-grid analysis: %1").arg(ffmpegErrorText(result));
+        else
+            drainFrames();
+    }
+
+    const qint64 declaredFrameCount = analysed.frameCount;
+    const AVRational streamFrameRate = stream->r_frame_rate;
+    decoderContext.reset();
+    input.reset();
+    if (m_cancellation.query())
+        return fail(cancelledMessage());
+    if (!error.isEmpty())
+        return fail(error);
+
+    analysed.variableFrameRate = scan.irregular() || scan.decodedCount() < 2 || !scan.sawUsableTime();
+    analysed.frameCount = scan.decodedCount() > 0 ? scan.decodedCount() : declaredFrameCount;
+    if (scan.monotonic())
+        analysed.frameTimestamps = scan.timestamps();
+    applyUniformTailRule(analysed, timeBase);
+
+    const double baseRate = positiveRationalValue(streamFrameRate);
+    const double nominalRate = analysed.nominalFrameRate;
+    const bool ratesMatch = baseRate <= 0.0 || ratesAgree(baseRate, nominalRate);
+    if (!analysed.variableFrameRate && !analysed.slowMotionPlaybackIntent && ratesMatch && nominalRate > 0.0) {
+        analysed.detectedCaptureFrameRate = nominalRate;
+        analysed.captureFrameRate = nominalRate;
+    }
+    if (analysed.durationUs < 1 && analysed.frameCount >= 1 && nominalRate > 0.0)
+        analysed.durationUs =
+            roundHalfAwayFromZero(static_cast<double>(analysed.frameCount) * 1000000.0 / nominalRate);
+    if (!analysed.hasValidFrameSize() || !analysed.hasTiming())
+        return fail(tr("The FFmpeg libraries could not determine the video size, duration, or frame rate."));
+
+    *metadata = analysed;
+    if (errorMessage)
+        errorMessage->clear();
+    return true;
+}
+
+} // namespace ovra::media::libav

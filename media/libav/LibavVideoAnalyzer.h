@@ -1,0 +1,41 @@
+#pragma once
+
+#include "media/Cancellation.h"
+#include "media/VideoMetadata.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+
+struct AVDictionary;
+
+namespace ovra::media::libav {
+
+// Decodes every frame of a video once to build its complete metadata and time grid.
+class LibavVideoAnalyzer
+{
+public:
+    using FirstFrameCallback = std::function<void(const QImage &)>;
+    // A fraction in [0, 0.99], or -1 when the progress cannot be estimated.
+    using ProgressCallback = std::function<void(double)>;
+
+    explicit LibavVideoAnalyzer(CancellationCheck cancellationCheck = {});
+
+    // On success overwrites *metadata completely; on failure leaves it untouched.
+    bool analyze(const QString &filePath, VideoMetadata *metadata, QString *errorMessage = nullptr,
+                 const FirstFrameCallback &firstFrameReady = {}, const ProgressCallback &progress = {});
+    bool cancelled() const { return m_cancellation.cancelled(); }
+
+private:
+    CancellationState m_cancellation;
+};
+
+// Whether a metadata dictionary marks the recording as not meant for full-frame-rate playback.
+bool hasSlowMotionPlaybackIntent(const AVDictionary *metadata);
+
+// Sets uniformStartFrame from the time grid and corrects variableFrameRate when the grid
+// turns out uniform. timeBase is the stream time base in seconds per tick.
+void applyUniformTailRule(VideoMetadata &metadata, double timeBase);
+
+} // namespace ovra::media::libav

@@ -12,6 +12,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/avutil.h>
+#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
@@ -95,6 +96,11 @@ QString LibavRuntime::versionSummary(const LibavVersions &loaded)
 QString LibavRuntime::versionSummary()
 {
     return versionSummary(loadedVersions());
+}
+
+void LibavRuntime::setLibraryLogEnabled(bool enabled)
+{
+    av_log_set_level(enabled ? AV_LOG_WARNING : AV_LOG_QUIET);
 }
 
 std::unique_ptr<IVideoSource> LibavRuntime::createVideoSource(CancellationCheck cancellationCheck,

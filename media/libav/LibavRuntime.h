@@ -28,6 +28,9 @@ public:
     static QString backendName();
     static bool checkCompatibility(QString *errorMessage = nullptr);
     static QString versionSummary();
+    // FFmpeg's own log lines on stderr; off by default in tools whose messages already say it all.
+    static void setLibraryLogEnabled(bool enabled);
+
     static std::unique_ptr<IVideoSource> createVideoSource(CancellationCheck cancellationCheck,
                                                            int decoderThreadCount);
 

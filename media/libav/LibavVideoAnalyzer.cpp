@@ -27,6 +27,16 @@ QString cancelledMessage()
     return tr("Video analysis was cancelled.");
 }
 
+// How far a frame interval may stray from the expected one and still count as regular:
+// 2 % (at least 0.1 ms), but never less than the rounding of a coarse time base. Timestamps
+// rounded to whole ticks (1 ms in Matroska) make intervals jitter by up to one tick even when
+// the camera did not; half a tick more keeps floating-point noise out of the comparison.
+double intervalTolerance(double expectedInterval, double timeBase)
+{
+    const double tick = std::isfinite(timeBase) && timeBase > 0.0 ? timeBase : 0.0;
+    return std::max({0.02 * expectedInterval, 0.0001, 1.5 * tick});
+}
+
 // Converts a decoded frame into an upright RGBA image for the first-frame preview; a null
 // image when the conversion is not possible.
 QImage previewImage(const AVFrame *frame, int rotationDegrees)
@@ -57,7 +67,7 @@ public:
                  const LibavVideoAnalyzer::ProgressCallback &progress)
         : m_timeBase(timeBase)
         , m_referenceInterval(nominalFrameRate > 0.0 ? 1.0 / nominalFrameRate : 0.0)
-        , m_intervalTolerance(std::max(0.02 * m_referenceInterval, 0.0001))
+        , m_intervalTolerance(intervalTolerance(m_referenceInterval, timeBase))
         , m_declaredFrameCount(declaredFrameCount)
         , m_durationUs(durationUs)
         , m_progress(progress)
@@ -172,7 +182,7 @@ void applyUniformTailRule(VideoMetadata &metadata, double timeBase)
     const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
     std::nth_element(sorted.begin(), middle, sorted.end());
     const double median = *middle;
-    const double tolerance = std::max(0.02 * median, 0.0001);
+    const double tolerance = intervalTolerance(median, timeBase);
 
     qint64 k = metadata.frameCount - 1;
     while (k > 0 && std::abs(intervals[static_cast<size_t>(k)] - median) <= tolerance)
@@ -354,6 +364,7 @@ bool LibavVideoAnalyzer::analyze(const QString &filePath, VideoMetadata *metadat
         return fail(tr("The FFmpeg libraries could not determine the video size, duration, or frame rate."));
 
     *metadata = analysed;
+    m_rotationDegrees = rotation;
     if (errorMessage)
         errorMessage->clear();
     return true;

@@ -26,9 +26,12 @@ public:
     bool analyze(const QString &filePath, VideoMetadata *metadata, QString *errorMessage = nullptr,
                  const FirstFrameCallback &firstFrameReady = {}, const ProgressCallback &progress = {});
     bool cancelled() const { return m_cancellation.cancelled(); }
+    // Display rotation (0..359 degrees) of the last successfully analysed file.
+    int rotationDegrees() const { return m_rotationDegrees; }
 
 private:
     CancellationState m_cancellation;
+    int m_rotationDegrees = 0;
 };
 
 // Whether a metadata dictionary marks the recording as not meant for full-frame-rate playback.

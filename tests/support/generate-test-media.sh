@@ -32,9 +32,12 @@ ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 80 \
 
 # Display rotations, written by remuxing an unrotated landscape file.
 ff -f lavfi -i "$(pattern 320x176 25)" -frames:v 30 $(x264) rotation_base.mp4
-for angle in 90 180 270; do
+for angle in 45 90 180 270; do
   ff -i rotation_base.mp4 -c copy -metadata:s:v:0 rotate=$angle rotated_$angle.mp4
 done
+
+# Long enough that a cancellation from another thread lands mid-way.
+ff -f lavfi -i "$(pattern 320x240 30)" -frames:v 900 $(x264) long_cfr30.mp4
 
 # Slow-motion intent marked in the metadata, with blanks around the value: once on the video
 # stream (Matroska keeps arbitrary stream tags) and once on the container.

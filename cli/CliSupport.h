@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace ovra::cli {
+
+enum ExitCode {
+    ExitSuccess = 0,
+    ExitFailure = 1,
+    ExitUsage = 2,
+    ExitCancelled = 130,
+};
+
+// Writes a line to stderr (user-facing messages, never data).
+void printError(const QString &message);
+// Writes data to stdout.
+void printOutput(const QString &text);
+
+// Reports a usage error with a hint to --help; returns ExitUsage.
+int usageError(const QString &command, const QString &message);
+
+// One progress line on stderr, redrawn in place; silent when stderr is not a terminal.
+class TerminalProgress
+{
+public:
+    TerminalProgress();
+    ~TerminalProgress();
+
+    // fraction in [0, 1], or negative when unknown; remainingSeconds negative when unknown.
+    void update(const QString &stage, double fraction, double remainingSeconds = -1.0);
+    void finish();
+
+private:
+    bool m_enabled = false;
+    bool m_drawn = false;
+};
+
+} // namespace ovra::cli

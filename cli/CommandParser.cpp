@@ -1,0 +1,46 @@
+#include "cli/CommandParser.h"
+
+#include "cli/CliSupport.h"
+
+namespace ovra::cli {
+
+CommandParser::CommandParser(const QString &command, const QString &description, const QString &positionalSyntax)
+    : m_command(command)
+{
+    m_parser.setApplicationDescription(description);
+    m_parser.addHelpOption();
+    m_parser.addPositionalArgument(QStringLiteral("arguments"), QString(), positionalSyntax);
+}
+
+std::optional<int> CommandParser::parse(const QStringList &arguments, int expectedPositionals)
+{
+    if (!m_parser.parse(arguments))
+        return usageError(m_parser.errorText());
+    if (m_parser.isSet(QStringLiteral("help"))) {
+        printOutput(m_parser.helpText().replace(arguments.value(0), QStringLiteral("ovra-motion-cli ") + m_command));
+        return ExitSuccess;
+    }
+    if (m_parser.positionalArguments().size() != expectedPositionals)
+        return usageError(QStringLiteral("expected %1 argument(s), got %2.")
+                              .arg(expectedPositionals)
+                              .arg(m_parser.positionalArguments().size()));
+    return std::nullopt;
+}
+
+int CommandParser::usageError(const QString &message) const
+{
+    return cli::usageError(m_command, message);
+}
+
+std::optional<qint64> CommandParser::integerOption(const QString &name, std::optional<int> *exitCode) const
+{
+    bool ok = false;
+    const qint64 value = m_parser.value(name).toLongLong(&ok);
+    if (!ok) {
+        *exitCode = usageError(QStringLiteral("--%1 needs an integer, got '%2'.").arg(name, m_parser.value(name)));
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace ovra::cli

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QStringList>
+
+namespace ovra::cli {
+
+// Each command takes its own arguments (the command name first) and returns the exit code.
+int runProbe(const QStringList &arguments);
+int runFrame(const QStringList &arguments);
+
+} // namespace ovra::cli

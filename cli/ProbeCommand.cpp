@@ -1,0 +1,42 @@
+#include "cli/CliSupport.h"
+#include "cli/CommandParser.h"
+#include "cli/Commands.h"
+#include "cli/MetadataJson.h"
+
+#include "media/libav/LibavVideoAnalyzer.h"
+
+#include <QJsonDocument>
+
+namespace ovra::cli {
+
+int runProbe(const QStringList &arguments)
+{
+    CommandParser command(QStringLiteral("probe"),
+                          QStringLiteral("Analyses a video's time grid and prints its metadata as JSON."),
+                          QStringLiteral("FILE"));
+    const QCommandLineOption timestampsOption(QStringLiteral("timestamps"),
+                                              QStringLiteral("List every frame timestamp."));
+    command.parser().addOption(timestampsOption);
+    if (const auto exitCode = command.parse(arguments, 1))
+        return *exitCode;
+
+    TerminalProgress progress;
+    media::libav::LibavVideoAnalyzer analyzer;
+    media::VideoMetadata metadata;
+    QString error;
+    const bool analysed = analyzer.analyze(command.parser().positionalArguments().constFirst(), &metadata, &error, {},
+                                           [&progress](double fraction) {
+                                               progress.update(QStringLiteral("Analysing"), fraction);
+                                           });
+    progress.finish();
+    if (!analysed) {
+        printError(error);
+        return ExitFailure;
+    }
+    const QJsonObject json =
+        metadataToJson(metadata, analyzer.rotationDegrees(), command.parser().isSet(timestampsOption));
+    printOutput(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
+    return ExitSuccess;
+}
+
+} // namespace ovra::cli

@@ -1,0 +1,106 @@
+#include "TestMedia.h"
+
+#include "media/libav/LibavRuntime.h"
+#include "media/libav/LibavVideoAnalyzer.h"
+#include "media/libav/LibavVideoSource.h"
+#include "ui/controllers/MediaRuntimeController.h"
+
+#include <QtTest>
+
+using ovra::media::libav::LibavRuntime;
+using ovra::media::libav::LibavVersions;
+
+namespace {
+
+const QString versionMessage =
+    QStringLiteral("The FFmpeg DLL versions do not match the headers used to build ovra-motion 0.2.17 build 22.");
+
+unsigned version(unsigned major, unsigned minor, unsigned micro)
+{
+    return (major << 16) | (minor << 8) | micro;
+}
+
+unsigned majorOf(unsigned value)
+{
+    return value >> 16;
+}
+
+} // namespace
+
+class LibavRuntimeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { LibavRuntime::overrideLoadedVersions(std::nullopt); }
+
+    void realLibrariesAreCompatible()
+    {
+        QString error = QStringLiteral("stale");
+        QVERIFY(LibavRuntime::checkCompatibility(&error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(LibavRuntime::backendName(), QStringLiteral("libav"));
+        ovra::ui::controllers::MediaRuntimeController controller;
+        QVERIFY(controller.available());
+        QVERIFY(controller.errorMessage().isEmpty());
+    }
+
+    void versionSummaryListsFiveLibrariesInOrder()
+    {
+        LibavRuntime::overrideLoadedVersions(
+            LibavVersions{version(63, 3, 100), version(63, 1, 2), version(61, 0, 0), version(10, 4, 5), version(7, 0, 1)});
+        QCOMPARE(LibavRuntime::versionSummary(),
+                 QStringLiteral("libavformat 63.3.100, libavcodec 63.1.2, libavutil 61.0.0, libswscale 10.4.5, "
+                                "libswresample 7.0.1"));
+    }
+
+    void otherMinorsAreAccepted()
+    {
+        const LibavVersions required = LibavRuntime::requiredVersions();
+        const LibavVersions loaded{version(majorOf(required.avformat), 0, 0), version(majorOf(required.avcodec), 0, 0),
+                                   version(majorOf(required.avutil), 99, 1), version(majorOf(required.swscale), 0, 7),
+                                   version(majorOf(required.swresample), 200, 0)};
+        QString error;
+        QVERIFY(LibavRuntime::checkCompatibility(loaded, &error));
+        QVERIFY(error.isEmpty());
+    }
+
+    void mismatchingMajorDisablesAllMediaWork_data()
+    {
+        QTest::addColumn<int>("library");
+        for (int library = 0; library < 5; ++library)
+            QTest::newRow(QByteArray::number(library).constData()) << library;
+    }
+
+    void mismatchingMajorDisablesAllMediaWork()
+    {
+        QFETCH(int, library);
+        LibavVersions loaded = LibavRuntime::requiredVersions();
+        unsigned *fields[] = {&loaded.avformat, &loaded.avcodec, &loaded.avutil, &loaded.swscale, &loaded.swresample};
+        *fields[library] -= 1u << 16; // one major lower, for example libswscale 5 instead of 6
+        LibavRuntime::overrideLoadedVersions(loaded);
+
+        ovra::ui::controllers::MediaRuntimeController controller;
+        QVERIFY(!controller.available());
+        QCOMPARE(controller.errorMessage(), versionMessage);
+        QCOMPARE(controller.versionSummary().split(QStringLiteral(", ")).size(), 5);
+
+        const QString video = ovra::tests::testMediaPath(QStringLiteral("cfr25_bframes.mp4"));
+        ovra::media::VideoMetadata untouched;
+        untouched.filePath = QStringLiteral("sentinel");
+        QString error;
+        ovra::media::libav::LibavVideoAnalyzer analyzer;
+        QVERIFY(!analyzer.analyze(video, &untouched, &error));
+        QCOMPARE(error, versionMessage);
+        QCOMPARE(untouched.filePath, QStringLiteral("sentinel"));
+
+        ovra::media::libav::LibavVideoSource source;
+        error.clear();
+        QVERIFY(!source.open(video, &error));
+        QCOMPARE(error, versionMessage);
+        QVERIFY(!source.isOpen());
+    }
+};
+
+QTEST_GUILESS_MAIN(LibavRuntimeTest)
+#include "tst_libavruntime.moc"

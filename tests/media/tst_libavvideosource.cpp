@@ -1,0 +1,356 @@
+#include "TestMedia.h"
+
+#include "media/libav/LibavSupport.h"
+#include "media/libav/LibavVideoAnalyzer.h"
+#include "media/libav/LibavVideoSource.h"
+
+#include <QSemaphore>
+#include <QtTest>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavutil/display.h>
+}
+
+using ovra::media::VideoFrame;
+using ovra::media::VideoMetadata;
+using ovra::media::VideoReadStatus;
+using ovra::media::libav::LibavVideoSource;
+using ovra::tests::testMediaPath;
+
+namespace {
+
+VideoMetadata analysed(const QString &file)
+{
+    VideoMetadata metadata;
+    QString error;
+    ovra::media::libav::LibavVideoAnalyzer analyzer;
+    if (!analyzer.analyze(testMediaPath(file), &metadata, &error))
+        qWarning("analysis of %s failed: %s", qPrintable(file), qPrintable(error));
+    return metadata;
+}
+
+// Every frame of one sequential pass.
+std::vector<VideoFrame> readAll(LibavVideoSource &source)
+{
+    std::vector<VideoFrame> frames;
+    VideoFrame frame;
+    QString error;
+    while (source.readFrame(&frame, &error) == VideoReadStatus::Frame)
+        frames.push_back(frame);
+    return frames;
+}
+
+} // namespace
+
+class LibavVideoSourceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void seekingToEveryFrameMatchesASequentialPass_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("25 fps, B-frames") << "cfr25_bframes.mp4";
+        QTest::newRow("30 fps, B-frames") << "cfr30_bframes.mp4";
+        QTest::newRow("irregular head") << "vfr_irregular_head.mp4";
+        QTest::newRow("MJPEG") << "mjpeg.avi";
+    }
+
+    void seekingToEveryFrameMatchesASequentialPass()
+    {
+        QFETCH(QString, file);
+        const VideoMetadata metadata = analysed(file);
+        LibavVideoSource source;
+        QString error;
+        QVERIFY2(source.openWithMetadata(metadata, &error), qPrintable(error));
+        const std::vector<VideoFrame> sequential = readAll(source);
+        QCOMPARE(qint64(sequential.size()), metadata.frameCount);
+        for (qint64 i = 0; i < metadata.frameCount; ++i) {
+            QCOMPARE(sequential[size_t(i)].frameIndex, i);
+            QCOMPARE(sequential[size_t(i)].presentationTimeUs, ovra::media::frameTimeUs(i, metadata.nominalFrameRate));
+        }
+
+        // Backwards, so that every seek has to go back to an earlier key frame.
+        for (qint64 i = metadata.frameCount - 1; i >= 0; --i) {
+            QVERIFY2(source.seekToFrame(i, &error), qPrintable(error));
+            VideoFrame frame;
+            QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Frame);
+            QCOMPARE(frame.frameIndex, i);
+            QCOMPARE(frame.presentationTimeUs, ovra::media::frameTimeUs(i, metadata.nominalFrameRate));
+            QVERIFY2(frame.image == sequential[size_t(i)].image, qPrintable(QStringLiteral("frame %1").arg(i)));
+        }
+    }
+
+    void seekingByTimeLandsOnTheFirstFrameAtOrAfter()
+    {
+        const VideoMetadata metadata = analysed("cfr25_bframes.mp4");
+        LibavVideoSource source;
+        QVERIFY(source.openWithMetadata(metadata));
+        const std::vector<VideoFrame> sequential = readAll(source);
+        const qint64 interval = 40000;
+        for (qint64 i : {qint64(0), qint64(3), qint64(59), qint64(60), qint64(98)}) {
+            for (const auto &[timeUs, expected] : {std::pair{i * interval, i}, std::pair{i * interval + 1, i + 1},
+                                                   std::pair{i * interval + interval / 2, i + 1}}) {
+                QString error;
+                QVERIFY2(source.seekToTime(timeUs, &error), qPrintable(error));
+                VideoFrame frame;
+                QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
+                QCOMPARE(frame.frameIndex, expected);
+                QVERIFY(frame.image == sequential[size_t(expected)].image);
+            }
+        }
+    }
+
+    void seekLimits()
+    {
+        const VideoMetadata metadata = analysed("cfr25_bframes.mp4");
+        LibavVideoSource source;
+        QString error;
+        QVERIFY(!source.seekToFrame(0, &error));
+        QCOMPARE(error, QStringLiteral("The video file is not open."));
+        QVERIFY(!source.seekToTime(0, &error));
+        QCOMPARE(error, QStringLiteral("The video file is not open."));
+
+        QVERIFY(source.openWithMetadata(metadata));
+        QVERIFY(!source.seekToTime(metadata.durationUs, &error));
+        QCOMPARE(error, QStringLiteral("The seek position is outside the video."));
+        QVERIFY(!source.seekToTime(-1, &error));
+        QCOMPARE(error, QStringLiteral("The seek position is outside the video."));
+        QVERIFY(!source.seekToFrame(metadata.frameCount, &error));
+        QCOMPARE(error, QStringLiteral("The frame index is outside the video."));
+        QVERIFY(!source.seekToFrame(-1, &error));
+        QCOMPARE(error, QStringLiteral("The frame index is outside the video."));
+        // A time inside the duration but past the last frame's time.
+        QVERIFY(!source.seekToTime(metadata.durationUs - 1, &error));
+        QCOMPARE(error, QStringLiteral("The frame index is outside the video."));
+    }
+
+    void readingStopsAtTheAnalysedFrameCount()
+    {
+        VideoMetadata metadata = analysed("cfr25_bframes.mp4");
+        metadata.frameCount = 10; // the file would decode further
+        metadata.frameTimestamps.resize(10);
+        LibavVideoSource source;
+        QVERIFY(source.openWithMetadata(metadata));
+        QCOMPARE(readAll(source).size(), size_t(10));
+        VideoFrame frame;
+        QCOMPARE(source.readFrame(&frame), VideoReadStatus::EndOfStream);
+    }
+
+    void skipFrameAdvancesWithoutAnImage()
+    {
+        const VideoMetadata metadata = analysed("cfr30_bframes.mp4");
+        LibavVideoSource source;
+        QVERIFY(source.openWithMetadata(metadata));
+        const std::vector<VideoFrame> sequential = readAll(source);
+        QVERIFY(source.seekToFrame(40));
+        qint64 index = -1;
+        qint64 timeUs = -1;
+        QCOMPARE(source.skipFrame(&index, &timeUs), VideoReadStatus::Frame);
+        QCOMPARE(index, qint64(40));
+        QCOMPARE(timeUs, ovra::media::frameTimeUs(40, 30.0));
+        VideoFrame frame;
+        QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
+        QCOMPARE(frame.frameIndex, qint64(41));
+        QVERIFY(frame.image == sequential[41].image);
+    }
+
+    void rotatedFilesComeOutUpright_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("90") << "rotated_90.mp4";
+        QTest::newRow("180") << "rotated_180.mp4";
+        QTest::newRow("270") << "rotated_270.mp4";
+    }
+
+    void rotatedFilesComeOutUpright()
+    {
+        QFETCH(QString, file);
+        const QString path = testMediaPath(file);
+        LibavVideoSource source;
+        QString error;
+        QVERIFY2(source.open(path, &error), qPrintable(error));
+        QVERIFY(source.seekToFrame(7));
+        VideoFrame frame;
+        QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
+        QCOMPARE(frame.image.size(), source.metadata().frameSize);
+        QCOMPARE(frame.image.format(), QImage::Format_RGBA8888);
+        // ffmpeg's own auto-rotation is the reference; only the colour conversion may differ.
+        const QImage reference = ovra::tests::ffmpegReferenceFrame(path, 7);
+        QCOMPARE(reference.size(), frame.image.size());
+        QVERIFY(ovra::tests::maximumChannelDifference(frame.image, reference) <= 12);
+    }
+
+    void nonRightAngleRotationIsRefused()
+    {
+        LibavVideoSource source;
+        QString error;
+        QVERIFY(!source.open(testMediaPath("rotated_45.mp4"), &error));
+        QCOMPARE(error, QStringLiteral("This video uses an unsupported non-right-angle display rotation."));
+        QVERIFY(!source.isOpen());
+    }
+
+    void rotationIsNormalised_data()
+    {
+        QTest::addColumn<double>("matrixAngle"); // what the matrix reads as; NaN: no display matrix
+        QTest::addColumn<QString>("rotateTag");
+        QTest::addColumn<int>("degrees");
+        QTest::newRow("matrix -90") << -90.0 << QString() << 270;
+        QTest::newRow("matrix 90") << 90.0 << QString() << 90;
+        QTest::newRow("matrix 180") << 180.0 << QString() << 180;
+        QTest::newRow("matrix wins over tag") << -90.0 << "90" << 270;
+        QTest::newRow("tag 89.6 rounds to 90") << qQNaN() << "89.6" << 90;
+        QTest::newRow("tag -450") << qQNaN() << "-450" << 270;
+        QTest::newRow("tag 45") << qQNaN() << "45" << 45;
+        QTest::newRow("tag not a number") << qQNaN() << "upright" << 0;
+        QTest::newRow("nothing") << qQNaN() << QString() << 0;
+    }
+
+    void rotationIsNormalised()
+    {
+        QFETCH(double, matrixAngle);
+        QFETCH(QString, rotateTag);
+        AVFormatContext *context = avformat_alloc_context();
+        AVStream *stream = avformat_new_stream(context, nullptr);
+        if (!qIsNaN(matrixAngle)) {
+            auto *matrix = reinterpret_cast<int32_t *>(
+                av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+            // FFmpeg sets a clockwise angle but reads back the counterclockwise one.
+            av_display_rotation_set(matrix, -matrixAngle);
+        }
+        if (!rotateTag.isEmpty())
+            av_dict_set(&stream->metadata, "rotate", rotateTag.toUtf8().constData(), 0);
+        const int degrees = ovra::media::libav::displayRotationDegrees(stream);
+        avformat_free_context(context);
+        QTEST(degrees, "degrees");
+    }
+
+    void invalidMetadataIsRefused_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message");
+        const QString incomplete = QStringLiteral("The prepared video metadata is incomplete or unsupported.");
+        QTest::newRow("no path") << "path" << incomplete;
+        QTest::newRow("no size") << "size" << incomplete;
+        QTest::newRow("no nominal rate") << "rate" << incomplete;
+        QTest::newRow("variable rate without a time grid") << "grid" << incomplete;
+        QTest::newRow("size differs from the file") << "mismatch"
+                                                    << "Decoded video dimensions do not match the analyzed metadata.";
+    }
+
+    void invalidMetadataIsRefused()
+    {
+        QFETCH(QString, change);
+        VideoMetadata metadata = analysed("cfr25_bframes.mp4");
+        if (change == "path")
+            metadata.filePath.clear();
+        else if (change == "size")
+            metadata.frameSize = QSize(0, 240);
+        else if (change == "rate")
+            metadata.nominalFrameRate = 0.0;
+        else if (change == "grid") {
+            metadata.variableFrameRate = true;
+            metadata.frameTimestamps.clear();
+        } else if (change == "mismatch")
+            metadata.frameSize = QSize(240, 320);
+        LibavVideoSource source;
+        QString error;
+        QVERIFY(!source.openWithMetadata(metadata, &error));
+        QTEST(error, "message");
+        QVERIFY(!source.isOpen());
+        QVERIFY(source.metadata().filePath.isEmpty());
+    }
+
+    void notOpenAndClosedSourcesRefuseReads()
+    {
+        LibavVideoSource source;
+        VideoFrame frame;
+        QString error;
+        QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Failed);
+        QCOMPARE(error, QStringLiteral("The video source is not open or no frame output was provided."));
+        QCOMPARE(source.skipFrame(nullptr, nullptr, &error), VideoReadStatus::Failed);
+
+        QVERIFY(source.open(testMediaPath("tiny_32x32.mp4")));
+        QCOMPARE(source.readFrame(nullptr, &error), VideoReadStatus::Failed);
+        source.close();
+        source.close();
+        QVERIFY(!source.isOpen());
+        QCOMPARE(source.metadata().frameCount, qint64(0));
+        QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Failed);
+    }
+
+    void oddAndTinySizesDecode_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("321x241") << "odd_321x241.mp4";
+        QTest::newRow("32x32") << "tiny_32x32.mp4";
+    }
+
+    void oddAndTinySizesDecode()
+    {
+        QFETCH(QString, file);
+        LibavVideoSource source;
+        QVERIFY(source.open(testMediaPath(file)));
+        const std::vector<VideoFrame> frames = readAll(source);
+        QCOMPARE(qint64(frames.size()), source.metadata().frameCount);
+        const QImage reference = ovra::tests::ffmpegReferenceFrame(testMediaPath(file), 5);
+        QVERIFY(ovra::tests::maximumChannelDifference(frames[5].image, reference) <= 12);
+    }
+
+    void cancellationFromAnotherThreadStopsDecoding()
+    {
+        std::atomic<bool> cancelRequested{false};
+        LibavVideoSource source([&cancelRequested] { return cancelRequested.load(); });
+        QVERIFY(source.open(testMediaPath("long_cfr30.mp4")));
+        QSemaphore tenFramesRead;
+        QSemaphore cancelSet;
+        VideoReadStatus status = VideoReadStatus::Frame;
+        QString error;
+        qint64 framesRead = 0;
+        std::thread worker([&] {
+            VideoFrame frame;
+            while ((status = source.readFrame(&frame, &error)) == VideoReadStatus::Frame) {
+                if (++framesRead == 10) {
+                    tenFramesRead.release();
+                    cancelSet.acquire();
+                }
+            }
+        });
+        tenFramesRead.acquire();
+        cancelRequested = true;
+        cancelSet.release();
+        worker.join();
+        QCOMPARE(status, VideoReadStatus::Failed);
+        QCOMPARE(error, QStringLiteral("Video decoding was cancelled."));
+        QCOMPARE(framesRead, qint64(10));
+        QVERIFY(source.cancelled());
+        QVERIFY(source.isOpen()); // a failed read leaves the source open
+
+        QVERIFY(!source.seekToFrame(0, &error));
+        QCOMPARE(error, QStringLiteral("Video decoding was cancelled."));
+        source.close();
+        QVERIFY(source.cancelled()); // only the next open resets it
+        cancelRequested = false;
+        QVERIFY(source.open(testMediaPath("tiny_32x32.mp4")));
+        QVERIFY(!source.cancelled());
+    }
+
+    void cancellationBeforeOpen()
+    {
+        LibavVideoSource source([] { return true; });
+        QString error;
+        QVERIFY(!source.openWithMetadata(analysed("tiny_32x32.mp4"), &error));
+        QCOMPARE(error, QStringLiteral("Starting video decoding was cancelled."));
+        QVERIFY(source.cancelled());
+        QVERIFY(!source.open(testMediaPath("tiny_32x32.mp4"), &error));
+        QCOMPARE(error, QStringLiteral("Video analysis was cancelled."));
+        QVERIFY(source.cancelled());
+    }
+};
+
+QTEST_GUILESS_MAIN(LibavVideoSourceTest)
+#include "tst_libavvideosource.moc"

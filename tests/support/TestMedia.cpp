@@ -1,0 +1,98 @@
+#include "TestMedia.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace ovra::tests {
+namespace {
+
+QString tool(const char *variable, const char *fallback)
+{
+    const QString configured = qEnvironmentVariable(variable);
+    return configured.isEmpty() ? QString::fromLatin1(fallback) : configured;
+}
+
+bool runTool(const QString &program, const QStringList &arguments, QByteArray *output, QString *errorOutput)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        if (errorOutput)
+            *errorOutput = QString::fromLocal8Bit(process.readAllStandardError());
+        return false;
+    }
+    if (output)
+        *output = process.readAllStandardOutput();
+    return true;
+}
+
+} // namespace
+
+QString testMediaPath(const QString &fileName)
+{
+    const QString folder = qEnvironmentVariable("OVRA_TEST_MEDIA_DIR");
+    if (folder.isEmpty())
+        qFatal("OVRA_TEST_MEDIA_DIR is not set; run the tests through ctest.");
+    return QDir(folder).absoluteFilePath(fileName);
+}
+
+QString runFfprobe(const QStringList &arguments)
+{
+    QByteArray output;
+    if (!runTool(tool("FFPROBE", "ffprobe"), arguments, &output, nullptr))
+        return {};
+    return QString::fromUtf8(output);
+}
+
+bool runFfmpeg(const QStringList &arguments, QString *errorOutput)
+{
+    return runTool(tool("FFMPEG", "ffmpeg"), QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + arguments,
+                   nullptr, errorOutput);
+}
+
+qint64 ffprobeDecodedFrameCount(const QString &path)
+{
+    const QString output = runFfprobe({"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
+                                       "stream=nb_read_frames", "-of", "default=noprint_wrappers=1", path});
+    // Side data (a display matrix, say) may add lines of its own.
+    for (const QString &line : output.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("nb_read_frames=")))
+            return line.section(QLatin1Char('='), 1).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+QImage ffmpegReferenceFrame(const QString &path, qint64 index)
+{
+    QTemporaryDir folder;
+    const QString output = folder.filePath(QStringLiteral("frame.png"));
+    QString error;
+    if (!runFfmpeg({"-i", path, "-vf", QStringLiteral("select=eq(n\\,%1)").arg(index), "-frames:v", "1",
+                    "-pix_fmt", "rgba", output},
+                   &error))
+        qWarning("ffmpeg could not extract frame %lld of %s: %s", index, qPrintable(path), qPrintable(error));
+    return QImage(output).convertToFormat(QImage::Format_RGBA8888);
+}
+
+int maximumChannelDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 256;
+    const QImage first = a.convertToFormat(QImage::Format_RGBA8888);
+    const QImage second = b.convertToFormat(QImage::Format_RGBA8888);
+    int maximum = 0;
+    for (int y = 0; y < first.height(); ++y) {
+        const uchar *rowA = first.constScanLine(y);
+        const uchar *rowB = second.constScanLine(y);
+        for (int x = 0; x < first.width() * 4; ++x)
+            maximum = std::max(maximum, std::abs(int(rowA[x]) - int(rowB[x])));
+    }
+    return maximum;
+}
+
+} // namespace ovra::tests

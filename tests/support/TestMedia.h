@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// Access to the videos generated for the tests and to the ffmpeg tools as independent references.
+namespace ovra::tests {
+
+// Absolute path of a generated test video (fails the current test if the folder is unknown).
+QString testMediaPath(const QString &fileName);
+
+// Runs ffprobe/ffmpeg with the given arguments; returns stdout, or a null string on failure.
+QString runFfprobe(const QStringList &arguments);
+bool runFfmpeg(const QStringList &arguments, QString *errorOutput = nullptr);
+
+// The number of frames ffprobe decodes in the first video stream (-count_frames).
+qint64 ffprobeDecodedFrameCount(const QString &path);
+
+// Frame `index` as ffmpeg itself decodes and auto-rotates it, converted to RGBA8888.
+QImage ffmpegReferenceFrame(const QString &path, qint64 index);
+
+// Largest absolute difference of any colour channel between two equally sized images.
+int maximumChannelDifference(const QImage &a, const QImage &b);
+
+} // namespace ovra::tests

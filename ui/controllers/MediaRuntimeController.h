@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace ovra::ui::controllers {
+
+// Tells the user interface, once at start-up, whether the loaded FFmpeg libraries can be used.
+class MediaRuntimeController : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool available READ available NOTIFY statusChanged FINAL)
+    Q_PROPERTY(QString versionSummary READ versionSummary NOTIFY statusChanged FINAL)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY statusChanged FINAL)
+
+public:
+    explicit MediaRuntimeController(QObject *parent = nullptr);
+
+    bool available() const { return m_available; }
+    QString versionSummary() const { return m_versionSummary; }
+    QString errorMessage() const { return m_errorMessage; }
+
+signals:
+    // Declared for QML bindings; the values are fixed at construction and never change.
+    void statusChanged();
+
+private:
+    bool m_available = false;
+    QString m_versionSummary;
+    QString m_errorMessage;
+};
+
+} // namespace ovra::ui::controllers

@@ -4,7 +4,7 @@
 #include "media/libav/LibavRuntime.h"
 #include "ovra/Version.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #include <functional>
 #include <map>
@@ -26,10 +26,7 @@ const char *usageText =
 
 int main(int argc, char *argv[])
 {
-    // Never shows a window; the offscreen platform still gives fonts and images.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
+    QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ovra-motion-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OVRA_VERSION));
 

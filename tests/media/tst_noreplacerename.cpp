@@ -1,6 +1,5 @@
 #include "media/NoReplaceRename.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -10,60 +9,50 @@
 #include <thread>
 
 using ovra::media::RenameOutcome;
+using RenameFunction = RenameOutcome (*)(const QString &, const QString &, QString *);
+Q_DECLARE_METATYPE(RenameFunction)
 
 namespace {
-
-using RenameFunction = RenameOutcome (*)(const QString &, const QString &, QString *);
 
 void writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
 }
 
 QByteArray contentOf(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void addMethodRows()
-{
-    QTest::addColumn<quintptr>("function");
-    QTest::newRow("rename without replacing")
-        << reinterpret_cast<quintptr>(RenameFunction(&ovra::media::renameWithoutReplacing));
-    QTest::newRow("link then unlink") << reinterpret_cast<quintptr>(RenameFunction(&ovra::media::linkThenUnlink));
-}
-
-RenameFunction fetchFunction()
-{
-    QFETCH(quintptr, function);
-    return reinterpret_cast<RenameFunction>(function);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
 
+// Both the no-replace rename and its link-and-unlink fallback are checked on their own.
 class NoReplaceRenameTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
-
-    void renamesToAFreeName_data() { addMethodRows(); }
-    void renamesToAFreeName();
-    void neverReplacesAnExistingName_data() { addMethodRows(); }
-    void neverReplacesAnExistingName();
-    void missingSourceFails_data() { addMethodRows(); }
-    void missingSourceFails();
-    void exactlyOneOfTwoRacingRenamesWins_data() { addMethodRows(); }
+    void renamesToAFreeNameOnly_data() { methods(); }
+    void renamesToAFreeNameOnly();
+    void exactlyOneOfTwoRacingRenamesWins_data() { methods(); }
     void exactlyOneOfTwoRacingRenamesWins();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_folder;
+    static void methods();
     QString path(const QString &name) const { return m_folder->filePath(name); }
+
+    std::unique_ptr<QTemporaryDir> m_folder;
 };
+
+void NoReplaceRenameTest::methods()
+{
+    QTest::addColumn<RenameFunction>("rename");
+    QTest::newRow("rename without replacing") << RenameFunction(&ovra::media::renameWithoutReplacing);
+    QTest::newRow("link then unlink") << RenameFunction(&ovra::media::linkThenUnlink);
+}
 
 void NoReplaceRenameTest::init()
 {
@@ -71,76 +60,57 @@ void NoReplaceRenameTest::init()
     QVERIFY(m_folder->isValid());
 }
 
-void NoReplaceRenameTest::renamesToAFreeName()
+void NoReplaceRenameTest::renamesToAFreeNameOnly()
 {
-    const RenameFunction rename = fetchFunction();
-    writeFile(path(QStringLiteral(".staged")), "video");
+    QFETCH(RenameFunction, rename);
+    writeFile(path(".staged"), "video");
+    writeFile(path("taken.mp4"), "theirs");
+    // A dangling link takes its name too; following it would create a file elsewhere.
+    QVERIFY(QFile::link(path("nowhere"), path("link.mp4")));
+
     QString error;
-    QCOMPARE(rename(path(QStringLiteral(".staged")), path(QStringLiteral("final.mp4")), &error),
-             RenameOutcome::Renamed);
-    QVERIFY(!QFileInfo::exists(path(QStringLiteral(".staged"))));
-    QCOMPARE(contentOf(path(QStringLiteral("final.mp4"))), QByteArray("video"));
-}
-
-void NoReplaceRenameTest::neverReplacesAnExistingName()
-{
-    const RenameFunction rename = fetchFunction();
-    writeFile(path(QStringLiteral(".staged")), "video");
-    writeFile(path(QStringLiteral("taken.mp4")), "someone else's");
-    // A dangling link also takes the name; following it would create a file elsewhere.
-    QVERIFY(QFile::link(path(QStringLiteral("nowhere")), path(QStringLiteral("link.mp4"))));
-
-    for (const QString &target : {QStringLiteral("taken.mp4"), QStringLiteral("link.mp4")}) {
-        QString error;
-        QCOMPARE(rename(path(QStringLiteral(".staged")), path(target), &error), RenameOutcome::TargetExists);
+    for (const char *target : {"taken.mp4", "link.mp4"}) {
+        error.clear();
+        QCOMPARE(rename(path(".staged"), path(target), &error), RenameOutcome::TargetExists);
         QVERIFY(!error.isEmpty());
     }
-    QCOMPARE(contentOf(path(QStringLiteral("taken.mp4"))), QByteArray("someone else's"));
-    QVERIFY(QFileInfo(path(QStringLiteral("link.mp4"))).isSymLink());
-    QVERIFY(!QFileInfo::exists(path(QStringLiteral("nowhere"))));
-    QCOMPARE(contentOf(path(QStringLiteral(".staged"))), QByteArray("video"));
+    QCOMPARE(contentOf(path("taken.mp4")), QByteArray("theirs"));
+    QVERIFY(!QFileInfo::exists(path("nowhere")));
+    QCOMPARE(rename(path("missing"), path("final.mp4"), &error), RenameOutcome::Failed);
+
+    QCOMPARE(rename(path(".staged"), path("final.mp4"), &error), RenameOutcome::Renamed);
+    QVERIFY(!QFileInfo::exists(path(".staged")));
+    QCOMPARE(contentOf(path("final.mp4")), QByteArray("video"));
 }
 
-void NoReplaceRenameTest::missingSourceFails()
-{
-    const RenameFunction rename = fetchFunction();
-    QString error;
-    QCOMPARE(rename(path(QStringLiteral("missing")), path(QStringLiteral("final.mp4")), &error),
-             RenameOutcome::Failed);
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!QFileInfo::exists(path(QStringLiteral("final.mp4"))));
-}
-
-// Two publishers start together on the same final name, many times over: exactly one wins
-// each round, and the name then holds the winner's file, never the loser's.
+// Two publishers start together on one final name, many times over: exactly one wins each
+// round, and the name then holds the winner's file, never the loser's.
 void NoReplaceRenameTest::exactlyOneOfTwoRacingRenamesWins()
 {
-    const RenameFunction rename = fetchFunction();
+    QFETCH(RenameFunction, rename);
     for (int round = 0; round < 200; ++round) {
-        const QString target = path(QStringLiteral("final-%1.mp4").arg(round));
-        const QString first = path(QStringLiteral(".first-%1").arg(round));
-        const QString second = path(QStringLiteral(".second-%1").arg(round));
-        writeFile(first, "first");
-        writeFile(second, "second");
+        const QString target = path(QString("final-%1.mp4").arg(round));
+        const QString staged[2] = {path(QString(".first-%1").arg(round)), path(QString(".second-%1").arg(round))};
+        writeFile(staged[0], "first");
+        writeFile(staged[1], "second");
 
         std::atomic<int> ready{0};
         RenameOutcome outcomes[2] = {RenameOutcome::Failed, RenameOutcome::Failed};
-        auto publish = [&](int slot, const QString &staged) {
+        auto publish = [&](int slot) {
             ready.fetch_add(1);
             while (ready.load() < 2) {
             }
-            outcomes[slot] = rename(staged, target, nullptr);
+            outcomes[slot] = rename(staged[slot], target, nullptr);
         };
-        std::thread other(publish, 1, second);
-        publish(0, first);
+        std::thread other(publish, 1);
+        publish(0);
         other.join();
 
-        const bool firstWon = outcomes[0] == RenameOutcome::Renamed;
-        QCOMPARE(outcomes[firstWon ? 1 : 0], RenameOutcome::TargetExists);
-        QCOMPARE(outcomes[firstWon ? 0 : 1], RenameOutcome::Renamed);
-        QCOMPARE(contentOf(target), QByteArray(firstWon ? "first" : "second"));
-        QVERIFY(QFileInfo::exists(firstWon ? second : first));
-        QVERIFY(!QFileInfo::exists(firstWon ? first : second));
+        const int winner = outcomes[0] == RenameOutcome::Renamed ? 0 : 1;
+        QCOMPARE(outcomes[winner], RenameOutcome::Renamed);
+        QCOMPARE(outcomes[1 - winner], RenameOutcome::TargetExists);
+        QCOMPARE(contentOf(target), QByteArray(winner == 0 ? "first" : "second"));
+        QVERIFY(QFileInfo::exists(staged[1 - winner]));
     }
 }
 

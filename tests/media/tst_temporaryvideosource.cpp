@@ -1,11 +1,9 @@
 #include "media/TemporaryVideoSource.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
-#include <memory>
 
 using ovra::media::TemporaryVideoSource;
 using ovra::media::VideoFrame;
@@ -15,40 +13,33 @@ using ovra::project_data::TemporaryVideo;
 
 namespace {
 
-const QString outsideMessage = QStringLiteral("The requested frame is outside the analysis result.");
-const QString noResultMessage = QStringLiteral("No analysis result is available.");
-const QSize frameSize(2, 2);
+const QString outsideMessage = "The requested frame is outside the analysis result.";
+const QString noResultMessage = "No analysis result is available.";
 
 VideoMetadata metadataAt(double nominalFrameRate)
 {
     VideoMetadata metadata;
-    metadata.frameSize = frameSize;
+    metadata.frameSize = QSize(2, 2);
     metadata.nominalFrameRate = nominalFrameRate;
     return metadata;
 }
 
-// Stored frame i is filled with a colour that names it, and carries times the source must replace.
-std::shared_ptr<TemporaryVideo> makeStore(int frames, double nominalFrameRate, bool finish = true,
-                                          QSize storedSize = frameSize)
+// Stored frame i has a colour that names it, and times the source must replace.
+std::shared_ptr<TemporaryVideo> makeStore(int frames, double nominalFrameRate, bool finish = true)
 {
     auto store = std::make_shared<TemporaryVideo>(metadataAt(nominalFrameRate));
-    if (!store->create())
-        return {};
+    bool ok = store->create();
     for (int i = 0; i < frames; ++i) {
-        QImage image(storedSize, QImage::Format_RGBA8888);
+        QImage image(2, 2, QImage::Format_RGBA8888);
         image.fill(QColor(i % 256, i / 256, 200));
-        if (!store->appendFrame(VideoFrame{image, 999, 999}))
-            return {};
+        ok = ok && store->appendFrame(VideoFrame{image, 999, 999});
     }
-    if (finish && !store->finish())
-        return {};
-    return store;
+    return ok && (!finish || store->finish()) ? store : nullptr;
 }
 
 int storedNumber(const VideoFrame &frame)
 {
-    const QColor colour = frame.image.pixelColor(1, 1);
-    return colour.red() + 256 * colour.green();
+    return frame.image.pixelColor(1, 1).red() + 256 * frame.image.pixelColor(1, 1).green();
 }
 
 } // namespace
@@ -59,68 +50,45 @@ class TemporaryVideoSourceTest : public QObject
 
 private slots:
     void initTestCase();
-
     void seeksMapSourceFramesAndTimesOntoTheResult();
-    void readsReplaceStoredTimesWithTheNominalGrid();
     void seekOutsideTheResultKeepsThePosition_data();
     void seekOutsideTheResultKeepsThePosition();
-    void closedSourceFailsWithoutMessage();
-    void reopeningStartsAtTheFirstStoredFrame();
-    void openNeedsAStoreWithFrames_data();
-    void openNeedsAStoreWithFrames();
-    void openWithMetadataUsesTheGivenTiming();
-    void skipReportsIndexAndTime();
-    void storeReadErrorsArePassedOn_data();
-    void storeReadErrorsArePassedOn();
+    void openingNeedsStoredFramesAndRestartsAtTheFirst();
+    void givenMetadataSetsTheTimeGridAndSkipsReportIt();
+    void closedSourceAndStoreErrorsFailTheRead();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_temporaryFolder;
+    QTemporaryDir m_temporaryFolder;
 };
 
 void TemporaryVideoSourceTest::initTestCase()
 {
-    m_temporaryFolder = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_temporaryFolder->isValid());
-    qputenv("TMPDIR", QFile::encodeName(m_temporaryFolder->path()));
+    QVERIFY(m_temporaryFolder.isValid());
+    qputenv("TMPDIR", QFile::encodeName(m_temporaryFolder.path()));
 }
 
 void TemporaryVideoSourceTest::seeksMapSourceFramesAndTimesOntoTheResult()
 {
     TemporaryVideoSource source(makeStore(100, 25.0), 250);
     QString error;
-    QVERIFY(source.open(QStringLiteral("ignored.mp4"), &error));
-    QVERIFY(source.isOpen());
+    QVERIFY(source.open("ignored.mp4", &error));
     QCOMPARE(source.metadata().nominalFrameRate, 25.0);
-
-    QVERIFY(source.seekToTime(10000000, &error));
     VideoFrame frame;
+    QVERIFY(source.seekToTime(10000000, &error));
     QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Frame);
     QCOMPARE(frame.frameIndex, 250);
+    QCOMPARE(frame.presentationTimeUs, 10000000);
     QCOMPARE(storedNumber(frame), 0);
+    QCOMPARE(frame.image.format(), QImage::Format_ARGB32);
 
     QVERIFY(!source.seekToTime(14000000, &error));
     QCOMPARE(error, outsideMessage);
-
     QVERIFY(source.seekToFrame(349, &error));
     QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Frame);
     QCOMPARE(frame.frameIndex, 349);
     QCOMPARE(frame.presentationTimeUs, 13960000);
     QCOMPARE(storedNumber(frame), 99);
-    QCOMPARE(frame.image.format(), QImage::Format_ARGB32);
     QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::EndOfStream);
-}
-
-void TemporaryVideoSourceTest::readsReplaceStoredTimesWithTheNominalGrid()
-{
-    TemporaryVideoSource source(makeStore(3, 29.97), 10);
-    QVERIFY(source.open({}));
-    VideoFrame frame;
-    QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
-    QCOMPARE(frame.frameIndex, 10);
-    QCOMPARE(frame.presentationTimeUs, 333667);
-    QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
-    QCOMPARE(frame.frameIndex, 11);
-    QCOMPARE(storedNumber(frame), 1);
 }
 
 void TemporaryVideoSourceTest::seekOutsideTheResultKeepsThePosition_data()
@@ -141,7 +109,6 @@ void TemporaryVideoSourceTest::seekOutsideTheResultKeepsThePosition()
     TemporaryVideoSource source(makeStore(10, 25.0), 250);
     QVERIFY(source.open({}));
     QVERIFY(source.seekToFrame(253));
-
     QString error;
     QVERIFY(!(byTime ? source.seekToTime(target, &error) : source.seekToFrame(target, &error)));
     QCOMPARE(error, outsideMessage);
@@ -150,32 +117,24 @@ void TemporaryVideoSourceTest::seekOutsideTheResultKeepsThePosition()
     QCOMPARE(frame.frameIndex, 253);
 }
 
-void TemporaryVideoSourceTest::closedSourceFailsWithoutMessage()
+void TemporaryVideoSourceTest::openingNeedsStoredFramesAndRestartsAtTheFirst()
 {
-    TemporaryVideoSource source(makeStore(2, 25.0), 0);
-    QString error = QStringLiteral("untouched");
-    VideoFrame frame;
-    QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Failed);
-    QCOMPARE(error, QStringLiteral("untouched"));
-    QVERIFY(!source.seekToFrame(0, &error));
-    QCOMPARE(error, outsideMessage);
+    for (auto store : {std::shared_ptr<TemporaryVideo>(), makeStore(0, 25.0)}) {
+        TemporaryVideoSource empty(store, 0);
+        QString error;
+        QVERIFY(!empty.open({}, &error));
+        QCOMPARE(error, noResultMessage);
+        error.clear();
+        QVERIFY(!empty.openWithMetadata(metadataAt(25.0), &error));
+        QCOMPARE(error, noResultMessage);
+        QVERIFY(!empty.isOpen());
+    }
 
-    QVERIFY(source.open({}));
-    error = QStringLiteral("untouched");
-    QCOMPARE(source.readFrame(nullptr, &error), VideoReadStatus::Failed);
-    QCOMPARE(error, QStringLiteral("untouched"));
-    source.close();
-    QVERIFY(!source.isOpen());
-    QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Failed);
-    QCOMPARE(error, QStringLiteral("untouched"));
-}
-
-void TemporaryVideoSourceTest::reopeningStartsAtTheFirstStoredFrame()
-{
     TemporaryVideoSource source(makeStore(5, 25.0), 40);
     QVERIFY(source.open({}));
     QVERIFY(source.seekToFrame(43));
     source.close();
+    QVERIFY(!source.isOpen());
     QVERIFY(source.open({}));
     VideoFrame frame;
     QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
@@ -183,77 +142,44 @@ void TemporaryVideoSourceTest::reopeningStartsAtTheFirstStoredFrame()
     QCOMPARE(storedNumber(frame), 0);
 }
 
-void TemporaryVideoSourceTest::openNeedsAStoreWithFrames_data()
+void TemporaryVideoSourceTest::givenMetadataSetsTheTimeGridAndSkipsReportIt()
 {
-    QTest::addColumn<int>("frames");
-    QTest::addColumn<bool>("withStore");
-    QTest::newRow("no store") << 0 << false;
-    QTest::newRow("empty store") << 0 << true;
-}
-
-void TemporaryVideoSourceTest::openNeedsAStoreWithFrames()
-{
-    QFETCH(int, frames);
-    QFETCH(bool, withStore);
-    TemporaryVideoSource source(withStore ? makeStore(frames, 25.0) : nullptr, 0);
-    QString error;
-    QVERIFY(!source.open({}, &error));
-    QCOMPARE(error, noResultMessage);
-    error.clear();
-    QVERIFY(!source.openWithMetadata(metadataAt(25.0), &error));
-    QCOMPARE(error, noResultMessage);
-    QVERIFY(!source.isOpen());
-}
-
-void TemporaryVideoSourceTest::openWithMetadataUsesTheGivenTiming()
-{
-    TemporaryVideoSource source(makeStore(3, 25.0), 0);
-    QVERIFY(source.openWithMetadata(metadataAt(50.0)));
-    QCOMPARE(source.metadata().nominalFrameRate, 50.0);
-    QVERIFY(source.seekToTime(40000));
-    VideoFrame frame;
-    QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
-    QCOMPARE(frame.frameIndex, 2);
-    QCOMPARE(frame.presentationTimeUs, 40000);
-}
-
-void TemporaryVideoSourceTest::skipReportsIndexAndTime()
-{
-    TemporaryVideoSource source(makeStore(2, 25.0), 7);
-    QVERIFY(source.open({}));
+    TemporaryVideoSource source(makeStore(3, 25.0), 10);
+    QVERIFY(source.openWithMetadata(metadataAt(29.97)));
+    QCOMPARE(source.metadata().nominalFrameRate, 29.97);
     qint64 index = -1;
     qint64 time = -1;
     QCOMPARE(source.skipFrame(&index, &time), VideoReadStatus::Frame);
-    QCOMPARE(index, 7);
-    QCOMPARE(time, 280000);
+    QCOMPARE(index, 10);
+    QCOMPARE(time, 333667);
     QCOMPARE(source.skipFrame(&index, nullptr), VideoReadStatus::Frame);
-    QCOMPARE(index, 8);
-    // The end of the result leaves the out-parameters alone.
-    QCOMPARE(source.skipFrame(&index, &time), VideoReadStatus::EndOfStream);
-    QCOMPARE(index, 8);
-    QCOMPARE(time, 280000);
-}
-
-void TemporaryVideoSourceTest::storeReadErrorsArePassedOn_data()
-{
-    QTest::addColumn<bool>("finished");
-    QTest::addColumn<QSize>("storedSize");
-    QTest::newRow("unfinished store") << false << frameSize;
-    QTest::newRow("record of another size") << true << QSize(3, 2);
-}
-
-void TemporaryVideoSourceTest::storeReadErrorsArePassedOn()
-{
-    QFETCH(bool, finished);
-    QFETCH(QSize, storedSize);
-    TemporaryVideoSource source(makeStore(2, 25.0, finished, storedSize), 0);
-    QVERIFY(source.open({}));
+    QCOMPARE(index, 11);
     VideoFrame frame;
-    QString error;
+    QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
+    QCOMPARE(storedNumber(frame), 2);
+    QCOMPARE(source.skipFrame(&index, &time), VideoReadStatus::EndOfStream);
+    QCOMPARE(index, 11);
+}
+
+void TemporaryVideoSourceTest::closedSourceAndStoreErrorsFailTheRead()
+{
+    TemporaryVideoSource source(makeStore(2, 25.0, false), 0);
+    QString error = "untouched";
+    VideoFrame frame;
     QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Failed);
-    QCOMPARE(error, QStringLiteral("Could not read the temporary analysis result. Run the analysis again."));
+    QCOMPARE(error, QString("untouched"));
+    QVERIFY(!source.seekToFrame(0, &error));
+    QCOMPARE(error, outsideMessage);
+
+    QVERIFY(source.open({}));
+    error = "untouched";
+    QCOMPARE(source.readFrame(nullptr, &error), VideoReadStatus::Failed);
+    QCOMPARE(error, QString("untouched"));
+    // The store was never finished, so it refuses to be read.
+    QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Failed);
+    QCOMPARE(error, QString("Could not read the temporary analysis result. Run the analysis again."));
     qint64 index = -1;
-    QCOMPARE(source.skipFrame(&index, nullptr, &error), VideoReadStatus::Failed);
+    QCOMPARE(source.skipFrame(&index), VideoReadStatus::Failed);
     QCOMPARE(index, -1);
 }
 

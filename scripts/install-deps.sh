@@ -13,6 +13,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libsleef-dev
   xvfb xauth imagemagick
+  fonts-dejavu-core
 )
 
 missing=()

@@ -78,4 +78,11 @@ void InputContextDeleter::operator()(AVFormatContext *context) const
     avformat_close_input(&context);
 }
 
+void OutputContextDeleter::operator()(AVFormatContext *context) const
+{
+    if (!(context->oformat->flags & AVFMT_NOFILE))
+        avio_closep(&context->pb);
+    avformat_free_context(context);
+}
+
 } // namespace ovra::media::libav

@@ -36,6 +36,11 @@ struct InputContextDeleter
 {
     void operator()(AVFormatContext *context) const;
 };
+// Closes the output file, if one was opened, and frees the muxer context.
+struct OutputContextDeleter
+{
+    void operator()(AVFormatContext *context) const;
+};
 struct CodecContextDeleter
 {
     void operator()(AVCodecContext *context) const { avcodec_free_context(&context); }
@@ -55,6 +60,7 @@ struct ScaleContextDeleter
 
 // An input format context that is closed with avformat_close_input once opened.
 using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;

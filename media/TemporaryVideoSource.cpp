@@ -1,0 +1,101 @@
+#include "media/TemporaryVideoSource.h"
+
+#include <QCoreApplication>
+
+#include <cmath>
+
+namespace ovra::media {
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("TemporaryVideoSource", text);
+}
+
+bool fail(QString *errorMessage, const QString &message)
+{
+    if (errorMessage)
+        *errorMessage = message;
+    return false;
+}
+
+QString outsideMessage()
+{
+    return tr("The requested frame is outside the analysis result.");
+}
+
+} // namespace
+
+TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const project_data::TemporaryVideo> store,
+                                           qint64 firstFrameIndex)
+    : m_store(std::move(store))
+    , m_firstFrameIndex(firstFrameIndex)
+{
+}
+
+bool TemporaryVideoSource::open(const QString &, QString *errorMessage)
+{
+    if (!m_store)
+        return fail(errorMessage, tr("No analysis result is available."));
+    return openWithMetadata(m_store->metadata(), errorMessage);
+}
+
+bool TemporaryVideoSource::openWithMetadata(const VideoMetadata &metadata, QString *errorMessage)
+{
+    if (!m_store || m_store->frameCount() < 1)
+        return fail(errorMessage, tr("No analysis result is available."));
+    m_metadata = metadata;
+    m_position = 0;
+    m_opened = true;
+    return true;
+}
+
+bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
+{
+    const double frameIndex = std::round(static_cast<double>(timeUs) * m_metadata.nominalFrameRate / 1000000.0);
+    // A time far outside any result, or no number at all for a missing rate, must not be
+    // turned into an integer.
+    if (!(std::abs(frameIndex) < 9.0e18))
+        return fail(errorMessage, outsideMessage());
+    return seekToFrame(static_cast<qint64>(frameIndex), errorMessage);
+}
+
+bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
+{
+    if (!m_opened || frameIndex < m_firstFrameIndex || frameIndex - m_firstFrameIndex >= m_store->frameCount())
+        return fail(errorMessage, outsideMessage());
+    m_position = frameIndex - m_firstFrameIndex;
+    return true;
+}
+
+VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *errorMessage)
+{
+    if (!m_opened || !frame)
+        return VideoReadStatus::Failed;
+    if (m_position >= m_store->frameCount())
+        return VideoReadStatus::EndOfStream;
+    if (!m_store->readFrame(m_position, frame, errorMessage))
+        return VideoReadStatus::Failed;
+    frame->frameIndex = m_firstFrameIndex + m_position;
+    // The grid of the source's nominal rate replaces the stored times; none without a rate.
+    frame->presentationTimeUs =
+        isValidRate(m_metadata.nominalFrameRate) ? frameTimeUs(frame->frameIndex, m_metadata.nominalFrameRate) : -1;
+    ++m_position;
+    return VideoReadStatus::Frame;
+}
+
+VideoReadStatus TemporaryVideoSource::skipFrame(qint64 *frameIndex, qint64 *presentationTimeUs,
+                                                QString *errorMessage)
+{
+    VideoFrame frame;
+    const VideoReadStatus status = readFrame(&frame, errorMessage);
+    if (status == VideoReadStatus::Frame) {
+        if (frameIndex)
+            *frameIndex = frame.frameIndex;
+        if (presentationTimeUs)
+            *presentationTimeUs = frame.presentationTimeUs;
+    }
+    return status;
+}
+
+} // namespace ovra::media

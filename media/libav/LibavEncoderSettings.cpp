@@ -1,0 +1,62 @@
+#include "media/libav/LibavEncoderSettings.h"
+
+#include <algorithm>
+#include <cmath>
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+namespace ovra::media::libav {
+namespace {
+
+constexpr int maximumRateTerm = 1000000;
+constexpr double bitsPerPixel = 0.12;
+constexpr double minimumBitRate = 1000000.0;
+constexpr double maximumBitRate = 100000000.0;
+
+} // namespace
+
+std::optional<VideoOutputKind> videoOutputKind(const VideoEncodingSettings &settings)
+{
+    const QString container = settings.container.toLower();
+    const QString codec = settings.videoCodec.toLower();
+    if (container == QLatin1String("mp4") && (codec == QLatin1String("h264") || codec == QLatin1String("libx264")))
+        return VideoOutputKind::H264;
+    if ((container == QLatin1String("matroska") || container == QLatin1String("mkv")) && codec == QLatin1String("ffv1"))
+        return VideoOutputKind::Ffv1;
+    return std::nullopt;
+}
+
+QList<QByteArray> encoderCandidates(VideoOutputKind kind)
+{
+    if (kind == VideoOutputKind::H264)
+        return {QByteArrayLiteral("h264_mf"), QByteArrayLiteral("libx264")};
+    return {QByteArrayLiteral("ffv1")};
+}
+
+VideoEncoderSettings videoEncoderSettings(VideoOutputKind kind, const QByteArray &encoderName, QSize frameSize,
+                                          double frameRate, int qualityPercent)
+{
+    VideoEncoderSettings settings;
+    const AVRational rate = av_d2q(frameRate, maximumRateTerm);
+    settings.frameRateNumerator = rate.num;
+    settings.frameRateDenominator = rate.den;
+    if (kind == VideoOutputKind::Ffv1) {
+        settings.options = {{"level", "3"}, {"coder", "1"}, {"context", "1"}};
+        return settings;
+    }
+
+    // A key frame every two seconds.
+    settings.gopSize = std::max(1, static_cast<int>(std::lround(std::min(2.0 * frameRate, 1.0e9))));
+    const double bitRate = double(frameSize.width()) * frameSize.height() * frameRate * bitsPerPixel;
+    settings.bitRate = static_cast<qint64>(std::clamp(bitRate, minimumBitRate, maximumBitRate));
+    const int quality = std::clamp(qualityPercent, 0, 100);
+    if (encoderName == "h264_mf")
+        settings.options = {{"rate_control", "quality"}, {"quality", QByteArray::number(quality)}};
+    else
+        settings.options = {{"crf", QByteArray::number(35 - (quality * 21 + 50) / 100)}};
+    return settings;
+}
+
+} // namespace ovra::media::libav

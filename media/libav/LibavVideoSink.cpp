@@ -1,0 +1,401 @@
+#include "media/libav/LibavVideoSink.h"
+
+#include "media/NoReplaceRename.h"
+#include "media/libav/LibavRuntime.h"
+#include "media/libav/LibavSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
+
+extern "C" {
+#include <libavutil/dict.h>
+}
+
+namespace ovra::media::libav {
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LibavVideoSink", text);
+}
+
+bool fail(QString *errorMessage, const QString &message)
+{
+    if (errorMessage)
+        *errorMessage = message;
+    return false;
+}
+
+// message has "%1" for FFmpeg's own description of errorCode.
+bool failWithCode(QString *errorMessage, const QString &message, int errorCode)
+{
+    return fail(errorMessage, message.arg(ffmpegErrorText(errorCode)));
+}
+
+QString encodingCancelledMessage()
+{
+    return tr("Video encoding was cancelled.");
+}
+
+QString finalizingCancelledMessage()
+{
+    return tr("Finalizing the video was cancelled.");
+}
+
+QString destinationAppearedMessage()
+{
+    return tr("The output file appeared during processing; the existing file was not overwritten.");
+}
+
+// Exists also as a dangling symbolic link, which a rename would not replace either.
+bool pathTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+// A hidden sibling: ".clip.mp4.<uuid>.partial.mp4", or ".clip.<uuid>.partial" without a suffix.
+QString stagingPathFor(const QString &finalPath)
+{
+    const QFileInfo target(finalPath);
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name = target.suffix().isEmpty()
+        ? QStringLiteral(".%1.%2.partial").arg(target.fileName(), uuid)
+        : QStringLiteral(".%1.%2.partial.%3").arg(target.fileName(), uuid, target.suffix());
+    return target.absoluteDir().filePath(name);
+}
+
+} // namespace
+
+struct LibavVideoSink::EncoderState
+{
+    OutputContextPtr output;
+    CodecContextPtr codec;
+    AVStream *stream = nullptr;
+    PacketPtr packet;
+    FramePtr frame;
+    ScaleContextPtr scaler;
+    qint64 nextFrame = 0;
+};
+
+LibavVideoSink::LibavVideoSink(CancellationCheck cancellationCheck) : m_cancellation(std::move(cancellationCheck)) {}
+
+LibavVideoSink::~LibavVideoSink()
+{
+    abort();
+}
+
+bool LibavVideoSink::open(const QString &outputFilePath, const VideoMetadata &metadata,
+                          const VideoEncodingSettings &settings, QString *errorMessage)
+{
+    return openFile(outputFilePath, false, metadata, settings, errorMessage);
+}
+
+bool LibavVideoSink::openReservedStagingFile(const QString &stagingFilePath, const VideoMetadata &metadata,
+                                             const VideoEncodingSettings &settings, QString *errorMessage)
+{
+    return openFile(stagingFilePath, true, metadata, settings, errorMessage);
+}
+
+bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMetadata &metadata,
+                              const VideoEncodingSettings &settings, QString *errorMessage)
+{
+    abort();
+    if (!m_cleanupMessage.isEmpty())
+        return fail(errorMessage, m_cleanupMessage);
+    m_cancellation.reset();
+    if (!LibavRuntime::checkCompatibility(errorMessage))
+        return false;
+
+    const QFileInfo target(path);
+    if (reserved) {
+        if (path.isEmpty() || target.isSymLink() || !target.isFile() || target.size() != 0)
+            return fail(errorMessage, tr("The reserved staging file is missing or is not empty."));
+    } else if (path.isEmpty() || pathTaken(path)) {
+        return fail(errorMessage, tr("The output file was not specified or already exists."));
+    }
+    const double frameRate = metadata.playbackFrameRate();
+    if (!metadata.hasValidFrameSize() || !isValidRate(frameRate))
+        return fail(errorMessage, tr("The frame size or frame rate is unknown for export."));
+    const std::optional<VideoOutputKind> kind = videoOutputKind(settings);
+    if (kind == VideoOutputKind::H264 && (metadata.frameSize.width() % 2 != 0 || metadata.frameSize.height() % 2 != 0))
+        return fail(errorMessage, tr("H.264/yuv420p export requires an even frame width and height."));
+    if (!kind || settings.includeAudio || !settings.preserveFrameSize || !settings.preserveFrameRate)
+        return fail(errorMessage, tr("The requested video output format is unsupported."));
+    if (static_cast<unsigned>(settings.qualityPercent) > 100u)
+        return fail(errorMessage, tr("Export quality must be between 0 and 100."));
+    if (!target.absoluteDir().exists())
+        return fail(errorMessage, tr("The output directory does not exist."));
+
+    m_finalPath = target.absoluteFilePath();
+    m_stagingPath = reserved ? m_finalPath : stagingPathFor(m_finalPath);
+    m_reserved = reserved;
+    m_frameSize = metadata.frameSize;
+    if (m_cancellation.query())
+        return fail(errorMessage, tr("Starting video encoding was cancelled."));
+    if (!startEncoder(*kind, frameRate, settings.qualityPercent, errorMessage)) {
+        abort();
+        return false;
+    }
+    m_open = true;
+    if (errorMessage)
+        errorMessage->clear();
+    return true;
+}
+
+bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qualityPercent, QString *errorMessage)
+{
+    const AVCodec *encoder = nullptr;
+    for (const QByteArray &name : encoderCandidates(kind)) {
+        encoder = avcodec_find_encoder_by_name(name.constData());
+        if (encoder)
+            break;
+    }
+    if (!encoder)
+        return fail(errorMessage, kind == VideoOutputKind::H264
+                                      ? tr("The embedded FFmpeg libraries have no supported H.264 encoder.")
+                                      : tr("The embedded FFmpeg libraries have no FFV1 encoder."));
+
+    m_encoder = std::make_unique<EncoderState>();
+    EncoderState &state = *m_encoder;
+    const QByteArray stagingPath = m_stagingPath.toUtf8();
+    AVFormatContext *output = nullptr;
+    int result = avformat_alloc_output_context2(&output, nullptr, kind == VideoOutputKind::H264 ? "mp4" : "matroska",
+                                                stagingPath.constData());
+    if (result < 0 || !output)
+        return failWithCode(errorMessage, tr("Could not create the FFmpeg output context: %1"), result);
+    state.output.reset(output);
+    state.stream = avformat_new_stream(output, nullptr);
+    state.codec.reset(avcodec_alloc_context3(encoder));
+    state.packet.reset(av_packet_alloc());
+    state.frame.reset(av_frame_alloc());
+    if (!state.stream || !state.codec || !state.packet || !state.frame)
+        return fail(errorMessage, tr("Could not allocate FFmpeg encoder buffers."));
+    const VideoEncoderSettings settings =
+        videoEncoderSettings(kind, encoder->name, m_frameSize, frameRate, qualityPercent);
+    if (settings.frameRateNumerator < 1 || settings.frameRateDenominator < 1)
+        return fail(errorMessage, tr("Could not represent the output frame rate."));
+
+    AVCodecContext *codec = state.codec.get();
+    const AVRational rate{settings.frameRateNumerator, settings.frameRateDenominator};
+    codec->width = m_frameSize.width();
+    codec->height = m_frameSize.height();
+    codec->framerate = rate;
+    codec->time_base = av_inv_q(rate);
+    codec->gop_size = settings.gopSize;
+    codec->max_b_frames = 0;
+    if (settings.bitRate > 0)
+        codec->bit_rate = settings.bitRate;
+    if (kind == VideoOutputKind::H264) {
+        codec->pix_fmt = AV_PIX_FMT_YUV420P;
+        // The converter uses the BT.601 matrix and limited range; say so, or players guess.
+        codec->colorspace = AVCOL_SPC_SMPTE170M;
+        codec->color_range = AVCOL_RANGE_MPEG;
+    } else {
+        codec->pix_fmt = AV_PIX_FMT_BGRA;
+    }
+    if (output->oformat->flags & AVFMT_GLOBALHEADER)
+        codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    AVDictionary *options = nullptr;
+    for (const auto &[key, value] : settings.options)
+        av_dict_set(&options, key.constData(), value.constData(), 0);
+    result = avcodec_open2(codec, encoder, &options);
+    av_dict_free(&options);
+    if (result < 0)
+        return failWithCode(errorMessage, tr("Could not start the FFmpeg video encoder: %1"), result);
+    result = avcodec_parameters_from_context(state.stream->codecpar, codec);
+    if (result < 0)
+        return failWithCode(errorMessage, tr("Could not configure the output video stream: %1"), result);
+    state.stream->time_base = codec->time_base;
+    state.stream->avg_frame_rate = rate;
+
+    state.frame->format = codec->pix_fmt;
+    state.frame->width = codec->width;
+    state.frame->height = codec->height;
+    result = av_frame_get_buffer(state.frame.get(), 32);
+    if (result < 0)
+        return failWithCode(errorMessage, tr("Could not allocate the output video frame: %1"), result);
+    state.scaler.reset(sws_getContext(codec->width, codec->height, AV_PIX_FMT_RGBA, codec->width, codec->height,
+                                      codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    if (!state.scaler)
+        return fail(errorMessage, tr("Could not initialize video color conversion."));
+
+    if (!(output->oformat->flags & AVFMT_NOFILE)) {
+        result = avio_open(&output->pb, stagingPath.constData(), AVIO_FLAG_WRITE);
+        if (result < 0)
+            return failWithCode(errorMessage, tr("Could not open the output video file: %1"), result);
+    }
+    AVDictionary *muxerOptions = nullptr;
+    if (kind == VideoOutputKind::H264)
+        av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
+    result = avformat_write_header(output, &muxerOptions);
+    av_dict_free(&muxerOptions);
+    if (result < 0)
+        return failWithCode(errorMessage, tr("Could not write the output video header: %1"), result);
+    return true;
+}
+
+bool LibavVideoSink::writeFrame(const QImage &image, QString *errorMessage)
+{
+    if (m_cancellation.query()) {
+        abort();
+        return fail(errorMessage, encodingCancelledMessage());
+    }
+    if (!m_open || image.isNull())
+        return fail(errorMessage, tr("The video sink is not open or the frame is invalid."));
+    if (image.size() != m_frameSize)
+        return fail(errorMessage, tr("The exported frame size differs from the source frame size."));
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    if (rgba.isNull())
+        return fail(errorMessage, tr("Could not convert the frame for export."));
+
+    EncoderState &state = *m_encoder;
+    AVFrame *frame = state.frame.get();
+    int result = av_frame_make_writable(frame);
+    if (result < 0)
+        return failWithCode(errorMessage, tr("Could not prepare the output frame: %1"), result);
+    const uint8_t *const sourceData[] = {rgba.constBits()};
+    const int sourceStride[] = {static_cast<int>(rgba.bytesPerLine())};
+    if (sws_scale(state.scaler.get(), sourceData, sourceStride, 0, rgba.height(), frame->data, frame->linesize)
+        != rgba.height())
+        return fail(errorMessage, tr("FFmpeg did not convert the complete output frame."));
+    frame->pts = state.nextFrame++;
+    frame->pkt_duration = 1;
+    result = avcodec_send_frame(state.codec.get(), frame);
+    if (result < 0)
+        return failWithCode(errorMessage, tr("Could not submit the output frame for encoding: %1"), result);
+    return drainPackets(false, errorMessage);
+}
+
+bool LibavVideoSink::drainPackets(bool flushing, QString *errorMessage)
+{
+    if (m_cancellation.query())
+        return fail(errorMessage, encodingCancelledMessage());
+    EncoderState &state = *m_encoder;
+    AVPacket *packet = state.packet.get();
+    for (;;) {
+        int result = avcodec_receive_packet(state.codec.get(), packet);
+        if (result == AVERROR_EOF)
+            return true;
+        if (result == AVERROR(EAGAIN)) {
+            if (!flushing)
+                return true;
+            return fail(errorMessage, tr("The video encoder did not finish after flushing."));
+        }
+        if (result < 0)
+            return failWithCode(errorMessage, tr("Could not receive an encoded video packet: %1"), result);
+        av_packet_rescale_ts(packet, state.codec->time_base, state.stream->time_base);
+        packet->stream_index = state.stream->index;
+        result = av_interleaved_write_frame(state.output.get(), packet);
+        av_packet_unref(packet);
+        if (result < 0)
+            return failWithCode(errorMessage, tr("Could not write an encoded video packet: %1"), result);
+        if (m_cancellation.query())
+            return fail(errorMessage, encodingCancelledMessage());
+    }
+}
+
+bool LibavVideoSink::finish(QString *errorMessage)
+{
+    if (!m_open)
+        return fail(errorMessage, tr("The video sink is not open."));
+    if (m_cancellation.query()) {
+        abort();
+        return fail(errorMessage, finalizingCancelledMessage());
+    }
+    EncoderState &state = *m_encoder;
+    int result = avcodec_send_frame(state.codec.get(), nullptr);
+    if (result < 0 && result != AVERROR_EOF) {
+        abort();
+        return failWithCode(errorMessage, tr("Could not flush the video encoder: %1"), result);
+    }
+    if (!drainPackets(true, errorMessage)) {
+        abort();
+        return false;
+    }
+    if (m_cancellation.query()) {
+        abort();
+        return fail(errorMessage, finalizingCancelledMessage());
+    }
+    // With "+faststart" this rewrites the MP4 so that its index comes first.
+    result = av_write_trailer(state.output.get());
+    // Closing writes what is still buffered; a failure there would leave a truncated file.
+    if (result >= 0 && !(state.output->oformat->flags & AVFMT_NOFILE))
+        result = avio_closep(&state.output->pb);
+    if (result < 0) {
+        abort();
+        return failWithCode(errorMessage, tr("Could not finalize the output video: %1"), result);
+    }
+    m_encoder.reset();
+    m_open = false;
+
+    if (QFileInfo(m_stagingPath).size() <= 0)
+        return failPublication(errorMessage, tr("FFmpeg did not create a non-empty video file."));
+    if (m_reserved) {
+        m_finalPath.clear();
+        m_stagingPath.clear();
+        m_reserved = false;
+        if (errorMessage)
+            errorMessage->clear();
+        return true;
+    }
+    return publish(errorMessage);
+}
+
+bool LibavVideoSink::publish(QString *errorMessage)
+{
+    if (pathTaken(m_finalPath))
+        return failPublication(errorMessage, destinationAppearedMessage());
+    QString errorText;
+    switch (renameWithoutReplacing(m_stagingPath, m_finalPath, &errorText)) {
+    case RenameOutcome::Renamed:
+        break;
+    // Created between the check above and the rename: the same case, and still not replaced.
+    case RenameOutcome::TargetExists:
+        return failPublication(errorMessage, destinationAppearedMessage());
+    case RenameOutcome::Failed:
+        return failPublication(errorMessage, tr("Could not safely assign the final video file name: %1").arg(errorText));
+    }
+    m_finalPath.clear();
+    m_stagingPath.clear();
+    if (errorMessage)
+        errorMessage->clear();
+    return true;
+}
+
+bool LibavVideoSink::failPublication(QString *errorMessage, const QString &message)
+{
+    removeStagingFile();
+    m_finalPath.clear();
+    m_reserved = false;
+    return fail(errorMessage, m_cleanupMessage.isEmpty() ? message : message + QLatin1Char(' ') + m_cleanupMessage);
+}
+
+void LibavVideoSink::abort()
+{
+    m_cleanupMessage.clear();
+    m_encoder.reset();
+    removeStagingFile();
+    m_finalPath.clear();
+    m_frameSize = QSize();
+    m_open = false;
+    m_reserved = false;
+}
+
+// A staging file that cannot be removed keeps its path, so that the next abort tries again.
+void LibavVideoSink::removeStagingFile()
+{
+    if (m_stagingPath.isEmpty())
+        return;
+    QFile file(m_stagingPath);
+    if (pathTaken(m_stagingPath) && !file.remove()) {
+        const QString warning = tr("A temporary file may remain at %1: %2").arg(m_stagingPath, file.errorString());
+        m_cleanupMessage = m_cleanupMessage.isEmpty() ? warning : m_cleanupMessage + QLatin1Char(' ') + warning;
+        return;
+    }
+    m_stagingPath.clear();
+}
+
+} // namespace ovra::media::libav

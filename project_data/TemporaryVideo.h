@@ -1,0 +1,67 @@
+#pragma once
+
+#include "media/VideoFrame.h"
+#include "media/VideoMetadata.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QList>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+
+namespace ovra::project_data {
+
+// The frames of one analysis result, stored uncompressed in a private directory under a common
+// root in the system temporary folder. A lock file in the directory marks it as owned by this
+// process for the store's whole life; cleanupStale removes directories whose owner no longer
+// runs. One thread creates, appends and finishes; after finish any number of threads may read.
+// Destruction removes the files.
+class TemporaryVideo
+{
+public:
+    explicit TemporaryVideo(media::VideoMetadata metadata);
+    ~TemporaryVideo();
+    TemporaryVideo(const TemporaryVideo &) = delete;
+    TemporaryVideo &operator=(const TemporaryVideo &) = delete;
+
+    bool create(QString *errorMessage = nullptr);
+    // Stores the image as ARGB32 together with the frame's time and index.
+    bool appendFrame(const media::VideoFrame &frame, QString *errorMessage = nullptr);
+    bool finish(QString *errorMessage = nullptr);
+
+    qint64 frameCount() const { return m_offsets.size(); }
+    // Needs a finished store; every call reads through its own file handle.
+    bool readFrame(qint64 index, media::VideoFrame *frame, QString *errorMessage = nullptr) const;
+
+    const media::VideoMetadata &metadata() const { return m_metadata; }
+    QDateTime finishedAt() const { return m_finishedAt; }
+    qint64 storageBytes() const { return m_storageBytes; }
+    // Absolute path of the result directory; empty until create succeeded.
+    QString directory() const { return m_directory; }
+
+    static QString storeRoot();
+    static void cleanupStale();
+
+    // Disk space a store of frameCount frames of frameSize takes (saturating at the int64 limit).
+    static qint64 requiredStorageBytes(QSize frameSize, qint64 frameCount);
+    // Whether the temporary folder has room for such a store. A 1080p frame takes 8 MB, so a
+    // run checks this before its first frame instead of failing when the disk fills up.
+    static bool checkFreeSpace(QSize frameSize, qint64 frameCount, QString *errorMessage = nullptr);
+
+private:
+    bool createDirectory(QString *errorMessage);
+
+    media::VideoMetadata m_metadata;
+    QString m_directory;
+    std::unique_ptr<QLockFile> m_ownerLock;
+    QFile m_framesFile;
+    QList<qint64> m_offsets;
+    QDateTime m_finishedAt;
+    qint64 m_storageBytes = 0;
+};
+
+} // namespace ovra::project_data

@@ -33,20 +33,31 @@ QImage privateArgbCopy(const QImage &image, uchar *&bits)
 
 } // namespace
 
+RegionMask::RegionMask(const QRectF &rect, int width, int height, double featherRadius)
+    : m_rect(rect), m_width(width), m_height(height), m_featherRadius(featherRadius),
+      m_wholeFrame(isWholeFrame(rect))
+{
+}
+
+float RegionMask::weight(int x, int y) const
+{
+    if (m_wholeFrame)
+        return 1.0f;
+    const double px = (x + 0.5) / m_width;
+    const double py = (y + 0.5) / m_height;
+    if (px < m_rect.left() || px > m_rect.right() || py < m_rect.top() || py > m_rect.bottom())
+        return 0.0f;
+    if (m_featherRadius <= 0.0)
+        return 1.0f;
+    const double distance = std::min(m_width * std::min(px - m_rect.left(), m_rect.right() - px),
+                                     m_height * std::min(py - m_rect.top(), m_rect.bottom() - py));
+    const float t = std::clamp(static_cast<float>(distance / m_featherRadius), 0.0f, 1.0f);
+    return t * t * (3.0f - 2.0f * t);
+}
+
 float regionWeight(int x, int y, int width, int height, const QRectF &rect, double featherRadius)
 {
-    if (isWholeFrame(rect))
-        return 1.0f;
-    const double px = (x + 0.5) / width;
-    const double py = (y + 0.5) / height;
-    if (px < rect.left() || px > rect.right() || py < rect.top() || py > rect.bottom())
-        return 0.0f;
-    if (featherRadius <= 0.0)
-        return 1.0f;
-    const double distance = std::min(width * std::min(px - rect.left(), rect.right() - px),
-                                     height * std::min(py - rect.top(), rect.bottom() - py));
-    const float t = std::clamp(static_cast<float>(distance / featherRadius), 0.0f, 1.0f);
-    return t * t * (3.0f - 2.0f * t);
+    return RegionMask(rect, width, height, featherRadius).weight(x, y);
 }
 
 QImage composite(MotionWorkerPool &pool, const QImage &workingImage, const FloatPlane &luminance,
@@ -62,6 +73,8 @@ QImage composite(MotionWorkerPool &pool, const QImage &workingImage, const Float
     uchar *bits = nullptr;
     QImage result = privateArgbCopy(workingImage, bits);
     const qsizetype bytesPerLine = result.bytesPerLine();
+    const RegionMask regionMask(region, width, height, featherRadius);
+    const RegionMask ringMask(expandedRegion, width, height, featherRadius);
     const bool withRing = ringWeight > 0.0f && !sameNormalisedRect(expandedRegion, region);
     parallelFor(pool, height, 16LL * width, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
@@ -69,9 +82,9 @@ QImage composite(MotionWorkerPool &pool, const QImage &workingImage, const Float
             const float *before = luminance.row(y);
             const float *after = magnified.row(y);
             for (int x = 0; x < width; ++x) {
-                float mask = regionWeight(x, y, width, height, region, featherRadius);
+                float mask = regionMask.weight(x, y);
                 if (withRing) {
-                    const float ring = regionWeight(x, y, width, height, expandedRegion, featherRadius) * ringWeight;
+                    const float ring = ringMask.weight(x, y) * ringWeight;
                     mask = (1.0f - ring) * mask + ring;
                 }
                 const float change = (after[x] - before[x]) * mask;

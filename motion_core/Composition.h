@@ -9,9 +9,23 @@
 
 namespace ovra::motion_core {
 
-// Mask value of pixel (x, y) of a width x height image for a normalised rectangle:
-// 1 for the whole frame, 0 outside, rising with a smoothstep over featherRadius pixels
-// inside the nearest edge (a hard 0/1 mask when featherRadius <= 0).
+// Mask of a normalised rectangle over a width x height image: 1 for the whole frame,
+// 0 outside, rising with a smoothstep over featherRadius pixels inside the nearest edge
+// (a hard 0/1 mask when featherRadius <= 0).
+class RegionMask
+{
+public:
+    RegionMask(const QRectF &rect, int width, int height, double featherRadius);
+    float weight(int x, int y) const;
+
+private:
+    QRectF m_rect;
+    int m_width;
+    int m_height;
+    double m_featherRadius;
+    bool m_wholeFrame;
+};
+
 float regionWeight(int x, int y, int width, int height, const QRectF &rect, double featherRadius);
 
 // Adds the masked luminance change (magnified - luminance) equally to red, green and blue

@@ -1,7 +1,6 @@
 #include "motion_core/PlaneOperations.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace ovra::motion_core {
 
@@ -18,7 +17,8 @@ struct SourceTap
 SourceTap sourceTap(int index, double scale, int sourceLength)
 {
     const double position = std::clamp((index + 0.5) * scale - 0.5, 0.0, static_cast<double>(sourceLength - 1));
-    const int first = static_cast<int>(std::floor(position));
+    // The position is clamped to be non-negative, so truncation is the floor.
+    const int first = static_cast<int>(position);
     return {first, std::min(sourceLength - 1, first + 1), static_cast<float>(position - first)};
 }
 

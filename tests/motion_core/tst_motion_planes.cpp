@@ -167,17 +167,6 @@ private slots:
         QVERIFY(std::abs(output.at(0, 0) + output.at(1, 0) + output.at(2, 0) - 1.0f) < 1e-6f);
     }
 
-    void blurOfEmptyInputIsEmpty()
-    {
-        MotionWorkerPool pool;
-        FloatPlane output(4, 4);
-        FloatPlane scratch;
-        blur(pool, FloatPlane(), pyramidKernel(), output, scratch);
-        QVERIFY(output.isEmpty());
-        blur(pool, FloatPlane(4, 4), {}, output, scratch);
-        QVERIFY(output.isEmpty());
-    }
-
     void downsampleKeepsEvenSamples()
     {
         MotionWorkerPool pool;
@@ -205,23 +194,6 @@ private slots:
                 QVERIFY(std::abs(output.at(x, y) - (columns[x] + 10.0f * rows[y])) < 1e-5f);
         upsample(pool, rampPlane(3, 2), 0, 3, output);
         QVERIFY(output.isEmpty());
-    }
-
-    void addAndSubtract()
-    {
-        MotionWorkerPool pool;
-        const FloatPlane a = randomPlane(7, 5, 1);
-        const FloatPlane b = randomPlane(7, 5, 2);
-        FloatPlane sum;
-        FloatPlane difference;
-        add(pool, a, b, sum);
-        subtract(pool, a, b, difference);
-        QCOMPARE(sum.at(6, 4), a.at(6, 4) + b.at(6, 4));
-        QCOMPARE(difference.at(3, 2), a.at(3, 2) - b.at(3, 2));
-        add(pool, a, FloatPlane(5, 7), sum);
-        QVERIFY(sum.isEmpty());
-        subtract(pool, FloatPlane(), FloatPlane(), difference);
-        QVERIFY(difference.isEmpty());
     }
 
     void rieszPairOfRamp()

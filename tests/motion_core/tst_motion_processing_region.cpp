@@ -168,15 +168,6 @@ private slots:
         QCOMPARE(qRed(result.pixel(2, 20)), 100);  // outside both
     }
 
-    void compositeNeedsMatchingPlanes()
-    {
-        MotionWorkerPool pool;
-        const QImage working = filledImage(QSize(8, 8), qRgb(1, 2, 3));
-        const QImage result =
-            composite(pool, working, FloatPlane(8, 7), FloatPlane(8, 8), QRectF(0, 0, 1, 1), QRectF(0, 0, 1, 1), 0, 0);
-        QCOMPARE(result.cacheKey(), working.cacheKey());
-    }
-
     void pasteBackReplacesOnlyTheRectangle()
     {
         QImage frame(16, 12, QImage::Format_RGBA8888);

@@ -49,8 +49,6 @@ private slots:
         QCOMPARE(pool.threads().maxThreadCount(), 1);
         pool.setThreadCount(0);
         QCOMPARE(pool.threadCount(), 1);
-        pool.setThreadCount(3);
-        QCOMPARE(pool.threads().maxThreadCount(), 3);
     }
 
     void fullHdLuminanceSplitsIntoEightChunks()
@@ -75,7 +73,6 @@ private slots:
         QTest::addColumn<int>("chunks");
         QTest::newRow("64x64 plane, cost 2") << 8 << 64 * 64 << qint64(2) << 1;
         QTest::newRow("one thread") << 1 << 1000000 << qint64(100) << 1;
-        QTest::newRow("single item") << 8 << 1 << qint64(1000000) << 1;
         QTest::newRow("just over one unit") << 4 << 65537 << qint64(1) << 2;
         QTest::newRow("cost below 1 counts as 1") << 4 << 65536 * 3 << qint64(0) << 3;
         QTest::newRow("more threads than items") << 8 << 3 << qint64(1000000) << 3;
@@ -101,14 +98,6 @@ private slots:
             next = chunk.end;
         }
         QCOMPARE(next, count);
-    }
-
-    void emptyRangeOrBodyDoesNothing()
-    {
-        MotionWorkerPool pool;
-        pool.setThreadCount(2);
-        QVERIFY(recordChunks(pool, 0, 100).empty());
-        parallelFor(pool, 10, 1, RangeBody()); // must not crash
     }
 
     void lowestChunkExceptionWinsAfterAllFinished()
@@ -147,12 +136,6 @@ private slots:
         QCOMPARE(recordChunks(pool, 1000, 1000).size(), size_t(2));
     }
 
-    void singleThreadExceptionPropagatesDirectly()
-    {
-        MotionWorkerPool pool;
-        QVERIFY_THROWS_EXCEPTION(std::runtime_error,
-                                 parallelFor(pool, 10, 1, [](int, int) { throw std::runtime_error("x"); }));
-    }
 };
 
 QTEST_GUILESS_MAIN(MotionWorkerPoolTest)

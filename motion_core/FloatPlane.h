@@ -30,7 +30,7 @@ public:
     float at(int x, int y) const { return row(y)[x]; }
     float &at(int x, int y) { return row(y)[x]; }
 
-    // Sets the size; sample values are unspecified afterwards unless they are written.
+    // Sets the size; sample values are arbitrary until they are written.
     void reshape(int width, int height);
     void fill(float value);
     // Reshape, then fill: a freshly created plane.

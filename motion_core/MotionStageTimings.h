@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace ovra::motion_core {
+
+// Cumulative stage times in microseconds since the last configure or reset.
+struct MotionStageTimings
+{
+    qint64 luminanceUs = 0;
+    qint64 pyramidDecompositionUs = 0;
+    qint64 quadratureUs = 0;
+    qint64 phaseAccumulationUs = 0;
+    qint64 temporalFilterUs = 0;
+    qint64 phaseDenoisingUs = 0;
+    qint64 phaseShiftUs = 0;
+    qint64 reconstructionUs = 0;
+    qint64 compositionUs = 0;
+    qint64 framesProcessed = 0;
+    qint32 motionProcessingFrameWidth = 0;
+    qint32 motionProcessingFrameHeight = 0;
+    bool regionProcessingOptimizationApplied = false;
+};
+
+} // namespace ovra::motion_core

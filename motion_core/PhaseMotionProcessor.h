@@ -1,0 +1,90 @@
+#pragma once
+
+#include "motion_core/FloatPlane.h"
+#include "motion_core/IMotionProcessor.h"
+#include "motion_core/MotionStageTimings.h"
+#include "motion_core/MotionWorkerPool.h"
+#include "motion_core/ProcessingRegion.h"
+#include "motion_core/SpatialPyramid.h"
+#include "motion_core/TemporalBandpassFilter.h"
+
+#include <QSize>
+
+#include <memory>
+#include <vector>
+
+namespace ovra::motion_core {
+
+// What the processor remembers between frames, one plane per pyramid level.
+struct PhaseState
+{
+    std::vector<FloatPlane> previousLevels;
+    std::vector<FloatPlane> previousR1;
+    std::vector<FloatPlane> previousR2;
+    std::vector<FloatPlane> horizontalAccumulator;
+    std::vector<FloatPlane> verticalAccumulator;
+
+    void clear();
+};
+
+// Per-frame working planes. Nothing here outlives a frame logically, but the buffers are
+// kept so that steady-state processing does not allocate.
+struct FrameWorkspace
+{
+    FloatPlane luminance;
+    Pyramid pyramid;
+    std::vector<FloatPlane> r1;
+    std::vector<FloatPlane> r2;
+    std::vector<FloatPlane> amplitude;
+    std::vector<FloatPlane> filteredHorizontal;
+    std::vector<FloatPlane> filteredVertical;
+    FloatPlane weightedHorizontal;
+    FloatPlane weightedVertical;
+    FloatPlane blurScratch;
+    FloatPlane magnified;
+};
+
+// Riesz-pyramid phase magnification (Wadhwa et al.): motions inside the band come out
+// amplified by the factor A, without frame delay. One caller thread at a time.
+class PhaseMotionProcessor : public IMotionProcessor
+{
+public:
+    PhaseMotionProcessor() = default;
+    ~PhaseMotionProcessor() override = default;
+
+    bool configure(const media::VideoMetadata &metadata, const MotionSettings &settings,
+                   QString *errorMessage) override;
+    void reset() override;
+    bool processFrame(const media::VideoFrame &frame, std::vector<media::VideoFrame> *outputFrames,
+                      QString *errorMessage) override;
+    bool flush(std::vector<media::VideoFrame> *outputFrames, QString *errorMessage) override;
+
+    const MotionStageTimings &stageTimings() const { return m_timings; }
+    const ProcessingRegion &processingRegion() const { return m_region; }
+
+private:
+    bool prepareFrameBuffers(QString *errorMessage);
+    // Runs the phase path on one frame; exceptions become messages.
+    bool magnify(const QImage &image, QImage *result, QString *errorMessage);
+    bool magnifyStages(const QImage &image, QImage *result, QString *errorMessage);
+    void accumulatePhase();
+    void denoisePhase();
+    void shiftLevels();
+
+    MotionSettings m_settings;
+    QSize m_frameSize;
+    ProcessingRegion m_region;
+    MotionWorkerPool m_pool;
+    std::unique_ptr<SpatialPyramid> m_pyramid;
+    TemporalBandpassFilter m_horizontalFilter;
+    TemporalBandpassFilter m_verticalFilter;
+    PhaseState m_phaseState;
+    MotionStageTimings m_timings;
+    qint64 m_lastTimestampUs = -1;
+    qint64 m_lastSequence = -1;
+    bool m_phaseStateInitialised = false;
+    bool m_configured = false;
+    FrameWorkspace m_work;
+};
+
+} // namespace ovra::motion_core

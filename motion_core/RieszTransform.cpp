@@ -1,0 +1,42 @@
+#include "motion_core/RieszTransform.h"
+
+namespace ovra::motion_core {
+
+namespace {
+
+// Whole-sample symmetric reflection for neighbours at most one sample outside.
+int reflectEdgeOnce(int index, int length)
+{
+    if (length <= 1)
+        return 0;
+    if (index < 0)
+        return -index;
+    if (index >= length)
+        return 2 * length - index - 2;
+    return index;
+}
+
+} // namespace
+
+void computeRieszPair(MotionWorkerPool &pool, const FloatPlane &level, FloatPlane &r1, FloatPlane &r2)
+{
+    const int width = level.width();
+    const int height = level.height();
+    r1.reshape(width, height);
+    r2.reshape(width, height);
+    parallelFor(pool, height, 8LL * width, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const float *row = level.row(y);
+            const float *above = level.row(reflectEdgeOnce(y - 1, height));
+            const float *below = level.row(reflectEdgeOnce(y + 1, height));
+            float *horizontal = r1.row(y);
+            float *vertical = r2.row(y);
+            for (int x = 0; x < width; ++x) {
+                horizontal[x] = (row[reflectEdgeOnce(x - 1, width)] - row[reflectEdgeOnce(x + 1, width)]) * 0.5f;
+                vertical[x] = (above[x] - below[x]) * 0.5f;
+            }
+        }
+    });
+}
+
+} // namespace ovra::motion_core

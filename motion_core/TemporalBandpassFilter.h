@@ -1,0 +1,53 @@
+#pragma once
+
+#include "motion_core/FloatPlane.h"
+#include "motion_core/MotionSettings.h"
+#include "motion_core/MotionWorkerPool.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace ovra::motion_core {
+
+// Second-order IIR band-pass from the bilinear transform of B s / (s^2 + B s + P),
+// run independently on every sample of every level (transposed direct form II).
+// Frequencies are hertz of capture time.
+class TemporalBandpassFilter
+{
+public:
+    bool configure(double captureFps, double lowerHz, double upperHz, QString *errorMessage);
+    // Forgets the state; the design stays.
+    void reset();
+    // Filters one frame's planes. Fails without touching the state when the level
+    // geometry differs from the one the state was created for.
+    bool process(const std::vector<FloatPlane> &inputLevels, std::vector<FloatPlane> *outputLevels,
+                 MotionWorkerPool &pool, QString *errorMessage);
+
+    bool isConfigured() const { return m_configured; }
+    double b0() const { return m_b0; }
+    double b1() const { return m_b1; }
+    double b2() const { return m_b2; }
+    double a1() const { return m_a1; }
+    double a2() const { return m_a2; }
+
+private:
+    bool stateMatches(const std::vector<FloatPlane> &levels) const;
+
+    double m_b0 = 0.0;
+    double m_b1 = 0.0;
+    double m_b2 = 0.0;
+    double m_a1 = 0.0;
+    double m_a2 = 0.0;
+    bool m_configured = false;
+    bool m_stateInitialised = false;
+    std::vector<FloatPlane> m_z1;
+    std::vector<FloatPlane> m_z2;
+};
+
+// Frames the filter needs before its output can be trusted: the impulse response's decay
+// to 1 % plus five periods of the lower band edge, and never less than two seconds of
+// capture time. 0 when the band is invalid.
+qint64 recommendedMinimumFrameCount(const MotionSettings &settings, double captureFps);
+
+} // namespace ovra::motion_core

@@ -1,0 +1,298 @@
+#include "motion_core/Luminance.h"
+#include "motion_core/PlaneOperations.h"
+#include "motion_core/SpatialPyramid.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+using namespace ovra::motion_core;
+
+namespace {
+
+FloatPlane randomPlane(int width, int height, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    FloatPlane plane(width, height);
+    for (int i = 0; i < plane.sampleCount(); ++i)
+        plane.data()[i] = static_cast<float>(random.bounded(255.0));
+    return plane;
+}
+
+FloatPlane rampPlane(int width, int height)
+{
+    FloatPlane plane(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            plane.at(x, y) = static_cast<float>(x + 10 * y);
+    return plane;
+}
+
+bool identical(const FloatPlane &a, const FloatPlane &b)
+{
+    return a.width() == b.width() && a.height() == b.height()
+        && std::memcmp(a.data(), b.data(), sizeof(float) * size_t(a.sampleCount())) == 0;
+}
+
+float maximumDifference(const FloatPlane &a, const FloatPlane &b)
+{
+    float worst = 0.0f;
+    for (int i = 0; i < a.sampleCount(); ++i)
+        worst = std::max(worst, std::abs(a.data()[i] - b.data()[i]));
+    return worst;
+}
+
+// Direct evaluation of the separable blur, one output sample at a time.
+FloatPlane naiveBlur(const FloatPlane &in, const std::vector<float> &kernel)
+{
+    auto reflect = [](int i, int n) {
+        if (n <= 1)
+            return 0;
+        while (i < 0 || i >= n)
+            i = i < 0 ? -i - 1 : 2 * n - i - 1;
+        return i;
+    };
+    const int r = int(kernel.size()) / 2;
+    FloatPlane horizontal(in.width(), in.height());
+    FloatPlane out(in.width(), in.height());
+    for (int y = 0; y < in.height(); ++y)
+        for (int x = 0; x < in.width(); ++x) {
+            float sum = 0.0f;
+            for (int j = -r; j <= r; ++j)
+                sum += in.at(reflect(x + j, in.width()), y) * kernel[size_t(j + r)];
+            horizontal.at(x, y) = sum;
+        }
+    for (int y = 0; y < in.height(); ++y)
+        for (int x = 0; x < in.width(); ++x) {
+            float sum = 0.0f;
+            for (int j = -r; j <= r; ++j)
+                sum += horizontal.at(x, reflect(y + j, in.height())) * kernel[size_t(j + r)];
+            out.at(x, y) = sum;
+        }
+    return out;
+}
+
+} // namespace
+
+class MotionPlanesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void planeBasics()
+    {
+        FloatPlane plane(-3, 4, 1.0f);
+        QCOMPARE(plane.width(), 0);
+        QVERIFY(plane.isEmpty());
+        plane.reset(3, 2, 7.0f);
+        QCOMPARE(plane.sampleCount(), 6);
+        QCOMPARE(plane.at(2, 1), 7.0f);
+        // Shrinking and growing back within the storage keeps the buffer.
+        const float *storage = plane.data();
+        plane.reshape(1, 1);
+        plane.reshape(2, 3);
+        QCOMPARE(plane.data(), storage);
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, plane.reshape(65536, 65536));
+    }
+
+    void luminance_data()
+    {
+        QTest::addColumn<QColor>("color");
+        QTest::addColumn<float>("luma");
+        QTest::newRow("red") << QColor(255, 0, 0) << 54.213f;
+        QTest::newRow("green") << QColor(0, 255, 0) << 182.376f;
+        QTest::newRow("blue") << QColor(0, 0, 255) << 18.411f;
+        QTest::newRow("white") << QColor(255, 255, 255) << 255.0f;
+        QTest::newRow("grey") << QColor(100, 100, 100) << 100.0f;
+    }
+
+    void luminance()
+    {
+        QFETCH(QColor, color);
+        QFETCH(float, luma);
+        MotionWorkerPool pool;
+        // The same value whether the pixels are read in place or converted first.
+        for (QImage::Format format : {QImage::Format_RGBA8888, QImage::Format_ARGB32, QImage::Format_RGB888}) {
+            QImage image(5, 3, format);
+            image.fill(color);
+            FloatPlane plane;
+            extractLuminance(pool, image, plane);
+            QCOMPARE(plane.width(), 5);
+            QCOMPARE(plane.height(), 3);
+            QVERIFY2(std::abs(plane.at(4, 2) - luma) < 1e-3f, qPrintable(QString::number(plane.at(4, 2))));
+        }
+    }
+
+    void blurMatchesDirectEvaluation_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("23x17") << 23 << 17;
+        QTest::newRow("3x3, kernel wider than the plane") << 3 << 3;
+        QTest::newRow("one row") << 12 << 1;
+        QTest::newRow("one column") << 1 << 9;
+    }
+
+    void blurMatchesDirectEvaluation()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        MotionWorkerPool pool;
+        const FloatPlane input = randomPlane(width, height, 7);
+        for (const std::vector<float> *kernel : {&pyramidKernel(), &phaseDenoisingKernel()}) {
+            FloatPlane output;
+            FloatPlane scratch;
+            blur(pool, input, *kernel, output, scratch);
+            QVERIFY(identical(output, naiveBlur(input, *kernel)));
+            // In place gives the same values.
+            FloatPlane inPlace = input;
+            blur(pool, inPlace, *kernel, inPlace, scratch);
+            QVERIFY(identical(inPlace, output));
+        }
+    }
+
+    void blurReflectsInsideShortRow()
+    {
+        // Nine taps on [1, 0, 0]: sample 0 sees index 0 at taps 3 and 4 only.
+        MotionWorkerPool pool;
+        FloatPlane row(3, 1);
+        row.at(0, 0) = 1.0f;
+        FloatPlane output;
+        FloatPlane scratch;
+        blur(pool, row, phaseDenoisingKernel(), output, scratch);
+        QCOMPARE(output.at(0, 0), 0.18017381f + 0.20416369f);
+        // A one-row plane is unchanged by the vertical pass: the sum stays 1.
+        QVERIFY(std::abs(output.at(0, 0) + output.at(1, 0) + output.at(2, 0) - 1.0f) < 1e-6f);
+    }
+
+    void downsampleKeepsEvenSamples()
+    {
+        MotionWorkerPool pool;
+        FloatPlane output;
+        downsample(pool, rampPlane(5, 3), output);
+        QCOMPARE(output.width(), 3);
+        QCOMPARE(output.height(), 2);
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 3; ++x)
+                QCOMPARE(output.at(x, y), float(2 * x + 20 * y));
+    }
+
+    void upsampleIsBilinearWithCentresAligned()
+    {
+        // A linear ramp comes back exactly at the clamped source positions.
+        MotionWorkerPool pool;
+        FloatPlane output;
+        upsample(pool, rampPlane(3, 2), 5, 3, output);
+        QCOMPARE(output.width(), 5);
+        QCOMPARE(output.height(), 3);
+        const float columns[] = {0.0f, 0.4f, 1.0f, 1.6f, 2.0f};
+        const float rows[] = {0.0f, 0.5f, 1.0f};
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                QVERIFY(std::abs(output.at(x, y) - (columns[x] + 10.0f * rows[y])) < 1e-5f);
+        upsample(pool, rampPlane(3, 2), 0, 3, output);
+        QVERIFY(output.isEmpty());
+    }
+
+    void rieszPairOfRamp()
+    {
+        // Interior differences are -1 (x) and -10 (y); the mirrored edges give 0.
+        MotionWorkerPool pool;
+        SpatialPyramid pyramid(1, pool);
+        FloatPlane r1;
+        FloatPlane r2;
+        pyramid.rieszTransform(rampPlane(6, 4), r1, r2);
+        QCOMPARE(r1.at(0, 1), 0.0f);
+        QCOMPARE(r1.at(3, 1), -1.0f);
+        QCOMPARE(r1.at(5, 1), 0.0f);
+        QCOMPARE(r2.at(2, 0), 0.0f);
+        QCOMPARE(r2.at(2, 2), -10.0f);
+        QCOMPARE(r2.at(2, 3), 0.0f);
+    }
+
+    void rieszOfSingleRowHasNoVerticalPart()
+    {
+        MotionWorkerPool pool;
+        SpatialPyramid pyramid(1, pool);
+        FloatPlane r1;
+        FloatPlane r2;
+        pyramid.rieszTransform(randomPlane(9, 1, 3), r1, r2);
+        for (int x = 0; x < 9; ++x)
+            QCOMPARE(r2.at(x, 0), 0.0f);
+    }
+
+    void decomposeThenReconstruct_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("levels");
+        QTest::newRow("37x29, 3 levels") << 37 << 29 << 3;
+        QTest::newRow("64x48, 2 levels") << 64 << 48 << 2;
+        QTest::newRow("33x100, 4 levels") << 33 << 100 << 4;
+        QTest::newRow("250x131, 4 levels") << 250 << 131 << 4;
+        QTest::newRow("32x1, 1 level") << 32 << 1 << 1;
+    }
+
+    void decomposeThenReconstruct()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(int, levels);
+        MotionWorkerPool pool;
+        SpatialPyramid spatialPyramid(levels, pool);
+        const FloatPlane luminance = randomPlane(width, height, quint32(width * height));
+        Pyramid pyramid;
+        spatialPyramid.decompose(luminance, pyramid);
+        QCOMPARE(int(pyramid.levels.size()), levels);
+        const std::vector<QSize> sizes = spatialPyramid.planeSizes(QSize(width, height));
+        for (int level = 0; level < levels; ++level)
+            QCOMPARE(QSize(pyramid.levels[size_t(level)].width(), pyramid.levels[size_t(level)].height()),
+                     sizes[size_t(level)]);
+        QCOMPARE(QSize(pyramid.residual.width(), pyramid.residual.height()), sizes.back());
+
+        FloatPlane reconstructed;
+        spatialPyramid.reconstruct(pyramid, reconstructed);
+        QCOMPARE(reconstructed.width(), width);
+        QCOMPARE(reconstructed.height(), height);
+        QVERIFY2(maximumDifference(reconstructed, luminance) < 2e-4f,
+                 qPrintable(QString::number(maximumDifference(reconstructed, luminance))));
+        // The band-pass levels carry detail: a random plane is far from its residual.
+        QVERIFY(maximumDifference(pyramid.levels[0], FloatPlane(width, height)) > 10.0f);
+    }
+
+    void pyramidDoesNotDependOnThreadCount()
+    {
+        const FloatPlane luminance = randomPlane(400, 300, 11);
+        std::vector<Pyramid> pyramids;
+        std::vector<FloatPlane> r1s;
+        std::vector<FloatPlane> blurs;
+        for (int threads : {1, 2, 4}) {
+            MotionWorkerPool pool;
+            pool.setThreadCount(threads);
+            SpatialPyramid spatialPyramid(4, pool);
+            Pyramid pyramid;
+            spatialPyramid.decompose(luminance, pyramid);
+            FloatPlane r1;
+            FloatPlane r2;
+            spatialPyramid.rieszTransform(pyramid.levels[0], r1, r2);
+            FloatPlane blurred;
+            FloatPlane scratch;
+            blur(pool, luminance, phaseDenoisingKernel(), blurred, scratch);
+            pyramids.push_back(std::move(pyramid));
+            r1s.push_back(std::move(r1));
+            blurs.push_back(std::move(blurred));
+        }
+        for (size_t run = 1; run < pyramids.size(); ++run) {
+            for (size_t level = 0; level < 4; ++level)
+                QVERIFY(identical(pyramids[run].levels[level], pyramids[0].levels[level]));
+            QVERIFY(identical(pyramids[run].residual, pyramids[0].residual));
+            QVERIFY(identical(r1s[run], r1s[0]));
+            QVERIFY(identical(blurs[run], blurs[0]));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(MotionPlanesTest)
+#include "tst_motion_planes.moc"

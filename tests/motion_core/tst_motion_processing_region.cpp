@@ -1,0 +1,190 @@
+#include "motion_core/Composition.h"
+#include "motion_core/MotionSettings.h"
+#include "motion_core/ProcessingRegion.h"
+#include "motion_core/SpatialPyramid.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+using namespace ovra::motion_core;
+
+namespace {
+
+ProcessingRegion computedRegion(const QSize &frame, const QRectF &region, bool enabled = true)
+{
+    ProcessingRegion result;
+    result.compute(frame, region, enabled, levelCountForSize(frame), regionFeatherRadius(frame));
+    return result;
+}
+
+// Pixel rectangle of a rectangle normalised to the processing rectangle.
+QRectF inFramePixels(const QRectF &normalised, const QRect &processing)
+{
+    return QRectF(processing.x() + normalised.x() * processing.width(),
+                  processing.y() + normalised.y() * processing.height(), normalised.width() * processing.width(),
+                  normalised.height() * processing.height());
+}
+
+QImage filledImage(const QSize &size, QRgb colour)
+{
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+} // namespace
+
+class MotionProcessingRegionTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fullHdExample()
+    {
+        const ProcessingRegion region = computedRegion(QSize(1920, 1080), QRectF(0.4, 0.4, 0.1, 0.1));
+        QVERIFY(region.applied());
+        QVERIFY(region.isActive());
+        QCOMPARE(region.processingRectangle(), QRect(704, 352, 320, 272));
+        QCOMPARE(levelCountForSize(region.processingRectangle().size()), 4);
+        QCOMPARE(inFramePixels(region.regionInProcessing(), region.processingRectangle()),
+                 QRectF(768, 432, 192, 108));
+        QCOMPARE(inFramePixels(region.expandedRegionInProcessing(), region.processingRectangle()),
+                 QRectF(752, 416, 224, 140));
+    }
+
+    void wholeFrameOrDisabledProcessesEverything()
+    {
+        const QSize frame(640, 400);
+        for (const ProcessingRegion &region :
+             {computedRegion(frame, QRectF(0, 0, 1, 1)), computedRegion(frame, QRectF(0.2, 0.2, 0.3, 0.3), false)}) {
+            QVERIFY(!region.applied());
+            QVERIFY(!region.isActive());
+            QCOMPARE(region.processingRectangle(), QRect(0, 0, 640, 400));
+            QCOMPARE(region.expandedRegionWeight(50.0), 0.0f);
+        }
+        const ProcessingRegion disabled = computedRegion(frame, QRectF(0.2, 0.2, 0.3, 0.3), false);
+        QCOMPARE(disabled.regionInProcessing(), QRectF(0.2, 0.2, 0.3, 0.3));
+        QCOMPARE(disabled.expandedRegionInProcessing(), QRectF(0.2, 0.2, 0.3, 0.3));
+    }
+
+    void geometryInvariants_data()
+    {
+        QTest::addColumn<QSize>("frame");
+        QTest::newRow("1920x1080") << QSize(1920, 1080);
+        QTest::newRow("640x400") << QSize(640, 400);
+        QTest::newRow("333x97") << QSize(333, 97);
+        QTest::newRow("40x600") << QSize(40, 600);
+    }
+
+    void geometryInvariants()
+    {
+        // Random regions, many touching the border: the rectangle always holds the feathered
+        // region, lies inside the frame, is aligned and large enough for the pyramid.
+        QFETCH(QSize, frame);
+        const int levels = levelCountForSize(frame);
+        const int alignment = 1 << levels;
+        QRandomGenerator random(quint32(frame.width() * 7919 + frame.height()));
+        for (int trial = 0; trial < 200; ++trial) {
+            const double width = 0.05 + random.bounded(0.95);
+            const double height = 0.05 + random.bounded(0.95);
+            const QRectF normalised(random.bounded(1.0 - width), random.bounded(1.0 - height), width, height);
+            const ProcessingRegion region = computedRegion(frame, normalised);
+            const QRect processing = region.processingRectangle();
+            QVERIFY(QRect(QPoint(0, 0), frame).contains(processing));
+            const QRectF expanded = inFramePixels(region.expandedRegionInProcessing(), processing);
+            QVERIFY(QRectF(processing).contains(expanded.adjusted(1e-6, 1e-6, -1e-6, -1e-6)));
+            QVERIFY(expanded.contains(inFramePixels(region.regionInProcessing(), processing)));
+            QVERIFY(processing.x() % alignment == 0);
+            QVERIFY(processing.y() % alignment == 0);
+            QVERIFY(processing.right() + 1 == frame.width() || (processing.right() + 1) % alignment == 0);
+            QVERIFY(processing.bottom() + 1 == frame.height() || (processing.bottom() + 1) % alignment == 0);
+            QVERIFY(processing.width() >= qMin(16 * alignment, frame.width()));
+            QVERIFY(processing.height() >= qMin(16 * alignment, frame.height()));
+        }
+    }
+
+    void ringWeight_data()
+    {
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<float>("weight");
+        QTest::newRow("1") << 1.0 << 0.0f;
+        QTest::newRow("2") << 2.0 << 0.0f;
+        QTest::newRow("10") << 10.0 << 4.0f / 9.0f;
+        QTest::newRow("50") << 50.0 << 24.0f / 49.0f;
+    }
+
+    void ringWeight()
+    {
+        QFETCH(double, factor);
+        QFETCH(float, weight);
+        QCOMPARE(computedRegion(QSize(1920, 1080), QRectF(0.4, 0.4, 0.1, 0.1)).expandedRegionWeight(factor), weight);
+    }
+
+    void regionWeights()
+    {
+        // A 100x100 image, region from pixel 20 to 80, feather 10 pixels.
+        const QRectF rect(0.2, 0.2, 0.6, 0.6);
+        QCOMPARE(regionWeight(10, 50, 100, 100, rect, 10.0), 0.0f);
+        QCOMPARE(regionWeight(50, 85, 100, 100, rect, 10.0), 0.0f);
+        // Pixel 20's centre is 0.5 px inside: t = 0.05.
+        QVERIFY(std::abs(regionWeight(20, 50, 100, 100, rect, 10.0) - 0.05f * 0.05f * 2.9f) < 1e-6f);
+        QCOMPARE(regionWeight(24, 50, 100, 100, rect, 9.0), 0.5f); // 4.5 of 9 px: half way
+        QCOMPARE(regionWeight(30, 50, 100, 100, rect, 10.0), 1.0f);
+        QCOMPARE(regionWeight(50, 50, 100, 100, rect, 10.0), 1.0f);
+        QCOMPARE(regionWeight(20, 50, 100, 100, rect, 0.0), 1.0f);
+        QCOMPARE(regionWeight(0, 0, 100, 100, QRectF(0, 0, 1, 1), 10.0), 1.0f);
+    }
+
+    void compositeAddsMaskedChangeToColour()
+    {
+        MotionWorkerPool pool;
+        const QSize size(40, 20);
+        const QImage working = filledImage(size, qRgba(100, 150, 250, 77));
+        const FloatPlane luminance(40, 20, 120.0f);
+        const FloatPlane magnified(40, 20, 130.4f);
+        const QRectF region(0.25, 0.25, 0.5, 0.5);
+        const QImage result = composite(pool, working, luminance, magnified, region, region, 0.0f, 0.0);
+        QCOMPARE(result.format(), QImage::Format_ARGB32);
+        QCOMPARE(result.pixel(20, 10), qRgba(110, 160, 255, 77)); // rounded +10.4, clamped blue
+        QCOMPARE(result.pixel(5, 10), working.pixel(5, 10));
+        QCOMPARE(result.pixel(20, 2), working.pixel(20, 2));
+        // The working image itself stays as it was.
+        QCOMPARE(working.pixel(20, 10), qRgba(100, 150, 250, 77));
+    }
+
+    void compositeRingGetsItsWeight()
+    {
+        MotionWorkerPool pool;
+        const QImage working = filledImage(QSize(40, 40), qRgb(100, 100, 100));
+        const FloatPlane luminance(40, 40, 100.0f);
+        const FloatPlane magnified(40, 40, 110.0f);
+        const QRectF region(0.25, 0.25, 0.5, 0.5);
+        const QRectF expanded(0.125, 0.125, 0.75, 0.75);
+        const QImage result = composite(pool, working, luminance, magnified, region, expanded, 0.5f, 0.0);
+        QCOMPARE(qRed(result.pixel(20, 20)), 110); // region: full change
+        QCOMPARE(qRed(result.pixel(7, 20)), 105);  // ring: half of it
+        QCOMPARE(qRed(result.pixel(2, 20)), 100);  // outside both
+    }
+
+    void pasteBackReplacesOnlyTheRectangle()
+    {
+        QImage frame(16, 12, QImage::Format_RGBA8888);
+        frame.fill(QColor(10, 20, 30));
+        const QImage patch = filledImage(QSize(4, 3), qRgba(200, 100, 50, 128));
+        const QImage result = pasteBack(frame, patch, QPoint(8, 6));
+        QCOMPARE(result.format(), QImage::Format_ARGB32);
+        QCOMPARE(result.pixel(8, 6), qRgba(200, 100, 50, 128)); // replaced, not blended
+        QCOMPARE(result.pixel(11, 8), qRgba(200, 100, 50, 128));
+        QCOMPARE(result.pixel(12, 8), qRgb(10, 20, 30));
+        QCOMPARE(result.pixel(7, 6), qRgb(10, 20, 30));
+        QCOMPARE(frame.pixelColor(8, 6), QColor(10, 20, 30));
+
+        const QImage outside = pasteBack(frame, patch, QPoint(13, 6));
+        QCOMPARE(outside.cacheKey(), frame.cacheKey());
+    }
+};
+
+QTEST_GUILESS_MAIN(MotionProcessingRegionTest)
+#include "tst_motion_processing_region.moc"

@@ -1,0 +1,133 @@
+#include "motion_core/MotionSettings.h"
+#include "motion_core/SpatialPyramid.h"
+
+#include <QtTest>
+
+#include <limits>
+
+using namespace ovra::motion_core;
+
+namespace {
+
+MotionSettings band(double lowerHz, double upperHz)
+{
+    MotionSettings settings;
+    settings.lowerFrequencyHz = lowerHz;
+    settings.upperFrequencyHz = upperHz;
+    return settings;
+}
+
+} // namespace
+
+class MotionSettingsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void levelCount_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("levels");
+        QTest::newRow("1920x1080") << QSize(1920, 1080) << 4;
+        QTest::newRow("40x600") << QSize(40, 600) << 1;
+        QTest::newRow("31x1000") << QSize(31, 1000) << 0;
+        QTest::newRow("62 short side") << QSize(62, 500) << 1;
+        QTest::newRow("63 short side") << QSize(500, 63) << 2;
+        QTest::newRow("124") << QSize(124, 124) << 2;
+        QTest::newRow("125") << QSize(125, 125) << 3;
+        QTest::newRow("248") << QSize(248, 300) << 3;
+        QTest::newRow("249") << QSize(249, 300) << 4;
+    }
+
+    void levelCount()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, levels);
+        QCOMPARE(levelCountForSize(size), levels);
+    }
+
+    void bandChecks_data()
+    {
+        QTest::addColumn<double>("fps");
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<bool>("nearNyquist");
+        QTest::newRow("typical") << 240.0 << 9.0 << 14.0 << true << false;
+        QTest::newRow("upper just below Nyquist") << 240.0 << 9.0 << 119.999 << true << true;
+        QTest::newRow("upper at 80 % of Nyquist") << 240.0 << 9.0 << 96.0 << true << true;
+        QTest::newRow("upper below 80 % of Nyquist") << 240.0 << 9.0 << 95.9 << true << false;
+        QTest::newRow("infinite rate") << std::numeric_limits<double>::infinity() << 9.0 << 14.0 << false << false;
+    }
+
+    void bandChecks()
+    {
+        QFETCH(double, fps);
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(bool, valid);
+        QFETCH(bool, nearNyquist);
+        QCOMPARE(bandValid(band(lower, upper), fps), valid);
+        QCOMPARE(ovra::motion_core::nearNyquist(band(lower, upper), fps), nearNyquist);
+    }
+
+    void effectiveWorkers()
+    {
+        const int maximum = maximumWorkerThreadCount();
+        QCOMPARE(maximum, qBound(1, QThread::idealThreadCount(), 256));
+        MotionSettings settings;
+        QCOMPARE(effectiveWorkerThreadCount(settings), maximum);
+        settings.workerThreadCount = 64;
+        QCOMPARE(effectiveWorkerThreadCount(settings), qMin(64, maximum));
+        settings.workerThreadCount = 1;
+        QCOMPARE(effectiveWorkerThreadCount(settings), 1);
+    }
+
+    void featherAndMinimumRegion()
+    {
+        QCOMPARE(regionFeatherRadius(QSize(1920, 1080)), 10.8);
+        QCOMPARE(regionFeatherRadius(QSize(100, 100)), 2.0);
+        QCOMPARE(regionFeatherRadius(QSize(4000, 3000)), 24.0);
+        QCOMPARE(regionFeatherRadius(QSize()), 0.0);
+        QCOMPARE(minimumRegionWidth(QSize(1920, 1080)), 22.6 / 1920);
+        QCOMPARE(minimumRegionHeight(QSize(1920, 1080)), 22.6 / 1080);
+        QCOMPARE(minimumRegionWidth(QSize(4, 4)), 1.0);
+        QCOMPARE(minimumRegionHeight(QSize(10, 10)), 0.5);
+        QCOMPARE(minimumRegionWidth(QSize()), 0.0);
+    }
+
+    void regionSize_data()
+    {
+        QTest::addColumn<QRectF>("region");
+        QTest::addColumn<bool>("largeEnough");
+        const double minimumWidth = 22.6 / 1920;
+        QTest::newRow("whole frame") << QRectF(0, 0, 1, 1) << true;
+        QTest::newRow("width 0.01") << QRectF(0.4, 0.4, 0.01, 0.1) << false;
+        QTest::newRow("width at minimum within 1e-9") << QRectF(0.4, 0.4, minimumWidth - 0.5e-9, 0.1) << true;
+        QTest::newRow("width below minimum by 2e-9") << QRectF(0.4, 0.4, minimumWidth - 2e-9, 0.1) << false;
+        QTest::newRow("beyond the right edge") << QRectF(0.95, 0.4, 0.1, 0.1) << false;
+        QTest::newRow("negative left") << QRectF(-0.01, 0.4, 0.1, 0.1) << false;
+    }
+
+    void regionSize()
+    {
+        QFETCH(QRectF, region);
+        QFETCH(bool, largeEnough);
+        MotionSettings settings;
+        settings.regionOfInterest = region;
+        QCOMPARE(regionLargeEnough(settings, QSize(1920, 1080)), largeEnough);
+    }
+
+    void stabilizationRegionOnlyCheckedWhenRequested()
+    {
+        MotionSettings settings;
+        QVERIFY(regionsValid(settings));
+        settings.cameraMotionCompensationEnabled = true;
+        QVERIFY(!regionsValid(settings));
+        settings.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
+        QVERIFY(regionsValid(settings));
+    }
+};
+
+QTEST_GUILESS_MAIN(MotionSettingsTest)
+#include "tst_motion_settings.moc"

@@ -1,0 +1,221 @@
+#include "motion_core/TemporalBandpassFilter.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+using namespace ovra::motion_core;
+
+namespace {
+
+std::vector<FloatPlane> randomLevels(quint32 seed, const std::vector<QSize> &sizes)
+{
+    QRandomGenerator random(seed);
+    std::vector<FloatPlane> levels;
+    for (const QSize &size : sizes) {
+        FloatPlane plane(size.width(), size.height());
+        for (int i = 0; i < plane.sampleCount(); ++i)
+            plane.data()[i] = static_cast<float>(random.bounded(2.0) - 1.0);
+        levels.push_back(std::move(plane));
+    }
+    return levels;
+}
+
+const std::vector<QSize> twoLevels{QSize(300, 200), QSize(150, 100)};
+
+bool identical(const std::vector<FloatPlane> &a, const std::vector<FloatPlane> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t level = 0; level < a.size(); ++level) {
+        if (a[level].sampleCount() != b[level].sampleCount()
+            || std::memcmp(a[level].data(), b[level].data(), sizeof(float) * size_t(a[level].sampleCount())) != 0)
+            return false;
+    }
+    return true;
+}
+
+TemporalBandpassFilter configuredFilter(double fps, double lower, double upper)
+{
+    TemporalBandpassFilter filter;
+    QString error;
+    if (!filter.configure(fps, lower, upper, &error))
+        qFatal("filter design failed: %s", qPrintable(error));
+    return filter;
+}
+
+MotionSettings band(double lower, double upper)
+{
+    MotionSettings settings;
+    settings.lowerFrequencyHz = lower;
+    settings.upperFrequencyHz = upper;
+    return settings;
+}
+
+} // namespace
+
+class MotionTemporalFilterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void designOf9To14HzAt240()
+    {
+        const TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
+        QVERIFY(std::abs(filter.b0() - 0.06151) < 1e-5);
+        QCOMPARE(filter.b1(), 0.0);
+        QCOMPARE(filter.b2(), -filter.b0());
+        QVERIFY(std::abs(filter.a1() + 1.79640) < 1e-5);
+        QVERIFY(std::abs(filter.a2() - 0.87698) < 1e-5);
+    }
+
+    void settlingLength_data()
+    {
+        QTest::addColumn<double>("fps");
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::addColumn<qint64>("frames");
+        QTest::newRow("240 fps, 9-14 Hz: two seconds") << 240.0 << 9.0 << 14.0 << qint64(480);
+        QTest::newRow("30 fps, 1-3 Hz: cycles plus decay") << 30.0 << 1.0 << 3.0 << qint64(172);
+        QTest::newRow("invalid band") << 240.0 << 14.0 << 9.0 << qint64(0);
+        QTest::newRow("no capture rate") << 0.0 << 1.0 << 3.0 << qint64(0);
+    }
+
+    void settlingLength()
+    {
+        QFETCH(double, fps);
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        QFETCH(qint64, frames);
+        QCOMPARE(recommendedMinimumFrameCount(band(lower, upper), fps), frames);
+    }
+
+    void designRejectsBandAtNyquist()
+    {
+        TemporalBandpassFilter filter;
+        QString error;
+        QVERIFY(!filter.configure(240.0, 9.0, 120.0, &error));
+        QCOMPARE(error, QStringLiteral("The temporal band-pass filter parameters are invalid."));
+        QVERIFY(!filter.isConfigured());
+        QVERIFY(filter.configure(240.0, 9.0, 119.999, &error));
+        QVERIFY(filter.isConfigured());
+        // A failed redesign leaves the filter unusable.
+        QVERIFY(!filter.configure(240.0, 0.0, 14.0, nullptr));
+        MotionWorkerPool pool;
+        std::vector<FloatPlane> output;
+        QVERIFY(!filter.process(randomLevels(1, twoLevels), &output, pool, &error));
+        QCOMPARE(error, QStringLiteral("The temporal filter has not been configured."));
+    }
+
+    void inputChecks()
+    {
+        TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
+        MotionWorkerPool pool;
+        std::vector<FloatPlane> output;
+        QString error;
+        QVERIFY(!filter.process(randomLevels(1, twoLevels), nullptr, pool, &error));
+        QCOMPARE(error, QStringLiteral("Phase components and an output container are required."));
+        QVERIFY(!filter.process({}, &output, pool, &error));
+        QCOMPARE(error, QStringLiteral("Phase components and an output container are required."));
+        std::vector<FloatPlane> withEmptyLevel = randomLevels(1, twoLevels);
+        withEmptyLevel.emplace_back();
+        QVERIFY(!filter.process(withEmptyLevel, &output, pool, &error));
+        QCOMPARE(error, QStringLiteral("The phase pyramid contains an empty level."));
+    }
+
+    void followsTransposedDirectFormBitForBit()
+    {
+        // Reference: the single-precision recursion written out for each sample.
+        TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
+        const float b0 = float(filter.b0()), b1 = float(filter.b1()), b2 = float(filter.b2());
+        const float a1 = float(filter.a1()), a2 = float(filter.a2());
+        const QSize size(37, 23);
+        std::vector<float> z1(size_t(size.width() * size.height()), 0.0f);
+        std::vector<float> z2 = z1;
+        MotionWorkerPool pool;
+        std::vector<FloatPlane> output;
+        for (quint32 frame = 0; frame < 20; ++frame) {
+            const std::vector<FloatPlane> input = randomLevels(frame, {size});
+            QVERIFY(filter.process(input, &output, pool, nullptr));
+            for (size_t i = 0; i < z1.size(); ++i) {
+                const float x = input[0].data()[i];
+                const float y = b0 * x + z1[i];
+                z1[i] = (b1 * x + z2[i]) - a1 * y;
+                z2[i] = b2 * x - a2 * y;
+                QCOMPARE(output[0].data()[i], y);
+            }
+        }
+    }
+
+    void constantInputDecaysToZero()
+    {
+        TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
+        MotionWorkerPool pool;
+        std::vector<FloatPlane> input;
+        input.emplace_back(8, 8, 5.0f);
+        std::vector<FloatPlane> output;
+        QVERIFY(filter.process(input, &output, pool, nullptr));
+        QCOMPARE(output[0].at(3, 3), float(filter.b0()) * 5.0f);
+        for (int frame = 1; frame < 480; ++frame)
+            QVERIFY(filter.process(input, &output, pool, nullptr));
+        QVERIFY(std::abs(output[0].at(3, 3)) < 0.05f * float(filter.b0()) * 5.0f);
+    }
+
+    void resetStartsFromZeroState()
+    {
+        TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
+        MotionWorkerPool pool;
+        std::vector<FloatPlane> output;
+        for (quint32 frame = 0; frame < 5; ++frame)
+            QVERIFY(filter.process(randomLevels(frame, twoLevels), &output, pool, nullptr));
+        filter.reset();
+        const std::vector<FloatPlane> input = randomLevels(99, twoLevels);
+        QVERIFY(filter.process(input, &output, pool, nullptr));
+        for (size_t level = 0; level < input.size(); ++level)
+            for (int i = 0; i < input[level].sampleCount(); i += 97)
+                QCOMPARE(output[level].data()[i], float(filter.b0()) * input[level].data()[i]);
+    }
+
+    void geometryChangeIsRejectedAndStateKept()
+    {
+        TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
+        TemporalBandpassFilter untouched = configuredFilter(240.0, 9.0, 14.0);
+        MotionWorkerPool pool;
+        std::vector<FloatPlane> output;
+        std::vector<FloatPlane> expected;
+        for (quint32 frame = 0; frame < 3; ++frame) {
+            QVERIFY(filter.process(randomLevels(frame, twoLevels), &output, pool, nullptr));
+            QVERIFY(untouched.process(randomLevels(frame, twoLevels), &expected, pool, nullptr));
+        }
+        QString error;
+        QVERIFY(!filter.process(randomLevels(7, {QSize(300, 200)}), &output, pool, &error));
+        QCOMPARE(error, QStringLiteral("The phase pyramid size changed during processing."));
+        QVERIFY(!filter.process(randomLevels(7, {QSize(300, 200), QSize(150, 101)}), &output, pool, &error));
+        QCOMPARE(error, QStringLiteral("The phase pyramid size changed during processing."));
+
+        QVERIFY(filter.process(randomLevels(3, twoLevels), &output, pool, nullptr));
+        QVERIFY(untouched.process(randomLevels(3, twoLevels), &expected, pool, nullptr));
+        QVERIFY(identical(output, expected));
+    }
+
+    void resultsDoNotDependOnThreadCount()
+    {
+        std::vector<std::vector<FloatPlane>> results;
+        for (int threads : {1, 2, 4}) {
+            TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
+            MotionWorkerPool pool;
+            pool.setThreadCount(threads);
+            std::vector<FloatPlane> output;
+            for (quint32 frame = 0; frame < 4; ++frame)
+                QVERIFY(filter.process(randomLevels(frame, twoLevels), &output, pool, nullptr));
+            results.push_back(std::move(output));
+        }
+        QVERIFY(identical(results[1], results[0]));
+        QVERIFY(identical(results[2], results[0]));
+    }
+};
+
+QTEST_GUILESS_MAIN(MotionTemporalFilterTest)
+#include "tst_motion_temporal_filter.moc"

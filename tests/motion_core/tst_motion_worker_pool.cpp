@@ -1,0 +1,142 @@
+#include "motion_core/MotionWorkerPool.h"
+
+#include <QMutex>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <new>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+using namespace ovra::motion_core;
+
+namespace {
+
+struct Chunk
+{
+    int begin;
+    int end;
+    bool onCaller;
+};
+
+// Records every chunk that body receives.
+std::vector<Chunk> recordChunks(MotionWorkerPool &pool, int count, qint64 cost)
+{
+    QMutex mutex;
+    std::vector<Chunk> chunks;
+    QThread *caller = QThread::currentThread();
+    parallelFor(pool, count, cost, [&](int begin, int end) {
+        QMutexLocker locker(&mutex);
+        chunks.push_back({begin, end, QThread::currentThread() == caller});
+    });
+    std::sort(chunks.begin(), chunks.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
+    return chunks;
+}
+
+} // namespace
+
+class MotionWorkerPoolTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsWithOneThread()
+    {
+        MotionWorkerPool pool;
+        QCOMPARE(pool.threadCount(), 1);
+        QCOMPARE(pool.threads().maxThreadCount(), 1);
+        pool.setThreadCount(0);
+        QCOMPARE(pool.threadCount(), 1);
+    }
+
+    void fullHdLuminanceSplitsIntoEightChunks()
+    {
+        // 1080 rows of cost 5 x 1920: 159 units of 65536, capped at 8 threads.
+        MotionWorkerPool pool;
+        pool.setThreadCount(8);
+        const std::vector<Chunk> chunks = recordChunks(pool, 1080, 5 * 1920);
+        QCOMPARE(chunks.size(), size_t(8));
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            QCOMPARE(chunks[i].begin, int(i) * 135);
+            QCOMPARE(chunks[i].end, int(i + 1) * 135);
+            QVERIFY(!chunks[i].onCaller);
+        }
+    }
+
+    void chunkCount_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<qint64>("cost");
+        QTest::addColumn<int>("chunks");
+        QTest::newRow("64x64 plane, cost 2") << 8 << 64 * 64 << qint64(2) << 1;
+        QTest::newRow("one thread") << 1 << 1000000 << qint64(100) << 1;
+        QTest::newRow("just over one unit") << 4 << 65537 << qint64(1) << 2;
+        QTest::newRow("cost below 1 counts as 1") << 4 << 65536 * 3 << qint64(0) << 3;
+        QTest::newRow("more threads than items") << 8 << 3 << qint64(1000000) << 3;
+        QTest::newRow("overflowing cost saturates") << 4 << 10 << std::numeric_limits<qint64>::max() << 4;
+    }
+
+    void chunkCount()
+    {
+        QFETCH(int, threads);
+        QFETCH(int, count);
+        QFETCH(qint64, cost);
+        QFETCH(int, chunks);
+        MotionWorkerPool pool;
+        pool.setThreadCount(threads);
+        const std::vector<Chunk> recorded = recordChunks(pool, count, cost);
+        QCOMPARE(int(recorded.size()), chunks);
+        // Contiguous, complete and on the caller exactly when there is one chunk.
+        int next = 0;
+        for (const Chunk &chunk : recorded) {
+            QCOMPARE(chunk.begin, next);
+            QVERIFY(chunk.end > chunk.begin);
+            QCOMPARE(chunk.onCaller, chunks == 1);
+            next = chunk.end;
+        }
+        QCOMPARE(next, count);
+    }
+
+    void lowestChunkExceptionWinsAfterAllFinished()
+    {
+        MotionWorkerPool pool;
+        pool.setThreadCount(4);
+        std::atomic<int> finishedChunks{0};
+        try {
+            parallelFor(pool, 4, 65536, [&](int begin, int) {
+                // Chunk 3 fails first; chunk 1 fails late, after the others are done.
+                if (begin == 1) {
+                    QThread::msleep(50);
+                    ++finishedChunks;
+                    throw std::runtime_error("chunk 1");
+                }
+                ++finishedChunks;
+                if (begin == 3)
+                    throw std::runtime_error("chunk 3");
+            });
+            QFAIL("the exception was swallowed");
+        } catch (const std::runtime_error &error) {
+            QCOMPARE(QByteArray(error.what()), QByteArray("chunk 1"));
+        }
+        QCOMPARE(finishedChunks.load(), 4);
+    }
+
+    void allocationFailureInAChunkReachesTheCaller()
+    {
+        MotionWorkerPool pool;
+        pool.setThreadCount(2);
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, parallelFor(pool, 1000, 1000, [](int begin, int) {
+                                     if (begin > 0)
+                                         throw std::bad_alloc();
+                                 }));
+        // The pool stays usable afterwards.
+        QCOMPARE(recordChunks(pool, 1000, 1000).size(), size_t(2));
+    }
+
+};
+
+QTEST_GUILESS_MAIN(MotionWorkerPoolTest)
+#include "tst_motion_worker_pool.moc"

@@ -1,0 +1,451 @@
+#include "motion_core/PhaseMotionProcessor.h"
+
+#include <QtTest>
+
+#include <cmath>
+#include <complex>
+#include <limits>
+
+Q_DECLARE_METATYPE(ovra::media::VideoMetadata)
+Q_DECLARE_METATYPE(ovra::motion_core::MotionSettings)
+
+using namespace ovra;
+using namespace ovra::motion_core;
+
+namespace {
+
+constexpr double captureFps = 240.0;
+// The measured grating: wavelengths along x and y in pixels.
+constexpr double gratingX = 8.0;
+constexpr double gratingY = 16.0;
+
+media::VideoMetadata metadataFor(const QSize &size)
+{
+    media::VideoMetadata metadata;
+    metadata.frameSize = size;
+    metadata.captureFrameRate = captureFps;
+    metadata.nominalFrameRate = 30.0;
+    return metadata;
+}
+
+MotionSettings settingsFor(double factor, int threads = 1)
+{
+    MotionSettings settings;
+    settings.lowerFrequencyHz = 8.0;
+    settings.upperFrequencyHz = 12.0;
+    settings.amplificationFactor = factor;
+    settings.workerThreadCount = threads;
+    return settings;
+}
+
+// Two crossed grey gratings moved right by shift pixels.
+QImage gratingFrame(const QSize &size, double shift)
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    for (int y = 0; y < size.height(); ++y) {
+        uchar *pixel = image.scanLine(y);
+        for (int x = 0; x < size.width(); ++x, pixel += 4) {
+            const double u = x - shift;
+            const double value = 128.0 + 50.0 * std::sin(2.0 * M_PI * (u / gratingX + y / gratingY))
+                + 30.0 * std::sin(2.0 * M_PI * (u / 10.0 - y / 16.0) + 1.0);
+            pixel[0] = pixel[1] = pixel[2] = uchar(std::lround(value));
+            pixel[3] = 255;
+        }
+    }
+    return image;
+}
+
+media::VideoFrame frameAt(qint64 index, const QImage &image)
+{
+    media::VideoFrame frame;
+    frame.image = image;
+    frame.frameIndex = index;
+    frame.presentationTimeUs = media::frameTimeUs(index, captureFps);
+    return frame;
+}
+
+// Phase of the first grating's Fourier coefficient over a window of whole periods:
+// a phase-correlation measure of the horizontal position, blind to the other grating.
+double gratingPhase(const QImage &image)
+{
+    std::complex<double> sum;
+    for (int y = 16; y < 112; ++y)
+        for (int x = 16; x < 144; ++x)
+            sum += double(qRed(image.pixel(x, y))) * std::polar(1.0, -2.0 * M_PI * (x / gratingX + y / gratingY));
+    return std::arg(sum);
+}
+
+// Amplitude of the sinusoid at omega (radians per frame) in the frames' horizontal
+// displacement; the frames must span whole periods.
+double motionAmplitude(const std::vector<QImage> &frames, double omega)
+{
+    const double reference = gratingPhase(frames.front());
+    std::complex<double> sum;
+    for (size_t n = 0; n < frames.size(); ++n) {
+        const double displacement =
+            -std::remainder(gratingPhase(frames[n]) - reference, 2.0 * M_PI) * gratingX / (2.0 * M_PI);
+        sum += displacement * std::polar(1.0, -omega * double(n));
+    }
+    return 2.0 * std::abs(sum) / double(frames.size());
+}
+
+bool sameColours(const QImage &a, const QImage &b)
+{
+    return a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
+}
+
+} // namespace
+
+class PhaseMotionProcessorTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void configureChecks_data()
+    {
+        QTest::addColumn<media::VideoMetadata>("metadata");
+        QTest::addColumn<MotionSettings>("settings");
+        QTest::addColumn<QString>("message");
+        const media::VideoMetadata fullHd = metadataFor(QSize(1920, 1080));
+        const MotionSettings valid = settingsFor(10.0);
+
+        media::VideoMetadata metadata = fullHd;
+        metadata.frameSize = QSize(0, 1080);
+        QTest::newRow("no frame size") << metadata << valid << "Could not determine the source video's frame size.";
+        metadata = fullHd;
+        metadata.captureFrameRate = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("no capture rate")
+            << metadata << valid << "The camera capture frame rate is required to configure the motion filter.";
+        metadata = fullHd;
+        metadata.variableFrameRate = true;
+        MotionSettings settings = valid;
+        settings.upperFrequencyHz = 200.0;
+        QTest::newRow("variable rate before band")
+            << metadata << settings << "The phase core prototype supports only a uniform time grid.";
+        settings = valid;
+        settings.upperFrequencyHz = captureFps / 2;
+        QTest::newRow("band at Nyquist")
+            << fullHd << settings << "The amplification band must lie between 0 Hz and the Nyquist frequency.";
+        settings = valid;
+        settings.lowerFrequencyHz = 0.0;
+        QTest::newRow("lower edge 0")
+            << fullHd << settings << "The amplification band must lie between 0 Hz and the Nyquist frequency.";
+        settings = valid;
+        settings.regionOfInterest = QRectF(0.4, 0.4, 0.01, 0.1);
+        QTest::newRow("region too narrow")
+            << fullHd << settings << "The amplification region or stabilization reference region is invalid.";
+        settings = valid;
+        settings.cameraMotionCompensationEnabled = true;
+        QTest::newRow("compensation without reference")
+            << fullHd << settings << "The amplification region or stabilization reference region is invalid.";
+        settings.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
+        QTest::newRow("compensation") << fullHd << settings
+                                      << "Camera motion compensation is not available yet and will be added in a "
+                                         "separate stage.";
+        settings = valid;
+        settings.amplificationFactor = 50.0001;
+        QTest::newRow("factor") << fullHd << settings << "The prototype amplification factor must be between 1 and 50.";
+        settings.workerThreadCount = -1;
+        QTest::newRow("factor before workers")
+            << fullHd << settings << "The prototype amplification factor must be between 1 and 50.";
+        settings = valid;
+        settings.workerThreadCount = -1;
+        QTest::newRow("workers") << fullHd << settings
+                                 << "The worker thread count must be between 0 and 256; 0 selects automatic mode.";
+        QTest::newRow("31 pixels wide")
+            << metadataFor(QSize(31, 1000)) << valid << "The minimum frame size for processing is 32 x 32 pixels.";
+        QTest::newRow("accepted") << fullHd << valid << QString();
+        settings = valid;
+        settings.workerThreadCount = 256;
+        settings.amplificationFactor = 50.0;
+        QTest::newRow("256 workers, factor 50") << fullHd << settings << QString();
+    }
+
+    void configureChecks()
+    {
+        QFETCH(media::VideoMetadata, metadata);
+        QFETCH(MotionSettings, settings);
+        QFETCH(QString, message);
+        PhaseMotionProcessor processor;
+        QVERIFY(processor.configure(metadataFor(QSize(64, 64)), settingsFor(2.0), nullptr));
+        QString error;
+        QCOMPARE(processor.configure(metadata, settings, &error), message.isEmpty());
+        QCOMPARE(error, message);
+        // A failed configure leaves the processor unusable until the next success.
+        std::vector<media::VideoFrame> output;
+        QCOMPARE(processor.flush(&output, &error), message.isEmpty());
+    }
+
+    void regionGeometryIsReported()
+    {
+        PhaseMotionProcessor processor;
+        MotionSettings settings = settingsFor(10.0);
+        settings.regionOfInterest = QRectF(0.4, 0.4, 0.1, 0.1);
+        QVERIFY(processor.configure(metadataFor(QSize(1920, 1080)), settings, nullptr));
+        QCOMPARE(processor.stageTimings().motionProcessingFrameWidth, 320);
+        QCOMPARE(processor.stageTimings().motionProcessingFrameHeight, 272);
+        QVERIFY(processor.stageTimings().regionProcessingOptimizationApplied);
+        settings.regionProcessingOptimizationEnabled = false;
+        QVERIFY(processor.configure(metadataFor(QSize(1920, 1080)), settings, nullptr));
+        QCOMPARE(processor.stageTimings().motionProcessingFrameWidth, 1920);
+        QVERIFY(!processor.stageTimings().regionProcessingOptimizationApplied);
+    }
+
+    void unconfiguredProcessorRefusesWork()
+    {
+        PhaseMotionProcessor processor;
+        std::vector<media::VideoFrame> output;
+        QString error;
+        QVERIFY(!processor.processFrame(frameAt(0, gratingFrame(QSize(64, 64), 0)), &output, &error));
+        QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
+        QVERIFY(!processor.flush(&output, &error));
+        QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
+    }
+
+    void flushYieldsNothing()
+    {
+        PhaseMotionProcessor processor;
+        QVERIFY(processor.configure(metadataFor(QSize(64, 64)), settingsFor(10.0), nullptr));
+        std::vector<media::VideoFrame> output(3);
+        QVERIFY(processor.flush(&output, nullptr));
+        QVERIFY(output.empty());
+        QString error;
+        QVERIFY(!processor.flush(nullptr, &error));
+        QCOMPARE(error, QStringLiteral("An output container for remaining frames is required."));
+    }
+
+    void frameAdmission()
+    {
+        PhaseMotionProcessor processor;
+        const QSize size(64, 48);
+        QVERIFY(processor.configure(metadataFor(size), settingsFor(10.0), nullptr));
+        const QImage image = gratingFrame(size, 0.0);
+        std::vector<media::VideoFrame> output;
+        QString error;
+        const QString invalid = QStringLiteral("A valid frame and an output frame container are required.");
+
+        QVERIFY(!processor.processFrame(frameAt(0, image), nullptr, &error));
+        QCOMPARE(error, invalid);
+        QVERIFY(!processor.processFrame(frameAt(0, QImage()), &output, &error));
+        QCOMPARE(error, invalid);
+        media::VideoFrame untimed = frameAt(0, image);
+        untimed.presentationTimeUs = -1;
+        QVERIFY(!processor.processFrame(untimed, &output, &error));
+        QCOMPARE(error, invalid);
+
+        QVERIFY(processor.processFrame(frameAt(5, image), &output, &error));
+        QCOMPARE(output.size(), size_t(1));
+        QCOMPARE(output[0].frameIndex, 5);
+        QCOMPARE(output[0].presentationTimeUs, media::frameTimeUs(5, captureFps));
+
+        QVERIFY(!processor.processFrame(frameAt(6, gratingFrame(QSize(48, 64), 0.0)), &output, &error));
+        QCOMPARE(error, QStringLiteral("The frame size changed during processing."));
+        QVERIFY(output.empty());
+        QVERIFY(!processor.processFrame(frameAt(5, image), &output, &error));
+        QCOMPARE(error, QStringLiteral("Frame timestamps must be strictly increasing."));
+        media::VideoFrame earlierSequence = frameAt(6, image);
+        earlierSequence.frameIndex = 4;
+        QVERIFY(!processor.processFrame(earlierSequence, &output, &error));
+        QCOMPARE(error, QStringLiteral("Frame sequence numbers must be strictly increasing."));
+
+        // A frame without a sequence number passes and leaves the recorded one alone.
+        media::VideoFrame unnumbered = frameAt(7, image);
+        unnumbered.frameIndex = -1;
+        QVERIFY(processor.processFrame(unnumbered, &output, &error));
+        media::VideoFrame sameSequence = frameAt(8, image);
+        sameSequence.frameIndex = 5;
+        QVERIFY(!processor.processFrame(sameSequence, &output, &error));
+        QCOMPARE(error, QStringLiteral("Frame sequence numbers must be strictly increasing."));
+        QCOMPARE(processor.stageTimings().framesProcessed, 2);
+    }
+
+    void factorOnePassesFramesThrough()
+    {
+        PhaseMotionProcessor processor;
+        const QSize size(96, 64);
+        QVERIFY(processor.configure(metadataFor(size), settingsFor(1.0), nullptr));
+        std::vector<media::VideoFrame> output;
+        for (qint64 index = 0; index < 12; ++index) {
+            const media::VideoFrame input = frameAt(index, gratingFrame(size, 0.3 * std::sin(double(index))));
+            QVERIFY(processor.processFrame(input, &output, nullptr));
+            QCOMPARE(output.size(), size_t(1));
+            QCOMPARE(output[0].image.cacheKey(), input.image.cacheKey());
+        }
+        QCOMPARE(processor.stageTimings().framesProcessed, 0);
+        QCOMPARE(processor.stageTimings().luminanceUs, 0);
+        QString error;
+        QVERIFY(!processor.processFrame(frameAt(11, gratingFrame(size, 0.0)), &output, &error));
+        QCOMPARE(error, QStringLiteral("Frame timestamps must be strictly increasing."));
+    }
+
+    void firstFrameComesBackUnchanged()
+    {
+        // Zero phase difference and a zero filter state: only float rounding, which the
+        // rounding to 8 bits removes.
+        PhaseMotionProcessor processor;
+        const QSize size(160, 128);
+        QVERIFY(processor.configure(metadataFor(size), settingsFor(50.0), nullptr));
+        const QImage input = gratingFrame(size, 0.25);
+        std::vector<media::VideoFrame> output;
+        QVERIFY(processor.processFrame(frameAt(0, input), &output, nullptr));
+        QCOMPARE(output[0].image.format(), QImage::Format_ARGB32);
+        QVERIFY(sameColours(output[0].image, input));
+        QCOMPARE(processor.stageTimings().framesProcessed, 1);
+    }
+
+    void motionGainFollowsTheFilter_data()
+    {
+        QTest::addColumn<double>("motionHz");
+        QTest::newRow("10 Hz, in band") << 10.0;
+        QTest::newRow("40 Hz, out of band") << 40.0;
+    }
+
+    void motionGainFollowsTheFilter()
+    {
+        // A 0.05 px sinusoidal translation, factor 10, band 8-12 Hz. After settling, the
+        // output motion must be |1 + (A - 1) H(f)| times the input motion.
+        QFETCH(double, motionHz);
+        const double factor = 10.0;
+        const QSize size(160, 128);
+        const MotionSettings settings = settingsFor(factor, 2);
+        PhaseMotionProcessor processor;
+        QVERIFY(processor.configure(metadataFor(size), settings, nullptr));
+
+        const qint64 settling = recommendedMinimumFrameCount(settings, captureFps);
+        QCOMPARE(settling, 480);
+        const qint64 measured = qint64(captureFps); // one second: whole periods of 10 and 40 Hz
+        const double omega = 2.0 * M_PI * motionHz / captureFps;
+        std::vector<QImage> inputs;
+        std::vector<QImage> outputs;
+        std::vector<media::VideoFrame> output;
+        for (qint64 index = 0; index < settling + measured; ++index) {
+            const media::VideoFrame input = frameAt(index, gratingFrame(size, 0.05 * std::sin(omega * double(index))));
+            QVERIFY(processor.processFrame(input, &output, nullptr));
+            if (index >= settling) {
+                inputs.push_back(input.image);
+                outputs.push_back(output[0].image);
+            }
+        }
+
+        TemporalBandpassFilter design;
+        QVERIFY(design.configure(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz, nullptr));
+        const std::complex<double> z = std::polar(1.0, -omega);
+        const std::complex<double> response =
+            (design.b0() + design.b1() * z + design.b2() * z * z) / (1.0 + design.a1() * z + design.a2() * z * z);
+        const double expectedGain = std::abs(1.0 + (factor - 1.0) * response);
+
+        const double inputAmplitude = motionAmplitude(inputs, omega);
+        const double gain = motionAmplitude(outputs, omega) / inputAmplitude;
+        qInfo("input %.4f px, gain %.3f, expected %.3f", inputAmplitude, gain, expectedGain);
+        QVERIFY(std::abs(inputAmplitude - 0.05) < 0.005);
+        QVERIFY2(std::abs(gain / expectedGain - 1.0) < 0.25,
+                 qPrintable(QStringLiteral("gain %1, expected %2").arg(gain).arg(expectedGain)));
+    }
+
+    void pixelsOutsideTheExpandedRegionStayExact_data()
+    {
+        QTest::addColumn<bool>("optimised");
+        QTest::newRow("processing rectangle") << true;
+        QTest::newRow("whole frame processed") << false;
+    }
+
+    void pixelsOutsideTheExpandedRegionStayExact()
+    {
+        QFETCH(bool, optimised);
+        const QSize size(320, 256);
+        MotionSettings settings = settingsFor(20.0, 2);
+        settings.regionOfInterest = QRectF(0.4, 0.4, 0.15, 0.15);
+        settings.regionProcessingOptimizationEnabled = optimised;
+        PhaseMotionProcessor processor;
+        QVERIFY(processor.configure(metadataFor(size), settings, nullptr));
+        const ProcessingRegion &region = processor.processingRegion();
+        QCOMPARE(region.isActive(), optimised);
+
+        const QRect processing = region.processingRectangle();
+        const QRectF expanded = region.expandedRegionInProcessing();
+        const QRectF expandedPixels(processing.x() + expanded.x() * processing.width(),
+                                    processing.y() + expanded.y() * processing.height(),
+                                    expanded.width() * processing.width(), expanded.height() * processing.height());
+        std::vector<media::VideoFrame> output;
+        int changedInside = 0;
+        for (qint64 index = 0; index < 24; ++index) {
+            const QImage input = gratingFrame(size, 0.4 * std::sin(2.0 * M_PI * 10.0 * double(index) / captureFps));
+            QVERIFY(processor.processFrame(frameAt(index, input), &output, nullptr));
+            const QImage expected = input.convertToFormat(QImage::Format_ARGB32);
+            const QImage &result = output[0].image;
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x) {
+                    const bool inside = expandedPixels.contains(QPointF(x + 0.5, y + 0.5));
+                    if (!inside && result.pixel(x, y) != expected.pixel(x, y))
+                        QFAIL(qPrintable(QStringLiteral("pixel %1,%2 changed in frame %3").arg(x).arg(y).arg(index)));
+                    changedInside += inside && result.pixel(x, y) != expected.pixel(x, y);
+                }
+        }
+        QVERIFY(changedInside > 1000);
+    }
+
+    void resultsDoNotDependOnThreadCount()
+    {
+        const QSize size(256, 192);
+        std::vector<std::vector<QImage>> runs;
+        for (int threads : {1, 2, 4}) {
+            PhaseMotionProcessor processor;
+            MotionSettings settings = settingsFor(30.0, threads);
+            settings.regionOfInterest = QRectF(0.2, 0.2, 0.6, 0.5);
+            QVERIFY(processor.configure(metadataFor(size), settings, nullptr));
+            std::vector<QImage> images;
+            std::vector<media::VideoFrame> output;
+            for (qint64 index = 0; index < 10; ++index) {
+                QVERIFY(processor.processFrame(frameAt(index, gratingFrame(size, 0.1 * double(index % 4))), &output,
+                                               nullptr));
+                images.push_back(output[0].image);
+            }
+            runs.push_back(std::move(images));
+        }
+        for (size_t run = 1; run < runs.size(); ++run)
+            for (size_t frame = 0; frame < runs[0].size(); ++frame)
+                QVERIFY(runs[run][frame] == runs[0][frame]);
+    }
+
+    void resetStartsAnew()
+    {
+        const QSize size(128, 96);
+        PhaseMotionProcessor processor;
+        QVERIFY(processor.configure(metadataFor(size), settingsFor(20.0), nullptr));
+        std::vector<QImage> first;
+        std::vector<media::VideoFrame> output;
+        for (qint64 index = 0; index < 6; ++index) {
+            QVERIFY(processor.processFrame(frameAt(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
+            first.push_back(output[0].image);
+        }
+        QCOMPARE(processor.stageTimings().framesProcessed, 6);
+        QVERIFY(first.back() != gratingFrame(size, 1.0).convertToFormat(QImage::Format_ARGB32));
+
+        processor.reset();
+        QCOMPARE(processor.stageTimings().framesProcessed, 0);
+        QCOMPARE(processor.stageTimings().phaseShiftUs, 0);
+        QCOMPARE(processor.stageTimings().motionProcessingFrameWidth, 128);
+        // Timestamps may start again, and the same input gives the same output.
+        for (qint64 index = 0; index < 6; ++index) {
+            QVERIFY(processor.processFrame(frameAt(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
+            QVERIFY(output[0].image == first[size_t(index)]);
+        }
+    }
+
+    void frameTooLargeForMemoryIsAMessage()
+    {
+        // 2^32 samples per plane cannot be held; configure must say so instead of crashing.
+        PhaseMotionProcessor processor;
+        QString error;
+        QVERIFY(!processor.configure(metadataFor(QSize(65536, 65536)), settingsFor(10.0), &error));
+        QCOMPARE(error, QStringLiteral("There is not enough memory to create the spatial pyramid."));
+        std::vector<media::VideoFrame> output;
+        QVERIFY(!processor.flush(&output, &error));
+        // A sensible size works again afterwards.
+        QVERIFY(processor.configure(metadataFor(QSize(64, 64)), settingsFor(10.0), &error));
+        QVERIFY(processor.processFrame(frameAt(0, gratingFrame(QSize(64, 64), 0.0)), &output, &error));
+    }
+};
+
+QTEST_GUILESS_MAIN(PhaseMotionProcessorTest)
+#include "tst_phase_motion_processor.moc"

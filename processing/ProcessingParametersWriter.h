@@ -1,0 +1,27 @@
+#pragma once
+
+#include "media/VideoMetadata.h"
+#include "project_data/ProcessingRecords.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace ovra::processing {
+
+// Writes the JSON file that records how an exported video was made.
+class ProcessingParametersWriter
+{
+public:
+    // captureFps is the capture rate the run used; processedFrameCount the frames it read.
+    static QByteArray buildParametersDocument(const project_data::ProcessingRequest &parametersRequest,
+                                              const media::VideoMetadata &openedMetadata, double captureFps,
+                                              qint64 processedFrameCount);
+
+    // Fills the empty staging file the pipeline reserved. Every failure after the
+    // reservation was checked deletes the file.
+    static bool writeStagingFile(const QString &stagingPath, const project_data::ProcessingRequest &parametersRequest,
+                                 const media::VideoMetadata &openedMetadata, double captureFps,
+                                 qint64 processedFrameCount, QString *errorMessage = nullptr);
+};
+
+} // namespace ovra::processing

@@ -1,0 +1,135 @@
+#pragma once
+
+#include "media/VideoEncodingSettings.h"
+#include "media/VideoMetadata.h"
+#include "motion_core/MotionSettings.h"
+#include "motion_core/MotionStageTimings.h"
+
+#include <QDateTime>
+#include <QMetaType>
+#include <QString>
+
+#include <memory>
+
+namespace ovra::project_data {
+
+class TemporaryVideo;
+
+enum class ProcessingState : qint32 {
+    Idle = 0,
+    Queued = 1,
+    Running = 2,
+    Cancelling = 3,
+    Succeeded = 4,
+    Failed = 5,
+    Cancelled = 6,
+};
+
+// Counters of one processing run; durations in microseconds.
+struct ProcessingPerformance
+{
+    qint64 totalElapsedUs = 0;
+    qint64 frameLoopElapsedUs = 0;
+    qint64 sourceOpeningUs = 0;
+    qint64 sourceSeekUs = 0;
+    qint64 decoderUs = 0;
+    qint64 motionProcessingUs = 0;
+    qint64 encoderStartupUs = 0;
+    qint64 encoderWriteUs = 0;
+    qint64 encoderFinalizeUs = 0;
+    qint64 parametersWriteUs = 0;
+    qint64 publicationUs = 0;
+    qint64 motionLuminanceUs = 0;
+    qint64 motionPyramidDecompositionUs = 0;
+    qint64 motionQuadratureUs = 0;
+    qint64 motionPhaseAccumulationUs = 0;
+    qint64 motionTemporalFilterUs = 0;
+    qint64 motionPhaseDenoisingUs = 0;
+    qint64 motionPhaseShiftUs = 0;
+    qint64 motionReconstructionUs = 0;
+    qint64 motionCompositionUs = 0;
+    qint64 measuredFrames = 0;
+    qint32 availableLogicalProcessorCount = 0;
+    qint32 requestedMotionWorkerThreadCount = 0;
+    qint32 motionWorkerThreadCount = 1;
+    qint32 decoderThreadLimit = 0;
+    qint32 encoderThreadLimit = 0;
+    qint32 motionProcessingFrameWidth = 0;
+    qint32 motionProcessingFrameHeight = 0;
+    bool regionProcessingOptimizationApplied = false;
+
+    void takeStageTimings(const motion_core::MotionStageTimings &timings);
+
+    qint64 accountedElapsedUs() const;
+    qint64 motionCoreMeasuredUs() const;
+    qint64 unaccountedElapsedUs() const;
+    qint64 encoderCriticalPathUs() const;
+    double frameThroughputFps() const;
+    bool hasData() const { return totalElapsedUs > 0 || measuredFrames > 0; }
+};
+
+struct ProcessingProgress
+{
+    ProcessingState state = ProcessingState::Idle;
+    QString stageName;
+    qint64 processedFrames = 0;
+    qint64 totalFrames = 0;
+    ProcessingPerformance performance;
+
+    // processedFrames / totalFrames in [0, 1]; 0 while the total is unknown.
+    double fraction() const;
+};
+
+// Descriptive strings written to the parameters file.
+struct RecordingDetails
+{
+    QString equipmentType;
+    QString equipmentDesignation;
+    QString inspectedComponent;
+    QDateTime recordingDateTime;
+    QString operatingMode;
+    QString loadDescription;
+    QString comment;
+};
+
+struct ProcessingRequest
+{
+    media::VideoMetadata sourceMetadata;
+    motion_core::MotionSettings settings;
+    media::VideoEncodingSettings encoding;
+    RecordingDetails recording;
+    QString outputVideoPath;
+    QString parametersFilePath; // empty: outputVideoPath + ".json"
+    bool analysisMode = false;
+    std::shared_ptr<TemporaryVideo> sourceResult;
+
+    // An input path, and an output path unless the run only analyses.
+    bool acceptable() const;
+};
+
+struct ProcessingResult
+{
+    ProcessingState state = ProcessingState::Idle;
+    QString outputVideoPath;
+    QString parametersFilePath;
+    QString errorMessage;
+    ProcessingPerformance performance;
+    std::shared_ptr<TemporaryVideo> temporaryVideo;
+
+    bool succeeded() const { return state == ProcessingState::Succeeded; }
+
+    static ProcessingResult failed(const QString &message, const QString &warnings = {});
+    static ProcessingResult cancelled(const QString &warnings = {});
+};
+
+// A primary message followed by clean-up warnings, one space apart.
+QString joinMessages(const QString &message, const QString &warnings);
+
+// Makes the records usable in queued signal connections between threads.
+void registerProcessingMetaTypes();
+
+} // namespace ovra::project_data
+
+Q_DECLARE_METATYPE(ovra::project_data::ProcessingState)
+Q_DECLARE_METATYPE(ovra::project_data::ProcessingProgress)
+Q_DECLARE_METATYPE(ovra::project_data::ProcessingResult)

@@ -1,0 +1,214 @@
+#include "processing/ProcessingParametersWriter.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+using ovra::processing::ProcessingParametersWriter;
+using ovra::project_data::ProcessingRequest;
+
+namespace {
+
+ovra::media::VideoMetadata openedMetadata()
+{
+    ovra::media::VideoMetadata metadata;
+    metadata.filePath = QStringLiteral("/data/pump.mp4");
+    metadata.containerName = QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2");
+    metadata.codecName = QStringLiteral("h264");
+    metadata.frameSize = QSize(1920, 1080);
+    metadata.durationUs = 100000000;
+    metadata.frameCount = 3000;
+    metadata.nominalFrameRate = 30.0;
+    metadata.detectedCaptureFrameRate = 30.0;
+    metadata.captureFrameRate = 30.0;
+    metadata.uniformStartFrame = 0;
+    return metadata;
+}
+
+ProcessingRequest knownRequest()
+{
+    ProcessingRequest request;
+    request.sourceMetadata = openedMetadata();
+    request.sourceMetadata.captureFrameRateManual = true;
+    request.settings.startFrame = 30;
+    request.settings.endFrameExclusive = 630;
+    request.settings.playbackStartUs = 1000000;
+    request.settings.playbackEndUs = 21000000;
+    request.settings.regionOfInterest = QRectF(0.25, 0.5, 0.5, 0.25);
+    request.settings.lowerFrequencyHz = 9.0;
+    request.settings.upperFrequencyHz = 14.0;
+    request.settings.amplificationFactor = 5.0;
+    request.settings.rotationSpeedRpm = 3000.0;
+    request.settings.workerThreadCount = 2;
+    request.outputVideoPath = QStringLiteral("/out/clip.mp4");
+    request.parametersFilePath = QStringLiteral("/out/clip.mp4.json");
+    return request;
+}
+
+QJsonObject expectedDocument()
+{
+    return QJsonDocument::fromJson(R"({
+        "schemaVersion": 1,
+        "application": {"name": "ovra-motion", "version": "0.2.17 build 22"},
+        "algorithm": {"name": "Riesz phase magnification", "version": "riesz-phase-cpu-0.3"},
+        "source": {
+            "filePath": "/data/pump.mp4", "container": "mov,mp4,m4a,3gp,3g2,mj2", "videoCodec": "h264",
+            "width": 1920, "height": 1080, "durationUs": 100000000, "frameCount": 3000,
+            "nominalFrameRate": 30, "averagePlaybackFrameRate": 30, "detectedCaptureFrameRate": 30,
+            "captureFrameRate": 240, "captureFrameRateManual": true, "slowMotionPlaybackIntent": false,
+            "estimatedRecordingDurationUs": 0, "averageSlowMotionFactor": 0,
+            "variableFrameRate": false, "uniformStartFrame": 0
+        },
+        "processing": {
+            "fragment": {"startFrame": 30, "endFrameExclusive": 630, "startTimeUs": 1000000,
+                         "endTimeUs": 21000000, "processedFrameCount": 600},
+            "regionCoordinateSpace": "decodedFrameNormalizedTopLeft",
+            "regionOfInterest": {"x": 0.25, "y": 0.5, "width": 0.5, "height": 0.25},
+            "regionProcessingOptimizationEnabled": true,
+            "expandedRegionAmplificationFactor": 2.5,
+            "stabilizationReferenceRegion": null,
+            "lowerFrequencyHz": 9, "upperFrequencyHz": 14, "amplificationFactor": 5,
+            "rotationSpeedRpm": 3000, "rotationFrequencyHz": 50,
+            "workerThreadCount": 2, "effectiveWorkerThreadCount": 2, "workerThreadMode": "manual"
+        },
+        "export": {
+            "videoFilePath": "/out/clip.mp4", "container": "mp4", "videoCodec": "h264", "qualityPercent": 75,
+            "includeAudio": false, "preserveFrameSize": true, "preserveFrameRate": true,
+            "playbackFrameRate": 30,
+            "watermark": {"enabled": true, "text": "ovra-motion 0.2.17 build 22", "position": "bottomRight",
+                          "maximumWidthRatio": 0.28, "marginRatio": 0.02}
+        },
+        "recording": {"equipmentType": "", "equipmentDesignation": "", "inspectedComponent": "",
+                      "recordingDateTime": "", "operatingMode": "", "loadDescription": "", "comment": ""}
+    })").object();
+}
+
+QJsonObject build(const ProcessingRequest &request, double captureFps = 240.0)
+{
+    return QJsonDocument::fromJson(
+               ProcessingParametersWriter::buildParametersDocument(request, openedMetadata(), captureFps, 600))
+        .object();
+}
+
+QString emptyFile(const QTemporaryDir &folder, const QString &name)
+{
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    return path;
+}
+
+} // namespace
+
+class ProcessingParametersWriterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void documentHasExactlyTheKnownContent()
+    {
+        const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
+        QJsonObject document = build(knownRequest());
+        const QString created = document.take(QStringLiteral("createdAtUtc")).toString();
+        QCOMPARE(document, expectedDocument());
+        QVERIFY(created.endsWith(QLatin1Char('Z')));
+        const QDateTime createdAt = QDateTime::fromString(created, Qt::ISODateWithMs);
+        QVERIFY(createdAt.isValid());
+        QVERIFY(createdAt >= before && createdAt <= QDateTime::currentDateTimeUtc());
+        QCOMPARE(created.section(QLatin1Char('.'), 1).size(), 4); // milliseconds and Z
+    }
+
+    void serialisedIndentedWithSortedKeys()
+    {
+        const QByteArray bytes =
+            ProcessingParametersWriter::buildParametersDocument(knownRequest(), openedMetadata(), 240.0, 600);
+        QVERIFY(bytes.endsWith("}\n"));
+        QVERIFY(bytes.contains("\n    \"algorithm\": {\n        \"name\""));
+        QVERIFY(bytes.indexOf("\"algorithm\"") < bytes.indexOf("\"application\""));
+    }
+
+    void optionalParts()
+    {
+        ProcessingRequest request = knownRequest();
+        request.settings.regionProcessingOptimizationEnabled = false;
+        request.settings.cameraMotionCompensationEnabled = true;
+        request.settings.stabilizationReferenceRegion = QRectF(0.1, 0.2, 0.3, 0.4);
+        request.settings.rotationSpeedRpm = 0.0;
+        request.settings.workerThreadCount = 0;
+        request.recording.recordingDateTime = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), Qt::UTC);
+        request.recording.comment = QStringLiteral("bearing 2");
+        const QJsonObject document = build(request, 30.0);
+        const QJsonObject processing = document["processing"].toObject();
+        QVERIFY(processing["expandedRegionAmplificationFactor"].isNull());
+        QCOMPARE(processing["stabilizationReferenceRegion"].toObject(),
+                 QJsonObject({{"x", 0.1}, {"y", 0.2}, {"width", 0.3}, {"height", 0.4}}));
+        QCOMPARE(processing["rotationFrequencyHz"].toDouble(), 0.0);
+        QCOMPARE(processing["workerThreadCount"].toInt(), 0);
+        QCOMPARE(processing["effectiveWorkerThreadCount"].toInt(), std::max(1, QThread::idealThreadCount()));
+        QCOMPARE(processing["workerThreadMode"].toString(), QStringLiteral("automatic"));
+        const QJsonObject recording = document["recording"].toObject();
+        QCOMPARE(recording["recordingDateTime"].toString(), QStringLiteral("2026-03-04T05:06:07.089Z"));
+        QCOMPARE(recording["comment"].toString(), QStringLiteral("bearing 2"));
+        // At the file's own rate the recording duration can be estimated.
+        const QJsonObject source = document["source"].toObject();
+        QCOMPARE(source["estimatedRecordingDurationUs"].toInteger(), 100000000);
+        QCOMPARE(source["averageSlowMotionFactor"].toDouble(), 1.0);
+    }
+
+    void writesIntoTheReservedFile()
+    {
+        QTemporaryDir folder;
+        const QString staging = emptyFile(folder, ".clip.mp4.json.staging.json");
+        QString error = QStringLiteral("stale");
+        QVERIFY(ProcessingParametersWriter::writeStagingFile(staging, knownRequest(), openedMetadata(), 240.0, 600,
+                                                             &error));
+        QVERIFY(error.isEmpty());
+        QFile file(staging);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
+        written.remove(QStringLiteral("createdAtUtc"));
+        QCOMPARE(written, expectedDocument());
+    }
+
+    void refusesAnythingButAnEmptyReservation_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("not empty") << "content";
+        QTest::newRow("symbolic link") << "link";
+        QTest::newRow("directory") << "directory";
+    }
+
+    void refusesAnythingButAnEmptyReservation()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir folder;
+        QString staging = folder.filePath("staging.json");
+        if (kind == "content") {
+            QFile file(staging);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("keep");
+        } else if (kind == "link") {
+            const QString target = emptyFile(folder, "target.json");
+            QVERIFY(QFile::link(target, staging));
+        } else if (kind == "directory") {
+            QVERIFY(QDir(folder.path()).mkdir("staging.json"));
+        }
+        QString error;
+        QVERIFY(!ProcessingParametersWriter::writeStagingFile(staging, knownRequest(), openedMetadata(), 240.0, 600,
+                                                              &error));
+        QCOMPARE(error, QStringLiteral("The reserved staging JSON file is missing or is not empty."));
+        if (kind == "content") {
+            QFile file(staging);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("keep"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(ProcessingParametersWriterTest)
+#include "tst_processingparameterswriter.moc"

@@ -1,0 +1,51 @@
+#include "processing/FrameDestination.h"
+
+#include "project_data/TemporaryVideo.h"
+
+namespace ovra::processing {
+
+FrameDestination::FrameDestination(std::shared_ptr<project_data::TemporaryVideo> store,
+                                   media::CancellationCheck cancellationCheck)
+    : m_store(std::move(store))
+    , m_sink(std::move(cancellationCheck))
+{
+}
+
+bool FrameDestination::open(const QString &stagingPath, const media::VideoMetadata &metadata,
+                            const media::VideoEncodingSettings &settings, QString *errorMessage)
+{
+    if (m_store) {
+        m_storeOpen = true;
+        return true;
+    }
+    return m_sink.openReservedStagingFile(stagingPath, metadata, settings, errorMessage);
+}
+
+bool FrameDestination::writeFrame(const media::VideoFrame &frame, QString *errorMessage)
+{
+    if (m_store)
+        return m_store->appendFrame(frame, errorMessage);
+    return m_sink.writeFrame(frame.image, errorMessage);
+}
+
+bool FrameDestination::finish(QString *errorMessage)
+{
+    if (m_store) {
+        m_storeOpen = false;
+        return m_store->finish(errorMessage);
+    }
+    return m_sink.finish(errorMessage);
+}
+
+void FrameDestination::abort()
+{
+    m_storeOpen = false;
+    m_sink.abort();
+}
+
+bool FrameDestination::isOpen() const
+{
+    return m_store ? m_storeOpen : m_sink.isOpen();
+}
+
+} // namespace ovra::processing

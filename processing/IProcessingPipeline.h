@@ -1,0 +1,23 @@
+#pragma once
+
+#include "media/Cancellation.h"
+#include "project_data/ProcessingRecords.h"
+
+#include <functional>
+
+namespace ovra::processing {
+
+using ProgressCallback = std::function<void(const project_data::ProcessingProgress &)>;
+
+// Runs one processing request to its end on the calling thread.
+class IProcessingPipeline
+{
+public:
+    virtual ~IProcessingPipeline() = default;
+
+    virtual project_data::ProcessingResult run(const project_data::ProcessingRequest &request,
+                                               const ProgressCallback &progressCallback,
+                                               const media::CancellationCheck &cancellationCheck) = 0;
+};
+
+} // namespace ovra::processing

@@ -1,0 +1,110 @@
+#include "processing/SettingsValidation.h"
+
+#include "motion_core/TemporalBandpassFilter.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovra::processing {
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ProcessingSettingsController", text);
+}
+
+} // namespace
+
+bool fragmentSelectionValid(const media::VideoMetadata &metadata, qint64 startFrame, qint64 endFrameExclusive)
+{
+    return metadata.frameCount >= 2 && startFrame >= 0 && endFrameExclusive <= metadata.frameCount
+        && endFrameExclusive - startFrame >= 2;
+}
+
+bool fragmentUsableForFrequencies(const media::VideoMetadata &metadata, qint64 startFrame, qint64 endFrameExclusive)
+{
+    if (!fragmentSelectionValid(metadata, startFrame, endFrameExclusive))
+        return false;
+    return !metadata.variableFrameRate || (metadata.uniformStartFrame >= 0 && startFrame >= metadata.uniformStartFrame);
+}
+
+qint64 automaticStartFrame(const media::VideoMetadata &metadata)
+{
+    return metadata.uniformStartFrame >= 1 ? metadata.uniformStartFrame : 0;
+}
+
+qint64 playbackTimeUs(const media::VideoMetadata &metadata, qint64 frameIndex)
+{
+    const double rate = metadata.playbackFrameRate();
+    if (!media::isValidRate(rate))
+        return 0;
+    const qint64 timeUs = media::roundHalfAwayFromZero(static_cast<double>(frameIndex) * 1e6 / rate);
+    return std::clamp<qint64>(timeUs, 0, std::max<qint64>(metadata.durationUs, 0));
+}
+
+bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder, double halfWidthPercent,
+                  double captureFps, double *lowerHz, double *upperHz)
+{
+    if (!motion_core::rotationSpeedValid(settings) || harmonicOrder < 1 || harmonicOrder > 3)
+        return false;
+    if (!std::isfinite(halfWidthPercent) || halfWidthPercent <= 0.0 || halfWidthPercent >= 100.0)
+        return false;
+    const double frequency = motion_core::harmonicFrequencyHz(settings, harmonicOrder);
+    const double lower = (1.0 - halfWidthPercent / 100.0) * frequency;
+    const double upper = (1.0 + halfWidthPercent / 100.0) * frequency;
+    if (lower <= 0.0 || upper >= captureFps * 0.5)
+        return false;
+    *lowerHz = lower;
+    *upperHz = upper;
+    return true;
+}
+
+QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
+                                  double captureFps)
+{
+    const qint64 start = settings.startFrame;
+    const qint64 end = settings.endFrameExclusive;
+    const double nyquistHz = captureFps * 0.5;
+    const double lower = settings.lowerFrequencyHz;
+    const double upper = settings.upperFrequencyHz;
+    if (!media::isValidRate(captureFps))
+        return tr("Enter the camera capture frame rate before choosing the frequency band.");
+    if (metadata.variableFrameRate && !fragmentUsableForFrequencies(metadata, start, end))
+        return tr("The selected fragment contains irregular frame intervals. Select a verified uniform section.");
+    if (!fragmentSelectionValid(metadata, start, end))
+        return tr("Choose a valid analysis fragment.");
+    if (!motion_core::regionLargeEnough(settings, metadata.frameSize))
+        return tr("Choose a valid amplification region.");
+    if (!motion_core::rotationSpeedValid(settings))
+        return tr("Rotation speed must be 0 or between 500 and 7000 RPM.");
+    if (!std::isfinite(lower) || lower <= 0.0)
+        return tr("Lower frequency must be greater than 0 Hz.");
+    if (!std::isfinite(upper) || lower >= upper)
+        return tr("Upper frequency must be greater than lower frequency.");
+    if (upper >= nyquistHz)
+        return tr("Upper frequency must be below the Nyquist frequency of %1 Hz.")
+            .arg(QLocale().toString(nyquistHz, 'f', 2));
+    if (!motion_core::amplificationValid(settings))
+        return tr("Amplification factor must be between 1 and 50.");
+    const qint64 minimum = motion_core::recommendedMinimumFrameCount(settings, captureFps);
+    if (minimum < 1 || end - start < minimum)
+        return tr("The selected fragment is too short for this frequency band. Select at least %1 frames.")
+            .arg(minimum);
+    return {};
+}
+
+QString settingsWarningMessage(const motion_core::MotionSettings &settings, double captureFps)
+{
+    if (motion_core::nearNyquist(settings, captureFps))
+        return tr("The selected band is close to Nyquist; reliable frequency separation may be poor.");
+    if (settings.amplificationFactor > 20.0 && motion_core::amplificationValid(settings))
+        return tr("High amplification may produce visible artifacts.");
+    if (settings.amplificationFactor == 1.0)
+        return tr("An amplification factor of 1 leaves motion unchanged.");
+    return {};
+}
+
+} // namespace ovra::processing

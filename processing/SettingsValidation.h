@@ -1,0 +1,37 @@
+#pragma once
+
+#include "media/VideoMetadata.h"
+#include "motion_core/MotionSettings.h"
+
+#include <QString>
+
+// The rules that decide whether a set of processing settings can run on a video, with the
+// messages the user sees. The settings controller and the command line share them.
+namespace ovra::processing {
+
+// At least two frames inside the video.
+bool fragmentSelectionValid(const media::VideoMetadata &metadata, qint64 startFrame, qint64 endFrameExclusive);
+
+// A valid fragment that, on a variable-rate video, lies in the verified uniform tail.
+bool fragmentUsableForFrequencies(const media::VideoMetadata &metadata, qint64 startFrame, qint64 endFrameExclusive);
+
+// The first fragment frame of a newly opened video: the start of the uniform part of the grid.
+qint64 automaticStartFrame(const media::VideoMetadata &metadata);
+
+// Fragment times on the playback time line, clamped to the video's duration.
+qint64 playbackTimeUs(const media::VideoMetadata &metadata, qint64 frameIndex);
+
+// The band +/- halfWidthPercent around a harmonic of the rotation speed; false when that
+// band is not usable (rotation speed invalid or 0, order not 1-3, width outside (0, 100),
+// band reaching Nyquist).
+bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder, double halfWidthPercent,
+                  double captureFps, double *lowerHz, double *upperHz);
+
+// The first reason why the settings cannot be processed, or an empty string when they can.
+QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
+                                  double captureFps);
+
+// What deserves a warning although the settings are valid, or an empty string.
+QString settingsWarningMessage(const motion_core::MotionSettings &settings, double captureFps);
+
+} // namespace ovra::processing

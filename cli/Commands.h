@@ -7,5 +7,6 @@ namespace ovra::cli {
 // Each command takes its own arguments (the command name first) and returns the exit code.
 int runProbe(const QStringList &arguments);
 int runFrame(const QStringList &arguments);
+int runProcess(const QStringList &arguments);
 
 } // namespace ovra::cli

@@ -4,10 +4,11 @@
 #include "media/libav/LibavRuntime.h"
 #include "ovra/Version.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace {
 
@@ -19,14 +20,21 @@ const char *usageText =
     "Commands:\n"
     "  probe FILE                               Analyse a video and print its metadata as JSON.\n"
     "  frame FILE --index N --output OUT.png    Write one upright frame as PNG.\n"
+    "  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 + JSON.\n"
     "\n"
-    "Run 'ovra-motion-cli COMMAND --help' for the options of a command.";
+    "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
+    "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.";
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication application(argc, argv);
+    // Only `process` draws (the watermark needs fonts); it never shows a window.
+    const bool drawing = argc > 1 && qstrcmp(argv[1], "process") == 0;
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application =
+        drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ovra-motion-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OVRA_VERSION));
 
@@ -45,6 +53,7 @@ int main(int argc, char *argv[])
     const std::map<QString, std::function<int(const QStringList &)>> commands{
         {QStringLiteral("probe"), ovra::cli::runProbe},
         {QStringLiteral("frame"), ovra::cli::runFrame},
+        {QStringLiteral("process"), ovra::cli::runProcess},
     };
     const auto found = commands.find(command);
     if (found == commands.end()) {

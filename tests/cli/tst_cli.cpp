@@ -1,4 +1,5 @@
 #include "TestMedia.h"
+#include "VibratingVideo.h"
 
 #include "media/libav/LibavVideoSource.h"
 
@@ -8,6 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 using ovra::tests::testMediaPath;
 
@@ -43,11 +46,163 @@ QJsonObject probe(const QStringList &arguments)
 
 } // namespace
 
+// Vibrates at 10 Hz; 60 fps keeps the minimum fragment for an 8-12 Hz band at 120 frames.
+const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
+
+QJsonObject readJson(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QStringList hiddenFiles(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).filter(QRegularExpression("^\\."));
+}
+
 class CliTest : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_folder;
+    QString m_vibrating;
+
 private slots:
+    void initTestCase()
+    {
+        m_vibrating = m_folder.filePath("vibrating.mkv");
+        QString error;
+        QVERIFY2(ovra::tests::writeVibratingPatternVideo(m_vibrating, pattern, &error), qPrintable(error));
+    }
+
+    void processMagnifiesTheBandAndRecordsItsSettings_data()
+    {
+        QTest::addColumn<QStringList>("bandArguments");
+        QTest::addColumn<double>("lowerHz");
+        QTest::addColumn<double>("upperHz");
+        QTest::addColumn<bool>("inBand");
+        QTest::newRow("band around the motion") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << true;
+        QTest::newRow("first harmonic of 600 RPM")
+            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0 << true;
+        QTest::newRow("band above the motion") << QStringList{"--band", "20:25"} << 20.0 << 25.0 << false;
+    }
+
+    void processMagnifiesTheBandAndRecordsItsSettings()
+    {
+        QFETCH(QStringList, bandArguments);
+        QFETCH(bool, inBand);
+        const QString output = m_folder.filePath(QStringLiteral("magnified-%1.mp4").arg(QTest::currentDataTag()));
+        const CliRun run = runCli(QStringList{"process", m_vibrating, "--output", output, "--factor", "8"}
+                                  + bandArguments);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+        QCOMPARE(QString::fromUtf8(run.output).split('\n', Qt::SkipEmptyParts),
+                 QStringList({output, output + ".json"}));
+        QVERIFY2(run.errors.contains("Processed 150 frames"), qPrintable(run.errors));
+
+        const QJsonObject processing = readJson(output + ".json")["processing"].toObject();
+        QTEST(processing["lowerFrequencyHz"].toDouble(), "lowerHz");
+        QTEST(processing["upperFrequencyHz"].toDouble(), "upperHz");
+        QCOMPARE(processing["amplificationFactor"].toDouble(), 8.0);
+        QCOMPARE(processing["fragment"].toObject()["processedFrameCount"].toInt(), 150);
+
+        const double before = ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(m_vibrating), 60,
+                                                                     pattern.frequencyHz, pattern.frameRate);
+        const double after = ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(output), 60,
+                                                                    pattern.frequencyHz, pattern.frameRate);
+        if (inBand)
+            QVERIFY2(after > 4.0 * before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+        else
+            QVERIFY2(after < 2.0 * before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+    }
+
+    void processRefusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("fragment too short") << QStringList{"--frames", "0:60", "--band", "8:12"} << 1
+                                            << "The selected fragment is too short for this frequency band. Select at least";
+        QTest::newRow("factor out of range") << QStringList{"--factor", "60"} << 1
+                                             << "Amplification factor must be between 1 and 50.";
+        QTest::newRow("band above Nyquist") << QStringList{"--band", "20:31"} << 1
+                                            << "Upper frequency must be below the Nyquist frequency of 30.00 Hz.";
+        QTest::newRow("region too small") << QStringList{"--roi", "0.5,0.5,0.01,0.01"} << 1
+                                          << "Choose a valid amplification region.";
+        QTest::newRow("rotation band past Nyquist") << QStringList{"--rpm", "1700", "--harmonic", "1", "--half-width", "10"}
+                                                    << 1 << "No usable band around harmonic 1 of 1700 RPM";
+        QTest::newRow("too many threads") << QStringList{"--threads", "100000"} << 1
+                                          << "The number of worker threads must be between 0 (automatic) and";
+        QTest::newRow("band and rpm together") << QStringList{"--band", "8:12", "--rpm", "600", "--harmonic", "1",
+                                                              "--half-width", "10"}
+                                               << 2 << "Give either --band or --rpm/--harmonic/--half-width, not both.";
+        QTest::newRow("malformed band") << QStringList{"--band", "8-12"} << 2 << "--band needs LOW:HIGH";
+    }
+
+    void processRefusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const QString output = m_folder.filePath("refused.mp4");
+        const CliRun run = runCli(QStringList{"process", m_vibrating, "--output", output} + arguments);
+        QTEST(run.exitCode, "exitCode");
+        QVERIFY2(run.errors.contains(message), qPrintable(run.errors));
+        QVERIFY(!QFile::exists(output));
+        QVERIFY(hiddenFiles(m_folder.path()).isEmpty());
+    }
+
+    void processNeedsACaptureRateTheFileDoesNotTell()
+    {
+        const QString output = m_folder.filePath("no-capture-rate.mp4");
+        const QString input = testMediaPath("slowmo_intent_stream.mkv");
+        const CliRun run = runCli({"process", input, "--output", output});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.errors.contains("--capture-fps"), qPrintable(run.errors));
+        // With the rate given, the 30 frames are still too few for the default 9-14 Hz band at 240 fps.
+        const CliRun withRate = runCli({"process", input, "--output", output, "--capture-fps", "240"});
+        QCOMPARE(withRate.exitCode, 1);
+        QVERIFY2(withRate.errors.contains("Select at least 480 frames."), qPrintable(withRate.errors));
+    }
+
+    void processNeverOverwrites()
+    {
+        const QString output = m_folder.filePath("existing.mp4");
+        QFile existing(output + ".json");
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("keep");
+        existing.close();
+        const CliRun run = runCli({"process", m_vibrating, "--output", output, "--band", "8:12"});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(!QFile::exists(output));
+        QVERIFY(existing.open(QIODevice::ReadOnly));
+        QCOMPARE(existing.readAll(), QByteArray("keep"));
+    }
+
+    void interruptCancelsCleanly()
+    {
+        QTemporaryDir folder;
+        const QString input = folder.filePath("long.mkv");
+        ovra::tests::VibratingPattern longPattern = pattern;
+        longPattern.frameSize = QSize(320, 240);
+        longPattern.frameCount = 1200;
+        QString error;
+        QVERIFY2(ovra::tests::writeVibratingPatternVideo(input, longPattern, &error), qPrintable(error));
+        const QString output = folder.filePath("interrupted.mp4");
+        QProcess process;
+        process.start(QStringLiteral(OVRA_CLI_PATH), {"process", input, "--output", output, "--band", "8:12"});
+        QVERIFY(process.waitForStarted());
+        // Interrupt once the export has reserved its staging files, that is, inside the run.
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenFiles(folder.path()).size() == 2, 60000);
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("Processing was cancelled by the user."));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"long.mkv"});
+    }
+
     void probePrintsEveryFieldAndDerivedQuantity()
     {
         const QJsonObject json = probe({testMediaPath("cfr25_bframes.mp4")});

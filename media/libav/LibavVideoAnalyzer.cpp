@@ -272,6 +272,8 @@ bool LibavVideoAnalyzer::analyze(const QString &filePath, VideoMetadata *metadat
     if (!decoderContext)
         return fail(tr("Could not allocate the FFmpeg decoder context."));
     result = avcodec_parameters_to_context(decoderContext.get(), stream->codecpar);
+    // Every frame is decoded: let FFmpeg use a thread per core (its option default is one).
+    decoderContext->thread_count = 0;
     if (result >= 0)
         result = avcodec_open2(decoderContext.get(), decoder, nullptr);
     if (result < 0)

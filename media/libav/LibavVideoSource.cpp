@@ -131,8 +131,8 @@ bool LibavVideoSource::openDecoder(QString *errorMessage)
     result = avcodec_parameters_to_context(state.codec.get(), state.stream->codecpar);
     if (result < 0)
         return fail(errorMessage, tr("Could not configure the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));
-    if (m_decoderThreadCount > 0)
-        state.codec->thread_count = m_decoderThreadCount;
+    // 0 lets FFmpeg pick a thread per core; its own option default would be a single thread.
+    state.codec->thread_count = m_decoderThreadCount;
     result = avcodec_open2(state.codec.get(), decoder, nullptr);
     if (result < 0)
         return fail(errorMessage, tr("Could not start the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));

@@ -125,8 +125,11 @@ private slots:
                                          << "Could not open the video through FFmpeg libraries: " + invalidData;
         QTest::newRow("truncated before its index")
             << testMediaPath("truncated_no_index.mp4") << "Could not open the video through FFmpeg libraries: " + invalidData;
-        QTest::newRow("truncated media data") << testMediaPath("truncated_media.mp4")
-                                              << "Could not submit a frame for time-grid analysis: " + invalidData;
+        // With frame threads the broken packet shows when it is sent or when its frame is received.
+        QTest::newRow("truncated media data")
+            << testMediaPath("truncated_media.mp4")
+            << "^(Could not submit a frame for time-grid analysis|Could not decode the video time grid): " + invalidData
+                + "$";
         QTest::newRow("audio only") << testMediaPath("audio_only.mp4")
                                     << "No supported video stream was found in the input file.";
     }
@@ -140,7 +143,11 @@ private slots:
         LibavVideoAnalyzer analyzer;
         QString error;
         QVERIFY(!analyzer.analyze(path, &metadata, &error));
-        QTEST(error, "message");
+        QFETCH(QString, message);
+        if (message.startsWith(QLatin1Char('^')))
+            QVERIFY2(QRegularExpression(message).match(error).hasMatch(), qPrintable(error));
+        else
+            QCOMPARE(error, message);
         QCOMPARE(metadata.filePath, QStringLiteral("sentinel"));
         QCOMPARE(metadata.frameCount, qint64(7));
         QVERIFY(!analyzer.cancelled());

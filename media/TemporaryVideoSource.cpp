@@ -1,5 +1,7 @@
 #include "media/TemporaryVideoSource.h"
 
+#include "media/ErrorMessage.h"
+
 #include <QCoreApplication>
 
 #include <cmath>
@@ -10,13 +12,6 @@ namespace {
 QString tr(const char *text)
 {
     return QCoreApplication::translate("TemporaryVideoSource", text);
-}
-
-bool fail(QString *errorMessage, const QString &message)
-{
-    if (errorMessage)
-        *errorMessage = message;
-    return false;
 }
 
 QString outsideMessage()
@@ -36,14 +31,14 @@ TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const project_data::T
 bool TemporaryVideoSource::open(const QString &, QString *errorMessage)
 {
     if (!m_store)
-        return fail(errorMessage, tr("No analysis result is available."));
+        return reportFailure(errorMessage, tr("No analysis result is available."));
     return openWithMetadata(m_store->metadata(), errorMessage);
 }
 
 bool TemporaryVideoSource::openWithMetadata(const VideoMetadata &metadata, QString *errorMessage)
 {
     if (!m_store || m_store->frameCount() < 1)
-        return fail(errorMessage, tr("No analysis result is available."));
+        return reportFailure(errorMessage, tr("No analysis result is available."));
     m_metadata = metadata;
     m_position = 0;
     m_opened = true;
@@ -56,14 +51,14 @@ bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
     // A time far outside any result, or no number at all for a missing rate, must not be
     // turned into an integer.
     if (!(std::abs(frameIndex) < 9.0e18))
-        return fail(errorMessage, outsideMessage());
+        return reportFailure(errorMessage, outsideMessage());
     return seekToFrame(static_cast<qint64>(frameIndex), errorMessage);
 }
 
 bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
 {
     if (!m_opened || frameIndex < m_firstFrameIndex || frameIndex - m_firstFrameIndex >= m_store->frameCount())
-        return fail(errorMessage, outsideMessage());
+        return reportFailure(errorMessage, outsideMessage());
     m_position = frameIndex - m_firstFrameIndex;
     return true;
 }

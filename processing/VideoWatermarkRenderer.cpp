@@ -1,5 +1,7 @@
 #include "processing/VideoWatermarkRenderer.h"
 
+#include "media/ErrorMessage.h"
+
 #include "ovra/Version.h"
 
 #include <QCoreApplication>
@@ -14,16 +16,11 @@
 namespace ovra::processing {
 namespace {
 
+using media::reportFailure;
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("VideoWatermarkRenderer", text);
-}
-
-bool fail(QString *errorMessage, const QString &message)
-{
-    if (errorMessage)
-        *errorMessage = message;
-    return false;
 }
 
 bool succeed(QString *errorMessage)
@@ -66,7 +63,7 @@ bool VideoWatermarkRenderer::prepare(QSize frameSize, QString *errorMessage)
     m_position = QPoint(0, 0);
     m_frameSize = QSize();
     if (frameSize.width() < 1 || frameSize.height() < 1)
-        return fail(errorMessage, tr("The watermark frame size is invalid."));
+        return reportFailure(errorMessage, tr("The watermark frame size is invalid."));
 
     const Layout layout = layoutFor(frameSize);
     QFont font;
@@ -78,7 +75,7 @@ bool VideoWatermarkRenderer::prepare(QSize frameSize, QString *errorMessage)
     path.addText(QPointF(0.0, 0.0), font, text());
     QRectF bounds = path.boundingRect();
     if (path.isEmpty() || !(bounds.width() > 0.0) || !(bounds.height() > 0.0))
-        return fail(errorMessage, tr("Could not prepare the video watermark."));
+        return reportFailure(errorMessage, tr("Could not prepare the video watermark."));
 
     // Shrunk to fit a narrow frame, never enlarged.
     const double scale = std::min(layout.maximumWidth / bounds.width(), 1.0);
@@ -91,12 +88,12 @@ bool VideoWatermarkRenderer::prepare(QSize frameSize, QString *errorMessage)
     QImage image(std::max(static_cast<int>(std::ceil(padded.width())), 1),
                  std::max(static_cast<int>(std::ceil(padded.height())), 1), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        return fail(errorMessage, tr("Could not allocate the video watermark image."));
+        return reportFailure(errorMessage, tr("Could not allocate the video watermark image."));
     image.fill(Qt::transparent);
 
     QPainter painter;
     if (!painter.begin(&image))
-        return fail(errorMessage, tr("Could not draw the video watermark."));
+        return reportFailure(errorMessage, tr("Could not draw the video watermark."));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
@@ -116,10 +113,10 @@ bool VideoWatermarkRenderer::prepare(QSize frameSize, QString *errorMessage)
 bool VideoWatermarkRenderer::apply(QImage &frameImage, QString *errorMessage) const
 {
     if (frameImage.isNull() || frameImage.size() != m_frameSize || m_image.isNull())
-        return fail(errorMessage, tr("The watermark renderer is not configured for this frame."));
+        return reportFailure(errorMessage, tr("The watermark renderer is not configured for this frame."));
     QPainter painter;
     if (!painter.begin(&frameImage))
-        return fail(errorMessage, tr("Could not draw the video watermark."));
+        return reportFailure(errorMessage, tr("Could not draw the video watermark."));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.drawImage(m_position, m_image);
     painter.end();

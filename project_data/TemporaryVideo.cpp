@@ -1,5 +1,7 @@
 #include "project_data/TemporaryVideo.h"
 
+#include "media/ErrorMessage.h"
+
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
@@ -19,6 +21,8 @@
 namespace ovra::project_data {
 namespace {
 
+using media::reportFailure;
+
 Q_LOGGING_CATEGORY(lcTemporaryVideo, "ovra.project_data")
 
 const QString rootName = QStringLiteral("ovra-motion-results-v1");
@@ -34,22 +38,15 @@ QString tr(const char *text)
     return QCoreApplication::translate("TemporaryVideo", text);
 }
 
-bool fail(QString *errorMessage, const QString &message)
-{
-    if (errorMessage)
-        *errorMessage = message;
-    return false;
-}
-
 bool writeFailed(QString *errorMessage)
 {
-    return fail(errorMessage, tr("Could not write the temporary analysis result. "
+    return reportFailure(errorMessage, tr("Could not write the temporary analysis result. "
                                  "Check free disk space and access to the temporary folder."));
 }
 
 bool readFailed(QString *errorMessage)
 {
-    return fail(errorMessage, tr("Could not read the temporary analysis result. Run the analysis again."));
+    return reportFailure(errorMessage, tr("Could not read the temporary analysis result. Run the analysis again."));
 }
 
 // The temporary folder is shared between users, so the root must be a real directory (not a
@@ -252,7 +249,7 @@ bool TemporaryVideo::checkFreeSpace(QSize frameSize, qint64 frameCount, QString 
         return true;
     }
     const QLocale locale;
-    return fail(errorMessage,
+    return reportFailure(errorMessage,
                 tr("The temporary folder does not have enough free space for the analysis result: "
                    "%1 needed, %2 available.")
                     .arg(locale.formattedDataSize(required), locale.formattedDataSize(available)));

@@ -1,5 +1,7 @@
 #include "media/libav/LibavVideoSink.h"
 
+#include "media/ErrorMessage.h"
+
 #include "media/NoReplaceRename.h"
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
@@ -21,17 +23,10 @@ QString tr(const char *text)
     return QCoreApplication::translate("LibavVideoSink", text);
 }
 
-bool fail(QString *errorMessage, const QString &message)
-{
-    if (errorMessage)
-        *errorMessage = message;
-    return false;
-}
-
 // message has "%1" for FFmpeg's own description of errorCode.
 bool failWithCode(QString *errorMessage, const QString &message, int errorCode)
 {
-    return fail(errorMessage, message.arg(ffmpegErrorText(errorCode)));
+    return reportFailure(errorMessage, message.arg(ffmpegErrorText(errorCode)));
 }
 
 QString encodingCancelledMessage()
@@ -104,7 +99,7 @@ bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMet
 {
     abort();
     if (!m_cleanupMessage.isEmpty())
-        return fail(errorMessage, m_cleanupMessage);
+        return reportFailure(errorMessage, m_cleanupMessage);
     m_cancellation.reset();
     if (!LibavRuntime::checkCompatibility(errorMessage))
         return false;
@@ -112,29 +107,29 @@ bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMet
     const QFileInfo target(path);
     if (reserved) {
         if (path.isEmpty() || target.isSymLink() || !target.isFile() || target.size() != 0)
-            return fail(errorMessage, tr("The reserved staging file is missing or is not empty."));
+            return reportFailure(errorMessage, tr("The reserved staging file is missing or is not empty."));
     } else if (path.isEmpty() || pathTaken(path)) {
-        return fail(errorMessage, tr("The output file was not specified or already exists."));
+        return reportFailure(errorMessage, tr("The output file was not specified or already exists."));
     }
     const double frameRate = metadata.playbackFrameRate();
     if (!metadata.hasValidFrameSize() || !isValidRate(frameRate))
-        return fail(errorMessage, tr("The frame size or frame rate is unknown for export."));
+        return reportFailure(errorMessage, tr("The frame size or frame rate is unknown for export."));
     const std::optional<VideoOutputKind> kind = videoOutputKind(settings);
     if (kind == VideoOutputKind::H264 && (metadata.frameSize.width() % 2 != 0 || metadata.frameSize.height() % 2 != 0))
-        return fail(errorMessage, tr("H.264/yuv420p export requires an even frame width and height."));
+        return reportFailure(errorMessage, tr("H.264/yuv420p export requires an even frame width and height."));
     if (!kind || settings.includeAudio || !settings.preserveFrameSize || !settings.preserveFrameRate)
-        return fail(errorMessage, tr("The requested video output format is unsupported."));
+        return reportFailure(errorMessage, tr("The requested video output format is unsupported."));
     if (static_cast<unsigned>(settings.qualityPercent) > 100u)
-        return fail(errorMessage, tr("Export quality must be between 0 and 100."));
+        return reportFailure(errorMessage, tr("Export quality must be between 0 and 100."));
     if (!target.absoluteDir().exists())
-        return fail(errorMessage, tr("The output directory does not exist."));
+        return reportFailure(errorMessage, tr("The output directory does not exist."));
 
     m_finalPath = target.absoluteFilePath();
     m_stagingPath = reserved ? m_finalPath : stagingPathFor(m_finalPath);
     m_reserved = reserved;
     m_frameSize = metadata.frameSize;
     if (m_cancellation.query())
-        return fail(errorMessage, tr("Starting video encoding was cancelled."));
+        return reportFailure(errorMessage, tr("Starting video encoding was cancelled."));
     if (!startEncoder(*kind, frameRate, settings.qualityPercent, errorMessage)) {
         abort();
         return false;
@@ -154,7 +149,7 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
             break;
     }
     if (!encoder)
-        return fail(errorMessage, kind == VideoOutputKind::H264
+        return reportFailure(errorMessage, kind == VideoOutputKind::H264
                                       ? tr("The embedded FFmpeg libraries have no supported H.264 encoder.")
                                       : tr("The embedded FFmpeg libraries have no FFV1 encoder."));
 
@@ -172,11 +167,11 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
     state.packet.reset(av_packet_alloc());
     state.frame.reset(av_frame_alloc());
     if (!state.stream || !state.codec || !state.packet || !state.frame)
-        return fail(errorMessage, tr("Could not allocate FFmpeg encoder buffers."));
+        return reportFailure(errorMessage, tr("Could not allocate FFmpeg encoder buffers."));
     const VideoEncoderSettings settings =
         videoEncoderSettings(kind, encoder->name, m_frameSize, frameRate, qualityPercent);
     if (settings.frameRateNumerator < 1 || settings.frameRateDenominator < 1)
-        return fail(errorMessage, tr("Could not represent the output frame rate."));
+        return reportFailure(errorMessage, tr("Could not represent the output frame rate."));
 
     AVCodecContext *codec = state.codec.get();
     const AVRational rate{settings.frameRateNumerator, settings.frameRateDenominator};
@@ -220,7 +215,7 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
     state.scaler.reset(sws_getContext(codec->width, codec->height, AV_PIX_FMT_RGBA, codec->width, codec->height,
                                       codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!state.scaler)
-        return fail(errorMessage, tr("Could not initialize video color conversion."));
+        return reportFailure(errorMessage, tr("Could not initialize video color conversion."));
 
     if (!(output->oformat->flags & AVFMT_NOFILE)) {
         result = avio_open(&output->pb, stagingPath.constData(), AVIO_FLAG_WRITE);
@@ -241,15 +236,15 @@ bool LibavVideoSink::writeFrame(const QImage &image, QString *errorMessage)
 {
     if (m_cancellation.query()) {
         abort();
-        return fail(errorMessage, encodingCancelledMessage());
+        return reportFailure(errorMessage, encodingCancelledMessage());
     }
     if (!m_open || image.isNull())
-        return fail(errorMessage, tr("The video sink is not open or the frame is invalid."));
+        return reportFailure(errorMessage, tr("The video sink is not open or the frame is invalid."));
     if (image.size() != m_frameSize)
-        return fail(errorMessage, tr("The exported frame size differs from the source frame size."));
+        return reportFailure(errorMessage, tr("The exported frame size differs from the source frame size."));
     const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
     if (rgba.isNull())
-        return fail(errorMessage, tr("Could not convert the frame for export."));
+        return reportFailure(errorMessage, tr("Could not convert the frame for export."));
 
     EncoderState &state = *m_encoder;
     AVFrame *frame = state.frame.get();
@@ -260,7 +255,7 @@ bool LibavVideoSink::writeFrame(const QImage &image, QString *errorMessage)
     const int sourceStride[] = {static_cast<int>(rgba.bytesPerLine())};
     if (sws_scale(state.scaler.get(), sourceData, sourceStride, 0, rgba.height(), frame->data, frame->linesize)
         != rgba.height())
-        return fail(errorMessage, tr("FFmpeg did not convert the complete output frame."));
+        return reportFailure(errorMessage, tr("FFmpeg did not convert the complete output frame."));
     frame->pts = state.nextFrame++;
     frame->pkt_duration = 1;
     result = avcodec_send_frame(state.codec.get(), frame);
@@ -272,7 +267,7 @@ bool LibavVideoSink::writeFrame(const QImage &image, QString *errorMessage)
 bool LibavVideoSink::drainPackets(bool flushing, QString *errorMessage)
 {
     if (m_cancellation.query())
-        return fail(errorMessage, encodingCancelledMessage());
+        return reportFailure(errorMessage, encodingCancelledMessage());
     EncoderState &state = *m_encoder;
     AVPacket *packet = state.packet.get();
     for (;;) {
@@ -282,7 +277,7 @@ bool LibavVideoSink::drainPackets(bool flushing, QString *errorMessage)
         if (result == AVERROR(EAGAIN)) {
             if (!flushing)
                 return true;
-            return fail(errorMessage, tr("The video encoder did not finish after flushing."));
+            return reportFailure(errorMessage, tr("The video encoder did not finish after flushing."));
         }
         if (result < 0)
             return failWithCode(errorMessage, tr("Could not receive an encoded video packet: %1"), result);
@@ -293,17 +288,17 @@ bool LibavVideoSink::drainPackets(bool flushing, QString *errorMessage)
         if (result < 0)
             return failWithCode(errorMessage, tr("Could not write an encoded video packet: %1"), result);
         if (m_cancellation.query())
-            return fail(errorMessage, encodingCancelledMessage());
+            return reportFailure(errorMessage, encodingCancelledMessage());
     }
 }
 
 bool LibavVideoSink::finish(QString *errorMessage)
 {
     if (!m_open)
-        return fail(errorMessage, tr("The video sink is not open."));
+        return reportFailure(errorMessage, tr("The video sink is not open."));
     if (m_cancellation.query()) {
         abort();
-        return fail(errorMessage, finalizingCancelledMessage());
+        return reportFailure(errorMessage, finalizingCancelledMessage());
     }
     EncoderState &state = *m_encoder;
     int result = avcodec_send_frame(state.codec.get(), nullptr);
@@ -317,7 +312,7 @@ bool LibavVideoSink::finish(QString *errorMessage)
     }
     if (m_cancellation.query()) {
         abort();
-        return fail(errorMessage, finalizingCancelledMessage());
+        return reportFailure(errorMessage, finalizingCancelledMessage());
     }
     // With "+faststart" this rewrites the MP4 so that its index comes first.
     result = av_write_trailer(state.output.get());
@@ -370,7 +365,7 @@ bool LibavVideoSink::failPublication(QString *errorMessage, const QString &messa
     removeStagingFile();
     m_finalPath.clear();
     m_reserved = false;
-    return fail(errorMessage, m_cleanupMessage.isEmpty() ? message : message + QLatin1Char(' ') + m_cleanupMessage);
+    return reportFailure(errorMessage, m_cleanupMessage.isEmpty() ? message : message + QLatin1Char(' ') + m_cleanupMessage);
 }
 
 void LibavVideoSink::abort()

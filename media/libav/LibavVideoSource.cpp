@@ -1,5 +1,7 @@
 #include "media/libav/LibavVideoSource.h"
 
+#include "media/ErrorMessage.h"
+
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
 #include "media/libav/LibavVideoAnalyzer.h"
@@ -17,16 +19,9 @@ QString tr(const char *text)
     return QCoreApplication::translate("LibavVideoSource", text);
 }
 
-bool fail(QString *errorMessage, const QString &message)
-{
-    if (errorMessage)
-        *errorMessage = message;
-    return false;
-}
-
 VideoReadStatus failRead(QString *errorMessage, const QString &message)
 {
-    fail(errorMessage, message);
+    reportFailure(errorMessage, message);
     return VideoReadStatus::Failed;
 }
 
@@ -88,9 +83,9 @@ bool LibavVideoSource::openWithMetadata(const VideoMetadata &metadata, QString *
         return false;
     if (metadata.filePath.isEmpty() || !metadata.hasValidFrameSize() || !(metadata.nominalFrameRate > 0.0)
         || !metadata.hasTiming() || (metadata.variableFrameRate && !metadata.hasTimeGrid()))
-        return fail(errorMessage, tr("The prepared video metadata is incomplete or unsupported."));
+        return reportFailure(errorMessage, tr("The prepared video metadata is incomplete or unsupported."));
     if (m_cancellation.query())
-        return fail(errorMessage, tr("Starting video decoding was cancelled."));
+        return reportFailure(errorMessage, tr("Starting video decoding was cancelled."));
 
     m_metadata = metadata;
     m_decoder = std::make_unique<DecoderState>();
@@ -108,48 +103,48 @@ bool LibavVideoSource::openDecoder(QString *errorMessage)
     DecoderState &state = *m_decoder;
     state.input.reset(avformat_alloc_context());
     if (!state.input)
-        return fail(errorMessage, tr("Could not allocate the FFmpeg input context."));
+        return reportFailure(errorMessage, tr("Could not allocate the FFmpeg input context."));
     installInterruptCallback(state.input.get(), &m_cancellation);
     AVFormatContext *opening = state.input.release();
     int result = avformat_open_input(&opening, m_metadata.filePath.toUtf8().constData(), nullptr, nullptr);
     if (result < 0)
-        return fail(errorMessage, tr("Could not open the video through FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
+        return reportFailure(errorMessage, tr("Could not open the video through FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
     state.input.reset(opening);
     result = avformat_find_stream_info(state.input.get(), nullptr);
     if (result < 0)
-        return fail(errorMessage, tr("Could not read video stream information: %1").arg(ffmpegErrorText(result)));
+        return reportFailure(errorMessage, tr("Could not read video stream information: %1").arg(ffmpegErrorText(result)));
 
     const AVCodec *decoder = nullptr;
     state.streamIndex = av_find_best_stream(state.input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
     if (state.streamIndex < 0 || !decoder)
-        return fail(errorMessage, tr("The file contains no video stream supported by this FFmpeg build."));
+        return reportFailure(errorMessage, tr("The file contains no video stream supported by this FFmpeg build."));
     state.stream = state.input->streams[state.streamIndex];
 
     state.codec.reset(avcodec_alloc_context3(decoder));
     if (!state.codec)
-        return fail(errorMessage, tr("Could not allocate the FFmpeg decoder context."));
+        return reportFailure(errorMessage, tr("Could not allocate the FFmpeg decoder context."));
     result = avcodec_parameters_to_context(state.codec.get(), state.stream->codecpar);
     if (result < 0)
-        return fail(errorMessage, tr("Could not configure the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));
+        return reportFailure(errorMessage, tr("Could not configure the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));
     // 0 lets FFmpeg pick a thread per core; its own option default would be a single thread.
     state.codec->thread_count = m_decoderThreadCount;
     result = avcodec_open2(state.codec.get(), decoder, nullptr);
     if (result < 0)
-        return fail(errorMessage, tr("Could not start the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));
+        return reportFailure(errorMessage, tr("Could not start the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));
 
     state.packet.reset(av_packet_alloc());
     state.frame.reset(av_frame_alloc());
     if (!state.packet || !state.frame)
-        return fail(errorMessage, tr("Could not allocate FFmpeg frame buffers."));
+        return reportFailure(errorMessage, tr("Could not allocate FFmpeg frame buffers."));
 
     state.rotationDegrees = displayRotationDegrees(state.stream);
     if (state.rotationDegrees % 90 != 0)
-        return fail(errorMessage, tr("This video uses an unsupported non-right-angle display rotation."));
+        return reportFailure(errorMessage, tr("This video uses an unsupported non-right-angle display rotation."));
     const bool sideways = state.rotationDegrees == 90 || state.rotationDegrees == 270;
     const QSize displaySize = sideways ? QSize(state.stream->codecpar->height, state.stream->codecpar->width)
                                        : QSize(state.stream->codecpar->width, state.stream->codecpar->height);
     if (displaySize != m_metadata.frameSize)
-        return fail(errorMessage, tr("Decoded video dimensions do not match the analyzed metadata."));
+        return reportFailure(errorMessage, tr("Decoded video dimensions do not match the analyzed metadata."));
     return true;
 }
 
@@ -172,28 +167,28 @@ void LibavVideoSource::close()
 bool LibavVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
 {
     if (!m_open)
-        return fail(errorMessage, tr("The video file is not open."));
+        return reportFailure(errorMessage, tr("The video file is not open."));
     if (timeUs < 0 || (m_metadata.durationUs >= 1 && timeUs >= m_metadata.durationUs))
-        return fail(errorMessage, tr("The seek position is outside the video."));
+        return reportFailure(errorMessage, tr("The seek position is outside the video."));
     const qint64 frameIndex = frameIndexForTime(timeUs, m_metadata.nominalFrameRate);
     if (frameIndex < 0 || (m_metadata.frameCount >= 1 && frameIndex >= m_metadata.frameCount))
-        return fail(errorMessage, tr("The frame index is outside the video."));
+        return reportFailure(errorMessage, tr("The frame index is outside the video."));
     return seekToValidFrame(frameIndex, errorMessage);
 }
 
 bool LibavVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
 {
     if (!m_open)
-        return fail(errorMessage, tr("The video file is not open."));
+        return reportFailure(errorMessage, tr("The video file is not open."));
     if (frameIndex < 0 || (m_metadata.frameCount >= 1 && frameIndex >= m_metadata.frameCount))
-        return fail(errorMessage, tr("The frame index is outside the video."));
+        return reportFailure(errorMessage, tr("The frame index is outside the video."));
     return seekToValidFrame(frameIndex, errorMessage);
 }
 
 bool LibavVideoSource::seekToValidFrame(qint64 frameIndex, QString *errorMessage)
 {
     if (m_cancellation.query())
-        return fail(errorMessage, decodingCancelledMessage());
+        return reportFailure(errorMessage, decodingCancelledMessage());
     DecoderState &state = *m_decoder;
     qint64 target = 0;
     if (m_metadata.hasTimeGrid()) {
@@ -206,7 +201,7 @@ bool LibavVideoSource::seekToValidFrame(qint64 frameIndex, QString *errorMessage
     }
     const int result = av_seek_frame(state.input.get(), state.streamIndex, target, AVSEEK_FLAG_BACKWARD);
     if (result < 0)
-        return fail(errorMessage, tr("Could not seek through the FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
+        return reportFailure(errorMessage, tr("Could not seek through the FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
     avcodec_flush_buffers(state.codec.get());
     av_packet_unref(state.packet.get());
     av_frame_unref(state.frame.get());
@@ -313,26 +308,26 @@ bool LibavVideoSource::convertDecodedFrame(QImage *image, QString *errorMessage)
     DecoderState &state = *m_decoder;
     const AVFrame *decoded = state.frame.get();
     if (decoded->width <= 0 || decoded->height <= 0)
-        return fail(errorMessage, tr("FFmpeg returned a decoded frame with invalid dimensions."));
+        return reportFailure(errorMessage, tr("FFmpeg returned a decoded frame with invalid dimensions."));
     QImage converted(decoded->width, decoded->height, QImage::Format_RGBA8888);
     if (converted.isNull())
-        return fail(errorMessage, tr("Could not allocate memory for the decoded frame."));
+        return reportFailure(errorMessage, tr("Could not allocate memory for the decoded frame."));
     SwsContext *scaler = sws_getCachedContext(state.scaler.release(), decoded->width, decoded->height,
                                               static_cast<AVPixelFormat>(decoded->format), decoded->width,
                                               decoded->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
     state.scaler.reset(scaler);
     if (!scaler)
-        return fail(errorMessage, tr("Could not prepare FFmpeg pixel conversion."));
+        return reportFailure(errorMessage, tr("Could not prepare FFmpeg pixel conversion."));
     if (converted.bytesPerLine() >= (qsizetype(1) << 31))
-        return fail(errorMessage, tr("The decoded frame row is too large for FFmpeg pixel conversion."));
+        return reportFailure(errorMessage, tr("The decoded frame row is too large for FFmpeg pixel conversion."));
     uint8_t *destination[4] = {converted.bits(), nullptr, nullptr, nullptr};
     const int destinationStride[4] = {static_cast<int>(converted.bytesPerLine()), 0, 0, 0};
     if (sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, destination, destinationStride)
         != decoded->height)
-        return fail(errorMessage, tr("FFmpeg could not convert the decoded frame to RGBA."));
+        return reportFailure(errorMessage, tr("FFmpeg could not convert the decoded frame to RGBA."));
     converted = uprightImage(converted, state.rotationDegrees);
     if (converted.isNull() || converted.size() != m_metadata.frameSize)
-        return fail(errorMessage, tr("The decoded frame does not match the expected display size."));
+        return reportFailure(errorMessage, tr("The decoded frame does not match the expected display size."));
     *image = std::move(converted);
     return true;
 }

@@ -41,7 +41,7 @@ QString tr(const char *text)
 bool writeFailed(QString *errorMessage)
 {
     return reportFailure(errorMessage, tr("Could not write the temporary analysis result. "
-                                 "Check free disk space and access to the temporary folder."));
+                                          "Check free disk space and access to the temporary folder."));
 }
 
 bool readFailed(QString *errorMessage)

@@ -28,6 +28,8 @@ int runProbe(const QStringList &arguments)
                                            [&progress](double fraction) {
                                                progress.update(QStringLiteral("Analysing"), fraction);
                                            });
+    if (analysed)
+        progress.update(QStringLiteral("Analysing"), 1.0);
     progress.finish();
     if (!analysed) {
         printError(error);

@@ -194,6 +194,8 @@ int runProcess(const QStringList &arguments)
     const bool analysed = analyzer.analyze(inputPath, &metadata, &error, {}, [&progress](double fraction) {
         progress.update(QStringLiteral("Analysing source video"), fraction);
     });
+    if (analysed)
+        progress.update(QStringLiteral("Analysing source video"), 1.0);
     progress.finish();
     if (!analysed) {
         printError(error);

@@ -25,11 +25,22 @@ const char *usageText =
     "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
     "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.";
 
+QtMessageHandler defaultMessageHandler = nullptr;
+
+// Without a desktop session Qt complains about a missing runtime folder it does not need here.
+void quietMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    defaultMessageHandler(type, context, message);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     // Only `process` draws (the watermark needs fonts); it never shows a window.
+    defaultMessageHandler = qInstallMessageHandler(quietMessageHandler);
     const bool drawing = argc > 1 && qstrcmp(argv[1], "process") == 0;
     if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -12,7 +12,9 @@
 
 #include <csignal>
 
+using ovra::tests::fileContent;
 using ovra::tests::testMediaPath;
+using ovra::tests::writeFile;
 
 namespace {
 
@@ -44,23 +46,15 @@ QJsonObject probe(const QStringList &arguments)
     return QJsonDocument::fromJson(run.output).object();
 }
 
-} // namespace
-
 // Vibrates at 10 Hz; 60 fps keeps the minimum fragment for an 8-12 Hz band at 120 frames.
 const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
 
-QJsonObject readJson(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
 QStringList hiddenFiles(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).filter(QRegularExpression("^\\."));
+    return ovra::tests::folderEntries(folder).filter(QRegularExpression("^\\."));
 }
+
+} // namespace
 
 class CliTest : public QObject
 {
@@ -68,6 +62,13 @@ class CliTest : public QObject
 
     QTemporaryDir m_folder;
     QString m_vibrating;
+    double m_amplitude = 0.0;
+
+    static double amplitude(const QString &video)
+    {
+        return ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(video), 60, pattern.frequencyHz,
+                                                      pattern.frameRate);
+    }
 
 private slots:
     void initTestCase()
@@ -75,6 +76,7 @@ private slots:
         m_vibrating = m_folder.filePath("vibrating.mkv");
         QString error;
         QVERIFY2(ovra::tests::writeVibratingPatternVideo(m_vibrating, pattern, &error), qPrintable(error));
+        m_amplitude = amplitude(m_vibrating);
     }
 
     void processMagnifiesTheBandAndRecordsItsSettings_data()
@@ -101,20 +103,15 @@ private slots:
                  QStringList({output, output + ".json"}));
         QVERIFY2(run.errors.contains("Processed 150 frames"), qPrintable(run.errors));
 
-        const QJsonObject processing = readJson(output + ".json")["processing"].toObject();
+        const QJsonObject processing = QJsonDocument::fromJson(fileContent(output + ".json"))["processing"].toObject();
         QTEST(processing["lowerFrequencyHz"].toDouble(), "lowerHz");
         QTEST(processing["upperFrequencyHz"].toDouble(), "upperHz");
         QCOMPARE(processing["amplificationFactor"].toDouble(), 8.0);
         QCOMPARE(processing["fragment"].toObject()["processedFrameCount"].toInt(), 150);
 
-        const double before = ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(m_vibrating), 60,
-                                                                     pattern.frequencyHz, pattern.frameRate);
-        const double after = ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(output), 60,
-                                                                    pattern.frequencyHz, pattern.frameRate);
-        if (inBand)
-            QVERIFY2(after > 4.0 * before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
-        else
-            QVERIFY2(after < 2.0 * before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+        const double after = amplitude(output);
+        QVERIFY2(inBand ? after > 4.0 * m_amplitude : after < 2.0 * m_amplitude,
+                 qPrintable(QStringLiteral("%1 -> %2").arg(m_amplitude).arg(after)));
     }
 
     void processRefusals_data()
@@ -168,15 +165,10 @@ private slots:
     void processNeverOverwrites()
     {
         const QString output = m_folder.filePath("existing.mp4");
-        QFile existing(output + ".json");
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.write("keep");
-        existing.close();
-        const CliRun run = runCli({"process", m_vibrating, "--output", output, "--band", "8:12"});
-        QCOMPARE(run.exitCode, 1);
+        QVERIFY(writeFile(output + ".json", "keep"));
+        QCOMPARE(runCli({"process", m_vibrating, "--output", output, "--band", "8:12"}).exitCode, 1);
         QVERIFY(!QFile::exists(output));
-        QVERIFY(existing.open(QIODevice::ReadOnly));
-        QCOMPARE(existing.readAll(), QByteArray("keep"));
+        QCOMPARE(fileContent(output + ".json"), QByteArray("keep"));
     }
 
     void interruptCancelsCleanly()
@@ -199,25 +191,21 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 130);
         QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("Processing was cancelled by the user."));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{"long.mkv"});
+        QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList{"long.mkv"});
     }
 
     void probePrintsEveryFieldAndDerivedQuantity()
     {
         const QJsonObject json = probe({testMediaPath("cfr25_bframes.mp4")});
-        const QStringList expectedKeys{
+        QStringList expectedKeys{
             "filePath", "containerName", "codecName", "frameSize", "durationUs", "frameCount", "nominalFrameRate",
             "detectedCaptureFrameRate", "captureFrameRate", "captureFrameRateManual", "slowMotionPlaybackIntent",
             "variableFrameRate", "frameTimestampCount", "uniformStartFrame", "rotationDegrees", "hasValidFrameSize",
             "hasTiming", "hasTimeGrid", "playbackFrameRate", "playbackDurationUs", "captureFrameRateKnown",
             "effectiveFrameRate", "captureTimingMapRequired", "estimatedRecordingDurationUs",
             "averageSlowMotionFactor"};
-        QStringList keys = json.keys();
-        QStringList sortedExpected = expectedKeys;
-        keys.sort();
-        sortedExpected.sort();
-        QCOMPARE(keys, sortedExpected);
+        expectedKeys.sort();
+        QCOMPARE(json.keys(), expectedKeys); // sorted
         QCOMPARE(json["frameCount"].toInteger(), 100);
         QCOMPARE(json["frameTimestampCount"].toInteger(), 100);
         QCOMPARE(json["frameSize"].toObject()["width"].toInt(), 320);
@@ -255,26 +243,23 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
+        const QString tiny = testMediaPath("tiny_32x32.mp4");
+        const QString png = m_folder.filePath("never-written.png");
         QTest::newRow("not a video") << QStringList{"probe", testMediaPath("not_a_video.mp4")} << 1
                                      << "Could not open the video through FFmpeg libraries: Invalid data found when "
                                         "processing input";
         QTest::newRow("audio only") << QStringList{"probe", testMediaPath("audio_only.mp4")} << 1
                                     << "No supported video stream was found in the input file.";
         QTest::newRow("no file") << QStringList{"probe"} << 2 << "expected 1 argument(s), got 0.";
-        QTest::newRow("unknown option") << QStringList{"probe", "--frobnicate", testMediaPath("tiny_32x32.mp4")} << 2
-                                        << "Unknown option 'frobnicate'.";
+        QTest::newRow("unknown option") << QStringList{"probe", "--frobnicate", tiny} << 2 << "Unknown option 'frobnicate'.";
         QTest::newRow("unknown command") << QStringList{"magnify"} << 2 << "Unknown command 'magnify'.";
         QTest::newRow("no command") << QStringList{} << 2 << "No command given.";
-        QTest::newRow("frame without index") << QStringList{"frame", testMediaPath("tiny_32x32.mp4"), "--output",
-                                                            "x.png"}
-                                             << 2 << "--index and --output are required.";
-        QTest::newRow("frame index not a number")
-            << QStringList{"frame", testMediaPath("tiny_32x32.mp4"), "--index", "ten", "--output", "x.png"} << 2
-            << "--index needs an integer, got 'ten'.";
-        QTest::newRow("frame index past the end")
-            << QStringList{"frame", testMediaPath("tiny_32x32.mp4"), "--index", "20", "--output",
-                           QDir::temp().filePath("ovra-cli-test-never-written.png")}
-            << 1 << "The frame index is outside the video.";
+        QTest::newRow("frame without index") << QStringList{"frame", tiny, "--output", png} << 2
+                                             << "--index and --output are required.";
+        QTest::newRow("frame index not a number") << QStringList{"frame", tiny, "--index", "ten", "--output", png} << 2
+                                                  << "--index needs an integer, got 'ten'.";
+        QTest::newRow("frame index past the end") << QStringList{"frame", tiny, "--index", "20", "--output", png} << 1
+                                                  << "The frame index is outside the video.";
     }
 
     void exitCodes()
@@ -285,12 +270,12 @@ private slots:
         QTEST(run.exitCode, "exitCode");
         QVERIFY2(run.errors.contains(message), qPrintable(run.errors));
         QVERIFY(run.output.isEmpty());
+        QVERIFY(!QFile::exists(m_folder.filePath("never-written.png")));
     }
 
     void frameWritesTheUprightFrameAsPng()
     {
-        QTemporaryDir folder;
-        const QString output = folder.filePath("frame.png");
+        const QString output = m_folder.filePath("frame.png");
         const QString video = testMediaPath("rotated_90.mp4");
         const CliRun run = runCli({"frame", video, "--index", "17", "--output", output});
         QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
@@ -307,16 +292,10 @@ private slots:
 
     void frameNeverOverwrites()
     {
-        QTemporaryDir folder;
-        const QString output = folder.filePath("existing.png");
-        QFile existing(output);
-        QVERIFY(existing.open(QIODevice::WriteOnly));
-        existing.write("keep me");
-        existing.close();
-        const CliRun run = runCli({"frame", testMediaPath("tiny_32x32.mp4"), "--index", "0", "--output", output});
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY(existing.open(QIODevice::ReadOnly));
-        QCOMPARE(existing.readAll(), QByteArray("keep me"));
+        const QString output = m_folder.filePath("existing.png");
+        QVERIFY(writeFile(output, "keep me"));
+        QCOMPARE(runCli({"frame", testMediaPath("tiny_32x32.mp4"), "--index", "0", "--output", output}).exitCode, 1);
+        QCOMPARE(fileContent(output), QByteArray("keep me"));
     }
 };
 

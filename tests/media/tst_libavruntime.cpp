@@ -12,17 +12,9 @@ using ovra::media::libav::LibavVersions;
 
 namespace {
 
-const QString versionMessage =
-    QStringLiteral("The FFmpeg DLL versions do not match the headers used to build ovra-motion 0.2.17 build 22.");
-
 unsigned version(unsigned major, unsigned minor, unsigned micro)
 {
     return (major << 16) | (minor << 8) | micro;
-}
-
-unsigned majorOf(unsigned value)
-{
-    return value >> 16;
 }
 
 } // namespace
@@ -49,17 +41,19 @@ private slots:
     {
         LibavRuntime::overrideLoadedVersions(
             LibavVersions{version(63, 3, 100), version(63, 1, 2), version(61, 0, 0), version(10, 4, 5), version(7, 0, 1)});
-        QCOMPARE(LibavRuntime::versionSummary(),
-                 QStringLiteral("libavformat 63.3.100, libavcodec 63.1.2, libavutil 61.0.0, libswscale 10.4.5, "
-                                "libswresample 7.0.1"));
+        QCOMPARE(LibavRuntime::versionSummary(), QStringLiteral("libavformat 63.3.100, libavcodec 63.1.2, libavutil 61.0.0, "
+                                                                "libswscale 10.4.5, libswresample 7.0.1"));
     }
 
     void otherMinorsAreAccepted()
     {
         const LibavVersions required = LibavRuntime::requiredVersions();
-        const LibavVersions loaded{version(majorOf(required.avformat), 0, 0), version(majorOf(required.avcodec), 0, 0),
-                                   version(majorOf(required.avutil), 99, 1), version(majorOf(required.swscale), 0, 7),
-                                   version(majorOf(required.swresample), 200, 0)};
+        const auto withMinor = [](unsigned value, unsigned minor, unsigned micro) {
+            return version(value >> 16, minor, micro);
+        };
+        const LibavVersions loaded{withMinor(required.avformat, 0, 0), withMinor(required.avcodec, 0, 0),
+                                   withMinor(required.avutil, 99, 1), withMinor(required.swscale, 0, 7),
+                                   withMinor(required.swresample, 200, 0)};
         QString error;
         QVERIFY(LibavRuntime::checkCompatibility(loaded, &error));
         QVERIFY(error.isEmpty());
@@ -68,13 +62,15 @@ private slots:
     void mismatchingMajorDisablesAllMediaWork_data()
     {
         QTest::addColumn<int>("library");
-        for (int library = 0; library < 5; ++library)
-            QTest::newRow(QByteArray::number(library).constData()) << library;
+        int library = 0;
+        for (const char *name : {"avformat", "avcodec", "avutil", "swscale", "swresample"})
+            QTest::newRow(name) << library++;
     }
 
     void mismatchingMajorDisablesAllMediaWork()
     {
         QFETCH(int, library);
+        const QString message = "The FFmpeg DLL versions do not match the headers used to build ovra-motion 0.2.17 build 22.";
         LibavVersions loaded = LibavRuntime::requiredVersions();
         unsigned *fields[] = {&loaded.avformat, &loaded.avcodec, &loaded.avutil, &loaded.swscale, &loaded.swresample};
         *fields[library] -= 1u << 16; // one major lower, for example libswscale 5 instead of 6
@@ -82,22 +78,21 @@ private slots:
 
         ovra::ui::controllers::MediaRuntimeController controller;
         QVERIFY(!controller.available());
-        QCOMPARE(controller.errorMessage(), versionMessage);
+        QCOMPARE(controller.errorMessage(), message);
         QCOMPARE(controller.versionSummary().split(QStringLiteral(", ")).size(), 5);
 
         const QString video = ovra::tests::testMediaPath(QStringLiteral("cfr25_bframes.mp4"));
         ovra::media::VideoMetadata untouched;
         untouched.filePath = QStringLiteral("sentinel");
         QString error;
-        ovra::media::libav::LibavVideoAnalyzer analyzer;
-        QVERIFY(!analyzer.analyze(video, &untouched, &error));
-        QCOMPARE(error, versionMessage);
+        QVERIFY(!ovra::media::libav::LibavVideoAnalyzer().analyze(video, &untouched, &error));
+        QCOMPARE(error, message);
         QCOMPARE(untouched.filePath, QStringLiteral("sentinel"));
 
         ovra::media::libav::LibavVideoSource source;
         error.clear();
         QVERIFY(!source.open(video, &error));
-        QCOMPARE(error, versionMessage);
+        QCOMPARE(error, message);
         QVERIFY(!source.isOpen());
     }
 };

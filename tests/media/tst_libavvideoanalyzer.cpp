@@ -19,6 +19,8 @@ using ovra::tests::testMediaPath;
 
 namespace {
 
+const QString cancelledMessage = QStringLiteral("Video analysis was cancelled.");
+
 // A time grid in ticks of 1/30000 s built from the intervals into frames 1..n-1.
 VideoMetadata gridWithIntervals(const QList<qint64> &intervals)
 {
@@ -29,11 +31,6 @@ VideoMetadata gridWithIntervals(const QList<qint64> &intervals)
         metadata.frameTimestamps.append(time += interval);
     metadata.frameCount = metadata.frameTimestamps.size();
     return metadata;
-}
-
-QList<qint64> repeated(qint64 value, int count)
-{
-    return QList<qint64>(count, value);
 }
 
 } // namespace
@@ -53,36 +50,26 @@ private slots:
         QTest::addColumn<qint64>("uniformStart");
         QTest::addColumn<bool>("slowMotionIntent");
         QTest::addColumn<int>("rotation");
-
-        QTest::newRow("25 fps with B-frames") << "cfr25_bframes.mp4" << QSize(320, 240) << 25.0 << 25.0 << false
-                                              << qint64(0) << false << 0;
-        QTest::newRow("30 fps with B-frames") << "cfr30_bframes.mp4" << QSize(320, 180) << 30.0 << 30.0 << false
-                                              << qint64(0) << false << 0;
+        const auto row = [](const char *file, QSize size, double nominal, double capture, bool variable = false,
+                            qint64 uniformStart = 0, bool intent = false, int rotation = 0) {
+            QTest::newRow(file) << QString(file) << size << nominal << capture << variable << uniformStart << intent
+                                << rotation;
+        };
+        row("cfr25_bframes.mp4", {320, 240}, 25, 25);
+        row("cfr30_bframes.mp4", {320, 180}, 30, 30);
         // Nothing in the file tells that it was shot at 240 fps: the user has to say so.
-        QTest::newRow("240 fps stored at 30") << "slowmo240_stored30.mp4" << QSize(320, 240) << 30.0 << 30.0
-                                              << false << qint64(0) << false << 0;
-        QTest::newRow("base rate 240, average 30") << "base240_avg30.mp4" << QSize(160, 120) << 30.0 << 0.0 << false
-                                                   << qint64(0) << false << 0;
-        QTest::newRow("irregular head, uniform tail") << "vfr_irregular_head.mp4" << QSize(160, 120) << 480.0 / 17.0
-                                                      << 0.0 << true << qint64(10) << false << 0;
-        QTest::newRow("rotated 90") << "rotated_90.mp4" << QSize(176, 320) << 25.0 << 25.0 << false << qint64(0)
-                                    << false << 90;
-        QTest::newRow("rotated 180") << "rotated_180.mp4" << QSize(320, 176) << 25.0 << 25.0 << false << qint64(0)
-                                     << false << 180;
-        QTest::newRow("rotated 270") << "rotated_270.mp4" << QSize(176, 320) << 25.0 << 25.0 << false << qint64(0)
-                                     << false << 270;
-        QTest::newRow("rotated 45 is analysed unturned") << "rotated_45.mp4" << QSize(320, 176) << 25.0 << 25.0
-                                                         << false << qint64(0) << false << 45;
-        QTest::newRow("slow-motion intent on the stream")
-            << "slowmo_intent_stream.mkv" << QSize(160, 120) << 30.0 << 0.0 << false << qint64(0) << true << 0;
-        QTest::newRow("slow-motion intent on the container")
-            << "slowmo_intent_container.mov" << QSize(160, 120) << 30.0 << 0.0 << false << qint64(0) << true << 0;
-        QTest::newRow("tiny") << "tiny_32x32.mp4" << QSize(32, 32) << 25.0 << 25.0 << false << qint64(0) << false
-                              << 0;
-        QTest::newRow("odd size") << "odd_321x241.mp4" << QSize(321, 241) << 25.0 << 25.0 << false << qint64(0)
-                                  << false << 0;
-        QTest::newRow("MJPEG in AVI") << "mjpeg.avi" << QSize(320, 240) << 25.0 << 25.0 << false << qint64(0)
-                                      << false << 0;
+        row("slowmo240_stored30.mp4", {320, 240}, 30, 30);
+        row("base240_avg30.mp4", {160, 120}, 30, 0);
+        row("vfr_irregular_head.mp4", {160, 120}, 480.0 / 17.0, 0, true, 10);
+        row("rotated_90.mp4", {176, 320}, 25, 25, false, 0, false, 90);
+        row("rotated_180.mp4", {320, 176}, 25, 25, false, 0, false, 180);
+        row("rotated_270.mp4", {176, 320}, 25, 25, false, 0, false, 270);
+        row("rotated_45.mp4", {320, 176}, 25, 25, false, 0, false, 45); // analysed unturned
+        row("slowmo_intent_stream.mkv", {160, 120}, 30, 0, false, 0, true);
+        row("slowmo_intent_container.mov", {160, 120}, 30, 0, false, 0, true);
+        row("tiny_32x32.mp4", {32, 32}, 25, 25);
+        row("odd_321x241.mp4", {321, 241}, 25, 25);
+        row("mjpeg.avi", {320, 240}, 25, 25);
     }
 
     void analysesGeneratedFiles()
@@ -99,7 +86,8 @@ private slots:
         QCOMPARE(metadata.frameCount, ovra::tests::ffprobeDecodedFrameCount(path));
         QTEST(metadata.frameSize, "size");
         QFETCH(double, nominalRate);
-        QVERIFY2(qAbs(metadata.nominalFrameRate - nominalRate) < 1e-9, qPrintable(QString::number(metadata.nominalFrameRate)));
+        QVERIFY2(qAbs(metadata.nominalFrameRate - nominalRate) < 1e-9,
+                 qPrintable(QString::number(metadata.nominalFrameRate)));
         QTEST(metadata.detectedCaptureFrameRate, "captureRate");
         QTEST(metadata.captureFrameRate, "captureRate");
         QVERIFY(!metadata.captureFrameRateManual);
@@ -107,24 +95,20 @@ private slots:
         QTEST(metadata.uniformStartFrame, "uniformStart");
         QTEST(metadata.slowMotionPlaybackIntent, "slowMotionIntent");
         QTEST(analyzer.rotationDegrees(), "rotation");
-        QVERIFY(metadata.hasTimeGrid());
-        QVERIFY(metadata.durationUs > 0);
-        QVERIFY(!metadata.containerName.isEmpty());
-        QVERIFY(!metadata.codecName.isEmpty());
+        QVERIFY(metadata.hasTimeGrid() && metadata.durationUs > 0);
+        QVERIFY(!metadata.containerName.isEmpty() && !metadata.codecName.isEmpty());
     }
 
     void badFilesFailAndLeaveTheRecordUntouched_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("message");
+        const QString openFailed = QStringLiteral("Could not open the video through FFmpeg libraries: ");
         const QString invalidData = QStringLiteral("Invalid data found when processing input");
         QTest::newRow("empty path") << QString() << "No input video file was specified.";
-        QTest::newRow("missing file") << testMediaPath("does-not-exist.mp4")
-                                      << "Could not open the video through FFmpeg libraries: No such file or directory";
-        QTest::newRow("text named .mp4") << testMediaPath("not_a_video.mp4")
-                                         << "Could not open the video through FFmpeg libraries: " + invalidData;
-        QTest::newRow("truncated before its index")
-            << testMediaPath("truncated_no_index.mp4") << "Could not open the video through FFmpeg libraries: " + invalidData;
+        QTest::newRow("missing file") << testMediaPath("does-not-exist.mp4") << openFailed + "No such file or directory";
+        QTest::newRow("text named .mp4") << testMediaPath("not_a_video.mp4") << openFailed + invalidData;
+        QTest::newRow("truncated before its index") << testMediaPath("truncated_no_index.mp4") << openFailed + invalidData;
         // With frame threads the broken packet shows when it is sent or when its frame is received.
         QTest::newRow("truncated media data")
             << testMediaPath("truncated_media.mp4")
@@ -137,13 +121,13 @@ private slots:
     void badFilesFailAndLeaveTheRecordUntouched()
     {
         QFETCH(QString, path);
+        QFETCH(QString, message);
         VideoMetadata metadata;
         metadata.filePath = QStringLiteral("sentinel");
         metadata.frameCount = 7;
         LibavVideoAnalyzer analyzer;
         QString error;
         QVERIFY(!analyzer.analyze(path, &metadata, &error));
-        QFETCH(QString, message);
         if (message.startsWith(QLatin1Char('^')))
             QVERIFY2(QRegularExpression(message).match(error).hasMatch(), qPrintable(error));
         else
@@ -151,12 +135,7 @@ private slots:
         QCOMPARE(metadata.filePath, QStringLiteral("sentinel"));
         QCOMPARE(metadata.frameCount, qint64(7));
         QVERIFY(!analyzer.cancelled());
-    }
-
-    void missingOutputRecordIsRefused()
-    {
-        LibavVideoAnalyzer analyzer;
-        QString error;
+        // Without a record to fill there is nothing to do.
         QVERIFY(!analyzer.analyze(testMediaPath("tiny_32x32.mp4"), nullptr, &error));
         QCOMPARE(error, QStringLiteral("No input video file was specified."));
     }
@@ -168,32 +147,27 @@ private slots:
         VideoMetadata metadata;
         QVERIFY(analyzer.analyze(testMediaPath("long_cfr30.mp4"), &metadata, nullptr, {},
                                  [&reports](double value) { reports.append(value); }));
-        QVERIFY(!reports.isEmpty());
-        QCOMPARE(reports.first(), 1.0 / 900.0); // the first frame is always reported
-        QVERIFY(reports.size() < 900 / 2);       // at most one report per 100 ms after that
-        for (int i = 1; i < reports.size(); ++i)
-            QVERIFY(reports[i] >= reports[i - 1]);
+        QCOMPARE(reports.value(0), 1.0 / 900.0); // the first frame is always reported
+        QVERIFY(reports.size() < 900 / 2);
+        QVERIFY(std::is_sorted(reports.cbegin(), reports.cend()));
         QVERIFY(reports.last() <= 0.99);
     }
 
     void firstFramePreviewHasThePlayedOrientation_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::newRow("unrotated") << "cfr25_bframes.mp4";
-        QTest::newRow("90") << "rotated_90.mp4";
-        QTest::newRow("180") << "rotated_180.mp4";
-        QTest::newRow("270") << "rotated_270.mp4";
+        for (const char *file : {"cfr25_bframes.mp4", "rotated_90.mp4", "rotated_180.mp4", "rotated_270.mp4"})
+            QTest::newRow(file) << QString(file);
     }
 
     void firstFramePreviewHasThePlayedOrientation()
     {
         QFETCH(QString, file);
-        const QString path = testMediaPath(file);
         QImage preview;
         int previews = 0;
         LibavVideoAnalyzer analyzer;
         VideoMetadata metadata;
-        QVERIFY(analyzer.analyze(path, &metadata, nullptr, [&](const QImage &image) {
+        QVERIFY(analyzer.analyze(testMediaPath(file), &metadata, nullptr, [&](const QImage &image) {
             preview = image;
             ++previews;
         }));
@@ -213,12 +187,7 @@ private slots:
         std::atomic<int> checksAfterRequest{0};
         QSemaphore previewShown;
         QSemaphore cancelSet;
-        LibavVideoAnalyzer analyzer([&] {
-            if (!cancelRequested)
-                return false;
-            ++checksAfterRequest;
-            return true;
-        });
+        LibavVideoAnalyzer analyzer([&] { return cancelRequested && ++checksAfterRequest > 0; });
         VideoMetadata metadata;
         metadata.filePath = QStringLiteral("sentinel");
         QString error;
@@ -235,7 +204,7 @@ private slots:
         worker.join();
 
         QVERIFY(!analysed);
-        QCOMPARE(error, QStringLiteral("Video analysis was cancelled."));
+        QCOMPARE(error, cancelledMessage);
         QVERIFY(analyzer.cancelled());
         QCOMPARE(checksAfterRequest.load(), 1); // sticky: the first answer stopped it
         QCOMPARE(metadata.filePath, QStringLiteral("sentinel"));
@@ -243,102 +212,78 @@ private slots:
 
     void cancellationInsideFfmpegIoWinsOverItsError()
     {
-        // The first check passes; the next one comes from FFmpeg's interrupt callback while the
-        // file is being opened and makes the open fail: the message must still say "cancelled".
+        // The first check passes; the next comes from FFmpeg's interrupt callback while the file
+        // is being opened and makes the open fail: the message must still say "cancelled".
         int checks = 0;
         LibavVideoAnalyzer analyzer([&checks] { return ++checks > 1; });
         VideoMetadata metadata;
         QString error;
         QVERIFY(!analyzer.analyze(testMediaPath("cfr25_bframes.mp4"), &metadata, &error));
-        QCOMPARE(error, QStringLiteral("Video analysis was cancelled."));
+        QCOMPARE(error, cancelledMessage);
         QVERIFY(analyzer.cancelled());
         QVERIFY(metadata.filePath.isEmpty());
-
-        // The flag is reset by the next analysis.
-        LibavVideoAnalyzer fresh;
-        QVERIFY(fresh.analyze(testMediaPath("cfr25_bframes.mp4"), &metadata, &error));
-        QVERIFY(!fresh.cancelled());
     }
 
     void uniformTailRule_data()
     {
-        QTest::addColumn<QList<qint64>>("intervals");
+        QTest::addColumn<VideoMetadata>("grid");
         QTest::addColumn<double>("timeBase");
         QTest::addColumn<bool>("variable");
         QTest::addColumn<qint64>("uniformStart");
-
-        QList<qint64> irregularHead;
-        for (int i = 1; i <= 10; ++i)
-            irregularHead.append(700 + 37 * i);
-        QTest::newRow("100 frames, intervals 1-10 irregular")
-            << irregularHead + repeated(1000, 89) << 1.0 / 30000 << true << qint64(10);
-
-        QList<qint64> lateIrregularity = repeated(1000, 39);
+        const auto row = [](const char *name, const VideoMetadata &grid, bool variable, qint64 uniformStart,
+                            double timeBase = 1.0 / 30000) {
+            QTest::newRow(name) << grid << timeBase << variable << uniformStart;
+        };
+        const QList<qint64> uniform(99, 1000);
+        QList<qint64> irregularHead = uniform;
+        for (int i = 0; i < 10; ++i)
+            irregularHead[i] = 737 + 37 * i;
+        row("100 frames, intervals 1-10 irregular", gridWithIntervals(irregularHead), true, 10);
+        QList<qint64> lateIrregularity = uniform.mid(0, 39);
         lateIrregularity[24] = 1400; // the interval into frame 25
-        QTest::newRow("40 frames, tail too short") << lateIrregularity << 1.0 / 30000 << true << qint64(-1);
-
-        QList<qint64> headLongerThanTail = repeated(1000, 99);
+        row("40 frames, tail too short", gridWithIntervals(lateIrregularity), true, -1);
+        QList<qint64> headLongerThanTail = uniform;
         for (int i = 0; i < 55; ++i)
-            headLongerThanTail[i] = 1000 + (i % 2 ? 300 : -300);
-        QTest::newRow("irregular part longer than the tail")
-            << headLongerThanTail << 1.0 / 30000 << true << qint64(-1);
-
-        QTest::newRow("uniform") << repeated(1000, 49) << 1.0 / 30000 << false << qint64(0);
-        QTest::newRow("uniform within 2 percent") << QList<qint64>{1000, 1019, 981, 1000, 1010} << 1.0 / 30000 << false
-                                                  << qint64(0);
-
+            headLongerThanTail[i] = i % 2 ? 1300 : 700;
+        row("irregular part longer than the tail", gridWithIntervals(headLongerThanTail), true, -1);
+        row("uniform", gridWithIntervals(uniform.mid(0, 49)), false, 0);
+        row("uniform within 2 percent", gridWithIntervals({1000, 1019, 981, 1000, 1010}), false, 0);
         // 30 fps on a millisecond time base: 33 and 34 ms steps are rounding, not a variable rate.
         QList<qint64> milliseconds;
         for (int i = 1; i < 60; ++i)
             milliseconds.append(qint64(i * 1000 / 30) - qint64((i - 1) * 1000 / 30));
-        QTest::newRow("1 ms time base at 30 fps") << milliseconds << 0.001 << false << qint64(0);
+        row("1 ms time base at 30 fps", gridWithIntervals(milliseconds), false, 0, 0.001);
+
+        // Without a usable grid the rule leaves the rate alone.
+        VideoMetadata missing = gridWithIntervals(uniform.mid(0, 40));
+        missing.frameTimestamps.clear(); // a missing timestamp empties the grid
+        row("no grid", missing, true, -1);
+        row("repeated time", gridWithIntervals({1000, 0, 1000}), true, -1);
+        row("single frame", gridWithIntervals({}), true, -1);
     }
 
     void uniformTailRule()
     {
-        QFETCH(QList<qint64>, intervals);
+        QFETCH(VideoMetadata, grid);
         QFETCH(double, timeBase);
-        VideoMetadata metadata = gridWithIntervals(intervals);
-        metadata.variableFrameRate = true; // the rule corrects it when the grid is uniform
-        ovra::media::libav::applyUniformTailRule(metadata, timeBase);
-        QTEST(metadata.variableFrameRate, "variable");
-        QTEST(metadata.uniformStartFrame, "uniformStart");
-    }
-
-    void uniformTailRuleNeedsAUsableGrid()
-    {
-        VideoMetadata missing = gridWithIntervals(repeated(1000, 40));
-        missing.frameTimestamps.clear(); // a missing timestamp empties the grid
-        missing.variableFrameRate = true;
-        ovra::media::libav::applyUniformTailRule(missing, 1.0 / 30000);
-        QCOMPARE(missing.uniformStartFrame, qint64(-1));
-        QVERIFY(missing.variableFrameRate);
-
-        VideoMetadata repeatedTime = gridWithIntervals(QList<qint64>{1000, 0, 1000});
-        repeatedTime.variableFrameRate = true;
-        ovra::media::libav::applyUniformTailRule(repeatedTime, 1.0 / 30000);
-        QCOMPARE(repeatedTime.uniformStartFrame, qint64(-1));
-        QVERIFY(repeatedTime.variableFrameRate);
-
-        VideoMetadata single = gridWithIntervals({});
-        ovra::media::libav::applyUniformTailRule(single, 1.0 / 30000);
-        QCOMPARE(single.uniformStartFrame, qint64(-1));
+        grid.variableFrameRate = true; // the rule corrects it when the grid is uniform
+        ovra::media::libav::applyUniformTailRule(grid, timeBase);
+        QTEST(grid.variableFrameRate, "variable");
+        QTEST(grid.uniformStartFrame, "uniformStart");
     }
 
     void slowMotionIntent_data()
     {
         QTest::addColumn<QStringList>("entries"); // key, value, key, value, ...
         QTest::addColumn<bool>("intent");
-        QTest::newRow("vendor key, False in blanks")
-            << QStringList{"com.apple.quicktime.full-frame-rate-playback-intent", " False "} << true;
-        QTest::newRow("zero") << QStringList{"full-frame-rate-playback-intent", "0"} << true;
-        QTest::newRow("upper-case key and value") << QStringList{"X.FULL-FRAME-RATE-PLAYBACK-INTENT", "FALSE"} << true;
-        QTest::newRow("one means full rate") << QStringList{"full-frame-rate-playback-intent", "1"} << false;
-        QTest::newRow("true") << QStringList{"full-frame-rate-playback-intent", "true"} << false;
-        QTest::newRow("key must end with the name")
-            << QStringList{"full-frame-rate-playback-intent.other", "0"} << false;
-        QTest::newRow("first matching entry decides")
-            << QStringList{"a.full-frame-rate-playback-intent", "1", "b.full-frame-rate-playback-intent", "0"} << false;
+        const QString key = QStringLiteral("full-frame-rate-playback-intent");
+        QTest::newRow("vendor key, False in blanks") << QStringList{"com.apple.quicktime." + key, " False "} << true;
+        QTest::newRow("zero") << QStringList{key, "0"} << true;
+        QTest::newRow("upper-case key and value") << QStringList{"X." + key.toUpper(), "FALSE"} << true;
+        QTest::newRow("one means full rate") << QStringList{key, "1"} << false;
+        QTest::newRow("true") << QStringList{key, "true"} << false;
+        QTest::newRow("key must end with the name") << QStringList{key + ".other", "0"} << false;
+        QTest::newRow("first matching entry decides") << QStringList{"a." + key, "1", "b." + key, "0"} << false;
         QTest::newRow("no entries") << QStringList{} << false;
     }
 

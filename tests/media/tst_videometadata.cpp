@@ -13,37 +13,34 @@ class VideoMetadataTest : public QObject
     Q_OBJECT
 
 private slots:
-    void defaults()
-    {
-        const VideoMetadata metadata;
-        QVERIFY(!metadata.hasValidFrameSize());
-        QVERIFY(!metadata.hasTiming());
-        QVERIFY(!metadata.hasTimeGrid());
-        QCOMPARE(metadata.uniformStartFrame, qint64(-1));
-        QCOMPARE(metadata.playbackFrameRate(), 0.0);
-    }
-
     void derivedTiming_data()
     {
         QTest::addColumn<qint64>("frameCount");
         QTest::addColumn<qint64>("durationUs");
         QTest::addColumn<double>("nominalRate");
         QTest::addColumn<double>("captureRate");
+        QTest::addColumn<bool>("hasTiming");
         QTest::addColumn<double>("playbackRate");
         QTest::addColumn<bool>("timingMapRequired");
         QTest::addColumn<qint64>("recordingUs");
         QTest::addColumn<double>("slowMotionFactor");
-
-        QTest::newRow("capture equals playback") << qint64(3000) << qint64(100000000) << 30.0 << 30.0 << 30.0
-                                                 << false << qint64(100000000) << 1.0;
-        QTest::newRow("240 fps stored at 30") << qint64(3000) << qint64(100000000) << 30.0 << 240.0 << 30.0
-                                              << true << qint64(0) << 0.0;
-        QTest::newRow("within 2 percent") << qint64(3000) << qint64(100000000) << 30.0 << 30.5 << 30.0 << false
+        const qint64 hundredSeconds = 100000000;
+        QTest::newRow("capture equals playback")
+            << qint64(3000) << hundredSeconds << 30.0 << 30.0 << true << 30.0 << false << hundredSeconds << 1.0;
+        QTest::newRow("240 fps stored at 30")
+            << qint64(3000) << hundredSeconds << 30.0 << 240.0 << true << 30.0 << true << qint64(0) << 0.0;
+        QTest::newRow("within 2 percent") << qint64(3000) << hundredSeconds << 30.0 << 30.5 << true << 30.0 << false
                                           << qint64(98360656) << 100000000.0 / 98360656.0;
-        QTest::newRow("no duration falls back to nominal") << qint64(100) << qint64(0) << 25.0 << 25.0 << 25.0
-                                                           << false << qint64(4000000) << 0.0;
-        QTest::newRow("capture unknown") << qint64(100) << qint64(4000000) << 25.0 << 0.0 << 25.0 << false
-                                         << qint64(0) << 0.0;
+        QTest::newRow("no duration falls back to nominal")
+            << qint64(100) << qint64(0) << 25.0 << 25.0 << true << 25.0 << false << qint64(4000000) << 0.0;
+        QTest::newRow("capture unknown")
+            << qint64(100) << qint64(4000000) << 25.0 << 0.0 << true << 25.0 << false << qint64(0) << 0.0;
+        QTest::newRow("capture rate and one frame")
+            << qint64(1) << qint64(0) << 0.0 << 240.0 << true << 0.0 << false << qint64(4167) << 0.0;
+        QTest::newRow("rate without length") << qint64(0) << qint64(0) << 0.0 << 240.0 << false << 0.0 << false
+                                             << qint64(0) << 0.0;
+        QTest::newRow("nothing known") << qint64(0) << qint64(0) << 0.0 << 0.0 << false << 0.0 << false << qint64(0)
+                                       << 0.0;
     }
 
     void derivedTiming()
@@ -57,65 +54,25 @@ private slots:
         metadata.durationUs = durationUs;
         metadata.nominalFrameRate = nominalRate;
         metadata.captureFrameRate = captureRate;
-
+        QTEST(metadata.hasTiming(), "hasTiming");
         QTEST(metadata.playbackFrameRate(), "playbackRate");
         QTEST(metadata.captureTimingMapRequired(), "timingMapRequired");
         QTEST(metadata.estimatedRecordingDurationUs(), "recordingUs");
         QTEST(metadata.averageSlowMotionFactor(), "slowMotionFactor");
         QCOMPARE(metadata.effectiveFrameRate(), captureRate > 0.0 ? captureRate : nominalRate);
-        QCOMPARE(metadata.playbackDurationUs(), durationUs);
     }
 
-    void hasTimingNeedsRateAndLength()
+    void roundingAndRateTolerance()
     {
-        VideoMetadata metadata;
-        metadata.captureFrameRate = 240.0;
-        QVERIFY(!metadata.hasTiming());
-        metadata.frameCount = 1;
-        QVERIFY(metadata.hasTiming());
-        metadata.frameCount = 0;
-        metadata.durationUs = 1;
-        QVERIFY(metadata.hasTiming());
-    }
-
-    void timeGridNeedsOneTimestampPerFrame()
-    {
-        VideoMetadata metadata;
-        metadata.frameCount = 3;
-        metadata.frameTimestamps = {0, 512, 1024};
-        QVERIFY(metadata.hasTimeGrid());
-        metadata.frameTimestamps.removeLast();
-        QVERIFY(!metadata.hasTimeGrid());
-    }
-
-    void frameTimesRoundHalfAwayFromZero_data()
-    {
-        QTest::addColumn<qint64>("frameIndex");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<qint64>("expectedUs");
-        QTest::newRow("29.97 fps frame 10") << qint64(10) << 29.97 << qint64(333667);
-        QTest::newRow("exact") << qint64(3) << 25.0 << qint64(120000);
-        QTest::newRow("half rounds up") << qint64(1) << 2000000.0 << qint64(1);
-        QTest::newRow("240 fps frame 1") << qint64(1) << 240.0 << qint64(4167);
-    }
-
-    void frameTimesRoundHalfAwayFromZero()
-    {
-        QFETCH(qint64, frameIndex);
-        QFETCH(double, rate);
-        QTEST(ovra::media::frameTimeUs(frameIndex, rate), "expectedUs");
-    }
-
-    void rateAgreementTolerance()
-    {
+        QCOMPARE(ovra::media::frameTimeUs(10, 29.97), qint64(333667));
+        QCOMPARE(ovra::media::frameTimeUs(1, 2000000.0), qint64(1)); // half rounds up
         QVERIFY(ovra::media::ratesAgree(30.5, 30.0));
         QVERIFY(ovra::media::ratesAgree(29.41, 30.0));
         QVERIFY(!ovra::media::ratesAgree(30.61, 30.0));
         QVERIFY(ovra::media::ratesAgree(0.105, 0.1)); // the 0.01 floor
-        QVERIFY(!ovra::media::ratesAgree(240.0, 30.0));
     }
 
-    void cancellationIsSticky()
+    void cancellationIsStickyUntilReset()
     {
         int calls = 0;
         bool request = false;
@@ -131,21 +88,13 @@ private slots:
         QCOMPARE(calls, 2);
         state.reset();
         QVERIFY(!state.query());
-    }
 
-    void throwingCheckCountsAsCancel()
-    {
-        CancellationState state([]() -> bool { throw std::runtime_error("broken check"); });
-        QVERIFY(state.query());
-        QVERIFY(state.cancelled());
-    }
-
-    void emptyCheckNeverCancels()
-    {
-        CancellationState state;
-        QVERIFY(!state.query());
-        state.markCancelled();
-        QVERIFY(state.query());
+        CancellationState throwing([]() -> bool { throw std::runtime_error("broken check"); });
+        QVERIFY(throwing.query() && throwing.cancelled());
+        CancellationState empty;
+        QVERIFY(!empty.query());
+        empty.markCancelled();
+        QVERIFY(empty.query());
     }
 };
 

@@ -1,3 +1,5 @@
+#include "TestMedia.h"
+
 #include "processing/ProcessingParametersWriter.h"
 
 #include <QDateTime>
@@ -9,31 +11,25 @@
 #include <QtTest>
 
 using ovra::processing::ProcessingParametersWriter;
+using ovra::tests::fileContent;
+using ovra::tests::writeFile;
 using ovra::project_data::ProcessingRequest;
 
 namespace {
 
-ovra::media::VideoMetadata openedMetadata()
-{
-    ovra::media::VideoMetadata metadata;
-    metadata.filePath = QStringLiteral("/data/pump.mp4");
-    metadata.containerName = QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2");
-    metadata.codecName = QStringLiteral("h264");
-    metadata.frameSize = QSize(1920, 1080);
-    metadata.durationUs = 100000000;
-    metadata.frameCount = 3000;
-    metadata.nominalFrameRate = 30.0;
-    metadata.detectedCaptureFrameRate = 30.0;
-    metadata.captureFrameRate = 30.0;
-    metadata.uniformStartFrame = 0;
-    return metadata;
-}
-
 ProcessingRequest knownRequest()
 {
     ProcessingRequest request;
-    request.sourceMetadata = openedMetadata();
-    request.sourceMetadata.captureFrameRateManual = true;
+    ovra::media::VideoMetadata &source = request.sourceMetadata;
+    source.filePath = QStringLiteral("/data/pump.mp4");
+    source.containerName = QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2");
+    source.codecName = QStringLiteral("h264");
+    source.frameSize = QSize(1920, 1080);
+    source.durationUs = 100000000;
+    source.frameCount = 3000;
+    source.nominalFrameRate = source.detectedCaptureFrameRate = source.captureFrameRate = 30.0;
+    source.captureFrameRateManual = true;
+    source.uniformStartFrame = 0;
     request.settings.startFrame = 30;
     request.settings.endFrameExclusive = 630;
     request.settings.playbackStartUs = 1000000;
@@ -55,51 +51,27 @@ QJsonObject expectedDocument()
         "schemaVersion": 1,
         "application": {"name": "ovra-motion", "version": "0.2.17 build 22"},
         "algorithm": {"name": "Riesz phase magnification", "version": "riesz-phase-cpu-0.3"},
-        "source": {
-            "filePath": "/data/pump.mp4", "container": "mov,mp4,m4a,3gp,3g2,mj2", "videoCodec": "h264",
-            "width": 1920, "height": 1080, "durationUs": 100000000, "frameCount": 3000,
-            "nominalFrameRate": 30, "averagePlaybackFrameRate": 30, "detectedCaptureFrameRate": 30,
-            "captureFrameRate": 240, "captureFrameRateManual": true, "slowMotionPlaybackIntent": false,
-            "estimatedRecordingDurationUs": 0, "averageSlowMotionFactor": 0,
-            "variableFrameRate": false, "uniformStartFrame": 0
-        },
+        "source": {"filePath": "/data/pump.mp4", "container": "mov,mp4,m4a,3gp,3g2,mj2", "videoCodec": "h264",
+            "width": 1920, "height": 1080, "durationUs": 100000000, "frameCount": 3000, "nominalFrameRate": 30,
+            "averagePlaybackFrameRate": 30, "detectedCaptureFrameRate": 30, "captureFrameRate": 240,
+            "captureFrameRateManual": true, "slowMotionPlaybackIntent": false, "estimatedRecordingDurationUs": 0,
+            "averageSlowMotionFactor": 0, "variableFrameRate": false, "uniformStartFrame": 0},
         "processing": {
-            "fragment": {"startFrame": 30, "endFrameExclusive": 630, "startTimeUs": 1000000,
-                         "endTimeUs": 21000000, "processedFrameCount": 600},
+            "fragment": {"startFrame": 30, "endFrameExclusive": 630, "startTimeUs": 1000000, "endTimeUs": 21000000,
+                         "processedFrameCount": 600},
             "regionCoordinateSpace": "decodedFrameNormalizedTopLeft",
             "regionOfInterest": {"x": 0.25, "y": 0.5, "width": 0.5, "height": 0.25},
-            "regionProcessingOptimizationEnabled": true,
-            "expandedRegionAmplificationFactor": 2.5,
-            "stabilizationReferenceRegion": null,
-            "lowerFrequencyHz": 9, "upperFrequencyHz": 14, "amplificationFactor": 5,
-            "rotationSpeedRpm": 3000, "rotationFrequencyHz": 50,
-            "workerThreadCount": 2, "effectiveWorkerThreadCount": 2, "workerThreadMode": "manual"
-        },
-        "export": {
-            "videoFilePath": "/out/clip.mp4", "container": "mp4", "videoCodec": "h264", "qualityPercent": 75,
-            "includeAudio": false, "preserveFrameSize": true, "preserveFrameRate": true,
-            "playbackFrameRate": 30,
+            "regionProcessingOptimizationEnabled": true, "expandedRegionAmplificationFactor": 2.5,
+            "stabilizationReferenceRegion": null, "lowerFrequencyHz": 9, "upperFrequencyHz": 14,
+            "amplificationFactor": 5, "rotationSpeedRpm": 3000, "rotationFrequencyHz": 50,
+            "workerThreadCount": 2, "effectiveWorkerThreadCount": 2, "workerThreadMode": "manual"},
+        "export": {"videoFilePath": "/out/clip.mp4", "container": "mp4", "videoCodec": "h264", "qualityPercent": 75,
+            "includeAudio": false, "preserveFrameSize": true, "preserveFrameRate": true, "playbackFrameRate": 30,
             "watermark": {"enabled": true, "text": "ovra-motion 0.2.17 build 22", "position": "bottomRight",
-                          "maximumWidthRatio": 0.28, "marginRatio": 0.02}
-        },
+                          "maximumWidthRatio": 0.28, "marginRatio": 0.02}},
         "recording": {"equipmentType": "", "equipmentDesignation": "", "inspectedComponent": "",
                       "recordingDateTime": "", "operatingMode": "", "loadDescription": "", "comment": ""}
     })").object();
-}
-
-QJsonObject build(const ProcessingRequest &request, double captureFps = 240.0)
-{
-    return QJsonDocument::fromJson(
-               ProcessingParametersWriter::buildParametersDocument(request, openedMetadata(), captureFps, 600))
-        .object();
-}
-
-QString emptyFile(const QTemporaryDir &folder, const QString &name)
-{
-    const QString path = folder.filePath(name);
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    return path;
 }
 
 } // namespace
@@ -109,23 +81,25 @@ class ProcessingParametersWriterTest : public QObject
     Q_OBJECT
 
 private slots:
-    void documentHasExactlyTheKnownContent()
+    void writesExactlyTheKnownContentIntoTheReservedFile()
     {
+        QTemporaryDir folder;
+        const QString staging = folder.filePath(".clip.mp4.json.staging.json");
+        QVERIFY(writeFile(staging, {}));
         const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
-        QJsonObject document = build(knownRequest());
+        QString error = QStringLiteral("stale");
+        const ProcessingRequest request = knownRequest();
+        QVERIFY(ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error));
+        QVERIFY(error.isEmpty());
+        const QByteArray bytes = fileContent(staging);
+        QJsonObject document = QJsonDocument::fromJson(bytes).object();
         const QString created = document.take(QStringLiteral("createdAtUtc")).toString();
         QCOMPARE(document, expectedDocument());
-        QVERIFY(created.endsWith(QLatin1Char('Z')));
         const QDateTime createdAt = QDateTime::fromString(created, Qt::ISODateWithMs);
-        QVERIFY(createdAt.isValid());
         QVERIFY(createdAt >= before && createdAt <= QDateTime::currentDateTimeUtc());
-        QCOMPARE(created.section(QLatin1Char('.'), 1).size(), 4); // milliseconds and Z
-    }
-
-    void serialisedIndentedWithSortedKeys()
-    {
-        const QByteArray bytes =
-            ProcessingParametersWriter::buildParametersDocument(knownRequest(), openedMetadata(), 240.0, 600);
+        QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)").match(created).hasMatch(),
+                 qPrintable(created));
+        // Indented, with sorted keys.
         QVERIFY(bytes.endsWith("}\n"));
         QVERIFY(bytes.contains("\n    \"algorithm\": {\n        \"name\""));
         QVERIFY(bytes.indexOf("\"algorithm\"") < bytes.indexOf("\"application\""));
@@ -141,7 +115,9 @@ private slots:
         request.settings.workerThreadCount = 0;
         request.recording.recordingDateTime = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), Qt::UTC);
         request.recording.comment = QStringLiteral("bearing 2");
-        const QJsonObject document = build(request, 30.0);
+        const QJsonObject document = QJsonDocument::fromJson(ProcessingParametersWriter::buildParametersDocument(
+                                                                 request, request.sourceMetadata, 30.0, 600))
+                                         .object();
         const QJsonObject processing = document["processing"].toObject();
         QVERIFY(processing["expandedRegionAmplificationFactor"].isNull());
         QCOMPARE(processing["stabilizationReferenceRegion"].toObject(),
@@ -159,54 +135,30 @@ private slots:
         QCOMPARE(source["averageSlowMotionFactor"].toDouble(), 1.0);
     }
 
-    void writesIntoTheReservedFile()
-    {
-        QTemporaryDir folder;
-        const QString staging = emptyFile(folder, ".clip.mp4.json.staging.json");
-        QString error = QStringLiteral("stale");
-        QVERIFY(ProcessingParametersWriter::writeStagingFile(staging, knownRequest(), openedMetadata(), 240.0, 600,
-                                                             &error));
-        QVERIFY(error.isEmpty());
-        QFile file(staging);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QJsonObject written = QJsonDocument::fromJson(file.readAll()).object();
-        written.remove(QStringLiteral("createdAtUtc"));
-        QCOMPARE(written, expectedDocument());
-    }
-
     void refusesAnythingButAnEmptyReservation_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("missing") << "missing";
-        QTest::newRow("not empty") << "content";
-        QTest::newRow("symbolic link") << "link";
-        QTest::newRow("directory") << "directory";
+        for (const char *kind : {"missing", "not empty", "symbolic link", "directory"})
+            QTest::newRow(kind) << QString(kind);
     }
 
     void refusesAnythingButAnEmptyReservation()
     {
         QFETCH(QString, kind);
         QTemporaryDir folder;
-        QString staging = folder.filePath("staging.json");
-        if (kind == "content") {
-            QFile file(staging);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("keep");
-        } else if (kind == "link") {
-            const QString target = emptyFile(folder, "target.json");
-            QVERIFY(QFile::link(target, staging));
-        } else if (kind == "directory") {
+        const QString staging = folder.filePath("staging.json");
+        if (kind == "not empty")
+            QVERIFY(writeFile(staging, "keep"));
+        else if (kind == "symbolic link")
+            QVERIFY(writeFile(folder.filePath("target.json"), {}) && QFile::link(folder.filePath("target.json"), staging));
+        else if (kind == "directory")
             QVERIFY(QDir(folder.path()).mkdir("staging.json"));
-        }
         QString error;
-        QVERIFY(!ProcessingParametersWriter::writeStagingFile(staging, knownRequest(), openedMetadata(), 240.0, 600,
-                                                              &error));
+        const ProcessingRequest request = knownRequest();
+        QVERIFY(!ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error));
         QCOMPARE(error, QStringLiteral("The reserved staging JSON file is missing or is not empty."));
-        if (kind == "content") {
-            QFile file(staging);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), QByteArray("keep"));
-        }
+        if (kind == "not empty")
+            QCOMPARE(fileContent(staging), QByteArray("keep"));
     }
 };
 

@@ -1,6 +1,5 @@
-// A second process that owns an analysis result store. It prints the store's directory on
-// standard output; with "hold" it keeps the store until its standard input closes, with
-// "exit" it returns at once (destroying the store).
+// A second process that owns an analysis result store: it prints the store's directory on
+// standard output and keeps the store until it is killed or its standard input closes.
 #include "project_data/TemporaryVideo.h"
 
 #include <QCoreApplication>
@@ -11,13 +10,6 @@
 int main(int argc, char **argv)
 {
     QCoreApplication application(argc, argv);
-    const QStringList arguments = application.arguments();
-    const QString mode = arguments.value(1);
-    if (mode != QLatin1String("hold") && mode != QLatin1String("exit")) {
-        std::fprintf(stderr, "usage: store_owner_helper hold|exit\n");
-        return 2;
-    }
-
     ovra::media::VideoMetadata metadata;
     metadata.frameSize = QSize(4, 2);
     ovra::project_data::TemporaryVideo store(metadata);
@@ -31,11 +23,7 @@ int main(int argc, char **argv)
     }
     std::printf("%s\n", qPrintable(store.directory()));
     std::fflush(stdout);
-
-    if (mode == QLatin1String("hold")) {
-        char byte = 0;
-        while (std::fread(&byte, 1, 1, stdin) == 1) {
-        }
+    while (std::fgetc(stdin) != EOF) {
     }
     return 0;
 }

@@ -79,6 +79,23 @@ QImage ffmpegReferenceFrame(const QString &path, qint64 index)
     return QImage(output).convertToFormat(QImage::Format_RGBA8888);
 }
 
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList folderEntries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
 int maximumChannelDifference(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size())

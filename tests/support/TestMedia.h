@@ -20,6 +20,13 @@ qint64 ffprobeDecodedFrameCount(const QString &path);
 // Frame `index` as ffmpeg itself decodes and auto-rotates it, converted to RGBA8888.
 QImage ffmpegReferenceFrame(const QString &path, qint64 index);
 
+// Writes a whole file (false on failure) and reads one back ("<missing>" when it cannot be read).
+bool writeFile(const QString &path, const QByteArray &content);
+QByteArray fileContent(const QString &path);
+
+// Every name in a folder, hidden ones included, sorted.
+QStringList folderEntries(const QString &folder);
+
 // Largest absolute difference of any colour channel between two equally sized images.
 int maximumChannelDifference(const QImage &a, const QImage &b);
 

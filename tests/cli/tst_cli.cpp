@@ -119,16 +119,18 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
-        QTest::newRow("fragment too short") << QStringList{"--frames", "0:60", "--band", "8:12"} << 1
-                                            << "The selected fragment is too short for this frequency band. Select at least";
+        QTest::newRow("fragment too short")
+            << QStringList{"--frames", "0:60", "--band", "8:12"} << 1
+            << "The selected fragment is too short for this frequency band. Select at least";
         QTest::newRow("factor out of range") << QStringList{"--factor", "60"} << 1
                                              << "Amplification factor must be between 1 and 50.";
         QTest::newRow("band above Nyquist") << QStringList{"--band", "20:31"} << 1
                                             << "Upper frequency must be below the Nyquist frequency of 30.00 Hz.";
         QTest::newRow("region too small") << QStringList{"--roi", "0.5,0.5,0.01,0.01"} << 1
                                           << "Choose a valid amplification region.";
-        QTest::newRow("rotation band past Nyquist") << QStringList{"--rpm", "1700", "--harmonic", "1", "--half-width", "10"}
-                                                    << 1 << "No usable band around harmonic 1 of 1700 RPM";
+        QTest::newRow("rotation band past Nyquist")
+            << QStringList{"--rpm", "1700", "--harmonic", "1", "--half-width", "10"} << 1
+            << "No usable band around harmonic 1 of 1700 RPM";
         QTest::newRow("too many threads") << QStringList{"--threads", "100000"} << 1
                                           << "The number of worker threads must be between 0 (automatic) and";
         QTest::newRow("band and rpm together") << QStringList{"--band", "8:12", "--rpm", "600", "--harmonic", "1",
@@ -251,7 +253,8 @@ private slots:
         QTest::newRow("audio only") << QStringList{"probe", testMediaPath("audio_only.mp4")} << 1
                                     << "No supported video stream was found in the input file.";
         QTest::newRow("no file") << QStringList{"probe"} << 2 << "expected 1 argument(s), got 0.";
-        QTest::newRow("unknown option") << QStringList{"probe", "--frobnicate", tiny} << 2 << "Unknown option 'frobnicate'.";
+        QTest::newRow("unknown option") << QStringList{"probe", "--frobnicate", tiny} << 2
+                                        << "Unknown option 'frobnicate'.";
         QTest::newRow("unknown command") << QStringList{"magnify"} << 2 << "Unknown command 'magnify'.";
         QTest::newRow("no command") << QStringList{} << 2 << "No command given.";
         QTest::newRow("frame without index") << QStringList{"frame", tiny, "--output", png} << 2

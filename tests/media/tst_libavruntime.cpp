@@ -9,6 +9,7 @@
 
 using ovra::media::libav::LibavRuntime;
 using ovra::media::libav::LibavVersions;
+using ovra::tests::verifyRefusal;
 
 namespace {
 
@@ -39,10 +40,11 @@ private slots:
 
     void versionSummaryListsFiveLibrariesInOrder()
     {
-        LibavRuntime::overrideLoadedVersions(
-            LibavVersions{version(63, 3, 100), version(63, 1, 2), version(61, 0, 0), version(10, 4, 5), version(7, 0, 1)});
-        QCOMPARE(LibavRuntime::versionSummary(), QStringLiteral("libavformat 63.3.100, libavcodec 63.1.2, libavutil 61.0.0, "
-                                                                "libswscale 10.4.5, libswresample 7.0.1"));
+        LibavRuntime::overrideLoadedVersions(LibavVersions{version(63, 3, 100), version(63, 1, 2), version(61, 0, 0),
+                                                           version(10, 4, 5), version(7, 0, 1)});
+        QCOMPARE(LibavRuntime::versionSummary(),
+                 QStringLiteral("libavformat 63.3.100, libavcodec 63.1.2, libavutil 61.0.0, "
+                                "libswscale 10.4.5, libswresample 7.0.1"));
     }
 
     void otherMinorsAreAccepted()
@@ -70,7 +72,8 @@ private slots:
     void mismatchingMajorDisablesAllMediaWork()
     {
         QFETCH(int, library);
-        const QString message = "The FFmpeg DLL versions do not match the headers used to build ovra-motion 0.2.17 build 22.";
+        const QString message
+            = "The FFmpeg DLL versions do not match the headers used to build ovra-motion 0.2.17 build 22.";
         LibavVersions loaded = LibavRuntime::requiredVersions();
         unsigned *fields[] = {&loaded.avformat, &loaded.avcodec, &loaded.avutil, &loaded.swscale, &loaded.swresample};
         *fields[library] -= 1u << 16; // one major lower, for example libswscale 5 instead of 6
@@ -85,14 +88,11 @@ private slots:
         ovra::media::VideoMetadata untouched;
         untouched.filePath = QStringLiteral("sentinel");
         QString error;
-        QVERIFY(!ovra::media::libav::LibavVideoAnalyzer().analyze(video, &untouched, &error));
-        QCOMPARE(error, message);
+        verifyRefusal(ovra::media::libav::LibavVideoAnalyzer().analyze(video, &untouched, &error), error, message);
         QCOMPARE(untouched.filePath, QStringLiteral("sentinel"));
 
         ovra::media::libav::LibavVideoSource source;
-        error.clear();
-        QVERIFY(!source.open(video, &error));
-        QCOMPARE(error, message);
+        verifyRefusal(source.open(video, &error), error, message);
         QVERIFY(!source.isOpen());
     }
 };

@@ -16,6 +16,7 @@ extern "C" {
 using ovra::media::VideoMetadata;
 using ovra::media::libav::LibavVideoAnalyzer;
 using ovra::tests::testMediaPath;
+using ovra::tests::verifyRefusal;
 
 namespace {
 
@@ -106,9 +107,11 @@ private slots:
         const QString openFailed = QStringLiteral("Could not open the video through FFmpeg libraries: ");
         const QString invalidData = QStringLiteral("Invalid data found when processing input");
         QTest::newRow("empty path") << QString() << "No input video file was specified.";
-        QTest::newRow("missing file") << testMediaPath("does-not-exist.mp4") << openFailed + "No such file or directory";
+        QTest::newRow("missing file") << testMediaPath("does-not-exist.mp4")
+                                      << openFailed + "No such file or directory";
         QTest::newRow("text named .mp4") << testMediaPath("not_a_video.mp4") << openFailed + invalidData;
-        QTest::newRow("truncated before its index") << testMediaPath("truncated_no_index.mp4") << openFailed + invalidData;
+        QTest::newRow("truncated before its index")
+            << testMediaPath("truncated_no_index.mp4") << openFailed + invalidData;
         // With frame threads the broken packet shows when it is sent or when its frame is received.
         QTest::newRow("truncated media data")
             << testMediaPath("truncated_media.mp4")
@@ -136,8 +139,8 @@ private slots:
         QCOMPARE(metadata.frameCount, qint64(7));
         QVERIFY(!analyzer.cancelled());
         // Without a record to fill there is nothing to do.
-        QVERIFY(!analyzer.analyze(testMediaPath("tiny_32x32.mp4"), nullptr, &error));
-        QCOMPARE(error, QStringLiteral("No input video file was specified."));
+        verifyRefusal(analyzer.analyze(testMediaPath("tiny_32x32.mp4"), nullptr, &error), error,
+                      QStringLiteral("No input video file was specified."));
     }
 
     void progressIsThrottledAndBelowOne()
@@ -218,8 +221,7 @@ private slots:
         LibavVideoAnalyzer analyzer([&checks] { return ++checks > 1; });
         VideoMetadata metadata;
         QString error;
-        QVERIFY(!analyzer.analyze(testMediaPath("cfr25_bframes.mp4"), &metadata, &error));
-        QCOMPARE(error, cancelledMessage);
+        verifyRefusal(analyzer.analyze(testMediaPath("cfr25_bframes.mp4"), &metadata, &error), error, cancelledMessage);
         QVERIFY(analyzer.cancelled());
         QVERIFY(metadata.filePath.isEmpty());
     }

@@ -24,6 +24,7 @@ using ovra::tests::fileContent;
 using ovra::tests::writeFile;
 
 using EncoderOptions = QList<QPair<QByteArray, QByteArray>>;
+using ovra::tests::verifyRefusal;
 Q_DECLARE_METATYPE(VideoOutputKind)
 Q_DECLARE_METATYPE(EncoderOptions)
 
@@ -139,8 +140,8 @@ private slots:
         QTest::addColumn<EncoderOptions>("options");
         const auto row = [](const char *name, QSize size, double rate, int quality, int numerator, int denominator,
                             int gop, qint64 bitRate, const char *crf) {
-            QTest::newRow(name) << VideoOutputKind::H264 << QByteArray("libx264") << size << rate << quality << numerator
-                                << denominator << gop << bitRate << EncoderOptions{{"crf", crf}};
+            QTest::newRow(name) << VideoOutputKind::H264 << QByteArray("libx264") << size << rate << quality
+                                << numerator << denominator << gop << bitRate << EncoderOptions{{"crf", crf}};
         };
         const QSize hd(1920, 1080);
         row("1080p30 q75", hd, 30.0, 75, 30, 1, 60, 7464960, "19");
@@ -203,7 +204,8 @@ private slots:
             QVERIFY2(sink.writeFrame(image(i), &error), qPrintable(error));
         const QRegularExpression partial("^\\." + QRegularExpression::escape(name) + "\\.[0-9a-f-]{36}\\.partial\\."
                                          + name.section('.', -1) + "$");
-        QVERIFY2(entries().size() == 1 && partial.match(entries().value(0)).hasMatch(), qPrintable(entries().join(' ')));
+        QVERIFY2(entries().size() == 1 && partial.match(entries().value(0)).hasMatch(),
+                 qPrintable(entries().join(' ')));
         QVERIFY2(sink.finish(&error), qPrintable(error));
         QVERIFY(error.isEmpty() && !sink.isOpen());
         QCOMPARE(entries(), QStringList{name});
@@ -215,7 +217,8 @@ private slots:
         QTEST(probe(output, "codec_name,pix_fmt,avg_frame_rate,nb_read_frames"), "probed");
         if (name.endsWith(".mp4")) {
             const QStringList boxes = topLevelMp4Boxes(output);
-            QVERIFY2(boxes.contains("mdat") && boxes.indexOf("moov") >= 0 && boxes.indexOf("moov") < boxes.indexOf("mdat"),
+            QVERIFY2(boxes.contains("mdat") && boxes.indexOf("moov") >= 0
+                         && boxes.indexOf("moov") < boxes.indexOf("mdat"),
                      qPrintable(boxes.join(',')));
         }
 
@@ -295,8 +298,10 @@ private slots:
         QTest::newRow("not empty") << "not empty" << 25.0 << unusable;
         QTest::newRow("link to an empty file") << "link" << 25.0 << unusable;
         // Failures after the encoder search remove even the caller's reservation.
-        QTest::newRow("rate too slow for a rational") << "empty" << 1e-12 << "Could not represent the output frame rate.";
-        QTest::newRow("rate too fast for a rational") << "empty" << 1e12 << "Could not represent the output frame rate.";
+        QTest::newRow("rate too slow for a rational")
+            << "empty" << 1e-12 << "Could not represent the output frame rate.";
+        QTest::newRow("rate too fast for a rational")
+            << "empty" << 1e12 << "Could not represent the output frame rate.";
         QTest::newRow("filled and not renamed") << "empty" << 25.0 << QString();
     }
 
@@ -336,8 +341,8 @@ private slots:
             QVERIFY(sink.writeFrame(grey()));
         QVERIFY(writeFile(path("clip.mp4"), "theirs"));
 
-        QVERIFY(!sink.finish(&error));
-        QCOMPARE(error, QString("The output file appeared during processing; the existing file was not overwritten."));
+        verifyRefusal(sink.finish(&error), error,
+                      QString("The output file appeared during processing; the existing file was not overwritten."));
         QVERIFY(!sink.isOpen());
         QCOMPARE(entries(), QStringList{"clip.mp4"});
         QCOMPARE(fileContent(path("clip.mp4")), QByteArray("theirs"));
@@ -393,17 +398,14 @@ private slots:
         const QString notOpen = "The video sink is not open or the frame is invalid.";
         auto sink = std::make_unique<LibavVideoSink>();
         QString error;
-        QVERIFY(!sink->writeFrame(grey(), &error));
-        QCOMPARE(error, notOpen);
-        QVERIFY(!sink->finish(&error));
-        QCOMPARE(error, QString("The video sink is not open."));
+        verifyRefusal(sink->writeFrame(grey(), &error), error, notOpen);
+        verifyRefusal(sink->finish(&error), error, QString("The video sink is not open."));
 
         for (bool destroy : {false, true}) {
             QVERIFY2(sink->open(path("clip.mp4"), metadataOf(small), h264, &error), qPrintable(error));
-            QVERIFY(!sink->writeFrame(QImage(), &error));
-            QCOMPARE(error, notOpen);
-            QVERIFY(!sink->writeFrame(grey(QSize(31, 32)), &error));
-            QCOMPARE(error, QString("The exported frame size differs from the source frame size."));
+            verifyRefusal(sink->writeFrame(QImage(), &error), error, notOpen);
+            verifyRefusal(sink->writeFrame(grey(QSize(31, 32)), &error), error,
+                          QString("The exported frame size differs from the source frame size."));
             QVERIFY(sink->isOpen());
             QCOMPARE(entries().size(), 1);
             if (destroy)
@@ -426,8 +428,7 @@ private slots:
         sink.abort();
         QVERIFY2(sink.cleanupMessage().startsWith(QString("A temporary file may remain at %1: ").arg(staging)),
                  qPrintable(sink.cleanupMessage()));
-        QVERIFY(!sink.open(path("other.mkv"), metadataOf(small), ffv1, &error));
-        QCOMPARE(error, sink.cleanupMessage());
+        verifyRefusal(sink.open(path("other.mkv"), metadataOf(small), ffv1, &error), error, sink.cleanupMessage());
         QVERIFY(QDir(staging).removeRecursively());
         QVERIFY2(sink.open(path("other.mkv"), metadataOf(small), ffv1, &error), qPrintable(error));
         QVERIFY(sink.cleanupMessage().isEmpty());

@@ -1,3 +1,5 @@
+#include "TestMedia.h"
+
 #include "media/TemporaryVideoSource.h"
 
 #include <QTemporaryDir>
@@ -10,6 +12,7 @@ using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::media::VideoReadStatus;
 using ovra::project_data::TemporaryVideo;
+using ovra::tests::verifyRefusal;
 
 namespace {
 
@@ -43,8 +46,8 @@ QString nextFrame(TemporaryVideoSource &source, QString *error = nullptr)
     const VideoReadStatus status = source.readFrame(&frame, error);
     if (status != VideoReadStatus::Frame)
         return status == VideoReadStatus::EndOfStream ? "end" : "failed";
-    const QColor colour = frame.image.pixelColor(1, 1);
-    return QString("%1 at %2: %3").arg(frame.frameIndex).arg(frame.presentationTimeUs).arg(colour.red() + 256 * colour.green());
+    const int stored = frame.image.pixelColor(1, 1).red() + 256 * frame.image.pixelColor(1, 1).green();
+    return QString("%1 at %2: %3").arg(frame.frameIndex).arg(frame.presentationTimeUs).arg(stored);
 }
 
 } // namespace
@@ -127,8 +130,7 @@ private slots:
         for (auto store : {std::shared_ptr<TemporaryVideo>(), makeStore(0)}) {
             TemporaryVideoSource empty(store, 0);
             QString error;
-            QVERIFY(!empty.open({}, &error));
-            QCOMPARE(error, QString("No analysis result is available."));
+            verifyRefusal(empty.open({}, &error), error, QString("No analysis result is available."));
             QVERIFY(!empty.openWithMetadata(metadataAt(25.0)));
             QVERIFY(!empty.isOpen());
         }
@@ -137,8 +139,7 @@ private slots:
         QString error = "untouched";
         QCOMPARE(nextFrame(source, &error), "failed"); // not open
         QCOMPARE(error, QString("untouched"));
-        QVERIFY(!source.seekToFrame(0, &error));
-        QCOMPARE(error, outsideMessage);
+        verifyRefusal(source.seekToFrame(0, &error), error, outsideMessage);
         QVERIFY(source.open({}));
         // The store was never finished, so it refuses to be read.
         QCOMPARE(nextFrame(source, &error), "failed");

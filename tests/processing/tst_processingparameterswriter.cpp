@@ -14,6 +14,7 @@ using ovra::processing::ProcessingParametersWriter;
 using ovra::tests::fileContent;
 using ovra::tests::writeFile;
 using ovra::project_data::ProcessingRequest;
+using ovra::tests::verifyRefusal;
 
 namespace {
 
@@ -89,7 +90,8 @@ private slots:
         const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
         QString error = QStringLiteral("stale");
         const ProcessingRequest request = knownRequest();
-        QVERIFY(ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error));
+        QVERIFY(
+            ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error));
         QVERIFY(error.isEmpty());
         const QByteArray bytes = fileContent(staging);
         QJsonObject document = QJsonDocument::fromJson(bytes).object();
@@ -150,13 +152,15 @@ private slots:
         if (kind == "not empty")
             QVERIFY(writeFile(staging, "keep"));
         else if (kind == "symbolic link")
-            QVERIFY(writeFile(folder.filePath("target.json"), {}) && QFile::link(folder.filePath("target.json"), staging));
+            QVERIFY(writeFile(folder.filePath("target.json"), {})
+                    && QFile::link(folder.filePath("target.json"), staging));
         else if (kind == "directory")
             QVERIFY(QDir(folder.path()).mkdir("staging.json"));
         QString error;
         const ProcessingRequest request = knownRequest();
-        QVERIFY(!ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error));
-        QCOMPARE(error, QStringLiteral("The reserved staging JSON file is missing or is not empty."));
+        verifyRefusal(
+            ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error),
+            error, QStringLiteral("The reserved staging JSON file is missing or is not empty."));
         if (kind == "not empty")
             QCOMPARE(fileContent(staging), QByteArray("keep"));
     }

@@ -140,7 +140,8 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString paths = "The input and output video paths are required.";
         const QString taken = "An output path matches the input file or a result file already exists.";
-        const QString tooShort = "The selected fragment is too short for the configured frequency band. Select at least 120 frames.";
+        const QString tooShort
+            = "The selected fragment is too short for the configured frequency band. Select at least 120 frames.";
         QTest::newRow("no input") << Change([](auto &r) { r.sourceMetadata.filePath.clear(); }) << paths;
         QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths;
         QTest::newRow("analysis of a result") << Change([this](auto &r) {
@@ -150,8 +151,9 @@ private slots:
         QTest::newRow("output is the input")
             << Change([this](auto &r) { r.outputVideoPath = m_folder.path() + "/./VIBRATING.mkv"; }) << taken;
         QTest::newRow("output exists") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken;
-        QTest::newRow("no output folder") << Change([this](auto &r) { r.outputVideoPath = outputPath("missing/x.mp4"); })
-                                          << "The output directory does not exist: " + outputPath("missing");
+        QTest::newRow("no output folder")
+            << Change([this](auto &r) { r.outputVideoPath = outputPath("missing/x.mp4"); })
+            << "The output directory does not exist: " + outputPath("missing");
         QTest::newRow("fragment too short") << Change([](auto &r) { r.settings.endFrameExclusive = 119; }) << tooShort;
         QTest::newRow("invalid frame range") << Change([](auto &r) { r.settings.endFrameExclusive = 151; })
                                              << "The selected frame range is invalid.";
@@ -233,8 +235,8 @@ private slots:
         for (const bool analysis : {false, true}) {
             for (int cancelAt = 1; cancelAt <= checks; cancelAt += std::max(1, cancelAt / 3)) {
                 int calls = 0;
-                const ProcessingResult result =
-                    VideoProcessingPipeline().run(request(analysis, "cancelled.mp4"), {}, [&] { return ++calls >= cancelAt; });
+                const ProcessingResult result = VideoProcessingPipeline().run(request(analysis, "cancelled.mp4"), {},
+                                                                              [&] { return ++calls >= cancelAt; });
                 if (result.succeeded())
                     break; // the analysis asks less often than the export
                 QCOMPARE(result.state, ProcessingState::Cancelled);
@@ -281,7 +283,8 @@ private slots:
             },
             {});
         QCOMPARE(result.state, ProcessingState::Failed);
-        QCOMPARE(result.errorMessage, QStringLiteral("A final output file appeared during processing; publishing was cancelled."));
+        QCOMPARE(result.errorMessage,
+                 QStringLiteral("A final output file appeared during processing; publishing was cancelled."));
         QCOMPARE(fileContent(output), QByteArray("not ours"));
         QVERIFY(QFile::remove(output));
         QCOMPARE(entries(), before);

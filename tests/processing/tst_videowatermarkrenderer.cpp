@@ -1,3 +1,5 @@
+#include "TestMedia.h"
+
 #include "processing/VideoWatermarkRenderer.h"
 
 #include <QPainter>
@@ -6,6 +8,7 @@
 #include <cmath>
 
 using ovra::processing::VideoWatermarkRenderer;
+using ovra::tests::verifyRefusal;
 
 namespace {
 
@@ -126,8 +129,8 @@ private slots:
         }
         QImage frame = frameSize.isValid() ? greyFrame(frameSize) : QImage();
         const QImage before = frame;
-        QVERIFY(!renderer.apply(frame, &error));
-        QCOMPARE(error, QString("The watermark renderer is not configured for this frame."));
+        verifyRefusal(renderer.apply(frame, &error), error,
+                      QString("The watermark renderer is not configured for this frame."));
         QCOMPARE(frame, before);
     }
 
@@ -137,9 +140,9 @@ private slots:
         QVERIFY(renderer.prepare(QSize(320, 240)));
         QImage indexed(320, 240, QImage::Format_Indexed8);
         QString error;
-        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin: Cannot paint on an image with the QImage::Format_Indexed8 format");
-        QVERIFY(!renderer.apply(indexed, &error));
-        QCOMPARE(error, QString("Could not draw the video watermark."));
+        QTest::ignoreMessage(QtWarningMsg,
+                             "QPainter::begin: Cannot paint on an image with the QImage::Format_Indexed8 format");
+        verifyRefusal(renderer.apply(indexed, &error), error, QString("Could not draw the video watermark."));
     }
 };
 

@@ -1,3 +1,5 @@
+#include "TestMedia.h"
+
 #include "project_data/TemporaryVideo.h"
 
 #include <QDir>
@@ -18,6 +20,7 @@
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::project_data::TemporaryVideo;
+using ovra::tests::verifyRefusal;
 
 namespace {
 
@@ -112,26 +115,21 @@ private slots:
     {
         TemporaryVideo store(metadataOf());
         QString error;
-        const auto refused = [&error](bool accepted, const QString &message) {
-            QVERIFY(!accepted);
-            QCOMPARE(error, message);
-            error.clear();
-        };
         VideoFrame frame;
-        refused(store.appendFrame(patternFrame(0), &error), writeMessage);
+        verifyRefusal(store.appendFrame(patternFrame(0), &error), error, writeMessage);
         QVERIFY(store.create());
-        refused(store.create(&error), writeMessage); // a second directory would be orphaned
+        verifyRefusal(store.create(&error), error, writeMessage); // a second directory would be orphaned
         QVERIFY(store.appendFrame(patternFrame(0)));
         // Appending does not check the size; reading rejects a record of another size.
         QVERIFY(store.appendFrame(patternFrame(1, QSize(8, 5))));
-        refused(store.appendFrame(VideoFrame{}, &error), writeMessage);
-        refused(store.readFrame(0, &frame, &error), readMessage);
+        verifyRefusal(store.appendFrame(VideoFrame{}, &error), error, writeMessage);
+        verifyRefusal(store.readFrame(0, &frame, &error), error, readMessage);
 
         QVERIFY(store.finish());
-        refused(store.appendFrame(patternFrame(2), &error), writeMessage);
+        verifyRefusal(store.appendFrame(patternFrame(2), &error), error, writeMessage);
         QCOMPARE(store.frameCount(), 2);
         for (qint64 index : {-1, 1, 2})
-            refused(store.readFrame(index, &frame, &error), readMessage);
+            verifyRefusal(store.readFrame(index, &frame, &error), error, readMessage);
         QVERIFY(!store.readFrame(0, nullptr));
         QVERIFY(frame.image.isNull());
         QVERIFY(store.readFrame(0, &frame));
@@ -208,8 +206,7 @@ private slots:
         TemporaryVideo::cleanupStale();
         TemporaryVideo store(metadataOf());
         QString error;
-        QVERIFY(!store.create(&error));
-        QCOMPARE(error, writeMessage);
+        verifyRefusal(store.create(&error), error, writeMessage);
         QVERIFY(store.directory().isEmpty());
         QCOMPARE(QFile::exists(stale + "/frames.bin"), kind != "file");
     }

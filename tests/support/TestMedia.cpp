@@ -96,6 +96,13 @@ QStringList folderEntries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+void verifyRefusal(bool accepted, QString &error, const QString &message)
+{
+    QVERIFY(!accepted);
+    QCOMPARE(error, message);
+    error.clear();
+}
+
 int maximumChannelDifference(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size())

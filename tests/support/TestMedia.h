@@ -27,6 +27,9 @@ QByteArray fileContent(const QString &path);
 // Every name in a folder, hidden ones included, sorted.
 QStringList folderEntries(const QString &folder);
 
+// Checks that a call was refused with exactly the message it left in error, then clears error.
+void verifyRefusal(bool accepted, QString &error, const QString &message);
+
 // Largest absolute difference of any colour channel between two equally sized images.
 int maximumChannelDifference(const QImage &a, const QImage &b);
 

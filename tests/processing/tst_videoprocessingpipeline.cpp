@@ -248,49 +248,41 @@ private slots:
         }
     }
 
-    void failedJsonPublicationRollsBackTheVideo()
+    // Another program takes a final name while the run is under way; its file is left alone.
+    void finalNamesTakenDuringTheRunAreLeftAlone_data()
     {
-        const QString output = outputPath("rollback.mp4");
-        const QStringList before = entries();
-        const ProcessingResult result = VideoProcessingPipeline().run(
-            request(false, "rollback.mp4"),
-            [&](const ProcessingProgress &progress) {
-                // Another program takes the parameters file's name just before publication.
-                if (progress.stageName == QStringLiteral("Publishing the result") && !QFile::exists(output + ".json"))
-                    QVERIFY(writeFile(output + ".json", "someone else's"));
-            },
-            {});
-        QCOMPARE(result.state, ProcessingState::Failed);
-        QVERIFY2(result.errorMessage.startsWith(QStringLiteral("Could not publish the JSON file: ")),
-                 qPrintable(result.errorMessage));
-        QCOMPARE(fileContent(output + ".json"), QByteArray("someone else's"));
-        QVERIFY(QFile::remove(output + ".json"));
-        QCOMPARE(entries(), before);
+        QTest::addColumn<QString>("taken");
+        QTest::addColumn<QString>("stage"); // when; empty: after ten frames
+        QTest::addColumn<QString>("message");
+        QTest::newRow("video during encoding")
+            << "clip.mp4" << QString() << "A final output file appeared during processing; publishing was cancelled.";
+        QTest::newRow("parameters file at publication: the video is rolled back")
+            << "clip.mp4.json" << "Publishing the result" << "Could not publish the JSON file: File exists";
     }
 
-    void outputAppearingDuringEncodingIsLeftAlone()
+    void finalNamesTakenDuringTheRunAreLeftAlone()
     {
-        const QString output = outputPath("appeared.mp4");
+        QFETCH(QString, taken);
+        QFETCH(QString, stage);
+        const QString intruder = outputPath(taken);
         const QStringList before = entries();
         QStringList staging;
-        const ProcessingResult result = VideoProcessingPipeline().run(
-            request(false, "appeared.mp4"),
-            [&](const ProcessingProgress &progress) {
-                if (progress.processedFrames == 10 && !QFile::exists(output)) {
-                    staging = entries().filter(QStringLiteral(".staging"));
-                    QVERIFY(writeFile(output, "not ours"));
-                }
-            },
-            {});
+        const auto intrude = [&](const ProcessingProgress &progress) {
+            const bool now = stage.isEmpty() ? progress.processedFrames == 10 : progress.stageName == stage;
+            if (now && !QFile::exists(intruder)) {
+                staging = entries().filter(QStringLiteral(".staging"));
+                QVERIFY(writeFile(intruder, "not ours"));
+            }
+        };
+        const ProcessingResult result = VideoProcessingPipeline().run(request(false, "clip.mp4"), intrude, {});
         QCOMPARE(result.state, ProcessingState::Failed);
-        QCOMPARE(result.errorMessage,
-                 QStringLiteral("A final output file appeared during processing; publishing was cancelled."));
-        QCOMPARE(fileContent(output), QByteArray("not ours"));
-        QVERIFY(QFile::remove(output));
+        QTEST(result.errorMessage, "message");
+        QCOMPARE(fileContent(intruder), QByteArray("not ours"));
+        QVERIFY(QFile::remove(intruder));
         QCOMPARE(entries(), before);
-        // While encoding, both staging files sat hidden beside their targets.
-        const QRegularExpression names(R"(^\.appeared\.mp4\.[0-9a-f-]{36}\.staging\.mp4 )"
-                                       R"(\.appeared\.mp4\.json\.[0-9a-f-]{36}\.staging\.json$)");
+        // Until publication both staging files sit hidden beside their targets.
+        const QRegularExpression names(R"(^\.clip\.mp4\.[0-9a-f-]{36}\.staging\.mp4 )"
+                                       R"(\.clip\.mp4\.json\.[0-9a-f-]{36}\.staging\.json$)");
         QVERIFY2(names.match(staging.join(' ')).hasMatch(), qPrintable(staging.join(' ')));
     }
 

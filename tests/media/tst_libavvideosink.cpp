@@ -21,10 +21,10 @@ extern "C" {
 using namespace ovra::media;
 using namespace ovra::media::libav;
 using ovra::tests::fileContent;
+using ovra::tests::verifyRefusal;
 using ovra::tests::writeFile;
 
 using EncoderOptions = QList<QPair<QByteArray, QByteArray>>;
-using ovra::tests::verifyRefusal;
 Q_DECLARE_METATYPE(VideoOutputKind)
 Q_DECLARE_METATYPE(EncoderOptions)
 
@@ -90,20 +90,12 @@ QStringList topLevelMp4Boxes(const QString &path)
     return boxes;
 }
 
-QString probe(const QString &path, const QString &entries)
+// Codec, pixel format, average rate and decoded frame count as ffprobe sees them.
+QString probedStream(const QString &path)
 {
     return ovra::tests::runFfprobe({"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
-                                    "stream=" + entries, "-of", "csv=p=0", path})
+                                    "stream=codec_name,pix_fmt,avg_frame_rate,nb_read_frames", "-of", "csv=p=0", path})
         .trimmed();
-}
-
-VideoMetadata analysed(const QString &path)
-{
-    VideoMetadata metadata;
-    QString error;
-    if (!LibavVideoAnalyzer().analyze(path, &metadata, &error))
-        qWarning("analysis of %s failed: %s", qPrintable(path), qPrintable(error));
-    return metadata;
 }
 
 } // namespace
@@ -176,7 +168,7 @@ private slots:
         QTest::addColumn<QSize>("size");
         QTest::addColumn<double>("rate");
         QTest::addColumn<VideoEncodingSettings>("settings");
-        QTest::addColumn<QString>("probed"); // codec, pixel format, rate, frames
+        QTest::addColumn<QString>("probed");
         QTest::addColumn<int>("tolerance");
         QTest::newRow("H.264 at 25 fps") << "clip.mp4" << QSize(96, 64) << 25.0 << h264 << "h264,yuv420p,25/1,30" << 12;
         QTest::newRow("H.264 at 29.97 fps, names in other case") << "clip.mp4" << QSize(96, 64) << 30000.0 / 1001.0
@@ -210,11 +202,12 @@ private slots:
         QVERIFY(error.isEmpty() && !sink.isOpen());
         QCOMPARE(entries(), QStringList{name});
 
-        const VideoMetadata metadata = analysed(output);
+        VideoMetadata metadata;
+        QVERIFY2(LibavVideoAnalyzer().analyze(output, &metadata, &error), qPrintable(error));
         QCOMPARE(metadata.frameCount, frames);
         QCOMPARE(metadata.frameSize, size);
         QVERIFY2(qAbs(metadata.nominalFrameRate - rate) < 1e-6, qPrintable(QString::number(metadata.nominalFrameRate)));
-        QTEST(probe(output, "codec_name,pix_fmt,avg_frame_rate,nb_read_frames"), "probed");
+        QTEST(probedStream(output), "probed");
         if (name.endsWith(".mp4")) {
             const QStringList boxes = topLevelMp4Boxes(output);
             QVERIFY2(boxes.contains("mdat") && boxes.indexOf("moov") >= 0

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -21,6 +22,7 @@ using ovra::media::VideoReadStatus;
 using ovra::media::libav::LibavVideoSource;
 using ovra::tests::testMediaPath;
 using ovra::tests::verifyRefusal;
+
 using Change = std::function<void(VideoMetadata &)>;
 
 namespace {

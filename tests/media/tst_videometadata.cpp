@@ -1,11 +1,7 @@
-#include "media/Cancellation.h"
 #include "media/VideoMetadata.h"
 
 #include <QtTest>
 
-#include <stdexcept>
-
-using ovra::media::CancellationState;
 using ovra::media::VideoMetadata;
 
 class VideoMetadataTest : public QObject
@@ -70,31 +66,6 @@ private slots:
         QVERIFY(ovra::media::ratesAgree(29.41, 30.0));
         QVERIFY(!ovra::media::ratesAgree(30.61, 30.0));
         QVERIFY(ovra::media::ratesAgree(0.105, 0.1)); // the 0.01 floor
-    }
-
-    void cancellationIsStickyUntilReset()
-    {
-        int calls = 0;
-        bool request = false;
-        CancellationState state([&] {
-            ++calls;
-            return request;
-        });
-        QVERIFY(!state.query());
-        request = true;
-        QVERIFY(state.query());
-        request = false;
-        QVERIFY(state.query());
-        QCOMPARE(calls, 2);
-        state.reset();
-        QVERIFY(!state.query());
-
-        CancellationState throwing([]() -> bool { throw std::runtime_error("broken check"); });
-        QVERIFY(throwing.query() && throwing.cancelled());
-        CancellationState empty;
-        QVERIFY(!empty.query());
-        empty.markCancelled();
-        QVERIFY(empty.query());
     }
 };
 

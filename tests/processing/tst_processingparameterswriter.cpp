@@ -11,10 +11,10 @@
 #include <QtTest>
 
 using ovra::processing::ProcessingParametersWriter;
-using ovra::tests::fileContent;
-using ovra::tests::writeFile;
 using ovra::project_data::ProcessingRequest;
+using ovra::tests::fileContent;
 using ovra::tests::verifyRefusal;
+using ovra::tests::writeFile;
 
 namespace {
 

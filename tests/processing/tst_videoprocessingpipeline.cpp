@@ -11,17 +11,19 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 
 using ovra::media::VideoMetadata;
 using ovra::processing::VideoProcessingPipeline;
 using ovra::project_data::ProcessingProgress;
 using ovra::project_data::ProcessingRequest;
-using Change = std::function<void(ProcessingRequest &)>;
 using ovra::project_data::ProcessingResult;
 using ovra::project_data::ProcessingState;
 using ovra::project_data::TemporaryVideo;
 using ovra::tests::fileContent;
 using ovra::tests::writeFile;
+
+using Change = std::function<void(ProcessingRequest &)>;
 
 namespace {
 

@@ -71,12 +71,25 @@ private slots:
         const QSize size(1280, 720);
         VideoWatermarkRenderer renderer;
         QVERIFY(renderer.prepare(size));
+        // Slightly transparent white glyphs and a dark outline (thin, so rarely fully covered).
+        const QImage mark = renderer.image().convertToFormat(QImage::Format_ARGB32);
+        int fill = 0;
+        int outline = 0;
+        for (int y = 0; y < mark.height(); ++y) {
+            for (int x = 0; x < mark.width(); ++x) {
+                fill += mark.pixelColor(x, y) == QColor(255, 255, 255, 205);
+                outline += mark.pixelColor(x, y).red() < 40 && mark.pixelColor(x, y).alpha() >= 100;
+            }
+        }
+        QVERIFY2(fill > 50 && outline > 50 && mark.pixelColor(0, 0).alpha() == 0,
+                 qPrintable(QString("%1 fill, %2 outline").arg(fill).arg(outline)));
+
         QImage frame = greyFrame(size);
         QString error = "stale";
         QVERIFY(renderer.apply(frame, &error));
         QVERIFY(error.isEmpty());
         QCOMPARE(frame.format(), QImage::Format_RGBA8888);
-        const QRect area(renderer.position(), renderer.image().size());
+        const QRect area(renderer.position(), mark.size());
         QImage outside = frame;
         QPainter(&outside).fillRect(area, QColor(128, 128, 128));
         QCOMPARE(outside, greyFrame(size));

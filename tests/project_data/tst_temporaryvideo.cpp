@@ -106,6 +106,7 @@ private slots:
             QVERIFY2(store.readFrame(i, &frame, &error), qPrintable(error));
             QCOMPARE(frame.frameIndex, i);
             QCOMPARE(frame.presentationTimeUs, i * 40000 + 7);
+            QCOMPARE(frame.image.format(), QImage::Format_ARGB32);
             QCOMPARE(frame.image, storedImage(i));
             QCOMPARE(frame.image.pixelColor(1, 0), patternFrame(i).image.pixelColor(1, 0));
         }

@@ -56,7 +56,8 @@ QImage previewImage(const AVFrame *frame, int rotationDegrees)
     if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, destination, destinationStride)
         != frame->height)
         return {};
-    return uprightImage(image, rotationDegrees);
+    // Only right angles turn the picture; other angles keep it as analysed (and as sized).
+    return rotationDegrees % 90 == 0 ? uprightImage(image, rotationDegrees) : image;
 }
 
 // The running state of one pass over the decoded frames.

@@ -102,8 +102,10 @@ private slots:
         QVERIFY(metadata.hasTimeGrid() && metadata.durationUs > 0);
         QVERIFY(!metadata.containerName.isEmpty() && !metadata.codecName.isEmpty());
 
-        // The preview is the first frame as it is played (the source refuses other rotations).
+        // The preview is the first frame as it is played; a file the source refuses for its
+        // rotation still gets a preview of the reported size.
         QCOMPARE(previews.size(), 1);
+        QCOMPARE(previews[0].size(), metadata.frameSize);
         if (analyzer.rotationDegrees() % 90 == 0) {
             ovra::media::libav::LibavVideoSource source;
             ovra::media::VideoFrame first;

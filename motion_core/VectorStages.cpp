@@ -1,0 +1,238 @@
+#include "motion_core/VectorStages.h"
+
+#include "motion_core/Composition.h"
+#include "motion_core/PhaseSimd.h"
+#include "motion_core/PixelSimd.h"
+#include "motion_core/PlaneOperations.h"
+#include "motion_core/ProcessingRegion.h"
+#include "motion_core/PyramidSimd.h"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+namespace ovra::motion_core {
+
+namespace {
+
+// Cost units per row for runChunks: roughly the operations per sample times the width.
+constexpr qint64 luminanceCost = 5;
+constexpr qint64 reduceCost = 8;
+constexpr qint64 expandCost = 8;
+constexpr qint64 phaseDifferenceCost = 64;
+constexpr qint64 denoiseShiftCost = 96;
+constexpr qint64 compositeCost = 16;
+
+// Non-premultiplied 32-bit pixels are read in place; anything else is converted once.
+QImage readablePixels(const QImage &frame)
+{
+    const QImage::Format format = frame.format();
+    if (format == QImage::Format_ARGB32 || format == QImage::Format_RGBA8888)
+        return frame;
+    QImage converted = frame.convertToFormat(QImage::Format_ARGB32);
+    if (converted.isNull())
+        throw std::bad_alloc();
+    return converted;
+}
+
+PixelRows pixelRows(const QImage &image, const QPoint &topLeft)
+{
+    return {image.constBits() + topLeft.y() * image.bytesPerLine() + topLeft.x() * 4, image.bytesPerLine(),
+            image.format() == QImage::Format_RGBA8888};
+}
+
+} // namespace
+
+VectorKernels vectorKernels(KernelSet set)
+{
+    switch (set) {
+    case KernelSet::Sse2:
+        return {pyramidKernels<KernelSet::Sse2>(), phaseKernels<KernelSet::Sse2>(), pixelKernels<KernelSet::Sse2>()};
+    case KernelSet::Avx2:
+        return {pyramidKernels<KernelSet::Avx2>(), phaseKernels<KernelSet::Avx2>(), pixelKernels<KernelSet::Avx2>()};
+    case KernelSet::Avx512:
+        return {pyramidKernels<KernelSet::Avx512>(), phaseKernels<KernelSet::Avx512>(),
+                pixelKernels<KernelSet::Avx512>()};
+    case KernelSet::Reference:
+        break;
+    }
+    throw std::logic_error("The reference kernel set has no vector kernels.");
+}
+
+VectorStages::VectorStages(KernelSet set, MotionWorkerPool &pool) : m_kernels(vectorKernels(set)), m_pool(pool)
+{
+}
+
+void VectorStages::AxisTaps::compute(int sourceLength, int length)
+{
+    first.resize(static_cast<size_t>(length));
+    second.resize(static_cast<size_t>(length));
+    fraction.resize(static_cast<size_t>(length));
+    const double scale = static_cast<double>(sourceLength) / length;
+    for (int i = 0; i < length; ++i) {
+        const ResampleTap tap = resampleTap(i, scale, sourceLength);
+        first[static_cast<size_t>(i)] = tap.first;
+        second[static_cast<size_t>(i)] = tap.second;
+        fraction[static_cast<size_t>(i)] = tap.fraction;
+    }
+}
+
+void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectangle,
+                           const std::vector<QSize> &planeSizes, const CompositionMaskGeometry &mask)
+{
+    m_frameSize = frameSize;
+    m_processingRectangle = processingRectangle;
+    const size_t levels = planeSizes.size() - 1;
+    m_columnTaps.resize(levels);
+    m_rowTaps.resize(levels);
+    m_shifted.resize(levels);
+    m_lowpass.resize(levels - 1);
+    for (size_t level = 0; level < levels; ++level) {
+        const QSize &size = planeSizes[level];
+        const QSize &coarser = planeSizes[level + 1];
+        m_columnTaps[level].compute(coarser.width(), size.width());
+        m_rowTaps[level].compute(coarser.height(), size.height());
+        m_shifted[level].reshape(size.width(), size.height());
+        if (level + 1 < levels)
+            m_lowpass[level].reshape(coarser.width(), coarser.height());
+    }
+    const QSize &finest = planeSizes.front();
+    for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
+        plane->reshape(finest.width(), finest.height());
+
+    const int width = processingRectangle.width();
+    const int height = processingRectangle.height();
+    RegionMask(mask.region, width, height, mask.featherRadius).axisFactors(m_region.columns, m_region.rows);
+    const bool withRing = mask.ringWeight > 0.0f && !sameNormalisedRect(mask.expandedRegion, mask.region);
+    m_ringWeight = withRing ? mask.ringWeight : 0.0f;
+    RegionMask(mask.expandedRegion, width, height, mask.featherRadius).axisFactors(m_ring.columns, m_ring.rows);
+
+    m_scratchPerChunk = static_cast<size_t>(std::max({reduceScratchFloats(finest.width()),
+                                                      expandScratchFloats(finest.width()),
+                                                      denoiseScratchFloats(finest.width())}));
+    // Zero-filled: kernels may read the padding behind a row, never use it.
+    m_scratch.assign(m_scratchPerChunk * static_cast<size_t>(m_pool.threadCount()), 0.0f);
+}
+
+void VectorStages::extractLuminance(const QImage &frame, FloatPlane &luminance)
+{
+    const QImage pixels = readablePixels(frame);
+    const int width = m_processingRectangle.width();
+    luminance.reshape(width, m_processingRectangle.height());
+    const LuminanceJob job{pixelRows(pixels, m_processingRectangle.topLeft()), luminance.data(), width};
+    parallelFor(m_pool, luminance.height(), luminanceCost * width,
+                [&](int begin, int end) { m_kernels.pixels.luminanceRows(job, begin, end); });
+}
+
+void VectorStages::expand(size_t level, const FloatPlane &coarse, const FloatPlane &detail, FloatPlane &output,
+                          bool subtract)
+{
+    const AxisTaps &columns = m_columnTaps[level];
+    const AxisTaps &rows = m_rowTaps[level];
+    output.reshape(detail.width(), detail.height());
+    const ExpandJob job{coarse.data(),
+                        coarse.width(),
+                        coarse.height(),
+                        detail.data(),
+                        output.data(),
+                        detail.width(),
+                        detail.height(),
+                        {columns.first.data(), columns.second.data(), columns.fraction.data()},
+                        {rows.first.data(), rows.second.data(), rows.fraction.data()},
+                        subtract};
+    auto body = [&](const ChunkRange &chunk) {
+        m_kernels.pyramid.expandRows(job, scratch(chunk.index), chunk.begin, chunk.end);
+    };
+    runChunks(m_pool, detail.height(), expandCost * detail.width(), body);
+}
+
+void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
+{
+    const size_t levels = m_shifted.size();
+    pyramid.levels.resize(levels);
+    const FloatPlane *current = &luminance;
+    for (size_t level = 0; level < levels; ++level) {
+        FloatPlane &down = level + 1 == levels ? pyramid.residual : m_lowpass[level];
+        down.reshape(std::max(1, (current->width() + 1) / 2), std::max(1, (current->height() + 1) / 2));
+        const ReduceJob job{current->data(), current->width(), current->height(), down.data()};
+        auto body = [&](const ChunkRange &chunk) {
+            m_kernels.pyramid.reduceRows(job, scratch(chunk.index), chunk.begin, chunk.end);
+        };
+        runChunks(m_pool, down.height(), reduceCost * current->width(), body);
+        expand(level, down, *current, pyramid.levels[level], true);
+        current = &down;
+    }
+}
+
+void VectorStages::accumulatePhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
+                                   FloatPlane &accumulatorH, FloatPlane &accumulatorV,
+                                   TemporalBandpassFilter &filterH, TemporalBandpassFilter &filterV)
+{
+    const int width = currentLevel.width();
+    const int height = currentLevel.height();
+    for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
+        plane->reshape(width, height);
+    const PhaseDifferenceJob job{currentLevel.data(),
+                                 previousLevel.data(),
+                                 width,
+                                 height,
+                                 accumulatorH.data(),
+                                 accumulatorV.data(),
+                                 filterH.singlePrecisionCoefficients(),
+                                 filterH.state(level),
+                                 filterV.singlePrecisionCoefficients(),
+                                 filterV.state(level),
+                                 m_weightedH.data(),
+                                 m_weightedV.data(),
+                                 m_amplitude.data()};
+    parallelFor(m_pool, height, phaseDifferenceCost * width,
+                [&](int begin, int end) { m_kernels.phase.phaseDifferenceRows(job, begin, end); });
+}
+
+void VectorStages::denoiseAndShift(size_t level, const FloatPlane &currentLevel, float alpha)
+{
+    FloatPlane &shifted = m_shifted[level];
+    const DenoiseShiftJob job{m_weightedH.data(), m_weightedV.data(), m_amplitude.data(), currentLevel.data(),
+                              shifted.data(),     currentLevel.width(), currentLevel.height(), alpha};
+    auto body = [&](const ChunkRange &chunk) {
+        m_kernels.phase.denoiseShiftRows(job, scratch(chunk.index), chunk.begin, chunk.end);
+    };
+    runChunks(m_pool, currentLevel.height(), denoiseShiftCost * currentLevel.width(), body);
+}
+
+const FloatPlane &VectorStages::reconstruct(const FloatPlane &residual)
+{
+    const FloatPlane *coarser = &residual;
+    for (size_t level = m_shifted.size(); level-- > 0;) {
+        expand(level, *coarser, m_shifted[level], m_shifted[level], false);
+        coarser = &m_shifted[level];
+    }
+    return *coarser;
+}
+
+QImage VectorStages::composite(const QImage &frame, const FloatPlane &luminance, const FloatPlane &magnified)
+{
+    const QImage pixels = readablePixels(frame);
+    // A new image every frame: the caller owns it and may paint on it without a copy.
+    QImage result(m_frameSize, QImage::Format_ARGB32);
+    if (result.isNull())
+        throw std::bad_alloc();
+    const CompositeJob job{pixelRows(pixels, QPoint(0, 0)),
+                           reinterpret_cast<std::uint32_t *>(result.bits()),
+                           result.bytesPerLine(),
+                           m_frameSize.width(),
+                           m_processingRectangle.x(),
+                           m_processingRectangle.y(),
+                           m_processingRectangle.width(),
+                           m_processingRectangle.height(),
+                           luminance.data(),
+                           magnified.data(),
+                           {m_region.columns.data(), m_region.rows.data()},
+                           {m_ring.columns.data(), m_ring.rows.data()},
+                           m_ringWeight};
+    parallelFor(m_pool, m_frameSize.height(), compositeCost * m_frameSize.width(),
+                [&](int begin, int end) { m_kernels.pixels.compositeRows(job, begin, end); });
+    return result;
+}
+
+} // namespace ovra::motion_core

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "motion_core/FloatPlane.h"
+#include "motion_core/KernelSet.h"
+#include "motion_core/MotionWorkerPool.h"
+#include "motion_core/SpatialPyramid.h"
+#include "motion_core/TemporalBandpassFilter.h"
+
+#include <QImage>
+#include <QRect>
+#include <QRectF>
+#include <QSize>
+
+#include <cstdint>
+#include <vector>
+
+namespace ovra::motion_core {
+
+struct PyramidKernels;
+struct PhaseKernelsSimd;
+struct PixelKernels;
+
+// The vector kernel tables of one set. Throws std::logic_error for the reference set,
+// which has none; the set must be supported by the CPU before a kernel is called.
+struct VectorKernels
+{
+    const PyramidKernels &pyramid;
+    const PhaseKernelsSimd &phase;
+    const PixelKernels &pixels;
+};
+VectorKernels vectorKernels(KernelSet set);
+
+// Where and how strongly the magnified luminance change is blended in (Composition.h).
+struct CompositionMaskGeometry
+{
+    QRectF region;         // normalised to the processing rectangle
+    QRectF expandedRegion; // likewise
+    float ringWeight;
+    double featherRadius;
+};
+
+// The stages of the phase path with the fused vector kernels of one kernel set. Each
+// method splits its rows over the pool and gives what the corresponding reference stages
+// give (see the *Simd.h headers for the fusion and the tolerances).
+//
+// prepare() allocates every buffer for the configured geometry, so that the per-frame
+// methods allocate nothing; they only ever see frames and planes of that geometry.
+// One caller thread at a time.
+class VectorStages
+{
+public:
+    // set must be a vector kernel set that kernelSetSupported() accepts.
+    VectorStages(KernelSet set, MotionWorkerPool &pool);
+
+    // planeSizes: the pyramid's level sizes for the processing rectangle, then the
+    // residual's (SpatialPyramid::planeSizes). Uses the pool's current thread count.
+    // Throws std::bad_alloc.
+    void prepare(const QSize &frameSize, const QRect &processingRectangle, const std::vector<QSize> &planeSizes,
+                 const CompositionMaskGeometry &mask);
+
+    // Luminance of the processing rectangle of the frame, read in place.
+    void extractLuminance(const QImage &frame, FloatPlane &luminance);
+    void decompose(const FloatPlane &luminance, Pyramid &pyramid);
+    // Phase difference to previousLevel, accumulation, both temporal filters and the
+    // amplitude weighting for one level; the filters' state must be prepared.
+    void accumulatePhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
+                         FloatPlane &accumulatorH, FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
+                         TemporalBandpassFilter &filterV);
+    // Smooths the phase accumulatePhase left for this level and shifts the level by alpha
+    // times it into shifted(level); currentLevel itself is not changed.
+    void denoiseAndShift(size_t level, const FloatPlane &currentLevel, float alpha);
+    // Collapses the shifted levels onto the residual; returns the magnified luminance.
+    const FloatPlane &reconstruct(const FloatPlane &residual);
+    // The full frame as ARGB32 with the masked luminance change added inside the processing
+    // rectangle. Throws std::bad_alloc when the image cannot be created.
+    QImage composite(const QImage &frame, const FloatPlane &luminance, const FloatPlane &magnified);
+
+private:
+    // Bilinear source positions of one axis, as the reference upsample computes them.
+    struct AxisTaps
+    {
+        std::vector<std::int32_t> first;
+        std::vector<std::int32_t> second;
+        std::vector<float> fraction;
+
+        void compute(int sourceLength, int length);
+    };
+    struct MaskTables
+    {
+        std::vector<float> columns;
+        std::vector<float> rows;
+    };
+
+    float *scratch(int chunk) { return m_scratch.data() + static_cast<size_t>(chunk) * m_scratchPerChunk; }
+    void expand(size_t level, const FloatPlane &coarse, const FloatPlane &detail, FloatPlane &output, bool subtract);
+
+    const VectorKernels m_kernels;
+    MotionWorkerPool &m_pool;
+
+    QSize m_frameSize;
+    QRect m_processingRectangle;
+    std::vector<AxisTaps> m_columnTaps; // per level: from the next coarser size to the level's
+    std::vector<AxisTaps> m_rowTaps;
+    std::vector<FloatPlane> m_lowpass;  // the low-pass images between the levels
+    std::vector<FloatPlane> m_shifted;  // shifted levels, then the reconstruction in place
+    FloatPlane m_weightedH;
+    FloatPlane m_weightedV;
+    FloatPlane m_amplitude;
+    MaskTables m_region;
+    MaskTables m_ring;
+    float m_ringWeight = 0.0f;
+    std::vector<float> m_scratch;
+    size_t m_scratchPerChunk = 0;
+};
+
+} // namespace ovra::motion_core

@@ -1,0 +1,433 @@
+// The vector kernels against the scalar reference stages, for every kernel set this CPU
+// runs: bit for bit where the arithmetic is the same, within stated bounds where the
+// vector maths library replaces atan2, sin and cos.
+
+#include "motion_core/Composition.h"
+#include "motion_core/Luminance.h"
+#include "motion_core/PhaseKernels.h"
+#include "motion_core/PhaseSimd.h"
+#include "motion_core/PixelSimd.h"
+#include "motion_core/PlaneOperations.h"
+#include "motion_core/PyramidSimd.h"
+#include "motion_core/RieszTransform.h"
+#include "motion_core/TemporalBandpassFilter.h"
+#include "motion_core/VectorStages.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+Q_DECLARE_METATYPE(ovra::motion_core::KernelSet)
+
+using namespace ovra::motion_core;
+
+namespace {
+
+std::vector<KernelSet> supportedVectorSets()
+{
+    std::vector<KernelSet> sets;
+    for (KernelSet set : {KernelSet::Sse2, KernelSet::Avx2, KernelSet::Avx512}) {
+        if (kernelSetSupported(set))
+            sets.push_back(set);
+    }
+    return sets;
+}
+
+// One row per supported vector set and per size.
+void addSetAndSizeRows(const std::vector<QSize> &sizes)
+{
+    QTest::addColumn<KernelSet>("set");
+    QTest::addColumn<QSize>("size");
+    for (KernelSet set : supportedVectorSets())
+        for (const QSize &size : sizes)
+            QTest::addRow("%s %dx%d", kernelSetName(set), size.width(), size.height()) << set << size;
+}
+
+FloatPlane randomPlane(const QSize &size, quint32 seed, double low, double high)
+{
+    QRandomGenerator random(seed);
+    FloatPlane plane(size.width(), size.height());
+    for (int i = 0; i < plane.sampleCount(); ++i)
+        plane.data()[i] = static_cast<float>(low + random.bounded(high - low));
+    return plane;
+}
+
+bool identical(const float *a, const float *b, int count)
+{
+    return std::memcmp(a, b, sizeof(float) * size_t(count)) == 0;
+}
+
+bool identical(const FloatPlane &a, const FloatPlane &b)
+{
+    return a.width() == b.width() && a.height() == b.height() && identical(a.data(), b.data(), a.sampleCount());
+}
+
+QSize halved(const QSize &size)
+{
+    return QSize(std::max(1, (size.width() + 1) / 2), std::max(1, (size.height() + 1) / 2));
+}
+
+// Bilinear source positions of one axis, built as the processor builds them.
+struct Axis
+{
+    std::vector<std::int32_t> first;
+    std::vector<std::int32_t> second;
+    std::vector<float> fraction;
+
+    Axis(int sourceLength, int length)
+    {
+        for (int i = 0; i < length; ++i) {
+            const ResampleTap tap = resampleTap(i, double(sourceLength) / length, sourceLength);
+            first.push_back(tap.first);
+            second.push_back(tap.second);
+            fraction.push_back(tap.fraction);
+        }
+    }
+    ResampleAxis view() const { return {first.data(), second.data(), fraction.data()}; }
+};
+
+// Runs a row kernel as two chunks with separate scratch, as two pool threads would.
+template<typename Kernel>
+void inTwoChunks(int rows, size_t scratchFloats, Kernel kernel)
+{
+    std::vector<float> first(scratchFloats);
+    std::vector<float> second(scratchFloats);
+    kernel(first.data(), 0, rows / 2);
+    kernel(second.data(), rows / 2, rows);
+}
+
+QImage randomImage(const QSize &size, QImage::Format format, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QImage image(size, format);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixelColor(x, y, QColor::fromRgb(random.bounded(256), random.bounded(256), random.bounded(256),
+                                                      random.bounded(256)));
+    return image;
+}
+
+} // namespace
+
+class MotionVectorKernelsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Every x86-64 CPU has SSE2, so at least one vector set is always tested.
+        QVERIFY(kernelSetSupported(KernelSet::Sse2));
+        qInfo("vector kernel sets tested: %d, best: %s", int(supportedVectorSets().size()),
+              kernelSetName(bestKernelSet()));
+    }
+
+    void pyramidMatchesTheReferenceBitForBit_data()
+    {
+        addSetAndSizeRows({QSize(1, 1), QSize(3, 2), QSize(5, 3), QSize(17, 9), QSize(37, 29), QSize(250, 131),
+                           QSize(640, 7), QSize(33, 1)});
+    }
+
+    void pyramidMatchesTheReferenceBitForBit()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        const PyramidKernels &kernels = vectorKernels(set).pyramid;
+        MotionWorkerPool pool;
+        const FloatPlane input = randomPlane(size, quint32(size.width() * 31 + size.height()), 0.0, 255.0);
+        const QSize coarse = halved(size);
+
+        // Reduce: blur, then downsample.
+        FloatPlane blurred;
+        FloatPlane scratch;
+        FloatPlane expectedDown;
+        blur(pool, input, pyramidKernel(), blurred, scratch);
+        downsample(pool, blurred, expectedDown);
+        FloatPlane down(coarse.width(), coarse.height());
+        const ReduceJob reduce{input.data(), size.width(), size.height(), down.data()};
+        inTwoChunks(coarse.height(), size_t(reduceScratchFloats(size.width())),
+                    [&](float *rows, int begin, int end) { kernels.reduceRows(reduce, rows, begin, end); });
+        QVERIFY(identical(down, expectedDown));
+
+        // Expand and subtract (decomposition), expand and add in place (reconstruction).
+        FloatPlane upsampled;
+        upsample(pool, down, size.width(), size.height(), upsampled);
+        FloatPlane expectedLevel;
+        subtract(pool, input, upsampled, expectedLevel);
+        const FloatPlane detail = randomPlane(size, 5, -20.0, 20.0);
+        FloatPlane expectedSum;
+        add(pool, upsampled, detail, expectedSum);
+
+        const Axis columns(coarse.width(), size.width());
+        const Axis rows(coarse.height(), size.height());
+        FloatPlane level(size.width(), size.height());
+        FloatPlane sum = detail;
+        for (auto [target, subtracting] : {std::pair{&level, true}, std::pair{&sum, false}}) {
+            const ExpandJob expand{down.data(),       coarse.width(),   coarse.height(), subtracting ? input.data() : sum.data(),
+                                   target->data(),    size.width(),     size.height(),   columns.view(),
+                                   rows.view(),       subtracting};
+            inTwoChunks(size.height(), size_t(expandScratchFloats(size.width())),
+                        [&](float *scratchRows, int begin, int end) {
+                            kernels.expandRows(expand, scratchRows, begin, end);
+                        });
+        }
+        QVERIFY(identical(level, expectedLevel));
+        QVERIFY(identical(sum, expectedSum));
+    }
+
+    void luminanceMatchesTheReferenceBitForBit_data()
+    {
+        QTest::addColumn<KernelSet>("set");
+        QTest::addColumn<QImage::Format>("format");
+        for (KernelSet set : supportedVectorSets()) {
+            QTest::addRow("%s RGBA8888", kernelSetName(set)) << set << QImage::Format_RGBA8888;
+            QTest::addRow("%s ARGB32", kernelSetName(set)) << set << QImage::Format_ARGB32;
+        }
+    }
+
+    void luminanceMatchesTheReferenceBitForBit()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QImage::Format, format);
+        MotionWorkerPool pool;
+        const QImage frame = randomImage(QSize(53, 21), format, 3);
+        const QRect rectangle(5, 3, 43, 15);
+        FloatPlane expected;
+        extractLuminance(pool, frame.copy(rectangle), expected);
+
+        FloatPlane luminance(rectangle.width(), rectangle.height());
+        const PixelRows pixels{frame.constBits() + rectangle.y() * frame.bytesPerLine() + rectangle.x() * 4,
+                               frame.bytesPerLine(), format == QImage::Format_RGBA8888};
+        vectorKernels(set).pixels.luminanceRows({pixels, luminance.data(), rectangle.width()}, 0,
+                                                rectangle.height());
+        QVERIFY(identical(luminance, expected));
+    }
+
+    void compositeMatchesTheReferenceBitForBit_data()
+    {
+        QTest::addColumn<KernelSet>("set");
+        QTest::addColumn<QImage::Format>("format");
+        QTest::addColumn<QRect>("processing");
+        QTest::addColumn<QRectF>("region");
+        QTest::addColumn<float>("ringWeight");
+        QTest::addColumn<double>("feather");
+        const QRect whole(0, 0, 61, 37);
+        const QRect cropped(8, 4, 45, 29);
+        const QRectF region(0.2, 0.3, 0.5, 0.4);
+        for (KernelSet set : supportedVectorSets()) {
+            const char *name = kernelSetName(set);
+            QTest::addRow("%s whole frame", name)
+                << set << QImage::Format_RGBA8888 << whole << QRectF(0, 0, 1, 1) << 0.0f << 3.5;
+            QTest::addRow("%s region with ring, cropped", name)
+                << set << QImage::Format_RGBA8888 << cropped << region << 0.4f << 3.5;
+            QTest::addRow("%s region without ring, ARGB32", name)
+                << set << QImage::Format_ARGB32 << whole << region << 0.0f << 3.5;
+            QTest::addRow("%s hard mask, RGB888", name)
+                << set << QImage::Format_RGB888 << cropped << region << 0.4f << 0.0;
+        }
+    }
+
+    void compositeMatchesTheReferenceBitForBit()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QImage::Format, format);
+        QFETCH(QRect, processing);
+        QFETCH(QRectF, region);
+        QFETCH(float, ringWeight);
+        QFETCH(double, feather);
+        const QRectF expanded = region.adjusted(-0.1, -0.1, 0.1, 0.1);
+        MotionWorkerPool pool;
+        const QImage frame = randomImage(QSize(61, 37), format, 9);
+        // Changes large enough to clamp at both ends.
+        const FloatPlane luminance = randomPlane(processing.size(), 1, 0.0, 255.0);
+        FloatPlane magnified = luminance;
+        const FloatPlane change = randomPlane(processing.size(), 2, -300.0, 300.0);
+        for (int i = 0; i < magnified.sampleCount(); ++i)
+            magnified.data()[i] += change.data()[i] * (i % 3 == 0 ? 1.0f : 0.02f);
+
+        const bool cropping = processing != frame.rect();
+        QImage expected = composite(pool, cropping ? frame.copy(processing) : frame, luminance, magnified, region,
+                                    expanded, ringWeight, feather);
+        if (cropping)
+            expected = pasteBack(frame, expected, processing.topLeft());
+
+        VectorStages stages(set, pool);
+        stages.prepare(frame.size(), processing, {processing.size(), halved(processing.size())},
+                       {region, expanded, ringWeight, feather});
+        const QImage result = stages.composite(frame, luminance, magnified);
+        QCOMPARE(result.format(), QImage::Format_ARGB32);
+        QVERIFY(result == expected);
+    }
+
+    void phaseDifferenceKeepsTheFilterExact_data()
+    {
+        addSetAndSizeRows({QSize(1, 1), QSize(2, 3), QSize(19, 7), QSize(64, 33)});
+    }
+
+    void phaseDifferenceKeepsTheFilterExact()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        MotionWorkerPool pool;
+        const FloatPlane level = randomPlane(size, 11, -40.0, 40.0);
+        // A small motion: mostly small phase differences, as in real frames, plus noise.
+        FloatPlane previous = level;
+        const FloatPlane noise = randomPlane(size, 12, -4.0, 4.0);
+        for (int i = 0; i < previous.sampleCount(); ++i)
+            previous.data()[i] += noise.data()[i];
+        const FloatPlane startH = randomPlane(size, 13, -2.0, 2.0);
+        const FloatPlane startV = randomPlane(size, 14, -2.0, 2.0);
+
+        // Filters with a state that is not zero.
+        TemporalBandpassFilter filterH;
+        QVERIFY(filterH.configure(240.0, 8.0, 12.0, nullptr));
+        TemporalBandpassFilter filterV = filterH;
+        std::vector<FloatPlane> warmUp;
+        QVERIFY(filterH.process({randomPlane(size, 15, -1.0, 1.0)}, &warmUp, pool, nullptr));
+        QVERIFY(filterV.process({randomPlane(size, 16, -1.0, 1.0)}, &warmUp, pool, nullptr));
+        TemporalBandpassFilter referenceH = filterH;
+        TemporalBandpassFilter referenceV = filterV;
+
+        // Reference: Riesz pairs, accumulation, then filtering and weighting as separate stages.
+        FloatPlane r1, r2, previousR1, previousR2;
+        computeRieszPair(pool, level, r1, r2);
+        computeRieszPair(pool, previous, previousR1, previousR2);
+        FloatPlane expectedH = startH;
+        FloatPlane expectedV = startV;
+        FloatPlane expectedAmplitude;
+        accumulatePhaseDifference(pool, {level, r1, r2}, {previous, previousR1, previousR2}, expectedH, expectedV,
+                                  expectedAmplitude);
+
+        // Vector: everything in one pass.
+        FloatPlane accumulatorH = startH;
+        FloatPlane accumulatorV = startV;
+        FloatPlane weightedH(size.width(), size.height());
+        FloatPlane weightedV(size.width(), size.height());
+        FloatPlane amplitude(size.width(), size.height());
+        const PhaseDifferenceJob job{level.data(),        previous.data(),     size.width(),
+                                     size.height(),       accumulatorH.data(), accumulatorV.data(),
+                                     filterH.singlePrecisionCoefficients(), filterH.state(0),
+                                     filterV.singlePrecisionCoefficients(), filterV.state(0),
+                                     weightedH.data(),    weightedV.data(),    amplitude.data()};
+        vectorKernels(set).phase.phaseDifferenceRows(job, 0, size.height());
+
+        // The amplitude uses only exact operations: the same bits.
+        QVERIFY(identical(amplitude, expectedAmplitude));
+        // The phase differences come from another atan2. It and glibc's are each within 1 ulp
+        // of the exact value, so phi differs by at most 2 ulp of pi (4.8e-7); the increment
+        // phi qi / r (|qi / r| <= 1) by that plus its two roundings (4.8e-7), and the sum by
+        // one more rounding: 1e-6 plus 2 ulp of the accumulator bound every sample.
+        float worst = 0.0f;
+        for (int i = 0; i < level.sampleCount(); ++i) {
+            for (auto [got, want] : {std::pair{accumulatorH.data()[i], expectedH.data()[i]},
+                                     std::pair{accumulatorV.data()[i], expectedV.data()[i]}}) {
+                const float difference = std::abs(got - want);
+                worst = std::max(worst, difference);
+                QVERIFY2(difference <= 1e-6f + 2.0f * std::abs(want) * 1.2e-7f,
+                         qPrintable(QStringLiteral("sample %1: %2, reference %3").arg(i).arg(got).arg(want)));
+            }
+        }
+        qInfo("largest accumulator difference %g", double(worst));
+
+        // The filter is bit-identical: the reference filter, fed the vector pass's accumulators,
+        // ends in the same state and gives the same weighted phase.
+        for (auto [reference, vectorFilter, accumulator, weighted] :
+             {std::tuple{&referenceH, &filterH, &accumulatorH, &weightedH},
+              std::tuple{&referenceV, &filterV, &accumulatorV, &weightedV}}) {
+            std::vector<FloatPlane> filtered;
+            QVERIFY(reference->process({*accumulator}, &filtered, pool, nullptr));
+            QVERIFY(identical(reference->state(0).z1, vectorFilter->state(0).z1, level.sampleCount()));
+            QVERIFY(identical(reference->state(0).z2, vectorFilter->state(0).z2, level.sampleCount()));
+            FloatPlane expectedWeighted(size.width(), size.height());
+            for (int i = 0; i < level.sampleCount(); ++i)
+                expectedWeighted.data()[i] = expectedAmplitude.data()[i] * filtered[0].data()[i];
+            QVERIFY(identical(*weighted, expectedWeighted));
+        }
+    }
+
+    void denoiseAndShiftFollowTheReference_data()
+    {
+        QTest::addColumn<KernelSet>("set");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<float>("alpha");
+        for (KernelSet set : supportedVectorSets()) {
+            for (const QSize &size : {QSize(1, 1), QSize(3, 2), QSize(12, 10), QSize(70, 41)}) {
+                for (float alpha : {0.5f, 49.0f})
+                    QTest::addRow("%s %dx%d alpha %g", kernelSetName(set), size.width(), size.height(),
+                                  double(alpha))
+                        << set << size << alpha;
+            }
+        }
+    }
+
+    void denoiseAndShiftFollowTheReference()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        QFETCH(float, alpha);
+        MotionWorkerPool pool;
+        const FloatPlane level = randomPlane(size, 21, -40.0, 40.0);
+        FloatPlane amplitude = randomPlane(size, 22, 0.0, 3.0);
+        // A flat corner, where the smoothed amplitude falls below its threshold.
+        for (int y = 0; y < size.height() / 2; ++y)
+            for (int x = 0; x < size.width() / 2; ++x)
+                amplitude.at(x, y) = 0.0f;
+        FloatPlane weightedH = randomPlane(size, 23, -0.1, 0.1);
+        FloatPlane weightedV = randomPlane(size, 24, -0.1, 0.1);
+        for (int i = 0; i < level.sampleCount(); ++i) {
+            weightedH.data()[i] *= amplitude.data()[i];
+            weightedV.data()[i] *= amplitude.data()[i];
+        }
+
+        // Reference: three blurs, the division, the Riesz pair and the shift in place.
+        FloatPlane blurredH, blurredV, blurredAmplitude, scratch, phaseH, phaseV, r1, r2;
+        blur(pool, weightedH, phaseDenoisingKernel(), blurredH, scratch);
+        blur(pool, weightedV, phaseDenoisingKernel(), blurredV, scratch);
+        blur(pool, amplitude, phaseDenoisingKernel(), blurredAmplitude, scratch);
+        phaseH.reshape(size.width(), size.height());
+        phaseV.reshape(size.width(), size.height());
+        divideByAmplitude(pool, blurredH, blurredV, blurredAmplitude, phaseH, phaseV);
+        computeRieszPair(pool, level, r1, r2);
+        FloatPlane expected = level;
+        shiftPhase(pool, alpha, phaseH, phaseV, r1, r2, expected);
+
+        FloatPlane shifted(size.width(), size.height());
+        const DenoiseShiftJob job{weightedH.data(), weightedV.data(), amplitude.data(), level.data(),
+                                  shifted.data(),   size.width(),     size.height(),    alpha};
+        const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
+        std::vector<float> rows(size_t(denoiseScratchFloats(size.width())));
+        kernels.denoiseShiftRows(job, rows.data(), 0, size.height());
+        // Split into chunks, the rows come out the same.
+        FloatPlane shiftedInChunks(size.width(), size.height());
+        DenoiseShiftJob chunked = job;
+        chunked.shifted = shiftedInChunks.data();
+        inTwoChunks(size.height(), size_t(denoiseScratchFloats(size.width())),
+                    [&](float *scratchRows, int begin, int end) {
+                        kernels.denoiseShiftRows(chunked, scratchRows, begin, end);
+                    });
+        QVERIFY(identical(shiftedInChunks, shifted));
+
+        // Only sin and cos differ, each within 1 ulp of exact here and in glibc: cos and
+        // sin / theta differ by at most 2 and 3 ulp, and the products and the difference add a
+        // rounding each. So every sample stays within 8 ulp of the magnitudes it is made of,
+        // |level| and |r1 ph + r2 pv| <= (|r1| + |r2|) pi / 2 (ph and pv are limited).
+        float worst = 0.0f;
+        for (int i = 0; i < level.sampleCount(); ++i) {
+            const float scale = std::abs(level.data()[i])
+                + (std::abs(r1.data()[i]) + std::abs(r2.data()[i])) * 1.5707964f;
+            const float difference = std::abs(shifted.data()[i] - expected.data()[i]);
+            worst = std::max(worst, difference / std::max(scale, 1e-30f));
+            QVERIFY2(difference <= 8.0f * 1.2e-7f * scale,
+                     qPrintable(QStringLiteral("sample %1: %2, reference %3")
+                                    .arg(i)
+                                    .arg(shifted.data()[i])
+                                    .arg(expected.data()[i])));
+        }
+        qInfo("largest relative difference %g", double(worst));
+    }
+};
+
+QTEST_GUILESS_MAIN(MotionVectorKernelsTest)
+#include "tst_motion_vector_kernels.moc"

@@ -134,7 +134,9 @@ int main(int argc, char *argv[])
         "kernels", "Kernel set: reference, sse2, avx2 or avx512 (default: the fastest this CPU runs).", "NAME");
     parser.addOption(framesOption);
     parser.addOption(threadsOption);
+    const QCommandLineOption caseOption("case", "Run only the case of this name (default: all).", "NAME");
     parser.addOption(kernelsOption);
+    parser.addOption(caseOption);
     parser.process(application);
 
     bool valid = false;
@@ -179,6 +181,8 @@ int main(int argc, char *argv[])
     QSize patternSize;
     std::vector<QImage> images;
     for (const BenchCase &benchCase : cases) {
+        if (parser.isSet(caseOption) && parser.value(caseOption) != QLatin1String(benchCase.name))
+            continue;
         if (benchCase.size != patternSize) {
             images = movingPattern(benchCase.size);
             patternSize = benchCase.size;

@@ -50,8 +50,8 @@ struct Neighbourhood
     Floats above;
     Floats below;
 
-    Floats rieszH() const { return (left - right) * splat(0.5f); }
-    Floats rieszV() const { return (above - below) * splat(0.5f); }
+    OVRA_SIMD_INLINE Floats rieszH() const { return (left - right) * splat(0.5f); }
+    OVRA_SIMD_INLINE Floats rieszV() const { return (above - below) * splat(0.5f); }
 };
 
 // Rows of one level around row y.
@@ -69,11 +69,17 @@ struct LevelRows
     {
     }
 
-    // count samples from x; blocks that touch an edge of the row go through a buffer.
-    Neighbourhood at(int x, int count) const
+    // count samples from x.
+    OVRA_SIMD_INLINE Neighbourhood at(int x, int count) const
     {
         if (count == lanes && x >= 1 && x + lanes + 1 <= width)
             return {load(row + x), load(row + x - 1), load(row + x + 1), load(above + x), load(below + x)};
+        return atEdge(x, count);
+    }
+
+    // Blocks that touch an edge of the row go through a buffer.
+    __attribute__((noinline)) Neighbourhood atEdge(int x, int count) const
+    {
         float centre[lanes] = {}, left[lanes] = {}, right[lanes] = {}, up[lanes] = {}, down[lanes] = {};
         for (int i = 0; i < count; ++i) {
             const int column = x + i;
@@ -88,7 +94,7 @@ struct LevelRows
 };
 
 // One transposed direct form II step of the band-pass on count samples of its state.
-Floats filterStep(const FilterCoefficients &c, Floats x, const FilterState &state, long long i, int count)
+OVRA_SIMD_INLINE Floats filterStep(const FilterCoefficients &c, Floats x, const FilterState &state, long long i, int count)
 {
     const Floats z1 = loadPartial(state.z1 + i, count);
     const Floats z2 = loadPartial(state.z2 + i, count);
@@ -163,7 +169,7 @@ void blurRow(const float *in, int width, float *out)
 }
 
 // The vertical pass at count samples from x, over the nine horizontally blurred rows.
-Floats blurColumns(const float *const *rows, int x)
+OVRA_SIMD_INLINE Floats blurColumns(const float *const *rows, int x)
 {
     Floats sum = splat(0.0f);
     for (int j = 0; j < denoiseTapCount; ++j)

@@ -24,7 +24,7 @@ struct Channels
     Ints blue;
 };
 
-Channels channelsOf(Ints words, bool rgbaBytes)
+OVRA_SIMD_INLINE Channels channelsOf(Ints words, bool rgbaBytes)
 {
     const Ints byte = splatInt(0xFFu);
     const Ints low = words & byte;
@@ -34,7 +34,7 @@ Channels channelsOf(Ints words, bool rgbaBytes)
     return rgbaBytes ? Channels{alpha, low, middle, high} : Channels{alpha, high, middle, low};
 }
 
-Ints argbWord(const Channels &c)
+OVRA_SIMD_INLINE Ints argbWord(const Channels &c)
 {
     return c.alpha | shiftLeft<16>(c.red) | shiftLeft<8>(c.green) | c.blue;
 }
@@ -64,7 +64,7 @@ void convertPixels(const std::uint32_t *source, std::uint32_t *target, int count
 }
 
 // smoothstep of the feather factor, 0 outside the rectangle.
-Floats maskWeight(Floats rowFactor, Floats columnFactor)
+OVRA_SIMD_INLINE Floats maskWeight(Floats rowFactor, Floats columnFactor)
 {
     const Floats t = minimum(rowFactor, columnFactor);
     return select(t < splat(0.0f), splat(0.0f), t * t * (splat(3.0f) - splat(2.0f) * t));
@@ -72,7 +72,7 @@ Floats maskWeight(Floats rowFactor, Floats columnFactor)
 
 // clamp(lround(channel + change), 0, 255). Clamping to -1 .. 256 first keeps the value in
 // the integer range without changing the result.
-Ints shiftedChannel(Ints channel, Floats change)
+OVRA_SIMD_INLINE Ints shiftedChannel(Ints channel, Floats change)
 {
     const Floats value = maximum(minimum(toFloats(channel) + change, splat(256.0f)), splat(-1.0f));
     const Floats rounded = roundHalfAwayFromZero(value);

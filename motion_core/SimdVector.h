@@ -27,6 +27,9 @@
 #error "The vector kernels need an x86 target with at least SSE2."
 #endif
 
+// For the small helpers of the per-sample loops, which pass whole registers around.
+#define OVRA_SIMD_INLINE inline __attribute__((always_inline))
+
 namespace ovra::motion_core::simd {
 namespace {
 

@@ -6,8 +6,8 @@ namespace ovra::motion_core {
 
 // Cumulative stage times in microseconds since the last configure or reset.
 // The vector kernels fuse stages and report each group under its first stage: phase
-// accumulation includes quadrature and temporal filtering, phase denoising includes the
-// phase shift; quadratureUs, temporalFilterUs and phaseShiftUs then stay 0.
+// accumulation then includes quadrature, temporal filtering, phase denoising and the phase
+// shift, whose own fields stay 0.
 struct MotionStageTimings
 {
     qint64 luminanceUs = 0;

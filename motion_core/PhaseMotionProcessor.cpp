@@ -315,8 +315,7 @@ bool PhaseMotionProcessor::magnifyStages(const QImage &image, QImage *result, QS
 
 bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *result, QString *errorMessage)
 {
-    // Fused stages report their time under the first stage of the group: phase accumulation
-    // includes the Riesz pair and the temporal filter, phase denoising the phase shift.
+    // Fused stages report their time under the first stage of the group (MotionStageTimings).
     VectorStages &stages = *m_vectorStages;
     StageClock clock;
     stages.extractLuminance(image, m_work.luminance);
@@ -332,14 +331,11 @@ bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *
         || !m_verticalFilter.prepareState(m_phaseState.verticalAccumulator, errorMessage))
         return false;
     const float alpha = static_cast<float>(m_settings.amplificationFactor - 1.0);
-    for (size_t level = 0; level < levels.size(); ++level) {
-        stages.accumulatePhase(level, levels[level], m_phaseState.previousLevels[level],
-                               m_phaseState.horizontalAccumulator[level], m_phaseState.verticalAccumulator[level],
-                               m_horizontalFilter, m_verticalFilter);
-        m_timings.phaseAccumulationUs += clock.lapUs();
-        stages.denoiseAndShift(level, levels[level], alpha);
-        m_timings.phaseDenoisingUs += clock.lapUs();
-    }
+    for (size_t level = 0; level < levels.size(); ++level)
+        stages.shiftPhase(level, levels[level], m_phaseState.previousLevels[level],
+                          m_phaseState.horizontalAccumulator[level], m_phaseState.verticalAccumulator[level],
+                          m_horizontalFilter, m_verticalFilter, alpha);
+    m_timings.phaseAccumulationUs += clock.lapUs();
     // The unshifted levels are the next frame's previous ones; the old buffers are reused.
     std::swap(m_phaseState.previousLevels, levels);
 

@@ -104,45 +104,44 @@ OVRA_SIMD_INLINE Floats filterStep(const FilterCoefficients &c, Floats x, const 
     return y;
 }
 
-void phaseDifferenceRows(const PhaseDifferenceJob &job, int begin, int end)
+// Pass A on row y: the weighted phase and the amplitude go to the three row buffers.
+void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float *weightedV, float *amplitudes)
 {
     const Floats zero = splat(0.0f);
-    for (int y = begin; y < end; ++y) {
-        const LevelRows current(job.level, job.width, job.height, y);
-        const LevelRows previous(job.previous, job.width, job.height, y);
-        const long long offset = static_cast<long long>(y) * job.width;
-        for (int x = 0; x < job.width; x += lanes) {
-            const int count = smallerOf(lanes, job.width - x);
-            const long long i = offset + x;
-            const Neighbourhood now = current.at(x, count);
-            const Neighbourhood before = previous.at(x, count);
-            const Floats level = now.centre;
-            const Floats r1 = now.rieszH();
-            const Floats r2 = now.rieszV();
-            const Floats pLevel = before.centre;
-            const Floats pR1 = before.rieszH();
-            const Floats pR2 = before.rieszV();
+    const LevelRows current(job.level, job.width, job.height, y);
+    const LevelRows previous(job.previous, job.width, job.height, y);
+    const long long offset = static_cast<long long>(y) * job.width;
+    for (int x = 0; x < job.width; x += lanes) {
+        const int count = smallerOf(lanes, job.width - x);
+        const long long i = offset + x;
+        const Neighbourhood now = current.at(x, count);
+        const Neighbourhood before = previous.at(x, count);
+        const Floats level = now.centre;
+        const Floats r1 = now.rieszH();
+        const Floats r2 = now.rieszV();
+        const Floats pLevel = before.centre;
+        const Floats pR1 = before.rieszH();
+        const Floats pR2 = before.rieszV();
 
-            const Floats qr = (pR1 * r1 + pLevel * level) + pR2 * r2;
-            const Floats qi = pLevel * r1 - pR1 * level;
-            const Floats qj = pLevel * r2 - pR2 * level;
-            const Floats r = hypot(qi, qj);
-            const Floats phi = atan2(r, qr);
-            const Mask significant = r > splat(1e-6f);
-            Floats accumulatedH = loadPartial(job.accumulatorH + i, count);
-            Floats accumulatedV = loadPartial(job.accumulatorV + i, count);
-            accumulatedH = select(significant, accumulatedH + (phi * qi) / r, accumulatedH);
-            accumulatedV = select(significant, accumulatedV + (phi * qj) / r, accumulatedV);
-            storePartial(job.accumulatorH + i, accumulatedH, count);
-            storePartial(job.accumulatorV + i, accumulatedV, count);
-            const Floats amplitude = sqrt(sqrt(maximum(qi * qi + qr * qr + qj * qj, zero)));
+        const Floats qr = (pR1 * r1 + pLevel * level) + pR2 * r2;
+        const Floats qi = pLevel * r1 - pR1 * level;
+        const Floats qj = pLevel * r2 - pR2 * level;
+        const Floats r = hypot(qi, qj);
+        const Floats phi = atan2(r, qr);
+        const Mask significant = r > splat(1e-6f);
+        Floats accumulatedH = loadPartial(job.accumulatorH + i, count);
+        Floats accumulatedV = loadPartial(job.accumulatorV + i, count);
+        accumulatedH = select(significant, accumulatedH + (phi * qi) / r, accumulatedH);
+        accumulatedV = select(significant, accumulatedV + (phi * qj) / r, accumulatedV);
+        storePartial(job.accumulatorH + i, accumulatedH, count);
+        storePartial(job.accumulatorV + i, accumulatedV, count);
+        const Floats amplitude = sqrt(sqrt(maximum(qi * qi + qr * qr + qj * qj, zero)));
 
-            const Floats filteredH = filterStep(job.filterH, accumulatedH, job.stateH, i, count);
-            const Floats filteredV = filterStep(job.filterV, accumulatedV, job.stateV, i, count);
-            storePartial(job.weightedH + i, amplitude * filteredH, count);
-            storePartial(job.weightedV + i, amplitude * filteredV, count);
-            storePartial(job.amplitude + i, amplitude, count);
-        }
+        const Floats filteredH = filterStep(job.filterH, accumulatedH, job.stateH, i, count);
+        const Floats filteredV = filterStep(job.filterV, accumulatedV, job.stateV, i, count);
+        storePartial(weightedH + x, amplitude * filteredH, count);
+        storePartial(weightedV + x, amplitude * filteredV, count);
+        storePartial(amplitudes + x, amplitude, count);
     }
 }
 
@@ -177,59 +176,118 @@ OVRA_SIMD_INLINE Floats blurColumns(const float *const *rows, int x)
     return sum;
 }
 
-void denoiseShiftRows(const DenoiseShiftJob &job, float *scratch, int begin, int end)
+// Horizontally blurred rows of the three weighted planes, slot = row % 9: the rows one
+// output row needs are at most nine consecutive ones, so they never share a slot. Rows
+// are padded so that a vector load at the last block stays inside the scratch.
+class BlurredRows
 {
-    const float *const planes[3] = {job.weightedH, job.weightedV, job.amplitude};
-    // Horizontally blurred rows of the three planes, slot = row % 9: the rows one output row
-    // needs are at most nine consecutive ones. Rows are padded so that a vector load at the
-    // last block stays inside the scratch.
-    const long long stride = job.width + 16;
-    const auto slotRow = [&](int plane, int slot) { return scratch + (plane * denoiseTapCount + slot) * stride; };
-    int rowInSlot[denoiseTapCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
-    const float *blurred[3][denoiseTapCount];
+public:
+    BlurredRows(float *scratch, int width) : m_scratch(scratch), m_width(width), m_stride(width + 16) {}
 
+    // Blurs row's three weighted rows into its slot.
+    void add(int row, const float *weightedH, const float *weightedV, const float *amplitude)
+    {
+        const int slot = row % denoiseTapCount;
+        blurRow(weightedH, m_width, slotRow(0, slot));
+        blurRow(weightedV, m_width, slotRow(1, slot));
+        blurRow(amplitude, m_width, slotRow(2, slot));
+        m_rowInSlot[slot] = row;
+    }
+    bool holds(int row) const { return m_rowInSlot[row % denoiseTapCount] == row; }
+    const float *blurred(int plane, int row) const { return slotRow(plane, row % denoiseTapCount); }
+    // Scratch behind the ring, for one row of each weighted plane.
+    float *spareRow(int plane) const { return m_scratch + (3 * denoiseTapCount + plane) * m_stride; }
+
+private:
+    float *slotRow(int plane, int slot) const { return m_scratch + (plane * denoiseTapCount + slot) * m_stride; }
+
+    float *m_scratch;
+    int m_width;
+    long long m_stride;
+    int m_rowInSlot[denoiseTapCount] = {-1, -1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+// Pass B on row y, from the blurred rows it needs.
+void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, int y)
+{
+    const float *blurred[3][denoiseTapCount];
+    for (int j = 0; j < denoiseTapCount; ++j) {
+        const int row = reflectEdgeRepeated(y + j - 4, job.height);
+        for (int plane = 0; plane < 3; ++plane)
+            blurred[plane][j] = rows.blurred(plane, row);
+    }
     const Floats zero = splat(0.0f);
     const Floats alpha = splat(job.alpha);
+    const LevelRows level(job.level, job.width, job.height, y);
+    float *target = job.shifted + static_cast<long long>(y) * job.width;
+    for (int x = 0; x < job.width; x += lanes) {
+        const int count = smallerOf(lanes, job.width - x);
+        const Floats weightedH = blurColumns(blurred[0], x);
+        const Floats weightedV = blurColumns(blurred[1], x);
+        const Floats weights = blurColumns(blurred[2], x);
+        const Mask significant = weights > splat(0.0001f);
+        Floats ph = select(significant, weightedH / weights, zero) * alpha;
+        Floats pv = select(significant, weightedV / weights, zero) * alpha;
+
+        Floats theta = hypot(ph, pv);
+        // Limited to a quarter turn instead of wrapping; the direction is kept.
+        const Mask limited = theta > splat(quarterTurn);
+        const Floats scale = splat(quarterTurn) / theta;
+        ph = select(limited, ph * scale, ph);
+        pv = select(limited, pv * scale, pv);
+        theta = select(limited, splat(quarterTurn), theta);
+        Floats sine;
+        Floats cosine;
+        sincos(theta, sine, cosine);
+        const Floats sinc = select(theta <= splat(1e-6f), splat(1.0f), sine / theta);
+
+        const Neighbourhood samples = level.at(x, count);
+        const Floats shifted = cosine * samples.centre - (samples.rieszH() * ph + samples.rieszV() * pv) * sinc;
+        storePartial(target + x, shifted, count);
+    }
+}
+
+// The last row pass B needs for row y.
+int lastRowNeeded(int y, int height)
+{
+    return smallerOf(y + 4, height - 1);
+}
+
+void levelRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
+{
+    // Rows near an inner end of the chunk: their weighted rows are kept for the seam pass,
+    // and pass B on the four rows next to that end is left to it.
+    const bool seamAbove = begin > 0;
+    const bool seamBelow = end < job.height;
+    const int firstShifted = seamAbove ? begin + 4 : begin;
+    const int endShifted = seamBelow ? end - 4 : end;
+    BlurredRows rows(scratch, job.width);
+    float *const spare[3] = {rows.spareRow(0), rows.spareRow(1), rows.spareRow(2)};
+    int nextShifted = firstShifted;
+    for (int y = begin; y < end; ++y) {
+        const bool kept = (seamAbove && y < begin + 8) || (seamBelow && y >= end - 8);
+        const long long offset = static_cast<long long>(y) * job.width;
+        float *const weighted[3] = {kept ? job.weightedH + offset : spare[0], kept ? job.weightedV + offset : spare[1],
+                                    kept ? job.amplitude + offset : spare[2]};
+        phaseDifferenceRow(job, y, weighted[0], weighted[1], weighted[2]);
+        rows.add(y, weighted[0], weighted[1], weighted[2]);
+        for (; nextShifted < endShifted && lastRowNeeded(nextShifted, job.height) <= y; ++nextShifted)
+            shiftRow(job, rows, nextShifted);
+    }
+}
+
+void seamRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
+{
+    BlurredRows rows(scratch, job.width);
     for (int y = begin; y < end; ++y) {
         for (int j = 0; j < denoiseTapCount; ++j) {
             const int row = reflectEdgeRepeated(y + j - 4, job.height);
-            const int slot = row % denoiseTapCount;
-            if (rowInSlot[slot] != row) {
-                for (int plane = 0; plane < 3; ++plane)
-                    blurRow(planes[plane] + static_cast<long long>(row) * job.width, job.width, slotRow(plane, slot));
-                rowInSlot[slot] = row;
+            if (!rows.holds(row)) {
+                const long long offset = static_cast<long long>(row) * job.width;
+                rows.add(row, job.weightedH + offset, job.weightedV + offset, job.amplitude + offset);
             }
-            for (int plane = 0; plane < 3; ++plane)
-                blurred[plane][j] = slotRow(plane, slot);
         }
-
-        const LevelRows level(job.level, job.width, job.height, y);
-        float *target = job.shifted + static_cast<long long>(y) * job.width;
-        for (int x = 0; x < job.width; x += lanes) {
-            const int count = smallerOf(lanes, job.width - x);
-            const Floats weightedH = blurColumns(blurred[0], x);
-            const Floats weightedV = blurColumns(blurred[1], x);
-            const Floats weights = blurColumns(blurred[2], x);
-            const Mask significant = weights > splat(0.0001f);
-            Floats ph = select(significant, weightedH / weights, zero) * alpha;
-            Floats pv = select(significant, weightedV / weights, zero) * alpha;
-
-            Floats theta = hypot(ph, pv);
-            // Limited to a quarter turn instead of wrapping; the direction is kept.
-            const Mask limited = theta > splat(quarterTurn);
-            const Floats scale = splat(quarterTurn) / theta;
-            ph = select(limited, ph * scale, ph);
-            pv = select(limited, pv * scale, pv);
-            theta = select(limited, splat(quarterTurn), theta);
-            Floats sine;
-            Floats cosine;
-            sincos(theta, sine, cosine);
-            const Floats sinc = select(theta <= splat(1e-6f), splat(1.0f), sine / theta);
-
-            const Neighbourhood samples = level.at(x, count);
-            const Floats shifted = cosine * samples.centre - (samples.rieszH() * ph + samples.rieszV() * pv) * sinc;
-            storePartial(target + x, shifted, count);
-        }
+        shiftRow(job, rows, y);
     }
 }
 
@@ -238,7 +296,7 @@ void denoiseShiftRows(const DenoiseShiftJob &job, float *scratch, int begin, int
 template<>
 const PhaseKernelsSimd &phaseKernels<OVRA_SIMD_SET>()
 {
-    static const PhaseKernelsSimd kernels{&phaseDifferenceRows, &denoiseShiftRows};
+    static const PhaseKernelsSimd kernels{&levelRows, &seamRows};
     return kernels;
 }
 

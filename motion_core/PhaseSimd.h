@@ -27,12 +27,21 @@ struct FilterState
     float *z2;
 };
 
-// Per sample of the level: the quaternion phase difference to the previous frame is
-// added to the two accumulators, each accumulator is run through its temporal filter
-// (the same operations in the same order as TemporalBandpassFilter::process, no fused
-// multiply-add), and the filtered phase is weighted by the local amplitude:
-// weightedH = amplitude x filteredH, weightedV = amplitude x filteredV.
-struct PhaseDifferenceJob
+// All per-frame phase work on one level, in two passes over its rows.
+//
+// Pass A per sample: the quaternion phase difference to the previous frame is added to the
+// two accumulators, each accumulator runs through its temporal filter (the operations of
+// TemporalBandpassFilter::process in the same order, no fused multiply-add), and the
+// filtered phase is weighted by the local amplitude (weightedH = amplitude x filteredH).
+// Pass B per sample: amplitude-weighted smoothing of the filtered phase (9-tap Gaussian
+// blurs of weightedH, weightedV and amplitude, then the division) and the phase shift by
+// alpha times the smoothed phase, written to shifted; level itself stays unchanged.
+//
+// levelRows runs A on its rows and B four rows behind it on the rows whose blur window lies
+// inside them, keeping the weighted rows in scratch. Rows whose window crosses into another
+// chunk (seam rows) are left to seamRows, which reads the weighted rows that levelRows kept
+// in the three planes: every row within 8 rows of one of its chunk's inner ends.
+struct PhaseLevelJob
 {
     const float *level;
     const float *previous;
@@ -47,31 +56,18 @@ struct PhaseDifferenceJob
     float *weightedH;
     float *weightedV;
     float *amplitude;
-};
-
-// Amplitude-weighted smoothing of the filtered phase (9-tap Gaussian blurs of weightedH,
-// weightedV and amplitude, then the division) and the phase shift by alpha times the
-// smoothed phase, written to shifted; level itself stays unchanged.
-struct DenoiseShiftJob
-{
-    const float *weightedH;
-    const float *weightedV;
-    const float *amplitude;
-    const float *level;
-    float *shifted;
-    int width;
-    int height;
     float alpha;
+    float *shifted;
 };
 
-// Scratch floats a chunk needs for levels of this width (three planes x nine blurred rows,
-// each padded by a vector's width).
-inline long long denoiseScratchFloats(int width) { return 27LL * (width + 16); }
+// Scratch floats a chunk needs for levels of this width: three planes x nine blurred rows
+// plus one row each of the weighted planes, every row padded by a vector's width.
+inline long long phaseScratchFloats(int width) { return 30LL * (width + 16); }
 
 struct PhaseKernelsSimd
 {
-    void (*phaseDifferenceRows)(const PhaseDifferenceJob &job, int begin, int end);
-    void (*denoiseShiftRows)(const DenoiseShiftJob &job, float *scratch, int begin, int end);
+    void (*levelRows)(const PhaseLevelJob &job, float *scratch, int begin, int end);
+    void (*seamRows)(const PhaseLevelJob &job, float *scratch, int begin, int end);
 };
 
 template<KernelSet set>

@@ -19,8 +19,8 @@ namespace {
 constexpr qint64 luminanceCost = 5;
 constexpr qint64 reduceCost = 8;
 constexpr qint64 expandCost = 8;
-constexpr qint64 phaseDifferenceCost = 64;
-constexpr qint64 denoiseShiftCost = 96;
+constexpr qint64 phaseCost = 160;
+constexpr qint64 seamCost = 8 * 96;
 constexpr qint64 compositeCost = 16;
 
 // Non-premultiplied 32-bit pixels are read in place; anything else is converted once.
@@ -109,7 +109,9 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
 
     m_scratchPerChunk = static_cast<size_t>(std::max({reduceScratchFloats(finest.width()),
                                                       expandScratchFloats(finest.width()),
-                                                      denoiseScratchFloats(finest.width())}));
+                                                      phaseScratchFloats(finest.width())}));
+    m_chunks.resize(static_cast<size_t>(m_pool.threadCount()));
+    m_seams.resize(static_cast<size_t>(m_pool.threadCount()));
     // Zero-filled: kernels may read the padding behind a row, never use it.
     m_scratch.assign(m_scratchPerChunk * static_cast<size_t>(m_pool.threadCount()), 0.0f);
 }
@@ -164,40 +166,56 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
     }
 }
 
-void VectorStages::accumulatePhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
-                                   FloatPlane &accumulatorH, FloatPlane &accumulatorV,
-                                   TemporalBandpassFilter &filterH, TemporalBandpassFilter &filterV)
+void VectorStages::shiftPhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
+                              FloatPlane &accumulatorH, FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
+                              TemporalBandpassFilter &filterV, float alpha)
 {
     const int width = currentLevel.width();
     const int height = currentLevel.height();
     for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
         plane->reshape(width, height);
-    const PhaseDifferenceJob job{currentLevel.data(),
-                                 previousLevel.data(),
-                                 width,
-                                 height,
-                                 accumulatorH.data(),
-                                 accumulatorV.data(),
-                                 filterH.singlePrecisionCoefficients(),
-                                 filterH.state(level),
-                                 filterV.singlePrecisionCoefficients(),
-                                 filterV.state(level),
-                                 m_weightedH.data(),
-                                 m_weightedV.data(),
-                                 m_amplitude.data()};
-    parallelFor(m_pool, height, phaseDifferenceCost * width,
-                [&](int begin, int end) { m_kernels.phase.phaseDifferenceRows(job, begin, end); });
-}
-
-void VectorStages::denoiseAndShift(size_t level, const FloatPlane &currentLevel, float alpha)
-{
     FloatPlane &shifted = m_shifted[level];
-    const DenoiseShiftJob job{m_weightedH.data(), m_weightedV.data(), m_amplitude.data(), currentLevel.data(),
-                              shifted.data(),     currentLevel.width(), currentLevel.height(), alpha};
-    auto body = [&](const ChunkRange &chunk) {
-        m_kernels.phase.denoiseShiftRows(job, scratch(chunk.index), chunk.begin, chunk.end);
+    const PhaseLevelJob job{currentLevel.data(),
+                            previousLevel.data(),
+                            width,
+                            height,
+                            accumulatorH.data(),
+                            accumulatorV.data(),
+                            filterH.singlePrecisionCoefficients(),
+                            filterH.state(level),
+                            filterV.singlePrecisionCoefficients(),
+                            filterV.state(level),
+                            m_weightedH.data(),
+                            m_weightedV.data(),
+                            m_amplitude.data(),
+                            alpha,
+                            shifted.data()};
+    std::fill(m_chunks.begin(), m_chunks.end(), ChunkRange{-1, 0, 0});
+    auto levelBody = [&](const ChunkRange &chunk) {
+        m_chunks[static_cast<size_t>(chunk.index)] = chunk;
+        m_kernels.phase.levelRows(job, scratch(chunk.index), chunk.begin, chunk.end);
     };
-    runChunks(m_pool, currentLevel.height(), denoiseShiftCost * currentLevel.width(), body);
+    runChunks(m_pool, height, phaseCost * width, levelBody);
+
+    // The rows within 4 of an inner chunk end, merged where they meet.
+    int seams = 0;
+    for (const ChunkRange &chunk : m_chunks) {
+        if (chunk.index < 1)
+            continue;
+        const int first = std::max(0, chunk.begin - 4);
+        const int end = std::min(height, chunk.begin + 4);
+        if (seams > 0 && first <= m_seams[static_cast<size_t>(seams - 1)].end)
+            m_seams[static_cast<size_t>(seams - 1)].end = end;
+        else
+            m_seams[static_cast<size_t>(seams++)] = {seams, first, end};
+    }
+    auto seamBody = [&](const ChunkRange &chunk) {
+        for (int seam = chunk.begin; seam < chunk.end; ++seam) {
+            const ChunkRange &rows = m_seams[static_cast<size_t>(seam)];
+            m_kernels.phase.seamRows(job, scratch(chunk.index), rows.begin, rows.end);
+        }
+    };
+    runChunks(m_pool, seams, seamCost * width, seamBody);
 }
 
 const FloatPlane &VectorStages::reconstruct(const FloatPlane &residual)

@@ -61,14 +61,13 @@ public:
     // Luminance of the processing rectangle of the frame, read in place.
     void extractLuminance(const QImage &frame, FloatPlane &luminance);
     void decompose(const FloatPlane &luminance, Pyramid &pyramid);
-    // Phase difference to previousLevel, accumulation, both temporal filters and the
-    // amplitude weighting for one level; the filters' state must be prepared.
-    void accumulatePhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
-                         FloatPlane &accumulatorH, FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
-                         TemporalBandpassFilter &filterV);
-    // Smooths the phase accumulatePhase left for this level and shifts the level by alpha
-    // times it into shifted(level); currentLevel itself is not changed.
-    void denoiseAndShift(size_t level, const FloatPlane &currentLevel, float alpha);
+    // The phase stages of one level: phase difference to previousLevel, accumulation, both
+    // temporal filters, denoising, and the shift of the level by alpha times the smoothed
+    // phase into the level's shifted plane; currentLevel itself is not changed. The
+    // filters' state must be prepared.
+    void shiftPhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
+                    FloatPlane &accumulatorH, FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
+                    TemporalBandpassFilter &filterV, float alpha);
     // Collapses the shifted levels onto the residual; returns the magnified luminance.
     const FloatPlane &reconstruct(const FloatPlane &residual);
     // The full frame as ARGB32 with the masked luminance change added inside the processing
@@ -103,9 +102,11 @@ private:
     std::vector<AxisTaps> m_rowTaps;
     std::vector<FloatPlane> m_lowpass;  // the low-pass images between the levels
     std::vector<FloatPlane> m_shifted;  // shifted levels, then the reconstruction in place
-    FloatPlane m_weightedH;
+    FloatPlane m_weightedH; // only the rows around chunk seams are used
     FloatPlane m_weightedV;
     FloatPlane m_amplitude;
+    std::vector<ChunkRange> m_chunks; // the last loop's chunks, by number
+    std::vector<ChunkRange> m_seams;  // row ranges, numbered in order
     MaskTables m_region;
     MaskTables m_ring;
     float m_ringWeight = 0.0f;

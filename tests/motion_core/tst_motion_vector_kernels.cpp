@@ -261,66 +261,84 @@ private slots:
         QVERIFY(result == expected);
     }
 
-    void phaseDifferenceKeepsTheFilterExact_data()
+    void phaseStagesFollowTheReference_data()
     {
-        addSetAndSizeRows({QSize(1, 1), QSize(2, 3), QSize(19, 7), QSize(64, 33)});
+        QTest::addColumn<KernelSet>("set");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<float>("alpha");
+        for (KernelSet set : supportedVectorSets()) {
+            for (const QSize &size : {QSize(1, 1), QSize(3, 2), QSize(19, 7), QSize(70, 41)}) {
+                for (float alpha : {0.5f, 49.0f})
+                    QTest::addRow("%s %dx%d alpha %g", kernelSetName(set), size.width(), size.height(),
+                                  double(alpha))
+                        << set << size << alpha;
+            }
+        }
     }
 
-    void phaseDifferenceKeepsTheFilterExact()
+    void phaseStagesFollowTheReference()
     {
         QFETCH(KernelSet, set);
         QFETCH(QSize, size);
+        QFETCH(float, alpha);
         MotionWorkerPool pool;
-        const FloatPlane level = randomPlane(size, 11, -40.0, 40.0);
-        // A small motion: mostly small phase differences, as in real frames, plus noise.
+        const int samples = size.width() * size.height();
+        FloatPlane level = randomPlane(size, 11, -40.0, 40.0);
+        // A small motion: mostly small phase differences, as in real frames, plus noise; a
+        // flat corner where the amplitude falls below its thresholds.
         FloatPlane previous = level;
         const FloatPlane noise = randomPlane(size, 12, -4.0, 4.0);
-        for (int i = 0; i < previous.sampleCount(); ++i)
+        for (int i = 0; i < samples; ++i)
             previous.data()[i] += noise.data()[i];
+        for (FloatPlane *plane : {&level, &previous})
+            for (int y = 0; y < size.height() / 3; ++y)
+                for (int x = 0; x < size.width() / 3; ++x)
+                    plane->at(x, y) = 1e-4f * float(x - y);
         const FloatPlane startH = randomPlane(size, 13, -2.0, 2.0);
         const FloatPlane startV = randomPlane(size, 14, -2.0, 2.0);
-
         // Filters with a state that is not zero.
         TemporalBandpassFilter filterH;
         QVERIFY(filterH.configure(240.0, 8.0, 12.0, nullptr));
         TemporalBandpassFilter filterV = filterH;
-        std::vector<FloatPlane> warmUp;
-        QVERIFY(filterH.process({randomPlane(size, 15, -1.0, 1.0)}, &warmUp, pool, nullptr));
-        QVERIFY(filterV.process({randomPlane(size, 16, -1.0, 1.0)}, &warmUp, pool, nullptr));
+        std::vector<FloatPlane> unused;
+        QVERIFY(filterH.process({randomPlane(size, 15, -1.0, 1.0)}, &unused, pool, nullptr));
+        QVERIFY(filterV.process({randomPlane(size, 16, -1.0, 1.0)}, &unused, pool, nullptr));
         TemporalBandpassFilter referenceH = filterH;
         TemporalBandpassFilter referenceV = filterV;
 
-        // Reference: Riesz pairs, accumulation, then filtering and weighting as separate stages.
+        // The vector pass, as one chunk.
+        const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
+        FloatPlane accumulatorH = startH;
+        FloatPlane accumulatorV = startV;
+        FloatPlane shifted(size.width(), size.height());
+        FloatPlane seamPlanes[3] = {FloatPlane(size.width(), size.height()), FloatPlane(size.width(), size.height()),
+                                    FloatPlane(size.width(), size.height())};
+        const PhaseLevelJob job{level.data(),        previous.data(),
+                                size.width(),        size.height(),
+                                accumulatorH.data(), accumulatorV.data(),
+                                filterH.singlePrecisionCoefficients(), filterH.state(0),
+                                filterV.singlePrecisionCoefficients(), filterV.state(0),
+                                seamPlanes[0].data(), seamPlanes[1].data(),
+                                seamPlanes[2].data(), alpha,
+                                shifted.data()};
+        std::vector<float> scratch(size_t(phaseScratchFloats(size.width())));
+        kernels.levelRows(job, scratch.data(), 0, size.height());
+
+        // Reference: Riesz pairs and accumulation.
         FloatPlane r1, r2, previousR1, previousR2;
         computeRieszPair(pool, level, r1, r2);
         computeRieszPair(pool, previous, previousR1, previousR2);
         FloatPlane expectedH = startH;
         FloatPlane expectedV = startV;
-        FloatPlane expectedAmplitude;
+        FloatPlane amplitude;
         accumulatePhaseDifference(pool, {level, r1, r2}, {previous, previousR1, previousR2}, expectedH, expectedV,
-                                  expectedAmplitude);
-
-        // Vector: everything in one pass.
-        FloatPlane accumulatorH = startH;
-        FloatPlane accumulatorV = startV;
-        FloatPlane weightedH(size.width(), size.height());
-        FloatPlane weightedV(size.width(), size.height());
-        FloatPlane amplitude(size.width(), size.height());
-        const PhaseDifferenceJob job{level.data(),        previous.data(),     size.width(),
-                                     size.height(),       accumulatorH.data(), accumulatorV.data(),
-                                     filterH.singlePrecisionCoefficients(), filterH.state(0),
-                                     filterV.singlePrecisionCoefficients(), filterV.state(0),
-                                     weightedH.data(),    weightedV.data(),    amplitude.data()};
-        vectorKernels(set).phase.phaseDifferenceRows(job, 0, size.height());
-
-        // The amplitude uses only exact operations: the same bits.
-        QVERIFY(identical(amplitude, expectedAmplitude));
+                                  amplitude);
         // The phase differences come from another atan2. It and glibc's are each within 1 ulp
         // of the exact value, so phi differs by at most 2 ulp of pi (4.8e-7); the increment
         // phi qi / r (|qi / r| <= 1) by that plus its two roundings (4.8e-7), and the sum by
         // one more rounding: 1e-6 plus 2 ulp of the accumulator bound every sample.
         float worst = 0.0f;
-        for (int i = 0; i < level.sampleCount(); ++i) {
+        for (int i = 0; i < samples; ++i) {
             for (auto [got, want] : {std::pair{accumulatorH.data()[i], expectedH.data()[i]},
                                      std::pair{accumulatorV.data()[i], expectedV.data()[i]}}) {
                 const float difference = std::abs(got - want);
@@ -331,90 +349,35 @@ private slots:
         }
         qInfo("largest accumulator difference %g", double(worst));
 
-        // The filter is bit-identical: the reference filter, fed the vector pass's accumulators,
-        // ends in the same state and gives the same weighted phase.
-        for (auto [reference, vectorFilter, accumulator, weighted] :
-             {std::tuple{&referenceH, &filterH, &accumulatorH, &weightedH},
-              std::tuple{&referenceV, &filterV, &accumulatorV, &weightedV}}) {
-            std::vector<FloatPlane> filtered;
-            QVERIFY(reference->process({*accumulator}, &filtered, pool, nullptr));
-            QVERIFY(identical(reference->state(0).z1, vectorFilter->state(0).z1, level.sampleCount()));
-            QVERIFY(identical(reference->state(0).z2, vectorFilter->state(0).z2, level.sampleCount()));
-            FloatPlane expectedWeighted(size.width(), size.height());
-            for (int i = 0; i < level.sampleCount(); ++i)
-                expectedWeighted.data()[i] = expectedAmplitude.data()[i] * filtered[0].data()[i];
-            QVERIFY(identical(*weighted, expectedWeighted));
-        }
-    }
-
-    void denoiseAndShiftFollowTheReference_data()
-    {
-        QTest::addColumn<KernelSet>("set");
-        QTest::addColumn<QSize>("size");
-        QTest::addColumn<float>("alpha");
-        for (KernelSet set : supportedVectorSets()) {
-            for (const QSize &size : {QSize(1, 1), QSize(3, 2), QSize(12, 10), QSize(70, 41)}) {
-                for (float alpha : {0.5f, 49.0f})
-                    QTest::addRow("%s %dx%d alpha %g", kernelSetName(set), size.width(), size.height(),
-                                  double(alpha))
-                        << set << size << alpha;
-            }
-        }
-    }
-
-    void denoiseAndShiftFollowTheReference()
-    {
-        QFETCH(KernelSet, set);
-        QFETCH(QSize, size);
-        QFETCH(float, alpha);
-        MotionWorkerPool pool;
-        const FloatPlane level = randomPlane(size, 21, -40.0, 40.0);
-        FloatPlane amplitude = randomPlane(size, 22, 0.0, 3.0);
-        // A flat corner, where the smoothed amplitude falls below its threshold.
-        for (int y = 0; y < size.height() / 2; ++y)
-            for (int x = 0; x < size.width() / 2; ++x)
-                amplitude.at(x, y) = 0.0f;
-        FloatPlane weightedH = randomPlane(size, 23, -0.1, 0.1);
-        FloatPlane weightedV = randomPlane(size, 24, -0.1, 0.1);
-        for (int i = 0; i < level.sampleCount(); ++i) {
-            weightedH.data()[i] *= amplitude.data()[i];
-            weightedV.data()[i] *= amplitude.data()[i];
+        // The filter is bit-identical: the reference filter, fed the vector pass's
+        // accumulators, ends in the same state.
+        std::vector<FloatPlane> filteredH;
+        std::vector<FloatPlane> filteredV;
+        QVERIFY(referenceH.process({accumulatorH}, &filteredH, pool, nullptr));
+        QVERIFY(referenceV.process({accumulatorV}, &filteredV, pool, nullptr));
+        for (auto [reference, vector] : {std::pair{&referenceH, &filterH}, std::pair{&referenceV, &filterV}}) {
+            QVERIFY(identical(reference->state(0).z1, vector->state(0).z1, samples));
+            QVERIFY(identical(reference->state(0).z2, vector->state(0).z2, samples));
         }
 
-        // Reference: three blurs, the division, the Riesz pair and the shift in place.
-        FloatPlane blurredH, blurredV, blurredAmplitude, scratch, phaseH, phaseV, r1, r2;
-        blur(pool, weightedH, phaseDenoisingKernel(), blurredH, scratch);
-        blur(pool, weightedV, phaseDenoisingKernel(), blurredV, scratch);
-        blur(pool, amplitude, phaseDenoisingKernel(), blurredAmplitude, scratch);
+        // Reference from that filtered phase on: weighting, three blurs, the division and the
+        // shift in place.
+        FloatPlane weightedH, weightedV, scratchPlane, phaseH, phaseV;
+        weightByAmplitude(pool, amplitude, filteredH[0], filteredV[0], weightedH, weightedV);
+        blur(pool, weightedH, phaseDenoisingKernel(), weightedH, scratchPlane);
+        blur(pool, weightedV, phaseDenoisingKernel(), weightedV, scratchPlane);
+        blur(pool, amplitude, phaseDenoisingKernel(), amplitude, scratchPlane);
         phaseH.reshape(size.width(), size.height());
         phaseV.reshape(size.width(), size.height());
-        divideByAmplitude(pool, blurredH, blurredV, blurredAmplitude, phaseH, phaseV);
-        computeRieszPair(pool, level, r1, r2);
+        divideByAmplitude(pool, weightedH, weightedV, amplitude, phaseH, phaseV);
         FloatPlane expected = level;
         shiftPhase(pool, alpha, phaseH, phaseV, r1, r2, expected);
-
-        FloatPlane shifted(size.width(), size.height());
-        const DenoiseShiftJob job{weightedH.data(), weightedV.data(), amplitude.data(), level.data(),
-                                  shifted.data(),   size.width(),     size.height(),    alpha};
-        const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
-        std::vector<float> rows(size_t(denoiseScratchFloats(size.width())));
-        kernels.denoiseShiftRows(job, rows.data(), 0, size.height());
-        // Split into chunks, the rows come out the same.
-        FloatPlane shiftedInChunks(size.width(), size.height());
-        DenoiseShiftJob chunked = job;
-        chunked.shifted = shiftedInChunks.data();
-        inTwoChunks(size.height(), size_t(denoiseScratchFloats(size.width())),
-                    [&](float *scratchRows, int begin, int end) {
-                        kernels.denoiseShiftRows(chunked, scratchRows, begin, end);
-                    });
-        QVERIFY(identical(shiftedInChunks, shifted));
-
-        // Only sin and cos differ, each within 1 ulp of exact here and in glibc: cos and
-        // sin / theta differ by at most 2 and 3 ulp, and the products and the difference add a
-        // rounding each. So every sample stays within 8 ulp of the magnitudes it is made of,
-        // |level| and |r1 ph + r2 pv| <= (|r1| + |r2|) pi / 2 (ph and pv are limited).
-        float worst = 0.0f;
-        for (int i = 0; i < level.sampleCount(); ++i) {
+        // Now only sin and cos differ, each within 1 ulp of exact here and in glibc: cos and
+        // sin / theta differ by at most 2 and 3 ulp, and the products and the difference add
+        // a rounding each. So every sample stays within 8 ulp of the magnitudes it is made
+        // of, |level| and |r1 ph + r2 pv| <= (|r1| + |r2|) pi / 2 (ph and pv are limited).
+        worst = 0.0f;
+        for (int i = 0; i < samples; ++i) {
             const float scale = std::abs(level.data()[i])
                 + (std::abs(r1.data()[i]) + std::abs(r2.data()[i])) * 1.5707964f;
             const float difference = std::abs(shifted.data()[i] - expected.data()[i]);
@@ -425,7 +388,101 @@ private slots:
                                     .arg(shifted.data()[i])
                                     .arg(expected.data()[i])));
         }
-        qInfo("largest relative difference %g", double(worst));
+        qInfo("largest relative difference of the shifted level %g", double(worst));
+    }
+
+    void phaseChunksAndSeamsGiveTheSameBits_data()
+    {
+        addSetAndSizeRows({QSize(9, 5), QSize(40, 13), QSize(37, 61)});
+    }
+
+    void phaseChunksAndSeamsGiveTheSameBits()
+    {
+        // Three chunks, the middle one shorter than the seams around it, then the seam rows:
+        // the same accumulators, filter state and shifted level as one chunk.
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        const int height = size.height();
+        const int first = height / 3;
+        const int second = std::min(height - 1, first + 3);
+        const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
+        const FloatPlane level = randomPlane(size, 31, -40.0, 40.0);
+        const FloatPlane previous = randomPlane(size, 32, -40.0, 40.0);
+        struct Run
+        {
+            FloatPlane accumulatorH;
+            FloatPlane accumulatorV;
+            TemporalBandpassFilter filter;
+            FloatPlane shifted;
+            FloatPlane seams[3];
+        };
+        std::vector<Run> runs(2);
+        for (Run &run : runs) {
+            run.accumulatorH = randomPlane(size, 33, -2.0, 2.0);
+            run.accumulatorV = randomPlane(size, 34, -2.0, 2.0);
+            QVERIFY(run.filter.configure(240.0, 8.0, 12.0, nullptr));
+            QVERIFY(run.filter.prepareState({run.accumulatorH}, nullptr));
+            run.shifted.reset(size.width(), size.height());
+            for (FloatPlane &plane : run.seams)
+                plane.reset(size.width(), size.height());
+        }
+        const auto jobFor = [&](Run &run) {
+            return PhaseLevelJob{level.data(),        previous.data(),     size.width(),
+                                 height,              run.accumulatorH.data(), run.accumulatorV.data(),
+                                 run.filter.singlePrecisionCoefficients(), run.filter.state(0),
+                                 run.filter.singlePrecisionCoefficients(), run.filter.state(0),
+                                 run.seams[0].data(), run.seams[1].data(), run.seams[2].data(),
+                                 30.0f,               run.shifted.data()};
+        };
+        std::vector<float> scratch(size_t(phaseScratchFloats(size.width())));
+        kernels.levelRows(jobFor(runs[0]), scratch.data(), 0, height);
+
+        const PhaseLevelJob chunked = jobFor(runs[1]);
+        for (auto [begin, end] : {std::pair{0, first}, std::pair{first, second}, std::pair{second, height}})
+            kernels.levelRows(chunked, scratch.data(), begin, end);
+        // Rows within 4 of an inner end; here the two seams overlap and form one run.
+        kernels.seamRows(chunked, scratch.data(), std::max(0, first - 4), std::min(height, second + 4));
+
+        QVERIFY(identical(runs[1].accumulatorH, runs[0].accumulatorH));
+        QVERIFY(identical(runs[1].accumulatorV, runs[0].accumulatorV));
+        QVERIFY(identical(runs[1].filter.state(0).z1, runs[0].filter.state(0).z1, level.sampleCount()));
+        QVERIFY(identical(runs[1].shifted, runs[0].shifted));
+    }
+
+    void phaseStagesDoNotDependOnTheChunks_data()
+    {
+        addSetAndSizeRows({QSize(64, 30), QSize(33, 9)});
+    }
+
+    void phaseStagesDoNotDependOnTheChunks()
+    {
+        // Up to seven chunks, so that seams meet and merge: the same bits as one chunk.
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        const FloatPlane level = randomPlane(size, 41, -40.0, 40.0);
+        const FloatPlane previous = randomPlane(size, 42, -40.0, 40.0);
+        const FloatPlane residual = randomPlane(halved(size), 43, 0.0, 255.0);
+        std::vector<FloatPlane> results;
+        for (int threads : {1, 3, 7}) {
+            MotionWorkerPool pool;
+            pool.setThreadCount(threads);
+            VectorStages stages(set, pool);
+            stages.prepare(size, QRect(QPoint(0, 0), size), {size, halved(size)},
+                           {QRectF(0, 0, 1, 1), QRectF(0, 0, 1, 1), 0.0f, 2.0});
+            TemporalBandpassFilter filterH;
+            QVERIFY(filterH.configure(240.0, 8.0, 12.0, nullptr));
+            TemporalBandpassFilter filterV = filterH;
+            std::vector<FloatPlane> accumulatorH{randomPlane(size, 44, -2.0, 2.0)};
+            std::vector<FloatPlane> accumulatorV{randomPlane(size, 45, -2.0, 2.0)};
+            QVERIFY(filterH.prepareState(accumulatorH, nullptr));
+            QVERIFY(filterV.prepareState(accumulatorV, nullptr));
+            for (int frame = 0; frame < 2; ++frame)
+                stages.shiftPhase(0, frame == 0 ? previous : level, frame == 0 ? level : previous, accumulatorH[0],
+                                  accumulatorV[0], filterH, filterV, 30.0f);
+            results.push_back(stages.reconstruct(residual));
+        }
+        QVERIFY(identical(results[1], results[0]));
+        QVERIFY(identical(results[2], results[0]));
     }
 };
 

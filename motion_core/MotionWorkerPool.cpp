@@ -12,20 +12,20 @@ namespace ovra::motion_core {
 
 namespace {
 
-// A frame runs a few dozen short loops back to back. A worker that has finished its chunk
-// keeps polling for the next one for a while, so that handing it over needs no wake-up of a
-// sleeping thread (tens of microseconds in a virtual machine); only then does it block.
-// Polling yields the CPU, so that a thread sharing it (the caller, on a machine with no
-// more cores than workers) runs first. The caller itself blocks at once: it must not take
-// CPU time from the workers while they run.
+// A frame runs a few dozen short loops back to back. Waiting threads first poll for a
+// while, so that a hand-over mostly needs no wake-up of a sleeping thread (tens of
+// microseconds in a virtual machine); only then do they block. Polling yields the CPU, so
+// that on a machine with no more cores than workers it takes no time from a thread that
+// has work. Workers poll longer than the caller: the caller's wait ends after a whole loop.
 constexpr std::chrono::microseconds workerPolling{50};
+constexpr std::chrono::microseconds callerPolling{20};
 
-void acquireAfterPolling(QSemaphore &semaphore)
+void acquireAfterPolling(QSemaphore &semaphore, int tokens, std::chrono::microseconds polling)
 {
-    const auto deadline = std::chrono::steady_clock::now() + workerPolling;
-    while (semaphore.available() < 1 && std::chrono::steady_clock::now() < deadline)
+    const auto deadline = std::chrono::steady_clock::now() + polling;
+    while (semaphore.available() < tokens && std::chrono::steady_clock::now() < deadline)
         QThread::yieldCurrentThread();
-    semaphore.acquire();
+    semaphore.acquire(tokens);
 }
 
 constexpr qint64 costPerChunk = 65536;
@@ -69,7 +69,7 @@ public:
     void run() override
     {
         for (;;) {
-            acquireAfterPolling(m_wake);
+            acquireAfterPolling(m_wake, 1, workerPolling);
             if (!m_body)
                 return;
             try {
@@ -155,7 +155,7 @@ void runChunks(MotionWorkerPool &pool, int count, qint64 costPerItem, ChunkBody 
     } catch (...) {
         launchFailure = std::current_exception();
     }
-    pool.m_finished.acquire(started);
+    acquireAfterPolling(pool.m_finished, started, callerPolling);
 
     if (launchFailure)
         std::rethrow_exception(launchFailure);

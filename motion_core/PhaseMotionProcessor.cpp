@@ -331,16 +331,16 @@ bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *
         || !m_verticalFilter.prepareState(m_phaseState.verticalAccumulator, errorMessage))
         return false;
     const float alpha = static_cast<float>(m_settings.amplificationFactor - 1.0);
-    for (size_t level = 0; level < levels.size(); ++level)
-        stages.shiftPhase(level, levels[level], m_phaseState.previousLevels[level],
-                          m_phaseState.horizontalAccumulator[level], m_phaseState.verticalAccumulator[level],
-                          m_horizontalFilter, m_verticalFilter, alpha);
+    const FloatPlane *collapsed = &m_work.pyramid.residual;
+    for (size_t level = levels.size(); level-- > 0;)
+        collapsed = &stages.shiftPhase(level, levels[level], m_phaseState.previousLevels[level],
+                                       m_phaseState.horizontalAccumulator[level],
+                                       m_phaseState.verticalAccumulator[level], m_horizontalFilter,
+                                       m_verticalFilter, alpha, *collapsed);
+    const FloatPlane &magnified = *collapsed;
     m_timings.phaseAccumulationUs += clock.lapUs();
     // The unshifted levels are the next frame's previous ones; the old buffers are reused.
     std::swap(m_phaseState.previousLevels, levels);
-
-    const FloatPlane &magnified = stages.reconstruct(m_work.pyramid.residual);
-    m_timings.reconstructionUs += clock.lapUs();
 
     *result = stages.composite(image, m_work.luminance, magnified);
     m_timings.compositionUs += clock.lapUs();

@@ -6,6 +6,7 @@
 // evaluated as glibc does it, so the thresholds on r and theta decide as in the reference.
 
 #include "motion_core/PhaseSimd.h"
+#include "motion_core/SimdUpsample.h"
 #include "motion_core/SimdVector.h"
 
 namespace ovra::motion_core {
@@ -195,8 +196,9 @@ public:
     }
     bool holds(int row) const { return m_rowInSlot[row % denoiseTapCount] == row; }
     const float *blurred(int plane, int row) const { return slotRow(plane, row % denoiseTapCount); }
-    // Scratch behind the ring, for one row of each weighted plane.
+    // Scratch behind the ring: one row of each weighted plane, then two upsampled rows.
     float *spareRow(int plane) const { return m_scratch + (3 * denoiseTapCount + plane) * m_stride; }
+    float *upsampledRows() const { return spareRow(3); }
 
 private:
     float *slotRow(int plane, int slot) const { return m_scratch + (plane * denoiseTapCount + slot) * m_stride; }
@@ -208,8 +210,9 @@ private:
 };
 
 // Pass B on row y, from the blurred rows it needs.
-void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, int y)
+void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows &coarser, int y)
 {
+    const UpsampledRows::Row upsampled = coarser.row(y);
     const float *blurred[3][denoiseTapCount];
     for (int j = 0; j < denoiseTapCount; ++j) {
         const int row = reflectEdgeRepeated(y + j - 4, job.height);
@@ -219,7 +222,7 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, int y)
     const Floats zero = splat(0.0f);
     const Floats alpha = splat(job.alpha);
     const LevelRows level(job.level, job.width, job.height, y);
-    float *target = job.shifted + static_cast<long long>(y) * job.width;
+    float *target = job.reconstructed + static_cast<long long>(y) * job.width;
     for (int x = 0; x < job.width; x += lanes) {
         const int count = smallerOf(lanes, job.width - x);
         const Floats weightedH = blurColumns(blurred[0], x);
@@ -243,7 +246,7 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, int y)
 
         const Neighbourhood samples = level.at(x, count);
         const Floats shifted = cosine * samples.centre - (samples.rieszH() * ph + samples.rieszV() * pv) * sinc;
-        storePartial(target + x, shifted, count);
+        storePartial(target + x, upsampledAt(upsampled, x) + shifted, count);
     }
 }
 
@@ -262,6 +265,7 @@ void levelRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
     const int firstShifted = seamAbove ? begin + 4 : begin;
     const int endShifted = seamBelow ? end - 4 : end;
     BlurredRows rows(scratch, job.width);
+    UpsampledRows coarser(job.coarser, job.coarserWidth, job.columns, job.rows, job.width, rows.upsampledRows());
     float *const spare[3] = {rows.spareRow(0), rows.spareRow(1), rows.spareRow(2)};
     int nextShifted = firstShifted;
     for (int y = begin; y < end; ++y) {
@@ -272,13 +276,14 @@ void levelRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
         phaseDifferenceRow(job, y, weighted[0], weighted[1], weighted[2]);
         rows.add(y, weighted[0], weighted[1], weighted[2]);
         for (; nextShifted < endShifted && lastRowNeeded(nextShifted, job.height) <= y; ++nextShifted)
-            shiftRow(job, rows, nextShifted);
+            shiftRow(job, rows, coarser, nextShifted);
     }
 }
 
 void seamRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
 {
     BlurredRows rows(scratch, job.width);
+    UpsampledRows coarser(job.coarser, job.coarserWidth, job.columns, job.rows, job.width, rows.upsampledRows());
     for (int y = begin; y < end; ++y) {
         for (int j = 0; j < denoiseTapCount; ++j) {
             const int row = reflectEdgeRepeated(y + j - 4, job.height);
@@ -287,7 +292,7 @@ void seamRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
                 rows.add(row, job.weightedH + offset, job.weightedV + offset, job.amplitude + offset);
             }
         }
-        shiftRow(job, rows, y);
+        shiftRow(job, rows, coarser, y);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "motion_core/KernelSet.h"
+#include "motion_core/PyramidSimd.h"
 
 namespace ovra::motion_core {
 
@@ -34,8 +35,10 @@ struct FilterState
 // TemporalBandpassFilter::process in the same order, no fused multiply-add), and the
 // filtered phase is weighted by the local amplitude (weightedH = amplitude x filteredH).
 // Pass B per sample: amplitude-weighted smoothing of the filtered phase (9-tap Gaussian
-// blurs of weightedH, weightedV and amplitude, then the division) and the phase shift by
-// alpha times the smoothed phase, written to shifted; level itself stays unchanged.
+// blurs of weightedH, weightedV and amplitude, then the division), the phase shift of the
+// level by alpha times the smoothed phase, and the pyramid's reconstruction step:
+// reconstructed = upsample(coarser reconstruction) + shifted level. level itself stays
+// unchanged.
 //
 // levelRows runs A on its rows and B four rows behind it on the rows whose blur window lies
 // inside them, keeping the weighted rows in scratch. Rows whose window crosses into another
@@ -57,12 +60,16 @@ struct PhaseLevelJob
     float *weightedV;
     float *amplitude;
     float alpha;
-    float *shifted;
+    const float *coarser; // the reconstruction of the next coarser level, or the residual
+    int coarserWidth;
+    ResampleAxis columns; // upsampling from coarser to this level
+    ResampleAxis rows;
+    float *reconstructed;
 };
 
-// Scratch floats a chunk needs for levels of this width: three planes x nine blurred rows
-// plus one row each of the weighted planes, every row padded by a vector's width.
-inline long long phaseScratchFloats(int width) { return 30LL * (width + 16); }
+// Scratch floats a chunk needs for levels of this width: three planes x nine blurred rows,
+// one row each of the weighted planes and two upsampled rows, each padded by a vector.
+inline long long phaseScratchFloats(int width) { return 32LL * (width + 16); }
 
 struct PhaseKernelsSimd
 {

@@ -3,6 +3,7 @@
 // order as there, so the results are the same bits.
 
 #include "motion_core/PyramidSimd.h"
+#include "motion_core/SimdUpsample.h"
 #include "motion_core/SimdVector.h"
 
 namespace ovra::motion_core {
@@ -84,50 +85,17 @@ void reduceRows(const ReduceJob &job, float *scratch, int begin, int end)
     }
 }
 
-// One coarse row interpolated to the output width.
-void expandRow(const float *coarse, const ResampleAxis &columns, int width, float *out)
-{
-    int x = 0;
-    for (; x + lanes <= width; x += lanes) {
-        const Floats first = gather(coarse, columns.first + x);
-        const Floats second = gather(coarse, columns.second + x);
-        store(out + x, first + (second - first) * load(columns.fraction + x));
-    }
-    for (; x < width; ++x) {
-        const float first = coarse[columns.first[x]];
-        out[x] = first + (coarse[columns.second[x]] - first) * columns.fraction[x];
-    }
-}
-
 void expandRows(const ExpandJob &job, float *scratch, int begin, int end)
 {
-    // Interpolated coarse rows, slot = row % 2: an output row needs two consecutive ones.
-    int slotRow[2] = {-1, -1};
-    const auto interpolated = [&](int row) {
-        float *slot = scratch + (row % 2) * job.width;
-        if (slotRow[row % 2] != row) {
-            expandRow(job.coarse + static_cast<long long>(row) * job.coarseWidth, job.columns, job.width, slot);
-            slotRow[row % 2] = row;
-        }
-        return slot;
-    };
+    UpsampledRows upsampled(job.coarse, job.coarseWidth, job.columns, job.rows, job.width, scratch);
     for (int y = begin; y < end; ++y) {
-        const float *top = interpolated(job.rows.first[y]);
-        const float *bottom = interpolated(job.rows.second[y]);
-        const float fraction = job.rows.fraction[y];
+        const UpsampledRows::Row row = upsampled.row(y);
         const long long offset = static_cast<long long>(y) * job.width;
         const float *detail = job.detail + offset;
         float *target = job.output + offset;
-        int x = 0;
-        for (; x + lanes <= job.width; x += lanes) {
-            const Floats upper = load(top + x);
-            const Floats expanded = (load(bottom + x) - upper) * splat(fraction) + upper;
-            const Floats fine = load(detail + x);
-            store(target + x, job.subtract ? fine - expanded : expanded + fine);
-        }
-        for (; x < job.width; ++x) {
-            const float expanded = (bottom[x] - top[x]) * fraction + top[x];
-            target[x] = job.subtract ? detail[x] - expanded : expanded + detail[x];
+        for (int x = 0; x < job.width; x += lanes) {
+            const int count = smallerOf(lanes, job.width - x);
+            storePartial(target + x, loadPartial(detail + x, count) - upsampledAt(row, x), count);
         }
     }
 }

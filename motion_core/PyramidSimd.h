@@ -30,8 +30,8 @@ struct ReduceJob
     float *output;
 };
 
-// output = detail - upsample(coarse) for the decomposition, or upsample(coarse) + detail
-// for the reconstruction; output may be detail itself.
+// output = detail - upsample(coarse): a band-pass level of the decomposition. (The phase
+// kernels do the reconstruction's upsample(coarse) + level themselves.)
 struct ExpandJob
 {
     const float *coarse;
@@ -43,12 +43,11 @@ struct ExpandJob
     int height;
     ResampleAxis columns;
     ResampleAxis rows;
-    bool subtract;
 };
 
 // Scratch floats a chunk needs for planes of this width.
 inline long long reduceScratchFloats(int width) { return 5LL * ((width + 1) / 2 + 1); }
-inline long long expandScratchFloats(int width) { return 2LL * width; }
+inline long long expandScratchFloats(int width) { return 2LL * (width + 16); }
 
 struct PyramidKernels
 {

@@ -85,14 +85,14 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
     const size_t levels = planeSizes.size() - 1;
     m_columnTaps.resize(levels);
     m_rowTaps.resize(levels);
-    m_shifted.resize(levels);
+    m_reconstructed.resize(levels);
     m_lowpass.resize(levels - 1);
     for (size_t level = 0; level < levels; ++level) {
         const QSize &size = planeSizes[level];
         const QSize &coarser = planeSizes[level + 1];
         m_columnTaps[level].compute(coarser.width(), size.width());
         m_rowTaps[level].compute(coarser.height(), size.height());
-        m_shifted[level].reshape(size.width(), size.height());
+        m_reconstructed[level].reshape(size.width(), size.height());
         if (level + 1 < levels)
             m_lowpass[level].reshape(coarser.width(), coarser.height());
     }
@@ -126,8 +126,8 @@ void VectorStages::extractLuminance(const QImage &frame, FloatPlane &luminance)
                 [&](int begin, int end) { m_kernels.pixels.luminanceRows(job, begin, end); });
 }
 
-void VectorStages::expand(size_t level, const FloatPlane &coarse, const FloatPlane &detail, FloatPlane &output,
-                          bool subtract)
+void VectorStages::subtractUpsampled(size_t level, const FloatPlane &coarse, const FloatPlane &detail,
+                                     FloatPlane &output)
 {
     const AxisTaps &columns = m_columnTaps[level];
     const AxisTaps &rows = m_rowTaps[level];
@@ -140,8 +140,7 @@ void VectorStages::expand(size_t level, const FloatPlane &coarse, const FloatPla
                         detail.width(),
                         detail.height(),
                         {columns.first.data(), columns.second.data(), columns.fraction.data()},
-                        {rows.first.data(), rows.second.data(), rows.fraction.data()},
-                        subtract};
+                        {rows.first.data(), rows.second.data(), rows.fraction.data()}};
     auto body = [&](const ChunkRange &chunk) {
         m_kernels.pyramid.expandRows(job, scratch(chunk.index), chunk.begin, chunk.end);
     };
@@ -150,7 +149,7 @@ void VectorStages::expand(size_t level, const FloatPlane &coarse, const FloatPla
 
 void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
 {
-    const size_t levels = m_shifted.size();
+    const size_t levels = m_reconstructed.size();
     pyramid.levels.resize(levels);
     const FloatPlane *current = &luminance;
     for (size_t level = 0; level < levels; ++level) {
@@ -161,20 +160,23 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
             m_kernels.pyramid.reduceRows(job, scratch(chunk.index), chunk.begin, chunk.end);
         };
         runChunks(m_pool, down.height(), reduceCost * current->width(), body);
-        expand(level, down, *current, pyramid.levels[level], true);
+        subtractUpsampled(level, down, *current, pyramid.levels[level]);
         current = &down;
     }
 }
 
-void VectorStages::shiftPhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
-                              FloatPlane &accumulatorH, FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
-                              TemporalBandpassFilter &filterV, float alpha)
+const FloatPlane &VectorStages::shiftPhase(size_t level, const FloatPlane &currentLevel,
+                                           const FloatPlane &previousLevel, FloatPlane &accumulatorH,
+                                           FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
+                                           TemporalBandpassFilter &filterV, float alpha, const FloatPlane &coarser)
 {
     const int width = currentLevel.width();
     const int height = currentLevel.height();
     for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
         plane->reshape(width, height);
-    FloatPlane &shifted = m_shifted[level];
+    FloatPlane &reconstructed = m_reconstructed[level];
+    const AxisTaps &columns = m_columnTaps[level];
+    const AxisTaps &rows = m_rowTaps[level];
     const PhaseLevelJob job{currentLevel.data(),
                             previousLevel.data(),
                             width,
@@ -189,7 +191,11 @@ void VectorStages::shiftPhase(size_t level, const FloatPlane &currentLevel, cons
                             m_weightedV.data(),
                             m_amplitude.data(),
                             alpha,
-                            shifted.data()};
+                            coarser.data(),
+                            coarser.width(),
+                            {columns.first.data(), columns.second.data(), columns.fraction.data()},
+                            {rows.first.data(), rows.second.data(), rows.fraction.data()},
+                            reconstructed.data()};
     std::fill(m_chunks.begin(), m_chunks.end(), ChunkRange{-1, 0, 0});
     auto levelBody = [&](const ChunkRange &chunk) {
         m_chunks[static_cast<size_t>(chunk.index)] = chunk;
@@ -216,16 +222,7 @@ void VectorStages::shiftPhase(size_t level, const FloatPlane &currentLevel, cons
         }
     };
     runChunks(m_pool, seams, seamCost * width, seamBody);
-}
-
-const FloatPlane &VectorStages::reconstruct(const FloatPlane &residual)
-{
-    const FloatPlane *coarser = &residual;
-    for (size_t level = m_shifted.size(); level-- > 0;) {
-        expand(level, *coarser, m_shifted[level], m_shifted[level], false);
-        coarser = &m_shifted[level];
-    }
-    return *coarser;
+    return reconstructed;
 }
 
 QImage VectorStages::composite(const QImage &frame, const FloatPlane &luminance, const FloatPlane &magnified)

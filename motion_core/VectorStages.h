@@ -62,14 +62,15 @@ public:
     void extractLuminance(const QImage &frame, FloatPlane &luminance);
     void decompose(const FloatPlane &luminance, Pyramid &pyramid);
     // The phase stages of one level: phase difference to previousLevel, accumulation, both
-    // temporal filters, denoising, and the shift of the level by alpha times the smoothed
-    // phase into the level's shifted plane; currentLevel itself is not changed. The
-    // filters' state must be prepared.
-    void shiftPhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
-                    FloatPlane &accumulatorH, FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
-                    TemporalBandpassFilter &filterV, float alpha);
-    // Collapses the shifted levels onto the residual; returns the magnified luminance.
-    const FloatPlane &reconstruct(const FloatPlane &residual);
+    // temporal filters, denoising, the shift of the level by alpha times the smoothed phase
+    // and the reconstruction step upsample(coarser) + shifted level, which it returns.
+    // coarser is the residual for the coarsest level, else the next coarser level's
+    // result, so levels go from coarsest to finest; the finest gives the magnified
+    // luminance. currentLevel is not changed. The filters' state must be prepared.
+    const FloatPlane &shiftPhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
+                                 FloatPlane &accumulatorH, FloatPlane &accumulatorV,
+                                 TemporalBandpassFilter &filterH, TemporalBandpassFilter &filterV, float alpha,
+                                 const FloatPlane &coarser);
     // The full frame as ARGB32 with the masked luminance change added inside the processing
     // rectangle. Throws std::bad_alloc when the image cannot be created.
     QImage composite(const QImage &frame, const FloatPlane &luminance, const FloatPlane &magnified);
@@ -91,7 +92,8 @@ private:
     };
 
     float *scratch(int chunk) { return m_scratch.data() + static_cast<size_t>(chunk) * m_scratchPerChunk; }
-    void expand(size_t level, const FloatPlane &coarse, const FloatPlane &detail, FloatPlane &output, bool subtract);
+    // output = detail - upsample(coarse), for the level of detail's size.
+    void subtractUpsampled(size_t level, const FloatPlane &coarse, const FloatPlane &detail, FloatPlane &output);
 
     const VectorKernels m_kernels;
     MotionWorkerPool &m_pool;
@@ -101,7 +103,7 @@ private:
     std::vector<AxisTaps> m_columnTaps; // per level: from the next coarser size to the level's
     std::vector<AxisTaps> m_rowTaps;
     std::vector<FloatPlane> m_lowpass;  // the low-pass images between the levels
-    std::vector<FloatPlane> m_shifted;  // shifted levels, then the reconstruction in place
+    std::vector<FloatPlane> m_reconstructed; // per level
     FloatPlane m_weightedH; // only the rows around chunk seams are used
     FloatPlane m_weightedV;
     FloatPlane m_amplitude;

@@ -194,6 +194,18 @@ public:
         blurRow(amplitude, m_width, slotRow(2, slot));
         m_rowInSlot[slot] = row;
     }
+    // Copies row's blurred rows out to the three planes, or back into its slot.
+    void keep(int row, float *const planes[3]) const
+    {
+        for (int plane = 0; plane < 3; ++plane)
+            copyRow(slotRow(plane, row % denoiseTapCount), planes[plane] + static_cast<long long>(row) * m_width);
+    }
+    void restore(int row, const float *const planes[3])
+    {
+        for (int plane = 0; plane < 3; ++plane)
+            copyRow(planes[plane] + static_cast<long long>(row) * m_width, slotRow(plane, row % denoiseTapCount));
+        m_rowInSlot[row % denoiseTapCount] = row;
+    }
     bool holds(int row) const { return m_rowInSlot[row % denoiseTapCount] == row; }
     const float *blurred(int plane, int row) const { return slotRow(plane, row % denoiseTapCount); }
     // Scratch behind the ring: one row of each weighted plane, then two upsampled rows.
@@ -202,6 +214,13 @@ public:
 
 private:
     float *slotRow(int plane, int slot) const { return m_scratch + (plane * denoiseTapCount + slot) * m_stride; }
+    void copyRow(const float *from, float *to) const
+    {
+        for (int x = 0; x < m_width; x += lanes) {
+            const int count = smallerOf(lanes, m_width - x);
+            storePartial(to + x, loadPartial(from + x, count), count);
+        }
+    }
 
     float *m_scratch;
     int m_width;
@@ -210,9 +229,9 @@ private:
 };
 
 // Pass B on row y, from the blurred rows it needs.
-void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows &coarser, int y)
+void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<CoarsePlane> &coarser, int y)
 {
-    const UpsampledRows::Row upsampled = coarser.row(y);
+    const UpsampledRow upsampled = coarser.row(y);
     const float *blurred[3][denoiseTapCount];
     for (int j = 0; j < denoiseTapCount; ++j) {
         const int row = reflectEdgeRepeated(y + j - 4, job.height);
@@ -258,23 +277,23 @@ int lastRowNeeded(int y, int height)
 
 void levelRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
 {
-    // Rows near an inner end of the chunk: their weighted rows are kept for the seam pass,
-    // and pass B on the four rows next to that end is left to it.
+    // Rows near an inner end of the chunk: their blurred weighted rows are kept for the seam
+    // pass, and pass B on the four rows next to that end is left to it.
     const bool seamAbove = begin > 0;
     const bool seamBelow = end < job.height;
     const int firstShifted = seamAbove ? begin + 4 : begin;
     const int endShifted = seamBelow ? end - 4 : end;
     BlurredRows rows(scratch, job.width);
-    UpsampledRows coarser(job.coarser, job.coarserWidth, job.columns, job.rows, job.width, rows.upsampledRows());
-    float *const spare[3] = {rows.spareRow(0), rows.spareRow(1), rows.spareRow(2)};
+    UpsampledRows<CoarsePlane> coarser({job.coarser, job.coarserWidth}, job.columns, job.rows, job.width,
+                                       rows.upsampledRows());
+    float *const weighted[3] = {rows.spareRow(0), rows.spareRow(1), rows.spareRow(2)};
+    float *const kept[3] = {job.weightedH, job.weightedV, job.amplitude};
     int nextShifted = firstShifted;
     for (int y = begin; y < end; ++y) {
-        const bool kept = (seamAbove && y < begin + 8) || (seamBelow && y >= end - 8);
-        const long long offset = static_cast<long long>(y) * job.width;
-        float *const weighted[3] = {kept ? job.weightedH + offset : spare[0], kept ? job.weightedV + offset : spare[1],
-                                    kept ? job.amplitude + offset : spare[2]};
         phaseDifferenceRow(job, y, weighted[0], weighted[1], weighted[2]);
         rows.add(y, weighted[0], weighted[1], weighted[2]);
+        if ((seamAbove && y < begin + 8) || (seamBelow && y >= end - 8))
+            rows.keep(y, kept);
         for (; nextShifted < endShifted && lastRowNeeded(nextShifted, job.height) <= y; ++nextShifted)
             shiftRow(job, rows, coarser, nextShifted);
     }
@@ -283,14 +302,14 @@ void levelRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
 void seamRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
 {
     BlurredRows rows(scratch, job.width);
-    UpsampledRows coarser(job.coarser, job.coarserWidth, job.columns, job.rows, job.width, rows.upsampledRows());
+    UpsampledRows<CoarsePlane> coarser({job.coarser, job.coarserWidth}, job.columns, job.rows, job.width,
+                                       rows.upsampledRows());
+    const float *const kept[3] = {job.weightedH, job.weightedV, job.amplitude};
     for (int y = begin; y < end; ++y) {
         for (int j = 0; j < denoiseTapCount; ++j) {
             const int row = reflectEdgeRepeated(y + j - 4, job.height);
-            if (!rows.holds(row)) {
-                const long long offset = static_cast<long long>(row) * job.width;
-                rows.add(row, job.weightedH + offset, job.weightedV + offset, job.amplitude + offset);
-            }
+            if (!rows.holds(row))
+                rows.restore(row, kept);
         }
         shiftRow(job, rows, coarser, y);
     }

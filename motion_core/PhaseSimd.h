@@ -42,8 +42,9 @@ struct FilterState
 //
 // levelRows runs A on its rows and B four rows behind it on the rows whose blur window lies
 // inside them, keeping the weighted rows in scratch. Rows whose window crosses into another
-// chunk (seam rows) are left to seamRows, which reads the weighted rows that levelRows kept
-// in the three planes: every row within 8 rows of one of its chunk's inner ends.
+// chunk (seam rows) are left to seamRows, which reads the horizontally blurred weighted
+// rows that levelRows kept in the three planes: every row within 8 rows of one of its
+// chunk's inner ends.
 struct PhaseLevelJob
 {
     const float *level;
@@ -56,7 +57,7 @@ struct PhaseLevelJob
     FilterState stateH;
     FilterCoefficients filterV;
     FilterState stateV;
-    float *weightedH;
+    float *weightedH; // blurred along rows, kept near chunk ends only
     float *weightedV;
     float *amplitude;
     float alpha;

@@ -49,55 +49,87 @@ void blurEvenColumns(const float *in, int width, float *out, int outWidth)
         scalarAt(x);
 }
 
-void reduceRows(const ReduceJob &job, float *scratch, int begin, int end)
+// Rows of the low-pass image, computed on demand from the five horizontally blurred input
+// rows each needs (kept in scratch, slot = row % 5: the rows in use are consecutive, so
+// they never share a slot). Rows the chunk owns go straight into the low-pass plane; the
+// others, next to the chunk, into scratch.
+class LowPassRows
 {
-    const int outWidth = largerOf(1, (job.width + 1) / 2);
-    const int stride = outWidth + 1;
-    // Horizontally blurred input rows, slot = row % 5: the rows one output row needs are
-    // at most five consecutive ones, so they never share a slot.
-    int slotRow[pyramidTapCount] = {-1, -1, -1, -1, -1};
-    const float *taps[pyramidTapCount];
-    for (int y = begin; y < end; ++y) {
+public:
+    LowPassRows(const DecomposeJob &job, float *scratch, int ownedBegin, int ownedEnd)
+        : m_job(job), m_width(largerOf(1, (job.width + 1) / 2)), m_stride(m_width + 16), m_scratch(scratch),
+          m_ownedBegin(ownedBegin), m_ownedEnd(ownedEnd)
+    {
+    }
+
+    const float *operator()(int row)
+    {
+        const bool owned = row >= m_ownedBegin && row < m_ownedEnd;
+        float *target = owned ? m_job.low + static_cast<long long>(row) * m_width
+                              : m_scratch + pyramidTapCount * m_stride;
+        const float *taps[pyramidTapCount];
         for (int j = 0; j < pyramidTapCount; ++j) {
-            const int row = reflectEdgeRepeated(2 * y + j - 2, job.height);
-            const int slot = row % pyramidTapCount;
-            if (slotRow[slot] != row) {
-                blurEvenColumns(job.input + static_cast<long long>(row) * job.width, job.width,
-                                scratch + slot * stride, outWidth);
-                slotRow[slot] = row;
+            const int input = reflectEdgeRepeated(2 * row + j - 2, m_job.height);
+            float *blurred = m_scratch + (input % pyramidTapCount) * m_stride;
+            if (m_inputInSlot[input % pyramidTapCount] != input) {
+                blurEvenColumns(m_job.input + static_cast<long long>(input) * m_job.width, m_job.width, blurred,
+                                m_width);
+                m_inputInSlot[input % pyramidTapCount] = input;
             }
-            taps[j] = scratch + slot * stride;
+            taps[j] = blurred;
         }
-        float *target = job.output + static_cast<long long>(y) * outWidth;
-        int x = 0;
-        for (; x + lanes <= outWidth; x += lanes) {
+        for (int x = 0; x < m_width; x += lanes) {
+            const int count = smallerOf(lanes, m_width - x);
             Floats sum = splat(0.0f);
             for (int j = 0; j < pyramidTapCount; ++j)
                 sum = sum + load(taps[j] + x) * splat(pyramidTaps[j]);
-            store(target + x, sum);
+            storePartial(target + x, sum, count);
         }
-        for (; x < outWidth; ++x) {
-            float sum = 0.0f;
-            for (int j = 0; j < pyramidTapCount; ++j)
-                sum += taps[j][x] * pyramidTaps[j];
-            target[x] = sum;
+        m_computedFirst = m_computedFirst < 0 ? row : smallerOf(m_computedFirst, row);
+        m_computedLast = largerOf(m_computedLast, row);
+        return target;
+    }
+
+    // Computes the owned rows the upsampling did not ask for.
+    void completeOwned()
+    {
+        for (int row = m_ownedBegin; row < m_ownedEnd; ++row) {
+            if (m_computedFirst < 0 || row < m_computedFirst || row > m_computedLast)
+                (*this)(row);
         }
     }
-}
 
-void expandRows(const ExpandJob &job, float *scratch, int begin, int end)
+private:
+    const DecomposeJob &m_job;
+    int m_width;
+    long long m_stride;
+    float *m_scratch;
+    int m_ownedBegin;
+    int m_ownedEnd;
+    int m_inputInSlot[pyramidTapCount] = {-1, -1, -1, -1, -1};
+    int m_computedFirst = -1; // rows are asked for in order, so the computed ones are a range
+    int m_computedLast = -1;
+};
+
+void decomposeRows(const DecomposeJob &job, float *scratch, int begin, int end)
 {
-    UpsampledRows upsampled(job.coarse, job.coarseWidth, job.columns, job.rows, job.width, scratch);
+    // This chunk owns the low-pass rows whose input row 2 y it covers.
+    const int lowHeight = largerOf(1, (job.height + 1) / 2);
+    LowPassRows low(job, scratch, (begin + 1) / 2, smallerOf(lowHeight, (end + 1) / 2));
+    const long long lowStride = largerOf(1, (job.width + 1) / 2) + 16;
+    UpsampledRows<LowPassRows &> upsampled(low, job.columns, job.rows, job.width,
+                                           scratch + (pyramidTapCount + 1) * lowStride);
     for (int y = begin; y < end; ++y) {
-        const UpsampledRows::Row row = upsampled.row(y);
+        const UpsampledRow row = upsampled.row(y);
         const long long offset = static_cast<long long>(y) * job.width;
-        const float *detail = job.detail + offset;
-        float *target = job.output + offset;
+        const float *input = job.input + offset;
+        float *target = job.level + offset;
         for (int x = 0; x < job.width; x += lanes) {
             const int count = smallerOf(lanes, job.width - x);
-            storePartial(target + x, loadPartial(detail + x, count) - upsampledAt(row, x), count);
+            storePartial(target + x, loadPartial(input + x, count) - upsampledAt(row, x), count);
         }
     }
+    low.completeOwned();
 }
 
 } // namespace
@@ -105,7 +137,7 @@ void expandRows(const ExpandJob &job, float *scratch, int begin, int end)
 template<>
 const PyramidKernels &pyramidKernels<OVRA_SIMD_SET>()
 {
-    static const PyramidKernels kernels{&reduceRows, &expandRows};
+    static const PyramidKernels kernels{&decomposeRows};
     return kernels;
 }
 

@@ -20,39 +20,28 @@ struct ResampleAxis
     const float *fraction;
 };
 
-// output = downsample(blur(input, pyramid kernel)): only the kept samples are blurred.
-// output has max(1, (width + 1) / 2) x max(1, (height + 1) / 2) samples.
-struct ReduceJob
+// One level of the decomposition: low = downsample(blur(input, pyramid kernel)), with
+// max(1, (width + 1) / 2) x max(1, (height + 1) / 2) samples, and the band-pass level
+// level = input - upsample(low), both as the plane operations give them. Rows are those of
+// the level; a chunk computes the low-pass rows next to its own as well, but writes to low
+// only those whose row 2 y it covers, so chunks never write the same sample.
+struct DecomposeJob
 {
     const float *input;
     int width;
     int height;
-    float *output;
-};
-
-// output = detail - upsample(coarse): a band-pass level of the decomposition. (The phase
-// kernels do the reconstruction's upsample(coarse) + level themselves.)
-struct ExpandJob
-{
-    const float *coarse;
-    int coarseWidth;
-    int coarseHeight;
-    const float *detail;
-    float *output;
-    int width;
-    int height;
-    ResampleAxis columns;
+    float *low;
+    float *level;
+    ResampleAxis columns; // upsampling from low to the level
     ResampleAxis rows;
 };
 
 // Scratch floats a chunk needs for planes of this width.
-inline long long reduceScratchFloats(int width) { return 5LL * ((width + 1) / 2 + 1); }
-inline long long expandScratchFloats(int width) { return 2LL * (width + 16); }
+inline long long decomposeScratchFloats(int width) { return 6LL * ((width + 1) / 2 + 17) + 2LL * (width + 16); }
 
 struct PyramidKernels
 {
-    void (*reduceRows)(const ReduceJob &job, float *scratch, int begin, int end);
-    void (*expandRows)(const ExpandJob &job, float *scratch, int begin, int end);
+    void (*decomposeRows)(const DecomposeJob &job, float *scratch, int begin, int end);
 };
 
 // One table per vector kernel set, each compiled for its instruction set.

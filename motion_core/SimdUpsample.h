@@ -10,26 +10,36 @@
 namespace ovra::motion_core::simd {
 namespace {
 
+struct UpsampledRow
+{
+    const float *top;
+    const float *bottom;
+    float fraction;
+};
+
+// A coarse plane stored in full.
+struct CoarsePlane
+{
+    const float *samples;
+    int width;
+
+    const float *operator()(int row) const { return samples + static_cast<long long>(row) * width; }
+};
+
 // Output rows of a coarse plane upsampled to width, with the two interpolated coarse rows
-// an output row needs kept in scratch (2 x upsampleScratchFloats / 2 floats).
+// an output row needs kept in scratch (2 x (width + lanes) floats). CoarseRows gives a
+// coarse row's samples by its number.
+template<typename CoarseRows>
 class UpsampledRows
 {
 public:
-    struct Row
-    {
-        const float *top;
-        const float *bottom;
-        float fraction;
-    };
-
-    UpsampledRows(const float *coarse, int coarseWidth, const ResampleAxis &columns, const ResampleAxis &rows,
-                  int width, float *scratch)
-        : m_coarse(coarse), m_coarseWidth(coarseWidth), m_columns(columns), m_rows(rows), m_width(width),
-          m_scratch(scratch)
+    UpsampledRows(CoarseRows coarse, const ResampleAxis &columns, const ResampleAxis &rows, int width,
+                  float *scratch)
+        : m_coarse(coarse), m_columns(columns), m_rows(rows), m_width(width), m_scratch(scratch)
     {
     }
 
-    Row row(int y)
+    UpsampledRow row(int y)
     {
         return {interpolated(m_rows.first[y]), interpolated(m_rows.second[y]), m_rows.fraction[y]};
     }
@@ -40,7 +50,7 @@ private:
     {
         float *slot = m_scratch + (row % 2) * (m_width + lanes);
         if (m_rowInSlot[row % 2] != row) {
-            const float *source = m_coarse + static_cast<long long>(row) * m_coarseWidth;
+            const float *source = m_coarse(row);
             int x = 0;
             for (; x + lanes <= m_width; x += lanes) {
                 const Floats first = gather(source, m_columns.first + x);
@@ -56,8 +66,7 @@ private:
         return slot;
     }
 
-    const float *m_coarse;
-    int m_coarseWidth;
+    CoarseRows m_coarse;
     ResampleAxis m_columns;
     ResampleAxis m_rows;
     int m_width;
@@ -66,7 +75,7 @@ private:
 };
 
 // lanes upsampled samples from x; the rows are padded, so a block may reach past the width.
-OVRA_SIMD_INLINE Floats upsampledAt(const UpsampledRows::Row &row, int x)
+OVRA_SIMD_INLINE Floats upsampledAt(const UpsampledRow &row, int x)
 {
     const Floats top = load(row.top + x);
     return (load(row.bottom + x) - top) * splat(row.fraction) + top;

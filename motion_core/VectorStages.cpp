@@ -17,8 +17,7 @@ namespace {
 
 // Cost units per row for runChunks: roughly the operations per sample times the width.
 constexpr qint64 luminanceCost = 5;
-constexpr qint64 reduceCost = 8;
-constexpr qint64 expandCost = 8;
+constexpr qint64 decomposeCost = 12;
 constexpr qint64 phaseCost = 160;
 constexpr qint64 seamCost = 8 * 96;
 constexpr qint64 compositeCost = 16;
@@ -107,9 +106,8 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
     m_ringWeight = withRing ? mask.ringWeight : 0.0f;
     RegionMask(mask.expandedRegion, width, height, mask.featherRadius).axisFactors(m_ring.columns, m_ring.rows);
 
-    m_scratchPerChunk = static_cast<size_t>(std::max({reduceScratchFloats(finest.width()),
-                                                      expandScratchFloats(finest.width()),
-                                                      phaseScratchFloats(finest.width())}));
+    m_scratchPerChunk = static_cast<size_t>(
+        std::max(decomposeScratchFloats(finest.width()), phaseScratchFloats(finest.width())));
     m_chunks.resize(static_cast<size_t>(m_pool.threadCount()));
     m_seams.resize(static_cast<size_t>(m_pool.threadCount()));
     // Zero-filled: kernels may read the padding behind a row, never use it.
@@ -126,42 +124,31 @@ void VectorStages::extractLuminance(const QImage &frame, FloatPlane &luminance)
                 [&](int begin, int end) { m_kernels.pixels.luminanceRows(job, begin, end); });
 }
 
-void VectorStages::subtractUpsampled(size_t level, const FloatPlane &coarse, const FloatPlane &detail,
-                                     FloatPlane &output)
-{
-    const AxisTaps &columns = m_columnTaps[level];
-    const AxisTaps &rows = m_rowTaps[level];
-    output.reshape(detail.width(), detail.height());
-    const ExpandJob job{coarse.data(),
-                        coarse.width(),
-                        coarse.height(),
-                        detail.data(),
-                        output.data(),
-                        detail.width(),
-                        detail.height(),
-                        {columns.first.data(), columns.second.data(), columns.fraction.data()},
-                        {rows.first.data(), rows.second.data(), rows.fraction.data()}};
-    auto body = [&](const ChunkRange &chunk) {
-        m_kernels.pyramid.expandRows(job, scratch(chunk.index), chunk.begin, chunk.end);
-    };
-    runChunks(m_pool, detail.height(), expandCost * detail.width(), body);
-}
-
 void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
 {
     const size_t levels = m_reconstructed.size();
     pyramid.levels.resize(levels);
     const FloatPlane *current = &luminance;
     for (size_t level = 0; level < levels; ++level) {
-        FloatPlane &down = level + 1 == levels ? pyramid.residual : m_lowpass[level];
-        down.reshape(std::max(1, (current->width() + 1) / 2), std::max(1, (current->height() + 1) / 2));
-        const ReduceJob job{current->data(), current->width(), current->height(), down.data()};
+        // The last low-pass image is the residual.
+        FloatPlane &low = level + 1 == levels ? pyramid.residual : m_lowpass[level];
+        low.reshape(std::max(1, (current->width() + 1) / 2), std::max(1, (current->height() + 1) / 2));
+        FloatPlane &band = pyramid.levels[level];
+        band.reshape(current->width(), current->height());
+        const AxisTaps &columns = m_columnTaps[level];
+        const AxisTaps &rows = m_rowTaps[level];
+        const DecomposeJob job{current->data(),
+                               current->width(),
+                               current->height(),
+                               low.data(),
+                               band.data(),
+                               {columns.first.data(), columns.second.data(), columns.fraction.data()},
+                               {rows.first.data(), rows.second.data(), rows.fraction.data()}};
         auto body = [&](const ChunkRange &chunk) {
-            m_kernels.pyramid.reduceRows(job, scratch(chunk.index), chunk.begin, chunk.end);
+            m_kernels.pyramid.decomposeRows(job, scratch(chunk.index), chunk.begin, chunk.end);
         };
-        runChunks(m_pool, down.height(), reduceCost * current->width(), body);
-        subtractUpsampled(level, down, *current, pyramid.levels[level]);
-        current = &down;
+        runChunks(m_pool, current->height(), decomposeCost * current->width(), body);
+        current = &low;
     }
 }
 

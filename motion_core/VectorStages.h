@@ -92,8 +92,6 @@ private:
     };
 
     float *scratch(int chunk) { return m_scratch.data() + static_cast<size_t>(chunk) * m_scratchPerChunk; }
-    // output = detail - upsample(coarse), for the level of detail's size.
-    void subtractUpsampled(size_t level, const FloatPlane &coarse, const FloatPlane &detail, FloatPlane &output);
 
     const VectorKernels m_kernels;
     MotionWorkerPool &m_pool;

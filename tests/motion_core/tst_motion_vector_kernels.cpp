@@ -88,16 +88,6 @@ struct Axis
     ResampleAxis view() const { return {first.data(), second.data(), fraction.data()}; }
 };
 
-// Runs a row kernel as two chunks with separate scratch, as two pool threads would.
-template<typename Kernel>
-void inTwoChunks(int rows, size_t scratchFloats, Kernel kernel)
-{
-    std::vector<float> first(scratchFloats);
-    std::vector<float> second(scratchFloats);
-    kernel(first.data(), 0, rows / 2);
-    kernel(second.data(), rows / 2, rows);
-}
-
 QImage randomImage(const QSize &size, QImage::Format format, quint32 seed)
 {
     QRandomGenerator random(seed);
@@ -132,38 +122,37 @@ private slots:
 
     void pyramidMatchesTheReferenceBitForBit()
     {
+        // One decomposition step: the low-pass image and the band-pass level, computed in one
+        // chunk and in three (each writing only its own low-pass rows), against blur,
+        // downsample, upsample and subtract.
         QFETCH(KernelSet, set);
         QFETCH(QSize, size);
         const PyramidKernels &kernels = vectorKernels(set).pyramid;
         MotionWorkerPool pool;
         const FloatPlane input = randomPlane(size, quint32(size.width() * 31 + size.height()), 0.0, 255.0);
-        const QSize coarse = halved(size);
-
-        // Reduce: blur, then downsample.
-        FloatPlane blurred;
-        FloatPlane scratch;
-        FloatPlane expectedDown;
+        FloatPlane blurred, scratch, expectedLow, upsampled, expectedLevel;
         blur(pool, input, pyramidKernel(), blurred, scratch);
-        downsample(pool, blurred, expectedDown);
-        FloatPlane down(coarse.width(), coarse.height());
-        const ReduceJob reduce{input.data(), size.width(), size.height(), down.data()};
-        inTwoChunks(coarse.height(), size_t(reduceScratchFloats(size.width())),
-                    [&](float *rows, int begin, int end) { kernels.reduceRows(reduce, rows, begin, end); });
-        QVERIFY(identical(down, expectedDown));
-
-        // Upsample and subtract: the band-pass level.
-        FloatPlane upsampled;
-        upsample(pool, down, size.width(), size.height(), upsampled);
-        FloatPlane expectedLevel;
+        downsample(pool, blurred, expectedLow);
+        upsample(pool, expectedLow, size.width(), size.height(), upsampled);
         subtract(pool, input, upsampled, expectedLevel);
+
+        const QSize coarse = halved(size);
         const Axis columns(coarse.width(), size.width());
         const Axis rows(coarse.height(), size.height());
-        FloatPlane level(size.width(), size.height());
-        const ExpandJob expand{down.data(),   coarse.width(), coarse.height(), input.data(), level.data(),
-                               size.width(),  size.height(),  columns.view(),  rows.view()};
-        inTwoChunks(size.height(), size_t(expandScratchFloats(size.width())),
-                    [&](float *scratchRows, int begin, int end) { kernels.expandRows(expand, scratchRows, begin, end); });
-        QVERIFY(identical(level, expectedLevel));
+        const int height = size.height();
+        const std::vector<std::pair<int, int>> oneChunk{{0, height}};
+        const std::vector<std::pair<int, int>> threeChunks{{0, height / 3}, {height / 3, height / 2}, {height / 2, height}};
+        for (const auto *chunks : {&oneChunk, &threeChunks}) {
+            FloatPlane low(coarse.width(), coarse.height(), -1.0f);
+            FloatPlane level(size.width(), size.height(), -1.0f);
+            const DecomposeJob job{input.data(), size.width(),   height,     low.data(),
+                                   level.data(), columns.view(), rows.view()};
+            std::vector<float> rowsScratch(size_t(decomposeScratchFloats(size.width())));
+            for (auto [begin, end] : *chunks)
+                kernels.decomposeRows(job, rowsScratch.data(), begin, end);
+            QVERIFY(identical(low, expectedLow));
+            QVERIFY(identical(level, expectedLevel));
+        }
     }
 
     void luminanceMatchesTheReferenceBitForBit_data()

@@ -1,7 +1,7 @@
 // Vector kernels of the phase stages; compiled once per instruction set (SimdVector.h).
 // PhaseKernels.cpp, RieszTransform.cpp, Blur.cpp and TemporalBandpassFilter.cpp hold the
 // scalar reference. Every expression keeps the reference's order of operations; only
-// atan2, sin and cos come from the vector maths library (at most 1 ulp from exact), so the
+// atan2, sin and cos come from the vector maths library (at most 3.5 ulp from exact), so the
 // accumulated and shifted phases differ from the reference by rounding only. hypot is
 // evaluated as glibc does it, so the thresholds on r and theta decide as in the reference.
 
@@ -78,19 +78,17 @@ struct LevelRows
         return atEdge(x, count);
     }
 
-    // Blocks that touch an edge of the row go through a buffer.
+    // Blocks that touch an edge of the row: the side neighbours go through a buffer.
     __attribute__((noinline)) Neighbourhood atEdge(int x, int count) const
     {
-        float centre[lanes] = {}, left[lanes] = {}, right[lanes] = {}, up[lanes] = {}, down[lanes] = {};
+        float left[lanes] = {};
+        float right[lanes] = {};
         for (int i = 0; i < count; ++i) {
-            const int column = x + i;
-            centre[i] = row[column];
-            left[i] = row[reflectEdgeOnce(column - 1, width)];
-            right[i] = row[reflectEdgeOnce(column + 1, width)];
-            up[i] = above[column];
-            down[i] = below[column];
+            left[i] = row[reflectEdgeOnce(x + i - 1, width)];
+            right[i] = row[reflectEdgeOnce(x + i + 1, width)];
         }
-        return {load(centre), load(left), load(right), load(up), load(down)};
+        return {loadPartial(row + x, count), load(left), load(right), loadPartial(above + x, count),
+                loadPartial(below + x, count)};
     }
 };
 

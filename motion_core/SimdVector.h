@@ -94,11 +94,11 @@ inline Floats hypot(Floats x, Floats y)
     return {_mm512_castsi512_ps(_mm512_inserti64x4(_mm512_castsi256_si512(_mm256_castps_si256(low)),
                                                    _mm256_castps_si256(high), 1))};
 }
-// SLEEF, at most 1 ulp from the exact result.
-inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f16_u10avx512f(y.v, x.v)}; }
+// SLEEF, at most 3.5 ulp from the exact result.
+inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f16_u35avx512f(y.v, x.v)}; }
 inline void sincos(Floats a, Floats &sine, Floats &cosine)
 {
-    const Sleef___m512_2 both = Sleef_sincosf16_u10avx512f(a.v);
+    const Sleef___m512_2 both = Sleef_sincosf16_u35avx512f(a.v);
     sine = {both.x};
     cosine = {both.y};
 }
@@ -159,10 +159,10 @@ inline Floats hypot(Floats x, Floats y)
     const __m128 high = root(_mm256_extractf128_ps(x.v, 1), _mm256_extractf128_ps(y.v, 1));
     return {_mm256_set_m128(high, low)};
 }
-inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f8_u10avx2(y.v, x.v)}; }
+inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f8_u35avx2(y.v, x.v)}; }
 inline void sincos(Floats a, Floats &sine, Floats &cosine)
 {
-    const Sleef___m256_2 both = Sleef_sincosf8_u10avx2(a.v);
+    const Sleef___m256_2 both = Sleef_sincosf8_u35avx2(a.v);
     sine = {both.x};
     cosine = {both.y};
 }
@@ -221,10 +221,10 @@ inline Floats hypot(Floats x, Floats y)
     const __m128 high = root(_mm_movehl_ps(x.v, x.v), _mm_movehl_ps(y.v, y.v));
     return {_mm_movelh_ps(low, high)};
 }
-inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u10sse2(y.v, x.v)}; }
+inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v)}; }
 inline void sincos(Floats a, Floats &sine, Floats &cosine)
 {
-    const Sleef___m128_2 both = Sleef_sincosf4_u10sse2(a.v);
+    const Sleef___m128_2 both = Sleef_sincosf4_u35sse2(a.v);
     sine = {both.x};
     cosine = {both.y};
 }

@@ -55,7 +55,8 @@ double perFrameMs(qint64 totalUs, int frames)
     return static_cast<double>(totalUs) / 1000.0 / frames;
 }
 
-bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, int threads, int frames)
+bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, KernelSet kernels, int threads,
+             int frames)
 {
     media::VideoMetadata metadata;
     metadata.frameSize = benchCase.size;
@@ -68,7 +69,7 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, int 
     settings.regionOfInterest = benchCase.region;
     settings.regionProcessingOptimizationEnabled = true;
 
-    PhaseMotionProcessor processor;
+    PhaseMotionProcessor processor(kernels);
     QString error;
     if (!processor.configure(metadata, settings, &error)) {
         std::fprintf(stderr, "%s: %s\n", benchCase.name, qPrintable(error));
@@ -101,10 +102,10 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, int 
     const double elapsedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     const MotionStageTimings &after = processor.stageTimings();
 
-    std::printf("case=%s size=%dx%d threads=%d fps=%.2f ms_per_frame=%.2f luminance_ms=%.2f pyramid_ms=%.2f "
+    std::printf("case=%s size=%dx%d kernels=%s threads=%d fps=%.2f ms_per_frame=%.2f luminance_ms=%.2f pyramid_ms=%.2f "
                 "quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f denoise_ms=%.2f shift_ms=%.2f "
                 "reconstruction_ms=%.2f composition_ms=%.2f\n",
-                benchCase.name, benchCase.size.width(), benchCase.size.height(),
+                benchCase.name, benchCase.size.width(), benchCase.size.height(), kernelSetName(kernels),
                 effectiveWorkerThreadCount(settings), frames * 1000.0 / elapsedMs, elapsedMs / frames,
                 perFrameMs(after.luminanceUs - before.luminanceUs, frames),
                 perFrameMs(after.pyramidDecompositionUs - before.pyramidDecompositionUs, frames),
@@ -129,8 +130,13 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption framesOption("frames", "Measured frames per case (default 20).", "N", "20");
     const QCommandLineOption threadsOption("threads", "Run only this worker thread count (default 1 and 2).", "N");
+    const QCommandLineOption kernelsOption(
+        "kernels", "Kernel set: reference, sse2, avx2 or avx512 (default: the fastest this CPU runs).", "NAME");
     parser.addOption(framesOption);
     parser.addOption(threadsOption);
+    const QCommandLineOption caseOption("case", "Run only the case of this name (default: all).", "NAME");
+    parser.addOption(kernelsOption);
+    parser.addOption(caseOption);
     parser.process(application);
 
     bool valid = false;
@@ -149,6 +155,22 @@ int main(int argc, char *argv[])
         threadCounts = {threads};
     }
 
+    KernelSet kernels = bestKernelSet();
+    if (parser.isSet(kernelsOption)) {
+        const QString name = parser.value(kernelsOption);
+        bool known = false;
+        for (KernelSet set : {KernelSet::Reference, KernelSet::Sse2, KernelSet::Avx2, KernelSet::Avx512}) {
+            if (name == QLatin1String(kernelSetName(set))) {
+                kernels = set;
+                known = true;
+            }
+        }
+        if (!known || !kernelSetSupported(kernels)) {
+            std::fprintf(stderr, "--kernels: unknown or not supported by this CPU: %s\n", qPrintable(name));
+            return 2;
+        }
+    }
+
     const QRectF wholeFrame(0.0, 0.0, 1.0, 1.0);
     const BenchCase cases[] = {
         {"full_640x400", QSize(640, 400), wholeFrame},
@@ -159,12 +181,14 @@ int main(int argc, char *argv[])
     QSize patternSize;
     std::vector<QImage> images;
     for (const BenchCase &benchCase : cases) {
+        if (parser.isSet(caseOption) && parser.value(caseOption) != QLatin1String(benchCase.name))
+            continue;
         if (benchCase.size != patternSize) {
             images = movingPattern(benchCase.size);
             patternSize = benchCase.size;
         }
         for (int threads : threadCounts) {
-            if (!runCase(benchCase, images, threads, frames))
+            if (!runCase(benchCase, images, kernels, threads, frames))
                 return 1;
         }
     }

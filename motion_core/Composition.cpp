@@ -55,6 +55,29 @@ float RegionMask::weight(int x, int y) const
     return t * t * (3.0f - 2.0f * t);
 }
 
+float RegionMask::axisFactor(int index, int length, double low, double high) const
+{
+    if (m_wholeFrame)
+        return 1.0f;
+    const double position = (index + 0.5) / length;
+    if (position < low || position > high)
+        return -1.0f;
+    if (m_featherRadius <= 0.0)
+        return 1.0f;
+    const double distance = length * std::min(position - low, high - position);
+    return std::clamp(static_cast<float>(distance / m_featherRadius), 0.0f, 1.0f);
+}
+
+void RegionMask::axisFactors(std::vector<float> &columns, std::vector<float> &rows) const
+{
+    columns.resize(static_cast<size_t>(m_width));
+    rows.resize(static_cast<size_t>(m_height));
+    for (int x = 0; x < m_width; ++x)
+        columns[static_cast<size_t>(x)] = axisFactor(x, m_width, m_rect.left(), m_rect.right());
+    for (int y = 0; y < m_height; ++y)
+        rows[static_cast<size_t>(y)] = axisFactor(y, m_height, m_rect.top(), m_rect.bottom());
+}
+
 float regionWeight(int x, int y, int width, int height, const QRectF &rect, double featherRadius)
 {
     return RegionMask(rect, width, height, featherRadius).weight(x, y);

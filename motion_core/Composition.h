@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QRectF>
 
+#include <vector>
+
 namespace ovra::motion_core {
 
 // Mask of a normalised rectangle over a width x height image: 1 for the whole frame,
@@ -18,7 +20,16 @@ public:
     RegionMask(const QRectF &rect, int width, int height, double featherRadius);
     float weight(int x, int y) const;
 
+    // The same mask as two tables for vector kernels: with t = min(columns[x], rows[y]),
+    // weight(x, y) is 0 when t < 0 and smoothstep(t) = t t (3 - 2 t) otherwise, exactly.
+    // (The nearest edge's distance is the smaller of the two axes' distances, and rounding
+    // and clamping keep the order.)
+    void axisFactors(std::vector<float> &columns, std::vector<float> &rows) const;
+
 private:
+    // -1 outside [low, high] on an axis of length pixels, else the clamped feather factor.
+    float axisFactor(int index, int length, double low, double high) const;
+
     QRectF m_rect;
     int m_width;
     int m_height;

@@ -1,47 +1,34 @@
 #include "motion_core/MotionWorkerPool.h"
 
 #include <QRunnable>
-#include <QSemaphore>
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <limits>
-#include <memory>
-#include <vector>
 
 namespace ovra::motion_core {
 
 namespace {
 
-constexpr qint64 costPerChunk = 65536;
+// A frame runs a few dozen short loops back to back. Waiting threads first poll for a
+// while, so that a hand-over mostly needs no wake-up of a sleeping thread (tens of
+// microseconds in a virtual machine); only then do they block. Polling yields the CPU, so
+// that on a machine with no more cores than workers it takes no time from a thread that
+// has work. Workers poll longer than the caller: the caller's wait ends after a whole loop.
+constexpr std::chrono::microseconds workerPolling{50};
+constexpr std::chrono::microseconds callerPolling{20};
 
-class ChunkTask : public QRunnable
+void acquireAfterPolling(QSemaphore &semaphore, int tokens, std::chrono::microseconds polling)
 {
-public:
-    ChunkTask(const RangeBody &body, int begin, int end, std::exception_ptr &failure, QSemaphore &finished)
-        : m_body(body), m_begin(begin), m_end(end), m_failure(failure), m_finished(finished)
-    {
-    }
+    const auto deadline = std::chrono::steady_clock::now() + polling;
+    while (semaphore.available() < tokens && std::chrono::steady_clock::now() < deadline)
+        QThread::yieldCurrentThread();
+    semaphore.acquire(tokens);
+}
 
-    void run() override
-    {
-        try {
-            m_body(m_begin, m_end);
-        } catch (...) {
-            m_failure = std::current_exception();
-        }
-        // Nothing of the caller's frame may be touched after this release.
-        m_finished.release();
-    }
-
-private:
-    RangeBody m_body;
-    int m_begin;
-    int m_end;
-    std::exception_ptr &m_failure;
-    QSemaphore &m_finished;
-};
+constexpr qint64 costPerChunk = 65536;
 
 int chunkCount(int threads, int count, qint64 costPerItem)
 {
@@ -55,6 +42,55 @@ int chunkCount(int threads, int count, qint64 costPerItem)
 
 } // namespace
 
+// Runs the chunks handed to it, one at a time, on one pool thread until it is stopped.
+// The calling thread and the worker hand over through two semaphores, which order every
+// write before the hand-over against every read after it.
+class ChunkWorker : public QRunnable
+{
+public:
+    explicit ChunkWorker(QSemaphore &finished) : m_finished(finished) { setAutoDelete(false); }
+
+    void start(const ChunkBody &body, const ChunkRange &chunk)
+    {
+        m_body = &body;
+        m_chunk = chunk;
+        m_failure = nullptr;
+        m_wake.release();
+    }
+
+    void stop()
+    {
+        m_body = nullptr;
+        m_wake.release();
+    }
+
+    const std::exception_ptr &failure() const { return m_failure; }
+
+    void run() override
+    {
+        for (;;) {
+            acquireAfterPolling(m_wake, 1, workerPolling);
+            if (!m_body)
+                return;
+            try {
+                (*m_body)(m_chunk);
+            } catch (...) {
+                m_failure = std::current_exception();
+            }
+            // Nothing of the caller's frame may be touched after this release.
+            m_finished.release();
+        }
+    }
+
+private:
+    QSemaphore &m_finished;
+    QSemaphore m_wake;
+    const ChunkBody *m_body = nullptr;
+    ChunkRange m_chunk{0, 0, 0};
+    std::exception_ptr m_failure;
+};
+
+
 MotionWorkerPool::MotionWorkerPool()
 {
     m_pool.setExpiryTimeout(-1);
@@ -64,7 +100,7 @@ MotionWorkerPool::MotionWorkerPool()
 
 MotionWorkerPool::~MotionWorkerPool()
 {
-    m_pool.waitForDone();
+    stopWorkers();
 }
 
 void MotionWorkerPool::setThreadCount(int count)
@@ -72,49 +108,59 @@ void MotionWorkerPool::setThreadCount(int count)
     const int threads = std::max(1, count);
     if (threads == m_threadCount)
         return;
-    m_pool.waitForDone();
+    stopWorkers();
     m_threadCount = threads;
     m_pool.setMaxThreadCount(threads);
 }
 
-void parallelFor(MotionWorkerPool &pool, int count, qint64 costPerItem, const RangeBody &body)
+ChunkWorker &MotionWorkerPool::worker(int index)
 {
-    if (count < 1 || !body)
+    while (static_cast<int>(m_workers.size()) <= index) {
+        auto worker = std::make_unique<ChunkWorker>(m_finished);
+        m_workers.reserve(m_workers.size() + 1);
+        m_pool.start(worker.get());
+        m_workers.push_back(std::move(worker));
+    }
+    return *m_workers[static_cast<size_t>(index)];
+}
+
+void MotionWorkerPool::stopWorkers()
+{
+    for (const std::unique_ptr<ChunkWorker> &worker : m_workers)
+        worker->stop();
+    m_pool.waitForDone();
+    m_workers.clear();
+}
+
+void runChunks(MotionWorkerPool &pool, int count, qint64 costPerItem, ChunkBody body)
+{
+    if (count < 1)
         return;
     const int threads = pool.threadCount();
-    if (threads < 2 || count < 2) {
-        body(0, count);
-        return;
-    }
-    const int chunks = chunkCount(threads, count, costPerItem);
+    const int chunks = threads < 2 || count < 2 ? 1 : chunkCount(threads, count, costPerItem);
     if (chunks < 2) {
-        body(0, count);
+        body({0, 0, count});
         return;
     }
 
-    std::vector<std::exception_ptr> chunkFailures(static_cast<size_t>(chunks));
     std::exception_ptr launchFailure;
-    QSemaphore finished;
     int started = 0;
     try {
         for (int i = 0; i < chunks; ++i) {
             const int begin = static_cast<int>(static_cast<qint64>(i) * count / chunks);
             const int end = static_cast<int>(static_cast<qint64>(i + 1) * count / chunks);
-            auto task = std::make_unique<ChunkTask>(body, begin, end, chunkFailures[static_cast<size_t>(i)],
-                                                    finished);
-            pool.threads().start(task.get(), 0);
-            task.release(); // the pool deletes it after run()
+            pool.worker(i).start(body, {i, begin, end});
             ++started;
         }
     } catch (...) {
         launchFailure = std::current_exception();
     }
-    finished.acquire(started);
+    acquireAfterPolling(pool.m_finished, started, callerPolling);
 
     if (launchFailure)
         std::rethrow_exception(launchFailure);
-    for (const std::exception_ptr &failure : chunkFailures) {
-        if (failure)
+    for (int i = 0; i < started; ++i) {
+        if (const std::exception_ptr &failure = pool.m_workers[static_cast<size_t>(i)]->failure())
             std::rethrow_exception(failure);
     }
 }

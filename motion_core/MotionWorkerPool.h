@@ -1,14 +1,47 @@
 #pragma once
 
+#include <QSemaphore>
 #include <QThreadPool>
 #include <QtGlobal>
 
-#include <functional>
+#include <memory>
+#include <type_traits>
+#include <vector>
 
 namespace ovra::motion_core {
 
+// One chunk of a parallel loop: its number (0 .. chunks - 1) and its half-open index range.
+struct ChunkRange
+{
+    int index;
+    int begin;
+    int end;
+};
+
+// A non-owning reference to the loop body, so that starting a loop never allocates.
+class ChunkBody
+{
+public:
+    template<typename Callable,
+             typename = std::enable_if_t<!std::is_same_v<std::decay_t<Callable>, ChunkBody>>>
+    ChunkBody(Callable &callable) // implicit on purpose, like a function reference
+        : m_object(const_cast<void *>(static_cast<const void *>(&callable))),
+          m_call([](void *object, const ChunkRange &chunk) { (*static_cast<Callable *>(object))(chunk); })
+    {
+    }
+
+    void operator()(const ChunkRange &chunk) const { m_call(m_object, chunk); }
+
+private:
+    void *m_object;
+    void (*m_call)(void *, const ChunkRange &);
+};
+
+class ChunkWorker;
+
 // The motion core's own low-priority threads, kept alive for the whole run so that
-// per-stage fork-join costs no thread start-up.
+// per-stage fork-join costs neither thread start-up nor allocation: every pool thread
+// runs one long-lived worker that waits for chunks.
 class MotionWorkerPool
 {
 public:
@@ -18,29 +51,45 @@ public:
     MotionWorkerPool(const MotionWorkerPool &) = delete;
     MotionWorkerPool &operator=(const MotionWorkerPool &) = delete;
 
-    // Waits for running tasks before changing the count; never below 1.
+    // Waits for running chunks and ends the workers before changing the count; never below 1.
     void setThreadCount(int count);
     int threadCount() const { return m_threadCount; }
-    QThreadPool &threads() { return m_pool; }
+    const QThreadPool &threads() const { return m_pool; }
 
 private:
+    friend void runChunks(MotionWorkerPool &pool, int count, qint64 costPerItem, ChunkBody body);
+
+    // The worker of chunk index, started on first use; throws when it cannot be created.
+    ChunkWorker &worker(int index);
+    void stopWorkers();
+
     QThreadPool m_pool;
     int m_threadCount = 1;
+    std::vector<std::unique_ptr<ChunkWorker>> m_workers;
+    QSemaphore m_finished;
 };
-
-// Processes the half-open range [begin, end) of item indices.
-using RangeBody = std::function<void(int begin, int end)>;
 
 // Runs body over 0..count in contiguous chunks and returns when all have finished.
 //
 // Contract:
 // - One chunk per 65 536 units of count x costPerItem, at most one per thread and per item.
-//   With fewer than two chunks (or a one-thread pool) body runs once on the calling thread.
-// - Otherwise every chunk is one pool task running concurrently with the others; the
-//   calling thread only waits. A chunk may write only the outputs of its own indices and
-//   may read shared inputs.
+//   With fewer than two chunks (or a one-thread pool) body runs once on the calling thread
+//   as chunk 0.
+// - Otherwise every chunk runs on its own pool thread, concurrently with the others; the
+//   calling thread only waits. Chunk i covers [i x count / chunks, (i + 1) x count / chunks).
+//   A chunk may write only the outputs of its own indices (and scratch owned by its chunk
+//   number, which is below threadCount()) and may read shared inputs.
 // - An exception thrown in a chunk is rethrown here after all started chunks have finished:
 //   a failure to launch a chunk first, otherwise the lowest-numbered failed chunk's.
-void parallelFor(MotionWorkerPool &pool, int count, qint64 costPerItem, const RangeBody &body);
+// - One calling thread at a time.
+void runChunks(MotionWorkerPool &pool, int count, qint64 costPerItem, ChunkBody body);
+
+// runChunks for bodies that take (begin, end) and need no chunk number.
+template<typename RangeBody>
+void parallelFor(MotionWorkerPool &pool, int count, qint64 costPerItem, RangeBody &&body)
+{
+    auto chunkBody = [&body](const ChunkRange &chunk) { body(chunk.begin, chunk.end); };
+    runChunks(pool, count, costPerItem, chunkBody);
+}
 
 } // namespace ovra::motion_core

@@ -65,6 +65,13 @@ private:
 
 } // namespace
 
+PhaseMotionProcessor::PhaseMotionProcessor(KernelSet kernels)
+    : m_kernelSet(kernelSetSupported(kernels) ? kernels : bestKernelSet())
+{
+    if (m_kernelSet != KernelSet::Reference)
+        m_vectorStages = std::make_unique<VectorStages>(m_kernelSet, m_pool);
+}
+
 void PhaseState::clear()
 {
     previousLevels.clear();
@@ -141,12 +148,23 @@ bool PhaseMotionProcessor::prepareFrameBuffers(QString *errorMessage)
 
         // Every per-frame plane is allocated here once, so that a frame size the machine
         // cannot handle fails now and steady-state frames do not allocate.
+        std::vector<QSize> planeSizes = m_pyramid->planeSizes(processingSize);
+        if (m_vectorStages) {
+            m_vectorStages->prepare(m_frameSize, m_region.processingRectangle(), planeSizes,
+                                    {m_region.regionInProcessing(), m_region.expandedRegionInProcessing(),
+                                     m_region.expandedRegionWeight(m_settings.amplificationFactor),
+                                     regionFeatherRadius(m_frameSize)});
+            m_work.luminance.reshape(processingSize.width(), processingSize.height());
+            m_work.pyramid.residual.reshape(planeSizes.back().width(), planeSizes.back().height());
+            planeSizes.pop_back();
+            reshapePlanes(m_work.pyramid.levels, planeSizes);
+            return true;
+        }
         m_pyramid->reserve(processingSize, m_work.pyramid, m_work.magnified);
-        std::vector<QSize> levelSizes = m_pyramid->planeSizes(processingSize);
-        levelSizes.pop_back(); // the residual's size
+        planeSizes.pop_back(); // the residual's size
         for (std::vector<FloatPlane> *planes : {&m_work.r1, &m_work.r2, &m_work.amplitude,
                                                 &m_work.filteredHorizontal, &m_work.filteredVertical})
-            reshapePlanes(*planes, levelSizes);
+            reshapePlanes(*planes, planeSizes);
         for (FloatPlane *plane : {&m_work.luminance, &m_work.weightedHorizontal, &m_work.weightedVertical,
                                   &m_work.blurScratch})
             plane->reshape(processingSize.width(), processingSize.height());
@@ -240,6 +258,8 @@ bool PhaseMotionProcessor::magnify(const QImage &image, QImage *result, QString 
 
 bool PhaseMotionProcessor::magnifyStages(const QImage &image, QImage *result, QString *errorMessage)
 {
+    if (m_vectorStages)
+        return magnifyWithVectorStages(image, result, errorMessage);
     const bool cropped = m_region.isActive();
     const QImage working = cropped ? image.copy(m_region.processingRectangle()) : image;
     if (working.isNull())
@@ -293,21 +313,60 @@ bool PhaseMotionProcessor::magnifyStages(const QImage &image, QImage *result, QS
     return true;
 }
 
+bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *result, QString *errorMessage)
+{
+    // Fused stages report their time under the first stage of the group (MotionStageTimings).
+    VectorStages &stages = *m_vectorStages;
+    StageClock clock;
+    stages.extractLuminance(image, m_work.luminance);
+    m_timings.luminanceUs += clock.lapUs();
+
+    stages.decompose(m_work.luminance, m_work.pyramid);
+    m_timings.pyramidDecompositionUs += clock.lapUs();
+
+    std::vector<FloatPlane> &levels = m_work.pyramid.levels;
+    if (!m_phaseStateInitialised)
+        seedPhaseState(levels);
+    if (!m_horizontalFilter.prepareState(m_phaseState.horizontalAccumulator, errorMessage)
+        || !m_verticalFilter.prepareState(m_phaseState.verticalAccumulator, errorMessage))
+        return false;
+    const float alpha = static_cast<float>(m_settings.amplificationFactor - 1.0);
+    const FloatPlane *collapsed = &m_work.pyramid.residual;
+    for (size_t level = levels.size(); level-- > 0;)
+        collapsed = &stages.shiftPhase(level, levels[level], m_phaseState.previousLevels[level],
+                                       m_phaseState.horizontalAccumulator[level],
+                                       m_phaseState.verticalAccumulator[level], m_horizontalFilter,
+                                       m_verticalFilter, alpha, *collapsed);
+    const FloatPlane &magnified = *collapsed;
+    m_timings.phaseAccumulationUs += clock.lapUs();
+    // The unshifted levels are the next frame's previous ones; the old buffers are reused.
+    std::swap(m_phaseState.previousLevels, levels);
+
+    *result = stages.composite(image, m_work.luminance, magnified);
+    m_timings.compositionUs += clock.lapUs();
+    ++m_timings.framesProcessed;
+    return true;
+}
+
+void PhaseMotionProcessor::seedPhaseState(const std::vector<FloatPlane> &levels)
+{
+    copyPlanes(levels, m_phaseState.previousLevels);
+    for (std::vector<FloatPlane> *accumulator :
+         {&m_phaseState.horizontalAccumulator, &m_phaseState.verticalAccumulator}) {
+        accumulator->resize(levels.size());
+        for (size_t level = 0; level < levels.size(); ++level)
+            (*accumulator)[level].reset(levels[level].width(), levels[level].height());
+    }
+    m_phaseStateInitialised = true;
+}
+
 void PhaseMotionProcessor::accumulatePhase()
 {
     const std::vector<FloatPlane> &levels = m_work.pyramid.levels;
     if (!m_phaseStateInitialised) {
-        // The first frame is its own predecessor: zero phase difference.
-        copyPlanes(levels, m_phaseState.previousLevels);
+        seedPhaseState(levels);
         copyPlanes(m_work.r1, m_phaseState.previousR1);
         copyPlanes(m_work.r2, m_phaseState.previousR2);
-        for (std::vector<FloatPlane> *accumulator :
-             {&m_phaseState.horizontalAccumulator, &m_phaseState.verticalAccumulator}) {
-            accumulator->resize(levels.size());
-            for (size_t level = 0; level < levels.size(); ++level)
-                (*accumulator)[level].reset(levels[level].width(), levels[level].height());
-        }
-        m_phaseStateInitialised = true;
     }
     m_work.amplitude.resize(levels.size());
     for (size_t level = 0; level < levels.size(); ++level) {

@@ -2,11 +2,13 @@
 
 #include "motion_core/FloatPlane.h"
 #include "motion_core/IMotionProcessor.h"
+#include "motion_core/KernelSet.h"
 #include "motion_core/MotionStageTimings.h"
 #include "motion_core/MotionWorkerPool.h"
 #include "motion_core/ProcessingRegion.h"
 #include "motion_core/SpatialPyramid.h"
 #include "motion_core/TemporalBandpassFilter.h"
+#include "motion_core/VectorStages.h"
 
 #include <QSize>
 
@@ -15,7 +17,8 @@
 
 namespace ovra::motion_core {
 
-// What the processor remembers between frames, one plane per pyramid level.
+// What the processor remembers between frames, one plane per pyramid level. The vector
+// kernels recompute the previous Riesz pair from the previous level and leave those empty.
 struct PhaseState
 {
     std::vector<FloatPlane> previousLevels;
@@ -28,7 +31,8 @@ struct PhaseState
 };
 
 // Per-frame working planes. Nothing here outlives a frame logically, but the buffers are
-// kept so that steady-state processing does not allocate.
+// kept so that steady-state processing does not allocate. The vector kernels use only the
+// luminance and the pyramid; their other planes live in VectorStages.
 struct FrameWorkspace
 {
     FloatPlane luminance;
@@ -46,10 +50,14 @@ struct FrameWorkspace
 
 // Riesz-pyramid phase magnification (Wadhwa et al.): motions inside the band come out
 // amplified by the factor A, without frame delay. One caller thread at a time.
+//
+// By default the per-sample work runs on the fastest vector kernels the CPU supports; the
+// reference kernels (plain scalar code, stage by stage) can be chosen instead, and a set
+// the CPU does not support falls back to the best one it does.
 class PhaseMotionProcessor : public IMotionProcessor
 {
 public:
-    PhaseMotionProcessor() = default;
+    explicit PhaseMotionProcessor(KernelSet kernels = bestKernelSet());
     ~PhaseMotionProcessor() override = default;
 
     bool configure(const media::VideoMetadata &metadata, const MotionSettings &settings,
@@ -61,12 +69,16 @@ public:
 
     const MotionStageTimings &stageTimings() const { return m_timings; }
     const ProcessingRegion &processingRegion() const { return m_region; }
+    KernelSet kernelSet() const { return m_kernelSet; }
 
 private:
     bool prepareFrameBuffers(QString *errorMessage);
     // Runs the phase path on one frame; exceptions become messages.
     bool magnify(const QImage &image, QImage *result, QString *errorMessage);
     bool magnifyStages(const QImage &image, QImage *result, QString *errorMessage);
+    bool magnifyWithVectorStages(const QImage &image, QImage *result, QString *errorMessage);
+    // The first frame is its own predecessor: zero phase difference.
+    void seedPhaseState(const std::vector<FloatPlane> &levels);
     void accumulatePhase();
     void denoisePhase();
     void shiftLevels();
@@ -74,7 +86,9 @@ private:
     MotionSettings m_settings;
     QSize m_frameSize;
     ProcessingRegion m_region;
+    KernelSet m_kernelSet;
     MotionWorkerPool m_pool;
+    std::unique_ptr<VectorStages> m_vectorStages; // null with the reference kernels
     std::unique_ptr<SpatialPyramid> m_pyramid;
     TemporalBandpassFilter m_horizontalFilter;
     TemporalBandpassFilter m_verticalFilter;

@@ -25,6 +25,17 @@ void blur(MotionWorkerPool &pool, const FloatPlane &input, const std::vector<flo
 // Keeps every second sample of every second row; the caller low-passes first.
 void downsample(MotionWorkerPool &pool, const FloatPlane &input, FloatPlane &output);
 
+// Where output sample index of an axis resampled with scale = source length / output
+// length reads: samples first and second, and the weight of second, with pixel centres
+// aligned and positions clamped to the source. Positions are computed in double precision.
+struct ResampleTap
+{
+    int first;
+    int second;
+    float fraction;
+};
+ResampleTap resampleTap(int index, double scale, int sourceLength);
+
 // Bilinear resampling to width x height with pixel centres aligned.
 void upsample(MotionWorkerPool &pool, const FloatPlane &input, int width, int height, FloatPlane &output);
 

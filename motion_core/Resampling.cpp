@@ -4,25 +4,13 @@
 
 namespace ovra::motion_core {
 
-namespace {
-
-// Source position of an output sample on one axis, pixel centres aligned.
-struct SourceTap
-{
-    int first;
-    int second;
-    float fraction;
-};
-
-SourceTap sourceTap(int index, double scale, int sourceLength)
+ResampleTap resampleTap(int index, double scale, int sourceLength)
 {
     const double position = std::clamp((index + 0.5) * scale - 0.5, 0.0, static_cast<double>(sourceLength - 1));
     // The position is clamped to be non-negative, so truncation is the floor.
     const int first = static_cast<int>(position);
     return {first, std::min(sourceLength - 1, first + 1), static_cast<float>(position - first)};
 }
-
-} // namespace
 
 void downsample(MotionWorkerPool &pool, const FloatPlane &input, FloatPlane &output)
 {
@@ -54,12 +42,12 @@ void upsample(MotionWorkerPool &pool, const FloatPlane &input, int width, int he
     output.reshape(width, height);
     parallelFor(pool, height, 12LL * width, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
-            const SourceTap row = sourceTap(y, scaleY, input.height());
+            const ResampleTap row = resampleTap(y, scaleY, input.height());
             const float *upper = input.row(row.first);
             const float *lower = input.row(row.second);
             float *target = output.row(y);
             for (int x = 0; x < width; ++x) {
-                const SourceTap column = sourceTap(x, scaleX, input.width());
+                const ResampleTap column = resampleTap(x, scaleX, input.width());
                 const float top = upper[column.first] + (upper[column.second] - upper[column.first]) * column.fraction;
                 const float bottom =
                     lower[column.first] + (lower[column.second] - lower[column.first]) * column.fraction;

@@ -95,15 +95,13 @@ bool TemporalBandpassFilter::stateMatches(const std::vector<FloatPlane> &levels)
     return true;
 }
 
-bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
-                                     std::vector<FloatPlane> *outputLevels, MotionWorkerPool &pool,
-                                     QString *errorMessage)
+bool TemporalBandpassFilter::prepareState(const std::vector<FloatPlane> &inputLevels, QString *errorMessage)
 {
     if (!m_configured) {
         fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter", "The temporal filter has not been configured."));
         return false;
     }
-    if (!outputLevels || inputLevels.empty()) {
+    if (inputLevels.empty()) {
         fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter",
                                              "Phase components and an output container are required."));
         return false;
@@ -117,9 +115,6 @@ bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
                                              "The phase pyramid size changed during processing."));
         return false;
     }
-
-    // The output planes are reused from the previous call where they exist.
-    outputLevels->resize(inputLevels.size());
     if (!m_stateInitialised) {
         m_z1.resize(inputLevels.size());
         m_z2.resize(inputLevels.size());
@@ -129,12 +124,31 @@ bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
         }
         m_stateInitialised = true;
     }
+    return true;
+}
 
-    const float b0 = static_cast<float>(m_b0);
-    const float b1 = static_cast<float>(m_b1);
-    const float b2 = static_cast<float>(m_b2);
-    const float a1 = static_cast<float>(m_a1);
-    const float a2 = static_cast<float>(m_a2);
+FilterCoefficients TemporalBandpassFilter::singlePrecisionCoefficients() const
+{
+    return {static_cast<float>(m_b0), static_cast<float>(m_b1), static_cast<float>(m_b2), static_cast<float>(m_a1),
+            static_cast<float>(m_a2)};
+}
+
+bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
+                                     std::vector<FloatPlane> *outputLevels, MotionWorkerPool &pool,
+                                     QString *errorMessage)
+{
+    // Configuration is checked first (in prepareState), then the containers.
+    if (m_configured && !outputLevels) {
+        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter",
+                                             "Phase components and an output container are required."));
+        return false;
+    }
+    if (!prepareState(inputLevels, errorMessage))
+        return false;
+
+    // The output planes are reused from the previous call where they exist.
+    outputLevels->resize(inputLevels.size());
+    const FilterCoefficients c = singlePrecisionCoefficients();
     for (size_t level = 0; level < inputLevels.size(); ++level) {
         const FloatPlane &inputPlane = inputLevels[level];
         FloatPlane &outputPlane = (*outputLevels)[level];
@@ -146,9 +160,9 @@ bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
         parallelFor(pool, inputPlane.sampleCount(), 12, [&](int begin, int end) {
             for (int i = begin; i < end; ++i) {
                 const float x = input[i];
-                const float y = b0 * x + z1[i];
-                z1[i] = (b1 * x + z2[i]) - a1 * y;
-                z2[i] = b2 * x - a2 * y;
+                const float y = c.b0 * x + z1[i];
+                z1[i] = (c.b1 * x + z2[i]) - c.a1 * y;
+                z2[i] = c.b2 * x - c.a2 * y;
                 output[i] = y;
             }
         });

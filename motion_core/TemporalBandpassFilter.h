@@ -3,6 +3,7 @@
 #include "motion_core/FloatPlane.h"
 #include "motion_core/MotionSettings.h"
 #include "motion_core/MotionWorkerPool.h"
+#include "motion_core/PhaseSimd.h"
 
 #include <QString>
 
@@ -23,6 +24,14 @@ public:
     // geometry differs from the one the state was created for.
     bool process(const std::vector<FloatPlane> &inputLevels, std::vector<FloatPlane> *outputLevels,
                  MotionWorkerPool &pool, QString *errorMessage);
+
+    // For kernels that run the filter inside a fused pass (PhaseSimd.h): the checks of
+    // process() on inputLevels, and zero state on first use. After true, state(level)
+    // holds the delay planes the next frame's samples update.
+    bool prepareState(const std::vector<FloatPlane> &inputLevels, QString *errorMessage);
+    FilterState state(size_t level) { return {m_z1[level].data(), m_z2[level].data()}; }
+    // The design rounded to single precision, as it is applied to the samples.
+    FilterCoefficients singlePrecisionCoefficients() const;
 
     bool isConfigured() const { return m_configured; }
     double b0() const { return m_b0; }

@@ -7,14 +7,19 @@
 #include <limits>
 #include <new>
 
+Q_DECLARE_METATYPE(ovra::motion_core::KernelSet)
+
 using namespace ovra;
 using namespace ovra::motion_core;
 
 // This executable replaces the global allocation functions so that large allocations can
-// be made to fail on demand, as they do when the machine runs out of memory.
+// be made to fail on demand, as they do when the machine runs out of memory, and so that
+// allocations can be counted.
 namespace {
 
 std::atomic<size_t> failingSize{std::numeric_limits<size_t>::max()};
+std::atomic<qint64> allocationCount{0};
+std::atomic<qint64> allocatedBytes{0};
 
 // Fails every allocation of at least bytes until the object goes out of scope.
 class AllocationFailure
@@ -30,6 +35,8 @@ void *operator new(size_t size)
 {
     if (size >= failingSize.load(std::memory_order_relaxed))
         throw std::bad_alloc();
+    ++allocationCount;
+    allocatedBytes += qint64(size);
     if (void *memory = std::malloc(size ? size : 1))
         return memory;
     throw std::bad_alloc();
@@ -68,6 +75,19 @@ MotionSettings settings(int threads)
     return result;
 }
 
+// Allocations made through operator new while the object lives.
+class AllocationCounter
+{
+public:
+    AllocationCounter() : m_count(allocationCount), m_bytes(allocatedBytes) {}
+    qint64 count() const { return allocationCount - m_count; }
+    qint64 bytes() const { return allocatedBytes - m_bytes; }
+
+private:
+    qint64 m_count;
+    qint64 m_bytes;
+};
+
 media::VideoFrame frame(qint64 index)
 {
     QImage image(frameSize, QImage::Format_RGBA8888);
@@ -100,6 +120,57 @@ private slots:
         std::vector<media::VideoFrame> output;
         QVERIFY(!processor.processFrame(frame(0), &output, &error));
         QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
+    }
+
+    void steadyStateFramesAllocateOnlyTheirImage_data()
+    {
+        QTest::addColumn<KernelSet>("kernels");
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<QRectF>("region");
+        for (KernelSet set : {KernelSet::Sse2, KernelSet::Avx2, KernelSet::Avx512}) {
+            if (!kernelSetSupported(set))
+                continue;
+            for (int threads : {1, 2}) {
+                QTest::addRow("%s, %d threads, whole frame", kernelSetName(set), threads)
+                    << set << threads << QRectF(0, 0, 1, 1);
+                QTest::addRow("%s, %d threads, region", kernelSetName(set), threads)
+                    << set << threads << QRectF(0.3, 0.3, 0.4, 0.4);
+            }
+        }
+    }
+
+    void steadyStateFramesAllocateOnlyTheirImage()
+    {
+        // Once the first frame has created the phase and filter state, a frame allocates
+        // only the output image it hands over (which the caller owns and may paint on).
+        QFETCH(KernelSet, kernels);
+        QFETCH(int, threads);
+        QFETCH(QRectF, region);
+        PhaseMotionProcessor processor(kernels);
+        MotionSettings motionSettings = settings(threads);
+        motionSettings.regionOfInterest = region;
+        QVERIFY(processor.configure(metadata(), motionSettings, nullptr));
+        std::vector<media::VideoFrame> inputs;
+        for (qint64 index = 0; index < 8; ++index)
+            inputs.push_back(frame(index));
+        std::vector<media::VideoFrame> output;
+        for (qint64 index = 0; index < 3; ++index)
+            QVERIFY(processor.processFrame(inputs[size_t(index)], &output, nullptr));
+
+        qint64 imageAllocations = 0;
+        qint64 imageBytes = 0;
+        {
+            const AllocationCounter counter;
+            const QImage image(frameSize, QImage::Format_ARGB32);
+            imageAllocations = counter.count();
+            imageBytes = counter.bytes();
+        }
+        const AllocationCounter counter;
+        for (qint64 index = 3; index < 8; ++index)
+            QVERIFY(processor.processFrame(inputs[size_t(index)], &output, nullptr));
+        QCOMPARE(counter.count(), 5 * imageAllocations);
+        QCOMPARE(counter.bytes(), 5 * imageBytes);
+        QCOMPARE(processor.stageTimings().framesProcessed, 8);
     }
 
     void frameReportsMissingMemory_data()

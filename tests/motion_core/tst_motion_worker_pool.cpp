@@ -1,6 +1,7 @@
 #include "motion_core/MotionWorkerPool.h"
 
 #include <QMutex>
+#include <QSet>
 #include <QThread>
 #include <QtTest>
 
@@ -16,9 +17,11 @@ namespace {
 
 struct Chunk
 {
+    int index;
     int begin;
     int end;
     bool onCaller;
+    QThread *thread;
 };
 
 // Records every chunk that body receives.
@@ -27,10 +30,12 @@ std::vector<Chunk> recordChunks(MotionWorkerPool &pool, int count, qint64 cost)
     QMutex mutex;
     std::vector<Chunk> chunks;
     QThread *caller = QThread::currentThread();
-    parallelFor(pool, count, cost, [&](int begin, int end) {
+    auto body = [&](const ChunkRange &chunk) {
         QMutexLocker locker(&mutex);
-        chunks.push_back({begin, end, QThread::currentThread() == caller});
-    });
+        chunks.push_back({chunk.index, chunk.begin, chunk.end, QThread::currentThread() == caller,
+                          QThread::currentThread()});
+    };
+    runChunks(pool, count, cost, body);
     std::sort(chunks.begin(), chunks.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
     return chunks;
 }
@@ -89,15 +94,33 @@ private slots:
         pool.setThreadCount(threads);
         const std::vector<Chunk> recorded = recordChunks(pool, count, cost);
         QCOMPARE(int(recorded.size()), chunks);
-        // Contiguous, complete and on the caller exactly when there is one chunk.
+        // Contiguous, numbered in order, complete, each on its own thread, and on the
+        // caller exactly when there is one chunk.
         int next = 0;
-        for (const Chunk &chunk : recorded) {
+        QSet<QThread *> threadsUsed;
+        for (size_t i = 0; i < recorded.size(); ++i) {
+            const Chunk &chunk = recorded[i];
+            QCOMPARE(chunk.index, int(i));
+            threadsUsed.insert(chunk.thread);
             QCOMPARE(chunk.begin, next);
             QVERIFY(chunk.end > chunk.begin);
             QCOMPARE(chunk.onCaller, chunks == 1);
             next = chunk.end;
         }
         QCOMPARE(next, count);
+        QCOMPARE(int(threadsUsed.size()), chunks);
+    }
+
+    void threadCountChangesBetweenLoops()
+    {
+        // The long-lived workers end and start again; every loop still sees all its chunks.
+        MotionWorkerPool pool;
+        for (int threads : {4, 2, 3, 1, 2}) {
+            pool.setThreadCount(threads);
+            QCOMPARE(pool.threads().maxThreadCount(), threads);
+            for (int repeat = 0; repeat < 3; ++repeat)
+                QCOMPARE(int(recordChunks(pool, 1000, 1000).size()), threads);
+        }
     }
 
     void lowestChunkExceptionWinsAfterAllFinished()

@@ -1,0 +1,144 @@
+// Vector kernels of the spatial pyramid; compiled once per instruction set (SimdVector.h).
+// Blur.cpp and Resampling.cpp hold the scalar reference; every sum here runs in the same
+// order as there, so the results are the same bits.
+
+#include "motion_core/PyramidSimd.h"
+#include "motion_core/SimdUpsample.h"
+#include "motion_core/SimdVector.h"
+
+namespace ovra::motion_core {
+
+namespace {
+
+using namespace simd;
+
+constexpr int pyramidTapCount = 5;
+const float pyramidTaps[pyramidTapCount] = {0.0625f, 0.25f, 0.375f, 0.25f, 0.0625f};
+
+// Half-sample symmetric reflection, repeated for kernels wider than the axis.
+int reflectEdgeRepeated(int index, int length)
+{
+    if (length <= 1)
+        return 0;
+    while (index < 0 || index >= length)
+        index = index < 0 ? -index - 1 : 2 * length - index - 1;
+    return index;
+}
+
+// The horizontal blur of one row at its even columns: out[x] = blurred(2 x).
+void blurEvenColumns(const float *in, int width, float *out, int outWidth)
+{
+    const auto scalarAt = [&](int x) {
+        float sum = 0.0f;
+        for (int j = 0; j < pyramidTapCount; ++j)
+            sum += in[reflectEdgeRepeated(2 * x + j - 2, width)] * pyramidTaps[j];
+        out[x] = sum;
+    };
+    // Vector blocks read in[2x - 2 .. 2x + 2 lanes + 1], all inside the row.
+    int x = 0;
+    for (; x < outWidth && 2 * x - 2 < 0; ++x)
+        scalarAt(x);
+    for (; 2 * x + 2 * lanes + 2 <= width; x += lanes) {
+        const float *source = in + 2 * x - 2;
+        Floats sum = splat(0.0f);
+        for (int j = 0; j < pyramidTapCount; ++j)
+            sum = sum + loadEven(source + j) * splat(pyramidTaps[j]);
+        store(out + x, sum);
+    }
+    for (; x < outWidth; ++x)
+        scalarAt(x);
+}
+
+// Rows of the low-pass image, computed on demand from the five horizontally blurred input
+// rows each needs (kept in scratch, slot = row % 5: the rows in use are consecutive, so
+// they never share a slot). Rows the chunk owns go straight into the low-pass plane; the
+// others, next to the chunk, into scratch.
+class LowPassRows
+{
+public:
+    LowPassRows(const DecomposeJob &job, float *scratch, int ownedBegin, int ownedEnd)
+        : m_job(job), m_width(largerOf(1, (job.width + 1) / 2)), m_stride(m_width + 16), m_scratch(scratch),
+          m_ownedBegin(ownedBegin), m_ownedEnd(ownedEnd)
+    {
+    }
+
+    const float *operator()(int row)
+    {
+        const bool owned = row >= m_ownedBegin && row < m_ownedEnd;
+        float *target = owned ? m_job.low + static_cast<long long>(row) * m_width
+                              : m_scratch + pyramidTapCount * m_stride;
+        const float *taps[pyramidTapCount];
+        for (int j = 0; j < pyramidTapCount; ++j) {
+            const int input = reflectEdgeRepeated(2 * row + j - 2, m_job.height);
+            float *blurred = m_scratch + (input % pyramidTapCount) * m_stride;
+            if (m_inputInSlot[input % pyramidTapCount] != input) {
+                blurEvenColumns(m_job.input + static_cast<long long>(input) * m_job.width, m_job.width, blurred,
+                                m_width);
+                m_inputInSlot[input % pyramidTapCount] = input;
+            }
+            taps[j] = blurred;
+        }
+        for (int x = 0; x < m_width; x += lanes) {
+            const int count = smallerOf(lanes, m_width - x);
+            Floats sum = splat(0.0f);
+            for (int j = 0; j < pyramidTapCount; ++j)
+                sum = sum + load(taps[j] + x) * splat(pyramidTaps[j]);
+            storePartial(target + x, sum, count);
+        }
+        m_computedFirst = m_computedFirst < 0 ? row : smallerOf(m_computedFirst, row);
+        m_computedLast = largerOf(m_computedLast, row);
+        return target;
+    }
+
+    // Computes the owned rows the upsampling did not ask for.
+    void completeOwned()
+    {
+        for (int row = m_ownedBegin; row < m_ownedEnd; ++row) {
+            if (m_computedFirst < 0 || row < m_computedFirst || row > m_computedLast)
+                (*this)(row);
+        }
+    }
+
+private:
+    const DecomposeJob &m_job;
+    int m_width;
+    long long m_stride;
+    float *m_scratch;
+    int m_ownedBegin;
+    int m_ownedEnd;
+    int m_inputInSlot[pyramidTapCount] = {-1, -1, -1, -1, -1};
+    int m_computedFirst = -1; // rows are asked for in order, so the computed ones are a range
+    int m_computedLast = -1;
+};
+
+void decomposeRows(const DecomposeJob &job, float *scratch, int begin, int end)
+{
+    // This chunk owns the low-pass rows whose input row 2 y it covers.
+    const int lowHeight = largerOf(1, (job.height + 1) / 2);
+    LowPassRows low(job, scratch, (begin + 1) / 2, smallerOf(lowHeight, (end + 1) / 2));
+    const long long lowStride = largerOf(1, (job.width + 1) / 2) + 16;
+    UpsampledRows<LowPassRows &> upsampled(low, job.columns, job.rows, job.width,
+                                           scratch + (pyramidTapCount + 1) * lowStride);
+    for (int y = begin; y < end; ++y) {
+        const UpsampledRow row = upsampled.row(y);
+        const long long offset = static_cast<long long>(y) * job.width;
+        const float *input = job.input + offset;
+        float *target = job.level + offset;
+        for (int x = 0; x < job.width; x += lanes) {
+            const int count = smallerOf(lanes, job.width - x);
+            storePartial(target + x, loadPartial(input + x, count) - upsampledAt(row, x), count);
+        }
+    }
+    low.completeOwned();
+}
+
+} // namespace
+
+template<>
+const PyramidKernels &pyramidKernels<OVRA_SIMD_SET>()
+{
+    static const PyramidKernels kernels{&decomposeRows};
+    return kernels;
+}
+
+} // namespace ovra::motion_core

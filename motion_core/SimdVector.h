@@ -1,0 +1,301 @@
+#pragma once
+
+// Thin wrappers over one x86 vector register type, for the *Simd.cpp kernel files.
+//
+// Each of those files is compiled three times, with -msse2, -mavx2 or -mavx512f; the
+// compiler's target macros pick the matching section below, and OVRA_SIMD_SET names the
+// kernel set being compiled. Everything here has internal linkage (unnamed namespace), and
+// the kernel files must not instantiate library templates either: code compiled for one
+// instruction set must never be shared with code compiled for another by the linker.
+// Only plain IEEE single-precision operations are used (no fused multiply-add), so a
+// kernel that keeps the scalar code's order of operations gives the same bits.
+
+#include "motion_core/KernelSet.h"
+
+#include <immintrin.h>
+#include <sleef.h>
+
+#include <cstdint>
+
+#if defined(__AVX512F__)
+#define OVRA_SIMD_SET KernelSet::Avx512
+#elif defined(__AVX2__)
+#define OVRA_SIMD_SET KernelSet::Avx2
+#elif defined(__SSE2__)
+#define OVRA_SIMD_SET KernelSet::Sse2
+#else
+#error "The vector kernels need an x86 target with at least SSE2."
+#endif
+
+// For the small helpers of the per-sample loops, which pass whole registers around.
+#define OVRA_SIMD_INLINE inline __attribute__((always_inline))
+
+namespace ovra::motion_core::simd {
+namespace {
+
+#if defined(__AVX512F__)
+
+constexpr int lanes = 16;
+struct Floats { __m512 v; };
+struct Ints { __m512i v; };
+struct Mask { __mmask16 v; };
+
+inline Floats load(const float *p) { return {_mm512_loadu_ps(p)}; }
+inline void store(float *p, Floats a) { _mm512_storeu_ps(p, a.v); }
+inline Floats splat(float value) { return {_mm512_set1_ps(value)}; }
+inline Floats operator+(Floats a, Floats b) { return {_mm512_add_ps(a.v, b.v)}; }
+inline Floats operator-(Floats a, Floats b) { return {_mm512_sub_ps(a.v, b.v)}; }
+inline Floats operator*(Floats a, Floats b) { return {_mm512_mul_ps(a.v, b.v)}; }
+inline Floats operator/(Floats a, Floats b) { return {_mm512_div_ps(a.v, b.v)}; }
+inline Floats sqrt(Floats a) { return {_mm512_sqrt_ps(a.v)}; }
+inline Mask operator<(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LT_OQ)}; }
+inline Mask operator<=(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LE_OQ)}; }
+inline Mask operator>(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GT_OQ)}; }
+inline Mask operator>=(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GE_OQ)}; }
+inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
+{
+    return {_mm512_mask_blend_ps(m.v, whenFalse.v, whenTrue.v)};
+}
+
+// p[0], p[2], ..., p[2 (lanes - 1)]; reads p[0 .. 2 lanes - 1].
+inline Floats loadEven(const float *p)
+{
+    const __m512i even = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+    return {_mm512_permutex2var_ps(_mm512_loadu_ps(p), even, _mm512_loadu_ps(p + lanes))};
+}
+// base[indices[0]], ..., base[indices[lanes - 1]].
+inline Floats gather(const float *base, const std::int32_t *indices)
+{
+    return {_mm512_i32gather_ps(_mm512_loadu_si512(indices), base, 4)};
+}
+
+inline Ints loadInts(const std::uint32_t *p) { return {_mm512_loadu_si512(p)}; }
+inline void store(std::uint32_t *p, Ints a) { _mm512_storeu_si512(p, a.v); }
+inline Ints splatInt(std::uint32_t value) { return {_mm512_set1_epi32(static_cast<int>(value))}; }
+inline Ints operator&(Ints a, Ints b) { return {_mm512_and_si512(a.v, b.v)}; }
+inline Ints operator|(Ints a, Ints b) { return {_mm512_or_si512(a.v, b.v)}; }
+template<int bits> Ints shiftRight(Ints a) { return {_mm512_srli_epi32(a.v, bits)}; }
+template<int bits> Ints shiftLeft(Ints a) { return {_mm512_slli_epi32(a.v, bits)}; }
+inline Floats toFloats(Ints a) { return {_mm512_cvtepi32_ps(a.v)}; }
+// Toward zero; the values must lie within the 32-bit integer range.
+inline Ints truncateToInts(Floats a) { return {_mm512_cvttps_epi32(a.v)}; }
+
+// As glibc's hypotf: the exact squares summed and rooted in double precision.
+inline Floats hypot(Floats x, Floats y)
+{
+    const auto root = [](__m256 x8, __m256 y8) {
+        const __m512d xd = _mm512_cvtps_pd(x8);
+        const __m512d yd = _mm512_cvtps_pd(y8);
+        return _mm512_cvtpd_ps(_mm512_sqrt_pd(_mm512_add_pd(_mm512_mul_pd(xd, xd), _mm512_mul_pd(yd, yd))));
+    };
+    const auto upper = [](__m512 a) { return _mm256_castsi256_ps(_mm512_extracti64x4_epi64(_mm512_castps_si512(a), 1)); };
+    const __m256 low = root(_mm512_castps512_ps256(x.v), _mm512_castps512_ps256(y.v));
+    const __m256 high = root(upper(x.v), upper(y.v));
+    return {_mm512_castsi512_ps(_mm512_inserti64x4(_mm512_castsi256_si512(_mm256_castps_si256(low)),
+                                                   _mm256_castps_si256(high), 1))};
+}
+// SLEEF, at most 3.5 ulp from the exact result.
+inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f16_u35avx512f(y.v, x.v)}; }
+inline void sincos(Floats a, Floats &sine, Floats &cosine)
+{
+    const Sleef___m512_2 both = Sleef_sincosf16_u35avx512f(a.v);
+    sine = {both.x};
+    cosine = {both.y};
+}
+
+#elif defined(__AVX2__)
+
+constexpr int lanes = 8;
+struct Floats { __m256 v; };
+struct Ints { __m256i v; };
+struct Mask { __m256 v; };
+
+inline Floats load(const float *p) { return {_mm256_loadu_ps(p)}; }
+inline void store(float *p, Floats a) { _mm256_storeu_ps(p, a.v); }
+inline Floats splat(float value) { return {_mm256_set1_ps(value)}; }
+inline Floats operator+(Floats a, Floats b) { return {_mm256_add_ps(a.v, b.v)}; }
+inline Floats operator-(Floats a, Floats b) { return {_mm256_sub_ps(a.v, b.v)}; }
+inline Floats operator*(Floats a, Floats b) { return {_mm256_mul_ps(a.v, b.v)}; }
+inline Floats operator/(Floats a, Floats b) { return {_mm256_div_ps(a.v, b.v)}; }
+inline Floats sqrt(Floats a) { return {_mm256_sqrt_ps(a.v)}; }
+inline Mask operator<(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LT_OQ)}; }
+inline Mask operator<=(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LE_OQ)}; }
+inline Mask operator>(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GT_OQ)}; }
+inline Mask operator>=(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GE_OQ)}; }
+inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
+{
+    return {_mm256_blendv_ps(whenFalse.v, whenTrue.v, m.v)};
+}
+
+inline Floats loadEven(const float *p)
+{
+    // Within each 128-bit half: p0 p2 p8 p10 | p4 p6 p12 p14; then the 64-bit pairs in order.
+    const __m256 mixed = _mm256_shuffle_ps(_mm256_loadu_ps(p), _mm256_loadu_ps(p + lanes), _MM_SHUFFLE(2, 0, 2, 0));
+    return {_mm256_castpd_ps(_mm256_permute4x64_pd(_mm256_castps_pd(mixed), _MM_SHUFFLE(3, 1, 2, 0)))};
+}
+inline Floats gather(const float *base, const std::int32_t *indices)
+{
+    return {_mm256_i32gather_ps(base, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(indices)), 4)};
+}
+
+inline Ints loadInts(const std::uint32_t *p) { return {_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p))}; }
+inline void store(std::uint32_t *p, Ints a) { _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), a.v); }
+inline Ints splatInt(std::uint32_t value) { return {_mm256_set1_epi32(static_cast<int>(value))}; }
+inline Ints operator&(Ints a, Ints b) { return {_mm256_and_si256(a.v, b.v)}; }
+inline Ints operator|(Ints a, Ints b) { return {_mm256_or_si256(a.v, b.v)}; }
+template<int bits> Ints shiftRight(Ints a) { return {_mm256_srli_epi32(a.v, bits)}; }
+template<int bits> Ints shiftLeft(Ints a) { return {_mm256_slli_epi32(a.v, bits)}; }
+inline Floats toFloats(Ints a) { return {_mm256_cvtepi32_ps(a.v)}; }
+inline Ints truncateToInts(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
+
+inline Floats hypot(Floats x, Floats y)
+{
+    const auto root = [](__m128 x4, __m128 y4) {
+        const __m256d xd = _mm256_cvtps_pd(x4);
+        const __m256d yd = _mm256_cvtps_pd(y4);
+        return _mm256_cvtpd_ps(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(xd, xd), _mm256_mul_pd(yd, yd))));
+    };
+    const __m128 low = root(_mm256_castps256_ps128(x.v), _mm256_castps256_ps128(y.v));
+    const __m128 high = root(_mm256_extractf128_ps(x.v, 1), _mm256_extractf128_ps(y.v, 1));
+    return {_mm256_set_m128(high, low)};
+}
+inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f8_u35avx2(y.v, x.v)}; }
+inline void sincos(Floats a, Floats &sine, Floats &cosine)
+{
+    const Sleef___m256_2 both = Sleef_sincosf8_u35avx2(a.v);
+    sine = {both.x};
+    cosine = {both.y};
+}
+
+#else // SSE2
+
+constexpr int lanes = 4;
+struct Floats { __m128 v; };
+struct Ints { __m128i v; };
+struct Mask { __m128 v; };
+
+inline Floats load(const float *p) { return {_mm_loadu_ps(p)}; }
+inline void store(float *p, Floats a) { _mm_storeu_ps(p, a.v); }
+inline Floats splat(float value) { return {_mm_set1_ps(value)}; }
+inline Floats operator+(Floats a, Floats b) { return {_mm_add_ps(a.v, b.v)}; }
+inline Floats operator-(Floats a, Floats b) { return {_mm_sub_ps(a.v, b.v)}; }
+inline Floats operator*(Floats a, Floats b) { return {_mm_mul_ps(a.v, b.v)}; }
+inline Floats operator/(Floats a, Floats b) { return {_mm_div_ps(a.v, b.v)}; }
+inline Floats sqrt(Floats a) { return {_mm_sqrt_ps(a.v)}; }
+inline Mask operator<(Floats a, Floats b) { return {_mm_cmplt_ps(a.v, b.v)}; }
+inline Mask operator<=(Floats a, Floats b) { return {_mm_cmple_ps(a.v, b.v)}; }
+inline Mask operator>(Floats a, Floats b) { return {_mm_cmpgt_ps(a.v, b.v)}; }
+inline Mask operator>=(Floats a, Floats b) { return {_mm_cmpge_ps(a.v, b.v)}; }
+inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
+{
+    return {_mm_or_ps(_mm_and_ps(m.v, whenTrue.v), _mm_andnot_ps(m.v, whenFalse.v))};
+}
+
+inline Floats loadEven(const float *p)
+{
+    return {_mm_shuffle_ps(_mm_loadu_ps(p), _mm_loadu_ps(p + lanes), _MM_SHUFFLE(2, 0, 2, 0))};
+}
+inline Floats gather(const float *base, const std::int32_t *indices)
+{
+    return {_mm_setr_ps(base[indices[0]], base[indices[1]], base[indices[2]], base[indices[3]])};
+}
+
+inline Ints loadInts(const std::uint32_t *p) { return {_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))}; }
+inline void store(std::uint32_t *p, Ints a) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), a.v); }
+inline Ints splatInt(std::uint32_t value) { return {_mm_set1_epi32(static_cast<int>(value))}; }
+inline Ints operator&(Ints a, Ints b) { return {_mm_and_si128(a.v, b.v)}; }
+inline Ints operator|(Ints a, Ints b) { return {_mm_or_si128(a.v, b.v)}; }
+template<int bits> Ints shiftRight(Ints a) { return {_mm_srli_epi32(a.v, bits)}; }
+template<int bits> Ints shiftLeft(Ints a) { return {_mm_slli_epi32(a.v, bits)}; }
+inline Floats toFloats(Ints a) { return {_mm_cvtepi32_ps(a.v)}; }
+inline Ints truncateToInts(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
+
+inline Floats hypot(Floats x, Floats y)
+{
+    const auto root = [](__m128 x2, __m128 y2) {
+        const __m128d xd = _mm_cvtps_pd(x2);
+        const __m128d yd = _mm_cvtps_pd(y2);
+        return _mm_cvtpd_ps(_mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(xd, xd), _mm_mul_pd(yd, yd))));
+    };
+    const __m128 low = root(x.v, y.v);
+    const __m128 high = root(_mm_movehl_ps(x.v, x.v), _mm_movehl_ps(y.v, y.v));
+    return {_mm_movelh_ps(low, high)};
+}
+inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v)}; }
+inline void sincos(Floats a, Floats &sine, Floats &cosine)
+{
+    const Sleef___m128_2 both = Sleef_sincosf4_u35sse2(a.v);
+    sine = {both.x};
+    cosine = {both.y};
+}
+
+#endif
+
+// Helpers common to all widths.
+
+inline Floats truncate(Floats a)
+{
+    return toFloats(truncateToInts(a));
+}
+
+// Nearest integer, halves away from zero, as std::lround; |a| must stay below 2^31.
+inline Floats roundHalfAwayFromZero(Floats a)
+{
+    const Floats whole = truncate(a);
+    const Floats fraction = a - whole; // exact
+    const Floats up = select(fraction >= splat(0.5f), whole + splat(1.0f), whole);
+    return select(fraction <= splat(-0.5f), whole - splat(1.0f), up);
+}
+
+// std::min and std::max semantics: the first argument unless the comparison holds.
+inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }
+inline Floats maximum(Floats a, Floats b) { return select(a < b, b, a); }
+
+// The first count (1 .. lanes) samples at p; the other lanes read as 0 and are not written.
+inline Floats loadPartial(const float *p, int count)
+{
+    if (count == lanes)
+        return load(p);
+    float buffer[lanes] = {};
+    for (int i = 0; i < count; ++i)
+        buffer[i] = p[i];
+    return load(buffer);
+}
+inline void storePartial(float *p, Floats a, int count)
+{
+    if (count == lanes) {
+        store(p, a);
+        return;
+    }
+    float buffer[lanes];
+    store(buffer, a);
+    for (int i = 0; i < count; ++i)
+        p[i] = buffer[i];
+}
+
+inline Ints loadPartial(const std::uint32_t *p, int count)
+{
+    if (count == lanes)
+        return loadInts(p);
+    std::uint32_t buffer[lanes] = {};
+    for (int i = 0; i < count; ++i)
+        buffer[i] = p[i];
+    return loadInts(buffer);
+}
+inline void storePartial(std::uint32_t *p, Ints a, int count)
+{
+    if (count == lanes) {
+        store(p, a);
+        return;
+    }
+    std::uint32_t buffer[lanes];
+    store(buffer, a);
+    for (int i = 0; i < count; ++i)
+        p[i] = buffer[i];
+}
+
+inline int smallerOf(int a, int b) { return a < b ? a : b; }
+inline int largerOf(int a, int b) { return a < b ? b : a; }
+
+} // namespace
+} // namespace ovra::motion_core::simd

@@ -1,0 +1,486 @@
+// The vector kernels against the scalar reference stages, for every kernel set this CPU
+// runs: bit for bit where the arithmetic is the same, within stated bounds where the
+// vector maths library replaces atan2, sin and cos.
+
+#include "motion_core/Composition.h"
+#include "motion_core/Luminance.h"
+#include "motion_core/PhaseKernels.h"
+#include "motion_core/PhaseSimd.h"
+#include "motion_core/PixelSimd.h"
+#include "motion_core/PlaneOperations.h"
+#include "motion_core/PyramidSimd.h"
+#include "motion_core/RieszTransform.h"
+#include "motion_core/TemporalBandpassFilter.h"
+#include "motion_core/VectorStages.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+Q_DECLARE_METATYPE(ovra::motion_core::KernelSet)
+
+using namespace ovra::motion_core;
+
+namespace {
+
+std::vector<KernelSet> supportedVectorSets()
+{
+    std::vector<KernelSet> sets;
+    for (KernelSet set : {KernelSet::Sse2, KernelSet::Avx2, KernelSet::Avx512}) {
+        if (kernelSetSupported(set))
+            sets.push_back(set);
+    }
+    return sets;
+}
+
+// One row per supported vector set and per size.
+void addSetAndSizeRows(const std::vector<QSize> &sizes)
+{
+    QTest::addColumn<KernelSet>("set");
+    QTest::addColumn<QSize>("size");
+    for (KernelSet set : supportedVectorSets())
+        for (const QSize &size : sizes)
+            QTest::addRow("%s %dx%d", kernelSetName(set), size.width(), size.height()) << set << size;
+}
+
+FloatPlane randomPlane(const QSize &size, quint32 seed, double low, double high)
+{
+    QRandomGenerator random(seed);
+    FloatPlane plane(size.width(), size.height());
+    for (int i = 0; i < plane.sampleCount(); ++i)
+        plane.data()[i] = static_cast<float>(low + random.bounded(high - low));
+    return plane;
+}
+
+bool identical(const float *a, const float *b, int count)
+{
+    return std::memcmp(a, b, sizeof(float) * size_t(count)) == 0;
+}
+
+bool identical(const FloatPlane &a, const FloatPlane &b)
+{
+    return a.width() == b.width() && a.height() == b.height() && identical(a.data(), b.data(), a.sampleCount());
+}
+
+QSize halved(const QSize &size)
+{
+    return QSize(std::max(1, (size.width() + 1) / 2), std::max(1, (size.height() + 1) / 2));
+}
+
+// Bilinear source positions of one axis, built as the processor builds them.
+struct Axis
+{
+    std::vector<std::int32_t> first;
+    std::vector<std::int32_t> second;
+    std::vector<float> fraction;
+
+    Axis(int sourceLength, int length)
+    {
+        for (int i = 0; i < length; ++i) {
+            const ResampleTap tap = resampleTap(i, double(sourceLength) / length, sourceLength);
+            first.push_back(tap.first);
+            second.push_back(tap.second);
+            fraction.push_back(tap.fraction);
+        }
+    }
+    ResampleAxis view() const { return {first.data(), second.data(), fraction.data()}; }
+};
+
+QImage randomImage(const QSize &size, QImage::Format format, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QImage image(size, format);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixelColor(x, y, QColor::fromRgb(random.bounded(256), random.bounded(256), random.bounded(256),
+                                                      random.bounded(256)));
+    return image;
+}
+
+} // namespace
+
+class MotionVectorKernelsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Every x86-64 CPU has SSE2, so at least one vector set is always tested.
+        QVERIFY(kernelSetSupported(KernelSet::Sse2));
+        qInfo("vector kernel sets tested: %d, best: %s", int(supportedVectorSets().size()),
+              kernelSetName(bestKernelSet()));
+        // Set when the tests run on an emulated CPU, to make sure it hides what it should.
+        const QByteArray expected = qgetenv("OVRA_EXPECTED_BEST_KERNELS");
+        if (!expected.isEmpty())
+            QCOMPARE(QByteArray(kernelSetName(bestKernelSet())), expected);
+    }
+
+    void pyramidMatchesTheReferenceBitForBit_data()
+    {
+        addSetAndSizeRows({QSize(1, 1), QSize(3, 2), QSize(5, 3), QSize(17, 9), QSize(37, 29), QSize(250, 131),
+                           QSize(640, 7), QSize(33, 1)});
+    }
+
+    void pyramidMatchesTheReferenceBitForBit()
+    {
+        // One decomposition step: the low-pass image and the band-pass level, computed in one
+        // chunk and in three (each writing only its own low-pass rows), against blur,
+        // downsample, upsample and subtract.
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        const PyramidKernels &kernels = vectorKernels(set).pyramid;
+        MotionWorkerPool pool;
+        const FloatPlane input = randomPlane(size, quint32(size.width() * 31 + size.height()), 0.0, 255.0);
+        FloatPlane blurred, scratch, expectedLow, upsampled, expectedLevel;
+        blur(pool, input, pyramidKernel(), blurred, scratch);
+        downsample(pool, blurred, expectedLow);
+        upsample(pool, expectedLow, size.width(), size.height(), upsampled);
+        subtract(pool, input, upsampled, expectedLevel);
+
+        const QSize coarse = halved(size);
+        const Axis columns(coarse.width(), size.width());
+        const Axis rows(coarse.height(), size.height());
+        const int height = size.height();
+        const std::vector<std::pair<int, int>> oneChunk{{0, height}};
+        const std::vector<std::pair<int, int>> threeChunks{{0, height / 3}, {height / 3, height / 2}, {height / 2, height}};
+        for (const auto *chunks : {&oneChunk, &threeChunks}) {
+            FloatPlane low(coarse.width(), coarse.height(), -1.0f);
+            FloatPlane level(size.width(), size.height(), -1.0f);
+            const DecomposeJob job{input.data(), size.width(),   height,     low.data(),
+                                   level.data(), columns.view(), rows.view()};
+            std::vector<float> rowsScratch(size_t(decomposeScratchFloats(size.width())));
+            for (auto [begin, end] : *chunks)
+                kernels.decomposeRows(job, rowsScratch.data(), begin, end);
+            QVERIFY(identical(low, expectedLow));
+            QVERIFY(identical(level, expectedLevel));
+        }
+    }
+
+    void luminanceMatchesTheReferenceBitForBit_data()
+    {
+        QTest::addColumn<KernelSet>("set");
+        QTest::addColumn<QImage::Format>("format");
+        for (KernelSet set : supportedVectorSets()) {
+            QTest::addRow("%s RGBA8888", kernelSetName(set)) << set << QImage::Format_RGBA8888;
+            QTest::addRow("%s ARGB32", kernelSetName(set)) << set << QImage::Format_ARGB32;
+        }
+    }
+
+    void luminanceMatchesTheReferenceBitForBit()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QImage::Format, format);
+        MotionWorkerPool pool;
+        const QImage frame = randomImage(QSize(53, 21), format, 3);
+        const QRect rectangle(5, 3, 43, 15);
+        FloatPlane expected;
+        extractLuminance(pool, frame.copy(rectangle), expected);
+
+        FloatPlane luminance(rectangle.width(), rectangle.height());
+        const PixelRows pixels{frame.constBits() + rectangle.y() * frame.bytesPerLine() + rectangle.x() * 4,
+                               frame.bytesPerLine(), format == QImage::Format_RGBA8888};
+        vectorKernels(set).pixels.luminanceRows({pixels, luminance.data(), rectangle.width()}, 0,
+                                                rectangle.height());
+        QVERIFY(identical(luminance, expected));
+    }
+
+    void compositeMatchesTheReferenceBitForBit_data()
+    {
+        QTest::addColumn<KernelSet>("set");
+        QTest::addColumn<QImage::Format>("format");
+        QTest::addColumn<QRect>("processing");
+        QTest::addColumn<QRectF>("region");
+        QTest::addColumn<float>("ringWeight");
+        QTest::addColumn<double>("feather");
+        const QRect whole(0, 0, 61, 37);
+        const QRect cropped(8, 4, 45, 29);
+        const QRectF region(0.2, 0.3, 0.5, 0.4);
+        for (KernelSet set : supportedVectorSets()) {
+            const char *name = kernelSetName(set);
+            QTest::addRow("%s whole frame", name)
+                << set << QImage::Format_RGBA8888 << whole << QRectF(0, 0, 1, 1) << 0.0f << 3.5;
+            QTest::addRow("%s region with ring, cropped", name)
+                << set << QImage::Format_RGBA8888 << cropped << region << 0.4f << 3.5;
+            QTest::addRow("%s region without ring, ARGB32", name)
+                << set << QImage::Format_ARGB32 << whole << region << 0.0f << 3.5;
+            QTest::addRow("%s hard mask, RGB888", name)
+                << set << QImage::Format_RGB888 << cropped << region << 0.4f << 0.0;
+        }
+    }
+
+    void compositeMatchesTheReferenceBitForBit()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QImage::Format, format);
+        QFETCH(QRect, processing);
+        QFETCH(QRectF, region);
+        QFETCH(float, ringWeight);
+        QFETCH(double, feather);
+        const QRectF expanded = region.adjusted(-0.1, -0.1, 0.1, 0.1);
+        MotionWorkerPool pool;
+        const QImage frame = randomImage(QSize(61, 37), format, 9);
+        // Changes large enough to clamp at both ends.
+        const FloatPlane luminance = randomPlane(processing.size(), 1, 0.0, 255.0);
+        FloatPlane magnified = luminance;
+        const FloatPlane change = randomPlane(processing.size(), 2, -300.0, 300.0);
+        for (int i = 0; i < magnified.sampleCount(); ++i)
+            magnified.data()[i] += change.data()[i] * (i % 3 == 0 ? 1.0f : 0.02f);
+
+        const bool cropping = processing != frame.rect();
+        QImage expected = composite(pool, cropping ? frame.copy(processing) : frame, luminance, magnified, region,
+                                    expanded, ringWeight, feather);
+        if (cropping)
+            expected = pasteBack(frame, expected, processing.topLeft());
+
+        VectorStages stages(set, pool);
+        stages.prepare(frame.size(), processing, {processing.size(), halved(processing.size())},
+                       {region, expanded, ringWeight, feather});
+        const QImage result = stages.composite(frame, luminance, magnified);
+        QCOMPARE(result.format(), QImage::Format_ARGB32);
+        QVERIFY(result == expected);
+    }
+
+    void phaseStagesFollowTheReference_data()
+    {
+        QTest::addColumn<KernelSet>("set");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<float>("alpha");
+        for (KernelSet set : supportedVectorSets()) {
+            for (const QSize &size : {QSize(1, 1), QSize(3, 2), QSize(19, 7), QSize(70, 41)}) {
+                for (float alpha : {0.5f, 49.0f})
+                    QTest::addRow("%s %dx%d alpha %g", kernelSetName(set), size.width(), size.height(),
+                                  double(alpha))
+                        << set << size << alpha;
+            }
+        }
+    }
+
+    void phaseStagesFollowTheReference()
+    {
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        QFETCH(float, alpha);
+        MotionWorkerPool pool;
+        const int samples = size.width() * size.height();
+        FloatPlane level = randomPlane(size, 11, -40.0, 40.0);
+        // A small motion: mostly small phase differences, as in real frames, plus noise; a
+        // flat corner where the amplitude falls below its thresholds.
+        FloatPlane previous = level;
+        const FloatPlane noise = randomPlane(size, 12, -4.0, 4.0);
+        for (int i = 0; i < samples; ++i)
+            previous.data()[i] += noise.data()[i];
+        for (FloatPlane *plane : {&level, &previous})
+            for (int y = 0; y < size.height() / 3; ++y)
+                for (int x = 0; x < size.width() / 3; ++x)
+                    plane->at(x, y) = 1e-4f * float(x - y);
+        const FloatPlane startH = randomPlane(size, 13, -2.0, 2.0);
+        const FloatPlane startV = randomPlane(size, 14, -2.0, 2.0);
+        // Filters with a state that is not zero.
+        TemporalBandpassFilter filterH;
+        QVERIFY(filterH.configure(240.0, 8.0, 12.0, nullptr));
+        TemporalBandpassFilter filterV = filterH;
+        std::vector<FloatPlane> unused;
+        QVERIFY(filterH.process({randomPlane(size, 15, -1.0, 1.0)}, &unused, pool, nullptr));
+        QVERIFY(filterV.process({randomPlane(size, 16, -1.0, 1.0)}, &unused, pool, nullptr));
+        TemporalBandpassFilter referenceH = filterH;
+        TemporalBandpassFilter referenceV = filterV;
+
+        const FloatPlane coarser = randomPlane(halved(size), 17, 0.0, 255.0);
+        const Axis columns(coarser.width(), size.width());
+        const Axis rows(coarser.height(), size.height());
+
+        // The vector pass, as one chunk.
+        const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
+        FloatPlane accumulatorH = startH;
+        FloatPlane accumulatorV = startV;
+        FloatPlane reconstructed(size.width(), size.height());
+        FloatPlane seamPlanes[3] = {FloatPlane(size.width(), size.height()), FloatPlane(size.width(), size.height()),
+                                    FloatPlane(size.width(), size.height())};
+        const PhaseLevelJob job{level.data(),        previous.data(),
+                                size.width(),        size.height(),
+                                accumulatorH.data(), accumulatorV.data(),
+                                filterH.singlePrecisionCoefficients(), filterH.state(0),
+                                filterV.singlePrecisionCoefficients(), filterV.state(0),
+                                seamPlanes[0].data(), seamPlanes[1].data(),
+                                seamPlanes[2].data(), alpha,
+                                coarser.data(),       coarser.width(),
+                                columns.view(),       rows.view(),
+                                reconstructed.data()};
+        std::vector<float> scratch(size_t(phaseScratchFloats(size.width())));
+        kernels.levelRows(job, scratch.data(), 0, size.height());
+
+        // Reference: Riesz pairs and accumulation.
+        FloatPlane r1, r2, previousR1, previousR2;
+        computeRieszPair(pool, level, r1, r2);
+        computeRieszPair(pool, previous, previousR1, previousR2);
+        FloatPlane expectedH = startH;
+        FloatPlane expectedV = startV;
+        FloatPlane amplitude;
+        accumulatePhaseDifference(pool, {level, r1, r2}, {previous, previousR1, previousR2}, expectedH, expectedV,
+                                  amplitude);
+        // The phase differences come from another atan2: SLEEF's is within 3.5 ulp of the
+        // exact value, glibc's within 1, so phi differs by at most 4.5 ulp of pi (1.1e-6); the
+        // increment phi qi / r (|qi / r| <= 1) by that plus its two roundings (4.8e-7), and
+        // the sum by one more rounding: 2e-6 plus 2 ulp of the accumulator bound every sample.
+        float worst = 0.0f;
+        for (int i = 0; i < samples; ++i) {
+            for (auto [got, want] : {std::pair{accumulatorH.data()[i], expectedH.data()[i]},
+                                     std::pair{accumulatorV.data()[i], expectedV.data()[i]}}) {
+                const float difference = std::abs(got - want);
+                worst = std::max(worst, difference);
+                QVERIFY2(difference <= 2e-6f + 2.0f * std::abs(want) * 1.2e-7f,
+                         qPrintable(QStringLiteral("sample %1: %2, reference %3").arg(i).arg(got).arg(want)));
+            }
+        }
+        qInfo("largest accumulator difference %g", double(worst));
+
+        // The filter is bit-identical: the reference filter, fed the vector pass's
+        // accumulators, ends in the same state.
+        std::vector<FloatPlane> filteredH;
+        std::vector<FloatPlane> filteredV;
+        QVERIFY(referenceH.process({accumulatorH}, &filteredH, pool, nullptr));
+        QVERIFY(referenceV.process({accumulatorV}, &filteredV, pool, nullptr));
+        for (auto [reference, vector] : {std::pair{&referenceH, &filterH}, std::pair{&referenceV, &filterV}}) {
+            QVERIFY(identical(reference->state(0).z1, vector->state(0).z1, samples));
+            QVERIFY(identical(reference->state(0).z2, vector->state(0).z2, samples));
+        }
+
+        // Reference from that filtered phase on: weighting, three blurs, the division, the
+        // shift in place and the reconstruction step.
+        FloatPlane weightedH, weightedV, scratchPlane, phaseH, phaseV;
+        weightByAmplitude(pool, amplitude, filteredH[0], filteredV[0], weightedH, weightedV);
+        blur(pool, weightedH, phaseDenoisingKernel(), weightedH, scratchPlane);
+        blur(pool, weightedV, phaseDenoisingKernel(), weightedV, scratchPlane);
+        blur(pool, amplitude, phaseDenoisingKernel(), amplitude, scratchPlane);
+        phaseH.reshape(size.width(), size.height());
+        phaseV.reshape(size.width(), size.height());
+        divideByAmplitude(pool, weightedH, weightedV, amplitude, phaseH, phaseV);
+        FloatPlane shifted = level;
+        shiftPhase(pool, alpha, phaseH, phaseV, r1, r2, shifted);
+        FloatPlane upsampled;
+        FloatPlane expected;
+        upsample(pool, coarser, size.width(), size.height(), upsampled);
+        add(pool, upsampled, shifted, expected);
+        // Now only sin and cos differ, each within 3.5 ulp of exact here and 1 ulp in glibc:
+        // cos and sin / theta differ by at most 4.5 and 5.5 ulp, and the products and the
+        // difference add a rounding each, the reconstruction's sum one more. So every sample
+        // stays within 16 ulp of the magnitudes it is made of: |level|, |r1 ph + r2 pv| <=
+        // (|r1| + |r2|) pi / 2 (ph and pv are limited) and the upsampled coarser level.
+        worst = 0.0f;
+        for (int i = 0; i < samples; ++i) {
+            const float scale = std::abs(level.data()[i])
+                + (std::abs(r1.data()[i]) + std::abs(r2.data()[i])) * 1.5707964f + std::abs(upsampled.data()[i]);
+            const float difference = std::abs(reconstructed.data()[i] - expected.data()[i]);
+            worst = std::max(worst, difference / std::max(scale, 1e-30f));
+            QVERIFY2(difference <= 16.0f * 1.2e-7f * scale,
+                     qPrintable(QStringLiteral("sample %1: %2, reference %3")
+                                    .arg(i)
+                                    .arg(reconstructed.data()[i])
+                                    .arg(expected.data()[i])));
+        }
+        qInfo("largest relative difference of the reconstruction %g", double(worst));
+    }
+
+    void phaseChunksAndSeamsGiveTheSameBits_data()
+    {
+        addSetAndSizeRows({QSize(9, 5), QSize(40, 13), QSize(37, 61)});
+    }
+
+    void phaseChunksAndSeamsGiveTheSameBits()
+    {
+        // Three chunks, the middle one shorter than the seams around it, then the seam rows:
+        // the same accumulators, filter state and reconstruction as one chunk.
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        const int height = size.height();
+        const int first = height / 3;
+        const int second = std::min(height - 1, first + 3);
+        const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
+        const FloatPlane level = randomPlane(size, 31, -40.0, 40.0);
+        const FloatPlane previous = randomPlane(size, 32, -40.0, 40.0);
+        const FloatPlane coarser = randomPlane(halved(size), 35, 0.0, 255.0);
+        const Axis columns(coarser.width(), size.width());
+        const Axis rows(coarser.height(), size.height());
+        struct Run
+        {
+            FloatPlane accumulatorH;
+            FloatPlane accumulatorV;
+            TemporalBandpassFilter filter;
+            FloatPlane shifted;
+            FloatPlane seams[3];
+        };
+        std::vector<Run> runs(2);
+        for (Run &run : runs) {
+            run.accumulatorH = randomPlane(size, 33, -2.0, 2.0);
+            run.accumulatorV = randomPlane(size, 34, -2.0, 2.0);
+            QVERIFY(run.filter.configure(240.0, 8.0, 12.0, nullptr));
+            QVERIFY(run.filter.prepareState({run.accumulatorH}, nullptr));
+            run.shifted.reset(size.width(), size.height());
+            for (FloatPlane &plane : run.seams)
+                plane.reset(size.width(), size.height());
+        }
+        const auto jobFor = [&](Run &run) {
+            return PhaseLevelJob{level.data(),        previous.data(),     size.width(),
+                                 height,              run.accumulatorH.data(), run.accumulatorV.data(),
+                                 run.filter.singlePrecisionCoefficients(), run.filter.state(0),
+                                 run.filter.singlePrecisionCoefficients(), run.filter.state(0),
+                                 run.seams[0].data(), run.seams[1].data(), run.seams[2].data(),
+                                 30.0f,               coarser.data(),      coarser.width(),
+                                 columns.view(),      rows.view(),         run.shifted.data()};
+        };
+        std::vector<float> scratch(size_t(phaseScratchFloats(size.width())));
+        kernels.levelRows(jobFor(runs[0]), scratch.data(), 0, height);
+
+        const PhaseLevelJob chunked = jobFor(runs[1]);
+        for (auto [begin, end] : {std::pair{0, first}, std::pair{first, second}, std::pair{second, height}})
+            kernels.levelRows(chunked, scratch.data(), begin, end);
+        // Rows within 4 of an inner end; here the two seams overlap and form one run.
+        kernels.seamRows(chunked, scratch.data(), std::max(0, first - 4), std::min(height, second + 4));
+
+        QVERIFY(identical(runs[1].accumulatorH, runs[0].accumulatorH));
+        QVERIFY(identical(runs[1].accumulatorV, runs[0].accumulatorV));
+        QVERIFY(identical(runs[1].filter.state(0).z1, runs[0].filter.state(0).z1, level.sampleCount()));
+        QVERIFY(identical(runs[1].shifted, runs[0].shifted));
+    }
+
+    void phaseStagesDoNotDependOnTheChunks_data()
+    {
+        addSetAndSizeRows({QSize(64, 30), QSize(33, 9)});
+    }
+
+    void phaseStagesDoNotDependOnTheChunks()
+    {
+        // Up to seven chunks, so that seams meet and merge: the same bits as one chunk.
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        const FloatPlane level = randomPlane(size, 41, -40.0, 40.0);
+        const FloatPlane previous = randomPlane(size, 42, -40.0, 40.0);
+        const FloatPlane residual = randomPlane(halved(size), 43, 0.0, 255.0);
+        std::vector<FloatPlane> results;
+        for (int threads : {1, 3, 7}) {
+            MotionWorkerPool pool;
+            pool.setThreadCount(threads);
+            VectorStages stages(set, pool);
+            stages.prepare(size, QRect(QPoint(0, 0), size), {size, halved(size)},
+                           {QRectF(0, 0, 1, 1), QRectF(0, 0, 1, 1), 0.0f, 2.0});
+            TemporalBandpassFilter filterH;
+            QVERIFY(filterH.configure(240.0, 8.0, 12.0, nullptr));
+            TemporalBandpassFilter filterV = filterH;
+            std::vector<FloatPlane> accumulatorH{randomPlane(size, 44, -2.0, 2.0)};
+            std::vector<FloatPlane> accumulatorV{randomPlane(size, 45, -2.0, 2.0)};
+            QVERIFY(filterH.prepareState(accumulatorH, nullptr));
+            QVERIFY(filterV.prepareState(accumulatorV, nullptr));
+            stages.shiftPhase(0, previous, level, accumulatorH[0], accumulatorV[0], filterH, filterV, 30.0f, residual);
+            results.push_back(stages.shiftPhase(0, level, previous, accumulatorH[0], accumulatorV[0], filterH,
+                                                filterV, 30.0f, residual));
+        }
+        QVERIFY(identical(results[1], results[0]));
+        QVERIFY(identical(results[2], results[0]));
+    }
+};
+
+QTEST_GUILESS_MAIN(MotionVectorKernelsTest)
+#include "tst_motion_vector_kernels.moc"

@@ -5,11 +5,12 @@
 
 namespace ovra::motion_core {
 
-// Vector kernels of the per-frame phase stages. Each fuses the reference stages that read
-// and write the same samples (PhaseKernels.h, RieszTransform.h, TemporalBandpassFilter.h),
-// so that a level's planes are streamed through memory once or twice per frame instead of
-// once per stage. The Riesz pair is recomputed from the level wherever it is needed; it is
-// three samples' difference and cheaper than storing it. Each call covers a range of rows.
+// Vector kernels of the per-frame phase stages. They fuse the reference stages that read
+// and write the same samples (PhaseKernels.h, RieszTransform.h, TemporalBandpassFilter.h,
+// the blurs and the reconstruction step), so that a level's planes are streamed through
+// memory about once per frame instead of once per stage. The Riesz pair is recomputed from
+// the level wherever it is needed; it is three samples' difference and cheaper than storing
+// it. Each call covers a range of rows.
 
 // The band-pass design in single precision, as the filter applies it.
 struct FilterCoefficients

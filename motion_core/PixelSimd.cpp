@@ -70,13 +70,14 @@ OVRA_SIMD_INLINE Floats maskWeight(Floats rowFactor, Floats columnFactor)
     return select(t < splat(0.0f), splat(0.0f), t * t * (splat(3.0f) - splat(2.0f) * t));
 }
 
-// clamp(lround(channel + change), 0, 255). Clamping to -1 .. 256 first keeps the value in
-// the integer range without changing the result.
+// clamp(lround(channel + change), 0, 255), rounding halves away from zero. Clamping first
+// gives the same result, and on 0 .. 255 the rounding is the whole part plus one where the
+// (exact) fraction is at least a half.
 OVRA_SIMD_INLINE Ints shiftedChannel(Ints channel, Floats change)
 {
-    const Floats value = maximum(minimum(toFloats(channel) + change, splat(256.0f)), splat(-1.0f));
-    const Floats rounded = roundHalfAwayFromZero(value);
-    return truncateToInts(maximum(minimum(rounded, splat(255.0f)), splat(0.0f)));
+    const Floats value = clamp(toFloats(channel) + change, 0.0f, 255.0f);
+    const Ints whole = truncateToInts(value);
+    return incrementWhere(value - toFloats(whole) >= splat(0.5f), whole);
 }
 
 void compositeRow(const CompositeJob &job, int y, const std::uint32_t *source, std::uint32_t *target)

@@ -56,6 +56,11 @@ inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm512_mask_blend_ps(m.v, whenFalse.v, whenTrue.v)};
 }
+// low <= result <= high; NaN gives low.
+inline Floats clamp(Floats a, float low, float high)
+{
+    return {_mm512_min_ps(_mm512_max_ps(a.v, _mm512_set1_ps(low)), _mm512_set1_ps(high))};
+}
 
 // p[0], p[2], ..., p[2 (lanes - 1)]; reads p[0 .. 2 lanes - 1].
 inline Floats loadEven(const float *p)
@@ -79,6 +84,8 @@ template<int bits> Ints shiftLeft(Ints a) { return {_mm512_slli_epi32(a.v, bits)
 inline Floats toFloats(Ints a) { return {_mm512_cvtepi32_ps(a.v)}; }
 // Toward zero; the values must lie within the 32-bit integer range.
 inline Ints truncateToInts(Floats a) { return {_mm512_cvttps_epi32(a.v)}; }
+// a + 1 where m holds.
+inline Ints incrementWhere(Mask m, Ints a) { return {_mm512_mask_add_epi32(a.v, m.v, a.v, _mm512_set1_epi32(1))}; }
 
 // As glibc's hypotf: the exact squares summed and rooted in double precision.
 inline Floats hypot(Floats x, Floats y)
@@ -126,6 +133,10 @@ inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm256_blendv_ps(whenFalse.v, whenTrue.v, m.v)};
 }
+inline Floats clamp(Floats a, float low, float high)
+{
+    return {_mm256_min_ps(_mm256_max_ps(a.v, _mm256_set1_ps(low)), _mm256_set1_ps(high))};
+}
 
 inline Floats loadEven(const float *p)
 {
@@ -147,6 +158,8 @@ template<int bits> Ints shiftRight(Ints a) { return {_mm256_srli_epi32(a.v, bits
 template<int bits> Ints shiftLeft(Ints a) { return {_mm256_slli_epi32(a.v, bits)}; }
 inline Floats toFloats(Ints a) { return {_mm256_cvtepi32_ps(a.v)}; }
 inline Ints truncateToInts(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
+// A true lane of a mask is all ones, -1 as an integer.
+inline Ints incrementWhere(Mask m, Ints a) { return {_mm256_sub_epi32(a.v, _mm256_castps_si256(m.v))}; }
 
 inline Floats hypot(Floats x, Floats y)
 {
@@ -190,6 +203,10 @@ inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm_or_ps(_mm_and_ps(m.v, whenTrue.v), _mm_andnot_ps(m.v, whenFalse.v))};
 }
+inline Floats clamp(Floats a, float low, float high)
+{
+    return {_mm_min_ps(_mm_max_ps(a.v, _mm_set1_ps(low)), _mm_set1_ps(high))};
+}
 
 inline Floats loadEven(const float *p)
 {
@@ -209,6 +226,7 @@ template<int bits> Ints shiftRight(Ints a) { return {_mm_srli_epi32(a.v, bits)};
 template<int bits> Ints shiftLeft(Ints a) { return {_mm_slli_epi32(a.v, bits)}; }
 inline Floats toFloats(Ints a) { return {_mm_cvtepi32_ps(a.v)}; }
 inline Ints truncateToInts(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
+inline Ints incrementWhere(Mask m, Ints a) { return {_mm_sub_epi32(a.v, _mm_castps_si128(m.v))}; }
 
 inline Floats hypot(Floats x, Floats y)
 {
@@ -232,20 +250,6 @@ inline void sincos(Floats a, Floats &sine, Floats &cosine)
 #endif
 
 // Helpers common to all widths.
-
-inline Floats truncate(Floats a)
-{
-    return toFloats(truncateToInts(a));
-}
-
-// Nearest integer, halves away from zero, as std::lround; |a| must stay below 2^31.
-inline Floats roundHalfAwayFromZero(Floats a)
-{
-    const Floats whole = truncate(a);
-    const Floats fraction = a - whole; // exact
-    const Floats up = select(fraction >= splat(0.5f), whole + splat(1.0f), whole);
-    return select(fraction <= splat(-0.5f), whole - splat(1.0f), up);
-}
 
 // std::min and std::max semantics: the first argument unless the comparison holds.
 inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }

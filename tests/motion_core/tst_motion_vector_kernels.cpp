@@ -202,6 +202,9 @@ private slots:
             const char *name = kernelSetName(set);
             QTest::addRow("%s whole frame", name)
                 << set << QImage::Format_RGBA8888 << whole << QRectF(0, 0, 1, 1) << 0.0f << 3.5;
+            // A zero feather radius leaves the changes as they are: exact halves to round.
+            QTest::addRow("%s whole frame, changes of whole halves", name)
+                << set << QImage::Format_ARGB32 << whole << QRectF(0, 0, 1, 1) << 0.0f << 0.0;
             QTest::addRow("%s region with ring, cropped", name)
                 << set << QImage::Format_RGBA8888 << cropped << region << 0.4f << 3.5;
             QTest::addRow("%s region without ring, ARGB32", name)
@@ -223,11 +226,19 @@ private slots:
         MotionWorkerPool pool;
         const QImage frame = randomImage(QSize(61, 37), format, 9);
         // Changes large enough to clamp at both ends.
-        const FloatPlane luminance = randomPlane(processing.size(), 1, 0.0, 255.0);
-        FloatPlane magnified = luminance;
+        // With whole luminances, the whole halves are exact and every channel a tie.
+        const bool halves = feather == 0.0 && region == QRectF(0, 0, 1, 1);
+        FloatPlane luminance = randomPlane(processing.size(), 1, 0.0, 255.0);
         const FloatPlane change = randomPlane(processing.size(), 2, -300.0, 300.0);
-        for (int i = 0; i < magnified.sampleCount(); ++i)
-            magnified.data()[i] += change.data()[i] * (i % 3 == 0 ? 1.0f : 0.02f);
+        FloatPlane magnified(processing.width(), processing.height());
+        for (int i = 0; i < magnified.sampleCount(); ++i) {
+            if (halves) {
+                luminance.data()[i] = std::round(luminance.data()[i]);
+                magnified.data()[i] = luminance.data()[i] + (std::round(change.data()[i] * 0.02f) + 0.5f);
+            } else {
+                magnified.data()[i] = luminance.data()[i] + change.data()[i] * (i % 3 == 0 ? 1.0f : 0.02f);
+            }
+        }
 
         const bool cropping = processing != frame.rect();
         QImage expected = composite(pool, cropping ? frame.copy(processing) : frame, luminance, magnified, region,

@@ -1,5 +1,9 @@
 #include "motion_core/PlaneOperations.h"
 
+#include "motion_core/KernelConstants.h"
+
+#include <iterator>
+
 namespace ovra::motion_core {
 
 namespace {
@@ -54,8 +58,7 @@ const std::vector<float> &pyramidKernel()
 
 const std::vector<float> &phaseDenoisingKernel()
 {
-    static const std::vector<float> taps{0.02763055f, 0.06628225f, 0.12383154f, 0.18017381f, 0.20416369f,
-                                         0.18017381f, 0.12383154f, 0.06628225f, 0.02763055f};
+    static const std::vector<float> taps(std::begin(kernel::denoiseTaps), std::end(kernel::denoiseTaps));
     return taps;
 }
 

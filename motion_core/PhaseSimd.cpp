@@ -6,6 +6,7 @@
 // evaluated as glibc does it, so the thresholds on r and theta decide as in the reference.
 
 #include "motion_core/PhaseSimd.h"
+#include "motion_core/KernelConstants.h"
 #include "motion_core/SimdUpsample.h"
 #include "motion_core/SimdVector.h"
 
@@ -16,21 +17,10 @@ namespace {
 using namespace simd;
 
 constexpr float quarterTurn = 1.5707964f;
-constexpr int denoiseTapCount = 9;
-const float denoiseTaps[denoiseTapCount] = {0.02763055f, 0.06628225f, 0.12383154f, 0.18017381f, 0.20416369f,
-                                            0.18017381f, 0.12383154f, 0.06628225f, 0.02763055f};
+using kernel::denoiseTapCount;
+using kernel::denoiseTaps;
+using kernel::reflectEdgeOnce;
 
-// Whole-sample symmetric reflection for neighbours at most one sample outside.
-int reflectEdgeOnce(int index, int length)
-{
-    if (length <= 1)
-        return 0;
-    if (index < 0)
-        return -index;
-    if (index >= length)
-        return 2 * length - index - 2;
-    return index;
-}
 
 // Half-sample symmetric reflection, repeated for kernels wider than the axis.
 int reflectEdgeRepeated(int index, int length)

@@ -1,22 +1,10 @@
 #include "motion_core/RieszTransform.h"
 
+#include "motion_core/KernelConstants.h"
+
 namespace ovra::motion_core {
 
-namespace {
-
-// Whole-sample symmetric reflection for neighbours at most one sample outside.
-int reflectEdgeOnce(int index, int length)
-{
-    if (length <= 1)
-        return 0;
-    if (index < 0)
-        return -index;
-    if (index >= length)
-        return 2 * length - index - 2;
-    return index;
-}
-
-} // namespace
+using kernel::reflectEdgeOnce;
 
 void computeRieszPair(MotionWorkerPool &pool, const FloatPlane &level, FloatPlane &r1, FloatPlane &r2)
 {

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/playback/PlaybackController.h"
+
+#include <QFileInfo>
+
+// The tests' door into the controllers: finished analyses without decoding, and answers of
+// superseded requests.
+class ControllerTestAccess
+{
+public:
+    using Session = ovra::ui::controllers::VideoSessionController;
+
+    // The session as a successful analysis of metadata leaves it (capture rate preset to 240).
+    static void makeReady(Session *session, const ovra::media::VideoMetadata &metadata)
+    {
+        session->m_fileName = QFileInfo(metadata.filePath).fileName();
+        session->m_filePath = metadata.filePath;
+        emit session->sourceChanged();
+        session->completeAnalysis(ovra::ui::controllers::VideoAnalysisResult::success(metadata));
+    }
+
+    // Progress values of the current run, as the analyser reports them.
+    static void reportProgress(Session *session, double value)
+    {
+        if (!session->m_cancelFlag) {
+            session->m_cancelFlag = std::make_shared<std::atomic_bool>(false);
+            session->setState(Session::AnalysisState::Analyzing);
+        }
+        session->applyProgress(session->m_cancelFlag, value);
+    }
+
+    static quint64 requestId(const ovra::ui::playback::PlaybackController *playback) { return playback->m_requestId; }
+    static void framePair(ovra::ui::playback::PlaybackController *playback, quint64 requestId, const QImage &image,
+                          qint64 frameIndex)
+    {
+        playback->handleFramePair(requestId, image, QImage(), frameIndex, 0);
+        playback->handleEndReached(requestId);
+        playback->handleOperationFailed(requestId, QStringLiteral("late failure"));
+    }
+
+    static void previewAnswer(ovra::ui::controllers::PreviewController *preview, quint64 generationId)
+    {
+        ovra::project_data::ProcessingProgress progress;
+        progress.stageName = QStringLiteral("late");
+        progress.processedFrames = progress.totalFrames = 1;
+        preview->handleProgress(generationId, progress);
+        preview->handleFinished(generationId, ovra::project_data::ProcessingResult::failed(QStringLiteral("late")));
+    }
+};

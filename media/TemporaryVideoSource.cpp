@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 
-#include <cmath>
+#include <optional>
 
 namespace ovra::media {
 namespace {
@@ -47,12 +47,10 @@ bool TemporaryVideoSource::openWithMetadata(const VideoMetadata &metadata, QStri
 
 bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
 {
-    const double frameIndex = std::round(static_cast<double>(timeUs) * m_metadata.nominalFrameRate / 1000000.0);
-    // A time far outside any result, or no number at all for a missing rate, must not be
-    // turned into an integer.
-    if (!(std::abs(frameIndex) < 9.0e18))
+    const std::optional<qint64> frameIndex = firstFrameAtOrAfter(timeUs, m_metadata.nominalFrameRate);
+    if (!frameIndex)
         return reportFailure(errorMessage, outsideMessage());
-    return seekToFrame(static_cast<qint64>(frameIndex), errorMessage);
+    return seekToFrame(*frameIndex, errorMessage);
 }
 
 bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)

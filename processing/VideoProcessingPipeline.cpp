@@ -52,12 +52,6 @@ QString purposeFor(const QString &target, const QString &word)
     return suffix.isEmpty() ? word : word + QLatin1Char('.') + suffix;
 }
 
-qint64 frameForTime(qint64 timeUs, double frameRate)
-{
-    // The 1e-12 keeps a time exactly on a frame boundary on that frame.
-    return static_cast<qint64>(std::ceil(static_cast<double>(timeUs) * frameRate / 1e6 - 1e-12));
-}
-
 bool metadataReusable(const media::VideoMetadata &metadata)
 {
     return !metadata.filePath.isEmpty() && metadata.hasValidFrameSize() && metadata.nominalFrameRate > 0.0
@@ -263,8 +257,10 @@ private:
             m_start = first;
             m_end = endExclusive;
         } else {
-            m_start = frameForTime(m_settings.playbackStartUs, rate);
-            m_end = m_settings.playbackEndUs < 0 ? m_opened.frameCount : frameForTime(m_settings.playbackEndUs, rate);
+            // -1 stands for "no frame" and fails the check below.
+            m_start = media::firstFrameAtOrAfter(m_settings.playbackStartUs, rate).value_or(-1);
+            m_end = m_settings.playbackEndUs < 0 ? m_opened.frameCount
+                                                 : media::firstFrameAtOrAfter(m_settings.playbackEndUs, rate).value_or(-1);
         }
         if (m_opened.frameCount > 0)
             m_end = std::min(m_end, m_opened.frameCount);

@@ -1,7 +1,9 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
+#include "media/TemporaryVideoSource.h"
 #include "media/libav/LibavVideoAnalyzer.h"
+#include "media/libav/LibavVideoSource.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "project_data/TemporaryVideo.h"
 
@@ -286,6 +288,38 @@ private slots:
         const QRegularExpression names(R"(^\.clip\.mp4\.[0-9a-f-]{36}\.staging\.mp4 )"
                                        R"(\.clip\.mp4\.json\.[0-9a-f-]{36}\.staging\.json$)");
         QVERIFY2(names.match(staging.join(' ')).hasMatch(), qPrintable(staging.join(' ')));
+    }
+
+    // Side by side, the decoded source and the stored result must show the same frame for a time.
+    void sourceAndResultSeekToTheSameFrame_data()
+    {
+        QTest::addColumn<qint64>("timeUs");
+        QTest::addColumn<qint64>("frame");
+        const qint64 tenth = ovra::media::frameTimeUs(10, pattern.frameRate); // 166,667 us, rounded up
+        QTest::newRow("at a frame") << tenth << qint64(10);
+        QTest::newRow("just before a frame") << tenth - 1 << qint64(10);
+        QTest::newRow("just after a frame") << tenth + 1 << qint64(11);
+        QTest::newRow("between frames") << qint64(175000) << qint64(11);
+    }
+
+    void sourceAndResultSeekToTheSameFrame()
+    {
+        QFETCH(qint64, timeUs);
+        auto store = std::make_shared<TemporaryVideo>(m_metadata);
+        QVERIFY(store->create());
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(store->appendFrame({ovra::tests::vibratingPatternFrame(pattern, i), -1, i}));
+        QVERIFY(store->finish());
+        ovra::media::libav::LibavVideoSource decoded;
+        ovra::media::TemporaryVideoSource result(store, 0);
+        for (ovra::media::IVideoSource *source : {static_cast<ovra::media::IVideoSource *>(&decoded),
+                                                  static_cast<ovra::media::IVideoSource *>(&result)}) {
+            qint64 frame = -1;
+            QVERIFY(source->openWithMetadata(m_metadata));
+            QVERIFY(source->seekToTime(timeUs));
+            QCOMPARE(source->skipFrame(&frame), ovra::media::VideoReadStatus::Frame);
+            QTEST(frame, "frame");
+        }
     }
 
     void sourceEndingEarlyFails()

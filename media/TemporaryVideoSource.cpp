@@ -21,10 +21,9 @@ QString outsideMessage()
 
 } // namespace
 
-TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const project_data::TemporaryVideo> store,
-                                           qint64 firstFrameIndex)
+TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const project_data::TemporaryVideo> store)
     : m_store(std::move(store))
-    , m_firstFrameIndex(firstFrameIndex)
+    , m_firstFrameIndex(m_store ? m_store->firstFrameIndex() : 0)
 {
 }
 

@@ -8,11 +8,11 @@
 namespace ovra::media {
 
 // Presents a finished analysis result as a video. The stored frames cover a fragment of the
-// source; firstFrameIndex maps them back to the source's frame numbers and time line.
+// source; the store's first frame index maps them back to the source's frame numbers and time line.
 class TemporaryVideoSource final : public IVideoSource
 {
 public:
-    TemporaryVideoSource(std::shared_ptr<const project_data::TemporaryVideo> store, qint64 firstFrameIndex);
+    explicit TemporaryVideoSource(std::shared_ptr<const project_data::TemporaryVideo> store);
 
     bool open(const QString &filePath, QString *errorMessage = nullptr) override;
     bool openWithMetadata(const VideoMetadata &metadata, QString *errorMessage = nullptr) override;

@@ -1,7 +1,6 @@
 #include "processing/VideoProcessingPipeline.h"
 
 #include "media/NoReplaceRename.h"
-#include "media/TemporaryVideoSource.h"
 #include "media/libav/LibavVideoSource.h"
 #include "motion_core/PhaseMotionProcessor.h"
 #include "motion_core/TemporalBandpassFilter.h"
@@ -9,6 +8,7 @@
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/VideoWatermarkRenderer.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -181,7 +181,7 @@ private:
         report(tr("Opening source video"), 0, 0);
         const media::CancellationCheck check = [this] { return cancellationRequested(); };
         if (m_request.sourceResult)
-            m_source = std::make_unique<media::TemporaryVideoSource>(m_request.sourceResult);
+            m_source = std::make_unique<project_data::TemporaryVideoSource>(m_request.sourceResult);
         else
             m_source = std::make_unique<media::libav::LibavVideoSource>(check, 0);
 

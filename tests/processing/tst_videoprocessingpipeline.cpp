@@ -1,11 +1,11 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
-#include "media/TemporaryVideoSource.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSource.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -334,7 +334,7 @@ private slots:
             QVERIFY(store->appendFrame({ovra::tests::vibratingPatternFrame(pattern, i), -1, i}));
         QVERIFY(store->finish());
         ovra::media::libav::LibavVideoSource decoded;
-        ovra::media::TemporaryVideoSource result(store);
+        ovra::project_data::TemporaryVideoSource result(store);
         for (ovra::media::IVideoSource *source : {static_cast<ovra::media::IVideoSource *>(&decoded),
                                                   static_cast<ovra::media::IVideoSource *>(&result)}) {
             qint64 frame = -1;

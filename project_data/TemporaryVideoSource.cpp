@@ -1,4 +1,4 @@
-#include "media/TemporaryVideoSource.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include "media/ErrorMessage.h"
 
@@ -6,8 +6,13 @@
 
 #include <optional>
 
-namespace ovra::media {
+namespace ovra::project_data {
 namespace {
+
+using media::VideoFrame;
+using media::VideoMetadata;
+using media::VideoReadStatus;
+using media::reportFailure;
 
 QString tr(const char *text)
 {
@@ -21,7 +26,7 @@ QString outsideMessage()
 
 } // namespace
 
-TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const project_data::TemporaryVideo> store)
+TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const TemporaryVideo> store)
     : m_store(std::move(store))
     , m_firstFrameIndex(m_store ? m_store->firstFrameIndex() : 0)
 {
@@ -46,7 +51,7 @@ bool TemporaryVideoSource::openWithMetadata(const VideoMetadata &metadata, QStri
 
 bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
 {
-    const std::optional<qint64> frameIndex = firstFrameAtOrAfter(timeUs, m_metadata.nominalFrameRate);
+    const std::optional<qint64> frameIndex = media::firstFrameAtOrAfter(timeUs, m_metadata.nominalFrameRate);
     if (!frameIndex)
         return reportFailure(errorMessage, outsideMessage());
     return seekToFrame(*frameIndex, errorMessage);
@@ -71,7 +76,7 @@ VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *erro
     frame->frameIndex = m_firstFrameIndex + m_position;
     // The grid of the source's nominal rate replaces the stored times; none without a rate.
     frame->presentationTimeUs =
-        isValidRate(m_metadata.nominalFrameRate) ? frameTimeUs(frame->frameIndex, m_metadata.nominalFrameRate) : -1;
+        media::isValidRate(m_metadata.nominalFrameRate) ? media::frameTimeUs(frame->frameIndex, m_metadata.nominalFrameRate) : -1;
     ++m_position;
     return VideoReadStatus::Frame;
 }
@@ -90,4 +95,4 @@ VideoReadStatus TemporaryVideoSource::skipFrame(qint64 *frameIndex, qint64 *pres
     return status;
 }
 
-} // namespace ovra::media
+} // namespace ovra::project_data

@@ -1,17 +1,17 @@
 #include "TestMedia.h"
 
-#include "media/TemporaryVideoSource.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
 
-using ovra::media::TemporaryVideoSource;
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::media::VideoReadStatus;
 using ovra::project_data::TemporaryVideo;
+using ovra::project_data::TemporaryVideoSource;
 using ovra::tests::verifyRefusal;
 
 namespace {

@@ -30,6 +30,25 @@ qint64 frameTimeUs(qint64 frameIndex, double nominalFrameRate)
     return roundHalfAwayFromZero(static_cast<double>(frameIndex) * 1000000.0 / nominalFrameRate);
 }
 
+std::optional<qint64> firstFrameAtOrAfter(qint64 timeUs, double nominalFrameRate)
+{
+    // Far beyond any video the grid times themselves would overflow.
+    constexpr double limit = 1.0e15;
+    if (!isValidRate(nominalFrameRate) || !(1000000.0 / nominalFrameRate < limit)
+        || !(std::abs(static_cast<double>(timeUs)) < limit))
+        return std::nullopt;
+    const double estimate = std::ceil(static_cast<double>(timeUs) * nominalFrameRate / 1000000.0);
+    if (!(std::abs(estimate) < limit))
+        return std::nullopt;
+    // Frame times are rounded, so the estimate can be one frame off either way.
+    auto index = static_cast<qint64>(estimate);
+    while (frameTimeUs(index - 1, nominalFrameRate) >= timeUs)
+        --index;
+    while (frameTimeUs(index, nominalFrameRate) < timeUs)
+        ++index;
+    return index;
+}
+
 bool VideoMetadata::hasValidFrameSize() const
 {
     return frameSize.width() >= 1 && frameSize.height() >= 1;

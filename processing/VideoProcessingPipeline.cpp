@@ -1,7 +1,6 @@
 #include "processing/VideoProcessingPipeline.h"
 
 #include "media/NoReplaceRename.h"
-#include "media/TemporaryVideoSource.h"
 #include "media/libav/LibavVideoSource.h"
 #include "motion_core/PhaseMotionProcessor.h"
 #include "motion_core/TemporalBandpassFilter.h"
@@ -9,6 +8,7 @@
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/VideoWatermarkRenderer.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,12 +50,6 @@ QString purposeFor(const QString &target, const QString &word)
 {
     const QString suffix = QFileInfo(target).suffix();
     return suffix.isEmpty() ? word : word + QLatin1Char('.') + suffix;
-}
-
-qint64 frameForTime(qint64 timeUs, double frameRate)
-{
-    // The 1e-12 keeps a time exactly on a frame boundary on that frame.
-    return static_cast<qint64>(std::ceil(static_cast<double>(timeUs) * frameRate / 1e6 - 1e-12));
 }
 
 bool metadataReusable(const media::VideoMetadata &metadata)
@@ -187,7 +181,7 @@ private:
         report(tr("Opening source video"), 0, 0);
         const media::CancellationCheck check = [this] { return cancellationRequested(); };
         if (m_request.sourceResult)
-            m_source = std::make_unique<media::TemporaryVideoSource>(m_request.sourceResult, m_settings.startFrame);
+            m_source = std::make_unique<project_data::TemporaryVideoSource>(m_request.sourceResult);
         else
             m_source = std::make_unique<media::libav::LibavVideoSource>(check, 0);
 
@@ -218,10 +212,37 @@ private:
 
     std::optional<ProcessingResult> planFragment()
     {
+        if (auto ended = m_request.sourceResult ? storedFragment() : requestedFragment())
+            return ended;
+        m_count = m_end - m_start;
+
+        m_captureFps = m_request.sourceMetadata.captureFrameRate > 0.0 ? m_request.sourceMetadata.captureFrameRate
+                                                                      : m_opened.captureFrameRate;
+        if (!std::isfinite(m_captureFps) || m_captureFps <= 0.0)
+            return fail(tr("The camera capture frame rate is required before motion processing."), removeFiles());
+        if (!m_request.sourceResult) {
+            if (auto ended = prepareProcessing())
+                return ended;
+        }
+        return seekToStart();
+    }
+
+    // An export of a stored result writes exactly the fragment the store holds.
+    std::optional<ProcessingResult> storedFragment()
+    {
+        m_start = m_request.sourceResult->firstFrameIndex();
+        m_end = m_start + m_request.sourceResult->frameCount();
+        if (m_start < 0 || (m_opened.frameCount > 0 && m_end > m_opened.frameCount))
+            return fail(tr("The saved result does not match its frame range."), removeFiles());
+        return std::nullopt;
+    }
+
+    std::optional<ProcessingResult> requestedFragment()
+    {
         const bool hasFrameRange = m_settings.startFrame >= 0 || m_settings.endFrameExclusive >= 0;
         const qint64 first = m_settings.startFrame;
         const qint64 endExclusive = m_settings.endFrameExclusive;
-        if (!m_request.sourceResult && m_opened.variableFrameRate) {
+        if (m_opened.variableFrameRate) {
             const bool uniformRange = hasFrameRange && first >= 0 && endExclusive <= m_opened.frameCount
                 && endExclusive - first >= 2 && m_opened.uniformStartFrame >= 0 && first >= m_opened.uniformStartFrame;
             if (!uniformRange)
@@ -233,60 +254,57 @@ private:
             if (m_opened.frameCount < 2 || first < 0 || endExclusive <= first || endExclusive - first < 2
                 || endExclusive > m_opened.frameCount)
                 return fail(tr("The selected frame range is invalid."), removeFiles());
-        } else {
-            const qint64 startUs = m_settings.playbackStartUs;
-            const qint64 endUs = m_settings.playbackEndUs < 0 ? m_opened.durationUs : m_settings.playbackEndUs;
-            if (startUs < 0 || m_opened.durationUs < 1 || startUs >= m_opened.durationUs || endUs <= startUs
-                || endUs > m_opened.durationUs)
-                return fail(tr("The selected time range is invalid."), removeFiles());
-        }
-
-        m_captureFps = m_request.sourceMetadata.captureFrameRate > 0.0 ? m_request.sourceMetadata.captureFrameRate
-                                                                      : m_opened.captureFrameRate;
-        if (!std::isfinite(m_captureFps) || m_captureFps <= 0.0)
-            return fail(tr("The camera capture frame rate is required before motion processing."), removeFiles());
-
-        QString error;
-        if (!m_request.sourceResult) {
-            media::VideoMetadata motionMetadata = m_opened;
-            motionMetadata.captureFrameRate = m_captureFps;
-            motionMetadata.variableFrameRate = false;
-            m_processor = std::make_unique<motion_core::PhaseMotionProcessor>();
-            if (!m_processor->configure(motionMetadata, m_settings, &error))
-                return fail(error, removeFiles());
-            if (!m_watermark.prepare(m_opened.frameSize, &error))
-                return fail(error, removeFiles());
-        }
-
-        const double rate = m_opened.nominalFrameRate;
-        if (hasFrameRange) {
             m_start = first;
             m_end = endExclusive;
-        } else {
-            m_start = frameForTime(m_settings.playbackStartUs, rate);
-            m_end = m_settings.playbackEndUs < 0 ? m_opened.frameCount : frameForTime(m_settings.playbackEndUs, rate);
+            return std::nullopt;
         }
+        const qint64 startUs = m_settings.playbackStartUs;
+        const qint64 endUs = m_settings.playbackEndUs < 0 ? m_opened.durationUs : m_settings.playbackEndUs;
+        if (startUs < 0 || m_opened.durationUs < 1 || startUs >= m_opened.durationUs || endUs <= startUs
+            || endUs > m_opened.durationUs)
+            return fail(tr("The selected time range is invalid."), removeFiles());
+        const double rate = m_opened.nominalFrameRate;
+        // -1 stands for "no frame" and fails the check below.
+        m_start = media::firstFrameAtOrAfter(startUs, rate).value_or(-1);
+        m_end = m_settings.playbackEndUs < 0 ? m_opened.frameCount : media::firstFrameAtOrAfter(endUs, rate).value_or(-1);
         if (m_opened.frameCount > 0)
             m_end = std::min(m_end, m_opened.frameCount);
-        m_count = m_end - m_start;
-        if (m_start < 0 || m_count < 1)
+        if (m_start < 0 || m_end <= m_start)
             return fail(tr("The time range contains no frames after alignment to frame boundaries."), removeFiles());
+        return std::nullopt;
+    }
 
+    std::optional<ProcessingResult> prepareProcessing()
+    {
+        QString error;
+        media::VideoMetadata motionMetadata = m_opened;
+        motionMetadata.captureFrameRate = m_captureFps;
+        motionMetadata.variableFrameRate = false;
+        m_processor = std::make_unique<motion_core::PhaseMotionProcessor>();
+        if (!m_processor->configure(motionMetadata, m_settings, &error))
+            return fail(error, removeFiles());
+        if (!m_watermark.prepare(m_opened.frameSize, &error))
+            return fail(error, removeFiles());
         const qint64 minimum = motion_core::recommendedMinimumFrameCount(m_settings, m_captureFps);
-        if (!m_request.sourceResult && minimum >= 1 && m_count < minimum)
+        if (minimum >= 1 && m_count < minimum)
             return fail(tr("The selected fragment is too short for the configured frequency band. Select at least "
                            "%1 frames.")
                             .arg(minimum),
                         removeFiles());
+        return std::nullopt;
+    }
 
-        if (m_start > 0) {
-            QElapsedTimer timer;
-            timer.start();
-            const bool sought = m_source->seekToFrame(m_start, &error);
-            m_performance.sourceSeekUs += elapsedUs(timer);
-            if (!sought)
-                return m_source->cancelled() ? ProcessingResult::cancelled(removeFiles()) : fail(error, removeFiles());
-        }
+    std::optional<ProcessingResult> seekToStart()
+    {
+        if (m_start == 0)
+            return std::nullopt;
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        const bool sought = m_source->seekToFrame(m_start, &error);
+        m_performance.sourceSeekUs += elapsedUs(timer);
+        if (!sought)
+            return m_source->cancelled() ? ProcessingResult::cancelled(removeFiles()) : fail(error, removeFiles());
         return std::nullopt;
     }
 
@@ -294,13 +312,11 @@ private:
     {
         QString error;
         if (m_request.analysisMode) {
-            m_store = std::make_shared<project_data::TemporaryVideo>(m_opened);
+            m_store = std::make_shared<project_data::TemporaryVideo>(m_opened, m_start);
             if (!project_data::TemporaryVideo::checkFreeSpace(m_opened.frameSize, m_count, &error)
                 || !m_store->create(&error))
                 return fail(error);
         }
-        if (m_request.sourceResult && m_request.sourceResult->frameCount() != m_count)
-            return fail(tr("The saved result does not match its frame range."), removeFiles());
 
         m_destination = std::make_unique<FrameDestination>(m_store, [this] { return cancellationRequested(); });
         QElapsedTimer timer;
@@ -446,8 +462,8 @@ private:
         const double rate = m_opened.nominalFrameRate;
         parametersRequest.settings.startFrame = m_start;
         parametersRequest.settings.endFrameExclusive = m_end;
-        parametersRequest.settings.playbackStartUs = std::llround(static_cast<double>(m_start) * 1e6 / rate);
-        parametersRequest.settings.playbackEndUs = std::llround(static_cast<double>(m_end) * 1e6 / rate);
+        parametersRequest.settings.playbackStartUs = media::frameTimeUs(m_start, rate);
+        parametersRequest.settings.playbackEndUs = media::frameTimeUs(m_end, rate);
 
         QElapsedTimer timer;
         timer.start();

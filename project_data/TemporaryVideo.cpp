@@ -81,7 +81,11 @@ void removeFramesFile(const QString &directory)
 
 } // namespace
 
-TemporaryVideo::TemporaryVideo(media::VideoMetadata metadata) : m_metadata(std::move(metadata)) {}
+TemporaryVideo::TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex)
+    : m_metadata(std::move(metadata))
+    , m_firstFrameIndex(firstFrameIndex)
+{
+}
 
 TemporaryVideo::~TemporaryVideo()
 {

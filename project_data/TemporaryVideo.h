@@ -23,7 +23,8 @@ namespace ovra::project_data {
 class TemporaryVideo
 {
 public:
-    explicit TemporaryVideo(media::VideoMetadata metadata);
+    // firstFrameIndex: the source frame the first stored frame was made from.
+    explicit TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex = 0);
     ~TemporaryVideo();
     TemporaryVideo(const TemporaryVideo &) = delete;
     TemporaryVideo &operator=(const TemporaryVideo &) = delete;
@@ -34,6 +35,8 @@ public:
     bool finish(QString *errorMessage = nullptr);
 
     qint64 frameCount() const { return m_offsets.size(); }
+    // The fragment of the source the store holds: [firstFrameIndex, firstFrameIndex + frameCount).
+    qint64 firstFrameIndex() const { return m_firstFrameIndex; }
     // Needs a finished store; every call reads through its own file handle.
     bool readFrame(qint64 index, media::VideoFrame *frame, QString *errorMessage = nullptr) const;
 
@@ -56,6 +59,7 @@ private:
     bool createDirectory(QString *errorMessage);
 
     media::VideoMetadata m_metadata;
+    qint64 m_firstFrameIndex = 0;
     QString m_directory;
     std::unique_ptr<QLockFile> m_ownerLock;
     QFile m_framesFile;

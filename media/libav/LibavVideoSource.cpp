@@ -55,12 +55,6 @@ LibavVideoSource::LibavVideoSource(CancellationCheck cancellationCheck, int deco
 
 LibavVideoSource::~LibavVideoSource() = default;
 
-qint64 LibavVideoSource::frameIndexForTime(qint64 timeUs, double nominalFrameRate)
-{
-    // The 1e-12 keeps an exact frame time from rounding up to the next frame.
-    return static_cast<qint64>(std::ceil(static_cast<double>(timeUs) * nominalFrameRate / 1000000.0 - 1e-12));
-}
-
 bool LibavVideoSource::open(const QString &filePath, QString *errorMessage)
 {
     close();
@@ -170,10 +164,10 @@ bool LibavVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
         return reportFailure(errorMessage, tr("The video file is not open."));
     if (timeUs < 0 || (m_metadata.durationUs >= 1 && timeUs >= m_metadata.durationUs))
         return reportFailure(errorMessage, tr("The seek position is outside the video."));
-    const qint64 frameIndex = frameIndexForTime(timeUs, m_metadata.nominalFrameRate);
-    if (frameIndex < 0 || (m_metadata.frameCount >= 1 && frameIndex >= m_metadata.frameCount))
+    const std::optional<qint64> frameIndex = firstFrameAtOrAfter(timeUs, m_metadata.nominalFrameRate);
+    if (!frameIndex || *frameIndex < 0 || (m_metadata.frameCount >= 1 && *frameIndex >= m_metadata.frameCount))
         return reportFailure(errorMessage, tr("The frame index is outside the video."));
-    return seekToValidFrame(frameIndex, errorMessage);
+    return seekToValidFrame(*frameIndex, errorMessage);
 }
 
 bool LibavVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)

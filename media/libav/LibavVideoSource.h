@@ -28,9 +28,6 @@ public:
                               QString *errorMessage = nullptr) override;
     bool cancelled() const override { return m_cancellation.cancelled(); }
 
-    // The frame a time falls on: the first frame at or after it on the nominal grid.
-    static qint64 frameIndexForTime(qint64 timeUs, double nominalFrameRate);
-
 private:
     struct DecoderState;
 

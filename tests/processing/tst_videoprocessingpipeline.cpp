@@ -2,11 +2,15 @@
 #include "VibratingVideo.h"
 
 #include "media/libav/LibavVideoAnalyzer.h"
+#include "media/libav/LibavVideoSource.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -183,16 +187,37 @@ private slots:
         QCOMPARE(entries(), before);
     }
 
-    void timeRangesAlignToFrames()
+    void timeRangesAlignToFramesAndExportsRecordTheStoredFragment()
     {
         // [0.5 s, 0.5 s + 2 s] at 60 fps: frames 30..150, exactly the minimum length of 120.
         ProcessingRequest request = this->request(true);
         request.settings.startFrame = request.settings.endFrameExclusive = -1;
         request.settings.playbackStartUs = 500000;
         request.settings.playbackEndUs = 2500000;
-        const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
-        QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
-        QCOMPARE(result.temporaryVideo->frameCount(), qint64(120));
+        const ProcessingResult analysis = VideoProcessingPipeline().run(request, {}, {});
+        QVERIFY2(analysis.succeeded(), qPrintable(analysis.errorMessage));
+        QCOMPARE(analysis.temporaryVideo->frameCount(), qint64(120));
+        QCOMPARE(analysis.temporaryVideo->firstFrameIndex(), qint64(30));
+
+        // The export writes what the store holds, whatever fragment the request names.
+        for (const auto &[start, name] : {std::pair{qint64(-1), "by-time.mp4"}, std::pair{qint64(0), "by-frames.mp4"}}) {
+            ProcessingRequest exportRequest = request;
+            exportRequest.analysisMode = false;
+            exportRequest.outputVideoPath = outputPath(name);
+            exportRequest.sourceResult = analysis.temporaryVideo;
+            exportRequest.settings.startFrame = start;
+            exportRequest.settings.endFrameExclusive = start < 0 ? -1 : 120;
+            const ProcessingResult exported = VideoProcessingPipeline().run(exportRequest, {}, {});
+            QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
+            const QJsonObject fragment = QJsonDocument::fromJson(fileContent(exported.parametersFilePath))
+                                             .object()["processing"].toObject()["fragment"].toObject();
+            QCOMPARE(fragment["startFrame"].toInteger(), 30);
+            QCOMPARE(fragment["endFrameExclusive"].toInteger(), 150);
+            QCOMPARE(fragment["startTimeUs"].toInteger(), 500000);
+            QCOMPARE(fragment["processedFrameCount"].toInteger(), 120);
+            QVERIFY(QFile::remove(exported.outputVideoPath) && QFile::remove(exported.parametersFilePath));
+        }
+
         // One microsecond later the start moves to frame 31 and the fragment is too short.
         request.settings.playbackStartUs = 500001;
         QCOMPARE(VideoProcessingPipeline().run(request, {}, {}).state, ProcessingState::Failed);
@@ -286,6 +311,38 @@ private slots:
         const QRegularExpression names(R"(^\.clip\.mp4\.[0-9a-f-]{36}\.staging\.mp4 )"
                                        R"(\.clip\.mp4\.json\.[0-9a-f-]{36}\.staging\.json$)");
         QVERIFY2(names.match(staging.join(' ')).hasMatch(), qPrintable(staging.join(' ')));
+    }
+
+    // Side by side, the decoded source and the stored result must show the same frame for a time.
+    void sourceAndResultSeekToTheSameFrame_data()
+    {
+        QTest::addColumn<qint64>("timeUs");
+        QTest::addColumn<qint64>("frame");
+        const qint64 tenth = ovra::media::frameTimeUs(10, pattern.frameRate); // 166,667 us, rounded up
+        QTest::newRow("at a frame") << tenth << qint64(10);
+        QTest::newRow("just before a frame") << tenth - 1 << qint64(10);
+        QTest::newRow("just after a frame") << tenth + 1 << qint64(11);
+        QTest::newRow("between frames") << qint64(175000) << qint64(11);
+    }
+
+    void sourceAndResultSeekToTheSameFrame()
+    {
+        QFETCH(qint64, timeUs);
+        auto store = std::make_shared<TemporaryVideo>(m_metadata);
+        QVERIFY(store->create());
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(store->appendFrame({ovra::tests::vibratingPatternFrame(pattern, i), -1, i}));
+        QVERIFY(store->finish());
+        ovra::media::libav::LibavVideoSource decoded;
+        ovra::project_data::TemporaryVideoSource result(store);
+        for (ovra::media::IVideoSource *source : {static_cast<ovra::media::IVideoSource *>(&decoded),
+                                                  static_cast<ovra::media::IVideoSource *>(&result)}) {
+            qint64 frame = -1;
+            QVERIFY(source->openWithMetadata(m_metadata));
+            QVERIFY(source->seekToTime(timeUs));
+            QCOMPARE(source->skipFrame(&frame), ovra::media::VideoReadStatus::Frame);
+            QTEST(frame, "frame");
+        }
     }
 
     void sourceEndingEarlyFails()

@@ -1,5 +1,6 @@
 #include "ui/controllers/ExportController.h"
 
+#include "project_data/TemporaryVideo.h"
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
@@ -217,8 +218,9 @@ void ExportController::startExport()
     request.outputVideoPath = m_destinationFilePath;
     request.parametersFilePath = m_parametersFilePath;
     request.encoding = media::VideoEncodingSettings();
-    m_exportStartFrame = request.settings.startFrame;
-    m_exportEndFrame = request.settings.endFrameExclusive;
+    // The stored result's own fragment, which is what the export writes.
+    m_exportStartFrame = request.sourceResult->firstFrameIndex();
+    m_exportEndFrame = m_exportStartFrame + request.sourceResult->frameCount();
     m_playbackFrameRate = request.sourceMetadata.playbackFrameRate();
     m_cancelToken = std::make_shared<std::atomic_bool>(false);
     const quint64 operationId = ++m_operationId;

@@ -1,8 +1,8 @@
 #include "ui/playback/PlaybackWorker.h"
 
-#include "media/TemporaryVideoSource.h"
 #include "media/libav/LibavVideoSource.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -258,7 +258,8 @@ void PlaybackWorker::configurePreview(quint64 requestId,
     stopPlaying();
     m_previewSource.reset();
     if (!m_source || !result || startFrame < 0 || startFrame >= endFrameExclusive
-        || endFrameExclusive > m_metadata.frameCount || result->frameCount() != endFrameExclusive - startFrame) {
+        || endFrameExclusive > m_metadata.frameCount || result->firstFrameIndex() != startFrame
+        || result->frameCount() != endFrameExclusive - startFrame) {
         emit previewConfigurationChanged(m_requestId, false, tr("The processed preview range is invalid."));
         return;
     }
@@ -271,7 +272,7 @@ void PlaybackWorker::configurePreview(quint64 requestId,
         ? media::roundHalfAwayFromZero(double(metadata.frameCount) * 1e6 / m_metadata.nominalFrameRate)
         : 0;
     metadata.variableFrameRate = false;
-    auto source = std::make_unique<media::TemporaryVideoSource>(result, startFrame);
+    auto source = std::make_unique<project_data::TemporaryVideoSource>(result);
     QString error;
     if (!source->openWithMetadata(metadata, &error)) {
         emit previewConfigurationChanged(m_requestId, false, orDefault(error, "Could not open the processed preview."));

@@ -21,6 +21,8 @@ public:
     virtual bool finish(QString *errorMessage = nullptr) = 0;
     virtual void abort() = 0;
     virtual bool isOpen() const = 0;
+    // What abort could not clean up (a file it could not remove); empty when nothing remains.
+    virtual QString cleanupMessage() const = 0;
 };
 
 } // namespace ovra::media

@@ -1,7 +1,8 @@
 #include "processing/ProcessingParametersWriter.h"
 
-#include "processing/VideoWatermarkRenderer.h"
+#include "media/StagingFile.h"
 #include "motion_core/MotionSettings.h"
+#include "processing/VideoWatermarkRenderer.h"
 #include "ovra/Version.h"
 
 #include <QCoreApplication>
@@ -123,10 +124,7 @@ QJsonObject recordingObject(const project_data::RecordingDetails &recording)
 // Deletes the staging file after a failure and adds a warning when that fails too.
 QString removeAfterFailure(QFile &file, const QString &message)
 {
-    if (!file.exists() || file.remove())
-        return message;
-    return project_data::joinMessages(message, tr("A temporary file may remain at %1: %2")
-                                                   .arg(QFileInfo(file.fileName()).absoluteFilePath(), file.errorString()));
+    return project_data::joinMessages(message, media::removeFile(file.fileName()));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "processing/VideoProcessingPipeline.h"
 
 #include "media/NoReplaceRename.h"
+#include "media/StagingFile.h"
+#include "media/libav/LibavVideoSink.h"
 #include "media/libav/LibavVideoSource.h"
 #include "motion_core/PhaseMotionProcessor.h"
 #include "motion_core/TemporalBandpassFilter.h"
@@ -19,6 +21,7 @@
 #include <QUuid>
 
 #include <cmath>
+#include <sys/stat.h>
 #include <optional>
 #include <vector>
 
@@ -43,13 +46,6 @@ QString tr(const char *text)
 qint64 elapsedUs(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1000;
-}
-
-// The purpose part of a staging name: the word plus the target's suffix, if it has one.
-QString purposeFor(const QString &target, const QString &word)
-{
-    const QString suffix = QFileInfo(target).suffix();
-    return suffix.isEmpty() ? word : word + QLatin1Char('.') + suffix;
 }
 
 bool metadataReusable(const media::VideoMetadata &metadata)
@@ -88,24 +84,13 @@ public:
             return *ended;
         if (auto ended = processFrames())
             return *ended;
-        if (auto ended = finishDestination())
-            return *ended;
-        if (m_request.analysisMode) {
-            if (cancellationRequested())
-                return ProcessingResult::cancelled();
-            ProcessingResult result;
-            result.state = ProcessingState::Succeeded;
-            result.temporaryVideo = m_store;
-            result.performance = m_performance;
-            return result;
-        }
-        return publish();
+        return m_request.analysisMode ? finishAnalysis() : publish();
     }
 
 private:
     bool cancellationRequested() { return m_cancellation.query(); }
 
-    QString removeFiles() { return VideoProcessingPipeline::removeFilesQuietly({m_videoStaging, m_jsonStaging}); }
+    QString removeFiles() { return m_jsonStaging.remove(); }
 
     ProcessingResult fail(const QString &message, const QString &warnings = {})
     {
@@ -125,7 +110,13 @@ private:
         if (m_destination->isOpen())
             m_destination->abort();
         const QString warnings = joinMessages(m_destination->cleanupMessage(), removeFiles());
-        return m_destination->cancelled() ? ProcessingResult::cancelled(warnings) : fail(error, warnings);
+        return m_cancellation.cancelled() ? ProcessingResult::cancelled(warnings) : fail(error, warnings);
+    }
+
+    // A failed read: cancelled when the source saw a cancellation.
+    ProcessingResult sourceFailure(const QString &error, const QString &warnings)
+    {
+        return m_source->cancelled() ? ProcessingResult::cancelled(warnings) : fail(error, warnings);
     }
 
     void report(const QString &stage, qint64 processed, qint64 total)
@@ -164,13 +155,12 @@ private:
             return fail(tr("An output path matches the input file or a result file already exists."));
         if (cancellationRequested())
             return ProcessingResult::cancelled();
+        // What killed runs left beside the destinations goes before this run adds its own.
+        media::StagingFile::removeAbandoned(QFileInfo(output).absolutePath());
+        media::StagingFile::removeAbandoned(QFileInfo(m_parametersPath).absolutePath());
         QString error;
-        if (!VideoProcessingPipeline::reserveStagingFile(output, purposeFor(output, QStringLiteral("staging")),
-                                                         &m_videoStaging, &error))
+        if (!m_jsonStaging.reserve(m_parametersPath, &error))
             return fail(error);
-        if (!VideoProcessingPipeline::reserveStagingFile(m_parametersPath, QStringLiteral("staging.json"),
-                                                         &m_jsonStaging, &error))
-            return fail(error, removeFiles());
         if (cancellationRequested())
             return ProcessingResult::cancelled(removeFiles());
         return std::nullopt;
@@ -201,7 +191,7 @@ private:
         }
         m_performance.sourceOpeningUs += elapsedUs(timer);
         if (!opened)
-            return m_source->cancelled() ? ProcessingResult::cancelled(removeFiles()) : fail(error, removeFiles());
+            return sourceFailure(error, removeFiles());
         if (cancellationRequested()) {
             m_source->close();
             return ProcessingResult::cancelled(removeFiles());
@@ -304,29 +294,29 @@ private:
         const bool sought = m_source->seekToFrame(m_start, &error);
         m_performance.sourceSeekUs += elapsedUs(timer);
         if (!sought)
-            return m_source->cancelled() ? ProcessingResult::cancelled(removeFiles()) : fail(error, removeFiles());
+            return sourceFailure(error, removeFiles());
         return std::nullopt;
     }
 
     std::optional<ProcessingResult> openDestination()
     {
         QString error;
+        std::unique_ptr<media::IVideoSink> sink;
         if (m_request.analysisMode) {
             m_store = std::make_shared<project_data::TemporaryVideo>(m_opened, m_start);
             if (!project_data::TemporaryVideo::checkFreeSpace(m_opened.frameSize, m_count, &error)
                 || !m_store->create(&error))
                 return fail(error);
+        } else {
+            sink = std::make_unique<media::libav::LibavVideoSink>([this] { return cancellationRequested(); });
         }
-
-        m_destination = std::make_unique<FrameDestination>(m_store, [this] { return cancellationRequested(); });
+        m_destination = std::make_unique<FrameDestination>(m_store, std::move(sink));
         QElapsedTimer timer;
         timer.start();
-        const bool opened = m_destination->open(m_videoStaging, m_opened, m_request.encoding, &error);
+        const bool opened = m_destination->open(m_request.outputVideoPath, m_opened, m_request.encoding, &error);
         m_performance.encoderStartupUs += elapsedUs(timer);
-        if (!opened) {
-            const QString warnings = joinMessages(m_destination->cleanupMessage(), removeFiles());
-            return m_destination->cancelled() ? ProcessingResult::cancelled(warnings) : fail(error, warnings);
-        }
+        if (!opened)
+            return destinationFailure(error);
         return std::nullopt;
     }
 
@@ -351,81 +341,24 @@ private:
     std::optional<ProcessingResult> processFrames()
     {
         report(tr("Processing frames"), 0, m_count);
-        QElapsedTimer loopTimer;
-        loopTimer.start();
-        std::vector<VideoFrame> outputs;
-        QString error;
-        bool cancelled = false;
-        for (;;) {
-            cancelled = cancellationRequested();
-            if (m_framesRead >= m_count)
-                break;
-            if (cancelled) {
-                const QString warnings = dropDestination();
+        m_loopTimer.start();
+        while (m_framesRead < m_count) {
+            if (cancellationRequested()) {
                 m_source->close();
-                return ProcessingResult::cancelled(warnings);
+                return ProcessingResult::cancelled(dropDestination());
             }
-
-            VideoFrame decoded;
-            QElapsedTimer timer;
-            timer.start();
-            const VideoReadStatus status = m_source->readFrame(&decoded, &error);
-            m_performance.decoderUs += elapsedUs(timer);
-            if (status == VideoReadStatus::Failed) {
-                const QString warnings = dropDestination();
-                return m_source->cancelled() ? ProcessingResult::cancelled(warnings) : fail(error, warnings);
-            }
-            if (status == VideoReadStatus::EndOfStream)
-                return fail(tr("The decoder reached the end of the stream before the calculated end of the time "
-                               "range."),
-                            dropDestination());
-
-            // The processor always sees a uniform capture-time grid numbered from the fragment start.
-            decoded.presentationTimeUs = std::llround(static_cast<double>(m_framesRead) * 1e6 / m_captureFps);
-            decoded.frameIndex = m_framesRead;
-            outputs.clear();
-            if (m_request.sourceResult) {
-                outputs.push_back(std::move(decoded));
-            } else {
-                timer.restart();
-                const bool processed = m_processor->processFrame(decoded, &outputs, &error);
-                m_performance.motionProcessingUs += elapsedUs(timer);
-                if (!processed)
-                    return fail(error, dropDestination());
-                takeStageTimings();
-            }
-            for (VideoFrame &output : outputs) {
-                if (auto ended = writeOutput(output))
-                    return ended;
-            }
+            if (auto ended = processNextFrame())
+                return ended;
             ++m_framesRead;
             m_performance.measuredFrames = m_framesRead;
-            m_performance.frameLoopElapsedUs = elapsedUs(loopTimer);
+            m_performance.frameLoopElapsedUs = elapsedUs(m_loopTimer);
             report(tr("Processing frames"), m_framesRead, m_count);
         }
-        if (cancelled)
-            return ProcessingResult::cancelled(dropDestination());
-
-        if (!m_request.sourceResult) {
-            std::vector<VideoFrame> remaining;
-            QElapsedTimer timer;
-            timer.start();
-            const bool flushed = m_processor->flush(&remaining, &error);
-            m_performance.motionProcessingUs += elapsedUs(timer);
-            if (!flushed)
-                return fail(error, dropDestination());
-            takeStageTimings();
-            for (VideoFrame &output : remaining) {
-                if (cancellationRequested())
-                    return ProcessingResult::cancelled(dropDestination());
-                if (auto ended = writeOutput(output))
-                    return ended;
-            }
-        }
-        m_performance.frameLoopElapsedUs = elapsedUs(loopTimer);
-        m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
         m_source->close();
-
+        if (auto ended = flushProcessor())
+            return ended;
+        m_performance.frameLoopElapsedUs = elapsedUs(m_loopTimer);
+        m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
         if (m_framesWritten != m_framesRead)
             return fail(tr("The number of frames returned by motion processing does not match the input."),
                         dropDestination());
@@ -434,62 +367,111 @@ private:
         return std::nullopt;
     }
 
-    std::optional<ProcessingResult> finishDestination()
+    // Reads one frame, processes it unless it comes from a stored result, and writes what the
+    // processor gives back.
+    std::optional<ProcessingResult> processNextFrame()
     {
-        report(m_request.analysisMode ? tr("Finalizing the analysis result") : tr("Finalizing the staging video file"),
-               m_framesRead, m_framesRead);
+        VideoFrame decoded;
+        QString error;
+        QElapsedTimer timer;
+        timer.start();
+        const VideoReadStatus status = m_source->readFrame(&decoded, &error);
+        m_performance.decoderUs += elapsedUs(timer);
+        if (status == VideoReadStatus::Failed)
+            return sourceFailure(error, dropDestination());
+        if (status == VideoReadStatus::EndOfStream)
+            return fail(tr("The decoder reached the end of the stream before the calculated end of the time range."),
+                        dropDestination());
+        // The processor always sees a uniform capture-time grid numbered from the fragment start.
+        decoded.presentationTimeUs = media::frameTimeUs(m_framesRead, m_captureFps);
+        decoded.frameIndex = m_framesRead;
+        if (m_request.sourceResult)
+            return writeOutput(decoded);
+
+        m_outputs.clear();
+        timer.restart();
+        const bool processed = m_processor->processFrame(decoded, &m_outputs, &error);
+        m_performance.motionProcessingUs += elapsedUs(timer);
+        if (!processed)
+            return fail(error, dropDestination());
+        takeStageTimings();
+        return writeOutputs();
+    }
+
+    // The frames the processor still holds back at the end of the fragment.
+    std::optional<ProcessingResult> flushProcessor()
+    {
+        if (m_request.sourceResult)
+            return std::nullopt;
+        m_outputs.clear();
+        QString error;
+        QElapsedTimer timer;
+        timer.start();
+        const bool flushed = m_processor->flush(&m_outputs, &error);
+        m_performance.motionProcessingUs += elapsedUs(timer);
+        if (!flushed)
+            return fail(error, dropDestination());
+        takeStageTimings();
+        return writeOutputs();
+    }
+
+    std::optional<ProcessingResult> writeOutputs()
+    {
+        for (VideoFrame &output : m_outputs) {
+            if (auto ended = writeOutput(output))
+                return ended;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<ProcessingResult> finishDestination(const QString &stage)
+    {
+        report(stage, m_framesRead, m_framesRead);
         QElapsedTimer timer;
         timer.start();
         QString error;
         const bool finished = m_destination->finish(&error);
         m_performance.encoderFinalizeUs += elapsedUs(timer);
         m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
-        if (!finished) {
-            const QString warnings = joinMessages(m_destination->cleanupMessage(), removeFiles());
-            return m_destination->cancelled() ? ProcessingResult::cancelled(warnings) : fail(error, warnings);
-        }
+        if (!finished)
+            return destinationFailure(error);
         return std::nullopt;
     }
 
+    ProcessingResult finishAnalysis()
+    {
+        if (auto ended = finishDestination(tr("Finalizing the analysis result")))
+            return *ended;
+        if (cancellationRequested())
+            return ProcessingResult::cancelled();
+        ProcessingResult result;
+        result.state = ProcessingState::Succeeded;
+        result.temporaryVideo = m_store;
+        result.performance = m_performance;
+        return result;
+    }
+
+    // The parameters file is staged first, so that nothing can fail between the video's
+    // publication (by the sink, at its finish) and the parameters file's.
     ProcessingResult publish()
     {
-        if (cancellationRequested())
-            return ProcessingResult::cancelled(removeFiles());
-        report(tr("Preparing the parameters file"), m_framesRead, m_framesRead);
-
-        ProcessingRequest parametersRequest = m_request;
-        parametersRequest.parametersFilePath = m_parametersPath;
-        const double rate = m_opened.nominalFrameRate;
-        parametersRequest.settings.startFrame = m_start;
-        parametersRequest.settings.endFrameExclusive = m_end;
-        parametersRequest.settings.playbackStartUs = media::frameTimeUs(m_start, rate);
-        parametersRequest.settings.playbackEndUs = media::frameTimeUs(m_end, rate);
-
-        QElapsedTimer timer;
-        timer.start();
-        QString error;
-        const bool written = ProcessingParametersWriter::writeStagingFile(m_jsonStaging, parametersRequest, m_opened,
-                                                                          m_captureFps, m_framesRead, &error);
-        m_performance.parametersWriteUs += elapsedUs(timer);
-        m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
-        if (!written)
-            return fail(error, removeFiles());
-        if (cancellationRequested())
-            return ProcessingResult::cancelled(removeFiles());
+        if (auto ended = writeParameters())
+            return *ended;
         const QString &output = m_request.outputVideoPath;
         if (QFileInfo::exists(output) || QFileInfo::exists(m_parametersPath))
-            return fail(tr("A final output file appeared during processing; publishing was cancelled."), removeFiles());
+            return fail(tr("A final output file appeared during processing; publishing was cancelled."),
+                        dropDestination());
+        if (auto ended = finishDestination(tr("Finalizing the staging video file")))
+            return *ended;
 
         report(tr("Publishing the result"), m_framesRead, m_framesRead);
-        timer.restart();
+        QElapsedTimer timer;
+        timer.start();
         QString renameError;
-        if (media::renameWithoutReplacing(m_videoStaging, output, &renameError) != media::RenameOutcome::Renamed)
-            return fail(tr("Could not publish the video: %1").arg(renameError), removeFiles());
-        m_videoStaging.clear();
-        if (media::renameWithoutReplacing(m_jsonStaging, m_parametersPath, &renameError)
+        if (media::renameWithoutReplacing(m_jsonStaging.path(), m_parametersPath, &renameError)
             != media::RenameOutcome::Renamed)
             return fail(tr("Could not publish the JSON file: %1").arg(renameError), rollBackVideo(output));
-        m_jsonStaging.clear();
+        m_jsonStaging.release();
         m_performance.publicationUs += elapsedUs(timer);
         report(tr("Publishing the result"), m_framesRead, m_framesRead);
 
@@ -501,19 +483,39 @@ private:
         return result;
     }
 
-    // Takes the published video back after the parameters file could not be published.
+    std::optional<ProcessingResult> writeParameters()
+    {
+        report(tr("Preparing the parameters file"), m_framesRead, m_framesRead);
+        ProcessingRequest parametersRequest = m_request;
+        parametersRequest.parametersFilePath = m_parametersPath;
+        const double rate = m_opened.nominalFrameRate;
+        parametersRequest.settings.startFrame = m_start;
+        parametersRequest.settings.endFrameExclusive = m_end;
+        parametersRequest.settings.playbackStartUs = media::frameTimeUs(m_start, rate);
+        parametersRequest.settings.playbackEndUs = media::frameTimeUs(m_end, rate);
+
+        QElapsedTimer timer;
+        timer.start();
+        QString error;
+        const bool written = ProcessingParametersWriter::writeStagingFile(
+            m_jsonStaging.path(), parametersRequest, m_opened, m_captureFps, m_framesRead, &error);
+        m_performance.parametersWriteUs += elapsedUs(timer);
+        m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
+        if (!written)
+            return fail(error, dropDestination());
+        if (cancellationRequested())
+            return ProcessingResult::cancelled(dropDestination());
+        return std::nullopt;
+    }
+
+    // Takes the published video back after the parameters file could not be published: first
+    // out of sight under a staging name, then away.
     QString rollBackVideo(const QString &publishedPath)
     {
-        const QString rollbackPath =
-            VideoProcessingPipeline::stagingFileName(publishedPath, purposeFor(publishedPath, QStringLiteral("rollback")));
-        if (media::renameWithoutReplacing(publishedPath, rollbackPath) == media::RenameOutcome::Renamed)
-            return VideoProcessingPipeline::removeFilesQuietly({rollbackPath, m_jsonStaging});
-        QFile published(publishedPath);
-        if (published.remove())
-            return VideoProcessingPipeline::removeFilesQuietly({m_jsonStaging});
-        return joinMessages(
-            tr("Could not roll back the published video %1: %2").arg(publishedPath, published.errorString()),
-            VideoProcessingPipeline::removeFilesQuietly({m_jsonStaging}));
+        const QString rollbackPath = media::StagingFile::pathFor(publishedPath);
+        const bool hidden = media::renameWithoutReplacing(publishedPath, rollbackPath) == media::RenameOutcome::Renamed;
+        const QString videoWarning = media::removeFile(hidden ? rollbackPath : publishedPath);
+        return joinMessages(videoWarning, removeFiles());
     }
 
     const ProcessingRequest &m_request;
@@ -524,8 +526,7 @@ private:
     ProcessingPerformance m_performance;
 
     QString m_parametersPath;
-    QString m_videoStaging;
-    QString m_jsonStaging;
+    media::StagingFile m_jsonStaging;
 
     std::unique_ptr<media::IVideoSource> m_source;
     media::VideoMetadata m_opened;
@@ -537,6 +538,8 @@ private:
     VideoWatermarkRenderer m_watermark;
     std::shared_ptr<project_data::TemporaryVideo> m_store;
     std::unique_ptr<FrameDestination> m_destination;
+    std::vector<VideoFrame> m_outputs;
+    QElapsedTimer m_loopTimer;
     qint64 m_framesRead = 0;
     qint64 m_framesWritten = 0;
 };
@@ -549,63 +552,16 @@ ProcessingResult VideoProcessingPipeline::run(const ProcessingRequest &request, 
     return PipelineRun(request, progressCallback, cancellationCheck).execute();
 }
 
-QString VideoProcessingPipeline::stagingFileName(const QString &target, const QString &purpose)
-{
-    const QFileInfo info(target);
-    const QString name = QStringLiteral(".%1.%2.%3")
-                             .arg(info.fileName(), QUuid::createUuid().toString(QUuid::WithoutBraces), purpose);
-    return QFileInfo(info.absoluteDir(), name).absoluteFilePath();
-}
-
-bool VideoProcessingPipeline::reserveStagingFile(const QString &target, const QString &purpose, QString *stagingPath,
-                                                 QString *errorMessage)
-{
-    const QFileInfo info(target);
-    const QString directory = info.absoluteDir().absolutePath();
-    const auto fail = [errorMessage](const QString &message) {
-        if (errorMessage)
-            *errorMessage = message;
-        return false;
-    };
-    if (info.fileName().isEmpty() || !info.absoluteDir().exists())
-        return fail(tr("The output directory does not exist: %1").arg(directory));
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString candidate = stagingFileName(target, purpose);
-        QFile file(candidate);
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            file.close();
-            *stagingPath = candidate;
-            return true;
-        }
-        if (!QFileInfo::exists(candidate))
-            return fail(tr("Could not create a staging file in %1: %2").arg(directory, file.errorString()));
-    }
-    return fail(tr("Could not choose a unique staging file name in %1.").arg(directory));
-}
-
-QString VideoProcessingPipeline::removeFilesQuietly(const QStringList &paths)
-{
-    QStringList warnings;
-    for (const QString &path : paths) {
-        if (path.isEmpty() || !QFileInfo::exists(path))
-            continue;
-        QFile file(path);
-        if (!file.remove())
-            warnings.append(tr("A file may remain at %1: %2").arg(path, file.errorString()));
-    }
-    return warnings.join(QLatin1Char(' '));
-}
-
 bool VideoProcessingPipeline::sameFile(const QString &first, const QString &second)
 {
     if (first.isEmpty() || second.isEmpty())
         return false;
-    const QFileInfo a(first);
-    const QFileInfo b(second);
-    if (QDir::cleanPath(a.absoluteFilePath()).compare(QDir::cleanPath(b.absoluteFilePath()), Qt::CaseInsensitive) == 0)
-        return true;
-    // Different spellings can still name one file (links); only existing files can tell.
-    return a.exists() && b.exists() && a.canonicalFilePath() == b.canonicalFilePath();
+    // stat follows links, so hard links, symbolic links and other spellings all meet here.
+    struct stat a = {};
+    struct stat b = {};
+    if (::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0)
+        return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return QDir::cleanPath(QFileInfo(first).absoluteFilePath()) == QDir::cleanPath(QFileInfo(second).absoluteFilePath());
 }
 
 } // namespace ovra::processing

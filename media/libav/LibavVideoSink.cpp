@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QUuid>
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -51,17 +50,6 @@ bool pathTaken(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
-// A hidden sibling: ".clip.mp4.<uuid>.partial.mp4", or ".clip.<uuid>.partial" without a suffix.
-QString stagingPathFor(const QString &finalPath)
-{
-    const QFileInfo target(finalPath);
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const QString name = target.suffix().isEmpty()
-        ? QStringLiteral(".%1.%2.partial").arg(target.fileName(), uuid)
-        : QStringLiteral(".%1.%2.partial.%3").arg(target.fileName(), uuid, target.suffix());
-    return target.absoluteDir().filePath(name);
-}
-
 } // namespace
 
 struct LibavVideoSink::EncoderState
@@ -85,18 +73,6 @@ LibavVideoSink::~LibavVideoSink()
 bool LibavVideoSink::open(const QString &outputFilePath, const VideoMetadata &metadata,
                           const VideoEncodingSettings &settings, QString *errorMessage)
 {
-    return openFile(outputFilePath, false, metadata, settings, errorMessage);
-}
-
-bool LibavVideoSink::openReservedStagingFile(const QString &stagingFilePath, const VideoMetadata &metadata,
-                                             const VideoEncodingSettings &settings, QString *errorMessage)
-{
-    return openFile(stagingFilePath, true, metadata, settings, errorMessage);
-}
-
-bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMetadata &metadata,
-                              const VideoEncodingSettings &settings, QString *errorMessage)
-{
     abort();
     if (!m_cleanupMessage.isEmpty())
         return reportFailure(errorMessage, m_cleanupMessage);
@@ -104,13 +80,9 @@ bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMet
     if (!LibavRuntime::checkCompatibility(errorMessage))
         return false;
 
-    const QFileInfo target(path);
-    if (reserved) {
-        if (path.isEmpty() || target.isSymLink() || !target.isFile() || target.size() != 0)
-            return reportFailure(errorMessage, tr("The reserved staging file is missing or is not empty."));
-    } else if (path.isEmpty() || pathTaken(path)) {
+    const QFileInfo target(outputFilePath);
+    if (outputFilePath.isEmpty() || pathTaken(outputFilePath))
         return reportFailure(errorMessage, tr("The output file was not specified or already exists."));
-    }
     const double frameRate = metadata.playbackFrameRate();
     if (!metadata.hasValidFrameSize() || !isValidRate(frameRate))
         return reportFailure(errorMessage, tr("The frame size or frame rate is unknown for export."));
@@ -123,14 +95,13 @@ bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMet
         return reportFailure(errorMessage, tr("Export quality must be between 0 and 100."));
     if (!target.absoluteDir().exists())
         return reportFailure(errorMessage, tr("The output directory does not exist."));
-
-    m_finalPath = target.absoluteFilePath();
-    m_stagingPath = reserved ? m_finalPath : stagingPathFor(m_finalPath);
-    m_reserved = reserved;
-    m_frameSize = metadata.frameSize;
     if (m_cancellation.query())
         return reportFailure(errorMessage, tr("Starting video encoding was cancelled."));
-    if (!startEncoder(*kind, frameRate, settings.qualityPercent, errorMessage)) {
+
+    m_finalPath = target.absoluteFilePath();
+    m_frameSize = metadata.frameSize;
+    if (!m_staging.reserve(m_finalPath, errorMessage)
+        || !startEncoder(*kind, frameRate, settings.qualityPercent, errorMessage)) {
         abort();
         return false;
     }
@@ -155,7 +126,7 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
 
     m_encoder = std::make_unique<EncoderState>();
     EncoderState &state = *m_encoder;
-    const QByteArray stagingPath = m_stagingPath.toUtf8();
+    const QByteArray stagingPath = m_staging.path().toUtf8();
     AVFormatContext *output = nullptr;
     int result = avformat_alloc_output_context2(&output, nullptr, kind == VideoOutputKind::H264 ? "mp4" : "matroska",
                                                 stagingPath.constData());
@@ -326,16 +297,8 @@ bool LibavVideoSink::finish(QString *errorMessage)
     m_encoder.reset();
     m_open = false;
 
-    if (QFileInfo(m_stagingPath).size() <= 0)
+    if (QFileInfo(m_staging.path()).size() <= 0)
         return failPublication(errorMessage, tr("FFmpeg did not create a non-empty video file."));
-    if (m_reserved) {
-        m_finalPath.clear();
-        m_stagingPath.clear();
-        m_reserved = false;
-        if (errorMessage)
-            errorMessage->clear();
-        return true;
-    }
     return publish(errorMessage);
 }
 
@@ -344,7 +307,7 @@ bool LibavVideoSink::publish(QString *errorMessage)
     if (pathTaken(m_finalPath))
         return failPublication(errorMessage, destinationAppearedMessage());
     QString errorText;
-    switch (renameWithoutReplacing(m_stagingPath, m_finalPath, &errorText)) {
+    switch (renameWithoutReplacing(m_staging.path(), m_finalPath, &errorText)) {
     case RenameOutcome::Renamed:
         break;
     // Created between the check above and the rename: the same case, and still not replaced.
@@ -353,8 +316,8 @@ bool LibavVideoSink::publish(QString *errorMessage)
     case RenameOutcome::Failed:
         return failPublication(errorMessage, tr("Could not safely assign the final video file name: %1").arg(errorText));
     }
+    m_staging.release();
     m_finalPath.clear();
-    m_stagingPath.clear();
     if (errorMessage)
         errorMessage->clear();
     return true;
@@ -362,35 +325,19 @@ bool LibavVideoSink::publish(QString *errorMessage)
 
 bool LibavVideoSink::failPublication(QString *errorMessage, const QString &message)
 {
-    removeStagingFile();
+    m_cleanupMessage = m_staging.remove();
     m_finalPath.clear();
-    m_reserved = false;
     return reportFailure(errorMessage, m_cleanupMessage.isEmpty() ? message : message + QLatin1Char(' ') + m_cleanupMessage);
 }
 
+// A staging file that cannot be removed keeps its path, so that the next abort tries again.
 void LibavVideoSink::abort()
 {
-    m_cleanupMessage.clear();
     m_encoder.reset();
-    removeStagingFile();
+    m_cleanupMessage = m_staging.remove();
     m_finalPath.clear();
     m_frameSize = QSize();
     m_open = false;
-    m_reserved = false;
-}
-
-// A staging file that cannot be removed keeps its path, so that the next abort tries again.
-void LibavVideoSink::removeStagingFile()
-{
-    if (m_stagingPath.isEmpty())
-        return;
-    QFile file(m_stagingPath);
-    if (pathTaken(m_stagingPath) && !file.remove()) {
-        const QString warning = tr("A temporary file may remain at %1: %2").arg(m_stagingPath, file.errorString());
-        m_cleanupMessage = m_cleanupMessage.isEmpty() ? warning : m_cleanupMessage + QLatin1Char(' ') + warning;
-        return;
-    }
-    m_stagingPath.clear();
 }
 
 } // namespace ovra::media::libav

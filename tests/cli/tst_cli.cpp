@@ -1,6 +1,7 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
+#include "media/StagingFile.h"
 #include "media/libav/LibavVideoSource.h"
 
 #include <QJsonArray>
@@ -166,7 +167,10 @@ private slots:
         QCOMPARE(fileContent(output + ".json"), QByteArray("keep"));
     }
 
-    void interruptCancelsCleanly()
+    // A killed run leaves its staging files; the next run into the folder removes them, but
+    // neither a staging file whose writer still runs nor a file that is not ours. Ctrl-C then
+    // cancels that run cleanly.
+    void killedRunsAreClearedAndInterruptedOnesCancelCleanly()
     {
         QTemporaryDir folder;
         const QString input = folder.filePath("long.mkv");
@@ -175,18 +179,35 @@ private slots:
         longPattern.frameCount = 1200;
         QString error;
         QVERIFY2(ovra::tests::writeVibratingPatternVideo(input, longPattern, &error), qPrintable(error));
-        const QString output = folder.filePath("interrupted.mp4");
-        QProcess process;
-        process.start(QStringLiteral(OVRA_CLI_PATH), {"process", input, "--output", output, "--band", "8:12"});
-        QVERIFY(process.waitForStarted());
-        // Interrupt once the export has reserved its staging files, that is, inside the run.
+        const QStringList arguments{"process", input, "--output", folder.filePath("o.mp4"), "--band", "8:12"};
+
+        QProcess killed;
+        killed.start(QStringLiteral(OVRA_CLI_PATH), arguments);
+        // Both staging files reserved: the run is inside the export.
         QTRY_VERIFY_WITH_TIMEOUT(hiddenFiles(folder.path()).size() == 2, 60000);
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 130);
-        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("Processing was cancelled by the user."));
-        QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList{"long.mkv"});
+        killed.kill();
+        QVERIFY(killed.waitForFinished(60000));
+        const QStringList leftovers = hiddenFiles(folder.path());
+        QCOMPARE(leftovers.size(), 2);
+
+        ovra::media::StagingFile live;
+        QVERIFY(live.reserve(folder.filePath("live.mp4")));
+        const QString foreign = ".o.mp4.not-a-uuid.staging.mp4";
+        QVERIFY(writeFile(folder.filePath(foreign), "not ours"));
+        const QStringList kept = hiddenFiles(folder.path()).filter(QRegularExpression("^\\.(live|o\\.mp4\\.not)"));
+
+        QProcess interrupted;
+        interrupted.start(QStringLiteral(OVRA_CLI_PATH), arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenFiles(folder.path()).size() == 4
+                                     && !hiddenFiles(folder.path()).contains(leftovers[0])
+                                     && !hiddenFiles(folder.path()).contains(leftovers[1]),
+                                 60000);
+        ::kill(static_cast<pid_t>(interrupted.processId()), SIGINT);
+        QVERIFY(interrupted.waitForFinished(60000));
+        QCOMPARE(interrupted.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(interrupted.exitCode(), 130);
+        QVERIFY(QString::fromUtf8(interrupted.readAllStandardError()).contains("Processing was cancelled by the user."));
+        QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList({kept[0], kept[1], "long.mkv"}));
     }
 
     void probePrintsEveryFieldAndDerivedQuantity()

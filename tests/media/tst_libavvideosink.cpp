@@ -194,7 +194,7 @@ private slots:
         QVERIFY2(sink.open(output, metadataOf(size, rate), settings, &error), qPrintable(error));
         for (int i = 0; i < frames; ++i)
             QVERIFY2(sink.writeFrame(image(i), &error), qPrintable(error));
-        const QRegularExpression partial("^\\." + QRegularExpression::escape(name) + "\\.[0-9a-f-]{36}\\.partial\\."
+        const QRegularExpression partial("^\\." + QRegularExpression::escape(name) + "\\.[0-9a-f-]{36}\\.staging\\."
                                          + name.section('.', -1) + "$");
         QVERIFY2(entries().size() == 1 && partial.match(entries().value(0)).hasMatch(),
                  qPrintable(entries().join(' ')));
@@ -256,6 +256,11 @@ private slots:
                                     << quality;
         QTest::newRow("missing directory") << "missing/clip.mp4" << small << 25.0 << h264
                                            << "The output directory does not exist.";
+        // Failures after the encoder search remove the staging file again.
+        QTest::newRow("rate too slow for a rational")
+            << "clip.mp4" << small << 1e-12 << h264 << "Could not represent the output frame rate.";
+        QTest::newRow("rate too fast for a rational")
+            << "clip.mp4" << small << 1e12 << h264 << "Could not represent the output frame rate.";
         QTest::newRow("quality 0 is accepted") << "clip.mp4" << small << 25.0
                                                << changed([](auto &s) { s.qualityPercent = 0; }) << QString();
     }
@@ -279,40 +284,6 @@ private slots:
         QCOMPARE(opened, message.isEmpty());
         QCOMPARE(entries().size(), before + (opened ? 1 : 0));
         QCOMPARE(fileContent(path("existing.mp4")), QByteArray("theirs"));
-    }
-
-    void unusableReservedStagingFileIsRefused_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<double>("rate");
-        QTest::addColumn<QString>("message");
-        const QString unusable = "The reserved staging file is missing or is not empty.";
-        QTest::newRow("missing") << "missing" << 25.0 << unusable;
-        QTest::newRow("not empty") << "not empty" << 25.0 << unusable;
-        QTest::newRow("link to an empty file") << "link" << 25.0 << unusable;
-        // Failures after the encoder search remove even the caller's reservation.
-        QTest::newRow("rate too slow for a rational")
-            << "empty" << 1e-12 << "Could not represent the output frame rate.";
-        QTest::newRow("rate too fast for a rational")
-            << "empty" << 1e12 << "Could not represent the output frame rate.";
-    }
-
-    void unusableReservedStagingFileIsRefused()
-    {
-        QFETCH(QString, kind);
-        QFETCH(double, rate);
-        QFETCH(QString, message);
-        const QString reserved = path(".clip.mp4.reserved.staging.mp4");
-        if (kind != "missing")
-            QVERIFY(writeFile(kind == "link" ? path("empty") : reserved, kind == "not empty" ? "x" : ""));
-        if (kind == "link")
-            QVERIFY(QFile::link(path("empty"), reserved));
-        const QStringList before = entries();
-
-        LibavVideoSink sink;
-        QString error;
-        verifyRefusal(sink.openReservedStagingFile(reserved, metadataOf(small, rate), h264, &error), error, message);
-        QCOMPARE(entries(), kind == "empty" ? QStringList() : before);
     }
 
     void destinationCreatedDuringEncodingIsLeftUntouched()

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <unistd.h>
 #include <functional>
 
 using ovra::media::VideoMetadata;
@@ -155,7 +156,7 @@ private slots:
             r.sourceResult = std::make_shared<TemporaryVideo>(m_metadata);
         }) << "Invalid analysis destination.";
         QTest::newRow("output is the input")
-            << Change([this](auto &r) { r.outputVideoPath = m_folder.path() + "/./VIBRATING.mkv"; }) << taken;
+            << Change([this](auto &r) { r.outputVideoPath = m_folder.path() + "/./vibrating.mkv"; }) << taken;
         QTest::newRow("output exists") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken;
         QTest::newRow("no output folder")
             << Change([this](auto &r) { r.outputVideoPath = outputPath("missing/x.mp4"); })
@@ -173,6 +174,30 @@ private slots:
             r.sourceMetadata.frameCount = 0; // not reusable: the source analyses the file itself
             r.settings.endFrameExclusive = 48;
         }) << "The camera capture frame rate is required before motion processing.";
+    }
+
+    // Linux names differ by letter case; links and other spellings of one file are the same file.
+    void sameFileMeansOneFileOnDisk_data()
+    {
+        QTest::addColumn<QString>("other"); // beside the input
+        QTest::addColumn<bool>("same");
+        QTest::newRow("another spelling") << "missing/../vibrating.mkv" << true;
+        QTest::newRow("another letter case") << "VIBRATING.mkv" << false;
+        QTest::newRow("hard link") << "hard.mkv" << true;
+        QTest::newRow("symbolic link") << "soft.mkv" << true;
+    }
+
+    void sameFileMeansOneFileOnDisk()
+    {
+        QFETCH(QString, other);
+        const QString hard = outputPath("hard.mkv");
+        const QString soft = outputPath("soft.mkv");
+        QCOMPARE(::link(qPrintable(m_input), qPrintable(hard)), 0);
+        QVERIFY(QFile::link(m_input, soft));
+        QTEST(VideoProcessingPipeline::sameFile(m_input, outputPath(other)), "same");
+        // Neither exists: only the spelling counts, letter case included.
+        QVERIFY(!VideoProcessingPipeline::sameFile(outputPath("a.mp4"), outputPath("A.mp4")));
+        QVERIFY(QFile::remove(hard) && QFile::remove(soft));
     }
 
     void refusedRequestsTouchNothing()
@@ -295,11 +320,11 @@ private slots:
         const QStringList before = entries();
         QStringList staging;
         const auto intrude = [&](const ProcessingProgress &progress) {
-            const bool now = stage.isEmpty() ? progress.processedFrames == 10 : progress.stageName == stage;
-            if (now && !QFile::exists(intruder)) {
+            if (progress.processedFrames == 10 && staging.isEmpty())
                 staging = entries().filter(QStringLiteral(".staging"));
+            const bool now = stage.isEmpty() ? progress.processedFrames == 10 : progress.stageName == stage;
+            if (now && !QFile::exists(intruder))
                 QVERIFY(writeFile(intruder, "not ours"));
-            }
         };
         const ProcessingResult result = VideoProcessingPipeline().run(request(false, "clip.mp4"), intrude, {});
         QCOMPARE(result.state, ProcessingState::Failed);

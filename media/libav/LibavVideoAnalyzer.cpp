@@ -1,5 +1,6 @@
 #include "media/libav/LibavVideoAnalyzer.h"
 
+#include "media/libav/LibavFrameConverter.h"
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
 
@@ -41,21 +42,9 @@ double intervalTolerance(double expectedInterval, double timeBase)
 // image when the conversion is not possible.
 QImage previewImage(const AVFrame *frame, int rotationDegrees)
 {
-    if (frame->width <= 0 || frame->height <= 0)
-        return {};
-    QImage image(frame->width, frame->height, QImage::Format_RGBA8888);
-    if (image.isNull())
-        return {};
-    const ScaleContextPtr scaler(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                                frame->width, frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR,
-                                                nullptr, nullptr, nullptr));
-    if (!scaler)
-        return {};
-    uint8_t *destination[4] = {image.bits(), nullptr, nullptr, nullptr};
-    const int destinationStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, destination, destinationStride)
-        != frame->height)
-        return {};
+    LibavFrameConverter converter;
+    LibavFrameConverter::Result result = LibavFrameConverter::Result::Converted;
+    const QImage image = converter.convert(frame, &result);
     // Only right angles turn the picture; other angles keep it as analysed (and as sized).
     return rotationDegrees % 90 == 0 ? uprightImage(image, rotationDegrees) : image;
 }

@@ -2,6 +2,7 @@
 
 #include "media/ErrorMessage.h"
 
+#include "media/libav/LibavFrameConverter.h"
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
 #include "media/libav/LibavVideoAnalyzer.h"
@@ -38,7 +39,7 @@ struct LibavVideoSource::DecoderState
     CodecContextPtr codec;
     PacketPtr packet;
     FramePtr frame;
-    ScaleContextPtr scaler;
+    LibavFrameConverter converter;
     AVStream *stream = nullptr;
     int streamIndex = -1;
     std::optional<qint64> skipUntilTimestamp;
@@ -148,7 +149,6 @@ void LibavVideoSource::close()
     if (m_decoder) {
         m_decoder->packet.reset();
         m_decoder->frame.reset();
-        m_decoder->scaler.reset();
         m_decoder->codec.reset();
         m_decoder->input.reset();
         m_decoder.reset();
@@ -300,25 +300,22 @@ VideoReadStatus LibavVideoSource::skipFrame(qint64 *frameIndex, qint64 *presenta
 bool LibavVideoSource::convertDecodedFrame(QImage *image, QString *errorMessage)
 {
     DecoderState &state = *m_decoder;
-    const AVFrame *decoded = state.frame.get();
-    if (decoded->width <= 0 || decoded->height <= 0)
+    LibavFrameConverter::Result result = LibavFrameConverter::Result::Converted;
+    QImage converted = state.converter.convert(state.frame.get(), &result);
+    switch (result) {
+    case LibavFrameConverter::Result::Converted:
+        break;
+    case LibavFrameConverter::Result::InvalidSize:
         return reportFailure(errorMessage, tr("FFmpeg returned a decoded frame with invalid dimensions."));
-    QImage converted(decoded->width, decoded->height, QImage::Format_RGBA8888);
-    if (converted.isNull())
+    case LibavFrameConverter::Result::OutOfMemory:
         return reportFailure(errorMessage, tr("Could not allocate memory for the decoded frame."));
-    SwsContext *scaler = sws_getCachedContext(state.scaler.release(), decoded->width, decoded->height,
-                                              static_cast<AVPixelFormat>(decoded->format), decoded->width,
-                                              decoded->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    state.scaler.reset(scaler);
-    if (!scaler)
+    case LibavFrameConverter::Result::Unsupported:
         return reportFailure(errorMessage, tr("Could not prepare FFmpeg pixel conversion."));
-    if (converted.bytesPerLine() >= (qsizetype(1) << 31))
+    case LibavFrameConverter::Result::RowTooLarge:
         return reportFailure(errorMessage, tr("The decoded frame row is too large for FFmpeg pixel conversion."));
-    uint8_t *destination[4] = {converted.bits(), nullptr, nullptr, nullptr};
-    const int destinationStride[4] = {static_cast<int>(converted.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, destination, destinationStride)
-        != decoded->height)
+    case LibavFrameConverter::Result::Incomplete:
         return reportFailure(errorMessage, tr("FFmpeg could not convert the decoded frame to RGBA."));
+    }
     converted = uprightImage(converted, state.rotationDegrees);
     if (converted.isNull() || converted.size() != m_metadata.frameSize)
         return reportFailure(errorMessage, tr("The decoded frame does not match the expected display size."));

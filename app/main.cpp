@@ -1,33 +1,21 @@
+#include "app/UserInterface.h"
 #include "i18n/Translations.h"
 #include "ovra/Version.h"
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/items/VideoFrameItem.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QDir>
 #include <QIcon>
-#include <QQmlApplicationEngine>
 #include <QQuickStyle>
-#include <QQmlExtensionPlugin>
 #include <QUrl>
-#include <QtQml>
 
 #include <memory>
 
-Q_IMPORT_QML_PLUGIN(OvraMotion_PagesPlugin)
-Q_IMPORT_QML_PLUGIN(OvraMotion_PanelsPlugin)
-Q_IMPORT_QML_PLUGIN(OvraMotion_ComponentsPlugin)
-Q_IMPORT_QML_PLUGIN(OvraMotion_ThemePlugin)
-
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Application", text);
-}
 
 // The optional video argument as a URL the session opens, or an empty URL.
 QUrl videoArgument(const QCommandLineParser &parser)
@@ -56,29 +44,22 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral(OVRA_APPLICATION_NAME));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(tr("Video motion amplification for technical equipment."));
+    parser.setApplicationDescription(QCoreApplication::translate("Application", "Video motion amplification for technical equipment."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption debugOption(QStringLiteral("mcp-debug"),
-                                         tr("Enable the local MCP diagnostics interface in read-only mode."));
+                                         QCoreApplication::translate("Application", "Enable the local MCP diagnostics interface in read-only mode."));
     const QCommandLineOption controlOption(QStringLiteral("mcp-control"),
-                                           tr("Allow the local MCP diagnostics interface to change application state."));
+                                           QCoreApplication::translate("Application", "Allow the local MCP diagnostics interface to change application state."));
     parser.addOption(debugOption);
     parser.addOption(controlOption);
-    parser.addPositionalArgument(QStringLiteral("video"), tr("A video file to open at start-up (optional)."),
+    parser.addPositionalArgument(QStringLiteral("video"), QCoreApplication::translate("Application", "A video file to open at start-up (optional)."),
                                  QStringLiteral("[video]"));
     parser.process(application);
 
-    qmlRegisterType<ovra::ui::items::VideoFrameItem>("OvraMotion.Ui", 1, 0, "VideoFrameItem");
+    ovra::app::registerNativeTypes();
     auto controller = std::make_unique<ovra::ui::controllers::ApplicationController>();
-
-    auto engine = std::make_unique<QQmlApplicationEngine>();
-    engine->addImportPath(QStringLiteral(":/ui/qml"));
-    engine->setInitialProperties({{QStringLiteral("applicationController"), QVariant::fromValue<QObject *>(controller.get())}});
-    QObject::connect(
-        engine.get(), &QQmlApplicationEngine::objectCreationFailed, &application,
-        [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
-    engine->load(QUrl(QStringLiteral("qrc:/ui/qml/Main.qml")));
+    auto engine = ovra::app::loadUserInterface(controller.get());
     if (engine->rootObjects().isEmpty())
         return -1;
 

@@ -1,4 +1,439 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
+<context>
+    <name>LibavRuntime</name>
+    <message>
+        <location filename="../media/libav/LibavRuntime.cpp" line="69"/>
+        <source>The FFmpeg DLL versions do not match the headers used to build %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>StagingFile</name>
+    <message>
+        <location filename="../media/StagingFile.cpp" line="155"/>
+        <source>A temporary file may remain at %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ovra::media::StagingFile</name>
+    <message>
+        <location filename="../media/StagingFile.cpp" line="100"/>
+        <source>The output directory does not exist: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/StagingFile.cpp" line="112"/>
+        <source>Could not create a staging file in %1: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/StagingFile.cpp" line="115"/>
+        <source>Could not choose a unique staging file name in %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ovra::media::libav</name>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="28"/>
+        <source>Video analysis was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="33"/>
+        <source>Video encoding was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="38"/>
+        <source>Finalizing the video was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="43"/>
+        <source>The output file appeared during processing; the existing file was not overwritten.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="31"/>
+        <source>Video decoding was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ovra::media::libav::LibavVideoAnalyzer</name>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="205"/>
+        <source>No input video file was specified.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="213"/>
+        <source>Could not allocate the FFmpeg input context.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="220"/>
+        <source>Could not open the video through FFmpeg libraries: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="227"/>
+        <source>Could not read video stream information: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="233"/>
+        <source>No supported video stream was found in the input file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="263"/>
+        <source>Could not allocate the FFmpeg decoder context.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="270"/>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="274"/>
+        <source>Could not start time-grid analysis: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="274"/>
+        <source>FFmpeg frame buffers are unavailable.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="287"/>
+        <source>Could not decode the video time grid: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="308"/>
+        <source>Could not read the video time grid: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="314"/>
+        <source>Could not submit a frame for time-grid analysis: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="325"/>
+        <source>Could not finish time-grid analysis: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="356"/>
+        <source>The FFmpeg libraries could not determine the video size, duration, or frame rate.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ovra::media::libav::LibavVideoSink</name>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="85"/>
+        <source>The output file was not specified or already exists.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="88"/>
+        <source>The frame size or frame rate is unknown for export.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="91"/>
+        <source>H.264/yuv420p export requires an even frame width and height.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="93"/>
+        <source>The requested video output format is unsupported.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="95"/>
+        <source>Export quality must be between 0 and 100.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="97"/>
+        <source>The output directory does not exist.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="99"/>
+        <source>Starting video encoding was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="124"/>
+        <source>The embedded FFmpeg libraries have no supported H.264 encoder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="125"/>
+        <source>The embedded FFmpeg libraries have no FFV1 encoder.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="134"/>
+        <source>Could not create the FFmpeg output context: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="141"/>
+        <source>Could not allocate FFmpeg encoder buffers.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="145"/>
+        <source>Could not represent the output frame rate.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="173"/>
+        <source>Could not start the FFmpeg video encoder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="176"/>
+        <source>Could not configure the output video stream: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="185"/>
+        <source>Could not allocate the output video frame: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="189"/>
+        <source>Could not initialize video color conversion.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="194"/>
+        <source>Could not open the output video file: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="202"/>
+        <source>Could not write the output video header: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="213"/>
+        <source>The video sink is not open or the frame is invalid.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="215"/>
+        <source>The exported frame size differs from the source frame size.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="218"/>
+        <source>Could not convert the frame for export.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="224"/>
+        <source>Could not prepare the output frame: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="229"/>
+        <source>FFmpeg did not convert the complete output frame.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="234"/>
+        <source>Could not submit the output frame for encoding: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="251"/>
+        <source>The video encoder did not finish after flushing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="254"/>
+        <source>Could not receive an encoded video packet: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="260"/>
+        <source>Could not write an encoded video packet: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="269"/>
+        <source>The video sink is not open.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="278"/>
+        <source>Could not flush the video encoder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="295"/>
+        <source>Could not finalize the output video: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="301"/>
+        <source>FFmpeg did not create a non-empty video file.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSink.cpp" line="317"/>
+        <source>Could not safely assign the final video file name: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ovra::media::libav::LibavVideoSource</name>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="81"/>
+        <source>The prepared video metadata is incomplete or unsupported.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="83"/>
+        <source>Starting video decoding was cancelled.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="101"/>
+        <source>Could not allocate the FFmpeg input context.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="106"/>
+        <source>Could not open the video through FFmpeg libraries: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="110"/>
+        <source>Could not read video stream information: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="115"/>
+        <source>The file contains no video stream supported by this FFmpeg build.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="120"/>
+        <source>Could not allocate the FFmpeg decoder context.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="123"/>
+        <source>Could not configure the FFmpeg decoder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="128"/>
+        <source>Could not start the FFmpeg decoder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="133"/>
+        <source>Could not allocate FFmpeg frame buffers.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="137"/>
+        <source>This video uses an unsupported non-right-angle display rotation.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="142"/>
+        <source>Decoded video dimensions do not match the analyzed metadata.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="164"/>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="176"/>
+        <source>The video file is not open.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="166"/>
+        <source>The seek position is outside the video.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="169"/>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="178"/>
+        <source>The frame index is outside the video.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="198"/>
+        <source>Could not seek through the FFmpeg libraries: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="233"/>
+        <source>FFmpeg could not flush the video decoder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="243"/>
+        <source>FFmpeg could not read the next video packet: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="248"/>
+        <source>FFmpeg could not submit a video packet to the decoder: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="255"/>
+        <source>FFmpeg could not return a decoded frame: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="265"/>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="285"/>
+        <source>The video source is not open or no frame output was provided.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="309"/>
+        <source>FFmpeg returned a decoded frame with invalid dimensions.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="311"/>
+        <source>Could not allocate memory for the decoded frame.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="313"/>
+        <source>Could not prepare FFmpeg pixel conversion.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="315"/>
+        <source>The decoded frame row is too large for FFmpeg pixel conversion.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="317"/>
+        <source>FFmpeg could not convert the decoded frame to RGBA.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../media/libav/LibavVideoSource.cpp" line="321"/>
+        <source>The decoded frame does not match the expected display size.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
 </TS>

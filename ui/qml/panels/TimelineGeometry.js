@@ -23,6 +23,7 @@ function fractionForX(x, width) {
     return clamp((x - railInset) / railWidth(width), 0, 1)
 }
 
+// A frame that exists: a one-frame video maps the whole rail to frame 0.
 function frameForX(x, width, frameCount) {
-    return Math.round(fractionForX(x, width) * maximumFrame(frameCount))
+    return Math.min(Math.round(fractionForX(x, width) * maximumFrame(frameCount)), Math.max(0, frameCount - 1))
 }

@@ -2,96 +2,119 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>Application</name>
+    <message>
+        <location filename="../app/main.cpp" line="47"/>
+        <source>Video motion amplification for technical equipment.</source>
+        <translation>Усиление движения на видео для технического оборудования.</translation>
+    </message>
+    <message>
+        <location filename="../app/main.cpp" line="51"/>
+        <source>Enable the local MCP diagnostics interface in read-only mode.</source>
+        <translation>Включить локальный диагностический интерфейс MCP в режиме только для чтения.</translation>
+    </message>
+    <message>
+        <location filename="../app/main.cpp" line="53"/>
+        <source>Allow the local MCP diagnostics interface to change application state.</source>
+        <translation>Разрешить локальному диагностическому интерфейсу MCP изменять состояние приложения.</translation>
+    </message>
+    <message>
+        <location filename="../app/main.cpp" line="56"/>
+        <source>A video file to open at start-up (optional).</source>
+        <translation>Видеофайл, открываемый при запуске (необязательно).</translation>
+    </message>
+</context>
+<context>
     <name>EmptySourceView</name>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="16"/>
         <source>Embedded FFmpeg libraries are unavailable</source>
-        <translation type="unfinished"></translation>
+        <translation>Встроенные библиотеки FFmpeg недоступны</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="17"/>
         <source>Cancelling video analysis…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена анализа видео…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="18"/>
         <source>Analyzing video…</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ видео…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="19"/>
         <source>Video metadata is ready</source>
-        <translation type="unfinished"></translation>
+        <translation>Метаданные видео готовы</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="20"/>
         <source>Could not analyze video</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось проанализировать видео</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="21"/>
         <source>Video analysis was cancelled</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ видео отменён</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="22"/>
         <source>Drop a video here</source>
-        <translation type="unfinished"></translation>
+        <translation>Перетащите видео сюда</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="26"/>
         <source>Waiting for metadata analysis to stop safely.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ожидание безопасной остановки анализа метаданных.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="27"/>
         <source>Reading metadata and checking frame timestamps. The interface remains available.</source>
-        <translation type="unfinished"></translation>
+        <translation>Чтение метаданных и проверка временных меток кадров. Интерфейс остаётся доступным.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="28"/>
         <source>Metadata is ready. Frame playback will be connected in the next step.</source>
-        <translation type="unfinished"></translation>
+        <translation>Метаданные готовы. Воспроизведение кадров будет подключено на следующем шаге.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="29"/>
         <source>Choose this file again or open another video.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите этот файл снова или откройте другое видео.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="30"/>
         <source>Choose an MP4, MOV or AVI file. The original file will remain unchanged.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите файл MP4, MOV или AVI. Исходный файл останется без изменений.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="98"/>
         <source>Choose another file</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбрать другой файл</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="98"/>
         <source>Choose video</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбрать видео</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="99"/>
         <source>Open the system file dialog</source>
-        <translation type="unfinished"></translation>
+        <translation>Открыть системный диалог выбора файла</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="105"/>
         <source>Cancelling…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="105"/>
         <source>Cancel analysis</source>
-        <translation type="unfinished"></translation>
+        <translation>Отменить анализ</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="106"/>
         <source>Stop source video analysis</source>
-        <translation type="unfinished"></translation>
+        <translation>Остановить анализ исходного видео</translation>
     </message>
 </context>
 <context>
@@ -99,22 +122,22 @@
     <message>
         <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="12"/>
         <source>Frequency filter helper</source>
-        <translation type="unfinished"></translation>
+        <translation>Подбор полосы фильтра</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="30"/>
         <source>Choose a filter band around the shaft rotation frequency: enter the speed, select a harmonic and half-width, then apply the band.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите полосу фильтра вокруг частоты вращения вала: введите частоту вращения, выберите гармонику и полуширину, затем примените полосу.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="54"/>
         <source>Apply band changes the filter settings only. Close this helper, then choose Start analysis in Processing.</source>
-        <translation type="unfinished"></translation>
+        <translation>«Применить полосу» меняет только настройки фильтра. Закройте окно подбора и нажмите «Начать анализ» в окне «Обработка».</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="61"/>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Закрыть</translation>
     </message>
 </context>
 <context>
@@ -122,146 +145,146 @@
     <message>
         <location filename="../ui/qml/Main.qml" line="152"/>
         <source>Open source video</source>
-        <translation type="unfinished"></translation>
+        <translation>Открыть исходное видео</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="154"/>
         <source>Video files (*.mp4 *.mov *.avi)</source>
-        <translation type="unfinished"></translation>
+        <translation>Видеофайлы (*.mp4 *.mov *.avi)</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="154"/>
         <source>All files (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>Все файлы (*)</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="159"/>
         <source>Save analysis result</source>
-        <translation type="unfinished"></translation>
+        <translation>Сохранить результат анализа</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="162"/>
         <source>MP4 video (*.mp4)</source>
-        <translation type="unfinished"></translation>
+        <translation>Видео MP4 (*.mp4)</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="180"/>
         <source>Unsaved analysis result</source>
-        <translation type="unfinished"></translation>
+        <translation>Несохранённый результат анализа</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="184"/>
         <source>The analysis result has not been saved. Save it before continuing?</source>
-        <translation type="unfinished"></translation>
+        <translation>Результат анализа не сохранён. Сохранить его перед продолжением?</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="191"/>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="195"/>
         <source>Discard</source>
-        <translation type="unfinished"></translation>
+        <translation>Не сохранять</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="204"/>
         <source>Save</source>
-        <translation type="unfinished"></translation>
+        <translation>Сохранить</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="218"/>
         <source>Operation in progress</source>
-        <translation type="unfinished"></translation>
+        <translation>Операция выполняется</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="222"/>
         <source>Cancel the current operation and close the application after it stops?</source>
-        <translation type="unfinished"></translation>
+        <translation>Отменить текущую операцию и закрыть приложение после её остановки?</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="229"/>
         <source>No</source>
-        <translation type="unfinished"></translation>
+        <translation>Нет</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="234"/>
         <source>Yes</source>
-        <translation type="unfinished"></translation>
+        <translation>Да</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="251"/>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>О программе</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="271"/>
         <source>Motion analysis application</source>
-        <translation type="unfinished"></translation>
+        <translation>Приложение для анализа движения</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="276"/>
         <source>OVRA</source>
-        <translation type="unfinished"></translation>
+        <translation>OVRA</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="284"/>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Закрыть</translation>
     </message>
 </context>
 <context>
     <name>MotionPanel</name>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="18"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="32"/>
         <source>Motion amplification</source>
-        <translation type="unfinished"></translation>
+        <translation>Усиление движения</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="19"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="33"/>
         <source>Choose a frequency band and amplification factor after the source is analyzed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите полосу частот и коэффициент усиления после анализа исходного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="27"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="41"/>
         <source>Capture %1 FPS · Nyquist %2 Hz</source>
-        <translation type="unfinished"></translation>
+        <translation>Съёмка %1 кадр/с · Найквист %2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="29"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="43"/>
         <source>Capture frame rate is not set</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота кадров съёмки не задана</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="36"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="51"/>
         <source>Lower frequency</source>
-        <translation type="unfinished"></translation>
+        <translation>Нижняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="37"/>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="49"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="52"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="65"/>
         <source>Hz</source>
-        <translation type="unfinished"></translation>
+        <translation>Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="48"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="64"/>
         <source>Upper frequency</source>
-        <translation type="unfinished"></translation>
+        <translation>Верхняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="67"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="83"/>
         <source>Frequency band</source>
-        <translation type="unfinished"></translation>
+        <translation>Полоса частот</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="117"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="135"/>
         <source>Amplification</source>
-        <translation type="unfinished"></translation>
+        <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="118"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="136"/>
         <source>Factor</source>
-        <translation type="unfinished"></translation>
+        <translation>крат</translation>
     </message>
 </context>
 <context>
@@ -269,127 +292,127 @@
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="20"/>
         <source>Analysis settings</source>
-        <translation type="unfinished"></translation>
+        <translation>Настройки анализа</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="92"/>
         <source>Source recording frame rate</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота кадров исходной записи</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="93"/>
         <source>%1 FPS</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 кадр/с</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="96"/>
         <source>Capture frame rate</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота кадров съёмки</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="97"/>
         <source>FPS</source>
-        <translation type="unfinished"></translation>
+        <translation>кадр/с</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="110"/>
         <source>Frequency filter</source>
-        <translation type="unfinished"></translation>
+        <translation>Частотный фильтр</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="111"/>
         <source>%1–%2 Hz</source>
-        <translation type="unfinished"></translation>
+        <translation>%1–%2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="120"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="121"/>
         <source>Frequency filter helper…</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="128"/>
-        <source>Amplification</source>
-        <translation type="unfinished"></translation>
+        <translation>Подбор полосы фильтра…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="129"/>
+        <source>Amplification</source>
+        <translation>Усиление</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="130"/>
         <source>Factor: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Коэффициент: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="132"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="133"/>
         <source>Amplification factor</source>
-        <translation type="unfinished"></translation>
+        <translation>Коэффициент усиления</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="146"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="147"/>
         <source>Computing resources</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="148"/>
-        <source>Automatic · %1 threads</source>
-        <translation type="unfinished"></translation>
+        <translation>Вычислительные ресурсы</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="149"/>
-        <source>Manual · %1 threads</source>
-        <translation type="unfinished"></translation>
+        <source>Automatic · %1 threads</source>
+        <translation>Автоматически · потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="160"/>
-        <source>Frame processing</source>
-        <translation type="unfinished"></translation>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="150"/>
+        <source>Manual · %1 threads</source>
+        <translation>Вручную · потоков: %1</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="162"/>
-        <source>ROI: %1 × %2 px</source>
-        <translation type="unfinished"></translation>
+        <source>Frame processing</source>
+        <translation>Обработка кадра</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="164"/>
-        <source>Optimization on</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="165"/>
-        <source>Optimization off</source>
-        <translation type="unfinished"></translation>
+        <source>ROI: %1 × %2 px</source>
+        <translation>Область: %1 × %2 пикс.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="166"/>
-        <source>This section is available when a frame region is selected.</source>
-        <translation type="unfinished"></translation>
+        <source>Optimization on</source>
+        <translation>Оптимизация вкл.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="167"/>
+        <source>Optimization off</source>
+        <translation>Оптимизация выкл.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ProcessingDialog.qml" line="168"/>
+        <source>This section is available when a frame region is selected.</source>
+        <translation>Этот раздел доступен, когда в кадре выделена область.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="170"/>
         <source>Optimize processing for selected region</source>
-        <translation type="unfinished"></translation>
+        <translation>Оптимизировать обработку под выделенную область</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="177"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="179"/>
         <source>The selected region uses the configured amplification; the surrounding ring uses half.</source>
-        <translation type="unfinished"></translation>
+        <translation>В выделенной области применяется заданное усиление, в окружающем её кольце — половина.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="178"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="180"/>
         <source>The full frame will be processed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Будет обработан весь кадр.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="185"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="187"/>
         <source>Stationary background — not implemented yet</source>
-        <translation type="unfinished"></translation>
+        <translation>Неподвижный фон — пока не реализован</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="212"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="214"/>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="217"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="219"/>
         <source>Start analysis</source>
-        <translation type="unfinished"></translation>
+        <translation>Начать анализ</translation>
     </message>
 </context>
 <context>
@@ -397,27 +420,27 @@
     <message>
         <location filename="../ui/qml/panels/RegionEditor.qml" line="64"/>
         <source>The region is too small.</source>
-        <translation type="unfinished"></translation>
+        <translation>Область слишком мала.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RegionEditor.qml" line="68"/>
         <source>The region is invalid.</source>
-        <translation type="unfinished"></translation>
+        <translation>Недопустимая область.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RegionEditor.qml" line="130"/>
         <source>Amplification region</source>
-        <translation type="unfinished"></translation>
+        <translation>Область усиления</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RegionEditor.qml" line="175"/>
         <source>Drag to draw the amplification region.</source>
-        <translation type="unfinished"></translation>
+        <translation>Нарисуйте область усиления, перетаскивая указатель.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RegionEditor.qml" line="176"/>
         <source>Editing amplification region · Click outside or Enter to finish · Esc to cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Изменение области усиления · Щелчок вне её или Enter — готово · Esc — отмена</translation>
     </message>
 </context>
 <context>
@@ -425,52 +448,52 @@
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="14"/>
         <source>Computing resources</source>
-        <translation type="unfinished"></translation>
+        <translation>Вычислительные ресурсы</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="15"/>
         <source>Choose how many worker threads the motion processor may use.</source>
-        <translation type="unfinished"></translation>
+        <translation>Укажите, сколько рабочих потоков может использовать обработка движения.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="18"/>
         <source>Automatic (recommended)</source>
-        <translation type="unfinished"></translation>
+        <translation>Автоматически (рекомендуется)</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="28"/>
         <source>Manual worker count</source>
-        <translation type="unfinished"></translation>
+        <translation>Число потоков вручную</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="29"/>
         <source>threads</source>
-        <translation type="unfinished"></translation>
+        <translation>шт.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="39"/>
         <source>Available logical processors</source>
-        <translation type="unfinished"></translation>
+        <translation>Доступно логических процессоров</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="44"/>
         <source>Worker threads in use</source>
-        <translation type="unfinished"></translation>
+        <translation>Используется рабочих потоков</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="45"/>
         <source>%1 threads</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 шт.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="49"/>
         <source>The worker count is selected automatically for the available CPU.</source>
-        <translation type="unfinished"></translation>
+        <translation>Число потоков выбирается автоматически под доступный процессор.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="50"/>
         <source>The selected worker count will be used for motion processing.</source>
-        <translation type="unfinished"></translation>
+        <translation>Для обработки движения будет использовано выбранное число потоков.</translation>
     </message>
 </context>
 <context>
@@ -478,42 +501,42 @@
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="18"/>
         <source>Analysis result</source>
-        <translation type="unfinished"></translation>
+        <translation>Результат анализа</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="22"/>
         <source>Save analysis result</source>
-        <translation type="unfinished"></translation>
+        <translation>Сохранить результат анализа</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="57"/>
         <source>Cancelling analysis…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена анализа…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="58"/>
         <source>Analyzing selected fragment…</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ выбранного фрагмента…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="59"/>
         <source>No analysis result yet</source>
-        <translation type="unfinished"></translation>
+        <translation>Результата анализа пока нет</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="68"/>
         <source>Use Processing to configure and start analysis. Save the finished result with the icon above.</source>
-        <translation type="unfinished"></translation>
+        <translation>Настройте и запустите анализ в окне «Обработка». Сохраните готовый результат значком вверху.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="80"/>
         <source>%1%</source>
-        <translation type="unfinished"></translation>
+        <translation>%1%</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResultViewport.qml" line="104"/>
         <source>Settings changed. The displayed result keeps its original analysis parameters.</source>
-        <translation type="unfinished"></translation>
+        <translation>Настройки изменены. Показанный результат сохраняет исходные параметры анализа.</translation>
     </message>
 </context>
 <context>
@@ -521,135 +544,135 @@
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="25"/>
         <source>Rotation speed</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота вращения</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="26"/>
         <source>Reference harmonics are calculated from entered shaft speed and are not measurements.</source>
-        <translation type="unfinished"></translation>
+        <translation>Опорные гармоники рассчитываются по введённой частоте вращения вала и не являются результатами измерений.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="30"/>
         <source>Shaft speed</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота вращения вала</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="31"/>
         <source>RPM</source>
-        <translation type="unfinished"></translation>
+        <translation>об/мин</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="42"/>
         <source>1× is RPM / 60; 2× and 3× are two and three times that frequency. Half-width extends the band by the entered percentage on each side of its center.</source>
-        <translation type="unfinished"></translation>
+        <translation>1× = об/мин / 60; 2× и 3× — удвоенная и утроенная эта частота. Полуширина расширяет полосу на заданный процент в каждую сторону от её центра.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="55"/>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="136"/>
         <source>1×</source>
-        <translation type="unfinished"></translation>
+        <translation>1×</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="55"/>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="136"/>
         <source>2×</source>
-        <translation type="unfinished"></translation>
+        <translation>2×</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="55"/>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="136"/>
         <source>3×</source>
-        <translation type="unfinished"></translation>
+        <translation>3×</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="56"/>
         <source>Harmonic</source>
-        <translation type="unfinished"></translation>
+        <translation>Гармоника</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="60"/>
         <source>Band half-width</source>
-        <translation type="unfinished"></translation>
+        <translation>Полуширина полосы</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="61"/>
         <source>%</source>
-        <translation type="unfinished"></translation>
+        <translation>%</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="71"/>
         <source>Apply band</source>
-        <translation type="unfinished"></translation>
+        <translation>Применить полосу</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="84"/>
         <source>Calculated band: %1–%2 Hz · Center: %3 Hz</source>
-        <translation type="unfinished"></translation>
+        <translation>Расчётная полоса: %1–%2 Гц · Центр: %3 Гц</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="86"/>
         <source>Calculated band: enter a valid shaft speed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Расчётная полоса: введите допустимую частоту вращения вала.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="94"/>
         <source>The calculated band must be above zero and below the Nyquist frequency.</source>
-        <translation type="unfinished"></translation>
+        <translation>Расчётная полоса должна лежать выше нуля и ниже частоты Найквиста.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="101"/>
         <source>Current filter band: %1–%2 Hz</source>
-        <translation type="unfinished"></translation>
+        <translation>Текущая полоса фильтра: %1–%2 Гц</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="106"/>
         <source>Harmonic cards below refer to the current filter band, not the calculated band above.</source>
-        <translation type="unfinished"></translation>
+        <translation>Карточки гармоник ниже относятся к текущей полосе фильтра, а не к расчётной полосе выше.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="142"/>
         <source>%1 Hz</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Гц</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="142"/>
         <source>Not calculated</source>
-        <translation type="unfinished"></translation>
+        <translation>Не рассчитано</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="150"/>
         <source>Above Nyquist</source>
-        <translation type="unfinished"></translation>
+        <translation>Выше Найквиста</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="151"/>
         <source>In selected band</source>
-        <translation type="unfinished"></translation>
+        <translation>В выбранной полосе</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="151"/>
         <source>Outside selected band</source>
-        <translation type="unfinished"></translation>
+        <translation>Вне выбранной полосы</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="172"/>
         <source>How to choose the band</source>
-        <translation type="unfinished"></translation>
+        <translation>Как выбрать полосу</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="175"/>
         <source>Example: 600 RPM gives 1× = 10 Hz. A 10% half-width gives 9–11 Hz (10 Hz ± 1 Hz).</source>
-        <translation type="unfinished"></translation>
+        <translation>Пример: 600 об/мин дают 1× = 10 Гц. Полуширина 10% даёт 9–11 Гц (10 Гц ± 1 Гц).</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="176"/>
         <source>In selected band: the reference harmonic lies within the current filter. Outside selected band: it is outside the current filter. Above Nyquist: it reaches or exceeds the capture-rate limit.</source>
-        <translation type="unfinished"></translation>
+        <translation>В выбранной полосе: опорная гармоника лежит в пределах текущего фильтра. Вне выбранной полосы: она вне текущего фильтра. Выше Найквиста: она достигает предела, заданного частотой кадров съёмки, или превышает его.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/RotationPanel.qml" line="177"/>
         <source>Nyquist frequency is half the capture frame rate. The entire filter band must be above zero and strictly below this limit. Check the capture rate in the first section of Processing.</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота Найквиста равна половине частоты кадров съёмки. Вся полоса фильтра должна лежать выше нуля и строго ниже этого предела. Проверьте частоту кадров съёмки в первом разделе окна «Обработка».</translation>
     </message>
 </context>
 <context>
@@ -657,148 +680,148 @@
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="12"/>
         <source>Not available</source>
-        <translation type="unfinished"></translation>
+        <translation>Нет данных</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="14"/>
         <source>Source</source>
-        <translation type="unfinished"></translation>
+        <translation>Источник</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="15"/>
         <source>Stopping metadata analysis safely.</source>
-        <translation type="unfinished"></translation>
+        <translation>Безопасная остановка анализа метаданных.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="16"/>
         <source>Reading metadata and validating the frame time grid.</source>
-        <translation type="unfinished"></translation>
+        <translation>Чтение метаданных и проверка временной сетки кадров.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="17"/>
         <source>Metadata analysis completed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ метаданных завершён.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="18"/>
         <source>The source video could not be analyzed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось проанализировать исходное видео.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="19"/>
         <source>Metadata analysis was cancelled.</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ метаданных отменён.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="20"/>
         <source>Open a source video to inspect its recording parameters.</source>
-        <translation type="unfinished"></translation>
+        <translation>Откройте исходное видео, чтобы увидеть параметры записи.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="31"/>
         <source>Cancelling…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="31"/>
         <source>Analyzing…</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="55"/>
         <source>Capture frame rate is not available in this file. Enter the camera recording rate to calculate physical time and vibration frequencies.</source>
-        <translation type="unfinished"></translation>
+        <translation>В этом файле нет частоты кадров съёмки. Введите частоту кадров записи камеры, чтобы рассчитать реальное время и частоты вибрации.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="63"/>
         <source>File</source>
-        <translation type="unfinished"></translation>
+        <translation>Файл</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="64"/>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="69"/>
         <source>Not selected</source>
-        <translation type="unfinished"></translation>
+        <translation>Не выбран</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="68"/>
         <source>Path</source>
-        <translation type="unfinished"></translation>
+        <translation>Путь</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="73"/>
         <source>Container</source>
-        <translation type="unfinished"></translation>
+        <translation>Контейнер</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="78"/>
         <source>Video codec</source>
-        <translation type="unfinished"></translation>
+        <translation>Видеокодек</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="83"/>
         <source>Resolution</source>
-        <translation type="unfinished"></translation>
+        <translation>Разрешение</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="84"/>
         <source>%1 × %2 px</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 × %2 пикс.</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="89"/>
         <source>Frames</source>
-        <translation type="unfinished"></translation>
+        <translation>Кадров</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="94"/>
         <source>Slow-motion capture frame rate</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота кадров скоростной съёмки</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="94"/>
         <source>Capture frame rate</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота кадров съёмки</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="96"/>
         <source>%1 - %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 - %2</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="96"/>
         <source>%1 FPS</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 кадр/с</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="97"/>
         <source>Manual</source>
-        <translation type="unfinished"></translation>
+        <translation>Вручную</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="97"/>
         <source>Metadata</source>
-        <translation type="unfinished"></translation>
+        <translation>Из метаданных</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="98"/>
         <source>Not reported</source>
-        <translation type="unfinished"></translation>
+        <translation>Не указана</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="102"/>
         <source>Time grid</source>
-        <translation type="unfinished"></translation>
+        <translation>Временная сетка</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="104"/>
         <source>Variable</source>
-        <translation type="unfinished"></translation>
+        <translation>Переменная</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourcePanel.qml" line="104"/>
         <source>Constant</source>
-        <translation type="unfinished"></translation>
+        <translation>Постоянная</translation>
     </message>
 </context>
 <context>
@@ -806,52 +829,52 @@
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="23"/>
         <source>Source video</source>
-        <translation type="unfinished"></translation>
+        <translation>Исходное видео</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="27"/>
         <source>Parameters</source>
-        <translation type="unfinished"></translation>
+        <translation>Параметры</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="33"/>
         <source>Finish region editing</source>
-        <translation type="unfinished"></translation>
+        <translation>Завершить изменение области</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="33"/>
         <source>Select amplification region</source>
-        <translation type="unfinished"></translation>
+        <translation>Выделить область усиления</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="44"/>
         <source>Done</source>
-        <translation type="unfinished"></translation>
+        <translation>Готово</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="49"/>
         <source>Use full frame</source>
-        <translation type="unfinished"></translation>
+        <translation>Весь кадр</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="89"/>
         <source>Cancelling analysis…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена анализа…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="89"/>
         <source>Analyzing source video…</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ исходного видео…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="115"/>
         <source>Preparing video playback…</source>
-        <translation type="unfinished"></translation>
+        <translation>Подготовка воспроизведения…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/SourceViewport.qml" line="120"/>
         <source>Retry playback</source>
-        <translation type="unfinished"></translation>
+        <translation>Повторить</translation>
     </message>
 </context>
 <context>
@@ -859,17 +882,17 @@
     <message>
         <location filename="../ui/qml/panels/StatusBar.qml" line="74"/>
         <source>%1%</source>
-        <translation type="unfinished"></translation>
+        <translation>%1%</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusBar.qml" line="88"/>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusBar.qml" line="95"/>
         <source>Open folder</source>
-        <translation type="unfinished"></translation>
+        <translation>Открыть папку</translation>
     </message>
 </context>
 <context>
@@ -877,92 +900,92 @@
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="6"/>
         <source>Cancelling result saving…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена сохранения результата…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="8"/>
         <source>Saving analysis result…</source>
-        <translation type="unfinished"></translation>
+        <translation>Сохранение результата анализа…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="10"/>
         <source>Cancelling source video analysis…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена анализа исходного видео…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="12"/>
         <source>Analyzing source video…</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ исходного видео…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="14"/>
         <source>Cancelling analysis…</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена анализа…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="16"/>
         <source>Analyzing selected fragment…</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ выбранного фрагмента…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="18"/>
         <source>Preparing analysis result playback…</source>
-        <translation type="unfinished"></translation>
+        <translation>Подготовка воспроизведения результата…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="20"/>
         <source>Starting playback…</source>
-        <translation type="unfinished"></translation>
+        <translation>Запуск воспроизведения…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="22"/>
         <source>Pausing playback…</source>
-        <translation type="unfinished"></translation>
+        <translation>Приостановка воспроизведения…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="24"/>
         <source>Preparing video frame…</source>
-        <translation type="unfinished"></translation>
+        <translation>Подготовка кадра…</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="26"/>
         <source>Saving the result failed</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось сохранить результат</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="36"/>
         <source>Video analysis cancelled</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализ видео отменён</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="38"/>
         <source>Playing selected fragment</source>
-        <translation type="unfinished"></translation>
+        <translation>Воспроизведение выбранного фрагмента</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="40"/>
         <source>Result saved: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Результат сохранён: %1</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="42"/>
         <source>Analysis settings have changed</source>
-        <translation type="unfinished"></translation>
+        <translation>Настройки анализа изменены</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="44"/>
         <source>Analysis result is ready</source>
-        <translation type="unfinished"></translation>
+        <translation>Результат анализа готов</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="46"/>
         <source>Source video is ready</source>
-        <translation type="unfinished"></translation>
+        <translation>Исходное видео готово</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/StatusText.js" line="47"/>
         <source>Ready to open a video</source>
-        <translation type="unfinished"></translation>
+        <translation>Можно открыть видео</translation>
     </message>
 </context>
 <context>
@@ -970,12 +993,12 @@
     <message>
         <location filename="../ui/qml/panels/Timeline.qml" line="104"/>
         <source>In: frame %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Начало: кадр %1</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/Timeline.qml" line="105"/>
         <source>Out: frame %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Конец: кадр %1</translation>
     </message>
 </context>
 <context>
@@ -983,27 +1006,27 @@
     <message>
         <location filename="../ui/qml/panels/TopBar.qml" line="34"/>
         <source>About</source>
-        <translation type="unfinished"></translation>
+        <translation>О программе</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TopBar.qml" line="38"/>
         <source>Open video</source>
-        <translation type="unfinished"></translation>
+        <translation>Открыть видео</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TopBar.qml" line="44"/>
         <source>No video selected</source>
-        <translation type="unfinished"></translation>
+        <translation>Видео не выбрано</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TopBar.qml" line="51"/>
         <source>Processing</source>
-        <translation type="unfinished"></translation>
+        <translation>Обработка</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TopBar.qml" line="52"/>
         <source>Configure analysis of the selected fragment</source>
-        <translation type="unfinished"></translation>
+        <translation>Настроить анализ выбранного фрагмента</translation>
     </message>
 </context>
 <context>
@@ -1011,37 +1034,37 @@
     <message>
         <location filename="../ui/qml/panels/TransportBar.qml" line="36"/>
         <source>Pause video</source>
-        <translation type="unfinished"></translation>
+        <translation>Пауза</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TransportBar.qml" line="36"/>
         <source>Play selection</source>
-        <translation type="unfinished"></translation>
+        <translation>Воспроизвести фрагмент</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TransportBar.qml" line="42"/>
         <source>Previous frame</source>
-        <translation type="unfinished"></translation>
+        <translation>Предыдущий кадр</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TransportBar.qml" line="48"/>
         <source>Next frame</source>
-        <translation type="unfinished"></translation>
+        <translation>Следующий кадр</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TransportBar.qml" line="66"/>
         <source>Frame %1 / %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Кадр %1 / %2</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TransportBar.qml" line="72"/>
         <source>Selected: %1 frames</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбрано кадров: %1</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/TransportBar.qml" line="78"/>
         <source>Start moved to frame %1: irregular timing at the beginning.</source>
-        <translation type="unfinished"></translation>
+        <translation>Начало перенесено на кадр %1: в начале записи интервалы между кадрами неравномерны.</translation>
     </message>
 </context>
 <context>
@@ -1049,7 +1072,7 @@
     <message>
         <location filename="../project_data/ProcessingRecords.cpp" line="80"/>
         <source>Processing was cancelled by the user.</source>
-        <translation type="unfinished"></translation>
+        <translation>Обработка отменена пользователем.</translation>
     </message>
 </context>
 <context>
@@ -1057,12 +1080,12 @@
     <message>
         <location filename="../ui/qml/pages/WorkspacePage.qml" line="118"/>
         <source>Video parameters</source>
-        <translation type="unfinished"></translation>
+        <translation>Параметры видео</translation>
     </message>
     <message>
         <location filename="../ui/qml/pages/WorkspacePage.qml" line="130"/>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Закрыть</translation>
     </message>
 </context>
 <context>
@@ -1070,67 +1093,67 @@
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="74"/>
         <source>Enter the camera capture frame rate before choosing the frequency band.</source>
-        <translation type="unfinished"></translation>
+        <translation>Прежде чем выбирать полосу частот, введите частоту кадров съёмки камеры.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="76"/>
         <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
-        <translation type="unfinished"></translation>
+        <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="78"/>
         <source>Choose a valid analysis fragment.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите допустимый фрагмент для анализа.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="80"/>
         <source>Choose a valid amplification region.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите допустимую область усиления.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="82"/>
         <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="84"/>
         <source>Lower frequency must be greater than 0 Hz.</source>
-        <translation type="unfinished"></translation>
+        <translation>Нижняя частота должна быть больше 0 Гц.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="86"/>
         <source>Upper frequency must be greater than lower frequency.</source>
-        <translation type="unfinished"></translation>
+        <translation>Верхняя частота должна быть больше нижней.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="88"/>
         <source>Upper frequency must be below the Nyquist frequency of %1 Hz.</source>
-        <translation type="unfinished"></translation>
+        <translation>Верхняя частота должна быть ниже частоты Найквиста (%1 Гц).</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="91"/>
         <source>Amplification factor must be between 1 and 50.</source>
-        <translation type="unfinished"></translation>
+        <translation>Коэффициент усиления должен быть от 1 до 50.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="94"/>
         <source>The selected fragment is too short for this frequency band. Select at least %1 frames.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбранный фрагмент слишком короткий для этой полосы частот. Выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="102"/>
         <source>The selected band is close to Nyquist; reliable frequency separation may be poor.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбранная полоса близка к частоте Найквиста; надёжно разделить частоты может не получиться.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="104"/>
         <source>High amplification may produce visible artifacts.</source>
-        <translation type="unfinished"></translation>
+        <translation>Сильное усиление может вызвать заметные артефакты.</translation>
     </message>
     <message>
         <location filename="../processing/SettingsValidation.cpp" line="106"/>
         <source>An amplification factor of 1 leaves motion unchanged.</source>
-        <translation type="unfinished"></translation>
+        <translation>При коэффициенте усиления 1 движение не изменяется.</translation>
     </message>
 </context>
 <context>
@@ -1138,104 +1161,104 @@
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="143"/>
         <source>The input and output video paths are required.</source>
-        <translation type="unfinished"></translation>
+        <translation>Необходимо указать пути к входному и выходному видео.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="145"/>
         <source>Invalid analysis destination.</source>
-        <translation type="unfinished"></translation>
+        <translation>Недопустимое место сохранения результата анализа.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="155"/>
         <source>An output path matches the input file or a result file already exists.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выходной путь совпадает с входным файлом, или файл результата уже существует.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="171"/>
         <source>Opening source video</source>
-        <translation type="unfinished"></translation>
+        <translation>Открытие исходного видео</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="212"/>
         <source>The camera capture frame rate is required before motion processing.</source>
-        <translation type="unfinished"></translation>
+        <translation>Перед обработкой движения необходимо задать частоту кадров съёмки камеры.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="226"/>
         <source>The saved result does not match its frame range.</source>
-        <translation type="unfinished"></translation>
+        <translation>Сохранённый результат не соответствует своему диапазону кадров.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="239"/>
         <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
-        <translation type="unfinished"></translation>
+        <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="246"/>
         <source>The selected frame range is invalid.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбранный диапазон кадров недопустим.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="255"/>
         <source>The selected time range is invalid.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбранный временной интервал недопустим.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="263"/>
         <source>The time range contains no frames after alignment to frame boundaries.</source>
-        <translation type="unfinished"></translation>
+        <translation>После выравнивания по границам кадров во временном интервале не осталось кадров.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="280"/>
         <source>The selected fragment is too short for the configured frequency band. Select at least %1 frames.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбранный фрагмент слишком короткий для заданной полосы частот. Выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="343"/>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="355"/>
         <source>Processing frames</source>
-        <translation type="unfinished"></translation>
+        <translation>Обработка кадров</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="363"/>
         <source>The number of frames returned by motion processing does not match the input.</source>
-        <translation type="unfinished"></translation>
+        <translation>Число кадров после обработки движения не совпадает с числом входных кадров.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="383"/>
         <source>The decoder reached the end of the stream before the calculated end of the time range.</source>
-        <translation type="unfinished"></translation>
+        <translation>Декодер достиг конца потока раньше расчётного конца временного интервала.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="443"/>
         <source>Finalizing the analysis result</source>
-        <translation type="unfinished"></translation>
+        <translation>Завершение результата анализа</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="462"/>
         <source>A final output file appeared during processing; publishing was cancelled.</source>
-        <translation type="unfinished"></translation>
+        <translation>Во время обработки появился итоговый выходной файл; публикация отменена.</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="464"/>
         <source>Finalizing the staging video file</source>
-        <translation type="unfinished"></translation>
+        <translation>Завершение промежуточного видеофайла</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="467"/>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="476"/>
         <source>Publishing the result</source>
-        <translation type="unfinished"></translation>
+        <translation>Публикация результата</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="473"/>
         <source>Could not publish the JSON file: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось опубликовать файл JSON: %1</translation>
     </message>
     <message>
         <location filename="../processing/VideoProcessingPipeline.cpp" line="488"/>
         <source>Preparing the parameters file</source>
-        <translation type="unfinished"></translation>
+        <translation>Подготовка файла параметров</translation>
     </message>
 </context>
 <context>
@@ -1243,32 +1266,32 @@
     <message>
         <location filename="../processing/ProcessingParametersWriter.cpp" line="166"/>
         <source>The reserved staging JSON file is missing or is not empty.</source>
-        <translation type="unfinished"></translation>
+        <translation>Зарезервированный промежуточный файл JSON отсутствует или не пуст.</translation>
     </message>
     <message>
         <location filename="../processing/ProcessingParametersWriter.cpp" line="173"/>
         <source>Could not open the staging JSON file: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось открыть промежуточный файл JSON: %1</translation>
     </message>
     <message>
         <location filename="../processing/ProcessingParametersWriter.cpp" line="177"/>
         <source>Could not write the staging JSON file: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось записать промежуточный файл JSON: %1</translation>
     </message>
     <message>
         <location filename="../processing/ProcessingParametersWriter.cpp" line="181"/>
         <source>The written staging JSON file is empty.</source>
-        <translation type="unfinished"></translation>
+        <translation>Записанный промежуточный файл JSON пуст.</translation>
     </message>
     <message>
         <location filename="../processing/ProcessingParametersWriter.cpp" line="184"/>
         <source>Exception while writing the staging JSON file: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Исключение при записи промежуточного файла JSON: %1</translation>
     </message>
     <message>
         <location filename="../processing/ProcessingParametersWriter.cpp" line="188"/>
         <source>Unknown exception while writing the staging JSON file.</source>
-        <translation type="unfinished"></translation>
+        <translation>Неизвестное исключение при записи промежуточного файла JSON.</translation>
     </message>
 </context>
 <context>
@@ -1276,28 +1299,28 @@
     <message>
         <location filename="../processing/VideoWatermarkRenderer.cpp" line="66"/>
         <source>The watermark frame size is invalid.</source>
-        <translation type="unfinished"></translation>
+        <translation>Недопустимый размер кадра для водяного знака.</translation>
     </message>
     <message>
         <location filename="../processing/VideoWatermarkRenderer.cpp" line="78"/>
         <source>Could not prepare the video watermark.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось подготовить водяной знак видео.</translation>
     </message>
     <message>
         <location filename="../processing/VideoWatermarkRenderer.cpp" line="91"/>
         <source>Could not allocate the video watermark image.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось выделить память под изображение водяного знака.</translation>
     </message>
     <message>
         <location filename="../processing/VideoWatermarkRenderer.cpp" line="96"/>
         <location filename="../processing/VideoWatermarkRenderer.cpp" line="119"/>
         <source>Could not draw the video watermark.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось нарисовать водяной знак видео.</translation>
     </message>
     <message>
         <location filename="../processing/VideoWatermarkRenderer.cpp" line="116"/>
         <source>The watermark renderer is not configured for this frame.</source>
-        <translation type="unfinished"></translation>
+        <translation>Отрисовка водяного знака не настроена для этого кадра.</translation>
     </message>
 </context>
 <context>
@@ -1305,17 +1328,17 @@
     <message>
         <location filename="../project_data/TemporaryVideo.cpp" line="43"/>
         <source>Could not write the temporary analysis result. Check free disk space and access to the temporary folder.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось записать временный результат анализа. Проверьте свободное место на диске и доступ к временной папке.</translation>
     </message>
     <message>
         <location filename="../project_data/TemporaryVideo.cpp" line="49"/>
         <source>Could not read the temporary analysis result. Run the analysis again.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось прочитать временный результат анализа. Запустите анализ повторно.</translation>
     </message>
     <message>
         <location filename="../project_data/TemporaryVideoSource.cpp" line="24"/>
         <source>The requested frame is outside the analysis result.</source>
-        <translation type="unfinished"></translation>
+        <translation>Запрошенный кадр находится за пределами результата анализа.</translation>
     </message>
 </context>
 <context>
@@ -1323,7 +1346,7 @@
     <message>
         <location filename="../project_data/TemporaryVideo.cpp" line="257"/>
         <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
-        <translation type="unfinished"></translation>
+        <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
     </message>
 </context>
 <context>
@@ -1332,7 +1355,7 @@
         <location filename="../project_data/TemporaryVideoSource.cpp" line="38"/>
         <location filename="../project_data/TemporaryVideoSource.cpp" line="45"/>
         <source>No analysis result is available.</source>
-        <translation type="unfinished"></translation>
+        <translation>Результат анализа отсутствует.</translation>
     </message>
 </context>
 <context>
@@ -1340,92 +1363,92 @@
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="117"/>
         <source>Choose where to save the processed MP4 file.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите, куда сохранить обработанный файл MP4.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="119"/>
         <source>The processed video must use the .mp4 extension.</source>
-        <translation type="unfinished"></translation>
+        <translation>Обработанное видео должно иметь расширение .mp4.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="121"/>
         <source>The destination folder does not exist.</source>
-        <translation type="unfinished"></translation>
+        <translation>Папка назначения не существует.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="123"/>
         <source>The destination folder is not writable.</source>
-        <translation type="unfinished"></translation>
+        <translation>Нет прав на запись в папку назначения.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="129"/>
         <source>The output file must differ from the source video.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выходной файл должен отличаться от исходного видео.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="131"/>
         <source>The selected output file already exists.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выбранный выходной файл уже существует.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="133"/>
         <source>The export parameters file already exists.</source>
-        <translation type="unfinished"></translation>
+        <translation>Файл параметров экспорта уже существует.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="142"/>
         <source>Choose a local MP4 file.</source>
-        <translation type="unfinished"></translation>
+        <translation>Выберите локальный файл MP4.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="151"/>
         <source>Wait until the current export finishes.</source>
-        <translation type="unfinished"></translation>
+        <translation>Дождитесь завершения текущего экспорта.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="170"/>
         <source>Destination is ready</source>
-        <translation type="unfinished"></translation>
+        <translation>Место сохранения готово</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="215"/>
         <source>Create an analysis result before saving.</source>
-        <translation type="unfinished"></translation>
+        <translation>Перед сохранением получите результат анализа.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="216"/>
         <source>Pause playback and wait until video processing is ready before exporting.</source>
-        <translation type="unfinished"></translation>
+        <translation>Перед экспортом приостановите воспроизведение и дождитесь готовности обработки видео.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="232"/>
         <source>Preparing processed video export</source>
-        <translation type="unfinished"></translation>
+        <translation>Подготовка экспорта обработанного видео</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="249"/>
         <source>Cancelling processed video export</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена экспорта обработанного видео</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="296"/>
         <source>Processed video was saved</source>
-        <translation type="unfinished"></translation>
+        <translation>Обработанное видео сохранено</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="301"/>
         <source>Processed video export was cancelled</source>
-        <translation type="unfinished"></translation>
+        <translation>Экспорт обработанного видео отменён</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="306"/>
         <source>Processed video export failed</source>
-        <translation type="unfinished"></translation>
+        <translation>Ошибка экспорта обработанного видео</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ExportController.cpp" line="308"/>
         <source>Could not export the processed video.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось экспортировать обработанное видео.</translation>
     </message>
 </context>
 <context>
@@ -1433,53 +1456,53 @@
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="89"/>
         <source>Save or discard the current result before starting another analysis.</source>
-        <translation type="unfinished"></translation>
+        <translation>Перед новым анализом сохраните текущий результат или откажитесь от него.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="100"/>
         <source>Source playback and FFmpeg must be ready before starting analysis.</source>
-        <translation type="unfinished"></translation>
+        <translation>Перед запуском анализа должны быть готовы воспроизведение исходного видео и FFmpeg.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="104"/>
         <source>Pause playback and wait until video navigation is ready before starting analysis.</source>
-        <translation type="unfinished"></translation>
+        <translation>Перед запуском анализа приостановите воспроизведение и дождитесь готовности навигации по видео.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="119"/>
         <source>Preparing analysis result</source>
-        <translation type="unfinished"></translation>
+        <translation>Подготовка результата анализа</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="138"/>
         <source>Cancelling analysis result</source>
-        <translation type="unfinished"></translation>
+        <translation>Отмена получения результата анализа</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="183"/>
         <source>Analysis result is ready</source>
-        <translation type="unfinished"></translation>
+        <translation>Результат анализа готов</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="186"/>
         <location filename="../ui/controllers/PreviewController.cpp" line="194"/>
         <source>Analysis result failed</source>
-        <translation type="unfinished"></translation>
+        <translation>Ошибка получения результата анализа</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="187"/>
         <source>Could not prepare the analysis result for playback.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось подготовить результат анализа к воспроизведению.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="190"/>
         <source>Analysis result was cancelled</source>
-        <translation type="unfinished"></translation>
+        <translation>Получение результата анализа отменено</translation>
     </message>
     <message>
         <location filename="../ui/controllers/PreviewController.cpp" line="197"/>
         <source>Could not create the analysis result.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось получить результат анализа.</translation>
     </message>
 </context>
 <context>
@@ -1487,22 +1510,22 @@
     <message>
         <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="136"/>
         <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
-        <translation type="unfinished"></translation>
+        <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="142"/>
         <source>Select at least %1 frames for this frequency band.</source>
-        <translation type="unfinished"></translation>
+        <translation>Для этой полосы частот выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="149"/>
         <source>Open and analyze a source video.</source>
-        <translation type="unfinished"></translation>
+        <translation>Откройте исходное видео и проанализируйте его.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="286"/>
         <source>A processing request is required.</source>
-        <translation type="unfinished"></translation>
+        <translation>Необходим запрос на обработку.</translation>
     </message>
 </context>
 <context>
@@ -1510,28 +1533,28 @@
     <message>
         <location filename="../ui/controllers/VideoSessionController.cpp" line="78"/>
         <source>Save or discard the current analysis result before opening another video.</source>
-        <translation type="unfinished"></translation>
+        <translation>Перед открытием другого видео сохраните текущий результат анализа или откажитесь от него.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/VideoSessionController.cpp" line="84"/>
         <location filename="../ui/controllers/VideoSessionController.cpp" line="89"/>
         <source>No video file was selected.</source>
-        <translation type="unfinished"></translation>
+        <translation>Видеофайл не выбран.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/VideoSessionController.cpp" line="86"/>
         <source>Only local video files can be analyzed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Анализировать можно только локальные видеофайлы.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/VideoSessionController.cpp" line="112"/>
         <source>The embedded FFmpeg libraries are unavailable.</source>
-        <translation type="unfinished"></translation>
+        <translation>Встроенные библиотеки FFmpeg недоступны.</translation>
     </message>
     <message>
         <location filename="../ui/controllers/VideoSessionController.cpp" line="191"/>
         <source>Video analysis failed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось проанализировать видео.</translation>
     </message>
 </context>
 <context>
@@ -1539,17 +1562,17 @@
     <message>
         <location filename="../ui/playback/PlaybackController.cpp" line="322"/>
         <source>The processed preview range is invalid.</source>
-        <translation type="unfinished"></translation>
+        <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
     </message>
     <message>
         <location filename="../ui/playback/PlaybackController.cpp" line="398"/>
         <source>Source video contains no decodable frames.</source>
-        <translation type="unfinished"></translation>
+        <translation>В исходном видео нет кадров, которые можно декодировать.</translation>
     </message>
     <message>
         <location filename="../ui/playback/PlaybackController.cpp" line="411"/>
         <source>Source video playback failed.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ошибка воспроизведения исходного видео.</translation>
     </message>
 </context>
 <context>
@@ -1557,12 +1580,12 @@
     <message>
         <location filename="../ui/playback/PlaybackWorker.cpp" line="238"/>
         <source>Could not decode the matching processed preview frame.</source>
-        <translation type="unfinished"></translation>
+        <translation>Не удалось декодировать соответствующий кадр предпросмотра обработанного видео.</translation>
     </message>
     <message>
         <location filename="../ui/playback/PlaybackWorker.cpp" line="263"/>
         <source>The processed preview range is invalid.</source>
-        <translation type="unfinished"></translation>
+        <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
     </message>
 </context>
 </TS>

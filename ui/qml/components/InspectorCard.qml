@@ -12,23 +12,28 @@ Rectangle {
     property bool expanded: !collapsible
     property bool expansionEnabled: true
     property string summary: ""
+    // A flat card sits inside another one: no frame, no padding, no heading of its own.
+    property bool flat: false
     default property alias content: contentColumn.data
     readonly property bool open: !collapsible || (expanded && expansionEnabled)
 
-    implicitHeight: column.implicitHeight + 2 * Theme.spacing16
+    readonly property int padding: flat ? 0 : Theme.spacing16
+    implicitHeight: column.implicitHeight + 2 * padding
     radius: Theme.radiusMedium
-    color: Theme.surface
+    color: flat ? "transparent" : Theme.surface
     border.color: Theme.border
+    border.width: flat ? 0 : 1
 
     Column {
         id: column
-        x: Theme.spacing16
-        y: Theme.spacing16
-        width: root.width - 2 * Theme.spacing16
+        x: root.padding
+        y: root.padding
+        width: root.width - 2 * root.padding
         spacing: Theme.spacing12
 
         AbstractButton {
             id: header
+            visible: !root.flat
             width: parent.width
             implicitHeight: headerRow.implicitHeight
             enabled: root.collapsible && root.expansionEnabled

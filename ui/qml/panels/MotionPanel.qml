@@ -8,6 +8,20 @@ import OvraMotion.Components
 InspectorCard {
     id: root
 
+    component SliderHandle: Rectangle {
+        required property real position
+        required property bool pressed
+        required property Item slider
+        x: slider.leftPadding + position * (slider.availableWidth - width)
+        y: slider.topPadding + slider.availableHeight / 2 - height / 2
+        implicitWidth: 18
+        implicitHeight: 18
+        radius: 9
+        color: pressed ? Theme.primaryPressed : Theme.primary
+        border.color: Theme.textPrimary
+        border.width: slider.activeFocus ? 2 : 1
+    }
+
     required property QtObject processingSettings
     property bool amplificationShown: true
     readonly property QtObject settings: processingSettings
@@ -33,6 +47,7 @@ InspectorCard {
         spacing: Theme.spacing12
         NumericField {
             Layout.fillWidth: true
+            Layout.preferredWidth: 1
             label: qsTr("Lower frequency")
             unit: qsTr("Hz")
             minimumValue: 0
@@ -45,6 +60,7 @@ InspectorCard {
         }
         NumericField {
             Layout.fillWidth: true
+            Layout.preferredWidth: 1
             label: qsTr("Upper frequency")
             unit: qsTr("Hz")
             minimumValue: 0
@@ -77,6 +93,8 @@ InspectorCard {
             value: Math.min(Math.max(root.settings.upperFrequencyHz, slider.from), slider.to)
             when: !slider.second.pressed
         }
+        first.handle: SliderHandle { position: slider.first.visualPosition; pressed: slider.first.pressed; slider: slider }
+        second.handle: SliderHandle { position: slider.second.visualPosition; pressed: slider.second.pressed; slider: slider }
         first.onMoved: root.settings.setLowerFrequencyHz(first.value)
         second.onMoved: root.settings.setUpperFrequencyHz(second.value)
         background: Item {

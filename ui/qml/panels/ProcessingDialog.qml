@@ -112,6 +112,7 @@ AppDialog {
                                          .arg(Format.number(root.settings.upperFrequencyHz, 2))
                 MotionPanel {
                     width: parent.width
+                    flat: true
                     processingSettings: root.settings
                     amplificationShown: false
                 }
@@ -149,6 +150,7 @@ AppDialog {
                          : qsTr("Manual · %1 threads").arg(root.settings.workerThreadCount)
                 ResourcesPanel {
                     width: parent.width
+                    flat: true
                     processingSettings: root.settings
                 }
             }

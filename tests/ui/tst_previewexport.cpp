@@ -41,7 +41,7 @@ class PreviewExportTest : public QObject
     {
         m_preview.createPreview();
         QVERIFY2(m_preview.busy(), qPrintable(m_preview.errorMessage()));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy() && m_playback.canNavigate(), 60000);
     }
 
 private slots:
@@ -154,6 +154,7 @@ private slots:
 
     void newSourceDuringARunDropsEverything()
     {
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate(), 20000);
         m_preview.createPreview();
         QVERIFY(m_preview.busy());
         QVERIFY(m_exporter.setDestination(QUrl::fromLocalFile(m_folder.filePath("kept.mp4"))));

@@ -122,7 +122,7 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString v = m_vibrating;
         QTest::newRow("fragment too short")
-            << QStringList{v, "--frames", "0:60", "--band", "8:12"} << 1
+            << QStringList{v, "--frames", "0:59", "--band", "8:12"} << 1
             << "The selected fragment is too short for this frequency band. Select at least";
         QTest::newRow("factor out of range") << QStringList{v, "--factor", "60"} << 1
                                              << "Amplification factor must be between 1 and 50.";
@@ -143,7 +143,7 @@ private slots:
         const QString unknownRate = testMediaPath("slowmo_intent_stream.mkv");
         QTest::newRow("capture rate unknown") << QStringList{unknownRate} << 1 << "--capture-fps";
         QTest::newRow("capture rate given") << QStringList{unknownRate, "--capture-fps", "240"} << 1
-                                            << "Select at least 480 frames.";
+                                            << "Select at least 205 frames.";
     }
 
     void processRefusals()

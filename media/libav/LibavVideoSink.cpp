@@ -83,7 +83,7 @@ bool LibavVideoSink::open(const QString &outputFilePath, const VideoMetadata &me
     const QFileInfo target(outputFilePath);
     if (outputFilePath.isEmpty() || pathTaken(outputFilePath))
         return reportFailure(errorMessage, tr("The output file was not specified or already exists."));
-    const double frameRate = metadata.playbackFrameRate();
+    const double frameRate = metadata.uniformFrameRate();
     if (!metadata.hasValidFrameSize() || !isValidRate(frameRate))
         return reportFailure(errorMessage, tr("The frame size or frame rate is unknown for export."));
     const std::optional<VideoOutputKind> kind = videoOutputKind(settings);

@@ -271,6 +271,21 @@ private slots:
         const ProcessingResult accepted = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(accepted.succeeded(), qPrintable(accepted.errorMessage));
         QCOMPARE(accepted.temporaryVideo->frameCount(), qint64(70));
+
+        // Exported, the uniform tail plays at its own 30 fps, not at the whole file's average
+        // of 28.2, and the parameters file says so.
+        request.analysisMode = false;
+        request.outputVideoPath = outputPath("tail.mp4");
+        const ProcessingResult exported = VideoProcessingPipeline().run(request, {}, {});
+        QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
+        QCOMPARE(ovra::tests::runFfprobe({"-v", "error", "-show_entries", "stream=avg_frame_rate", "-of", "csv=p=0",
+                                          exported.outputVideoPath})
+                     .trimmed(),
+                 "30/1");
+        QCOMPARE(QJsonDocument::fromJson(fileContent(exported.parametersFilePath))["export"]["playbackFrameRate"]
+                     .toDouble(),
+                 30.0);
+        QVERIFY(QFile::remove(exported.outputVideoPath) && QFile::remove(exported.parametersFilePath));
     }
 
     void cancellationAtEveryPointLeavesNothingBehind()

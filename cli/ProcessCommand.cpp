@@ -83,6 +83,14 @@ std::optional<QRectF> parseRegion(const QString &text)
     return QRectF(values[0], values[1], values[2], values[3]);
 }
 
+// A whole number within [minimum, maximum], checked before it is converted; none otherwise.
+std::optional<int> wholeNumberWithin(double value, int minimum, int maximum)
+{
+    if (!(value >= minimum && value <= maximum))
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
 QString formatDuration(qint64 microseconds)
 {
     return QString::number(static_cast<double>(microseconds) / 1e6, 'f', 1) + QStringLiteral(" s");
@@ -218,12 +226,25 @@ int runProcess(const QStringList &arguments)
     settings.regionOfInterest = *region;
     settings.regionProcessingOptimizationEnabled = !parser.isSet(options.noRegionOptimization);
     settings.amplificationFactor = *factor;
-    settings.workerThreadCount = static_cast<qint32>(*threads);
+    const std::optional<int> threadCount = wholeNumberWithin(*threads, 0, motion_core::workerThreadCountLimit);
+    const std::optional<int> qualityPercent = wholeNumberWithin(*quality, 0, 100);
+    if (!threadCount) {
+        printError(QStringLiteral("The number of worker threads must be between 0 (automatic) and %1.")
+                       .arg(motion_core::workerThreadCountLimit));
+        return ExitFailure;
+    }
+    if (!qualityPercent) {
+        printError(QStringLiteral("Export quality must be between 0 and 100."));
+        return ExitFailure;
+    }
+    settings.workerThreadCount = *threadCount;
     settings.lowerFrequencyHz = band->first;
     settings.upperFrequencyHz = band->second;
     if (rotationBandGiven) {
         settings.rotationSpeedRpm = *rpm;
-        if (!processing::rotationBand(settings, static_cast<int>(*harmonic), *halfWidth, fps,
+        // Out of range becomes order 0, which the band refuses.
+        const int order = wholeNumberWithin(*harmonic, 1, 3).value_or(0);
+        if (!processing::rotationBand(settings, order, *halfWidth, fps,
                                       &settings.lowerFrequencyHz, &settings.upperFrequencyHz)) {
             printError(QStringLiteral("No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the "
                                       "speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between 0 and "
@@ -234,11 +255,6 @@ int runProcess(const QStringList &arguments)
                            .arg(fps * 0.5));
             return ExitFailure;
         }
-    }
-    if (!motion_core::workerCountValid(settings)) {
-        printError(QStringLiteral("The number of worker threads must be between 0 (automatic) and %1.")
-                       .arg(motion_core::maximumWorkerThreadCount()));
-        return ExitFailure;
     }
     const QString invalid = processing::settingsValidationMessage(metadata, settings, fps);
     if (!invalid.isEmpty()) {
@@ -252,7 +268,7 @@ int runProcess(const QStringList &arguments)
     project_data::ProcessingRequest request;
     request.sourceMetadata = metadata;
     request.settings = settings;
-    request.encoding.qualityPercent = static_cast<int>(*quality);
+    request.encoding.qualityPercent = *qualityPercent;
     request.outputVideoPath = outputPath;
 
     processing::VideoProcessingPipeline pipeline;

@@ -122,7 +122,7 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString v = m_vibrating;
         QTest::newRow("fragment too short")
-            << QStringList{v, "--frames", "0:60", "--band", "8:12"} << 1
+            << QStringList{v, "--frames", "0:59", "--band", "8:12"} << 1
             << "The selected fragment is too short for this frequency band. Select at least";
         QTest::newRow("factor out of range") << QStringList{v, "--factor", "60"} << 1
                                              << "Amplification factor must be between 1 and 50.";
@@ -133,8 +133,15 @@ private slots:
         QTest::newRow("rotation band past Nyquist")
             << QStringList{v, "--rpm", "1700", "--harmonic", "1", "--half-width", "10"} << 1
             << "No usable band around harmonic 1 of 1700 RPM";
-        QTest::newRow("too many threads") << QStringList{v, "--threads", "100000"} << 1
-                                          << "The number of worker threads must be between 0 (automatic) and";
+        // Out of range is refused before any conversion, with the limit the check applies.
+        const QString threads = "The number of worker threads must be between 0 (automatic) and 256.";
+        QTest::newRow("too many threads") << QStringList{v, "--threads", "257"} << 1 << threads;
+        QTest::newRow("threads beyond any integer") << QStringList{v, "--threads", "1e30"} << 1 << threads;
+        QTest::newRow("quality beyond any integer") << QStringList{v, "--quality", "-1e30"} << 1
+                                                    << "Export quality must be between 0 and 100.";
+        QTest::newRow("harmonic beyond any integer")
+            << QStringList{v, "--rpm", "600", "--harmonic", "1e30", "--half-width", "10"} << 1
+            << "No usable band around harmonic 1e+30 of 600 RPM";
         QTest::newRow("band and rpm together") << QStringList{v, "--band", "8:12", "--rpm", "600", "--harmonic", "1",
                                                               "--half-width", "10"}
                                                << 2 << "Give either --band or --rpm/--harmonic/--half-width, not both.";
@@ -143,7 +150,7 @@ private slots:
         const QString unknownRate = testMediaPath("slowmo_intent_stream.mkv");
         QTest::newRow("capture rate unknown") << QStringList{unknownRate} << 1 << "--capture-fps";
         QTest::newRow("capture rate given") << QStringList{unknownRate, "--capture-fps", "240"} << 1
-                                            << "Select at least 480 frames.";
+                                            << "Select at least 205 frames.";
     }
 
     void processRefusals()

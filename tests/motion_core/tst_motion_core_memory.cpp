@@ -108,20 +108,6 @@ class MotionCoreMemoryTest : public QObject
     Q_OBJECT
 
 private slots:
-    void configureReportsMissingMemory()
-    {
-        PhaseMotionProcessor processor;
-        QString error;
-        {
-            AllocationFailure failure(largePlaneBytes);
-            QVERIFY(!processor.configure(metadata(), settings(1), &error));
-        }
-        QCOMPARE(error, QStringLiteral("There is not enough memory to create the spatial pyramid."));
-        std::vector<media::VideoFrame> output;
-        QVERIFY(!processor.processFrame(frame(0), &output, &error));
-        QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
-    }
-
     void steadyStateFramesAllocateOnlyTheirImage_data()
     {
         QTest::addColumn<KernelSet>("kernels");

@@ -166,21 +166,6 @@ private slots:
         QVERIFY(std::abs(output[0].at(3, 3)) < 0.05f * float(filter.b0()) * 5.0f);
     }
 
-    void resetStartsFromZeroState()
-    {
-        TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
-        MotionWorkerPool pool;
-        std::vector<FloatPlane> output;
-        for (quint32 frame = 0; frame < 5; ++frame)
-            QVERIFY(filter.process(randomLevels(frame, twoLevels), &output, pool, nullptr));
-        filter.reset();
-        const std::vector<FloatPlane> input = randomLevels(99, twoLevels);
-        QVERIFY(filter.process(input, &output, pool, nullptr));
-        for (size_t level = 0; level < input.size(); ++level)
-            for (int i = 0; i < input[level].sampleCount(); i += 97)
-                QCOMPARE(output[level].data()[i], float(filter.b0()) * input[level].data()[i]);
-    }
-
     void geometryChangeIsRejectedAndStateKept()
     {
         TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
@@ -203,21 +188,6 @@ private slots:
         QVERIFY(identical(output, expected));
     }
 
-    void resultsDoNotDependOnThreadCount()
-    {
-        std::vector<std::vector<FloatPlane>> results;
-        for (int threads : {1, 2, 4}) {
-            TemporalBandpassFilter filter = configuredFilter(240.0, 9.0, 14.0);
-            MotionWorkerPool pool;
-            pool.setThreadCount(threads);
-            std::vector<FloatPlane> output;
-            for (quint32 frame = 0; frame < 4; ++frame)
-                QVERIFY(filter.process(randomLevels(frame, twoLevels), &output, pool, nullptr));
-            results.push_back(std::move(output));
-        }
-        QVERIFY(identical(results[1], results[0]));
-        QVERIFY(identical(results[2], results[0]));
-    }
 };
 
 QTEST_GUILESS_MAIN(MotionTemporalFilterTest)

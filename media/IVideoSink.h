@@ -8,7 +8,7 @@
 
 namespace ovra::media {
 
-// Encodes equally sized pictures at a constant rate into a file that is published only
+// Encodes equally sized pictures at a constant rate, the metadata's uniformFrameRate, into a file that is published only
 // when finish succeeds. After a failed writeFrame the caller calls abort.
 class IVideoSink
 {

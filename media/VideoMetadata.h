@@ -44,6 +44,9 @@ struct VideoMetadata
     bool hasTiming() const;
     bool hasTimeGrid() const;
     double playbackFrameRate() const;
+    // The rate of the uniform part of the grid, at which exports (always cut from that part)
+    // play; the playback rate when the whole grid is uniform or its ticks are unknown.
+    double uniformFrameRate() const;
     qint64 playbackDurationUs() const { return durationUs; }
     bool captureFrameRateKnown() const;
     double effectiveFrameRate() const;

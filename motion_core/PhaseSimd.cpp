@@ -20,17 +20,8 @@ constexpr float quarterTurn = 1.5707964f;
 using kernel::denoiseTapCount;
 using kernel::denoiseTaps;
 using kernel::reflectEdgeOnce;
+using kernel::reflectEdgeRepeated;
 
-
-// Half-sample symmetric reflection, repeated for kernels wider than the axis.
-int reflectEdgeRepeated(int index, int length)
-{
-    if (length <= 1)
-        return 0;
-    while (index < 0 || index >= length)
-        index = index < 0 ? -index - 1 : 2 * length - index - 1;
-    return index;
-}
 
 // A block of level samples with the neighbours the Riesz pair needs.
 struct Neighbourhood

@@ -3,6 +3,7 @@
 // order as there, so the results are the same bits.
 
 #include "motion_core/PyramidSimd.h"
+#include "motion_core/KernelConstants.h"
 #include "motion_core/SimdUpsample.h"
 #include "motion_core/SimdVector.h"
 
@@ -11,19 +12,10 @@ namespace ovra::motion_core {
 namespace {
 
 using namespace simd;
+using kernel::reflectEdgeRepeated;
 
-constexpr int pyramidTapCount = 5;
-const float pyramidTaps[pyramidTapCount] = {0.0625f, 0.25f, 0.375f, 0.25f, 0.0625f};
-
-// Half-sample symmetric reflection, repeated for kernels wider than the axis.
-int reflectEdgeRepeated(int index, int length)
-{
-    if (length <= 1)
-        return 0;
-    while (index < 0 || index >= length)
-        index = index < 0 ? -index - 1 : 2 * length - index - 1;
-    return index;
-}
+using kernel::pyramidTapCount;
+using kernel::pyramidTaps;
 
 // The horizontal blur of one row at its even columns: out[x] = blurred(2 x).
 void blurEvenColumns(const float *in, int width, float *out, int outWidth)

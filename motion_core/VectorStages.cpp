@@ -42,8 +42,9 @@ PixelRows pixelRows(const QImage &image, const QPoint &topLeft)
 
 } // namespace
 
-VectorKernels vectorKernels(KernelSet set)
+VectorKernels vectorKernels([[maybe_unused]] KernelSet set)
 {
+#ifndef OVRA_SCALAR_KERNELS_ONLY
     switch (set) {
     case KernelSet::Sse2:
         return {pyramidKernels<KernelSet::Sse2>(), phaseKernels<KernelSet::Sse2>(), pixelKernels<KernelSet::Sse2>()};
@@ -55,6 +56,7 @@ VectorKernels vectorKernels(KernelSet set)
     case KernelSet::Reference:
         break;
     }
+#endif
     throw std::logic_error("The reference kernel set has no vector kernels.");
 }
 

@@ -97,7 +97,8 @@ QJsonObject exportObject(const project_data::ProcessingRequest &request, const m
         {QStringLiteral("includeAudio"), encoding.includeAudio},
         {QStringLiteral("preserveFrameSize"), encoding.preserveFrameSize},
         {QStringLiteral("preserveFrameRate"), encoding.preserveFrameRate},
-        {QStringLiteral("playbackFrameRate"), opened.nominalFrameRate},
+        // The rate the sink encodes at.
+        {QStringLiteral("playbackFrameRate"), opened.uniformFrameRate()},
         {QStringLiteral("watermark"),
          QJsonObject{{QStringLiteral("enabled"), true},
                      {QStringLiteral("text"), VideoWatermarkRenderer::text()},

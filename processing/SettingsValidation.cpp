@@ -62,6 +62,12 @@ bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder
     return true;
 }
 
+bool fragmentLongEnough(const motion_core::MotionSettings &settings, double captureFps, qint64 frameCount)
+{
+    const qint64 required = motion_core::requiredMinimumFrameCount(settings, captureFps);
+    return required >= 1 && frameCount >= required;
+}
+
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps)
 {
@@ -89,15 +95,19 @@ QString settingsValidationMessage(const media::VideoMetadata &metadata, const mo
             .arg(QLocale().toString(nyquistHz, 'f', 2));
     if (!motion_core::amplificationValid(settings))
         return tr("Amplification factor must be between 1 and 50.");
-    const qint64 minimum = motion_core::recommendedMinimumFrameCount(settings, captureFps);
-    if (minimum < 1 || end - start < minimum)
+    if (!fragmentLongEnough(settings, captureFps, end - start))
         return tr("The selected fragment is too short for this frequency band. Select at least %1 frames.")
-            .arg(minimum);
+            .arg(motion_core::requiredMinimumFrameCount(settings, captureFps));
     return {};
 }
 
 QString settingsWarningMessage(const motion_core::MotionSettings &settings, double captureFps)
 {
+    const qint64 recommended = motion_core::recommendedMinimumFrameCount(settings, captureFps);
+    if (settings.endFrameExclusive - settings.startFrame < recommended)
+        return tr("The fragment is shorter than the recommended %1 frames (two seconds of capture time): the "
+                  "frequency filter has little time to settle, so results are less reliable.")
+            .arg(recommended);
     if (motion_core::nearNyquist(settings, captureFps))
         return tr("The selected band is close to Nyquist; reliable frequency separation may be poor.");
     if (settings.amplificationFactor > 20.0 && motion_core::amplificationValid(settings))

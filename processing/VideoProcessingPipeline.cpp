@@ -8,6 +8,7 @@
 #include "motion_core/TemporalBandpassFilter.h"
 #include "processing/FrameDestination.h"
 #include "processing/ProcessingParametersWriter.h"
+#include "processing/SettingsValidation.h"
 #include "processing/VideoWatermarkRenderer.h"
 #include "project_data/TemporaryVideo.h"
 #include "project_data/TemporaryVideoSource.h"
@@ -275,11 +276,10 @@ private:
             return fail(error, removeFiles());
         if (!m_watermark.prepare(m_opened.frameSize, &error))
             return fail(error, removeFiles());
-        const qint64 minimum = motion_core::recommendedMinimumFrameCount(m_settings, m_captureFps);
-        if (minimum >= 1 && m_count < minimum)
+        if (!fragmentLongEnough(m_settings, m_captureFps, m_count))
             return fail(tr("The selected fragment is too short for the configured frequency band. Select at least "
                            "%1 frames.")
-                            .arg(minimum),
+                            .arg(motion_core::requiredMinimumFrameCount(m_settings, m_captureFps)),
                         removeFiles());
         return std::nullopt;
     }

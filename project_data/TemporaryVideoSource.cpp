@@ -24,6 +24,11 @@ QString outsideMessage()
     return tr("The requested frame is outside the analysis result.");
 }
 
+QString notOpenMessage()
+{
+    return tr("The analysis result is not open for reading. Open it before seeking or reading frames.");
+}
+
 } // namespace
 
 TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const TemporaryVideo> store)
@@ -59,7 +64,9 @@ bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
 
 bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
 {
-    if (!m_opened || frameIndex < m_firstFrameIndex || frameIndex - m_firstFrameIndex >= m_store->frameCount())
+    if (!m_opened)
+        return reportFailure(errorMessage, notOpenMessage());
+    if (frameIndex < m_firstFrameIndex || frameIndex - m_firstFrameIndex >= m_store->frameCount())
         return reportFailure(errorMessage, outsideMessage());
     m_position = frameIndex - m_firstFrameIndex;
     return true;
@@ -67,8 +74,10 @@ bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
 
 VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *errorMessage)
 {
-    if (!m_opened || !frame)
+    if (!m_opened || !frame) {
+        reportFailure(errorMessage, notOpenMessage());
         return VideoReadStatus::Failed;
+    }
     if (m_position >= m_store->frameCount())
         return VideoReadStatus::EndOfStream;
     if (!m_store->readFrame(m_position, frame, errorMessage))

@@ -83,7 +83,7 @@ bool LibavVideoSink::open(const QString &outputFilePath, const VideoMetadata &me
     const QFileInfo target(outputFilePath);
     if (outputFilePath.isEmpty() || pathTaken(outputFilePath))
         return reportFailure(errorMessage, tr("The output file was not specified or already exists."));
-    const double frameRate = metadata.playbackFrameRate();
+    const double frameRate = metadata.uniformFrameRate();
     if (!metadata.hasValidFrameSize() || !isValidRate(frameRate))
         return reportFailure(errorMessage, tr("The frame size or frame rate is unknown for export."));
     const std::optional<VideoOutputKind> kind = videoOutputKind(settings);
@@ -126,10 +126,9 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
 
     m_encoder = std::make_unique<EncoderState>();
     EncoderState &state = *m_encoder;
-    const QByteArray stagingPath = m_staging.path().toUtf8();
     AVFormatContext *output = nullptr;
-    int result = avformat_alloc_output_context2(&output, nullptr, kind == VideoOutputKind::H264 ? "mp4" : "matroska",
-                                                stagingPath.constData());
+    const int result = avformat_alloc_output_context2(
+        &output, nullptr, kind == VideoOutputKind::H264 ? "mp4" : "matroska", m_staging.path().toUtf8().constData());
     if (result < 0 || !output)
         return failWithCode(errorMessage, tr("Could not create the FFmpeg output context: %1"), result);
     state.output.reset(output);
@@ -139,11 +138,16 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
     state.frame.reset(av_frame_alloc());
     if (!state.stream || !state.codec || !state.packet || !state.frame)
         return reportFailure(errorMessage, tr("Could not allocate FFmpeg encoder buffers."));
-    const VideoEncoderSettings settings =
-        videoEncoderSettings(kind, encoder->name, m_frameSize, frameRate, qualityPercent);
+    return openCodec(kind, videoEncoderSettings(kind, encoder->name, m_frameSize, frameRate, qualityPercent),
+                     errorMessage)
+        && prepareConversion(errorMessage) && writeHeader(kind, errorMessage);
+}
+
+bool LibavVideoSink::openCodec(VideoOutputKind kind, const VideoEncoderSettings &settings, QString *errorMessage)
+{
     if (settings.frameRateNumerator < 1 || settings.frameRateDenominator < 1)
         return reportFailure(errorMessage, tr("Could not represent the output frame rate."));
-
+    EncoderState &state = *m_encoder;
     AVCodecContext *codec = state.codec.get();
     const AVRational rate{settings.frameRateNumerator, settings.frameRateDenominator};
     codec->width = m_frameSize.width();
@@ -162,12 +166,12 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
     } else {
         codec->pix_fmt = AV_PIX_FMT_BGRA;
     }
-    if (output->oformat->flags & AVFMT_GLOBALHEADER)
+    if (state.output->oformat->flags & AVFMT_GLOBALHEADER)
         codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary *options = nullptr;
     for (const auto &[key, value] : settings.options)
         av_dict_set(&options, key.constData(), value.constData(), 0);
-    result = avcodec_open2(codec, encoder, &options);
+    int result = avcodec_open2(codec, codec->codec, &options);
     av_dict_free(&options);
     if (result < 0)
         return failWithCode(errorMessage, tr("Could not start the FFmpeg video encoder: %1"), result);
@@ -176,20 +180,33 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
         return failWithCode(errorMessage, tr("Could not configure the output video stream: %1"), result);
     state.stream->time_base = codec->time_base;
     state.stream->avg_frame_rate = rate;
+    return true;
+}
 
+// The frame the pictures are converted into, and the converter.
+bool LibavVideoSink::prepareConversion(QString *errorMessage)
+{
+    EncoderState &state = *m_encoder;
+    const AVCodecContext *codec = state.codec.get();
     state.frame->format = codec->pix_fmt;
     state.frame->width = codec->width;
     state.frame->height = codec->height;
-    result = av_frame_get_buffer(state.frame.get(), 32);
+    const int result = av_frame_get_buffer(state.frame.get(), 32);
     if (result < 0)
         return failWithCode(errorMessage, tr("Could not allocate the output video frame: %1"), result);
     state.scaler.reset(sws_getContext(codec->width, codec->height, AV_PIX_FMT_RGBA, codec->width, codec->height,
                                       codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!state.scaler)
         return reportFailure(errorMessage, tr("Could not initialize video color conversion."));
+    return true;
+}
 
+bool LibavVideoSink::writeHeader(VideoOutputKind kind, QString *errorMessage)
+{
+    AVFormatContext *output = m_encoder->output.get();
+    int result = 0;
     if (!(output->oformat->flags & AVFMT_NOFILE)) {
-        result = avio_open(&output->pb, stagingPath.constData(), AVIO_FLAG_WRITE);
+        result = avio_open(&output->pb, m_staging.path().toUtf8().constData(), AVIO_FLAG_WRITE);
         if (result < 0)
             return failWithCode(errorMessage, tr("Could not open the output video file: %1"), result);
     }

@@ -38,6 +38,9 @@ private:
     struct EncoderState;
 
     bool startEncoder(VideoOutputKind kind, double frameRate, int qualityPercent, QString *errorMessage);
+    bool openCodec(VideoOutputKind kind, const VideoEncoderSettings &settings, QString *errorMessage);
+    bool prepareConversion(QString *errorMessage);
+    bool writeHeader(VideoOutputKind kind, QString *errorMessage);
     bool drainPackets(bool flushing, QString *errorMessage);
     bool publish(QString *errorMessage);
     bool failPublication(QString *errorMessage, const QString &message);

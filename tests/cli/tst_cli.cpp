@@ -115,6 +115,8 @@ private slots:
                  qPrintable(QStringLiteral("%1 -> %2").arg(m_amplitude).arg(after)));
     }
 
+    // The rules themselves are tested where they live; these prove that the command line
+    // applies them and checks its own numbers before converting them.
     void processRefusals_data()
     {
         QTest::addColumn<QStringList>("arguments"); // the input and options
@@ -122,28 +124,21 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString v = m_vibrating;
         QTest::newRow("fragment too short")
-            << QStringList{v, "--frames", "0:60", "--band", "8:12"} << 1
-            << "The selected fragment is too short for this frequency band. Select at least";
-        QTest::newRow("factor out of range") << QStringList{v, "--factor", "60"} << 1
-                                             << "Amplification factor must be between 1 and 50.";
-        QTest::newRow("band above Nyquist") << QStringList{v, "--band", "20:31"} << 1
-                                            << "Upper frequency must be below the Nyquist frequency of 30.00 Hz.";
-        QTest::newRow("region too small") << QStringList{v, "--roi", "0.5,0.5,0.01,0.01"} << 1
-                                          << "Choose a valid amplification region.";
-        QTest::newRow("rotation band past Nyquist")
-            << QStringList{v, "--rpm", "1700", "--harmonic", "1", "--half-width", "10"} << 1
-            << "No usable band around harmonic 1 of 1700 RPM";
-        QTest::newRow("too many threads") << QStringList{v, "--threads", "100000"} << 1
-                                          << "The number of worker threads must be between 0 (automatic) and";
+            << QStringList{v, "--frames", "0:59", "--band", "8:12"} << 1
+            << "The selected fragment is too short for this frequency band. Select at least 60 frames.";
+        QTest::newRow("threads beyond any integer")
+            << QStringList{v, "--threads", "1e30"} << 1
+            << "The number of worker threads must be between 0 (automatic) and 256.";
+        QTest::newRow("quality beyond any integer") << QStringList{v, "--quality", "-1e30"} << 1
+                                                    << "Export quality must be between 0 and 100.";
+        QTest::newRow("harmonic beyond any integer")
+            << QStringList{v, "--rpm", "600", "--harmonic", "1e30", "--half-width", "10"} << 1
+            << "No usable band around harmonic 1e+30 of 600 RPM";
         QTest::newRow("band and rpm together") << QStringList{v, "--band", "8:12", "--rpm", "600", "--harmonic", "1",
                                                               "--half-width", "10"}
                                                << 2 << "Give either --band or --rpm/--harmonic/--half-width, not both.";
-        QTest::newRow("malformed band") << QStringList{v, "--band", "8-12"} << 2 << "--band needs LOW:HIGH";
-        // The file does not tell its capture rate; given, its 30 frames are too few for 9-14 Hz at 240 fps.
-        const QString unknownRate = testMediaPath("slowmo_intent_stream.mkv");
-        QTest::newRow("capture rate unknown") << QStringList{unknownRate} << 1 << "--capture-fps";
-        QTest::newRow("capture rate given") << QStringList{unknownRate, "--capture-fps", "240"} << 1
-                                            << "Select at least 480 frames.";
+        QTest::newRow("capture rate unknown") << QStringList{testMediaPath("slowmo_intent_stream.mkv")} << 1
+                                              << "--capture-fps";
     }
 
     void processRefusals()
@@ -210,18 +205,9 @@ private slots:
         QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList({kept[0], kept[1], "long.mkv"}));
     }
 
-    void probePrintsEveryFieldAndDerivedQuantity()
+    void probePrintsTheAnalysedMetadata()
     {
         const QJsonObject json = probe({testMediaPath("cfr25_bframes.mp4")});
-        QStringList expectedKeys{
-            "filePath", "containerName", "codecName", "frameSize", "durationUs", "frameCount", "nominalFrameRate",
-            "detectedCaptureFrameRate", "captureFrameRate", "captureFrameRateManual", "slowMotionPlaybackIntent",
-            "variableFrameRate", "frameTimestampCount", "uniformStartFrame", "rotationDegrees", "hasValidFrameSize",
-            "hasTiming", "hasTimeGrid", "playbackFrameRate", "playbackDurationUs", "captureFrameRateKnown",
-            "effectiveFrameRate", "captureTimingMapRequired", "estimatedRecordingDurationUs",
-            "averageSlowMotionFactor"};
-        expectedKeys.sort();
-        QCOMPARE(json.keys(), expectedKeys); // sorted
         QCOMPARE(json["frameCount"].toInteger(), 100);
         QCOMPARE(json["frameTimestampCount"].toInteger(), 100);
         QCOMPARE(json["frameSize"].toObject(), QJsonObject({{"width", 320}, {"height", 240}}));

@@ -3,6 +3,7 @@
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSource.h"
+#include "ovra/Version.h"
 #include "ui/controllers/MediaRuntimeController.h"
 
 #include <QtTest>
@@ -73,7 +74,7 @@ private slots:
     {
         QFETCH(int, library);
         const QString message
-            = "The FFmpeg DLL versions do not match the headers used to build ovra-motion 0.2.17 build 22.";
+            = "The FFmpeg DLL versions do not match the headers used to build " OVRA_DISPLAY_NAME ".";
         LibavVersions loaded = LibavRuntime::requiredVersions();
         unsigned *fields[] = {&loaded.avformat, &loaded.avcodec, &loaded.avutil, &loaded.swscale, &loaded.swresample};
         *fields[library] -= 1u << 16; // one major lower, for example libswscale 5 instead of 6

@@ -135,11 +135,13 @@ private slots:
             QVERIFY(!empty.isOpen());
         }
 
+        // Every failure says what to do, also the reads and seeks of a source never opened.
         TemporaryVideoSource source(makeStore(2, 0, false));
-        QString error = "untouched";
-        QCOMPARE(nextFrame(source, &error), "failed"); // not open
-        QCOMPARE(error, QString("untouched"));
-        verifyRefusal(source.seekToFrame(0, &error), error, outsideMessage);
+        QString error;
+        const QString notOpen = "The analysis result is not open for reading. Open it before seeking or reading frames.";
+        QCOMPARE(nextFrame(source, &error), "failed");
+        QCOMPARE(error, notOpen);
+        verifyRefusal(source.seekToFrame(0, &error), error, notOpen);
         QVERIFY(source.open({}));
         // The store was never finished, so it refuses to be read.
         QCOMPARE(nextFrame(source, &error), "failed");

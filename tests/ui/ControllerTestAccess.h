@@ -41,12 +41,19 @@ public:
         playback->handleOperationFailed(requestId, QStringLiteral("late failure"));
     }
 
-    static void previewAnswer(ovra::ui::controllers::PreviewController *preview, quint64 generationId)
+    // A pair as the worker answers the current request.
+    static void deliver(ovra::ui::playback::PlaybackController *playback, const QImage &source, const QImage &preview)
+    {
+        playback->handleFramePair(playback->m_requestId, source, preview, 0, 0);
+    }
+
+    static void previewAnswer(ovra::ui::controllers::PreviewController *preview, quint64 generationId,
+                              const QString &failure = QStringLiteral("late"))
     {
         ovra::project_data::ProcessingProgress progress;
         progress.stageName = QStringLiteral("late");
         progress.processedFrames = progress.totalFrames = 1;
         preview->handleProgress(generationId, progress);
-        preview->handleFinished(generationId, ovra::project_data::ProcessingResult::failed(QStringLiteral("late")));
+        preview->handleFinished(generationId, ovra::project_data::ProcessingResult::failed(failure));
     }
 };

@@ -210,19 +210,22 @@ private slots:
     void shortFragment()
     {
         Controllers c;
-        const qint64 minimum = c.settings.recommendedMinimumFrameCount();
-        QVERIFY(minimum > 2);
-        QCOMPARE(c.settings.recommendedMinimumDurationUs(), qint64(std::ceil(minimum * 1e6 / 240.0)));
-        QVERIFY(c.fragment.setRangeFrames(0, minimum - 1));
+        const qint64 required = c.settings.requiredMinimumFrameCount();
+        const qint64 recommended = c.settings.recommendedMinimumFrameCount();
+        QVERIFY(2 < required && required < recommended);
+        QCOMPARE(c.settings.recommendedMinimumDurationUs(), qint64(std::ceil(recommended * 1e6 / 240.0)));
+        QVERIFY(c.fragment.setRangeFrames(0, required - 1));
         QVERIFY(!c.settings.fragmentDurationSufficient());
         QCOMPARE(c.settings.validationMessage(),
                  QStringLiteral("The selected fragment is too short for this frequency band. Select at least %1 frames.")
-                     .arg(minimum));
+                     .arg(required));
         QCOMPARE(c.settings.fragmentValidationMessage(),
-                 QStringLiteral("Select at least %1 frames for this frequency band.").arg(minimum));
-        QVERIFY(c.fragment.setRangeFrames(0, minimum));
+                 QStringLiteral("Select at least %1 frames for this frequency band.").arg(required));
+        // Between the required and the recommended length: valid, with a warning.
+        QVERIFY(c.fragment.setRangeFrames(0, required));
         QVERIFY(c.settings.settingsValid());
         QVERIFY(c.settings.fragmentValidationMessage().isEmpty());
+        QVERIFY(c.settings.warningMessage().contains(QString::number(recommended)));
     }
 
     void refusedEdits()

@@ -211,10 +211,11 @@ void ExportController::startExport()
     if (!validateDestination(m_destinationFilePath, &error))
         return refuse(error);
     project_data::ProcessingRequest request;
-    if (!m_preview->exportRequest(&request)) {
-        return refuse(m_available ? tr("Create an analysis result before saving.")
-                                  : tr("Pause playback and wait until video processing is ready before exporting."));
-    }
+    // Without a result the user must create one; with one, the player or the preview must settle first.
+    if (!m_preview->exportRequest(&request))
+        return refuse(tr("Create an analysis result before saving."));
+    if (!computeAvailable())
+        return refuse(tr("Pause playback and wait until video processing is ready before exporting."));
     request.outputVideoPath = m_destinationFilePath;
     request.parametersFilePath = m_parametersFilePath;
     request.encoding = media::VideoEncodingSettings();

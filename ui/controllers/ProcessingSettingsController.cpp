@@ -88,8 +88,8 @@ bool ProcessingSettingsController::regionValid() const
 
 bool ProcessingSettingsController::fragmentDurationSufficient() const
 {
-    const qint64 minimum = recommendedMinimumFrameCount();
-    return minimum >= 1 && m_fragment->selectionValid() && m_fragment->selectedFrameCount() >= minimum;
+    return m_fragment->selectionValid()
+        && processing::fragmentLongEnough(settings(), captureFrameRate(), m_fragment->selectedFrameCount());
 }
 
 double ProcessingSettingsController::maximumFrequencyHz() const
@@ -117,6 +117,11 @@ double ProcessingSettingsController::minimumRegionHeight() const
     return motion_core::minimumRegionHeight(m_session->metadata().frameSize);
 }
 
+qint64 ProcessingSettingsController::requiredMinimumFrameCount() const
+{
+    return motion_core::requiredMinimumFrameCount(settings(), captureFrameRate());
+}
+
 qint64 ProcessingSettingsController::recommendedMinimumFrameCount() const
 {
     return motion_core::recommendedMinimumFrameCount(settings(), captureFrameRate());
@@ -139,7 +144,7 @@ QString ProcessingSettingsController::rotationSpeedValidationMessage() const
 QString ProcessingSettingsController::fragmentValidationMessage() const
 {
     if (m_session->ready() && frequencyBandValid() && !fragmentDurationSufficient())
-        return tr("Select at least %1 frames for this frequency band.").arg(recommendedMinimumFrameCount());
+        return tr("Select at least %1 frames for this frequency band.").arg(requiredMinimumFrameCount());
     return {};
 }
 

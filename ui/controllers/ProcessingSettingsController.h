@@ -59,6 +59,7 @@ class ProcessingSettingsController : public QObject
     Q_PROPERTY(double upperFrequencyHz READ upperFrequencyHz WRITE setUpperFrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double amplificationFactor READ amplificationFactor WRITE setAmplificationFactor NOTIFY
                    settingsChanged FINAL)
+    Q_PROPERTY(qint64 requiredMinimumFrameCount READ requiredMinimumFrameCount NOTIFY settingsChanged FINAL)
     Q_PROPERTY(qint64 recommendedMinimumFrameCount READ recommendedMinimumFrameCount NOTIFY settingsChanged FINAL)
     Q_PROPERTY(qint64 recommendedMinimumDurationUs READ recommendedMinimumDurationUs NOTIFY settingsChanged FINAL)
     Q_PROPERTY(QString rotationSpeedValidationMessage READ rotationSpeedValidationMessage NOTIFY settingsChanged FINAL)
@@ -106,6 +107,8 @@ public:
     double lowerFrequencyHz() const { return m_lowerFrequencyHz; }
     double upperFrequencyHz() const { return m_upperFrequencyHz; }
     double amplificationFactor() const { return m_amplificationFactor; }
+    // Below the required length a fragment is refused; below the recommended one it is only warned about.
+    qint64 requiredMinimumFrameCount() const;
     qint64 recommendedMinimumFrameCount() const;
     qint64 recommendedMinimumDurationUs() const;
     QString rotationSpeedValidationMessage() const;

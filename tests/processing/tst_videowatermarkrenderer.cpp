@@ -59,13 +59,6 @@ private slots:
         QCOMPARE(mark.bottom() + 1 + layout.marginPixels, frameSize.height());
     }
 
-    void outlineWidthFollowsTheScale()
-    {
-        QCOMPARE(VideoWatermarkRenderer::outlineWidth(30, 1.0), 2.4);
-        QCOMPARE(VideoWatermarkRenderer::outlineWidth(18, 0.3), 1.5);
-        QCOMPARE(VideoWatermarkRenderer::outlineWidth(72, 1.0), 5.0);
-    }
-
     void applyBlendsLightGlyphsWithADarkOutlineOnlyInsideTheMark()
     {
         const QSize size(1280, 720);

@@ -819,7 +819,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="29"/>
         <source>threads</source>
-        <translation>шт.</translation>
+        <translation>потоки</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="39"/>
@@ -834,7 +834,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="45"/>
         <source>%1 threads</source>
-        <translation>%1 шт.</translation>
+        <translation>потоков: %1</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="49"/>

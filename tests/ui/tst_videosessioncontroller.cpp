@@ -104,20 +104,6 @@ private slots:
         QCOMPARE(withoutRuntime.errorMessage(), QStringLiteral("The embedded FFmpeg libraries are unavailable."));
     }
 
-    void locksRefuseOpening()
-    {
-        VideoSessionController session(&m_runtime);
-        session.setEditingLocked(true);
-        open(session, testMediaPath("cfr25_bframes.mp4"));
-        QCOMPARE(session.state(), State::Empty);
-        session.setEditingLocked(false);
-        session.setUnsavedResultPending(true);
-        open(session, testMediaPath("cfr25_bframes.mp4"));
-        QCOMPARE(session.state(), State::Empty);
-        QCOMPARE(session.errorMessage(),
-                 QStringLiteral("Save or discard the current analysis result before opening another video."));
-    }
-
     void cancelAndRetry()
     {
         VideoSessionController session(&m_runtime);

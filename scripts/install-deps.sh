@@ -12,7 +12,7 @@ packages=(
   qml6-module-qtqml-workerscript qml6-module-qtquick-shapes
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libsleef-dev
-  xvfb xauth imagemagick qemu-user
+  xvfb xauth imagemagick qemu-user valgrind
   fonts-dejavu-core
 )
 

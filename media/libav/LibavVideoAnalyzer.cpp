@@ -1,5 +1,8 @@
 #include "media/libav/LibavVideoAnalyzer.h"
 
+#include "media/ErrorMessage.h"
+#include "media/libav/LibavDecoder.h"
+#include "media/libav/LibavFrameConverter.h"
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
 
@@ -41,21 +44,9 @@ double intervalTolerance(double expectedInterval, double timeBase)
 // image when the conversion is not possible.
 QImage previewImage(const AVFrame *frame, int rotationDegrees)
 {
-    if (frame->width <= 0 || frame->height <= 0)
-        return {};
-    QImage image(frame->width, frame->height, QImage::Format_RGBA8888);
-    if (image.isNull())
-        return {};
-    const ScaleContextPtr scaler(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                                                frame->width, frame->height, AV_PIX_FMT_RGBA, SWS_BILINEAR,
-                                                nullptr, nullptr, nullptr));
-    if (!scaler)
-        return {};
-    uint8_t *destination[4] = {image.bits(), nullptr, nullptr, nullptr};
-    const int destinationStride[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, destination, destinationStride)
-        != frame->height)
-        return {};
+    LibavFrameConverter converter;
+    LibavFrameConverter::Result result = LibavFrameConverter::Result::Converted;
+    const QImage image = converter.convert(frame, &result);
     // Only right angles turn the picture; other angles keep it as analysed (and as sized).
     return rotationDegrees % 90 == 0 ? uprightImage(image, rotationDegrees) : image;
 }
@@ -203,157 +194,82 @@ LibavVideoAnalyzer::LibavVideoAnalyzer(CancellationCheck cancellationCheck)
 {
 }
 
-bool LibavVideoAnalyzer::analyze(const QString &filePath, VideoMetadata *metadata, QString *errorMessage,
-                                 const FirstFrameCallback &firstFrameReady, const ProgressCallback &progress)
+namespace {
+
+QString failureMessage(const LibavDecoder::Failure &failure)
 {
-    m_cancellation.reset();
-    const auto fail = [errorMessage](const QString &message) {
-        if (errorMessage)
-            *errorMessage = message;
-        return false;
-    };
-    if (filePath.isEmpty() || !metadata)
-        return fail(tr("No input video file was specified."));
-    if (!LibavRuntime::checkCompatibility(errorMessage))
-        return false;
-    if (m_cancellation.query())
-        return fail(cancelledMessage());
-
-    InputContextPtr input(avformat_alloc_context());
-    if (!input)
-        return fail(tr("Could not allocate the FFmpeg input context."));
-    installInterruptCallback(input.get(), &m_cancellation);
-    AVFormatContext *opening = input.release();
-    int result = avformat_open_input(&opening, filePath.toUtf8().constData(), nullptr, nullptr);
-    if (result < 0) {
-        return fail(m_cancellation.query()
-                        ? cancelledMessage()
-                        : tr("Could not open the video through FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
+    const QString code = ffmpegErrorText(failure.code);
+    switch (failure.step) {
+    case LibavDecoder::Step::AllocateInput:
+        return tr("Could not allocate the FFmpeg input context.");
+    case LibavDecoder::Step::OpenInput:
+        return tr("Could not open the video through FFmpeg libraries: %1").arg(code);
+    case LibavDecoder::Step::ReadStreamInfo:
+        return tr("Could not read video stream information: %1").arg(code);
+    case LibavDecoder::Step::FindStream:
+        return tr("No supported video stream was found in the input file.");
+    case LibavDecoder::Step::AllocateDecoder:
+        return tr("Could not allocate the FFmpeg decoder context.");
+    case LibavDecoder::Step::ConfigureDecoder:
+    case LibavDecoder::Step::StartDecoder:
+        return tr("Could not start time-grid analysis: %1").arg(code);
+    case LibavDecoder::Step::AllocateBuffers:
+        return tr("Could not start time-grid analysis: %1").arg(tr("FFmpeg frame buffers are unavailable."));
+    case LibavDecoder::Step::Seek:
+    case LibavDecoder::Step::ReadPacket:
+        return tr("Could not read the video time grid: %1").arg(code);
+    case LibavDecoder::Step::SendPacket:
+        return tr("Could not submit a frame for time-grid analysis: %1").arg(code);
+    case LibavDecoder::Step::Flush:
+        return tr("Could not finish time-grid analysis: %1").arg(code);
+    case LibavDecoder::Step::Receive:
+        return tr("Could not decode the video time grid: %1").arg(code);
+    case LibavDecoder::Step::Cancelled:
+        break;
     }
-    input.reset(opening);
-    result = avformat_find_stream_info(input.get(), nullptr);
-    if (result < 0) {
-        return fail(m_cancellation.query()
-                        ? cancelledMessage()
-                        : tr("Could not read video stream information: %1").arg(ffmpegErrorText(result)));
-    }
+    return cancelledMessage();
+}
 
-    const AVCodec *decoder = nullptr;
-    const int streamIndex = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
-    if (streamIndex < 0 || !decoder)
-        return fail(tr("No supported video stream was found in the input file."));
-    AVStream *stream = input->streams[streamIndex];
-
-    VideoMetadata analysed;
-    analysed.filePath = filePath;
+// What the container and the stream declare, before any frame is decoded.
+VideoMetadata declaredMetadata(const QString &filePath, const LibavDecoder &decoder)
+{
+    const AVFormatContext *input = decoder.input();
+    AVStream *stream = decoder.stream();
+    VideoMetadata declared;
+    declared.filePath = filePath;
     if (input->iformat && input->iformat->name)
-        analysed.containerName = QString::fromUtf8(input->iformat->name);
-    analysed.codecName = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
-    const int rotation = displayRotationDegrees(stream);
-    const bool sideways = rotation == 90 || rotation == 270;
-    analysed.frameSize = sideways ? QSize(stream->codecpar->height, stream->codecpar->width)
-                                  : QSize(stream->codecpar->width, stream->codecpar->height);
+        declared.containerName = QString::fromUtf8(input->iformat->name);
+    declared.codecName = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
+    declared.frameSize = decoder.displaySize();
     if (stream->duration != AV_NOPTS_VALUE && stream->duration >= 1) {
         const qint64 streamDurationUs = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000000});
         if (streamDurationUs >= 1)
-            analysed.durationUs = streamDurationUs;
+            declared.durationUs = streamDurationUs;
     }
-    if (analysed.durationUs < 1 && input->duration != AV_NOPTS_VALUE && input->duration >= 1)
-        analysed.durationUs = input->duration;
-    analysed.frameCount = stream->nb_frames > 0 ? stream->nb_frames : 0;
-    analysed.nominalFrameRate = positiveRationalValue(stream->avg_frame_rate);
-    if (analysed.nominalFrameRate <= 0.0)
-        analysed.nominalFrameRate = positiveRationalValue(av_guess_frame_rate(input.get(), stream, nullptr));
-    if (analysed.nominalFrameRate <= 0.0)
-        analysed.nominalFrameRate = positiveRationalValue(stream->r_frame_rate);
-    analysed.slowMotionPlaybackIntent =
+    if (declared.durationUs < 1 && input->duration != AV_NOPTS_VALUE && input->duration >= 1)
+        declared.durationUs = input->duration;
+    declared.frameCount = stream->nb_frames > 0 ? stream->nb_frames : 0;
+    declared.nominalFrameRate = positiveRationalValue(stream->avg_frame_rate);
+    if (declared.nominalFrameRate <= 0.0)
+        declared.nominalFrameRate =
+            positiveRationalValue(av_guess_frame_rate(const_cast<AVFormatContext *>(input), stream, nullptr));
+    if (declared.nominalFrameRate <= 0.0)
+        declared.nominalFrameRate = positiveRationalValue(stream->r_frame_rate);
+    declared.slowMotionPlaybackIntent =
         hasSlowMotionPlaybackIntent(stream->metadata) || hasSlowMotionPlaybackIntent(input->metadata);
+    return declared;
+}
 
-    CodecContextPtr decoderContext(avcodec_alloc_context3(decoder));
-    if (!decoderContext)
-        return fail(tr("Could not allocate the FFmpeg decoder context."));
-    result = avcodec_parameters_to_context(decoderContext.get(), stream->codecpar);
-    // Every frame is decoded: let FFmpeg use a thread per core (its option default is one).
-    decoderContext->thread_count = 0;
-    if (result >= 0)
-        result = avcodec_open2(decoderContext.get(), decoder, nullptr);
-    if (result < 0)
-        return fail(tr("Could not start time-grid analysis: %1").arg(ffmpegErrorText(result)));
-    const PacketPtr packet(av_packet_alloc());
-    const FramePtr frame(av_frame_alloc());
-    if (!packet || !frame)
-        return fail(tr("Could not start time-grid analysis: %1").arg(tr("FFmpeg frame buffers are unavailable.")));
-
-    const double timeBase = av_q2d(stream->time_base);
-    TimeGridScan scan(analysed.nominalFrameRate, timeBase, analysed.frameCount, analysed.durationUs, progress);
-    QString error;
-
-    // Receives every frame the decoder has ready; false when the analysis must stop.
-    const auto drainFrames = [&]() {
-        for (;;) {
-            const int received = avcodec_receive_frame(decoderContext.get(), frame.get());
-            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
-                return true;
-            if (received < 0) {
-                error = tr("Could not decode the video time grid: %1").arg(ffmpegErrorText(received));
-                return false;
-            }
-            if (scan.decodedCount() == 0 && firstFrameReady && !m_cancellation.query()) {
-                const QImage preview = previewImage(frame.get(), rotation);
-                if (!preview.isNull())
-                    firstFrameReady(preview);
-            }
-            scan.addFrame(frame->best_effort_timestamp);
-            av_frame_unref(frame.get());
-            if (m_cancellation.query())
-                return false;
-        }
-    };
-
-    bool decoding = true;
-    while (decoding && !m_cancellation.query()) {
-        result = av_read_frame(input.get(), packet.get());
-        if (result == AVERROR_EOF)
-            break;
-        if (result < 0) {
-            error = tr("Could not read the video time grid: %1").arg(ffmpegErrorText(result));
-            break;
-        }
-        if (packet->stream_index == streamIndex) {
-            result = avcodec_send_packet(decoderContext.get(), packet.get());
-            if (result < 0) {
-                error = tr("Could not submit a frame for time-grid analysis: %1").arg(ffmpegErrorText(result));
-                decoding = false;
-            } else {
-                decoding = drainFrames();
-            }
-        }
-        av_packet_unref(packet.get());
-    }
-    if (decoding && error.isEmpty() && !m_cancellation.query()) {
-        result = avcodec_send_packet(decoderContext.get(), nullptr);
-        if (result < 0 && result != AVERROR_EOF)
-            error = tr("Could not finish time-grid analysis: %1").arg(ffmpegErrorText(result));
-        else
-            drainFrames();
-    }
-
+// Completes the declared metadata with what decoding every frame showed.
+void applyScan(VideoMetadata &analysed, const TimeGridScan &scan, double timeBase, double baseRate)
+{
     const qint64 declaredFrameCount = analysed.frameCount;
-    const AVRational streamFrameRate = stream->r_frame_rate;
-    decoderContext.reset();
-    input.reset();
-    if (m_cancellation.query())
-        return fail(cancelledMessage());
-    if (!error.isEmpty())
-        return fail(error);
-
     analysed.variableFrameRate = scan.irregular() || scan.decodedCount() < 2 || !scan.sawUsableTime();
     analysed.frameCount = scan.decodedCount() > 0 ? scan.decodedCount() : declaredFrameCount;
     if (scan.monotonic())
         analysed.frameTimestamps = scan.timestamps();
     applyUniformTailRule(analysed, timeBase);
 
-    const double baseRate = positiveRationalValue(streamFrameRate);
     const double nominalRate = analysed.nominalFrameRate;
     const bool ratesMatch = baseRate <= 0.0 || ratesAgree(baseRate, nominalRate);
     if (!analysed.variableFrameRate && !analysed.slowMotionPlaybackIntent && ratesMatch && nominalRate > 0.0) {
@@ -363,11 +279,47 @@ bool LibavVideoAnalyzer::analyze(const QString &filePath, VideoMetadata *metadat
     if (analysed.durationUs < 1 && analysed.frameCount >= 1 && nominalRate > 0.0)
         analysed.durationUs =
             roundHalfAwayFromZero(static_cast<double>(analysed.frameCount) * 1000000.0 / nominalRate);
-    if (!analysed.hasValidFrameSize() || !analysed.hasTiming())
-        return fail(tr("The FFmpeg libraries could not determine the video size, duration, or frame rate."));
+}
 
+} // namespace
+
+bool LibavVideoAnalyzer::analyze(const QString &filePath, VideoMetadata *metadata, QString *errorMessage,
+                                 const FirstFrameCallback &firstFrameReady, const ProgressCallback &progress)
+{
+    m_cancellation.reset();
+    if (filePath.isEmpty() || !metadata)
+        return reportFailure(errorMessage, tr("No input video file was specified."));
+    if (!LibavRuntime::checkCompatibility(errorMessage))
+        return false;
+    if (m_cancellation.query())
+        return reportFailure(errorMessage, cancelledMessage());
+
+    LibavDecoder decoder(&m_cancellation);
+    LibavDecoder::Failure failure;
+    // Every frame is decoded: a thread per core.
+    if (!decoder.open(filePath, 0, &failure))
+        return reportFailure(errorMessage, failureMessage(failure));
+    VideoMetadata analysed = declaredMetadata(filePath, decoder);
+    const double timeBase = av_q2d(decoder.stream()->time_base);
+    TimeGridScan scan(analysed.nominalFrameRate, timeBase, analysed.frameCount, analysed.durationUs, progress);
+    VideoReadStatus status = VideoReadStatus::Frame;
+    while ((status = decoder.decodeNext(&failure)) == VideoReadStatus::Frame) {
+        if (scan.decodedCount() == 0 && firstFrameReady && !m_cancellation.query()) {
+            const QImage preview = previewImage(decoder.frame(), decoder.rotationDegrees());
+            if (!preview.isNull())
+                firstFrameReady(preview);
+        }
+        scan.addFrame(decoder.frame()->best_effort_timestamp);
+    }
+    if (status == VideoReadStatus::Failed)
+        return reportFailure(errorMessage, failureMessage(failure));
+
+    applyScan(analysed, scan, timeBase, positiveRationalValue(decoder.stream()->r_frame_rate));
+    if (!analysed.hasValidFrameSize() || !analysed.hasTiming())
+        return reportFailure(errorMessage,
+                             tr("The FFmpeg libraries could not determine the video size, duration, or frame rate."));
     *metadata = analysed;
-    m_rotationDegrees = rotation;
+    m_rotationDegrees = decoder.rotationDegrees();
     if (errorMessage)
         errorMessage->clear();
     return true;

@@ -2,6 +2,8 @@
 
 #include "media/ErrorMessage.h"
 
+#include "media/libav/LibavDecoder.h"
+#include "media/libav/LibavFrameConverter.h"
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
 #include "media/libav/LibavVideoAnalyzer.h"
@@ -30,21 +32,57 @@ QString decodingCancelledMessage()
     return tr("Video decoding was cancelled.");
 }
 
+QString notOpenMessage()
+{
+    return tr("The video source is not open or no frame output was provided.");
+}
+
+QString failureMessage(const LibavDecoder::Failure &failure)
+{
+    const QString code = ffmpegErrorText(failure.code);
+    switch (failure.step) {
+    case LibavDecoder::Step::AllocateInput:
+        return tr("Could not allocate the FFmpeg input context.");
+    case LibavDecoder::Step::OpenInput:
+        return tr("Could not open the video through FFmpeg libraries: %1").arg(code);
+    case LibavDecoder::Step::ReadStreamInfo:
+        return tr("Could not read video stream information: %1").arg(code);
+    case LibavDecoder::Step::FindStream:
+        return tr("The file contains no video stream supported by this FFmpeg build.");
+    case LibavDecoder::Step::AllocateDecoder:
+        return tr("Could not allocate the FFmpeg decoder context.");
+    case LibavDecoder::Step::ConfigureDecoder:
+        return tr("Could not configure the FFmpeg decoder: %1").arg(code);
+    case LibavDecoder::Step::StartDecoder:
+        return tr("Could not start the FFmpeg decoder: %1").arg(code);
+    case LibavDecoder::Step::AllocateBuffers:
+        return tr("Could not allocate FFmpeg frame buffers.");
+    case LibavDecoder::Step::Seek:
+        return tr("Could not seek through the FFmpeg libraries: %1").arg(code);
+    case LibavDecoder::Step::ReadPacket:
+        return tr("FFmpeg could not read the next video packet: %1").arg(code);
+    case LibavDecoder::Step::SendPacket:
+        return tr("FFmpeg could not submit a video packet to the decoder: %1").arg(code);
+    case LibavDecoder::Step::Flush:
+        return tr("FFmpeg could not flush the video decoder: %1").arg(code);
+    case LibavDecoder::Step::Receive:
+        return tr("FFmpeg could not return a decoded frame: %1").arg(code);
+    case LibavDecoder::Step::Cancelled:
+        break;
+    }
+    return decodingCancelledMessage();
+}
+
 } // namespace
 
 struct LibavVideoSource::DecoderState
 {
-    InputContextPtr input;
-    CodecContextPtr codec;
-    PacketPtr packet;
-    FramePtr frame;
-    ScaleContextPtr scaler;
-    AVStream *stream = nullptr;
-    int streamIndex = -1;
+    explicit DecoderState(CancellationState *cancellation) : decoder(cancellation) {}
+
+    LibavDecoder decoder;
+    LibavFrameConverter converter;
     std::optional<qint64> skipUntilTimestamp;
     int rotationDegrees = 0;
-    bool reachedEndOfFile = false;
-    bool flushSent = false;
 };
 
 LibavVideoSource::LibavVideoSource(CancellationCheck cancellationCheck, int decoderThreadCount)
@@ -82,7 +120,7 @@ bool LibavVideoSource::openWithMetadata(const VideoMetadata &metadata, QString *
         return reportFailure(errorMessage, tr("Starting video decoding was cancelled."));
 
     m_metadata = metadata;
-    m_decoder = std::make_unique<DecoderState>();
+    m_decoder = std::make_unique<DecoderState>(&m_cancellation);
     if (!openDecoder(errorMessage)) {
         close();
         return false;
@@ -95,64 +133,20 @@ bool LibavVideoSource::openWithMetadata(const VideoMetadata &metadata, QString *
 bool LibavVideoSource::openDecoder(QString *errorMessage)
 {
     DecoderState &state = *m_decoder;
-    state.input.reset(avformat_alloc_context());
-    if (!state.input)
-        return reportFailure(errorMessage, tr("Could not allocate the FFmpeg input context."));
-    installInterruptCallback(state.input.get(), &m_cancellation);
-    AVFormatContext *opening = state.input.release();
-    int result = avformat_open_input(&opening, m_metadata.filePath.toUtf8().constData(), nullptr, nullptr);
-    if (result < 0)
-        return reportFailure(errorMessage, tr("Could not open the video through FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
-    state.input.reset(opening);
-    result = avformat_find_stream_info(state.input.get(), nullptr);
-    if (result < 0)
-        return reportFailure(errorMessage, tr("Could not read video stream information: %1").arg(ffmpegErrorText(result)));
-
-    const AVCodec *decoder = nullptr;
-    state.streamIndex = av_find_best_stream(state.input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
-    if (state.streamIndex < 0 || !decoder)
-        return reportFailure(errorMessage, tr("The file contains no video stream supported by this FFmpeg build."));
-    state.stream = state.input->streams[state.streamIndex];
-
-    state.codec.reset(avcodec_alloc_context3(decoder));
-    if (!state.codec)
-        return reportFailure(errorMessage, tr("Could not allocate the FFmpeg decoder context."));
-    result = avcodec_parameters_to_context(state.codec.get(), state.stream->codecpar);
-    if (result < 0)
-        return reportFailure(errorMessage, tr("Could not configure the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));
-    // 0 lets FFmpeg pick a thread per core; its own option default would be a single thread.
-    state.codec->thread_count = m_decoderThreadCount;
-    result = avcodec_open2(state.codec.get(), decoder, nullptr);
-    if (result < 0)
-        return reportFailure(errorMessage, tr("Could not start the FFmpeg decoder: %1").arg(ffmpegErrorText(result)));
-
-    state.packet.reset(av_packet_alloc());
-    state.frame.reset(av_frame_alloc());
-    if (!state.packet || !state.frame)
-        return reportFailure(errorMessage, tr("Could not allocate FFmpeg frame buffers."));
-
-    state.rotationDegrees = displayRotationDegrees(state.stream);
+    LibavDecoder::Failure failure;
+    if (!state.decoder.open(m_metadata.filePath, m_decoderThreadCount, &failure))
+        return reportFailure(errorMessage, failureMessage(failure));
+    state.rotationDegrees = state.decoder.rotationDegrees();
     if (state.rotationDegrees % 90 != 0)
         return reportFailure(errorMessage, tr("This video uses an unsupported non-right-angle display rotation."));
-    const bool sideways = state.rotationDegrees == 90 || state.rotationDegrees == 270;
-    const QSize displaySize = sideways ? QSize(state.stream->codecpar->height, state.stream->codecpar->width)
-                                       : QSize(state.stream->codecpar->width, state.stream->codecpar->height);
-    if (displaySize != m_metadata.frameSize)
+    if (state.decoder.displaySize() != m_metadata.frameSize)
         return reportFailure(errorMessage, tr("Decoded video dimensions do not match the analyzed metadata."));
     return true;
 }
 
 void LibavVideoSource::close()
 {
-    // Frees packet, frame and scaler before the decoder, and the decoder before the input.
-    if (m_decoder) {
-        m_decoder->packet.reset();
-        m_decoder->frame.reset();
-        m_decoder->scaler.reset();
-        m_decoder->codec.reset();
-        m_decoder->input.reset();
-        m_decoder.reset();
-    }
+    m_decoder.reset();
     m_metadata = VideoMetadata();
     m_cursor = 0;
     m_open = false;
@@ -184,111 +178,68 @@ bool LibavVideoSource::seekToValidFrame(qint64 frameIndex, QString *errorMessage
     if (m_cancellation.query())
         return reportFailure(errorMessage, decodingCancelledMessage());
     DecoderState &state = *m_decoder;
+    const AVStream *stream = state.decoder.stream();
     qint64 target = 0;
     if (m_metadata.hasTimeGrid()) {
         target = m_metadata.frameTimestamps.at(frameIndex);
     } else {
         target = av_rescale_q(frameTimeUs(frameIndex, m_metadata.nominalFrameRate), AVRational{1, 1000000},
-                              state.stream->time_base);
-        if (state.stream->start_time != AV_NOPTS_VALUE)
-            target += state.stream->start_time;
+                              stream->time_base);
+        if (stream->start_time != AV_NOPTS_VALUE)
+            target += stream->start_time;
     }
-    const int result = av_seek_frame(state.input.get(), state.streamIndex, target, AVSEEK_FLAG_BACKWARD);
-    if (result < 0)
-        return reportFailure(errorMessage, tr("Could not seek through the FFmpeg libraries: %1").arg(ffmpegErrorText(result)));
-    avcodec_flush_buffers(state.codec.get());
-    av_packet_unref(state.packet.get());
-    av_frame_unref(state.frame.get());
-    state.reachedEndOfFile = false;
-    state.flushSent = false;
+    LibavDecoder::Failure failure;
+    if (!state.decoder.seek(target, &failure))
+        return reportFailure(errorMessage, failureMessage(failure));
     state.skipUntilTimestamp = target;
     m_cursor = frameIndex;
     return true;
 }
 
+// Decodes up to the frame the cursor names: frames before a seek's target are dropped.
 VideoReadStatus LibavVideoSource::decodeNextFrame(QString *errorMessage)
 {
-    if (m_cancellation.query())
-        return failRead(errorMessage, decodingCancelledMessage());
     DecoderState &state = *m_decoder;
     for (;;) {
-        const int received = avcodec_receive_frame(state.codec.get(), state.frame.get());
-        if (received >= 0) {
-            const qint64 timestamp = state.frame->best_effort_timestamp;
-            if (state.skipUntilTimestamp && timestamp != AV_NOPTS_VALUE && timestamp < *state.skipUntilTimestamp) {
-                av_frame_unref(state.frame.get());
-            } else {
-                state.skipUntilTimestamp.reset();
-                return VideoReadStatus::Frame;
-            }
-        } else if (received == AVERROR_EOF) {
-            return VideoReadStatus::EndOfStream;
-        } else if (received == AVERROR(EAGAIN)) {
-            if (state.reachedEndOfFile) {
-                if (state.flushSent)
-                    return VideoReadStatus::EndOfStream;
-                const int flushed = avcodec_send_packet(state.codec.get(), nullptr);
-                if (flushed < 0 && flushed != AVERROR_EOF)
-                    return failRead(errorMessage,
-                                    tr("FFmpeg could not flush the video decoder: %1").arg(ffmpegErrorText(flushed)));
-                state.flushSent = true;
-            } else {
-                const int read = av_read_frame(state.input.get(), state.packet.get());
-                if (read == AVERROR_EOF) {
-                    state.reachedEndOfFile = true;
-                } else if (read < 0) {
-                    if (m_cancellation.query())
-                        return failRead(errorMessage, decodingCancelledMessage());
-                    return failRead(errorMessage,
-                                    tr("FFmpeg could not read the next video packet: %1").arg(ffmpegErrorText(read)));
-                } else if (state.packet->stream_index == state.streamIndex) {
-                    const int sent = avcodec_send_packet(state.codec.get(), state.packet.get());
-                    av_packet_unref(state.packet.get());
-                    if (sent < 0)
-                        return failRead(errorMessage, tr("FFmpeg could not submit a video packet to the decoder: %1")
-                                                          .arg(ffmpegErrorText(sent)));
-                } else {
-                    av_packet_unref(state.packet.get());
-                }
-            }
-        } else {
-            return failRead(errorMessage, tr("FFmpeg could not return a decoded frame: %1").arg(ffmpegErrorText(received)));
+        LibavDecoder::Failure failure;
+        const VideoReadStatus status = state.decoder.decodeNext(&failure);
+        if (status == VideoReadStatus::Failed)
+            return failRead(errorMessage, failureMessage(failure));
+        if (status == VideoReadStatus::EndOfStream)
+            return status;
+        const qint64 timestamp = state.decoder.frame()->best_effort_timestamp;
+        if (!state.skipUntilTimestamp || timestamp == AV_NOPTS_VALUE || timestamp >= *state.skipUntilTimestamp) {
+            state.skipUntilTimestamp.reset();
+            return VideoReadStatus::Frame;
         }
-        if (m_cancellation.query())
-            return failRead(errorMessage, decodingCancelledMessage());
     }
 }
 
 VideoReadStatus LibavVideoSource::readFrame(VideoFrame *frame, QString *errorMessage)
 {
-    if (!m_open || !frame)
-        return failRead(errorMessage, tr("The video source is not open or no frame output was provided."));
-    if (m_metadata.frameCount >= 1 && m_cursor >= m_metadata.frameCount)
-        return VideoReadStatus::EndOfStream;
-    const VideoReadStatus status = decodeNextFrame(errorMessage);
-    if (status != VideoReadStatus::Frame)
-        return status;
+    if (!frame)
+        return failRead(errorMessage, notOpenMessage());
     frame->image = QImage();
-    const bool converted = convertDecodedFrame(&frame->image, errorMessage);
-    av_frame_unref(m_decoder->frame.get());
-    if (!converted)
-        return VideoReadStatus::Failed;
-    frame->frameIndex = m_cursor;
-    frame->presentationTimeUs = frameTimeUs(m_cursor, m_metadata.nominalFrameRate);
-    ++m_cursor;
-    return VideoReadStatus::Frame;
+    return advance(&frame->image, &frame->frameIndex, &frame->presentationTimeUs, errorMessage);
 }
 
 VideoReadStatus LibavVideoSource::skipFrame(qint64 *frameIndex, qint64 *presentationTimeUs, QString *errorMessage)
 {
+    return advance(nullptr, frameIndex, presentationTimeUs, errorMessage);
+}
+
+VideoReadStatus LibavVideoSource::advance(QImage *image, qint64 *frameIndex, qint64 *presentationTimeUs,
+                                          QString *errorMessage)
+{
     if (!m_open)
-        return failRead(errorMessage, tr("The video source is not open or no frame output was provided."));
+        return failRead(errorMessage, notOpenMessage());
     if (m_metadata.frameCount >= 1 && m_cursor >= m_metadata.frameCount)
         return VideoReadStatus::EndOfStream;
     const VideoReadStatus status = decodeNextFrame(errorMessage);
     if (status != VideoReadStatus::Frame)
         return status;
-    av_frame_unref(m_decoder->frame.get());
+    if (image && !convertDecodedFrame(image, errorMessage))
+        return VideoReadStatus::Failed;
     if (frameIndex)
         *frameIndex = m_cursor;
     if (presentationTimeUs)
@@ -300,25 +251,22 @@ VideoReadStatus LibavVideoSource::skipFrame(qint64 *frameIndex, qint64 *presenta
 bool LibavVideoSource::convertDecodedFrame(QImage *image, QString *errorMessage)
 {
     DecoderState &state = *m_decoder;
-    const AVFrame *decoded = state.frame.get();
-    if (decoded->width <= 0 || decoded->height <= 0)
+    LibavFrameConverter::Result result = LibavFrameConverter::Result::Converted;
+    QImage converted = state.converter.convert(state.decoder.frame(), &result);
+    switch (result) {
+    case LibavFrameConverter::Result::Converted:
+        break;
+    case LibavFrameConverter::Result::InvalidSize:
         return reportFailure(errorMessage, tr("FFmpeg returned a decoded frame with invalid dimensions."));
-    QImage converted(decoded->width, decoded->height, QImage::Format_RGBA8888);
-    if (converted.isNull())
+    case LibavFrameConverter::Result::OutOfMemory:
         return reportFailure(errorMessage, tr("Could not allocate memory for the decoded frame."));
-    SwsContext *scaler = sws_getCachedContext(state.scaler.release(), decoded->width, decoded->height,
-                                              static_cast<AVPixelFormat>(decoded->format), decoded->width,
-                                              decoded->height, AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    state.scaler.reset(scaler);
-    if (!scaler)
+    case LibavFrameConverter::Result::Unsupported:
         return reportFailure(errorMessage, tr("Could not prepare FFmpeg pixel conversion."));
-    if (converted.bytesPerLine() >= (qsizetype(1) << 31))
+    case LibavFrameConverter::Result::RowTooLarge:
         return reportFailure(errorMessage, tr("The decoded frame row is too large for FFmpeg pixel conversion."));
-    uint8_t *destination[4] = {converted.bits(), nullptr, nullptr, nullptr};
-    const int destinationStride[4] = {static_cast<int>(converted.bytesPerLine()), 0, 0, 0};
-    if (sws_scale(scaler, decoded->data, decoded->linesize, 0, decoded->height, destination, destinationStride)
-        != decoded->height)
+    case LibavFrameConverter::Result::Incomplete:
         return reportFailure(errorMessage, tr("FFmpeg could not convert the decoded frame to RGBA."));
+    }
     converted = uprightImage(converted, state.rotationDegrees);
     if (converted.isNull() || converted.size() != m_metadata.frameSize)
         return reportFailure(errorMessage, tr("The decoded frame does not match the expected display size."));

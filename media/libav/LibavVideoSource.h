@@ -34,6 +34,8 @@ private:
     bool openDecoder(QString *errorMessage);
     bool seekToValidFrame(qint64 frameIndex, QString *errorMessage);
     VideoReadStatus decodeNextFrame(QString *errorMessage);
+    // Reads the next frame, converting it only when an image is asked for.
+    VideoReadStatus advance(QImage *image, qint64 *frameIndex, qint64 *presentationTimeUs, QString *errorMessage);
     bool convertDecodedFrame(QImage *image, QString *errorMessage);
 
     CancellationState m_cancellation;

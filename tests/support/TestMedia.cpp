@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace ovra::tests {
@@ -117,6 +118,25 @@ int maximumChannelDifference(const QImage &a, const QImage &b)
             maximum = std::max(maximum, std::abs(int(rowA[x]) - int(rowB[x])));
     }
     return maximum;
+}
+
+double peakSignalToNoise(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size() || a.isNull())
+        return 0.0;
+    const QImage first = a.convertToFormat(QImage::Format_RGBA8888);
+    const QImage second = b.convertToFormat(QImage::Format_RGBA8888);
+    double squaredError = 0.0;
+    for (int y = 0; y < first.height(); ++y) {
+        const uchar *rowA = first.constScanLine(y);
+        const uchar *rowB = second.constScanLine(y);
+        for (int x = 0; x < first.width() * 4; ++x) {
+            if (x % 4 != 3)
+                squaredError += std::pow(double(rowA[x]) - double(rowB[x]), 2);
+        }
+    }
+    const double meanSquaredError = std::max(squaredError / (3.0 * first.width() * first.height()), 1e-10);
+    return 10.0 * std::log10(255.0 * 255.0 / meanSquaredError);
 }
 
 } // namespace ovra::tests

@@ -32,5 +32,8 @@ void verifyRefusal(bool accepted, QString &error, const QString &message);
 
 // Largest absolute difference of any colour channel between two equally sized images.
 int maximumChannelDifference(const QImage &a, const QImage &b);
+// Peak signal-to-noise ratio in dB over the colour channels of two equally sized images (0 when
+// the sizes differ, a large finite value when they are equal).
+double peakSignalToNoise(const QImage &a, const QImage &b);
 
 } // namespace ovra::tests

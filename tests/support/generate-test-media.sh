@@ -64,3 +64,18 @@ head -c $((size / 2)) truncation_moov_last.mp4 > truncated_no_index.mp4
 rm truncation_source.mp4 truncation_moov_last.mp4
 
 printf 'This is a text file, not a video.\n' > not_a_video.mp4
+
+# Every width from 2 to 130 and from 560 to 660, each with ffmpeg's own RGBA conversion of its
+# first frame: FFmpeg's vector code writes past a row's end, and the width decides how far.
+# H.264 (lossless) takes the even widths, FFV1 the odd ones.
+width_clip() {
+  local w=$1 h=6 codec=(-c:v libx264 -preset ultrafast -qp 0) ext=mp4
+  if (( w % 2 )); then h=5; codec=(-c:v ffv1); ext=mkv; fi
+  ff -f lavfi -i "testsrc2=size=672x8:rate=25" -frames:v 2 \
+    -filter_complex "scale=$w:$h,format=yuv420p,split[v][r];[r]scale=flags=bilinear,format=rgba[ref]" \
+    -map '[v]' "${codec[@]}" "widths/w$w.$ext" -map '[ref]' -frames:v 1 -f rawvideo "widths/w$w.rgba"
+}
+export -f ff width_clip
+mkdir -p widths
+{ seq 2 130; seq 560 660; } | xargs -P 2 -I{} bash -c 'width_clip {}'
+

@@ -1,0 +1,237 @@
+#include "TestMedia.h"
+
+#include "media/TemporaryVideoSource.h"
+#include "media/libav/LibavFrameConverter.h"
+#include "media/libav/LibavVideoAnalyzer.h"
+#include "media/libav/LibavVideoSink.h"
+#include "media/libav/LibavVideoSource.h"
+#include "project_data/TemporaryVideo.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <vector>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+using namespace ovra::media;
+using namespace ovra::media::libav;
+using ovra::project_data::TemporaryVideo;
+using ovra::tests::maximumChannelDifference;
+using ovra::tests::peakSignalToNoise;
+using ovra::tests::runFfmpeg;
+using ovra::tests::testMediaPath;
+
+namespace {
+
+// The widths FFmpeg's vector code treats differently: every small one and a band of ordinary ones.
+QList<int> sweptWidths()
+{
+    QList<int> widths;
+    for (int width = 2; width <= 130; ++width)
+        widths.append(width);
+    for (int width = 560; width <= 660; ++width)
+        widths.append(width);
+    return widths;
+}
+
+QImage rawRgba(const QString &path, QSize size)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != size.width() * size.height() * 4)
+        return {};
+    return QImage(reinterpret_cast<const uchar *>(bytes.constData()), size.width(), size.height(), size.width() * 4,
+                  QImage::Format_RGBA8888)
+        .copy();
+}
+
+QImage firstFrame(IVideoSource &source, const QString &path)
+{
+    VideoFrame frame;
+    QString error;
+    if (!source.open(path, &error) || source.readFrame(&frame, &error) != VideoReadStatus::Frame)
+        qWarning("%s: %s", qPrintable(path), qPrintable(error));
+    return frame.image;
+}
+
+QImage analyserPreview(const QString &path)
+{
+    QImage preview;
+    LibavVideoAnalyzer analyzer;
+    VideoMetadata metadata;
+    analyzer.analyze(path, &metadata, nullptr, [&preview](const QImage &image) { preview = image; });
+    return preview;
+}
+
+// The frame stored as an analysis result and read back through the result source.
+QImage storedAndReadBack(const VideoFrame &frame, const VideoMetadata &metadata)
+{
+    auto store = std::make_shared<TemporaryVideo>(metadata);
+    if (!store->create() || !store->appendFrame(frame) || !store->finish())
+        return {};
+    TemporaryVideoSource source(store, 0);
+    VideoFrame read;
+    if (!source.openWithMetadata(metadata) || source.readFrame(&read) != VideoReadStatus::Frame)
+        return {};
+    return read.image;
+}
+
+// A synthetic decoded frame whose samples vary, so that every conversion routine does real work.
+FramePtr patternFrame(AVPixelFormat format, int width, int height)
+{
+    FramePtr frame(av_frame_alloc());
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    if (av_frame_get_buffer(frame.get(), 0) < 0)
+        return nullptr;
+    for (int plane = 0; plane < AV_NUM_DATA_POINTERS && frame->data[plane]; ++plane) {
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < frame->linesize[plane]; ++x)
+                frame->data[plane][y * frame->linesize[plane] + x] = uint8_t(x * 7 + y * 13 + plane * 29);
+        }
+    }
+    return frame;
+}
+
+QString colourTestVideo(const QTemporaryDir &folder, const QString &bars, const QStringList &encoding,
+                        const QString &name)
+{
+    const QString path = folder.filePath(name);
+    return runFfmpeg(QStringList{"-i", bars} + encoding + QStringList{path}) ? path : QString();
+}
+
+} // namespace
+
+class FrameConversionTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_folder;
+
+private slots:
+    void everyPathDecodesEveryWidthAsFfmpegDoes_data()
+    {
+        QTest::addColumn<int>("width");
+        for (int width : sweptWidths())
+            QTest::addRow("%d", width) << width;
+    }
+
+    void everyPathDecodesEveryWidthAsFfmpegDoes()
+    {
+        QFETCH(int, width);
+        const bool odd = width % 2;
+        const QString video = testMediaPath(QString("widths/w%1.%2").arg(width).arg(odd ? "mkv" : "mp4"));
+        const QImage reference = rawRgba(testMediaPath(QString("widths/w%1.rgba").arg(width)), QSize(width, odd ? 5 : 6));
+        QVERIFY(!reference.isNull());
+
+        LibavVideoSource source;
+        const QImage decoded = firstFrame(source, video);
+        // Vector and plain conversion paths, chosen by alignment, may round one level apart.
+        QCOMPARE_LE(maximumChannelDifference(decoded, reference), 1);
+        QCOMPARE_LE(maximumChannelDifference(analyserPreview(video), reference), 1);
+        VideoFrame frame{decoded, 0, 0};
+        QCOMPARE_LE(maximumChannelDifference(storedAndReadBack(frame, source.metadata()), reference), 1);
+    }
+
+    void conversionStaysInsideItsDestination_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addRow("yuv420p") << int(AV_PIX_FMT_YUV420P);
+        QTest::addRow("yuvj420p") << int(AV_PIX_FMT_YUVJ420P);
+        QTest::addRow("yuv422p") << int(AV_PIX_FMT_YUV422P);
+        QTest::addRow("yuv444p") << int(AV_PIX_FMT_YUV444P);
+        QTest::addRow("nv12") << int(AV_PIX_FMT_NV12);
+        QTest::addRow("yuv420p10") << int(AV_PIX_FMT_YUV420P10LE);
+        QTest::addRow("gray") << int(AV_PIX_FMT_GRAY8);
+        QTest::addRow("rgb24") << int(AV_PIX_FMT_RGB24);
+        QTest::addRow("bgra") << int(AV_PIX_FMT_BGRA);
+    }
+
+    void conversionStaysInsideItsDestination()
+    {
+        QFETCH(int, format);
+        constexpr uint8_t guard = 0xA5;
+        constexpr int guardBytes = 256;
+        LibavFrameConverter converter;
+        for (int width : sweptWidths() + QList<int>{1, 3840}) {
+            for (int height : {1, 2, 3, 8}) {
+                const FramePtr frame = patternFrame(AVPixelFormat(format), width, height);
+                QVERIFY(frame);
+                const int stride = RgbaDestination::strideFor(width);
+                const qsizetype size = RgbaDestination::bytesFor(stride, height);
+                std::vector<uint8_t> memory(size + guardBytes, guard);
+                QCOMPARE(converter.convert(frame.get(), RgbaDestination{memory.data(), stride}),
+                         LibavFrameConverter::Result::Converted);
+                for (qsizetype i = size; i < qsizetype(memory.size()); ++i) {
+                    if (memory[i] != guard)
+                        QFAIL(qPrintable(QString("width %1, height %2: byte %3 past the destination was written")
+                                             .arg(width)
+                                             .arg(height)
+                                             .arg(i - size)));
+                }
+            }
+        }
+    }
+
+    // Bars converted into each matrix and range must decode back to the bars, and an export of the
+    // decoded frames must look the same as the source when a player decodes both.
+    void honoursColourMatrixAndRange_data()
+    {
+        QTest::addColumn<QStringList>("encoding");
+        QTest::addColumn<bool>("exported");
+        const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+        QTest::addRow("BT.709 limited") << QStringList{"-vf", "scale=out_color_matrix=bt709", "-colorspace", "bt709",
+                                                       "-color_range", "tv"} + h264
+                                        << true;
+        QTest::addRow("BT.601 limited") << QStringList{"-vf", "scale=out_color_matrix=bt601", "-colorspace",
+                                                       "smpte170m", "-color_range", "tv"} + h264
+                                        << true;
+        QTest::addRow("BT.2020 limited") << QStringList{"-vf", "scale=out_color_matrix=bt2020", "-colorspace",
+                                                        "bt2020nc", "-color_range", "tv"} + h264
+                                         << false;
+        QTest::addRow("untagged") << QStringList{"-vf", "scale=out_color_matrix=bt601"} + h264 << false;
+        QTest::addRow("BT.709 full") << QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=full", "-colorspace",
+                                                    "bt709", "-color_range", "pc"} + h264
+                                     << false;
+        QTest::addRow("MJPEG") << QStringList{"-vf", "scale=out_range=full", "-c:v", "mjpeg", "-pix_fmt", "yuvj420p"}
+                               << false;
+    }
+
+    void honoursColourMatrixAndRange()
+    {
+        QFETCH(QStringList, encoding);
+        QFETCH(bool, exported);
+        const QString bars = m_folder.filePath("bars.png");
+        if (!QFile::exists(bars))
+            QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "smptebars=size=1280x720", "-frames:v", "1", bars}));
+        const QImage original = QImage(bars).convertToFormat(QImage::Format_RGBA8888);
+        const QString name = QString("%1.%2").arg(QTest::currentDataTag()).arg(encoding.contains("mjpeg") ? "avi" : "mp4");
+        const QString video = colourTestVideo(m_folder, bars, encoding, name);
+        QVERIFY(!video.isEmpty());
+
+        LibavVideoSource source;
+        const QImage decoded = firstFrame(source, video);
+        QCOMPARE_GE(peakSignalToNoise(decoded, original), 40.0);
+        QCOMPARE_GE(peakSignalToNoise(analyserPreview(video), original), 40.0);
+        if (!exported)
+            return;
+        const QString exportPath = m_folder.filePath(name + ".export.mp4");
+        LibavVideoSink sink;
+        QString error;
+        QVERIFY2(sink.open(exportPath, source.metadata(), VideoEncodingSettings(), &error) && sink.writeFrame(decoded, &error) && sink.finish(&error),
+                 qPrintable(error));
+        QCOMPARE_GE(peakSignalToNoise(ovra::tests::ffmpegReferenceFrame(exportPath, 0),
+                                      ovra::tests::ffmpegReferenceFrame(video, 0)),
+                    38.0);
+    }
+};
+
+QTEST_GUILESS_MAIN(FrameConversionTest)
+#include "tst_frameconversion.moc"

@@ -39,15 +39,6 @@ private slots:
         QVERIFY(controller.errorMessage().isEmpty());
     }
 
-    void versionSummaryListsFiveLibrariesInOrder()
-    {
-        LibavRuntime::overrideLoadedVersions(LibavVersions{version(63, 3, 100), version(63, 1, 2), version(61, 0, 0),
-                                                           version(10, 4, 5), version(7, 0, 1)});
-        QCOMPARE(LibavRuntime::versionSummary(),
-                 QStringLiteral("libavformat 63.3.100, libavcodec 63.1.2, libavutil 61.0.0, "
-                                "libswscale 10.4.5, libswresample 7.0.1"));
-    }
-
     void otherMinorsAreAccepted()
     {
         const LibavVersions required = LibavRuntime::requiredVersions();

@@ -70,7 +70,7 @@ QString outcome(const QJsonObject &response)
     return code.isEmpty() ? QStringLiteral("<no answer>") : code;
 }
 
-QJsonObject resultOf(const QJsonObject &response)
+const QJsonObject resultOf(const QJsonObject &response)
 {
     return response.value(QLatin1String("result")).toObject();
 }

@@ -36,4 +36,4 @@ private:
 
 // The error code of an answer, or "ok" for a success.
 QString outcome(const QJsonObject &response);
-QJsonObject resultOf(const QJsonObject &response);
+const QJsonObject resultOf(const QJsonObject &response);

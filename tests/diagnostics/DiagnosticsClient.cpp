@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QTest>
 
 DiagnosticsClient::DiagnosticsClient(const QString &descriptorPath)
@@ -52,14 +51,6 @@ QJsonObject DiagnosticsClient::readResponse(int timeoutMs)
     const QJsonObject response = QJsonDocument::fromJson(m_socket.readLine()).object();
     m_lastRevision = quint64(response.value(QLatin1String("revision")).toDouble());
     return response;
-}
-
-bool DiagnosticsClient::waitClosed(int timeoutMs)
-{
-    if (m_socket.state() == QLocalSocket::UnconnectedState)
-        return true;
-    QSignalSpy closed(&m_socket, &QLocalSocket::disconnected);
-    return closed.wait(timeoutMs) || m_socket.state() == QLocalSocket::UnconnectedState;
 }
 
 QString outcome(const QJsonObject &response)

@@ -24,8 +24,6 @@ public:
     QJsonObject mutate(const QString &method, QJsonObject params = {});
     // The next answer line, or an empty object after timeoutMs without one.
     QJsonObject readResponse(int timeoutMs = 10000);
-    // True once the server has closed the connection.
-    bool waitClosed(int timeoutMs = 10000);
     quint64 lastRevision() const { return m_lastRevision; }
 
 private:

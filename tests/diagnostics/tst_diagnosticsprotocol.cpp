@@ -1,7 +1,8 @@
 #include "DiagnosticsClient.h"
+#include "TestMedia.h"
 
 #include "diagnostics/service/EventJournal.h"
-#include "diagnostics/service/PerformanceReport.h"
+#include "diagnostics/service/Protocol.h"
 #include "diagnostics/service/SemanticDebugService.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
@@ -19,6 +20,7 @@
 #include <memory>
 
 using ovra::diagnostics::service::SemanticDebugService;
+namespace protocol = ovra::diagnostics::service::protocol;
 using ovra::ui::controllers::ApplicationController;
 
 namespace {
@@ -68,17 +70,11 @@ private slots:
         const QString path = m_service->descriptorPath();
         QCOMPARE(QFileInfo(path).absolutePath(), descriptorDirectory());
         QCOMPARE(QFile::permissions(path) & 0x0777, QFile::ReadUser | QFile::WriteUser);
-        QCOMPARE(QFile::permissions(descriptorDirectory()) & 0x0777,
-                 QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QJsonObject d = QJsonDocument::fromJson(file.readAll()).object();
-        QCOMPARE(d.keys().size(), 7);
+        QCOMPARE(QFile::permissions(descriptorDirectory()) & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        const QJsonObject d = QJsonDocument::fromJson(ovra::tests::fileContent(path)).object();
         QVERIFY(QRegularExpression("^[0-9a-f]{64}$").match(d["token"].toString()).hasMatch());
-        QVERIFY(QRegularExpression("^[0-9a-f]{32}$").match(d["instanceId"].toString()).hasMatch());
         QCOMPARE(d["socketName"].toString(), "ovra-motion-diagnostics-" + d["instanceId"].toString());
         QCOMPARE(d["processId"].toInteger(), QCoreApplication::applicationPid());
-        QVERIFY(d["controlEnabled"].toBool());
         QVERIFY(m_service->start(true));
         QCOMPARE(m_service->descriptorPath(), path);
         QString error;
@@ -88,8 +84,6 @@ private slots:
         QVERIFY(!QFile::exists(path));
         QVERIFY(m_service->start(false));
         QVERIFY(m_service->descriptorPath() != path);
-        const QJsonObject events = resultOf(DiagnosticsClient(m_service->descriptorPath()).call("diagnostics.getEvents"));
-        QCOMPARE(events["droppedBefore"].toInt(), 0);
     }
 
     void hostileDescriptorDirectoriesAreNarrowedOrRefused()
@@ -120,11 +114,9 @@ private slots:
         QTest::addColumn<bool>("closes");
         const QByteArray t = "\"token\":\"TOKEN\"";
         QTest::newRow("not json") << QByteArray("{\"apiVersion\":1,") << "invalid_json" << false;
-        QTest::newRow("array") << QByteArray("[1,2]") << "invalid_json" << false;
         QTest::newRow("invalid utf-8") << QByteArray("{\"apiVersion\":1,\"method\":\"\xff\xfe\"}") << "invalid_json" << false;
         QTest::newRow("deep nesting") << QByteArray(5000, '[') + QByteArray(5000, ']') << "invalid_json" << false;
         QTest::newRow("version string") << "{\"apiVersion\":\"1\"," + t + ",\"method\":\"diagnostics.getSnapshot\"}" << "unsupported_api_version" << false;
-        QTest::newRow("version missing") << "{" + t + ",\"method\":\"diagnostics.getSnapshot\"}" << "unsupported_api_version" << false;
         QTest::newRow("wrong token") << QByteArray("{\"apiVersion\":1,\"token\":\"x\",\"method\":\"diagnostics.getSnapshot\"}") << "unauthorized" << true;
         QTest::newRow("token number") << QByteArray("{\"apiVersion\":1,\"token\":7,\"method\":\"m\"}") << "unauthorized" << true;
         QTest::newRow("method missing") << "{\"apiVersion\":1," + t + "}" << "invalid_method" << false;
@@ -154,24 +146,10 @@ private slots:
         QCOMPARE(response["id"], QJsonValue::Null);
         QCOMPARE(response["revision"].toDouble(), 1.0);
         if (closes) {
-            QVERIFY(client.waitClosed());
+            QTRY_VERIFY(!client.connected());
             QVERIFY(!client.socket().canReadLine());
         } else {
             QCOMPARE(client.readResponse()["id"], 2);
-        }
-    }
-
-    void readOnlyModeRefusesEveryMutationFirst()
-    {
-        restart(false);
-        DiagnosticsClient client(m_service->descriptorPath());
-        const QJsonObject caps = resultOf(client.call("diagnostics.getCapabilities"));
-        QCOMPARE(caps["controlEnabled"], false);
-        QCOMPARE(caps["methods"].toArray().size(), 16);
-        for (const QJsonValue &method : caps["methods"].toArray()) {
-            const QString name = method["name"].toString();
-            const QString code = outcome(client.call(name, {{"expectedRevision", 99}}));
-            QCOMPARE(code, method["mutating"].toBool() ? QString("control_disabled") : QString("ok"));
         }
     }
 
@@ -197,22 +175,20 @@ private slots:
         QCOMPARE(outcome(client.readResponse()), "ok");
         client.sendRaw(" " + exact + "\n" + request(client.token(), "diagnostics.getSnapshot") + "\n");
         QCOMPARE(outcome(client.readResponse()), "message_too_large");
-        QVERIFY(client.waitClosed());
+        QTRY_VERIFY(!client.connected());
         QVERIFY(!client.socket().canReadLine());
 
         DiagnosticsClient flood(m_service->descriptorPath());
         flood.sendRaw(QByteArray(131073, 'x'));
         QCOMPARE(outcome(flood.readResponse()), "receive_buffer_limit");
-        QVERIFY(flood.waitClosed());
+        QTRY_VERIFY(!flood.connected());
     }
 
     void fortyRequestsInOneWriteAreAnsweredInOrder()
     {
         DiagnosticsClient client(m_service->descriptorPath());
-        QByteArray lines;
         for (int i = 0; i < 40; ++i)
-            lines += request(client.token(), "diagnostics.getEvents", i) + "\n";
-        client.sendRaw(lines);
+            client.socket().write(request(client.token(), "diagnostics.getEvents", i) + "\n");
         for (int i = 0; i < 40; ++i)
             QCOMPARE(client.readResponse()["id"], i);
     }
@@ -224,7 +200,7 @@ private slots:
             clients.push_back(std::make_unique<DiagnosticsClient>(m_service->descriptorPath()));
             QTRY_VERIFY(i == 4 || outcome(clients.back()->call("diagnostics.getCapabilities")) == "ok");
         }
-        QVERIFY(clients.back()->waitClosed());
+        QTRY_VERIFY(!clients.back()->connected());
         QVERIFY(!clients.back()->socket().canReadLine());
         for (int i = 0; i < 4; ++i)
             QCOMPARE(outcome(clients[i]->call("diagnostics.getSnapshot")), "ok");
@@ -234,11 +210,8 @@ private slots:
     {
         DiagnosticsClient reader(m_service->descriptorPath());
         DiagnosticsClient stalled(m_service->descriptorPath());
-        const QByteArray line = request(stalled.token(), "diagnostics.getSnapshot") + "\n";
+        const QByteArray lines = (request(stalled.token(), "diagnostics.getSnapshot") + "\n").repeated(32);
         stalled.socket().setReadBufferSize(1);
-        QByteArray lines;
-        for (int i = 0; i < 32; ++i)
-            lines += line;
         QTRY_VERIFY_WITH_TIMEOUT((stalled.sendRaw(lines), !stalled.connected()), 60000);
         QCOMPARE(outcome(reader.call("diagnostics.getSnapshot")), "ok");
     }
@@ -246,23 +219,30 @@ private slots:
     void hostileInputLeavesTheServiceAnswering()
     {
         auto *random = QRandomGenerator::global();
-        const QByteArray valid = request(DiagnosticsClient(m_service->descriptorPath()).token(), "diagnostics.getSnapshot");
+        const QString token = DiagnosticsClient(m_service->descriptorPath()).token();
+        const QByteArray valid = request(token, "diagnostics.getSnapshot");
+        const QJsonArray values{"", "x", -1, 1e308, 9007199254740993.0, true, QJsonValue::Null, QJsonArray{1}, QJsonObject{{"a", 1}}};
+        const QStringList keys{"expectedRevision", "path", "framesPerSecond", "startFrame", "endFrameExclusive", "x", "width",
+                               "coordinateSpace", "rotationSpeedRpm", "workerThreadCount", "action", "fraction", "speed", "cursor", "limit"};
+        const auto anyValue = [&] { return values[random->bounded(int(values.size()))]; };
+        const std::function<QByteArray()> mutations[] = {
+            [&] { QByteArray b(random->bounded(200), '\0'); for (char &c : b) c = char(random->bounded(256)); return b; },
+            [&] { return valid.left(random->bounded(valid.size())); },
+            [&] { QByteArray b = valid; b[random->bounded(b.size())] = char(random->bounded(256)); return b; },
+            [&] { return "[{\"a\":" + QByteArray("[{\"a\":").repeated(random->bounded(2000)); },
+            [&] { QJsonObject params{{"expectedRevision", 1}};
+                  for (int k = 0; k < 3; ++k)
+                      params.insert(keys[random->bounded(int(keys.size()))], anyValue());
+                  QJsonObject r{{"apiVersion", 1}, {"token", token}, {"params", params}};
+                  r.insert("method", random->bounded(4) ? QJsonValue(protocol::mutatingMethods().value(random->bounded(12))) : anyValue());
+                  return QJsonDocument(r).toJson(QJsonDocument::Compact); },
+            [&] { QJsonObject r = QJsonDocument::fromJson(valid).object(); r.insert(r.keys()[random->bounded(3)], anyValue());
+                  return QJsonDocument(r).toJson(QJsonDocument::Compact); }};
         const qint64 before = residentBytes();
         for (int round = 0; round < 40; ++round) {
             DiagnosticsClient client(m_service->descriptorPath());
-            QByteArray lines;
-            for (int i = 0; i < 100; ++i) {
-                QByteArray line = valid;
-                switch (random->bounded(5)) {
-                case 0: line = QByteArray(random->bounded(200), '\0'); random->fillRange(reinterpret_cast<quint32 *>(line.data()), line.size() / 4); break;
-                case 1: line.truncate(random->bounded(line.size())); break;
-                case 2: line[random->bounded(line.size())] = char(random->bounded(256)); break;
-                case 3: line.replace("1", QByteArray::number(random->generateDouble() * 1e308) + "e10"); break;
-                default: line.replace("\"diagnostics.getSnapshot\"", QByteArray("[{\"a\":") .repeated(300) + "1" + QByteArray("}]").repeated(300)); break;
-                }
-                lines += line.replace('\n', ' ') + "\n";
-            }
-            client.sendRaw(lines);
+            for (int i = 0; i < 100; ++i)
+                client.socket().write(mutations[random->bounded(6)]().replace('\n', ' ') + "\n");
             QTRY_VERIFY(client.socket().bytesAvailable() > 0 || !client.connected());
             // Half the clients vanish in the middle of a line.
             if (round % 2)
@@ -344,29 +324,8 @@ private slots:
         QCOMPARE(report["activeOperation"], "none");
         QCOMPARE(report["performance"], s["preview"]["performance"]);
         QCOMPARE(report["performance"]["available"], false);
-    }
-
-    void performanceFiguresNeverDivideByZero()
-    {
-        ovra::project_data::ProcessingPerformance r;
-        r.totalElapsedUs = 1000;
-        r.decoderUs = 900;
-        r.encoderStartupUs = 700;
-        r.encoderWriteUs = 11;
-        r.encoderFinalizeUs = 5;
-        const QJsonObject full = ovra::diagnostics::service::PerformanceReport::full(r);
-        QCOMPARE(full["unaccountedElapsedMs"], 0.0);
-        QCOMPARE(full["frameThroughputFps"], 0.0);
-        QCOMPARE(full["pipeline"]["averageDecoderMsPerFrame"], 0.0);
-        QCOMPARE(full["pipeline"]["encoderCriticalPathMs"], 0.716);
-        QCOMPARE(full["pipeline"]["decoderShareOfFrameLoopPercent"], 0.0);
-        r.measuredFrames = 4;
-        r.frameLoopElapsedUs = 2000;
-        const QJsonObject measured = ovra::diagnostics::service::PerformanceReport::full(r);
-        QCOMPARE(measured["frameThroughputFps"], 2000.0);
-        QCOMPARE(measured["pipeline"]["averageDecoderMsPerFrame"], 0.225);
-        QCOMPARE(measured["pipeline"]["decoderShareOfFrameLoopPercent"], 45.0);
-        QCOMPARE(ovra::diagnostics::service::PerformanceReport::brief(r).size(), 17);
+        QCOMPARE(report["performance"]["frameThroughputFps"], 0);
+        QCOMPARE(report["performance"]["pipeline"]["averageMotionMsPerFrame"], 0);
     }
 };
 

@@ -99,33 +99,33 @@ QString formatDuration(qint64 microseconds)
 // The options of `process`, declared once and read back after parsing.
 struct ProcessOptions
 {
-    QCommandLineOption output{QStringLiteral("output"), QStringLiteral("MP4 file to write (never overwritten)."),
+    QCommandLineOption output{QStringLiteral("output"), CommandLineText::tr("MP4 file to write (never overwritten)."),
                               QStringLiteral("OUT.mp4")};
     QCommandLineOption captureFps{QStringLiteral("capture-fps"),
-                                  QStringLiteral("Camera capture frame rate; required when the file does not carry it."),
+                                  CommandLineText::tr("Camera capture frame rate; required when the file does not carry it."),
                                   QStringLiteral("F")};
-    QCommandLineOption band{QStringLiteral("band"), QStringLiteral("Frequency band in Hz (default 9:14)."),
+    QCommandLineOption band{QStringLiteral("band"), CommandLineText::tr("Frequency band in Hz (default 9:14)."),
                             QStringLiteral("LOW:HIGH")};
-    QCommandLineOption rpm{QStringLiteral("rpm"), QStringLiteral("Shaft speed; with --harmonic and --half-width it sets the band."),
+    QCommandLineOption rpm{QStringLiteral("rpm"), CommandLineText::tr("Shaft speed; with --harmonic and --half-width it sets the band."),
                            QStringLiteral("R")};
-    QCommandLineOption harmonic{QStringLiteral("harmonic"), QStringLiteral("Harmonic of the shaft speed: 1, 2 or 3."),
+    QCommandLineOption harmonic{QStringLiteral("harmonic"), CommandLineText::tr("Harmonic of the shaft speed: 1, 2 or 3."),
                                 QStringLiteral("K")};
     QCommandLineOption halfWidth{QStringLiteral("half-width"),
-                                 QStringLiteral("Half width of the band around the harmonic, in percent."),
+                                 CommandLineText::tr("Half width of the band around the harmonic, in percent."),
                                  QStringLiteral("P")};
-    QCommandLineOption factor{QStringLiteral("factor"), QStringLiteral("Amplification factor, 1 to 50 (default 5)."),
+    QCommandLineOption factor{QStringLiteral("factor"), CommandLineText::tr("Amplification factor, 1 to 50 (default 5)."),
                               QStringLiteral("A")};
     QCommandLineOption frames{QStringLiteral("frames"),
-                              QStringLiteral("Fragment [START, END) in frames (default: the whole uniform part)."),
+                              CommandLineText::tr("Fragment [START, END) in frames (default: the whole uniform part)."),
                               QStringLiteral("START:END")};
     QCommandLineOption region{QStringLiteral("roi"),
-                              QStringLiteral("Region of interest, normalised to the upright frame (default 0,0,1,1)."),
+                              CommandLineText::tr("Region of interest, normalised to the upright frame (default 0,0,1,1)."),
                               QStringLiteral("X,Y,W,H")};
     QCommandLineOption noRegionOptimization{QStringLiteral("no-region-optimization"),
-                                            QStringLiteral("Process the whole frame even for a small region.")};
-    QCommandLineOption threads{QStringLiteral("threads"), QStringLiteral("Motion worker threads (default: automatic)."),
+                                            CommandLineText::tr("Process the whole frame even for a small region.")};
+    QCommandLineOption threads{QStringLiteral("threads"), CommandLineText::tr("Motion worker threads (default: automatic)."),
                                QStringLiteral("N")};
-    QCommandLineOption quality{QStringLiteral("quality"), QStringLiteral("H.264 quality, 0 to 100 (default 75)."),
+    QCommandLineOption quality{QStringLiteral("quality"), CommandLineText::tr("H.264 quality, 0 to 100 (default 75)."),
                                QStringLiteral("Q")};
 };
 
@@ -153,14 +153,14 @@ std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &
 {
     const QCommandLineParser &parser = command.parser();
     if (!parser.isSet(options.output))
-        return command.usageError(QStringLiteral("--output is required."));
+        return command.usageError(CommandLineText::tr("--output is required."));
     arguments->rotationBandGiven = parser.isSet(options.rpm) || parser.isSet(options.harmonic)
         || parser.isSet(options.halfWidth);
     if (arguments->rotationBandGiven
         && !(parser.isSet(options.rpm) && parser.isSet(options.harmonic) && parser.isSet(options.halfWidth)))
-        return command.usageError(QStringLiteral("--rpm, --harmonic and --half-width go together."));
+        return command.usageError(CommandLineText::tr("--rpm, --harmonic and --half-width go together."));
     if (arguments->rotationBandGiven && parser.isSet(options.band))
-        return command.usageError(QStringLiteral("Give either --band or --rpm/--harmonic/--half-width, not both."));
+        return command.usageError(CommandLineText::tr("Give either --band or --rpm/--harmonic/--half-width, not both."));
 
     bool numbers = true;
     const auto read = [&parser, &numbers](const QCommandLineOption &option, double *value) {
@@ -178,29 +178,29 @@ std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &
     read(options.threads, &arguments->threads);
     read(options.quality, &arguments->quality);
     if (!numbers)
-        return command.usageError(QStringLiteral("a numeric option has a value that is not a number."));
+        return command.usageError(CommandLineText::tr("a numeric option has a value that is not a number."));
     if (parser.isSet(options.captureFps))
         arguments->captureFps = captureFps;
     if (parser.isSet(options.band)) {
         const auto band = parsePair<double>(parser.value(options.band));
         if (!band)
-            return command.usageError(QStringLiteral("--band needs LOW:HIGH in Hz, for example 9:14."));
+            return command.usageError(CommandLineText::tr("--band needs LOW:HIGH in Hz, for example 9:14."));
         arguments->band = *band;
     }
     if (parser.isSet(options.frames)) {
         arguments->frames = parsePair<qint64>(parser.value(options.frames));
         if (!arguments->frames)
-            return command.usageError(QStringLiteral("--frames needs START:END frame numbers, END exclusive."));
+            return command.usageError(CommandLineText::tr("--frames needs START:END frame numbers, END exclusive."));
     }
     if (parser.isSet(options.region)) {
         const auto region = parseRegion(parser.value(options.region));
         if (!region)
-            return command.usageError(QStringLiteral("--roi needs X,Y,W,H as fractions of the frame."));
+            return command.usageError(CommandLineText::tr("--roi needs X,Y,W,H as fractions of the frame."));
         arguments->region = *region;
     }
     const auto whole = [](double value) { return value == std::floor(value); };
     if (!whole(arguments->threads) || !whole(arguments->quality) || !whole(arguments->harmonic))
-        return command.usageError(QStringLiteral("--threads, --quality and --harmonic take whole numbers."));
+        return command.usageError(CommandLineText::tr("--threads, --quality and --harmonic take whole numbers."));
     arguments->regionOptimization = !parser.isSet(options.noRegionOptimization);
     arguments->inputPath = parser.positionalArguments().constFirst();
     arguments->outputPath = QFileInfo(parser.value(options.output)).absoluteFilePath();
@@ -214,10 +214,10 @@ std::optional<int> analyseSource(const ProcessArguments &arguments, const media:
     QString error;
     media::libav::LibavVideoAnalyzer analyzer(cancellationCheck);
     const bool analysed = analyzer.analyze(arguments.inputPath, metadata, &error, {}, [&progress](double fraction) {
-        progress.update(QStringLiteral("Analysing source video"), fraction);
+        progress.update(CommandLineText::tr("Analysing source video"), fraction);
     });
     if (analysed)
-        progress.update(QStringLiteral("Analysing source video"), 1.0);
+        progress.update(CommandLineText::tr("Analysing source video"), 1.0);
     progress.finish();
     if (!analysed) {
         printError(error);
@@ -227,7 +227,7 @@ std::optional<int> analyseSource(const ProcessArguments &arguments, const media:
         metadata->captureFrameRate = *arguments.captureFps;
         metadata->captureFrameRateManual = true;
     } else if (!metadata->captureFrameRateKnown()) {
-        printError(QStringLiteral("The file does not tell the camera's capture frame rate; give it with --capture-fps."));
+        printError(CommandLineText::tr("The file does not tell the camera's capture frame rate; give it with --capture-fps."));
         return ExitFailure;
     }
     return std::nullopt;
@@ -245,12 +245,12 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
     const std::optional<int> qualityPercent = wholeNumberWithin(arguments.quality, 0, 100);
     const int order = wholeNumberWithin(arguments.harmonic, 1, 3).value_or(0);
     if (!threadCount) {
-        printError(QStringLiteral("The number of worker threads must be between 0 (automatic) and %1.")
+        printError(CommandLineText::tr("The number of worker threads must be between 0 (automatic) and %1.")
                        .arg(motion_core::workerThreadCountLimit));
         return ExitFailure;
     }
     if (!qualityPercent) {
-        printError(QStringLiteral("Export quality must be between 0 and 100."));
+        printError(CommandLineText::tr("Export quality must be between 0 and 100."));
         return ExitFailure;
     }
 
@@ -286,7 +286,7 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
     }
     const QString warning = processing::settingsWarningMessage(settings, fps);
     if (!warning.isEmpty())
-        printError(QStringLiteral("Warning: ") + warning);
+        printError(CommandLineText::tr("Warning: ") + warning);
 
     request->sourceMetadata = metadata;
     request->encoding.qualityPercent = *qualityPercent;
@@ -299,7 +299,7 @@ void printSummary(const project_data::ProcessingPerformance &performance)
     const double motionShare = performance.frameLoopElapsedUs > 0
         ? 100.0 * static_cast<double>(performance.motionProcessingUs) / static_cast<double>(performance.frameLoopElapsedUs)
         : 0.0;
-    printError(QStringLiteral("Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.")
+    printError(CommandLineText::tr("Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.")
                    .arg(performance.measuredFrames)
                    .arg(formatDuration(performance.totalElapsedUs))
                    .arg(performance.frameThroughputFps(), 0, 'f', 1)
@@ -349,7 +349,7 @@ int runProcess(const QStringList &commandLine)
     if (const auto exitCode = parseArguments(command, options, &arguments))
         return *exitCode;
     if (QFileInfo::exists(arguments.outputPath) || QFileInfo::exists(arguments.outputPath + QStringLiteral(".json"))) {
-        printError(QStringLiteral("The output file or its parameters file already exists and was not overwritten: %1")
+        printError(CommandLineText::tr("The output file or its parameters file already exists and was not overwritten: %1")
                        .arg(arguments.outputPath));
         return ExitFailure;
     }

@@ -25,6 +25,251 @@
     </message>
 </context>
 <context>
+    <name>CommandLine</name>
+    <message>
+        <location filename="../cli/CliSupport.cpp" line="23"/>
+        <source>Run &apos;ovra-motion-cli %1 --help&apos; for usage.</source>
+        <translation>Справка: &apos;ovra-motion-cli %1 --help&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../cli/CliSupport.cpp" line="54"/>
+        <source>  %1:%2 left</source>
+        <translation>  осталось %1:%2</translation>
+    </message>
+    <message>
+        <location filename="../cli/CommandParser.cpp" line="24"/>
+        <source>expected %1 argument(s), got %2.</source>
+        <translation>ожидается аргументов: %1, получено: %2.</translation>
+    </message>
+    <message>
+        <location filename="../cli/CommandParser.cpp" line="40"/>
+        <source>--%1 needs an integer, got &apos;%2&apos;.</source>
+        <translation>--%1: нужно целое число, получено &apos;%2&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../cli/FrameCommand.cpp" line="14"/>
+        <source>Writes one upright frame of a video as a PNG image.</source>
+        <translation>Записывает один кадр видео (с учётом поворота) в изображение PNG.</translation>
+    </message>
+    <message>
+        <location filename="../cli/FrameCommand.cpp" line="16"/>
+        <source>Zero-based frame index.</source>
+        <translation>Номер кадра, считая с нуля.</translation>
+    </message>
+    <message>
+        <location filename="../cli/FrameCommand.cpp" line="18"/>
+        <source>PNG file to write.</source>
+        <translation>Записываемый файл PNG.</translation>
+    </message>
+    <message>
+        <location filename="../cli/FrameCommand.cpp" line="24"/>
+        <source>--index and --output are required.</source>
+        <translation>требуются параметры --index и --output.</translation>
+    </message>
+    <message>
+        <location filename="../cli/FrameCommand.cpp" line="31"/>
+        <source>The output file already exists and was not overwritten: %1</source>
+        <translation>Выходной файл уже существует и не перезаписан: %1</translation>
+    </message>
+    <message>
+        <location filename="../cli/FrameCommand.cpp" line="46"/>
+        <source>The video ended before frame %1.</source>
+        <translation>Видео закончилось раньше кадра %1.</translation>
+    </message>
+    <message>
+        <location filename="../cli/FrameCommand.cpp" line="51"/>
+        <source>Could not write the image file: %1</source>
+        <translation>Не удалось записать файл изображения: %1</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProbeCommand.cpp" line="15"/>
+        <source>Analyses a video&apos;s time grid and prints its metadata as JSON.</source>
+        <translation>Анализирует временную сетку видео и выводит его метаданные в JSON.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProbeCommand.cpp" line="18"/>
+        <source>List every frame timestamp.</source>
+        <translation>Вывести временные метки всех кадров.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProbeCommand.cpp" line="29"/>
+        <location filename="../cli/ProbeCommand.cpp" line="32"/>
+        <source>Analysing</source>
+        <translation>Анализ</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="102"/>
+        <source>MP4 file to write (never overwritten).</source>
+        <translation>Записываемый файл MP4 (никогда не перезаписывается).</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="105"/>
+        <source>Camera capture frame rate; required when the file does not carry it.</source>
+        <translation>Частота кадров съёмки камеры; обязательна, если её нет в файле.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="107"/>
+        <source>Frequency band in Hz (default 9:14).</source>
+        <translation>Полоса частот в Гц (по умолчанию 9:14).</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="109"/>
+        <source>Shaft speed; with --harmonic and --half-width it sets the band.</source>
+        <translation>Частота вращения вала, об/мин; вместе с --harmonic и --half-width задаёт полосу.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="111"/>
+        <source>Harmonic of the shaft speed: 1, 2 or 3.</source>
+        <translation>Гармоника частоты вращения вала: 1, 2 или 3.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="114"/>
+        <source>Half width of the band around the harmonic, in percent.</source>
+        <translation>Полуширина полосы вокруг гармоники, в процентах.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="116"/>
+        <source>Amplification factor, 1 to 50 (default 5).</source>
+        <translation>Коэффициент усиления, от 1 до 50 (по умолчанию 5).</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="119"/>
+        <source>Fragment [START, END) in frames (default: the whole uniform part).</source>
+        <translation>Фрагмент [START, END) в кадрах (по умолчанию: вся равномерная часть).</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="122"/>
+        <source>Region of interest, normalised to the upright frame (default 0,0,1,1).</source>
+        <translation>Область интереса в долях кадра с учётом поворота (по умолчанию 0,0,1,1).</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="125"/>
+        <source>Process the whole frame even for a small region.</source>
+        <translation>Обрабатывать весь кадр даже при небольшой области.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="126"/>
+        <source>Motion worker threads (default: automatic).</source>
+        <translation>Рабочие потоки обработки движения (по умолчанию: автоматически).</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="128"/>
+        <source>H.264 quality, 0 to 100 (default 75).</source>
+        <translation>Качество H.264, от 0 до 100 (по умолчанию 75).</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="156"/>
+        <source>--output is required.</source>
+        <translation>требуется параметр --output.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="161"/>
+        <source>--rpm, --harmonic and --half-width go together.</source>
+        <translation>--rpm, --harmonic и --half-width задаются только вместе.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="163"/>
+        <source>Give either --band or --rpm/--harmonic/--half-width, not both.</source>
+        <translation>Укажите либо --band, либо --rpm/--harmonic/--half-width, но не то и другое сразу.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="181"/>
+        <source>a numeric option has a value that is not a number.</source>
+        <translation>у числового параметра значение не является числом.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="187"/>
+        <source>--band needs LOW:HIGH in Hz, for example 9:14.</source>
+        <translation>--band: нужно LOW:HIGH в Гц, например 9:14.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="193"/>
+        <source>--frames needs START:END frame numbers, END exclusive.</source>
+        <translation>--frames: нужны номера кадров START:END, END не включается.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="198"/>
+        <source>--roi needs X,Y,W,H as fractions of the frame.</source>
+        <translation>--roi: нужно X,Y,W,H в долях кадра.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="203"/>
+        <source>--threads, --quality and --harmonic take whole numbers.</source>
+        <translation>--threads, --quality и --harmonic принимают только целые числа.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="217"/>
+        <location filename="../cli/ProcessCommand.cpp" line="220"/>
+        <source>Analysing source video</source>
+        <translation>Анализ исходного видео</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="230"/>
+        <source>The file does not tell the camera&apos;s capture frame rate; give it with --capture-fps.</source>
+        <translation>В файле не указана частота кадров съёмки камеры; задайте её параметром --capture-fps.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="248"/>
+        <source>The number of worker threads must be between 0 (automatic) and %1.</source>
+        <translation>Число рабочих потоков должно быть от 0 (автоматически) до %1.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="253"/>
+        <source>Export quality must be between 0 and 100.</source>
+        <translation>Качество экспорта должно быть от 0 до 100.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="289"/>
+        <source>Warning: </source>
+        <translation>Предупреждение: </translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="302"/>
+        <source>Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.</source>
+        <translation>Обработано кадров: %1, время: %2, скорость: %3 кадр/с; обработка движения заняла %4 % времени цикла по кадрам.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="352"/>
+        <source>The output file or its parameters file already exists and was not overwritten: %1</source>
+        <translation>Выходной файл или его файл параметров уже существует и не перезаписан: %1</translation>
+    </message>
+    <message>
+        <location filename="../cli/main.cpp" line="17"/>
+        <source>Usage: ovra-motion-cli COMMAND [OPTIONS]
+
+Video motion amplification for technical equipment, without a window.
+
+Commands:
+  probe FILE                               Analyse a video and print its metadata as JSON.
+  frame FILE --index N --output OUT.png    Write one upright frame as PNG.
+  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 + JSON.
+
+Run &apos;ovra-motion-cli COMMAND --help&apos; for the options of a command.
+Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
+        <translation>Использование: ovra-motion-cli КОМАНДА [ПАРАМЕТРЫ]
+
+Усиление движения на видео для технического оборудования, без окна.
+
+Команды:
+  probe FILE                               Проанализировать видео и вывести его метаданные в JSON.
+  frame FILE --index N --output OUT.png    Записать один кадр (с учётом поворота) в PNG.
+  process INPUT --output OUT.mp4 [...]     Усилить движение в полосе частот и экспортировать MP4 + JSON.
+
+Параметры команды: &apos;ovra-motion-cli КОМАНДА --help&apos;.
+Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
+    </message>
+    <message>
+        <location filename="../cli/main.cpp" line="75"/>
+        <source>No command given.</source>
+        <translation>Команда не указана.</translation>
+    </message>
+    <message>
+        <location filename="../cli/main.cpp" line="76"/>
+        <source>Unknown command &apos;%1&apos;.</source>
+        <translation>Неизвестная команда &apos;%1&apos;.</translation>
+    </message>
+</context>
+<context>
     <name>EmptySourceView</name>
     <message>
         <location filename="../ui/qml/panels/EmptySourceView.qml" line="16"/>
@@ -416,6 +661,112 @@
     </message>
 </context>
 <context>
+    <name>ProcessingParametersWriter</name>
+    <message>
+        <location filename="../processing/ProcessingParametersWriter.cpp" line="162"/>
+        <source>The reserved staging JSON file is missing or is not empty.</source>
+        <translation>Зарезервированный промежуточный файл JSON отсутствует или не пуст.</translation>
+    </message>
+    <message>
+        <location filename="../processing/ProcessingParametersWriter.cpp" line="169"/>
+        <source>Could not open the staging JSON file: %1</source>
+        <translation>Не удалось открыть промежуточный файл JSON: %1</translation>
+    </message>
+    <message>
+        <location filename="../processing/ProcessingParametersWriter.cpp" line="173"/>
+        <source>Could not write the staging JSON file: %1</source>
+        <translation>Не удалось записать промежуточный файл JSON: %1</translation>
+    </message>
+    <message>
+        <location filename="../processing/ProcessingParametersWriter.cpp" line="177"/>
+        <source>The written staging JSON file is empty.</source>
+        <translation>Записанный промежуточный файл JSON пуст.</translation>
+    </message>
+    <message>
+        <location filename="../processing/ProcessingParametersWriter.cpp" line="180"/>
+        <source>Exception while writing the staging JSON file: %1</source>
+        <translation>Исключение при записи промежуточного файла JSON: %1</translation>
+    </message>
+    <message>
+        <location filename="../processing/ProcessingParametersWriter.cpp" line="184"/>
+        <source>Unknown exception while writing the staging JSON file.</source>
+        <translation>Неизвестное исключение при записи промежуточного файла JSON.</translation>
+    </message>
+</context>
+<context>
+    <name>ProcessingSettingsController</name>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="81"/>
+        <source>Enter the camera capture frame rate before choosing the frequency band.</source>
+        <translation>Прежде чем выбирать полосу частот, введите частоту кадров съёмки камеры.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="83"/>
+        <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
+        <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="85"/>
+        <source>Choose a valid analysis fragment.</source>
+        <translation>Выберите допустимый фрагмент для анализа.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="87"/>
+        <source>Choose a valid amplification region.</source>
+        <translation>Выберите допустимую область усиления.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="89"/>
+        <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
+        <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="91"/>
+        <source>Lower frequency must be greater than 0 Hz.</source>
+        <translation>Нижняя частота должна быть больше 0 Гц.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="93"/>
+        <source>Upper frequency must be greater than lower frequency.</source>
+        <translation>Верхняя частота должна быть больше нижней.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="95"/>
+        <source>Upper frequency must be below the Nyquist frequency of %1 Hz.</source>
+        <translation>Верхняя частота должна быть ниже частоты Найквиста (%1 Гц).</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="98"/>
+        <source>Amplification factor must be between 1 and 50.</source>
+        <translation>Коэффициент усиления должен быть от 1 до 50.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="100"/>
+        <source>The selected fragment is too short for this frequency band. Select at least %1 frames.</source>
+        <translation>Выбранный фрагмент слишком короткий для этой полосы частот. Выберите больше кадров: не менее %1.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="109"/>
+        <source>The fragment is shorter than the recommended %1 frames (two seconds of capture time): the frequency filter has little time to settle, so results are less reliable.</source>
+        <translation>Фрагмент короче рекомендуемой длины (кадров: %1, это две секунды съёмки): частотный фильтр не успевает установиться, поэтому результаты менее надёжны.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="113"/>
+        <source>The selected band is close to Nyquist; reliable frequency separation may be poor.</source>
+        <translation>Выбранная полоса близка к частоте Найквиста; надёжно разделить частоты может не получиться.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="115"/>
+        <source>High amplification may produce visible artifacts.</source>
+        <translation>Сильное усиление может вызвать заметные артефакты.</translation>
+    </message>
+    <message>
+        <location filename="../processing/SettingsValidation.cpp" line="117"/>
+        <source>An amplification factor of 1 leaves motion unchanged.</source>
+        <translation>При коэффициенте усиления 1 движение не изменяется.</translation>
+    </message>
+</context>
+<context>
     <name>RegionEditor</name>
     <message>
         <location filename="../ui/qml/panels/RegionEditor.qml" line="64"/>
@@ -468,7 +819,7 @@
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="29"/>
         <source>threads</source>
-        <translation>шт.</translation>
+        <translation>потоки</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="39"/>
@@ -483,7 +834,7 @@
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="45"/>
         <source>%1 threads</source>
-        <translation>%1 шт.</translation>
+        <translation>потоков: %1</translation>
     </message>
     <message>
         <location filename="../ui/qml/panels/ResourcesPanel.qml" line="49"/>
@@ -989,6 +1340,43 @@
     </message>
 </context>
 <context>
+    <name>TemporaryVideo</name>
+    <message>
+        <location filename="../project_data/TemporaryVideo.cpp" line="38"/>
+        <source>Could not write the temporary analysis result. Check free disk space and access to the temporary folder.</source>
+        <translation>Не удалось записать временный результат анализа. Проверьте свободное место на диске и доступ к временной папке.</translation>
+    </message>
+    <message>
+        <location filename="../project_data/TemporaryVideo.cpp" line="44"/>
+        <source>Could not read the temporary analysis result. Run the analysis again.</source>
+        <translation>Не удалось прочитать временный результат анализа. Запустите анализ повторно.</translation>
+    </message>
+    <message>
+        <location filename="../project_data/TemporaryVideo.cpp" line="252"/>
+        <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
+        <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
+    </message>
+</context>
+<context>
+    <name>TemporaryVideoSource</name>
+    <message>
+        <location filename="../project_data/TemporaryVideoSource.cpp" line="19"/>
+        <source>The requested frame is outside the analysis result.</source>
+        <translation>Запрошенный кадр находится за пределами результата анализа.</translation>
+    </message>
+    <message>
+        <location filename="../project_data/TemporaryVideoSource.cpp" line="24"/>
+        <source>The analysis result is not open for reading. Open it before seeking or reading frames.</source>
+        <translation>Результат анализа не открыт для чтения. Откройте его перед переходом к кадрам или их чтением.</translation>
+    </message>
+    <message>
+        <location filename="../project_data/TemporaryVideoSource.cpp" line="38"/>
+        <location filename="../project_data/TemporaryVideoSource.cpp" line="45"/>
+        <source>No analysis result is available.</source>
+        <translation>Результат анализа отсутствует.</translation>
+    </message>
+</context>
+<context>
     <name>Timeline</name>
     <message>
         <location filename="../ui/qml/panels/Timeline.qml" line="104"/>
@@ -1074,6 +1462,137 @@
         <source>Processing was cancelled by the user.</source>
         <translation>Обработка отменена пользователем.</translation>
     </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="139"/>
+        <source>The input and output video paths are required.</source>
+        <translation>Необходимо указать пути к входному и выходному видео.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="141"/>
+        <source>Invalid analysis destination.</source>
+        <translation>Недопустимое место сохранения результата анализа.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="151"/>
+        <source>An output path matches the input file or a result file already exists.</source>
+        <translation>Выходной путь совпадает с входным файлом, или файл результата уже существует.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="167"/>
+        <source>Opening source video</source>
+        <translation>Открытие исходного видео</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="208"/>
+        <source>The camera capture frame rate is required before motion processing.</source>
+        <translation>Перед обработкой движения необходимо задать частоту кадров съёмки камеры.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="222"/>
+        <source>The saved result does not match its frame range.</source>
+        <translation>Сохранённый результат не соответствует своему диапазону кадров.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="235"/>
+        <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
+        <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="242"/>
+        <source>The selected frame range is invalid.</source>
+        <translation>Выбранный диапазон кадров недопустим.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="251"/>
+        <source>The selected time range is invalid.</source>
+        <translation>Выбранный временной интервал недопустим.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="259"/>
+        <source>The time range contains no frames after alignment to frame boundaries.</source>
+        <translation>После выравнивания по границам кадров во временном интервале не осталось кадров.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="275"/>
+        <source>The selected fragment is too short for the configured frequency band. Select at least %1 frames.</source>
+        <translation>Выбранный фрагмент слишком короткий для заданной полосы частот. Выберите больше кадров: не менее %1.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="338"/>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="350"/>
+        <source>Processing frames</source>
+        <translation>Обработка кадров</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="358"/>
+        <source>The number of frames returned by motion processing does not match the input.</source>
+        <translation>Число кадров после обработки движения не совпадает с числом входных кадров.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="378"/>
+        <source>The decoder reached the end of the stream before the calculated end of the time range.</source>
+        <translation>Декодер достиг конца потока раньше расчётного конца временного интервала.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="438"/>
+        <source>Finalizing the analysis result</source>
+        <translation>Завершение результата анализа</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="457"/>
+        <source>A final output file appeared during processing; publishing was cancelled.</source>
+        <translation>Во время обработки появился итоговый выходной файл; публикация отменена.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="459"/>
+        <source>Finalizing the staging video file</source>
+        <translation>Завершение промежуточного видеофайла</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="462"/>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="471"/>
+        <source>Publishing the result</source>
+        <translation>Публикация результата</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="468"/>
+        <source>Could not publish the JSON file: %1</source>
+        <translation>Не удалось опубликовать файл JSON: %1</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoProcessingPipeline.cpp" line="483"/>
+        <source>Preparing the parameters file</source>
+        <translation>Подготовка файла параметров</translation>
+    </message>
+</context>
+<context>
+    <name>VideoWatermarkRenderer</name>
+    <message>
+        <location filename="../processing/VideoWatermarkRenderer.cpp" line="61"/>
+        <source>The watermark frame size is invalid.</source>
+        <translation>Недопустимый размер кадра для водяного знака.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoWatermarkRenderer.cpp" line="73"/>
+        <source>Could not prepare the video watermark.</source>
+        <translation>Не удалось подготовить водяной знак видео.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoWatermarkRenderer.cpp" line="86"/>
+        <source>Could not allocate the video watermark image.</source>
+        <translation>Не удалось выделить память под изображение водяного знака.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoWatermarkRenderer.cpp" line="91"/>
+        <location filename="../processing/VideoWatermarkRenderer.cpp" line="114"/>
+        <source>Could not draw the video watermark.</source>
+        <translation>Не удалось нарисовать водяной знак видео.</translation>
+    </message>
+    <message>
+        <location filename="../processing/VideoWatermarkRenderer.cpp" line="111"/>
+        <source>The watermark renderer is not configured for this frame.</source>
+        <translation>Отрисовка водяного знака не настроена для этого кадра.</translation>
+    </message>
 </context>
 <context>
     <name>WorkspacePage</name>
@@ -1086,276 +1605,6 @@
         <location filename="../ui/qml/pages/WorkspacePage.qml" line="130"/>
         <source>Close</source>
         <translation>Закрыть</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::processing</name>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="74"/>
-        <source>Enter the camera capture frame rate before choosing the frequency band.</source>
-        <translation>Прежде чем выбирать полосу частот, введите частоту кадров съёмки камеры.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="76"/>
-        <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
-        <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="78"/>
-        <source>Choose a valid analysis fragment.</source>
-        <translation>Выберите допустимый фрагмент для анализа.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="80"/>
-        <source>Choose a valid amplification region.</source>
-        <translation>Выберите допустимую область усиления.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="82"/>
-        <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
-        <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="84"/>
-        <source>Lower frequency must be greater than 0 Hz.</source>
-        <translation>Нижняя частота должна быть больше 0 Гц.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="86"/>
-        <source>Upper frequency must be greater than lower frequency.</source>
-        <translation>Верхняя частота должна быть больше нижней.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="88"/>
-        <source>Upper frequency must be below the Nyquist frequency of %1 Hz.</source>
-        <translation>Верхняя частота должна быть ниже частоты Найквиста (%1 Гц).</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="91"/>
-        <source>Amplification factor must be between 1 and 50.</source>
-        <translation>Коэффициент усиления должен быть от 1 до 50.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="94"/>
-        <source>The selected fragment is too short for this frequency band. Select at least %1 frames.</source>
-        <translation>Выбранный фрагмент слишком короткий для этой полосы частот. Выберите больше кадров: не менее %1.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="102"/>
-        <source>The selected band is close to Nyquist; reliable frequency separation may be poor.</source>
-        <translation>Выбранная полоса близка к частоте Найквиста; надёжно разделить частоты может не получиться.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="104"/>
-        <source>High amplification may produce visible artifacts.</source>
-        <translation>Сильное усиление может вызвать заметные артефакты.</translation>
-    </message>
-    <message>
-        <location filename="../processing/SettingsValidation.cpp" line="106"/>
-        <source>An amplification factor of 1 leaves motion unchanged.</source>
-        <translation>При коэффициенте усиления 1 движение не изменяется.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::processing::PipelineRun</name>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="143"/>
-        <source>The input and output video paths are required.</source>
-        <translation>Необходимо указать пути к входному и выходному видео.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="145"/>
-        <source>Invalid analysis destination.</source>
-        <translation>Недопустимое место сохранения результата анализа.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="155"/>
-        <source>An output path matches the input file or a result file already exists.</source>
-        <translation>Выходной путь совпадает с входным файлом, или файл результата уже существует.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="171"/>
-        <source>Opening source video</source>
-        <translation>Открытие исходного видео</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="212"/>
-        <source>The camera capture frame rate is required before motion processing.</source>
-        <translation>Перед обработкой движения необходимо задать частоту кадров съёмки камеры.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="226"/>
-        <source>The saved result does not match its frame range.</source>
-        <translation>Сохранённый результат не соответствует своему диапазону кадров.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="239"/>
-        <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
-        <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="246"/>
-        <source>The selected frame range is invalid.</source>
-        <translation>Выбранный диапазон кадров недопустим.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="255"/>
-        <source>The selected time range is invalid.</source>
-        <translation>Выбранный временной интервал недопустим.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="263"/>
-        <source>The time range contains no frames after alignment to frame boundaries.</source>
-        <translation>После выравнивания по границам кадров во временном интервале не осталось кадров.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="280"/>
-        <source>The selected fragment is too short for the configured frequency band. Select at least %1 frames.</source>
-        <translation>Выбранный фрагмент слишком короткий для заданной полосы частот. Выберите больше кадров: не менее %1.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="343"/>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="355"/>
-        <source>Processing frames</source>
-        <translation>Обработка кадров</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="363"/>
-        <source>The number of frames returned by motion processing does not match the input.</source>
-        <translation>Число кадров после обработки движения не совпадает с числом входных кадров.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="383"/>
-        <source>The decoder reached the end of the stream before the calculated end of the time range.</source>
-        <translation>Декодер достиг конца потока раньше расчётного конца временного интервала.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="443"/>
-        <source>Finalizing the analysis result</source>
-        <translation>Завершение результата анализа</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="462"/>
-        <source>A final output file appeared during processing; publishing was cancelled.</source>
-        <translation>Во время обработки появился итоговый выходной файл; публикация отменена.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="464"/>
-        <source>Finalizing the staging video file</source>
-        <translation>Завершение промежуточного видеофайла</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="467"/>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="476"/>
-        <source>Publishing the result</source>
-        <translation>Публикация результата</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="473"/>
-        <source>Could not publish the JSON file: %1</source>
-        <translation>Не удалось опубликовать файл JSON: %1</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="488"/>
-        <source>Preparing the parameters file</source>
-        <translation>Подготовка файла параметров</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::processing::ProcessingParametersWriter</name>
-    <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="166"/>
-        <source>The reserved staging JSON file is missing or is not empty.</source>
-        <translation>Зарезервированный промежуточный файл JSON отсутствует или не пуст.</translation>
-    </message>
-    <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="173"/>
-        <source>Could not open the staging JSON file: %1</source>
-        <translation>Не удалось открыть промежуточный файл JSON: %1</translation>
-    </message>
-    <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="177"/>
-        <source>Could not write the staging JSON file: %1</source>
-        <translation>Не удалось записать промежуточный файл JSON: %1</translation>
-    </message>
-    <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="181"/>
-        <source>The written staging JSON file is empty.</source>
-        <translation>Записанный промежуточный файл JSON пуст.</translation>
-    </message>
-    <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="184"/>
-        <source>Exception while writing the staging JSON file: %1</source>
-        <translation>Исключение при записи промежуточного файла JSON: %1</translation>
-    </message>
-    <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="188"/>
-        <source>Unknown exception while writing the staging JSON file.</source>
-        <translation>Неизвестное исключение при записи промежуточного файла JSON.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::processing::VideoWatermarkRenderer</name>
-    <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="66"/>
-        <source>The watermark frame size is invalid.</source>
-        <translation>Недопустимый размер кадра для водяного знака.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="78"/>
-        <source>Could not prepare the video watermark.</source>
-        <translation>Не удалось подготовить водяной знак видео.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="91"/>
-        <source>Could not allocate the video watermark image.</source>
-        <translation>Не удалось выделить память под изображение водяного знака.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="96"/>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="119"/>
-        <source>Could not draw the video watermark.</source>
-        <translation>Не удалось нарисовать водяной знак видео.</translation>
-    </message>
-    <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="116"/>
-        <source>The watermark renderer is not configured for this frame.</source>
-        <translation>Отрисовка водяного знака не настроена для этого кадра.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::project_data</name>
-    <message>
-        <location filename="../project_data/TemporaryVideo.cpp" line="43"/>
-        <source>Could not write the temporary analysis result. Check free disk space and access to the temporary folder.</source>
-        <translation>Не удалось записать временный результат анализа. Проверьте свободное место на диске и доступ к временной папке.</translation>
-    </message>
-    <message>
-        <location filename="../project_data/TemporaryVideo.cpp" line="49"/>
-        <source>Could not read the temporary analysis result. Run the analysis again.</source>
-        <translation>Не удалось прочитать временный результат анализа. Запустите анализ повторно.</translation>
-    </message>
-    <message>
-        <location filename="../project_data/TemporaryVideoSource.cpp" line="24"/>
-        <source>The requested frame is outside the analysis result.</source>
-        <translation>Запрошенный кадр находится за пределами результата анализа.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::project_data::TemporaryVideo</name>
-    <message>
-        <location filename="../project_data/TemporaryVideo.cpp" line="257"/>
-        <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
-        <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::project_data::TemporaryVideoSource</name>
-    <message>
-        <location filename="../project_data/TemporaryVideoSource.cpp" line="38"/>
-        <location filename="../project_data/TemporaryVideoSource.cpp" line="45"/>
-        <source>No analysis result is available.</source>
-        <translation>Результат анализа отсутствует.</translation>
     </message>
 </context>
 <context>
@@ -1411,42 +1660,42 @@
         <translation>Место сохранения готово</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="215"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="216"/>
         <source>Create an analysis result before saving.</source>
         <translation>Перед сохранением получите результат анализа.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="216"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="218"/>
         <source>Pause playback and wait until video processing is ready before exporting.</source>
         <translation>Перед экспортом приостановите воспроизведение и дождитесь готовности обработки видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="232"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="233"/>
         <source>Preparing processed video export</source>
         <translation>Подготовка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="249"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="250"/>
         <source>Cancelling processed video export</source>
         <translation>Отмена экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="296"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="297"/>
         <source>Processed video was saved</source>
         <translation>Обработанное видео сохранено</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="301"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="302"/>
         <source>Processed video export was cancelled</source>
         <translation>Экспорт обработанного видео отменён</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="306"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="307"/>
         <source>Processed video export failed</source>
         <translation>Ошибка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="308"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="309"/>
         <source>Could not export the processed video.</source>
         <translation>Не удалось экспортировать обработанное видео.</translation>
     </message>
@@ -1508,22 +1757,22 @@
 <context>
     <name>ovra::ui::controllers::ProcessingSettingsController</name>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="136"/>
+        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="141"/>
         <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
         <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="142"/>
+        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="147"/>
         <source>Select at least %1 frames for this frequency band.</source>
         <translation>Для этой полосы частот выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="149"/>
+        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="154"/>
         <source>Open and analyze a source video.</source>
         <translation>Откройте исходное видео и проанализируйте его.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="286"/>
+        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="291"/>
         <source>A processing request is required.</source>
         <translation>Необходим запрос на обработку.</translation>
     </message>
@@ -1578,12 +1827,12 @@
 <context>
     <name>ovra::ui::playback::PlaybackWorker</name>
     <message>
-        <location filename="../ui/playback/PlaybackWorker.cpp" line="238"/>
+        <location filename="../ui/playback/PlaybackWorker.cpp" line="233"/>
         <source>Could not decode the matching processed preview frame.</source>
         <translation>Не удалось декодировать соответствующий кадр предпросмотра обработанного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/playback/PlaybackWorker.cpp" line="263"/>
+        <location filename="../ui/playback/PlaybackWorker.cpp" line="258"/>
         <source>The processed preview range is invalid.</source>
         <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
     </message>

@@ -21,11 +21,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcStaging, "ovra.media.staging")
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("StagingFile", text);
-}
-
 QString hiddenSibling(const QFileInfo &target, const QString &uuid, const QString &word)
 {
     const QString suffix = target.suffix();

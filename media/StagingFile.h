@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace ovra::media {
@@ -11,6 +12,8 @@ namespace ovra::media {
 // file that is still being written, in this process or another.
 class StagingFile
 {
+    Q_DECLARE_TR_FUNCTIONS(StagingFile)
+
 public:
     StagingFile() = default;
     ~StagingFile(); // lets go of the lock, leaves the file

@@ -17,11 +17,6 @@
 namespace ovra::processing {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ProcessingParametersWriter", text);
-}
-
 QJsonObject rectangleObject(const QRectF &rectangle)
 {
     return QJsonObject{{QStringLiteral("x"), rectangle.x()},

@@ -39,11 +39,6 @@ using project_data::joinMessages;
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("VideoProcessingPipeline", text);
-}
-
 qint64 elapsedUs(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1000;
@@ -141,9 +136,9 @@ private:
     std::optional<ProcessingResult> prepare()
     {
         if (!m_request.acceptable())
-            return fail(tr("The input and output video paths are required."));
+            return fail(VideoProcessingPipeline::tr("The input and output video paths are required."));
         if (m_request.analysisMode && m_request.sourceResult)
-            return fail(tr("Invalid analysis destination."));
+            return fail(VideoProcessingPipeline::tr("Invalid analysis destination."));
         if (m_request.analysisMode)
             return std::nullopt;
 
@@ -153,7 +148,7 @@ private:
         if (VideoProcessingPipeline::sameFile(m_request.sourceMetadata.filePath, output)
             || VideoProcessingPipeline::sameFile(output, m_parametersPath) || QFileInfo::exists(output)
             || QFileInfo::exists(m_parametersPath))
-            return fail(tr("An output path matches the input file or a result file already exists."));
+            return fail(VideoProcessingPipeline::tr("An output path matches the input file or a result file already exists."));
         if (cancellationRequested())
             return ProcessingResult::cancelled();
         // What killed runs left beside the destinations goes before this run adds its own.
@@ -169,7 +164,7 @@ private:
 
     std::optional<ProcessingResult> openSource()
     {
-        report(tr("Opening source video"), 0, 0);
+        report(VideoProcessingPipeline::tr("Opening source video"), 0, 0);
         const media::CancellationCheck check = [this] { return cancellationRequested(); };
         if (m_request.sourceResult)
             m_source = std::make_unique<project_data::TemporaryVideoSource>(m_request.sourceResult);
@@ -210,7 +205,7 @@ private:
         m_captureFps = m_request.sourceMetadata.captureFrameRate > 0.0 ? m_request.sourceMetadata.captureFrameRate
                                                                       : m_opened.captureFrameRate;
         if (!std::isfinite(m_captureFps) || m_captureFps <= 0.0)
-            return fail(tr("The camera capture frame rate is required before motion processing."), removeFiles());
+            return fail(VideoProcessingPipeline::tr("The camera capture frame rate is required before motion processing."), removeFiles());
         if (!m_request.sourceResult) {
             if (auto ended = prepareProcessing())
                 return ended;
@@ -224,7 +219,7 @@ private:
         m_start = m_request.sourceResult->firstFrameIndex();
         m_end = m_start + m_request.sourceResult->frameCount();
         if (m_start < 0 || (m_opened.frameCount > 0 && m_end > m_opened.frameCount))
-            return fail(tr("The saved result does not match its frame range."), removeFiles());
+            return fail(VideoProcessingPipeline::tr("The saved result does not match its frame range."), removeFiles());
         return std::nullopt;
     }
 
@@ -237,14 +232,14 @@ private:
             const bool uniformRange = hasFrameRange && first >= 0 && endExclusive <= m_opened.frameCount
                 && endExclusive - first >= 2 && m_opened.uniformStartFrame >= 0 && first >= m_opened.uniformStartFrame;
             if (!uniformRange)
-                return fail(tr("The selected fragment contains irregular frame intervals. Select a verified uniform "
+                return fail(VideoProcessingPipeline::tr("The selected fragment contains irregular frame intervals. Select a verified uniform "
                                "section."),
                             removeFiles());
         }
         if (hasFrameRange) {
             if (m_opened.frameCount < 2 || first < 0 || endExclusive <= first || endExclusive - first < 2
                 || endExclusive > m_opened.frameCount)
-                return fail(tr("The selected frame range is invalid."), removeFiles());
+                return fail(VideoProcessingPipeline::tr("The selected frame range is invalid."), removeFiles());
             m_start = first;
             m_end = endExclusive;
             return std::nullopt;
@@ -253,7 +248,7 @@ private:
         const qint64 endUs = m_settings.playbackEndUs < 0 ? m_opened.durationUs : m_settings.playbackEndUs;
         if (startUs < 0 || m_opened.durationUs < 1 || startUs >= m_opened.durationUs || endUs <= startUs
             || endUs > m_opened.durationUs)
-            return fail(tr("The selected time range is invalid."), removeFiles());
+            return fail(VideoProcessingPipeline::tr("The selected time range is invalid."), removeFiles());
         const double rate = m_opened.nominalFrameRate;
         // -1 stands for "no frame" and fails the check below.
         m_start = media::firstFrameAtOrAfter(startUs, rate).value_or(-1);
@@ -261,7 +256,7 @@ private:
         if (m_opened.frameCount > 0)
             m_end = std::min(m_end, m_opened.frameCount);
         if (m_start < 0 || m_end <= m_start)
-            return fail(tr("The time range contains no frames after alignment to frame boundaries."), removeFiles());
+            return fail(VideoProcessingPipeline::tr("The time range contains no frames after alignment to frame boundaries."), removeFiles());
         return std::nullopt;
     }
 
@@ -277,7 +272,7 @@ private:
         if (!m_watermark.prepare(m_opened.frameSize, &error))
             return fail(error, removeFiles());
         if (!fragmentLongEnough(m_settings, m_captureFps, m_count))
-            return fail(tr("The selected fragment is too short for the configured frequency band. Select at least "
+            return fail(VideoProcessingPipeline::tr("The selected fragment is too short for the configured frequency band. Select at least "
                            "%1 frames.")
                             .arg(motion_core::requiredMinimumFrameCount(m_settings, m_captureFps)),
                         removeFiles());
@@ -340,7 +335,7 @@ private:
 
     std::optional<ProcessingResult> processFrames()
     {
-        report(tr("Processing frames"), 0, m_count);
+        report(VideoProcessingPipeline::tr("Processing frames"), 0, m_count);
         m_loopTimer.start();
         while (m_framesRead < m_count) {
             if (cancellationRequested()) {
@@ -352,7 +347,7 @@ private:
             ++m_framesRead;
             m_performance.measuredFrames = m_framesRead;
             m_performance.frameLoopElapsedUs = elapsedUs(m_loopTimer);
-            report(tr("Processing frames"), m_framesRead, m_count);
+            report(VideoProcessingPipeline::tr("Processing frames"), m_framesRead, m_count);
         }
         m_source->close();
         if (auto ended = flushProcessor())
@@ -360,7 +355,7 @@ private:
         m_performance.frameLoopElapsedUs = elapsedUs(m_loopTimer);
         m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
         if (m_framesWritten != m_framesRead)
-            return fail(tr("The number of frames returned by motion processing does not match the input."),
+            return fail(VideoProcessingPipeline::tr("The number of frames returned by motion processing does not match the input."),
                         dropDestination());
         if (cancellationRequested())
             return ProcessingResult::cancelled(dropDestination());
@@ -380,7 +375,7 @@ private:
         if (status == VideoReadStatus::Failed)
             return sourceFailure(error, dropDestination());
         if (status == VideoReadStatus::EndOfStream)
-            return fail(tr("The decoder reached the end of the stream before the calculated end of the time range."),
+            return fail(VideoProcessingPipeline::tr("The decoder reached the end of the stream before the calculated end of the time range."),
                         dropDestination());
         // The processor always sees a uniform capture-time grid numbered from the fragment start.
         decoded.presentationTimeUs = media::frameTimeUs(m_framesRead, m_captureFps);
@@ -440,7 +435,7 @@ private:
 
     ProcessingResult finishAnalysis()
     {
-        if (auto ended = finishDestination(tr("Finalizing the analysis result")))
+        if (auto ended = finishDestination(VideoProcessingPipeline::tr("Finalizing the analysis result")))
             return *ended;
         if (cancellationRequested())
             return ProcessingResult::cancelled();
@@ -459,21 +454,21 @@ private:
             return *ended;
         const QString &output = m_request.outputVideoPath;
         if (QFileInfo::exists(output) || QFileInfo::exists(m_parametersPath))
-            return fail(tr("A final output file appeared during processing; publishing was cancelled."),
+            return fail(VideoProcessingPipeline::tr("A final output file appeared during processing; publishing was cancelled."),
                         dropDestination());
-        if (auto ended = finishDestination(tr("Finalizing the staging video file")))
+        if (auto ended = finishDestination(VideoProcessingPipeline::tr("Finalizing the staging video file")))
             return *ended;
 
-        report(tr("Publishing the result"), m_framesRead, m_framesRead);
+        report(VideoProcessingPipeline::tr("Publishing the result"), m_framesRead, m_framesRead);
         QElapsedTimer timer;
         timer.start();
         QString renameError;
         if (media::renameWithoutReplacing(m_jsonStaging.path(), m_parametersPath, &renameError)
             != media::RenameOutcome::Renamed)
-            return fail(tr("Could not publish the JSON file: %1").arg(renameError), rollBackVideo(output));
+            return fail(VideoProcessingPipeline::tr("Could not publish the JSON file: %1").arg(renameError), rollBackVideo(output));
         m_jsonStaging.release();
         m_performance.publicationUs += elapsedUs(timer);
-        report(tr("Publishing the result"), m_framesRead, m_framesRead);
+        report(VideoProcessingPipeline::tr("Publishing the result"), m_framesRead, m_framesRead);
 
         ProcessingResult result;
         result.state = ProcessingState::Succeeded;
@@ -485,7 +480,7 @@ private:
 
     std::optional<ProcessingResult> writeParameters()
     {
-        report(tr("Preparing the parameters file"), m_framesRead, m_framesRead);
+        report(VideoProcessingPipeline::tr("Preparing the parameters file"), m_framesRead, m_framesRead);
         ProcessingRequest parametersRequest = m_request;
         parametersRequest.parametersFilePath = m_parametersPath;
         const double rate = m_opened.nominalFrameRate;

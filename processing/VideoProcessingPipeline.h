@@ -2,6 +2,7 @@
 
 #include "processing/IProcessingPipeline.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace ovra::processing {
@@ -10,6 +11,8 @@ namespace ovra::processing {
 // parameters file, published by rename only when everything succeeded.
 class VideoProcessingPipeline final : public IProcessingPipeline
 {
+    Q_DECLARE_TR_FUNCTIONS(VideoProcessingPipeline)
+
 public:
     project_data::ProcessingResult run(const project_data::ProcessingRequest &request,
                                        const ProgressCallback &progressCallback,

@@ -3,6 +3,7 @@
 #include "media/VideoFrame.h"
 #include "media/VideoMetadata.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QList>
@@ -22,6 +23,8 @@ namespace ovra::project_data {
 // Destruction removes the files.
 class TemporaryVideo
 {
+    Q_DECLARE_TR_FUNCTIONS(TemporaryVideo)
+
 public:
     // firstFrameIndex: the source frame the first stored frame was made from.
     explicit TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex = 0);

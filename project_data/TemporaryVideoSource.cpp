@@ -14,19 +14,14 @@ using media::VideoMetadata;
 using media::VideoReadStatus;
 using media::reportFailure;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("TemporaryVideoSource", text);
-}
-
 QString outsideMessage()
 {
-    return tr("The requested frame is outside the analysis result.");
+    return TemporaryVideoSource::tr("The requested frame is outside the analysis result.");
 }
 
 QString notOpenMessage()
 {
-    return tr("The analysis result is not open for reading. Open it before seeking or reading frames.");
+    return TemporaryVideoSource::tr("The analysis result is not open for reading. Open it before seeking or reading frames.");
 }
 
 } // namespace

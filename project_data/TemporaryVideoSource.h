@@ -3,6 +3,7 @@
 #include "media/IVideoSource.h"
 #include "project_data/TemporaryVideo.h"
 
+#include <QCoreApplication>
 #include <memory>
 
 namespace ovra::project_data {
@@ -11,6 +12,8 @@ namespace ovra::project_data {
 // source; the store's first frame index maps them back to the source's frame numbers and time line.
 class TemporaryVideoSource final : public media::IVideoSource
 {
+    Q_DECLARE_TR_FUNCTIONS(TemporaryVideoSource)
+
 public:
     explicit TemporaryVideoSource(std::shared_ptr<const TemporaryVideo> store);
 

@@ -17,11 +17,6 @@ extern "C" {
 namespace ovra::media::libav {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("LibavVideoSink", text);
-}
-
 // message has "%1" for FFmpeg's own description of errorCode.
 bool failWithCode(QString *errorMessage, const QString &message, int errorCode)
 {
@@ -30,17 +25,17 @@ bool failWithCode(QString *errorMessage, const QString &message, int errorCode)
 
 QString encodingCancelledMessage()
 {
-    return tr("Video encoding was cancelled.");
+    return LibavVideoSink::tr("Video encoding was cancelled.");
 }
 
 QString finalizingCancelledMessage()
 {
-    return tr("Finalizing the video was cancelled.");
+    return LibavVideoSink::tr("Finalizing the video was cancelled.");
 }
 
 QString destinationAppearedMessage()
 {
-    return tr("The output file appeared during processing; the existing file was not overwritten.");
+    return LibavVideoSink::tr("The output file appeared during processing; the existing file was not overwritten.");
 }
 
 // Exists also as a dangling symbolic link, which a rename would not replace either.

@@ -5,6 +5,7 @@
 #include "media/StagingFile.h"
 #include "media/libav/LibavEncoderSettings.h"
 
+#include <QCoreApplication>
 #include <QSize>
 #include <QString>
 
@@ -19,6 +20,8 @@ namespace ovra::media::libav {
 // clean-up message then names (and which blocks the next open until a retry succeeds).
 class LibavVideoSink final : public IVideoSink
 {
+    Q_DECLARE_TR_FUNCTIONS(LibavVideoSink)
+
 public:
     explicit LibavVideoSink(CancellationCheck cancellationCheck = {});
     ~LibavVideoSink() override;

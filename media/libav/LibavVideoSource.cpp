@@ -16,11 +16,6 @@
 namespace ovra::media::libav {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("LibavVideoSource", text);
-}
-
 VideoReadStatus failRead(QString *errorMessage, const QString &message)
 {
     reportFailure(errorMessage, message);
@@ -29,12 +24,12 @@ VideoReadStatus failRead(QString *errorMessage, const QString &message)
 
 QString decodingCancelledMessage()
 {
-    return tr("Video decoding was cancelled.");
+    return LibavVideoSource::tr("Video decoding was cancelled.");
 }
 
 QString notOpenMessage()
 {
-    return tr("The video source is not open or no frame output was provided.");
+    return LibavVideoSource::tr("The video source is not open or no frame output was provided.");
 }
 
 QString failureMessage(const LibavDecoder::Failure &failure)
@@ -42,31 +37,31 @@ QString failureMessage(const LibavDecoder::Failure &failure)
     const QString code = ffmpegErrorText(failure.code);
     switch (failure.step) {
     case LibavDecoder::Step::AllocateInput:
-        return tr("Could not allocate the FFmpeg input context.");
+        return LibavVideoSource::tr("Could not allocate the FFmpeg input context.");
     case LibavDecoder::Step::OpenInput:
-        return tr("Could not open the video through FFmpeg libraries: %1").arg(code);
+        return LibavVideoSource::tr("Could not open the video through FFmpeg libraries: %1").arg(code);
     case LibavDecoder::Step::ReadStreamInfo:
-        return tr("Could not read video stream information: %1").arg(code);
+        return LibavVideoSource::tr("Could not read video stream information: %1").arg(code);
     case LibavDecoder::Step::FindStream:
-        return tr("The file contains no video stream supported by this FFmpeg build.");
+        return LibavVideoSource::tr("The file contains no video stream supported by this FFmpeg build.");
     case LibavDecoder::Step::AllocateDecoder:
-        return tr("Could not allocate the FFmpeg decoder context.");
+        return LibavVideoSource::tr("Could not allocate the FFmpeg decoder context.");
     case LibavDecoder::Step::ConfigureDecoder:
-        return tr("Could not configure the FFmpeg decoder: %1").arg(code);
+        return LibavVideoSource::tr("Could not configure the FFmpeg decoder: %1").arg(code);
     case LibavDecoder::Step::StartDecoder:
-        return tr("Could not start the FFmpeg decoder: %1").arg(code);
+        return LibavVideoSource::tr("Could not start the FFmpeg decoder: %1").arg(code);
     case LibavDecoder::Step::AllocateBuffers:
-        return tr("Could not allocate FFmpeg frame buffers.");
+        return LibavVideoSource::tr("Could not allocate FFmpeg frame buffers.");
     case LibavDecoder::Step::Seek:
-        return tr("Could not seek through the FFmpeg libraries: %1").arg(code);
+        return LibavVideoSource::tr("Could not seek through the FFmpeg libraries: %1").arg(code);
     case LibavDecoder::Step::ReadPacket:
-        return tr("FFmpeg could not read the next video packet: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not read the next video packet: %1").arg(code);
     case LibavDecoder::Step::SendPacket:
-        return tr("FFmpeg could not submit a video packet to the decoder: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not submit a video packet to the decoder: %1").arg(code);
     case LibavDecoder::Step::Flush:
-        return tr("FFmpeg could not flush the video decoder: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not flush the video decoder: %1").arg(code);
     case LibavDecoder::Step::Receive:
-        return tr("FFmpeg could not return a decoded frame: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not return a decoded frame: %1").arg(code);
     case LibavDecoder::Step::Cancelled:
         break;
     }

@@ -14,14 +14,9 @@
 namespace ovra::ui::playback {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ovra::ui::playback::PlaybackWorker", text);
-}
-
 QString orDefault(const QString &message, const char *fallback)
 {
-    return message.isEmpty() ? tr(fallback) : message;
+    return message.isEmpty() ? PlaybackWorker::tr(fallback) : message;
 }
 
 } // namespace

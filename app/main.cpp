@@ -1,4 +1,6 @@
+#include "app/TerminationSignals.h"
 #include "app/UserInterface.h"
+#include "diagnostics/service/SemanticDebugService.h"
 #include "i18n/Translations.h"
 #include "ovra/Version.h"
 #include "project_data/TemporaryVideo.h"
@@ -25,6 +27,22 @@ QUrl videoArgument(const QCommandLineParser &parser)
         return {};
     const QUrl url = QUrl::fromUserInput(positional.first(), QDir::currentPath(), QUrl::AssumeLocalFile);
     return url.isLocalFile() ? url : QUrl();
+}
+
+// The diagnostics service when an option asks for it; start-up goes on without it on failure.
+std::unique_ptr<ovra::diagnostics::service::SemanticDebugService>
+startDiagnostics(ovra::ui::controllers::ApplicationController *controller, bool debug, bool control)
+{
+    if (!debug && !control)
+        return nullptr;
+    auto service = std::make_unique<ovra::diagnostics::service::SemanticDebugService>(controller);
+    QString error;
+    if (!service->start(control, &error)) {
+        qCritical().noquote() << QCoreApplication::translate("Application", "Could not start MCP diagnostics: %1").arg(error);
+        return nullptr;
+    }
+    qInfo().noquote() << QCoreApplication::translate("Application", "MCP diagnostics are enabled for this application instance.");
+    return service;
 }
 
 } // namespace
@@ -58,7 +76,9 @@ int main(int argc, char *argv[])
     parser.process(application);
 
     ovra::app::registerNativeTypes();
+    const ovra::app::TerminationSignals terminationSignals;
     auto controller = std::make_unique<ovra::ui::controllers::ApplicationController>();
+    auto diagnostics = startDiagnostics(controller.get(), parser.isSet(debugOption), parser.isSet(controlOption));
     auto engine = ovra::app::loadUserInterface(controller.get());
     if (engine->rootObjects().isEmpty())
         return -1;
@@ -68,6 +88,7 @@ int main(int argc, char *argv[])
         controller->videoSession()->openSource(video);
     const int exitCode = QCoreApplication::exec();
     engine.reset();
+    diagnostics.reset();
     controller.reset();
     return exitCode;
 }

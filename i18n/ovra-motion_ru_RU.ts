@@ -23,6 +23,16 @@
         <source>A video file to open at start-up (optional).</source>
         <translation>Видеофайл, открываемый при запуске (необязательно).</translation>
     </message>
+    <message>
+        <location filename="../app/main.cpp" line="41"/>
+        <source>Could not start MCP diagnostics: %1</source>
+        <translation>Не удалось запустить диагностику MCP: %1</translation>
+    </message>
+    <message>
+        <location filename="../app/main.cpp" line="44"/>
+        <source>MCP diagnostics are enabled for this application instance.</source>
+        <translation>Диагностика MCP включена для этого экземпляра приложения.</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>

@@ -145,20 +145,22 @@ bool ExportController::setDestination(const QUrl &fileUrl)
     return setDestinationPath(fileUrl.toLocalFile());
 }
 
-bool ExportController::setDestinationPath(const QString &path)
+bool ExportController::setDestinationPath(const QString &path, QString *errorText)
 {
-    if (m_busy) {
-        refuse(tr("Wait until the current export finishes."));
-        return false;
-    }
+    QString error;
+    if (m_busy)
+        error = tr("Wait until the current export finishes.");
     QString p = path.trimmed();
     if (!p.isEmpty()) {
         p = QDir::cleanPath(QFileInfo(p).absoluteFilePath());
         if (QFileInfo(p).suffix().isEmpty())
             p += QStringLiteral(".mp4");
     }
-    QString error;
-    if (!validateDestination(p, &error)) {
+    if (error.isEmpty())
+        validateDestination(p, &error);
+    if (!error.isEmpty()) {
+        if (errorText)
+            *errorText = error;
         refuse(error);
         return false;
     }

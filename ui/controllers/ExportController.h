@@ -88,6 +88,8 @@ public:
     Q_INVOKABLE void cancel();
     Q_INVOKABLE bool openOutputFolder() const;
 
+    // The destination as a local path; on refusal the reason also goes to errorText.
+    bool setDestinationPath(const QString &path, QString *errorText = nullptr);
     bool validateDestination(const QString &path, QString *errorMessage) const;
     // Remaining time from the average time per frame so far.
     static qint64 remainingTime(const project_data::ProcessingProgress &progress);
@@ -103,7 +105,6 @@ private:
     bool computeAvailable() const;
     void refresh();
     void refuse(const QString &message);
-    bool setDestinationPath(const QString &path);
     void handleProgress(quint64 operationId, const project_data::ProcessingProgress &progress);
     void handleFinished(quint64 operationId, const project_data::ProcessingResult &result);
     void handleSourceChanged();

@@ -27,15 +27,12 @@ ExportController::ExportController(VideoSessionController *videoSession, MediaRu
     , m_settingsController(settingsController)
     , m_playback(playback)
     , m_preview(preview)
-    , m_worker(new exporting::ExportWorker)
+    , m_worker(QStringLiteral("Processed video export"))
 {
     project_data::registerProcessingMetaTypes();
-    m_workerThread.setObjectName(QStringLiteral("Processed video export"));
-    m_worker->moveToThread(&m_workerThread);
-    connect(&m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
-    connect(m_worker, &exporting::ExportWorker::progressChanged, this, &ExportController::handleProgress,
+    connect(m_worker.worker(), &exporting::ExportWorker::progressChanged, this, &ExportController::handleProgress,
             Qt::QueuedConnection);
-    connect(m_worker, &exporting::ExportWorker::finished, this, &ExportController::handleFinished,
+    connect(m_worker.worker(), &exporting::ExportWorker::finished, this, &ExportController::handleFinished,
             Qt::QueuedConnection);
     connect(videoSession, &VideoSessionController::sourceChanged, this, &ExportController::handleSourceChanged);
     connect(mediaRuntime, &MediaRuntimeController::statusChanged, this, &ExportController::refresh);
@@ -43,7 +40,7 @@ ExportController::ExportController(VideoSessionController *videoSession, MediaRu
     connect(playback, &playback::PlaybackController::stateChanged, this, &ExportController::refresh);
     connect(preview, &PreviewController::stateChanged, this, &ExportController::refresh);
     m_available = computeAvailable();
-    m_workerThread.start(QThread::LowPriority);
+    m_worker.start();
 }
 
 ExportController::~ExportController()
@@ -53,15 +50,11 @@ ExportController::~ExportController()
 
 void ExportController::shutdown()
 {
-    if (m_shutDown)
+    if (m_worker.stopped())
         return;
     if (m_cancelToken)
         m_cancelToken->store(true);
-    m_worker->disconnect(this);
-    m_workerThread.quit();
-    m_workerThread.wait();
-    m_worker = nullptr;
-    m_shutDown = true;
+    m_worker.stop(this);
     m_playback->setExportActive(false);
 }
 
@@ -206,7 +199,7 @@ QUrl ExportController::suggestedFileUrl() const
 
 void ExportController::startExport()
 {
-    if (m_busy || m_shutDown)
+    if (m_busy || m_worker.stopped())
         return;
     m_errorMessage.clear();
     QString error;
@@ -237,7 +230,7 @@ void ExportController::startExport()
     emit stateChanged();
     emit progressChanged();
     m_playback->setExportActive(true);
-    exporting::ExportWorker *worker = m_worker;
+    exporting::ExportWorker *worker = m_worker.worker();
     const preview::CancelToken token = m_cancelToken;
     QMetaObject::invokeMethod(
         worker, [worker, operationId, request, token] { worker->run(operationId, request, token); },
@@ -268,7 +261,7 @@ qint64 ExportController::remainingTime(const project_data::ProcessingProgress &p
 
 void ExportController::handleProgress(quint64 operationId, const project_data::ProcessingProgress &progress)
 {
-    if (m_shutDown || operationId != m_operationId || !m_busy)
+    if (m_worker.stopped() || operationId != m_operationId || !m_busy)
         return;
     m_progress = progress.fraction();
     m_stageName = progress.stageName;
@@ -279,7 +272,7 @@ void ExportController::handleProgress(quint64 operationId, const project_data::P
 
 void ExportController::handleFinished(quint64 operationId, const project_data::ProcessingResult &result)
 {
-    if (m_shutDown || operationId != m_operationId)
+    if (m_worker.stopped() || operationId != m_operationId)
         return;
     m_cancelling = false;
     m_cancelToken.reset();

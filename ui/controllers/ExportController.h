@@ -1,6 +1,7 @@
 #pragma once
 
 #include "project_data/ProcessingRecords.h"
+#include "ui/controllers/WorkerThread.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -114,8 +115,7 @@ private:
     ProcessingSettingsController *m_settingsController = nullptr;
     playback::PlaybackController *m_playback = nullptr;
     PreviewController *m_preview = nullptr;
-    exporting::ExportWorker *m_worker = nullptr;
-    QThread m_workerThread;
+    WorkerThread<exporting::ExportWorker> m_worker;
     std::shared_ptr<std::atomic_bool> m_cancelToken;
     QString m_preferredDirectory;
     QDateTime m_exportedResultFinishedAt;
@@ -136,7 +136,6 @@ private:
     bool m_busy = false;
     bool m_cancelling = false;
     bool m_completed = false;
-    bool m_shutDown = false;
     bool m_available = false;
 };
 

@@ -21,15 +21,12 @@ PreviewController::PreviewController(VideoSessionController *videoSession, Media
     , m_mediaRuntime(mediaRuntime)
     , m_settingsController(settingsController)
     , m_playback(playback)
-    , m_worker(new preview::PreviewWorker)
+    , m_worker(QStringLiteral("Processed video preview"))
 {
     project_data::registerProcessingMetaTypes();
-    m_workerThread.setObjectName(QStringLiteral("Processed video preview"));
-    m_worker->moveToThread(&m_workerThread);
-    connect(&m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
-    connect(m_worker, &preview::PreviewWorker::progressChanged, this, &PreviewController::handleProgress,
+    connect(m_worker.worker(), &preview::PreviewWorker::progressChanged, this, &PreviewController::handleProgress,
             Qt::QueuedConnection);
-    connect(m_worker, &preview::PreviewWorker::finished, this, &PreviewController::handleFinished,
+    connect(m_worker.worker(), &preview::PreviewWorker::finished, this, &PreviewController::handleFinished,
             Qt::QueuedConnection);
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
             &PreviewController::handleSettingsChanged);
@@ -37,7 +34,7 @@ PreviewController::PreviewController(VideoSessionController *videoSession, Media
     connect(mediaRuntime, &MediaRuntimeController::statusChanged, this, &PreviewController::checkAvailability);
     connect(playback, &playback::PlaybackController::stateChanged, this, &PreviewController::checkAvailability);
     m_available = computeAvailable();
-    m_workerThread.start(QThread::LowPriority);
+    m_worker.start();
 }
 
 PreviewController::~PreviewController()
@@ -47,15 +44,11 @@ PreviewController::~PreviewController()
 
 void PreviewController::shutdown()
 {
-    if (m_shutDown)
+    if (m_worker.stopped())
         return;
     if (m_cancelToken)
         m_cancelToken->store(true);
-    m_worker->disconnect(this);
-    m_workerThread.quit();
-    m_workerThread.wait();
-    m_worker = nullptr;
-    m_shutDown = true;
+    m_worker.stop(this);
 }
 
 qint64 PreviewController::storageBytes() const
@@ -83,7 +76,7 @@ void PreviewController::checkAvailability()
 
 void PreviewController::createPreview()
 {
-    if (m_busy || m_shutDown)
+    if (m_busy || m_worker.stopped())
         return;
     if (m_ready && m_unsavedFlag) {
         m_errorMessage = tr("Save or discard the current result before starting another analysis.");
@@ -123,7 +116,7 @@ void PreviewController::createPreview()
     emit stateChanged();
     emit progressChanged();
     m_playback->setPreviewGenerationActive(true);
-    preview::PreviewWorker *worker = m_worker;
+    preview::PreviewWorker *worker = m_worker.worker();
     const preview::CancelToken token = m_cancelToken;
     QMetaObject::invokeMethod(
         worker, [worker, generationId, request, token] { worker->run(generationId, request, token); },
@@ -143,7 +136,7 @@ void PreviewController::cancel()
 
 void PreviewController::handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress)
 {
-    if (m_shutDown || generationId != m_generationId || !m_busy)
+    if (m_worker.stopped() || generationId != m_generationId || !m_busy)
         return;
     m_progress = progress.fraction();
     m_stageName = progress.stageName;
@@ -153,7 +146,7 @@ void PreviewController::handleProgress(quint64 generationId, const project_data:
 
 void PreviewController::handleFinished(quint64 generationId, const project_data::ProcessingResult &result)
 {
-    if (m_shutDown || generationId != m_generationId)
+    if (m_worker.stopped() || generationId != m_generationId)
         return;
     m_busy = m_cancelling = false;
     m_cancelToken.reset();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "project_data/ProcessingRecords.h"
+#include "ui/controllers/WorkerThread.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -110,8 +111,7 @@ private:
     MediaRuntimeController *m_mediaRuntime = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
     playback::PlaybackController *m_playback = nullptr;
-    preview::PreviewWorker *m_worker = nullptr;
-    QThread m_workerThread;
+    WorkerThread<preview::PreviewWorker> m_worker;
     std::shared_ptr<project_data::TemporaryVideo> m_result;
     project_data::ProcessingRequest m_pendingRequest;
     project_data::ProcessingRequest m_resultRequest;
@@ -135,7 +135,6 @@ private:
     bool m_ready = false;
     bool m_stale = false;
     bool m_discardPending = false;
-    bool m_shutDown = false;
     bool m_available = false;
 };
 

@@ -9,7 +9,8 @@ packages=(
   qt6-l10n-tools libgl-dev libvulkan-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtquick-window qml6-module-qtquick-dialogs
-  qml6-module-qtqml-workerscript qml6-module-qtquick-shapes
+  qml6-module-qtqml-workerscript qml6-module-qtquick-shapes qml6-module-qtqml qml6-module-qttest
+  libqt6svg6
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libsleef-dev
   xvfb xauth imagemagick qemu-user valgrind

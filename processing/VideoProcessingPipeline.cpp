@@ -19,12 +19,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
-#include <QUuid>
 
 #include <cmath>
-#include <sys/stat.h>
 #include <optional>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace ovra::processing {
 

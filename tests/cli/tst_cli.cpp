@@ -63,13 +63,6 @@ class CliTest : public QObject
 
     QTemporaryDir m_folder;
     QString m_vibrating;
-    double m_amplitude = 0.0;
-
-    static double amplitude(const QString &video)
-    {
-        return ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(video), 60, pattern.frequencyHz,
-                                                      pattern.frameRate);
-    }
 
 private slots:
     void initTestCase()
@@ -77,10 +70,9 @@ private slots:
         m_vibrating = m_folder.filePath("vibrating.mkv");
         QString error;
         QVERIFY2(ovra::tests::writeVibratingPatternVideo(m_vibrating, pattern, &error), qPrintable(error));
-        m_amplitude = amplitude(m_vibrating);
     }
 
-    void processMagnifiesTheBandAndRecordsItsSettings_data()
+    void processRecordsTheBandItWasGiven_data()
     {
         QTest::addColumn<QStringList>("bandArguments");
         QTest::addColumn<double>("lowerHz");
@@ -90,7 +82,7 @@ private slots:
             << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0;
     }
 
-    void processMagnifiesTheBandAndRecordsItsSettings()
+    void processRecordsTheBandItWasGiven()
     {
         QFETCH(QStringList, bandArguments);
         const QString output = m_folder.filePath(QStringLiteral("magnified-%1.mp4").arg(QTest::currentDataTag()));
@@ -106,10 +98,6 @@ private slots:
         QTEST(processing["upperFrequencyHz"].toDouble(), "upperHz");
         QCOMPARE(processing["amplificationFactor"].toDouble(), 8.0);
         QCOMPARE(processing["fragment"].toObject()["processedFrameCount"].toInt(), 150);
-
-        const double after = amplitude(output);
-        QVERIFY2(after > 4.0 * m_amplitude,
-                 qPrintable(QStringLiteral("%1 -> %2").arg(m_amplitude).arg(after)));
     }
 
     // The rules themselves are tested where they live; these prove that the command line

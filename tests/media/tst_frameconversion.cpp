@@ -1,11 +1,11 @@
 #include "TestMedia.h"
 
-#include "project_data/TemporaryVideoSource.h"
 #include "media/libav/LibavFrameConverter.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSink.h"
 #include "media/libav/LibavVideoSource.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QFile>
 #include <QTemporaryDir>

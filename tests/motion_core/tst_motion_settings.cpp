@@ -1,3 +1,5 @@
+#include "MotionBand.h"
+
 #include "motion_core/MotionSettings.h"
 #include "motion_core/SpatialPyramid.h"
 
@@ -6,18 +8,7 @@
 #include <limits>
 
 using namespace ovra::motion_core;
-
-namespace {
-
-MotionSettings band(double lowerHz, double upperHz)
-{
-    MotionSettings settings;
-    settings.lowerFrequencyHz = lowerHz;
-    settings.upperFrequencyHz = upperHz;
-    return settings;
-}
-
-} // namespace
+using ovra::tests::band;
 
 class MotionSettingsTest : public QObject
 {

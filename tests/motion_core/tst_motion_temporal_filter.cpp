@@ -1,3 +1,5 @@
+#include "MotionBand.h"
+
 #include "motion_core/TemporalBandpassFilter.h"
 
 #include <QRandomGenerator>
@@ -7,6 +9,7 @@
 #include <cstring>
 
 using namespace ovra::motion_core;
+using ovra::tests::band;
 
 namespace {
 
@@ -44,14 +47,6 @@ TemporalBandpassFilter configuredFilter(double fps, double lower, double upper)
     if (!filter.configure(fps, lower, upper, &error))
         qFatal("filter design failed: %s", qPrintable(error));
     return filter;
-}
-
-MotionSettings band(double lower, double upper)
-{
-    MotionSettings settings;
-    settings.lowerFrequencyHz = lower;
-    settings.upperFrequencyHz = upper;
-    return settings;
 }
 
 } // namespace

@@ -35,21 +35,6 @@ namespace {
 // At 60 fps an 8-12 Hz band needs 60 frames and recommends two seconds: 120 frames.
 const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
 
-double psnr(const QImage &a, const QImage &b)
-{
-    const QImage first = a.convertToFormat(QImage::Format_RGBX8888);
-    const QImage second = b.convertToFormat(QImage::Format_RGBX8888);
-    double squared = 0.0;
-    for (int y = 0; y < first.height(); ++y) {
-        for (int x = 0; x < first.width() * 4; ++x) {
-            const double d = double(first.constScanLine(y)[x]) - double(second.constScanLine(y)[x]);
-            squared += d * d;
-        }
-    }
-    const double mse = squared / (3.0 * first.width() * first.height()); // the padding byte adds nothing
-    return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
-
 std::vector<QImage> storedFrames(const TemporaryVideo &store)
 {
     std::vector<QImage> frames;
@@ -131,7 +116,7 @@ private slots:
         const std::vector<QImage> decoded = ovra::tests::decodeAllFrames(exported.outputVideoPath);
         QCOMPARE(decoded.size(), stored.size());
         for (size_t i = 0; i < decoded.size(); i += 7)
-            QVERIFY2(psnr(decoded[i], stored[i]) > 35.0, qPrintable(QString::number(i)));
+            QVERIFY2(ovra::tests::peakSignalToNoise(decoded[i], stored[i]) > 35.0, qPrintable(QString::number(i)));
 
         // The direct export writes the same video in one run.
         const ProcessingResult direct = pipeline.run(request(false, "direct.mp4"), {}, {});

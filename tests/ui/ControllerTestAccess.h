@@ -32,19 +32,17 @@ public:
         session->applyProgress(session->m_cancelFlag, value);
     }
 
-    static quint64 requestId(const ovra::ui::playback::PlaybackController *playback) { return playback->m_requestId; }
-    static void framePair(ovra::ui::playback::PlaybackController *playback, quint64 requestId, const QImage &image,
-                          qint64 frameIndex)
+    // The worker's answers to request number (current - age) as frame 77: a pair, and for an old
+    // request also its end and a failure.
+    static void answer(ovra::ui::playback::PlaybackController *playback, quint64 age, const QImage &source,
+                       const QImage &preview = {})
     {
-        playback->handleFramePair(requestId, image, QImage(), frameIndex, 0);
-        playback->handleEndReached(requestId);
-        playback->handleOperationFailed(requestId, QStringLiteral("late failure"));
-    }
-
-    // A pair as the worker answers the current request.
-    static void deliver(ovra::ui::playback::PlaybackController *playback, const QImage &source, const QImage &preview)
-    {
-        playback->handleFramePair(playback->m_requestId, source, preview, 0, 0);
+        const quint64 id = playback->m_requestId - age;
+        playback->handleFramePair(id, source, preview, 77, 0);
+        if (age > 0) {
+            playback->handleEndReached(id);
+            playback->handleOperationFailed(id, QStringLiteral("late failure"));
+        }
     }
 
     static void previewAnswer(ovra::ui::controllers::PreviewController *preview, quint64 generationId,

@@ -20,8 +20,6 @@ VideoMetadata video(qint64 frames, qint64 uniformStart = 0, const QString &name 
 {
     VideoMetadata m;
     m.filePath = QStringLiteral("/videos/") + name;
-    m.containerName = QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2");
-    m.codecName = QStringLiteral("h264");
     m.frameSize = QSize(1920, 1080);
     m.frameCount = frames;
     m.nominalFrameRate = 30.0;
@@ -113,19 +111,11 @@ private slots:
         QVERIFY(c.fragment.physicalTimingAvailable());
     }
 
-    void fragmentRefusesEditsWithoutVideoOrWhileLocked()
+    void fragmentNeedsTwoFrames()
     {
         Controllers one(video(1));
         QVERIFY(!one.fragment.available());
-        QVERIFY(!one.fragment.setRangeFrames(0, 1));
-        QVERIFY(!one.fragment.setStartFrame(0));
-        QVERIFY(!one.fragment.setEndFrameInclusive(0));
-        Controllers c;
-        c.fragment.setEditingLocked(true);
-        QVERIFY(!c.fragment.setRangeFrames(10, 20));
-        c.fragment.clearRange();
-        QCOMPARE(c.fragment.startFrame(), 0);
-        QCOMPARE(c.fragment.endFrameExclusive(), 1000);
+        QVERIFY(!one.fragment.setRangeFrames(0, 1) && !one.fragment.setStartFrame(0) && !one.fragment.setEndFrameInclusive(0));
     }
 
     void derivedValuesAt240()
@@ -135,7 +125,6 @@ private slots:
         QCOMPARE(c.settings.nyquistFrequencyHz(), 120.0);
         QCOMPARE(c.settings.nyquistWarningFrequencyHz(), 96.0);
         QCOMPARE(c.settings.maximumFrequencyHz(), 119.9);
-        QCOMPARE(c.settings.harmonic2FrequencyHz(), 700.0 * 2 / 60);
         QVERIFY(c.settings.settingsValid());
         QVERIFY(c.settings.validationMessage().isEmpty());
         QVERIFY(c.settings.warningMessage().isEmpty());
@@ -169,16 +158,8 @@ private slots:
                                     << "Upper frequency must be below the Nyquist frequency of 120.00 Hz." << none;
         QTest::newRow("factor 60") << 9.0 << 14.0 << 60.0 << 700.0 << "Amplification factor must be between 1 and 50."
                                    << none;
-        QTest::newRow("factor 25") << 9.0 << 14.0 << 25.0 << 700.0 << none
-                                   << "High amplification may produce visible artifacts.";
-        QTest::newRow("factor 1") << 9.0 << 14.0 << 1.0 << 700.0 << none
-                                  << "An amplification factor of 1 leaves motion unchanged.";
         QTest::newRow("slow rotation") << 9.0 << 14.0 << 5.0 << 300.0
                                        << "Rotation speed must be 0 or between 500 and 7000 RPM." << none;
-        QTest::newRow("no rotation") << 9.0 << 14.0 << 5.0 << 0.0 << none << none;
-        QTest::newRow("lower 0") << 0.0 << 14.0 << 5.0 << 700.0 << "Lower frequency must be greater than 0 Hz." << none;
-        QTest::newRow("inverted band") << 14.0 << 9.0 << 5.0 << 700.0
-                                       << "Upper frequency must be greater than lower frequency." << none;
     }
 
     void messages()

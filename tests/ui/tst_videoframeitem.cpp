@@ -38,13 +38,13 @@ private slots:
         VideoFrameItem item;
         item.setSize(QSizeF(1000, 1000));
         QCOMPARE(item.paintedRect(), QRectF());
-        ControllerTestAccess::deliver(&m_playback, filled(QSize(1920, 1080), Qt::red), QImage());
+        ControllerTestAccess::answer(&m_playback, 0, filled(QSize(1920, 1080), Qt::red));
         QSignalSpy rect(&item, &VideoFrameItem::paintedRectChanged);
         item.setPlaybackController(&m_playback);
         QVERIFY(item.hasFrame());
         QCOMPARE(item.paintedRect(), QRectF(0, 218.75, 1000, 562.5));
         QCOMPARE(rect.count(), 1);
-        ControllerTestAccess::deliver(&m_playback, filled(QSize(1920, 1080), Qt::blue), QImage());
+        ControllerTestAccess::answer(&m_playback, 0, filled(QSize(1920, 1080), Qt::blue));
         QCOMPARE(rect.count(), 1); // same size: the rectangle stays
         item.setSize(QSizeF(500, 1000));
         QCOMPARE(rect.count(), 2);
@@ -53,14 +53,14 @@ private slots:
     void modesAndControllers()
     {
         VideoFrameItem item;
-        ControllerTestAccess::deliver(&m_playback, filled(QSize(64, 48), Qt::red), QImage());
+        ControllerTestAccess::answer(&m_playback, 0, filled(QSize(64, 48), Qt::red));
         item.setPlaybackController(&m_playback);
         QVERIFY(item.hasFrame());
         QSignalSpy availability(&item, &VideoFrameItem::frameAvailabilityChanged);
         item.setProcessedPreview(true); // no preview frame: cleared
         QVERIFY(!item.hasFrame());
         QCOMPARE(availability.count(), 1);
-        ControllerTestAccess::deliver(&m_playback, filled(QSize(64, 48), Qt::red), filled(QSize(64, 48), Qt::green));
+        ControllerTestAccess::answer(&m_playback, 0, filled(QSize(64, 48), Qt::red), filled(QSize(64, 48), Qt::green));
         QCOMPARE(item.frame().pixelColor(0, 0), QColor(Qt::green));
         QObject plain;
         QSignalSpy controller(&item, &VideoFrameItem::playbackControllerChanged);
@@ -77,7 +77,7 @@ private slots:
         window.resize(200, 100);
         VideoFrameItem item(window.contentItem());
         item.setSize(QSizeF(200, 100));
-        ControllerTestAccess::deliver(&m_playback, filled(QSize(100, 100), Qt::red), QImage());
+        ControllerTestAccess::answer(&m_playback, 0, filled(QSize(100, 100), Qt::red));
         item.setPlaybackController(&m_playback);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

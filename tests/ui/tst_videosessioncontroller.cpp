@@ -58,6 +58,7 @@ private slots:
     {
         QTest::addColumn<QString>("fileName");
         QTest::newRow("missing") << "no_such_file.mp4";
+        QTest::newRow("unreadable (a folder)") << ".";
         QTest::newRow("not a video") << "not_a_video.mp4";
         QTest::newRow("truncated") << "truncated_no_index.mp4";
         QTest::newRow("audio only") << "audio_only.mp4";
@@ -102,20 +103,6 @@ private slots:
         open(withoutRuntime, testMediaPath("cfr25_bframes.mp4"));
         QCOMPARE(withoutRuntime.state(), State::Error);
         QCOMPARE(withoutRuntime.errorMessage(), QStringLiteral("The embedded FFmpeg libraries are unavailable."));
-    }
-
-    void locksRefuseOpening()
-    {
-        VideoSessionController session(&m_runtime);
-        session.setEditingLocked(true);
-        open(session, testMediaPath("cfr25_bframes.mp4"));
-        QCOMPARE(session.state(), State::Empty);
-        session.setEditingLocked(false);
-        session.setUnsavedResultPending(true);
-        open(session, testMediaPath("cfr25_bframes.mp4"));
-        QCOMPARE(session.state(), State::Empty);
-        QCOMPARE(session.errorMessage(),
-                 QStringLiteral("Save or discard the current analysis result before opening another video."));
     }
 
     void cancelAndRetry()

@@ -55,6 +55,7 @@ void PlaybackWorker::closeAll()
     m_source.reset();
     m_metadata = media::VideoMetadata();
     m_currentFrameIndex = -1;
+    m_nextSourceIndex = -1;
     m_previewStart = m_previewEnd = 0;
     m_lastPreviewIndex = -1;
     m_playbackEnd = 0;
@@ -73,6 +74,7 @@ void PlaybackWorker::load(quint64 requestId, const media::VideoMetadata &metadat
     const Flag flag = cancelFlag;
     m_source = std::make_unique<media::libav::LibavVideoSource>([flag] { return flag && flag->load(); }, 1);
     QString error;
+    m_nextSourceIndex = 0;
     if (!m_source->openWithMetadata(metadata, &error)) {
         if (cancelled())
             return;
@@ -150,7 +152,18 @@ void PlaybackWorker::step(quint64 requestId, int direction)
 
 bool PlaybackWorker::seekAndShow(qint64 frameIndex)
 {
+    // A frame shortly ahead (a step, a short scrub) is reached by decoding on, which is cheaper
+    // than seeking back to its key frame; the frames in between are decoded without conversion.
+    const qint64 ahead = frameIndex - m_nextSourceIndex;
+    if (m_nextSourceIndex >= 0 && ahead >= 0 && ahead <= std::max(1.0, m_metadata.nominalFrameRate / 2.0)) {
+        for (qint64 i = 0; i < ahead; ++i) {
+            if (!readPair(false))
+                return false;
+        }
+        return readPair(true);
+    }
     QString error;
+    m_nextSourceIndex = -1;
     if (!m_source->seekToFrame(frameIndex, &error)) {
         if (!cancelled())
             emit operationFailed(m_requestId, orDefault(error, "Could not seek to the requested video frame."));
@@ -197,6 +210,7 @@ bool PlaybackWorker::readPair(bool convert)
         return false;
     }
     if (status != media::VideoReadStatus::Frame) {
+        m_nextSourceIndex = -1;
         if (!cancelled()) {
             closeAll();
             emit operationFailed(m_requestId, orDefault(error, "Could not decode the next video frame."));
@@ -204,6 +218,7 @@ bool PlaybackWorker::readPair(bool convert)
         return false;
     }
     QImage previewImage;
+    m_nextSourceIndex = frame.frameIndex + 1;
     if (!readPreview(frame.frameIndex, convert, &previewImage))
         return false;
     m_currentFrameIndex = frame.frameIndex;

@@ -79,6 +79,7 @@ private:
     media::VideoMetadata m_metadata;
     quint64 m_requestId = 0;
     qint64 m_currentFrameIndex = -1;
+    qint64 m_nextSourceIndex = -1; // the frame the source reads next; -1 when unknown
     qint64 m_previewStart = 0;
     qint64 m_previewEnd = 0;
     qint64 m_lastPreviewIndex = -1;

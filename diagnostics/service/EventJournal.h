@@ -16,7 +16,6 @@ public:
     void clear();
     // The answer of "diagnostics.getEvents", or an empty object with *errorCode set.
     QJsonObject query(const QJsonObject &params, quint64 revision, QString *errorCode) const;
-    int size() const { return int(m_events.size()); }
 
 private:
     QList<QJsonObject> m_events;

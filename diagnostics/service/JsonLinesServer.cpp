@@ -6,6 +6,8 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <utility>
+
 namespace ovra::diagnostics::service {
 
 JsonLinesServer::JsonLinesServer(RequestHandler requestHandler, FramingErrorHandler framingErrorHandler)
@@ -59,8 +61,7 @@ void JsonLinesServer::readClient(QLocalSocket *socket)
     if (!connected(socket))
         return;
     // The buffer leaves the table while lines are handled: a handler may close the client.
-    QByteArray buffer = m_clients.take(socket);
-    m_clients.insert(socket, QByteArray());
+    QByteArray buffer = std::exchange(m_clients[socket], QByteArray());
     const qint64 room = protocol::maximumReceiveBufferBytes + 1 - buffer.size();
     if (room > 0)
         buffer += socket->read(room);

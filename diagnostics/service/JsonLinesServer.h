@@ -30,7 +30,6 @@ public:
     bool listen(const QString &name);
     // Stops listening and drops every client with whatever it had not yet received.
     void close();
-    int clientCount() const { return int(m_clients.size()); }
 
 private:
     void acceptConnections();

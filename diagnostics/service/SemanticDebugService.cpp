@@ -18,6 +18,8 @@
 #include <QFile>
 #include <QJsonArray>
 
+#include <utility>
+
 namespace ovra::diagnostics::service {
 
 using namespace ui::controllers;

@@ -29,7 +29,6 @@ public:
     bool start(bool allowControl, QString *errorCode = nullptr);
     // Drops every client and removes the descriptor; safe when not running.
     void stop();
-    bool running() const { return m_running; }
     QString descriptorPath() const { return m_descriptorPath; }
 
 private:

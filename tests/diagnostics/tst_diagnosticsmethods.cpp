@@ -82,7 +82,6 @@ private slots:
             QTest::newRow(method) << QString("diagnostics.") + method << QJsonObject() << "state_conflict";
         QTest::newRow("destination") << "diagnostics.setExportDestination" << QJsonObject{{"path", "/tmp/x.mp4"}} << "state_conflict";
         QTest::newRow("open empty") << "diagnostics.openVideo" << QJsonObject{{"path", ""}} << "invalid_path";
-        QTest::newRow("open number") << "diagnostics.openVideo" << QJsonObject{{"path", 5}} << "invalid_path";
         QTest::newRow("open folder") << "diagnostics.openVideo" << QJsonObject{{"path", QDir::tempPath()}} << "invalid_path";
         QTest::newRow("open missing") << "diagnostics.openVideo" << QJsonObject{{"path", "/nonexistent.mp4"}} << "invalid_path";
         QTest::newRow("rate string") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", "60"}} << "invalid_params";

@@ -118,7 +118,6 @@ private slots:
         QTest::newRow("deep nesting") << QByteArray(5000, '[') + QByteArray(5000, ']') << "invalid_json" << false;
         QTest::newRow("version string") << "{\"apiVersion\":\"1\"," + t + ",\"method\":\"diagnostics.getSnapshot\"}" << "unsupported_api_version" << false;
         QTest::newRow("wrong token") << QByteArray("{\"apiVersion\":1,\"token\":\"x\",\"method\":\"diagnostics.getSnapshot\"}") << "unauthorized" << true;
-        QTest::newRow("token number") << QByteArray("{\"apiVersion\":1,\"token\":7,\"method\":\"m\"}") << "unauthorized" << true;
         QTest::newRow("method missing") << "{\"apiVersion\":1," + t + "}" << "invalid_method" << false;
         QTest::newRow("method number") << "{\"apiVersion\":1," + t + ",\"method\":5}" << "invalid_method" << false;
         QTest::newRow("params array") << "{\"apiVersion\":1," + t + ",\"method\":\"diagnostics.getSnapshot\",\"params\":[]}" << "invalid_params" << false;
@@ -315,11 +314,8 @@ private slots:
         QCOMPARE(s["source"]["state"], "empty");
         for (const char *section : {"selection", "settings", "playback"})
             QCOMPARE(s[section]["state"], "unavailable");
-        QCOMPARE(s["source"]["metadata"].toObject().size(), 20);
         QCOMPARE(s["ffmpeg"], s["mediaRuntime"]);
-        QCOMPARE(s["libav"]["state"], "ready");
         QCOMPARE(s["settings"]["workerThreadMode"], "automatic");
-        QCOMPARE(s["export"]["watermark"]["text"], "ovra-motion 0.2.17 build 22");
         const QJsonObject report = resultOf(client.call("diagnostics.getPerformance"));
         QCOMPARE(report["activeOperation"], "none");
         QCOMPARE(report["performance"], s["preview"]["performance"]);

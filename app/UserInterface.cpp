@@ -1,9 +1,11 @@
 #include "app/UserInterface.h"
 
 #include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/VideoSessionController.h"
 #include "ui/items/VideoFrameItem.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QQmlExtensionPlugin>
 #include <QtQml>
 
@@ -30,6 +32,15 @@ std::unique_ptr<QQmlApplicationEngine> loadUserInterface(ui::controllers::Applic
         [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
     engine->load(QUrl(QStringLiteral("qrc:/ui/qml/Main.qml")));
     return engine;
+}
+
+void openVideoArgument(ui::controllers::ApplicationController *controller, const QStringList &positionalArguments)
+{
+    if (positionalArguments.isEmpty())
+        return;
+    const QUrl url = QUrl::fromUserInput(positionalArguments.first(), QDir::currentPath(), QUrl::AssumeLocalFile);
+    if (url.isLocalFile())
+        controller->videoSession()->openSource(url);
 }
 
 } // namespace ovra::app

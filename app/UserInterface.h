@@ -18,4 +18,8 @@ void registerNativeTypes();
 // once the event loop runs ends it with exit code -1.
 std::unique_ptr<QQmlApplicationEngine> loadUserInterface(ui::controllers::ApplicationController *controller);
 
+// Opens the video named by the first positional argument, as the open dialog would; a
+// command line without one opens nothing.
+void openVideoArgument(ui::controllers::ApplicationController *controller, const QStringList &positionalArguments);
+
 } // namespace ovra::app

@@ -5,29 +5,15 @@
 #include "ovra/Version.h"
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/ApplicationController.h"
-#include "ui/controllers/VideoSessionController.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QDir>
 #include <QIcon>
 #include <QQuickStyle>
-#include <QUrl>
 
 #include <memory>
 
 namespace {
-
-// The optional video argument as a URL the session opens, or an empty URL.
-QUrl videoArgument(const QCommandLineParser &parser)
-{
-    const QStringList positional = parser.positionalArguments();
-    if (positional.isEmpty())
-        return {};
-    const QUrl url = QUrl::fromUserInput(positional.first(), QDir::currentPath(), QUrl::AssumeLocalFile);
-    return url.isLocalFile() ? url : QUrl();
-}
 
 // The diagnostics service when an option asks for it; start-up goes on without it on failure.
 std::unique_ptr<ovra::diagnostics::service::SemanticDebugService>
@@ -83,9 +69,7 @@ int main(int argc, char *argv[])
     if (engine->rootObjects().isEmpty())
         return -1;
 
-    const QUrl video = videoArgument(parser);
-    if (!video.isEmpty())
-        controller->videoSession()->openSource(video);
+    ovra::app::openVideoArgument(controller.get(), parser.positionalArguments());
     const int exitCode = QCoreApplication::exec();
     engine.reset();
     diagnostics.reset();

@@ -4,32 +4,32 @@
 <context>
     <name>Application</name>
     <message>
-        <location filename="../app/main.cpp" line="47"/>
+        <location filename="../app/main.cpp" line="51"/>
         <source>Video motion amplification for technical equipment.</source>
         <translation>Усиление движения на видео для технического оборудования.</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="51"/>
+        <location filename="../app/main.cpp" line="55"/>
         <source>Enable the local MCP diagnostics interface in read-only mode.</source>
         <translation>Включить локальный диагностический интерфейс MCP в режиме только для чтения.</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="53"/>
+        <location filename="../app/main.cpp" line="57"/>
         <source>Allow the local MCP diagnostics interface to change application state.</source>
         <translation>Разрешить локальному диагностическому интерфейсу MCP изменять состояние приложения.</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="56"/>
+        <location filename="../app/main.cpp" line="60"/>
         <source>A video file to open at start-up (optional).</source>
         <translation>Видеофайл, открываемый при запуске (необязательно).</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="41"/>
+        <location filename="../app/main.cpp" line="27"/>
         <source>Could not start MCP diagnostics: %1</source>
         <translation>Не удалось запустить диагностику MCP: %1</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="44"/>
+        <location filename="../app/main.cpp" line="30"/>
         <source>MCP diagnostics are enabled for this application instance.</source>
         <translation>Диагностика MCP включена для этого экземпляра приложения.</translation>
     </message>
@@ -1241,17 +1241,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>StatusBar</name>
     <message>
-        <location filename="../ui/qml/panels/StatusBar.qml" line="74"/>
+        <location filename="../ui/qml/panels/StatusBar.qml" line="76"/>
+        <source>%1% · %2</source>
+        <translation>%1% · %2</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/StatusBar.qml" line="77"/>
         <source>%1%</source>
         <translation>%1%</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusBar.qml" line="88"/>
+        <location filename="../ui/qml/panels/StatusBar.qml" line="91"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusBar.qml" line="95"/>
+        <location filename="../ui/qml/panels/StatusBar.qml" line="98"/>
         <source>Open folder</source>
         <translation>Открыть папку</translation>
     </message>
@@ -1347,6 +1352,11 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <location filename="../ui/qml/panels/StatusText.js" line="47"/>
         <source>Ready to open a video</source>
         <translation>Можно открыть видео</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/StatusText.js" line="76"/>
+        <source>%1 left</source>
+        <translation>осталось %1</translation>
     </message>
 </context>
 <context>
@@ -1468,7 +1478,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>VideoProcessingPipeline</name>
     <message>
-        <location filename="../project_data/ProcessingRecords.cpp" line="80"/>
+        <location filename="../project_data/ProcessingRecords.cpp" line="89"/>
         <source>Processing was cancelled by the user.</source>
         <translation>Обработка отменена пользователем.</translation>
     </message>
@@ -1620,92 +1630,92 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::ExportController</name>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="117"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="110"/>
         <source>Choose where to save the processed MP4 file.</source>
         <translation>Выберите, куда сохранить обработанный файл MP4.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="119"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="112"/>
         <source>The processed video must use the .mp4 extension.</source>
         <translation>Обработанное видео должно иметь расширение .mp4.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="121"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="114"/>
         <source>The destination folder does not exist.</source>
         <translation>Папка назначения не существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="123"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="116"/>
         <source>The destination folder is not writable.</source>
         <translation>Нет прав на запись в папку назначения.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="129"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="122"/>
         <source>The output file must differ from the source video.</source>
         <translation>Выходной файл должен отличаться от исходного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="131"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="124"/>
         <source>The selected output file already exists.</source>
         <translation>Выбранный выходной файл уже существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="133"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="126"/>
         <source>The export parameters file already exists.</source>
         <translation>Файл параметров экспорта уже существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="142"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="135"/>
         <source>Choose a local MP4 file.</source>
         <translation>Выберите локальный файл MP4.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="151"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="145"/>
         <source>Wait until the current export finishes.</source>
         <translation>Дождитесь завершения текущего экспорта.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="170"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="165"/>
         <source>Destination is ready</source>
         <translation>Место сохранения готово</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="216"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="211"/>
         <source>Create an analysis result before saving.</source>
         <translation>Перед сохранением получите результат анализа.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="218"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="213"/>
         <source>Pause playback and wait until video processing is ready before exporting.</source>
         <translation>Перед экспортом приостановите воспроизведение и дождитесь готовности обработки видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="233"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="228"/>
         <source>Preparing processed video export</source>
         <translation>Подготовка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="250"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="245"/>
         <source>Cancelling processed video export</source>
         <translation>Отмена экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="297"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="282"/>
         <source>Processed video was saved</source>
         <translation>Обработанное видео сохранено</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="302"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="287"/>
         <source>Processed video export was cancelled</source>
         <translation>Экспорт обработанного видео отменён</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="307"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="292"/>
         <source>Processed video export failed</source>
         <translation>Ошибка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="309"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="294"/>
         <source>Could not export the processed video.</source>
         <translation>Не удалось экспортировать обработанное видео.</translation>
     </message>
@@ -1713,53 +1723,53 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::PreviewController</name>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="89"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="82"/>
         <source>Save or discard the current result before starting another analysis.</source>
         <translation>Перед новым анализом сохраните текущий результат или откажитесь от него.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="100"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="93"/>
         <source>Source playback and FFmpeg must be ready before starting analysis.</source>
         <translation>Перед запуском анализа должны быть готовы воспроизведение исходного видео и FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="104"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="97"/>
         <source>Pause playback and wait until video navigation is ready before starting analysis.</source>
         <translation>Перед запуском анализа приостановите воспроизведение и дождитесь готовности навигации по видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="119"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="113"/>
         <source>Preparing analysis result</source>
         <translation>Подготовка результата анализа</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="138"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="132"/>
         <source>Cancelling analysis result</source>
         <translation>Отмена получения результата анализа</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="183"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="180"/>
         <source>Analysis result is ready</source>
         <translation>Результат анализа готов</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="186"/>
-        <location filename="../ui/controllers/PreviewController.cpp" line="194"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="183"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="192"/>
         <source>Analysis result failed</source>
         <translation>Ошибка получения результата анализа</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="187"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="184"/>
         <source>Could not prepare the analysis result for playback.</source>
         <translation>Не удалось подготовить результат анализа к воспроизведению.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="190"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="187"/>
         <source>Analysis result was cancelled</source>
         <translation>Получение результата анализа отменено</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="197"/>
+        <location filename="../ui/controllers/PreviewController.cpp" line="196"/>
         <source>Could not create the analysis result.</source>
         <translation>Не удалось получить результат анализа.</translation>
     </message>
@@ -1837,12 +1847,12 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::playback::PlaybackWorker</name>
     <message>
-        <location filename="../ui/playback/PlaybackWorker.cpp" line="233"/>
+        <location filename="../ui/playback/PlaybackWorker.cpp" line="248"/>
         <source>Could not decode the matching processed preview frame.</source>
         <translation>Не удалось декодировать соответствующий кадр предпросмотра обработанного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/playback/PlaybackWorker.cpp" line="258"/>
+        <location filename="../ui/playback/PlaybackWorker.cpp" line="273"/>
         <source>The processed preview range is invalid.</source>
         <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
     </message>

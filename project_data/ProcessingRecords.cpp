@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ovra::project_data {
 
@@ -57,6 +58,14 @@ double ProcessingProgress::fraction() const
     if (totalFrames < 1)
         return 0.0;
     return std::clamp(static_cast<double>(processedFrames) / static_cast<double>(totalFrames), 0.0, 1.0);
+}
+
+qint64 ProcessingProgress::remainingTimeUs() const
+{
+    const qint64 elapsed = performance.frameLoopElapsedUs;
+    if (processedFrames <= 0 || totalFrames <= processedFrames || elapsed <= 0)
+        return 0;
+    return std::llround(double(elapsed) / double(processedFrames) * double(totalFrames - processedFrames));
 }
 
 bool ProcessingRequest::acceptable() const

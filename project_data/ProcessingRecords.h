@@ -78,6 +78,8 @@ struct ProcessingProgress
 
     // processedFrames / totalFrames in [0, 1]; 0 while the total is unknown.
     double fraction() const;
+    // The time the remaining frames take at the average pace so far; 0 until it can be told.
+    qint64 remainingTimeUs() const;
 };
 
 // Descriptive strings written to the parameters file.

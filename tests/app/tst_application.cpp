@@ -1,6 +1,7 @@
 #include "TestMedia.h"
 
 #include "app/UserInterface.h"
+#include "i18n/Translations.h"
 #include "ovra/Version.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/PreviewController.h"
@@ -9,6 +10,7 @@
 
 #include <QProcess>
 #include <QQuickItem>
+#include <QRegularExpression>
 #include <QQuickWindow>
 #include <QtTest>
 
@@ -56,7 +58,26 @@ struct RunningWindow
     {
         QMetaObject::invokeMethod(window(), "openSource", Q_ARG(QVariant, QUrl::fromLocalFile(path)));
     }
+    QQuickItem *frameItem(bool processedPreview) const
+    {
+        for (auto *item : window()->findChildren<QQuickItem *>()) {
+            if (item->inherits("ovra::ui::items::VideoFrameItem")
+                && item->property("processedPreview").toBool() == processedPreview)
+                return item;
+        }
+        return nullptr;
+    }
 };
+
+// Whether the window shows a picture inside an item rather than the empty viewport colour.
+bool drawsPicture(QQuickWindow *window, QQuickItem *item)
+{
+    const QImage shown = window->grabWindow();
+    const QRectF painted = item->property("paintedRect").toRectF();
+    const QPointF centre = item->mapToScene(painted.center());
+    const QColor pixel = shown.pixelColor(centre.toPoint());
+    return painted.width() > 0 && pixel != QColor(0x0C, 0x10, 0x15);
+}
 
 } // namespace
 
@@ -65,24 +86,40 @@ class ApplicationTest : public QObject
     Q_OBJECT
 
 private slots:
+    static void initMain() { qputenv("QT_QUICK_BACKEND", "software"); }
     void initTestCase() { ovra::app::registerNativeTypes(); }
+    // Any warning of the window's QML fails the test: a broken binding shows up here first.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/|\\.qml"))); }
 
-    void startsWithTheWindowAndItsStatus()
+    void startsInTheSystemLanguage_data()
     {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QString>("status");
+        QTest::addRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << "Ready to open a video";
+        QTest::addRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia) << "Можно открыть видео";
+    }
+
+    void startsInTheSystemLanguage()
+    {
+        QFETCH(QLocale, locale);
+        QFETCH(QString, status);
+        const ovra::i18n::InstalledTranslators translators(locale);
         RunningWindow running;
         QVERIFY(running.window());
         QCOMPARE(running.window()->title(), running.controller->applicationDisplayName());
-        QCOMPARE(running.statusText(), QStringLiteral("Ready to open a video"));
+        QCOMPARE(running.statusText(), status);
     }
 
-    // An unsaved result is never lost without asking: opening another video asks first, Cancel
+    // A video named on the command line opens and is drawn; its preview is drawn beside it. An
+    // unsaved result is never lost without asking: opening another video asks first, Cancel
     // keeps the result and the open video, Discard opens the other one.
-    void unsavedResultGuardsOpeningAnotherVideo()
+    void previewOfTheOpenedVideoAndTheUnsavedGuard()
     {
         RunningWindow running;
         auto *session = running.controller->videoSession();
-        running.openVideo(testMediaPath(QStringLiteral("long_cfr30.mp4")));
+        ovra::app::openVideoArgument(running.controller.get(), {testMediaPath(QStringLiteral("long_cfr30.mp4"))});
         QTRY_COMPARE_WITH_TIMEOUT(running.statusText(), QStringLiteral("Source video is ready"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(drawsPicture(running.window(), running.frameItem(false)), 20000);
 
         running.controller->processingSettings()->setFrequencyBand(20.0, 30.0);
         auto *preview = running.controller->preview();
@@ -90,6 +127,7 @@ private slots:
         preview->createPreview();
         QTRY_VERIFY_WITH_TIMEOUT(preview->ready(), 120000);
         QVERIFY(preview->unsaved());
+        QTRY_VERIFY_WITH_TIMEOUT(drawsPicture(running.window(), running.frameItem(true)), 20000);
 
         const QString other = testMediaPath(QStringLiteral("cfr30_bframes.mp4"));
         running.openVideo(other);

@@ -108,7 +108,7 @@ private slots:
         progress.processedFrames = 500;
         progress.totalFrames = 1000;
         progress.performance.frameLoopElapsedUs = 20000000;
-        QCOMPARE(ExportController::remainingTime(progress), 20000000);
+        QCOMPARE(progress.remainingTimeUs(), 20000000);
     }
 
     void resultLifecycle()

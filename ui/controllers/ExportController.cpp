@@ -249,16 +249,6 @@ void ExportController::cancel()
     emit progressChanged();
 }
 
-qint64 ExportController::remainingTime(const project_data::ProcessingProgress &progress)
-{
-    const qint64 done = progress.processedFrames;
-    const qint64 total = progress.totalFrames;
-    const qint64 elapsed = progress.performance.frameLoopElapsedUs;
-    if (done <= 0 || total <= done || elapsed <= 0)
-        return 0;
-    return std::llround(double(elapsed) / double(done) * double(total - done));
-}
-
 void ExportController::handleProgress(quint64 operationId, const project_data::ProcessingProgress &progress)
 {
     if (m_worker.stopped() || operationId != m_operationId || !m_busy)
@@ -266,7 +256,7 @@ void ExportController::handleProgress(quint64 operationId, const project_data::P
     m_progress = progress.fraction();
     m_stageName = progress.stageName;
     m_performance = progress.performance;
-    m_remainingTimeUs = remainingTime(progress);
+    m_remainingTimeUs = progress.remainingTimeUs();
     emit progressChanged();
 }
 

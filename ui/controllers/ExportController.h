@@ -92,8 +92,6 @@ public:
     // The destination as a local path; on refusal the reason also goes to errorText.
     bool setDestinationPath(const QString &path, QString *errorText = nullptr);
     bool validateDestination(const QString &path, QString *errorMessage) const;
-    // Remaining time from the average time per frame so far.
-    static qint64 remainingTime(const project_data::ProcessingProgress &progress);
     void shutdown();
 
 signals:

@@ -108,6 +108,7 @@ void PreviewController::createPreview()
     m_busy = true;
     m_cancelling = false;
     m_progress = 0.0;
+    m_remainingTimeUs = 0;
     m_performance = project_data::ProcessingPerformance();
     m_stageName = tr("Preparing analysis result");
     if (m_ready)
@@ -139,6 +140,7 @@ void PreviewController::handleProgress(quint64 generationId, const project_data:
     if (m_worker.stopped() || generationId != m_generationId || !m_busy)
         return;
     m_progress = progress.fraction();
+    m_remainingTimeUs = progress.remainingTimeUs();
     m_stageName = progress.stageName;
     m_performance = progress.performance;
     emit progressChanged();
@@ -154,6 +156,7 @@ void PreviewController::handleFinished(quint64 generationId, const project_data:
     if (m_discardPending) {
         m_stageName.clear();
         m_progress = 0.0;
+        m_remainingTimeUs = 0;
         m_discardPending = false;
     } else {
         if (result.performance.hasData())
@@ -173,6 +176,7 @@ void PreviewController::handleFinished(quint64 generationId, const project_data:
                 m_ready = true;
                 m_stale = !isResultCurrent();
                 m_progress = 1.0;
+                m_remainingTimeUs = 0;
                 m_stageName = tr("Analysis result is ready");
                 m_errorMessage.clear();
             } else {
@@ -182,10 +186,12 @@ void PreviewController::handleFinished(quint64 generationId, const project_data:
         } else if (result.state == ProcessingState::Cancelled) {
             m_stageName = tr("Analysis result was cancelled");
             m_progress = 0.0;
+            m_remainingTimeUs = 0;
             m_errorMessage.clear();
         } else {
             m_stageName = tr("Analysis result failed");
             m_progress = 0.0;
+            m_remainingTimeUs = 0;
             m_errorMessage =
                 result.errorMessage.isEmpty() ? tr("Could not create the analysis result.") : result.errorMessage;
         }
@@ -225,6 +231,7 @@ void PreviewController::resetResult()
     m_previewRevision = 0;
     m_startFrame = m_endFrameExclusive = m_durationUs = 0;
     m_progress = 0.0;
+    m_remainingTimeUs = 0;
     m_stageName.clear();
 }
 

@@ -45,6 +45,7 @@ class PreviewController : public QObject
     Q_PROPERTY(bool hasError READ hasError NOTIFY stateChanged FINAL)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
     Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
+    Q_PROPERTY(qint64 remainingTimeUs READ remainingTimeUs NOTIFY progressChanged FINAL)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 startFrame READ startFrame NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 endFrameExclusive READ endFrameExclusive NOTIFY stateChanged FINAL)
@@ -68,6 +69,7 @@ public:
     bool stale() const { return m_stale; }
     bool hasError() const { return !m_errorMessage.isEmpty(); }
     double progress() const { return m_progress; }
+    qint64 remainingTimeUs() const { return m_remainingTimeUs; }
     QString stageName() const { return m_stageName; }
     QString errorMessage() const { return m_errorMessage; }
     qint64 startFrame() const { return m_startFrame; }
@@ -130,6 +132,7 @@ private:
     qint64 m_endFrameExclusive = 0;
     qint64 m_durationUs = 0;
     double m_progress = 0.0;
+    qint64 m_remainingTimeUs = 0;
     bool m_busy = false;
     bool m_cancelling = false;
     bool m_ready = false;

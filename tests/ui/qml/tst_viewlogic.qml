@@ -145,4 +145,15 @@ TestCase {
         compare(Status.text(s.exporter, s.session, s.preview, s.playback), data.text)
         compare(Status.tone(s.exporter, s.session, s.preview, s.playback), data.tone)
     }
+
+    function test_remaining_data() {
+        return [
+            { tag: "unknown", us: 0, text: "" },
+            { tag: "under a minute rounds up", us: 8200000, text: "0:09 left" },
+            { tag: "minutes", us: 125000000, text: "2:05 left" }
+        ]
+    }
+    function test_remaining(data) {
+        compare(Status.remaining(data.us), data.text)
+    }
 }

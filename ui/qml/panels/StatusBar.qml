@@ -19,6 +19,8 @@ Rectangle {
     readonly property bool progressShown: exporter.busy || session.busy || preview.busy
     readonly property real progressValue: exporter.busy ? exporter.progress : session.busy ? session.progress
                                                                                          : preview.progress
+    readonly property string remainingText: StatusText.remaining(exporter.busy ? exporter.remainingTimeUs
+                                                                : preview.busy ? preview.remainingTimeUs : 0)
 
     implicitHeight: 48
     color: Theme.surface
@@ -71,7 +73,8 @@ Rectangle {
         }
         Text {
             visible: root.progressShown && !(root.session.busy && !root.session.progressKnown)
-            text: qsTr("%1%").arg(Math.round(root.progressValue * 100))
+            text: root.remainingText ? qsTr("%1% · %2").arg(Math.round(root.progressValue * 100)).arg(root.remainingText)
+                                     : qsTr("%1%").arg(Math.round(root.progressValue * 100))
             color: Theme.textSecondary
             font.pixelSize: 13
         }

@@ -66,3 +66,12 @@ function active(exporter, session, preview, playback) {
     return exporter.busy || session.busy || preview.busy || playback.busy || playback.playPending
         || playback.pausePending || exporter.cancelling || session.cancelling || preview.cancelling
 }
+
+// "m:ss left" for a remaining time in microseconds, or nothing while it cannot be told.
+function remaining(microseconds) {
+    if (!(microseconds > 0))
+        return ""
+    var seconds = Math.ceil(microseconds / 1000000)
+    var clock = Math.floor(seconds / 60) + ":" + String(seconds % 60).padStart(2, "0")
+    return qsTr("%1 left").arg(clock)
+}

@@ -6,6 +6,7 @@
 #include "motion_core/PlaneOperations.h"
 #include "motion_core/ProcessingRegion.h"
 #include "motion_core/PyramidSimd.h"
+#include "motion_core/RieszTransform.h"
 
 #include <algorithm>
 #include <new>
@@ -96,7 +97,7 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
             m_lowpass[level].reshape(coarser.width(), coarser.height());
     }
     const QSize &finest = planeSizes.front();
-    for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
+    for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude, &m_quadratureScratch})
         plane->reshape(finest.width(), finest.height());
 
     const int width = processingRectangle.width();
@@ -152,20 +153,29 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
     }
 }
 
-const FloatPlane &VectorStages::shiftPhase(size_t level, const FloatPlane &currentLevel,
-                                           const FloatPlane &previousLevel, FloatPlane &accumulatorH,
+void VectorStages::quadratureSources(const std::vector<FloatPlane> &levels, std::vector<FloatPlane> &sources)
+{
+    sources.resize(levels.size());
+    for (size_t level = 0; level < levels.size(); ++level)
+        quadratureSource(m_pool, levels[level], sources[level], m_quadratureScratch);
+}
+
+const FloatPlane &VectorStages::shiftPhase(size_t level, const LevelSamples &current,
+                                           const LevelSamples &previous, FloatPlane &accumulatorH,
                                            FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
                                            TemporalBandpassFilter &filterV, float alpha, const FloatPlane &coarser)
 {
-    const int width = currentLevel.width();
-    const int height = currentLevel.height();
+    const int width = current.level.width();
+    const int height = current.level.height();
     for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
         plane->reshape(width, height);
     FloatPlane &reconstructed = m_reconstructed[level];
     const AxisTaps &columns = m_columnTaps[level];
     const AxisTaps &rows = m_rowTaps[level];
-    const PhaseLevelJob job{currentLevel.data(),
-                            previousLevel.data(),
+    const PhaseLevelJob job{current.level.data(),
+                            previous.level.data(),
+                            current.quadrature.data(),
+                            previous.quadrature.data(),
                             width,
                             height,
                             accumulatorH.data(),

@@ -66,8 +66,7 @@ class CliTest : public QObject
 
     static double amplitude(const QString &video)
     {
-        return ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(video), 60, pattern.frequencyHz,
-                                                      pattern.frameRate);
+        return ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(video), pattern, 60);
     }
 
 private slots:

@@ -287,6 +287,9 @@ private slots:
             for (int y = 0; y < size.height() / 3; ++y)
                 for (int x = 0; x < size.width() / 3; ++x)
                     plane->at(x, y) = 1e-4f * float(x - y);
+        FloatPlane source, previousSource, sourceScratch;
+        quadratureSource(pool, level, source, sourceScratch);
+        quadratureSource(pool, previous, previousSource, sourceScratch);
         const FloatPlane startH = randomPlane(size, 13, -2.0, 2.0);
         const FloatPlane startV = randomPlane(size, 14, -2.0, 2.0);
         // Filters with a state that is not zero.
@@ -311,6 +314,7 @@ private slots:
         FloatPlane seamPlanes[3] = {FloatPlane(size.width(), size.height()), FloatPlane(size.width(), size.height()),
                                     FloatPlane(size.width(), size.height())};
         const PhaseLevelJob job{level.data(),        previous.data(),
+                                source.data(),       previousSource.data(),
                                 size.width(),        size.height(),
                                 accumulatorH.data(), accumulatorV.data(),
                                 filterH.singlePrecisionCoefficients(), filterH.state(0),
@@ -325,8 +329,8 @@ private slots:
 
         // Reference: Riesz pairs and accumulation.
         FloatPlane r1, r2, previousR1, previousR2;
-        computeRieszPair(pool, level, r1, r2);
-        computeRieszPair(pool, previous, previousR1, previousR2);
+        computeRieszPair(pool, source, r1, r2);
+        computeRieszPair(pool, previousSource, previousR1, previousR2);
         FloatPlane expectedH = startH;
         FloatPlane expectedV = startV;
         FloatPlane amplitude;
@@ -412,6 +416,8 @@ private slots:
         const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
         const FloatPlane level = randomPlane(size, 31, -40.0, 40.0);
         const FloatPlane previous = randomPlane(size, 32, -40.0, 40.0);
+        const FloatPlane source = randomPlane(size, 36, -40.0, 40.0);
+        const FloatPlane previousSource = randomPlane(size, 37, -40.0, 40.0);
         const FloatPlane coarser = randomPlane(halved(size), 35, 0.0, 255.0);
         const Axis columns(coarser.width(), size.width());
         const Axis rows(coarser.height(), size.height());
@@ -434,7 +440,8 @@ private slots:
                 plane.reset(size.width(), size.height());
         }
         const auto jobFor = [&](Run &run) {
-            return PhaseLevelJob{level.data(),        previous.data(),     size.width(),
+            return PhaseLevelJob{level.data(),        previous.data(),     source.data(),
+                                 previousSource.data(),                    size.width(),
                                  height,              run.accumulatorH.data(), run.accumulatorV.data(),
                                  run.filter.singlePrecisionCoefficients(), run.filter.state(0),
                                  run.filter.singlePrecisionCoefficients(), run.filter.state(0),
@@ -470,6 +477,8 @@ private slots:
         const FloatPlane level = randomPlane(size, 41, -40.0, 40.0);
         const FloatPlane previous = randomPlane(size, 42, -40.0, 40.0);
         const FloatPlane residual = randomPlane(halved(size), 43, 0.0, 255.0);
+        const VectorStages::LevelSamples current{level, randomPlane(size, 46, -40.0, 40.0)};
+        const VectorStages::LevelSamples before{previous, randomPlane(size, 47, -40.0, 40.0)};
         std::vector<FloatPlane> results;
         for (int threads : {1, 3, 7}) {
             MotionWorkerPool pool;
@@ -484,8 +493,8 @@ private slots:
             std::vector<FloatPlane> accumulatorV{randomPlane(size, 45, -2.0, 2.0)};
             QVERIFY(filterH.prepareState(accumulatorH, nullptr));
             QVERIFY(filterV.prepareState(accumulatorV, nullptr));
-            stages.shiftPhase(0, previous, level, accumulatorH[0], accumulatorV[0], filterH, filterV, 30.0f, residual);
-            results.push_back(stages.shiftPhase(0, level, previous, accumulatorH[0], accumulatorV[0], filterH,
+            stages.shiftPhase(0, before, current, accumulatorH[0], accumulatorV[0], filterH, filterV, 30.0f, residual);
+            results.push_back(stages.shiftPhase(0, current, before, accumulatorH[0], accumulatorV[0], filterH,
                                                 filterV, 30.0f, residual));
         }
         QVERIFY(identical(results[1], results[0]));

@@ -111,9 +111,8 @@ private slots:
         for (const ProcessingProgress &p : progress)
             QCOMPARE(p.state, ProcessingState::Running);
 
-        const double before = ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(m_input), 60,
-                                                                     pattern.frequencyHz, pattern.frameRate);
-        const double after = ovra::tests::horizontalMotionAmplitude(stored, 60, pattern.frequencyHz, pattern.frameRate);
+        const double before = ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(m_input), pattern, 60);
+        const double after = ovra::tests::motionAmplitude(stored, pattern, 60);
         QVERIFY2(std::abs(before - pattern.amplitudePixels) < 0.05, qPrintable(QString::number(before)));
         QVERIFY2(after > 3.0 * before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
 

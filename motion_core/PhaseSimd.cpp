@@ -7,6 +7,7 @@
 
 #include "motion_core/PhaseSimd.h"
 #include "motion_core/KernelConstants.h"
+#include "motion_core/SimdBlur.h"
 #include "motion_core/SimdUpsample.h"
 #include "motion_core/SimdVector.h"
 
@@ -21,16 +22,6 @@ using kernel::denoiseTapCount;
 using kernel::denoiseTaps;
 using kernel::reflectEdgeOnce;
 
-
-// Half-sample symmetric reflection, repeated for kernels wider than the axis.
-int reflectEdgeRepeated(int index, int length)
-{
-    if (length <= 1)
-        return 0;
-    while (index < 0 || index >= length)
-        index = index < 0 ? -index - 1 : 2 * length - index - 1;
-    return index;
-}
 
 // A block of level samples with the quadrature source around them (RieszTransform.h).
 struct Neighbourhood
@@ -153,28 +144,6 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
     }
 }
 
-// The horizontal pass of the 9-tap blur over one row.
-void blurRow(const float *in, int width, float *out)
-{
-    const auto scalarAt = [&](int x) {
-        float sum = 0.0f;
-        for (int j = 0; j < denoiseTapCount; ++j)
-            sum += in[reflectEdgeRepeated(x + j - 4, width)] * denoiseTaps[j];
-        out[x] = sum;
-    };
-    int x = 0;
-    for (; x < width && x < 4; ++x)
-        scalarAt(x);
-    for (; x + lanes + 4 <= width; x += lanes) {
-        Floats sum = splat(0.0f);
-        for (int j = 0; j < denoiseTapCount; ++j)
-            sum = sum + load(in + x + j - 4) * splat(denoiseTaps[j]);
-        store(out + x, sum);
-    }
-    for (; x < width; ++x)
-        scalarAt(x);
-}
-
 // The vertical pass at count samples from x, over the nine horizontally blurred rows.
 OVRA_SIMD_INLINE Floats blurColumns(const float *const *rows, int x)
 {
@@ -196,9 +165,9 @@ public:
     void add(int row, const float *weightedH, const float *weightedV, const float *amplitude)
     {
         const int slot = row % denoiseTapCount;
-        blurRow(weightedH, m_width, slotRow(0, slot));
-        blurRow(weightedV, m_width, slotRow(1, slot));
-        blurRow(amplitude, m_width, slotRow(2, slot));
+        blurRow(weightedH, m_width, denoiseTaps, slotRow(0, slot));
+        blurRow(weightedV, m_width, denoiseTaps, slotRow(1, slot));
+        blurRow(amplitude, m_width, denoiseTaps, slotRow(2, slot));
         m_rowInSlot[slot] = row;
     }
     // Copies row's blurred rows out to the three planes, or back into its slot.

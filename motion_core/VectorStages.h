@@ -113,7 +113,6 @@ private:
     FloatPlane m_weightedH; // only the rows around chunk seams are used
     FloatPlane m_weightedV;
     FloatPlane m_amplitude;
-    FloatPlane m_quadratureScratch;
     std::vector<ChunkRange> m_chunks; // the last loop's chunks, by number
     std::vector<ChunkRange> m_seams;  // row ranges, numbered in order
     MaskTables m_region;

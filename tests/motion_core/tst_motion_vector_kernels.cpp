@@ -159,6 +159,33 @@ private slots:
         }
     }
 
+    void quadratureSourceMatchesTheReferenceBitForBit_data()
+    {
+        addSetAndSizeRows({QSize(1, 1), QSize(3, 2), QSize(5, 3), QSize(37, 29), QSize(250, 131), QSize(33, 1)});
+    }
+
+    void quadratureSourceMatchesTheReferenceBitForBit()
+    {
+        // In one chunk and in three, against the reference's blur and weighted sum.
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        MotionWorkerPool pool;
+        const FloatPlane level = randomPlane(size, quint32(size.width() * 17 + size.height()), -40.0, 40.0);
+        FloatPlane expected, scratch;
+        quadratureSource(pool, level, expected, scratch);
+        const int height = size.height();
+        const std::vector<std::pair<int, int>> oneChunk{{0, height}};
+        const std::vector<std::pair<int, int>> threeChunks{{0, height / 3}, {height / 3, height / 2}, {height / 2, height}};
+        for (const auto *chunks : {&oneChunk, &threeChunks}) {
+            FloatPlane source(size.width(), height, -1.0f);
+            const QuadratureSourceJob job{level.data(), size.width(), height, source.data()};
+            std::vector<float> rowsScratch(size_t(quadratureScratchFloats(size.width())));
+            for (auto [begin, end] : *chunks)
+                vectorKernels(set).pyramid.quadratureSourceRows(job, rowsScratch.data(), begin, end);
+            QVERIFY(identical(source, expected));
+        }
+    }
+
     void luminanceMatchesTheReferenceBitForBit_data()
     {
         QTest::addColumn<KernelSet>("set");

@@ -91,7 +91,9 @@ QString formatDuration(qint64 microseconds)
 // The options of `process`, declared once and read back after parsing.
 struct ProcessOptions
 {
-    QCommandLineOption output{QStringLiteral("output"), QStringLiteral("MP4 file to write (never overwritten)."),
+    QCommandLineOption output{QStringLiteral("output"),
+                              QStringLiteral("File to write (never overwritten): H.264 MP4, or lossless FFV1 when it "
+                                             "ends in .mkv."),
                               QStringLiteral("OUT.mp4")};
     QCommandLineOption captureFps{QStringLiteral("capture-fps"),
                                   QStringLiteral("Camera capture frame rate; required when the file does not carry it."),
@@ -117,7 +119,8 @@ struct ProcessOptions
                                             QStringLiteral("Process the whole frame even for a small region.")};
     QCommandLineOption threads{QStringLiteral("threads"), QStringLiteral("Motion worker threads (default: automatic)."),
                                QStringLiteral("N")};
-    QCommandLineOption quality{QStringLiteral("quality"), QStringLiteral("H.264 quality, 0 to 100 (default 75)."),
+    QCommandLineOption quality{QStringLiteral("quality"),
+                               QStringLiteral("H.264 quality, 0 to 100 (default 75); lossless output ignores it."),
                                QStringLiteral("Q")};
 };
 
@@ -127,7 +130,8 @@ int runProcess(const QStringList &arguments)
 {
     CommandParser command(QStringLiteral("process"),
                           QStringLiteral("Analyses a video, magnifies the motion in a frequency band and exports it as "
-                                         "an H.264 MP4 with a JSON file of every parameter beside it."),
+                                         "an H.264 MP4, or lossless FFV1 Matroska for an output ending in .mkv, with a "
+                                         "JSON file of every parameter beside it."),
                           QStringLiteral("INPUT --output OUT.mp4 [options]"));
     const ProcessOptions options;
     QCommandLineParser &parser = command.parser();
@@ -253,6 +257,11 @@ int runProcess(const QStringList &arguments)
     request.sourceMetadata = metadata;
     request.settings = settings;
     request.encoding.qualityPercent = static_cast<int>(*quality);
+    // Lossless, for measuring the magnified motion without the delivery codec's losses.
+    if (QFileInfo(outputPath).suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) == 0) {
+        request.encoding.container = QStringLiteral("matroska");
+        request.encoding.videoCodec = QStringLiteral("ffv1");
+    }
     request.outputVideoPath = outputPath;
 
     processing::VideoProcessingPipeline pipeline;

@@ -84,17 +84,25 @@ private slots:
         QTest::addColumn<double>("lowerHz");
         QTest::addColumn<double>("upperHz");
         QTest::addColumn<bool>("inBand");
-        QTest::newRow("band around the motion") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << true;
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("codec");
+        QTest::newRow("band around the motion") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << true << "mp4"
+                                                << "h264";
         QTest::newRow("first harmonic of 600 RPM")
-            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0 << true;
-        QTest::newRow("band above the motion") << QStringList{"--band", "20:25"} << 20.0 << 25.0 << false;
+            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0 << true << "mp4"
+            << "h264";
+        QTest::newRow("band above the motion") << QStringList{"--band", "20:25"} << 20.0 << 25.0 << false << "mp4"
+                                               << "h264";
+        QTest::newRow("lossless") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << true << "MKV" << "ffv1";
     }
 
     void processMagnifiesTheBandAndRecordsItsSettings()
     {
         QFETCH(QStringList, bandArguments);
         QFETCH(bool, inBand);
-        const QString output = m_folder.filePath(QStringLiteral("magnified-%1.mp4").arg(QTest::currentDataTag()));
+        QFETCH(QString, suffix);
+        const QString output =
+            m_folder.filePath(QStringLiteral("magnified-%1.%2").arg(QTest::currentDataTag(), suffix));
         const CliRun run = runCli(QStringList{"process", m_vibrating, "--output", output, "--factor", "8"}
                                   + bandArguments);
         QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
@@ -107,6 +115,8 @@ private slots:
         QTEST(processing["upperFrequencyHz"].toDouble(), "upperHz");
         QCOMPARE(processing["amplificationFactor"].toDouble(), 8.0);
         QCOMPARE(processing["fragment"].toObject()["processedFrameCount"].toInt(), 150);
+        QTEST(QJsonDocument::fromJson(fileContent(output + ".json"))["export"]["videoCodec"].toString(), "codec");
+        QTEST(probe({output})["codecName"].toString(), "codec");
 
         const double after = amplitude(output);
         QVERIFY2(inBand ? after > 4.0 * m_amplitude : after < 2.0 * m_amplitude,

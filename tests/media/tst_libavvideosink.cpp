@@ -1,4 +1,5 @@
 #include "TestMedia.h"
+#include "VibratingVideo.h"
 
 #include "media/libav/LibavEncoderSettings.h"
 #include "media/libav/LibavVideoAnalyzer.h"
@@ -6,6 +7,7 @@
 #include "media/libav/LibavVideoSource.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,7 +135,8 @@ private slots:
         const auto row = [](const char *name, QSize size, double rate, int quality, int numerator, int denominator,
                             int gop, qint64 bitRate, const char *crf) {
             QTest::newRow(name) << VideoOutputKind::H264 << QByteArray("libx264") << size << rate << quality
-                                << numerator << denominator << gop << bitRate << EncoderOptions{{"crf", crf}};
+                                << numerator << denominator << gop << bitRate
+                                << EncoderOptions{{"crf", crf}, {"x264-params", "deadzone-inter=0:deadzone-intra=0:trellis=0:no-dct-decimate=1"}};
         };
         const QSize hd(1920, 1080);
         row("1080p30 q75", hd, 30.0, 75, 30, 1, 60, 7464960, "19");
@@ -160,6 +163,33 @@ private slots:
         QTEST(settings.gopSize, "gop");
         QTEST(settings.bitRate, "bitRate");
         QTEST(settings.options, "options");
+    }
+
+    void h264KeepsSubPixelMotion_data()
+    {
+        QTest::addColumn<double>("amplitude");
+        QTest::addColumn<double>("lowest"); // kept fraction of the lossless file's motion
+        QTest::newRow("0.08 px, as recorded") << 0.08 << 0.8;
+        QTest::newRow("0.8 px, as magnified") << 0.8 << 0.95;
+    }
+
+    void h264KeepsSubPixelMotion()
+    {
+        // At the default quality the encoder must not flatten a tiny motion: measured against
+        // the same pattern written losslessly.
+        QFETCH(double, amplitude);
+        QFETCH(double, lowest);
+        const ovra::tests::VibratingPattern pattern{QSize(256, 192), 60.0, 150, 10.0, amplitude};
+        QString error;
+        const QString lossless = m_folder->filePath("lossless.mkv");
+        const QString h264 = m_folder->filePath("quality75.mp4");
+        QVERIFY2(ovra::tests::writeVibratingPatternVideo(lossless, pattern, &error), qPrintable(error));
+        QVERIFY2(ovra::tests::writeVibratingPatternVideo(h264, pattern, &error, 75), qPrintable(error));
+        const double reference = ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(lossless), pattern, 60);
+        const double kept = ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(h264), pattern, 60) / reference;
+        qInfo("kept %.3f of %.3f px, %lld bytes for %d frames of %dx%d", kept, reference, QFileInfo(h264).size(),
+              pattern.frameCount, pattern.frameSize.width(), pattern.frameSize.height());
+        QVERIFY2(kept >= lowest && kept <= 1.05, qPrintable(QString::number(kept)));
     }
 
     void writtenFileDecodesBackWithExactCountSizeAndRate_data()

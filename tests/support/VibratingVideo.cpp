@@ -268,7 +268,8 @@ std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern)
     return frames;
 }
 
-bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage)
+bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage,
+                                int qualityPercent)
 {
     media::VideoMetadata metadata;
     metadata.frameSize = pattern.frameSize;
@@ -278,7 +279,7 @@ bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pat
         encoding.container = QStringLiteral("matroska");
         encoding.videoCodec = QStringLiteral("ffv1");
     } else {
-        encoding.qualityPercent = 100;
+        encoding.qualityPercent = qualityPercent;
     }
     media::libav::LibavVideoSink sink;
     if (!sink.open(path, metadata, encoding, errorMessage))

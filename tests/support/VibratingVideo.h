@@ -50,8 +50,9 @@ struct VibratingPattern
 std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern);
 
 // Writes the pattern through the project's own sink: lossless FFV1 Matroska when the path ends
-// in .mkv, H.264 MP4 otherwise.
-bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage);
+// in .mkv, H.264 MP4 of the given quality otherwise.
+bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage,
+                                int qualityPercent = 100);
 
 // Every frame of a video, decoded by the project's own source.
 std::vector<QImage> decodeAllFrames(const QString &path);

@@ -20,7 +20,7 @@ void printOutput(const QString &text)
 int usageError(const QString &command, const QString &message)
 {
     printError(QStringLiteral("ovra-motion-cli %1: %2").arg(command, message));
-    printError(QStringLiteral("Run 'ovra-motion-cli %1 --help' for usage.").arg(command));
+    printError(CommandLineText::tr("Run 'ovra-motion-cli %1 --help' for usage.").arg(command));
     return ExitUsage;
 }
 
@@ -51,7 +51,7 @@ void TerminalProgress::update(const QString &stage, double fraction, double rema
     }
     if (remainingSeconds >= 0.0) {
         const int seconds = static_cast<int>(std::lround(remainingSeconds));
-        line += QStringLiteral("  %1:%2 left").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+        line += CommandLineText::tr("  %1:%2 left").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
     }
     QTextStream(stderr) << '\r' << line << QStringLiteral("\x1b[K") << Qt::flush;
     m_drawn = true;

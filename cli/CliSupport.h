@@ -1,11 +1,18 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
 #include <cstdio>
 
 namespace ovra::cli {
+
+// The command line's messages, translated like the application's.
+struct CommandLineText
+{
+    Q_DECLARE_TR_FUNCTIONS(CommandLine)
+};
 
 enum ExitCode {
     ExitSuccess = 0,

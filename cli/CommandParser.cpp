@@ -21,7 +21,7 @@ std::optional<int> CommandParser::parse(const QStringList &arguments, int expect
         return ExitSuccess;
     }
     if (m_parser.positionalArguments().size() != expectedPositionals)
-        return usageError(QStringLiteral("expected %1 argument(s), got %2.")
+        return usageError(CommandLineText::tr("expected %1 argument(s), got %2.")
                               .arg(expectedPositionals)
                               .arg(m_parser.positionalArguments().size()));
     return std::nullopt;
@@ -37,7 +37,7 @@ std::optional<qint64> CommandParser::integerOption(const QString &name, std::opt
     bool ok = false;
     const qint64 value = m_parser.value(name).toLongLong(&ok);
     if (!ok) {
-        *exitCode = usageError(QStringLiteral("--%1 needs an integer, got '%2'.").arg(name, m_parser.value(name)));
+        *exitCode = usageError(CommandLineText::tr("--%1 needs an integer, got '%2'.").arg(name, m_parser.value(name)));
         return std::nullopt;
     }
     return value;

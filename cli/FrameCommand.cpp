@@ -11,24 +11,24 @@ namespace ovra::cli {
 int runFrame(const QStringList &arguments)
 {
     CommandParser command(QStringLiteral("frame"),
-                          QStringLiteral("Writes one upright frame of a video as a PNG image."),
+                          CommandLineText::tr("Writes one upright frame of a video as a PNG image."),
                           QStringLiteral("FILE --index N --output OUT.png"));
-    const QCommandLineOption indexOption(QStringLiteral("index"), QStringLiteral("Zero-based frame index."),
+    const QCommandLineOption indexOption(QStringLiteral("index"), CommandLineText::tr("Zero-based frame index."),
                                          QStringLiteral("N"));
-    const QCommandLineOption outputOption(QStringLiteral("output"), QStringLiteral("PNG file to write."),
+    const QCommandLineOption outputOption(QStringLiteral("output"), CommandLineText::tr("PNG file to write."),
                                           QStringLiteral("OUT.png"));
     command.parser().addOptions({indexOption, outputOption});
     if (const auto exitCode = command.parse(arguments, 1))
         return *exitCode;
     if (!command.parser().isSet(indexOption) || !command.parser().isSet(outputOption))
-        return command.usageError(QStringLiteral("--index and --output are required."));
+        return command.usageError(CommandLineText::tr("--index and --output are required."));
     std::optional<int> usageExit;
     const auto frameIndex = command.integerOption(QStringLiteral("index"), &usageExit);
     if (!frameIndex)
         return *usageExit;
     const QString outputPath = command.parser().value(outputOption);
     if (QFileInfo::exists(outputPath)) {
-        printError(QStringLiteral("The output file already exists and was not overwritten: %1").arg(outputPath));
+        printError(CommandLineText::tr("The output file already exists and was not overwritten: %1").arg(outputPath));
         return ExitFailure;
     }
 
@@ -43,12 +43,12 @@ int runFrame(const QStringList &arguments)
     const media::VideoReadStatus status = source.readFrame(&frame, &error);
     if (status != media::VideoReadStatus::Frame) {
         printError(status == media::VideoReadStatus::EndOfStream
-                       ? QStringLiteral("The video ended before frame %1.").arg(*frameIndex)
+                       ? CommandLineText::tr("The video ended before frame %1.").arg(*frameIndex)
                        : error);
         return ExitFailure;
     }
     if (!frame.image.save(outputPath, "PNG")) {
-        printError(QStringLiteral("Could not write the image file: %1").arg(outputPath));
+        printError(CommandLineText::tr("Could not write the image file: %1").arg(outputPath));
         return ExitFailure;
     }
     return ExitSuccess;

@@ -12,10 +12,10 @@ namespace ovra::cli {
 int runProbe(const QStringList &arguments)
 {
     CommandParser command(QStringLiteral("probe"),
-                          QStringLiteral("Analyses a video's time grid and prints its metadata as JSON."),
+                          CommandLineText::tr("Analyses a video's time grid and prints its metadata as JSON."),
                           QStringLiteral("FILE"));
     const QCommandLineOption timestampsOption(QStringLiteral("timestamps"),
-                                              QStringLiteral("List every frame timestamp."));
+                                              CommandLineText::tr("List every frame timestamp."));
     command.parser().addOption(timestampsOption);
     if (const auto exitCode = command.parse(arguments, 1))
         return *exitCode;
@@ -26,10 +26,10 @@ int runProbe(const QStringList &arguments)
     QString error;
     const bool analysed = analyzer.analyze(command.parser().positionalArguments().constFirst(), &metadata, &error, {},
                                            [&progress](double fraction) {
-                                               progress.update(QStringLiteral("Analysing"), fraction);
+                                               progress.update(CommandLineText::tr("Analysing"), fraction);
                                            });
     if (analysed)
-        progress.update(QStringLiteral("Analysing"), 1.0);
+        progress.update(CommandLineText::tr("Analysing"), 1.0);
     progress.finish();
     if (!analysed) {
         printError(error);

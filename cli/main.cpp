@@ -1,6 +1,8 @@
 #include "cli/CliSupport.h"
 #include "cli/Commands.h"
 
+#include "i18n/Translations.h"
+
 #include "media/libav/LibavRuntime.h"
 #include "ovra/Version.h"
 
@@ -12,7 +14,8 @@
 
 namespace {
 
-const char *usageText =
+const char *usageText = QT_TRANSLATE_NOOP(
+    "CommandLine",
     "Usage: ovra-motion-cli COMMAND [OPTIONS]\n"
     "\n"
     "Video motion amplification for technical equipment, without a window.\n"
@@ -24,7 +27,7 @@ const char *usageText =
     "                                           lossless .mkv) + JSON.\n"
     "\n"
     "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
-    "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.";
+    "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.");
 
 QtMessageHandler defaultMessageHandler = nullptr;
 
@@ -49,13 +52,14 @@ int main(int argc, char *argv[])
         drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ovra-motion-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OVRA_VERSION));
+    const ovra::i18n::InstalledTranslators translators(QLocale::system());
 
     ovra::media::libav::LibavRuntime::setLibraryLogEnabled(qEnvironmentVariableIsSet("OVRA_FFMPEG_LOG"));
 
     const QStringList arguments = QCoreApplication::arguments();
     const QString command = arguments.value(1);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-        ovra::cli::printOutput(QString::fromLatin1(usageText));
+        ovra::cli::printOutput(QCoreApplication::translate("CommandLine", usageText));
         return ovra::cli::ExitSuccess;
     }
     if (command == QLatin1String("--version")) {
@@ -69,9 +73,9 @@ int main(int argc, char *argv[])
     };
     const auto found = commands.find(command);
     if (found == commands.end()) {
-        ovra::cli::printError(command.isEmpty() ? QStringLiteral("No command given.")
-                                                : QStringLiteral("Unknown command '%1'.").arg(command));
-        ovra::cli::printError(QString::fromLatin1(usageText));
+        ovra::cli::printError(command.isEmpty() ? QCoreApplication::translate("CommandLine", "No command given.")
+                                                : QCoreApplication::translate("CommandLine", "Unknown command '%1'.").arg(command));
+        ovra::cli::printError(QCoreApplication::translate("CommandLine", usageText));
         return ovra::cli::ExitUsage;
     }
     return found->second(arguments.mid(1));

@@ -6,11 +6,15 @@ bool CancellationState::query()
 {
     if (m_cancelled || !m_check)
         return m_cancelled;
+    bool cancel = true;
     try {
-        m_cancelled = m_check();
+        cancel = m_check();
     } catch (...) {
-        m_cancelled = true;
+        // A check that throws counts as a request to cancel.
     }
+    // Never clears a mark another thread set meanwhile.
+    if (cancel)
+        m_cancelled = true;
     return m_cancelled;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 namespace ovra::media {
@@ -8,7 +9,8 @@ namespace ovra::media {
 using CancellationCheck = std::function<bool()>;
 
 // The sticky cancelled flag every long-running component keeps: once a check said
-// "cancel" (or threw), the answer stays true until the next reset.
+// "cancel" (or threw), the answer stays true until the next reset. The worker queries and
+// resets it; any other thread may mark it or read it, so the flag is atomic.
 class CancellationState
 {
 public:
@@ -23,7 +25,7 @@ public:
 
 private:
     CancellationCheck m_check;
-    bool m_cancelled = false;
+    std::atomic<bool> m_cancelled{false};
 };
 
 } // namespace ovra::media

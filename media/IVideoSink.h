@@ -8,7 +8,7 @@
 
 namespace ovra::media {
 
-// Encodes equally sized pictures at a constant rate into a file that is published only
+// Encodes equally sized pictures at a constant rate, the metadata's uniformFrameRate, into a file that is published only
 // when finish succeeds. After a failed writeFrame the caller calls abort.
 class IVideoSink
 {
@@ -21,6 +21,8 @@ public:
     virtual bool finish(QString *errorMessage = nullptr) = 0;
     virtual void abort() = 0;
     virtual bool isOpen() const = 0;
+    // What abort could not clean up (a file it could not remove); empty when nothing remains.
+    virtual QString cleanupMessage() const = 0;
 };
 
 } // namespace ovra::media

@@ -30,6 +30,25 @@ qint64 frameTimeUs(qint64 frameIndex, double nominalFrameRate)
     return roundHalfAwayFromZero(static_cast<double>(frameIndex) * 1000000.0 / nominalFrameRate);
 }
 
+std::optional<qint64> firstFrameAtOrAfter(qint64 timeUs, double nominalFrameRate)
+{
+    // Far beyond any video the grid times themselves would overflow.
+    constexpr double limit = 1.0e15;
+    if (!isValidRate(nominalFrameRate) || !(1000000.0 / nominalFrameRate < limit)
+        || !(std::abs(static_cast<double>(timeUs)) < limit))
+        return std::nullopt;
+    const double estimate = std::ceil(static_cast<double>(timeUs) * nominalFrameRate / 1000000.0);
+    if (!(std::abs(estimate) < limit))
+        return std::nullopt;
+    // Frame times are rounded, so the estimate can be one frame off either way.
+    auto index = static_cast<qint64>(estimate);
+    while (frameTimeUs(index - 1, nominalFrameRate) >= timeUs)
+        --index;
+    while (frameTimeUs(index, nominalFrameRate) < timeUs)
+        ++index;
+    return index;
+}
+
 bool VideoMetadata::hasValidFrameSize() const
 {
     return frameSize.width() >= 1 && frameSize.height() >= 1;
@@ -50,6 +69,18 @@ double VideoMetadata::playbackFrameRate() const
     if (frameCount >= 1 && durationUs >= 1)
         return static_cast<double>(frameCount) * 1000000.0 / static_cast<double>(durationUs);
     return nominalFrameRate;
+}
+
+double VideoMetadata::uniformFrameRate() const
+{
+    const qint64 count = frameTimestamps.size();
+    if (!variableFrameRate || uniformStartFrame < 0 || !hasTimeGrid() || count - uniformStartFrame < 2 || durationUs < 1)
+        return playbackFrameRate();
+    // The grid counts ticks of 1/n s, and the duration spans it plus one more interval, which gives n.
+    const double interval = static_cast<double>(frameTimestamps[count - 1] - frameTimestamps[count - 2]);
+    const double spanTicks = static_cast<double>(frameTimestamps[count - 1] - frameTimestamps[0]) + interval;
+    const double ticksPerSecond = std::round(spanTicks * 1000000.0 / static_cast<double>(durationUs));
+    return interval > 0.0 && ticksPerSecond > 0.0 ? ticksPerSecond / interval : playbackFrameRate();
 }
 
 bool VideoMetadata::captureFrameRateKnown() const

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 namespace ovra::media {
 
 // Rates agree when they differ by at most 2 % of the reference rate (at least 0.01 fps).
@@ -16,6 +18,9 @@ qint64 roundHalfAwayFromZero(double value);
 
 // Time of a frame on the uniform nominal grid every source uses, in microseconds.
 qint64 frameTimeUs(qint64 frameIndex, double nominalFrameRate);
+// The inverse every source seeks by: the first frame whose frameTimeUs is at or after timeUs.
+// None without a valid rate or for a time no frame number can reach.
+std::optional<qint64> firstFrameAtOrAfter(qint64 timeUs, double nominalFrameRate);
 
 // What the time-grid analysis found out about a video file.
 struct VideoMetadata
@@ -39,6 +44,9 @@ struct VideoMetadata
     bool hasTiming() const;
     bool hasTimeGrid() const;
     double playbackFrameRate() const;
+    // The rate of the uniform part of the grid, at which exports (always cut from that part)
+    // play; the playback rate when the whole grid is uniform or its ticks are unknown.
+    double uniformFrameRate() const;
     qint64 playbackDurationUs() const { return durationUs; }
     bool captureFrameRateKnown() const;
     double effectiveFrameRate() const;

@@ -8,15 +8,7 @@ namespace ovra::motion_core {
 
 namespace {
 
-// Half-sample symmetric reflection, repeated for kernels wider than the axis.
-int reflectEdgeRepeated(int index, int length)
-{
-    if (length <= 1)
-        return 0;
-    while (index < 0 || index >= length)
-        index = index < 0 ? -index - 1 : 2 * length - index - 1;
-    return index;
-}
+using kernel::reflectEdgeRepeated;
 
 void convolveRow(const float *in, float *out, int width, const float *taps, int tapCount)
 {
@@ -52,7 +44,7 @@ void convolveColumns(const FloatPlane &in, FloatPlane &out, int y, const float *
 
 const std::vector<float> &pyramidKernel()
 {
-    static const std::vector<float> taps{0.0625f, 0.25f, 0.375f, 0.25f, 0.0625f};
+    static const std::vector<float> taps(std::begin(kernel::pyramidTaps), std::end(kernel::pyramidTaps));
     return taps;
 }
 

@@ -6,6 +6,9 @@ namespace ovra::motion_core {
 
 bool kernelSetSupported(KernelSet set)
 {
+#ifdef OVRA_SCALAR_KERNELS_ONLY
+    return set == KernelSet::Reference;
+#else
     switch (set) {
     case KernelSet::Reference:
     case KernelSet::Sse2:
@@ -16,6 +19,7 @@ bool kernelSetSupported(KernelSet set)
         return __builtin_cpu_supports("avx512f");
     }
     return false;
+#endif
 }
 
 KernelSet bestKernelSet()

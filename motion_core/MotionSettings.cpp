@@ -50,7 +50,7 @@ double rotationFrequencyHz(const MotionSettings &settings)
 bool workerCountValid(const MotionSettings &settings)
 {
     // Unsigned on purpose: a negative request wraps around and fails.
-    return static_cast<quint32>(settings.workerThreadCount) < 257u;
+    return static_cast<quint32>(settings.workerThreadCount) <= static_cast<quint32>(workerThreadCountLimit);
 }
 
 bool normalisedRectValid(const QRectF &rect)
@@ -98,7 +98,7 @@ double minimumRegionHeight(const QSize &frameSize)
 
 int maximumWorkerThreadCount()
 {
-    return std::clamp(QThread::idealThreadCount(), 1, 256);
+    return std::clamp(QThread::idealThreadCount(), 1, workerThreadCountLimit);
 }
 
 int effectiveWorkerThreadCount(const MotionSettings &settings)

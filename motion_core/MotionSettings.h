@@ -34,6 +34,9 @@ bool amplificationValid(const MotionSettings &settings);
 bool rotationSpeedValid(const MotionSettings &settings);
 double harmonicFrequencyHz(const MotionSettings &settings, int order);
 double rotationFrequencyHz(const MotionSettings &settings);
+// The most motion worker threads a run may ask for.
+constexpr int workerThreadCountLimit = 256;
+// 0 (automatic) to workerThreadCountLimit.
 bool workerCountValid(const MotionSettings &settings);
 
 bool normalisedRectValid(const QRectF &rect);

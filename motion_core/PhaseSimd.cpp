@@ -21,6 +21,7 @@ constexpr float quarterTurn = 1.5707964f;
 using kernel::denoiseTapCount;
 using kernel::denoiseTaps;
 using kernel::reflectEdgeOnce;
+using kernel::reflectEdgeRepeated;
 
 
 // A block of level samples with the quadrature source around them (RieszTransform.h).

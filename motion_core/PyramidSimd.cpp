@@ -13,9 +13,10 @@ namespace ovra::motion_core {
 namespace {
 
 using namespace simd;
+using kernel::reflectEdgeRepeated;
 
-constexpr int pyramidTapCount = 5;
-const float pyramidTaps[pyramidTapCount] = {0.0625f, 0.25f, 0.375f, 0.25f, 0.0625f};
+using kernel::pyramidTapCount;
+using kernel::pyramidTaps;
 
 // The horizontal blur of one row at its even columns: out[x] = blurred(2 x).
 void blurEvenColumns(const float *in, int width, float *out, int outWidth)

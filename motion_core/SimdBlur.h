@@ -4,20 +4,11 @@
 // linkage rules). The values are those of blur() in Blur.cpp: per sample the taps are summed
 // in the same order, edge samples repeated.
 
+#include "motion_core/KernelConstants.h"
 #include "motion_core/SimdVector.h"
 
 namespace ovra::motion_core::simd {
 namespace {
-
-// Half-sample symmetric reflection, repeated for kernels wider than the axis.
-int reflectEdgeRepeated(int index, int length)
-{
-    if (length <= 1)
-        return 0;
-    while (index < 0 || index >= length)
-        index = index < 0 ? -index - 1 : 2 * length - index - 1;
-    return index;
-}
 
 template<int tapCount>
 void blurRow(const float *in, int width, const float (&taps)[tapCount], float *out)
@@ -26,7 +17,7 @@ void blurRow(const float *in, int width, const float (&taps)[tapCount], float *o
     const auto scalarAt = [&](int x) {
         float sum = 0.0f;
         for (int j = 0; j < tapCount; ++j)
-            sum += in[reflectEdgeRepeated(x + j - radius, width)] * taps[j];
+            sum += in[kernel::reflectEdgeRepeated(x + j - radius, width)] * taps[j];
         out[x] = sum;
     };
     int x = 0;

@@ -170,19 +170,39 @@ bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
     return true;
 }
 
-qint64 recommendedMinimumFrameCount(const MotionSettings &settings, double captureFps)
+namespace {
+
+// 0 for what is not a positive frame count that fits into int64 (2^63 itself does not).
+qint64 frameCountOrZero(double frames)
+{
+    if (!std::isfinite(frames) || frames <= 0.0 || frames >= 9223372036854775808.0)
+        return 0;
+    return static_cast<qint64>(frames);
+}
+
+// C + S of the settling rule; 0 when the band is invalid.
+double settledFrames(const MotionSettings &settings, double captureFps)
 {
     if (!bandValid(settings, captureFps))
-        return 0;
+        return 0.0;
     const BandpassDesign design = designBandpass(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz);
     const double radius = poleRadius(design.a1, design.a2);
     const double settlingFrames = radius > 0.0 && radius < 1.0 ? std::ceil(std::log(0.01) / std::log(radius)) : 0.0;
     const double cycleFrames = std::ceil(captureFps * 5.0 / settings.lowerFrequencyHz);
-    const double frames = std::max(cycleFrames + settlingFrames, std::ceil(2.0 * captureFps));
-    // 2^63 itself does not fit either, so it is excluded too.
-    if (!std::isfinite(frames) || frames <= 0.0 || frames >= 9223372036854775808.0)
-        return 0;
-    return static_cast<qint64>(frames);
+    return cycleFrames + settlingFrames;
+}
+
+} // namespace
+
+qint64 requiredMinimumFrameCount(const MotionSettings &settings, double captureFps)
+{
+    return frameCountOrZero(settledFrames(settings, captureFps));
+}
+
+qint64 recommendedMinimumFrameCount(const MotionSettings &settings, double captureFps)
+{
+    const double settled = settledFrames(settings, captureFps);
+    return settled > 0.0 ? frameCountOrZero(std::max(settled, std::ceil(2.0 * captureFps))) : 0;
 }
 
 } // namespace ovra::motion_core

@@ -54,9 +54,11 @@ private:
     std::vector<FloatPlane> m_z2;
 };
 
-// Frames the filter needs before its output can be trusted: the impulse response's decay
-// to 1 % plus five periods of the lower band edge, and never less than two seconds of
-// capture time. 0 when the band is invalid.
+// Frames without which the filter cannot separate the band: five periods of the lower band
+// edge plus the decay of its impulse response to 1 %. 0 when the band is invalid.
+qint64 requiredMinimumFrameCount(const MotionSettings &settings, double captureFps);
+// The length recommended for reliable results: the required frames, and never less than two
+// seconds of capture time. 0 when the band is invalid.
 qint64 recommendedMinimumFrameCount(const MotionSettings &settings, double captureFps);
 
 } // namespace ovra::motion_core

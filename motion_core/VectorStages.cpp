@@ -43,8 +43,9 @@ PixelRows pixelRows(const QImage &image, const QPoint &topLeft)
 
 } // namespace
 
-VectorKernels vectorKernels(KernelSet set)
+VectorKernels vectorKernels([[maybe_unused]] KernelSet set)
 {
+#ifndef OVRA_SCALAR_KERNELS_ONLY
     switch (set) {
     case KernelSet::Sse2:
         return {pyramidKernels<KernelSet::Sse2>(), phaseKernels<KernelSet::Sse2>(), pixelKernels<KernelSet::Sse2>()};
@@ -56,6 +57,7 @@ VectorKernels vectorKernels(KernelSet set)
     case KernelSet::Reference:
         break;
     }
+#endif
     throw std::logic_error("The reference kernel set has no vector kernels.");
 }
 

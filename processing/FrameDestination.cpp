@@ -5,27 +5,27 @@
 namespace ovra::processing {
 
 FrameDestination::FrameDestination(std::shared_ptr<project_data::TemporaryVideo> store,
-                                   media::CancellationCheck cancellationCheck)
+                                   std::unique_ptr<media::IVideoSink> sink)
     : m_store(std::move(store))
-    , m_sink(std::move(cancellationCheck))
+    , m_sink(std::move(sink))
 {
 }
 
-bool FrameDestination::open(const QString &stagingPath, const media::VideoMetadata &metadata,
+bool FrameDestination::open(const QString &outputPath, const media::VideoMetadata &metadata,
                             const media::VideoEncodingSettings &settings, QString *errorMessage)
 {
     if (m_store) {
         m_storeOpen = true;
         return true;
     }
-    return m_sink.openReservedStagingFile(stagingPath, metadata, settings, errorMessage);
+    return m_sink->open(outputPath, metadata, settings, errorMessage);
 }
 
 bool FrameDestination::writeFrame(const media::VideoFrame &frame, QString *errorMessage)
 {
     if (m_store)
         return m_store->appendFrame(frame, errorMessage);
-    return m_sink.writeFrame(frame.image, errorMessage);
+    return m_sink->writeFrame(frame.image, errorMessage);
 }
 
 bool FrameDestination::finish(QString *errorMessage)
@@ -34,18 +34,19 @@ bool FrameDestination::finish(QString *errorMessage)
         m_storeOpen = false;
         return m_store->finish(errorMessage);
     }
-    return m_sink.finish(errorMessage);
+    return m_sink->finish(errorMessage);
 }
 
 void FrameDestination::abort()
 {
     m_storeOpen = false;
-    m_sink.abort();
+    if (m_sink)
+        m_sink->abort();
 }
 
 bool FrameDestination::isOpen() const
 {
-    return m_store ? m_storeOpen : m_sink.isOpen();
+    return m_store ? m_storeOpen : m_sink->isOpen();
 }
 
 } // namespace ovra::processing

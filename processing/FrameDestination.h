@@ -1,10 +1,9 @@
 #pragma once
 
-#include "media/Cancellation.h"
+#include "media/IVideoSink.h"
 #include "media/VideoEncodingSettings.h"
 #include "media/VideoFrame.h"
 #include "media/VideoMetadata.h"
-#include "media/libav/LibavVideoSink.h"
 
 #include <QString>
 
@@ -16,25 +15,24 @@ class TemporaryVideo;
 
 namespace ovra::processing {
 
-// Where a run's output frames go: the analysis result store, or the MP4 sink writing the
-// staging file the pipeline reserved.
+// Where a run's output frames go: the analysis result store when there is one, otherwise the
+// sink, which publishes the video under the output path when it finishes.
 class FrameDestination
 {
 public:
-    FrameDestination(std::shared_ptr<project_data::TemporaryVideo> store, media::CancellationCheck cancellationCheck);
+    FrameDestination(std::shared_ptr<project_data::TemporaryVideo> store, std::unique_ptr<media::IVideoSink> sink);
 
-    bool open(const QString &stagingPath, const media::VideoMetadata &metadata,
+    bool open(const QString &outputPath, const media::VideoMetadata &metadata,
               const media::VideoEncodingSettings &settings, QString *errorMessage);
     bool writeFrame(const media::VideoFrame &frame, QString *errorMessage);
     bool finish(QString *errorMessage);
     void abort();
     bool isOpen() const;
-    QString cleanupMessage() const { return m_sink.cleanupMessage(); }
-    bool cancelled() const { return m_sink.cancelled(); }
+    QString cleanupMessage() const { return m_sink ? m_sink->cleanupMessage() : QString(); }
 
 private:
     std::shared_ptr<project_data::TemporaryVideo> m_store;
-    media::libav::LibavVideoSink m_sink;
+    std::unique_ptr<media::IVideoSink> m_sink;
     bool m_storeOpen = false;
 };
 

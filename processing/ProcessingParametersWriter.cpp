@@ -1,7 +1,8 @@
 #include "processing/ProcessingParametersWriter.h"
 
-#include "processing/VideoWatermarkRenderer.h"
+#include "media/StagingFile.h"
 #include "motion_core/MotionSettings.h"
+#include "processing/VideoWatermarkRenderer.h"
 #include "ovra/Version.h"
 
 #include <QCoreApplication>
@@ -15,11 +16,6 @@
 
 namespace ovra::processing {
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ProcessingParametersWriter", text);
-}
 
 QJsonObject rectangleObject(const QRectF &rectangle)
 {
@@ -96,7 +92,8 @@ QJsonObject exportObject(const project_data::ProcessingRequest &request, const m
         {QStringLiteral("includeAudio"), encoding.includeAudio},
         {QStringLiteral("preserveFrameSize"), encoding.preserveFrameSize},
         {QStringLiteral("preserveFrameRate"), encoding.preserveFrameRate},
-        {QStringLiteral("playbackFrameRate"), opened.nominalFrameRate},
+        // The rate the sink encodes at.
+        {QStringLiteral("playbackFrameRate"), opened.uniformFrameRate()},
         {QStringLiteral("watermark"),
          QJsonObject{{QStringLiteral("enabled"), true},
                      {QStringLiteral("text"), VideoWatermarkRenderer::text()},
@@ -123,10 +120,7 @@ QJsonObject recordingObject(const project_data::RecordingDetails &recording)
 // Deletes the staging file after a failure and adds a warning when that fails too.
 QString removeAfterFailure(QFile &file, const QString &message)
 {
-    if (!file.exists() || file.remove())
-        return message;
-    return project_data::joinMessages(message, tr("A temporary file may remain at %1: %2")
-                                                   .arg(QFileInfo(file.fileName()).absoluteFilePath(), file.errorString()));
+    return project_data::joinMessages(message, media::removeFile(file.fileName()));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "media/VideoMetadata.h"
 #include "project_data/ProcessingRecords.h"
 
+#include <QCoreApplication>
 #include <QByteArray>
 #include <QString>
 
@@ -11,6 +12,8 @@ namespace ovra::processing {
 // Writes the JSON file that records how an exported video was made.
 class ProcessingParametersWriter
 {
+    Q_DECLARE_TR_FUNCTIONS(ProcessingParametersWriter)
+
 public:
     // captureFps is the capture rate the run used; processedFrameCount the frames it read.
     static QByteArray buildParametersDocument(const project_data::ProcessingRequest &parametersRequest,

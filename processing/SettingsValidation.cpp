@@ -11,10 +11,11 @@
 namespace ovra::processing {
 namespace {
 
-QString tr(const char *text)
+// The settings controller shows these messages, so they are translated in its name.
+struct SettingsMessages
 {
-    return QCoreApplication::translate("ProcessingSettingsController", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(ProcessingSettingsController)
+};
 
 } // namespace
 
@@ -62,6 +63,12 @@ bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder
     return true;
 }
 
+bool fragmentLongEnough(const motion_core::MotionSettings &settings, double captureFps, qint64 frameCount)
+{
+    const qint64 required = motion_core::requiredMinimumFrameCount(settings, captureFps);
+    return required >= 1 && frameCount >= required;
+}
+
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps)
 {
@@ -71,39 +78,43 @@ QString settingsValidationMessage(const media::VideoMetadata &metadata, const mo
     const double lower = settings.lowerFrequencyHz;
     const double upper = settings.upperFrequencyHz;
     if (!media::isValidRate(captureFps))
-        return tr("Enter the camera capture frame rate before choosing the frequency band.");
+        return SettingsMessages::tr("Enter the camera capture frame rate before choosing the frequency band.");
     if (metadata.variableFrameRate && !fragmentUsableForFrequencies(metadata, start, end))
-        return tr("The selected fragment contains irregular frame intervals. Select a verified uniform section.");
+        return SettingsMessages::tr("The selected fragment contains irregular frame intervals. Select a verified uniform section.");
     if (!fragmentSelectionValid(metadata, start, end))
-        return tr("Choose a valid analysis fragment.");
+        return SettingsMessages::tr("Choose a valid analysis fragment.");
     if (!motion_core::regionLargeEnough(settings, metadata.frameSize))
-        return tr("Choose a valid amplification region.");
+        return SettingsMessages::tr("Choose a valid amplification region.");
     if (!motion_core::rotationSpeedValid(settings))
-        return tr("Rotation speed must be 0 or between 500 and 7000 RPM.");
+        return SettingsMessages::tr("Rotation speed must be 0 or between 500 and 7000 RPM.");
     if (!std::isfinite(lower) || lower <= 0.0)
-        return tr("Lower frequency must be greater than 0 Hz.");
+        return SettingsMessages::tr("Lower frequency must be greater than 0 Hz.");
     if (!std::isfinite(upper) || lower >= upper)
-        return tr("Upper frequency must be greater than lower frequency.");
+        return SettingsMessages::tr("Upper frequency must be greater than lower frequency.");
     if (upper >= nyquistHz)
-        return tr("Upper frequency must be below the Nyquist frequency of %1 Hz.")
+        return SettingsMessages::tr("Upper frequency must be below the Nyquist frequency of %1 Hz.")
             .arg(QLocale().toString(nyquistHz, 'f', 2));
     if (!motion_core::amplificationValid(settings))
-        return tr("Amplification factor must be between 1 and 50.");
-    const qint64 minimum = motion_core::recommendedMinimumFrameCount(settings, captureFps);
-    if (minimum < 1 || end - start < minimum)
-        return tr("The selected fragment is too short for this frequency band. Select at least %1 frames.")
-            .arg(minimum);
+        return SettingsMessages::tr("Amplification factor must be between 1 and 50.");
+    if (!fragmentLongEnough(settings, captureFps, end - start))
+        return SettingsMessages::tr("The selected fragment is too short for this frequency band. Select at least %1 frames.")
+            .arg(motion_core::requiredMinimumFrameCount(settings, captureFps));
     return {};
 }
 
 QString settingsWarningMessage(const motion_core::MotionSettings &settings, double captureFps)
 {
+    const qint64 recommended = motion_core::recommendedMinimumFrameCount(settings, captureFps);
+    if (settings.endFrameExclusive - settings.startFrame < recommended)
+        return SettingsMessages::tr("The fragment is shorter than the recommended %1 frames (two seconds of capture time): the "
+                  "frequency filter has little time to settle, so results are less reliable.")
+            .arg(recommended);
     if (motion_core::nearNyquist(settings, captureFps))
-        return tr("The selected band is close to Nyquist; reliable frequency separation may be poor.");
+        return SettingsMessages::tr("The selected band is close to Nyquist; reliable frequency separation may be poor.");
     if (settings.amplificationFactor > 20.0 && motion_core::amplificationValid(settings))
-        return tr("High amplification may produce visible artifacts.");
+        return SettingsMessages::tr("High amplification may produce visible artifacts.");
     if (settings.amplificationFactor == 1.0)
-        return tr("An amplification factor of 1 leaves motion unchanged.");
+        return SettingsMessages::tr("An amplification factor of 1 leaves motion unchanged.");
     return {};
 }
 

@@ -27,11 +27,15 @@ qint64 playbackTimeUs(const media::VideoMetadata &metadata, qint64 frameIndex);
 bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder, double halfWidthPercent,
                   double captureFps, double *lowerHz, double *upperHz);
 
+// The one fragment-length rule of pipeline, command line and settings: frameCount frames are
+// refused below requiredMinimumFrameCount; below the recommendation they only earn a warning.
+bool fragmentLongEnough(const motion_core::MotionSettings &settings, double captureFps, qint64 frameCount);
+
 // The first reason why the settings cannot be processed, or an empty string when they can.
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps);
 
-// What deserves a warning although the settings are valid, or an empty string.
+// What deserves a warning although the settings are valid (the first of them), or an empty string.
 QString settingsWarningMessage(const motion_core::MotionSettings &settings, double captureFps);
 
 } // namespace ovra::processing

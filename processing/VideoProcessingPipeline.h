@@ -2,8 +2,8 @@
 
 #include "processing/IProcessingPipeline.h"
 
+#include <QCoreApplication>
 #include <QString>
-#include <QStringList>
 
 namespace ovra::processing {
 
@@ -11,18 +11,15 @@ namespace ovra::processing {
 // parameters file, published by rename only when everything succeeded.
 class VideoProcessingPipeline final : public IProcessingPipeline
 {
+    Q_DECLARE_TR_FUNCTIONS(VideoProcessingPipeline)
+
 public:
     project_data::ProcessingResult run(const project_data::ProcessingRequest &request,
                                        const ProgressCallback &progressCallback,
                                        const media::CancellationCheck &cancellationCheck) override;
 
-    // Hidden sibling of target: ".<target name>.<uuid>.<purpose>".
-    static QString stagingFileName(const QString &target, const QString &purpose);
-    // Creates an empty staging file beside target that nobody else can have chosen.
-    static bool reserveStagingFile(const QString &target, const QString &purpose, QString *stagingPath,
-                                   QString *errorMessage);
-    // Deletes the files that exist; returns a warning for each one that could not be deleted.
-    static QString removeFilesQuietly(const QStringList &paths);
+    // Both name one file: the same device and inode when both exist, otherwise the same
+    // cleaned absolute path (letter case counts).
     static bool sameFile(const QString &first, const QString &second);
 };
 

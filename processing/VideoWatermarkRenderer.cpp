@@ -18,11 +18,6 @@ namespace {
 
 using media::reportFailure;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("VideoWatermarkRenderer", text);
-}
-
 bool succeed(QString *errorMessage)
 {
     if (errorMessage)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QPoint>
 #include <QSize>
@@ -12,6 +13,8 @@ namespace ovra::processing {
 // rendered once by prepare; apply only blits it.
 class VideoWatermarkRenderer
 {
+    Q_DECLARE_TR_FUNCTIONS(VideoWatermarkRenderer)
+
 public:
     static constexpr double fontSizeRatio = 0.028;
     static constexpr int minimumFontPixelSize = 18;

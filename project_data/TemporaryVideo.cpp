@@ -33,20 +33,15 @@ constexpr int cleanupLockTimeoutMs = 5000;
 // width, height and format as 32-bit, bytesPerLine, time and index as 64-bit integers.
 constexpr qint64 recordHeaderBytes = 3 * 4 + 3 * 8;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("TemporaryVideo", text);
-}
-
 bool writeFailed(QString *errorMessage)
 {
-    return reportFailure(errorMessage, tr("Could not write the temporary analysis result. "
+    return reportFailure(errorMessage, TemporaryVideo::tr("Could not write the temporary analysis result. "
                                           "Check free disk space and access to the temporary folder."));
 }
 
 bool readFailed(QString *errorMessage)
 {
-    return reportFailure(errorMessage, tr("Could not read the temporary analysis result. Run the analysis again."));
+    return reportFailure(errorMessage, TemporaryVideo::tr("Could not read the temporary analysis result. Run the analysis again."));
 }
 
 // The temporary folder is shared between users, so the root must be a real directory (not a
@@ -81,7 +76,11 @@ void removeFramesFile(const QString &directory)
 
 } // namespace
 
-TemporaryVideo::TemporaryVideo(media::VideoMetadata metadata) : m_metadata(std::move(metadata)) {}
+TemporaryVideo::TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex)
+    : m_metadata(std::move(metadata))
+    , m_firstFrameIndex(firstFrameIndex)
+{
+}
 
 TemporaryVideo::~TemporaryVideo()
 {

@@ -3,6 +3,7 @@
 #include "media/VideoFrame.h"
 #include "media/VideoMetadata.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QList>
@@ -22,8 +23,11 @@ namespace ovra::project_data {
 // Destruction removes the files.
 class TemporaryVideo
 {
+    Q_DECLARE_TR_FUNCTIONS(TemporaryVideo)
+
 public:
-    explicit TemporaryVideo(media::VideoMetadata metadata);
+    // firstFrameIndex: the source frame the first stored frame was made from.
+    explicit TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex = 0);
     ~TemporaryVideo();
     TemporaryVideo(const TemporaryVideo &) = delete;
     TemporaryVideo &operator=(const TemporaryVideo &) = delete;
@@ -34,6 +38,8 @@ public:
     bool finish(QString *errorMessage = nullptr);
 
     qint64 frameCount() const { return m_offsets.size(); }
+    // The fragment of the source the store holds: [firstFrameIndex, firstFrameIndex + frameCount).
+    qint64 firstFrameIndex() const { return m_firstFrameIndex; }
     // Needs a finished store; every call reads through its own file handle.
     bool readFrame(qint64 index, media::VideoFrame *frame, QString *errorMessage = nullptr) const;
 
@@ -56,6 +62,7 @@ private:
     bool createDirectory(QString *errorMessage);
 
     media::VideoMetadata m_metadata;
+    qint64 m_firstFrameIndex = 0;
     QString m_directory;
     std::unique_ptr<QLockFile> m_ownerLock;
     QFile m_framesFile;

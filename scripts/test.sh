@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite.
+# Installs what is missing, builds, and runs the whole test suite; then builds the motion core
+# with its scalar reference kernels only, as on a target without x86 vector kernels, and runs
+# its tests there.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${OVRA_BUILD_DIR:-$root/build}
+scalar_dir=${OVRA_SCALAR_BUILD_DIR:-$build_dir-scalar}
 
 "$root/scripts/build.sh"
 cd "$build_dir"
 ctest --output-on-failure --parallel 2 "$@"
+
+cmake -S "$root" -B "$scalar_dir" -G Ninja -DCMAKE_BUILD_TYPE="${OVRA_BUILD_TYPE:-RelWithDebInfo}" \
+  -DOVRA_MOTION_VECTOR_KERNELS=OFF >/dev/null
+motion_tests=$(cd "$scalar_dir" && ctest -N -L motion_core | sed -n 's/^ *Test *#[0-9]*: //p')
+cmake --build "$scalar_dir" --target $motion_tests
+ctest --test-dir "$scalar_dir" --output-on-failure --parallel 2 -L motion_core

@@ -20,14 +20,9 @@ extern "C" {
 namespace ovra::media::libav {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("LibavVideoAnalyzer", text);
-}
-
 QString cancelledMessage()
 {
-    return tr("Video analysis was cancelled.");
+    return LibavVideoAnalyzer::tr("Video analysis was cancelled.");
 }
 
 // How far a frame interval may stray from the expected one and still count as regular:
@@ -201,29 +196,29 @@ QString failureMessage(const LibavDecoder::Failure &failure)
     const QString code = ffmpegErrorText(failure.code);
     switch (failure.step) {
     case LibavDecoder::Step::AllocateInput:
-        return tr("Could not allocate the FFmpeg input context.");
+        return LibavVideoAnalyzer::tr("Could not allocate the FFmpeg input context.");
     case LibavDecoder::Step::OpenInput:
-        return tr("Could not open the video through FFmpeg libraries: %1").arg(code);
+        return LibavVideoAnalyzer::tr("Could not open the video through FFmpeg libraries: %1").arg(code);
     case LibavDecoder::Step::ReadStreamInfo:
-        return tr("Could not read video stream information: %1").arg(code);
+        return LibavVideoAnalyzer::tr("Could not read video stream information: %1").arg(code);
     case LibavDecoder::Step::FindStream:
-        return tr("No supported video stream was found in the input file.");
+        return LibavVideoAnalyzer::tr("No supported video stream was found in the input file.");
     case LibavDecoder::Step::AllocateDecoder:
-        return tr("Could not allocate the FFmpeg decoder context.");
+        return LibavVideoAnalyzer::tr("Could not allocate the FFmpeg decoder context.");
     case LibavDecoder::Step::ConfigureDecoder:
     case LibavDecoder::Step::StartDecoder:
-        return tr("Could not start time-grid analysis: %1").arg(code);
+        return LibavVideoAnalyzer::tr("Could not start time-grid analysis: %1").arg(code);
     case LibavDecoder::Step::AllocateBuffers:
-        return tr("Could not start time-grid analysis: %1").arg(tr("FFmpeg frame buffers are unavailable."));
+        return LibavVideoAnalyzer::tr("Could not start time-grid analysis: %1").arg(LibavVideoAnalyzer::tr("FFmpeg frame buffers are unavailable."));
     case LibavDecoder::Step::Seek:
     case LibavDecoder::Step::ReadPacket:
-        return tr("Could not read the video time grid: %1").arg(code);
+        return LibavVideoAnalyzer::tr("Could not read the video time grid: %1").arg(code);
     case LibavDecoder::Step::SendPacket:
-        return tr("Could not submit a frame for time-grid analysis: %1").arg(code);
+        return LibavVideoAnalyzer::tr("Could not submit a frame for time-grid analysis: %1").arg(code);
     case LibavDecoder::Step::Flush:
-        return tr("Could not finish time-grid analysis: %1").arg(code);
+        return LibavVideoAnalyzer::tr("Could not finish time-grid analysis: %1").arg(code);
     case LibavDecoder::Step::Receive:
-        return tr("Could not decode the video time grid: %1").arg(code);
+        return LibavVideoAnalyzer::tr("Could not decode the video time grid: %1").arg(code);
     case LibavDecoder::Step::Cancelled:
         break;
     }

@@ -3,6 +3,7 @@
 #include "media/Cancellation.h"
 #include "media/VideoMetadata.h"
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QString>
 
@@ -15,6 +16,8 @@ namespace ovra::media::libav {
 // Decodes every frame of a video once to build its complete metadata and time grid.
 class LibavVideoAnalyzer
 {
+    Q_DECLARE_TR_FUNCTIONS(LibavVideoAnalyzer)
+
 public:
     using FirstFrameCallback = std::function<void(const QImage &)>;
     // A fraction in [0, 0.99], or -1 when the progress cannot be estimated.

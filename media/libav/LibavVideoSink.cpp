@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QUuid>
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -17,11 +16,6 @@ extern "C" {
 
 namespace ovra::media::libav {
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("LibavVideoSink", text);
-}
 
 // message has "%1" for FFmpeg's own description of errorCode.
 bool failWithCode(QString *errorMessage, const QString &message, int errorCode)
@@ -31,17 +25,17 @@ bool failWithCode(QString *errorMessage, const QString &message, int errorCode)
 
 QString encodingCancelledMessage()
 {
-    return tr("Video encoding was cancelled.");
+    return LibavVideoSink::tr("Video encoding was cancelled.");
 }
 
 QString finalizingCancelledMessage()
 {
-    return tr("Finalizing the video was cancelled.");
+    return LibavVideoSink::tr("Finalizing the video was cancelled.");
 }
 
 QString destinationAppearedMessage()
 {
-    return tr("The output file appeared during processing; the existing file was not overwritten.");
+    return LibavVideoSink::tr("The output file appeared during processing; the existing file was not overwritten.");
 }
 
 // Exists also as a dangling symbolic link, which a rename would not replace either.
@@ -49,17 +43,6 @@ bool pathTaken(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-// A hidden sibling: ".clip.mp4.<uuid>.partial.mp4", or ".clip.<uuid>.partial" without a suffix.
-QString stagingPathFor(const QString &finalPath)
-{
-    const QFileInfo target(finalPath);
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const QString name = target.suffix().isEmpty()
-        ? QStringLiteral(".%1.%2.partial").arg(target.fileName(), uuid)
-        : QStringLiteral(".%1.%2.partial.%3").arg(target.fileName(), uuid, target.suffix());
-    return target.absoluteDir().filePath(name);
 }
 
 } // namespace
@@ -85,18 +68,6 @@ LibavVideoSink::~LibavVideoSink()
 bool LibavVideoSink::open(const QString &outputFilePath, const VideoMetadata &metadata,
                           const VideoEncodingSettings &settings, QString *errorMessage)
 {
-    return openFile(outputFilePath, false, metadata, settings, errorMessage);
-}
-
-bool LibavVideoSink::openReservedStagingFile(const QString &stagingFilePath, const VideoMetadata &metadata,
-                                             const VideoEncodingSettings &settings, QString *errorMessage)
-{
-    return openFile(stagingFilePath, true, metadata, settings, errorMessage);
-}
-
-bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMetadata &metadata,
-                              const VideoEncodingSettings &settings, QString *errorMessage)
-{
     abort();
     if (!m_cleanupMessage.isEmpty())
         return reportFailure(errorMessage, m_cleanupMessage);
@@ -104,14 +75,10 @@ bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMet
     if (!LibavRuntime::checkCompatibility(errorMessage))
         return false;
 
-    const QFileInfo target(path);
-    if (reserved) {
-        if (path.isEmpty() || target.isSymLink() || !target.isFile() || target.size() != 0)
-            return reportFailure(errorMessage, tr("The reserved staging file is missing or is not empty."));
-    } else if (path.isEmpty() || pathTaken(path)) {
+    const QFileInfo target(outputFilePath);
+    if (outputFilePath.isEmpty() || pathTaken(outputFilePath))
         return reportFailure(errorMessage, tr("The output file was not specified or already exists."));
-    }
-    const double frameRate = metadata.playbackFrameRate();
+    const double frameRate = metadata.uniformFrameRate();
     if (!metadata.hasValidFrameSize() || !isValidRate(frameRate))
         return reportFailure(errorMessage, tr("The frame size or frame rate is unknown for export."));
     const std::optional<VideoOutputKind> kind = videoOutputKind(settings);
@@ -123,14 +90,13 @@ bool LibavVideoSink::openFile(const QString &path, bool reserved, const VideoMet
         return reportFailure(errorMessage, tr("Export quality must be between 0 and 100."));
     if (!target.absoluteDir().exists())
         return reportFailure(errorMessage, tr("The output directory does not exist."));
-
-    m_finalPath = target.absoluteFilePath();
-    m_stagingPath = reserved ? m_finalPath : stagingPathFor(m_finalPath);
-    m_reserved = reserved;
-    m_frameSize = metadata.frameSize;
     if (m_cancellation.query())
         return reportFailure(errorMessage, tr("Starting video encoding was cancelled."));
-    if (!startEncoder(*kind, frameRate, settings.qualityPercent, errorMessage)) {
+
+    m_finalPath = target.absoluteFilePath();
+    m_frameSize = metadata.frameSize;
+    if (!m_staging.reserve(m_finalPath, errorMessage)
+        || !startEncoder(*kind, frameRate, settings.qualityPercent, errorMessage)) {
         abort();
         return false;
     }
@@ -155,10 +121,9 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
 
     m_encoder = std::make_unique<EncoderState>();
     EncoderState &state = *m_encoder;
-    const QByteArray stagingPath = m_stagingPath.toUtf8();
     AVFormatContext *output = nullptr;
-    int result = avformat_alloc_output_context2(&output, nullptr, kind == VideoOutputKind::H264 ? "mp4" : "matroska",
-                                                stagingPath.constData());
+    const int result = avformat_alloc_output_context2(
+        &output, nullptr, kind == VideoOutputKind::H264 ? "mp4" : "matroska", m_staging.path().toUtf8().constData());
     if (result < 0 || !output)
         return failWithCode(errorMessage, tr("Could not create the FFmpeg output context: %1"), result);
     state.output.reset(output);
@@ -168,11 +133,16 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
     state.frame.reset(av_frame_alloc());
     if (!state.stream || !state.codec || !state.packet || !state.frame)
         return reportFailure(errorMessage, tr("Could not allocate FFmpeg encoder buffers."));
-    const VideoEncoderSettings settings =
-        videoEncoderSettings(kind, encoder->name, m_frameSize, frameRate, qualityPercent);
+    return openCodec(kind, videoEncoderSettings(kind, encoder->name, m_frameSize, frameRate, qualityPercent),
+                     errorMessage)
+        && prepareConversion(errorMessage) && writeHeader(kind, errorMessage);
+}
+
+bool LibavVideoSink::openCodec(VideoOutputKind kind, const VideoEncoderSettings &settings, QString *errorMessage)
+{
     if (settings.frameRateNumerator < 1 || settings.frameRateDenominator < 1)
         return reportFailure(errorMessage, tr("Could not represent the output frame rate."));
-
+    EncoderState &state = *m_encoder;
     AVCodecContext *codec = state.codec.get();
     const AVRational rate{settings.frameRateNumerator, settings.frameRateDenominator};
     codec->width = m_frameSize.width();
@@ -191,12 +161,12 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
     } else {
         codec->pix_fmt = AV_PIX_FMT_BGRA;
     }
-    if (output->oformat->flags & AVFMT_GLOBALHEADER)
+    if (state.output->oformat->flags & AVFMT_GLOBALHEADER)
         codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary *options = nullptr;
     for (const auto &[key, value] : settings.options)
         av_dict_set(&options, key.constData(), value.constData(), 0);
-    result = avcodec_open2(codec, encoder, &options);
+    int result = avcodec_open2(codec, codec->codec, &options);
     av_dict_free(&options);
     if (result < 0)
         return failWithCode(errorMessage, tr("Could not start the FFmpeg video encoder: %1"), result);
@@ -205,20 +175,33 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
         return failWithCode(errorMessage, tr("Could not configure the output video stream: %1"), result);
     state.stream->time_base = codec->time_base;
     state.stream->avg_frame_rate = rate;
+    return true;
+}
 
+// The frame the pictures are converted into, and the converter.
+bool LibavVideoSink::prepareConversion(QString *errorMessage)
+{
+    EncoderState &state = *m_encoder;
+    const AVCodecContext *codec = state.codec.get();
     state.frame->format = codec->pix_fmt;
     state.frame->width = codec->width;
     state.frame->height = codec->height;
-    result = av_frame_get_buffer(state.frame.get(), 32);
+    const int result = av_frame_get_buffer(state.frame.get(), 32);
     if (result < 0)
         return failWithCode(errorMessage, tr("Could not allocate the output video frame: %1"), result);
     state.scaler.reset(sws_getContext(codec->width, codec->height, AV_PIX_FMT_RGBA, codec->width, codec->height,
                                       codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!state.scaler)
         return reportFailure(errorMessage, tr("Could not initialize video color conversion."));
+    return true;
+}
 
+bool LibavVideoSink::writeHeader(VideoOutputKind kind, QString *errorMessage)
+{
+    AVFormatContext *output = m_encoder->output.get();
+    int result = 0;
     if (!(output->oformat->flags & AVFMT_NOFILE)) {
-        result = avio_open(&output->pb, stagingPath.constData(), AVIO_FLAG_WRITE);
+        result = avio_open(&output->pb, m_staging.path().toUtf8().constData(), AVIO_FLAG_WRITE);
         if (result < 0)
             return failWithCode(errorMessage, tr("Could not open the output video file: %1"), result);
     }
@@ -326,16 +309,8 @@ bool LibavVideoSink::finish(QString *errorMessage)
     m_encoder.reset();
     m_open = false;
 
-    if (QFileInfo(m_stagingPath).size() <= 0)
+    if (QFileInfo(m_staging.path()).size() <= 0)
         return failPublication(errorMessage, tr("FFmpeg did not create a non-empty video file."));
-    if (m_reserved) {
-        m_finalPath.clear();
-        m_stagingPath.clear();
-        m_reserved = false;
-        if (errorMessage)
-            errorMessage->clear();
-        return true;
-    }
     return publish(errorMessage);
 }
 
@@ -344,7 +319,7 @@ bool LibavVideoSink::publish(QString *errorMessage)
     if (pathTaken(m_finalPath))
         return failPublication(errorMessage, destinationAppearedMessage());
     QString errorText;
-    switch (renameWithoutReplacing(m_stagingPath, m_finalPath, &errorText)) {
+    switch (renameWithoutReplacing(m_staging.path(), m_finalPath, &errorText)) {
     case RenameOutcome::Renamed:
         break;
     // Created between the check above and the rename: the same case, and still not replaced.
@@ -353,8 +328,8 @@ bool LibavVideoSink::publish(QString *errorMessage)
     case RenameOutcome::Failed:
         return failPublication(errorMessage, tr("Could not safely assign the final video file name: %1").arg(errorText));
     }
+    m_staging.release();
     m_finalPath.clear();
-    m_stagingPath.clear();
     if (errorMessage)
         errorMessage->clear();
     return true;
@@ -362,35 +337,19 @@ bool LibavVideoSink::publish(QString *errorMessage)
 
 bool LibavVideoSink::failPublication(QString *errorMessage, const QString &message)
 {
-    removeStagingFile();
+    m_cleanupMessage = m_staging.remove();
     m_finalPath.clear();
-    m_reserved = false;
     return reportFailure(errorMessage, m_cleanupMessage.isEmpty() ? message : message + QLatin1Char(' ') + m_cleanupMessage);
 }
 
+// A staging file that cannot be removed keeps its path, so that the next abort tries again.
 void LibavVideoSink::abort()
 {
-    m_cleanupMessage.clear();
     m_encoder.reset();
-    removeStagingFile();
+    m_cleanupMessage = m_staging.remove();
     m_finalPath.clear();
     m_frameSize = QSize();
     m_open = false;
-    m_reserved = false;
-}
-
-// A staging file that cannot be removed keeps its path, so that the next abort tries again.
-void LibavVideoSink::removeStagingFile()
-{
-    if (m_stagingPath.isEmpty())
-        return;
-    QFile file(m_stagingPath);
-    if (pathTaken(m_stagingPath) && !file.remove()) {
-        const QString warning = tr("A temporary file may remain at %1: %2").arg(m_stagingPath, file.errorString());
-        m_cleanupMessage = m_cleanupMessage.isEmpty() ? warning : m_cleanupMessage + QLatin1Char(' ') + warning;
-        return;
-    }
-    m_stagingPath.clear();
 }
 
 } // namespace ovra::media::libav

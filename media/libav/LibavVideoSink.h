@@ -2,8 +2,10 @@
 
 #include "media/Cancellation.h"
 #include "media/IVideoSink.h"
+#include "media/StagingFile.h"
 #include "media/libav/LibavEncoderSettings.h"
 
+#include <QCoreApplication>
 #include <QSize>
 #include <QString>
 
@@ -12,12 +14,14 @@
 namespace ovra::media::libav {
 
 // Encodes equally sized pictures at a constant rate into H.264 (yuv420p) MP4 with its index
-// first, or FFV1 (BGRA) Matroska. It writes a hidden staging file beside the destination and
+// first, or FFV1 (BGRA) Matroska. It writes a locked staging file beside the destination and
 // publishes it by a rename that never replaces an existing file; nothing is left behind after a
 // failure, a cancellation or an abort unless removing the staging file itself failed, which the
 // clean-up message then names (and which blocks the next open until a retry succeeds).
 class LibavVideoSink final : public IVideoSink
 {
+    Q_DECLARE_TR_FUNCTIONS(LibavVideoSink)
+
 public:
     explicit LibavVideoSink(CancellationCheck cancellationCheck = {});
     ~LibavVideoSink() override;
@@ -25,37 +29,32 @@ public:
     // The destination must not exist; the sink chooses its own staging file.
     bool open(const QString &outputFilePath, const VideoMetadata &metadata, const VideoEncodingSettings &settings,
               QString *errorMessage = nullptr) override;
-    // Writes into an empty regular file the caller created as its reservation, and leaves its
-    // publication to the caller.
-    bool openReservedStagingFile(const QString &stagingFilePath, const VideoMetadata &metadata,
-                                 const VideoEncodingSettings &settings, QString *errorMessage = nullptr);
     bool writeFrame(const QImage &image, QString *errorMessage = nullptr) override;
     bool finish(QString *errorMessage = nullptr) override;
     void abort() override;
     bool isOpen() const override { return m_open; }
 
     bool cancelled() const { return m_cancellation.cancelled(); }
-    QString cleanupMessage() const { return m_cleanupMessage; }
+    QString cleanupMessage() const override { return m_cleanupMessage; }
 
 private:
     struct EncoderState;
 
-    bool openFile(const QString &path, bool reserved, const VideoMetadata &metadata,
-                  const VideoEncodingSettings &settings, QString *errorMessage);
     bool startEncoder(VideoOutputKind kind, double frameRate, int qualityPercent, QString *errorMessage);
+    bool openCodec(VideoOutputKind kind, const VideoEncoderSettings &settings, QString *errorMessage);
+    bool prepareConversion(QString *errorMessage);
+    bool writeHeader(VideoOutputKind kind, QString *errorMessage);
     bool drainPackets(bool flushing, QString *errorMessage);
     bool publish(QString *errorMessage);
     bool failPublication(QString *errorMessage, const QString &message);
-    void removeStagingFile();
 
     CancellationState m_cancellation;
     std::unique_ptr<EncoderState> m_encoder;
+    StagingFile m_staging;
     QString m_finalPath;
-    QString m_stagingPath;
     QString m_cleanupMessage;
     QSize m_frameSize;
     bool m_open = false;
-    bool m_reserved = false;
 };
 
 } // namespace ovra::media::libav

@@ -16,11 +16,6 @@
 namespace ovra::media::libav {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("LibavVideoSource", text);
-}
-
 VideoReadStatus failRead(QString *errorMessage, const QString &message)
 {
     reportFailure(errorMessage, message);
@@ -29,12 +24,12 @@ VideoReadStatus failRead(QString *errorMessage, const QString &message)
 
 QString decodingCancelledMessage()
 {
-    return tr("Video decoding was cancelled.");
+    return LibavVideoSource::tr("Video decoding was cancelled.");
 }
 
 QString notOpenMessage()
 {
-    return tr("The video source is not open or no frame output was provided.");
+    return LibavVideoSource::tr("The video source is not open or no frame output was provided.");
 }
 
 QString failureMessage(const LibavDecoder::Failure &failure)
@@ -42,31 +37,31 @@ QString failureMessage(const LibavDecoder::Failure &failure)
     const QString code = ffmpegErrorText(failure.code);
     switch (failure.step) {
     case LibavDecoder::Step::AllocateInput:
-        return tr("Could not allocate the FFmpeg input context.");
+        return LibavVideoSource::tr("Could not allocate the FFmpeg input context.");
     case LibavDecoder::Step::OpenInput:
-        return tr("Could not open the video through FFmpeg libraries: %1").arg(code);
+        return LibavVideoSource::tr("Could not open the video through FFmpeg libraries: %1").arg(code);
     case LibavDecoder::Step::ReadStreamInfo:
-        return tr("Could not read video stream information: %1").arg(code);
+        return LibavVideoSource::tr("Could not read video stream information: %1").arg(code);
     case LibavDecoder::Step::FindStream:
-        return tr("The file contains no video stream supported by this FFmpeg build.");
+        return LibavVideoSource::tr("The file contains no video stream supported by this FFmpeg build.");
     case LibavDecoder::Step::AllocateDecoder:
-        return tr("Could not allocate the FFmpeg decoder context.");
+        return LibavVideoSource::tr("Could not allocate the FFmpeg decoder context.");
     case LibavDecoder::Step::ConfigureDecoder:
-        return tr("Could not configure the FFmpeg decoder: %1").arg(code);
+        return LibavVideoSource::tr("Could not configure the FFmpeg decoder: %1").arg(code);
     case LibavDecoder::Step::StartDecoder:
-        return tr("Could not start the FFmpeg decoder: %1").arg(code);
+        return LibavVideoSource::tr("Could not start the FFmpeg decoder: %1").arg(code);
     case LibavDecoder::Step::AllocateBuffers:
-        return tr("Could not allocate FFmpeg frame buffers.");
+        return LibavVideoSource::tr("Could not allocate FFmpeg frame buffers.");
     case LibavDecoder::Step::Seek:
-        return tr("Could not seek through the FFmpeg libraries: %1").arg(code);
+        return LibavVideoSource::tr("Could not seek through the FFmpeg libraries: %1").arg(code);
     case LibavDecoder::Step::ReadPacket:
-        return tr("FFmpeg could not read the next video packet: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not read the next video packet: %1").arg(code);
     case LibavDecoder::Step::SendPacket:
-        return tr("FFmpeg could not submit a video packet to the decoder: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not submit a video packet to the decoder: %1").arg(code);
     case LibavDecoder::Step::Flush:
-        return tr("FFmpeg could not flush the video decoder: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not flush the video decoder: %1").arg(code);
     case LibavDecoder::Step::Receive:
-        return tr("FFmpeg could not return a decoded frame: %1").arg(code);
+        return LibavVideoSource::tr("FFmpeg could not return a decoded frame: %1").arg(code);
     case LibavDecoder::Step::Cancelled:
         break;
     }
@@ -92,12 +87,6 @@ LibavVideoSource::LibavVideoSource(CancellationCheck cancellationCheck, int deco
 }
 
 LibavVideoSource::~LibavVideoSource() = default;
-
-qint64 LibavVideoSource::frameIndexForTime(qint64 timeUs, double nominalFrameRate)
-{
-    // The 1e-12 keeps an exact frame time from rounding up to the next frame.
-    return static_cast<qint64>(std::ceil(static_cast<double>(timeUs) * nominalFrameRate / 1000000.0 - 1e-12));
-}
 
 bool LibavVideoSource::open(const QString &filePath, QString *errorMessage)
 {
@@ -164,10 +153,10 @@ bool LibavVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
         return reportFailure(errorMessage, tr("The video file is not open."));
     if (timeUs < 0 || (m_metadata.durationUs >= 1 && timeUs >= m_metadata.durationUs))
         return reportFailure(errorMessage, tr("The seek position is outside the video."));
-    const qint64 frameIndex = frameIndexForTime(timeUs, m_metadata.nominalFrameRate);
-    if (frameIndex < 0 || (m_metadata.frameCount >= 1 && frameIndex >= m_metadata.frameCount))
+    const std::optional<qint64> frameIndex = firstFrameAtOrAfter(timeUs, m_metadata.nominalFrameRate);
+    if (!frameIndex || *frameIndex < 0 || (m_metadata.frameCount >= 1 && *frameIndex >= m_metadata.frameCount))
         return reportFailure(errorMessage, tr("The frame index is outside the video."));
-    return seekToValidFrame(frameIndex, errorMessage);
+    return seekToValidFrame(*frameIndex, errorMessage);
 }
 
 bool LibavVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)

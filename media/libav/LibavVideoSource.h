@@ -3,6 +3,7 @@
 #include "media/Cancellation.h"
 #include "media/IVideoSource.h"
 
+#include <QCoreApplication>
 #include <memory>
 
 namespace ovra::media::libav {
@@ -11,6 +12,8 @@ namespace ovra::media::libav {
 // that lands exactly on the requested frame even between key frames.
 class LibavVideoSource final : public IVideoSource
 {
+    Q_DECLARE_TR_FUNCTIONS(LibavVideoSource)
+
 public:
     // decoderThreadCount 0 lets FFmpeg choose.
     explicit LibavVideoSource(CancellationCheck cancellationCheck = {}, int decoderThreadCount = 0);
@@ -27,9 +30,6 @@ public:
     VideoReadStatus skipFrame(qint64 *frameIndex = nullptr, qint64 *presentationTimeUs = nullptr,
                               QString *errorMessage = nullptr) override;
     bool cancelled() const override { return m_cancellation.cancelled(); }
-
-    // The frame a time falls on: the first frame at or after it on the nominal grid.
-    static qint64 frameIndexForTime(qint64 timeUs, double nominalFrameRate);
 
 private:
     struct DecoderState;

@@ -1,8 +1,7 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
-#include "motion_core/TemporalBandpassFilter.h"
-
+#include "media/StagingFile.h"
 #include "media/libav/LibavVideoSource.h"
 
 #include <QJsonArray>
@@ -11,8 +10,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <complex>
 
 #include <csignal>
 
@@ -66,12 +63,6 @@ class CliTest : public QObject
 
     QTemporaryDir m_folder;
     QString m_vibrating;
-    double m_amplitude = 0.0;
-
-    static double amplitude(const QString &video)
-    {
-        return ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(video), pattern, 60);
-    }
 
 private slots:
     void initTestCase()
@@ -79,31 +70,25 @@ private slots:
         m_vibrating = m_folder.filePath("vibrating.mkv");
         QString error;
         QVERIFY2(ovra::tests::writeVibratingPatternVideo(m_vibrating, pattern, &error), qPrintable(error));
-        m_amplitude = amplitude(m_vibrating);
     }
 
-    void processMagnifiesTheBandAndRecordsItsSettings_data()
+    void processRecordsTheBandItWasGiven_data()
     {
         QTest::addColumn<QStringList>("bandArguments");
         QTest::addColumn<double>("lowerHz");
         QTest::addColumn<double>("upperHz");
-        QTest::addColumn<bool>("inBand");
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("codec");
-        QTest::newRow("band around the motion") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << true << "mp4"
-                                                << "h264";
+        QTest::newRow("band around the motion") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << "mp4" << "h264";
         QTest::newRow("first harmonic of 600 RPM")
-            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0 << true << "mp4"
-            << "h264";
-        QTest::newRow("band above the motion") << QStringList{"--band", "20:25"} << 20.0 << 25.0 << false << "mp4"
-                                               << "h264";
-        QTest::newRow("lossless") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << true << "MKV" << "ffv1";
+            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0 << "mp4" << "h264";
+        QTest::newRow("lossless for an output ending in .mkv") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << "MKV"
+                                                               << "ffv1";
     }
 
-    void processMagnifiesTheBandAndRecordsItsSettings()
+    void processRecordsTheBandItWasGiven()
     {
         QFETCH(QStringList, bandArguments);
-        QFETCH(bool, inBand);
         QFETCH(QString, suffix);
         const QString output =
             m_folder.filePath(QStringLiteral("magnified-%1.%2").arg(QTest::currentDataTag(), suffix));
@@ -114,27 +99,18 @@ private slots:
                  QStringList({output, output + ".json"}));
         QVERIFY2(run.errors.contains("Processed 150 frames"), qPrintable(run.errors));
 
-        const QJsonObject processing = QJsonDocument::fromJson(fileContent(output + ".json"))["processing"].toObject();
+        const QJsonDocument parameters = QJsonDocument::fromJson(fileContent(output + ".json"));
+        const QJsonObject processing = parameters["processing"].toObject();
         QTEST(processing["lowerFrequencyHz"].toDouble(), "lowerHz");
         QTEST(processing["upperFrequencyHz"].toDouble(), "upperHz");
         QCOMPARE(processing["amplificationFactor"].toDouble(), 8.0);
         QCOMPARE(processing["fragment"].toObject()["processedFrameCount"].toInt(), 150);
-        QTEST(QJsonDocument::fromJson(fileContent(output + ".json"))["export"]["videoCodec"].toString(), "codec");
+        QTEST(parameters["export"]["videoCodec"].toString(), "codec");
         QTEST(probe({output})["codecName"].toString(), "codec");
-
-        // The exported motion grows by |1 + (A - 1) H(f)|, within 10 % in the band, 15 % outside.
-        ovra::motion_core::TemporalBandpassFilter filter;
-        QVERIFY(filter.configure(pattern.frameRate, processing["lowerFrequencyHz"].toDouble(),
-                                 processing["upperFrequencyHz"].toDouble(), nullptr));
-        const std::complex<double> z = std::polar(1.0, -2.0 * M_PI * pattern.frequencyHz / pattern.frameRate);
-        const std::complex<double> response =
-            (filter.b0() + filter.b1() * z + filter.b2() * z * z) / (1.0 + filter.a1() * z + filter.a2() * z * z);
-        const double theory = std::abs(1.0 + 7.0 * response);
-        const double gain = amplitude(output) / m_amplitude;
-        QVERIFY2(std::abs(gain / theory - 1.0) < (inBand ? 0.1 : 0.15),
-                 qPrintable(QStringLiteral("gain %1, theory %2").arg(gain).arg(theory)));
     }
 
+    // The rules themselves are tested where they live; these prove that the command line
+    // applies them and checks its own numbers before converting them.
     void processRefusals_data()
     {
         QTest::addColumn<QStringList>("arguments"); // the input and options
@@ -142,28 +118,21 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString v = m_vibrating;
         QTest::newRow("fragment too short")
-            << QStringList{v, "--frames", "0:60", "--band", "8:12"} << 1
-            << "The selected fragment is too short for this frequency band. Select at least";
-        QTest::newRow("factor out of range") << QStringList{v, "--factor", "60"} << 1
-                                             << "Amplification factor must be between 1 and 50.";
-        QTest::newRow("band above Nyquist") << QStringList{v, "--band", "20:31"} << 1
-                                            << "Upper frequency must be below the Nyquist frequency of 30.00 Hz.";
-        QTest::newRow("region too small") << QStringList{v, "--roi", "0.5,0.5,0.01,0.01"} << 1
-                                          << "Choose a valid amplification region.";
-        QTest::newRow("rotation band past Nyquist")
-            << QStringList{v, "--rpm", "1700", "--harmonic", "1", "--half-width", "10"} << 1
-            << "No usable band around harmonic 1 of 1700 RPM";
-        QTest::newRow("too many threads") << QStringList{v, "--threads", "100000"} << 1
-                                          << "The number of worker threads must be between 0 (automatic) and";
+            << QStringList{v, "--frames", "0:59", "--band", "8:12"} << 1
+            << "The selected fragment is too short for this frequency band. Select at least 60 frames.";
+        QTest::newRow("threads beyond any integer")
+            << QStringList{v, "--threads", "1e30"} << 1
+            << "The number of worker threads must be between 0 (automatic) and 256.";
+        QTest::newRow("quality beyond any integer") << QStringList{v, "--quality", "-1e30"} << 1
+                                                    << "Export quality must be between 0 and 100.";
+        QTest::newRow("harmonic beyond any integer")
+            << QStringList{v, "--rpm", "600", "--harmonic", "1e30", "--half-width", "10"} << 1
+            << "No usable band around harmonic 1e+30 of 600 RPM";
         QTest::newRow("band and rpm together") << QStringList{v, "--band", "8:12", "--rpm", "600", "--harmonic", "1",
                                                               "--half-width", "10"}
                                                << 2 << "Give either --band or --rpm/--harmonic/--half-width, not both.";
-        QTest::newRow("malformed band") << QStringList{v, "--band", "8-12"} << 2 << "--band needs LOW:HIGH";
-        // The file does not tell its capture rate; given, its 30 frames are too few for 9-14 Hz at 240 fps.
-        const QString unknownRate = testMediaPath("slowmo_intent_stream.mkv");
-        QTest::newRow("capture rate unknown") << QStringList{unknownRate} << 1 << "--capture-fps";
-        QTest::newRow("capture rate given") << QStringList{unknownRate, "--capture-fps", "240"} << 1
-                                            << "Select at least 480 frames.";
+        QTest::newRow("capture rate unknown") << QStringList{testMediaPath("slowmo_intent_stream.mkv")} << 1
+                                              << "--capture-fps";
     }
 
     void processRefusals()
@@ -187,7 +156,10 @@ private slots:
         QCOMPARE(fileContent(output + ".json"), QByteArray("keep"));
     }
 
-    void interruptCancelsCleanly()
+    // A killed run leaves its staging files; the next run into the folder removes them, but
+    // neither a staging file whose writer still runs nor a file that is not ours. Ctrl-C then
+    // cancels that run cleanly.
+    void killedRunsAreClearedAndInterruptedOnesCancelCleanly()
     {
         QTemporaryDir folder;
         const QString input = folder.filePath("long.mkv");
@@ -196,32 +168,40 @@ private slots:
         longPattern.frameCount = 1200;
         QString error;
         QVERIFY2(ovra::tests::writeVibratingPatternVideo(input, longPattern, &error), qPrintable(error));
-        const QString output = folder.filePath("interrupted.mp4");
-        QProcess process;
-        process.start(QStringLiteral(OVRA_CLI_PATH), {"process", input, "--output", output, "--band", "8:12"});
-        QVERIFY(process.waitForStarted());
-        // Interrupt once the export has reserved its staging files, that is, inside the run.
+        const QStringList arguments{"process", input, "--output", folder.filePath("o.mp4"), "--band", "8:12"};
+
+        QProcess killed;
+        killed.start(QStringLiteral(OVRA_CLI_PATH), arguments);
+        // Both staging files reserved: the run is inside the export.
         QTRY_VERIFY_WITH_TIMEOUT(hiddenFiles(folder.path()).size() == 2, 60000);
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 130);
-        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains("Processing was cancelled by the user."));
-        QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList{"long.mkv"});
+        killed.kill();
+        QVERIFY(killed.waitForFinished(60000));
+        const QStringList leftovers = hiddenFiles(folder.path());
+        QCOMPARE(leftovers.size(), 2);
+
+        ovra::media::StagingFile live;
+        QVERIFY(live.reserve(folder.filePath("live.mp4")));
+        const QString foreign = ".o.mp4.not-a-uuid.staging.mp4";
+        QVERIFY(writeFile(folder.filePath(foreign), "not ours"));
+        const QStringList kept = hiddenFiles(folder.path()).filter(QRegularExpression("^\\.(live|o\\.mp4\\.not)"));
+
+        QProcess interrupted;
+        interrupted.start(QStringLiteral(OVRA_CLI_PATH), arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(hiddenFiles(folder.path()).size() == 4
+                                     && !hiddenFiles(folder.path()).contains(leftovers[0])
+                                     && !hiddenFiles(folder.path()).contains(leftovers[1]),
+                                 60000);
+        ::kill(static_cast<pid_t>(interrupted.processId()), SIGINT);
+        QVERIFY(interrupted.waitForFinished(60000));
+        QCOMPARE(interrupted.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(interrupted.exitCode(), 130);
+        QVERIFY(QString::fromUtf8(interrupted.readAllStandardError()).contains("Processing was cancelled by the user."));
+        QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList({kept[0], kept[1], "long.mkv"}));
     }
 
-    void probePrintsEveryFieldAndDerivedQuantity()
+    void probePrintsTheAnalysedMetadata()
     {
         const QJsonObject json = probe({testMediaPath("cfr25_bframes.mp4")});
-        QStringList expectedKeys{
-            "filePath", "containerName", "codecName", "frameSize", "durationUs", "frameCount", "nominalFrameRate",
-            "detectedCaptureFrameRate", "captureFrameRate", "captureFrameRateManual", "slowMotionPlaybackIntent",
-            "variableFrameRate", "frameTimestampCount", "uniformStartFrame", "rotationDegrees", "hasValidFrameSize",
-            "hasTiming", "hasTimeGrid", "playbackFrameRate", "playbackDurationUs", "captureFrameRateKnown",
-            "effectiveFrameRate", "captureTimingMapRequired", "estimatedRecordingDurationUs",
-            "averageSlowMotionFactor"};
-        expectedKeys.sort();
-        QCOMPARE(json.keys(), expectedKeys); // sorted
         QCOMPARE(json["frameCount"].toInteger(), 100);
         QCOMPARE(json["frameTimestampCount"].toInteger(), 100);
         QCOMPARE(json["frameSize"].toObject(), QJsonObject({{"width", 320}, {"height", 240}}));

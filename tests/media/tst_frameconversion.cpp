@@ -1,11 +1,11 @@
 #include "TestMedia.h"
 
-#include "media/TemporaryVideoSource.h"
 #include "media/libav/LibavFrameConverter.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSink.h"
 #include "media/libav/LibavVideoSource.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,6 +20,7 @@ extern "C" {
 using namespace ovra::media;
 using namespace ovra::media::libav;
 using ovra::project_data::TemporaryVideo;
+using ovra::project_data::TemporaryVideoSource;
 using ovra::tests::maximumChannelDifference;
 using ovra::tests::peakSignalToNoise;
 using ovra::tests::runFfmpeg;
@@ -75,7 +76,7 @@ QImage storedAndReadBack(const VideoFrame &frame, const VideoMetadata &metadata)
     auto store = std::make_shared<TemporaryVideo>(metadata);
     if (!store->create() || !store->appendFrame(frame) || !store->finish())
         return {};
-    TemporaryVideoSource source(store, 0);
+    TemporaryVideoSource source(store);
     VideoFrame read;
     if (!source.openWithMetadata(metadata) || source.readFrame(&read) != VideoReadStatus::Frame)
         return {};

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using ovra::media::VideoMetadata;
 
 class VideoMetadataTest : public QObject
@@ -66,6 +68,30 @@ private slots:
         QVERIFY(ovra::media::ratesAgree(29.41, 30.0));
         QVERIFY(!ovra::media::ratesAgree(30.61, 30.0));
         QVERIFY(ovra::media::ratesAgree(0.105, 0.1)); // the 0.01 floor
+    }
+
+    // Frame times are rounded, so the inverse must land on the frame whose rounded time is at or
+    // after the given one: 333,667 us is frame 10 of 29.97 fps, not frame 11.
+    void timesMapToTheFirstFrameAtOrAfter_data()
+    {
+        QTest::addColumn<qint64>("timeUs");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<qint64>("frame"); // -1: no frame
+        QTest::newRow("at a rounded-up frame time") << qint64(333667) << 29.97 << qint64(10);
+        QTest::newRow("just before it") << qint64(333666) << 29.97 << qint64(10);
+        QTest::newRow("just after it") << qint64(333668) << 29.97 << qint64(11);
+        QTest::newRow("at a rounded-down frame time") << qint64(166667) << 60.0 << qint64(10);
+        QTest::newRow("between frames") << qint64(20001) << 25.0 << qint64(1);
+        QTest::newRow("before the first frame") << qint64(-1) << 25.0 << qint64(0);
+        QTest::newRow("no rate") << qint64(0) << 0.0 << qint64(-1);
+        QTest::newRow("beyond any frame number") << std::numeric_limits<qint64>::max() << 25.0 << qint64(-1);
+    }
+
+    void timesMapToTheFirstFrameAtOrAfter()
+    {
+        QFETCH(qint64, timeUs);
+        QFETCH(double, rate);
+        QTEST(ovra::media::firstFrameAtOrAfter(timeUs, rate).value_or(-1), "frame");
     }
 };
 

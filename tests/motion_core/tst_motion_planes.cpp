@@ -293,36 +293,6 @@ private slots:
         QVERIFY(maximumDifference(pyramid.levels[0], FloatPlane(width, height)) > 10.0f);
     }
 
-    void pyramidDoesNotDependOnThreadCount()
-    {
-        const FloatPlane luminance = randomPlane(400, 300, 11);
-        std::vector<Pyramid> pyramids;
-        std::vector<FloatPlane> r1s;
-        std::vector<FloatPlane> blurs;
-        for (int threads : {1, 2, 4}) {
-            MotionWorkerPool pool;
-            pool.setThreadCount(threads);
-            SpatialPyramid spatialPyramid(4, pool);
-            Pyramid pyramid;
-            spatialPyramid.decompose(luminance, pyramid);
-            FloatPlane r1;
-            FloatPlane r2;
-            spatialPyramid.rieszTransform(pyramid.levels[0], r1, r2);
-            FloatPlane blurred;
-            FloatPlane scratch;
-            blur(pool, luminance, phaseDenoisingKernel(), blurred, scratch);
-            pyramids.push_back(std::move(pyramid));
-            r1s.push_back(std::move(r1));
-            blurs.push_back(std::move(blurred));
-        }
-        for (size_t run = 1; run < pyramids.size(); ++run) {
-            for (size_t level = 0; level < 4; ++level)
-                QVERIFY(identical(pyramids[run].levels[level], pyramids[0].levels[level]));
-            QVERIFY(identical(pyramids[run].residual, pyramids[0].residual));
-            QVERIFY(identical(r1s[run], r1s[0]));
-            QVERIFY(identical(blurs[run], blurs[0]));
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(MotionPlanesTest)

@@ -1,3 +1,5 @@
+#include "MotionBand.h"
+
 #include "motion_core/MotionSettings.h"
 #include "motion_core/SpatialPyramid.h"
 
@@ -6,18 +8,7 @@
 #include <limits>
 
 using namespace ovra::motion_core;
-
-namespace {
-
-MotionSettings band(double lowerHz, double upperHz)
-{
-    MotionSettings settings;
-    settings.lowerFrequencyHz = lowerHz;
-    settings.upperFrequencyHz = upperHz;
-    return settings;
-}
-
-} // namespace
+using ovra::tests::band;
 
 class MotionSettingsTest : public QObject
 {
@@ -74,31 +65,6 @@ private slots:
         QCOMPARE(ovra::motion_core::nearNyquist(band(lower, upper), fps), nearNyquist);
     }
 
-    void effectiveWorkers()
-    {
-        const int maximum = maximumWorkerThreadCount();
-        QCOMPARE(maximum, qBound(1, QThread::idealThreadCount(), 256));
-        MotionSettings settings;
-        QCOMPARE(effectiveWorkerThreadCount(settings), maximum);
-        settings.workerThreadCount = 64;
-        QCOMPARE(effectiveWorkerThreadCount(settings), qMin(64, maximum));
-        settings.workerThreadCount = 1;
-        QCOMPARE(effectiveWorkerThreadCount(settings), 1);
-    }
-
-    void featherAndMinimumRegion()
-    {
-        QCOMPARE(regionFeatherRadius(QSize(1920, 1080)), 10.8);
-        QCOMPARE(regionFeatherRadius(QSize(100, 100)), 2.0);
-        QCOMPARE(regionFeatherRadius(QSize(4000, 3000)), 24.0);
-        QCOMPARE(regionFeatherRadius(QSize()), 0.0);
-        QCOMPARE(minimumRegionWidth(QSize(1920, 1080)), 22.6 / 1920);
-        QCOMPARE(minimumRegionHeight(QSize(1920, 1080)), 22.6 / 1080);
-        QCOMPARE(minimumRegionWidth(QSize(4, 4)), 1.0);
-        QCOMPARE(minimumRegionHeight(QSize(10, 10)), 0.5);
-        QCOMPARE(minimumRegionWidth(QSize()), 0.0);
-    }
-
     void regionSize_data()
     {
         QTest::addColumn<QRectF>("region");
@@ -121,15 +87,6 @@ private slots:
         QCOMPARE(regionLargeEnough(settings, QSize(1920, 1080)), largeEnough);
     }
 
-    void stabilizationRegionOnlyCheckedWhenRequested()
-    {
-        MotionSettings settings;
-        QVERIFY(regionsValid(settings));
-        settings.cameraMotionCompensationEnabled = true;
-        QVERIFY(!regionsValid(settings));
-        settings.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
-        QVERIFY(regionsValid(settings));
-    }
 };
 
 QTEST_GUILESS_MAIN(MotionSettingsTest)

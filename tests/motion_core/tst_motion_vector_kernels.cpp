@@ -491,42 +491,6 @@ private slots:
         QVERIFY(identical(runs[1].shifted, runs[0].shifted));
     }
 
-    void phaseStagesDoNotDependOnTheChunks_data()
-    {
-        addSetAndSizeRows({QSize(64, 30), QSize(33, 9)});
-    }
-
-    void phaseStagesDoNotDependOnTheChunks()
-    {
-        // Up to seven chunks, so that seams meet and merge: the same bits as one chunk.
-        QFETCH(KernelSet, set);
-        QFETCH(QSize, size);
-        const FloatPlane level = randomPlane(size, 41, -40.0, 40.0);
-        const FloatPlane previous = randomPlane(size, 42, -40.0, 40.0);
-        const FloatPlane residual = randomPlane(halved(size), 43, 0.0, 255.0);
-        const VectorStages::LevelSamples current{level, randomPlane(size, 46, -40.0, 40.0)};
-        const VectorStages::LevelSamples before{previous, randomPlane(size, 47, -40.0, 40.0)};
-        std::vector<FloatPlane> results;
-        for (int threads : {1, 3, 7}) {
-            MotionWorkerPool pool;
-            pool.setThreadCount(threads);
-            VectorStages stages(set, pool);
-            stages.prepare(size, QRect(QPoint(0, 0), size), {size, halved(size)},
-                           {QRectF(0, 0, 1, 1), QRectF(0, 0, 1, 1), 0.0f, 2.0});
-            TemporalBandpassFilter filterH;
-            QVERIFY(filterH.configure(240.0, 8.0, 12.0, nullptr));
-            TemporalBandpassFilter filterV = filterH;
-            std::vector<FloatPlane> accumulatorH{randomPlane(size, 44, -2.0, 2.0)};
-            std::vector<FloatPlane> accumulatorV{randomPlane(size, 45, -2.0, 2.0)};
-            QVERIFY(filterH.prepareState(accumulatorH, nullptr));
-            QVERIFY(filterV.prepareState(accumulatorV, nullptr));
-            stages.shiftPhase(0, before, current, accumulatorH[0], accumulatorV[0], filterH, filterV, 30.0f, residual);
-            results.push_back(stages.shiftPhase(0, current, before, accumulatorH[0], accumulatorV[0], filterH,
-                                                filterV, 30.0f, residual));
-        }
-        QVERIFY(identical(results[1], results[0]));
-        QVERIFY(identical(results[2], results[0]));
-    }
 };
 
 QTEST_GUILESS_MAIN(MotionVectorKernelsTest)

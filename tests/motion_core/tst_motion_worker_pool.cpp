@@ -47,29 +47,6 @@ class MotionWorkerPoolTest : public QObject
     Q_OBJECT
 
 private slots:
-    void startsWithOneThread()
-    {
-        MotionWorkerPool pool;
-        QCOMPARE(pool.threadCount(), 1);
-        QCOMPARE(pool.threads().maxThreadCount(), 1);
-        pool.setThreadCount(0);
-        QCOMPARE(pool.threadCount(), 1);
-    }
-
-    void fullHdLuminanceSplitsIntoEightChunks()
-    {
-        // 1080 rows of cost 5 x 1920: 159 units of 65536, capped at 8 threads.
-        MotionWorkerPool pool;
-        pool.setThreadCount(8);
-        const std::vector<Chunk> chunks = recordChunks(pool, 1080, 5 * 1920);
-        QCOMPARE(chunks.size(), size_t(8));
-        for (size_t i = 0; i < chunks.size(); ++i) {
-            QCOMPARE(chunks[i].begin, int(i) * 135);
-            QCOMPARE(chunks[i].end, int(i + 1) * 135);
-            QVERIFY(!chunks[i].onCaller);
-        }
-    }
-
     void chunkCount_data()
     {
         QTest::addColumn<int>("threads");

@@ -1,5 +1,6 @@
 #include "TestMedia.h"
 
+#include "ovra/Version.h"
 #include "processing/ProcessingParametersWriter.h"
 
 #include <QDateTime>
@@ -48,9 +49,9 @@ ProcessingRequest knownRequest()
 
 QJsonObject expectedDocument()
 {
-    return QJsonDocument::fromJson(R"({
+    QJsonObject document = QJsonDocument::fromJson(R"({
         "schemaVersion": 1,
-        "application": {"name": "ovra-motion", "version": "0.2.17 build 22"},
+        "application": {"name": "ovra-motion", "version": "set below"},
         "algorithm": {"name": "Riesz phase magnification", "version": "riesz-phase-cpu-0.4"},
         "source": {"filePath": "/data/pump.mp4", "container": "mov,mp4,m4a,3gp,3g2,mj2", "videoCodec": "h264",
             "width": 1920, "height": 1080, "durationUs": 100000000, "frameCount": 3000, "nominalFrameRate": 30,
@@ -68,11 +69,20 @@ QJsonObject expectedDocument()
             "workerThreadCount": 2, "effectiveWorkerThreadCount": 2, "workerThreadMode": "manual"},
         "export": {"videoFilePath": "/out/clip.mp4", "container": "mp4", "videoCodec": "h264", "qualityPercent": 75,
             "includeAudio": false, "preserveFrameSize": true, "preserveFrameRate": true, "playbackFrameRate": 30,
-            "watermark": {"enabled": true, "text": "ovra-motion 0.2.17 build 22", "position": "bottomRight",
+            "watermark": {"enabled": true, "text": "set below", "position": "bottomRight",
                           "maximumWidthRatio": 0.28, "marginRatio": 0.02}},
         "recording": {"equipmentType": "", "equipmentDesignation": "", "inspectedComponent": "",
                       "recordingDateTime": "", "operatingMode": "", "loadDescription": "", "comment": ""}
     })").object();
+    // The version the build generated, not a number copied into the test.
+    document["application"] = QJsonObject{{"name", OVRA_APPLICATION_NAME},
+                                          {"version", OVRA_VERSION " build " OVRA_BUILD_NUMBER}};
+    QJsonObject exported = document["export"].toObject();
+    QJsonObject watermark = exported["watermark"].toObject();
+    watermark["text"] = OVRA_DISPLAY_NAME;
+    exported["watermark"] = watermark;
+    document["export"] = exported;
+    return document;
 }
 
 } // namespace

@@ -2,15 +2,20 @@
 #include "VibratingVideo.h"
 
 #include "media/libav/LibavVideoAnalyzer.h"
+#include "media/libav/LibavVideoSource.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
+#include <unistd.h>
 #include <functional>
 
 using ovra::media::VideoMetadata;
@@ -27,23 +32,8 @@ using Change = std::function<void(ProcessingRequest &)>;
 
 namespace {
 
-// 60 fps keeps the minimum fragment for an 8-12 Hz band at two seconds: 120 frames.
+// At 60 fps an 8-12 Hz band needs 60 frames and recommends two seconds: 120 frames.
 const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
-
-double psnr(const QImage &a, const QImage &b)
-{
-    const QImage first = a.convertToFormat(QImage::Format_RGBX8888);
-    const QImage second = b.convertToFormat(QImage::Format_RGBX8888);
-    double squared = 0.0;
-    for (int y = 0; y < first.height(); ++y) {
-        for (int x = 0; x < first.width() * 4; ++x) {
-            const double d = double(first.constScanLine(y)[x]) - double(second.constScanLine(y)[x]);
-            squared += d * d;
-        }
-    }
-    const double mse = squared / (3.0 * first.width() * first.height()); // the padding byte adds nothing
-    return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
 
 std::vector<QImage> storedFrames(const TemporaryVideo &store)
 {
@@ -125,7 +115,7 @@ private slots:
         const std::vector<QImage> decoded = ovra::tests::decodeAllFrames(exported.outputVideoPath);
         QCOMPARE(decoded.size(), stored.size());
         for (size_t i = 0; i < decoded.size(); i += 7)
-            QVERIFY2(psnr(decoded[i], stored[i]) > 35.0, qPrintable(QString::number(i)));
+            QVERIFY2(ovra::tests::peakSignalToNoise(decoded[i], stored[i]) > 35.0, qPrintable(QString::number(i)));
 
         // The direct export writes the same video in one run.
         const ProcessingResult direct = pipeline.run(request(false, "direct.mp4"), {}, {});
@@ -142,7 +132,7 @@ private slots:
         const QString paths = "The input and output video paths are required.";
         const QString taken = "An output path matches the input file or a result file already exists.";
         const QString tooShort
-            = "The selected fragment is too short for the configured frequency band. Select at least 120 frames.";
+            = "The selected fragment is too short for the configured frequency band. Select at least 60 frames.";
         QTest::newRow("no input") << Change([](auto &r) { r.sourceMetadata.filePath.clear(); }) << paths;
         QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths;
         QTest::newRow("analysis of a result") << Change([this](auto &r) {
@@ -150,12 +140,12 @@ private slots:
             r.sourceResult = std::make_shared<TemporaryVideo>(m_metadata);
         }) << "Invalid analysis destination.";
         QTest::newRow("output is the input")
-            << Change([this](auto &r) { r.outputVideoPath = m_folder.path() + "/./VIBRATING.mkv"; }) << taken;
+            << Change([this](auto &r) { r.outputVideoPath = m_folder.path() + "/./vibrating.mkv"; }) << taken;
         QTest::newRow("output exists") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken;
         QTest::newRow("no output folder")
             << Change([this](auto &r) { r.outputVideoPath = outputPath("missing/x.mp4"); })
             << "The output directory does not exist: " + outputPath("missing");
-        QTest::newRow("fragment too short") << Change([](auto &r) { r.settings.endFrameExclusive = 119; }) << tooShort;
+        QTest::newRow("fragment too short") << Change([](auto &r) { r.settings.endFrameExclusive = 59; }) << tooShort;
         QTest::newRow("invalid frame range") << Change([](auto &r) { r.settings.endFrameExclusive = 151; })
                                              << "The selected frame range is invalid.";
         QTest::newRow("time range beyond the end") << Change([this](auto &r) {
@@ -170,6 +160,30 @@ private slots:
         }) << "The camera capture frame rate is required before motion processing.";
     }
 
+    // Linux names differ by letter case; links and other spellings of one file are the same file.
+    void sameFileMeansOneFileOnDisk_data()
+    {
+        QTest::addColumn<QString>("other"); // beside the input
+        QTest::addColumn<bool>("same");
+        QTest::newRow("another spelling") << "missing/../vibrating.mkv" << true;
+        QTest::newRow("another letter case") << "VIBRATING.mkv" << false;
+        QTest::newRow("hard link") << "hard.mkv" << true;
+        QTest::newRow("symbolic link") << "soft.mkv" << true;
+    }
+
+    void sameFileMeansOneFileOnDisk()
+    {
+        QFETCH(QString, other);
+        const QString hard = outputPath("hard.mkv");
+        const QString soft = outputPath("soft.mkv");
+        QCOMPARE(::link(qPrintable(m_input), qPrintable(hard)), 0);
+        QVERIFY(QFile::link(m_input, soft));
+        QTEST(VideoProcessingPipeline::sameFile(m_input, outputPath(other)), "same");
+        // Neither exists: only the spelling counts, letter case included.
+        QVERIFY(!VideoProcessingPipeline::sameFile(outputPath("a.mp4"), outputPath("A.mp4")));
+        QVERIFY(QFile::remove(hard) && QFile::remove(soft));
+    }
+
     void refusedRequestsTouchNothing()
     {
         QFETCH(Change, change);
@@ -182,19 +196,42 @@ private slots:
         QCOMPARE(entries(), before);
     }
 
-    void timeRangesAlignToFrames()
+    void timeRangesAlignToFramesAndExportsRecordTheStoredFragment()
     {
-        // [0.5 s, 0.5 s + 2 s] at 60 fps: frames 30..150, exactly the minimum length of 120.
+        // [0.5 s, 2.5 s] at 60 fps: frames 30..150.
         ProcessingRequest request = this->request(true);
         request.settings.startFrame = request.settings.endFrameExclusive = -1;
         request.settings.playbackStartUs = 500000;
         request.settings.playbackEndUs = 2500000;
-        const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
-        QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
-        QCOMPARE(result.temporaryVideo->frameCount(), qint64(120));
-        // One microsecond later the start moves to frame 31 and the fragment is too short.
+        const ProcessingResult analysis = VideoProcessingPipeline().run(request, {}, {});
+        QVERIFY2(analysis.succeeded(), qPrintable(analysis.errorMessage));
+        QCOMPARE(analysis.temporaryVideo->frameCount(), qint64(120));
+        QCOMPARE(analysis.temporaryVideo->firstFrameIndex(), qint64(30));
+
+        // The export writes what the store holds, whatever fragment the request names.
+        for (const auto &[start, name] : {std::pair{qint64(-1), "by-time.mp4"}, std::pair{qint64(0), "by-frames.mp4"}}) {
+            ProcessingRequest exportRequest = request;
+            exportRequest.analysisMode = false;
+            exportRequest.outputVideoPath = outputPath(name);
+            exportRequest.sourceResult = analysis.temporaryVideo;
+            exportRequest.settings.startFrame = start;
+            exportRequest.settings.endFrameExclusive = start < 0 ? -1 : 120;
+            const ProcessingResult exported = VideoProcessingPipeline().run(exportRequest, {}, {});
+            QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
+            const QJsonObject fragment = QJsonDocument::fromJson(fileContent(exported.parametersFilePath))
+                                             .object()["processing"].toObject()["fragment"].toObject();
+            QCOMPARE(fragment["startFrame"].toInteger(), 30);
+            QCOMPARE(fragment["endFrameExclusive"].toInteger(), 150);
+            QCOMPARE(fragment["startTimeUs"].toInteger(), 500000);
+            QCOMPARE(fragment["processedFrameCount"].toInteger(), 120);
+            QVERIFY(QFile::remove(exported.outputVideoPath) && QFile::remove(exported.parametersFilePath));
+        }
+
+        // One microsecond later the start moves to frame 31.
         request.settings.playbackStartUs = 500001;
-        QCOMPARE(VideoProcessingPipeline().run(request, {}, {}).state, ProcessingState::Failed);
+        const ProcessingResult later = VideoProcessingPipeline().run(request, {}, {});
+        QVERIFY2(later.succeeded(), qPrintable(later.errorMessage));
+        QCOMPARE(later.temporaryVideo->firstFrameIndex(), qint64(31));
     }
 
     void variableRateFilesNeedAFrameRangeInTheUniformTail()
@@ -218,6 +255,21 @@ private slots:
         const ProcessingResult accepted = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(accepted.succeeded(), qPrintable(accepted.errorMessage));
         QCOMPARE(accepted.temporaryVideo->frameCount(), qint64(70));
+
+        // Exported, the uniform tail plays at its own 30 fps, not at the whole file's average
+        // of 28.2, and the parameters file says so.
+        request.analysisMode = false;
+        request.outputVideoPath = outputPath("tail.mp4");
+        const ProcessingResult exported = VideoProcessingPipeline().run(request, {}, {});
+        QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
+        QCOMPARE(ovra::tests::runFfprobe({"-v", "error", "-show_entries", "stream=avg_frame_rate", "-of", "csv=p=0",
+                                          exported.outputVideoPath})
+                     .trimmed(),
+                 "30/1");
+        QCOMPARE(QJsonDocument::fromJson(fileContent(exported.parametersFilePath))["export"]["playbackFrameRate"]
+                     .toDouble(),
+                 30.0);
+        QVERIFY(QFile::remove(exported.outputVideoPath) && QFile::remove(exported.parametersFilePath));
     }
 
     void cancellationAtEveryPointLeavesNothingBehind()
@@ -269,11 +321,11 @@ private slots:
         const QStringList before = entries();
         QStringList staging;
         const auto intrude = [&](const ProcessingProgress &progress) {
-            const bool now = stage.isEmpty() ? progress.processedFrames == 10 : progress.stageName == stage;
-            if (now && !QFile::exists(intruder)) {
+            if (progress.processedFrames == 10 && staging.isEmpty())
                 staging = entries().filter(QStringLiteral(".staging"));
+            const bool now = stage.isEmpty() ? progress.processedFrames == 10 : progress.stageName == stage;
+            if (now && !QFile::exists(intruder))
                 QVERIFY(writeFile(intruder, "not ours"));
-            }
         };
         const ProcessingResult result = VideoProcessingPipeline().run(request(false, "clip.mp4"), intrude, {});
         QCOMPARE(result.state, ProcessingState::Failed);
@@ -285,6 +337,39 @@ private slots:
         const QRegularExpression names(R"(^\.clip\.mp4\.[0-9a-f-]{36}\.staging\.mp4 )"
                                        R"(\.clip\.mp4\.json\.[0-9a-f-]{36}\.staging\.json$)");
         QVERIFY2(names.match(staging.join(' ')).hasMatch(), qPrintable(staging.join(' ')));
+    }
+
+    // Side by side, the decoded source and the stored result must show the same frame for a time.
+    void sourceAndResultSeekToTheSameFrame_data()
+    {
+        QTest::addColumn<qint64>("timeUs");
+        QTest::addColumn<qint64>("frame");
+        const qint64 tenth = ovra::media::frameTimeUs(10, pattern.frameRate); // 166,667 us, rounded up
+        QTest::newRow("at a frame") << tenth << qint64(10);
+        QTest::newRow("just before a frame") << tenth - 1 << qint64(10);
+        QTest::newRow("just after a frame") << tenth + 1 << qint64(11);
+        QTest::newRow("between frames") << qint64(175000) << qint64(11);
+    }
+
+    void sourceAndResultSeekToTheSameFrame()
+    {
+        QFETCH(qint64, timeUs);
+        auto store = std::make_shared<TemporaryVideo>(m_metadata);
+        QVERIFY(store->create());
+        const std::vector<QImage> frames = ovra::tests::vibratingPatternFrames(pattern);
+        for (int i = 0; i < 20; ++i)
+            QVERIFY(store->appendFrame({frames[size_t(i)], -1, i}));
+        QVERIFY(store->finish());
+        ovra::media::libav::LibavVideoSource decoded;
+        ovra::project_data::TemporaryVideoSource result(store);
+        for (ovra::media::IVideoSource *source : {static_cast<ovra::media::IVideoSource *>(&decoded),
+                                                  static_cast<ovra::media::IVideoSource *>(&result)}) {
+            qint64 frame = -1;
+            QVERIFY(source->openWithMetadata(m_metadata));
+            QVERIFY(source->seekToTime(timeUs));
+            QCOMPARE(source->skipFrame(&frame), ovra::media::VideoReadStatus::Frame);
+            QTEST(frame, "frame");
+        }
     }
 
     void sourceEndingEarlyFails()

@@ -1,30 +1,34 @@
-#include "media/TemporaryVideoSource.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include "media/ErrorMessage.h"
 
 #include <QCoreApplication>
 
-#include <cmath>
+#include <optional>
 
-namespace ovra::media {
+namespace ovra::project_data {
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("TemporaryVideoSource", text);
-}
+using media::VideoFrame;
+using media::VideoMetadata;
+using media::VideoReadStatus;
+using media::reportFailure;
 
 QString outsideMessage()
 {
-    return tr("The requested frame is outside the analysis result.");
+    return TemporaryVideoSource::tr("The requested frame is outside the analysis result.");
+}
+
+QString notOpenMessage()
+{
+    return TemporaryVideoSource::tr("The analysis result is not open for reading. Open it before seeking or reading frames.");
 }
 
 } // namespace
 
-TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const project_data::TemporaryVideo> store,
-                                           qint64 firstFrameIndex)
+TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const TemporaryVideo> store)
     : m_store(std::move(store))
-    , m_firstFrameIndex(firstFrameIndex)
+    , m_firstFrameIndex(m_store ? m_store->firstFrameIndex() : 0)
 {
 }
 
@@ -47,17 +51,17 @@ bool TemporaryVideoSource::openWithMetadata(const VideoMetadata &metadata, QStri
 
 bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
 {
-    const double frameIndex = std::round(static_cast<double>(timeUs) * m_metadata.nominalFrameRate / 1000000.0);
-    // A time far outside any result, or no number at all for a missing rate, must not be
-    // turned into an integer.
-    if (!(std::abs(frameIndex) < 9.0e18))
+    const std::optional<qint64> frameIndex = media::firstFrameAtOrAfter(timeUs, m_metadata.nominalFrameRate);
+    if (!frameIndex)
         return reportFailure(errorMessage, outsideMessage());
-    return seekToFrame(static_cast<qint64>(frameIndex), errorMessage);
+    return seekToFrame(*frameIndex, errorMessage);
 }
 
 bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
 {
-    if (!m_opened || frameIndex < m_firstFrameIndex || frameIndex - m_firstFrameIndex >= m_store->frameCount())
+    if (!m_opened)
+        return reportFailure(errorMessage, notOpenMessage());
+    if (frameIndex < m_firstFrameIndex || frameIndex - m_firstFrameIndex >= m_store->frameCount())
         return reportFailure(errorMessage, outsideMessage());
     m_position = frameIndex - m_firstFrameIndex;
     return true;
@@ -65,8 +69,10 @@ bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
 
 VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *errorMessage)
 {
-    if (!m_opened || !frame)
+    if (!m_opened || !frame) {
+        reportFailure(errorMessage, notOpenMessage());
         return VideoReadStatus::Failed;
+    }
     if (m_position >= m_store->frameCount())
         return VideoReadStatus::EndOfStream;
     if (!m_store->readFrame(m_position, frame, errorMessage))
@@ -74,7 +80,7 @@ VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *erro
     frame->frameIndex = m_firstFrameIndex + m_position;
     // The grid of the source's nominal rate replaces the stored times; none without a rate.
     frame->presentationTimeUs =
-        isValidRate(m_metadata.nominalFrameRate) ? frameTimeUs(frame->frameIndex, m_metadata.nominalFrameRate) : -1;
+        media::isValidRate(m_metadata.nominalFrameRate) ? media::frameTimeUs(frame->frameIndex, m_metadata.nominalFrameRate) : -1;
     ++m_position;
     return VideoReadStatus::Frame;
 }
@@ -93,4 +99,4 @@ VideoReadStatus TemporaryVideoSource::skipFrame(qint64 *frameIndex, qint64 *pres
     return status;
 }
 
-} // namespace ovra::media
+} // namespace ovra::project_data

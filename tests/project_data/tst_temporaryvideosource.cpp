@@ -1,17 +1,17 @@
 #include "TestMedia.h"
 
-#include "media/TemporaryVideoSource.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
 
-using ovra::media::TemporaryVideoSource;
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::media::VideoReadStatus;
 using ovra::project_data::TemporaryVideo;
+using ovra::project_data::TemporaryVideoSource;
 using ovra::tests::verifyRefusal;
 
 namespace {
@@ -27,9 +27,9 @@ VideoMetadata metadataAt(double nominalFrameRate)
 }
 
 // Stored frame i has a colour that names it, and times the source must replace.
-std::shared_ptr<TemporaryVideo> makeStore(int frames, bool finish = true)
+std::shared_ptr<TemporaryVideo> makeStore(int frames, qint64 firstFrameIndex, bool finish = true)
 {
-    auto store = std::make_shared<TemporaryVideo>(metadataAt(25.0));
+    auto store = std::make_shared<TemporaryVideo>(metadataAt(25.0), firstFrameIndex);
     bool ok = store->create();
     for (int i = 0; i < frames; ++i) {
         QImage image(2, 2, QImage::Format_RGBA8888);
@@ -67,7 +67,7 @@ private slots:
 
     void seeksMapSourceFramesAndTimesOntoTheResult()
     {
-        TemporaryVideoSource source(makeStore(100), 250);
+        TemporaryVideoSource source(makeStore(100, 250));
         QVERIFY(source.open("ignored.mp4"));
         QCOMPARE(source.metadata().nominalFrameRate, 25.0);
         VideoFrame frame;
@@ -100,7 +100,7 @@ private slots:
     {
         QFETCH(bool, byTime);
         QFETCH(qint64, target);
-        TemporaryVideoSource source(makeStore(10), 250);
+        TemporaryVideoSource source(makeStore(10, 250));
         QVERIFY(source.open({}) && source.seekToFrame(253));
         QString error;
         QVERIFY(!(byTime ? source.seekToTime(target, &error) : source.seekToFrame(target, &error)));
@@ -110,7 +110,7 @@ private slots:
 
     void givenMetadataSetsTheTimeGridAndSkipsReportIt()
     {
-        TemporaryVideoSource source(makeStore(3), 10);
+        TemporaryVideoSource source(makeStore(3, 10));
         QVERIFY(source.openWithMetadata(metadataAt(29.97)));
         QCOMPARE(source.metadata().nominalFrameRate, 29.97);
         qint64 index = -1;
@@ -127,19 +127,21 @@ private slots:
 
     void missingResultsAndStoreErrorsFail()
     {
-        for (auto store : {std::shared_ptr<TemporaryVideo>(), makeStore(0)}) {
-            TemporaryVideoSource empty(store, 0);
+        for (auto store : {std::shared_ptr<TemporaryVideo>(), makeStore(0, 0)}) {
+            TemporaryVideoSource empty(store);
             QString error;
             verifyRefusal(empty.open({}, &error), error, QString("No analysis result is available."));
             QVERIFY(!empty.openWithMetadata(metadataAt(25.0)));
             QVERIFY(!empty.isOpen());
         }
 
-        TemporaryVideoSource source(makeStore(2, false), 0);
-        QString error = "untouched";
-        QCOMPARE(nextFrame(source, &error), "failed"); // not open
-        QCOMPARE(error, QString("untouched"));
-        verifyRefusal(source.seekToFrame(0, &error), error, outsideMessage);
+        // Every failure says what to do, also the reads and seeks of a source never opened.
+        TemporaryVideoSource source(makeStore(2, 0, false));
+        QString error;
+        const QString notOpen = "The analysis result is not open for reading. Open it before seeking or reading frames.";
+        QCOMPARE(nextFrame(source, &error), "failed");
+        QCOMPARE(error, notOpen);
+        verifyRefusal(source.seekToFrame(0, &error), error, notOpen);
         QVERIFY(source.open({}));
         // The store was never finished, so it refuses to be read.
         QCOMPARE(nextFrame(source, &error), "failed");

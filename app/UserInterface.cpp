@@ -1,0 +1,35 @@
+#include "app/UserInterface.h"
+
+#include "ui/controllers/ApplicationController.h"
+#include "ui/items/VideoFrameItem.h"
+
+#include <QCoreApplication>
+#include <QQmlExtensionPlugin>
+#include <QtQml>
+
+// The QML modules are static libraries; their plugins register the types.
+Q_IMPORT_QML_PLUGIN(OvraMotion_PagesPlugin)
+Q_IMPORT_QML_PLUGIN(OvraMotion_PanelsPlugin)
+Q_IMPORT_QML_PLUGIN(OvraMotion_ComponentsPlugin)
+Q_IMPORT_QML_PLUGIN(OvraMotion_ThemePlugin)
+
+namespace ovra::app {
+
+void registerNativeTypes()
+{
+    qmlRegisterType<ui::items::VideoFrameItem>("OvraMotion.Ui", 1, 0, "VideoFrameItem");
+}
+
+std::unique_ptr<QQmlApplicationEngine> loadUserInterface(ui::controllers::ApplicationController *controller)
+{
+    auto engine = std::make_unique<QQmlApplicationEngine>();
+    engine->addImportPath(QStringLiteral(":/ui/qml"));
+    engine->setInitialProperties({{QStringLiteral("applicationController"), QVariant::fromValue<QObject *>(controller)}});
+    QObject::connect(
+        engine.get(), &QQmlApplicationEngine::objectCreationFailed, QCoreApplication::instance(),
+        [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
+    engine->load(QUrl(QStringLiteral("qrc:/ui/qml/Main.qml")));
+    return engine;
+}
+
+} // namespace ovra::app

@@ -1,0 +1,94 @@
+#include "app/TerminationSignals.h"
+#include "app/UserInterface.h"
+#include "diagnostics/service/SemanticDebugService.h"
+#include "i18n/Translations.h"
+#include "ovra/Version.h"
+#include "project_data/TemporaryVideo.h"
+#include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/VideoSessionController.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QDir>
+#include <QIcon>
+#include <QQuickStyle>
+#include <QUrl>
+
+#include <memory>
+
+namespace {
+
+// The optional video argument as a URL the session opens, or an empty URL.
+QUrl videoArgument(const QCommandLineParser &parser)
+{
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return {};
+    const QUrl url = QUrl::fromUserInput(positional.first(), QDir::currentPath(), QUrl::AssumeLocalFile);
+    return url.isLocalFile() ? url : QUrl();
+}
+
+// The diagnostics service when an option asks for it; start-up goes on without it on failure.
+std::unique_ptr<ovra::diagnostics::service::SemanticDebugService>
+startDiagnostics(ovra::ui::controllers::ApplicationController *controller, bool debug, bool control)
+{
+    if (!debug && !control)
+        return nullptr;
+    auto service = std::make_unique<ovra::diagnostics::service::SemanticDebugService>(controller);
+    QString error;
+    if (!service->start(control, &error)) {
+        qCritical().noquote() << QCoreApplication::translate("Application", "Could not start MCP diagnostics: %1").arg(error);
+        return nullptr;
+    }
+    qInfo().noquote() << QCoreApplication::translate("Application", "MCP diagnostics are enabled for this application instance.");
+    return service;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication application(argc, argv);
+    ovra::project_data::TemporaryVideo::cleanupStale();
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/ui/icons/application.png")));
+    QCoreApplication::setOrganizationName(QStringLiteral("OVRA"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(OVRA_VERSION " build " OVRA_BUILD_NUMBER));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral(OVRA_DISPLAY_NAME));
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+
+    const QLocale locale = QLocale::system();
+    const ovra::i18n::InstalledTranslators translators(locale);
+    QCoreApplication::setApplicationName(QStringLiteral(OVRA_APPLICATION_NAME));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QCoreApplication::translate("Application", "Video motion amplification for technical equipment."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption debugOption(QStringLiteral("mcp-debug"),
+                                         QCoreApplication::translate("Application", "Enable the local MCP diagnostics interface in read-only mode."));
+    const QCommandLineOption controlOption(QStringLiteral("mcp-control"),
+                                           QCoreApplication::translate("Application", "Allow the local MCP diagnostics interface to change application state."));
+    parser.addOption(debugOption);
+    parser.addOption(controlOption);
+    parser.addPositionalArgument(QStringLiteral("video"), QCoreApplication::translate("Application", "A video file to open at start-up (optional)."),
+                                 QStringLiteral("[video]"));
+    parser.process(application);
+
+    ovra::app::registerNativeTypes();
+    const ovra::app::TerminationSignals terminationSignals;
+    auto controller = std::make_unique<ovra::ui::controllers::ApplicationController>();
+    auto diagnostics = startDiagnostics(controller.get(), parser.isSet(debugOption), parser.isSet(controlOption));
+    auto engine = ovra::app::loadUserInterface(controller.get());
+    if (engine->rootObjects().isEmpty())
+        return -1;
+
+    const QUrl video = videoArgument(parser);
+    if (!video.isEmpty())
+        controller->videoSession()->openSource(video);
+    const int exitCode = QCoreApplication::exec();
+    engine.reset();
+    diagnostics.reset();
+    controller.reset();
+    return exitCode;
+}

@@ -1,0 +1,79 @@
+#include "diagnostics/service/EventJournal.h"
+
+#include "diagnostics/service/Protocol.h"
+#include "diagnostics/service/StateSnapshot.h"
+
+#include <QJsonArray>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovra::diagnostics::service {
+
+void EventJournal::append(const QString &code, quint64 revision)
+{
+    m_events.append({{QStringLiteral("id"), double(m_nextEventId++)},
+                     {QStringLiteral("revision"), double(revision)},
+                     {QStringLiteral("code"), code},
+                     {QStringLiteral("occurredAtUtc"), StateSnapshot::timestamp()}});
+    while (m_events.size() > capacity)
+        m_events.removeFirst();
+}
+
+void EventJournal::clear()
+{
+    m_events.clear();
+    m_nextEventId = 1;
+}
+
+QJsonObject EventJournal::query(const QJsonObject &params, quint64 revision, QString *errorCode) const
+{
+    const QJsonValue cursorValue = params.value(QLatin1String("cursor"));
+    const QJsonValue limitValue = params.value(QLatin1String("limit"));
+    if (!cursorValue.isUndefined() && (!protocol::isSafeInteger(cursorValue) || cursorValue.toDouble() < 0)) {
+        *errorCode = QStringLiteral("invalid_cursor");
+        return {};
+    }
+    if (!limitValue.isUndefined() && (!protocol::isSafeInteger(limitValue) || limitValue.toDouble() < 1)) {
+        *errorCode = QStringLiteral("invalid_limit");
+        return {};
+    }
+    const double cursor = cursorValue.toDouble(0);
+    const int limit = int(std::min<double>(limitValue.toDouble(capacity), capacity));
+    QJsonArray events;
+    double nextCursor = cursor;
+    for (const QJsonObject &event : m_events) {
+        if (events.size() == limit)
+            break;
+        const double id = event.value(QLatin1String("id")).toDouble();
+        if (id > cursor) {
+            events.append(event);
+            nextCursor = id;
+        }
+    }
+    const double droppedBefore = m_events.isEmpty() ? double(m_nextEventId - 1)
+                                                    : m_events.first().value(QLatin1String("id")).toDouble() - 1;
+    return {{QStringLiteral("events"), events},
+            {QStringLiteral("nextCursor"), nextCursor},
+            {QStringLiteral("droppedBefore"), droppedBefore},
+            {QStringLiteral("revision"), double(revision)}};
+}
+
+bool ProgressThrottle::advance(double progress, const QString &stageName)
+{
+    const double fraction = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0;
+    const int bucket = int(std::floor(fraction * 20.0));
+    if (bucket == m_bucket && stageName == m_stageName)
+        return false;
+    m_bucket = bucket;
+    m_stageName = stageName;
+    return true;
+}
+
+void ProgressThrottle::reset()
+{
+    m_bucket = -1;
+    m_stageName.clear();
+}
+
+} // namespace ovra::diagnostics::service

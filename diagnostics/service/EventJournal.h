@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+namespace ovra::diagnostics::service {
+
+// The bounded list of short events a client polls; events name what changed, never the values.
+class EventJournal
+{
+public:
+    static constexpr int capacity = 256;
+
+    void append(const QString &code, quint64 revision);
+    void clear();
+    // The answer of "diagnostics.getEvents", or an empty object with *errorCode set.
+    QJsonObject query(const QJsonObject &params, quint64 revision, QString *errorCode) const;
+    int size() const { return int(m_events.size()); }
+
+private:
+    QList<QJsonObject> m_events;
+    quint64 m_nextEventId = 1;
+};
+
+// Lets a progress event through when the 5 % bucket or the stage name changes.
+class ProgressThrottle
+{
+public:
+    bool advance(double progress, const QString &stageName);
+    void reset();
+
+private:
+    int m_bucket = -1;
+    QString m_stageName;
+};
+
+} // namespace ovra::diagnostics::service

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "project_data/ProcessingRecords.h"
+
+#include <QJsonObject>
+
+namespace ovra::diagnostics::service {
+
+// Where the time of a processing run went, derived from its performance record.
+class PerformanceReport
+{
+public:
+    // Everything the preview run measured, including the pipeline and motion-core stages.
+    static QJsonObject full(const project_data::ProcessingPerformance &record);
+    // The headline figures of an export run.
+    static QJsonObject brief(const project_data::ProcessingPerformance &record);
+    // The answer of "diagnostics.getPerformance", every value taken from one snapshot.
+    static QJsonObject report(const QJsonObject &snapshot);
+
+private:
+    static QJsonObject pipeline(const project_data::ProcessingPerformance &record);
+    static QJsonObject motionCore(const project_data::ProcessingPerformance &record);
+};
+
+} // namespace ovra::diagnostics::service

@@ -1,0 +1,254 @@
+#include "diagnostics/service/SemanticDebugService.h"
+
+#include "diagnostics/service/Credentials.h"
+#include "diagnostics/service/DescriptorFile.h"
+#include "diagnostics/service/PerformanceReport.h"
+#include "diagnostics/service/Protocol.h"
+#include "diagnostics/service/StateSnapshot.h"
+#include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/ExportController.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/playback/PlaybackController.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonArray>
+
+namespace ovra::diagnostics::service {
+
+using namespace ui::controllers;
+
+SemanticDebugService::SemanticDebugService(ApplicationController *application, QObject *parent)
+    : QObject(parent),
+      m_application(application),
+      m_server([this](const QByteArray &line, bool *close) { return handleLine(line, close); },
+               [this](const QString &code) { return protocol::errorResponse(QJsonValue::Null, m_revision, code); }),
+      m_methods(application)
+{
+    m_eventTimer.setSingleShot(true);
+    m_eventTimer.setInterval(75);
+    connect(&m_eventTimer, &QTimer::timeout, this, &SemanticDebugService::flushEvents);
+    connectControllers();
+}
+
+SemanticDebugService::~SemanticDebugService()
+{
+    stop();
+}
+
+bool SemanticDebugService::start(bool allowControl, QString *errorCode)
+{
+    if (m_running) {
+        if (allowControl == m_controlEnabled)
+            return true;
+        if (errorCode)
+            *errorCode = QStringLiteral("already_running");
+        return false;
+    }
+    if (!open(allowControl, errorCode)) {
+        m_server.close();
+        m_instanceId.clear();
+        m_token.clear();
+        m_descriptorPath.clear();
+        m_controlEnabled = false;
+        return false;
+    }
+    m_running = true;
+    appendEvent(QStringLiteral("service.started"));
+    return true;
+}
+
+bool SemanticDebugService::open(bool allowControl, QString *errorCode)
+{
+    if (!descriptor::prepareDirectory(descriptor::directory(), errorCode))
+        return false;
+    m_instanceId = newInstanceId();
+    m_token = newToken();
+    m_controlEnabled = allowControl;
+    m_revision = 1;
+    m_journal.clear();
+    if (!m_server.listen(descriptor::socketName(m_instanceId))) {
+        if (errorCode)
+            *errorCode = QStringLiteral("local_server_listen_failed");
+        return false;
+    }
+    m_descriptorPath = descriptor::filePath(m_instanceId);
+    return descriptor::write(m_descriptorPath, descriptor(), errorCode);
+}
+
+QJsonObject SemanticDebugService::descriptor() const
+{
+    return {{QStringLiteral("apiVersion"), protocol::apiVersion},
+            {QStringLiteral("instanceId"), m_instanceId},
+            {QStringLiteral("socketName"), descriptor::socketName(m_instanceId)},
+            {QStringLiteral("token"), m_token},
+            {QStringLiteral("processId"), double(QCoreApplication::applicationPid())},
+            {QStringLiteral("controlEnabled"), m_controlEnabled},
+            {QStringLiteral("createdAtUtc"), StateSnapshot::timestamp()}};
+}
+
+void SemanticDebugService::stop()
+{
+    m_server.close();
+    m_eventTimer.stop();
+    m_pendingEventCodes.clear();
+    m_previewProgress.reset();
+    m_exportProgress.reset();
+    if (!m_descriptorPath.isEmpty())
+        QFile::remove(m_descriptorPath);
+    m_running = false;
+    m_controlEnabled = false;
+    m_instanceId.clear();
+    m_token.clear();
+    m_descriptorPath.clear();
+    m_revision = 1;
+    m_journal.clear();
+}
+
+QJsonObject SemanticDebugService::handleLine(const QByteArray &line, bool *close)
+{
+    const protocol::Request request = protocol::parseRequest(line, m_token);
+    *close = request.unauthorized;
+    QString errorCode = request.code;
+    QJsonObject result;
+    if (errorCode.isEmpty())
+        result = dispatch(request.method, request.params, &errorCode);
+    if (!errorCode.isEmpty())
+        return protocol::errorResponse(request.id, m_revision, errorCode);
+    return protocol::successResponse(request.id, m_revision, result);
+}
+
+QJsonObject SemanticDebugService::dispatch(const QString &method, const QJsonObject &params, QString *errorCode)
+{
+    if (method == QLatin1String("diagnostics.getCapabilities"))
+        return capabilities();
+    if (method == QLatin1String("diagnostics.getSnapshot"))
+        return snapshot();
+    if (method == QLatin1String("diagnostics.getPerformance"))
+        return PerformanceReport::report(snapshot());
+    if (method == QLatin1String("diagnostics.getEvents"))
+        return m_journal.query(params, m_revision, errorCode);
+    *errorCode = mutationRefusal(method, params);
+    if (!errorCode->isEmpty())
+        return {};
+    return m_methods.call(method, params, errorCode);
+}
+
+// The checks every mutating method passes first: known name, control, revision, export guard.
+QString SemanticDebugService::mutationRefusal(const QString &method, const QJsonObject &params) const
+{
+    if (!protocol::mutatingMethods().contains(method))
+        return QStringLiteral("method_not_found");
+    if (!m_controlEnabled)
+        return QStringLiteral("control_disabled");
+    const QJsonValue expected = params.value(QLatin1String("expectedRevision"));
+    if (expected.isUndefined())
+        return QStringLiteral("missing_expected_revision");
+    if (!protocol::isSafeInteger(expected) || expected.toDouble() < 0)
+        return QStringLiteral("invalid_expected_revision");
+    if (expected.toDouble() != double(m_revision))
+        return QStringLiteral("stale_revision");
+    if (m_application->exporter()->busy() && method != QLatin1String("diagnostics.cancelExport"))
+        return QStringLiteral("state_conflict");
+    return {};
+}
+
+QJsonObject SemanticDebugService::capabilities() const
+{
+    QJsonArray methods;
+    for (const QString &name : protocol::readOnlyMethods())
+        methods.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("mutating"), false}});
+    for (const QString &name : protocol::mutatingMethods())
+        methods.append(QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("mutating"), true}});
+    return {{QStringLiteral("apiVersion"), protocol::apiVersion},
+            {QStringLiteral("instanceId"), m_instanceId},
+            {QStringLiteral("controlEnabled"), m_controlEnabled},
+            {QStringLiteral("framing"), QStringLiteral("json_lines")},
+            {QStringLiteral("maximumMessageBytes"), protocol::maximumMessageBytes},
+            {QStringLiteral("maximumClientCount"), protocol::maximumClientCount},
+            {QStringLiteral("revision"), double(m_revision)},
+            {QStringLiteral("revisionScope"), QStringLiteral("configuration_and_state")},
+            {QStringLiteral("methods"), methods}};
+}
+
+QJsonObject SemanticDebugService::snapshot() const
+{
+    QJsonObject object = StateSnapshot::build(*m_application, m_revision);
+    object.insert(QStringLiteral("instanceId"), m_instanceId);
+    object.insert(QStringLiteral("controlEnabled"), m_controlEnabled);
+    return object;
+}
+
+void SemanticDebugService::connectControllers()
+{
+    const auto change = [this](const char *code) { return [this, code] { noteChange(QLatin1String(code)); }; };
+    auto *session = m_application->videoSession();
+    auto *playback = m_application->playback();
+    auto *preview = m_application->preview();
+    auto *exporter = m_application->exporter();
+    connect(session, &VideoSessionController::sourceChanged, this, change("source.changed"));
+    connect(session, &VideoSessionController::stateChanged, this, change("source.state_changed"));
+    connect(session, &VideoSessionController::videoInfoChanged, this, change("source.metadata_changed"));
+    connect(session, &VideoSessionController::errorMessageChanged, this, change("source.error_changed"));
+    connect(m_application->analysisFragment(), &AnalysisFragmentController::rangeChanged, this,
+            change("selection.changed"));
+    connect(m_application->processingSettings(), &ProcessingSettingsController::settingsChanged, this,
+            change("settings.changed"));
+    connect(playback, &ui::playback::PlaybackController::stateChanged, this, change("playback.state_changed"));
+    connect(playback, &ui::playback::PlaybackController::timelineChanged, this, change("playback.timeline_changed"));
+    connect(playback, &ui::playback::PlaybackController::playbackModeChanged, this, change("playback.mode_changed"));
+    connect(playback, &ui::playback::PlaybackController::errorMessageChanged, this, change("playback.error_changed"));
+    connect(playback, &ui::playback::PlaybackController::previewStateChanged, this,
+            change("playback.preview_changed"));
+    connect(preview, &PreviewController::stateChanged, this, change("preview.state_changed"));
+    connect(preview, &PreviewController::progressChanged, this, [this, preview] {
+        noteProgress(&m_previewProgress, QStringLiteral("preview.progress_changed"), preview->progress(),
+                     preview->stageName());
+    });
+    connect(exporter, &ExportController::stateChanged, this, change("export.state_changed"));
+    connect(exporter, &ExportController::progressChanged, this, [this, exporter] {
+        noteProgress(&m_exportProgress, QStringLiteral("export.progress_changed"), exporter->progress(),
+                     exporter->stageName());
+    });
+    connect(m_application->mediaRuntime(), &MediaRuntimeController::statusChanged, this,
+            change("media_runtime.changed"));
+}
+
+void SemanticDebugService::noteChange(const QString &code)
+{
+    if (!m_running)
+        return;
+    ++m_revision;
+    m_pendingEventCodes.insert(code);
+    // The window is fixed from the first change, so a steady stream still flushes every 75 ms.
+    if (!m_eventTimer.isActive())
+        m_eventTimer.start();
+}
+
+void SemanticDebugService::noteProgress(ProgressThrottle *throttle, const QString &code, double progress,
+                                        const QString &stageName)
+{
+    if (m_running && throttle->advance(progress, stageName))
+        appendEvent(code);
+}
+
+void SemanticDebugService::flushEvents()
+{
+    if (!m_running)
+        return;
+    const QSet<QString> codes = std::exchange(m_pendingEventCodes, {});
+    for (const QString &code : codes)
+        appendEvent(code);
+}
+
+void SemanticDebugService::appendEvent(const QString &code)
+{
+    if (m_running)
+        m_journal.append(code, m_revision);
+}
+
+} // namespace ovra::diagnostics::service

@@ -1,0 +1,317 @@
+#include "diagnostics/service/StateSnapshot.h"
+
+#include "diagnostics/service/PerformanceReport.h"
+#include "media/libav/LibavRuntime.h"
+#include "ovra/Version.h"
+#include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/ExportController.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/playback/PlaybackController.h"
+
+#include <QDateTime>
+
+namespace ovra::diagnostics::service {
+
+using namespace ui::controllers;
+
+namespace {
+
+// Signed 64-bit values travel as JSON numbers, as every client expects.
+QJsonValue integer(qint64 value)
+{
+    return double(value);
+}
+
+QString sessionState(VideoSessionController::AnalysisState state)
+{
+    static const char *const names[] = {"empty", "analyzing", "cancelling", "ready", "error", "cancelled"};
+    const int index = int(state);
+    return index >= 0 && index < 6 ? QString::fromLatin1(names[index]) : QStringLiteral("unknown");
+}
+
+QString settingsState(const ProcessingSettingsController &settings)
+{
+    if (!settings.available())
+        return QStringLiteral("unavailable");
+    if (!settings.settingsValid())
+        return QStringLiteral("invalid");
+    return settings.warningMessage().isEmpty() ? QStringLiteral("ready") : QStringLiteral("warning");
+}
+
+QString playbackState(const ui::playback::PlaybackController &playback)
+{
+    if (playback.hasError())
+        return QStringLiteral("error");
+    if (playback.pausePending())
+        return QStringLiteral("pausing");
+    if (playback.playPending())
+        return QStringLiteral("starting");
+    if (playback.playing())
+        return QStringLiteral("playing");
+    if (playback.busy())
+        return QStringLiteral("loading");
+    return playback.ready() ? QStringLiteral("ready") : QStringLiteral("unavailable");
+}
+
+QString previewState(const PreviewController &preview)
+{
+    if (preview.cancelling())
+        return QStringLiteral("cancelling");
+    if (preview.busy())
+        return QStringLiteral("processing");
+    if (preview.hasError())
+        return QStringLiteral("error");
+    if (preview.ready())
+        return preview.stale() ? QStringLiteral("stale") : QStringLiteral("ready");
+    return preview.available() ? QStringLiteral("available") : QStringLiteral("unavailable");
+}
+
+QString exportState(const ExportController &exporter)
+{
+    if (exporter.cancelling())
+        return QStringLiteral("cancelling");
+    if (exporter.busy())
+        return QStringLiteral("processing");
+    if (exporter.hasError())
+        return QStringLiteral("error");
+    if (exporter.completed())
+        return QStringLiteral("completed");
+    if (exporter.canStart())
+        return QStringLiteral("ready");
+    return exporter.available() ? QStringLiteral("available") : QStringLiteral("unavailable");
+}
+
+} // namespace
+
+QString StateSnapshot::timestamp()
+{
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
+QJsonObject StateSnapshot::build(const ApplicationController &application, quint64 revision)
+{
+    const QJsonObject runtime = mediaRuntime(application);
+    return {{QStringLiteral("apiVersion"), 1},
+            {QStringLiteral("applicationVersion"), QStringLiteral(OVRA_VERSION " build " OVRA_BUILD_NUMBER)},
+            {QStringLiteral("applicationDisplayName"), QStringLiteral(OVRA_DISPLAY_NAME)},
+            {QStringLiteral("revision"), double(revision)},
+            {QStringLiteral("generatedAtUtc"), timestamp()},
+            {QStringLiteral("source"), source(application)},
+            {QStringLiteral("selection"), selection(application)},
+            {QStringLiteral("settings"), settings(application)},
+            {QStringLiteral("playback"), playback(*application.playback())},
+            {QStringLiteral("preview"), preview(application)},
+            {QStringLiteral("export"), exporter(application)},
+            {QStringLiteral("ffmpeg"), runtime},
+            {QStringLiteral("mediaRuntime"), runtime},
+            {QStringLiteral("libav"), libav()}};
+}
+
+QJsonObject StateSnapshot::source(const ApplicationController &application)
+{
+    const VideoSessionController &session = *application.videoSession();
+    return {{QStringLiteral("state"), sessionState(session.state())},
+            {QStringLiteral("hasSource"), session.hasSource()},
+            {QStringLiteral("busy"), session.busy()},
+            {QStringLiteral("cancelling"), session.cancelling()},
+            {QStringLiteral("ready"), session.ready()},
+            {QStringLiteral("fileName"), session.fileName()},
+            {QStringLiteral("filePath"), session.filePath()},
+            {QStringLiteral("errorMessage"), session.errorMessage()},
+            {QStringLiteral("metadata"), sourceMetadata(application)}};
+}
+
+QJsonObject StateSnapshot::sourceMetadata(const ApplicationController &application)
+{
+    const VideoSessionController &s = *application.videoSession();
+    return {{QStringLiteral("containerName"), s.containerName()},
+            {QStringLiteral("codecName"), s.codecName()},
+            {QStringLiteral("frameWidth"), s.frameWidth()},
+            {QStringLiteral("frameHeight"), s.frameHeight()},
+            {QStringLiteral("frameCount"), integer(s.frameCount())},
+            {QStringLiteral("durationUs"), integer(s.durationUs())},
+            {QStringLiteral("playbackDurationUs"), integer(s.durationUs())},
+            {QStringLiteral("nominalFrameRate"), s.nominalFrameRate()},
+            {QStringLiteral("playbackFrameRate"), s.playbackFrameRate()},
+            {QStringLiteral("detectedCaptureFrameRate"), s.detectedCaptureFrameRate()},
+            {QStringLiteral("captureFrameRate"), s.captureFrameRate()},
+            {QStringLiteral("captureFrameRateKnown"), s.captureFrameRateKnown()},
+            {QStringLiteral("captureFrameRateManual"), s.captureFrameRateManual()},
+            {QStringLiteral("captureFrameRateRequired"), s.captureFrameRateRequired()},
+            {QStringLiteral("captureTimingMapRequired"), s.captureTimingMapRequired()},
+            {QStringLiteral("estimatedRecordingDurationUs"), integer(s.estimatedRecordingDurationUs())},
+            {QStringLiteral("averageSlowMotionFactor"), s.averageSlowMotionFactor()},
+            {QStringLiteral("effectiveFrameRate"), s.effectiveFrameRate()},
+            {QStringLiteral("variableFrameRate"), s.variableFrameRate()},
+            {QStringLiteral("uniformStartFrame"), integer(s.metadata().uniformStartFrame)}};
+}
+
+QJsonObject StateSnapshot::selection(const ApplicationController &application)
+{
+    const AnalysisFragmentController &f = *application.analysisFragment();
+    const QString state = !f.available() ? QStringLiteral("unavailable")
+                                         : (f.selectionValid() ? QStringLiteral("ready") : QStringLiteral("invalid"));
+    return {{QStringLiteral("state"), state},
+            {QStringLiteral("available"), f.available()},
+            {QStringLiteral("customized"), f.rangeCustomized()},
+            {QStringLiteral("valid"), f.selectionValid()},
+            {QStringLiteral("physicalTimingAvailable"), f.physicalTimingAvailable()},
+            {QStringLiteral("startFrame"), integer(f.startFrame())},
+            {QStringLiteral("endFrameExclusive"), integer(f.endFrameExclusive())},
+            {QStringLiteral("selectedFrameCount"), integer(f.selectedFrameCount())},
+            {QStringLiteral("playbackStartUs"), integer(f.playbackStartUs())},
+            {QStringLiteral("playbackEndUs"), integer(f.playbackEndUs())},
+            {QStringLiteral("playbackDurationUs"), integer(f.playbackDurationUs())},
+            {QStringLiteral("physicalDurationUs"), integer(f.physicalDurationUs())}};
+}
+
+QJsonObject StateSnapshot::settings(const ApplicationController &application)
+{
+    const ProcessingSettingsController &s = *application.processingSettings();
+    return {{QStringLiteral("state"), settingsState(s)},
+            {QStringLiteral("available"), s.available()},
+            {QStringLiteral("frequencyEditingAvailable"), s.frequencyEditingAvailable()},
+            {QStringLiteral("valid"), s.settingsValid()},
+            {QStringLiteral("rotationSpeedRpm"), s.rotationSpeedRpm()},
+            {QStringLiteral("harmonic1FrequencyHz"), s.harmonic1FrequencyHz()},
+            {QStringLiteral("harmonic2FrequencyHz"), s.harmonic2FrequencyHz()},
+            {QStringLiteral("harmonic3FrequencyHz"), s.harmonic3FrequencyHz()},
+            {QStringLiteral("lowerFrequencyHz"), s.lowerFrequencyHz()},
+            {QStringLiteral("upperFrequencyHz"), s.upperFrequencyHz()},
+            {QStringLiteral("amplificationFactor"), s.amplificationFactor()},
+            {QStringLiteral("availableLogicalProcessorCount"), s.availableLogicalProcessorCount()},
+            {QStringLiteral("maximumWorkerThreadCount"), s.maximumWorkerThreadCount()},
+            {QStringLiteral("workerThreadCount"), s.workerThreadCount()},
+            {QStringLiteral("effectiveWorkerThreadCount"), s.effectiveWorkerThreadCount()},
+            {QStringLiteral("workerThreadMode"),
+             s.workerThreadCount() != 0 ? QStringLiteral("manual") : QStringLiteral("automatic")},
+            {QStringLiteral("captureFrameRate"), s.captureFrameRate()},
+            {QStringLiteral("nyquistFrequencyHz"), s.nyquistFrequencyHz()},
+            {QStringLiteral("nearNyquist"), s.nearNyquist()},
+            {QStringLiteral("fragmentDurationSufficient"), s.fragmentDurationSufficient()},
+            {QStringLiteral("recommendedMinimumFrameCount"), integer(s.recommendedMinimumFrameCount())},
+            {QStringLiteral("recommendedMinimumDurationUs"), integer(s.recommendedMinimumDurationUs())},
+            {QStringLiteral("regionCustomized"), s.regionCustomized()},
+            {QStringLiteral("regionProcessingOptimizationEnabled"), s.regionProcessingOptimizationEnabled()},
+            {QStringLiteral("regionValid"), s.regionValid()},
+            {QStringLiteral("regionOfInterest"), region(s.regionOfInterest())},
+            {QStringLiteral("validationMessage"), s.validationMessage()},
+            {QStringLiteral("warningMessage"), s.warningMessage()}};
+}
+
+QJsonObject StateSnapshot::region(const QRectF &rect)
+{
+    return {{QStringLiteral("coordinateSpace"), QStringLiteral("normalized_upright_frame")},
+            {QStringLiteral("x"), rect.x()},
+            {QStringLiteral("y"), rect.y()},
+            {QStringLiteral("width"), rect.width()},
+            {QStringLiteral("height"), rect.height()}};
+}
+
+QJsonObject StateSnapshot::playback(const ui::playback::PlaybackController &p)
+{
+    return {{QStringLiteral("state"), playbackState(p)},
+            {QStringLiteral("ready"), p.ready()},
+            {QStringLiteral("busy"), p.busy()},
+            {QStringLiteral("playing"), p.playing()},
+            {QStringLiteral("hasFrame"), p.hasFrame()},
+            {QStringLiteral("canPlay"), p.canPlay()},
+            {QStringLiteral("canNavigate"), p.canNavigate()},
+            {QStringLiteral("playPending"), p.playPending()},
+            {QStringLiteral("pausePending"), p.pausePending()},
+            {QStringLiteral("playbackSpeed"), p.playbackSpeed()},
+            {QStringLiteral("positionUs"), integer(p.positionUs())},
+            {QStringLiteral("durationUs"), integer(p.durationUs())},
+            {QStringLiteral("currentFrameIndex"), integer(p.currentFrameIndex())},
+            {QStringLiteral("frameCount"), integer(p.frameCount())},
+            {QStringLiteral("progress"), p.progress()},
+            {QStringLiteral("previewAvailable"), p.previewAvailable()},
+            {QStringLiteral("hasPreviewFrame"), p.hasPreviewFrame()},
+            {QStringLiteral("previewGenerationActive"), p.previewGenerationActive()},
+            {QStringLiteral("exportActive"), p.exportActive()},
+            {QStringLiteral("errorMessage"), p.errorMessage()},
+            {QStringLiteral("previewErrorMessage"), p.previewErrorMessage()}};
+}
+
+QJsonObject StateSnapshot::preview(const ApplicationController &application)
+{
+    const PreviewController &p = *application.preview();
+    return {{QStringLiteral("storage"), QStringLiteral("temporary-file")},
+            {QStringLiteral("storageBytes"), integer(p.storageBytes())},
+            {QStringLiteral("unsaved"), p.unsaved()},
+            {QStringLiteral("state"), previewState(p)},
+            {QStringLiteral("available"), p.available()},
+            {QStringLiteral("busy"), p.busy()},
+            {QStringLiteral("cancelling"), p.cancelling()},
+            {QStringLiteral("ready"), p.ready()},
+            {QStringLiteral("stale"), p.stale()},
+            {QStringLiteral("progress"), p.progress()},
+            {QStringLiteral("stageName"), p.stageName()},
+            {QStringLiteral("errorMessage"), p.errorMessage()},
+            {QStringLiteral("startFrame"), integer(p.startFrame())},
+            {QStringLiteral("endFrameExclusive"), integer(p.endFrameExclusive())},
+            {QStringLiteral("frameCount"), integer(p.frameCount())},
+            {QStringLiteral("durationUs"), integer(p.durationUs())},
+            {QStringLiteral("settingsRevision"), double(p.settingsRevision())},
+            {QStringLiteral("previewRevision"), double(p.previewRevision())},
+            {QStringLiteral("performance"), PerformanceReport::full(p.performance())}};
+}
+
+QJsonObject StateSnapshot::exporter(const ApplicationController &application)
+{
+    const ExportController &e = *application.exporter();
+    const QJsonObject watermark{{QStringLiteral("enabled"), true},
+                                {QStringLiteral("text"), QStringLiteral(OVRA_DISPLAY_NAME)},
+                                {QStringLiteral("position"), QStringLiteral("bottomRight")},
+                                {QStringLiteral("maximumWidthRatio"), 0.28},
+                                {QStringLiteral("marginRatio"), 0.02}};
+    return {{QStringLiteral("state"), exportState(e)},
+            {QStringLiteral("available"), e.available()},
+            {QStringLiteral("canStart"), e.canStart()},
+            {QStringLiteral("busy"), e.busy()},
+            {QStringLiteral("cancelling"), e.cancelling()},
+            {QStringLiteral("completed"), e.completed()},
+            {QStringLiteral("hasError"), e.hasError()},
+            {QStringLiteral("hasDestination"), e.hasDestination()},
+            {QStringLiteral("progress"), e.progress()},
+            {QStringLiteral("stageName"), e.stageName()},
+            {QStringLiteral("errorMessage"), e.errorMessage()},
+            {QStringLiteral("destinationFilePath"), e.destinationFilePath()},
+            {QStringLiteral("parametersFilePath"), e.parametersFilePath()},
+            {QStringLiteral("frameCount"), integer(e.frameCount())},
+            {QStringLiteral("durationUs"), integer(e.durationUs())},
+            {QStringLiteral("remainingTimeUs"), integer(e.remainingTimeUs())},
+            {QStringLiteral("exportRevision"), double(e.exportRevision())},
+            {QStringLiteral("watermark"), watermark},
+            {QStringLiteral("performance"), PerformanceReport::brief(e.performance())}};
+}
+
+QJsonObject StateSnapshot::mediaRuntime(const ApplicationController &application)
+{
+    const MediaRuntimeController &m = *application.mediaRuntime();
+    return {{QStringLiteral("state"), m.available() ? QStringLiteral("ready") : QStringLiteral("unavailable")},
+            {QStringLiteral("available"), m.available()},
+            {QStringLiteral("integration"), QStringLiteral("linked-shared-libraries")},
+            {QStringLiteral("versions"), m.versionSummary()},
+            {QStringLiteral("metadataBackend"), QStringLiteral("libavformat")},
+            {QStringLiteral("decoderBackend"), QStringLiteral("libavcodec")},
+            {QStringLiteral("encoderBackend"), QStringLiteral("libavcodec")},
+            {QStringLiteral("errorMessage"), m.errorMessage()}};
+}
+
+QJsonObject StateSnapshot::libav()
+{
+    QString error;
+    const bool compatible = media::libav::LibavRuntime::checkCompatibility(&error);
+    return {{QStringLiteral("state"), compatible ? QStringLiteral("ready") : QStringLiteral("incompatible")},
+            {QStringLiteral("compatible"), compatible},
+            {QStringLiteral("versions"), media::libav::LibavRuntime::versionSummary()},
+            {QStringLiteral("videoSourceBackend"), media::libav::LibavRuntime::backendName()},
+            {QStringLiteral("errorMessage"), compatible ? QString() : error}};
+}
+
+} // namespace ovra::diagnostics::service

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QLocale>
+#include <QTranslator>
+
+#include <memory>
+#include <vector>
+
+namespace ovra::i18n {
+
+// The product's catalogues ("ovra-motion", "ovra-motion_motion_core", "ovra-motion_media", in
+// that order) loaded from the resources for a locale and installed while this object lives; a
+// locale without catalogues keeps the source texts. Removed last loaded first.
+class InstalledTranslators
+{
+public:
+    explicit InstalledTranslators(const QLocale &locale);
+    ~InstalledTranslators();
+    InstalledTranslators(const InstalledTranslators &) = delete;
+    InstalledTranslators &operator=(const InstalledTranslators &) = delete;
+
+    int count() const { return int(m_translators.size()); }
+
+private:
+    std::vector<std::unique_ptr<QTranslator>> m_translators;
+};
+
+} // namespace ovra::i18n

@@ -1,0 +1,127 @@
+#include "TestMedia.h"
+
+#include "app/UserInterface.h"
+#include "ovra/Version.h"
+#include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/VideoSessionController.h"
+
+#include <QProcess>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QtTest>
+
+#include <memory>
+
+using ovra::tests::testMediaPath;
+using ovra::ui::controllers::ApplicationController;
+
+namespace {
+
+// The real window over real controllers, as the application builds it.
+struct RunningWindow
+{
+    std::unique_ptr<ApplicationController> controller = std::make_unique<ApplicationController>();
+    std::unique_ptr<QQmlApplicationEngine> engine = ovra::app::loadUserInterface(controller.get());
+
+    QQuickWindow *window() const
+    {
+        return engine->rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine->rootObjects().first());
+    }
+    QString statusText() const
+    {
+        const auto *text = window()->findChild<QObject *>(QStringLiteral("statusText"));
+        return text ? text->property("text").toString() : QStringLiteral("<no status>");
+    }
+    QObject *findVisiblePopup(const QString &title) const
+    {
+        for (QObject *object : window()->findChildren<QObject *>()) {
+            if (object->inherits("QQuickPopup") && object->property("title").toString() == title
+                && object->property("visible").toBool())
+                return object;
+        }
+        return nullptr;
+    }
+    // Clicks the button with this text inside a popup, as a user would.
+    bool click(QObject *popup, const QString &text) const
+    {
+        for (auto *button : popup->findChildren<QObject *>()) {
+            if (button->inherits("QQuickAbstractButton") && button->property("text").toString() == text)
+                return QMetaObject::invokeMethod(button, "clicked");
+        }
+        return false;
+    }
+    void openVideo(const QString &path) const
+    {
+        QMetaObject::invokeMethod(window(), "openSource", Q_ARG(QVariant, QUrl::fromLocalFile(path)));
+    }
+};
+
+} // namespace
+
+class ApplicationTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { ovra::app::registerNativeTypes(); }
+
+    void startsWithTheWindowAndItsStatus()
+    {
+        RunningWindow running;
+        QVERIFY(running.window());
+        QCOMPARE(running.window()->title(), running.controller->applicationDisplayName());
+        QCOMPARE(running.statusText(), QStringLiteral("Ready to open a video"));
+    }
+
+    // An unsaved result is never lost without asking: opening another video asks first, Cancel
+    // keeps the result and the open video, Discard opens the other one.
+    void unsavedResultGuardsOpeningAnotherVideo()
+    {
+        RunningWindow running;
+        auto *session = running.controller->videoSession();
+        running.openVideo(testMediaPath(QStringLiteral("long_cfr30.mp4")));
+        QTRY_COMPARE_WITH_TIMEOUT(running.statusText(), QStringLiteral("Source video is ready"), 60000);
+
+        running.controller->processingSettings()->setFrequencyBand(20.0, 30.0);
+        auto *preview = running.controller->preview();
+        QVERIFY2(preview->available(), qPrintable(running.controller->processingSettings()->validationMessage()));
+        preview->createPreview();
+        QTRY_VERIFY_WITH_TIMEOUT(preview->ready(), 120000);
+        QVERIFY(preview->unsaved());
+
+        const QString other = testMediaPath(QStringLiteral("cfr30_bframes.mp4"));
+        running.openVideo(other);
+        QObject *dialog = running.findVisiblePopup(QStringLiteral("Unsaved analysis result"));
+        QVERIFY(dialog);
+        QVERIFY(running.click(dialog, QStringLiteral("Cancel")));
+        QTRY_VERIFY(!dialog->property("visible").toBool());
+        QCOMPARE(session->fileName(), QStringLiteral("long_cfr30.mp4"));
+        QVERIFY(preview->unsaved());
+
+        running.openVideo(other);
+        QVERIFY(running.click(running.findVisiblePopup(QStringLiteral("Unsaved analysis result")),
+                              QStringLiteral("Discard")));
+        QTRY_COMPARE_WITH_TIMEOUT(session->fileName(), QStringLiteral("cfr30_bframes.mp4"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(running.statusText(), QStringLiteral("Source video is ready"), 60000);
+    }
+
+    void commandLineOffersTheVideoArgumentAndTheVersion()
+    {
+        QProcess help;
+        help.start(QStringLiteral(OVRA_APPLICATION_BINARY), {QStringLiteral("--help")});
+        QVERIFY(help.waitForFinished(30000));
+        const QString usage = QString::fromUtf8(help.readAllStandardOutput());
+        QVERIFY2(usage.contains(QStringLiteral("[video]")) && usage.contains(QStringLiteral("--mcp-control")),
+                 qPrintable(usage));
+
+        QProcess version;
+        version.start(QStringLiteral(OVRA_APPLICATION_BINARY), {QStringLiteral("--version")});
+        QVERIFY(version.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(version.readAllStandardOutput()).trimmed(), QStringLiteral(OVRA_DISPLAY_NAME));
+    }
+};
+
+QTEST_MAIN(ApplicationTest)
+#include "tst_application.moc"

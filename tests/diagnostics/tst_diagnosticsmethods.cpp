@@ -1,0 +1,204 @@
+#include "DiagnosticsClient.h"
+#include "TestMedia.h"
+
+#include "diagnostics/service/SemanticDebugService.h"
+#include "ui/controllers/ApplicationController.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using ovra::diagnostics::service::SemanticDebugService;
+using ovra::ui::controllers::ApplicationController;
+
+// Every control method against the real controllers and a generated video, in the order a user
+// goes: before a video, while it is analysed, with it open, during a preview and an export.
+class DiagnosticsMethodsTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_runtime;
+    std::unique_ptr<ApplicationController> m_app;
+    std::unique_ptr<SemanticDebugService> m_service;
+    std::unique_ptr<DiagnosticsClient> m_client;
+
+    const QJsonObject snapshot() { return resultOf(m_client->call("diagnostics.getSnapshot")); }
+    // Waits until the journal has an event with this code after the cursor; moves the cursor.
+    bool awaitEvent(const QString &code, double *cursor)
+    {
+        return QTest::qWaitFor([&] {
+            const QJsonObject page = resultOf(m_client->call("diagnostics.getEvents", {{"cursor", *cursor}}));
+            *cursor = page["nextCursor"].toDouble();
+            for (const QJsonValue &event : page["events"].toArray())
+                if (event["code"] == code)
+                    return true;
+            return false;
+        }, 120000);
+    }
+    void table()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QJsonObject>("params");
+        QTest::addColumn<QString>("code");
+    }
+    void run()
+    {
+        QFETCH(QString, method);
+        QFETCH(QJsonObject, params);
+        QFETCH(QString, code);
+        const QJsonObject before = snapshot();
+        const QJsonObject response = m_client->mutate(method, params);
+        QCOMPARE(outcome(response), code);
+        if (code != "ok") {
+            QCOMPARE(response["result"], QJsonValue::Undefined);
+            QCOMPARE(snapshot()["settings"], before["settings"]);
+            QCOMPARE(snapshot()["selection"], before["selection"]);
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
+        m_app = std::make_unique<ApplicationController>();
+        m_service = std::make_unique<SemanticDebugService>(m_app.get());
+        QVERIFY(m_service->start(true));
+        m_client = std::make_unique<DiagnosticsClient>(m_service->descriptorPath());
+    }
+
+    void beforeAVideo_data()
+    {
+        table();
+        const QJsonObject range{{"startFrame", 0}, {"endFrameExclusive", 2}};
+        const QJsonObject roi{{"x", 0.1}, {"y", 0.1}, {"width", 0.5}, {"height", 0.5}};
+        QTest::newRow("range") << "diagnostics.setRange" << range << "state_conflict";
+        QTest::newRow("roi") << "diagnostics.setRoi" << roi << "state_conflict";
+        QTest::newRow("parameters") << "diagnostics.setProcessingParameters" << QJsonObject{{"amplificationFactor", 3}} << "state_conflict";
+        QTest::newRow("play") << "diagnostics.playback" << QJsonObject{{"action", "play"}} << "state_conflict";
+        QTest::newRow("jump") << "diagnostics.playback" << QJsonObject{{"action", "jump"}} << "invalid_playback_action";
+        for (const char *method : {"startPreview", "cancelPreview", "startExport", "cancelExport", "cancelAnalysis"})
+            QTest::newRow(method) << QString("diagnostics.") + method << QJsonObject() << "state_conflict";
+        QTest::newRow("destination") << "diagnostics.setExportDestination" << QJsonObject{{"path", "/tmp/x.mp4"}} << "state_conflict";
+        QTest::newRow("open empty") << "diagnostics.openVideo" << QJsonObject{{"path", ""}} << "invalid_path";
+        QTest::newRow("open number") << "diagnostics.openVideo" << QJsonObject{{"path", 5}} << "invalid_path";
+        QTest::newRow("open folder") << "diagnostics.openVideo" << QJsonObject{{"path", QDir::tempPath()}} << "invalid_path";
+        QTest::newRow("open missing") << "diagnostics.openVideo" << QJsonObject{{"path", "/nonexistent.mp4"}} << "invalid_path";
+        QTest::newRow("rate string") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", "60"}} << "invalid_params";
+    }
+    void beforeAVideo() { run(); }
+
+    void openingAVideo()
+    {
+        const QString path = ovra::tests::testMediaPath("cfr25_bframes.mp4");
+        double cursor = 0;
+        // A long analysis can be neither replaced nor joined by a second open, only cancelled.
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", ovra::tests::testMediaPath("long_cfr30.mp4")}})), "ok");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", path}})), "state_conflict");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.cancelAnalysis")), "ok");
+        QTRY_COMPARE_WITH_TIMEOUT(snapshot()["source"]["state"], "cancelled", 30000);
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.openVideo", {{"path", path}}))["path"], QFileInfo(path).canonicalFilePath());
+        QVERIFY(awaitEvent("source.state_changed", &cursor));
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canNavigate"].toBool(), 60000);
+        const QJsonObject s = snapshot();
+        QCOMPARE(s["source"]["state"], "ready");
+        QCOMPARE(s["source"]["metadata"]["frameCount"], 100);
+        QCOMPARE(s["selection"]["state"], "ready");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.cancelAnalysis")), "state_conflict");
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}}))["captureFrameRate"], 25);
+    }
+
+    void withAVideo_data()
+    {
+        table();
+        const auto range = [](QJsonValue start, QJsonValue end) { return QJsonObject{{"startFrame", start}, {"endFrameExclusive", end}}; };
+        QTest::newRow("rate rejected") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", -5}} << "capture_frame_rate_rejected";
+        QTest::newRow("range 1.5") << "diagnostics.setRange" << range(1.5, 10) << "invalid_params";
+        QTest::newRow("range \"3\"") << "diagnostics.setRange" << range("3", 10) << "invalid_params";
+        QTest::newRow("range one frame") << "diagnostics.setRange" << range(0, 1) << "invalid_range";
+        QTest::newRow("range negative") << "diagnostics.setRange" << range(-1, 10) << "invalid_range";
+        QTest::newRow("range past end") << "diagnostics.setRange" << range(0, 101) << "invalid_range";
+        QTest::newRow("range two") << "diagnostics.setRange" << range(0, 2) << "ok";
+        QTest::newRow("range to end") << "diagnostics.setRange" << range(10, 100) << "ok";
+        const QJsonObject roi{{"x", 0.1}, {"y", 0.1}, {"width", 0.8}, {"height", 0.8}};
+        const auto with = [roi](const char *key, const QJsonValue &value) { QJsonObject r = roi; r[key] = value; return r; };
+        QTest::newRow("roi space") << "diagnostics.setRoi" << with("coordinateSpace", "pixels") << "unsupported_coordinate_space";
+        QTest::newRow("roi missing") << "diagnostics.setRoi" << with("height", QJsonValue::Null) << "invalid_params";
+        QTest::newRow("roi tiny") << "diagnostics.setRoi" << with("width", 0.0001) << "invalid_roi";
+        QTest::newRow("roi") << "diagnostics.setRoi" << roi << "ok";
+        const QString p = "diagnostics.setProcessingParameters";
+        QTest::newRow("band") << p << QJsonObject{{"lowerFrequencyHz", 4}, {"upperFrequencyHz", 6}, {"workerThreadCount", 1}} << "ok";
+        QTest::newRow("no keys") << p << QJsonObject() << "empty_processing_parameters";
+        QTest::newRow("bool as number") << p << QJsonObject{{"regionProcessingOptimizationEnabled", 1}} << "invalid_params";
+        QTest::newRow("workers -1") << p << QJsonObject{{"workerThreadCount", -1}} << "invalid_params";
+        QTest::newRow("workers 2.5") << p << QJsonObject{{"workerThreadCount", 2.5}} << "invalid_params";
+        QTest::newRow("workers above") << p << QJsonObject{{"workerThreadCount", 257}} << "invalid_processing_parameters";
+        QTest::newRow("rpm with factor") << p << QJsonObject{{"rotationSpeedRpm", 10}, {"amplificationFactor", 7}} << "invalid_processing_parameters";
+        QTest::newRow("edge over other") << p << QJsonObject{{"lowerFrequencyHz", 20}} << "invalid_processing_parameters";
+        QTest::newRow("factor string") << p << QJsonObject{{"amplificationFactor", "7"}} << "invalid_params";
+        QTest::newRow("destination empty") << "diagnostics.setExportDestination" << QJsonObject{{"path", ""}} << "invalid_path";
+    }
+    void withAVideo() { run(); }
+
+    void playback_data()
+    {
+        table();
+        const auto action = [](const char *name, const char *key = "none", double value = 0) {
+            return QJsonObject{{"action", name}, {key, value}};
+        };
+        QTest::newRow("pause idle") << "diagnostics.playback" << action("pause") << "ok";
+        QTest::newRow("speed 0.05") << "diagnostics.playback" << action("setSpeed", "speed", 0.05) << "ok";
+        QTest::newRow("speed 1") << "diagnostics.playback" << action("setSpeed", "speed", 1.0) << "ok";
+        QTest::newRow("speed 0.04") << "diagnostics.playback" << action("setSpeed", "speed", 0.04) << "invalid_params";
+        QTest::newRow("speed 1.01") << "diagnostics.playback" << action("setSpeed", "speed", 1.01) << "invalid_params";
+        QTest::newRow("seek 1.5") << "diagnostics.playback" << action("seek", "fraction", 1.5) << "invalid_params";
+        QTest::newRow("seek 1") << "diagnostics.playback" << action("seek", "fraction", 1) << "ok";
+        QTest::newRow("seek 0") << "diagnostics.playback" << action("seek", "fraction", 0) << "ok";
+    }
+    void playback() { run(); }
+
+    void playAndPause()
+    {
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.playback", {{"action", "play"}}))["playback"]["playPending"], true);
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["playing"].toBool(), 20000);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.playback", {{"action", "play"}})), "ok");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.playback", {{"action", "pause"}})), "ok");
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["state"] == "ready", 20000);
+    }
+
+    void previewThenExport()
+    {
+        double cursor = 0;
+        QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "state_conflict");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.cancelPreview")), "ok");
+        QTRY_VERIFY_WITH_TIMEOUT(!snapshot()["preview"]["busy"].toBool(), 60000);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.cancelPreview")), "state_conflict");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
+        QVERIFY(awaitEvent("preview.progress_changed", &cursor));
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["preview"]["state"] == "ready", 120000);
+        QCOMPARE(resultOf(m_client->call("diagnostics.getPerformance"))["previewPerformance"]["measuredFrames"], 90);
+
+        QTemporaryDir folder;
+        QCOMPARE(outcome(m_client->mutate("diagnostics.setExportDestination", {{"path", folder.filePath("a.avi")}})), "invalid_export_destination");
+        const QJsonObject destination = resultOf(m_client->mutate("diagnostics.setExportDestination", {{"path", folder.filePath("out")}}));
+        QCOMPARE(destination["parametersFilePath"], folder.filePath("out.mp4.json"));
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.startExport"))["destinationFilePath"], folder.filePath("out.mp4"));
+        // While the export runs only reading and cancelling the export get through (its progress
+        // leaves the revision alone, so the one just answered is still current).
+        const QJsonObject roi{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}, {"expectedRevision", double(m_client->lastRevision())}};
+        QCOMPARE(outcome(m_client->call("diagnostics.setRoi", roi)), "state_conflict");
+        QCOMPARE(outcome(m_client->call("diagnostics.getSnapshot")), "ok");
+        QVERIFY(awaitEvent("export.state_changed", &cursor));
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["export"]["state"] == "completed", 120000);
+        QVERIFY(QFileInfo(folder.filePath("out.mp4")).size() > 0);
+        const QJsonObject report = resultOf(m_client->call("diagnostics.getPerformance"));
+        QCOMPARE(report["performance"], report["exportPerformance"]);
+        QCOMPARE(report["exportPerformance"]["measuredFrames"], 90);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.cancelExport")), "state_conflict");
+    }
+};
+
+QTEST_MAIN(DiagnosticsMethodsTest)
+#include "tst_diagnosticsmethods.moc"

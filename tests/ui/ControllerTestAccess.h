@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/playback/PlaybackController.h"
+
+#include <QFileInfo>
+
+// The tests' door into the controllers: finished analyses without decoding, and answers of
+// superseded requests.
+class ControllerTestAccess
+{
+public:
+    using Session = ovra::ui::controllers::VideoSessionController;
+
+    // The session as a successful analysis of metadata leaves it (capture rate preset to 240).
+    static void makeReady(Session *session, const ovra::media::VideoMetadata &metadata)
+    {
+        session->m_fileName = QFileInfo(metadata.filePath).fileName();
+        session->m_filePath = metadata.filePath;
+        emit session->sourceChanged();
+        session->completeAnalysis(ovra::ui::controllers::VideoAnalysisResult::success(metadata));
+    }
+
+    // Progress values of the current run, as the analyser reports them.
+    static void reportProgress(Session *session, double value)
+    {
+        if (!session->m_cancelFlag) {
+            session->m_cancelFlag = std::make_shared<std::atomic_bool>(false);
+            session->setState(Session::AnalysisState::Analyzing);
+        }
+        session->applyProgress(session->m_cancelFlag, value);
+    }
+
+    // The worker's answers to request number (current - age) as frame 77: a pair, and for an old
+    // request also its end and a failure.
+    static void answer(ovra::ui::playback::PlaybackController *playback, quint64 age, const QImage &source,
+                       const QImage &preview = {})
+    {
+        const quint64 id = playback->m_requestId - age;
+        playback->handleFramePair(id, source, preview, 77, 0);
+        if (age > 0) {
+            playback->handleEndReached(id);
+            playback->handleOperationFailed(id, QStringLiteral("late failure"));
+        }
+    }
+
+    static void previewAnswer(ovra::ui::controllers::PreviewController *preview, quint64 generationId,
+                              const QString &failure = QStringLiteral("late"))
+    {
+        ovra::project_data::ProcessingProgress progress;
+        progress.stageName = QStringLiteral("late");
+        progress.processedFrames = progress.totalFrames = 1;
+        preview->handleProgress(generationId, progress);
+        preview->handleFinished(generationId, ovra::project_data::ProcessingResult::failed(failure));
+    }
+};

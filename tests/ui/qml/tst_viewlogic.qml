@@ -1,0 +1,148 @@
+import QtQuick
+import QtTest
+import "../../../ui/qml/components/NumberText.js" as NumberText
+import "../../../ui/qml/panels/RegionGeometry.js" as Region
+import "../../../ui/qml/panels/StatusText.js" as Status
+import "../../../ui/qml/panels/TimelineGeometry.js" as Timeline
+
+// The view arithmetic of the window: what a user types, where the timeline and the region
+// editor put things, and which status wins.
+TestCase {
+    name: "ViewLogic"
+
+    function test_numbers_data() {
+        return [
+            { tag: "English decimal", locale: "en_US", text: "12.5", expected: 12.5 },
+            { tag: "German decimal comma", locale: "de_DE", text: "12,5", expected: 12.5 },
+            { tag: "Russian decimal comma", locale: "ru_RU", text: "0,25", expected: 0.25 },
+            { tag: "below the range", locale: "en_US", text: "-1", expected: NaN },
+            { tag: "above the range", locale: "en_US", text: "10001", expected: NaN },
+            { tag: "not a number", locale: "en_US", text: "12x", expected: NaN },
+            { tag: "empty", locale: "en_US", text: "  ", expected: NaN },
+            { tag: "infinite", locale: "en_US", text: "1e400", expected: NaN }
+        ]
+    }
+    function test_numbers(data) {
+        const parsed = NumberText.parse(data.text, Qt.locale(data.locale), 0, 10000)
+        if (isNaN(data.expected))
+            verify(isNaN(parsed), data.text + " was accepted as " + parsed)
+        else
+            compare(parsed, data.expected)
+    }
+    function test_formatRoundTrips() {
+        const russian = Qt.locale("ru_RU")
+        const text = NumberText.format(1234.5, 2, russian)
+        compare(NumberText.parse(text, russian, 0, 10000), 1234.5)
+    }
+
+    function test_timeline_data() {
+        return [
+            { tag: "one-frame video", frameCount: 1, x: 300, frame: 0 },
+            { tag: "left of the rail", frameCount: 101, x: 0, frame: 0 },
+            { tag: "right of the rail", frameCount: 101, x: 1000, frame: 100 },
+            { tag: "middle", frameCount: 101, x: 14 + 186, frame: 50 },
+            { tag: "rounds to the nearest frame", frameCount: 4, x: 14 + 372 * 0.5, frame: 2 }
+        ]
+    }
+    function test_timeline(data) {
+        const width = 400
+        compare(Timeline.frameForX(data.x, width, data.frameCount), data.frame)
+        if (data.frameCount > 1)
+            compare(Timeline.frameForX(Timeline.xForFrame(data.frame, width, data.frameCount), width, data.frameCount),
+                    data.frame)
+    }
+
+    readonly property var painted: ({ x: 100, y: 50, width: 400, height: 200 })
+
+    function test_pointerMapsIntoTheFrame() {
+        compare(Region.normalisedPoint(300, 150, painted), { x: 0.5, y: 0.5 })
+        compare(Region.normalisedPoint(0, 1000, painted), { x: 0, y: 1 })
+    }
+    function test_edges_data() {
+        const region = { x: 100, y: 100, width: 200, height: 100 }
+        return [
+            { tag: "left edge", x: 105, y: 150, rect: region, horizontal: -1, vertical: 0 },
+            { tag: "bottom right corner", x: 298, y: 199, rect: region, horizontal: 1, vertical: 1 },
+            { tag: "top edge widened", x: 250, y: 90, rect: region, horizontal: 0, vertical: -1 },
+            { tag: "top right corner widened", x: 290, y: 90, rect: region, horizontal: 1, vertical: -1 },
+            { tag: "inside", x: 200, y: 150, rect: region, horizontal: 0, vertical: 0 },
+            { tag: "beyond the widened extent", x: 100, y: 230, rect: region, horizontal: 0, vertical: 0 }
+        ]
+    }
+    function test_edges(data) {
+        const directions = Region.edgeDirections(data.x, data.y, data.rect)
+        compare(directions.horizontal, data.horizontal)
+        compare(directions.vertical, data.vertical)
+    }
+    function test_moveStaysInside() {
+        const region = { x: 0.7, y: 0.1, width: 0.2, height: 0.3 }
+        const moved = Region.moved(region, 0.5, -0.5)
+        fuzzyCompare(moved.x, 0.8, 1e-12)
+        compare(moved.y, 0)
+        compare(moved.width, 0.2)
+    }
+    function test_resize_data() {
+        const region = { x: 0.2, y: 0.2, width: 0.4, height: 0.4 }
+        return [
+            { tag: "left edge keeps the minimum", region: region, h: -1, v: 0, dx: 0.5, dy: 0,
+              expected: { x: 0.55, y: 0.2, width: 0.05, height: 0.4 } },
+            { tag: "right edge stops at the frame", region: region, h: 1, v: 0, dx: 0.9, dy: 0,
+              expected: { x: 0.2, y: 0.2, width: 0.8, height: 0.4 } },
+            { tag: "top edge stops at the frame", region: region, h: 0, v: -1, dx: 0, dy: -0.5,
+              expected: { x: 0.2, y: 0, width: 0.4, height: 0.6 } },
+            { tag: "corner", region: region, h: 1, v: 1, dx: 0.1, dy: 0.1,
+              expected: { x: 0.2, y: 0.2, width: 0.5, height: 0.5 } }
+        ]
+    }
+    function test_resize(data) {
+        const resized = Region.resized(data.region, data.h, data.v, data.dx, data.dy, 0.05, 0.05)
+        for (const key of ["x", "y", "width", "height"])
+            fuzzyCompare(resized[key], data.expected[key], 1e-12)
+    }
+    function test_tooSmall() {
+        verify(Region.tooSmall({ width: 0.049, height: 0.5 }, 0.05, 0.05))
+        verify(!Region.tooSmall({ width: 0.05 - 1e-10, height: 0.5 }, 0.05, 0.05))
+    }
+
+    function idle() {
+        return {
+            exporter: { cancelling: false, busy: false, stageName: "", hasError: false, errorMessage: "",
+                        completed: false, destinationFileName: "" },
+            session: { cancelling: false, busy: false, hasError: false, errorMessage: "", cancelled: false,
+                       ready: false },
+            preview: { cancelling: false, busy: false, stageName: "", hasError: false, errorMessage: "",
+                       ready: false, stale: false },
+            playback: { busy: false, playPending: false, pausePending: false, previewAvailable: false,
+                        previewErrorMessage: "", hasError: false, errorMessage: "", playing: false }
+        }
+    }
+    function test_status_data() {
+        return [
+            { tag: "nothing open", change: function (s) {}, text: "Ready to open a video", tone: "success" },
+            { tag: "source ready", change: function (s) { s.session.ready = true }, text: "Source video is ready",
+              tone: "success" },
+            { tag: "export stage wins over a session error",
+              change: function (s) { s.exporter.busy = true; s.exporter.stageName = "Encoding"; s.session.hasError = true },
+              text: "Encoding", tone: "error" },
+            { tag: "cancelling the export wins over its stage",
+              change: function (s) { s.exporter.busy = true; s.exporter.cancelling = true },
+              text: "Cancelling result saving…", tone: "success" },
+            { tag: "stale result", change: function (s) { s.session.ready = true; s.preview.ready = true; s.preview.stale = true },
+              text: "Analysis settings have changed", tone: "warning" },
+            { tag: "failed save without a message", change: function (s) { s.exporter.hasError = true },
+              text: "Saving the result failed", tone: "error" },
+            { tag: "preview playback error", change: function (s) { s.playback.previewErrorMessage = "gone" },
+              text: "gone", tone: "error" },
+            { tag: "saved result", change: function (s) { s.exporter.completed = true; s.exporter.destinationFileName = "a.mp4" },
+              text: "Result saved: a.mp4", tone: "success" },
+            { tag: "cancelled analysis", change: function (s) { s.session.cancelled = true },
+              text: "Video analysis cancelled", tone: "warning" }
+        ]
+    }
+    function test_status(data) {
+        const s = idle()
+        data.change(s)
+        compare(Status.text(s.exporter, s.session, s.preview, s.playback), data.text)
+        compare(Status.tone(s.exporter, s.session, s.preview, s.playback), data.tone)
+    }
+}

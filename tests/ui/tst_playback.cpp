@@ -1,0 +1,198 @@
+#include "ControllerTestAccess.h"
+#include "TestMedia.h"
+
+#include "media/libav/LibavVideoSource.h"
+#include "project_data/TemporaryVideo.h"
+#include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/playback/PlaybackWorker.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+using ovra::ui::controllers::AnalysisFragmentController;
+using ovra::ui::controllers::MediaRuntimeController;
+using ovra::ui::controllers::VideoSessionController;
+using ovra::ui::playback::PlaybackController;
+using ovra::ui::playback::PlaybackWorker;
+
+namespace {
+
+bool samePicture(const QImage &a, const QImage &b)
+{
+    return a.convertToFormat(QImage::Format_RGBA8888) == b.convertToFormat(QImage::Format_RGBA8888);
+}
+
+} // namespace
+
+class PlaybackTest : public QObject
+{
+    Q_OBJECT
+
+    MediaRuntimeController m_runtime;
+    VideoSessionController m_session{&m_runtime};
+    AnalysisFragmentController m_fragment{&m_session};
+    PlaybackController m_playback{&m_session, &m_fragment, &m_runtime};
+    std::shared_ptr<ovra::project_data::TemporaryVideo> m_store; // source frames 10..39, copied
+
+    // Runs a navigation request and waits for the frame it shows.
+    qint64 navigate(const std::function<void()> &request)
+    {
+        QSignalSpy frame(&m_playback, &PlaybackController::frameReady);
+        request();
+        if (!frame.wait(10000))
+            return -2;
+        return m_playback.currentFrameIndex();
+    }
+
+    void waitUntilStopped()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!m_playback.playing() && !m_playback.playPending() && !m_playback.pausePending(),
+                                 20000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_session.openSource(QUrl::fromLocalFile(ovra::tests::testMediaPath("cfr25_bframes.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.ready() && !m_playback.busy(), 20000);
+        QCOMPARE(m_playback.currentFrameIndex(), 0);
+        QCOMPARE(m_playback.frameCount(), 100);
+        QVERIFY(m_playback.canNavigate());
+
+        ovra::media::libav::LibavVideoSource source;
+        QVERIFY(source.openWithMetadata(m_session.metadata()));
+        QVERIFY(source.seekToFrame(10));
+        m_store = std::make_shared<ovra::project_data::TemporaryVideo>(m_session.metadata(), 10);
+        QVERIFY(m_store->create());
+        ovra::media::VideoFrame frame;
+        for (int i = 10; i < 40; ++i) {
+            QVERIFY(source.readFrame(&frame) == ovra::media::VideoReadStatus::Frame);
+            QVERIFY(m_store->appendFrame(frame));
+        }
+        QVERIFY(m_store->finish());
+    }
+
+    void pacing_data()
+    {
+        QTest::addColumn<double>("framesPerSecond");
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<QList<int>>("framesPerTick");
+        QTest::newRow("240 fps at 1.0") << 240.0 << 33 << QList<int>{7, 8, 8, 8, 8};
+        QTest::newRow("25 fps at 0.5") << 12.5 << 80 << QList<int>{1, 1, 1};
+        QTest::newRow("30 fps") << 30.0 << 33 << QList<int>{1, 1, 1};
+        QTest::newRow("no rate") << 0.0 << 33 << QList<int>{1};
+    }
+
+    void pacing()
+    {
+        QFETCH(double, framesPerSecond);
+        QFETCH(QList<int>, framesPerTick);
+        const int interval = PlaybackWorker::tickIntervalMs(framesPerSecond);
+        QTEST(interval, "intervalMs");
+        double carry = 0.0;
+        QList<int> frames;
+        for (qsizetype i = 0; i < framesPerTick.size(); ++i)
+            frames << PlaybackWorker::framesForTick(interval, framesPerSecond, &carry);
+        QCOMPARE(frames, framesPerTick);
+        if (framesPerSecond == 240.0) {
+            carry = 0.0;
+            PlaybackWorker::framesForTick(interval, framesPerSecond, &carry);
+            QVERIFY(qAbs(carry - 0.92) < 1e-9);
+        }
+    }
+
+    void navigationStopsAtTheVideoBoundaries()
+    {
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(0.0); }), 0);
+        QCOMPARE(navigate([this] { m_playback.stepBackward(); }), 0);
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(1.0); }), 99);
+        QCOMPARE(navigate([this] { m_playback.stepForward(); }), 99);
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(0.5); }), 50); // 49.5 rounds away from zero
+        QCOMPARE(navigate([this] { m_playback.stepBackward(); }), 49);
+        QCOMPARE(m_playback.progress(), 49.0 / 99.0);
+        QCOMPARE(m_playback.positionUs(), 49 * 40000);
+    }
+
+    void speedLimits()
+    {
+        for (double refused : {0.04, 1.5, qQNaN()})
+            m_playback.setPlaybackSpeed(refused);
+        QCOMPARE(m_playback.playbackSpeed(), 1.0);
+        m_playback.setPlaybackSpeed(0.5);
+        QCOMPARE(m_playback.playbackSpeed(), 0.5);
+        m_playback.setPlaybackSpeed(1.0);
+    }
+
+    void playsToTheEndOfTheFragmentAndRestarts()
+    {
+        QVERIFY(m_fragment.setRangeFrames(10, 40));
+        QList<qint64> shown;
+        auto connection = connect(&m_playback, &PlaybackController::frameReady, this,
+                                  [&] { shown << m_playback.currentFrameIndex(); });
+        m_playback.play();
+        QVERIFY(m_playback.playPending());
+        waitUntilStopped();
+        QCOMPARE(shown.first(), 10); // 50 lies outside, so playback starts at the fragment start
+        QCOMPARE(shown.last(), 39);
+        QVERIFY(std::is_sorted(shown.begin(), shown.end()));
+        shown.clear();
+        m_playback.play(); // from the fragment's last frame: again from its start
+        waitUntilStopped();
+        QCOMPARE(shown.first(), 10);
+        QCOMPARE(shown.last(), 39);
+        disconnect(connection);
+    }
+
+    void previewFramesOutsideTheResultAreCleared()
+    {
+        QVERIFY(!m_playback.configurePreview(m_store, 10, 200));
+        QCOMPARE(m_playback.previewErrorMessage(), QStringLiteral("The processed preview range is invalid."));
+        QVERIFY(m_playback.configurePreview(m_store, 10, 40));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.previewAvailable() && !m_playback.busy(), 10000);
+        QCOMPARE(m_playback.currentFrameIndex(), 10);
+        QVERIFY(m_playback.hasPreviewFrame());
+        QVERIFY(samePicture(m_playback.currentFrame(), m_playback.currentPreviewFrame())); // copies of the source
+        QSignalSpy cleared(&m_playback, &PlaybackController::previewFrameCleared);
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(0.0); }), 0); // outside the result
+        QCOMPARE(cleared.count(), 1);
+        QVERIFY(!m_playback.hasPreviewFrame());
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(39.0 / 99.0); }), 39);
+        QVERIFY(samePicture(m_playback.currentFrame(), m_playback.currentPreviewFrame()));
+        m_playback.clearPreview();
+        QVERIFY(!m_playback.previewAvailable());
+        QVERIFY(!m_playback.hasPreviewFrame());
+    }
+
+    void staleAnswersChangeNothing()
+    {
+        const qint64 index = m_playback.currentFrameIndex();
+        ControllerTestAccess::answer(&m_playback, 1, QImage(8, 8, QImage::Format_RGBA8888));
+        QCOMPARE(m_playback.currentFrameIndex(), index);
+        QVERIFY(m_playback.ready());
+        QVERIFY(!m_playback.hasError());
+    }
+
+    void exportActivityPausesFirst()
+    {
+        QVERIFY(m_fragment.setRangeFrames(0, 100));
+        QSignalSpy state(&m_playback, &PlaybackController::stateChanged);
+        m_playback.play();
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.playing(), 10000);
+        bool pausedBeforeActive = false;
+        auto connection = connect(&m_playback, &PlaybackController::stateChanged, this, [&] {
+            if (m_playback.exportActive() && !pausedBeforeActive)
+                pausedBeforeActive = m_playback.pausePending();
+        });
+        m_playback.setExportActive(true);
+        QVERIFY(pausedBeforeActive);
+        QVERIFY(!m_playback.canPlay());
+        waitUntilStopped();
+        disconnect(connection);
+        m_playback.setExportActive(false);
+        QVERIFY(m_playback.canNavigate());
+    }
+};
+
+QTEST_MAIN(PlaybackTest)
+#include "tst_playback.moc"

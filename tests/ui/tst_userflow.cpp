@@ -1,0 +1,258 @@
+#include "ControllerTestAccess.h"
+#include "TestMedia.h"
+#include "VibratingVideo.h"
+
+#include "project_data/TemporaryVideo.h"
+#include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/ExportController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using ovra::tests::testMediaPath;
+using ovra::ui::controllers::ApplicationController;
+using State = ovra::ui::controllers::VideoSessionController::AnalysisState;
+
+namespace {
+
+const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 180, 10.0, 0.25};
+constexpr qint64 fragmentStart = 30;
+constexpr qint64 fragmentEnd = 170;
+
+bool samePicture(const QImage &a, const QImage &b)
+{
+    return a.convertToFormat(QImage::Format_RGBA8888) == b.convertToFormat(QImage::Format_RGBA8888);
+}
+
+// Result directories whose owner lock names this process.
+int ownResultStores()
+{
+    int count = 0;
+    QDirIterator it(ovra::project_data::TemporaryVideo::storeRoot(), {QStringLiteral("result-*")}, QDir::Dirs);
+    while (it.hasNext()) {
+        QFile lock(QDir(it.next()).filePath(QStringLiteral("owner.lock")));
+        if (lock.open(QIODevice::ReadOnly)
+            && lock.readLine().trimmed().toLongLong() == QCoreApplication::applicationPid())
+            ++count;
+    }
+    return count;
+}
+
+// Opens a video through the application's controllers and waits until playback shows it.
+void openAndWait(ApplicationController &app, const QString &path)
+{
+    app.videoSession()->openSource(QUrl::fromLocalFile(path));
+    QTRY_VERIFY_WITH_TIMEOUT(app.videoSession()->ready(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(app.playback()->canNavigate(), 20000);
+}
+
+} // namespace
+
+class UserFlowTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_folder;
+    QString m_input;
+    std::vector<QImage> m_sourceFrames;
+
+    // Plays, seeks and steps, checking at every refresh that both sides show frame i.
+    void checkPairing(ApplicationController &app, const ovra::project_data::TemporaryVideo &store)
+    {
+        auto *playback = app.playback();
+        int refreshes = 0;
+        QStringList faults;
+        auto connection = connect(playback, &ovra::ui::playback::PlaybackController::frameReady, this,
+                                  [&](const QImage &source) {
+            ++refreshes;
+            const qint64 i = playback->currentFrameIndex();
+            const bool inResult = i >= fragmentStart && i < fragmentEnd;
+            ovra::media::VideoFrame stored;
+            if (!samePicture(source, m_sourceFrames.at(size_t(i))))
+                faults << QStringLiteral("source side is not frame %1").arg(i);
+            if (inResult != playback->hasPreviewFrame())
+                faults << QStringLiteral("preview presence wrong at %1").arg(i);
+            else if (inResult && (!store.readFrame(i - fragmentStart, &stored)
+                                  || !samePicture(playback->currentPreviewFrame(), stored.image)))
+                faults << QStringLiteral("result side is not frame %1").arg(i);
+        });
+        const auto navigate = [&](const std::function<void()> &request, qint64 expected) {
+            QSignalSpy frame(playback, &ovra::ui::playback::PlaybackController::frameReady);
+            request();
+            QVERIFY(frame.wait(10000));
+            QCOMPARE(playback->currentFrameIndex(), expected);
+        };
+        playback->play();
+        QTRY_VERIFY_WITH_TIMEOUT(!playback->playing() && !playback->playPending(), 30000);
+        QCOMPARE(playback->currentFrameIndex(), fragmentEnd - 1);
+        const double last = double(pattern.frameCount - 1);
+        navigate([&] { playback->seekToFraction(0.0); }, 0);
+        navigate([&] { playback->seekToFraction(fragmentStart / last); }, fragmentStart);
+        navigate([&] { playback->stepBackward(); }, fragmentStart - 1);
+        navigate([&] { playback->stepForward(); }, fragmentStart);
+        navigate([&] { playback->seekToFraction((fragmentEnd - 1) / last); }, fragmentEnd - 1);
+        navigate([&] { playback->stepForward(); }, fragmentEnd);
+        navigate([&] { playback->seekToFraction(100 / last); }, 100);
+        playback->play();
+        QTRY_VERIFY_WITH_TIMEOUT(playback->playing(), 10000);
+        playback->pause();
+        QTRY_VERIFY_WITH_TIMEOUT(!playback->playing() && !playback->pausePending(), 10000);
+        disconnect(connection);
+        QVERIFY(refreshes > 20);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("; "))));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.isValid());
+        m_input = m_folder.filePath(QStringLiteral("vibration.mp4"));
+        QString error;
+        QVERIFY2(ovra::tests::writeVibratingPatternVideo(m_input, pattern, &error), qPrintable(error));
+        m_sourceFrames = ovra::tests::decodeAllFrames(m_input);
+        QCOMPARE(int(m_sourceFrames.size()), pattern.frameCount);
+    }
+
+    void wholeUserFlow()
+    {
+        ApplicationController app;
+        QCOMPARE(app.applicationDisplayName(), QStringLiteral("ovra-motion 0.2.17 build 22"));
+        auto *session = app.videoSession();
+        auto *settings = app.processingSettings();
+        auto *fragment = app.analysisFragment();
+        auto *preview = app.preview();
+        auto *exporter = app.exporter();
+        openAndWait(app, m_input);
+        QVERIFY(session->setCaptureFrameRate(60.0));
+        settings->setFrequencyBand(8.0, 12.0);
+        settings->setAmplificationFactor(10.0);
+        QVERIFY(fragment->setRangeFrames(fragmentStart, fragmentEnd));
+        QVERIFY(settings->setRegionOfInterest(0.1, 0.1, 0.8, 0.8));
+        QVERIFY2(settings->settingsValid(), qPrintable(settings->validationMessage()));
+        QVERIFY(preview->available());
+
+        preview->createPreview();
+        QVERIFY(preview->busy());
+        // Locked while the preview runs: nothing that feeds it can change.
+        session->openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
+        QCOMPARE(session->filePath(), m_input);
+        QVERIFY(!fragment->setRangeFrames(0, 50));
+        settings->setAmplificationFactor(3.0);
+        QCOMPARE(settings->amplificationFactor(), 10.0);
+        QVERIFY(!session->setCaptureFrameRate(30.0));
+        QTRY_VERIFY_WITH_TIMEOUT(!preview->busy(), 120000);
+        QVERIFY2(preview->ready(), qPrintable(preview->errorMessage()));
+        QCOMPARE(preview->frameCount(), fragmentEnd - fragmentStart);
+        QVERIFY(preview->unsaved());
+        QVERIFY(!preview->stale());
+        QTRY_VERIFY_WITH_TIMEOUT(app.playback()->previewAvailable() && app.playback()->canNavigate(), 20000);
+
+        // Answers of an older generation change nothing.
+        ControllerTestAccess::previewAnswer(preview, preview->generationId() - 1);
+        QVERIFY(preview->ready());
+        QVERIFY(preview->errorMessage().isEmpty());
+
+        // The unsaved result blocks another video.
+        session->openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
+        QCOMPARE(session->filePath(), m_input);
+        QCOMPARE(session->errorMessage(),
+                 QStringLiteral("Save or discard the current analysis result before opening another video."));
+
+        ovra::project_data::ProcessingRequest request;
+        QVERIFY(preview->exportRequest(&request));
+        checkPairing(app, *request.sourceResult);
+
+        // A setting changed and changed back: stale, then current again.
+        settings->setAmplificationFactor(11.0);
+        QVERIFY(preview->stale());
+        settings->setAmplificationFactor(10.0);
+        QVERIFY(!preview->stale());
+
+        QVERIFY(QDir(m_folder.path()).mkpath(QStringLiteral("saved")));
+        const QString target = m_folder.filePath(QStringLiteral("saved/result"));
+        QVERIFY(exporter->setDestination(QUrl::fromLocalFile(target)));
+        QVERIFY(exporter->canStart());
+        exporter->startExport();
+        QVERIFY(app.playback()->exportActive());
+        settings->setAmplificationFactor(3.0);
+        QCOMPARE(settings->amplificationFactor(), 10.0);
+        QTRY_VERIFY_WITH_TIMEOUT(!exporter->busy(), 120000);
+        QVERIFY2(exporter->completed(), qPrintable(exporter->errorMessage()));
+        QCOMPARE(exporter->exportRevision(), 1u);
+        QCOMPARE(exporter->frameCount(), fragmentEnd - fragmentStart);
+        QVERIFY(!preview->unsaved());
+        QVERIFY(ovra::tests::ffprobeDecodedFrameCount(exporter->destinationFilePath()) == fragmentEnd - fragmentStart);
+        const QJsonObject parameters =
+            QJsonDocument::fromJson(ovra::tests::fileContent(exporter->parametersFilePath())).object();
+        const QJsonObject written = parameters.value("processing").toObject().value("fragment").toObject();
+        QCOMPARE(written.value("startFrame").toInteger(), fragmentStart);
+        QCOMPARE(written.value("endFrameExclusive").toInteger(), fragmentEnd);
+        QCOMPARE(ovra::tests::folderEntries(m_folder.filePath(QStringLiteral("saved"))),
+                 QStringList({"result.mp4", "result.mp4.json"}));
+
+        // Saved: another video may be opened now.
+        session->openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
+        QCOMPARE(session->state(), State::Analyzing);
+    }
+
+    void sourceAnalysisCanBeCancelledWhileSettingsAreLocked()
+    {
+        ApplicationController app;
+        app.videoSession()->openSource(QUrl::fromLocalFile(testMediaPath("long_cfr30.mp4")));
+        QVERIFY(app.videoSession()->busy());
+        app.processingSettings()->setAmplificationFactor(7.0);
+        QCOMPARE(app.processingSettings()->amplificationFactor(), 5.0);
+        app.videoSession()->cancelAnalysis();
+        QCOMPARE(app.videoSession()->state(), State::Cancelling);
+        QTRY_COMPARE_WITH_TIMEOUT(app.videoSession()->state(), State::Cancelled, 20000);
+        app.processingSettings()->setAmplificationFactor(7.0);
+        QCOMPARE(app.processingSettings()->amplificationFactor(), 7.0);
+    }
+
+    void shutdownStopsTheWorkers_data()
+    {
+        QTest::addColumn<bool>("duringExport");
+        QTest::newRow("preview") << false;
+        QTest::newRow("export") << true;
+    }
+
+    void shutdownStopsTheWorkers()
+    {
+        QFETCH(bool, duringExport);
+        const QString destination = m_folder.filePath(duringExport ? "export-shutdown" : "preview-shutdown");
+        QVERIFY(QDir().mkpath(destination));
+        auto app = std::make_unique<ApplicationController>();
+        openAndWait(*app, testMediaPath("long_cfr30.mp4"));
+        QVERIFY(app->videoSession()->setCaptureFrameRate(30.0));
+        app->processingSettings()->setFrequencyBand(3.0, 5.0);
+        QVERIFY(app->analysisFragment()->setRangeFrames(0, duringExport ? 300 : 900));
+        app->preview()->createPreview();
+        if (duringExport) {
+            QTRY_VERIFY_WITH_TIMEOUT(app->preview()->ready(), 120000);
+            QTRY_VERIFY_WITH_TIMEOUT(app->exporter()->available(), 20000);
+            QVERIFY(app->exporter()->setDestination(QUrl::fromLocalFile(destination + "/out.mp4")));
+            app->exporter()->startExport();
+            QTRY_VERIFY_WITH_TIMEOUT(app->exporter()->progress() > 0.0, 60000);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(app->preview()->progress() > 0.0, 60000);
+        }
+        QVERIFY(app->preview()->busy() || app->exporter()->busy());
+        QElapsedTimer shutdown;
+        shutdown.start();
+        app.reset();
+        QVERIFY2(shutdown.elapsed() < 10000, qPrintable(QString::number(shutdown.elapsed())));
+        QCOMPARE(ovra::tests::folderEntries(destination), QStringList());
+        QCOMPARE(ownResultStores(), 0);
+    }
+};
+
+QTEST_MAIN(UserFlowTest)
+#include "tst_userflow.moc"

@@ -1,0 +1,63 @@
+#include "ui/controllers/ApplicationController.h"
+
+#include "ovra/Version.h"
+#include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/ExportController.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/playback/PlaybackController.h"
+
+namespace ovra::ui::controllers {
+
+ApplicationController::ApplicationController(QObject *parent)
+    : QObject(parent)
+    , m_mediaRuntime(new MediaRuntimeController(this))
+    , m_videoSession(new VideoSessionController(m_mediaRuntime, this))
+    , m_analysisFragment(new AnalysisFragmentController(m_videoSession, this))
+    , m_processingSettings(new ProcessingSettingsController(m_videoSession, m_analysisFragment, this))
+    , m_playback(new playback::PlaybackController(m_videoSession, m_analysisFragment, m_mediaRuntime, this))
+    , m_preview(new PreviewController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, this))
+    , m_exporter(
+          new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_preview, this))
+{
+    connect(m_preview, &PreviewController::stateChanged, this, &ApplicationController::updateInteractionLocks);
+    connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::updateInteractionLocks);
+    connect(m_videoSession, &VideoSessionController::stateChanged, this,
+            &ApplicationController::updateInteractionLocks);
+}
+
+ApplicationController::~ApplicationController()
+{
+    // The workers of export and preview stop before anything they use is destroyed.
+    m_exporter->shutdown();
+    m_preview->shutdown();
+    delete m_exporter;
+    delete m_preview;
+    delete m_playback;
+}
+
+QString ApplicationController::applicationDisplayName()
+{
+    return QStringLiteral(OVRA_DISPLAY_NAME);
+}
+
+void ApplicationController::updateInteractionLocks()
+{
+    const bool processingActive = m_preview->busy() || m_exporter->busy();
+    m_videoSession->setEditingLocked(processingActive);
+    m_videoSession->setUnsavedResultPending(m_preview->unsaved());
+    m_analysisFragment->setEditingLocked(processingActive || m_videoSession->busy());
+    m_processingSettings->setEditingLocked(processingActive || m_videoSession->busy());
+}
+
+QObject *ApplicationController::videoSessionObject() const { return m_videoSession; }
+QObject *ApplicationController::mediaRuntimeObject() const { return m_mediaRuntime; }
+QObject *ApplicationController::analysisFragmentObject() const { return m_analysisFragment; }
+QObject *ApplicationController::processingSettingsObject() const { return m_processingSettings; }
+QObject *ApplicationController::playbackObject() const { return m_playback; }
+QObject *ApplicationController::previewObject() const { return m_preview; }
+QObject *ApplicationController::exporterObject() const { return m_exporter; }
+
+} // namespace ovra::ui::controllers

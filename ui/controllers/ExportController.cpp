@@ -1,0 +1,347 @@
+#include "ui/controllers/ExportController.h"
+
+#include "project_data/TemporaryVideo.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/exporting/ExportWorker.h"
+#include "ui/playback/PlaybackController.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace ovra::ui::controllers {
+
+using project_data::ProcessingState;
+
+ExportController::ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
+                                   ProcessingSettingsController *settingsController,
+                                   playback::PlaybackController *playback, PreviewController *preview, QObject *parent)
+    : QObject(parent)
+    , m_videoSession(videoSession)
+    , m_mediaRuntime(mediaRuntime)
+    , m_settingsController(settingsController)
+    , m_playback(playback)
+    , m_preview(preview)
+    , m_worker(new exporting::ExportWorker)
+{
+    project_data::registerProcessingMetaTypes();
+    m_workerThread.setObjectName(QStringLiteral("Processed video export"));
+    m_worker->moveToThread(&m_workerThread);
+    connect(&m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &exporting::ExportWorker::progressChanged, this, &ExportController::handleProgress,
+            Qt::QueuedConnection);
+    connect(m_worker, &exporting::ExportWorker::finished, this, &ExportController::handleFinished,
+            Qt::QueuedConnection);
+    connect(videoSession, &VideoSessionController::sourceChanged, this, &ExportController::handleSourceChanged);
+    connect(mediaRuntime, &MediaRuntimeController::statusChanged, this, &ExportController::refresh);
+    connect(settingsController, &ProcessingSettingsController::settingsChanged, this, &ExportController::refresh);
+    connect(playback, &playback::PlaybackController::stateChanged, this, &ExportController::refresh);
+    connect(preview, &PreviewController::stateChanged, this, &ExportController::refresh);
+    m_available = computeAvailable();
+    m_workerThread.start(QThread::LowPriority);
+}
+
+ExportController::~ExportController()
+{
+    shutdown();
+}
+
+void ExportController::shutdown()
+{
+    if (m_shutDown)
+        return;
+    if (m_cancelToken)
+        m_cancelToken->store(true);
+    m_worker->disconnect(this);
+    m_workerThread.quit();
+    m_workerThread.wait();
+    m_worker = nullptr;
+    m_shutDown = true;
+    m_playback->setExportActive(false);
+}
+
+QString ExportController::preferredDirectoryPath() const
+{
+    if (!m_preferredDirectory.isEmpty())
+        return m_preferredDirectory;
+    return m_videoSession->hasSource() ? QFileInfo(m_videoSession->filePath()).absolutePath() : QString();
+}
+
+bool ExportController::computeAvailable() const
+{
+    return !m_busy && m_mediaRuntime->available() && m_videoSession->ready() && m_preview->ready()
+        && !m_preview->busy() && m_playback->canNavigate();
+}
+
+bool ExportController::canStart() const
+{
+    return m_available && !m_destinationFilePath.isEmpty() && validateDestination(m_destinationFilePath, nullptr);
+}
+
+QString ExportController::destinationFileName() const
+{
+    return QFileInfo(m_destinationFilePath).fileName();
+}
+
+void ExportController::refresh()
+{
+    const bool available = computeAvailable();
+    if (m_completed && m_preview->resultFinishedAt() != m_exportedResultFinishedAt) {
+        m_completed = false;
+        m_available = available;
+        emit stateChanged();
+    } else if (available != m_available) {
+        m_available = available;
+        emit stateChanged();
+    }
+}
+
+void ExportController::refuse(const QString &message)
+{
+    m_errorMessage = message;
+    m_available = computeAvailable();
+    emit stateChanged();
+}
+
+bool ExportController::validateDestination(const QString &path, QString *errorMessage) const
+{
+    QString message;
+    const QFileInfo file(path.trimmed());
+    const QFileInfo folder(file.absolutePath());
+    if (path.trimmed().isEmpty())
+        message = tr("Choose where to save the processed MP4 file.");
+    else if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0)
+        message = tr("The processed video must use the .mp4 extension.");
+    else if (!folder.exists() || !folder.isDir())
+        message = tr("The destination folder does not exist.");
+    else if (!folder.isWritable())
+        message = tr("The destination folder is not writable.");
+    else if (m_videoSession->hasSource()
+             && QDir::cleanPath(file.absoluteFilePath())
+                     .compare(QDir::cleanPath(QFileInfo(m_videoSession->filePath()).absoluteFilePath()),
+                              Qt::CaseInsensitive)
+                 == 0)
+        message = tr("The output file must differ from the source video.");
+    else if (file.exists())
+        message = tr("The selected output file already exists.");
+    else if (QFileInfo::exists(file.filePath() + QStringLiteral(".json")))
+        message = tr("The export parameters file already exists.");
+    if (errorMessage)
+        *errorMessage = message;
+    return message.isEmpty();
+}
+
+bool ExportController::setDestination(const QUrl &fileUrl)
+{
+    if (!fileUrl.isValid() || !fileUrl.isLocalFile()) {
+        refuse(tr("Choose a local MP4 file."));
+        return false;
+    }
+    return setDestinationPath(fileUrl.toLocalFile());
+}
+
+bool ExportController::setDestinationPath(const QString &path, QString *errorText)
+{
+    QString error;
+    if (m_busy)
+        error = tr("Wait until the current export finishes.");
+    QString p = path.trimmed();
+    if (!p.isEmpty()) {
+        p = QDir::cleanPath(QFileInfo(p).absoluteFilePath());
+        if (QFileInfo(p).suffix().isEmpty())
+            p += QStringLiteral(".mp4");
+    }
+    if (error.isEmpty())
+        validateDestination(p, &error);
+    if (!error.isEmpty()) {
+        if (errorText)
+            *errorText = error;
+        refuse(error);
+        return false;
+    }
+    m_destinationFilePath = p;
+    m_parametersFilePath = p + QStringLiteral(".json");
+    m_completed = false;
+    m_frameCount = m_durationUs = m_remainingTimeUs = 0;
+    m_progress = 0.0;
+    m_stageName = tr("Destination is ready");
+    m_performance = project_data::ProcessingPerformance();
+    m_errorMessage.clear();
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+    return true;
+}
+
+bool ExportController::setPreferredDirectory(const QUrl &directory)
+{
+    if (m_busy || !directory.isLocalFile() || !QFileInfo(directory.toLocalFile()).isDir())
+        return false;
+    m_preferredDirectory = QDir::cleanPath(directory.toLocalFile());
+    m_available = computeAvailable();
+    emit stateChanged();
+    return true;
+}
+
+QUrl ExportController::suggestedFileUrl() const
+{
+    if (!m_videoSession->hasSource())
+        return {};
+    const QString base = QFileInfo(m_videoSession->filePath()).completeBaseName();
+    const QString name = base.isEmpty()
+        ? QStringLiteral("processed-video")
+        : base + QStringLiteral("_analysis_")
+            + m_preview->resultFinishedAt().toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    const QDir folder(preferredDirectoryPath());
+    QString candidate = folder.filePath(name + QStringLiteral(".mp4"));
+    for (int n = 2; QFileInfo::exists(candidate) || QFileInfo::exists(candidate + QStringLiteral(".json")); ++n)
+        candidate = folder.filePath(name + QStringLiteral("-%1.mp4").arg(n));
+    return QUrl::fromLocalFile(candidate);
+}
+
+void ExportController::startExport()
+{
+    if (m_busy || m_shutDown)
+        return;
+    m_errorMessage.clear();
+    QString error;
+    if (!validateDestination(m_destinationFilePath, &error))
+        return refuse(error);
+    project_data::ProcessingRequest request;
+    // Without a result the user must create one; with one, the player or the preview must settle first.
+    if (!m_preview->exportRequest(&request))
+        return refuse(tr("Create an analysis result before saving."));
+    if (!computeAvailable())
+        return refuse(tr("Pause playback and wait until video processing is ready before exporting."));
+    request.outputVideoPath = m_destinationFilePath;
+    request.parametersFilePath = m_parametersFilePath;
+    request.encoding = media::VideoEncodingSettings();
+    // The stored result's own fragment, which is what the export writes.
+    m_exportStartFrame = request.sourceResult->firstFrameIndex();
+    m_exportEndFrame = m_exportStartFrame + request.sourceResult->frameCount();
+    m_playbackFrameRate = request.sourceMetadata.playbackFrameRate();
+    m_cancelToken = std::make_shared<std::atomic_bool>(false);
+    const quint64 operationId = ++m_operationId;
+    m_busy = true;
+    m_cancelling = m_completed = false;
+    m_frameCount = m_durationUs = m_remainingTimeUs = 0;
+    m_progress = 0.0;
+    m_performance = project_data::ProcessingPerformance();
+    m_stageName = tr("Preparing processed video export");
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+    m_playback->setExportActive(true);
+    exporting::ExportWorker *worker = m_worker;
+    const preview::CancelToken token = m_cancelToken;
+    QMetaObject::invokeMethod(
+        worker, [worker, operationId, request, token] { worker->run(operationId, request, token); },
+        Qt::QueuedConnection);
+}
+
+void ExportController::cancel()
+{
+    if (!m_busy || m_cancelling || !m_cancelToken)
+        return;
+    m_cancelling = true;
+    m_stageName = tr("Cancelling processed video export");
+    m_cancelToken->store(true);
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+}
+
+qint64 ExportController::remainingTime(const project_data::ProcessingProgress &progress)
+{
+    const qint64 done = progress.processedFrames;
+    const qint64 total = progress.totalFrames;
+    const qint64 elapsed = progress.performance.frameLoopElapsedUs;
+    if (done <= 0 || total <= done || elapsed <= 0)
+        return 0;
+    return std::llround(double(elapsed) / double(done) * double(total - done));
+}
+
+void ExportController::handleProgress(quint64 operationId, const project_data::ProcessingProgress &progress)
+{
+    if (m_shutDown || operationId != m_operationId || !m_busy)
+        return;
+    m_progress = progress.fraction();
+    m_stageName = progress.stageName;
+    m_performance = progress.performance;
+    m_remainingTimeUs = remainingTime(progress);
+    emit progressChanged();
+}
+
+void ExportController::handleFinished(quint64 operationId, const project_data::ProcessingResult &result)
+{
+    if (m_shutDown || operationId != m_operationId)
+        return;
+    m_cancelling = false;
+    m_cancelToken.reset();
+    m_remainingTimeUs = 0;
+    if (result.performance.hasData())
+        m_performance = result.performance;
+    if (result.state == ProcessingState::Succeeded) {
+        m_destinationFilePath = result.outputVideoPath;
+        m_parametersFilePath = result.parametersFilePath;
+        m_frameCount = std::max<qint64>(m_exportEndFrame - m_exportStartFrame, 0);
+        m_durationUs = m_playbackFrameRate > 0.0 ? std::llround(double(m_frameCount) * 1e6 / m_playbackFrameRate) : 0;
+        m_progress = 1.0;
+        m_exportedResultFinishedAt = m_preview->resultFinishedAt();
+        m_completed = true;
+        m_preview->markSaved();
+        ++m_exportRevision;
+        m_stageName = tr("Processed video was saved");
+        m_errorMessage.clear();
+    } else if (result.state == ProcessingState::Cancelled) {
+        m_progress = 0.0;
+        m_completed = false;
+        m_stageName = tr("Processed video export was cancelled");
+        m_errorMessage.clear();
+    } else {
+        m_progress = 0.0;
+        m_completed = false;
+        m_stageName = tr("Processed video export failed");
+        m_errorMessage =
+            result.errorMessage.isEmpty() ? tr("Could not export the processed video.") : result.errorMessage;
+    }
+    m_busy = false;
+    m_playback->setExportActive(false);
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+}
+
+void ExportController::handleSourceChanged()
+{
+    if (m_busy && m_cancelToken) {
+        m_cancelling = true;
+        m_cancelToken->store(true);
+    } else {
+        m_destinationFilePath.clear();
+        m_parametersFilePath.clear();
+        m_stageName.clear();
+        m_progress = 0.0;
+        m_completed = false;
+        m_frameCount = m_durationUs = m_remainingTimeUs = 0;
+        m_performance = project_data::ProcessingPerformance();
+        m_errorMessage.clear();
+    }
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+}
+
+bool ExportController::openOutputFolder() const
+{
+    if (m_destinationFilePath.isEmpty())
+        return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(m_destinationFilePath).absolutePath()));
+}
+
+} // namespace ovra::ui::controllers

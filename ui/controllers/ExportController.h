@@ -1,0 +1,143 @@
+#pragma once
+
+#include "project_data/ProcessingRecords.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <QUrl>
+
+#include <atomic>
+#include <memory>
+
+class ControllerTestAccess;
+
+namespace ovra::ui::exporting {
+class ExportWorker;
+}
+namespace ovra::ui::playback {
+class PlaybackController;
+}
+
+namespace ovra::ui::controllers {
+
+class MediaRuntimeController;
+class PreviewController;
+class ProcessingSettingsController;
+class VideoSessionController;
+
+// Saves the preview's current analysis result as MP4 plus parameters file on its own
+// low-priority thread. Only the latest started export (operationId) is listened to.
+class ExportController : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QUrl preferredDirectoryUrl READ preferredDirectoryUrl NOTIFY stateChanged FINAL)
+    Q_PROPERTY(QString preferredDirectoryPath READ preferredDirectoryPath NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool canStart READ canStart NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool completed READ completed NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool hasError READ hasError NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool hasDestination READ hasDestination NOTIFY stateChanged FINAL)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
+    Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
+    Q_PROPERTY(QString destinationFilePath READ destinationFilePath NOTIFY stateChanged FINAL)
+    Q_PROPERTY(QString destinationFileName READ destinationFileName NOTIFY stateChanged FINAL)
+    Q_PROPERTY(QString parametersFilePath READ parametersFilePath NOTIFY stateChanged FINAL)
+    Q_PROPERTY(QUrl suggestedFileUrl READ suggestedFileUrl NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 remainingTimeUs READ remainingTimeUs NOTIFY progressChanged FINAL)
+    Q_PROPERTY(quint64 exportRevision READ exportRevision NOTIFY stateChanged FINAL)
+
+public:
+    ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
+                     ProcessingSettingsController *settingsController, playback::PlaybackController *playback,
+                     PreviewController *preview, QObject *parent = nullptr);
+    ~ExportController() override;
+
+    QUrl preferredDirectoryUrl() const { return QUrl::fromLocalFile(preferredDirectoryPath()); }
+    QString preferredDirectoryPath() const;
+    bool available() const { return m_available; }
+    bool canStart() const;
+    bool busy() const { return m_busy; }
+    bool cancelling() const { return m_cancelling; }
+    bool completed() const { return m_completed; }
+    bool hasError() const { return !m_errorMessage.isEmpty(); }
+    bool hasDestination() const { return !m_destinationFilePath.isEmpty(); }
+    double progress() const { return m_progress; }
+    QString stageName() const { return m_stageName; }
+    QString errorMessage() const { return m_errorMessage; }
+    QString destinationFilePath() const { return m_destinationFilePath; }
+    QString destinationFileName() const;
+    QString parametersFilePath() const { return m_parametersFilePath; }
+    QUrl suggestedFileUrl() const;
+    qint64 frameCount() const { return m_frameCount; }
+    qint64 durationUs() const { return m_durationUs; }
+    qint64 remainingTimeUs() const { return m_remainingTimeUs; }
+    quint64 exportRevision() const { return m_exportRevision; }
+    quint64 operationId() const { return m_operationId; }
+    const project_data::ProcessingPerformance &performance() const { return m_performance; }
+
+    Q_INVOKABLE bool setPreferredDirectory(const QUrl &directory);
+    Q_INVOKABLE bool setDestination(const QUrl &fileUrl);
+    Q_INVOKABLE void startExport();
+    Q_INVOKABLE void cancel();
+    Q_INVOKABLE bool openOutputFolder() const;
+
+    // The destination as a local path; on refusal the reason also goes to errorText.
+    bool setDestinationPath(const QString &path, QString *errorText = nullptr);
+    bool validateDestination(const QString &path, QString *errorMessage) const;
+    // Remaining time from the average time per frame so far.
+    static qint64 remainingTime(const project_data::ProcessingProgress &progress);
+    void shutdown();
+
+signals:
+    void stateChanged();
+    void progressChanged();
+
+private:
+    friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
+
+    bool computeAvailable() const;
+    void refresh();
+    void refuse(const QString &message);
+    void handleProgress(quint64 operationId, const project_data::ProcessingProgress &progress);
+    void handleFinished(quint64 operationId, const project_data::ProcessingResult &result);
+    void handleSourceChanged();
+
+    VideoSessionController *m_videoSession = nullptr;
+    MediaRuntimeController *m_mediaRuntime = nullptr;
+    ProcessingSettingsController *m_settingsController = nullptr;
+    playback::PlaybackController *m_playback = nullptr;
+    PreviewController *m_preview = nullptr;
+    exporting::ExportWorker *m_worker = nullptr;
+    QThread m_workerThread;
+    std::shared_ptr<std::atomic_bool> m_cancelToken;
+    QString m_preferredDirectory;
+    QDateTime m_exportedResultFinishedAt;
+    QString m_destinationFilePath;
+    QString m_parametersFilePath;
+    QString m_stageName;
+    QString m_errorMessage;
+    project_data::ProcessingPerformance m_performance;
+    quint64 m_operationId = 0;
+    quint64 m_exportRevision = 0;
+    qint64 m_exportStartFrame = 0;
+    qint64 m_exportEndFrame = 0;
+    qint64 m_frameCount = 0;
+    qint64 m_durationUs = 0;
+    qint64 m_remainingTimeUs = 0;
+    double m_playbackFrameRate = 0.0;
+    double m_progress = 0.0;
+    bool m_busy = false;
+    bool m_cancelling = false;
+    bool m_completed = false;
+    bool m_shutDown = false;
+    bool m_available = false;
+};
+
+} // namespace ovra::ui::controllers

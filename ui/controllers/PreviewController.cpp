@@ -1,0 +1,295 @@
+#include "ui/controllers/PreviewController.h"
+
+#include "project_data/TemporaryVideo.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/playback/PlaybackController.h"
+#include "ui/preview/PreviewWorker.h"
+
+#include <cmath>
+
+namespace ovra::ui::controllers {
+
+using project_data::ProcessingState;
+
+PreviewController::PreviewController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
+                                     ProcessingSettingsController *settingsController,
+                                     playback::PlaybackController *playback, QObject *parent)
+    : QObject(parent)
+    , m_videoSession(videoSession)
+    , m_mediaRuntime(mediaRuntime)
+    , m_settingsController(settingsController)
+    , m_playback(playback)
+    , m_worker(new preview::PreviewWorker)
+{
+    project_data::registerProcessingMetaTypes();
+    m_workerThread.setObjectName(QStringLiteral("Processed video preview"));
+    m_worker->moveToThread(&m_workerThread);
+    connect(&m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &preview::PreviewWorker::progressChanged, this, &PreviewController::handleProgress,
+            Qt::QueuedConnection);
+    connect(m_worker, &preview::PreviewWorker::finished, this, &PreviewController::handleFinished,
+            Qt::QueuedConnection);
+    connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
+            &PreviewController::handleSettingsChanged);
+    connect(videoSession, &VideoSessionController::sourceChanged, this, &PreviewController::handleSourceChanged);
+    connect(mediaRuntime, &MediaRuntimeController::statusChanged, this, &PreviewController::checkAvailability);
+    connect(playback, &playback::PlaybackController::stateChanged, this, &PreviewController::checkAvailability);
+    m_available = computeAvailable();
+    m_workerThread.start(QThread::LowPriority);
+}
+
+PreviewController::~PreviewController()
+{
+    shutdown();
+}
+
+void PreviewController::shutdown()
+{
+    if (m_shutDown)
+        return;
+    if (m_cancelToken)
+        m_cancelToken->store(true);
+    m_worker->disconnect(this);
+    m_workerThread.quit();
+    m_workerThread.wait();
+    m_worker = nullptr;
+    m_shutDown = true;
+}
+
+qint64 PreviewController::storageBytes() const
+{
+    return m_result ? m_result->storageBytes() : 0;
+}
+
+bool PreviewController::computeAvailable() const
+{
+    return !m_busy && m_mediaRuntime->available() && m_videoSession->ready() && m_playback->canNavigate()
+        && m_settingsController->settingsValid();
+}
+
+void PreviewController::refresh()
+{
+    m_available = computeAvailable();
+    emit stateChanged();
+}
+
+void PreviewController::checkAvailability()
+{
+    if (computeAvailable() != m_available)
+        refresh();
+}
+
+void PreviewController::createPreview()
+{
+    if (m_busy || m_shutDown)
+        return;
+    if (m_ready && m_unsavedFlag) {
+        m_errorMessage = tr("Save or discard the current result before starting another analysis.");
+        return refresh();
+    }
+    m_errorMessage.clear();
+    project_data::ProcessingRequest request;
+    QString error;
+    if (!m_settingsController->buildRequest(&request, &error)) {
+        m_errorMessage = error;
+        return refresh();
+    }
+    if (!m_mediaRuntime->available()) {
+        m_errorMessage = tr("Source playback and FFmpeg must be ready before starting analysis.");
+        return refresh();
+    }
+    if (!m_playback->canNavigate()) {
+        m_errorMessage = tr("Pause playback and wait until video navigation is ready before starting analysis.");
+        return refresh();
+    }
+    request.analysisMode = true;
+    m_pendingRequest = request;
+    m_requestedStartFrame = request.settings.startFrame;
+    m_requestedEndFrame = request.settings.endFrameExclusive;
+    m_requestedSettingsRevision = m_settingsRevision;
+    m_discardPending = false;
+    m_cancelToken = std::make_shared<std::atomic_bool>(false);
+    const quint64 generationId = ++m_generationId;
+    m_busy = true;
+    m_cancelling = false;
+    m_progress = 0.0;
+    m_performance = project_data::ProcessingPerformance();
+    m_stageName = tr("Preparing analysis result");
+    if (m_ready)
+        m_stale = true;
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+    m_playback->setPreviewGenerationActive(true);
+    preview::PreviewWorker *worker = m_worker;
+    const preview::CancelToken token = m_cancelToken;
+    QMetaObject::invokeMethod(
+        worker, [worker, generationId, request, token] { worker->run(generationId, request, token); },
+        Qt::QueuedConnection);
+}
+
+void PreviewController::cancel()
+{
+    if (!m_busy || m_cancelling || !m_cancelToken)
+        return;
+    m_cancelling = true;
+    m_stageName = tr("Cancelling analysis result");
+    m_cancelToken->store(true);
+    refresh();
+    emit progressChanged();
+}
+
+void PreviewController::handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress)
+{
+    if (m_shutDown || generationId != m_generationId || !m_busy)
+        return;
+    m_progress = progress.fraction();
+    m_stageName = progress.stageName;
+    m_performance = progress.performance;
+    emit progressChanged();
+}
+
+void PreviewController::handleFinished(quint64 generationId, const project_data::ProcessingResult &result)
+{
+    if (m_shutDown || generationId != m_generationId)
+        return;
+    m_busy = m_cancelling = false;
+    m_cancelToken.reset();
+    m_playback->setPreviewGenerationActive(false);
+    if (m_discardPending) {
+        m_stageName.clear();
+        m_progress = 0.0;
+        m_discardPending = false;
+    } else {
+        if (result.performance.hasData())
+            m_performance = result.performance;
+        if (result.state == ProcessingState::Succeeded) {
+            if (m_playback->configurePreview(result.temporaryVideo, m_requestedStartFrame, m_requestedEndFrame)) {
+                m_result = result.temporaryVideo;
+                m_resultRequest = m_pendingRequest;
+                m_startFrame = m_requestedStartFrame;
+                m_endFrameExclusive = m_requestedEndFrame;
+                m_unsavedFlag = true;
+                m_previewRevision = m_requestedSettingsRevision;
+                const double rate = m_videoSession->playbackFrameRate();
+                m_durationUs =
+                    rate > 0.0 ? std::llround(double(std::max<qint64>(m_endFrameExclusive - m_startFrame, 0)) * 1e6 / rate)
+                               : 0;
+                m_ready = true;
+                m_stale = !isResultCurrent();
+                m_progress = 1.0;
+                m_stageName = tr("Analysis result is ready");
+                m_errorMessage.clear();
+            } else {
+                m_stageName = tr("Analysis result failed");
+                m_errorMessage = tr("Could not prepare the analysis result for playback.");
+            }
+        } else if (result.state == ProcessingState::Cancelled) {
+            m_stageName = tr("Analysis result was cancelled");
+            m_progress = 0.0;
+            m_errorMessage.clear();
+        } else {
+            m_stageName = tr("Analysis result failed");
+            m_progress = 0.0;
+            m_errorMessage =
+                result.errorMessage.isEmpty() ? tr("Could not create the analysis result.") : result.errorMessage;
+        }
+    }
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+}
+
+void PreviewController::handleSettingsChanged()
+{
+    ++m_settingsRevision;
+    if (m_ready)
+        m_stale = !isResultCurrent();
+    refresh();
+}
+
+void PreviewController::handleSourceChanged()
+{
+    ++m_settingsRevision;
+    if (m_busy && m_cancelToken) {
+        m_discardPending = true;
+        m_cancelling = true;
+        m_cancelToken->store(true);
+    }
+    resetResult();
+    m_performance = project_data::ProcessingPerformance();
+    m_errorMessage.clear();
+    refresh();
+}
+
+void PreviewController::resetResult()
+{
+    m_result.reset();
+    m_resultRequest = project_data::ProcessingRequest();
+    m_unsavedFlag = m_ready = m_stale = false;
+    m_previewRevision = 0;
+    m_startFrame = m_endFrameExclusive = m_durationUs = 0;
+    m_progress = 0.0;
+    m_stageName.clear();
+}
+
+void PreviewController::discardResult()
+{
+    if (m_busy || m_playback->exportActive())
+        return;
+    m_playback->clearPreview();
+    resetResult();
+    refresh();
+}
+
+void PreviewController::acknowledgeDiscard()
+{
+    if (m_busy)
+        return;
+    m_unsavedFlag = false;
+    refresh();
+}
+
+void PreviewController::markSaved()
+{
+    m_unsavedFlag = false;
+    refresh();
+}
+
+bool PreviewController::isResultCurrent() const
+{
+    if (!m_result)
+        return false;
+    const project_data::ProcessingRequest &request = m_resultRequest;
+    const motion_core::MotionSettings now = m_settingsController->settings();
+    const motion_core::MotionSettings &then = request.settings;
+    return m_videoSession->filePath() == request.sourceMetadata.filePath
+        && m_videoSession->captureFrameRate() == request.sourceMetadata.captureFrameRate
+        && now.startFrame == then.startFrame && now.endFrameExclusive == then.endFrameExclusive
+        && now.lowerFrequencyHz == then.lowerFrequencyHz && now.upperFrequencyHz == then.upperFrequencyHz
+        && now.amplificationFactor == then.amplificationFactor && now.regionOfInterest == then.regionOfInterest
+        && now.cameraMotionCompensationEnabled == then.cameraMotionCompensationEnabled
+        && (!now.cameraMotionCompensationEnabled
+            || now.stabilizationReferenceRegion == then.stabilizationReferenceRegion)
+        && now.regionProcessingOptimizationEnabled == then.regionProcessingOptimizationEnabled
+        && now.workerThreadCount == then.workerThreadCount && now.rotationSpeedRpm == then.rotationSpeedRpm;
+}
+
+bool PreviewController::exportRequest(project_data::ProcessingRequest *request) const
+{
+    if (!m_ready || !m_result || !request)
+        return false;
+    *request = m_resultRequest;
+    request->analysisMode = false;
+    request->sourceResult = m_result;
+    return true;
+}
+
+QDateTime PreviewController::resultFinishedAt() const
+{
+    return m_result ? m_result->finishedAt() : QDateTime();
+}
+
+} // namespace ovra::ui::controllers

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "project_data/ProcessingRecords.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+class ControllerTestAccess;
+
+namespace ovra::project_data {
+class TemporaryVideo;
+}
+namespace ovra::ui::playback {
+class PlaybackController;
+}
+namespace ovra::ui::preview {
+class PreviewWorker;
+}
+
+namespace ovra::ui::controllers {
+
+class MediaRuntimeController;
+class ProcessingSettingsController;
+class VideoSessionController;
+
+// Creates the analysis result on its own low-priority thread and tracks whether it is current,
+// saved or being replaced. Only the latest started run (generationId) is listened to.
+class PreviewController : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool unsaved READ unsaved NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 storageBytes READ storageBytes NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool stale READ stale NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool hasError READ hasError NOTIFY stateChanged FINAL)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
+    Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 startFrame READ startFrame NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 endFrameExclusive READ endFrameExclusive NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
+    Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY stateChanged FINAL)
+    Q_PROPERTY(quint64 settingsRevision READ settingsRevision NOTIFY stateChanged FINAL)
+    Q_PROPERTY(quint64 previewRevision READ previewRevision NOTIFY stateChanged FINAL)
+
+public:
+    PreviewController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
+                      ProcessingSettingsController *settingsController, playback::PlaybackController *playback,
+                      QObject *parent = nullptr);
+    ~PreviewController() override;
+
+    bool unsaved() const { return m_ready && m_unsavedFlag; }
+    qint64 storageBytes() const;
+    bool available() const { return m_available; }
+    bool busy() const { return m_busy; }
+    bool cancelling() const { return m_cancelling; }
+    bool ready() const { return m_ready; }
+    bool stale() const { return m_stale; }
+    bool hasError() const { return !m_errorMessage.isEmpty(); }
+    double progress() const { return m_progress; }
+    QString stageName() const { return m_stageName; }
+    QString errorMessage() const { return m_errorMessage; }
+    qint64 startFrame() const { return m_startFrame; }
+    qint64 endFrameExclusive() const { return m_endFrameExclusive; }
+    qint64 frameCount() const { return std::max<qint64>(m_endFrameExclusive - m_startFrame, 0); }
+    qint64 durationUs() const { return m_durationUs; }
+    quint64 settingsRevision() const { return m_settingsRevision; }
+    quint64 previewRevision() const { return m_previewRevision; }
+    quint64 generationId() const { return m_generationId; }
+
+    Q_INVOKABLE void acknowledgeDiscard();
+    Q_INVOKABLE void discardResult();
+    Q_INVOKABLE void createPreview();
+    Q_INVOKABLE void cancel();
+
+    // For the export controller, the diagnostics and the application controller.
+    bool exportRequest(project_data::ProcessingRequest *request) const;
+    QDateTime resultFinishedAt() const;
+    void markSaved();
+    const project_data::ProcessingPerformance &performance() const { return m_performance; }
+    void shutdown();
+
+signals:
+    void stateChanged();
+    void progressChanged();
+
+private:
+    friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
+
+    bool computeAvailable() const;
+    void refresh();
+    void checkAvailability();
+    void resetResult();
+    bool isResultCurrent() const;
+    void handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress);
+    void handleFinished(quint64 generationId, const project_data::ProcessingResult &result);
+    void handleSettingsChanged();
+    void handleSourceChanged();
+
+    VideoSessionController *m_videoSession = nullptr;
+    MediaRuntimeController *m_mediaRuntime = nullptr;
+    ProcessingSettingsController *m_settingsController = nullptr;
+    playback::PlaybackController *m_playback = nullptr;
+    preview::PreviewWorker *m_worker = nullptr;
+    QThread m_workerThread;
+    std::shared_ptr<project_data::TemporaryVideo> m_result;
+    project_data::ProcessingRequest m_pendingRequest;
+    project_data::ProcessingRequest m_resultRequest;
+    bool m_unsavedFlag = false;
+    std::shared_ptr<std::atomic_bool> m_cancelToken;
+    QString m_stageName;
+    QString m_errorMessage;
+    project_data::ProcessingPerformance m_performance;
+    quint64 m_generationId = 0;
+    quint64 m_settingsRevision = 1;
+    quint64 m_requestedSettingsRevision = 0;
+    quint64 m_previewRevision = 0;
+    qint64 m_requestedStartFrame = 0;
+    qint64 m_requestedEndFrame = 0;
+    qint64 m_startFrame = 0;
+    qint64 m_endFrameExclusive = 0;
+    qint64 m_durationUs = 0;
+    double m_progress = 0.0;
+    bool m_busy = false;
+    bool m_cancelling = false;
+    bool m_ready = false;
+    bool m_stale = false;
+    bool m_discardPending = false;
+    bool m_shutDown = false;
+    bool m_available = false;
+};
+
+} // namespace ovra::ui::controllers

@@ -1,0 +1,237 @@
+#include "ui/controllers/VideoSessionController.h"
+
+#include "media/libav/LibavVideoAnalyzer.h"
+#include "ui/controllers/MediaRuntimeController.h"
+
+#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovra::ui::controllers {
+
+VideoAnalysisResult VideoAnalysisResult::success(const media::VideoMetadata &metadata)
+{
+    VideoAnalysisResult result;
+    result.metadata = metadata;
+    result.succeeded = true;
+    return result;
+}
+
+VideoAnalysisResult VideoAnalysisResult::failure(const QString &message)
+{
+    VideoAnalysisResult result;
+    result.errorMessage = message;
+    return result;
+}
+
+VideoAnalysisResult VideoAnalysisResult::cancellation()
+{
+    VideoAnalysisResult result;
+    result.cancelled = true;
+    return result;
+}
+
+VideoSessionController::VideoSessionController(MediaRuntimeController *mediaRuntime, QObject *parent)
+    : QObject(parent)
+    , m_mediaRuntime(mediaRuntime)
+{
+    connect(&m_watcher, &QFutureWatcher<VideoAnalysisResult>::finished, this, &VideoSessionController::finishAnalysis);
+}
+
+VideoSessionController::~VideoSessionController()
+{
+    m_watcher.disconnect(this);
+    if (m_cancelFlag)
+        m_cancelFlag->store(true);
+    m_watcher.waitForFinished();
+}
+
+void VideoSessionController::setErrorMessage(const QString &message)
+{
+    if (m_errorMessage == message)
+        return;
+    m_errorMessage = message;
+    emit errorMessageChanged();
+}
+
+void VideoSessionController::resetMetadata()
+{
+    m_metadata = media::VideoMetadata();
+    emit videoInfoChanged();
+}
+
+void VideoSessionController::setState(AnalysisState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged();
+}
+
+void VideoSessionController::openSource(const QUrl &fileUrl)
+{
+    if (m_editingLocked)
+        return;
+    if (m_unsavedResultPending) {
+        setErrorMessage(tr("Save or discard the current analysis result before opening another video."));
+        return;
+    }
+    if (busy())
+        return;
+    if (!fileUrl.isValid() || fileUrl.isEmpty())
+        return refuse(QString(), tr("No video file was selected."));
+    if (!fileUrl.isLocalFile())
+        return refuse(fileUrl.fileName(QUrl::FullyDecoded), tr("Only local video files can be analyzed."));
+    const QString path = QFileInfo(fileUrl.toLocalFile()).absoluteFilePath();
+    if (path.isEmpty())
+        return refuse(fileUrl.fileName(QUrl::FullyDecoded), tr("No video file was selected."));
+    m_fileName = QFileInfo(path).fileName();
+    m_filePath = path;
+    setErrorMessage(QString());
+    resetMetadata();
+    emit sourceChanged();
+    startAnalysis();
+}
+
+void VideoSessionController::refuse(const QString &fileName, const QString &message)
+{
+    m_fileName = fileName;
+    m_filePath.clear();
+    setErrorMessage(message);
+    resetMetadata();
+    emit sourceChanged();
+    setState(AnalysisState::Error);
+}
+
+void VideoSessionController::startAnalysis()
+{
+    if (!m_mediaRuntime || !m_mediaRuntime->available()) {
+        setErrorMessage(m_mediaRuntime ? m_mediaRuntime->errorMessage()
+                                       : tr("The embedded FFmpeg libraries are unavailable."));
+        setState(AnalysisState::Error);
+        return;
+    }
+    setState(AnalysisState::Analyzing);
+    m_progress = 0.0;
+    m_progressKnown = false;
+    emit progressChanged();
+    m_cancelFlag = std::make_shared<std::atomic_bool>(false);
+    m_watcher.setFuture(QtConcurrent::run(&VideoSessionController::analyse, this, m_filePath, m_cancelFlag));
+}
+
+VideoAnalysisResult VideoSessionController::analyse(QObject *controller, const QString &filePath, const Flag &flag)
+{
+    auto *session = static_cast<VideoSessionController *>(controller);
+    media::libav::LibavVideoAnalyzer analyzer([flag] { return flag->load(); });
+    const auto progress = [session, flag](double value) {
+        QMetaObject::invokeMethod(session, [session, flag, value] { session->applyProgress(flag, value); },
+                                  Qt::QueuedConnection);
+    };
+    const auto firstFrame = [session, flag](const QImage &image) {
+        QMetaObject::invokeMethod(session, [session, flag, image] { session->applyFirstFrame(flag, image); },
+                                  Qt::QueuedConnection);
+    };
+    media::VideoMetadata metadata;
+    QString error;
+    const bool ok = analyzer.analyze(filePath, &metadata, &error, firstFrame, progress);
+    if (ok && !flag->load())
+        return VideoAnalysisResult::success(metadata);
+    if (!ok && !analyzer.cancelled() && !flag->load())
+        return VideoAnalysisResult::failure(error);
+    return VideoAnalysisResult::cancellation();
+}
+
+bool VideoSessionController::runIsCurrent(const Flag &flag) const
+{
+    return m_cancelFlag == flag && busy() && !flag->load();
+}
+
+void VideoSessionController::applyProgress(const Flag &flag, double value)
+{
+    if (!runIsCurrent(flag))
+        return;
+    m_progressKnown = std::isfinite(value) && value >= 0.0;
+    if (m_progressKnown)
+        m_progress = std::max(m_progress, std::clamp(value, 0.0, 0.99));
+    emit progressChanged();
+}
+
+void VideoSessionController::applyFirstFrame(const Flag &flag, const QImage &image)
+{
+    if (runIsCurrent(flag))
+        emit firstFrameReady(image);
+}
+
+void VideoSessionController::finishAnalysis()
+{
+    completeAnalysis(m_watcher.result());
+}
+
+void VideoSessionController::completeAnalysis(const VideoAnalysisResult &result)
+{
+    const bool cancelled = m_state == AnalysisState::Cancelling || (m_cancelFlag && m_cancelFlag->load());
+    m_cancelFlag.reset();
+    if (cancelled || result.cancelled) {
+        setErrorMessage(QString());
+        resetMetadata();
+        setState(AnalysisState::Cancelled);
+    } else if (result.succeeded) {
+        setErrorMessage(QString());
+        m_metadata = result.metadata;
+        m_metadata.captureFrameRate = 240.0;
+        m_metadata.captureFrameRateManual = true;
+        m_progress = 1.0;
+        m_progressKnown = true;
+        emit progressChanged();
+        emit videoInfoChanged();
+        setState(AnalysisState::Ready);
+    } else {
+        setErrorMessage(result.errorMessage.isEmpty() ? tr("Video analysis failed.") : result.errorMessage);
+        resetMetadata();
+        setState(AnalysisState::Error);
+    }
+}
+
+void VideoSessionController::cancelAnalysis()
+{
+    if (m_state != AnalysisState::Analyzing)
+        return;
+    if (m_cancelFlag)
+        m_cancelFlag->store(true);
+    setState(AnalysisState::Cancelling);
+}
+
+void VideoSessionController::retryAnalysis()
+{
+    if (m_editingLocked || busy() || m_filePath.isEmpty())
+        return;
+    setErrorMessage(QString());
+    resetMetadata();
+    startAnalysis();
+}
+
+bool VideoSessionController::setCaptureFrameRate(double framesPerSecond)
+{
+    if (m_editingLocked || m_metadata.filePath.isEmpty() || !std::isfinite(framesPerSecond)
+        || framesPerSecond <= 0.0 || framesPerSecond > 10000.0)
+        return false;
+    if (framesPerSecond == m_metadata.captureFrameRate && m_metadata.captureFrameRateManual)
+        return true;
+    m_metadata.captureFrameRate = framesPerSecond;
+    m_metadata.captureFrameRateManual = true;
+    emit videoInfoChanged();
+    return true;
+}
+
+void VideoSessionController::clearCaptureFrameRateOverride()
+{
+    if (m_editingLocked || !m_metadata.captureFrameRateManual)
+        return;
+    m_metadata.captureFrameRate = m_metadata.detectedCaptureFrameRate;
+    m_metadata.captureFrameRateManual = false;
+    emit videoInfoChanged();
+}
+
+} // namespace ovra::ui::controllers

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QQuickItem>
+#include <QRectF>
+
+namespace ovra::ui::playback {
+class PlaybackController;
+}
+
+namespace ovra::ui::items {
+
+// Shows the current source frame of a PlaybackController, or in processedPreview mode the
+// matching frame of the analysis result, fitted into the item with its aspect ratio kept.
+class VideoFrameItem : public QQuickItem
+{
+    Q_OBJECT
+    Q_PROPERTY(QObject *playbackController READ playbackController WRITE setPlaybackController NOTIFY
+                   playbackControllerChanged FINAL)
+    Q_PROPERTY(bool hasFrame READ hasFrame NOTIFY frameAvailabilityChanged FINAL)
+    Q_PROPERTY(QRectF paintedRect READ paintedRect NOTIFY paintedRectChanged FINAL)
+    Q_PROPERTY(bool processedPreview READ processedPreview WRITE setProcessedPreview NOTIFY processedPreviewChanged
+                   FINAL)
+
+public:
+    explicit VideoFrameItem(QQuickItem *parent = nullptr);
+
+    QObject *playbackController() const;
+    void setPlaybackController(QObject *controller);
+    bool hasFrame() const { return m_hasFrame; }
+    QRectF paintedRect() const;
+    bool processedPreview() const { return m_processedPreview; }
+    void setProcessedPreview(bool processedPreview);
+    QImage frame() const { return m_frame; }
+
+signals:
+    void playbackControllerChanged();
+    void frameAvailabilityChanged();
+    void paintedRectChanged();
+    void processedPreviewChanged();
+
+protected:
+    void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
+    QSGNode *updatePaintNode(QSGNode *oldNode, UpdatePaintNodeData *data) override;
+
+private:
+    void showControllerImage();
+    void showImage(const QImage &image);
+    void clear();
+
+    QPointer<playback::PlaybackController> m_controller;
+    QImage m_frame;
+    bool m_textureDirty = false;
+    bool m_hasFrame = false;
+    bool m_processedPreview = false;
+};
+
+} // namespace ovra::ui::items

@@ -1,0 +1,431 @@
+#include "ui/playback/PlaybackController.h"
+
+#include "media/VideoMetadata.h"
+#include "project_data/TemporaryVideo.h"
+#include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/playback/PlaybackWorker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+
+namespace ovra::ui::playback {
+
+using controllers::VideoSessionController;
+
+struct PlaybackController::Flags
+{
+    std::tuple<bool, bool, bool, bool, bool, bool, bool, bool> values;
+    bool operator!=(const Flags &other) const { return values != other.values; }
+};
+
+PlaybackController::Flags PlaybackController::flags() const
+{
+    return {{m_ready, m_busy, m_playing, m_hasFrame, m_playPending, m_pausePending, m_previewGenerationActive,
+             m_exportActive}};
+}
+
+template <typename Change> void PlaybackController::changeState(Change change)
+{
+    const Flags before = flags();
+    change();
+    if (flags() != before)
+        emit stateChanged();
+}
+
+template <typename Request> void PlaybackController::post(Request request)
+{
+    PlaybackWorker *worker = m_worker;
+    QMetaObject::invokeMethod(worker, [worker, request] { request(worker); }, Qt::QueuedConnection);
+}
+
+PlaybackController::PlaybackController(VideoSessionController *session,
+                                       controllers::AnalysisFragmentController *fragment,
+                                       controllers::MediaRuntimeController *mediaRuntime, QObject *parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_fragment(fragment)
+    , m_mediaRuntime(mediaRuntime)
+    , m_worker(new PlaybackWorker)
+{
+    m_thread.setObjectName(QStringLiteral("Source video playback"));
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &PlaybackWorker::framePairDecoded, this, &PlaybackController::handleFramePair);
+    connect(m_worker, &PlaybackWorker::previewConfigurationChanged, this,
+            &PlaybackController::handlePreviewConfiguration);
+    connect(m_worker, &PlaybackWorker::playingChanged, this, &PlaybackController::handlePlayingChanged);
+    connect(m_worker, &PlaybackWorker::operationFailed, this, &PlaybackController::handleOperationFailed);
+    connect(m_worker, &PlaybackWorker::endReached, this, &PlaybackController::handleEndReached);
+    connect(session, &VideoSessionController::stateChanged, this, &PlaybackController::refreshSource);
+    connect(session, &VideoSessionController::sourceChanged, this, &PlaybackController::refreshSource);
+    connect(fragment, &controllers::AnalysisFragmentController::rangeChanged, this, [this] {
+        if (m_playing)
+            pause();
+    });
+    connect(session, &VideoSessionController::firstFrameReady, this, &PlaybackController::handleFirstFrame);
+    m_thread.start(QThread::LowPriority);
+    refreshSource();
+}
+
+PlaybackController::~PlaybackController()
+{
+    m_session->disconnect(this);
+    if (m_cancelFlag)
+        m_cancelFlag->store(true);
+    const quint64 id = ++m_requestId;
+    m_worker->requestInterrupt();
+    post([id](PlaybackWorker *worker) { worker->shutdown(id); });
+    m_thread.wait();
+}
+
+bool PlaybackController::canPlay() const
+{
+    return m_ready && !m_busy && !m_playPending && !m_pausePending && !m_previewGenerationActive && !m_exportActive
+        && !hasError();
+}
+
+double PlaybackController::progress() const
+{
+    if (m_frameCount > 1 && m_currentFrameIndex >= 0)
+        return double(m_currentFrameIndex) / double(m_frameCount - 1);
+    if (m_durationUs >= 1)
+        return std::clamp(double(m_positionUs) / double(m_durationUs), 0.0, 1.0);
+    return 0.0;
+}
+
+void PlaybackController::setErrorMessage(const QString &message)
+{
+    if (m_errorMessage == message)
+        return;
+    m_errorMessage = message;
+    emit errorMessageChanged();
+    emit stateChanged(); // canPlay depends on the error
+}
+
+void PlaybackController::clearShownFrame()
+{
+    if (!m_hasFrame && m_currentFrame.isNull())
+        return;
+    changeState([this] {
+        m_currentFrame = QImage();
+        m_hasFrame = false;
+    });
+    emit frameCleared();
+}
+
+void PlaybackController::clearPreviewState()
+{
+    m_previewAvailable = false;
+    m_previewErrorMessage.clear();
+    const bool hadPreviewFrame = m_hasPreviewFrame || !m_previewFrame.isNull();
+    m_previewFrame = QImage();
+    m_hasPreviewFrame = false;
+    if (hadPreviewFrame)
+        emit previewFrameCleared();
+}
+
+void PlaybackController::refreshSource()
+{
+    const media::VideoMetadata &metadata = m_session->metadata();
+    if (m_session->ready() && m_mediaRuntime && m_mediaRuntime->available() && metadata.hasValidFrameSize()
+        && metadata.hasTiming()) {
+        if (m_loadedSourcePath != metadata.filePath || (!m_ready && !m_busy))
+            loadSource();
+    } else {
+        unloadSource();
+    }
+}
+
+void PlaybackController::loadSource()
+{
+    if (m_cancelFlag)
+        m_cancelFlag->store(true);
+    m_cancelFlag = std::make_shared<std::atomic_bool>(false);
+    const quint64 id = ++m_requestId;
+    m_worker->requestInterrupt();
+    const media::VideoMetadata metadata = m_session->metadata();
+    m_loadedSourcePath = metadata.filePath;
+    m_durationUs = metadata.durationUs;
+    m_frameCount = metadata.frameCount;
+    m_positionUs = 0;
+    m_currentFrameIndex = -1;
+    changeState([this] { m_ready = m_playPending = m_pausePending = m_playing = false; });
+    setErrorMessage(QString());
+    if (!(m_hasFrame && m_session->ready()))
+        clearShownFrame();
+    clearPreviewState();
+    emit previewStateChanged();
+    changeState([this] { m_busy = true; });
+    emit timelineChanged();
+    emit positionChanged();
+    const auto flag = m_cancelFlag;
+    post([id, metadata, flag](PlaybackWorker *worker) { worker->load(id, metadata, flag); });
+}
+
+void PlaybackController::unloadSource()
+{
+    const bool anyState = m_ready || m_busy || m_playing || m_playPending || m_pausePending || m_hasFrame
+        || m_previewAvailable || m_frameCount != 0 || !m_errorMessage.isEmpty();
+    if (m_loadedSourcePath.isEmpty() && !anyState)
+        return;
+    if (m_cancelFlag)
+        m_cancelFlag->store(true);
+    const quint64 id = ++m_requestId;
+    m_worker->requestInterrupt();
+    post([id](PlaybackWorker *worker) { worker->close(id); });
+    m_loadedSourcePath.clear();
+    m_positionUs = m_durationUs = m_frameCount = 0;
+    m_currentFrameIndex = -1;
+    changeState([this] { m_ready = m_busy = m_playing = m_playPending = m_pausePending = false; });
+    setErrorMessage(QString());
+    if (!(m_hasFrame && m_session->ready()))
+        clearShownFrame();
+    clearPreviewState();
+    emit previewStateChanged();
+    emit timelineChanged();
+    emit positionChanged();
+}
+
+void PlaybackController::handleFirstFrame(const QImage &image)
+{
+    if (!m_session->busy() || image.isNull())
+        return;
+    m_currentFrame = image;
+    changeState([this] { m_hasFrame = true; });
+    emit frameReady(image);
+}
+
+void PlaybackController::play()
+{
+    if (!canPlay() || m_playing || !m_fragment->selectionValid())
+        return;
+    const qint64 start = m_fragment->startFrame();
+    const qint64 end = m_fragment->endFrameExclusive();
+    const bool inRange = m_currentFrameIndex >= start && m_currentFrameIndex < end - 1;
+    changeState([this, inRange] {
+        m_playPending = true;
+        if (!inRange)
+            m_busy = true;
+    });
+    const qint64 from = inRange ? m_currentFrameIndex : start;
+    const double fps = m_session->metadata().nominalFrameRate * m_playbackSpeed;
+    const quint64 id = m_requestId;
+    post([id, from, end, fps](PlaybackWorker *worker) { worker->play(id, from, end, fps); });
+}
+
+void PlaybackController::pause()
+{
+    if (!m_ready || !m_playing || m_pausePending)
+        return;
+    m_worker->requestInterrupt();
+    changeState([this] { m_pausePending = true; });
+    const quint64 id = m_requestId;
+    post([id](PlaybackWorker *worker) { worker->pause(id); });
+}
+
+void PlaybackController::togglePlayback()
+{
+    if (m_playPending || m_pausePending)
+        return;
+    if (m_playing)
+        pause();
+    else
+        play();
+}
+
+void PlaybackController::prepareNavigation()
+{
+    ++m_requestId;
+    m_worker->requestInterrupt();
+    changeState([this] {
+        m_playPending = m_pausePending = m_playing = false;
+        m_busy = true;
+    });
+}
+
+void PlaybackController::seekToFraction(double fraction)
+{
+    if (!canNavigate() || !std::isfinite(fraction))
+        return;
+    const qint64 target =
+        media::roundHalfAwayFromZero(double(m_frameCount - 1) * std::clamp(fraction, 0.0, 1.0));
+    prepareNavigation();
+    const quint64 id = m_requestId;
+    post([id, target](PlaybackWorker *worker) { worker->seek(id, target); });
+}
+
+void PlaybackController::stepForward()
+{
+    if (!canNavigate())
+        return;
+    prepareNavigation();
+    const quint64 id = m_requestId;
+    post([id](PlaybackWorker *worker) { worker->step(id, +1); });
+}
+
+void PlaybackController::stepBackward()
+{
+    if (!canNavigate())
+        return;
+    prepareNavigation();
+    const quint64 id = m_requestId;
+    post([id](PlaybackWorker *worker) { worker->step(id, -1); });
+}
+
+void PlaybackController::retry()
+{
+    if (!m_busy && m_session->ready())
+        loadSource();
+}
+
+void PlaybackController::setPlaybackSpeed(double speedFactor)
+{
+    if (!std::isfinite(speedFactor) || speedFactor < 0.05 || speedFactor > 1.0 || m_playPending || m_pausePending)
+        return;
+    if (std::abs(speedFactor - m_playbackSpeed) < 1e-9)
+        return;
+    if (m_playing)
+        pause();
+    m_playbackSpeed = speedFactor;
+    emit playbackModeChanged();
+}
+
+void PlaybackController::activityChanged(bool *member, bool active)
+{
+    if (*member == active)
+        return;
+    if (active && m_playing)
+        pause();
+    *member = active;
+    emit stateChanged();
+}
+
+void PlaybackController::setPreviewGenerationActive(bool active)
+{
+    activityChanged(&m_previewGenerationActive, active);
+}
+
+void PlaybackController::setExportActive(bool active)
+{
+    activityChanged(&m_exportActive, active);
+}
+
+bool PlaybackController::configurePreview(const std::shared_ptr<project_data::TemporaryVideo> &result,
+                                          qint64 startFrame, qint64 endFrameExclusive)
+{
+    if (!m_ready || m_busy || m_playing || !result || startFrame < 0 || startFrame >= endFrameExclusive
+        || endFrameExclusive > m_frameCount) {
+        clearPreviewState();
+        m_previewErrorMessage = tr("The processed preview range is invalid.");
+        emit previewStateChanged();
+        return false;
+    }
+    const quint64 id = ++m_requestId;
+    m_worker->requestInterrupt();
+    changeState([this] { m_playPending = m_pausePending = false; });
+    clearPreviewState();
+    emit previewStateChanged();
+    changeState([this] { m_busy = true; });
+    const std::shared_ptr<const project_data::TemporaryVideo> store = result;
+    post([id, store, startFrame, endFrameExclusive](PlaybackWorker *worker) {
+        worker->configurePreview(id, store, startFrame, endFrameExclusive);
+    });
+    return true;
+}
+
+void PlaybackController::clearPreview()
+{
+    if (!m_loadedSourcePath.isEmpty()) {
+        const quint64 id = ++m_requestId;
+        m_worker->requestInterrupt();
+        post([id](PlaybackWorker *worker) { worker->clearPreview(id); });
+    }
+    clearPreviewState();
+    emit previewStateChanged();
+}
+
+void PlaybackController::handleFramePair(qulonglong requestId, const QImage &sourceImage, const QImage &previewImage,
+                                         qlonglong frameIndex, qlonglong presentationTimeUs)
+{
+    if (requestId != m_requestId || sourceImage.isNull())
+        return;
+    const bool hadPreviewFrame = m_hasPreviewFrame;
+    m_currentFrame = sourceImage;
+    m_previewFrame = previewImage;
+    m_currentFrameIndex = frameIndex;
+    m_positionUs = presentationTimeUs;
+    changeState([this, &previewImage] {
+        m_ready = true;
+        m_busy = false;
+        m_hasFrame = true;
+        m_hasPreviewFrame = !previewImage.isNull();
+    });
+    emit positionChanged();
+    emit frameReady(sourceImage);
+    if (!previewImage.isNull())
+        emit previewFrameReady(previewImage);
+    else if (hadPreviewFrame)
+        emit previewFrameCleared();
+    if (hadPreviewFrame != m_hasPreviewFrame)
+        emit previewStateChanged();
+}
+
+void PlaybackController::handlePlayingChanged(qulonglong requestId, bool playing)
+{
+    if (requestId != m_requestId)
+        return;
+    changeState([this, playing] {
+        if (m_playPending && !playing)
+            m_busy = false; // a refused play that needed a seek is over
+        if (m_pausePending && !playing)
+            m_playPending = m_pausePending = false;
+        else
+            m_playPending = false;
+        m_playing = playing;
+    });
+}
+
+void PlaybackController::handleEndReached(qulonglong requestId)
+{
+    if (requestId != m_requestId)
+        return;
+    changeState([this] { m_playPending = m_pausePending = m_playing = m_busy = false; });
+    if (!m_hasFrame) {
+        changeState([this] { m_ready = false; });
+        setErrorMessage(tr("Source video contains no decodable frames."));
+    }
+}
+
+void PlaybackController::handleOperationFailed(qulonglong requestId, const QString &message)
+{
+    if (requestId != m_requestId)
+        return;
+    m_cancelFlag.reset();
+    changeState([this] { m_ready = m_playPending = m_pausePending = m_playing = m_busy = false; });
+    clearShownFrame();
+    clearPreviewState();
+    emit previewStateChanged();
+    setErrorMessage(message.isEmpty() ? tr("Source video playback failed.") : message);
+}
+
+void PlaybackController::handlePreviewConfiguration(qulonglong requestId, bool available, const QString &message)
+{
+    if (requestId != m_requestId)
+        return;
+    m_previewAvailable = available;
+    m_previewErrorMessage = message;
+    if (!available) {
+        const bool hadPreviewFrame = m_hasPreviewFrame || !m_previewFrame.isNull();
+        m_previewFrame = QImage();
+        m_hasPreviewFrame = false;
+        if (hadPreviewFrame)
+            emit previewFrameCleared();
+    }
+    changeState([this] { m_busy = false; });
+    emit previewStateChanged();
+}
+
+} // namespace ovra::ui::playback

@@ -1,0 +1,165 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+class ControllerTestAccess;
+
+namespace ovra::project_data {
+class TemporaryVideo;
+}
+
+namespace ovra::ui::controllers {
+class AnalysisFragmentController;
+class MediaRuntimeController;
+class VideoSessionController;
+} // namespace ovra::ui::controllers
+
+namespace ovra::ui::playback {
+
+class PlaybackWorker;
+
+// The player's state machine in the user-interface thread. The worker on the "Source video
+// playback" thread decodes; answers whose request number is not the latest are dropped.
+class PlaybackController : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool playing READ playing NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool hasFrame READ hasFrame NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool canPlay READ canPlay NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool canNavigate READ canNavigate NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool playPending READ playPending NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool pausePending READ pausePending NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool hasError READ hasError NOTIFY errorMessageChanged FINAL)
+    Q_PROPERTY(bool previewAvailable READ previewAvailable NOTIFY previewStateChanged FINAL)
+    Q_PROPERTY(bool hasPreviewFrame READ hasPreviewFrame NOTIFY previewStateChanged FINAL)
+    Q_PROPERTY(bool previewGenerationActive READ previewGenerationActive NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool exportActive READ exportActive NOTIFY stateChanged FINAL)
+    Q_PROPERTY(double playbackSpeed READ playbackSpeed WRITE setPlaybackSpeed NOTIFY playbackModeChanged FINAL)
+    Q_PROPERTY(qint64 positionUs READ positionUs NOTIFY positionChanged FINAL)
+    Q_PROPERTY(qint64 currentFrameIndex READ currentFrameIndex NOTIFY positionChanged FINAL)
+    Q_PROPERTY(double progress READ progress NOTIFY positionChanged FINAL)
+    Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY timelineChanged FINAL)
+    Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY timelineChanged FINAL)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged FINAL)
+    Q_PROPERTY(QString previewErrorMessage READ previewErrorMessage NOTIFY previewStateChanged FINAL)
+
+public:
+    PlaybackController(controllers::VideoSessionController *session, controllers::AnalysisFragmentController *fragment,
+                       controllers::MediaRuntimeController *mediaRuntime, QObject *parent = nullptr);
+    ~PlaybackController() override;
+
+    bool ready() const { return m_ready; }
+    bool busy() const { return m_busy; }
+    bool playing() const { return m_playing; }
+    bool hasFrame() const { return m_hasFrame; }
+    bool canPlay() const;
+    bool canNavigate() const { return canPlay() && !m_playing && m_frameCount >= 1; }
+    bool playPending() const { return m_playPending; }
+    bool pausePending() const { return m_pausePending; }
+    bool hasError() const { return !m_errorMessage.isEmpty(); }
+    bool previewAvailable() const { return m_previewAvailable; }
+    bool hasPreviewFrame() const { return m_hasPreviewFrame; }
+    bool previewGenerationActive() const { return m_previewGenerationActive; }
+    bool exportActive() const { return m_exportActive; }
+    double playbackSpeed() const { return m_playbackSpeed; }
+    qint64 positionUs() const { return m_positionUs; }
+    qint64 currentFrameIndex() const { return m_currentFrameIndex; }
+    double progress() const;
+    qint64 durationUs() const { return m_durationUs; }
+    qint64 frameCount() const { return m_frameCount; }
+    QString errorMessage() const { return m_errorMessage; }
+    QString previewErrorMessage() const { return m_previewErrorMessage; }
+    QImage currentFrame() const { return m_currentFrame; }
+    QImage currentPreviewFrame() const { return m_previewFrame; }
+
+    Q_INVOKABLE void togglePlayback();
+    Q_INVOKABLE void setPlaybackSpeed(double speedFactor);
+    Q_INVOKABLE void play();
+    Q_INVOKABLE void pause();
+    Q_INVOKABLE void seekToFraction(double fraction);
+    Q_INVOKABLE void stepForward();
+    Q_INVOKABLE void stepBackward();
+    Q_INVOKABLE void retry();
+
+    // For the preview and export controllers.
+    bool configurePreview(const std::shared_ptr<project_data::TemporaryVideo> &result, qint64 startFrame,
+                          qint64 endFrameExclusive);
+    void clearPreview();
+    void setPreviewGenerationActive(bool active);
+    void setExportActive(bool active);
+
+signals:
+    void stateChanged();
+    void positionChanged();
+    void timelineChanged();
+    void playbackModeChanged();
+    void errorMessageChanged();
+    void frameReady(const QImage &image);
+    void frameCleared();
+    void previewStateChanged();
+    void previewFrameReady(const QImage &image);
+    void previewFrameCleared();
+
+private:
+    friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
+
+    struct Flags;
+    Flags flags() const;
+    // Runs change and emits stateChanged when one of the state flags changed.
+    template <typename Change> void changeState(Change change);
+    template <typename Request> void post(Request request);
+
+    void refreshSource();
+    void loadSource();
+    void unloadSource();
+    void setErrorMessage(const QString &message);
+    void clearShownFrame();
+    void clearPreviewState();
+    void prepareNavigation();
+    void activityChanged(bool *member, bool active);
+    void handleFirstFrame(const QImage &image);
+    void handleFramePair(qulonglong requestId, const QImage &sourceImage, const QImage &previewImage,
+                         qlonglong frameIndex, qlonglong presentationTimeUs);
+    void handlePlayingChanged(qulonglong requestId, bool playing);
+    void handleEndReached(qulonglong requestId);
+    void handleOperationFailed(qulonglong requestId, const QString &message);
+    void handlePreviewConfiguration(qulonglong requestId, bool available, const QString &message);
+
+    controllers::VideoSessionController *m_session = nullptr;
+    controllers::AnalysisFragmentController *m_fragment = nullptr;
+    controllers::MediaRuntimeController *m_mediaRuntime = nullptr;
+    PlaybackWorker *m_worker = nullptr;
+    QThread m_thread;
+    std::shared_ptr<std::atomic_bool> m_cancelFlag;
+    QImage m_currentFrame;
+    QImage m_previewFrame;
+    QString m_loadedSourcePath;
+    QString m_errorMessage;
+    QString m_previewErrorMessage;
+    quint64 m_requestId = 0;
+    qint64 m_positionUs = 0;
+    qint64 m_durationUs = 0;
+    qint64 m_currentFrameIndex = -1;
+    qint64 m_frameCount = 0;
+    bool m_ready = false;
+    bool m_busy = false;
+    bool m_playing = false;
+    bool m_playPending = false;
+    bool m_pausePending = false;
+    bool m_previewAvailable = false;
+    bool m_hasPreviewFrame = false;
+    bool m_previewGenerationActive = false;
+    bool m_exportActive = false;
+    bool m_hasFrame = false;
+    double m_playbackSpeed = 1.0;
+};
+
+} // namespace ovra::ui::playback

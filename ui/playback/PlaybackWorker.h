@@ -1,0 +1,94 @@
+#pragma once
+
+#include "media/IVideoSource.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class QTimer;
+
+namespace ovra::project_data {
+class TemporaryVideo;
+}
+
+namespace ovra::ui::playback {
+
+// Decodes the source video and, while a processed preview is configured, the matching frames
+// of the analysis result, in step, on the playback thread. Every request carries the number the
+// controller gave it; answers carry the number of the request being served.
+class PlaybackWorker : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Flag = std::shared_ptr<std::atomic_bool>;
+
+    explicit PlaybackWorker(QObject *parent = nullptr);
+    ~PlaybackWorker() override;
+
+    // Requests; the controller posts them as queued calls into the worker thread.
+    void load(quint64 requestId, const media::VideoMetadata &metadata, const Flag &cancelFlag);
+    void play(quint64 requestId, qint64 startFrame, qint64 endFrameExclusive, double framesPerSecond);
+    void pause(quint64 requestId);
+    void seek(quint64 requestId, qint64 frameIndex);
+    void step(quint64 requestId, int direction);
+    void configurePreview(quint64 requestId, const std::shared_ptr<const project_data::TemporaryVideo> &result,
+                          qint64 startFrame, qint64 endFrameExclusive);
+    void clearPreview(quint64 requestId);
+    void close(quint64 requestId);
+    void shutdown(quint64 requestId);
+    // The only direct call, from any thread: stops the running playback loop at the next frame.
+    void requestInterrupt() { m_interrupt.store(true); }
+
+    // Pacing: the display is refreshed at most 30 times per second.
+    static int tickIntervalMs(double framesPerSecond);
+    // Frames to decode on one tick (at least one); updates the fractional carry.
+    static int framesForTick(int intervalMs, double framesPerSecond, double *carry);
+
+signals:
+    void framePairDecoded(qulonglong requestId, const QImage &sourceImage, const QImage &previewImage,
+                          qlonglong frameIndex, qlonglong presentationTimeUs);
+    void previewConfigurationChanged(qulonglong requestId, bool available, const QString &errorMessage);
+    void playingChanged(qulonglong requestId, bool playing);
+    void operationFailed(qulonglong requestId, const QString &errorMessage);
+    void endReached(qulonglong requestId);
+
+private slots:
+    void _decodeNextFrame();
+
+private:
+    void closeAll();
+    void startPlaying();
+    void stopPlaying();
+    bool cancelled() const;
+    // Reads (or skips, without conversion) the next source frame and its preview counterpart;
+    // a converted pair is sent. False when the loop must stop (end, failure).
+    bool readPair(bool convert);
+    bool readPreview(qint64 frameIndex, bool convert, QImage *image);
+    bool seekAndShow(qint64 frameIndex);
+    void reachEnd();
+    void failPreview(const QString &message);
+
+    std::unique_ptr<media::IVideoSource> m_source;
+    std::unique_ptr<media::IVideoSource> m_previewSource;
+    Flag m_cancelFlag;
+    media::VideoMetadata m_metadata;
+    quint64 m_requestId = 0;
+    qint64 m_currentFrameIndex = -1;
+    qint64 m_nextSourceIndex = -1; // the frame the source reads next; -1 when unknown
+    qint64 m_previewStart = 0;
+    qint64 m_previewEnd = 0;
+    qint64 m_lastPreviewIndex = -1;
+    qint64 m_playbackEnd = 0;
+    double m_framesPerSecond = 0.0;
+    double m_carry = 0.0;
+    std::atomic_bool m_interrupt{false};
+    bool m_playing = false;
+    QTimer *m_timer = nullptr;
+};
+
+} // namespace ovra::ui::playback

@@ -1,0 +1,23 @@
+import QtQuick
+import QtQuick.Layouts
+import OvraMotion.Theme
+
+// A dialog's button row, aligned right.
+Rectangle {
+    id: root
+
+    default property alias buttons: row.data
+
+    implicitHeight: row.implicitHeight + 2 * Theme.spacing12
+    color: "transparent"
+    RowLayout {
+        anchors.fill: parent
+        anchors.margins: Theme.spacing12
+        spacing: Theme.spacing12
+        Item { Layout.fillWidth: true }
+        Row {
+            id: row
+            spacing: Theme.spacing12
+        }
+    }
+}

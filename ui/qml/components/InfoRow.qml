@@ -1,0 +1,36 @@
+import QtQuick
+import OvraMotion.Theme
+
+// A label on the left and its value right-aligned, elided in the middle when long.
+Item {
+    id: root
+
+    property string label
+    property string value
+    property color valueColor: Theme.textPrimary
+
+    implicitHeight: Math.max(labelText.implicitHeight, valueText.implicitHeight) + Theme.spacing4
+
+    Text {
+        id: labelText
+        anchors.left: parent.left
+        anchors.right: valueText.left
+        anchors.rightMargin: Theme.spacing8
+        anchors.verticalCenter: parent.verticalCenter
+        text: root.label
+        color: Theme.textSecondary
+        font.pixelSize: 13
+        elide: Text.ElideRight
+    }
+    Text {
+        id: valueText
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
+        width: Math.min(implicitWidth, root.width * 0.58)
+        text: root.value
+        color: root.valueColor
+        font.pixelSize: 13
+        horizontalAlignment: Text.AlignRight
+        elide: Text.ElideMiddle
+    }
+}

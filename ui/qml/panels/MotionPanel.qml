@@ -1,0 +1,149 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import OvraMotion.Theme
+import OvraMotion.Components
+
+// The frequency band (fields and a two-handle slider) and, optionally, the amplification factor.
+InspectorCard {
+    id: root
+
+    component SliderHandle: Rectangle {
+        required property real position
+        required property bool pressed
+        required property Item slider
+        x: slider.leftPadding + position * (slider.availableWidth - width)
+        y: slider.topPadding + slider.availableHeight / 2 - height / 2
+        implicitWidth: 18
+        implicitHeight: 18
+        radius: 9
+        color: pressed ? Theme.primaryPressed : Theme.primary
+        border.color: Theme.textPrimary
+        border.width: slider.activeFocus ? 2 : 1
+    }
+
+    required property QtObject processingSettings
+    property bool amplificationShown: true
+    readonly property QtObject settings: processingSettings
+    readonly property real sliderFrom: settings.frequencyEditingAvailable ? settings.frequencyStepHz : 0
+    readonly property real sliderTo: settings.frequencyEditingAvailable
+                                     ? Math.max(2 * settings.frequencyStepHz, settings.maximumFrequencyHz) : 1
+
+    title: qsTr("Motion amplification")
+    description: qsTr("Choose a frequency band and amplification factor after the source is analyzed.")
+
+    Text {
+        width: parent.width
+        wrapMode: Text.WordWrap
+        font.pixelSize: 12
+        color: root.settings.captureFrameRate > 0 ? Theme.textSecondary : Theme.warning
+        text: root.settings.captureFrameRate > 0
+              ? qsTr("Capture %1 FPS · Nyquist %2 Hz").arg(Format.number(root.settings.captureFrameRate, 2))
+                                                     .arg(Format.number(root.settings.nyquistFrequencyHz, 2))
+              : qsTr("Capture frame rate is not set")
+    }
+    RowLayout {
+        width: parent.width
+        spacing: Theme.spacing12
+        NumericField {
+            Layout.fillWidth: true
+            Layout.preferredWidth: 1
+            label: qsTr("Lower frequency")
+            unit: qsTr("Hz")
+            minimumValue: 0
+            maximumValue: 10000
+            decimals: 2
+            value: root.settings.lowerFrequencyHz
+            inputEnabled: root.settings.frequencyEditingAvailable
+            valueValid: root.settings.lowerFrequencyValid
+            onValueCommitted: function (value) { root.settings.setLowerFrequencyHz(value) }
+        }
+        NumericField {
+            Layout.fillWidth: true
+            Layout.preferredWidth: 1
+            label: qsTr("Upper frequency")
+            unit: qsTr("Hz")
+            minimumValue: 0
+            maximumValue: 10000
+            decimals: 2
+            value: root.settings.upperFrequencyHz
+            inputEnabled: root.settings.frequencyEditingAvailable
+            valueValid: root.settings.upperFrequencyValid
+            onValueCommitted: function (value) { root.settings.setUpperFrequencyHz(value) }
+        }
+    }
+    RangeSlider {
+        id: slider
+        width: parent.width
+        enabled: root.settings.frequencyEditingAvailable
+        from: root.sliderFrom
+        to: root.sliderTo
+        stepSize: Math.max(root.settings.frequencyStepHz, 0.0001)
+        snapMode: RangeSlider.SnapAlways
+        Accessible.name: qsTr("Frequency band")
+        Binding {
+            target: slider.first
+            property: "value"
+            value: Math.min(Math.max(root.settings.lowerFrequencyHz, slider.from), slider.to)
+            when: !slider.first.pressed
+        }
+        Binding {
+            target: slider.second
+            property: "value"
+            value: Math.min(Math.max(root.settings.upperFrequencyHz, slider.from), slider.to)
+            when: !slider.second.pressed
+        }
+        first.handle: SliderHandle { position: slider.first.visualPosition; pressed: slider.first.pressed; slider: slider }
+        second.handle: SliderHandle { position: slider.second.visualPosition; pressed: slider.second.pressed; slider: slider }
+        first.onMoved: root.settings.setLowerFrequencyHz(first.value)
+        second.onMoved: root.settings.setUpperFrequencyHz(second.value)
+        background: Item {
+            x: slider.leftPadding
+            y: slider.topPadding + slider.availableHeight / 2 - 3
+            implicitWidth: 200
+            implicitHeight: 6
+            width: slider.availableWidth
+            height: 6
+            readonly property real span: Math.max(slider.to - slider.from, 0.0001)
+            Rectangle {
+                anchors.fill: parent
+                radius: 3
+                color: Theme.border
+            }
+            Rectangle {
+                readonly property real start: root.settings.captureFrameRate > 0
+                    ? Math.min(Math.max((root.settings.nyquistWarningFrequencyHz - slider.from) / parent.span, 0), 1) : 0
+                x: start * parent.width
+                width: (1 - start) * parent.width
+                height: parent.height
+                radius: 3
+                color: Theme.warning
+                opacity: 0.35
+            }
+            Rectangle {
+                x: slider.first.visualPosition * parent.width
+                width: (slider.second.visualPosition - slider.first.visualPosition) * parent.width
+                height: parent.height
+                radius: 3
+                color: Theme.primary
+            }
+        }
+    }
+    NumericField {
+        visible: root.amplificationShown
+        width: parent.width
+        label: qsTr("Amplification")
+        unit: qsTr("Factor")
+        decimals: 1
+        minimumValue: root.settings.minimumAmplificationFactor
+        maximumValue: root.settings.maximumAmplificationFactor
+        value: root.settings.amplificationFactor
+        inputEnabled: root.settings.available
+        valueValid: root.settings.amplificationValid
+        onValueCommitted: function (value) { root.settings.setAmplificationFactor(value) }
+    }
+    NoticeText {
+        width: parent.width
+        processingSettings: root.settings
+    }
+}

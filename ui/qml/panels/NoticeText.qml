@@ -1,0 +1,27 @@
+import QtQuick
+import OvraMotion.Theme
+
+// The settings' validation message in the error colour, else their warning, else nothing.
+Rectangle {
+    id: root
+
+    required property QtObject processingSettings
+    readonly property bool isError: processingSettings.validationMessage.length > 0
+    readonly property string message: isError ? processingSettings.validationMessage : processingSettings.warningMessage
+
+    visible: message.length > 0
+    implicitHeight: visible ? noticeText.implicitHeight + Theme.spacing16 : 0
+    radius: Theme.radiusSmall
+    color: Theme.surfaceRaised
+    border.color: isError ? Theme.error : Theme.warning
+
+    Text {
+        id: noticeText
+        anchors.centerIn: parent
+        width: parent.width - 2 * Theme.spacing12
+        text: root.message
+        color: root.isError ? Theme.error : Theme.warning
+        font.pixelSize: 12
+        wrapMode: Text.WordWrap
+    }
+}

@@ -1,0 +1,235 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import OvraMotion.Theme
+import OvraMotion.Components
+
+// Everything an analysis needs, edited live; closing without starting restores what was there.
+AppDialog {
+    id: root
+
+    required property QtObject applicationController
+    readonly property QtObject session: applicationController.videoSession
+    readonly property QtObject settings: applicationController.processingSettings
+    readonly property QtObject preview: applicationController.preview
+    readonly property QtObject exporter: applicationController.exporter
+    property var originalSettings: null
+    property bool settingsAccepted: false
+    signal analysisRequested()
+
+    title: qsTr("Analysis settings")
+    width: Math.min(760, Overlay.overlay ? Overlay.overlay.width - 32 : 760)
+    height: Math.min(820, Overlay.overlay ? Overlay.overlay.height - 32 : 820)
+
+    function rememberSettings() {
+        originalSettings = {
+            captureFrameRate: session.captureFrameRate,
+            captureFrameRateManual: session.captureFrameRateManual,
+            lower: settings.lowerFrequencyHz,
+            upper: settings.upperFrequencyHz,
+            amplification: settings.amplificationFactor,
+            rotation: settings.rotationSpeedRpm,
+            workers: settings.workerThreadCount,
+            optimization: settings.regionProcessingOptimizationEnabled
+        }
+    }
+    function restoreSettings() {
+        const original = originalSettings
+        if (!original)
+            return
+        if (original.captureFrameRateManual)
+            session.setCaptureFrameRate(original.captureFrameRate)
+        else
+            session.clearCaptureFrameRateOverride()
+        settings.setFrequencyBand(original.lower, original.upper)
+        settings.setAmplificationFactor(original.amplification)
+        settings.setRotationSpeedRpm(original.rotation)
+        settings.setWorkerThreadCount(original.workers)
+        settings.setRegionProcessingOptimizationEnabled(original.optimization)
+    }
+    function summaryRate(rate) {
+        return Format.number(rate, Math.abs(rate - Math.round(rate)) < 1e-9 ? 0 : 3)
+    }
+
+    onAboutToShow: {
+        settingsAccepted = false
+        rememberSettings()
+        for (const card of [rateCard, bandCard, amplificationCard, resourcesCard, regionCard])
+            card.expanded = false
+    }
+    onAboutToHide: {
+        helper.close()
+        // Moving the focus commits a field that is still being edited.
+        focusSink.forceActiveFocus()
+    }
+    onClosed: {
+        if (!settingsAccepted)
+            restoreSettings()
+    }
+
+    Item {
+        id: focusSink
+        activeFocusOnTab: false
+    }
+    FrequencyHelperDialog {
+        id: helper
+        processingSettings: root.settings
+    }
+
+    ScrollView {
+        anchors.fill: parent
+        contentWidth: availableWidth
+        enabled: !root.preview.busy && !root.exporter.busy
+
+        Column {
+            width: parent.width
+            spacing: Theme.spacing12
+
+            InspectorCard {
+                id: rateCard
+                width: parent.width
+                collapsible: true
+                title: qsTr("Source recording frame rate")
+                summary: qsTr("%1 FPS").arg(root.summaryRate(root.session.captureFrameRate))
+                NumericField {
+                    width: parent.width
+                    label: qsTr("Capture frame rate")
+                    unit: qsTr("FPS")
+                    decimals: 3
+                    minimumValue: 0.001
+                    maximumValue: 10000
+                    value: root.session.captureFrameRate
+                    inputEnabled: root.session.ready
+                    onValueCommitted: function (value) { root.session.setCaptureFrameRate(value) }
+                }
+            }
+            InspectorCard {
+                id: bandCard
+                width: parent.width
+                collapsible: true
+                title: qsTr("Frequency filter")
+                summary: qsTr("%1–%2 Hz").arg(Format.number(root.settings.lowerFrequencyHz, 2))
+                                         .arg(Format.number(root.settings.upperFrequencyHz, 2))
+                MotionPanel {
+                    width: parent.width
+                    flat: true
+                    processingSettings: root.settings
+                    amplificationShown: false
+                }
+                AppButton {
+                    anchors.right: parent.right
+                    text: qsTr("Frequency filter helper…")
+                    onClicked: helper.open()
+                }
+            }
+            InspectorCard {
+                id: amplificationCard
+                width: parent.width
+                collapsible: true
+                title: qsTr("Amplification")
+                summary: qsTr("Factor: %1").arg(Format.number(root.settings.amplificationFactor, 1))
+                NumericField {
+                    width: parent.width
+                    label: qsTr("Amplification factor")
+                    decimals: 1
+                    minimumValue: root.settings.minimumAmplificationFactor
+                    maximumValue: root.settings.maximumAmplificationFactor
+                    value: root.settings.amplificationFactor
+                    inputEnabled: root.settings.available
+                    valueValid: root.settings.amplificationValid
+                    onValueCommitted: function (value) { root.settings.setAmplificationFactor(value) }
+                }
+            }
+            InspectorCard {
+                id: resourcesCard
+                width: parent.width
+                collapsible: true
+                title: qsTr("Computing resources")
+                summary: root.settings.workerThreadCount === 0
+                         ? qsTr("Automatic · %1 threads").arg(root.settings.effectiveWorkerThreadCount)
+                         : qsTr("Manual · %1 threads").arg(root.settings.workerThreadCount)
+                ResourcesPanel {
+                    width: parent.width
+                    flat: true
+                    processingSettings: root.settings
+                }
+            }
+            InspectorCard {
+                id: regionCard
+                width: parent.width
+                collapsible: true
+                expansionEnabled: root.settings.regionCustomized
+                title: qsTr("Frame processing")
+                summary: root.settings.regionCustomized
+                         ? qsTr("ROI: %1 × %2 px").arg(Math.round(root.settings.regionOfInterest.width * root.session.frameWidth))
+                                                  .arg(Math.round(root.settings.regionOfInterest.height * root.session.frameHeight))
+                           + " · " + (root.settings.regionProcessingOptimizationEnabled ? qsTr("Optimization on")
+                                                                                         : qsTr("Optimization off"))
+                         : qsTr("This section is available when a frame region is selected.")
+                CheckBox {
+                    text: qsTr("Optimize processing for selected region")
+                    enabled: root.settings.regionCustomized
+                    checked: root.settings.regionProcessingOptimizationEnabled
+                    palette.windowText: Theme.textPrimary
+                    onToggled: root.settings.setRegionProcessingOptimizationEnabled(checked)
+                }
+                Text {
+                    width: parent.width
+                    text: root.settings.regionCustomized
+                          ? qsTr("The selected region uses the configured amplification; the surrounding ring uses half.")
+                          : qsTr("The full frame will be processed.")
+                    color: Theme.textSecondary
+                    font.pixelSize: 12
+                    wrapMode: Text.WordWrap
+                }
+                Text {
+                    width: parent.width
+                    text: qsTr("Stationary background — not implemented yet")
+                    color: Theme.textMuted
+                    font.pixelSize: 12
+                    wrapMode: Text.WordWrap
+                }
+            }
+        }
+    }
+
+    footer: Rectangle {
+        implicitHeight: footerColumn.implicitHeight + 2 * Theme.spacing12
+        color: Theme.surface
+        radius: Theme.radiusMedium
+        Column {
+            id: footerColumn
+            anchors.fill: parent
+            anchors.margins: Theme.spacing12
+            spacing: Theme.spacing8
+            NoticeText {
+                width: parent.width
+                processingSettings: root.settings
+            }
+            RowLayout {
+                width: parent.width
+                spacing: Theme.spacing12
+                Item { Layout.fillWidth: true }
+                AppButton {
+                    text: qsTr("Close")
+                    onClicked: root.close()
+                }
+                AppButton {
+                    kind: AppButton.Primary
+                    text: qsTr("Start analysis")
+                    enabled: root.preview.available && !root.exporter.busy
+                    onClicked: {
+                        focusSink.forceActiveFocus()
+                        Qt.callLater(function () {
+                            if (!root.preview.available)
+                                return
+                            root.settingsAccepted = true
+                            root.close()
+                            root.analysisRequested()
+                        })
+                    }
+                }
+            }
+        }
+    }
+}

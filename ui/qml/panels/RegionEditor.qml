@@ -1,0 +1,303 @@
+import QtQuick
+import OvraMotion.Theme
+import "RegionGeometry.js" as Geometry
+
+// Draws the amplification region over the source frame and, while editing, lets the user draw,
+// move and resize it with the pointer or the keyboard. The region lives in the settings
+// controller; this item only keeps the gesture's draft.
+Item {
+    id: root
+
+    required property QtObject processingSettings
+    required property QtObject playback
+    required property QtObject videoSession
+    required property rect paintedRect
+    property bool editing: false
+    signal editingFinished()
+    signal editingCancelled()
+
+    readonly property bool interactionAvailable: editing && paintedRect.width > 0 && paintedRect.height > 0
+        && videoSession.ready && playback.ready && !playback.busy && !playback.playing
+        && !playback.playPending && !playback.pausePending
+    readonly property bool customized: processingSettings.regionCustomized
+    readonly property var storedRegion: {
+        const r = processingSettings.regionOfInterest
+        return { x: r.x, y: r.y, width: r.width, height: r.height }
+    }
+    readonly property bool gestureRunning: drawing || moving || resizing || outsidePressPending
+    readonly property var shownRegion: gestureRunning && draft ? draft : storedRegion
+    readonly property bool outlineShown: customized || drawing
+    readonly property rect shownPixels: {
+        const p = Geometry.toPixels(shownRegion, paintedRect)
+        return Qt.rect(p.x, p.y, p.width, p.height)
+    }
+
+    property bool drawing: false
+    property bool moving: false
+    property bool resizing: false
+    property bool outsidePressPending: false
+    property bool outsidePressMoved: false
+    property bool pressInsideFrame: false
+    property var draft: null
+    property var gestureStartRegion: null
+    property var editStartRegion: null
+    property var gestureStartPoint: null
+    property point pointerStart
+    property int resizeHorizontal: 0
+    property int resizeVertical: 0
+    property string message: ""
+
+    function cancelGesture() {
+        drawing = false
+        moving = false
+        resizing = false
+        outsidePressPending = false
+        outsidePressMoved = false
+        draft = null
+    }
+    function finish() {
+        cancelGesture()
+        editingFinished()
+    }
+    function commitRegion(region) {
+        if (Geometry.tooSmall(region, processingSettings.minimumRegionWidth, processingSettings.minimumRegionHeight)) {
+            message = qsTr("The region is too small.")
+            return false
+        }
+        if (!processingSettings.setRegionOfInterest(region.x, region.y, region.width, region.height)) {
+            message = qsTr("The region is invalid.")
+            return false
+        }
+        message = ""
+        return true
+    }
+
+    onEditingChanged: {
+        if (editing) {
+            cancelGesture()
+            message = ""
+            editStartRegion = storedRegion
+            forceActiveFocus()
+        }
+    }
+    Connections {
+        target: root.playback
+        function onStateChanged() {
+            if (root.editing && !root.interactionAvailable)
+                root.finish()
+        }
+    }
+    Connections {
+        target: root.videoSession
+        function onSourceChanged() {
+            if (root.editing)
+                root.finish()
+        }
+    }
+
+    // The frame outside the region darkens while editing.
+    Repeater {
+        model: root.editing && root.outlineShown ? 4 : 0
+        Rectangle {
+            required property int index
+            readonly property rect frame: root.paintedRect
+            readonly property rect hole: root.shownPixels
+            color: Theme.scrim
+            x: index === 1 ? hole.x + hole.width : frame.x
+            y: index === 0 ? frame.y : index === 3 ? hole.y + hole.height : hole.y
+            width: index === 0 || index === 3 ? frame.width : index === 2 ? hole.x - frame.x
+                                                                          : frame.x + frame.width - hole.x - hole.width
+            height: index === 0 ? hole.y - frame.y : index === 3 ? frame.y + frame.height - hole.y - hole.height
+                                                                 : hole.height
+        }
+    }
+    Rectangle {
+        visible: root.outlineShown
+        x: root.shownPixels.x
+        y: root.shownPixels.y
+        width: root.shownPixels.width
+        height: root.shownPixels.height
+        color: "transparent"
+        border.color: Theme.roi
+        border.width: root.editing ? 2 : 1
+        opacity: root.editing ? 1.0 : 0.8
+
+        Text {
+            visible: root.editing
+            anchors.left: parent.left
+            anchors.bottom: parent.top
+            anchors.bottomMargin: 2
+            text: qsTr("Amplification region")
+            color: Theme.roi
+            font.pixelSize: 12
+        }
+    }
+    Repeater {
+        model: root.editing && root.customized && !root.drawing ? 8 : 0
+        Item {
+            required property int index
+            readonly property real fx: [0, 0.5, 1, 1, 1, 0.5, 0, 0][index]
+            readonly property real fy: [0, 0, 0, 0.5, 1, 1, 1, 0.5][index]
+            width: 28
+            height: 28
+            x: Geometry.clamp(root.shownPixels.x + fx * root.shownPixels.width - 14, root.paintedRect.x,
+                              root.paintedRect.x + root.paintedRect.width - 28)
+            y: Geometry.clamp(root.shownPixels.y + fy * root.shownPixels.height - 14, root.paintedRect.y,
+                              root.paintedRect.y + root.paintedRect.height - 28)
+            Rectangle {
+                anchors.centerIn: parent
+                width: 12
+                height: 12
+                color: Theme.roi
+                border.color: Theme.background
+            }
+        }
+    }
+    Rectangle {
+        visible: root.editing
+        anchors.top: parent.top
+        anchors.topMargin: Theme.spacing12
+        anchors.horizontalCenter: parent.horizontalCenter
+        width: Math.min(instruction.implicitWidth + 2 * Theme.spacing12, parent.width - 2 * Theme.spacing12)
+        height: instruction.implicitHeight + Theme.spacing12
+        radius: Theme.radiusSmall
+        color: Theme.surfaceRaised
+        border.color: Theme.border
+        Text {
+            id: instruction
+            anchors.centerIn: parent
+            width: parent.width - 2 * Theme.spacing12
+            horizontalAlignment: Text.AlignHCenter
+            elide: Text.ElideRight
+            font.pixelSize: 12
+            color: root.message ? Theme.error : Theme.textPrimary
+            text: root.message ? root.message
+                : root.drawing ? qsTr("Drag to draw the amplification region.")
+                : qsTr("Editing amplification region · Click outside or Enter to finish · Esc to cancel")
+        }
+    }
+
+    MouseArea {
+        id: pointer
+        anchors.fill: parent
+        enabled: root.interactionAvailable
+        hoverEnabled: true
+        acceptedButtons: Qt.LeftButton
+        cursorShape: {
+            if (!root.interactionAvailable)
+                return Qt.ArrowCursor
+            if (root.moving)
+                return Qt.ClosedHandCursor
+            const d = root.resizing ? { horizontal: root.resizeHorizontal, vertical: root.resizeVertical }
+                                    : root.customized ? Geometry.edgeDirections(mouseX, mouseY, root.shownPixels)
+                                                      : { horizontal: 0, vertical: 0 }
+            if (d.horizontal !== 0 && d.vertical !== 0)
+                return d.horizontal === d.vertical ? Qt.SizeFDiagCursor : Qt.SizeBDiagCursor
+            if (d.horizontal !== 0)
+                return Qt.SizeHorCursor
+            if (d.vertical !== 0)
+                return Qt.SizeVerCursor
+            if (root.customized && Geometry.inside(mouseX, mouseY, root.shownPixels))
+                return Qt.OpenHandCursor
+            return Geometry.insideFrame(mouseX, mouseY, root.paintedRect) ? Qt.CrossCursor : Qt.ArrowCursor
+        }
+
+        onPressed: function (mouse) {
+            root.forceActiveFocus()
+            root.message = ""
+            root.pointerStart = Qt.point(mouse.x, mouse.y)
+            root.gestureStartPoint = Geometry.normalisedPoint(mouse.x, mouse.y, root.paintedRect)
+            root.gestureStartRegion = root.storedRegion
+            root.pressInsideFrame = Geometry.insideFrame(mouse.x, mouse.y, root.paintedRect)
+            const edges = root.customized ? Geometry.edgeDirections(mouse.x, mouse.y, root.shownPixels)
+                                          : { horizontal: 0, vertical: 0 }
+            if (edges.horizontal !== 0 || edges.vertical !== 0) {
+                root.resizeHorizontal = edges.horizontal
+                root.resizeVertical = edges.vertical
+                root.resizing = true
+            } else if (root.customized && Geometry.inside(mouse.x, mouse.y, root.shownPixels)) {
+                root.moving = true
+            } else if (root.customized || !root.pressInsideFrame) {
+                root.outsidePressPending = true
+                root.outsidePressMoved = false
+                return
+            } else {
+                root.drawing = true
+            }
+            root.draft = root.drawing ? Geometry.span(root.gestureStartPoint, root.gestureStartPoint)
+                                      : root.gestureStartRegion
+        }
+        onPositionChanged: function (mouse) {
+            if (!pressed)
+                return
+            const point = Geometry.normalisedPoint(mouse.x, mouse.y, root.paintedRect)
+            if (root.outsidePressPending) {
+                const travelled = Math.hypot(mouse.x - root.pointerStart.x, mouse.y - root.pointerStart.y)
+                if (travelled >= Math.max(1, Qt.styleHints.startDragDistance))
+                    root.outsidePressMoved = true
+                if (root.outsidePressMoved && root.pressInsideFrame) {
+                    root.outsidePressPending = false
+                    root.drawing = true
+                } else {
+                    return
+                }
+            }
+            const dx = point.x - root.gestureStartPoint.x
+            const dy = point.y - root.gestureStartPoint.y
+            if (root.drawing)
+                root.draft = Geometry.span(root.gestureStartPoint, point)
+            else if (root.moving)
+                root.draft = Geometry.moved(root.gestureStartRegion, dx, dy)
+            else if (root.resizing)
+                root.draft = Geometry.resized(root.gestureStartRegion, root.resizeHorizontal, root.resizeVertical, dx, dy,
+                                              root.processingSettings.minimumRegionWidth,
+                                              root.processingSettings.minimumRegionHeight)
+        }
+        onReleased: {
+            if (root.outsidePressPending) {
+                const clicked = !root.outsidePressMoved
+                root.cancelGesture()
+                if (clicked)
+                    root.finish()
+                return
+            }
+            const region = root.draft
+            root.cancelGesture()
+            if (region)
+                root.commitRegion(region)
+        }
+        onCanceled: root.cancelGesture()
+    }
+
+    Keys.onPressed: function (event) {
+        if (!root.interactionAvailable)
+            return
+        if (event.key === Qt.Key_Escape) {
+            if (root.gestureRunning) {
+                root.cancelGesture()
+            } else {
+                const r = root.editStartRegion
+                if (r)
+                    root.processingSettings.setRegionOfInterest(r.x, r.y, r.width, r.height)
+                root.editingCancelled()
+            }
+            event.accepted = true
+        } else if ((event.key === Qt.Key_Return || event.key === Qt.Key_Enter) && !root.gestureRunning) {
+            root.finish()
+            event.accepted = true
+        } else if (root.customized && !root.gestureRunning && [Qt.Key_Left, Qt.Key_Right, Qt.Key_Up,
+                                                                Qt.Key_Down].indexOf(event.key) >= 0) {
+            const stepX = 1 / Math.max(1, root.videoSession.frameWidth)
+            const stepY = 1 / Math.max(1, root.videoSession.frameHeight)
+            const dx = event.key === Qt.Key_Left ? -stepX : event.key === Qt.Key_Right ? stepX : 0
+            const dy = event.key === Qt.Key_Up ? -stepY : event.key === Qt.Key_Down ? stepY : 0
+            const region = (event.modifiers & Qt.ShiftModifier)
+                ? Geometry.resized(root.storedRegion, dx !== 0 ? 1 : 0, dy !== 0 ? 1 : 0, dx, dy,
+                                   root.processingSettings.minimumRegionWidth,
+                                   root.processingSettings.minimumRegionHeight)
+                : Geometry.moved(root.storedRegion, dx, dy)
+            root.processingSettings.setRegionOfInterest(region.x, region.y, region.width, region.height)
+            event.accepted = true
+        }
+    }
+}

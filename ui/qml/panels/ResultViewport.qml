@@ -1,0 +1,107 @@
+import QtQuick
+import QtQuick.Controls
+import OvraMotion.Theme
+import OvraMotion.Components
+import OvraMotion.Ui
+
+// The analysis result, paired frame by frame with the source, with its progress and state.
+ViewportFrame {
+    id: root
+
+    required property QtObject applicationController
+    required property bool interactionAllowed
+    readonly property QtObject preview: applicationController.preview
+    readonly property QtObject playback: applicationController.playback
+    readonly property string resultError: preview.errorMessage || playback.previewErrorMessage
+    signal saveRequested()
+
+    title: qsTr("Analysis result")
+    headerButtons: [
+        IconButton {
+            iconSource: "qrc:/ui/icons/save.svg"
+            toolTipText: qsTr("Save analysis result")
+            enabled: root.interactionAllowed && root.preview.ready
+            onClicked: root.saveRequested()
+        }
+    ]
+
+    VideoFrameItem {
+        id: frame
+        anchors.fill: parent
+        visible: root.playback.hasPreviewFrame
+        processedPreview: true
+        playbackController: root.playback
+    }
+    Rectangle {
+        anchors.fill: parent
+        visible: root.preview.busy || !root.playback.hasPreviewFrame
+        color: frame.visible ? Theme.scrim : Theme.viewport
+        Column {
+            anchors.centerIn: parent
+            width: Math.min(parent.width - 2 * Theme.spacing24, 420)
+            spacing: Theme.spacing12
+            ActivitySpinner {
+                anchors.horizontalCenter: parent.horizontalCenter
+                visible: root.preview.busy
+                running: visible
+                width: 32
+                height: 32
+            }
+            Text {
+                width: parent.width
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                font.pixelSize: root.preview.busy || root.resultError ? 13 : 16
+                font.weight: root.preview.busy || root.resultError ? Font.Normal : Font.DemiBold
+                color: root.preview.busy ? Theme.textPrimary : root.resultError ? Theme.error : Theme.textPrimary
+                text: root.preview.busy ? (root.preview.cancelling ? qsTr("Cancelling analysis…")
+                                                                   : qsTr("Analyzing selected fragment…"))
+                    : root.resultError ? root.resultError : qsTr("No analysis result yet")
+            }
+            Text {
+                width: parent.width
+                visible: !root.preview.busy && !root.resultError
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                font.pixelSize: 12
+                color: Theme.textSecondary
+                text: qsTr("Use Processing to configure and start analysis. Save the finished result with the icon above.")
+            }
+            ProgressBar {
+                visible: root.preview.busy
+                width: parent.width
+                from: 0
+                to: 1
+                value: root.preview.progress
+            }
+            Text {
+                visible: root.preview.busy
+                anchors.horizontalCenter: parent.horizontalCenter
+                text: qsTr("%1%").arg(Math.round(root.preview.progress * 100))
+                color: Theme.textSecondary
+                font.pixelSize: 12
+            }
+        }
+    }
+    Rectangle {
+        anchors.top: parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.margins: Theme.spacing12
+        visible: root.playback.hasPreviewFrame && !root.preview.busy && (root.preview.stale || root.resultError)
+        height: banner.implicitHeight + Theme.spacing16
+        radius: Theme.radiusSmall
+        color: Theme.surfaceRaised
+        border.color: Theme.warning
+        Text {
+            id: banner
+            anchors.centerIn: parent
+            width: parent.width - 2 * Theme.spacing12
+            wrapMode: Text.WordWrap
+            font.pixelSize: 12
+            color: root.resultError ? Theme.error : Theme.warning
+            text: root.resultError ? root.resultError
+                                   : qsTr("Settings changed. The displayed result keeps its original analysis parameters.")
+        }
+    }
+}

@@ -1,0 +1,124 @@
+import QtQuick
+import QtQuick.Controls
+import OvraMotion.Theme
+import OvraMotion.Components
+import OvraMotion.Ui
+
+// The source video with the region editor, the empty-state drop area and the analysis badge.
+ViewportFrame {
+    id: root
+
+    required property QtObject applicationController
+    required property bool interactionAllowed
+    property bool regionEditing: false
+    readonly property QtObject session: applicationController.videoSession
+    readonly property QtObject playback: applicationController.playback
+    signal openRequested()
+    signal fileDropped(url fileUrl)
+    signal parametersRequested()
+    signal regionEditingRequested()
+    signal regionEditingFinished()
+    signal regionEditingCancelled()
+
+    title: qsTr("Source video")
+    headerButtons: [
+        IconButton {
+            iconSource: "qrc:/ui/icons/parameters.svg"
+            toolTipText: qsTr("Parameters")
+            enabled: root.session.ready
+            onClicked: root.parametersRequested()
+        },
+        IconButton {
+            iconSource: "qrc:/ui/icons/roi.svg"
+            toolTipText: root.regionEditing ? qsTr("Finish region editing") : qsTr("Select amplification region")
+            checkable: false
+            checked: root.regionEditing
+            enabled: root.interactionAllowed && root.session.ready && frame.hasFrame && !root.playback.busy
+                     && !root.playback.playPending && !root.playback.pausePending
+            onClicked: root.regionEditing ? root.regionEditingFinished() : root.regionEditingRequested()
+        },
+        AppButton {
+            visible: root.regionEditing
+            kind: AppButton.Ghost
+            implicitWidth: 80
+            text: qsTr("Done")
+            onClicked: root.regionEditingFinished()
+        },
+        AppButton {
+            visible: root.regionEditing
+            text: qsTr("Use full frame")
+            onClicked: {
+                root.applicationController.processingSettings.useFullFrame()
+                root.regionEditingFinished()
+            }
+        }
+    ]
+
+    VideoFrameItem {
+        id: frame
+        anchors.fill: parent
+        visible: hasFrame
+        playbackController: root.playback
+    }
+    RegionEditor {
+        anchors.fill: parent
+        visible: frame.hasFrame
+        editing: root.regionEditing
+        processingSettings: root.applicationController.processingSettings
+        playback: root.playback
+        videoSession: root.session
+        paintedRect: frame.paintedRect
+        onEditingFinished: root.regionEditingFinished()
+        onEditingCancelled: root.regionEditingCancelled()
+    }
+    EmptySourceView {
+        anchors.fill: parent
+        visible: !root.session.ready && !frame.hasFrame
+        videoSession: root.session
+        mediaRuntime: root.applicationController.mediaRuntime
+        onOpenRequested: root.openRequested()
+        onFileDropped: function (fileUrl) { root.fileDropped(fileUrl) }
+    }
+    Rectangle {
+        anchors.centerIn: parent
+        visible: frame.hasFrame && (root.session.busy || root.session.cancelling)
+        width: 72
+        height: 72
+        radius: Theme.radiusMedium
+        color: Theme.scrim
+        Accessible.name: root.session.cancelling ? qsTr("Cancelling analysis…") : qsTr("Analyzing source video…")
+        ActivitySpinner {
+            anchors.centerIn: parent
+            width: 36
+            height: 36
+            running: parent.visible
+        }
+    }
+    Column {
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 2 * Theme.spacing24, 420)
+        visible: root.session.ready && !frame.hasFrame
+        spacing: Theme.spacing12
+        ActivitySpinner {
+            anchors.horizontalCenter: parent.horizontalCenter
+            visible: !root.playback.hasError
+            running: visible
+            width: 32
+            height: 32
+        }
+        Text {
+            width: parent.width
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.WordWrap
+            font.pixelSize: 13
+            color: root.playback.hasError ? Theme.error : Theme.textSecondary
+            text: root.playback.hasError ? root.playback.errorMessage : qsTr("Preparing video playback…")
+        }
+        AppButton {
+            anchors.horizontalCenter: parent.horizontalCenter
+            visible: root.playback.hasError
+            text: qsTr("Retry playback")
+            onClicked: root.playback.retry()
+        }
+    }
+}

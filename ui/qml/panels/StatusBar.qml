@@ -1,0 +1,99 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import OvraMotion.Theme
+import OvraMotion.Components
+import "StatusText.js" as StatusText
+
+// One line of what is going on, with progress and cancel while an operation runs.
+Rectangle {
+    id: root
+
+    required property QtObject applicationController
+    readonly property QtObject exporter: applicationController.exporter
+    readonly property QtObject session: applicationController.videoSession
+    readonly property QtObject preview: applicationController.preview
+    readonly property QtObject playback: applicationController.playback
+    readonly property string tone: StatusText.tone(exporter, session, preview, playback)
+    readonly property bool anyCancelling: exporter.cancelling || preview.cancelling || session.cancelling
+    readonly property bool progressShown: exporter.busy || session.busy || preview.busy
+    readonly property real progressValue: exporter.busy ? exporter.progress : session.busy ? session.progress
+                                                                                         : preview.progress
+
+    implicitHeight: 48
+    color: Theme.surface
+
+    function cancelCurrent() {
+        if (exporter.busy)
+            exporter.cancel()
+        else if (preview.busy)
+            preview.cancel()
+        else if (session.busy)
+            session.cancelAnalysis()
+    }
+
+    Rectangle {
+        width: parent.width
+        height: 1
+        color: Theme.border
+    }
+    RowLayout {
+        anchors.fill: parent
+        anchors.leftMargin: Theme.spacing16
+        anchors.rightMargin: Theme.spacing16
+        spacing: Theme.spacing12
+
+        Item {
+            implicitWidth: 18
+            implicitHeight: 18
+            ActivitySpinner {
+                anchors.fill: parent
+                visible: running
+                running: StatusText.active(root.exporter, root.session, root.preview, root.playback)
+            }
+            Rectangle {
+                anchors.centerIn: parent
+                visible: !StatusText.active(root.exporter, root.session, root.preview, root.playback)
+                width: 8
+                height: 8
+                radius: 4
+                color: root.tone === "error" ? Theme.error : root.tone === "warning" ? Theme.warning : Theme.success
+            }
+        }
+        Text {
+            objectName: "statusText"
+            Layout.fillWidth: true
+            text: StatusText.text(root.exporter, root.session, root.preview, root.playback)
+            color: StatusText.hasError(root.exporter, root.session, root.preview, root.playback) ? Theme.error
+                                                                                                  : Theme.textSecondary
+            font.pixelSize: 13
+            elide: Text.ElideRight
+        }
+        Text {
+            visible: root.progressShown && !(root.session.busy && !root.session.progressKnown)
+            text: qsTr("%1%").arg(Math.round(root.progressValue * 100))
+            color: Theme.textSecondary
+            font.pixelSize: 13
+        }
+        ProgressBar {
+            visible: root.progressShown
+            Layout.preferredWidth: 120
+            from: 0
+            to: 1
+            value: root.progressValue
+            indeterminate: root.session.busy && !root.session.progressKnown
+        }
+        AppButton {
+            visible: root.progressShown
+            text: qsTr("Cancel")
+            enabled: !root.anyCancelling
+            onClicked: root.cancelCurrent()
+        }
+        AppButton {
+            visible: root.exporter.completed
+            kind: AppButton.Ghost
+            text: qsTr("Open folder")
+            onClicked: root.exporter.openOutputFolder()
+        }
+    }
+}

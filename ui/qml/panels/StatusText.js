@@ -1,0 +1,68 @@
+.pragma library
+
+// What the status bar says: the first of these that applies, most urgent first.
+function text(exporter, session, preview, playback) {
+    if (exporter.cancelling)
+        return qsTr("Cancelling result saving…")
+    if (exporter.busy)
+        return exporter.stageName || qsTr("Saving analysis result…")
+    if (session.cancelling)
+        return qsTr("Cancelling source video analysis…")
+    if (session.busy)
+        return qsTr("Analyzing source video…")
+    if (preview.cancelling)
+        return qsTr("Cancelling analysis…")
+    if (preview.busy)
+        return preview.stageName || qsTr("Analyzing selected fragment…")
+    if (playback.busy && preview.ready && !playback.previewAvailable)
+        return qsTr("Preparing analysis result playback…")
+    if (playback.playPending)
+        return qsTr("Starting playback…")
+    if (playback.pausePending)
+        return qsTr("Pausing playback…")
+    if (playback.busy)
+        return qsTr("Preparing video frame…")
+    if (exporter.hasError)
+        return exporter.errorMessage || qsTr("Saving the result failed")
+    if (preview.hasError)
+        return preview.errorMessage
+    if (playback.previewErrorMessage)
+        return playback.previewErrorMessage
+    if (playback.hasError)
+        return playback.errorMessage
+    if (session.hasError)
+        return session.errorMessage
+    if (session.cancelled)
+        return qsTr("Video analysis cancelled")
+    if (playback.playing)
+        return qsTr("Playing selected fragment")
+    if (exporter.completed)
+        return qsTr("Result saved: %1").arg(exporter.destinationFileName)
+    if (preview.ready && preview.stale)
+        return qsTr("Analysis settings have changed")
+    if (preview.ready && playback.previewAvailable)
+        return qsTr("Analysis result is ready")
+    if (session.ready)
+        return qsTr("Source video is ready")
+    return qsTr("Ready to open a video")
+}
+
+function hasError(exporter, session, preview, playback) {
+    return exporter.hasError || session.hasError || preview.hasError || playback.hasError
+        || playback.previewErrorMessage.length > 0
+}
+
+// "error", "warning" or "success": the colour of the status dot.
+function tone(exporter, session, preview, playback) {
+    if (hasError(exporter, session, preview, playback))
+        return "error"
+    if ((preview.ready && preview.stale) || session.cancelled)
+        return "warning"
+    return "success"
+}
+
+// Whether any operation runs, so that the spinner replaces the dot.
+function active(exporter, session, preview, playback) {
+    return exporter.busy || session.busy || preview.busy || playback.busy || playback.playPending
+        || playback.pausePending || exporter.cancelling || session.cancelling || preview.cancelling
+}

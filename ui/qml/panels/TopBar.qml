@@ -1,0 +1,63 @@
+import QtQuick
+import QtQuick.Layouts
+import OvraMotion.Theme
+import OvraMotion.Components
+
+// The product's name, About, "Open video", the source's name and the way into processing.
+Rectangle {
+    id: root
+
+    required property QtObject applicationController
+    required property bool operationBusy
+    readonly property QtObject videoSession: applicationController.videoSession
+    signal openRequested()
+    signal aboutRequested()
+    signal processingRequested()
+
+    implicitHeight: 68
+    color: Theme.surface
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.leftMargin: Theme.spacing16
+        anchors.rightMargin: Theme.spacing16
+        spacing: Theme.spacing12
+
+        Text {
+            text: root.applicationController.applicationDisplayName
+            color: Theme.textPrimary
+            font.pixelSize: 16
+            font.weight: Font.DemiBold
+        }
+        IconButton {
+            iconSource: "qrc:/ui/icons/about.svg"
+            toolTipText: qsTr("About")
+            onClicked: root.aboutRequested()
+        }
+        AppButton {
+            text: qsTr("Open video")
+            enabled: !root.operationBusy
+            onClicked: root.openRequested()
+        }
+        Text {
+            Layout.fillWidth: true
+            text: root.videoSession.fileName || qsTr("No video selected")
+            color: root.videoSession.fileName ? Theme.textPrimary : Theme.textMuted
+            font.pixelSize: 13
+            elide: Text.ElideMiddle
+        }
+        AppButton {
+            kind: AppButton.Primary
+            text: qsTr("Processing")
+            toolTipText: qsTr("Configure analysis of the selected fragment")
+            enabled: root.videoSession.ready && !root.operationBusy && !root.videoSession.captureFrameRateRequired
+            onClicked: root.processingRequested()
+        }
+    }
+    Rectangle {
+        anchors.bottom: parent.bottom
+        width: parent.width
+        height: 1
+        color: Theme.border
+    }
+}

@@ -1,0 +1,93 @@
+import QtQuick
+import QtQuick.Layouts
+import OvraMotion.Theme
+import OvraMotion.Components
+
+// Play, step and navigate; the timeline edits the analysis fragment.
+Rectangle {
+    id: root
+
+    required property QtObject applicationController
+    required property bool interactionAllowed
+    readonly property QtObject playback: applicationController.playback
+    readonly property QtObject fragment: applicationController.analysisFragment
+    readonly property QtObject session: applicationController.videoSession
+    readonly property QtObject settings: applicationController.processingSettings
+    readonly property bool pending: playback.playPending || playback.pausePending
+    readonly property bool stepping: interactionAllowed && playback.canNavigate && !playback.playing
+                                     && !playback.busy && !pending
+
+    implicitHeight: layout.implicitHeight + 2 * Theme.spacing12
+    radius: Theme.radiusMedium
+    color: Theme.surface
+    border.color: Theme.border
+
+    RowLayout {
+        id: layout
+        anchors.fill: parent
+        anchors.margins: Theme.spacing12
+        spacing: Theme.spacing12
+
+        TransportButton {
+            objectName: "playButton"
+            primaryAction: true
+            readonly property bool pausing: root.playback.playing || root.playback.playPending
+            iconSource: pausing ? "qrc:/ui/icons/pause.svg" : "qrc:/ui/icons/play.svg"
+            toolTipText: pausing ? qsTr("Pause video") : qsTr("Play selection")
+            enabled: root.interactionAllowed && root.playback.canPlay && !root.playback.pausePending
+            onClicked: root.playback.togglePlayback()
+        }
+        TransportButton {
+            iconSource: "qrc:/ui/icons/previous-frame.svg"
+            toolTipText: qsTr("Previous frame")
+            enabled: root.stepping
+            onClicked: root.playback.stepBackward()
+        }
+        TransportButton {
+            iconSource: "qrc:/ui/icons/next-frame.svg"
+            toolTipText: qsTr("Next frame")
+            enabled: root.stepping
+            onClicked: root.playback.stepForward()
+        }
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: 2
+            Timeline {
+                Layout.fillWidth: true
+                Layout.minimumWidth: 120
+                playback: root.playback
+                fragment: root.fragment
+                editable: root.stepping
+            }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: Theme.spacing16
+                Text {
+                    text: qsTr("Frame %1 / %2").arg(root.playback.hasFrame ? root.playback.currentFrameIndex + 1 : 0)
+                                                .arg(root.playback.frameCount)
+                    color: Theme.textSecondary
+                    font.pixelSize: 12
+                }
+                Text {
+                    text: qsTr("Selected: %1 frames").arg(root.fragment.selectedFrameCount)
+                    color: Theme.textSecondary
+                    font.pixelSize: 12
+                }
+                Text {
+                    visible: root.fragment.autoStartAdjusted
+                    text: qsTr("Start moved to frame %1: irregular timing at the beginning.").arg(root.fragment.startFrame + 1)
+                    color: Theme.textMuted
+                    font.pixelSize: 12
+                }
+                Text {
+                    Layout.fillWidth: true
+                    visible: root.session.ready && !root.settings.fragmentDurationSufficient
+                    text: root.settings.fragmentValidationMessage
+                    color: Theme.warning
+                    font.pixelSize: 12
+                    elide: Text.ElideRight
+                }
+            }
+        }
+    }
+}

@@ -99,7 +99,9 @@ QString formatDuration(qint64 microseconds)
 // The options of `process`, declared once and read back after parsing.
 struct ProcessOptions
 {
-    QCommandLineOption output{QStringLiteral("output"), CommandLineText::tr("MP4 file to write (never overwritten)."),
+    QCommandLineOption output{QStringLiteral("output"),
+                              CommandLineText::tr("File to write (never overwritten): H.264 MP4, or lossless FFV1 when "
+                                                  "it ends in .mkv."),
                               QStringLiteral("OUT.mp4")};
     QCommandLineOption captureFps{QStringLiteral("capture-fps"),
                                   CommandLineText::tr("Camera capture frame rate; required when the file does not carry it."),
@@ -125,7 +127,8 @@ struct ProcessOptions
                                             CommandLineText::tr("Process the whole frame even for a small region.")};
     QCommandLineOption threads{QStringLiteral("threads"), CommandLineText::tr("Motion worker threads (default: automatic)."),
                                QStringLiteral("N")};
-    QCommandLineOption quality{QStringLiteral("quality"), CommandLineText::tr("H.264 quality, 0 to 100 (default 75)."),
+    QCommandLineOption quality{QStringLiteral("quality"),
+                               CommandLineText::tr("H.264 quality, 0 to 100 (default 75); lossless output ignores it."),
                                QStringLiteral("Q")};
 };
 
@@ -269,9 +272,9 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
         settings.rotationSpeedRpm = arguments.rpm;
         if (!processing::rotationBand(settings, order, arguments.halfWidth, fps, &settings.lowerFrequencyHz,
                                       &settings.upperFrequencyHz)) {
-            printError(QStringLiteral("No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the "
-                                      "speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between 0 and "
-                                      "100 %, and the band must stay below the Nyquist frequency of %4 Hz.")
+            printError(CommandLineText::tr("No usable band around harmonic %1 of %2 RPM with a half width of %3 %: "
+                                           "the speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between "
+                                           "0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.")
                            .arg(arguments.harmonic)
                            .arg(arguments.rpm)
                            .arg(arguments.halfWidth)
@@ -290,6 +293,11 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
 
     request->sourceMetadata = metadata;
     request->encoding.qualityPercent = *qualityPercent;
+    // Lossless, for measuring the magnified motion without the delivery codec's losses.
+    if (QFileInfo(arguments.outputPath).suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) == 0) {
+        request->encoding.container = QStringLiteral("matroska");
+        request->encoding.videoCodec = QStringLiteral("ffv1");
+    }
     request->outputVideoPath = arguments.outputPath;
     return std::nullopt;
 }
@@ -336,8 +344,9 @@ int runPipeline(const project_data::ProcessingRequest &request, const media::Can
 int runProcess(const QStringList &commandLine)
 {
     CommandParser command(QStringLiteral("process"),
-                          QStringLiteral("Analyses a video, magnifies the motion in a frequency band and exports it as "
-                                         "an H.264 MP4 with a JSON file of every parameter beside it."),
+                          CommandLineText::tr("Analyses a video, magnifies the motion in a frequency band and exports "
+                                              "it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in "
+                                              ".mkv, with a JSON file of every parameter beside it."),
                           QStringLiteral("INPUT --output OUT.mp4 [options]"));
     const ProcessOptions options;
     command.parser().addOptions({options.output, options.captureFps, options.band, options.rpm, options.harmonic,

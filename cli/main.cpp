@@ -23,7 +23,8 @@ const char *usageText = QT_TRANSLATE_NOOP(
     "Commands:\n"
     "  probe FILE                               Analyse a video and print its metadata as JSON.\n"
     "  frame FILE --index N --output OUT.png    Write one upright frame as PNG.\n"
-    "  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 + JSON.\n"
+    "  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or\n"
+    "                                           lossless .mkv) + JSON.\n"
     "\n"
     "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
     "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.");

@@ -108,138 +108,148 @@
         <translation>Анализ</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="102"/>
-        <source>MP4 file to write (never overwritten).</source>
-        <translation>Записываемый файл MP4 (никогда не перезаписывается).</translation>
-    </message>
-    <message>
-        <location filename="../cli/ProcessCommand.cpp" line="105"/>
+        <location filename="../cli/ProcessCommand.cpp" line="107"/>
         <source>Camera capture frame rate; required when the file does not carry it.</source>
         <translation>Частота кадров съёмки камеры; обязательна, если её нет в файле.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="107"/>
+        <location filename="../cli/ProcessCommand.cpp" line="109"/>
         <source>Frequency band in Hz (default 9:14).</source>
         <translation>Полоса частот в Гц (по умолчанию 9:14).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="109"/>
+        <location filename="../cli/ProcessCommand.cpp" line="111"/>
         <source>Shaft speed; with --harmonic and --half-width it sets the band.</source>
         <translation>Частота вращения вала, об/мин; вместе с --harmonic и --half-width задаёт полосу.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="111"/>
+        <location filename="../cli/ProcessCommand.cpp" line="113"/>
         <source>Harmonic of the shaft speed: 1, 2 or 3.</source>
         <translation>Гармоника частоты вращения вала: 1, 2 или 3.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="114"/>
+        <location filename="../cli/ProcessCommand.cpp" line="116"/>
         <source>Half width of the band around the harmonic, in percent.</source>
         <translation>Полуширина полосы вокруг гармоники, в процентах.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="116"/>
+        <location filename="../cli/ProcessCommand.cpp" line="118"/>
         <source>Amplification factor, 1 to 50 (default 5).</source>
         <translation>Коэффициент усиления, от 1 до 50 (по умолчанию 5).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="119"/>
+        <location filename="../cli/ProcessCommand.cpp" line="121"/>
         <source>Fragment [START, END) in frames (default: the whole uniform part).</source>
         <translation>Фрагмент [START, END) в кадрах (по умолчанию: вся равномерная часть).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="122"/>
+        <location filename="../cli/ProcessCommand.cpp" line="124"/>
         <source>Region of interest, normalised to the upright frame (default 0,0,1,1).</source>
         <translation>Область интереса в долях кадра с учётом поворота (по умолчанию 0,0,1,1).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="125"/>
+        <location filename="../cli/ProcessCommand.cpp" line="127"/>
         <source>Process the whole frame even for a small region.</source>
         <translation>Обрабатывать весь кадр даже при небольшой области.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="126"/>
+        <location filename="../cli/ProcessCommand.cpp" line="128"/>
         <source>Motion worker threads (default: automatic).</source>
         <translation>Рабочие потоки обработки движения (по умолчанию: автоматически).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="128"/>
-        <source>H.264 quality, 0 to 100 (default 75).</source>
-        <translation>Качество H.264, от 0 до 100 (по умолчанию 75).</translation>
+        <location filename="../cli/ProcessCommand.cpp" line="103"/>
+        <source>File to write (never overwritten): H.264 MP4, or lossless FFV1 when it ends in .mkv.</source>
+        <translation>Записываемый файл (никогда не перезаписывается): MP4 (H.264) или FFV1 без потерь, если имя оканчивается на .mkv.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="156"/>
+        <location filename="../cli/ProcessCommand.cpp" line="131"/>
+        <source>H.264 quality, 0 to 100 (default 75); lossless output ignores it.</source>
+        <translation>Качество H.264, от 0 до 100 (по умолчанию 75); при записи без потерь не учитывается.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="159"/>
         <source>--output is required.</source>
         <translation>требуется параметр --output.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="161"/>
+        <location filename="../cli/ProcessCommand.cpp" line="164"/>
         <source>--rpm, --harmonic and --half-width go together.</source>
         <translation>--rpm, --harmonic и --half-width задаются только вместе.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="163"/>
+        <location filename="../cli/ProcessCommand.cpp" line="166"/>
         <source>Give either --band or --rpm/--harmonic/--half-width, not both.</source>
         <translation>Укажите либо --band, либо --rpm/--harmonic/--half-width, но не то и другое сразу.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="181"/>
+        <location filename="../cli/ProcessCommand.cpp" line="184"/>
         <source>a numeric option has a value that is not a number.</source>
         <translation>у числового параметра значение не является числом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="187"/>
+        <location filename="../cli/ProcessCommand.cpp" line="190"/>
         <source>--band needs LOW:HIGH in Hz, for example 9:14.</source>
         <translation>--band: нужно LOW:HIGH в Гц, например 9:14.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="193"/>
+        <location filename="../cli/ProcessCommand.cpp" line="196"/>
         <source>--frames needs START:END frame numbers, END exclusive.</source>
         <translation>--frames: нужны номера кадров START:END, END не включается.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="198"/>
+        <location filename="../cli/ProcessCommand.cpp" line="201"/>
         <source>--roi needs X,Y,W,H as fractions of the frame.</source>
         <translation>--roi: нужно X,Y,W,H в долях кадра.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="203"/>
+        <location filename="../cli/ProcessCommand.cpp" line="206"/>
         <source>--threads, --quality and --harmonic take whole numbers.</source>
         <translation>--threads, --quality и --harmonic принимают только целые числа.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="217"/>
         <location filename="../cli/ProcessCommand.cpp" line="220"/>
+        <location filename="../cli/ProcessCommand.cpp" line="223"/>
         <source>Analysing source video</source>
         <translation>Анализ исходного видео</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="230"/>
+        <location filename="../cli/ProcessCommand.cpp" line="233"/>
         <source>The file does not tell the camera&apos;s capture frame rate; give it with --capture-fps.</source>
         <translation>В файле не указана частота кадров съёмки камеры; задайте её параметром --capture-fps.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="248"/>
+        <location filename="../cli/ProcessCommand.cpp" line="251"/>
         <source>The number of worker threads must be between 0 (automatic) and %1.</source>
         <translation>Число рабочих потоков должно быть от 0 (автоматически) до %1.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="253"/>
+        <location filename="../cli/ProcessCommand.cpp" line="256"/>
         <source>Export quality must be between 0 and 100.</source>
         <translation>Качество экспорта должно быть от 0 до 100.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="289"/>
+        <location filename="../cli/ProcessCommand.cpp" line="275"/>
+        <source>No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between 0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.</source>
+        <translation>Нет допустимой полосы вокруг гармоники %1 для %2 об/мин при полуширине %3 %: частота вращения должна быть от 500 до 7000 об/мин, гармоника — от 1 до 3, полуширина — от 0 до 100 %, а полоса должна лежать ниже частоты Найквиста %4 Гц.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="292"/>
         <source>Warning: </source>
         <translation>Предупреждение: </translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="302"/>
+        <location filename="../cli/ProcessCommand.cpp" line="310"/>
         <source>Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.</source>
         <translation>Обработано кадров: %1, время: %2, скорость: %3 кадр/с; обработка движения заняла %4 % времени цикла по кадрам.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="352"/>
+        <location filename="../cli/ProcessCommand.cpp" line="347"/>
+        <source>Analyses a video, magnifies the motion in a frequency band and exports it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in .mkv, with a JSON file of every parameter beside it.</source>
+        <translation>Анализирует видео, усиливает движение в полосе частот и экспортирует результат в MP4 (H.264) или, если имя выходного файла оканчивается на .mkv, в Matroska (FFV1 без потерь) с файлом JSON всех параметров рядом.</translation>
+    </message>
+    <message>
+        <location filename="../cli/ProcessCommand.cpp" line="361"/>
         <source>The output file or its parameters file already exists and was not overwritten: %1</source>
         <translation>Выходной файл или его файл параметров уже существует и не перезаписан: %1</translation>
     </message>
@@ -252,7 +262,8 @@ Video motion amplification for technical equipment, without a window.
 Commands:
   probe FILE                               Analyse a video and print its metadata as JSON.
   frame FILE --index N --output OUT.png    Write one upright frame as PNG.
-  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 + JSON.
+  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or
+                                           lossless .mkv) + JSON.
 
 Run &apos;ovra-motion-cli COMMAND --help&apos; for the options of a command.
 Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
@@ -263,18 +274,19 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 Команды:
   probe FILE                               Проанализировать видео и вывести его метаданные в JSON.
   frame FILE --index N --output OUT.png    Записать один кадр (с учётом поворота) в PNG.
-  process INPUT --output OUT.mp4 [...]     Усилить движение в полосе частот и экспортировать MP4 + JSON.
+  process INPUT --output OUT.mp4 [...]     Усилить движение в полосе частот и экспортировать MP4
+                                           (или .mkv без потерь) + JSON.
 
 Параметры команды: &apos;ovra-motion-cli КОМАНДА --help&apos;.
 Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="75"/>
+        <location filename="../cli/main.cpp" line="76"/>
         <source>No command given.</source>
         <translation>Команда не указана.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="76"/>
+        <location filename="../cli/main.cpp" line="77"/>
         <source>Unknown command &apos;%1&apos;.</source>
         <translation>Неизвестная команда &apos;%1&apos;.</translation>
     </message>

@@ -75,6 +75,7 @@ PhaseMotionProcessor::PhaseMotionProcessor(KernelSet kernels)
 void PhaseState::clear()
 {
     previousLevels.clear();
+    previousQuadrature.clear();
     previousR1.clear();
     previousR2.clear();
     horizontalAccumulator.clear();
@@ -158,6 +159,7 @@ bool PhaseMotionProcessor::prepareFrameBuffers(QString *errorMessage)
             m_work.pyramid.residual.reshape(planeSizes.back().width(), planeSizes.back().height());
             planeSizes.pop_back();
             reshapePlanes(m_work.pyramid.levels, planeSizes);
+            reshapePlanes(m_work.quadrature, planeSizes);
             return true;
         }
         m_pyramid->reserve(processingSize, m_work.pyramid, m_work.magnified);
@@ -325,15 +327,21 @@ bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *
     m_timings.pyramidDecompositionUs += clock.lapUs();
 
     std::vector<FloatPlane> &levels = m_work.pyramid.levels;
-    if (!m_phaseStateInitialised)
+    stages.quadratureSources(levels, m_work.quadrature);
+    m_timings.quadratureUs += clock.lapUs();
+
+    if (!m_phaseStateInitialised) {
         seedPhaseState(levels);
+        copyPlanes(m_work.quadrature, m_phaseState.previousQuadrature);
+    }
     if (!m_horizontalFilter.prepareState(m_phaseState.horizontalAccumulator, errorMessage)
         || !m_verticalFilter.prepareState(m_phaseState.verticalAccumulator, errorMessage))
         return false;
     const float alpha = static_cast<float>(m_settings.amplificationFactor - 1.0);
     const FloatPlane *collapsed = &m_work.pyramid.residual;
     for (size_t level = levels.size(); level-- > 0;)
-        collapsed = &stages.shiftPhase(level, levels[level], m_phaseState.previousLevels[level],
+        collapsed = &stages.shiftPhase(level, {levels[level], m_work.quadrature[level]},
+                                       {m_phaseState.previousLevels[level], m_phaseState.previousQuadrature[level]},
                                        m_phaseState.horizontalAccumulator[level],
                                        m_phaseState.verticalAccumulator[level], m_horizontalFilter,
                                        m_verticalFilter, alpha, *collapsed);
@@ -341,6 +349,7 @@ bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *
     m_timings.phaseAccumulationUs += clock.lapUs();
     // The unshifted levels are the next frame's previous ones; the old buffers are reused.
     std::swap(m_phaseState.previousLevels, levels);
+    std::swap(m_phaseState.previousQuadrature, m_work.quadrature);
 
     *result = stages.composite(image, m_work.luminance, magnified);
     m_timings.compositionUs += clock.lapUs();

@@ -18,10 +18,12 @@
 namespace ovra::motion_core {
 
 // What the processor remembers between frames, one plane per pyramid level. The vector
-// kernels recompute the previous Riesz pair from the previous level and leave those empty.
+// kernels recompute the previous Riesz pair from the previous quadrature sources and leave
+// the Riesz planes empty; the reference kernels need no sources.
 struct PhaseState
 {
     std::vector<FloatPlane> previousLevels;
+    std::vector<FloatPlane> previousQuadrature;
     std::vector<FloatPlane> previousR1;
     std::vector<FloatPlane> previousR2;
     std::vector<FloatPlane> horizontalAccumulator;
@@ -37,6 +39,7 @@ struct FrameWorkspace
 {
     FloatPlane luminance;
     Pyramid pyramid;
+    std::vector<FloatPlane> quadrature;
     std::vector<FloatPlane> r1;
     std::vector<FloatPlane> r2;
     std::vector<FloatPlane> amplitude;

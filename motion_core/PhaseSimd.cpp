@@ -7,6 +7,7 @@
 
 #include "motion_core/PhaseSimd.h"
 #include "motion_core/KernelConstants.h"
+#include "motion_core/SimdBlur.h"
 #include "motion_core/SimdUpsample.h"
 #include "motion_core/SimdVector.h"
 
@@ -23,31 +24,44 @@ using kernel::reflectEdgeOnce;
 using kernel::reflectEdgeRepeated;
 
 
-// A block of level samples with the neighbours the Riesz pair needs.
+// A block of level samples with the quadrature source around them (RieszTransform.h).
 struct Neighbourhood
 {
     Floats centre;
+    Floats aboveLeft;
+    Floats above;
+    Floats aboveRight;
     Floats left;
     Floats right;
-    Floats above;
+    Floats belowLeft;
     Floats below;
+    Floats belowRight;
 
-    OVRA_SIMD_INLINE Floats rieszH() const { return (left - right) * splat(0.5f); }
-    OVRA_SIMD_INLINE Floats rieszV() const { return (above - below) * splat(0.5f); }
+    OVRA_SIMD_INLINE Floats rieszH() const
+    {
+        return splat(kernel::rieszCentreWeight) * (left - right)
+            + splat(kernel::rieszSideWeight) * ((aboveLeft - aboveRight) + (belowLeft - belowRight));
+    }
+    OVRA_SIMD_INLINE Floats rieszV() const
+    {
+        return splat(kernel::rieszCentreWeight) * (above - below)
+            + splat(kernel::rieszSideWeight) * ((aboveLeft - belowLeft) + (aboveRight - belowRight));
+    }
 };
 
-// Rows of one level around row y.
+// Row y of a level and rows y - 1 .. y + 1 of its quadrature source.
 struct LevelRows
 {
+    const float *level;
     const float *row;
     const float *above;
     const float *below;
     int width;
 
-    LevelRows(const float *plane, int width, int height, int y)
-        : row(plane + static_cast<long long>(y) * width),
-          above(plane + static_cast<long long>(reflectEdgeOnce(y - 1, height)) * width),
-          below(plane + static_cast<long long>(reflectEdgeOnce(y + 1, height)) * width), width(width)
+    LevelRows(const float *levelPlane, const float *source, int width, int height, int y)
+        : level(levelPlane + static_cast<long long>(y) * width), row(source + static_cast<long long>(y) * width),
+          above(source + static_cast<long long>(reflectEdgeOnce(y - 1, height)) * width),
+          below(source + static_cast<long long>(reflectEdgeOnce(y + 1, height)) * width), width(width)
     {
     }
 
@@ -55,21 +69,27 @@ struct LevelRows
     OVRA_SIMD_INLINE Neighbourhood at(int x, int count) const
     {
         if (count == lanes && x >= 1 && x + lanes + 1 <= width)
-            return {load(row + x), load(row + x - 1), load(row + x + 1), load(above + x), load(below + x)};
+            return {load(level + x),      load(above + x - 1), load(above + x),    load(above + x + 1),
+                    load(row + x - 1),    load(row + x + 1),   load(below + x - 1), load(below + x),
+                    load(below + x + 1)};
         return atEdge(x, count);
     }
 
-    // Blocks that touch an edge of the row: the side neighbours go through a buffer.
+    // Blocks that touch an edge of the row: the side neighbours go through buffers.
     __attribute__((noinline)) Neighbourhood atEdge(int x, int count) const
     {
-        float left[lanes] = {};
-        float right[lanes] = {};
+        float sides[6][lanes] = {};
+        const float *rows[3] = {above, row, below};
         for (int i = 0; i < count; ++i) {
-            left[i] = row[reflectEdgeOnce(x + i - 1, width)];
-            right[i] = row[reflectEdgeOnce(x + i + 1, width)];
+            const int left = reflectEdgeOnce(x + i - 1, width);
+            const int right = reflectEdgeOnce(x + i + 1, width);
+            for (int r = 0; r < 3; ++r) {
+                sides[2 * r][i] = rows[r][left];
+                sides[2 * r + 1][i] = rows[r][right];
+            }
         }
-        return {loadPartial(row + x, count), load(left), load(right), loadPartial(above + x, count),
-                loadPartial(below + x, count)};
+        return {loadPartial(level + x, count), load(sides[0]), loadPartial(above + x, count), load(sides[1]),
+                load(sides[2]), load(sides[3]), load(sides[4]), loadPartial(below + x, count), load(sides[5])};
     }
 };
 
@@ -88,8 +108,8 @@ OVRA_SIMD_INLINE Floats filterStep(const FilterCoefficients &c, Floats x, const 
 void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float *weightedV, float *amplitudes)
 {
     const Floats zero = splat(0.0f);
-    const LevelRows current(job.level, job.width, job.height, y);
-    const LevelRows previous(job.previous, job.width, job.height, y);
+    const LevelRows current(job.level, job.quadrature, job.width, job.height, y);
+    const LevelRows previous(job.previous, job.previousQuadrature, job.width, job.height, y);
     const long long offset = static_cast<long long>(y) * job.width;
     for (int x = 0; x < job.width; x += lanes) {
         const int count = smallerOf(lanes, job.width - x);
@@ -125,28 +145,6 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
     }
 }
 
-// The horizontal pass of the 9-tap blur over one row.
-void blurRow(const float *in, int width, float *out)
-{
-    const auto scalarAt = [&](int x) {
-        float sum = 0.0f;
-        for (int j = 0; j < denoiseTapCount; ++j)
-            sum += in[reflectEdgeRepeated(x + j - 4, width)] * denoiseTaps[j];
-        out[x] = sum;
-    };
-    int x = 0;
-    for (; x < width && x < 4; ++x)
-        scalarAt(x);
-    for (; x + lanes + 4 <= width; x += lanes) {
-        Floats sum = splat(0.0f);
-        for (int j = 0; j < denoiseTapCount; ++j)
-            sum = sum + load(in + x + j - 4) * splat(denoiseTaps[j]);
-        store(out + x, sum);
-    }
-    for (; x < width; ++x)
-        scalarAt(x);
-}
-
 // The vertical pass at count samples from x, over the nine horizontally blurred rows.
 OVRA_SIMD_INLINE Floats blurColumns(const float *const *rows, int x)
 {
@@ -168,9 +166,9 @@ public:
     void add(int row, const float *weightedH, const float *weightedV, const float *amplitude)
     {
         const int slot = row % denoiseTapCount;
-        blurRow(weightedH, m_width, slotRow(0, slot));
-        blurRow(weightedV, m_width, slotRow(1, slot));
-        blurRow(amplitude, m_width, slotRow(2, slot));
+        blurRow(weightedH, m_width, denoiseTaps, slotRow(0, slot));
+        blurRow(weightedV, m_width, denoiseTaps, slotRow(1, slot));
+        blurRow(amplitude, m_width, denoiseTaps, slotRow(2, slot));
         m_rowInSlot[slot] = row;
     }
     // Copies row's blurred rows out to the three planes, or back into its slot.
@@ -219,7 +217,7 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<C
     }
     const Floats zero = splat(0.0f);
     const Floats alpha = splat(job.alpha);
-    const LevelRows level(job.level, job.width, job.height, y);
+    const LevelRows level(job.level, job.quadrature, job.width, job.height, y);
     float *target = job.reconstructed + static_cast<long long>(y) * job.width;
     for (int x = 0; x < job.width; x += lanes) {
         const int count = smallerOf(lanes, job.width - x);

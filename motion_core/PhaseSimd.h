@@ -9,8 +9,8 @@ namespace ovra::motion_core {
 // and write the same samples (PhaseKernels.h, RieszTransform.h, TemporalBandpassFilter.h,
 // the blurs and the reconstruction step), so that a level's planes are streamed through
 // memory about once per frame instead of once per stage. The Riesz pair is recomputed from
-// the level wherever it is needed; it is three samples' difference and cheaper than storing
-// it. Each call covers a range of rows.
+// the level's quadrature source (RieszTransform.h) wherever it is needed; it is a few
+// samples' differences and cheaper than storing it. Each call covers a range of rows.
 
 // The band-pass design in single precision, as the filter applies it.
 struct FilterCoefficients
@@ -50,6 +50,8 @@ struct PhaseLevelJob
 {
     const float *level;
     const float *previous;
+    const float *quadrature; // the quadrature sources of level and previous
+    const float *previousQuadrature;
     int width;
     int height;
     float *accumulatorH;

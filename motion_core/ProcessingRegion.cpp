@@ -47,7 +47,9 @@ void ProcessingRegion::compute(const QSize &frameSize, const QRectF &region, boo
     m_applied = true;
     const int width = frameSize.width();
     const int height = frameSize.height();
-    const int scale = 1 << levelCount;
+    // Margins and alignment follow the four finest levels: the coarser ones of a large frame
+    // would otherwise grow the rectangle to most of the frame and undo the saving.
+    const int scale = 1 << std::min(levelCount, 4);
     const int featherMargin = std::max(static_cast<int>(std::ceil(featherRadius)), scale);
     const int contextMargin = 3 * scale;
     const int minimumSide = 16 * scale;

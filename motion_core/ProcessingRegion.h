@@ -16,7 +16,7 @@ bool isWholeFrame(const QRectF &rect);
 // With the optimisation, only a rectangle around the region is processed: the region plus
 // a feather margin (the soft mask edge) plus a context margin for the pyramid filters,
 // at least 16 x 2^levels pixels per side and aligned to 2^levels so that the pyramid's
-// halvings stay exact.
+// halvings stay exact, with levels counted up to four.
 class ProcessingRegion
 {
 public:

@@ -1,9 +1,10 @@
 // Vector kernels of the spatial pyramid; compiled once per instruction set (SimdVector.h).
-// Blur.cpp and Resampling.cpp hold the scalar reference; every sum here runs in the same
+// Blur.cpp, Resampling.cpp and RieszTransform.cpp hold the scalar reference; every sum here runs in the same
 // order as there, so the results are the same bits.
 
 #include "motion_core/PyramidSimd.h"
 #include "motion_core/KernelConstants.h"
+#include "motion_core/SimdBlur.h"
 #include "motion_core/SimdUpsample.h"
 #include "motion_core/SimdVector.h"
 
@@ -124,12 +125,42 @@ void decomposeRows(const DecomposeJob &job, float *scratch, int begin, int end)
     low.completeOwned();
 }
 
+void quadratureSourceRows(const QuadratureSourceJob &job, float *scratch, int begin, int end)
+{
+    // The horizontally blurred level rows, slot = row % 5 as in LowPassRows.
+    const long long stride = job.width + 16;
+    int rowInSlot[pyramidTapCount] = {-1, -1, -1, -1, -1};
+    const Floats levelWeight = splat(kernel::quadratureLevelWeight);
+    const Floats blurWeight = splat(kernel::quadratureBlurWeight);
+    for (int y = begin; y < end; ++y) {
+        const float *taps[pyramidTapCount];
+        for (int j = 0; j < pyramidTapCount; ++j) {
+            const int row = reflectEdgeRepeated(y + j - 2, job.height);
+            float *blurred = scratch + (row % pyramidTapCount) * stride;
+            if (rowInSlot[row % pyramidTapCount] != row) {
+                blurRow(job.level + static_cast<long long>(row) * job.width, job.width, pyramidTaps, blurred);
+                rowInSlot[row % pyramidTapCount] = row;
+            }
+            taps[j] = blurred;
+        }
+        const long long offset = static_cast<long long>(y) * job.width;
+        for (int x = 0; x < job.width; x += lanes) {
+            const int count = smallerOf(lanes, job.width - x);
+            Floats sum = splat(0.0f);
+            for (int j = 0; j < pyramidTapCount; ++j)
+                sum = sum + load(taps[j] + x) * splat(pyramidTaps[j]);
+            storePartial(job.source + offset + x,
+                         levelWeight * loadPartial(job.level + offset + x, count) + blurWeight * sum, count);
+        }
+    }
+}
+
 } // namespace
 
 template<>
 const PyramidKernels &pyramidKernels<OVRA_SIMD_SET>()
 {
-    static const PyramidKernels kernels{&decomposeRows};
+    static const PyramidKernels kernels{&decomposeRows, &quadratureSourceRows};
     return kernels;
 }
 

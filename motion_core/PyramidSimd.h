@@ -39,9 +39,22 @@ struct DecomposeJob
 // Scratch floats a chunk needs for planes of this width.
 inline long long decomposeScratchFloats(int width) { return 6LL * ((width + 1) / 2 + 17) + 2LL * (width + 16); }
 
+// The quadrature source of a level (RieszTransform.h) on a range of its rows.
+struct QuadratureSourceJob
+{
+    const float *level;
+    int width;
+    int height;
+    float *source;
+};
+
+// Scratch floats a chunk needs for the quadrature source of levels of this width.
+inline long long quadratureScratchFloats(int width) { return 5LL * (width + 16); }
+
 struct PyramidKernels
 {
     void (*decomposeRows)(const DecomposeJob &job, float *scratch, int begin, int end);
+    void (*quadratureSourceRows)(const QuadratureSourceJob &job, float *scratch, int begin, int end);
 };
 
 // One table per vector kernel set, each compiled for its instruction set.

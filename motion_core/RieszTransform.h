@@ -5,8 +5,13 @@
 
 namespace ovra::motion_core {
 
-// Three-tap approximation of the Riesz transform (1/2 [1, 0, -1] and its transpose)
-// with whole-sample symmetric edges. r1 and r2 take the level's size.
-void computeRieszPair(MotionWorkerPool &pool, const FloatPlane &level, FloatPlane &r1, FloatPlane &r2);
+// The Riesz pair of a band-pass level in two steps (KernelConstants.h explains the design).
+
+// source = 0.79 level + 1.07 blur(level, pyramid kernel); scratch is a third plane.
+void quadratureSource(MotionWorkerPool &pool, const FloatPlane &level, FloatPlane &source, FloatPlane &scratch);
+
+// The gradient of the source, halved central differences smoothed across by 1 2 1 / 4:
+// r1 along x, r2 along y, edge sample not repeated. r1 and r2 take the source's size.
+void computeRieszPair(MotionWorkerPool &pool, const FloatPlane &source, FloatPlane &r1, FloatPlane &r2);
 
 } // namespace ovra::motion_core

@@ -19,8 +19,10 @@ QSize halved(const QSize &size)
 int levelCountForSize(const QSize &size)
 {
     int shorterSide = std::min(size.width(), size.height());
+    if (shorterSide < 32)
+        return 0;
     int levels = 0;
-    while (levels < 4 && shorterSide >= 32) {
+    while (levels < maximumLevelCount && shorterSide >= 16) {
         ++levels;
         shorterSide = (shorterSide + 1) / 2;
     }
@@ -70,7 +72,8 @@ void SpatialPyramid::decompose(const FloatPlane &luminance, Pyramid &pyramid)
 
 void SpatialPyramid::rieszTransform(const FloatPlane &level, FloatPlane &r1, FloatPlane &r2)
 {
-    computeRieszPair(m_pool, level, r1, r2);
+    quadratureSource(m_pool, level, m_blurred, m_blurScratch);
+    computeRieszPair(m_pool, m_blurred, r1, r2);
 }
 
 void SpatialPyramid::reconstruct(const Pyramid &pyramid, FloatPlane &output)

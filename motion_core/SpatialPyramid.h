@@ -10,7 +10,10 @@
 namespace ovra::motion_core {
 
 // Pyramid depth for a frame or processing rectangle: one level per halving while the
-// shorter side is at least 32 pixels, at most 4. 0 means too small to process.
+// shorter side is at least 16 pixels, at most 6, so that structure up to about 64 pixels
+// lies in the levels and is magnified, not left in the residual. 0 means too small to
+// process (shorter side below 32).
+constexpr int maximumLevelCount = 6;
 int levelCountForSize(const QSize &size);
 
 // Band-pass levels, finest first, and the low-pass remainder.
@@ -35,8 +38,7 @@ public:
     void reserve(const QSize &inputSize, Pyramid &pyramid, FloatPlane &reconstruction);
 
     void decompose(const FloatPlane &luminance, Pyramid &pyramid);
-    // Three-tap Riesz pair: horizontal r1 = (L(x-1) - L(x+1)) / 2, vertical r2 likewise,
-    // edge sample not repeated.
+    // The level's Riesz pair (RieszTransform.h); uses the blur scratch planes.
     void rieszTransform(const FloatPlane &level, FloatPlane &r1, FloatPlane &r2);
     // Collapses the pyramid; gives back the decomposed input to float rounding when the
     // levels were not changed.

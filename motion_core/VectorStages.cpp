@@ -18,6 +18,7 @@ namespace {
 // Cost units per row for runChunks: roughly the operations per sample times the width.
 constexpr qint64 luminanceCost = 5;
 constexpr qint64 decomposeCost = 12;
+constexpr qint64 quadratureCost = 12;
 constexpr qint64 phaseCost = 160;
 constexpr qint64 seamCost = 8 * 96;
 constexpr qint64 compositeCost = 16;
@@ -109,7 +110,8 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
     RegionMask(mask.expandedRegion, width, height, mask.featherRadius).axisFactors(m_ring.columns, m_ring.rows);
 
     m_scratchPerChunk = static_cast<size_t>(
-        std::max(decomposeScratchFloats(finest.width()), phaseScratchFloats(finest.width())));
+        std::max({decomposeScratchFloats(finest.width()), quadratureScratchFloats(finest.width()),
+                  phaseScratchFloats(finest.width())}));
     m_chunks.resize(static_cast<size_t>(m_pool.threadCount()));
     m_seams.resize(static_cast<size_t>(m_pool.threadCount()));
     // Zero-filled: kernels may read the padding behind a row, never use it.
@@ -154,20 +156,36 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
     }
 }
 
-const FloatPlane &VectorStages::shiftPhase(size_t level, const FloatPlane &currentLevel,
-                                           const FloatPlane &previousLevel, FloatPlane &accumulatorH,
+void VectorStages::quadratureSources(const std::vector<FloatPlane> &levels, std::vector<FloatPlane> &sources)
+{
+    sources.resize(levels.size());
+    for (size_t level = 0; level < levels.size(); ++level) {
+        const FloatPlane &samples = levels[level];
+        sources[level].reshape(samples.width(), samples.height());
+        const QuadratureSourceJob job{samples.data(), samples.width(), samples.height(), sources[level].data()};
+        auto body = [&](const ChunkRange &chunk) {
+            m_kernels.pyramid.quadratureSourceRows(job, scratch(chunk.index), chunk.begin, chunk.end);
+        };
+        runChunks(m_pool, samples.height(), quadratureCost * samples.width(), body);
+    }
+}
+
+const FloatPlane &VectorStages::shiftPhase(size_t level, const LevelSamples &current,
+                                           const LevelSamples &previous, FloatPlane &accumulatorH,
                                            FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
                                            TemporalBandpassFilter &filterV, float alpha, const FloatPlane &coarser)
 {
-    const int width = currentLevel.width();
-    const int height = currentLevel.height();
+    const int width = current.level.width();
+    const int height = current.level.height();
     for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
         plane->reshape(width, height);
     FloatPlane &reconstructed = m_reconstructed[level];
     const AxisTaps &columns = m_columnTaps[level];
     const AxisTaps &rows = m_rowTaps[level];
-    const PhaseLevelJob job{currentLevel.data(),
-                            previousLevel.data(),
+    const PhaseLevelJob job{current.level.data(),
+                            previous.level.data(),
+                            current.quadrature.data(),
+                            previous.quadrature.data(),
                             width,
                             height,
                             accumulatorH.data(),

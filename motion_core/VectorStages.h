@@ -61,13 +61,21 @@ public:
     // Luminance of the processing rectangle of the frame, read in place.
     void extractLuminance(const QImage &frame, FloatPlane &luminance);
     void decompose(const FloatPlane &luminance, Pyramid &pyramid);
-    // The phase stages of one level: phase difference to previousLevel, accumulation, both
+    // The quadrature source of every level (RieszTransform.h), one plane per level.
+    void quadratureSources(const std::vector<FloatPlane> &levels, std::vector<FloatPlane> &sources);
+    // A level and its quadrature source.
+    struct LevelSamples
+    {
+        const FloatPlane &level;
+        const FloatPlane &quadrature;
+    };
+    // The phase stages of one level: phase difference to the previous frame's level, accumulation, both
     // temporal filters, denoising, the shift of the level by alpha times the smoothed phase
     // and the reconstruction step upsample(coarser) + shifted level, which it returns.
     // coarser is the residual for the coarsest level, else the next coarser level's
     // result, so levels go from coarsest to finest; the finest gives the magnified
-    // luminance. currentLevel is not changed. The filters' state must be prepared.
-    const FloatPlane &shiftPhase(size_t level, const FloatPlane &currentLevel, const FloatPlane &previousLevel,
+    // luminance. current is not changed. The filters' state must be prepared.
+    const FloatPlane &shiftPhase(size_t level, const LevelSamples &current, const LevelSamples &previous,
                                  FloatPlane &accumulatorH, FloatPlane &accumulatorV,
                                  TemporalBandpassFilter &filterH, TemporalBandpassFilter &filterV, float alpha,
                                  const FloatPlane &coarser);

@@ -137,7 +137,7 @@ QByteArray ProcessingParametersWriter::buildParametersDocument(const project_dat
                      {QStringLiteral("version"), QStringLiteral(OVRA_VERSION " build " OVRA_BUILD_NUMBER)}}},
         {QStringLiteral("algorithm"),
          QJsonObject{{QStringLiteral("name"), QStringLiteral("Riesz phase magnification")},
-                     {QStringLiteral("version"), QStringLiteral("riesz-phase-cpu-0.3")}}},
+                     {QStringLiteral("version"), QStringLiteral("riesz-phase-cpu-0.4")}}},
         {QStringLiteral("source"), sourceObject(parametersRequest, openedMetadata, captureFps)},
         {QStringLiteral("processing"), processingObject(parametersRequest.settings, processedFrameCount)},
         {QStringLiteral("export"), exportObject(parametersRequest, openedMetadata)},

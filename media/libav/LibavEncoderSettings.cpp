@@ -14,6 +14,7 @@ constexpr int maximumRateTerm = 1000000;
 constexpr double bitsPerPixel = 0.12;
 constexpr double minimumBitRate = 1000000.0;
 constexpr double maximumBitRate = 100000000.0;
+constexpr char smallMotionParameters[] = "deadzone-inter=0:deadzone-intra=0:trellis=0:no-dct-decimate=1";
 
 } // namespace
 
@@ -55,7 +56,11 @@ VideoEncoderSettings videoEncoderSettings(VideoOutputKind kind, const QByteArray
     if (encoderName == "h264_mf")
         settings.options = {{"rate_control", "quality"}, {"quality", QByteArray::number(quality)}};
     else
-        settings.options = {{"crf", QByteArray::number(35 - (quality * 21 + 50) / 100)}};
+        // The dead zones, trellis quantisation and DCT decimation all round the tiny residuals
+        // by which a sub-pixel motion shows to zero: without them a 0.08 px motion keeps about
+        // 90 % of its amplitude at quality 75 instead of 60 %, for a file about 1.7 times larger.
+        settings.options = {{"crf", QByteArray::number(35 - (quality * 21 + 50) / 100)},
+                            {"x264-params", smallMotionParameters}};
     return settings;
 }
 

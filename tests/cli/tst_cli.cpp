@@ -77,15 +77,21 @@ private slots:
         QTest::addColumn<QStringList>("bandArguments");
         QTest::addColumn<double>("lowerHz");
         QTest::addColumn<double>("upperHz");
-        QTest::newRow("band around the motion") << QStringList{"--band", "8:12"} << 8.0 << 12.0;
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("codec");
+        QTest::newRow("band around the motion") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << "mp4" << "h264";
         QTest::newRow("first harmonic of 600 RPM")
-            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0;
+            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << 8.0 << 12.0 << "mp4" << "h264";
+        QTest::newRow("lossless for an output ending in .mkv") << QStringList{"--band", "8:12"} << 8.0 << 12.0 << "MKV"
+                                                               << "ffv1";
     }
 
     void processRecordsTheBandItWasGiven()
     {
         QFETCH(QStringList, bandArguments);
-        const QString output = m_folder.filePath(QStringLiteral("magnified-%1.mp4").arg(QTest::currentDataTag()));
+        QFETCH(QString, suffix);
+        const QString output =
+            m_folder.filePath(QStringLiteral("magnified-%1.%2").arg(QTest::currentDataTag(), suffix));
         const CliRun run = runCli(QStringList{"process", m_vibrating, "--output", output, "--factor", "8"}
                                   + bandArguments);
         QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
@@ -93,11 +99,14 @@ private slots:
                  QStringList({output, output + ".json"}));
         QVERIFY2(run.errors.contains("Processed 150 frames"), qPrintable(run.errors));
 
-        const QJsonObject processing = QJsonDocument::fromJson(fileContent(output + ".json"))["processing"].toObject();
+        const QJsonDocument parameters = QJsonDocument::fromJson(fileContent(output + ".json"));
+        const QJsonObject processing = parameters["processing"].toObject();
         QTEST(processing["lowerFrequencyHz"].toDouble(), "lowerHz");
         QTEST(processing["upperFrequencyHz"].toDouble(), "upperHz");
         QCOMPARE(processing["amplificationFactor"].toDouble(), 8.0);
         QCOMPARE(processing["fragment"].toObject()["processedFrameCount"].toInt(), 150);
+        QTEST(parameters["export"]["videoCodec"].toString(), "codec");
+        QTEST(probe({output})["codecName"].toString(), "codec");
     }
 
     // The rules themselves are tested where they live; these prove that the command line

@@ -1,4 +1,5 @@
 #include "TestMedia.h"
+#include "VibratingVideo.h"
 
 #include "media/libav/LibavEncoderSettings.h"
 #include "media/libav/LibavVideoAnalyzer.h"
@@ -6,6 +7,7 @@
 #include "media/libav/LibavVideoSource.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -129,10 +131,12 @@ private slots:
         QTest::addColumn<int>("rateDenominator");
         QTest::addColumn<int>("gop");
         QTest::addColumn<EncoderOptions>("options");
+        // Dead zones, trellis and DCT decimation off, for sub-pixel motion (h264KeepsSubPixelMotion).
+        static constexpr char smallMotion[] = "deadzone-inter=0:deadzone-intra=0:trellis=0:no-dct-decimate=1";
         const auto row = [](const char *name, double rate, int quality, int numerator, int denominator, int gop,
                             const char *crf) {
             QTest::newRow(name) << VideoOutputKind::H264 << rate << quality << numerator << denominator << gop
-                                << EncoderOptions{{"crf", crf}};
+                                << EncoderOptions{{"crf", crf}, {"x264-params", smallMotion}};
         };
         row("30 fps, quality 75", 30.0, 75, 30, 1, 60, "19");
         row("quality 0", 30.0, 0, 30, 1, 60, "35");
@@ -153,6 +157,33 @@ private slots:
         QTEST(settings.frameRateDenominator, "rateDenominator");
         QTEST(settings.gopSize, "gop");
         QTEST(settings.options, "options");
+    }
+
+    void h264KeepsSubPixelMotion_data()
+    {
+        QTest::addColumn<double>("amplitude");
+        QTest::addColumn<double>("lowest"); // kept fraction of the lossless file's motion
+        QTest::newRow("0.08 px, as recorded") << 0.08 << 0.8;
+        QTest::newRow("0.8 px, as magnified") << 0.8 << 0.95;
+    }
+
+    void h264KeepsSubPixelMotion()
+    {
+        // At the default quality the encoder must not flatten a tiny motion: measured against
+        // the same pattern written losslessly.
+        QFETCH(double, amplitude);
+        QFETCH(double, lowest);
+        const ovra::tests::VibratingPattern pattern{QSize(256, 192), 60.0, 150, 10.0, amplitude};
+        QString error;
+        const QString lossless = m_folder->filePath("lossless.mkv");
+        const QString h264 = m_folder->filePath("quality75.mp4");
+        QVERIFY2(ovra::tests::writeVibratingPatternVideo(lossless, pattern, &error), qPrintable(error));
+        QVERIFY2(ovra::tests::writeVibratingPatternVideo(h264, pattern, &error, 75), qPrintable(error));
+        const double reference = ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(lossless), pattern, 60);
+        const double kept = ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(h264), pattern, 60) / reference;
+        qInfo("kept %.3f of %.3f px, %lld bytes for %d frames of %dx%d", kept, reference, QFileInfo(h264).size(),
+              pattern.frameCount, pattern.frameSize.width(), pattern.frameSize.height());
+        QVERIFY2(kept >= lowest && kept <= 1.05, qPrintable(QString::number(kept)));
     }
 
     void writtenFileDecodesBackWithExactCountSizeAndRate_data()

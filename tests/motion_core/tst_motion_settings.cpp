@@ -19,15 +19,18 @@ private slots:
     {
         QTest::addColumn<QSize>("size");
         QTest::addColumn<int>("levels");
-        QTest::newRow("1920x1080") << QSize(1920, 1080) << 4;
-        QTest::newRow("40x600") << QSize(40, 600) << 1;
+        QTest::newRow("1920x1080") << QSize(1920, 1080) << 6;
+        QTest::newRow("40x600") << QSize(40, 600) << 2;
         QTest::newRow("31x1000") << QSize(31, 1000) << 0;
-        QTest::newRow("62 short side") << QSize(62, 500) << 1;
-        QTest::newRow("63 short side") << QSize(500, 63) << 2;
-        QTest::newRow("124") << QSize(124, 124) << 2;
-        QTest::newRow("125") << QSize(125, 125) << 3;
-        QTest::newRow("248") << QSize(248, 300) << 3;
-        QTest::newRow("249") << QSize(249, 300) << 4;
+        QTest::newRow("32x32") << QSize(32, 32) << 2;
+        QTest::newRow("60 short side") << QSize(60, 500) << 2;
+        QTest::newRow("61 short side") << QSize(500, 61) << 3;
+        QTest::newRow("120") << QSize(120, 120) << 3;
+        QTest::newRow("121") << QSize(121, 121) << 4;
+        QTest::newRow("240") << QSize(240, 300) << 4;
+        QTest::newRow("241") << QSize(241, 300) << 5;
+        QTest::newRow("480") << QSize(640, 480) << 5;
+        QTest::newRow("481") << QSize(640, 481) << 6;
     }
 
     void levelCount()

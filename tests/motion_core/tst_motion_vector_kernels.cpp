@@ -159,6 +159,33 @@ private slots:
         }
     }
 
+    void quadratureSourceMatchesTheReferenceBitForBit_data()
+    {
+        addSetAndSizeRows({QSize(1, 1), QSize(3, 2), QSize(5, 3), QSize(37, 29), QSize(250, 131), QSize(33, 1)});
+    }
+
+    void quadratureSourceMatchesTheReferenceBitForBit()
+    {
+        // In one chunk and in three, against the reference's blur and weighted sum.
+        QFETCH(KernelSet, set);
+        QFETCH(QSize, size);
+        MotionWorkerPool pool;
+        const FloatPlane level = randomPlane(size, quint32(size.width() * 17 + size.height()), -40.0, 40.0);
+        FloatPlane expected, scratch;
+        quadratureSource(pool, level, expected, scratch);
+        const int height = size.height();
+        const std::vector<std::pair<int, int>> oneChunk{{0, height}};
+        const std::vector<std::pair<int, int>> threeChunks{{0, height / 3}, {height / 3, height / 2}, {height / 2, height}};
+        for (const auto *chunks : {&oneChunk, &threeChunks}) {
+            FloatPlane source(size.width(), height, -1.0f);
+            const QuadratureSourceJob job{level.data(), size.width(), height, source.data()};
+            std::vector<float> rowsScratch(size_t(quadratureScratchFloats(size.width())));
+            for (auto [begin, end] : *chunks)
+                vectorKernels(set).pyramid.quadratureSourceRows(job, rowsScratch.data(), begin, end);
+            QVERIFY(identical(source, expected));
+        }
+    }
+
     void luminanceMatchesTheReferenceBitForBit_data()
     {
         QTest::addColumn<KernelSet>("set");
@@ -287,6 +314,9 @@ private slots:
             for (int y = 0; y < size.height() / 3; ++y)
                 for (int x = 0; x < size.width() / 3; ++x)
                     plane->at(x, y) = 1e-4f * float(x - y);
+        FloatPlane source, previousSource, sourceScratch;
+        quadratureSource(pool, level, source, sourceScratch);
+        quadratureSource(pool, previous, previousSource, sourceScratch);
         const FloatPlane startH = randomPlane(size, 13, -2.0, 2.0);
         const FloatPlane startV = randomPlane(size, 14, -2.0, 2.0);
         // Filters with a state that is not zero.
@@ -311,6 +341,7 @@ private slots:
         FloatPlane seamPlanes[3] = {FloatPlane(size.width(), size.height()), FloatPlane(size.width(), size.height()),
                                     FloatPlane(size.width(), size.height())};
         const PhaseLevelJob job{level.data(),        previous.data(),
+                                source.data(),       previousSource.data(),
                                 size.width(),        size.height(),
                                 accumulatorH.data(), accumulatorV.data(),
                                 filterH.singlePrecisionCoefficients(), filterH.state(0),
@@ -325,8 +356,8 @@ private slots:
 
         // Reference: Riesz pairs and accumulation.
         FloatPlane r1, r2, previousR1, previousR2;
-        computeRieszPair(pool, level, r1, r2);
-        computeRieszPair(pool, previous, previousR1, previousR2);
+        computeRieszPair(pool, source, r1, r2);
+        computeRieszPair(pool, previousSource, previousR1, previousR2);
         FloatPlane expectedH = startH;
         FloatPlane expectedV = startV;
         FloatPlane amplitude;
@@ -412,6 +443,8 @@ private slots:
         const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
         const FloatPlane level = randomPlane(size, 31, -40.0, 40.0);
         const FloatPlane previous = randomPlane(size, 32, -40.0, 40.0);
+        const FloatPlane source = randomPlane(size, 36, -40.0, 40.0);
+        const FloatPlane previousSource = randomPlane(size, 37, -40.0, 40.0);
         const FloatPlane coarser = randomPlane(halved(size), 35, 0.0, 255.0);
         const Axis columns(coarser.width(), size.width());
         const Axis rows(coarser.height(), size.height());
@@ -434,7 +467,8 @@ private slots:
                 plane.reset(size.width(), size.height());
         }
         const auto jobFor = [&](Run &run) {
-            return PhaseLevelJob{level.data(),        previous.data(),     size.width(),
+            return PhaseLevelJob{level.data(),        previous.data(),     source.data(),
+                                 previousSource.data(),                    size.width(),
                                  height,              run.accumulatorH.data(), run.accumulatorV.data(),
                                  run.filter.singlePrecisionCoefficients(), run.filter.state(0),
                                  run.filter.singlePrecisionCoefficients(), run.filter.state(0),

@@ -5,7 +5,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <complex>
 #include <limits>
 #include <memory>
 
@@ -66,31 +65,6 @@ media::VideoFrame frameAt(qint64 index, const QImage &image)
     frame.frameIndex = index;
     frame.presentationTimeUs = media::frameTimeUs(index, captureFps);
     return frame;
-}
-
-// Phase of the first grating's Fourier coefficient over a window of whole periods:
-// a phase-correlation measure of the horizontal position, blind to the other grating.
-double gratingPhase(const QImage &image)
-{
-    std::complex<double> sum;
-    for (int y = 16; y < 112; ++y)
-        for (int x = 16; x < 144; ++x)
-            sum += double(qRed(image.pixel(x, y))) * std::polar(1.0, -2.0 * M_PI * (x / gratingX + y / gratingY));
-    return std::arg(sum);
-}
-
-// Amplitude of the sinusoid at omega (radians per frame) in the frames' horizontal
-// displacement; the frames must span whole periods.
-double motionAmplitude(const std::vector<QImage> &frames, double omega)
-{
-    const double reference = gratingPhase(frames.front());
-    std::complex<double> sum;
-    for (size_t n = 0; n < frames.size(); ++n) {
-        const double displacement =
-            -std::remainder(gratingPhase(frames[n]) - reference, 2.0 * M_PI) * gratingX / (2.0 * M_PI);
-        sum += displacement * std::polar(1.0, -omega * double(n));
-    }
-    return 2.0 * std::abs(sum) / double(frames.size());
 }
 
 // The reference and every vector kernel set this CPU supports.
@@ -289,68 +263,6 @@ private slots:
         QCOMPARE(output[0].image.format(), QImage::Format_ARGB32);
         QCOMPARE(ovra::tests::maximumChannelDifference(output[0].image, input), 0);
         QCOMPARE(processor.stageTimings().framesProcessed, 1);
-    }
-
-    void motionGainFollowsTheFilter_data()
-    {
-        QTest::addColumn<double>("motionHz");
-        QTest::newRow("10 Hz, in band") << 10.0;
-        QTest::newRow("40 Hz, out of band") << 40.0;
-    }
-
-    void motionGainFollowsTheFilter()
-    {
-        // A 0.05 px sinusoidal translation, factor 10, band 8-12 Hz. After settling, the
-        // output motion must be |1 + (A - 1) H(f)| times the input motion, with every
-        // kernel set (the same frames go through one processor per set).
-        QFETCH(double, motionHz);
-        const double factor = 10.0;
-        const QSize size(160, 128);
-        const MotionSettings settings = settingsFor(factor, 2);
-        const std::vector<KernelSet> sets = supportedKernelSets();
-        std::vector<std::unique_ptr<PhaseMotionProcessor>> processors;
-        for (KernelSet set : sets) {
-            processors.push_back(std::make_unique<PhaseMotionProcessor>(set));
-            QVERIFY(processors.back()->configure(metadataFor(size), settings, nullptr));
-        }
-
-        const qint64 settling = recommendedMinimumFrameCount(settings, captureFps);
-        QCOMPARE(settling, 480);
-        const qint64 measured = qint64(captureFps); // one second: whole periods of 10 and 40 Hz
-        const double omega = 2.0 * M_PI * motionHz / captureFps;
-        std::vector<QImage> inputs;
-        std::vector<std::vector<QImage>> outputs(sets.size());
-        std::vector<media::VideoFrame> output;
-        for (qint64 index = 0; index < settling + measured; ++index) {
-            const media::VideoFrame input = frameAt(index, gratingFrame(size, 0.05 * std::sin(omega * double(index))));
-            for (size_t set = 0; set < sets.size(); ++set) {
-                QVERIFY(processors[set]->processFrame(input, &output, nullptr));
-                if (index >= settling)
-                    outputs[set].push_back(output[0].image);
-            }
-            if (index >= settling)
-                inputs.push_back(input.image);
-        }
-
-        TemporalBandpassFilter design;
-        QVERIFY(design.configure(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz, nullptr));
-        const std::complex<double> z = std::polar(1.0, -omega);
-        const std::complex<double> response =
-            (design.b0() + design.b1() * z + design.b2() * z * z) / (1.0 + design.a1() * z + design.a2() * z * z);
-        const double expectedGain = std::abs(1.0 + (factor - 1.0) * response);
-
-        const double inputAmplitude = motionAmplitude(inputs, omega);
-        QVERIFY(std::abs(inputAmplitude - 0.05) < 0.005);
-        for (size_t set = 0; set < sets.size(); ++set) {
-            const double gain = motionAmplitude(outputs[set], omega) / inputAmplitude;
-            qInfo("%s: input %.4f px, gain %.3f, expected %.3f", kernelSetName(sets[set]), inputAmplitude, gain,
-                  expectedGain);
-            QVERIFY2(std::abs(gain / expectedGain - 1.0) < 0.25,
-                     qPrintable(QStringLiteral("%1: gain %2, expected %3")
-                                    .arg(kernelSetName(sets[set]))
-                                    .arg(gain)
-                                    .arg(expectedGain)));
-        }
     }
 
     void pixelsOutsideTheExpandedRegionStayExact_data()

@@ -52,7 +52,7 @@ QJsonObject expectedDocument()
     QJsonObject document = QJsonDocument::fromJson(R"({
         "schemaVersion": 1,
         "application": {"name": "ovra-motion", "version": "set below"},
-        "algorithm": {"name": "Riesz phase magnification", "version": "riesz-phase-cpu-0.3"},
+        "algorithm": {"name": "Riesz phase magnification", "version": "riesz-phase-cpu-0.4"},
         "source": {"filePath": "/data/pump.mp4", "container": "mov,mp4,m4a,3gp,3g2,mj2", "videoCodec": "h264",
             "width": 1920, "height": 1080, "durationUs": 100000000, "frameCount": 3000, "nominalFrameRate": 30,
             "averagePlaybackFrameRate": 30, "detectedCaptureFrameRate": 30, "captureFrameRate": 240,

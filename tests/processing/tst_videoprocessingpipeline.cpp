@@ -101,9 +101,8 @@ private slots:
         for (const ProcessingProgress &p : progress)
             QCOMPARE(p.state, ProcessingState::Running);
 
-        const double before = ovra::tests::horizontalMotionAmplitude(ovra::tests::decodeAllFrames(m_input), 60,
-                                                                     pattern.frequencyHz, pattern.frameRate);
-        const double after = ovra::tests::horizontalMotionAmplitude(stored, 60, pattern.frequencyHz, pattern.frameRate);
+        const double before = ovra::tests::motionAmplitude(ovra::tests::decodeAllFrames(m_input), pattern, 60);
+        const double after = ovra::tests::motionAmplitude(stored, pattern, 60);
         QVERIFY2(std::abs(before - pattern.amplitudePixels) < 0.05, qPrintable(QString::number(before)));
         QVERIFY2(after > 3.0 * before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
 
@@ -357,8 +356,9 @@ private slots:
         QFETCH(qint64, timeUs);
         auto store = std::make_shared<TemporaryVideo>(m_metadata);
         QVERIFY(store->create());
+        const std::vector<QImage> frames = ovra::tests::vibratingPatternFrames(pattern);
         for (int i = 0; i < 20; ++i)
-            QVERIFY(store->appendFrame({ovra::tests::vibratingPatternFrame(pattern, i), -1, i}));
+            QVERIFY(store->appendFrame({frames[size_t(i)], -1, i}));
         QVERIFY(store->finish());
         ovra::media::libav::LibavVideoSource decoded;
         ovra::project_data::TemporaryVideoSource result(store);

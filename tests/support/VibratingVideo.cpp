@@ -3,54 +3,273 @@
 #include "media/libav/LibavVideoSink.h"
 #include "media/libav/LibavVideoSource.h"
 
+#include <QRect>
+
+#include <algorithm>
 #include <cmath>
-#include <complex>
+#include <random>
 
 namespace ovra::tests {
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
+constexpr double grey = 128.0;
 
 double luminance(QRgb pixel)
 {
     return 0.299 * qRed(pixel) + 0.587 * qGreen(pixel) + 0.114 * qBlue(pixel);
 }
 
-std::vector<double> luminancePlane(const QImage &image)
+Grating orientedGrating(double amplitude, double wavelength, double degrees, double phase)
 {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    std::vector<double> plane(static_cast<size_t>(rgb.width()) * rgb.height());
-    for (int y = 0; y < rgb.height(); ++y) {
-        const QRgb *row = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x)
-            plane[static_cast<size_t>(y) * rgb.width() + x] = luminance(row[x]);
-    }
-    return plane;
+    const double radians = degrees * pi / 180.0;
+    return {amplitude, std::cos(radians) / wavelength, std::sin(radians) / wavelength, phase};
 }
 
-} // namespace
-
-QImage vibratingPatternFrame(const VibratingPattern &pattern, int frameIndex)
+// Solves the small dense system matrix x = rhs (row-major, n x n) by Gaussian elimination
+// with partial pivoting.
+std::vector<double> solve(std::vector<double> matrix, std::vector<double> rhs)
 {
-    const double shift = pattern.amplitudePixels * std::sin(2.0 * pi * pattern.frequencyHz * frameIndex / pattern.frameRate);
-    QImage image(pattern.frameSize, QImage::Format_RGBA8888);
+    const size_t n = rhs.size();
+    for (size_t column = 0; column < n; ++column) {
+        size_t pivot = column;
+        for (size_t row = column + 1; row < n; ++row)
+            if (std::abs(matrix[row * n + column]) > std::abs(matrix[pivot * n + column]))
+                pivot = row;
+        for (size_t k = 0; k < n; ++k)
+            std::swap(matrix[column * n + k], matrix[pivot * n + k]);
+        std::swap(rhs[column], rhs[pivot]);
+        for (size_t row = column + 1; row < n; ++row) {
+            const double factor = matrix[row * n + column] / matrix[column * n + column];
+            for (size_t k = column; k < n; ++k)
+                matrix[row * n + k] -= factor * matrix[column * n + k];
+            rhs[row] -= factor * rhs[column];
+        }
+    }
+    std::vector<double> x(n);
+    for (size_t row = n; row-- > 0;) {
+        double sum = rhs[row];
+        for (size_t k = row + 1; k < n; ++k)
+            sum -= matrix[row * n + k] * x[k];
+        x[row] = sum / matrix[row * n + row];
+    }
+    return x;
+}
+
+// The pattern over a rectangle as a linear combination of fixed planes: shifting the structure
+// by s along the direction turns cos(psi) into cos(psi - k s) = cos(psi) cos(k s) + sin(psi)
+// sin(k s). Planes 2g and 2g + 1 are cos and sin of grating g's phase psi, the last one is 1.
+class StructureBasis
+{
+public:
+    StructureBasis(const VibratingPattern &pattern, const QRect &area)
+        : m_structure(pattern.structure), m_area(area), m_pixels(size_t(area.width()) * size_t(area.height())),
+          m_planes(2 * m_structure.size() + 1, std::vector<double>(m_pixels, 1.0))
+    {
+        for (const Grating &g : m_structure)
+            m_wavenumbers.push_back(2.0 * pi * (g.cyclesX * pattern.direction.x() + g.cyclesY * pattern.direction.y()));
+        for (size_t g = 0; g < m_structure.size(); ++g) {
+            size_t i = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x, ++i) {
+                    const Grating &grating = m_structure[g];
+                    const double psi = 2.0 * pi * (grating.cyclesX * x + grating.cyclesY * y) + grating.phase;
+                    m_planes[2 * g][i] = std::cos(psi);
+                    m_planes[2 * g + 1][i] = std::sin(psi);
+                }
+        }
+    }
+
+    size_t size() const { return m_planes.size(); }
+    size_t pixels() const { return m_pixels; }
+    const QRect &area() const { return m_area; }
+
+    // Weights of the planes for the structure shifted by s, around offset.
+    std::vector<double> weights(double shift, double offset) const
+    {
+        std::vector<double> w(size(), 0.0);
+        for (size_t g = 0; g < m_structure.size(); ++g) {
+            w[2 * g] = m_structure[g].amplitude * std::cos(m_wavenumbers[g] * shift);
+            w[2 * g + 1] = m_structure[g].amplitude * std::sin(m_wavenumbers[g] * shift);
+        }
+        w.back() = offset;
+        return w;
+    }
+    // Weights of the derivative of the shifted structure with respect to the shift.
+    std::vector<double> shiftDerivative(double shift) const
+    {
+        std::vector<double> w(size(), 0.0);
+        for (size_t g = 0; g < m_structure.size(); ++g) {
+            const double k = m_wavenumbers[g];
+            w[2 * g] = -m_structure[g].amplitude * k * std::sin(k * shift);
+            w[2 * g + 1] = m_structure[g].amplitude * k * std::cos(k * shift);
+        }
+        return w;
+    }
+    double sample(const std::vector<double> &w, size_t pixel) const
+    {
+        double value = 0.0;
+        for (size_t j = 0; j < size(); ++j)
+            value += w[j] * m_planes[j][pixel];
+        return value;
+    }
+    // <plane j, values> for every plane.
+    std::vector<double> projections(const std::vector<double> &values) const
+    {
+        std::vector<double> p(size(), 0.0);
+        for (size_t j = 0; j < size(); ++j)
+            for (size_t i = 0; i < m_pixels; ++i)
+                p[j] += m_planes[j][i] * values[i];
+        return p;
+    }
+
+private:
+    Structure m_structure;
+    std::vector<double> m_wavenumbers;
+    QRect m_area;
+    size_t m_pixels;
+    std::vector<std::vector<double>> m_planes;
+};
+
+double shiftAt(const VibratingPattern &pattern, int frameIndex)
+{
+    return pattern.amplitudePixels * std::sin(2.0 * pi * pattern.frequencyHz * frameIndex / pattern.frameRate);
+}
+
+QImage renderedFrame(const StructureBasis &basis, double shift)
+{
+    const std::vector<double> w = basis.weights(shift, grey);
+    QImage image(basis.area().size(), QImage::Format_RGBA8888);
+    size_t i = 0;
     for (int y = 0; y < image.height(); ++y) {
         uchar *row = image.scanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
-            const double u = x - shift;
-            const double value = 128.0 + 45.0 * std::sin(2.0 * pi * u / 14.0) * (0.75 + 0.25 * std::cos(2.0 * pi * y / 23.0))
-                + 25.0 * std::sin(2.0 * pi * (u / 9.0 + y / 31.0));
-            const uchar grey = static_cast<uchar>(std::lround(std::clamp(value, 0.0, 255.0)));
-            row[4 * x + 0] = grey;
-            row[4 * x + 1] = grey;
-            row[4 * x + 2] = grey;
+        for (int x = 0; x < image.width(); ++x, ++i) {
+            const uchar value = static_cast<uchar>(std::lround(std::clamp(basis.sample(w, i), 0.0, 255.0)));
+            row[4 * x + 0] = row[4 * x + 1] = row[4 * x + 2] = value;
             row[4 * x + 3] = 255;
         }
     }
     return image;
 }
 
-bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage)
+// Least-squares translation and offset of one frame (Gauss-Newton from the given start).
+class TranslationFit
+{
+public:
+    explicit TranslationFit(const StructureBasis &basis) : m_basis(basis), m_gram(basis.size() * basis.size(), 0.0)
+    {
+        std::vector<double> plane(basis.pixels());
+        for (size_t j = 0; j < basis.size(); ++j) {
+            std::vector<double> unit(basis.size(), 0.0);
+            unit[j] = 1.0;
+            for (size_t i = 0; i < plane.size(); ++i)
+                plane[i] = basis.sample(unit, i);
+            const std::vector<double> column = basis.projections(plane);
+            for (size_t k = 0; k < basis.size(); ++k)
+                m_gram[k * basis.size() + j] = column[k];
+        }
+    }
+
+    double shift(const QImage &frame, double start) const
+    {
+        const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
+        const QRect &area = m_basis.area();
+        std::vector<double> values;
+        values.reserve(m_basis.pixels());
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            const QRgb *row = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+            for (int x = area.left(); x <= area.right(); ++x)
+                values.push_back(luminance(row[x]));
+        }
+        const std::vector<double> p = m_basis.projections(values);
+        std::vector<double> offsetDerivative(m_basis.size(), 0.0);
+        offsetDerivative.back() = 1.0;
+        double s = start;
+        double offset = grey;
+        for (int iteration = 0; iteration < 20; ++iteration) {
+            const std::vector<double> model = m_basis.weights(s, offset);
+            const std::vector<double> ds = m_basis.shiftDerivative(s);
+            const std::vector<double> normal{inner(ds, ds), inner(ds, offsetDerivative), inner(ds, offsetDerivative),
+                                             inner(offsetDerivative, offsetDerivative)};
+            const std::vector<double> step =
+                solve(normal, {dot(p, ds) - inner(model, ds), dot(p, offsetDerivative) - inner(model, offsetDerivative)});
+            s += step[0];
+            offset += step[1];
+            if (std::abs(step[0]) < 1e-9)
+                break;
+        }
+        return s;
+    }
+
+private:
+    static double dot(const std::vector<double> &a, const std::vector<double> &b)
+    {
+        double sum = 0.0;
+        for (size_t j = 0; j < a.size(); ++j)
+            sum += a[j] * b[j];
+        return sum;
+    }
+    // a' G b over the basis planes.
+    double inner(const std::vector<double> &a, const std::vector<double> &b) const
+    {
+        double sum = 0.0;
+        for (size_t j = 0; j < a.size(); ++j)
+            for (size_t k = 0; k < b.size(); ++k)
+                sum += a[j] * m_gram[j * a.size() + k] * b[k];
+        return sum;
+    }
+
+    const StructureBasis &m_basis;
+    std::vector<double> m_gram;
+};
+
+} // namespace
+
+Structure smoothTexture()
+{
+    // 45 sin(2 pi x / 14) (0.75 + 0.25 cos(2 pi y / 23)) + 25 sin(2 pi (x / 9 + y / 31))
+    const double sine = -pi / 2.0;
+    return {{33.75, 1.0 / 14.0, 0.0, sine},
+            {5.625, 1.0 / 14.0, 1.0 / 23.0, sine},
+            {5.625, 1.0 / 14.0, -1.0 / 23.0, sine},
+            {25.0, 1.0 / 9.0, 1.0 / 31.0, sine}};
+}
+
+Structure grating(double wavelengthPixels, double orientationDegrees)
+{
+    return {orientedGrating(60.0, wavelengthPixels, orientationDegrees, 0.3)};
+}
+
+Structure squareWaveBars(double periodPixels)
+{
+    // 4 / pi (sin(w x) + sin(3 w x) / 3 + ...) is the square wave of amplitude 1.
+    Structure bars;
+    for (int harmonic = 1; harmonic <= periodPixels / 4.0; harmonic += 2)
+        bars.push_back({60.0 * 4.0 / (pi * harmonic), harmonic / periodPixels, 0.0, -pi / 2.0});
+    return bars;
+}
+
+Structure naturalTexture(unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    Structure texture;
+    for (int i = 0; i < 6; ++i)
+        texture.push_back(orientedGrating(14.0, 9.0 + 13.0 * unit(random), 180.0 * unit(random), 2.0 * pi * unit(random)));
+    return texture;
+}
+
+std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern)
+{
+    const StructureBasis basis(pattern, QRect(QPoint(0, 0), pattern.frameSize));
+    std::vector<QImage> frames;
+    for (int i = 0; i < pattern.frameCount; ++i)
+        frames.push_back(renderedFrame(basis, shiftAt(pattern, i)));
+    return frames;
+}
+
+bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage,
+                                int qualityPercent)
 {
     media::VideoMetadata metadata;
     metadata.frameSize = pattern.frameSize;
@@ -60,13 +279,13 @@ bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pat
         encoding.container = QStringLiteral("matroska");
         encoding.videoCodec = QStringLiteral("ffv1");
     } else {
-        encoding.qualityPercent = 100;
+        encoding.qualityPercent = qualityPercent;
     }
     media::libav::LibavVideoSink sink;
     if (!sink.open(path, metadata, encoding, errorMessage))
         return false;
-    for (int i = 0; i < pattern.frameCount; ++i) {
-        if (!sink.writeFrame(vibratingPatternFrame(pattern, i), errorMessage)) {
+    for (const QImage &frame : vibratingPatternFrames(pattern)) {
+        if (!sink.writeFrame(frame, errorMessage)) {
             sink.abort();
             return false;
         }
@@ -86,39 +305,33 @@ std::vector<QImage> decodeAllFrames(const QString &path)
     return frames;
 }
 
-double horizontalMotionAmplitude(const std::vector<QImage> &frames, int first, double frequencyHz, double frameRate)
+double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern &pattern, int first)
 {
     const int count = static_cast<int>(frames.size()) - first;
-    if (count < 2)
+    if (count < 3)
         return 0.0;
-    const int width = frames.front().width();
-    const int height = frames.front().height();
-    std::vector<std::vector<double>> planes;
-    std::vector<double> mean(static_cast<size_t>(width) * height, 0.0);
+    // Away from the borders, where the pyramid's edge handling and codecs behave differently.
+    const QSize size = frames.front().size();
+    const int marginX = std::max(4, size.width() / 4);
+    const int marginY = std::max(4, size.height() / 4);
+    const StructureBasis basis(pattern, QRect(marginX, marginY, size.width() - 2 * marginX, size.height() - 2 * marginY));
+    const TranslationFit fit(basis);
+    // shift(t) = a cos(w t) + b sin(w t) + c
+    std::vector<double> normal(9, 0.0);
+    std::vector<double> rhs(3, 0.0);
+    double shift = 0.0;
     for (int t = first; t < static_cast<int>(frames.size()); ++t) {
-        planes.push_back(luminancePlane(frames[static_cast<size_t>(t)]));
-        for (size_t i = 0; i < mean.size(); ++i)
-            mean[i] += planes.back()[i] / count;
-    }
-    // Away from the borders, where magnification and codecs behave differently.
-    const int margin = std::max(4, width / 8);
-    std::complex<double> spectrum = 0.0;
-    for (int t = 0; t < count; ++t) {
-        double numerator = 0.0;
-        double denominator = 0.0;
-        for (int y = margin; y < height - margin; ++y) {
-            for (int x = margin; x < width - margin; ++x) {
-                const size_t i = static_cast<size_t>(y) * width + x;
-                const double gradient = 0.5 * (mean[i + 1] - mean[i - 1]);
-                numerator += (planes[static_cast<size_t>(t)][i] - mean[i]) * gradient;
-                denominator += gradient * gradient;
-            }
+        shift = fit.shift(frames[static_cast<size_t>(t)], shift);
+        const double phase = 2.0 * pi * pattern.frequencyHz * t / pattern.frameRate;
+        const double row[3] = {std::cos(phase), std::sin(phase), 1.0};
+        for (int j = 0; j < 3; ++j) {
+            rhs[j] += row[j] * shift;
+            for (int k = 0; k < 3; ++k)
+                normal[j * 3 + k] += row[j] * row[k];
         }
-        // I_t(x) = I(x - d) ~ I(x) - d dI/dx
-        const double displacement = denominator > 0.0 ? -numerator / denominator : 0.0;
-        spectrum += displacement * std::polar(1.0, -2.0 * pi * frequencyHz * (first + t) / frameRate);
     }
-    return 2.0 * std::abs(spectrum) / count;
+    const std::vector<double> coefficients = solve(normal, rhs);
+    return std::hypot(coefficients[0], coefficients[1]);
 }
 
 } // namespace ovra::tests

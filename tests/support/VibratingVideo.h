@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointF>
 #include <QSize>
 #include <QString>
 
@@ -10,6 +11,29 @@
 // how far the content of decoded frames moves, for judging motion magnification end to end.
 namespace ovra::tests {
 
+// amplitude x cos(2 pi (cyclesX x + cyclesY y) + phase), frequencies in cycles per pixel.
+struct Grating
+{
+    double amplitude = 0.0;
+    double cyclesX = 0.0;
+    double cyclesY = 0.0;
+    double phase = 0.0;
+};
+using Structure = std::vector<Grating>;
+
+// A smooth texture with its main structure across x.
+Structure smoothTexture();
+// One sinusoidal grating whose stripes run across orientationDegrees (0: vertical stripes,
+// varying along x; 90: horizontal stripes).
+Structure grating(double wavelengthPixels, double orientationDegrees);
+// Vertical square-wave bars with edges as sharp as the wavelengths of 4 px and longer allow:
+// the odd harmonics down to 4 px (finer ones are where the quarter-turn limit and the
+// sampling take over, see README).
+Structure squareWaveBars(double periodPixels);
+// Six gratings of random orientation and phase, wavelengths 9 to 22 px: overlapping
+// orientations, as in natural texture.
+Structure naturalTexture(unsigned seed);
+
 struct VibratingPattern
 {
     QSize frameSize{128, 96};
@@ -17,21 +41,27 @@ struct VibratingPattern
     int frameCount = 150;
     double frequencyHz = 10.0;
     double amplitudePixels = 0.2;
+    Structure structure = smoothTexture();
+    QPointF direction{1.0, 0.0}; // unit vector of the motion
 };
 
-// A smooth texture shifted horizontally by amplitude * sin(2 pi f t) at frame t.
-QImage vibratingPatternFrame(const VibratingPattern &pattern, int frameIndex);
+// Every frame: the structure shifted by amplitude * sin(2 pi f t) along the direction at
+// frame t, around grey 128, as grey pixels.
+std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern);
 
 // Writes the pattern through the project's own sink: lossless FFV1 Matroska when the path ends
-// in .mkv, H.264 MP4 otherwise.
-bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage);
+// in .mkv, H.264 MP4 of the given quality otherwise.
+bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage,
+                                int qualityPercent = 100);
 
 // Every frame of a video, decoded by the project's own source.
 std::vector<QImage> decodeAllFrames(const QString &path);
 
-// Amplitude in pixels of the horizontal motion at frequencyHz, over frames [first, frames.size()),
-// estimated against the mean frame by a global gradient (Lucas-Kanade) fit, then a sinusoid fit.
-double horizontalMotionAmplitude(const std::vector<QImage> &frames, int first, double frequencyHz,
-                                 double frameRate);
+// Amplitude in pixels of the pattern's motion at its frequency over frames [first, end): per
+// frame, the translation along the pattern's direction is fitted by Lucas-Kanade (Gauss-Newton
+// against the pattern's own structure, iterated, so that motions of a good part of a
+// wavelength are measured without the bias of one linearised step), away from the borders;
+// then a sinusoid with offset is fitted to those translations by least squares.
+double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern &pattern, int first);
 
 } // namespace ovra::tests

@@ -292,12 +292,8 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
         printError(CommandLineText::tr("Warning: ") + warning);
 
     request->sourceMetadata = metadata;
+    request->encoding = media::VideoEncodingSettings::forOutputPath(arguments.outputPath);
     request->encoding.qualityPercent = *qualityPercent;
-    // Lossless, for measuring the magnified motion without the delivery codec's losses.
-    if (QFileInfo(arguments.outputPath).suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) == 0) {
-        request->encoding.container = QStringLiteral("matroska");
-        request->encoding.videoCodec = QStringLiteral("ffv1");
-    }
     request->outputVideoPath = arguments.outputPath;
     return std::nullopt;
 }

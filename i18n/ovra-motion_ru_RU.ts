@@ -239,17 +239,17 @@
         <translation>Предупреждение: </translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="310"/>
+        <location filename="../cli/ProcessCommand.cpp" line="306"/>
         <source>Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.</source>
         <translation>Обработано кадров: %1, время: %2, скорость: %3 кадр/с; обработка движения заняла %4 % времени цикла по кадрам.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="347"/>
+        <location filename="../cli/ProcessCommand.cpp" line="343"/>
         <source>Analyses a video, magnifies the motion in a frequency band and exports it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in .mkv, with a JSON file of every parameter beside it.</source>
         <translation>Анализирует видео, усиливает движение в полосе частот и экспортирует результат в MP4 (H.264) или, если имя выходного файла оканчивается на .mkv, в Matroska (FFV1 без потерь) с файлом JSON всех параметров рядом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="361"/>
+        <location filename="../cli/ProcessCommand.cpp" line="357"/>
         <source>The output file or its parameters file already exists and was not overwritten: %1</source>
         <translation>Выходной файл или его файл параметров уже существует и не перезаписан: %1</translation>
     </message>
@@ -433,6 +433,11 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <location filename="../ui/qml/Main.qml" line="162"/>
         <source>MP4 video (*.mp4)</source>
         <translation>Видео MP4 (*.mp4)</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/Main.qml" line="162"/>
+        <source>Lossless video (FFV1 Matroska, *.mkv)</source>
+        <translation>Видео без потерь (FFV1 Matroska, *.mkv)</translation>
     </message>
     <message>
         <location filename="../ui/qml/Main.qml" line="180"/>
@@ -1642,92 +1647,92 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::ExportController</name>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="110"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="111"/>
         <source>Choose where to save the processed MP4 file.</source>
         <translation>Выберите, куда сохранить обработанный файл MP4.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="112"/>
-        <source>The processed video must use the .mp4 extension.</source>
-        <translation>Обработанное видео должно иметь расширение .mp4.</translation>
+        <location filename="../ui/controllers/ExportController.cpp" line="114"/>
+        <source>The processed video must use the .mp4 or the lossless .mkv extension.</source>
+        <translation>Обработанное видео должно иметь расширение .mp4 или .mkv (без потерь).</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="114"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="116"/>
         <source>The destination folder does not exist.</source>
         <translation>Папка назначения не существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="116"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="118"/>
         <source>The destination folder is not writable.</source>
         <translation>Нет прав на запись в папку назначения.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="122"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="121"/>
         <source>The output file must differ from the source video.</source>
         <translation>Выходной файл должен отличаться от исходного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="124"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="123"/>
         <source>The selected output file already exists.</source>
         <translation>Выбранный выходной файл уже существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="126"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="125"/>
         <source>The export parameters file already exists.</source>
         <translation>Файл параметров экспорта уже существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="135"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="134"/>
         <source>Choose a local MP4 file.</source>
         <translation>Выберите локальный файл MP4.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="145"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="144"/>
         <source>Wait until the current export finishes.</source>
         <translation>Дождитесь завершения текущего экспорта.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="165"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="164"/>
         <source>Destination is ready</source>
         <translation>Место сохранения готово</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="211"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="210"/>
         <source>Create an analysis result before saving.</source>
         <translation>Перед сохранением получите результат анализа.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="213"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="212"/>
         <source>Pause playback and wait until video processing is ready before exporting.</source>
         <translation>Перед экспортом приостановите воспроизведение и дождитесь готовности обработки видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="228"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="227"/>
         <source>Preparing processed video export</source>
         <translation>Подготовка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="245"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="244"/>
         <source>Cancelling processed video export</source>
         <translation>Отмена экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="282"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="281"/>
         <source>Processed video was saved</source>
         <translation>Обработанное видео сохранено</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="287"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="286"/>
         <source>Processed video export was cancelled</source>
         <translation>Экспорт обработанного видео отменён</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="292"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="291"/>
         <source>Processed video export failed</source>
         <translation>Ошибка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="294"/>
+        <location filename="../ui/controllers/ExportController.cpp" line="293"/>
         <source>Could not export the processed video.</source>
         <translation>Не удалось экспортировать обработанное видео.</translation>
     </message>

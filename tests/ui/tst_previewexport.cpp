@@ -67,7 +67,9 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("no suffix") << "clip" << "clip.mp4" << "";
         QTest::newRow("upper-case suffix") << "clip.MP4" << "clip.MP4" << "";
-        QTest::newRow("mov") << "clip.mov" << "" << "The processed video must use the .mp4 extension.";
+        QTest::newRow("lossless") << "clip.mkv" << "clip.mkv" << "";
+        QTest::newRow("mov") << "clip.mov" << ""
+                             << "The processed video must use the .mp4 or the lossless .mkv extension.";
         QTest::newRow("missing folder") << "none/clip.mp4" << "" << "The destination folder does not exist.";
         QTest::newRow("existing video") << "taken.mp4" << "" << "The selected output file already exists.";
         QTest::newRow("existing parameters") << "half.mp4" << "" << "The export parameters file already exists.";

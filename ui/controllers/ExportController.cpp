@@ -1,5 +1,6 @@
 #include "ui/controllers/ExportController.h"
 
+#include "processing/VideoProcessingPipeline.h"
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PreviewController.h"
@@ -108,17 +109,15 @@ bool ExportController::validateDestination(const QString &path, QString *errorMe
     const QFileInfo folder(file.absolutePath());
     if (path.trimmed().isEmpty())
         message = tr("Choose where to save the processed MP4 file.");
-    else if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0)
-        message = tr("The processed video must use the .mp4 extension.");
+    else if (file.suffix().compare(QLatin1String("mp4"), Qt::CaseInsensitive) != 0
+             && file.suffix().compare(QLatin1String("mkv"), Qt::CaseInsensitive) != 0)
+        message = tr("The processed video must use the .mp4 or the lossless .mkv extension.");
     else if (!folder.exists() || !folder.isDir())
         message = tr("The destination folder does not exist.");
     else if (!folder.isWritable())
         message = tr("The destination folder is not writable.");
     else if (m_videoSession->hasSource()
-             && QDir::cleanPath(file.absoluteFilePath())
-                     .compare(QDir::cleanPath(QFileInfo(m_videoSession->filePath()).absoluteFilePath()),
-                              Qt::CaseInsensitive)
-                 == 0)
+             && processing::VideoProcessingPipeline::sameFile(file.absoluteFilePath(), m_videoSession->filePath()))
         message = tr("The output file must differ from the source video.");
     else if (file.exists())
         message = tr("The selected output file already exists.");
@@ -213,7 +212,7 @@ void ExportController::startExport()
         return refuse(tr("Pause playback and wait until video processing is ready before exporting."));
     request.outputVideoPath = m_destinationFilePath;
     request.parametersFilePath = m_parametersFilePath;
-    request.encoding = media::VideoEncodingSettings();
+    request.encoding = media::VideoEncodingSettings::forOutputPath(m_destinationFilePath);
     // The stored result's own fragment, which is what the export writes.
     m_exportStartFrame = request.sourceResult->firstFrameIndex();
     m_exportEndFrame = m_exportStartFrame + request.sourceResult->frameCount();

@@ -159,7 +159,7 @@ ApplicationWindow {
         title: qsTr("Save analysis result")
         fileMode: FileDialog.SaveFile
         defaultSuffix: "mp4"
-        nameFilters: [qsTr("MP4 video (*.mp4)")]
+        nameFilters: [qsTr("MP4 video (*.mp4)"), qsTr("Lossless video (FFV1 Matroska, *.mkv)")]
         onAccepted: {
             if (!window.exporter.setDestination(selectedFile)) {
                 window.dropContinuation()

@@ -13,6 +13,7 @@ QJsonObject metadataToJson(const media::VideoMetadata &metadata, int rotationDeg
         {QStringLiteral("frameSize"),
          QJsonObject{{QStringLiteral("width"), metadata.frameSize.width()},
                      {QStringLiteral("height"), metadata.frameSize.height()}}},
+        {QStringLiteral("pixelAspectRatio"), metadata.pixelAspectRatio},
         {QStringLiteral("durationUs"), metadata.durationUs},
         {QStringLiteral("frameCount"), metadata.frameCount},
         {QStringLiteral("nominalFrameRate"), metadata.nominalFrameRate},

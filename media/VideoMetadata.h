@@ -29,6 +29,9 @@ struct VideoMetadata
     QString containerName;
     QString codecName;
     QSize frameSize;
+    // Width over height of one displayed pixel, for the upright picture; frames keep their
+    // stored size and only the viewports stretch them.
+    double pixelAspectRatio = 1.0;
     qint64 durationUs = 0;
     qint64 frameCount = 0;
     double nominalFrameRate = 0.0;

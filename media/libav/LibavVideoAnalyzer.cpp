@@ -225,6 +225,18 @@ QString failureMessage(const LibavDecoder::Failure &failure)
     return cancelledMessage();
 }
 
+// The sample aspect ratio as width over height of a pixel of the upright picture; square when
+// the file declares none. A quarter turn swaps what is wide and what is tall.
+double pixelAspectRatio(const LibavDecoder &decoder)
+{
+    const double ratio =
+        positiveRationalValue(av_guess_sample_aspect_ratio(decoder.input(), decoder.stream(), nullptr));
+    if (ratio <= 0.0)
+        return 1.0;
+    const int rotation = decoder.rotationDegrees();
+    return rotation == 90 || rotation == 270 ? 1.0 / ratio : ratio;
+}
+
 // What the container and the stream declare, before any frame is decoded.
 VideoMetadata declaredMetadata(const QString &filePath, const LibavDecoder &decoder)
 {
@@ -236,6 +248,7 @@ VideoMetadata declaredMetadata(const QString &filePath, const LibavDecoder &deco
         declared.containerName = QString::fromUtf8(input->iformat->name);
     declared.codecName = QString::fromUtf8(avcodec_get_name(stream->codecpar->codec_id));
     declared.frameSize = decoder.displaySize();
+    declared.pixelAspectRatio = pixelAspectRatio(decoder);
     if (stream->duration != AV_NOPTS_VALUE && stream->duration >= 1) {
         const qint64 streamDurationUs = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000000});
         if (streamDurationUs >= 1)

@@ -214,6 +214,9 @@ private slots:
         const QJsonObject rotated = probe({testMediaPath("rotated_270.mp4")});
         QCOMPARE(rotated["rotationDegrees"].toInt(), 270);
         QCOMPARE(rotated["frameSize"].toObject(), QJsonObject({{"width", 176}, {"height", 320}}));
+
+        const QJsonObject anamorphic = probe({testMediaPath("sar_7_6.mp4")});
+        QCOMPARE(anamorphic["pixelAspectRatio"].toDouble(), 7.0 / 6.0);
     }
 
     void probeListsTimestampsOnRequest()

@@ -51,10 +51,11 @@ private slots:
         QTest::addColumn<qint64>("uniformStart");
         QTest::addColumn<bool>("slowMotionIntent");
         QTest::addColumn<int>("rotation");
+        QTest::addColumn<double>("pixelAspect");
         const auto row = [](const char *file, QSize size, double nominal, double capture, bool variable = false,
-                            qint64 uniformStart = 0, bool intent = false, int rotation = 0) {
+                            qint64 uniformStart = 0, bool intent = false, int rotation = 0, double pixelAspect = 1.0) {
             QTest::newRow(file) << QString(file) << size << nominal << capture << variable << uniformStart << intent
-                                << rotation;
+                                << rotation << pixelAspect;
         };
         row("cfr25_bframes.mp4", {320, 240}, 25, 25);
         row("cfr30_bframes.mp4", {320, 180}, 30, 30);
@@ -66,10 +67,13 @@ private slots:
         row("rotated_180.mp4", {320, 176}, 25, 25, false, 0, false, 180);
         row("rotated_270.mp4", {176, 320}, 25, 25, false, 0, false, 270);
         row("rotated_45.mp4", {320, 176}, 25, 25, false, 0, false, 45); // analysed unturned
+        row("sar_7_6.mp4", {640, 420}, 25, 25, false, 0, false, 0, 7.0 / 6.0);
+        row("sar_7_6_rotated_90.mp4", {420, 640}, 25, 25, false, 0, false, 90, 6.0 / 7.0);
         row("slowmo_intent_stream.mkv", {160, 120}, 30, 0, false, 0, true);
         row("slowmo_intent_container.mov", {160, 120}, 30, 0, false, 0, true);
         row("tiny_32x32.mp4", {32, 32}, 25, 25);
-        row("odd_321x241.mp4", {321, 241}, 25, 25);
+        // Scaled from 320x240, which keeps the 4:3 display shape with 964:963 pixels.
+        row("odd_321x241.mp4", {321, 241}, 25, 25, false, 0, false, 0, 964.0 / 963.0);
         row("mjpeg.avi", {320, 240}, 25, 25);
         row("long_cfr30.mp4", {320, 240}, 30, 30);
     }
@@ -99,6 +103,7 @@ private slots:
         QTEST(metadata.uniformStartFrame, "uniformStart");
         QTEST(metadata.slowMotionPlaybackIntent, "slowMotionIntent");
         QTEST(analyzer.rotationDegrees(), "rotation");
+        QTEST(metadata.pixelAspectRatio, "pixelAspect");
         QVERIFY(metadata.hasTimeGrid() && metadata.durationUs > 0);
         QVERIFY(!metadata.containerName.isEmpty() && !metadata.codecName.isEmpty());
 

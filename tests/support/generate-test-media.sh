@@ -36,6 +36,10 @@ for angle in 45 90 180 270; do
   ff -i rotation_base.mp4 -c copy -metadata:s:v:0 rotate=$angle rotated_$angle.mp4
 done
 
+# Non-square pixels: 640x420 stored with 7:6 pixels is shown 16:9; turned upright, 9:16.
+ff -f lavfi -i "$(pattern 640x420 25)" -frames:v 10 -vf setsar=7/6 $(x264) sar_7_6.mp4
+ff -i sar_7_6.mp4 -c copy -metadata:s:v:0 rotate=90 sar_7_6_rotated_90.mp4
+
 # Long enough that a cancellation from another thread lands mid-way.
 ff -f lavfi -i "$(pattern 320x240 30)" -frames:v 900 $(x264) long_cfr30.mp4
 

@@ -33,21 +33,45 @@ public:
     static void initMain() { qputenv("QT_QUICK_BACKEND", "software"); }
 
 private slots:
+    void paintedRectLetterboxes_data()
+    {
+        QTest::addColumn<QSize>("frameSize");
+        QTest::addColumn<double>("pixelAspect");
+        QTest::addColumn<QRectF>("painted");
+        QTest::addColumn<bool>("reshaped");
+        const QRectF wide(0, 218.75, 1000, 562.5);
+        const QRectF squareFourThree(0, 125, 1000, 750);
+        QTest::newRow("square pixels") << QSize(1920, 1080) << 1.0 << wide << false;
+        QTest::newRow("7:6 pixels shown 16:9") << QSize(640, 420) << 7.0 / 6.0 << wide << true;
+        QTest::newRow("upright 6:7 pixels shown 9:16")
+            << QSize(420, 640) << 6.0 / 7.0 << QRectF(218.75, 0, 562.5, 1000) << true;
+        QTest::newRow("zero is square") << QSize(640, 480) << 0.0 << squareFourThree << false;
+        QTest::newRow("negative is square") << QSize(640, 480) << -2.0 << squareFourThree << false;
+        QTest::newRow("infinite is square") << QSize(640, 480) << qInf() << squareFourThree << false;
+    }
+
     void paintedRectLetterboxes()
     {
+        QFETCH(QSize, frameSize);
+        QFETCH(double, pixelAspect);
         VideoFrameItem item;
         item.setSize(QSizeF(1000, 1000));
         QCOMPARE(item.paintedRect(), QRectF());
-        ControllerTestAccess::answer(&m_playback, 0, filled(QSize(1920, 1080), Qt::red));
+        ControllerTestAccess::answer(&m_playback, 0, filled(frameSize, Qt::red));
         QSignalSpy rect(&item, &VideoFrameItem::paintedRectChanged);
         item.setPlaybackController(&m_playback);
         QVERIFY(item.hasFrame());
-        QCOMPARE(item.paintedRect(), QRectF(0, 218.75, 1000, 562.5));
         QCOMPARE(rect.count(), 1);
-        ControllerTestAccess::answer(&m_playback, 0, filled(QSize(1920, 1080), Qt::blue));
-        QCOMPARE(rect.count(), 1); // same size: the rectangle stays
+        // The ratio arrives with the finished analysis, after the first frame is already shown.
+        item.setPixelAspectRatio(pixelAspect);
+        QTEST(item.paintedRect(), "painted");
+        QFETCH(bool, reshaped);
+        const int signalled = reshaped ? 2 : 1;
+        QCOMPARE(rect.count(), signalled);
+        ControllerTestAccess::answer(&m_playback, 0, filled(frameSize, Qt::blue));
+        QCOMPARE(rect.count(), signalled); // same size: the rectangle stays
         item.setSize(QSizeF(500, 1000));
-        QCOMPARE(rect.count(), 2);
+        QCOMPARE(rect.count(), signalled + 1);
     }
 
     void modesAndControllers()

@@ -52,6 +52,7 @@ class VideoSessionController : public QObject
     Q_PROPERTY(QString codecName READ codecName NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(int frameWidth READ frameWidth NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(int frameHeight READ frameHeight NOTIFY videoInfoChanged FINAL)
+    Q_PROPERTY(double pixelAspectRatio READ pixelAspectRatio NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(qint64 playbackDurationUs READ durationUs NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY videoInfoChanged FINAL)
@@ -91,6 +92,7 @@ public:
     QString codecName() const { return m_metadata.codecName; }
     int frameWidth() const { return m_metadata.frameSize.width(); }
     int frameHeight() const { return m_metadata.frameSize.height(); }
+    double pixelAspectRatio() const { return m_metadata.pixelAspectRatio; }
     qint64 durationUs() const { return m_metadata.durationUs; }
     qint64 frameCount() const { return m_metadata.frameCount; }
     double nominalFrameRate() const { return m_metadata.nominalFrameRate; }

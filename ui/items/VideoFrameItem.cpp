@@ -74,6 +74,17 @@ void VideoFrameItem::setProcessedPreview(bool processedPreview)
     emit processedPreviewChanged();
 }
 
+void VideoFrameItem::setPixelAspectRatio(double ratio)
+{
+    const double accepted = std::isfinite(ratio) && ratio > 0.0 ? ratio : 1.0;
+    if (fuzzyEqual(accepted, m_pixelAspectRatio))
+        return;
+    m_pixelAspectRatio = accepted;
+    update();
+    emit pixelAspectRatioChanged();
+    emit paintedRectChanged();
+}
+
 void VideoFrameItem::showControllerImage()
 {
     showImage(m_processedPreview ? m_controller->currentPreviewFrame() : m_controller->currentFrame());
@@ -113,7 +124,8 @@ QRectF VideoFrameItem::paintedRect() const
 {
     if (m_frame.isNull() || width() <= 0.0 || height() <= 0.0)
         return {};
-    const QSizeF scaled = QSizeF(m_frame.size()).scaled(QSizeF(width(), height()), Qt::KeepAspectRatio);
+    const QSizeF shown(m_frame.width() * m_pixelAspectRatio, m_frame.height());
+    const QSizeF scaled = shown.scaled(QSizeF(width(), height()), Qt::KeepAspectRatio);
     return QRectF((width() - scaled.width()) / 2.0, (height() - scaled.height()) / 2.0, scaled.width(),
                   scaled.height());
 }

@@ -12,7 +12,8 @@ class PlaybackController;
 namespace ovra::ui::items {
 
 // Shows the current source frame of a PlaybackController, or in processedPreview mode the
-// matching frame of the analysis result, fitted into the item with its aspect ratio kept.
+// matching frame of the analysis result, fitted into the item with its display aspect ratio
+// (stored size stretched by the pixel aspect ratio) kept.
 class VideoFrameItem : public QQuickItem
 {
     Q_OBJECT
@@ -20,6 +21,8 @@ class VideoFrameItem : public QQuickItem
                    playbackControllerChanged FINAL)
     Q_PROPERTY(bool hasFrame READ hasFrame NOTIFY frameAvailabilityChanged FINAL)
     Q_PROPERTY(QRectF paintedRect READ paintedRect NOTIFY paintedRectChanged FINAL)
+    Q_PROPERTY(double pixelAspectRatio READ pixelAspectRatio WRITE setPixelAspectRatio NOTIFY
+                   pixelAspectRatioChanged FINAL)
     Q_PROPERTY(bool processedPreview READ processedPreview WRITE setProcessedPreview NOTIFY processedPreviewChanged
                    FINAL)
 
@@ -30,6 +33,9 @@ public:
     void setPlaybackController(QObject *controller);
     bool hasFrame() const { return m_hasFrame; }
     QRectF paintedRect() const;
+    double pixelAspectRatio() const { return m_pixelAspectRatio; }
+    // Anything but a positive finite ratio means square pixels.
+    void setPixelAspectRatio(double ratio);
     bool processedPreview() const { return m_processedPreview; }
     void setProcessedPreview(bool processedPreview);
     QImage frame() const { return m_frame; }
@@ -38,6 +44,7 @@ signals:
     void playbackControllerChanged();
     void frameAvailabilityChanged();
     void paintedRectChanged();
+    void pixelAspectRatioChanged();
     void processedPreviewChanged();
 
 protected:
@@ -54,6 +61,7 @@ private:
     bool m_textureDirty = false;
     bool m_hasFrame = false;
     bool m_processedPreview = false;
+    double m_pixelAspectRatio = 1.0;
 };
 
 } // namespace ovra::ui::items

@@ -31,6 +31,7 @@ ViewportFrame {
         visible: root.playback.hasPreviewFrame
         processedPreview: true
         playbackController: root.playback
+        pixelAspectRatio: root.applicationController.videoSession.pixelAspectRatio
     }
     Rectangle {
         anchors.fill: parent

@@ -59,6 +59,7 @@ ViewportFrame {
         anchors.fill: parent
         visible: hasFrame
         playbackController: root.playback
+        pixelAspectRatio: root.applicationController.videoSession.pixelAspectRatio
     }
     RegionEditor {
         anchors.fill: parent

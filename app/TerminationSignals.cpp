@@ -28,7 +28,8 @@ TerminationSignals::TerminationSignals()
     connect(m_notifier, &QSocketNotifier::activated, this, [] {
         char byte = 0;
         [[maybe_unused]] const auto read = ::read(signalPipe[1], &byte, 1);
-        QCoreApplication::quit();
+        // exit, not quit: a quit asks the window, which may wait for the user's answer.
+        QCoreApplication::exit(0);
     });
     struct sigaction action = {};
     action.sa_handler = forwardSignal;

@@ -65,6 +65,7 @@ bool LibavDecoder::seek(qint64 timestamp, Failure *failure)
     av_frame_unref(m_frame.get());
     m_reachedEndOfFile = false;
     m_flushSent = false;
+    m_seekTarget = timestamp;
     return true;
 }
 
@@ -106,6 +107,12 @@ bool LibavDecoder::feedDecoder(Failure *failure)
         } else if (m_packet->stream_index != m_streamIndex) {
             av_packet_unref(m_packet.get());
         } else {
+            // Frames before a seek's target are never shown: those no other frame refers to need
+            // not be decoded at all, which shortens an exact seek to a frame far from its key frame.
+            const qint64 presentation = m_packet->pts;
+            m_codec->skip_frame = m_seekTarget && presentation != AV_NOPTS_VALUE && presentation < *m_seekTarget
+                                      ? AVDISCARD_NONREF
+                                      : AVDISCARD_DEFAULT;
             const int sent = avcodec_send_packet(m_codec.get(), m_packet.get());
             av_packet_unref(m_packet.get());
             return sent >= 0 || fail(failure, Step::SendPacket, sent);

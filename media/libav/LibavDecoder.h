@@ -6,6 +6,8 @@
 
 #include <QSize>
 
+#include <optional>
+
 namespace ovra::media::libav {
 
 // The best video stream of a file opened for decoding: demuxer, decoder, and the packet and
@@ -66,6 +68,7 @@ private:
     int m_streamIndex = -1;
     bool m_reachedEndOfFile = false;
     bool m_flushSent = false;
+    std::optional<qint64> m_seekTarget;
 };
 
 } // namespace ovra::media::libav

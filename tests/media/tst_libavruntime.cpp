@@ -12,15 +12,6 @@ using ovra::media::libav::LibavRuntime;
 using ovra::media::libav::LibavVersions;
 using ovra::tests::verifyRefusal;
 
-namespace {
-
-unsigned version(unsigned major, unsigned minor, unsigned micro)
-{
-    return (major << 16) | (minor << 8) | micro;
-}
-
-} // namespace
-
 class LibavRuntimeTest : public QObject
 {
     Q_OBJECT
@@ -28,28 +19,16 @@ class LibavRuntimeTest : public QObject
 private slots:
     void cleanup() { LibavRuntime::overrideLoadedVersions(std::nullopt); }
 
-    void realLibrariesAreCompatible()
-    {
-        QString error = QStringLiteral("stale");
-        QVERIFY(LibavRuntime::checkCompatibility(&error));
-        QVERIFY(error.isEmpty());
-        QCOMPARE(LibavRuntime::backendName(), QStringLiteral("libav"));
-        ovra::ui::controllers::MediaRuntimeController controller;
-        QVERIFY(controller.available());
-        QVERIFY(controller.errorMessage().isEmpty());
-    }
-
+    // Minor versions may differ either way (a Debian point update); the real ones pass.
     void otherMinorsAreAccepted()
     {
         const LibavVersions required = LibavRuntime::requiredVersions();
-        const auto withMinor = [](unsigned value, unsigned minor, unsigned micro) {
-            return version(value >> 16, minor, micro);
-        };
-        const LibavVersions loaded{withMinor(required.avformat, 0, 0), withMinor(required.avcodec, 0, 0),
-                                   withMinor(required.avutil, 99, 1), withMinor(required.swscale, 0, 7),
-                                   withMinor(required.swresample, 200, 0)};
+        const auto withMinor = [](unsigned value, unsigned minor) { return (value & 0xFFFF0000u) | (minor << 8) | 7u; };
+        const LibavVersions loaded{withMinor(required.avformat, 0), withMinor(required.avcodec, 0),
+                                   withMinor(required.avutil, 99), withMinor(required.swscale, 0),
+                                   withMinor(required.swresample, 200)};
         QString error;
-        QVERIFY(LibavRuntime::checkCompatibility(loaded, &error));
+        QVERIFY(LibavRuntime::checkCompatibility(loaded, &error) && LibavRuntime::checkCompatibility(&error));
         QVERIFY(error.isEmpty());
     }
 
@@ -74,7 +53,6 @@ private slots:
         ovra::ui::controllers::MediaRuntimeController controller;
         QVERIFY(!controller.available());
         QCOMPARE(controller.errorMessage(), message);
-        QCOMPARE(controller.versionSummary().split(QStringLiteral(", ")).size(), 5);
 
         const QString video = ovra::tests::testMediaPath(QStringLiteral("cfr25_bframes.mp4"));
         ovra::media::VideoMetadata untouched;

@@ -1,15 +1,13 @@
 #include "TestMedia.h"
 
+#include "media/Cancellation.h"
 #include "media/libav/LibavSupport.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSource.h"
 
-#include <QSemaphore>
 #include <QtTest>
 
-#include <atomic>
 #include <functional>
-#include <thread>
 #include <vector>
 
 extern "C" {
@@ -82,25 +80,6 @@ private slots:
         }
     }
 
-    void seekingByTimeLandsOnTheFirstFrameAtOrAfter()
-    {
-        LibavVideoSource source;
-        QVERIFY(source.openWithMetadata(analysed("cfr25_bframes.mp4")));
-        const std::vector<VideoFrame> sequential = readAll(source);
-        const qint64 interval = 40000;
-        for (qint64 i : {0, 3, 59, 60, 98}) {
-            for (const auto &[timeUs, expected] : {std::pair{i * interval, i}, std::pair{i * interval + 1, i + 1},
-                                                   std::pair{i * interval + interval / 2, i + 1}}) {
-                QString error;
-                QVERIFY2(source.seekToTime(timeUs, &error), qPrintable(error));
-                VideoFrame frame;
-                QCOMPARE(source.readFrame(&frame), VideoReadStatus::Frame);
-                QCOMPARE(frame.frameIndex, expected);
-                QVERIFY(frame.image == sequential[size_t(expected)].image);
-            }
-        }
-    }
-
     void seekAndReadLimits()
     {
         const VideoMetadata metadata = analysed("cfr25_bframes.mp4");
@@ -139,12 +118,11 @@ private slots:
         QCOMPARE(source.skipFrame(), VideoReadStatus::EndOfStream);
     }
 
-    // Rotated, odd and tiny files against ffmpeg's own decoding and auto-rotation.
+    // Rotated files against ffmpeg's own decoding and auto-rotation (sizes: tst_frameconversion).
     void framesMatchFfmpeg_data()
     {
         QTest::addColumn<QString>("file");
-        for (const char *file :
-             {"rotated_90.mp4", "rotated_180.mp4", "rotated_270.mp4", "odd_321x241.mp4", "tiny_32x32.mp4"})
+        for (const char *file : {"rotated_90.mp4", "rotated_180.mp4", "rotated_270.mp4"})
             QTest::newRow(file) << QString(file);
     }
 
@@ -154,16 +132,13 @@ private slots:
         const QString path = testMediaPath(file);
         LibavVideoSource source;
         QString error;
-        QVERIFY2(source.open(path, &error), qPrintable(error));
-        const std::vector<VideoFrame> frames = readAll(source);
-        QCOMPARE(qint64(frames.size()), source.metadata().frameCount);
-        const QImage &image = frames.at(7).image;
-        QCOMPARE(image.size(), source.metadata().frameSize);
-        QCOMPARE(image.format(), QImage::Format_RGBA8888);
+        VideoFrame frame;
+        QVERIFY2(source.open(path, &error) && source.seekToFrame(7, &error), qPrintable(error));
+        QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Frame);
+        QCOMPARE(frame.image.size(), source.metadata().frameSize);
+        QCOMPARE(frame.image.format(), QImage::Format_RGBA8888);
         // Only the colour conversion may differ.
-        const QImage reference = ovra::tests::ffmpegReferenceFrame(path, 7);
-        QCOMPARE(reference.size(), image.size());
-        QVERIFY(ovra::tests::maximumChannelDifference(image, reference) <= 12);
+        QCOMPARE_LE(ovra::tests::maximumChannelDifference(frame.image, ovra::tests::ffmpegReferenceFrame(path, 7)), 12);
     }
 
     void nonRightAngleRotationIsRefused()
@@ -239,53 +214,46 @@ private slots:
         QVERIFY(source.metadata().filePath.isEmpty());
     }
 
-    void cancellationFromAnotherThreadStopsDecoding()
+    // Checked before every frame; sticky until the next open, which starts afresh.
+    void cancellationStopsDecodingUntilTheNextOpen()
     {
         const QString cancelled = QStringLiteral("Video decoding was cancelled.");
-        std::atomic<bool> cancelRequested{false};
-        LibavVideoSource source([&cancelRequested] { return cancelRequested.load(); });
-        QVERIFY(source.open(testMediaPath("long_cfr30.mp4")));
-        QSemaphore tenFramesRead;
-        QSemaphore cancelSet;
-        VideoReadStatus status = VideoReadStatus::Frame;
-        QString error;
         qint64 framesRead = 0;
-        std::thread worker([&] {
-            VideoFrame frame;
-            while ((status = source.readFrame(&frame, &error)) == VideoReadStatus::Frame) {
-                if (++framesRead == 10) {
-                    tenFramesRead.release();
-                    cancelSet.acquire();
-                }
-            }
-        });
-        tenFramesRead.acquire();
-        cancelRequested = true;
-        cancelSet.release();
-        worker.join();
-        QCOMPARE(status, VideoReadStatus::Failed);
+        bool cancel = false;
+        LibavVideoSource source([&] { return cancel || framesRead == 10; });
+        QVERIFY(source.open(testMediaPath("long_cfr30.mp4")));
+        QString error;
+        VideoFrame frame;
+        while (source.readFrame(&frame, &error) == VideoReadStatus::Frame)
+            ++framesRead;
         QCOMPARE(error, cancelled);
         QCOMPARE(framesRead, qint64(10));
-        QVERIFY(source.cancelled());
-        QVERIFY(source.isOpen()); // a failed read leaves the source open
-
+        QVERIFY(source.cancelled() && source.isOpen()); // a failed read leaves the source open
         verifyRefusal(source.seekToFrame(0, &error), error, cancelled);
         source.close();
-        QVERIFY(source.cancelled()); // only the next open resets it
-        cancelRequested = false;
+        QVERIFY(source.cancelled());
+        framesRead = 0;
         QVERIFY(source.open(testMediaPath("tiny_32x32.mp4")));
         QVERIFY(!source.cancelled());
-    }
 
-    void cancellationBeforeOpen()
-    {
-        LibavVideoSource source([] { return true; });
-        QString error;
+        cancel = true;
         verifyRefusal(source.openWithMetadata(analysed("tiny_32x32.mp4"), &error), error,
                       QStringLiteral("Starting video decoding was cancelled."));
         verifyRefusal(source.open(testMediaPath("tiny_32x32.mp4"), &error), error,
                       QStringLiteral("Video analysis was cancelled."));
-        QVERIFY(source.cancelled());
+    }
+
+    // The user-interface thread may mark the flag while the worker's check runs; the check's
+    // "not cancelled" must not wipe that mark out.
+    void aMarkSetDuringACheckIsKept()
+    {
+        ovra::media::CancellationState *state = nullptr;
+        ovra::media::CancellationState cancellation([&state] {
+            state->markCancelled();
+            return false;
+        });
+        state = &cancellation;
+        QVERIFY(cancellation.query());
     }
 };
 

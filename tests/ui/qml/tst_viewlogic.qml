@@ -13,7 +13,6 @@ TestCase {
     function test_numbers_data() {
         return [
             { tag: "English decimal", locale: "en_US", text: "12.5", expected: 12.5 },
-            { tag: "German decimal comma", locale: "de_DE", text: "12,5", expected: 12.5 },
             { tag: "Russian decimal comma", locale: "ru_RU", text: "0,25", expected: 0.25 },
             { tag: "below the range", locale: "en_US", text: "-1", expected: NaN },
             { tag: "above the range", locale: "en_US", text: "10001", expected: NaN },
@@ -64,7 +63,6 @@ TestCase {
             { tag: "left edge", x: 105, y: 150, rect: region, horizontal: -1, vertical: 0 },
             { tag: "bottom right corner", x: 298, y: 199, rect: region, horizontal: 1, vertical: 1 },
             { tag: "top edge widened", x: 250, y: 90, rect: region, horizontal: 0, vertical: -1 },
-            { tag: "top right corner widened", x: 290, y: 90, rect: region, horizontal: 1, vertical: -1 },
             { tag: "inside", x: 200, y: 150, rect: region, horizontal: 0, vertical: 0 },
             { tag: "beyond the widened extent", x: 100, y: 230, rect: region, horizontal: 0, vertical: 0 }
         ]

@@ -21,7 +21,8 @@ using ovra::media::libav::LibavVideoSource;
 using ovra::tests::testMediaPath;
 using ovra::tests::verifyRefusal;
 
-using Change = std::function<void(VideoMetadata &)>;
+using Call = std::function<bool(LibavVideoSource &, const VideoMetadata &, QString *)>;
+Q_DECLARE_METATYPE(Call)
 
 namespace {
 
@@ -80,31 +81,6 @@ private slots:
         }
     }
 
-    void seekAndReadLimits()
-    {
-        const VideoMetadata metadata = analysed("cfr25_bframes.mp4");
-        const QString notOpen = "The video file is not open.";
-        const QString outsideVideo = "The seek position is outside the video.";
-        const QString outsideFrames = "The frame index is outside the video.";
-        LibavVideoSource source;
-        QString error;
-        verifyRefusal(source.seekToFrame(0, &error), error, notOpen);
-        verifyRefusal(source.seekToTime(0, &error), error, notOpen);
-        QVERIFY(source.openWithMetadata(metadata));
-        verifyRefusal(source.seekToTime(metadata.durationUs, &error), error, outsideVideo);
-        verifyRefusal(source.seekToTime(-1, &error), error, outsideVideo);
-        verifyRefusal(source.seekToFrame(metadata.frameCount, &error), error, outsideFrames);
-        verifyRefusal(source.seekToFrame(-1, &error), error, outsideFrames);
-        // Inside the duration but past the last frame's time.
-        verifyRefusal(source.seekToTime(metadata.durationUs - 1, &error), error, outsideFrames);
-        source.close();
-        source.close();
-        QVERIFY(!source.isOpen());
-        VideoFrame frame;
-        QCOMPARE(source.readFrame(&frame, &error), VideoReadStatus::Failed);
-        QCOMPARE(error, QStringLiteral("The video source is not open or no frame output was provided."));
-    }
-
     void readingStopsAtTheAnalysedFrameCount()
     {
         VideoMetadata metadata = analysed("cfr30_bframes.mp4");
@@ -139,15 +115,6 @@ private slots:
         QCOMPARE(frame.image.format(), QImage::Format_RGBA8888);
         // Only the colour conversion may differ.
         QCOMPARE_LE(ovra::tests::maximumChannelDifference(frame.image, ovra::tests::ffmpegReferenceFrame(path, 7)), 12);
-    }
-
-    void nonRightAngleRotationIsRefused()
-    {
-        LibavVideoSource source;
-        QString error;
-        verifyRefusal(source.open(testMediaPath("rotated_45.mp4"), &error), error,
-                      QStringLiteral("This video uses an unsupported non-right-angle display rotation."));
-        QVERIFY(!source.isOpen());
     }
 
     void rotationIsNormalised_data()
@@ -185,33 +152,59 @@ private slots:
         QTEST(degrees, "degrees");
     }
 
-    void invalidMetadataIsRefused_data()
+    void refusals_data()
     {
-        QTest::addColumn<Change>("change");
+        QTest::addColumn<bool>("opened"); // with the analysed metadata, before the call
+        QTest::addColumn<Call>("call");
         QTest::addColumn<QString>("message");
-        const QString incomplete = QStringLiteral("The prepared video metadata is incomplete or unsupported.");
-        QTest::newRow("no path") << Change([](auto &m) { m.filePath.clear(); }) << incomplete;
-        QTest::newRow("no size") << Change([](auto &m) { m.frameSize = QSize(0, 240); }) << incomplete;
-        QTest::newRow("no nominal rate") << Change([](auto &m) { m.nominalFrameRate = 0.0; }) << incomplete;
-        QTest::newRow("variable rate without a time grid") << Change([](auto &m) {
+        const QString notOpen = "The video file is not open.";
+        const QString outsideVideo = "The seek position is outside the video.";
+        const QString outsideFrames = "The frame index is outside the video.";
+        const QString incomplete = "The prepared video metadata is incomplete or unsupported.";
+        const auto opening = [](const std::function<void(VideoMetadata &)> &change) {
+            return Call([change](auto &s, VideoMetadata m, auto *e) { change(m); return s.openWithMetadata(m, e); });
+        };
+        QTest::newRow("seek a frame before open") << false << Call([](auto &s, auto &, auto *e) { return s.seekToFrame(0, e); }) << notOpen;
+        QTest::newRow("seek a time before open") << false << Call([](auto &s, auto &, auto *e) { return s.seekToTime(0, e); }) << notOpen;
+        QTest::newRow("read after close") << false << Call([](auto &s, auto &m, auto *e) {
+            VideoFrame frame;
+            s.openWithMetadata(m);
+            s.close();
+            s.close();
+            return s.readFrame(&frame, e) != VideoReadStatus::Failed;
+        }) << "The video source is not open or no frame output was provided.";
+        QTest::newRow("time at the duration") << true << Call([](auto &s, auto &m, auto *e) { return s.seekToTime(m.durationUs, e); }) << outsideVideo;
+        QTest::newRow("negative time") << true << Call([](auto &s, auto &, auto *e) { return s.seekToTime(-1, e); }) << outsideVideo;
+        // Inside the duration but past the last frame's time.
+        QTest::newRow("time after the last frame") << true << Call([](auto &s, auto &m, auto *e) { return s.seekToTime(m.durationUs - 1, e); }) << outsideFrames;
+        QTest::newRow("frame count") << true << Call([](auto &s, auto &m, auto *e) { return s.seekToFrame(m.frameCount, e); }) << outsideFrames;
+        QTest::newRow("frame -1") << true << Call([](auto &s, auto &, auto *e) { return s.seekToFrame(-1, e); }) << outsideFrames;
+        QTest::newRow("no path") << false << opening([](auto &m) { m.filePath.clear(); }) << incomplete;
+        QTest::newRow("no size") << false << opening([](auto &m) { m.frameSize = QSize(0, 240); }) << incomplete;
+        QTest::newRow("no nominal rate") << false << opening([](auto &m) { m.nominalFrameRate = 0.0; }) << incomplete;
+        QTest::newRow("variable rate without a time grid") << false << opening([](auto &m) {
             m.variableFrameRate = true;
             m.frameTimestamps.clear();
         }) << incomplete;
-        QTest::newRow("size differs from the file") << Change([](auto &m) { m.frameSize = QSize(240, 320); })
+        QTest::newRow("size differs from the file") << false << opening([](auto &m) { m.frameSize = QSize(240, 320); })
                                                     << "Decoded video dimensions do not match the analyzed metadata.";
+        QTest::newRow("non-right-angle rotation") << false << Call([](auto &s, auto &, auto *e) {
+            return s.open(testMediaPath("rotated_45.mp4"), e);
+        }) << "This video uses an unsupported non-right-angle display rotation.";
     }
 
-    void invalidMetadataIsRefused()
+    void refusals()
     {
-        QFETCH(Change, change);
-        VideoMetadata metadata = analysed("cfr25_bframes.mp4");
-        change(metadata);
+        QFETCH(bool, opened);
+        QFETCH(Call, call);
+        const VideoMetadata metadata = analysed("cfr25_bframes.mp4");
         LibavVideoSource source;
+        QVERIFY(!opened || source.openWithMetadata(metadata));
         QString error;
-        QVERIFY(!source.openWithMetadata(metadata, &error));
+        QVERIFY(!call(source, metadata, &error));
         QTEST(error, "message");
-        QVERIFY(!source.isOpen());
-        QVERIFY(source.metadata().filePath.isEmpty());
+        QCOMPARE(source.isOpen(), opened);
+        QCOMPARE(source.metadata().filePath.isEmpty(), !opened);
     }
 
     // Checked before every frame; sticky until the next open, which starts afresh.

@@ -57,7 +57,6 @@ private slots:
         QTEST(metadata.captureTimingMapRequired(), "timingMapRequired");
         QTEST(metadata.estimatedRecordingDurationUs(), "recordingUs");
         QTEST(metadata.averageSlowMotionFactor(), "slowMotionFactor");
-        QCOMPARE(metadata.effectiveFrameRate(), captureRate > 0.0 ? captureRate : nominalRate);
     }
 
     void roundingAndRateTolerance()

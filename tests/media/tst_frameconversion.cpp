@@ -172,29 +172,20 @@ private slots:
     // decoded frames must look the same as the source when a player decodes both.
     void honoursColourMatrixAndRange_data()
     {
-        QTest::addColumn<QStringList>("encoding");
+        QTest::addColumn<QString>("encoding"); // ffmpeg options, split at blanks
         QTest::addColumn<bool>("exported");
-        const QStringList h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
-        QTest::addRow("BT.709 limited") << QStringList{"-vf", "scale=out_color_matrix=bt709", "-colorspace", "bt709",
-                                                       "-color_range", "tv"} + h264
-                                        << true;
-        QTest::addRow("BT.601 limited") << QStringList{"-vf", "scale=out_color_matrix=bt601", "-colorspace",
-                                                       "smpte170m", "-color_range", "tv"} + h264
-                                        << true;
-        QTest::addRow("BT.2020 limited") << QStringList{"-vf", "scale=out_color_matrix=bt2020", "-colorspace",
-                                                        "bt2020nc", "-color_range", "tv"} + h264
-                                         << false;
-        QTest::addRow("untagged") << QStringList{"-vf", "scale=out_color_matrix=bt601"} + h264 << false;
-        QTest::addRow("BT.709 full") << QStringList{"-vf", "scale=out_color_matrix=bt709:out_range=full", "-colorspace",
-                                                    "bt709", "-color_range", "pc"} + h264
-                                     << false;
-        QTest::addRow("MJPEG") << QStringList{"-vf", "scale=out_range=full", "-c:v", "mjpeg", "-pix_fmt", "yuvj420p"}
-                               << false;
+        const QString h264 = " -c:v libx264 -preset ultrafast -pix_fmt yuv420p";
+        QTest::addRow("BT.709 limited") << "-vf scale=out_color_matrix=bt709 -colorspace bt709 -color_range tv" + h264 << true;
+        QTest::addRow("BT.601 limited") << "-vf scale=out_color_matrix=bt601 -colorspace smpte170m -color_range tv" + h264 << true;
+        QTest::addRow("BT.2020 limited") << "-vf scale=out_color_matrix=bt2020 -colorspace bt2020nc -color_range tv" + h264 << false;
+        QTest::addRow("untagged") << "-vf scale=out_color_matrix=bt601" + h264 << false;
+        QTest::addRow("BT.709 full") << "-vf scale=out_color_matrix=bt709:out_range=full -colorspace bt709 -color_range pc" + h264 << false;
+        QTest::addRow("MJPEG") << "-vf scale=out_range=full -c:v mjpeg -pix_fmt yuvj420p" << false;
     }
 
     void honoursColourMatrixAndRange()
     {
-        QFETCH(QStringList, encoding);
+        QFETCH(QString, encoding);
         QFETCH(bool, exported);
         const QString bars = m_folder.filePath("bars.png");
         if (!QFile::exists(bars))
@@ -202,7 +193,7 @@ private slots:
         const QImage original = QImage(bars).convertToFormat(QImage::Format_RGBA8888);
         const QString name = QString("%1.%2").arg(QTest::currentDataTag()).arg(encoding.contains("mjpeg") ? "avi" : "mp4");
         const QString video = m_folder.filePath(name);
-        QVERIFY(runFfmpeg(QStringList{"-i", bars} + encoding + QStringList{video}));
+        QVERIFY(runFfmpeg(QStringList{"-i", bars} + encoding.split(' ') + QStringList{video}));
 
         LibavVideoSource source;
         const QImage decoded = firstFrame(source, video);

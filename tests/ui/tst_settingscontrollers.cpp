@@ -100,15 +100,13 @@ private slots:
         QCOMPARE(changed.count(), before);
     }
 
+    // The playback duration at the file's 30 fps, the physical one at the 240 fps of capture.
     void fragmentTimes()
     {
         Controllers c;
         QVERIFY(c.fragment.setRangeFrames(30, 60));
-        QCOMPARE(c.fragment.playbackStartUs(), 1000000);
-        QCOMPARE(c.fragment.playbackEndUs(), 2000000);
         QCOMPARE(c.fragment.playbackDurationUs(), 1000000);
         QCOMPARE(c.fragment.physicalDurationUs(), 125000);
-        QVERIFY(c.fragment.physicalTimingAvailable());
     }
 
     void fragmentNeedsTwoFrames()

@@ -146,9 +146,11 @@ private slots:
         };
         QTest::newRow("pause idle") << "diagnostics.playback" << action("pause") << "ok";
         QTest::newRow("speed 0.05") << "diagnostics.playback" << action("setSpeed", "speed", 0.05) << "ok";
+        QTest::newRow("speed 1") << "diagnostics.playback" << action("setSpeed", "speed", 1.0) << "ok";
         QTest::newRow("speed 0.04") << "diagnostics.playback" << action("setSpeed", "speed", 0.04) << "invalid_params";
         QTest::newRow("speed 1.01") << "diagnostics.playback" << action("setSpeed", "speed", 1.01) << "invalid_params";
         QTest::newRow("seek 1.5") << "diagnostics.playback" << action("seek", "fraction", 1.5) << "invalid_params";
+        QTest::newRow("seek 1") << "diagnostics.playback" << action("seek", "fraction", 1) << "ok";
         QTest::newRow("seek 0") << "diagnostics.playback" << action("seek", "fraction", 0) << "ok";
     }
     void playback() { run(); }

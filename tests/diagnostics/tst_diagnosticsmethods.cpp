@@ -130,6 +130,7 @@ private slots:
         QTest::newRow("no keys") << p << QJsonObject() << "empty_processing_parameters";
         QTest::newRow("bool as number") << p << QJsonObject{{"regionProcessingOptimizationEnabled", 1}} << "invalid_params";
         QTest::newRow("workers -1") << p << QJsonObject{{"workerThreadCount", -1}} << "invalid_params";
+        QTest::newRow("workers 2.5") << p << QJsonObject{{"workerThreadCount", 2.5}} << "invalid_params";
         QTest::newRow("workers above") << p << QJsonObject{{"workerThreadCount", 257}} << "invalid_processing_parameters";
         QTest::newRow("rpm with factor") << p << QJsonObject{{"rotationSpeedRpm", 10}, {"amplificationFactor", 7}} << "invalid_processing_parameters";
         QTest::newRow("edge over other") << p << QJsonObject{{"lowerFrequencyHz", 20}} << "invalid_processing_parameters";

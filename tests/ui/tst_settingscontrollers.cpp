@@ -151,6 +151,8 @@ private slots:
         QTest::newRow("near Nyquist") << 100.0 << 5.0 << QString()
                                       << "The selected band is close to Nyquist; reliable frequency separation may be poor.";
         QTest::newRow("factor 60") << 14.0 << 60.0 << "Amplification factor must be between 1 and 50." << QString();
+        QTest::newRow("at Nyquist") << 120.0 << 5.0 << "Upper frequency must be below the Nyquist frequency of 120.00 Hz."
+                                    << QString();
     }
 
     void messages()
@@ -165,6 +167,7 @@ private slots:
         QCOMPARE(c.settings.validationMessage(), validation);
         QTEST(c.settings.warningMessage(), "warning");
         QCOMPARE(c.settings.settingsValid(), validation.isEmpty());
+        QCOMPARE(c.settings.frequencyBandValid(), upper < 120.0);
         ovra::project_data::ProcessingRequest request;
         QString error;
         QCOMPARE(c.settings.buildRequest(&request, &error), validation.isEmpty());

@@ -5,12 +5,23 @@
 #include "ui/playback/PlaybackController.h"
 
 #include <QFileInfo>
+#include <QSignalSpy>
 
-// The tests' door into the controllers: finished analyses without decoding, and answers of
-// superseded requests.
+#include <functional>
+
+// The tests' door into the controllers: finished analyses without decoding, answers of
+// superseded requests, and navigation that waits for its frame.
 class ControllerTestAccess
 {
 public:
+    // Runs a navigation request and returns the index of the frame it shows (-2 when none comes).
+    static qint64 navigate(ovra::ui::playback::PlaybackController *playback, const std::function<void()> &request)
+    {
+        QSignalSpy frame(playback, &ovra::ui::playback::PlaybackController::frameReady);
+        request();
+        return frame.wait(10000) ? playback->currentFrameIndex() : -2;
+    }
+
     using Session = ovra::ui::controllers::VideoSessionController;
 
     // The session as a successful analysis of metadata leaves it (capture rate preset to 240).

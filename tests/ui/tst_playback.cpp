@@ -25,15 +25,7 @@ class PlaybackTest : public QObject
     PlaybackController m_playback{&m_session, &m_fragment, &m_runtime};
     std::shared_ptr<ovra::project_data::TemporaryVideo> m_store; // a result for source frames 10..39
 
-    // Runs a navigation request and waits for the frame it shows.
-    qint64 navigate(const std::function<void()> &request)
-    {
-        QSignalSpy frame(&m_playback, &PlaybackController::frameReady);
-        request();
-        if (!frame.wait(10000))
-            return -2;
-        return m_playback.currentFrameIndex();
-    }
+    qint64 navigate(const std::function<void()> &request) { return ControllerTestAccess::navigate(&m_playback, request); }
 
     void waitUntilStopped()
     {

@@ -80,10 +80,7 @@ class UserFlowTest : public QObject
                 faults << QStringLiteral("result side is not frame %1").arg(i);
         });
         const auto navigate = [&](const std::function<void()> &request, qint64 expected) {
-            QSignalSpy frame(playback, &ovra::ui::playback::PlaybackController::frameReady);
-            request();
-            QVERIFY(frame.wait(10000));
-            QCOMPARE(playback->currentFrameIndex(), expected);
+            QCOMPARE(ControllerTestAccess::navigate(playback, request), expected);
         };
         playback->play();
         QTRY_VERIFY_WITH_TIMEOUT(!playback->playing() && !playback->playPending(), 30000);

@@ -508,55 +508,115 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>MotionPanel</name>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="32"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="35"/>
         <source>Motion amplification</source>
         <translation>Усиление движения</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="33"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="36"/>
         <source>Choose a frequency band and amplification factor after the source is analyzed.</source>
         <translation>Выберите полосу частот и коэффициент усиления после анализа исходного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="41"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="44"/>
         <source>Capture %1 FPS · Nyquist %2 Hz</source>
         <translation>Съёмка %1 кадр/с · Найквист %2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="43"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="46"/>
         <source>Capture frame rate is not set</source>
         <translation>Частота кадров съёмки не задана</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="51"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="54"/>
         <source>Lower frequency</source>
         <translation>Нижняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="52"/>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="65"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="55"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="68"/>
         <source>Hz</source>
         <translation>Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="64"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="67"/>
         <source>Upper frequency</source>
         <translation>Верхняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="83"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="86"/>
         <source>Frequency band</source>
         <translation>Полоса частот</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="135"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="137"/>
+        <source>Hide spectrum</source>
+        <translation>Скрыть спектр</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="137"/>
+        <source>Spectrum</source>
+        <translation>Спектр</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="138"/>
+        <source>Measure how the selected region moves and find the frequencies it vibrates at.</source>
+        <translation>Измерить движение выбранной области и найти частоты, на которых она колеблется.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="157"/>
         <source>Amplification</source>
         <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="136"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="158"/>
         <source>Factor</source>
         <translation>крат</translation>
+    </message>
+</context>
+<context>
+    <name>MotionSpectrumAnalysis</name>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="92"/>
+        <source>The camera capture frame rate is required before a motion spectrum.</source>
+        <translation>Для спектра движения нужна частота кадров съёмки камеры.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="94"/>
+        <source>Choose a valid fragment of evenly spaced frames.</source>
+        <translation>Выберите допустимый фрагмент с равномерными интервалами кадров.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="96"/>
+        <source>Choose a valid region.</source>
+        <translation>Выберите допустимую область.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="122"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="135"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="179"/>
+        <source>Not enough memory for the motion spectrum.</source>
+        <translation>Недостаточно памяти для спектра движения.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="130"/>
+        <source>The region has no texture whose motion can be measured.</source>
+        <translation>В области нет текстуры, движение которой можно измерить.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="154"/>
+        <source>Measuring motion</source>
+        <translation>Измерение движения</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="190"/>
+        <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
+        <translation>Фрагмент (кадров: %1) слишком короток для разрешения %2 Гц при %3 кадр/с: нужно не менее %4 кадров.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="195"/>
+        <source>The fragment of %1 frames is too short for a motion spectrum: it needs at least %2 frames.</source>
+        <translation>Фрагмент (кадров: %1) слишком короток для спектра движения: нужно не менее %2 кадров.</translation>
     </message>
 </context>
 <context>
@@ -567,122 +627,122 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Настройки анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="92"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="93"/>
         <source>Source recording frame rate</source>
         <translation>Частота кадров исходной записи</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="93"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="94"/>
         <source>%1 FPS</source>
         <translation>%1 кадр/с</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="96"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="97"/>
         <source>Capture frame rate</source>
         <translation>Частота кадров съёмки</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="97"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="98"/>
         <source>FPS</source>
         <translation>кадр/с</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="110"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="111"/>
         <source>Frequency filter</source>
         <translation>Частотный фильтр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="111"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="112"/>
         <source>%1–%2 Hz</source>
         <translation>%1–%2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="121"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="124"/>
         <source>Frequency filter helper…</source>
         <translation>Подбор полосы фильтра…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="129"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="132"/>
         <source>Amplification</source>
         <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="130"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="133"/>
         <source>Factor: %1</source>
         <translation>Коэффициент: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="133"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="136"/>
         <source>Amplification factor</source>
         <translation>Коэффициент усиления</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="147"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="150"/>
         <source>Computing resources</source>
         <translation>Вычислительные ресурсы</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="149"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="152"/>
         <source>Automatic · %1 threads</source>
         <translation>Автоматически · потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="150"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="153"/>
         <source>Manual · %1 threads</source>
         <translation>Вручную · потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="162"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="165"/>
         <source>Frame processing</source>
         <translation>Обработка кадра</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="164"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="167"/>
         <source>ROI: %1 × %2 px</source>
         <translation>Область: %1 × %2 пикс.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="166"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="169"/>
         <source>Optimization on</source>
         <translation>Оптимизация вкл.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="167"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="170"/>
         <source>Optimization off</source>
         <translation>Оптимизация выкл.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="168"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="171"/>
         <source>This section is available when a frame region is selected.</source>
         <translation>Этот раздел доступен, когда в кадре выделена область.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="170"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="173"/>
         <source>Optimize processing for selected region</source>
         <translation>Оптимизировать обработку под выделенную область</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="179"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="182"/>
         <source>The selected region uses the configured amplification; the surrounding ring uses half.</source>
         <translation>В выделенной области применяется заданное усиление, в окружающем её кольце — половина.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="180"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="183"/>
         <source>The full frame will be processed.</source>
         <translation>Будет обработан весь кадр.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="187"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="190"/>
         <source>Stationary background — not implemented yet</source>
         <translation>Неподвижный фон — пока не реализован</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="214"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="217"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="219"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="222"/>
         <source>Start analysis</source>
         <translation>Начать анализ</translation>
     </message>
@@ -723,72 +783,72 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ProcessingSettingsController</name>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="81"/>
+        <location filename="../processing/SettingsValidation.cpp" line="87"/>
         <source>Enter the camera capture frame rate before choosing the frequency band.</source>
         <translation>Прежде чем выбирать полосу частот, введите частоту кадров съёмки камеры.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="83"/>
+        <location filename="../processing/SettingsValidation.cpp" line="89"/>
         <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
         <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="85"/>
+        <location filename="../processing/SettingsValidation.cpp" line="91"/>
         <source>Choose a valid analysis fragment.</source>
         <translation>Выберите допустимый фрагмент для анализа.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="87"/>
+        <location filename="../processing/SettingsValidation.cpp" line="93"/>
         <source>Choose a valid amplification region.</source>
         <translation>Выберите допустимую область усиления.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="89"/>
+        <location filename="../processing/SettingsValidation.cpp" line="95"/>
         <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
         <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="91"/>
+        <location filename="../processing/SettingsValidation.cpp" line="97"/>
         <source>Lower frequency must be greater than 0 Hz.</source>
         <translation>Нижняя частота должна быть больше 0 Гц.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="93"/>
+        <location filename="../processing/SettingsValidation.cpp" line="99"/>
         <source>Upper frequency must be greater than lower frequency.</source>
         <translation>Верхняя частота должна быть больше нижней.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="95"/>
+        <location filename="../processing/SettingsValidation.cpp" line="101"/>
         <source>Upper frequency must be below the Nyquist frequency of %1 Hz.</source>
         <translation>Верхняя частота должна быть ниже частоты Найквиста (%1 Гц).</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="98"/>
+        <location filename="../processing/SettingsValidation.cpp" line="104"/>
         <source>Amplification factor must be between 1 and 50.</source>
         <translation>Коэффициент усиления должен быть от 1 до 50.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="100"/>
+        <location filename="../processing/SettingsValidation.cpp" line="106"/>
         <source>The selected fragment is too short for this frequency band. Select at least %1 frames.</source>
         <translation>Выбранный фрагмент слишком короткий для этой полосы частот. Выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="109"/>
+        <location filename="../processing/SettingsValidation.cpp" line="115"/>
         <source>The fragment is shorter than the recommended %1 frames (two seconds of capture time): the frequency filter has little time to settle, so results are less reliable.</source>
         <translation>Фрагмент короче рекомендуемой длины (кадров: %1, это две секунды съёмки): частотный фильтр не успевает установиться, поэтому результаты менее надёжны.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="113"/>
+        <location filename="../processing/SettingsValidation.cpp" line="119"/>
         <source>The selected band is close to Nyquist; reliable frequency separation may be poor.</source>
         <translation>Выбранная полоса близка к частоте Найквиста; надёжно разделить частоты может не получиться.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="115"/>
+        <location filename="../processing/SettingsValidation.cpp" line="121"/>
         <source>High amplification may produce visible artifacts.</source>
         <translation>Сильное усиление может вызвать заметные артефакты.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="117"/>
+        <location filename="../processing/SettingsValidation.cpp" line="123"/>
         <source>An amplification factor of 1 leaves motion unchanged.</source>
         <translation>При коэффициенте усиления 1 движение не изменяется.</translation>
     </message>
@@ -887,32 +947,32 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Сохранить результат анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="57"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="58"/>
         <source>Cancelling analysis…</source>
         <translation>Отмена анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="58"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="59"/>
         <source>Analyzing selected fragment…</source>
         <translation>Анализ выбранного фрагмента…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="59"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="60"/>
         <source>No analysis result yet</source>
         <translation>Результата анализа пока нет</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="68"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="69"/>
         <source>Use Processing to configure and start analysis. Save the finished result with the icon above.</source>
         <translation>Настройте и запустите анализ в окне «Обработка». Сохраните готовый результат значком вверху.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="80"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="81"/>
         <source>%1%</source>
         <translation>%1%</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="104"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="105"/>
         <source>Settings changed. The displayed result keeps its original analysis parameters.</source>
         <translation>Настройки изменены. Показанный результат сохраняет исходные параметры анализа.</translation>
     </message>
@@ -1235,24 +1295,122 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Весь кадр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="89"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="90"/>
         <source>Cancelling analysis…</source>
         <translation>Отмена анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="89"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="90"/>
         <source>Analyzing source video…</source>
         <translation>Анализ исходного видео…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="115"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="116"/>
         <source>Preparing video playback…</source>
         <translation>Подготовка воспроизведения…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="120"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="121"/>
         <source>Retry playback</source>
         <translation>Повторить</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumView</name>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="34"/>
+        <source>%1 Hz · %2 px · %3°</source>
+        <translation>%1 Гц · %2 пикс. · %3°</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="64"/>
+        <source>%1 · %2 %</source>
+        <translation>%1 · %2 %</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="68"/>
+        <source>Analyze the motion of the selected fragment and region to find its frequencies.</source>
+        <translation>Проанализируйте движение выбранного фрагмента и области, чтобы найти его частоты.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="70"/>
+        <source>The fragment, region or capture frame rate changed after this spectrum was made. Analyze again to update it.</source>
+        <translation>Фрагмент, область или частота кадров съёмки изменились после построения спектра. Проанализируйте заново, чтобы обновить его.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="71"/>
+        <source>Resolution %1 Hz · %2 frames · %3 segments</source>
+        <translation>Разрешение %1 Гц · кадров: %2 · сегментов: %3</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="83"/>
+        <source>Analyze again</source>
+        <translation>Анализировать заново</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="83"/>
+        <source>Analyze</source>
+        <translation>Анализировать</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="113"/>
+        <source>Amplitude, px</source>
+        <translation>Амплитуда, пикс.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="198"/>
+        <source>Peak %1</source>
+        <translation>Пик %1</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="244"/>
+        <source>%1×</source>
+        <translation>%1×</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="252"/>
+        <source>Frequency, Hz</source>
+        <translation>Частота, Гц</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="264"/>
+        <source>Motion</source>
+        <translation>Движение</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="265"/>
+        <source>Noise floor</source>
+        <translation>Уровень шума</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="266"/>
+        <source>Shaft harmonics</source>
+        <translation>Гармоники вала</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="268"/>
+        <source>Current band</source>
+        <translation>Текущая полоса</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="295"/>
+        <source>No peak rises above the noise floor.</source>
+        <translation>Ни один пик не поднимается выше уровня шума.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="296"/>
+        <source>Peaks, strongest first. Click one to set the band to ±%1 % around it.</source>
+        <translation>Пики, начиная с самого сильного. Щёлкните пик, чтобы задать полосу ±%1 % вокруг него.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="319"/>
+        <source>The band around %1 Hz must be above zero and below the Nyquist frequency.</source>
+        <translation>Полоса вокруг %1 Гц должна быть выше нуля и ниже частоты Найквиста.</translation>
     </message>
 </context>
 <context>
@@ -1809,9 +1967,27 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Откройте исходное видео и проанализируйте его.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="291"/>
+        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="306"/>
         <source>A processing request is required.</source>
         <translation>Необходим запрос на обработку.</translation>
+    </message>
+</context>
+<context>
+    <name>ovra::ui::controllers::SpectrumController</name>
+    <message>
+        <location filename="../ui/controllers/SpectrumController.cpp" line="138"/>
+        <source>Preparing motion spectrum</source>
+        <translation>Подготовка спектра движения</translation>
+    </message>
+    <message>
+        <location filename="../ui/controllers/SpectrumController.cpp" line="156"/>
+        <source>Cancelling motion spectrum</source>
+        <translation>Отмена спектра движения</translation>
+    </message>
+    <message>
+        <location filename="../ui/controllers/SpectrumController.cpp" line="187"/>
+        <source>Could not analyze the motion spectrum.</source>
+        <translation>Не удалось построить спектр движения.</translation>
     </message>
 </context>
 <context>

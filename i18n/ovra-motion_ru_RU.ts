@@ -37,22 +37,22 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <location filename="../cli/CliSupport.cpp" line="23"/>
+        <location filename="../cli/CliSupport.cpp" line="54"/>
         <source>Run &apos;ovra-motion-cli %1 --help&apos; for usage.</source>
         <translation>Справка: &apos;ovra-motion-cli %1 --help&apos;.</translation>
     </message>
     <message>
-        <location filename="../cli/CliSupport.cpp" line="54"/>
+        <location filename="../cli/CliSupport.cpp" line="85"/>
         <source>  %1:%2 left</source>
         <translation>  осталось %1:%2</translation>
     </message>
     <message>
-        <location filename="../cli/CommandParser.cpp" line="24"/>
+        <location filename="../cli/CommandParser.cpp" line="30"/>
         <source>expected %1 argument(s), got %2.</source>
         <translation>ожидается аргументов: %1, получено: %2.</translation>
     </message>
     <message>
-        <location filename="../cli/CommandParser.cpp" line="40"/>
+        <location filename="../cli/CommandParser.cpp" line="46"/>
         <source>--%1 needs an integer, got &apos;%2&apos;.</source>
         <translation>--%1: нужно целое число, получено &apos;%2&apos;.</translation>
     </message>
@@ -108,148 +108,149 @@
         <translation>Анализ</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="107"/>
+        <location filename="../cli/FragmentArguments.h" line="20"/>
         <source>Camera capture frame rate; required when the file does not carry it.</source>
         <translation>Частота кадров съёмки камеры; обязательна, если её нет в файле.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="109"/>
+        <location filename="../cli/ProcessCommand.cpp" line="38"/>
         <source>Frequency band in Hz (default 9:14).</source>
         <translation>Полоса частот в Гц (по умолчанию 9:14).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="111"/>
+        <location filename="../cli/ProcessCommand.cpp" line="40"/>
         <source>Shaft speed; with --harmonic and --half-width it sets the band.</source>
         <translation>Частота вращения вала, об/мин; вместе с --harmonic и --half-width задаёт полосу.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="113"/>
+        <location filename="../cli/ProcessCommand.cpp" line="42"/>
         <source>Harmonic of the shaft speed: 1, 2 or 3.</source>
         <translation>Гармоника частоты вращения вала: 1, 2 или 3.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="116"/>
+        <location filename="../cli/ProcessCommand.cpp" line="45"/>
         <source>Half width of the band around the harmonic, in percent.</source>
         <translation>Полуширина полосы вокруг гармоники, в процентах.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="118"/>
+        <location filename="../cli/ProcessCommand.cpp" line="47"/>
         <source>Amplification factor, 1 to 50 (default 5).</source>
         <translation>Коэффициент усиления, от 1 до 50 (по умолчанию 5).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="121"/>
+        <location filename="../cli/FragmentArguments.h" line="23"/>
         <source>Fragment [START, END) in frames (default: the whole uniform part).</source>
         <translation>Фрагмент [START, END) в кадрах (по умолчанию: вся равномерная часть).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="124"/>
+        <location filename="../cli/FragmentArguments.h" line="26"/>
         <source>Region of interest, normalised to the upright frame (default 0,0,1,1).</source>
         <translation>Область интереса в долях кадра с учётом поворота (по умолчанию 0,0,1,1).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="127"/>
+        <location filename="../cli/ProcessCommand.cpp" line="51"/>
         <source>Process the whole frame even for a small region.</source>
         <translation>Обрабатывать весь кадр даже при небольшой области.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="128"/>
+        <location filename="../cli/ProcessCommand.cpp" line="52"/>
         <source>Motion worker threads (default: automatic).</source>
         <translation>Рабочие потоки обработки движения (по умолчанию: автоматически).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="103"/>
+        <location filename="../cli/ProcessCommand.cpp" line="35"/>
         <source>File to write (never overwritten): H.264 MP4, or lossless FFV1 when it ends in .mkv.</source>
         <translation>Записываемый файл (никогда не перезаписывается): MP4 (H.264) или FFV1 без потерь, если имя оканчивается на .mkv.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="131"/>
+        <location filename="../cli/ProcessCommand.cpp" line="55"/>
         <source>H.264 quality, 0 to 100 (default 75); lossless output ignores it.</source>
         <translation>Качество H.264, от 0 до 100 (по умолчанию 75); при записи без потерь не учитывается.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="159"/>
+        <location filename="../cli/ProcessCommand.cpp" line="80"/>
         <source>--output is required.</source>
         <translation>требуется параметр --output.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="164"/>
+        <location filename="../cli/ProcessCommand.cpp" line="85"/>
         <source>--rpm, --harmonic and --half-width go together.</source>
         <translation>--rpm, --harmonic и --half-width задаются только вместе.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="166"/>
+        <location filename="../cli/ProcessCommand.cpp" line="87"/>
         <source>Give either --band or --rpm/--harmonic/--half-width, not both.</source>
         <translation>Укажите либо --band, либо --rpm/--harmonic/--half-width, но не то и другое сразу.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="184"/>
+        <location filename="../cli/FragmentArguments.cpp" line="45"/>
+        <location filename="../cli/ProcessCommand.cpp" line="103"/>
         <source>a numeric option has a value that is not a number.</source>
         <translation>у числового параметра значение не является числом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="190"/>
+        <location filename="../cli/ProcessCommand.cpp" line="107"/>
         <source>--band needs LOW:HIGH in Hz, for example 9:14.</source>
         <translation>--band: нужно LOW:HIGH в Гц, например 9:14.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="196"/>
+        <location filename="../cli/FragmentArguments.cpp" line="50"/>
         <source>--frames needs START:END frame numbers, END exclusive.</source>
         <translation>--frames: нужны номера кадров START:END, END не включается.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="201"/>
+        <location filename="../cli/FragmentArguments.cpp" line="55"/>
         <source>--roi needs X,Y,W,H as fractions of the frame.</source>
         <translation>--roi: нужно X,Y,W,H в долях кадра.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="206"/>
+        <location filename="../cli/ProcessCommand.cpp" line="112"/>
         <source>--threads, --quality and --harmonic take whole numbers.</source>
         <translation>--threads, --quality и --harmonic принимают только целые числа.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="220"/>
-        <location filename="../cli/ProcessCommand.cpp" line="223"/>
+        <location filename="../cli/FragmentArguments.cpp" line="68"/>
+        <location filename="../cli/FragmentArguments.cpp" line="71"/>
         <source>Analysing source video</source>
         <translation>Анализ исходного видео</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="233"/>
+        <location filename="../cli/FragmentArguments.cpp" line="81"/>
         <source>The file does not tell the camera&apos;s capture frame rate; give it with --capture-fps.</source>
         <translation>В файле не указана частота кадров съёмки камеры; задайте её параметром --capture-fps.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="251"/>
+        <location filename="../cli/ProcessCommand.cpp" line="130"/>
         <source>The number of worker threads must be between 0 (automatic) and %1.</source>
         <translation>Число рабочих потоков должно быть от 0 (автоматически) до %1.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="256"/>
+        <location filename="../cli/ProcessCommand.cpp" line="135"/>
         <source>Export quality must be between 0 and 100.</source>
         <translation>Качество экспорта должно быть от 0 до 100.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="275"/>
+        <location filename="../cli/ProcessCommand.cpp" line="154"/>
         <source>No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between 0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.</source>
         <translation>Нет допустимой полосы вокруг гармоники %1 для %2 об/мин при полуширине %3 %: частота вращения должна быть от 500 до 7000 об/мин, гармоника — от 1 до 3, полуширина — от 0 до 100 %, а полоса должна лежать ниже частоты Найквиста %4 Гц.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="292"/>
+        <location filename="../cli/ProcessCommand.cpp" line="171"/>
         <source>Warning: </source>
         <translation>Предупреждение: </translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="306"/>
+        <location filename="../cli/ProcessCommand.cpp" line="185"/>
         <source>Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.</source>
         <translation>Обработано кадров: %1, время: %2, скорость: %3 кадр/с; обработка движения заняла %4 % времени цикла по кадрам.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="343"/>
+        <location filename="../cli/ProcessCommand.cpp" line="222"/>
         <source>Analyses a video, magnifies the motion in a frequency band and exports it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in .mkv, with a JSON file of every parameter beside it.</source>
         <translation>Анализирует видео, усиливает движение в полосе частот и экспортирует результат в MP4 (H.264) или, если имя выходного файла оканчивается на .mkv, в Matroska (FFV1 без потерь) с файлом JSON всех параметров рядом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="357"/>
+        <location filename="../cli/ProcessCommand.cpp" line="236"/>
         <source>The output file or its parameters file already exists and was not overwritten: %1</source>
         <translation>Выходной файл или его файл параметров уже существует и не перезаписан: %1</translation>
     </message>
@@ -264,6 +265,8 @@ Commands:
   frame FILE --index N --output OUT.png    Write one upright frame as PNG.
   process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or
                                            lossless .mkv) + JSON.
+  spectrum INPUT [...]                     Print the strongest lines of a region&apos;s motion
+                                           spectrum (optionally all of it as CSV).
 
 Run &apos;ovra-motion-cli COMMAND --help&apos; for the options of a command.
 Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
@@ -276,19 +279,67 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
   frame FILE --index N --output OUT.png    Записать один кадр (с учётом поворота) в PNG.
   process INPUT --output OUT.mp4 [...]     Усилить движение в полосе частот и экспортировать MP4
                                            (или .mkv без потерь) + JSON.
+  spectrum INPUT [...]                     Вывести сильнейшие линии спектра движения области
+                                           (и, по желанию, весь спектр в CSV).
 
 Параметры команды: &apos;ovra-motion-cli КОМАНДА --help&apos;.
 Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="76"/>
+        <location filename="../cli/main.cpp" line="79"/>
         <source>No command given.</source>
         <translation>Команда не указана.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="77"/>
+        <location filename="../cli/main.cpp" line="80"/>
         <source>Unknown command &apos;%1&apos;.</source>
         <translation>Неизвестная команда &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="22"/>
+        <source>Widest frequency bin in Hz (default: a quarter of the fragment per segment).</source>
+        <translation>Наибольшая ширина частотного интервала в Гц (по умолчанию: четверть фрагмента на сегмент).</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="25"/>
+        <source>Also write the whole spectrum as CSV (never overwritten).</source>
+        <translation>Записать также весь спектр в CSV (существующий файл не перезаписывается).</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="61"/>
+        <location filename="../cli/SpectrumCommand.cpp" line="146"/>
+        <source>The CSV file already exists and was not overwritten: %1</source>
+        <translation>Файл CSV уже существует и не перезаписан: %1</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="62"/>
+        <source>Could not write the CSV file %1: %2</source>
+        <translation>Не удалось записать файл CSV %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="78"/>
+        <source>%1 frames at %2 frames/s: bins of %3 Hz up to %4 Hz, %5 segments, %6 tiles followed; median noise floor %7 px.</source>
+        <translation>%1 кадров при %2 кадр/с: интервалы по %3 Гц до %4 Гц, сегментов: %5, отслежено участков: %6; медианный уровень шума %7 пикс.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="88"/>
+        <source>No line rises above the noise floor.</source>
+        <translation>Ни одна линия не поднимается выше уровня шума.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="102"/>
+        <source>The motion spectrum was cancelled by the user.</source>
+        <translation>Построение спектра движения отменено пользователем.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="123"/>
+        <source>Measures how a region of a video moves over a fragment and prints the strongest lines of its motion spectrum: frequency in Hz of capture time, amplitude in pixels, direction in degrees (0 horizontal, 90 vertical).</source>
+        <translation>Измеряет движение области видео на фрагменте и выводит сильнейшие линии его спектра: частоту в Гц времени съёмки, амплитуду в пикселях, направление в градусах (0 — по горизонтали, 90 — по вертикали).</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="141"/>
+        <source>--resolution needs a frequency in Hz above 0.</source>
+        <translation>для --resolution нужна частота в Гц больше 0.</translation>
     </message>
 </context>
 <context>
@@ -584,7 +635,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <location filename="../processing/MotionSpectrumAnalysis.cpp" line="94"/>
         <source>Choose a valid fragment of evenly spaced frames.</source>
-        <translation>Выберите допустимый фрагмент с равномерными интервалами кадров.</translation>
+        <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
     </message>
     <message>
         <location filename="../processing/MotionSpectrumAnalysis.cpp" line="96"/>
@@ -601,7 +652,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <location filename="../processing/MotionSpectrumAnalysis.cpp" line="130"/>
         <source>The region has no texture whose motion can be measured.</source>
-        <translation>В области нет текстуры, движение которой можно измерить.</translation>
+        <translation>В области нет текстуры, по которой можно измерить движение.</translation>
     </message>
     <message>
         <location filename="../processing/MotionSpectrumAnalysis.cpp" line="154"/>
@@ -611,12 +662,12 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <location filename="../processing/MotionSpectrumAnalysis.cpp" line="190"/>
         <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
-        <translation>Фрагмент (кадров: %1) слишком короток для разрешения %2 Гц при %3 кадр/с: нужно не менее %4 кадров.</translation>
+        <translation>Фрагмент из %1 кадров слишком короток для разрешения %2 Гц при %3 кадр/с: нужно не менее %4 кадров.</translation>
     </message>
     <message>
         <location filename="../processing/MotionSpectrumAnalysis.cpp" line="195"/>
         <source>The fragment of %1 frames is too short for a motion spectrum: it needs at least %2 frames.</source>
-        <translation>Фрагмент (кадров: %1) слишком короток для спектра движения: нужно не менее %2 кадров.</translation>
+        <translation>Фрагмент из %1 кадров слишком короток для спектра движения: нужно не менее %2 кадров.</translation>
     </message>
 </context>
 <context>
@@ -1358,57 +1409,57 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Анализировать</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="113"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="117"/>
         <source>Amplitude, px</source>
         <translation>Амплитуда, пикс.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="198"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="202"/>
         <source>Peak %1</source>
         <translation>Пик %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="244"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="248"/>
         <source>%1×</source>
         <translation>%1×</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="252"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="256"/>
         <source>Frequency, Hz</source>
         <translation>Частота, Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="264"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="268"/>
         <source>Motion</source>
         <translation>Движение</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="265"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="269"/>
         <source>Noise floor</source>
         <translation>Уровень шума</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="266"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="270"/>
         <source>Shaft harmonics</source>
         <translation>Гармоники вала</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="268"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="272"/>
         <source>Current band</source>
         <translation>Текущая полоса</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="295"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="299"/>
         <source>No peak rises above the noise floor.</source>
         <translation>Ни один пик не поднимается выше уровня шума.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="296"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="300"/>
         <source>Peaks, strongest first. Click one to set the band to ±%1 % around it.</source>
         <translation>Пики, начиная с самого сильного. Щёлкните пик, чтобы задать полосу ±%1 % вокруг него.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="319"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="326"/>
         <source>The band around %1 Hz must be above zero and below the Nyquist frequency.</source>
         <translation>Полоса вокруг %1 Гц должна быть выше нуля и ниже частоты Найквиста.</translation>
     </message>

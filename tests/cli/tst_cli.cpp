@@ -253,6 +253,12 @@ private slots:
                                              << "--index and --output are required.";
         QTest::newRow("frame index not a number") << QStringList{"frame", tiny, "--index", "ten", "--output", png} << 2
                                                   << "--index needs an integer, got 'ten'.";
+        QTest::newRow("spectrum of too few frames")
+            << QStringList{"spectrum", m_vibrating, "--frames", "0:20"} << 1
+            << "The fragment of 20 frames is too short for a motion spectrum: it needs at least 32 frames.";
+        QTest::newRow("spectrum finer than the fragment allows")
+            << QStringList{"spectrum", m_vibrating, "--resolution", "0.25"} << 1
+            << "too short for a resolution of 0.25 Hz at 60 frames/s: it needs at least 240 frames.";
         QTest::newRow("frame index past the end") << QStringList{"frame", tiny, "--index", "20", "--output", png} << 1
                                                   << "The frame index is outside the video.";
     }
@@ -283,6 +289,28 @@ private slots:
         const QImage written(output);
         QCOMPARE(written.size(), QSize(176, 320));
         QCOMPARE(ovra::tests::maximumChannelDifference(written, frame.image), 0);
+    }
+
+    // The strongest line on stdout, the whole spectrum as CSV, and never over an existing file.
+    void spectrumPrintsPeaksAndWritesCsvOnce()
+    {
+        const QString csv = m_folder.filePath("spectrum.csv");
+        const CliRun run = runCli({"spectrum", m_vibrating, "--csv", csv});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+        const QStringList strongest = QString::fromUtf8(run.output).section('\n', 0, 0).split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(strongest.size(), 6);
+        QVERIFY2(qAbs(strongest[0].toDouble() - pattern.frequencyHz) < 60.0 / 37, qPrintable(run.output));
+        QVERIFY2(qAbs(strongest[2].toDouble() / pattern.amplitudePixels - 1.0) < 0.15, qPrintable(run.output));
+        const QByteArray table = fileContent(csv);
+        const QList<QByteArray> rows = table.split('\n');
+        QCOMPARE(rows.first(), "frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px");
+        QCOMPARE(rows.size(), 1 + 37 / 2 + 1 + 1); // the header, every bin up to Nyquist, the last line's end
+
+        const CliRun again = runCli({"spectrum", m_vibrating, "--csv", csv});
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.errors.contains("already exists and was not overwritten"), qPrintable(again.errors));
+        QCOMPARE(fileContent(csv), table);
+        QVERIFY(hiddenFiles(m_folder.path()).isEmpty());
     }
 
     void frameNeverOverwrites()

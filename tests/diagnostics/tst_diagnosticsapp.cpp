@@ -123,7 +123,7 @@ private slots:
         DiagnosticsClient client(descriptor);
         const QJsonObject capabilities = resultOf(client.call("diagnostics.getCapabilities"));
         QCOMPARE(capabilities["controlEnabled"], false);
-        QCOMPARE(capabilities["methods"].toArray().size(), 16);
+        QCOMPARE(capabilities["methods"].toArray().size(), 17);
         for (const QJsonValue &method : capabilities["methods"].toArray()) {
             const QJsonObject params{{"expectedRevision", 99}, {"path", ovra::tests::testMediaPath("cfr25_bframes.mp4")}};
             QCOMPARE(outcome(client.call(method["name"].toString(), params)), method["mutating"].toBool() ? "control_disabled" : "ok");

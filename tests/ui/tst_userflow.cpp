@@ -25,12 +25,7 @@ using State = ovra::ui::controllers::VideoSessionController::AnalysisState;
 
 namespace {
 
-const ovra::tests::VibratingPattern pattern = [] {
-    ovra::tests::VibratingPattern vibrating; // 128 x 96 at 60 frames/s, 10 Hz
-    vibrating.frameCount = 180;
-    vibrating.amplitudePixels = 0.25;
-    return vibrating;
-}();
+const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 180, 10.0, 0.25};
 constexpr qint64 fragmentStart = 30;
 constexpr qint64 fragmentEnd = 170;
 

@@ -172,24 +172,27 @@ void SpectrumController::handleFinished(quint64 generationId, const processing::
 {
     if (generationId != m_generationId)
         return;
-    const bool discarded = m_discardPending;
+    // After a change of source, whatever the run made belongs to another video.
+    const bool current = !m_discardPending;
     finishRun();
-    if (discarded) {
-        // The source changed meanwhile: whatever the run made belongs to another video.
-    } else if (result.succeeded()) {
-        m_spectrum = result.spectrum;
-        m_analysedFrames = result.analysedFrames;
-        m_resultRequest = m_pendingRequest;
-        m_ready = true;
-        m_progress = 1.0;
-        emit resultChanged();
-    } else if (result.state == ProcessingState::Failed) {
+    if (current && result.succeeded())
+        adoptResult(result);
+    else if (current && result.state == ProcessingState::Failed)
         m_errorMessage = result.errorMessage.isEmpty() ? tr("Could not analyze the motion spectrum.") : result.errorMessage;
-    }
     m_stale = computeStale();
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();
+}
+
+void SpectrumController::adoptResult(const processing::MotionSpectrumResult &result)
+{
+    m_spectrum = result.spectrum;
+    m_analysedFrames = result.analysedFrames;
+    m_resultRequest = m_pendingRequest;
+    m_ready = true;
+    m_progress = 1.0;
+    emit resultChanged();
 }
 
 void SpectrumController::finishRun()

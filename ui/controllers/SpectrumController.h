@@ -95,6 +95,7 @@ private:
     void refreshIfChanged();
     void handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress);
     void handleFinished(quint64 generationId, const processing::MotionSpectrumResult &result);
+    void adoptResult(const processing::MotionSpectrumResult &result);
     void handleSourceChanged();
     void finishRun();
 

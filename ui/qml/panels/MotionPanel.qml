@@ -138,7 +138,8 @@ InspectorCard {
         toolTipText: qsTr("Measure how the selected region moves and find the frequencies it vibrates at.")
         onClicked: {
             root.spectrumShown = !root.spectrumShown
-            if (root.spectrumShown && (!root.spectrum.ready || root.spectrum.stale) && root.spectrum.available)
+            // Refused while the video, the capture rate or the fragment do not allow it, saying why.
+            if (root.spectrumShown && (!root.spectrum.ready || root.spectrum.stale))
                 root.spectrum.analyze()
         }
     }

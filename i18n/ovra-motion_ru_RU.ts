@@ -615,12 +615,12 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Измерить движение выбранной области и найти частоты, на которых она колеблется.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="157"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="158"/>
         <source>Amplification</source>
         <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="158"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="159"/>
         <source>Factor</source>
         <translation>крат</translation>
     </message>
@@ -1367,99 +1367,102 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
-    <name>SpectrumView</name>
+    <name>SpectrumPlot</name>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="34"/>
-        <source>%1 Hz · %2 px · %3°</source>
-        <translation>%1 Гц · %2 пикс. · %3°</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="64"/>
-        <source>%1 · %2 %</source>
-        <translation>%1 · %2 %</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="68"/>
-        <source>Analyze the motion of the selected fragment and region to find its frequencies.</source>
-        <translation>Проанализируйте движение выбранного фрагмента и области, чтобы найти его частоты.</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="70"/>
-        <source>The fragment, region or capture frame rate changed after this spectrum was made. Analyze again to update it.</source>
-        <translation>Фрагмент, область или частота кадров съёмки изменились после построения спектра. Проанализируйте заново, чтобы обновить его.</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="71"/>
-        <source>Resolution %1 Hz · %2 frames · %3 segments</source>
-        <translation>Разрешение %1 Гц · кадров: %2 · сегментов: %3</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
-        <source>Cancel</source>
-        <translation>Отмена</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="83"/>
-        <source>Analyze again</source>
-        <translation>Анализировать заново</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="83"/>
-        <source>Analyze</source>
-        <translation>Анализировать</translation>
-    </message>
-    <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="117"/>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="36"/>
         <source>Amplitude, px</source>
         <translation>Амплитуда, пикс.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="202"/>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="120"/>
         <source>Peak %1</source>
         <translation>Пик %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="248"/>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="166"/>
         <source>%1×</source>
         <translation>%1×</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="256"/>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="174"/>
         <source>Frequency, Hz</source>
         <translation>Частота, Гц</translation>
     </message>
+</context>
+<context>
+    <name>SpectrumView</name>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="268"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="28"/>
+        <source>%1 Hz · %2 px · %3°</source>
+        <translation>%1 Гц · %2 пикс. · %3°</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="58"/>
+        <source>%1 · %2 %</source>
+        <translation>%1 · %2 %</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="62"/>
+        <source>Analyze the motion of the selected fragment and region to find its frequencies.</source>
+        <translation>Проанализируйте движение выбранного фрагмента и области, чтобы найти его частоты.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="64"/>
+        <source>The fragment, region or capture frame rate changed after this spectrum was made. Analyze again to update it.</source>
+        <translation>Фрагмент, область или частота кадров съёмки изменились после построения спектра. Проанализируйте заново, чтобы обновить его.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="65"/>
+        <source>Resolution %1 Hz · %2 frames · %3 segments</source>
+        <translation>Разрешение %1 Гц · кадров: %2 · сегментов: %3</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="71"/>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
+        <source>Analyze again</source>
+        <translation>Анализировать заново</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
+        <source>Analyze</source>
+        <translation>Анализировать</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="118"/>
         <source>Motion</source>
         <translation>Движение</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="269"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="119"/>
         <source>Noise floor</source>
         <translation>Уровень шума</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="270"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="120"/>
         <source>Shaft harmonics</source>
         <translation>Гармоники вала</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="272"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="122"/>
         <source>Current band</source>
         <translation>Текущая полоса</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="299"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="149"/>
         <source>No peak rises above the noise floor.</source>
         <translation>Ни один пик не поднимается выше уровня шума.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="300"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="150"/>
         <source>Peaks, strongest first. Click one to set the band to ±%1 % around it.</source>
         <translation>Пики, начиная с самого сильного. Щёлкните пик, чтобы задать полосу ±%1 % вокруг него.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="326"/>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="176"/>
         <source>The band around %1 Hz must be above zero and below the Nyquist frequency.</source>
         <translation>Полоса вокруг %1 Гц должна быть выше нуля и ниже частоты Найквиста.</translation>
     </message>
@@ -2036,7 +2039,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Отмена спектра движения</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/SpectrumController.cpp" line="187"/>
+        <location filename="../ui/controllers/SpectrumController.cpp" line="181"/>
         <source>Could not analyze the motion spectrum.</source>
         <translation>Не удалось построить спектр движения.</translation>
     </message>

@@ -113,7 +113,7 @@ private slots:
                                            [&](const SpectrumPeak &peak) { return near(peak.frequencyHz, line.frequencyHz); });
             QVERIFY2(peak != spectrum.peaks.end(), qPrintable(found));
             QVERIFY2(std::abs(peak->amplitudePixels / line.amplitudePixels - 1.0) <= 0.15, qPrintable(found));
-            QVERIFY2(directionError(peak->directionDegrees, line.directionDegrees) <= 10.0, qPrintable(found));
+            QVERIFY2(directionError(peak->directionDegrees, line.directionDegrees) <= 15.0, qPrintable(found));
         }
         for (const SpectrumPeak &peak : spectrum.peaks) {
             const bool expectedLine = std::any_of(expected.begin(), expected.end(),

@@ -10,8 +10,9 @@ namespace ovra::motion_core {
 namespace {
 
 constexpr int reducedSpan = 480;  // reduced samples across the region's longer side, at most
+constexpr int tilesAcross = 4;    // the shorter side holds about this many tiles, at least
 constexpr int largestTile = 24;   // reduced samples per tile side
-constexpr int smallestTile = 8;
+constexpr int smallestTile = RegionDisplacementTracker::minimumRegionSide / tilesAcross;
 constexpr int margin = 3;         // reduced samples a tile can shift before it leaves the region
 // A tile whose texture varies this much less along one axis than along the other (stripes, one
 // edge) is measured only across it: along it, coding noise would be magnified into motion.
@@ -63,7 +64,8 @@ void RegionDisplacementTracker::invertNormalMatrix(double xx, double xy, double 
 
 RegionDisplacementTracker::RegionDisplacementTracker(const QRect &region)
     : m_region(region),
-      m_reduction(std::max(1, std::max(region.width(), region.height()) / reducedSpan)),
+      m_reduction(std::max(1, std::min(std::max(region.width(), region.height()) / reducedSpan,
+                                       std::min(region.width(), region.height()) / minimumRegionSide))),
       m_width(region.width() / m_reduction),
       m_height(region.height() / m_reduction)
 {
@@ -130,7 +132,7 @@ void RegionDisplacementTracker::reduce(const QImage &frame)
 void RegionDisplacementTracker::chooseTiles()
 {
     m_tiles.clear();
-    const int size = std::min(largestTile, std::min(m_width, m_height) / 4);
+    const int size = std::min(largestTile, std::min(m_width, m_height) / tilesAcross);
     if (size < smallestTile)
         return;
     const int columns = (m_width - 2 * margin) / size;

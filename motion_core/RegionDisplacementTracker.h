@@ -29,6 +29,9 @@ struct DisplacementSeries
 class RegionDisplacementTracker
 {
 public:
+    // Pixels of the region's shorter side below which it has no room for tiles.
+    static constexpr int minimumRegionSide = 32;
+
     // region: the pixels of the frames to follow, inside every frame it will see.
     explicit RegionDisplacementTracker(const QRect &region);
     ~RegionDisplacementTracker();

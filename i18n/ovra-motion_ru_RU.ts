@@ -638,34 +638,34 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="96"/>
-        <source>Choose a valid region.</source>
-        <translation>Выберите допустимую область.</translation>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="98"/>
+        <source>Choose a region of at least %1 x %1 pixels.</source>
+        <translation>Выберите область размером не менее %1 x %1 пикселей.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="122"/>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="135"/>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="179"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="124"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="137"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="181"/>
         <source>Not enough memory for the motion spectrum.</source>
         <translation>Недостаточно памяти для спектра движения.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="130"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="132"/>
         <source>The region has no texture whose motion can be measured.</source>
         <translation>В области нет текстуры, по которой можно измерить движение.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="154"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="156"/>
         <source>Measuring motion</source>
         <translation>Измерение движения</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="190"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="192"/>
         <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
         <translation>Фрагмент из %1 кадров слишком короток для разрешения %2 Гц при %3 кадр/с: нужно не менее %4 кадров.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="195"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="197"/>
         <source>The fragment of %1 frames is too short for a motion spectrum: it needs at least %2 frames.</source>
         <translation>Фрагмент из %1 кадров слишком короток для спектра движения: нужно не менее %2 кадров.</translation>
     </message>

@@ -1,5 +1,7 @@
 #include "motion_core/RegionDisplacementTracker.h"
 
+#include "motion_core/PlaneOperations.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -8,11 +10,21 @@ namespace ovra::motion_core {
 namespace {
 
 constexpr int reducedSpan = 480;  // reduced samples across the region's longer side, at most
+constexpr int tilesAcross = 4;    // the shorter side holds about this many tiles, at least
 constexpr int largestTile = 24;   // reduced samples per tile side
-constexpr int smallestTile = 8;
+constexpr int smallestTile = RegionDisplacementTracker::minimumRegionSide / tilesAcross;
 constexpr int margin = 3;         // reduced samples a tile can shift before it leaves the region
-constexpr double ridge = 1e-3;    // of the texture, so that a tile of stripes is not measured along them
+// A tile whose texture varies this much less along one axis than along the other (stripes, one
+// edge) is measured only across it: along it, coding noise would be magnified into motion.
+constexpr double apertureRatio = 0.1;
 constexpr double weakTexture = 0.1; // of the 90th percentile: tiles below follow noise, not motion
+
+// Five-point derivative: a central difference would read fine texture as flatter than it is,
+// and so its motion as larger (by 8 % at a wavelength of 9 samples).
+float derivative(const float *sample, int step)
+{
+    return (8.0f * (sample[step] - sample[-step]) - (sample[2 * step] - sample[-2 * step])) / 12.0f;
+}
 
 } // namespace
 
@@ -32,9 +44,28 @@ struct RegionDisplacementTracker::Tile
     int shiftY = 0;
 };
 
+// The inverse of the normal matrix [xx xy; xy yy] over the directions the texture fixes: both
+// eigenvectors, or only the stronger one when the other is under apertureRatio of it.
+void RegionDisplacementTracker::invertNormalMatrix(double xx, double xy, double yy, Tile *tile)
+{
+    const double mean = 0.5 * (xx + yy);
+    const double spread = std::hypot(0.5 * (xx - yy), xy);
+    const double strong = mean + spread;
+    const double weak = mean - spread;
+    const double angle = 0.5 * std::atan2(2.0 * xy, xx - yy);
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    const double strongInverse = 1.0 / strong;
+    const double weakInverse = weak >= apertureRatio * strong ? 1.0 / weak : 0.0;
+    tile->inverseXX = c * c * strongInverse + s * s * weakInverse;
+    tile->inverseXY = c * s * (strongInverse - weakInverse);
+    tile->inverseYY = s * s * strongInverse + c * c * weakInverse;
+}
+
 RegionDisplacementTracker::RegionDisplacementTracker(const QRect &region)
     : m_region(region),
-      m_reduction(std::max(1, std::max(region.width(), region.height()) / reducedSpan)),
+      m_reduction(std::max(1, std::min(std::max(region.width(), region.height()) / reducedSpan,
+                                       std::min(region.width(), region.height()) / minimumRegionSide))),
       m_width(region.width() / m_reduction),
       m_height(region.height() / m_reduction)
 {
@@ -74,7 +105,7 @@ void RegionDisplacementTracker::reduce(const QImage &frame)
     const QImage rgba = inPlace ? frame : frame.convertToFormat(QImage::Format_RGBA8888);
     const int r = m_reduction;
     const float scale = 1.0f / static_cast<float>(r * r);
-    m_luminance.resize(static_cast<size_t>(m_width) * m_height);
+    m_luminance.reshape(m_width, m_height);
     m_sums.resize(3 * static_cast<size_t>(m_width));
     for (int y = 0; y < m_height; ++y) {
         std::fill(m_sums.begin(), m_sums.end(), 0);
@@ -89,18 +120,19 @@ void RegionDisplacementTracker::reduce(const QImage &frame)
                 }
             }
         }
-        float *out = &m_luminance[static_cast<size_t>(y) * m_width];
+        float *out = m_luminance.row(y);
         for (int x = 0; x < m_width; ++x) {
             const int *sum = &m_sums[3 * static_cast<size_t>(x)];
             out[x] = (0.2126f * sum[0] + 0.7152f * sum[1] + 0.0722f * sum[2]) * scale;
         }
     }
+    blur(m_pool, m_luminance, pyramidKernel(), m_luminance, m_scratch);
 }
 
 void RegionDisplacementTracker::chooseTiles()
 {
     m_tiles.clear();
-    const int size = std::min(largestTile, std::min(m_width, m_height) / 4);
+    const int size = std::min(largestTile, std::min(m_width, m_height) / tilesAcross);
     if (size < smallestTile)
         return;
     const int columns = (m_width - 2 * margin) / size;
@@ -121,11 +153,11 @@ void RegionDisplacementTracker::chooseTiles()
             double meanX = 0.0;
             double meanY = 0.0;
             for (int j = 0, k = 0; j < size; ++j) {
-                const float *line = &m_luminance[static_cast<size_t>(tile.top + j) * m_width + tile.left];
+                const float *line = m_luminance.row(tile.top + j) + tile.left;
                 for (int i = 0; i < size; ++i, ++k) {
                     tile.reference[k] = line[i];
-                    tile.gradientX[k] = 0.5f * (line[i + 1] - line[i - 1]);
-                    tile.gradientY[k] = 0.5f * (line[i + m_width] - line[i - m_width]);
+                    tile.gradientX[k] = derivative(line + i, 1);
+                    tile.gradientY[k] = derivative(line + i, m_width);
                     meanX += tile.gradientX[k];
                     meanY += tile.gradientY[k];
                 }
@@ -143,12 +175,7 @@ void RegionDisplacementTracker::chooseTiles()
             tile.texture = xx + yy;
             if (tile.texture <= 0.0)
                 continue;
-            xx += ridge * tile.texture;
-            yy += ridge * tile.texture;
-            const double determinant = xx * yy - xy * xy;
-            tile.inverseXX = yy / determinant;
-            tile.inverseXY = -xy / determinant;
-            tile.inverseYY = xx / determinant;
+            invertNormalMatrix(xx, xy, yy, &tile);
             candidates.push_back(std::move(tile));
         }
     }
@@ -175,8 +202,7 @@ void RegionDisplacementTracker::measure(Tile &tile, float *x, float *y) const
         double bx = 0.0;
         double by = 0.0;
         for (int j = 0, k = 0; j < tile.size; ++j) {
-            const float *line =
-                &m_luminance[static_cast<size_t>(tile.top + j + tile.shiftY) * m_width + tile.left + tile.shiftX];
+            const float *line = m_luminance.row(tile.top + j + tile.shiftY) + tile.left + tile.shiftX;
             float rowX = 0.0f;
             float rowY = 0.0f;
             for (int i = 0; i < tile.size; ++i, ++k) {

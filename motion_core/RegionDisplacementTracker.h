@@ -1,5 +1,8 @@
 #pragma once
 
+#include "motion_core/FloatPlane.h"
+#include "motion_core/MotionWorkerPool.h"
+
 #include <QImage>
 #include <QRect>
 
@@ -26,6 +29,9 @@ struct DisplacementSeries
 class RegionDisplacementTracker
 {
 public:
+    // Pixels of the region's shorter side below which it has no room for tiles.
+    static constexpr int minimumRegionSide = 32;
+
     // region: the pixels of the frames to follow, inside every frame it will see.
     explicit RegionDisplacementTracker(const QRect &region);
     ~RegionDisplacementTracker();
@@ -43,15 +49,20 @@ public:
 private:
     struct Tile;
 
+    // Box-reduces the region's luminance, then smooths it so that sharp edges vary over a few
+    // samples, as the linearised step assumes.
     void reduce(const QImage &frame);
     void chooseTiles();
+    static void invertNormalMatrix(double xx, double xy, double yy, Tile *tile);
     void measure(Tile &tile, float *x, float *y) const;
 
     QRect m_region;
     int m_reduction = 1;
     int m_width = 0;  // of the reduced region
     int m_height = 0;
-    std::vector<float> m_luminance; // the reduced region, row-major
+    FloatPlane m_luminance; // the reduced region, smoothed
+    FloatPlane m_scratch;
+    MotionWorkerPool m_pool; // one thread: the caller's
     std::vector<int> m_sums;        // one row of channel sums while reducing
     std::vector<Tile> m_tiles;
     DisplacementSeries m_series;

@@ -92,8 +92,10 @@ private:
             return MotionSpectrumAnalysis::tr("The camera capture frame rate is required before a motion spectrum.");
         if (!fragmentUsableForFrequencies(metadata, m_request.startFrame, m_end))
             return MotionSpectrumAnalysis::tr("Choose a valid fragment of evenly spaced frames.");
-        if (pixelRegion(m_request.regionOfInterest, metadata.frameSize).isEmpty())
-            return MotionSpectrumAnalysis::tr("Choose a valid region.");
+        const QRect region = pixelRegion(m_request.regionOfInterest, metadata.frameSize);
+        const int side = motion_core::RegionDisplacementTracker::minimumRegionSide;
+        if (region.width() < side || region.height() < side)
+            return MotionSpectrumAnalysis::tr("Choose a region of at least %1 x %1 pixels.").arg(side);
         return MotionSpectrumAnalysis::resolutionRefusal(m_end - m_request.startFrame, fps, m_request.resolutionHz);
     }
 

@@ -104,10 +104,8 @@ QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, QString *error
         *errorCode = QStringLiteral("invalid_params");
         return {};
     }
-    if (!m_application->videoSession()->ready()) {
-        *errorCode = QStringLiteral("state_conflict");
-        return {};
-    }
+    if (!m_application->videoSession()->ready())
+        return {{QStringLiteral("state"), QStringLiteral("unavailable")}};
     const MotionSpectrumRequest request = currentRequest(resolution.toDouble(0.0));
     if (!m_job || !sameRequest(m_job->request, request))
         start(request);

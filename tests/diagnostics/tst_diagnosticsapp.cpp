@@ -129,6 +129,7 @@ private slots:
             QCOMPARE(outcome(client.call(method["name"].toString(), params)), method["mutating"].toBool() ? "control_disabled" : "ok");
         }
         QCOMPARE(resultOf(client.call("diagnostics.getSnapshot"))["source"]["state"], "empty");
+        QCOMPARE(resultOf(client.call("diagnostics.getMotionSpectrum"))["state"], "unavailable");
         terminate();
     }
 };

@@ -86,7 +86,6 @@ private slots:
         QTest::newRow("open empty") << "diagnostics.openVideo" << QJsonObject{{"path", ""}} << "invalid_path";
         QTest::newRow("open folder") << "diagnostics.openVideo" << QJsonObject{{"path", QDir::tempPath()}} << "invalid_path";
         QTest::newRow("open missing") << "diagnostics.openVideo" << QJsonObject{{"path", "/nonexistent.mp4"}} << "invalid_path";
-        QTest::newRow("spectrum") << "diagnostics.getMotionSpectrum" << QJsonObject() << "state_conflict";
         QTest::newRow("rate string") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", "60"}} << "invalid_params";
     }
     void beforeAVideo() { run(); }

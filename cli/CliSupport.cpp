@@ -2,10 +2,41 @@
 
 #include <QTextStream>
 
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <unistd.h>
 
 namespace ovra::cli {
+
+namespace {
+
+std::atomic<bool> interruptRequested{false};
+
+extern "C" void requestInterrupt(int)
+{
+    interruptRequested = true;
+}
+
+} // namespace
+
+InterruptGuard::InterruptGuard()
+{
+    interruptRequested = false;
+    m_previousInterrupt = std::signal(SIGINT, requestInterrupt);
+    m_previousTerminate = std::signal(SIGTERM, requestInterrupt);
+}
+
+InterruptGuard::~InterruptGuard()
+{
+    std::signal(SIGINT, m_previousInterrupt);
+    std::signal(SIGTERM, m_previousTerminate);
+}
+
+bool InterruptGuard::requested()
+{
+    return interruptRequested.load();
+}
 
 void printError(const QString &message)
 {

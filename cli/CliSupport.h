@@ -29,6 +29,23 @@ void printOutput(const QString &text);
 // Reports a usage error with a hint to --help; returns ExitUsage.
 int usageError(const QString &command, const QString &message);
 
+// While it lives, Ctrl-C (and SIGTERM) asks the running job to stop cleanly instead of
+// killing the process; requested() tells whether it was pressed.
+class InterruptGuard
+{
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
+
+    static bool requested();
+
+private:
+    void (*m_previousInterrupt)(int) = nullptr;
+    void (*m_previousTerminate)(int) = nullptr;
+};
+
 // One progress line on stderr, redrawn in place; silent when stderr is not a terminal.
 class TerminalProgress
 {

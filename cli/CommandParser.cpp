@@ -17,7 +17,13 @@ std::optional<int> CommandParser::parse(const QStringList &arguments, int expect
     if (!m_parser.parse(arguments))
         return usageError(m_parser.errorText());
     if (m_parser.isSet(QStringLiteral("help"))) {
-        printOutput(m_parser.helpText().replace(arguments.value(0), QStringLiteral("ovra-motion-cli ") + m_command));
+        // The usage line names the program's path; only that occurrence becomes the command.
+        QString help = m_parser.helpText();
+        const QString program = QCoreApplication::arguments().value(0);
+        const qsizetype at = program.isEmpty() ? -1 : help.indexOf(program);
+        if (at >= 0)
+            help.replace(at, program.size(), QStringLiteral("ovra-motion-cli ") + m_command);
+        printOutput(help);
         return ExitSuccess;
     }
     if (m_parser.positionalArguments().size() != expectedPositionals)

@@ -15,6 +15,7 @@ public:
     CommandParser(const QString &command, const QString &description, const QString &positionalSyntax);
 
     QCommandLineParser &parser() { return m_parser; }
+    const QCommandLineParser &parser() const { return m_parser; }
 
     // The exit code to return at once (help shown or usage error), or nullopt to go on.
     // expectedPositionals is the exact number of positional arguments.

@@ -8,5 +8,6 @@ namespace ovra::cli {
 int runProbe(const QStringList &arguments);
 int runFrame(const QStringList &arguments);
 int runProcess(const QStringList &arguments);
+int runSpectrum(const QStringList &arguments);
 
 } // namespace ovra::cli

@@ -1,87 +1,19 @@
 #include "cli/CliSupport.h"
 #include "cli/CommandParser.h"
 #include "cli/Commands.h"
+#include "cli/FragmentArguments.h"
 
-#include "media/libav/LibavVideoAnalyzer.h"
 #include "motion_core/MotionSettings.h"
 #include "processing/SettingsValidation.h"
 #include "processing/VideoProcessingPipeline.h"
 
 #include <QFileInfo>
 
-#include <atomic>
 #include <cmath>
-#include <csignal>
 #include <optional>
 
 namespace ovra::cli {
 namespace {
-
-std::atomic<bool> interruptRequested{false};
-
-extern "C" void requestInterrupt(int)
-{
-    interruptRequested = true;
-}
-
-// Ctrl-C asks the running job to stop cleanly instead of killing the process.
-class InterruptGuard
-{
-public:
-    InterruptGuard()
-    {
-        interruptRequested = false;
-        m_previousInterrupt = std::signal(SIGINT, requestInterrupt);
-        m_previousTerminate = std::signal(SIGTERM, requestInterrupt);
-    }
-    ~InterruptGuard()
-    {
-        std::signal(SIGINT, m_previousInterrupt);
-        std::signal(SIGTERM, m_previousTerminate);
-    }
-
-private:
-    void (*m_previousInterrupt)(int) = SIG_DFL;
-    void (*m_previousTerminate)(int) = SIG_DFL;
-};
-
-// Parses "A:B" into two numbers.
-template<typename Number>
-std::optional<std::pair<Number, Number>> parsePair(const QString &text, QChar separator = QLatin1Char(':'))
-{
-    const QStringList parts = text.split(separator);
-    if (parts.size() != 2)
-        return std::nullopt;
-    bool firstOk = false;
-    bool secondOk = false;
-    Number first{};
-    Number second{};
-    if constexpr (std::is_integral_v<Number>) {
-        first = parts[0].toLongLong(&firstOk);
-        second = parts[1].toLongLong(&secondOk);
-    } else {
-        first = parts[0].toDouble(&firstOk);
-        second = parts[1].toDouble(&secondOk);
-    }
-    if (!firstOk || !secondOk)
-        return std::nullopt;
-    return std::pair{first, second};
-}
-
-std::optional<QRectF> parseRegion(const QString &text)
-{
-    const QStringList parts = text.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return std::nullopt;
-    double values[4] = {};
-    for (int i = 0; i < 4; ++i) {
-        bool ok = false;
-        values[i] = parts[i].toDouble(&ok);
-        if (!ok)
-            return std::nullopt;
-    }
-    return QRectF(values[0], values[1], values[2], values[3]);
-}
 
 // A whole number within [minimum, maximum], checked before it is converted; none otherwise.
 std::optional<int> wholeNumberWithin(double value, int minimum, int maximum)
@@ -103,9 +35,6 @@ struct ProcessOptions
                               CommandLineText::tr("File to write (never overwritten): H.264 MP4, or lossless FFV1 when "
                                                   "it ends in .mkv."),
                               QStringLiteral("OUT.mp4")};
-    QCommandLineOption captureFps{QStringLiteral("capture-fps"),
-                                  CommandLineText::tr("Camera capture frame rate; required when the file does not carry it."),
-                                  QStringLiteral("F")};
     QCommandLineOption band{QStringLiteral("band"), CommandLineText::tr("Frequency band in Hz (default 9:14)."),
                             QStringLiteral("LOW:HIGH")};
     QCommandLineOption rpm{QStringLiteral("rpm"), CommandLineText::tr("Shaft speed; with --harmonic and --half-width it sets the band."),
@@ -117,12 +46,7 @@ struct ProcessOptions
                                  QStringLiteral("P")};
     QCommandLineOption factor{QStringLiteral("factor"), CommandLineText::tr("Amplification factor, 1 to 50 (default 5)."),
                               QStringLiteral("A")};
-    QCommandLineOption frames{QStringLiteral("frames"),
-                              CommandLineText::tr("Fragment [START, END) in frames (default: the whole uniform part)."),
-                              QStringLiteral("START:END")};
-    QCommandLineOption region{QStringLiteral("roi"),
-                              CommandLineText::tr("Region of interest, normalised to the upright frame (default 0,0,1,1)."),
-                              QStringLiteral("X,Y,W,H")};
+    FragmentOptions fragment;
     QCommandLineOption noRegionOptimization{QStringLiteral("no-region-optimization"),
                                             CommandLineText::tr("Process the whole frame even for a small region.")};
     QCommandLineOption threads{QStringLiteral("threads"), CommandLineText::tr("Motion worker threads (default: automatic)."),
@@ -135,17 +59,14 @@ struct ProcessOptions
 // The options' values, checked for form; the settings rules come after the analysis.
 struct ProcessArguments
 {
-    QString inputPath;
+    FragmentArguments fragment;
     QString outputPath;
-    std::optional<double> captureFps; // none: the file's own
     std::pair<double, double> band{9.0, 14.0};
     bool rotationBandGiven = false;
     double rpm = 0.0;
     double harmonic = 1.0;
     double halfWidth = 0.0;
     double factor = 5.0;
-    std::optional<std::pair<qint64, qint64>> frames; // none: the whole uniform part
-    QRectF region{0.0, 0.0, 1.0, 1.0};
     bool regionOptimization = true;
     double threads = 0.0;
     double quality = 75.0;
@@ -172,8 +93,6 @@ std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &
             *value = parser.value(option).toDouble(&ok);
         numbers = numbers && ok;
     };
-    double captureFps = 0.0;
-    read(options.captureFps, &captureFps);
     read(options.factor, &arguments->factor);
     read(options.rpm, &arguments->rpm);
     read(options.harmonic, &arguments->harmonic);
@@ -182,58 +101,18 @@ std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &
     read(options.quality, &arguments->quality);
     if (!numbers)
         return command.usageError(CommandLineText::tr("a numeric option has a value that is not a number."));
-    if (parser.isSet(options.captureFps))
-        arguments->captureFps = captureFps;
     if (parser.isSet(options.band)) {
         const auto band = parsePair<double>(parser.value(options.band));
         if (!band)
             return command.usageError(CommandLineText::tr("--band needs LOW:HIGH in Hz, for example 9:14."));
         arguments->band = *band;
     }
-    if (parser.isSet(options.frames)) {
-        arguments->frames = parsePair<qint64>(parser.value(options.frames));
-        if (!arguments->frames)
-            return command.usageError(CommandLineText::tr("--frames needs START:END frame numbers, END exclusive."));
-    }
-    if (parser.isSet(options.region)) {
-        const auto region = parseRegion(parser.value(options.region));
-        if (!region)
-            return command.usageError(CommandLineText::tr("--roi needs X,Y,W,H as fractions of the frame."));
-        arguments->region = *region;
-    }
     const auto whole = [](double value) { return value == std::floor(value); };
     if (!whole(arguments->threads) || !whole(arguments->quality) || !whole(arguments->harmonic))
         return command.usageError(CommandLineText::tr("--threads, --quality and --harmonic take whole numbers."));
     arguments->regionOptimization = !parser.isSet(options.noRegionOptimization);
-    arguments->inputPath = parser.positionalArguments().constFirst();
     arguments->outputPath = QFileInfo(parser.value(options.output)).absoluteFilePath();
-    return std::nullopt;
-}
-
-// Analyses the input and settles its capture rate; answers the exit code when that fails.
-std::optional<int> analyseSource(const ProcessArguments &arguments, const media::CancellationCheck &cancellationCheck,
-                                 TerminalProgress &progress, media::VideoMetadata *metadata)
-{
-    QString error;
-    media::libav::LibavVideoAnalyzer analyzer(cancellationCheck);
-    const bool analysed = analyzer.analyze(arguments.inputPath, metadata, &error, {}, [&progress](double fraction) {
-        progress.update(CommandLineText::tr("Analysing source video"), fraction);
-    });
-    if (analysed)
-        progress.update(CommandLineText::tr("Analysing source video"), 1.0);
-    progress.finish();
-    if (!analysed) {
-        printError(error);
-        return analyzer.cancelled() ? ExitCancelled : ExitFailure;
-    }
-    if (arguments.captureFps) {
-        metadata->captureFrameRate = *arguments.captureFps;
-        metadata->captureFrameRateManual = true;
-    } else if (!metadata->captureFrameRateKnown()) {
-        printError(CommandLineText::tr("The file does not tell the camera's capture frame rate; give it with --capture-fps."));
-        return ExitFailure;
-    }
-    return std::nullopt;
+    return parseFragmentArguments(command, options.fragment, &arguments->fragment);
 }
 
 // The request the arguments make for the analysed video; answers the exit code when the
@@ -258,11 +137,11 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
     }
 
     motion_core::MotionSettings &settings = request->settings;
-    settings.startFrame = arguments.frames ? arguments.frames->first : processing::automaticStartFrame(metadata);
-    settings.endFrameExclusive = arguments.frames ? arguments.frames->second : metadata.frameCount;
+    settings.startFrame = arguments.fragment.startFrame(metadata);
+    settings.endFrameExclusive = arguments.fragment.endFrame(metadata);
     settings.playbackStartUs = processing::playbackTimeUs(metadata, settings.startFrame);
     settings.playbackEndUs = processing::playbackTimeUs(metadata, settings.endFrameExclusive);
-    settings.regionOfInterest = arguments.region;
+    settings.regionOfInterest = arguments.fragment.region;
     settings.regionProcessingOptimizationEnabled = arguments.regionOptimization;
     settings.amplificationFactor = arguments.factor;
     settings.workerThreadCount = *threadCount;
@@ -345,8 +224,8 @@ int runProcess(const QStringList &commandLine)
                                               ".mkv, with a JSON file of every parameter beside it."),
                           QStringLiteral("INPUT --output OUT.mp4 [options]"));
     const ProcessOptions options;
-    command.parser().addOptions({options.output, options.captureFps, options.band, options.rpm, options.harmonic,
-                                 options.halfWidth, options.factor, options.frames, options.region,
+    command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm, options.harmonic,
+                                 options.halfWidth, options.factor, options.fragment.frames, options.fragment.region,
                                  options.noRegionOptimization, options.threads, options.quality});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
@@ -359,11 +238,11 @@ int runProcess(const QStringList &commandLine)
         return ExitFailure;
     }
 
-    InterruptGuard interruptGuard;
-    const media::CancellationCheck cancellationCheck = [] { return interruptRequested.load(); };
+    const InterruptGuard interruptGuard;
+    const media::CancellationCheck cancellationCheck = &InterruptGuard::requested;
     TerminalProgress progress;
     media::VideoMetadata metadata;
-    if (const auto exitCode = analyseSource(arguments, cancellationCheck, progress, &metadata))
+    if (const auto exitCode = analyseSource(arguments.fragment, cancellationCheck, progress, &metadata))
         return *exitCode;
     project_data::ProcessingRequest request;
     if (const auto exitCode = buildRequest(arguments, metadata, &request))

@@ -25,6 +25,8 @@ const char *usageText = QT_TRANSLATE_NOOP(
     "  frame FILE --index N --output OUT.png    Write one upright frame as PNG.\n"
     "  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or\n"
     "                                           lossless .mkv) + JSON.\n"
+    "  spectrum INPUT [...]                     Print the strongest lines of a region's motion\n"
+    "                                           spectrum (optionally all of it as CSV).\n"
     "\n"
     "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
     "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.");
@@ -70,6 +72,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("probe"), ovra::cli::runProbe},
         {QStringLiteral("frame"), ovra::cli::runFrame},
         {QStringLiteral("process"), ovra::cli::runProcess},
+        {QStringLiteral("spectrum"), ovra::cli::runSpectrum},
     };
     const auto found = commands.find(command);
     if (found == commands.end()) {

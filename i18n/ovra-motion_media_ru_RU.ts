@@ -73,12 +73,12 @@
         <translation>Не удалось декодировать временную сетку видео: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="286"/>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="299"/>
         <source>No input video file was specified.</source>
         <translation>Входной видеофайл не указан.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="315"/>
+        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="328"/>
         <source>The FFmpeg libraries could not determine the video size, duration, or frame rate.</source>
         <translation>Библиотеки FFmpeg не смогли определить размер, длительность или частоту кадров видео.</translation>
     </message>

@@ -37,22 +37,22 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <location filename="../cli/CliSupport.cpp" line="23"/>
+        <location filename="../cli/CliSupport.cpp" line="54"/>
         <source>Run &apos;ovra-motion-cli %1 --help&apos; for usage.</source>
         <translation>Справка: &apos;ovra-motion-cli %1 --help&apos;.</translation>
     </message>
     <message>
-        <location filename="../cli/CliSupport.cpp" line="54"/>
+        <location filename="../cli/CliSupport.cpp" line="85"/>
         <source>  %1:%2 left</source>
         <translation>  осталось %1:%2</translation>
     </message>
     <message>
-        <location filename="../cli/CommandParser.cpp" line="24"/>
+        <location filename="../cli/CommandParser.cpp" line="30"/>
         <source>expected %1 argument(s), got %2.</source>
         <translation>ожидается аргументов: %1, получено: %2.</translation>
     </message>
     <message>
-        <location filename="../cli/CommandParser.cpp" line="40"/>
+        <location filename="../cli/CommandParser.cpp" line="46"/>
         <source>--%1 needs an integer, got &apos;%2&apos;.</source>
         <translation>--%1: нужно целое число, получено &apos;%2&apos;.</translation>
     </message>
@@ -108,148 +108,149 @@
         <translation>Анализ</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="107"/>
+        <location filename="../cli/FragmentArguments.h" line="20"/>
         <source>Camera capture frame rate; required when the file does not carry it.</source>
         <translation>Частота кадров съёмки камеры; обязательна, если её нет в файле.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="109"/>
+        <location filename="../cli/ProcessCommand.cpp" line="38"/>
         <source>Frequency band in Hz (default 9:14).</source>
         <translation>Полоса частот в Гц (по умолчанию 9:14).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="111"/>
+        <location filename="../cli/ProcessCommand.cpp" line="40"/>
         <source>Shaft speed; with --harmonic and --half-width it sets the band.</source>
         <translation>Частота вращения вала, об/мин; вместе с --harmonic и --half-width задаёт полосу.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="113"/>
+        <location filename="../cli/ProcessCommand.cpp" line="42"/>
         <source>Harmonic of the shaft speed: 1, 2 or 3.</source>
         <translation>Гармоника частоты вращения вала: 1, 2 или 3.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="116"/>
+        <location filename="../cli/ProcessCommand.cpp" line="45"/>
         <source>Half width of the band around the harmonic, in percent.</source>
         <translation>Полуширина полосы вокруг гармоники, в процентах.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="118"/>
+        <location filename="../cli/ProcessCommand.cpp" line="47"/>
         <source>Amplification factor, 1 to 50 (default 5).</source>
         <translation>Коэффициент усиления, от 1 до 50 (по умолчанию 5).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="121"/>
+        <location filename="../cli/FragmentArguments.h" line="23"/>
         <source>Fragment [START, END) in frames (default: the whole uniform part).</source>
         <translation>Фрагмент [START, END) в кадрах (по умолчанию: вся равномерная часть).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="124"/>
+        <location filename="../cli/FragmentArguments.h" line="26"/>
         <source>Region of interest, normalised to the upright frame (default 0,0,1,1).</source>
         <translation>Область интереса в долях кадра с учётом поворота (по умолчанию 0,0,1,1).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="127"/>
+        <location filename="../cli/ProcessCommand.cpp" line="51"/>
         <source>Process the whole frame even for a small region.</source>
         <translation>Обрабатывать весь кадр даже при небольшой области.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="128"/>
+        <location filename="../cli/ProcessCommand.cpp" line="52"/>
         <source>Motion worker threads (default: automatic).</source>
         <translation>Рабочие потоки обработки движения (по умолчанию: автоматически).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="103"/>
+        <location filename="../cli/ProcessCommand.cpp" line="35"/>
         <source>File to write (never overwritten): H.264 MP4, or lossless FFV1 when it ends in .mkv.</source>
         <translation>Записываемый файл (никогда не перезаписывается): MP4 (H.264) или FFV1 без потерь, если имя оканчивается на .mkv.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="131"/>
+        <location filename="../cli/ProcessCommand.cpp" line="55"/>
         <source>H.264 quality, 0 to 100 (default 75); lossless output ignores it.</source>
         <translation>Качество H.264, от 0 до 100 (по умолчанию 75); при записи без потерь не учитывается.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="159"/>
+        <location filename="../cli/ProcessCommand.cpp" line="80"/>
         <source>--output is required.</source>
         <translation>требуется параметр --output.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="164"/>
+        <location filename="../cli/ProcessCommand.cpp" line="85"/>
         <source>--rpm, --harmonic and --half-width go together.</source>
         <translation>--rpm, --harmonic и --half-width задаются только вместе.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="166"/>
+        <location filename="../cli/ProcessCommand.cpp" line="87"/>
         <source>Give either --band or --rpm/--harmonic/--half-width, not both.</source>
         <translation>Укажите либо --band, либо --rpm/--harmonic/--half-width, но не то и другое сразу.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="184"/>
+        <location filename="../cli/FragmentArguments.cpp" line="45"/>
+        <location filename="../cli/ProcessCommand.cpp" line="103"/>
         <source>a numeric option has a value that is not a number.</source>
         <translation>у числового параметра значение не является числом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="190"/>
+        <location filename="../cli/ProcessCommand.cpp" line="107"/>
         <source>--band needs LOW:HIGH in Hz, for example 9:14.</source>
         <translation>--band: нужно LOW:HIGH в Гц, например 9:14.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="196"/>
+        <location filename="../cli/FragmentArguments.cpp" line="50"/>
         <source>--frames needs START:END frame numbers, END exclusive.</source>
         <translation>--frames: нужны номера кадров START:END, END не включается.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="201"/>
+        <location filename="../cli/FragmentArguments.cpp" line="55"/>
         <source>--roi needs X,Y,W,H as fractions of the frame.</source>
         <translation>--roi: нужно X,Y,W,H в долях кадра.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="206"/>
+        <location filename="../cli/ProcessCommand.cpp" line="112"/>
         <source>--threads, --quality and --harmonic take whole numbers.</source>
         <translation>--threads, --quality и --harmonic принимают только целые числа.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="220"/>
-        <location filename="../cli/ProcessCommand.cpp" line="223"/>
+        <location filename="../cli/FragmentArguments.cpp" line="68"/>
+        <location filename="../cli/FragmentArguments.cpp" line="71"/>
         <source>Analysing source video</source>
         <translation>Анализ исходного видео</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="233"/>
+        <location filename="../cli/FragmentArguments.cpp" line="81"/>
         <source>The file does not tell the camera&apos;s capture frame rate; give it with --capture-fps.</source>
         <translation>В файле не указана частота кадров съёмки камеры; задайте её параметром --capture-fps.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="251"/>
+        <location filename="../cli/ProcessCommand.cpp" line="130"/>
         <source>The number of worker threads must be between 0 (automatic) and %1.</source>
         <translation>Число рабочих потоков должно быть от 0 (автоматически) до %1.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="256"/>
+        <location filename="../cli/ProcessCommand.cpp" line="135"/>
         <source>Export quality must be between 0 and 100.</source>
         <translation>Качество экспорта должно быть от 0 до 100.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="275"/>
+        <location filename="../cli/ProcessCommand.cpp" line="154"/>
         <source>No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between 0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.</source>
         <translation>Нет допустимой полосы вокруг гармоники %1 для %2 об/мин при полуширине %3 %: частота вращения должна быть от 500 до 7000 об/мин, гармоника — от 1 до 3, полуширина — от 0 до 100 %, а полоса должна лежать ниже частоты Найквиста %4 Гц.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="292"/>
+        <location filename="../cli/ProcessCommand.cpp" line="171"/>
         <source>Warning: </source>
         <translation>Предупреждение: </translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="306"/>
+        <location filename="../cli/ProcessCommand.cpp" line="185"/>
         <source>Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.</source>
         <translation>Обработано кадров: %1, время: %2, скорость: %3 кадр/с; обработка движения заняла %4 % времени цикла по кадрам.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="343"/>
+        <location filename="../cli/ProcessCommand.cpp" line="222"/>
         <source>Analyses a video, magnifies the motion in a frequency band and exports it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in .mkv, with a JSON file of every parameter beside it.</source>
         <translation>Анализирует видео, усиливает движение в полосе частот и экспортирует результат в MP4 (H.264) или, если имя выходного файла оканчивается на .mkv, в Matroska (FFV1 без потерь) с файлом JSON всех параметров рядом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="357"/>
+        <location filename="../cli/ProcessCommand.cpp" line="236"/>
         <source>The output file or its parameters file already exists and was not overwritten: %1</source>
         <translation>Выходной файл или его файл параметров уже существует и не перезаписан: %1</translation>
     </message>
@@ -264,6 +265,8 @@ Commands:
   frame FILE --index N --output OUT.png    Write one upright frame as PNG.
   process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or
                                            lossless .mkv) + JSON.
+  spectrum INPUT [...]                     Print the strongest lines of a region&apos;s motion
+                                           spectrum (optionally all of it as CSV).
 
 Run &apos;ovra-motion-cli COMMAND --help&apos; for the options of a command.
 Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
@@ -276,19 +279,67 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
   frame FILE --index N --output OUT.png    Записать один кадр (с учётом поворота) в PNG.
   process INPUT --output OUT.mp4 [...]     Усилить движение в полосе частот и экспортировать MP4
                                            (или .mkv без потерь) + JSON.
+  spectrum INPUT [...]                     Вывести сильнейшие линии спектра движения области
+                                           (и, по желанию, весь спектр в CSV).
 
 Параметры команды: &apos;ovra-motion-cli КОМАНДА --help&apos;.
 Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="76"/>
+        <location filename="../cli/main.cpp" line="79"/>
         <source>No command given.</source>
         <translation>Команда не указана.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="77"/>
+        <location filename="../cli/main.cpp" line="80"/>
         <source>Unknown command &apos;%1&apos;.</source>
         <translation>Неизвестная команда &apos;%1&apos;.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="22"/>
+        <source>Widest frequency bin in Hz (default: a quarter of the fragment per segment).</source>
+        <translation>Наибольшая ширина частотного интервала в Гц (по умолчанию: четверть фрагмента на сегмент).</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="25"/>
+        <source>Also write the whole spectrum as CSV (never overwritten).</source>
+        <translation>Записать также весь спектр в CSV (существующий файл не перезаписывается).</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="61"/>
+        <location filename="../cli/SpectrumCommand.cpp" line="146"/>
+        <source>The CSV file already exists and was not overwritten: %1</source>
+        <translation>Файл CSV уже существует и не перезаписан: %1</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="62"/>
+        <source>Could not write the CSV file %1: %2</source>
+        <translation>Не удалось записать файл CSV %1: %2</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="78"/>
+        <source>%1 frames at %2 frames/s: bins of %3 Hz up to %4 Hz, %5 segments, %6 tiles followed; median noise floor %7 px.</source>
+        <translation>%1 кадров при %2 кадр/с: интервалы по %3 Гц до %4 Гц, сегментов: %5, отслежено участков: %6; медианный уровень шума %7 пикс.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="88"/>
+        <source>No line rises above the noise floor.</source>
+        <translation>Ни одна линия не поднимается выше уровня шума.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="102"/>
+        <source>The motion spectrum was cancelled by the user.</source>
+        <translation>Построение спектра движения отменено пользователем.</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="123"/>
+        <source>Measures how a region of a video moves over a fragment and prints the strongest lines of its motion spectrum: frequency in Hz of capture time, amplitude in pixels, direction in degrees (0 horizontal, 90 vertical).</source>
+        <translation>Измеряет движение области видео на фрагменте и выводит сильнейшие линии его спектра: частоту в Гц времени съёмки, амплитуду в пикселях, направление в градусах (0 — по горизонтали, 90 — по вертикали).</translation>
+    </message>
+    <message>
+        <location filename="../cli/SpectrumCommand.cpp" line="141"/>
+        <source>--resolution needs a frequency in Hz above 0.</source>
+        <translation>для --resolution нужна частота в Гц больше 0.</translation>
     </message>
 </context>
 <context>
@@ -508,55 +559,115 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>MotionPanel</name>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="32"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="35"/>
         <source>Motion amplification</source>
         <translation>Усиление движения</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="33"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="36"/>
         <source>Choose a frequency band and amplification factor after the source is analyzed.</source>
         <translation>Выберите полосу частот и коэффициент усиления после анализа исходного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="41"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="44"/>
         <source>Capture %1 FPS · Nyquist %2 Hz</source>
         <translation>Съёмка %1 кадр/с · Найквист %2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="43"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="46"/>
         <source>Capture frame rate is not set</source>
         <translation>Частота кадров съёмки не задана</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="51"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="54"/>
         <source>Lower frequency</source>
         <translation>Нижняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="52"/>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="65"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="55"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="68"/>
         <source>Hz</source>
         <translation>Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="64"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="67"/>
         <source>Upper frequency</source>
         <translation>Верхняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="83"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="86"/>
         <source>Frequency band</source>
         <translation>Полоса частот</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="135"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="137"/>
+        <source>Hide spectrum</source>
+        <translation>Скрыть спектр</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="137"/>
+        <source>Spectrum</source>
+        <translation>Спектр</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="138"/>
+        <source>Measure how the selected region moves and find the frequencies it vibrates at.</source>
+        <translation>Измерить движение выбранной области и найти частоты, на которых она колеблется.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="158"/>
         <source>Amplification</source>
         <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="136"/>
+        <location filename="../ui/qml/panels/MotionPanel.qml" line="159"/>
         <source>Factor</source>
         <translation>крат</translation>
+    </message>
+</context>
+<context>
+    <name>MotionSpectrumAnalysis</name>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="92"/>
+        <source>The camera capture frame rate is required before a motion spectrum.</source>
+        <translation>Для спектра движения нужна частота кадров съёмки камеры.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="94"/>
+        <source>Choose a valid fragment of evenly spaced frames.</source>
+        <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="98"/>
+        <source>Choose a region of at least %1 x %1 pixels.</source>
+        <translation>Выберите область размером не менее %1 x %1 пикселей.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="124"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="137"/>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="181"/>
+        <source>Not enough memory for the motion spectrum.</source>
+        <translation>Недостаточно памяти для спектра движения.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="132"/>
+        <source>The region has no texture whose motion can be measured.</source>
+        <translation>В области нет текстуры, по которой можно измерить движение.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="156"/>
+        <source>Measuring motion</source>
+        <translation>Измерение движения</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="192"/>
+        <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
+        <translation>Фрагмент из %1 кадров слишком короток для разрешения %2 Гц при %3 кадр/с: нужно не менее %4 кадров.</translation>
+    </message>
+    <message>
+        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="197"/>
+        <source>The fragment of %1 frames is too short for a motion spectrum: it needs at least %2 frames.</source>
+        <translation>Фрагмент из %1 кадров слишком короток для спектра движения: нужно не менее %2 кадров.</translation>
     </message>
 </context>
 <context>
@@ -567,122 +678,122 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Настройки анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="92"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="93"/>
         <source>Source recording frame rate</source>
         <translation>Частота кадров исходной записи</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="93"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="94"/>
         <source>%1 FPS</source>
         <translation>%1 кадр/с</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="96"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="97"/>
         <source>Capture frame rate</source>
         <translation>Частота кадров съёмки</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="97"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="98"/>
         <source>FPS</source>
         <translation>кадр/с</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="110"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="111"/>
         <source>Frequency filter</source>
         <translation>Частотный фильтр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="111"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="112"/>
         <source>%1–%2 Hz</source>
         <translation>%1–%2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="121"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="124"/>
         <source>Frequency filter helper…</source>
         <translation>Подбор полосы фильтра…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="129"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="132"/>
         <source>Amplification</source>
         <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="130"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="133"/>
         <source>Factor: %1</source>
         <translation>Коэффициент: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="133"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="136"/>
         <source>Amplification factor</source>
         <translation>Коэффициент усиления</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="147"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="150"/>
         <source>Computing resources</source>
         <translation>Вычислительные ресурсы</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="149"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="152"/>
         <source>Automatic · %1 threads</source>
         <translation>Автоматически · потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="150"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="153"/>
         <source>Manual · %1 threads</source>
         <translation>Вручную · потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="162"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="165"/>
         <source>Frame processing</source>
         <translation>Обработка кадра</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="164"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="167"/>
         <source>ROI: %1 × %2 px</source>
         <translation>Область: %1 × %2 пикс.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="166"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="169"/>
         <source>Optimization on</source>
         <translation>Оптимизация вкл.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="167"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="170"/>
         <source>Optimization off</source>
         <translation>Оптимизация выкл.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="168"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="171"/>
         <source>This section is available when a frame region is selected.</source>
         <translation>Этот раздел доступен, когда в кадре выделена область.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="170"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="173"/>
         <source>Optimize processing for selected region</source>
         <translation>Оптимизировать обработку под выделенную область</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="179"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="182"/>
         <source>The selected region uses the configured amplification; the surrounding ring uses half.</source>
         <translation>В выделенной области применяется заданное усиление, в окружающем её кольце — половина.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="180"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="183"/>
         <source>The full frame will be processed.</source>
         <translation>Будет обработан весь кадр.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="187"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="190"/>
         <source>Stationary background — not implemented yet</source>
         <translation>Неподвижный фон — пока не реализован</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="214"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="217"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="219"/>
+        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="222"/>
         <source>Start analysis</source>
         <translation>Начать анализ</translation>
     </message>
@@ -723,72 +834,72 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ProcessingSettingsController</name>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="81"/>
+        <location filename="../processing/SettingsValidation.cpp" line="87"/>
         <source>Enter the camera capture frame rate before choosing the frequency band.</source>
         <translation>Прежде чем выбирать полосу частот, введите частоту кадров съёмки камеры.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="83"/>
+        <location filename="../processing/SettingsValidation.cpp" line="89"/>
         <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
         <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="85"/>
+        <location filename="../processing/SettingsValidation.cpp" line="91"/>
         <source>Choose a valid analysis fragment.</source>
         <translation>Выберите допустимый фрагмент для анализа.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="87"/>
+        <location filename="../processing/SettingsValidation.cpp" line="93"/>
         <source>Choose a valid amplification region.</source>
         <translation>Выберите допустимую область усиления.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="89"/>
+        <location filename="../processing/SettingsValidation.cpp" line="95"/>
         <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
         <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="91"/>
+        <location filename="../processing/SettingsValidation.cpp" line="97"/>
         <source>Lower frequency must be greater than 0 Hz.</source>
         <translation>Нижняя частота должна быть больше 0 Гц.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="93"/>
+        <location filename="../processing/SettingsValidation.cpp" line="99"/>
         <source>Upper frequency must be greater than lower frequency.</source>
         <translation>Верхняя частота должна быть больше нижней.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="95"/>
+        <location filename="../processing/SettingsValidation.cpp" line="101"/>
         <source>Upper frequency must be below the Nyquist frequency of %1 Hz.</source>
         <translation>Верхняя частота должна быть ниже частоты Найквиста (%1 Гц).</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="98"/>
+        <location filename="../processing/SettingsValidation.cpp" line="104"/>
         <source>Amplification factor must be between 1 and 50.</source>
         <translation>Коэффициент усиления должен быть от 1 до 50.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="100"/>
+        <location filename="../processing/SettingsValidation.cpp" line="106"/>
         <source>The selected fragment is too short for this frequency band. Select at least %1 frames.</source>
         <translation>Выбранный фрагмент слишком короткий для этой полосы частот. Выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="109"/>
+        <location filename="../processing/SettingsValidation.cpp" line="115"/>
         <source>The fragment is shorter than the recommended %1 frames (two seconds of capture time): the frequency filter has little time to settle, so results are less reliable.</source>
         <translation>Фрагмент короче рекомендуемой длины (кадров: %1, это две секунды съёмки): частотный фильтр не успевает установиться, поэтому результаты менее надёжны.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="113"/>
+        <location filename="../processing/SettingsValidation.cpp" line="119"/>
         <source>The selected band is close to Nyquist; reliable frequency separation may be poor.</source>
         <translation>Выбранная полоса близка к частоте Найквиста; надёжно разделить частоты может не получиться.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="115"/>
+        <location filename="../processing/SettingsValidation.cpp" line="121"/>
         <source>High amplification may produce visible artifacts.</source>
         <translation>Сильное усиление может вызвать заметные артефакты.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="117"/>
+        <location filename="../processing/SettingsValidation.cpp" line="123"/>
         <source>An amplification factor of 1 leaves motion unchanged.</source>
         <translation>При коэффициенте усиления 1 движение не изменяется.</translation>
     </message>
@@ -887,32 +998,32 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Сохранить результат анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="57"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="58"/>
         <source>Cancelling analysis…</source>
         <translation>Отмена анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="58"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="59"/>
         <source>Analyzing selected fragment…</source>
         <translation>Анализ выбранного фрагмента…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="59"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="60"/>
         <source>No analysis result yet</source>
         <translation>Результата анализа пока нет</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="68"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="69"/>
         <source>Use Processing to configure and start analysis. Save the finished result with the icon above.</source>
         <translation>Настройте и запустите анализ в окне «Обработка». Сохраните готовый результат значком вверху.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="80"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="81"/>
         <source>%1%</source>
         <translation>%1%</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="104"/>
+        <location filename="../ui/qml/panels/ResultViewport.qml" line="105"/>
         <source>Settings changed. The displayed result keeps its original analysis parameters.</source>
         <translation>Настройки изменены. Показанный результат сохраняет исходные параметры анализа.</translation>
     </message>
@@ -1235,24 +1346,125 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Весь кадр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="89"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="90"/>
         <source>Cancelling analysis…</source>
         <translation>Отмена анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="89"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="90"/>
         <source>Analyzing source video…</source>
         <translation>Анализ исходного видео…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="115"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="116"/>
         <source>Preparing video playback…</source>
         <translation>Подготовка воспроизведения…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="120"/>
+        <location filename="../ui/qml/panels/SourceViewport.qml" line="121"/>
         <source>Retry playback</source>
         <translation>Повторить</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumPlot</name>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="36"/>
+        <source>Amplitude, px</source>
+        <translation>Амплитуда, пикс.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="120"/>
+        <source>Peak %1</source>
+        <translation>Пик %1</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="166"/>
+        <source>%1×</source>
+        <translation>%1×</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="174"/>
+        <source>Frequency, Hz</source>
+        <translation>Частота, Гц</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumView</name>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="28"/>
+        <source>%1 Hz · %2 px · %3°</source>
+        <translation>%1 Гц · %2 пикс. · %3°</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="58"/>
+        <source>%1 · %2 %</source>
+        <translation>%1 · %2 %</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="62"/>
+        <source>Analyze the motion of the selected fragment and region to find its frequencies.</source>
+        <translation>Проанализируйте движение выбранного фрагмента и области, чтобы найти его частоты.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="64"/>
+        <source>The fragment, region or capture frame rate changed after this spectrum was made. Analyze again to update it.</source>
+        <translation>Фрагмент, область или частота кадров съёмки изменились после построения спектра. Проанализируйте заново, чтобы обновить его.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="65"/>
+        <source>Resolution %1 Hz · %2 frames · %3 segments</source>
+        <translation>Разрешение %1 Гц · кадров: %2 · сегментов: %3</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="71"/>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
+        <source>Analyze again</source>
+        <translation>Анализировать заново</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
+        <source>Analyze</source>
+        <translation>Анализировать</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="118"/>
+        <source>Motion</source>
+        <translation>Движение</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="119"/>
+        <source>Noise floor</source>
+        <translation>Уровень шума</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="120"/>
+        <source>Shaft harmonics</source>
+        <translation>Гармоники вала</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="122"/>
+        <source>Current band</source>
+        <translation>Текущая полоса</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="149"/>
+        <source>No peak rises above the noise floor.</source>
+        <translation>Ни один пик не поднимается выше уровня шума.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="150"/>
+        <source>Peaks, strongest first. Click one to set the band to ±%1 % around it.</source>
+        <translation>Пики, начиная с самого сильного. Щёлкните пик, чтобы задать полосу ±%1 % вокруг него.</translation>
+    </message>
+    <message>
+        <location filename="../ui/qml/panels/SpectrumView.qml" line="176"/>
+        <source>The band around %1 Hz must be above zero and below the Nyquist frequency.</source>
+        <translation>Полоса вокруг %1 Гц должна быть выше нуля и ниже частоты Найквиста.</translation>
     </message>
 </context>
 <context>
@@ -1809,9 +2021,27 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Откройте исходное видео и проанализируйте его.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="291"/>
+        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="306"/>
         <source>A processing request is required.</source>
         <translation>Необходим запрос на обработку.</translation>
+    </message>
+</context>
+<context>
+    <name>ovra::ui::controllers::SpectrumController</name>
+    <message>
+        <location filename="../ui/controllers/SpectrumController.cpp" line="138"/>
+        <source>Preparing motion spectrum</source>
+        <translation>Подготовка спектра движения</translation>
+    </message>
+    <message>
+        <location filename="../ui/controllers/SpectrumController.cpp" line="156"/>
+        <source>Cancelling motion spectrum</source>
+        <translation>Отмена спектра движения</translation>
+    </message>
+    <message>
+        <location filename="../ui/controllers/SpectrumController.cpp" line="181"/>
+        <source>Could not analyze the motion spectrum.</source>
+        <translation>Не удалось построить спектр движения.</translation>
     </message>
 </context>
 <context>

@@ -46,21 +46,27 @@ qint64 playbackTimeUs(const media::VideoMetadata &metadata, qint64 frameIndex)
     return std::clamp<qint64>(timeUs, 0, std::max<qint64>(metadata.durationUs, 0));
 }
 
-bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder, double halfWidthPercent,
-                  double captureFps, double *lowerHz, double *upperHz)
+bool bandAround(double centreHz, double halfWidthPercent, double captureFps, double *lowerHz, double *upperHz)
 {
-    if (!motion_core::rotationSpeedValid(settings) || harmonicOrder < 1 || harmonicOrder > 3)
+    if (!std::isfinite(centreHz) || !std::isfinite(halfWidthPercent) || halfWidthPercent <= 0.0
+        || halfWidthPercent >= 100.0)
         return false;
-    if (!std::isfinite(halfWidthPercent) || halfWidthPercent <= 0.0 || halfWidthPercent >= 100.0)
-        return false;
-    const double frequency = motion_core::harmonicFrequencyHz(settings, harmonicOrder);
-    const double lower = (1.0 - halfWidthPercent / 100.0) * frequency;
-    const double upper = (1.0 + halfWidthPercent / 100.0) * frequency;
+    const double lower = (1.0 - halfWidthPercent / 100.0) * centreHz;
+    const double upper = (1.0 + halfWidthPercent / 100.0) * centreHz;
     if (lower <= 0.0 || upper >= captureFps * 0.5)
         return false;
     *lowerHz = lower;
     *upperHz = upper;
     return true;
+}
+
+bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder, double halfWidthPercent,
+                  double captureFps, double *lowerHz, double *upperHz)
+{
+    if (!motion_core::rotationSpeedValid(settings) || harmonicOrder < 1 || harmonicOrder > 3)
+        return false;
+    return bandAround(motion_core::harmonicFrequencyHz(settings, harmonicOrder), halfWidthPercent, captureFps, lowerHz,
+                      upperHz);
 }
 
 bool fragmentLongEnough(const motion_core::MotionSettings &settings, double captureFps, qint64 frameCount)

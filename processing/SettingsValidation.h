@@ -21,9 +21,16 @@ qint64 automaticStartFrame(const media::VideoMetadata &metadata);
 // Fragment times on the playback time line, clamped to the video's duration.
 qint64 playbackTimeUs(const media::VideoMetadata &metadata, qint64 frameIndex);
 
-// The band +/- halfWidthPercent around a harmonic of the rotation speed; false when that
-// band is not usable (rotation speed invalid or 0, order not 1-3, width outside (0, 100),
-// band reaching Nyquist).
+// The half-width of a band set around one frequency (a shaft harmonic or a spectrum peak),
+// until the user chooses another.
+constexpr double defaultBandHalfWidthPercent = 10.0;
+
+// The band +/- halfWidthPercent around centreHz; false when that band is not usable (width
+// outside (0, 100), lower edge not above 0, upper edge reaching Nyquist).
+bool bandAround(double centreHz, double halfWidthPercent, double captureFps, double *lowerHz, double *upperHz);
+
+// The band around a harmonic of the rotation speed; false also when the rotation speed is
+// invalid or 0 or the order not 1-3.
 bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder, double halfWidthPercent,
                   double captureFps, double *lowerHz, double *upperHz);
 

@@ -13,7 +13,8 @@ const QStringList &readOnlyMethods()
 {
     static const QStringList names{
         QStringLiteral("diagnostics.getCapabilities"), QStringLiteral("diagnostics.getSnapshot"),
-        QStringLiteral("diagnostics.getPerformance"), QStringLiteral("diagnostics.getEvents")};
+        QStringLiteral("diagnostics.getPerformance"), QStringLiteral("diagnostics.getEvents"),
+        QStringLiteral("diagnostics.getMotionSpectrum")};
     return names;
 }
 

@@ -29,7 +29,8 @@ SemanticDebugService::SemanticDebugService(ApplicationController *application, Q
       m_application(application),
       m_server([this](const QByteArray &line, bool *close) { return handleLine(line, close); },
                [this](const QString &code) { return protocol::errorResponse(QJsonValue::Null, m_revision, code); }),
-      m_methods(application)
+      m_methods(application),
+      m_spectrum(application)
 {
     m_eventTimer.setSingleShot(true);
     m_eventTimer.setInterval(75);
@@ -134,6 +135,8 @@ QJsonObject SemanticDebugService::dispatch(const QString &method, const QJsonObj
         return PerformanceReport::report(snapshot());
     if (method == QLatin1String("diagnostics.getEvents"))
         return m_journal.query(params, m_revision, errorCode);
+    if (method == QLatin1String("diagnostics.getMotionSpectrum"))
+        return m_spectrum.query(params, errorCode);
     *errorCode = mutationRefusal(method, params);
     if (!errorCode->isEmpty())
         return {};

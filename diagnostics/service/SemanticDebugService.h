@@ -3,6 +3,7 @@
 #include "diagnostics/service/ControlMethods.h"
 #include "diagnostics/service/EventJournal.h"
 #include "diagnostics/service/JsonLinesServer.h"
+#include "diagnostics/service/MotionSpectrumProbe.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -48,6 +49,7 @@ private:
     ui::controllers::ApplicationController *m_application;
     JsonLinesServer m_server;
     ControlMethods m_methods;
+    MotionSpectrumProbe m_spectrum;
     EventJournal m_journal;
     QSet<QString> m_pendingEventCodes;
     QTimer m_eventTimer;

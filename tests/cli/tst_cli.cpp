@@ -240,6 +240,12 @@ private slots:
                                              << "--index and --output are required.";
         QTest::newRow("frame index not a number") << QStringList{"frame", tiny, "--index", "ten", "--output", png} << 2
                                                   << "--index needs an integer, got 'ten'.";
+        QTest::newRow("spectrum of too few frames")
+            << QStringList{"spectrum", m_vibrating, "--frames", "0:20"} << 1
+            << "The fragment of 20 frames is too short for a motion spectrum: it needs at least 32 frames.";
+        QTest::newRow("spectrum finer than the fragment allows")
+            << QStringList{"spectrum", m_vibrating, "--resolution", "0.25"} << 1
+            << "too short for a resolution of 0.25 Hz at 60 frames/s: it needs at least 240 frames.";
         QTest::newRow("frame index past the end") << QStringList{"frame", tiny, "--index", "20", "--output", png} << 1
                                                   << "The frame index is outside the video.";
     }
@@ -270,6 +276,37 @@ private slots:
         const QImage written(output);
         QCOMPARE(written.size(), QSize(176, 320));
         QCOMPARE(ovra::tests::maximumChannelDifference(written, frame.image), 0);
+    }
+
+    // The sample's housing (12 Hz, sideways) and belt guard (45 Hz, up and down) are its two lines,
+    // although the guard's stripes and the coding noise along them would mislead a tracker that
+    // trusted texture in every direction. The whole spectrum goes to CSV, never over a file.
+    void spectrumFindsTheSamplesTwoPartsAndWritesCsvOnce()
+    {
+        const QString csv = m_folder.filePath("spectrum.csv");
+        const CliRun run = runCli({"spectrum", OVRA_SAMPLE_VIDEO, "--capture-fps", "240", "--csv", csv});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
+        const QStringList lines = QString::fromUtf8(run.output).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const std::pair<double, double> parts[] = {{12.0, 0.0}, {45.0, 90.0}}; // Hz, degrees
+        for (const auto &[frequency, direction] : parts) {
+            const bool found = std::any_of(lines.begin(), lines.end(), [&](const QString &line) {
+                const QStringList fields = line.split(' ', Qt::SkipEmptyParts); // F Hz A px D deg
+                return fields.size() == 6 && qAbs(fields[0].toDouble() - frequency) <= 2.0
+                    && qAbs(fields[4].toDouble() - direction) <= 15.0;
+            });
+            QVERIFY2(found, qPrintable(run.output));
+        }
+        const QByteArray table = fileContent(csv);
+        const QList<QByteArray> rows = table.split('\n');
+        QCOMPARE(rows.first(), "frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px");
+        QCOMPARE(rows.size(), 1 + 61 + 1); // the header, 0 to 120 Hz in bins of 2 Hz, the last line's end
+
+        const CliRun again = runCli({"spectrum", OVRA_SAMPLE_VIDEO, "--capture-fps", "240", "--csv", csv});
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.errors.contains("already exists and was not overwritten"), qPrintable(again.errors));
+        QCOMPARE(fileContent(csv), table);
+        QVERIFY(hiddenFiles(m_folder.path()).isEmpty());
     }
 
     void frameNeverOverwrites()

@@ -71,13 +71,14 @@ private slots:
         DiagnosticsClient client(descriptor);
         const QJsonObject capabilities = resultOf(client.call("diagnostics.getCapabilities"));
         QCOMPARE(capabilities["controlEnabled"], control);
-        QCOMPARE(capabilities["methods"].toArray().size(), 16);
+        QCOMPARE(capabilities["methods"].toArray().size(), 17);
         const QString video = ovra::tests::testMediaPath("cfr25_bframes.mp4");
         for (const QJsonValue &method : capabilities["methods"].toArray()) {
             const QString refusal = control ? "stale_revision" : "control_disabled";
             QCOMPARE(outcome(client.call(method["name"].toString(), {{"expectedRevision", 99}, {"path", video}})),
                      method["mutating"].toBool() ? refusal : "ok");
         }
+        QCOMPARE(resultOf(client.call("diagnostics.getMotionSpectrum"))["state"], "unavailable");
         QCOMPARE(outcome(client.mutate("diagnostics.openVideo", {{"path", video}})), control ? "ok" : "control_disabled");
         QTRY_COMPARE_WITH_TIMEOUT(resultOf(client.call("diagnostics.getSnapshot"))["source"]["state"],
                                   control ? "ready" : "empty", 60000);

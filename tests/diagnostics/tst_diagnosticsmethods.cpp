@@ -2,7 +2,9 @@
 #include "TestMedia.h"
 
 #include "diagnostics/service/SemanticDebugService.h"
+#include "processing/MotionSpectrumAnalysis.h"
 #include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/VideoSessionController.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -138,6 +140,32 @@ private slots:
         QTest::newRow("destination empty") << "diagnostics.setExportDestination" << QJsonObject{{"path", ""}} << "invalid_path";
     }
     void withAVideo() { run(); }
+
+    // The first request only starts the analysis; the figures that follow are those of the
+    // analysis of the session's fragment, region and capture rate.
+    void spectrumOfTheCurrentFragment()
+    {
+        const QString method = "diagnostics.getMotionSpectrum";
+        QCOMPARE(outcome(m_client->call(method, {{"resolutionHz", 0}})), "invalid_params");
+        QCOMPARE(resultOf(m_client->call(method))["state"], "running");
+        QJsonObject answer;
+        QTRY_VERIFY_WITH_TIMEOUT((answer = resultOf(m_client->call(method)))["state"] != "running", 60000);
+        QCOMPARE(answer["state"], "succeeded");
+
+        ovra::processing::MotionSpectrumRequest request;
+        request.sourceMetadata = m_app->videoSession()->metadata();
+        request.startFrame = 10;
+        request.endFrameExclusive = 100;
+        request.regionOfInterest = QRectF(0.1, 0.1, 0.8, 0.8);
+        const ovra::processing::MotionSpectrumResult direct = ovra::processing::MotionSpectrumAnalysis().run(request, {}, {});
+        QCOMPARE(answer["captureFrameRate"], 25);
+        QCOMPARE(answer["resolutionHz"].toDouble(), direct.spectrum.resolutionHz);
+        QJsonArray amplitudes;
+        for (const double amplitude : direct.spectrum.amplitudePixels)
+            amplitudes.append(amplitude);
+        QCOMPARE(answer["amplitudePixels"].toArray(), amplitudes);
+        QCOMPARE(answer["peaks"].toArray().size(), qsizetype(direct.spectrum.peaks.size()));
+    }
 
     void playback_data()
     {

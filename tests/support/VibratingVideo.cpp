@@ -131,25 +131,35 @@ private:
     std::vector<std::vector<double>> m_planes;
 };
 
-double shiftAt(const VibratingPattern &pattern, int frameIndex)
+double toneShift(const Tone &tone, const VibratingPattern &pattern, int frameIndex)
 {
-    return pattern.amplitudePixels * std::sin(2.0 * pi * pattern.frequencyHz * frameIndex / pattern.frameRate);
+    return tone.amplitudePixels * std::sin(2.0 * pi * tone.frequencyHz * frameIndex / pattern.frameRate);
 }
 
-QImage renderedFrame(const StructureBasis &basis, double shift)
+double shiftAt(const VibratingPattern &pattern, int frameIndex)
+{
+    double shift = toneShift({pattern.frequencyHz, pattern.amplitudePixels}, pattern, frameIndex);
+    for (const Tone &tone : pattern.overtones)
+        shift += toneShift(tone, pattern, frameIndex);
+    return shift;
+}
+
+// Columns from firstColumn on show the structure shifted by shift, with noise of the given sigma.
+void renderInto(QImage &image, const StructureBasis &basis, double shift, int firstColumn, double noiseSigma,
+                std::mt19937 &random)
 {
     const std::vector<double> w = basis.weights(shift, grey);
-    QImage image(basis.area().size(), QImage::Format_RGBA8888);
-    size_t i = 0;
+    std::normal_distribution<double> noise(0.0, std::max(noiseSigma, 1e-12));
     for (int y = 0; y < image.height(); ++y) {
         uchar *row = image.scanLine(y);
-        for (int x = 0; x < image.width(); ++x, ++i) {
-            const uchar value = static_cast<uchar>(std::lround(std::clamp(basis.sample(w, i), 0.0, 255.0)));
+        for (int x = firstColumn; x < image.width(); ++x) {
+            const size_t i = size_t(y) * size_t(image.width()) + size_t(x);
+            const double sample = basis.sample(w, i) + (noiseSigma > 0.0 ? noise(random) : 0.0);
+            const uchar value = static_cast<uchar>(std::lround(std::clamp(sample, 0.0, 255.0)));
             row[4 * x + 0] = row[4 * x + 1] = row[4 * x + 2] = value;
             row[4 * x + 3] = 255;
         }
     }
-    return image;
 }
 
 // Least-squares translation and offset of one frame (Gauss-Newton from the given start).
@@ -250,9 +260,16 @@ Structure naturalTexture(unsigned seed)
 std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern)
 {
     const StructureBasis basis(pattern, QRect(QPoint(0, 0), pattern.frameSize));
+    std::mt19937 random(13);
     std::vector<QImage> frames;
-    for (int i = 0; i < pattern.frameCount; ++i)
-        frames.push_back(renderedFrame(basis, shiftAt(pattern, i)));
+    for (int i = 0; i < pattern.frameCount; ++i) {
+        QImage image(pattern.frameSize, QImage::Format_RGBA8888);
+        renderInto(image, basis, shiftAt(pattern, i), 0, pattern.noiseSigma, random);
+        if (pattern.rightHalf.amplitudePixels != 0.0)
+            renderInto(image, basis, toneShift(pattern.rightHalf, pattern, i), image.width() / 2, pattern.noiseSigma,
+                       random);
+        frames.push_back(image);
+    }
     return frames;
 }
 
@@ -261,7 +278,7 @@ bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pat
 {
     media::VideoMetadata metadata;
     metadata.frameSize = pattern.frameSize;
-    metadata.nominalFrameRate = pattern.frameRate;
+    metadata.nominalFrameRate = pattern.playbackFrameRate > 0.0 ? pattern.playbackFrameRate : pattern.frameRate;
     media::VideoEncodingSettings encoding;
     if (path.endsWith(QLatin1String(".mkv"))) {
         encoding.container = QStringLiteral("matroska");

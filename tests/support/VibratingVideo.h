@@ -34,6 +34,13 @@ Structure squareWaveBars(double periodPixels);
 // orientations, as in natural texture.
 Structure naturalTexture(unsigned seed);
 
+// A sinusoidal motion: amplitude x sin(2 pi f t).
+struct Tone
+{
+    double frequencyHz = 0.0;
+    double amplitudePixels = 0.0;
+};
+
 struct VibratingPattern
 {
     QSize frameSize{128, 96};
@@ -43,10 +50,14 @@ struct VibratingPattern
     double amplitudePixels = 0.2;
     Structure structure = smoothTexture();
     QPointF direction{1.0, 0.0}; // unit vector of the motion
+    std::vector<Tone> overtones{}; // added to the motion of the whole frame
+    Tone rightHalf{};            // when it has an amplitude, the right half moves by it alone
+    double noiseSigma = 0.0;     // grey levels of independent noise per pixel and frame
+    double playbackFrameRate = 0.0; // the file's rate when it plays slower than frameRate was captured
 };
 
-// Every frame: the structure shifted by amplitude * sin(2 pi f t) along the direction at
-// frame t, around grey 128, as grey pixels.
+// Every frame: the structure shifted by amplitude * sin(2 pi f t) (plus the overtones) along the
+// direction at frame t, around grey 128, as grey pixels with the noise added.
 std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern);
 
 // Writes the pattern through the project's own sink: lossless FFV1 Matroska when the path ends

@@ -239,6 +239,7 @@ private slots:
         c.settings.useFullFrame();
         QVERIFY(!c.settings.setRegionOfInterest(0.1, 0.1, 0.5, 0.5));
         QVERIFY(!c.settings.applyRotationBand(1, 10.0));
+        QVERIFY(!c.settings.applyBandAround(10.0, 10.0));
         QCOMPARE(changed.count(), 0);
         QCOMPARE(c.settings.amplificationFactor(), 8.0);
     }

@@ -7,6 +7,7 @@
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/SpectrumController.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -19,6 +20,7 @@
 
 using ovra::tests::testMediaPath;
 using ovra::ui::controllers::ApplicationController;
+using ovra::ui::controllers::SpectrumController;
 using State = ovra::ui::controllers::VideoSessionController::AnalysisState;
 
 namespace {
@@ -202,34 +204,68 @@ private slots:
         QCOMPARE(app.processingSettings()->amplificationFactor(), 7.0);
     }
 
+    // The spectrum of the vibrating video finds its line; picking that peak sets the band around it.
+    void spectrumPeakSetsTheBand()
+    {
+        ApplicationController app;
+        auto *spectrum = app.spectrum();
+        auto *settings = app.processingSettings();
+        openAndWait(app, m_input);
+        QVERIFY(app.videoSession()->setCaptureFrameRate(60.0));
+        QSignalSpy result(spectrum, &SpectrumController::resultChanged);
+        QVERIFY(spectrum->analyze());
+        QVERIFY(!spectrum->analyze());
+        QVERIFY2(result.wait(60000), qPrintable(spectrum->errorMessage()));
+        QVERIFY(spectrum->ready() && !spectrum->stale() && !spectrum->busy());
+        const double peak = spectrum->peakFrequencies().value(0);
+        QVERIFY2(std::abs(peak - pattern.frequencyHz) <= spectrum->resolutionHz(), qPrintable(QString::number(peak)));
+        QVERIFY(spectrum->selectPeak(0));
+        QCOMPARE(settings->lowerFrequencyHz(), 0.9 * peak);
+        QCOMPARE(settings->upperFrequencyHz(), 1.1 * peak);
+        // Another region: the spectrum shown no longer describes it, and its peaks are not offered.
+        QVERIFY(settings->setRegionOfInterest(0.5, 0.0, 0.5, 1.0));
+        QVERIFY(spectrum->stale());
+        QVERIFY(!spectrum->selectPeak(0));
+    }
+
     void shutdownStopsTheWorkers_data()
     {
-        QTest::addColumn<bool>("duringExport");
-        QTest::newRow("preview") << false;
-        QTest::newRow("export") << true;
+        QTest::addColumn<QString>("work");
+        QTest::newRow("preview") << "preview";
+        QTest::newRow("export") << "export";
+        QTest::newRow("spectrum") << "spectrum";
     }
 
     void shutdownStopsTheWorkers()
     {
-        QFETCH(bool, duringExport);
-        const QString destination = m_folder.filePath(duringExport ? "export-shutdown" : "preview-shutdown");
+        QFETCH(QString, work);
+        const QString destination = m_folder.filePath(work + "-shutdown");
         QVERIFY(QDir().mkpath(destination));
         auto app = std::make_unique<ApplicationController>();
         openAndWait(*app, testMediaPath("long_cfr30.mp4"));
         QVERIFY(app->videoSession()->setCaptureFrameRate(30.0));
         app->processingSettings()->setFrequencyBand(3.0, 5.0);
-        QVERIFY(app->analysisFragment()->setRangeFrames(0, duringExport ? 300 : 900));
-        app->preview()->createPreview();
-        if (duringExport) {
+        QVERIFY(app->analysisFragment()->setRangeFrames(0, work == "export" ? 300 : 900));
+        if (work == "spectrum") {
+            auto *spectrum = app->spectrum();
+            QVERIFY(spectrum->analyze());
+            spectrum->cancel();
+            QTRY_VERIFY_WITH_TIMEOUT(!spectrum->busy(), 20000);
+            QVERIFY(!spectrum->ready() && spectrum->errorMessage().isEmpty());
+            QVERIFY(spectrum->analyze());
+            QTRY_VERIFY_WITH_TIMEOUT(spectrum->progress() > 0.0, 60000);
+        } else if (work == "export") {
+            app->preview()->createPreview();
             QTRY_VERIFY_WITH_TIMEOUT(app->preview()->ready(), 120000);
             QTRY_VERIFY_WITH_TIMEOUT(app->exporter()->available(), 20000);
             QVERIFY(app->exporter()->setDestination(QUrl::fromLocalFile(destination + "/out.mp4")));
             app->exporter()->startExport();
             QTRY_VERIFY_WITH_TIMEOUT(app->exporter()->progress() > 0.0, 60000);
         } else {
+            app->preview()->createPreview();
             QTRY_VERIFY_WITH_TIMEOUT(app->preview()->progress() > 0.0, 60000);
         }
-        QVERIFY(app->preview()->busy() || app->exporter()->busy());
+        QVERIFY(app->preview()->busy() || app->exporter()->busy() || app->spectrum()->busy());
         QElapsedTimer shutdown;
         shutdown.start();
         app.reset();

@@ -6,6 +6,7 @@
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 #include "ui/playback/PlaybackController.h"
 
@@ -21,6 +22,7 @@ ApplicationController::ApplicationController(QObject *parent)
     , m_preview(new PreviewController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, this))
     , m_exporter(
           new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_preview, this))
+    , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
 {
     connect(m_preview, &PreviewController::stateChanged, this, &ApplicationController::updateInteractionLocks);
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::updateInteractionLocks);
@@ -30,9 +32,11 @@ ApplicationController::ApplicationController(QObject *parent)
 
 ApplicationController::~ApplicationController()
 {
-    // The workers of export and preview stop before anything they use is destroyed.
+    // The workers stop before anything they use is destroyed.
+    m_spectrum->shutdown();
     m_exporter->shutdown();
     m_preview->shutdown();
+    delete m_spectrum;
     delete m_exporter;
     delete m_preview;
     delete m_playback;
@@ -59,5 +63,6 @@ QObject *ApplicationController::processingSettingsObject() const { return m_proc
 QObject *ApplicationController::playbackObject() const { return m_playback; }
 QObject *ApplicationController::previewObject() const { return m_preview; }
 QObject *ApplicationController::exporterObject() const { return m_exporter; }
+QObject *ApplicationController::spectrumObject() const { return m_spectrum; }
 
 } // namespace ovra::ui::controllers

@@ -14,10 +14,11 @@ class ExportController;
 class MediaRuntimeController;
 class PreviewController;
 class ProcessingSettingsController;
+class SpectrumController;
 class VideoSessionController;
 
-// The root of the controller graph: creates the seven controllers in their dependency order,
-// keeps the interaction locks in step with preview and export, and shuts the workers down first.
+// The root of the controller graph: creates the controllers in their dependency order, keeps
+// the interaction locks in step with preview and export, and shuts the workers down first.
 class ApplicationController : public QObject
 {
     Q_OBJECT
@@ -29,6 +30,7 @@ class ApplicationController : public QObject
     Q_PROPERTY(QObject *playback READ playbackObject CONSTANT FINAL)
     Q_PROPERTY(QObject *preview READ previewObject CONSTANT FINAL)
     Q_PROPERTY(QObject *exporter READ exporterObject CONSTANT FINAL)
+    Q_PROPERTY(QObject *spectrum READ spectrumObject CONSTANT FINAL)
 
 public:
     explicit ApplicationController(QObject *parent = nullptr);
@@ -42,6 +44,7 @@ public:
     playback::PlaybackController *playback() const { return m_playback; }
     PreviewController *preview() const { return m_preview; }
     ExportController *exporter() const { return m_exporter; }
+    SpectrumController *spectrum() const { return m_spectrum; }
 
 private:
     QObject *videoSessionObject() const;
@@ -51,6 +54,7 @@ private:
     QObject *playbackObject() const;
     QObject *previewObject() const;
     QObject *exporterObject() const;
+    QObject *spectrumObject() const;
     void updateInteractionLocks();
 
     MediaRuntimeController *m_mediaRuntime = nullptr;
@@ -60,6 +64,7 @@ private:
     playback::PlaybackController *m_playback = nullptr;
     PreviewController *m_preview = nullptr;
     ExportController *m_exporter = nullptr;
+    SpectrumController *m_spectrum = nullptr;
 };
 
 } // namespace ovra::ui::controllers

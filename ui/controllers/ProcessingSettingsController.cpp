@@ -205,13 +205,28 @@ bool ProcessingSettingsController::applyRotationBand(int harmonicOrder, double h
 {
     double lower = 0.0;
     double upper = 0.0;
-    if (m_editingLocked || !frequencyEditingAvailable()
-        || !processing::rotationBand(settings(), harmonicOrder, halfWidthPercent, captureFrameRate(), &lower, &upper))
+    return frequencyEditingAvailable()
+        && processing::rotationBand(settings(), harmonicOrder, halfWidthPercent, captureFrameRate(), &lower, &upper)
+        && storeBand(lower, upper);
+}
+
+bool ProcessingSettingsController::applyBandAround(double centreHz, double halfWidthPercent)
+{
+    double lower = 0.0;
+    double upper = 0.0;
+    return frequencyEditingAvailable()
+        && processing::bandAround(centreHz, halfWidthPercent, captureFrameRate(), &lower, &upper)
+        && storeBand(lower, upper);
+}
+
+bool ProcessingSettingsController::storeBand(double lowerHz, double upperHz)
+{
+    if (m_editingLocked)
         return false;
-    if (std::abs(lower - m_lowerFrequencyHz) < 1e-9 && std::abs(upper - m_upperFrequencyHz) < 1e-9)
+    if (std::abs(lowerHz - m_lowerFrequencyHz) < 1e-9 && std::abs(upperHz - m_upperFrequencyHz) < 1e-9)
         return true;
-    m_lowerFrequencyHz = lower;
-    m_upperFrequencyHz = upper;
+    m_lowerFrequencyHz = lowerHz;
+    m_upperFrequencyHz = upperHz;
     notifyIfChanged();
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "motion_core/MotionSettings.h"
+#include "processing/SettingsValidation.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -40,6 +41,7 @@ class ProcessingSettingsController : public QObject
     Q_PROPERTY(double nyquistWarningFrequencyHz READ nyquistWarningFrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double maximumFrequencyHz READ maximumFrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double frequencyStepHz READ frequencyStepHz CONSTANT FINAL)
+    Q_PROPERTY(double defaultBandHalfWidthPercent READ defaultBandHalfWidthPercent CONSTANT FINAL)
     Q_PROPERTY(double minimumRotationSpeedRpm READ minimumRotationSpeedRpm CONSTANT FINAL)
     Q_PROPERTY(double maximumRotationSpeedRpm READ maximumRotationSpeedRpm CONSTANT FINAL)
     Q_PROPERTY(double minimumAmplificationFactor READ minimumAmplificationFactor CONSTANT FINAL)
@@ -89,6 +91,7 @@ public:
     double nyquistWarningFrequencyHz() const { return 0.8 * captureFrameRate() * 0.5; }
     double maximumFrequencyHz() const;
     double frequencyStepHz() const { return 0.1; }
+    double defaultBandHalfWidthPercent() const { return processing::defaultBandHalfWidthPercent; }
     double minimumRotationSpeedRpm() const { return 500.0; }
     double maximumRotationSpeedRpm() const { return 7000.0; }
     double minimumAmplificationFactor() const { return 1.0; }
@@ -121,6 +124,9 @@ public:
     Q_INVOKABLE void setUpperFrequencyHz(double upperFrequencyHz);
     Q_INVOKABLE void setFrequencyBand(double lowerFrequencyHz, double upperFrequencyHz);
     Q_INVOKABLE bool applyRotationBand(int harmonicOrder, double halfWidthPercent);
+    // The band +/- halfWidthPercent around any frequency (a peak of the motion spectrum), by the
+    // rotation band's rules.
+    Q_INVOKABLE bool applyBandAround(double centreHz, double halfWidthPercent);
     Q_INVOKABLE void setAmplificationFactor(double amplificationFactor);
     Q_INVOKABLE void setWorkerThreadCount(int workerThreadCount);
     Q_INVOKABLE void setRegionProcessingOptimizationEnabled(bool enabled);
@@ -138,6 +144,7 @@ signals:
 
 private:
     bool storeValue(double *member, double value);
+    bool storeBand(double lowerHz, double upperHz);
     void restoreDefaults();
     void notifyIfChanged();
     QByteArray fingerprint() const;

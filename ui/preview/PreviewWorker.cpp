@@ -1,8 +1,7 @@
 #include "ui/preview/PreviewWorker.h"
 
 #include "processing/VideoProcessingPipeline.h"
-
-#include <QElapsedTimer>
+#include "processing/ProgressThrottle.h"
 
 namespace ovra::ui::preview {
 
@@ -11,19 +10,7 @@ project_data::ProcessingResult runThrottledPipeline(
     const std::function<void(const project_data::ProcessingProgress &)> &forward)
 {
     processing::VideoProcessingPipeline pipeline;
-    QElapsedTimer sinceForwarded;
-    sinceForwarded.start();
-    QString lastStage;
-    bool forwardedOnce = false;
-    const auto progress = [&](const project_data::ProcessingProgress &record) {
-        const bool complete = record.totalFrames > 0 && record.processedFrames >= record.totalFrames;
-        if (forwardedOnce && record.stageName == lastStage && !complete && sinceForwarded.elapsed() < 100)
-            return;
-        forwardedOnce = true;
-        lastStage = record.stageName;
-        sinceForwarded.restart();
-        forward(record);
-    };
+    const processing::ProgressCallback progress = processing::throttledProgress(forward);
     const auto cancelled = [cancelToken] { return cancelToken && cancelToken->load(); };
     return pipeline.run(request, progress, cancelled);
 }

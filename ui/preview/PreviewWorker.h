@@ -12,8 +12,7 @@ namespace ovra::ui::preview {
 
 using CancelToken = std::shared_ptr<std::atomic_bool>;
 
-// One pipeline run with the progress throttle both workers share: a record is forwarded when its
-// stage changes, when it completes the frames, or when 100 ms passed since the last forwarded one.
+// One pipeline run with the progress throttle of every worker (throttledProgress).
 project_data::ProcessingResult runThrottledPipeline(
     const project_data::ProcessingRequest &request, const CancelToken &cancelToken,
     const std::function<void(const project_data::ProcessingProgress &)> &forward);

@@ -2,11 +2,12 @@ import QtQuick
 import QtTest
 import "../../../ui/qml/components/NumberText.js" as NumberText
 import "../../../ui/qml/panels/RegionGeometry.js" as Region
+import "../../../ui/qml/panels/SpectrumGeometry.js" as Spectrum
 import "../../../ui/qml/panels/StatusText.js" as Status
 import "../../../ui/qml/panels/TimelineGeometry.js" as Timeline
 
-// The view arithmetic of the window: what a user types, where the timeline and the region
-// editor put things, and which status wins.
+// The view arithmetic of the window: what a user types, where the timeline, the region editor
+// and the spectrum put things, and which status wins.
 TestCase {
     name: "ViewLogic"
 
@@ -100,6 +101,45 @@ TestCase {
     function test_tooSmall() {
         verify(Region.tooSmall({ width: 0.049, height: 0.5 }, 0.05, 0.05))
         verify(!Region.tooSmall({ width: 0.05 - 1e-10, height: 0.5 }, 0.05, 0.05))
+    }
+
+    function test_spectrumScales_data() {
+        return [
+            { tag: "decades around the values", lists: [[0.3, 0.02], [0.004]], low: -3, high: 0 },
+            { tag: "a power of ten is the top", lists: [[1, 0.5]], low: -1, high: 0 },
+            { tag: "no deeper than the limit", lists: [[2, 1e-9]], low: -4, high: 1 },
+            { tag: "zeros and gaps ignored", lists: [[0, NaN, 0.05], []], low: -2, high: -1 },
+            { tag: "nothing to show", lists: [[0]], low: -3, high: 0 }
+        ]
+    }
+    function test_spectrumScales(data) {
+        const decades = Spectrum.amplitudeDecades(data.lists, 5)
+        compare(decades.low, data.low)
+        compare(decades.high, data.high)
+        compare(Spectrum.yForAmplitude(Math.pow(10, data.low), decades, 200), 200)
+        compare(Spectrum.yForAmplitude(0, decades, 200), 200)
+        fuzzyCompare(Spectrum.yForAmplitude(Math.pow(10, data.high), decades, 200), 0, 1e-9)
+    }
+    function test_spectrumFrequencyTicks_data() {
+        return [
+            { tag: "240 fps on 600 px", nyquist: 120, width: 600, step: 20, decimals: 0, last: 120 },
+            { tag: "a slow camera", nyquist: 2.5, width: 600, step: 0.5, decimals: 1, last: 2.5 },
+            { tag: "narrow", nyquist: 30, width: 120, step: 20, decimals: 0, last: 20 },
+            { tag: "no spectrum", nyquist: 0, width: 600, step: 0, decimals: 0, last: undefined }
+        ]
+    }
+    function test_spectrumFrequencyTicks(data) {
+        const ticks = Spectrum.frequencyTicks(data.nyquist, data.width, 56)
+        compare(ticks.decimals, data.decimals)
+        compare(ticks.values[ticks.values.length - 1], data.last)
+        if (ticks.values.length > 1)
+            fuzzyCompare(ticks.values[1] - ticks.values[0], data.step, 1e-9)
+    }
+    function test_shaftHarmonics() {
+        compare(Spectrum.harmonics(600, 35, 10), [10, 20, 30])
+        compare(Spectrum.harmonics(600, 30, 10), [10, 20])
+        compare(Spectrum.harmonics(60, 1000, 3), [1, 2, 3])
+        compare(Spectrum.harmonics(0, 100, 10), [])
     }
 
     function idle() {

@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
 
-// The frequency band (fields and a two-handle slider) and, optionally, the amplification factor.
+// The frequency band (fields, a two-handle slider and, with a spectrum controller, the motion
+// spectrum to pick it from) and, optionally, the amplification factor.
 InspectorCard {
     id: root
 
@@ -23,6 +24,8 @@ InspectorCard {
     }
 
     required property QtObject processingSettings
+    property QtObject spectrum: null
+    property bool spectrumShown: false
     property bool amplificationShown: true
     readonly property QtObject settings: processingSettings
     readonly property real sliderFrom: settings.frequencyEditingAvailable ? settings.frequencyStepHz : 0
@@ -127,6 +130,26 @@ InspectorCard {
                 radius: 3
                 color: Theme.primary
             }
+        }
+    }
+    AppButton {
+        visible: root.spectrum !== null
+        text: root.spectrumShown ? qsTr("Hide spectrum") : qsTr("Spectrum")
+        toolTipText: qsTr("Measure how the selected region moves and find the frequencies it vibrates at.")
+        onClicked: {
+            root.spectrumShown = !root.spectrumShown
+            // Refused while the video, the capture rate or the fragment do not allow it, saying why.
+            if (root.spectrumShown && (!root.spectrum.ready || root.spectrum.stale))
+                root.spectrum.analyze()
+        }
+    }
+    Loader {
+        width: parent.width
+        active: root.spectrum !== null && root.spectrumShown
+        visible: active
+        sourceComponent: SpectrumView {
+            spectrum: root.spectrum
+            processingSettings: root.settings
         }
     }
     NumericField {

@@ -56,6 +56,7 @@ AppDialog {
         rememberSettings()
         for (const card of [rateCard, bandCard, amplificationCard, resourcesCard, regionCard])
             card.expanded = false
+        motionPanel.spectrumShown = false
     }
     onAboutToHide: {
         helper.close()
@@ -111,9 +112,11 @@ AppDialog {
                 summary: qsTr("%1–%2 Hz").arg(Format.number(root.settings.lowerFrequencyHz, 2))
                                          .arg(Format.number(root.settings.upperFrequencyHz, 2))
                 MotionPanel {
+                    id: motionPanel
                     width: parent.width
                     flat: true
                     processingSettings: root.settings
+                    spectrum: root.applicationController.spectrum
                     amplificationShown: false
                 }
                 AppButton {

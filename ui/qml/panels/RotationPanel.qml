@@ -10,7 +10,7 @@ InspectorCard {
 
     required property QtObject processingSettings
     property bool editsEnabled: true
-    property real bandHalfWidthPercent: 10
+    property real bandHalfWidthPercent: settings.defaultBandHalfWidthPercent
     property bool bandApplicationFailed: false
     readonly property QtObject settings: processingSettings
     readonly property int harmonicOrder: harmonicBox.currentIndex + 1

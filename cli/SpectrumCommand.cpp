@@ -1,0 +1,161 @@
+#include "cli/CliSupport.h"
+#include "cli/CommandParser.h"
+#include "cli/Commands.h"
+#include "cli/FragmentArguments.h"
+
+#include "media/NoReplaceRename.h"
+#include "media/StagingFile.h"
+#include "processing/MotionSpectrumAnalysis.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace ovra::cli {
+namespace {
+
+struct SpectrumOptions
+{
+    FragmentOptions fragment;
+    QCommandLineOption resolution{QStringLiteral("resolution"),
+                                  CommandLineText::tr("Widest frequency bin in Hz (default: a quarter of the fragment "
+                                                      "per segment)."),
+                                  QStringLiteral("HZ")};
+    QCommandLineOption csv{QStringLiteral("csv"), CommandLineText::tr("Also write the whole spectrum as CSV (never overwritten)."),
+                           QStringLiteral("OUT.csv")};
+};
+
+QByteArray csvContent(const motion_core::MotionSpectrum &spectrum)
+{
+    QByteArray content("frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px\n");
+    for (int k = 0; k < spectrum.binCount(); ++k) {
+        const double values[] = {spectrum.frequenciesHz[k], spectrum.amplitudeXPixels[k], spectrum.amplitudeYPixels[k],
+                                 spectrum.amplitudePixels[k], spectrum.noiseFloorPixels[k]};
+        QStringList fields;
+        for (const double value : values)
+            fields << QString::number(value, 'g', 8);
+        content += fields.join(QLatin1Char(',')).toLatin1() + '\n';
+    }
+    return content;
+}
+
+// Written beside the target under a hidden name, then published without replacing anything.
+bool writeCsv(const QString &path, const motion_core::MotionSpectrum &spectrum, QString *error)
+{
+    media::StagingFile staging;
+    if (!staging.reserve(path, error))
+        return false;
+    QFile file(staging.path());
+    const QByteArray content = csvContent(spectrum);
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
+    file.close();
+    QString renameError;
+    const media::RenameOutcome outcome =
+        written ? media::renameWithoutReplacing(staging.path(), path, &renameError) : media::RenameOutcome::Failed;
+    if (outcome == media::RenameOutcome::Renamed) {
+        staging.release();
+        return true;
+    }
+    *error = outcome == media::RenameOutcome::TargetExists
+        ? CommandLineText::tr("The CSV file already exists and was not overwritten: %1").arg(path)
+        : CommandLineText::tr("Could not write the CSV file %1: %2").arg(path, written ? renameError : file.errorString());
+    staging.remove();
+    return false;
+}
+
+// The peaks on stdout, the figures that qualify them on stderr.
+void printSpectrum(const processing::MotionSpectrumResult &result)
+{
+    const motion_core::MotionSpectrum &spectrum = result.spectrum;
+    for (const motion_core::SpectrumPeak &peak : spectrum.peaks)
+        printOutput(QStringLiteral("%1 Hz  %2 px  %3 deg")
+                        .arg(peak.frequencyHz, 0, 'f', 2)
+                        .arg(peak.amplitudePixels, 0, 'f', 4)
+                        .arg(peak.directionDegrees, 0, 'f', 0));
+    std::vector<double> floor = spectrum.noiseFloorPixels;
+    std::nth_element(floor.begin(), floor.begin() + floor.size() / 2, floor.end());
+    printError(CommandLineText::tr("%1 frames at %2 frames/s: bins of %3 Hz up to %4 Hz, %5 segments, %6 tiles "
+                                   "followed; median noise floor %7 px.")
+                   .arg(result.analysedFrames)
+                   .arg(spectrum.sampleRateHz, 0, 'g', 6)
+                   .arg(spectrum.resolutionHz, 0, 'f', 3)
+                   .arg(spectrum.nyquistHz(), 0, 'f', 2)
+                   .arg(spectrum.segmentCount)
+                   .arg(spectrum.tileCount)
+                   .arg(floor[floor.size() / 2], 0, 'f', 4));
+    if (spectrum.peaks.empty())
+        printError(CommandLineText::tr("No line rises above the noise floor."));
+}
+
+int runAnalysis(const processing::MotionSpectrumRequest &request, const QString &csvPath,
+                const media::CancellationCheck &cancellationCheck, TerminalProgress &progress)
+{
+    const processing::MotionSpectrumResult result = processing::MotionSpectrumAnalysis().run(
+        request,
+        [&progress](const project_data::ProcessingProgress &update) {
+            progress.update(update.stageName, update.fraction());
+        },
+        cancellationCheck);
+    progress.finish();
+    if (result.state == project_data::ProcessingState::Cancelled) {
+        printError(CommandLineText::tr("The motion spectrum was cancelled by the user."));
+        return ExitCancelled;
+    }
+    if (!result.succeeded()) {
+        printError(result.errorMessage);
+        return ExitFailure;
+    }
+    printSpectrum(result);
+    QString error;
+    if (!csvPath.isEmpty() && !writeCsv(csvPath, result.spectrum, &error)) {
+        printError(error);
+        return ExitFailure;
+    }
+    return ExitSuccess;
+}
+
+} // namespace
+
+int runSpectrum(const QStringList &commandLine)
+{
+    CommandParser command(QStringLiteral("spectrum"),
+                          CommandLineText::tr("Measures how a region of a video moves over a fragment and prints the "
+                                              "strongest lines of its motion spectrum: frequency in Hz of capture "
+                                              "time, amplitude in pixels, direction in degrees (0 horizontal, 90 "
+                                              "vertical)."),
+                          QStringLiteral("INPUT [options]"));
+    const SpectrumOptions options;
+    command.parser().addOptions({options.fragment.captureFps, options.fragment.frames, options.fragment.region,
+                                 options.resolution, options.csv});
+    if (const auto exitCode = command.parse(commandLine, 1))
+        return *exitCode;
+    FragmentArguments fragment;
+    if (const auto exitCode = parseFragmentArguments(command, options.fragment, &fragment))
+        return *exitCode;
+    processing::MotionSpectrumRequest request;
+    if (command.parser().isSet(options.resolution)) {
+        bool ok = false;
+        request.resolutionHz = command.parser().value(options.resolution).toDouble(&ok);
+        if (!ok || !(request.resolutionHz > 0.0))
+            return command.usageError(CommandLineText::tr("--resolution needs a frequency in Hz above 0."));
+    }
+    const QString csvPath =
+        command.parser().isSet(options.csv) ? QFileInfo(command.parser().value(options.csv)).absoluteFilePath() : QString();
+    if (!csvPath.isEmpty() && QFileInfo::exists(csvPath)) {
+        printError(CommandLineText::tr("The CSV file already exists and was not overwritten: %1").arg(csvPath));
+        return ExitFailure;
+    }
+
+    const InterruptGuard interruptGuard;
+    const media::CancellationCheck cancellationCheck = &InterruptGuard::requested;
+    TerminalProgress progress;
+    if (const auto exitCode = analyseSource(fragment, cancellationCheck, progress, &request.sourceMetadata))
+        return *exitCode;
+    request.startFrame = fragment.startFrame(request.sourceMetadata);
+    request.endFrameExclusive = fragment.endFrame(request.sourceMetadata);
+    request.regionOfInterest = fragment.region;
+    return runAnalysis(request, csvPath, cancellationCheck, progress);
+}
+
+} // namespace ovra::cli

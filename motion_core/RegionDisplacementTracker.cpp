@@ -1,0 +1,229 @@
+#include "motion_core/RegionDisplacementTracker.h"
+
+#include "motion_core/PlaneOperations.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovra::motion_core {
+
+namespace {
+
+constexpr int reducedSpan = 480;  // reduced samples across the region's longer side, at most
+constexpr int tilesAcross = 4;    // the shorter side holds about this many tiles, at least
+constexpr int largestTile = 24;   // reduced samples per tile side
+constexpr int smallestTile = RegionDisplacementTracker::minimumRegionSide / tilesAcross;
+constexpr int margin = 3;         // reduced samples a tile can shift before it leaves the region
+// A tile whose texture varies this much less along one axis than along the other (stripes, one
+// edge) is measured only across it: along it, coding noise would be magnified into motion.
+constexpr double apertureRatio = 0.1;
+constexpr double weakTexture = 0.1; // of the 90th percentile: tiles below follow noise, not motion
+
+// Five-point derivative: a central difference would read fine texture as flatter than it is,
+// and so its motion as larger (by 8 % at a wavelength of 9 samples).
+float derivative(const float *sample, int step)
+{
+    return (8.0f * (sample[step] - sample[-step]) - (sample[2 * step] - sample[-2 * step])) / 12.0f;
+}
+
+} // namespace
+
+struct RegionDisplacementTracker::Tile
+{
+    int left = 0;
+    int top = 0;
+    int size = 0;
+    std::vector<float> reference;
+    std::vector<float> gradientX; // without their mean, so that a change of brightness is no motion
+    std::vector<float> gradientY;
+    double inverseXX = 0.0; // of the regularised normal matrix
+    double inverseXY = 0.0;
+    double inverseYY = 0.0;
+    double texture = 0.0; // trace of the normal matrix
+    int shiftX = 0;       // whole reduced samples of the last translation
+    int shiftY = 0;
+};
+
+// The inverse of the normal matrix [xx xy; xy yy] over the directions the texture fixes: both
+// eigenvectors, or only the stronger one when the other is under apertureRatio of it.
+void RegionDisplacementTracker::invertNormalMatrix(double xx, double xy, double yy, Tile *tile)
+{
+    const double mean = 0.5 * (xx + yy);
+    const double spread = std::hypot(0.5 * (xx - yy), xy);
+    const double strong = mean + spread;
+    const double weak = mean - spread;
+    const double angle = 0.5 * std::atan2(2.0 * xy, xx - yy);
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    const double strongInverse = 1.0 / strong;
+    const double weakInverse = weak >= apertureRatio * strong ? 1.0 / weak : 0.0;
+    tile->inverseXX = c * c * strongInverse + s * s * weakInverse;
+    tile->inverseXY = c * s * (strongInverse - weakInverse);
+    tile->inverseYY = s * s * strongInverse + c * c * weakInverse;
+}
+
+RegionDisplacementTracker::RegionDisplacementTracker(const QRect &region)
+    : m_region(region),
+      m_reduction(std::max(1, std::min(std::max(region.width(), region.height()) / reducedSpan,
+                                       std::min(region.width(), region.height()) / minimumRegionSide))),
+      m_width(region.width() / m_reduction),
+      m_height(region.height() / m_reduction)
+{
+}
+
+RegionDisplacementTracker::~RegionDisplacementTracker() = default;
+
+bool RegionDisplacementTracker::setReference(const QImage &frame)
+{
+    m_series = {};
+    reduce(frame);
+    chooseTiles();
+    m_series.tileCount = static_cast<int>(m_tiles.size());
+    if (m_tiles.empty())
+        return false;
+    m_series.frameCount = 1;
+    m_series.xPixels.assign(m_tiles.size(), 0.0f);
+    m_series.yPixels.assign(m_tiles.size(), 0.0f);
+    return true;
+}
+
+void RegionDisplacementTracker::track(const QImage &frame)
+{
+    reduce(frame);
+    const size_t offset = m_series.xPixels.size();
+    m_series.xPixels.resize(offset + m_tiles.size());
+    m_series.yPixels.resize(offset + m_tiles.size());
+    for (size_t i = 0; i < m_tiles.size(); ++i)
+        measure(m_tiles[i], &m_series.xPixels[offset + i], &m_series.yPixels[offset + i]);
+    ++m_series.frameCount;
+}
+
+// Box averages of Rec. 709 luma; channel sums stay integers until each reduced row is done.
+void RegionDisplacementTracker::reduce(const QImage &frame)
+{
+    const bool inPlace = frame.format() == QImage::Format_RGBA8888 || frame.format() == QImage::Format_RGBX8888;
+    const QImage rgba = inPlace ? frame : frame.convertToFormat(QImage::Format_RGBA8888);
+    const int r = m_reduction;
+    const float scale = 1.0f / static_cast<float>(r * r);
+    m_luminance.reshape(m_width, m_height);
+    m_sums.resize(3 * static_cast<size_t>(m_width));
+    for (int y = 0; y < m_height; ++y) {
+        std::fill(m_sums.begin(), m_sums.end(), 0);
+        for (int row = 0; row < r; ++row) {
+            const uchar *pixel = rgba.constScanLine(m_region.top() + y * r + row) + 4 * m_region.left();
+            for (int x = 0; x < m_width; ++x) {
+                int *sum = &m_sums[3 * static_cast<size_t>(x)];
+                for (int k = 0; k < r; ++k, pixel += 4) {
+                    sum[0] += pixel[0];
+                    sum[1] += pixel[1];
+                    sum[2] += pixel[2];
+                }
+            }
+        }
+        float *out = m_luminance.row(y);
+        for (int x = 0; x < m_width; ++x) {
+            const int *sum = &m_sums[3 * static_cast<size_t>(x)];
+            out[x] = (0.2126f * sum[0] + 0.7152f * sum[1] + 0.0722f * sum[2]) * scale;
+        }
+    }
+    blur(m_pool, m_luminance, pyramidKernel(), m_luminance, m_scratch);
+}
+
+void RegionDisplacementTracker::chooseTiles()
+{
+    m_tiles.clear();
+    const int size = std::min(largestTile, std::min(m_width, m_height) / tilesAcross);
+    if (size < smallestTile)
+        return;
+    const int columns = (m_width - 2 * margin) / size;
+    const int rows = (m_height - 2 * margin) / size;
+    const int left = (m_width - columns * size) / 2;
+    const int top = (m_height - rows * size) / 2;
+    std::vector<Tile> candidates;
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
+            Tile tile;
+            tile.left = left + column * size;
+            tile.top = top + row * size;
+            tile.size = size;
+            const size_t count = static_cast<size_t>(size) * size;
+            tile.reference.resize(count);
+            tile.gradientX.resize(count);
+            tile.gradientY.resize(count);
+            double meanX = 0.0;
+            double meanY = 0.0;
+            for (int j = 0, k = 0; j < size; ++j) {
+                const float *line = m_luminance.row(tile.top + j) + tile.left;
+                for (int i = 0; i < size; ++i, ++k) {
+                    tile.reference[k] = line[i];
+                    tile.gradientX[k] = derivative(line + i, 1);
+                    tile.gradientY[k] = derivative(line + i, m_width);
+                    meanX += tile.gradientX[k];
+                    meanY += tile.gradientY[k];
+                }
+            }
+            meanX /= double(count);
+            meanY /= double(count);
+            double xx = 0.0, xy = 0.0, yy = 0.0;
+            for (size_t k = 0; k < count; ++k) {
+                tile.gradientX[k] -= static_cast<float>(meanX);
+                tile.gradientY[k] -= static_cast<float>(meanY);
+                xx += double(tile.gradientX[k]) * tile.gradientX[k];
+                xy += double(tile.gradientX[k]) * tile.gradientY[k];
+                yy += double(tile.gradientY[k]) * tile.gradientY[k];
+            }
+            tile.texture = xx + yy;
+            if (tile.texture <= 0.0)
+                continue;
+            invertNormalMatrix(xx, xy, yy, &tile);
+            candidates.push_back(std::move(tile));
+        }
+    }
+    if (candidates.empty())
+        return;
+    std::vector<double> textures;
+    for (const Tile &tile : candidates)
+        textures.push_back(tile.texture);
+    const auto percentile = textures.begin() + static_cast<std::ptrdiff_t>(0.9 * double(textures.size() - 1));
+    std::nth_element(textures.begin(), percentile, textures.end());
+    const double threshold = weakTexture * *percentile;
+    for (Tile &tile : candidates)
+        if (tile.texture >= threshold)
+            m_tiles.push_back(std::move(tile));
+}
+
+// The content moved by d: frame(x + n) - reference(x) ~ gradient . (n - d) for the whole shift n
+// nearest the last translation; a second pass follows a motion of more than a sample.
+void RegionDisplacementTracker::measure(Tile &tile, float *x, float *y) const
+{
+    double dx = tile.shiftX;
+    double dy = tile.shiftY;
+    for (int pass = 0; pass < 2; ++pass) {
+        double bx = 0.0;
+        double by = 0.0;
+        for (int j = 0, k = 0; j < tile.size; ++j) {
+            const float *line = m_luminance.row(tile.top + j + tile.shiftY) + tile.left + tile.shiftX;
+            float rowX = 0.0f;
+            float rowY = 0.0f;
+            for (int i = 0; i < tile.size; ++i, ++k) {
+                const float difference = line[i] - tile.reference[k];
+                rowX += tile.gradientX[k] * difference;
+                rowY += tile.gradientY[k] * difference;
+            }
+            bx += rowX;
+            by += rowY;
+        }
+        dx = tile.shiftX - (tile.inverseXX * bx + tile.inverseXY * by);
+        dy = tile.shiftY - (tile.inverseXY * bx + tile.inverseYY * by);
+        const int nextX = std::clamp(static_cast<int>(std::lround(dx)), -margin, margin);
+        const int nextY = std::clamp(static_cast<int>(std::lround(dy)), -margin, margin);
+        if (nextX == tile.shiftX && nextY == tile.shiftY)
+            break;
+        tile.shiftX = nextX;
+        tile.shiftY = nextY;
+    }
+    *x = static_cast<float>(dx * m_reduction);
+    *y = static_cast<float>(dy * m_reduction);
+}
+
+} // namespace ovra::motion_core

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "media/Cancellation.h"
+#include "media/VideoMetadata.h"
+#include "motion_core/MotionSpectrum.h"
+#include "processing/IProcessingPipeline.h"
+
+#include <QCoreApplication>
+#include <QMetaType>
+#include <QRectF>
+#include <QString>
+
+namespace ovra::processing {
+
+// What to analyse: a fragment and a region of an analysed video.
+struct MotionSpectrumRequest
+{
+    // Frequencies are in hertz of capture time: sourceMetadata.captureFrameRate is the rate
+    // in force (the file's own or the one the user gave).
+    media::VideoMetadata sourceMetadata;
+    qint64 startFrame = 0;
+    qint64 endFrameExclusive = 0; // 0: the end of the video
+    QRectF regionOfInterest{0.0, 0.0, 1.0, 1.0}; // normalised to the upright frame
+    // The widest acceptable bin in Hz; 0 chooses about seven segments over the fragment.
+    double resolutionHz = 0.0;
+    int maximumPeakCount = 8;
+};
+
+struct MotionSpectrumResult
+{
+    project_data::ProcessingState state = project_data::ProcessingState::Idle;
+    QString errorMessage;
+    motion_core::MotionSpectrum spectrum;
+    qint64 analysedFrames = 0;
+    qint64 elapsedUs = 0;
+
+    bool succeeded() const { return state == project_data::ProcessingState::Succeeded; }
+};
+
+// Reads the fragment, measures the region's displacement frame by frame and turns it into a
+// motion spectrum. run() works on the calling thread (meant to be a worker) from start to end;
+// progress arrives on that thread, at most once per frame, with the frames done and the total;
+// the cancellation check is polled between frames (and inside decoding).
+class MotionSpectrumAnalysis
+{
+    Q_DECLARE_TR_FUNCTIONS(MotionSpectrumAnalysis)
+
+public:
+    MotionSpectrumResult run(const MotionSpectrumRequest &request, const ProgressCallback &progressCallback,
+                             const media::CancellationCheck &cancellationCheck);
+
+    // The refusal for a fragment of frameCount frames at captureFps with the requested bin
+    // width (0: automatic), or an empty string when the fragment is long enough.
+    static QString resolutionRefusal(qint64 frameCount, double captureFps, double resolutionHz);
+};
+
+void registerMotionSpectrumMetaTypes();
+
+} // namespace ovra::processing
+
+Q_DECLARE_METATYPE(ovra::processing::MotionSpectrumResult)

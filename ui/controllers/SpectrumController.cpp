@@ -1,0 +1,236 @@
+#include "ui/controllers/SpectrumController.h"
+
+#include "processing/SettingsValidation.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/VideoSessionController.h"
+#include "ui/spectrum/SpectrumWorker.h"
+
+namespace ovra::ui::controllers {
+
+using project_data::ProcessingState;
+
+namespace {
+
+QList<double> toList(const std::vector<double> &values)
+{
+    return QList<double>(values.begin(), values.end());
+}
+
+template <typename Field>
+QList<double> peakField(const motion_core::MotionSpectrum &spectrum, Field field)
+{
+    QList<double> values;
+    values.reserve(static_cast<qsizetype>(spectrum.peaks.size()));
+    for (const motion_core::SpectrumPeak &peak : spectrum.peaks)
+        values.append(peak.*field);
+    return values;
+}
+
+bool sameAnalysis(const processing::MotionSpectrumRequest &a, const processing::MotionSpectrumRequest &b)
+{
+    return a.sourceMetadata.filePath == b.sourceMetadata.filePath
+        && a.sourceMetadata.captureFrameRate == b.sourceMetadata.captureFrameRate && a.startFrame == b.startFrame
+        && a.endFrameExclusive == b.endFrameExclusive && a.regionOfInterest == b.regionOfInterest;
+}
+
+} // namespace
+
+SpectrumController::SpectrumController(VideoSessionController *videoSession,
+                                       ProcessingSettingsController *settingsController, QObject *parent)
+    : QObject(parent)
+    , m_videoSession(videoSession)
+    , m_settingsController(settingsController)
+    , m_worker(QStringLiteral("Motion spectrum"))
+{
+    project_data::registerProcessingMetaTypes();
+    processing::registerMotionSpectrumMetaTypes();
+    connect(m_worker.worker(), &spectrum::SpectrumWorker::progressChanged, this, &SpectrumController::handleProgress,
+            Qt::QueuedConnection);
+    connect(m_worker.worker(), &spectrum::SpectrumWorker::finished, this, &SpectrumController::handleFinished,
+            Qt::QueuedConnection);
+    // The settings notify every change of the session's metadata, the fragment and the region.
+    connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
+            &SpectrumController::refreshIfChanged);
+    connect(videoSession, &VideoSessionController::sourceChanged, this, &SpectrumController::handleSourceChanged);
+    m_available = computeAvailable();
+    m_worker.start();
+}
+
+SpectrumController::~SpectrumController()
+{
+    shutdown();
+}
+
+void SpectrumController::shutdown()
+{
+    if (m_worker.stopped())
+        return;
+    if (m_cancelToken)
+        m_cancelToken->store(true);
+    m_worker.stop(this);
+}
+
+QList<double> SpectrumController::frequencies() const { return toList(m_spectrum.frequenciesHz); }
+QList<double> SpectrumController::amplitudes() const { return toList(m_spectrum.amplitudePixels); }
+QList<double> SpectrumController::noiseFloor() const { return toList(m_spectrum.noiseFloorPixels); }
+QList<double> SpectrumController::peakFrequencies() const
+{
+    return peakField(m_spectrum, &motion_core::SpectrumPeak::frequencyHz);
+}
+QList<double> SpectrumController::peakAmplitudes() const
+{
+    return peakField(m_spectrum, &motion_core::SpectrumPeak::amplitudePixels);
+}
+QList<double> SpectrumController::peakDirections() const
+{
+    return peakField(m_spectrum, &motion_core::SpectrumPeak::directionDegrees);
+}
+
+processing::MotionSpectrumRequest SpectrumController::currentRequest() const
+{
+    const motion_core::MotionSettings settings = m_settingsController->settings();
+    processing::MotionSpectrumRequest request;
+    request.sourceMetadata = m_videoSession->metadata();
+    request.startFrame = settings.startFrame;
+    request.endFrameExclusive = settings.endFrameExclusive;
+    request.regionOfInterest = settings.regionOfInterest;
+    return request;
+}
+
+bool SpectrumController::computeAvailable() const
+{
+    return !m_busy && !m_worker.stopped() && m_settingsController->frequencyEditingAvailable();
+}
+
+bool SpectrumController::computeStale() const
+{
+    return m_ready && !sameAnalysis(m_resultRequest, currentRequest());
+}
+
+void SpectrumController::refreshIfChanged()
+{
+    const bool available = computeAvailable();
+    const bool stale = computeStale();
+    if (available == m_available && stale == m_stale)
+        return;
+    m_available = available;
+    m_stale = stale;
+    emit stateChanged();
+}
+
+bool SpectrumController::analyze()
+{
+    if (m_busy || m_worker.stopped())
+        return false;
+    if (!m_settingsController->frequencyEditingAvailable()) {
+        // The first of its messages names what is missing: a video, the capture rate or a usable fragment.
+        m_errorMessage = m_settingsController->validationMessage();
+        emit stateChanged();
+        return false;
+    }
+    m_pendingRequest = currentRequest();
+    m_cancelToken = std::make_shared<std::atomic_bool>(false);
+    const quint64 generationId = ++m_generationId;
+    m_busy = true;
+    m_cancelling = m_discardPending = false;
+    m_errorMessage.clear();
+    m_progress = 0.0;
+    m_stageName = tr("Preparing motion spectrum");
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+    spectrum::SpectrumWorker *worker = m_worker.worker();
+    const preview::CancelToken token = m_cancelToken;
+    const processing::MotionSpectrumRequest request = m_pendingRequest;
+    QMetaObject::invokeMethod(
+        worker, [worker, generationId, request, token] { worker->run(generationId, request, token); },
+        Qt::QueuedConnection);
+    return true;
+}
+
+void SpectrumController::cancel()
+{
+    if (!m_busy || m_cancelling || !m_cancelToken)
+        return;
+    m_cancelling = true;
+    m_stageName = tr("Cancelling motion spectrum");
+    m_cancelToken->store(true);
+    emit stateChanged();
+    emit progressChanged();
+}
+
+void SpectrumController::handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress)
+{
+    if (generationId != m_generationId || !m_busy || m_cancelling)
+        return;
+    m_progress = progress.fraction();
+    m_stageName = progress.stageName;
+    emit progressChanged();
+}
+
+void SpectrumController::handleFinished(quint64 generationId, const processing::MotionSpectrumResult &result)
+{
+    if (generationId != m_generationId)
+        return;
+    // After a change of source, whatever the run made belongs to another video.
+    const bool current = !m_discardPending;
+    finishRun();
+    if (current && result.succeeded())
+        adoptResult(result);
+    else if (current && result.state == ProcessingState::Failed)
+        m_errorMessage = result.errorMessage.isEmpty() ? tr("Could not analyze the motion spectrum.") : result.errorMessage;
+    m_stale = computeStale();
+    m_available = computeAvailable();
+    emit stateChanged();
+    emit progressChanged();
+}
+
+void SpectrumController::adoptResult(const processing::MotionSpectrumResult &result)
+{
+    m_spectrum = result.spectrum;
+    m_analysedFrames = result.analysedFrames;
+    m_resultRequest = m_pendingRequest;
+    m_ready = true;
+    m_progress = 1.0;
+    emit resultChanged();
+}
+
+void SpectrumController::finishRun()
+{
+    m_busy = m_cancelling = m_discardPending = false;
+    m_cancelToken.reset();
+    m_stageName.clear();
+    m_progress = 0.0;
+}
+
+void SpectrumController::handleSourceChanged()
+{
+    if (m_busy && m_cancelToken) {
+        m_discardPending = m_cancelling = true;
+        m_cancelToken->store(true);
+    }
+    const bool hadResult = m_ready;
+    m_spectrum = motion_core::MotionSpectrum();
+    m_analysedFrames = 0;
+    m_resultRequest = processing::MotionSpectrumRequest();
+    m_ready = m_stale = false;
+    m_errorMessage.clear();
+    m_available = computeAvailable();
+    emit stateChanged();
+    if (hadResult)
+        emit resultChanged();
+}
+
+bool SpectrumController::selectPeak(int index)
+{
+    if (!m_ready || m_stale || index < 0 || index >= static_cast<int>(m_spectrum.peaks.size()))
+        return false;
+    return applyPeak(m_spectrum.peaks[static_cast<size_t>(index)].frequencyHz);
+}
+
+bool SpectrumController::applyPeak(double frequencyHz)
+{
+    return m_settingsController->applyBandAround(frequencyHz, processing::defaultBandHalfWidthPercent);
+}
+
+} // namespace ovra::ui::controllers

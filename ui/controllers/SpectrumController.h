@@ -1,0 +1,122 @@
+#pragma once
+
+#include "processing/MotionSpectrumAnalysis.h"
+#include "ui/controllers/WorkerThread.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+namespace ovra::ui::spectrum {
+class SpectrumWorker;
+}
+
+namespace ovra::ui::controllers {
+
+class ProcessingSettingsController;
+class VideoSessionController;
+
+// The motion spectrum of the current fragment and region, analysed on its own low-priority
+// thread at the capture frame rate in force; a peak the user picks becomes the frequency band.
+// Only the latest started run (generationId) is listened to. A result stays shown, marked stale,
+// when the fragment, the region or the capture rate change, until the next one replaces it.
+class SpectrumController : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool stale READ stale NOTIFY stateChanged FINAL)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
+    Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
+    Q_PROPERTY(QList<double> frequencies READ frequencies NOTIFY resultChanged FINAL)
+    Q_PROPERTY(QList<double> amplitudes READ amplitudes NOTIFY resultChanged FINAL)
+    Q_PROPERTY(QList<double> noiseFloor READ noiseFloor NOTIFY resultChanged FINAL)
+    Q_PROPERTY(QList<double> peakFrequencies READ peakFrequencies NOTIFY resultChanged FINAL)
+    Q_PROPERTY(QList<double> peakAmplitudes READ peakAmplitudes NOTIFY resultChanged FINAL)
+    Q_PROPERTY(QList<double> peakDirections READ peakDirections NOTIFY resultChanged FINAL)
+    Q_PROPERTY(double resolutionHz READ resolutionHz NOTIFY resultChanged FINAL)
+    Q_PROPERTY(double nyquistHz READ nyquistHz NOTIFY resultChanged FINAL)
+    Q_PROPERTY(int segmentCount READ segmentCount NOTIFY resultChanged FINAL)
+    Q_PROPERTY(qint64 analysedFrames READ analysedFrames NOTIFY resultChanged FINAL)
+
+public:
+    SpectrumController(VideoSessionController *videoSession, ProcessingSettingsController *settingsController,
+                       QObject *parent = nullptr);
+    ~SpectrumController() override;
+
+    bool available() const { return m_available; }
+    bool busy() const { return m_busy; }
+    bool cancelling() const { return m_cancelling; }
+    bool ready() const { return m_ready; }
+    bool stale() const { return m_stale; }
+    QString errorMessage() const { return m_errorMessage; }
+    double progress() const { return m_progress; }
+    QString stageName() const { return m_stageName; }
+    QList<double> frequencies() const;
+    QList<double> amplitudes() const;
+    QList<double> noiseFloor() const;
+    QList<double> peakFrequencies() const;
+    QList<double> peakAmplitudes() const;
+    QList<double> peakDirections() const;
+    double resolutionHz() const { return m_spectrum.resolutionHz; }
+    double nyquistHz() const { return m_spectrum.nyquistHz(); }
+    int segmentCount() const { return m_spectrum.segmentCount; }
+    qint64 analysedFrames() const { return m_analysedFrames; }
+    const motion_core::MotionSpectrum &spectrum() const { return m_spectrum; }
+
+    // False when nothing was started: already busy, or the session, capture rate or fragment
+    // do not allow an analysis (errorMessage then says why).
+    Q_INVOKABLE bool analyze();
+    Q_INVOKABLE void cancel();
+    // The band around the peak (strongest first) of a current spectrum.
+    Q_INVOKABLE bool selectPeak(int index);
+    // The band around frequencyHz with the half-width of the shaft-speed helper, through the
+    // settings and their rules (editing lock, Nyquist).
+    Q_INVOKABLE bool applyPeak(double frequencyHz);
+
+    // Stops and joins the worker; also run by the destructor, once.
+    void shutdown();
+
+signals:
+    void stateChanged();
+    void progressChanged();
+    void resultChanged();
+
+private:
+    processing::MotionSpectrumRequest currentRequest() const;
+    bool computeAvailable() const;
+    bool computeStale() const;
+    void refreshIfChanged();
+    void handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress);
+    void handleFinished(quint64 generationId, const processing::MotionSpectrumResult &result);
+    void adoptResult(const processing::MotionSpectrumResult &result);
+    void handleSourceChanged();
+    void finishRun();
+
+    VideoSessionController *m_videoSession = nullptr;
+    ProcessingSettingsController *m_settingsController = nullptr;
+    WorkerThread<spectrum::SpectrumWorker> m_worker;
+    std::shared_ptr<std::atomic_bool> m_cancelToken;
+    processing::MotionSpectrumRequest m_pendingRequest;
+    processing::MotionSpectrumRequest m_resultRequest;
+    motion_core::MotionSpectrum m_spectrum;
+    qint64 m_analysedFrames = 0;
+    quint64 m_generationId = 0;
+    QString m_errorMessage;
+    QString m_stageName;
+    double m_progress = 0.0;
+    bool m_available = false;
+    bool m_busy = false;
+    bool m_cancelling = false;
+    bool m_ready = false;
+    bool m_stale = false;
+    bool m_discardPending = false;
+};
+
+} // namespace ovra::ui::controllers

@@ -199,6 +199,14 @@ QString MotionSpectrumAnalysis::resolutionRefusal(qint64 frameCount, double capt
         .arg(needed);
 }
 
+bool sameAnalysis(const MotionSpectrumRequest &a, const MotionSpectrumRequest &b)
+{
+    return a.sourceMetadata.filePath == b.sourceMetadata.filePath
+        && a.sourceMetadata.captureFrameRate == b.sourceMetadata.captureFrameRate && a.startFrame == b.startFrame
+        && a.endFrameExclusive == b.endFrameExclusive && a.regionOfInterest == b.regionOfInterest
+        && a.resolutionHz == b.resolutionHz && a.maximumPeakCount == b.maximumPeakCount;
+}
+
 void registerMotionSpectrumMetaTypes()
 {
     qRegisterMetaType<MotionSpectrumResult>();

@@ -54,6 +54,10 @@ public:
     static QString resolutionRefusal(qint64 frameCount, double captureFps, double resolutionHz);
 };
 
+// True when both ask for the same figures: the same file, capture rate, fragment, region,
+// resolution and number of peaks.
+bool sameAnalysis(const MotionSpectrumRequest &a, const MotionSpectrumRequest &b);
+
 void registerMotionSpectrumMetaTypes();
 
 } // namespace ovra::processing

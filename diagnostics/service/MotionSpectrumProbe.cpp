@@ -2,9 +2,8 @@
 
 #include "diagnostics/service/Protocol.h"
 #include "diagnostics/service/StateSnapshot.h"
-#include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
-#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 
 #include <QFuture>
@@ -22,14 +21,6 @@ namespace {
 
 // Beyond this the arrays would outgrow what a client may leave unread.
 constexpr int largestAnsweredBinCount = 4096;
-
-bool sameRequest(const MotionSpectrumRequest &a, const MotionSpectrumRequest &b)
-{
-    return a.sourceMetadata.filePath == b.sourceMetadata.filePath
-        && a.sourceMetadata.captureFrameRate == b.sourceMetadata.captureFrameRate && a.startFrame == b.startFrame
-        && a.endFrameExclusive == b.endFrameExclusive && a.regionOfInterest == b.regionOfInterest
-        && a.resolutionHz == b.resolutionHz;
-}
 
 QJsonArray numbers(const std::vector<double> &values)
 {
@@ -106,8 +97,9 @@ QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, QString *error
     }
     if (!m_application->videoSession()->ready())
         return {{QStringLiteral("state"), QStringLiteral("unavailable")}};
-    const MotionSpectrumRequest request = currentRequest(resolution.toDouble(0.0));
-    if (!m_job || !sameRequest(m_job->request, request))
+    MotionSpectrumRequest request = m_application->spectrum()->currentRequest();
+    request.resolutionHz = resolution.toDouble(0.0);
+    if (!m_job || !processing::sameAnalysis(m_job->request, request))
         start(request);
 
     const Job &job = *m_job;
@@ -130,17 +122,6 @@ QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, QString *error
     answer.insert(QStringLiteral("analysedFrames"), double(result.analysedFrames));
     insertSpectrum(result.spectrum, &answer);
     return answer;
-}
-
-MotionSpectrumRequest MotionSpectrumProbe::currentRequest(double resolutionHz) const
-{
-    MotionSpectrumRequest request;
-    request.sourceMetadata = m_application->videoSession()->metadata();
-    request.startFrame = m_application->analysisFragment()->startFrame();
-    request.endFrameExclusive = m_application->analysisFragment()->endFrameExclusive();
-    request.regionOfInterest = m_application->processingSettings()->regionOfInterest();
-    request.resolutionHz = resolutionHz;
-    return request;
 }
 
 void MotionSpectrumProbe::start(const MotionSpectrumRequest &request)

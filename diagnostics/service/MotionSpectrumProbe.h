@@ -34,7 +34,6 @@ public:
 private:
     struct Job;
 
-    processing::MotionSpectrumRequest currentRequest(double resolutionHz) const;
     void start(const processing::MotionSpectrumRequest &request);
 
     ui::controllers::ApplicationController *m_application;

@@ -26,13 +26,6 @@ QList<double> peakField(const motion_core::MotionSpectrum &spectrum, Field field
     return values;
 }
 
-bool sameAnalysis(const processing::MotionSpectrumRequest &a, const processing::MotionSpectrumRequest &b)
-{
-    return a.sourceMetadata.filePath == b.sourceMetadata.filePath
-        && a.sourceMetadata.captureFrameRate == b.sourceMetadata.captureFrameRate && a.startFrame == b.startFrame
-        && a.endFrameExclusive == b.endFrameExclusive && a.regionOfInterest == b.regionOfInterest;
-}
-
 } // namespace
 
 SpectrumController::SpectrumController(VideoSessionController *videoSession,
@@ -104,7 +97,7 @@ bool SpectrumController::computeAvailable() const
 
 bool SpectrumController::computeStale() const
 {
-    return m_ready && !sameAnalysis(m_resultRequest, currentRequest());
+    return m_ready && !processing::sameAnalysis(m_resultRequest, currentRequest());
 }
 
 void SpectrumController::refreshIfChanged()

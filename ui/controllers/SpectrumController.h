@@ -83,13 +83,15 @@ public:
     // Stops and joins the worker; also run by the destructor, once.
     void shutdown();
 
+    // The open video's fragment and region at the capture rate in force.
+    processing::MotionSpectrumRequest currentRequest() const;
+
 signals:
     void stateChanged();
     void progressChanged();
     void resultChanged();
 
 private:
-    processing::MotionSpectrumRequest currentRequest() const;
     bool computeAvailable() const;
     bool computeStale() const;
     void refreshIfChanged();

@@ -131,12 +131,13 @@ private slots:
         QTest::addColumn<int>("rateDenominator");
         QTest::addColumn<int>("gop");
         QTest::addColumn<EncoderOptions>("options");
-        // Dead zones, trellis and DCT decimation off, for sub-pixel motion (h264KeepsSubPixelMotion).
+        // Dead zones, trellis and DCT decimation off, for sub-pixel motion, at a fast preset
+        // (h264KeepsSubPixelMotion).
         static constexpr char smallMotion[] = "deadzone-inter=0:deadzone-intra=0:trellis=0:no-dct-decimate=1";
         const auto row = [](const char *name, double rate, int quality, int numerator, int denominator, int gop,
                             const char *crf) {
             QTest::newRow(name) << VideoOutputKind::H264 << rate << quality << numerator << denominator << gop
-                                << EncoderOptions{{"crf", crf}, {"x264-params", smallMotion}};
+                                << EncoderOptions{{"crf", crf}, {"x264-params", smallMotion}, {"preset", "veryfast"}};
         };
         row("30 fps, quality 75", 30.0, 75, 30, 1, 60, "19");
         row("quality 0", 30.0, 0, 30, 1, 60, "35");

@@ -7,6 +7,8 @@
 #include "motion_core/PhaseMotionProcessor.h"
 #include "motion_core/TemporalBandpassFilter.h"
 #include "processing/FrameDestination.h"
+#include "processing/FrameReader.h"
+#include "processing/FrameWriter.h"
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/SettingsValidation.h"
 #include "processing/VideoWatermarkRenderer.h"
@@ -22,6 +24,7 @@
 
 #include <cmath>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -38,6 +41,11 @@ using project_data::ProcessingState;
 using project_data::joinMessages;
 
 namespace {
+
+// Frames decoded ahead of the motion processor and frames waiting for the disk or the encoder:
+// enough to ride out a stall of either, few enough that memory stays a handful of frames.
+constexpr std::size_t framesReadAhead = 2;
+constexpr std::size_t framesQueuedForWriting = 3;
 
 qint64 elapsedUs(const QElapsedTimer &timer)
 {
@@ -60,6 +68,7 @@ public:
         , m_settings(request.settings)
         , m_progressCallback(progressCallback)
         , m_cancellation(cancellationCheck)
+        , m_runThread(std::this_thread::get_id())
     {
         m_totalTimer.start();
         const int processors = QThread::idealThreadCount();
@@ -86,6 +95,35 @@ public:
 private:
     bool cancellationRequested() { return m_cancellation.query(); }
 
+    // The caller's check runs on the caller's thread only; the reading and writing threads see
+    // its sticky answer, which the frame loop refreshes before every frame.
+    media::CancellationCheck componentCancellationCheck()
+    {
+        return [this] {
+            return std::this_thread::get_id() == m_runThread ? cancellationRequested() : m_cancellation.cancelled();
+        };
+    }
+
+    // The reading and writing threads end before anything they use is closed or aborted.
+    void stopWorkers()
+    {
+        if (m_reader)
+            m_reader->stop();
+        if (m_writer)
+            m_writer->discard();
+        takeWorkerTimes();
+        m_reader.reset();
+        m_writer.reset();
+    }
+
+    void takeWorkerTimes()
+    {
+        if (m_reader)
+            m_performance.decoderUs = m_reader->busyUs();
+        if (m_writer)
+            m_performance.encoderWriteUs = m_writer->busyUs();
+    }
+
     QString removeFiles() { return m_jsonStaging.remove(); }
 
     ProcessingResult fail(const QString &message, const QString &warnings = {})
@@ -96,6 +134,7 @@ private:
     // Aborts the destination and removes the staging files; returns the warnings.
     QString dropDestination()
     {
+        stopWorkers();
         m_destination->abort();
         return joinMessages(m_destination->cleanupMessage(), removeFiles());
     }
@@ -103,6 +142,7 @@ private:
     // After a failed destination operation: abort it if still open and collect warnings.
     ProcessingResult destinationFailure(const QString &error)
     {
+        stopWorkers();
         if (m_destination->isOpen())
             m_destination->abort();
         const QString warnings = joinMessages(m_destination->cleanupMessage(), removeFiles());
@@ -165,11 +205,10 @@ private:
     std::optional<ProcessingResult> openSource()
     {
         report(VideoProcessingPipeline::tr("Opening source video"), 0, 0);
-        const media::CancellationCheck check = [this] { return cancellationRequested(); };
         if (m_request.sourceResult)
             m_source = std::make_unique<project_data::TemporaryVideoSource>(m_request.sourceResult);
         else
-            m_source = std::make_unique<media::libav::LibavVideoSource>(check, 0);
+            m_source = std::make_unique<media::libav::LibavVideoSource>(componentCancellationCheck(), 0);
 
         QElapsedTimer timer;
         timer.start();
@@ -303,7 +342,7 @@ private:
                 || !m_store->create(&error))
                 return fail(error);
         } else {
-            sink = std::make_unique<media::libav::LibavVideoSink>([this] { return cancellationRequested(); });
+            sink = std::make_unique<media::libav::LibavVideoSink>(componentCancellationCheck());
         }
         m_destination = std::make_unique<FrameDestination>(m_store, std::move(sink));
         QElapsedTimer timer;
@@ -321,11 +360,7 @@ private:
         QString error;
         if (!m_request.sourceResult && !m_watermark.apply(frame.image, &error))
             return fail(error, dropDestination());
-        QElapsedTimer timer;
-        timer.start();
-        const bool written = m_destination->writeFrame(frame, &error);
-        m_performance.encoderWriteUs += elapsedUs(timer);
-        if (!written)
+        if (!m_writer->write(std::move(frame), &error))
             return destinationFailure(error);
         ++m_framesWritten;
         return std::nullopt;
@@ -337,21 +372,30 @@ private:
     {
         report(VideoProcessingPipeline::tr("Processing frames"), 0, m_count);
         m_loopTimer.start();
+        m_reader = std::make_unique<FrameReader>(*m_source, m_count, framesReadAhead);
+        m_writer = std::make_unique<FrameWriter>(*m_destination, framesQueuedForWriting);
         while (m_framesRead < m_count) {
             if (cancellationRequested()) {
+                const QString warnings = dropDestination();
                 m_source->close();
-                return ProcessingResult::cancelled(dropDestination());
+                return ProcessingResult::cancelled(warnings);
             }
             if (auto ended = processNextFrame())
                 return ended;
             ++m_framesRead;
             m_performance.measuredFrames = m_framesRead;
             m_performance.frameLoopElapsedUs = elapsedUs(m_loopTimer);
+            takeWorkerTimes();
             report(VideoProcessingPipeline::tr("Processing frames"), m_framesRead, m_count);
         }
+        m_reader->stop();
         m_source->close();
         if (auto ended = flushProcessor())
             return ended;
+        QString error;
+        if (!m_writer->drain(&error))
+            return destinationFailure(error);
+        stopWorkers();
         m_performance.frameLoopElapsedUs = elapsedUs(m_loopTimer);
         m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
         if (m_framesWritten != m_framesRead)
@@ -366,25 +410,23 @@ private:
     // processor gives back.
     std::optional<ProcessingResult> processNextFrame()
     {
-        VideoFrame decoded;
-        QString error;
-        QElapsedTimer timer;
-        timer.start();
-        const VideoReadStatus status = m_source->readFrame(&decoded, &error);
-        m_performance.decoderUs += elapsedUs(timer);
-        if (status == VideoReadStatus::Failed)
-            return sourceFailure(error, dropDestination());
-        if (status == VideoReadStatus::EndOfStream)
+        FrameReader::Read read = m_reader->next();
+        if (read.status == VideoReadStatus::Failed)
+            return sourceFailure(read.error, dropDestination());
+        if (read.status == VideoReadStatus::EndOfStream)
             return fail(VideoProcessingPipeline::tr("The decoder reached the end of the stream before the calculated end of the time range."),
                         dropDestination());
         // The processor always sees a uniform capture-time grid numbered from the fragment start.
+        VideoFrame &decoded = read.frame;
         decoded.presentationTimeUs = media::frameTimeUs(m_framesRead, m_captureFps);
         decoded.frameIndex = m_framesRead;
         if (m_request.sourceResult)
             return writeOutput(decoded);
 
         m_outputs.clear();
-        timer.restart();
+        QString error;
+        QElapsedTimer timer;
+        timer.start();
         const bool processed = m_processor->processFrame(decoded, &m_outputs, &error);
         m_performance.motionProcessingUs += elapsedUs(timer);
         if (!processed)
@@ -517,6 +559,7 @@ private:
     const motion_core::MotionSettings &m_settings;
     const ProgressCallback &m_progressCallback;
     media::CancellationState m_cancellation;
+    const std::thread::id m_runThread;
     QElapsedTimer m_totalTimer;
     ProcessingPerformance m_performance;
 
@@ -533,6 +576,9 @@ private:
     VideoWatermarkRenderer m_watermark;
     std::shared_ptr<project_data::TemporaryVideo> m_store;
     std::unique_ptr<FrameDestination> m_destination;
+    // Declared after what they use, so that they end first.
+    std::unique_ptr<FrameReader> m_reader;
+    std::unique_ptr<FrameWriter> m_writer;
     std::vector<VideoFrame> m_outputs;
     QElapsedTimer m_loopTimer;
     qint64 m_framesRead = 0;

@@ -59,8 +59,11 @@ VideoEncoderSettings videoEncoderSettings(VideoOutputKind kind, const QByteArray
         // The dead zones, trellis quantisation and DCT decimation all round the tiny residuals
         // by which a sub-pixel motion shows to zero: without them a 0.08 px motion keeps about
         // 90 % of its amplitude at quality 75 instead of 60 %, for a file about 1.7 times larger.
+        // The "veryfast" preset encodes 1080p about 2.5 times faster than the default on two
+        // cores; it still keeps 89 % of that motion, for a 1080p export 0.5 dB lower in PSNR and
+        // 8 % larger.
         settings.options = {{"crf", QByteArray::number(35 - (quality * 21 + 50) / 100)},
-                            {"x264-params", smallMotionParameters}};
+                            {"x264-params", smallMotionParameters}, {"preset", "veryfast"}};
     return settings;
 }
 

@@ -38,6 +38,29 @@ QString destinationAppearedMessage()
     return LibavVideoSink::tr("The output file appeared during processing; the existing file was not overwritten.");
 }
 
+// The scaler's name for a picture layout it reads as it is; none for layouts converted first.
+AVPixelFormat directScalerInput(QImage::Format format)
+{
+    switch (format) {
+    case QImage::Format_ARGB32:
+    case QImage::Format_RGB32:
+        return AV_PIX_FMT_RGB32; // one native-endian 0xAARRGGBB word per pixel, as in QImage
+    case QImage::Format_RGBA8888:
+    case QImage::Format_RGBX8888:
+        return AV_PIX_FMT_RGBA;
+    default:
+        return AV_PIX_FMT_NONE;
+    }
+}
+
+// The converter for pictures of this layout; the one of the previous picture when it matches.
+bool useScalerInput(ScaleContextPtr &scaler, const AVCodecContext *codec, AVPixelFormat input)
+{
+    scaler.reset(sws_getCachedContext(scaler.release(), codec->width, codec->height, input, codec->width,
+                                      codec->height, codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    return scaler != nullptr;
+}
+
 // Exists also as a dangling symbolic link, which a rename would not replace either.
 bool pathTaken(const QString &path)
 {
@@ -225,19 +248,23 @@ bool LibavVideoSink::writeFrame(const QImage &image, QString *errorMessage)
         return reportFailure(errorMessage, tr("The video sink is not open or the frame is invalid."));
     if (image.size() != m_frameSize)
         return reportFailure(errorMessage, tr("The exported frame size differs from the source frame size."));
-    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
-    if (rgba.isNull())
+    // The motion core's ARGB32 pictures reach the scaler without a copy in another byte order.
+    const AVPixelFormat direct = directScalerInput(image.format());
+    const QImage pixels = direct == AV_PIX_FMT_NONE ? image.convertToFormat(QImage::Format_RGBA8888) : image;
+    if (pixels.isNull())
         return reportFailure(errorMessage, tr("Could not convert the frame for export."));
 
     EncoderState &state = *m_encoder;
+    if (!useScalerInput(state.scaler, state.codec.get(), direct == AV_PIX_FMT_NONE ? AV_PIX_FMT_RGBA : direct))
+        return reportFailure(errorMessage, tr("Could not initialize video color conversion."));
     AVFrame *frame = state.frame.get();
     int result = av_frame_make_writable(frame);
     if (result < 0)
         return failWithCode(errorMessage, tr("Could not prepare the output frame: %1"), result);
-    const uint8_t *const sourceData[] = {rgba.constBits()};
-    const int sourceStride[] = {static_cast<int>(rgba.bytesPerLine())};
-    if (sws_scale(state.scaler.get(), sourceData, sourceStride, 0, rgba.height(), frame->data, frame->linesize)
-        != rgba.height())
+    const uint8_t *const sourceData[] = {pixels.constBits()};
+    const int sourceStride[] = {static_cast<int>(pixels.bytesPerLine())};
+    if (sws_scale(state.scaler.get(), sourceData, sourceStride, 0, pixels.height(), frame->data, frame->linesize)
+        != pixels.height())
         return reportFailure(errorMessage, tr("FFmpeg did not convert the complete output frame."));
     frame->pts = state.nextFrame++;
     frame->pkt_duration = 1;

@@ -111,10 +111,7 @@ private slots:
         QVERIFY(createdAt >= before && createdAt <= QDateTime::currentDateTimeUtc());
         QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)").match(created).hasMatch(),
                  qPrintable(created));
-        // Indented, with sorted keys.
-        QVERIFY(bytes.endsWith("}\n"));
-        QVERIFY(bytes.contains("\n    \"algorithm\": {\n        \"name\""));
-        QVERIFY(bytes.indexOf("\"algorithm\"") < bytes.indexOf("\"application\""));
+        QVERIFY(bytes.contains("\n    \"algorithm\": {\n        \"name\"")); // indented
     }
 
     void optionalParts()

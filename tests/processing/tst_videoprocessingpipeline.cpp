@@ -2,10 +2,9 @@
 #include "VibratingVideo.h"
 
 #include "media/libav/LibavVideoAnalyzer.h"
-#include "media/libav/LibavVideoSource.h"
+#include "processing/BoundedQueue.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "project_data/TemporaryVideo.h"
-#include "project_data/TemporaryVideoSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,8 +14,10 @@
 #include <QtTest>
 
 #include <cmath>
-#include <unistd.h>
 #include <functional>
+#include <optional>
+#include <thread>
+#include <unistd.h>
 
 using ovra::media::VideoMetadata;
 using ovra::processing::VideoProcessingPipeline;
@@ -35,11 +36,13 @@ namespace {
 // At 60 fps an 8-12 Hz band needs 60 frames and recommends two seconds: 120 frames.
 const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
 
+// The stored frames, as long as each one is where its number says: frames written on another
+// thread must still be stored in order.
 std::vector<QImage> storedFrames(const TemporaryVideo &store)
 {
     std::vector<QImage> frames;
     ovra::media::VideoFrame frame;
-    for (qint64 i = 0; i < store.frameCount() && store.readFrame(i, &frame); ++i)
+    for (qint64 i = 0; i < store.frameCount() && store.readFrame(i, &frame) && frame.frameIndex == i; ++i)
         frames.push_back(frame.image);
     return frames;
 }
@@ -125,75 +128,87 @@ private slots:
                                          "tmp", "vibrating.mkv"}));
     }
 
-    void refusedRequestsTouchNothing_data()
+    // Refusals before the first frame, and failures on the reading and on the writing thread.
+    void failedRunsLeaveNothingBehind_data()
     {
         QTest::addColumn<Change>("change");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<qint64>("fileSizeLimit"); // 0: none
         const QString paths = "The input and output video paths are required.";
         const QString taken = "An output path matches the input file or a result file already exists.";
         const QString tooShort
             = "The selected fragment is too short for the configured frequency band. Select at least 60 frames.";
-        QTest::newRow("no input") << Change([](auto &r) { r.sourceMetadata.filePath.clear(); }) << paths;
-        QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths;
+        QTest::newRow("no input") << Change([](auto &r) { r.sourceMetadata.filePath.clear(); }) << paths << qint64(0);
+        QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths << qint64(0);
         QTest::newRow("analysis of a result") << Change([this](auto &r) {
             r.analysisMode = true;
             r.sourceResult = std::make_shared<TemporaryVideo>(m_metadata);
-        }) << "Invalid analysis destination.";
+        }) << "Invalid analysis destination." << qint64(0);
         QTest::newRow("output is the input")
-            << Change([this](auto &r) { r.outputVideoPath = m_folder.path() + "/./vibrating.mkv"; }) << taken;
-        QTest::newRow("output exists") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken;
+            << Change([this](auto &r) { r.outputVideoPath = m_folder.path() + "/./vibrating.mkv"; }) << taken << qint64(0);
+        QTest::newRow("output exists") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken << qint64(0);
         QTest::newRow("no output folder")
             << Change([this](auto &r) { r.outputVideoPath = outputPath("missing/x.mp4"); })
-            << "The output directory does not exist: " + outputPath("missing");
-        QTest::newRow("fragment too short") << Change([](auto &r) { r.settings.endFrameExclusive = 59; }) << tooShort;
+            << "The output directory does not exist: " + outputPath("missing") << qint64(0);
+        QTest::newRow("fragment too short") << Change([](auto &r) { r.settings.endFrameExclusive = 59; }) << tooShort << qint64(0);
         QTest::newRow("invalid frame range") << Change([](auto &r) { r.settings.endFrameExclusive = 151; })
-                                             << "The selected frame range is invalid.";
+                                             << "The selected frame range is invalid." << qint64(0);
         QTest::newRow("time range beyond the end") << Change([this](auto &r) {
             r.settings.startFrame = r.settings.endFrameExclusive = -1;
             r.settings.playbackStartUs = m_metadata.durationUs;
-        }) << "The selected time range is invalid.";
+        }) << "The selected time range is invalid." << qint64(0);
         QTest::newRow("no capture rate") << Change([](auto &r) {
             r.sourceMetadata.captureFrameRate = 0.0;
             r.sourceMetadata.filePath = ovra::tests::testMediaPath("base240_avg30.mp4");
             r.sourceMetadata.frameCount = 0; // not reusable: the source analyses the file itself
             r.settings.endFrameExclusive = 48;
-        }) << "The camera capture frame rate is required before motion processing.";
+        }) << "The camera capture frame rate is required before motion processing." << qint64(0);
+        QTest::newRow("source ends early") << Change([](auto &r) {
+            r.sourceMetadata.frameCount = r.settings.endFrameExclusive = pattern.frameCount + 2;
+            r.sourceMetadata.frameTimestamps.clear();
+        }) << "The decoder reached the end of the stream before the calculated end of the time range." << qint64(0);
+        QTest::newRow("disk full at frame 40") << Change([](auto &r) { r.analysisMode = true; })
+            << "Could not write the temporary analysis result. Check free disk space and access to the temporary "
+               "folder." << TemporaryVideo::requiredStorageBytes(pattern.frameSize, 40);
     }
 
     // Linux names differ by letter case; links and other spellings of one file are the same file.
-    void sameFileMeansOneFileOnDisk_data()
+    void sameFileMeansOneFileOnDisk_data() // each row names a file beside the input
     {
-        QTest::addColumn<QString>("other"); // beside the input
         QTest::addColumn<bool>("same");
-        QTest::newRow("another spelling") << "missing/../vibrating.mkv" << true;
-        QTest::newRow("another letter case") << "VIBRATING.mkv" << false;
-        QTest::newRow("hard link") << "hard.mkv" << true;
-        QTest::newRow("symbolic link") << "soft.mkv" << true;
+        QTest::newRow("missing/../vibrating.mkv") << true;
+        QTest::newRow("VIBRATING.mkv") << false;
+        QTest::newRow("hard.mkv") << true;
+        QTest::newRow("soft.mkv") << true;
     }
 
     void sameFileMeansOneFileOnDisk()
     {
-        QFETCH(QString, other);
-        const QString hard = outputPath("hard.mkv");
-        const QString soft = outputPath("soft.mkv");
-        QCOMPARE(::link(qPrintable(m_input), qPrintable(hard)), 0);
-        QVERIFY(QFile::link(m_input, soft));
-        QTEST(VideoProcessingPipeline::sameFile(m_input, outputPath(other)), "same");
+        QCOMPARE(::link(qPrintable(m_input), qPrintable(outputPath("hard.mkv"))), 0);
+        QVERIFY(QFile::link(m_input, outputPath("soft.mkv")));
+        QTEST(VideoProcessingPipeline::sameFile(m_input, outputPath(QTest::currentDataTag())), "same");
         // Neither exists: only the spelling counts, letter case included.
         QVERIFY(!VideoProcessingPipeline::sameFile(outputPath("a.mp4"), outputPath("A.mp4")));
-        QVERIFY(QFile::remove(hard) && QFile::remove(soft));
+        QVERIFY(QFile::remove(outputPath("hard.mkv")) && QFile::remove(outputPath("soft.mkv")));
     }
 
-    void refusedRequestsTouchNothing()
+    void failedRunsLeaveNothingBehind()
     {
         QFETCH(Change, change);
+        QFETCH(qint64, fileSizeLimit);
         ProcessingRequest request = this->request(false, "refused.mp4");
         change(request);
         const QStringList before = entries();
+        const QStringList storesBefore = ovra::tests::folderEntries(TemporaryVideo::storeRoot());
+        std::optional<ovra::tests::FileSizeLimit> limit;
+        if (fileSizeLimit > 0)
+            limit.emplace(fileSizeLimit);
         const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
+        limit.reset();
         QCOMPARE(result.state, ProcessingState::Failed);
         QTEST(result.errorMessage, "message");
         QCOMPARE(entries(), before);
+        QCOMPARE(ovra::tests::folderEntries(TemporaryVideo::storeRoot()), storesBefore);
     }
 
     void timeRangesAlignToFramesAndExportsRecordTheStoredFragment()
@@ -262,13 +277,10 @@ private slots:
         request.outputVideoPath = outputPath("tail.mp4");
         const ProcessingResult exported = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
-        QCOMPARE(ovra::tests::runFfprobe({"-v", "error", "-show_entries", "stream=avg_frame_rate", "-of", "csv=p=0",
-                                          exported.outputVideoPath})
-                     .trimmed(),
-                 "30/1");
-        QCOMPARE(QJsonDocument::fromJson(fileContent(exported.parametersFilePath))["export"]["playbackFrameRate"]
-                     .toDouble(),
-                 30.0);
+        const QString probed = ovra::tests::runFfprobe(
+            {"-v", "error", "-show_entries", "stream=avg_frame_rate", "-of", "csv=p=0", exported.outputVideoPath});
+        QCOMPARE(probed.trimmed(), "30/1");
+        QCOMPARE(QJsonDocument::fromJson(fileContent(exported.parametersFilePath))["export"]["playbackFrameRate"], 30.0);
         QVERIFY(QFile::remove(exported.outputVideoPath) && QFile::remove(exported.parametersFilePath));
     }
 
@@ -276,11 +288,7 @@ private slots:
     {
         // Count how often a full export asks, then cancel at each of those points in turn.
         int checks = 0;
-        const auto counting = [&checks] {
-            ++checks;
-            return false;
-        };
-        QVERIFY(VideoProcessingPipeline().run(request(false, "counted.mp4"), {}, counting).succeeded());
+        QVERIFY(VideoProcessingPipeline().run(request(false, "counted.mp4"), {}, [&] { return ++checks < 0; }).succeeded());
         const QStringList before = entries();
         const QString storeRoot = TemporaryVideo::storeRoot();
         const QStringList storesBefore = ovra::tests::folderEntries(storeRoot);
@@ -339,48 +347,22 @@ private slots:
         QVERIFY2(names.match(staging.join(' ')).hasMatch(), qPrintable(staging.join(' ')));
     }
 
-    // Side by side, the decoded source and the stored result must show the same frame for a time.
-    void sourceAndResultSeekToTheSameFrame_data()
+    // Frames handed between threads wait in a queue that never holds more than its capacity,
+    // however far the producer runs ahead: memory stays a few frames, not the clip.
+    void queueHoldsAtMostItsCapacity()
     {
-        QTest::addColumn<qint64>("timeUs");
-        QTest::addColumn<qint64>("frame");
-        const qint64 tenth = ovra::media::frameTimeUs(10, pattern.frameRate); // 166,667 us, rounded up
-        QTest::newRow("at a frame") << tenth << qint64(10);
-        QTest::newRow("just before a frame") << tenth - 1 << qint64(10);
-        QTest::newRow("just after a frame") << tenth + 1 << qint64(11);
-        QTest::newRow("between frames") << qint64(175000) << qint64(11);
-    }
-
-    void sourceAndResultSeekToTheSameFrame()
-    {
-        QFETCH(qint64, timeUs);
-        auto store = std::make_shared<TemporaryVideo>(m_metadata);
-        QVERIFY(store->create());
-        const std::vector<QImage> frames = ovra::tests::vibratingPatternFrames(pattern);
-        for (int i = 0; i < 20; ++i)
-            QVERIFY(store->appendFrame({frames[size_t(i)], -1, i}));
-        QVERIFY(store->finish());
-        ovra::media::libav::LibavVideoSource decoded;
-        ovra::project_data::TemporaryVideoSource result(store);
-        for (ovra::media::IVideoSource *source : {static_cast<ovra::media::IVideoSource *>(&decoded),
-                                                  static_cast<ovra::media::IVideoSource *>(&result)}) {
-            qint64 frame = -1;
-            QVERIFY(source->openWithMetadata(m_metadata));
-            QVERIFY(source->seekToTime(timeUs));
-            QCOMPARE(source->skipFrame(&frame), ovra::media::VideoReadStatus::Frame);
-            QTEST(frame, "frame");
+        ovra::processing::BoundedQueue<int> queue(2);
+        std::thread producer([&queue] {
+            for (int i = 0; i < 20 && queue.push(i); ++i) {
+            }
+            queue.close();
+        });
+        for (int expected = 0; expected < 20; ++expected) {
+            QTRY_COMPARE(queue.size(), size_t(std::min(2, 20 - expected)));
+            QCOMPARE(queue.pop(), std::optional<int>(expected));
         }
-    }
-
-    void sourceEndingEarlyFails()
-    {
-        ProcessingRequest request = this->request(false, "early.mp4");
-        request.sourceMetadata.frameCount = request.settings.endFrameExclusive = pattern.frameCount + 2;
-        request.sourceMetadata.frameTimestamps.clear();
-        const QStringList before = entries();
-        QCOMPARE(VideoProcessingPipeline().run(request, {}, {}).errorMessage,
-                 "The decoder reached the end of the stream before the calculated end of the time range.");
-        QCOMPARE(entries(), before);
+        QCOMPARE(queue.pop(), std::nullopt);
+        producer.join();
     }
 };
 

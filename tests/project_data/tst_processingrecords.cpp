@@ -1,10 +1,10 @@
 #include "project_data/ProcessingRecords.h"
 
-#include <QMetaType>
 #include <QtTest>
 
 using namespace ovra::project_data;
 
+// Their travel between threads is proven where they travel: the preview and export tests.
 class ProcessingRecordsTest : public QObject
 {
     Q_OBJECT
@@ -20,16 +20,6 @@ private slots:
         QCOMPARE(cancelled.state, ProcessingState::Cancelled);
         QCOMPARE(cancelled.errorMessage,
                  QStringLiteral("Processing was cancelled by the user. A file may remain at /y: busy"));
-    }
-
-    void recordsTravelThroughQueuedConnections()
-    {
-        registerProcessingMetaTypes();
-        for (const char *name : {"ovra::project_data::ProcessingState", "ovra::project_data::ProcessingProgress",
-                                 "ovra::project_data::ProcessingResult"})
-            QVERIFY2(QMetaType::fromName(name).isValid(), name);
-        const QVariant carried = QVariant::fromValue(ProcessingResult::failed("x"));
-        QCOMPARE(carried.value<ProcessingResult>().errorMessage, QStringLiteral("x"));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "TestMedia.h"
 
 #include "project_data/TemporaryVideo.h"
+#include "project_data/TemporaryVideoSource.h"
 
 #include <QDir>
 #include <QLocale>
@@ -10,16 +11,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
 #include <limits>
 #include <memory>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
+using ovra::media::VideoReadStatus;
 using ovra::project_data::TemporaryVideo;
+using ovra::project_data::TemporaryVideoSource;
 using ovra::tests::verifyRefusal;
 
 namespace {
@@ -27,12 +28,14 @@ namespace {
 const QString writeMessage =
     "Could not write the temporary analysis result. Check free disk space and access to the temporary folder.";
 const QString readMessage = "Could not read the temporary analysis result. Run the analysis again.";
+const QString outsideMessage = "The requested frame is outside the analysis result.";
 const QSize frameSize(7, 5);
 
-VideoMetadata metadataOf(QSize size = frameSize)
+VideoMetadata metadataAt(double nominalFrameRate = 25.0, QSize size = frameSize)
 {
     VideoMetadata metadata;
     metadata.frameSize = size;
+    metadata.nominalFrameRate = nominalFrameRate;
     return metadata;
 }
 
@@ -52,6 +55,29 @@ QImage storedImage(int index)
     return patternFrame(index).image.convertToFormat(QImage::Format_ARGB32);
 }
 
+// A store of pattern frames with times and indices the result source must replace.
+std::shared_ptr<TemporaryVideo> makeStore(int frames, qint64 firstFrameIndex, bool finish = true)
+{
+    auto store = std::make_shared<TemporaryVideo>(metadataAt(), firstFrameIndex);
+    bool ok = store->create();
+    for (int i = 0; i < frames; ++i)
+        ok = ok && store->appendFrame(VideoFrame{patternFrame(i).image, 999, 999});
+    return ok && (!finish || store->finish()) ? store : nullptr;
+}
+
+// The next frame of a result source as "source index at time: stored number", or how reading ended.
+QString nextFrame(TemporaryVideoSource &source, QString *error = nullptr)
+{
+    VideoFrame frame;
+    const VideoReadStatus status = source.readFrame(&frame, error);
+    if (status != VideoReadStatus::Frame)
+        return status == VideoReadStatus::EndOfStream ? "end" : "failed";
+    int stored = 0;
+    while (stored < 256 && frame.image != storedImage(stored))
+        ++stored;
+    return QString("%1 at %2: %3").arg(frame.frameIndex).arg(frame.presentationTimeUs).arg(stored);
+}
+
 int permissionBits(const QString &path)
 {
     struct stat status = {};
@@ -61,8 +87,7 @@ int permissionBits(const QString &path)
 void makeStaleResult(const QString &directory)
 {
     QDir().mkpath(directory);
-    QFile frames(directory + "/frames.bin");
-    frames.open(QIODevice::WriteOnly);
+    QFile(directory + "/frames.bin").open(QIODevice::WriteOnly);
 }
 
 } // namespace
@@ -86,35 +111,38 @@ private slots:
         QCOMPARE(root(), folder + "/ovra-motion-results-v1");
     }
 
-    void roundTripReturnsArgb32WithTheSameColours()
+    void roundTripReturnsArgb32WithTheSameColoursInAnOwnerOnlyRoot()
     {
-        TemporaryVideo store(metadataOf());
+        auto store = std::make_unique<TemporaryVideo>(metadataAt());
         QString error;
-        QVERIFY(store.create(&error));
-        QVERIFY(store.directory().startsWith(root() + "/result-"));
+        QVERIFY(store->create(&error));
+        QCOMPARE(permissionBits(root()), 0700);
         for (int i = 0; i < 3; ++i)
-            QVERIFY2(store.appendFrame(patternFrame(i), &error), qPrintable(error));
-        QVERIFY(store.finishedAt().isNull());
-        QVERIFY(store.finish(&error));
-        QVERIFY(store.finishedAt().isValid());
-        QCOMPARE(store.frameCount(), 3);
-        QCOMPARE(store.storageBytes(), QFileInfo(store.directory() + "/frames.bin").size());
-        QCOMPARE(store.storageBytes(), TemporaryVideo::requiredStorageBytes(frameSize, 3));
-
+            QVERIFY2(store->appendFrame(patternFrame(i), &error), qPrintable(error));
+        QVERIFY(store->finish(&error));
+        QCOMPARE(store->frameCount(), 3);
+        QCOMPARE(store->storageBytes(), QFileInfo(store->directory() + "/frames.bin").size());
+        QCOMPARE(store->storageBytes(), TemporaryVideo::requiredStorageBytes(frameSize, 3));
         for (int i : {2, 0, 1}) {
             VideoFrame frame;
-            QVERIFY2(store.readFrame(i, &frame, &error), qPrintable(error));
+            QVERIFY2(store->readFrame(i, &frame, &error), qPrintable(error));
             QCOMPARE(frame.frameIndex, i);
             QCOMPARE(frame.presentationTimeUs, i * 40000 + 7);
             QCOMPARE(frame.image.format(), QImage::Format_ARGB32);
             QCOMPARE(frame.image, storedImage(i));
-            QCOMPARE(frame.image.pixelColor(1, 0), patternFrame(i).image.pixelColor(1, 0));
         }
+        // Destruction removes the result; a root of ours that others may enter is narrowed.
+        const QString directory = store->directory();
+        store.reset();
+        QVERIFY(!QFileInfo::exists(directory) && QFileInfo(root()).isDir());
+        QVERIFY(::chmod(QFile::encodeName(root()).constData(), 0755) == 0);
+        QVERIFY(TemporaryVideo(metadataAt()).create());
+        QCOMPARE(permissionBits(root()), 0700);
     }
 
     void readsAndAppendsOutsideTheLifecycleFail()
     {
-        TemporaryVideo store(metadataOf());
+        TemporaryVideo store(metadataAt());
         QString error;
         VideoFrame frame;
         verifyRefusal(store.appendFrame(patternFrame(0), &error), error, writeMessage);
@@ -138,22 +166,14 @@ private slots:
 
     void failedAppendOnFullDiskKeepsEarlierAndLaterFrames()
     {
-        TemporaryVideo store(metadataOf());
+        TemporaryVideo store(metadataAt());
         QVERIFY(store.create() && store.appendFrame(patternFrame(0)) && store.appendFrame(patternFrame(1)));
-        // A file size limit makes writes fail with EFBIG, as on a full disk, for this process only.
-        rlimit saved = {};
-        ::getrlimit(RLIMIT_FSIZE, &saved);
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = saved;
-        limit.rlim_cur = rlim_t(store.storageBytes() + 36 + 50); // the next header and part of its pixels
-        ::setrlimit(RLIMIT_FSIZE, &limit);
         QString error;
-        const bool appended = store.appendFrame(patternFrame(2), &error);
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-
-        QVERIFY(!appended);
-        QCOMPARE(error, writeMessage);
+        {
+            // The next header and part of its pixels fit.
+            const ovra::tests::FileSizeLimit limit(store.storageBytes() + 36 + 50);
+            verifyRefusal(store.appendFrame(patternFrame(2), &error), error, writeMessage);
+        }
         QCOMPARE(store.frameCount(), 2);
         // The partial record stays unindexed; a later append lands behind it and is found.
         QVERIFY(store.appendFrame(patternFrame(3)) && store.finish());
@@ -162,22 +182,6 @@ private slots:
             QVERIFY2(store.readFrame(i, &frame, &error), qPrintable(error));
             QCOMPARE(frame.image, storedImage(i < 2 ? i : 3));
         }
-    }
-
-    void rootIsOwnerOnlyAndDestructionRemovesTheResult()
-    {
-        auto store = std::make_unique<TemporaryVideo>(metadataOf());
-        QVERIFY(store->create());
-        QCOMPARE(permissionBits(root()), 0700);
-        const QString directory = store->directory();
-        store.reset();
-        QVERIFY(!QFileInfo::exists(directory));
-        QVERIFY(QFileInfo(root()).isDir());
-
-        // A root of ours that others may enter is narrowed before use.
-        QVERIFY(::chmod(QFile::encodeName(root()).constData(), 0755) == 0);
-        QVERIFY(TemporaryVideo(metadataOf()).create());
-        QCOMPARE(permissionBits(root()), 0700);
     }
 
     void unsafeRootIsRefused_data()
@@ -205,7 +209,7 @@ private slots:
             QCOMPARE(::chown(QFile::encodeName(root()).constData(), 65534, 65534), 0);
 
         TemporaryVideo::cleanupStale();
-        TemporaryVideo store(metadataOf());
+        TemporaryVideo store(metadataAt());
         QString error;
         verifyRefusal(store.create(&error), error, writeMessage);
         QVERIFY(store.directory().isEmpty());
@@ -222,7 +226,7 @@ private slots:
         }
         const QString other = QString::fromLocal8Bit(owner.readLine()).trimmed();
         QVERIFY2(other.startsWith(root() + "/result-"), qPrintable(other));
-        TemporaryVideo ours(metadataOf());
+        TemporaryVideo ours(metadataAt());
         QVERIFY(ours.create());
         makeStaleResult(root() + "/result-stale");
         makeStaleResult(root() + "/not-a-result");
@@ -246,13 +250,13 @@ private slots:
         QVERIFY(QFile::exists(ours.directory() + "/frames.bin"));
     }
 
-    void requiredStorageAndFreeSpaceCheck()
+    // The check before an analysis: 1080p takes 15 GB per minute at 30 fps, 4K 60 GB.
+    void freeSpaceCheckRefusesWhatTheDiskCannotHold()
     {
         const QSize size(1920, 1080);
         const qint64 max = std::numeric_limits<qint64>::max();
         // A count no disk can hold saturates instead of overflowing.
         QCOMPARE(TemporaryVideo::requiredStorageBytes(size, max), max);
-
         QString error = "stale";
         QVERIFY(TemporaryVideo::checkFreeSpace(size, 1, &error));
         QVERIFY(error.isEmpty());
@@ -264,6 +268,65 @@ private slots:
         const QRegularExpression pattern("^The temporary folder does not have enough free space for the analysis "
                                          "result: " + QRegularExpression::escape(needed) + " needed, .+ available\\.$");
         QVERIFY2(pattern.match(error).hasMatch(), qPrintable(error));
+    }
+
+    void resultSourceMapsSourceFramesAndTimesOntoTheStore()
+    {
+        TemporaryVideoSource source(makeStore(100, 250));
+        QVERIFY(source.open("ignored.mp4"));
+        QVERIFY(source.seekToTime(10000000));
+        QCOMPARE(nextFrame(source), "250 at 10000000: 0");
+        // Seeks outside the store fail and keep the position.
+        QVERIFY(source.seekToFrame(349));
+        QString error;
+        for (qint64 frame : {249, 350})
+            verifyRefusal(source.seekToFrame(frame, &error), error, outsideMessage);
+        for (qint64 time : {qint64(14000000), std::numeric_limits<qint64>::max()})
+            verifyRefusal(source.seekToTime(time, &error), error, outsideMessage);
+        QCOMPARE(nextFrame(source), "349 at 13960000: 99");
+        QCOMPARE(nextFrame(source), "end");
+        // Opening again starts at the first stored frame.
+        source.close();
+        QVERIFY(!source.isOpen());
+        QVERIFY(source.open({}));
+        QCOMPARE(nextFrame(source), "250 at 10000000: 0");
+
+        // Given metadata sets the time grid; skips report index and time.
+        QVERIFY(source.openWithMetadata(metadataAt(29.97)));
+        qint64 index = -1;
+        qint64 time = -1;
+        QVERIFY(source.seekToFrame(347));
+        QCOMPARE(source.skipFrame(&index, &time), VideoReadStatus::Frame);
+        QCOMPARE(index, 347);
+        QCOMPARE(time, 11578245);
+        QCOMPARE(nextFrame(source), "348 at 11611612: 98");
+        QCOMPARE(source.skipFrame(&index, nullptr), VideoReadStatus::Frame);
+        QCOMPARE(index, 349);
+        QCOMPARE(source.skipFrame(&index, &time), VideoReadStatus::EndOfStream);
+        QCOMPARE(index, 349);
+    }
+
+    void resultSourceFailures()
+    {
+        QString error;
+        for (auto store : {std::shared_ptr<TemporaryVideo>(), makeStore(0, 0)}) {
+            TemporaryVideoSource empty(store);
+            verifyRefusal(empty.open({}, &error), error, QString("No analysis result is available."));
+            QVERIFY(!empty.openWithMetadata(metadataAt()) && !empty.isOpen());
+        }
+        // Every failure says what to do, also the reads and seeks of a source never opened.
+        TemporaryVideoSource source(makeStore(2, 0, false));
+        const QString notOpen = "The analysis result is not open for reading. Open it before seeking or reading frames.";
+        QCOMPARE(nextFrame(source, &error), "failed");
+        QCOMPARE(error, notOpen);
+        verifyRefusal(source.seekToFrame(0, &error), error, notOpen);
+        QVERIFY(source.open({}));
+        // The store was never finished, so it refuses to be read.
+        QCOMPARE(nextFrame(source, &error), "failed");
+        QCOMPARE(error, readMessage);
+        qint64 index = -1;
+        QCOMPARE(source.skipFrame(&index), VideoReadStatus::Failed);
+        QCOMPARE(index, -1);
     }
 };
 

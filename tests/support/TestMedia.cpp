@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 
@@ -137,6 +138,22 @@ double peakSignalToNoise(const QImage &a, const QImage &b)
     }
     const double meanSquaredError = std::max(squaredError / (3.0 * first.width() * first.height()), 1e-10);
     return 10.0 * std::log10(255.0 * 255.0 / meanSquaredError);
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    ::getrlimit(RLIMIT_FSIZE, &m_saved);
+    // Without a handler, exceeding the limit would end the process with SIGXFSZ.
+    m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = rlim_t(bytes);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    ::setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_savedHandler);
 }
 
 } // namespace ovra::tests

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/resource.h>
+
 // Access to the videos generated for the tests and to the ffmpeg tools as independent references.
 namespace ovra::tests {
 
@@ -35,5 +37,20 @@ int maximumChannelDifference(const QImage &a, const QImage &b);
 // Peak signal-to-noise ratio in dB over the colour channels of two equally sized images (0 when
 // the sizes differ, a large finite value when they are equal).
 double peakSignalToNoise(const QImage &a, const QImage &b);
+
+// For its lifetime, files of this process cannot grow beyond `bytes`: writes past it fail with
+// EFBIG, as on a full disk, in every thread of this process and nowhere else.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved = {};
+    void (*m_savedHandler)(int) = nullptr;
+};
 
 } // namespace ovra::tests

@@ -1,0 +1,45 @@
+#include "processing/FrameReader.h"
+
+#include <QElapsedTimer>
+
+namespace ovra::processing {
+
+FrameReader::FrameReader(media::IVideoSource &source, qint64 count, std::size_t framesAhead)
+    : m_source(source)
+    , m_reads(framesAhead)
+    , m_thread([this, count] { readAll(count); })
+{
+}
+
+FrameReader::~FrameReader()
+{
+    stop();
+}
+
+FrameReader::Read FrameReader::next()
+{
+    return m_reads.pop().value_or(Read{});
+}
+
+void FrameReader::stop()
+{
+    m_reads.close(true);
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void FrameReader::readAll(qint64 count)
+{
+    QElapsedTimer timer;
+    for (qint64 i = 0; i < count; ++i) {
+        Read read;
+        timer.start();
+        read.status = m_source.readFrame(&read.frame, &read.error);
+        m_busyUs += timer.nsecsElapsed() / 1000;
+        const bool last = read.status != media::VideoReadStatus::Frame;
+        if (!m_reads.push(std::move(read)) || last)
+            return;
+    }
+}
+
+} // namespace ovra::processing

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "media/IVideoSource.h"
+#include "processing/BoundedQueue.h"
+
+#include <QString>
+
+#include <atomic>
+#include <thread>
+
+namespace ovra::processing {
+
+// Reads the next `count` frames of an opened source on a thread of its own, at most a few
+// frames ahead of the frame loop, so that decoding overlaps motion processing. Reading ends
+// after `count` frames, the first frame that is not read, or stop(); the source is left to the
+// owner once stop() returned.
+class FrameReader
+{
+public:
+    struct Read
+    {
+        media::VideoReadStatus status = media::VideoReadStatus::Failed;
+        media::VideoFrame frame;
+        QString error;
+    };
+
+    FrameReader(media::IVideoSource &source, qint64 count, std::size_t framesAhead);
+    ~FrameReader();
+    FrameReader(const FrameReader &) = delete;
+    FrameReader &operator=(const FrameReader &) = delete;
+
+    // Waits for the next read; Failed without a message after stop().
+    Read next();
+    // Drops the frames read ahead and waits for the thread to end.
+    void stop();
+    // Time spent inside the source's readFrame so far.
+    qint64 busyUs() const { return m_busyUs; }
+
+private:
+    void readAll(qint64 count);
+
+    media::IVideoSource &m_source;
+    BoundedQueue<Read> m_reads;
+    std::atomic<qint64> m_busyUs{0};
+    std::thread m_thread;
+};
+
+} // namespace ovra::processing

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "media/VideoFrame.h"
+#include "processing/BoundedQueue.h"
+
+#include <QString>
+
+#include <atomic>
+#include <thread>
+
+namespace ovra::processing {
+
+class FrameDestination;
+
+// Writes frames to a destination on a thread of its own, so that a disk that drains its cache
+// or an encoder that looks ahead never holds up the frame loop; at most a few frames wait.
+// The first failed write ends writing; its message is what write() or drain() then report.
+// The owner touches the destination again only after drain() or discard() returned.
+class FrameWriter
+{
+public:
+    FrameWriter(FrameDestination &destination, std::size_t framesQueued);
+    ~FrameWriter();
+    FrameWriter(const FrameWriter &) = delete;
+    FrameWriter &operator=(const FrameWriter &) = delete;
+
+    // Queues the frame (waiting while the queue is full); false once a write failed.
+    bool write(media::VideoFrame frame, QString *errorMessage);
+    // Waits until every queued frame is written; false if a write failed.
+    bool drain(QString *errorMessage);
+    // Drops the queued frames and waits for the frame being written.
+    void discard();
+    // Time spent inside the destination's writeFrame so far.
+    qint64 busyUs() const { return m_busyUs; }
+
+private:
+    void writeAll();
+    bool joinAndReport(QString *errorMessage);
+
+    FrameDestination &m_destination;
+    BoundedQueue<media::VideoFrame> m_frames;
+    QString m_error; // written by the thread, read after joining it
+    bool m_failed = false;
+    std::atomic<qint64> m_busyUs{0};
+    std::thread m_thread;
+};
+
+} // namespace ovra::processing

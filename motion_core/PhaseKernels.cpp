@@ -8,6 +8,14 @@ namespace ovra::motion_core {
 namespace {
 
 constexpr float quarterTurn = 1.5707964f;
+constexpr float inverseQuarterTurn = 1.0f / quarterTurn;
+
+// The values here are far from overflow, and single precision keeps the vector kernels
+// (PhaseSimd.cpp) cheap: they compute the same expression.
+float magnitude(float x, float y)
+{
+    return std::sqrt(x * x + y * y);
+}
 
 } // namespace
 
@@ -30,11 +38,12 @@ void accumulatePhaseDifference(MotionWorkerPool &pool, const PhaseSamples &curre
             const float qr = (pr1[n] * r1[n] + pi[n] * i[n]) + pr2[n] * r2[n];
             const float qi = pi[n] * r1[n] - pr1[n] * i[n];
             const float qj = pi[n] * r2[n] - pr2[n] * i[n];
-            const float r = std::hypot(qi, qj);
+            const float r = magnitude(qi, qj);
             const float phi = std::atan2(r, qr);
             if (r > 1e-6f) {
-                accumulatedH[n] += (phi * qi) / r;
-                accumulatedV[n] += (phi * qj) / r;
+                const float phiPerLength = phi / r;
+                accumulatedH[n] += qi * phiPerLength;
+                accumulatedV[n] += qj * phiPerLength;
             }
             amplitudes[n] = std::sqrt(std::sqrt(std::max(qi * qi + qr * qr + qj * qj, 0.0f)));
         }
@@ -71,8 +80,9 @@ void divideByAmplitude(MotionWorkerPool &pool, const FloatPlane &weightedHorizon
     parallelFor(pool, blurredAmplitude.sampleCount(), 4, [&](int begin, int end) {
         for (int n = begin; n < end; ++n) {
             const bool significant = weights[n] > 0.0001f;
-            h[n] = significant ? wh[n] / weights[n] : 0.0f;
-            v[n] = significant ? wv[n] / weights[n] : 0.0f;
+            const float inverse = 1.0f / weights[n];
+            h[n] = significant ? wh[n] * inverse : 0.0f;
+            v[n] = significant ? wv[n] * inverse : 0.0f;
         }
     });
 }
@@ -89,15 +99,17 @@ void shiftPhase(MotionWorkerPool &pool, float alpha, const FloatPlane &horizonta
         for (int n = begin; n < end; ++n) {
             float ph = h[n] * alpha;
             float pv = v[n] * alpha;
-            float theta = std::hypot(ph, pv);
+            float theta = magnitude(ph, pv);
+            float inverse = 1.0f / theta;
             // Limited to a quarter turn instead of wrapping; the direction is kept.
             if (theta > quarterTurn) {
-                const float scale = quarterTurn / theta;
+                const float scale = quarterTurn * inverse;
                 ph *= scale;
                 pv *= scale;
                 theta = quarterTurn;
+                inverse = inverseQuarterTurn;
             }
-            const float sinc = theta <= 1e-6f ? 1.0f : std::sin(theta) / theta;
+            const float sinc = theta <= 1e-6f ? 1.0f : std::sin(theta) * inverse;
             samples[n] = std::cos(theta) * samples[n] - (riesz1[n] * ph + riesz2[n] * pv) * sinc;
         }
     });

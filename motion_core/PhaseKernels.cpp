@@ -1,5 +1,7 @@
 #include "motion_core/PhaseKernels.h"
 
+#include "motion_core/KernelConstants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -8,7 +10,6 @@ namespace ovra::motion_core {
 namespace {
 
 constexpr float quarterTurn = 1.5707964f;
-constexpr float inverseQuarterTurn = 1.0f / quarterTurn;
 
 // The values here are far from overflow, and single precision keeps the vector kernels
 // (PhaseSimd.cpp) cheap: they compute the same expression.
@@ -100,17 +101,17 @@ void shiftPhase(MotionWorkerPool &pool, float alpha, const FloatPlane &horizonta
             float ph = h[n] * alpha;
             float pv = v[n] * alpha;
             float theta = magnitude(ph, pv);
-            float inverse = 1.0f / theta;
             // Limited to a quarter turn instead of wrapping; the direction is kept.
             if (theta > quarterTurn) {
-                const float scale = quarterTurn * inverse;
+                const float scale = quarterTurn / theta;
                 ph *= scale;
                 pv *= scale;
                 theta = quarterTurn;
-                inverse = inverseQuarterTurn;
             }
-            const float sinc = theta <= 1e-6f ? 1.0f : std::sin(theta) * inverse;
-            samples[n] = std::cos(theta) * samples[n] - (riesz1[n] * ph + riesz2[n] * pv) * sinc;
+            const float thetaSquared = theta * theta;
+            const float cosine = kernel::evaluateSeries(kernel::cosineSeries, thetaSquared);
+            const float sinc = kernel::evaluateSeries(kernel::sincSeries, thetaSquared);
+            samples[n] = cosine * samples[n] - (riesz1[n] * ph + riesz2[n] * pv) * sinc;
         }
     });
 }

@@ -1,7 +1,7 @@
 // Vector kernels of the phase stages; compiled once per instruction set (SimdVector.h).
 // PhaseKernels.cpp, RieszTransform.cpp, Blur.cpp and TemporalBandpassFilter.cpp hold the
 // scalar reference. Every expression keeps the reference's order of operations; only
-// atan2, sin and cos come from the vector maths library (at most 3.5 ulp from exact), so the
+// atan2 comes from the vector maths library (at most 3.5 ulp from exact), so the
 // accumulated and shifted phases differ from the reference by rounding only. The lengths r
 // and theta are computed as in the reference, so their thresholds decide as there.
 
@@ -18,7 +18,6 @@ namespace {
 using namespace simd;
 
 constexpr float quarterTurn = 1.5707964f;
-constexpr float inverseQuarterTurn = 1.0f / quarterTurn;
 using kernel::denoiseTapCount;
 using kernel::denoiseTaps;
 using kernel::reflectEdgeOnce;
@@ -147,6 +146,15 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
     }
 }
 
+// kernel::evaluateSeries on vectors.
+OVRA_SIMD_INLINE Floats evaluateSeries(const float (&series)[kernel::quarterTurnSeriesLength], Floats x)
+{
+    Floats sum = splat(series[0]);
+    for (int k = 1; k < kernel::quarterTurnSeriesLength; ++k)
+        sum = sum * x + splat(series[k]);
+    return sum;
+}
+
 // The vertical pass at count samples from x, over the nine horizontally blurred rows.
 OVRA_SIMD_INLINE Floats blurColumns(const float *const *rows, int x)
 {
@@ -232,18 +240,15 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<C
         Floats pv = select(significant, weightedV * inverseWeight, zero) * alpha;
 
         Floats theta = magnitude(ph, pv);
-        Floats inverse = splat(1.0f) / theta;
         // Limited to a quarter turn instead of wrapping; the direction is kept.
         const Mask limited = theta > splat(quarterTurn);
-        const Floats scale = splat(quarterTurn) * inverse;
+        const Floats scale = splat(quarterTurn) / theta;
         ph = select(limited, ph * scale, ph);
         pv = select(limited, pv * scale, pv);
         theta = select(limited, splat(quarterTurn), theta);
-        inverse = select(limited, splat(inverseQuarterTurn), inverse);
-        Floats sine;
-        Floats cosine;
-        sincos(theta, sine, cosine);
-        const Floats sinc = select(theta <= splat(1e-6f), splat(1.0f), sine * inverse);
+        const Floats thetaSquared = theta * theta;
+        const Floats cosine = evaluateSeries(kernel::cosineSeries, thetaSquared);
+        const Floats sinc = evaluateSeries(kernel::sincSeries, thetaSquared);
 
         const Neighbourhood samples = level.at(x, count);
         const Floats shifted = cosine * samples.centre - (samples.rieszH() * ph + samples.rieszV() * pv) * sinc;

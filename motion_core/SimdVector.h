@@ -89,12 +89,6 @@ inline Ints incrementWhere(Mask m, Ints a) { return {_mm512_mask_add_epi32(a.v, 
 
 // SLEEF, at most 3.5 ulp from the exact result.
 inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f16_u35avx512f(y.v, x.v)}; }
-inline void sincos(Floats a, Floats &sine, Floats &cosine)
-{
-    const Sleef___m512_2 both = Sleef_sincosf16_u35avx512f(a.v);
-    sine = {both.x};
-    cosine = {both.y};
-}
 
 #elif defined(__AVX2__)
 
@@ -148,12 +142,6 @@ inline Ints truncateToInts(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm256_sub_epi32(a.v, _mm256_castps_si256(m.v))}; }
 
 inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f8_u35avx2(y.v, x.v)}; }
-inline void sincos(Floats a, Floats &sine, Floats &cosine)
-{
-    const Sleef___m256_2 both = Sleef_sincosf8_u35avx2(a.v);
-    sine = {both.x};
-    cosine = {both.y};
-}
 
 #else // SSE2
 
@@ -204,12 +192,6 @@ inline Ints truncateToInts(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm_sub_epi32(a.v, _mm_castps_si128(m.v))}; }
 
 inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v)}; }
-inline void sincos(Floats a, Floats &sine, Floats &cosine)
-{
-    const Sleef___m128_2 both = Sleef_sincosf4_u35sse2(a.v);
-    sine = {both.x};
-    cosine = {both.y};
-}
 
 #endif
 

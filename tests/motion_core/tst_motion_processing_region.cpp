@@ -174,35 +174,35 @@ private slots:
         QCOMPARE(partial > 0, feather > 0.0 && rect != QRectF(0, 0, 1, 1));
     }
 
-    void compositeAddsMaskedChangeToColour()
+    void compositeAddsMaskedChangeToColour_data()
     {
-        MotionWorkerPool pool;
-        const QSize size(40, 20);
-        const QImage working = filledImage(size, qRgba(100, 150, 250, 77));
-        const FloatPlane luminance(40, 20, 120.0f);
-        const FloatPlane magnified(40, 20, 130.4f);
+        // A 40x40 grey-blue frame, luminance 120 magnified to 130.4; region 10..30 px.
+        QTest::addColumn<QRectF>("expanded");
+        QTest::addColumn<float>("ringWeight");
+        QTest::addColumn<QPoint>("pixel");
+        QTest::addColumn<QRgb>("colour");
         const QRectF region(0.25, 0.25, 0.5, 0.5);
-        const QImage result = composite(pool, working, luminance, magnified, region, region, 0.0f, 0.0);
-        QCOMPARE(result.format(), QImage::Format_ARGB32);
-        QCOMPARE(result.pixel(20, 10), qRgba(110, 160, 255, 77)); // rounded +10.4, clamped blue
-        QCOMPARE(result.pixel(5, 10), working.pixel(5, 10));
-        QCOMPARE(result.pixel(20, 2), working.pixel(20, 2));
-        // The working image itself stays as it was.
-        QCOMPARE(working.pixel(20, 10), qRgba(100, 150, 250, 77));
+        const QRectF ring(0.125, 0.125, 0.75, 0.75);
+        QTest::newRow("region: rounded change, clamped blue") << region << 0.0f << QPoint(20, 20)
+                                                                << qRgba(110, 160, 255, 77);
+        QTest::newRow("outside") << region << 0.0f << QPoint(5, 20) << qRgba(100, 150, 250, 77);
+        QTest::newRow("region, ring around") << ring << 0.5f << QPoint(20, 20) << qRgba(110, 160, 255, 77);
+        QTest::newRow("ring: half the change") << ring << 0.5f << QPoint(7, 20) << qRgba(105, 155, 255, 77);
+        QTest::newRow("outside the ring") << ring << 0.5f << QPoint(2, 20) << qRgba(100, 150, 250, 77);
     }
 
-    void compositeRingGetsItsWeight()
+    void compositeAddsMaskedChangeToColour()
     {
+        QFETCH(QRectF, expanded);
+        QFETCH(float, ringWeight);
+        QFETCH(QPoint, pixel);
         MotionWorkerPool pool;
-        const QImage working = filledImage(QSize(40, 40), qRgb(100, 100, 100));
-        const FloatPlane luminance(40, 40, 100.0f);
-        const FloatPlane magnified(40, 40, 110.0f);
-        const QRectF region(0.25, 0.25, 0.5, 0.5);
-        const QRectF expanded(0.125, 0.125, 0.75, 0.75);
-        const QImage result = composite(pool, working, luminance, magnified, region, expanded, 0.5f, 0.0);
-        QCOMPARE(qRed(result.pixel(20, 20)), 110); // region: full change
-        QCOMPARE(qRed(result.pixel(7, 20)), 105);  // ring: half of it
-        QCOMPARE(qRed(result.pixel(2, 20)), 100);  // outside both
+        const QImage working = filledImage(QSize(40, 40), qRgba(100, 150, 250, 77));
+        const QImage result = composite(pool, working, FloatPlane(40, 40, 120.0f), FloatPlane(40, 40, 130.4f),
+                                        QRectF(0.25, 0.25, 0.5, 0.5), expanded, ringWeight, 0.0);
+        QCOMPARE(result.format(), QImage::Format_ARGB32);
+        QTEST(result.pixel(pixel), "colour");
+        QCOMPARE(working.pixel(pixel), qRgba(100, 150, 250, 77)); // the input stays as it was
     }
 
     void pasteBackReplacesOnlyTheRectangle()

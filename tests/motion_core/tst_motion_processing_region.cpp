@@ -54,21 +54,6 @@ private slots:
                  QRectF(752, 416, 224, 140));
     }
 
-    void wholeFrameOrDisabledProcessesEverything()
-    {
-        const QSize frame(640, 400);
-        for (const ProcessingRegion &region :
-             {computedRegion(frame, QRectF(0, 0, 1, 1)), computedRegion(frame, QRectF(0.2, 0.2, 0.3, 0.3), false)}) {
-            QVERIFY(!region.applied());
-            QVERIFY(!region.isActive());
-            QCOMPARE(region.processingRectangle(), QRect(0, 0, 640, 400));
-            QCOMPARE(region.expandedRegionWeight(50.0), 0.0f);
-        }
-        const ProcessingRegion disabled = computedRegion(frame, QRectF(0.2, 0.2, 0.3, 0.3), false);
-        QCOMPARE(disabled.regionInProcessing(), QRectF(0.2, 0.2, 0.3, 0.3));
-        QCOMPARE(disabled.expandedRegionInProcessing(), QRectF(0.2, 0.2, 0.3, 0.3));
-    }
-
     void geometryInvariants_data()
     {
         QTest::addColumn<QSize>("frame");

@@ -8,7 +8,6 @@
 #include "motion_core/Luminance.h"
 #include "motion_core/PhaseKernels.h"
 #include "motion_core/PhaseSimd.h"
-#include "motion_core/PixelSimd.h"
 #include "motion_core/PlaneOperations.h"
 #include "motion_core/PyramidSimd.h"
 #include "motion_core/RieszTransform.h"
@@ -126,35 +125,7 @@ private slots:
         }
     }
 
-    void luminanceMatchesTheReferenceBitForBit_data()
-    {
-        QTest::addColumn<KernelSet>("set");
-        QTest::addColumn<QImage::Format>("format");
-        for (KernelSet set : ovra::tests::supportedKernelSets(false)) {
-            QTest::addRow("%s RGBA8888", kernelSetName(set)) << set << QImage::Format_RGBA8888;
-            QTest::addRow("%s ARGB32", kernelSetName(set)) << set << QImage::Format_ARGB32;
-        }
-    }
-
-    void luminanceMatchesTheReferenceBitForBit()
-    {
-        QFETCH(KernelSet, set);
-        QFETCH(QImage::Format, format);
-        MotionWorkerPool pool;
-        const QImage frame = randomImage(QSize(53, 21), format, 3);
-        const QRect rectangle(5, 3, 43, 15);
-        FloatPlane expected;
-        extractLuminance(pool, frame.copy(rectangle), expected);
-
-        FloatPlane luminance(rectangle.width(), rectangle.height());
-        const PixelRows pixels{frame.constBits() + rectangle.y() * frame.bytesPerLine() + rectangle.x() * 4,
-                               frame.bytesPerLine(), format == QImage::Format_RGBA8888};
-        vectorKernels(set).pixels.luminanceRows({pixels, luminance.data(), rectangle.width()}, 0,
-                                                rectangle.height());
-        QVERIFY(identical(luminance, expected));
-    }
-
-    void compositeMatchesTheReferenceBitForBit_data()
+    void pixelKernelsMatchTheReferenceBitForBit_data()
     {
         QTest::addColumn<KernelSet>("set");
         QTest::addColumn<QImage::Format>("format");
@@ -181,8 +152,9 @@ private slots:
         }
     }
 
-    void compositeMatchesTheReferenceBitForBit()
+    void pixelKernelsMatchTheReferenceBitForBit()
     {
+        // Luminance and composition, with the pixels read in place or converted first.
         QFETCH(KernelSet, set);
         QFETCH(QImage::Format, format);
         QFETCH(QRect, processing);
@@ -216,6 +188,11 @@ private slots:
         VectorStages stages(set, pool);
         stages.prepare(frame.size(), processing, {processing.size(), halved(processing.size())},
                        {region, expanded, ringWeight, feather});
+        // The luminance of the processing rectangle, read in place.
+        FloatPlane expectedLuminance, vectorLuminance;
+        extractLuminance(pool, frame.copy(processing), expectedLuminance);
+        stages.extractLuminance(frame, vectorLuminance);
+        QVERIFY(identical(vectorLuminance, expectedLuminance));
         const QImage result = stages.composite(frame, luminance, magnified);
         QCOMPARE(result.format(), QImage::Format_ARGB32);
         QVERIFY(result == expected);

@@ -122,43 +122,6 @@ private slots:
         QCOMPARE(regionWeight(0, 0, 100, 100, QRectF(0, 0, 1, 1), 10.0), 1.0f);
     }
 
-    void maskAxisFactorsGiveTheSameWeights_data()
-    {
-        QTest::addColumn<QRectF>("rect");
-        QTest::addColumn<double>("feather");
-        QTest::newRow("feathered") << QRectF(0.2, 0.15, 0.6, 0.55) << 7.3;
-        QTest::newRow("feather wider than the region") << QRectF(0.4, 0.4, 0.1, 0.2) << 24.0;
-        QTest::newRow("hard") << QRectF(0.2, 0.15, 0.6, 0.55) << 0.0;
-        QTest::newRow("touching the border") << QRectF(0.0, 0.5, 0.3, 0.5) << 4.0;
-        QTest::newRow("whole frame") << QRectF(0, 0, 1, 1) << 10.0;
-    }
-
-    void maskAxisFactorsGiveTheSameWeights()
-    {
-        // The vector composition evaluates the mask from two axis tables; every pixel must
-        // get exactly the weight the direct evaluation gives.
-        QFETCH(QRectF, rect);
-        QFETCH(double, feather);
-        const int width = 97;
-        const int height = 64;
-        std::vector<float> columns;
-        std::vector<float> rows;
-        RegionMask(rect, width, height, feather).axisFactors(columns, rows);
-        QCOMPARE(int(columns.size()), width);
-        QCOMPARE(int(rows.size()), height);
-        int partial = 0;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const float t = std::min(columns[size_t(x)], rows[size_t(y)]);
-                const float weight = t < 0.0f ? 0.0f : t * t * (3.0f - 2.0f * t);
-                const float expected = regionWeight(x, y, width, height, rect, feather);
-                QVERIFY2(weight == expected, qPrintable(QStringLiteral("pixel %1,%2: %3, expected %4")
-                                                             .arg(x).arg(y).arg(weight).arg(expected)));
-                partial += weight > 0.0f && weight < 1.0f;
-            }
-        QCOMPARE(partial > 0, feather > 0.0 && rect != QRectF(0, 0, 1, 1));
-    }
-
     void compositeAddsMaskedChangeToColour_data()
     {
         // A 40x40 grey-blue frame, luminance 120 magnified to 130.4; region 10..30 px.

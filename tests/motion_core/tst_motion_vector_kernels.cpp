@@ -149,6 +149,10 @@ private slots:
                 << set << QImage::Format_ARGB32 << whole << region << 0.0f << 3.5;
             QTest::addRow("%s hard mask, RGB888", name)
                 << set << QImage::Format_RGB888 << cropped << region << 0.4f << 0.0;
+            QTest::addRow("%s feather wider than the region", name)
+                << set << QImage::Format_ARGB32 << whole << QRectF(0.4, 0.4, 0.1, 0.2) << 0.4f << 24.0;
+            QTest::addRow("%s region touching the border", name)
+                << set << QImage::Format_RGBA8888 << whole << QRectF(0.0, 0.5, 0.3, 0.5) << 0.0f << 4.0;
         }
     }
 

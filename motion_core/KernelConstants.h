@@ -30,6 +30,25 @@ constexpr float quadratureBlurWeight = 1.07f;
 constexpr float rieszCentreWeight = 0.25f;
 constexpr float rieszSideWeight = 0.125f;
 
+// The phase shift's cos(theta) and sin(theta) / theta for 0 <= theta <= pi / 2 (the shift is
+// limited to a quarter turn), as power series in theta^2 up to theta^12, highest power first.
+// The series are within 1e-8 of the functions there, closer than single precision resolves,
+// and cost a few products where a general sine needs range reduction.
+constexpr int quarterTurnSeriesLength = 7;
+static constexpr float cosineSeries[quarterTurnSeriesLength] = {
+    2.08767570e-09f, -2.75573192e-07f, 2.48015873e-05f, -1.38888889e-03f, 4.16666667e-02f, -0.5f, 1.0f};
+static constexpr float sincSeries[quarterTurnSeriesLength] = {
+    1.60590438e-10f, -2.50521084e-08f, 2.75573192e-06f, -1.98412698e-04f, 8.33333333e-03f, -1.66666667e-01f, 1.0f};
+
+// Horner's scheme on a series in x; the vector kernels evaluate it in the same order.
+static inline float evaluateSeries(const float (&series)[quarterTurnSeriesLength], float x)
+{
+    float sum = series[0];
+    for (int k = 1; k < quarterTurnSeriesLength; ++k)
+        sum = sum * x + series[k];
+    return sum;
+}
+
 // Whole-sample symmetric reflection for neighbours at most one sample outside.
 static inline int reflectEdgeOnce(int index, int length)
 {

@@ -1,5 +1,7 @@
 #include "motion_core/PhaseKernels.h"
 
+#include "motion_core/KernelConstants.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -8,6 +10,13 @@ namespace ovra::motion_core {
 namespace {
 
 constexpr float quarterTurn = 1.5707964f;
+
+// The values here are far from overflow, and single precision keeps the vector kernels
+// (PhaseSimd.cpp) cheap: they compute the same expression.
+float magnitude(float x, float y)
+{
+    return std::sqrt(x * x + y * y);
+}
 
 } // namespace
 
@@ -30,11 +39,12 @@ void accumulatePhaseDifference(MotionWorkerPool &pool, const PhaseSamples &curre
             const float qr = (pr1[n] * r1[n] + pi[n] * i[n]) + pr2[n] * r2[n];
             const float qi = pi[n] * r1[n] - pr1[n] * i[n];
             const float qj = pi[n] * r2[n] - pr2[n] * i[n];
-            const float r = std::hypot(qi, qj);
+            const float r = magnitude(qi, qj);
             const float phi = std::atan2(r, qr);
             if (r > 1e-6f) {
-                accumulatedH[n] += (phi * qi) / r;
-                accumulatedV[n] += (phi * qj) / r;
+                const float phiPerLength = phi / r;
+                accumulatedH[n] += qi * phiPerLength;
+                accumulatedV[n] += qj * phiPerLength;
             }
             amplitudes[n] = std::sqrt(std::sqrt(std::max(qi * qi + qr * qr + qj * qj, 0.0f)));
         }
@@ -71,8 +81,9 @@ void divideByAmplitude(MotionWorkerPool &pool, const FloatPlane &weightedHorizon
     parallelFor(pool, blurredAmplitude.sampleCount(), 4, [&](int begin, int end) {
         for (int n = begin; n < end; ++n) {
             const bool significant = weights[n] > 0.0001f;
-            h[n] = significant ? wh[n] / weights[n] : 0.0f;
-            v[n] = significant ? wv[n] / weights[n] : 0.0f;
+            const float inverse = 1.0f / weights[n];
+            h[n] = significant ? wh[n] * inverse : 0.0f;
+            v[n] = significant ? wv[n] * inverse : 0.0f;
         }
     });
 }
@@ -89,7 +100,7 @@ void shiftPhase(MotionWorkerPool &pool, float alpha, const FloatPlane &horizonta
         for (int n = begin; n < end; ++n) {
             float ph = h[n] * alpha;
             float pv = v[n] * alpha;
-            float theta = std::hypot(ph, pv);
+            float theta = magnitude(ph, pv);
             // Limited to a quarter turn instead of wrapping; the direction is kept.
             if (theta > quarterTurn) {
                 const float scale = quarterTurn / theta;
@@ -97,8 +108,10 @@ void shiftPhase(MotionWorkerPool &pool, float alpha, const FloatPlane &horizonta
                 pv *= scale;
                 theta = quarterTurn;
             }
-            const float sinc = theta <= 1e-6f ? 1.0f : std::sin(theta) / theta;
-            samples[n] = std::cos(theta) * samples[n] - (riesz1[n] * ph + riesz2[n] * pv) * sinc;
+            const float thetaSquared = theta * theta;
+            const float cosine = kernel::evaluateSeries(kernel::cosineSeries, thetaSquared);
+            const float sinc = kernel::evaluateSeries(kernel::sincSeries, thetaSquared);
+            samples[n] = cosine * samples[n] - (riesz1[n] * ph + riesz2[n] * pv) * sinc;
         }
     });
 }

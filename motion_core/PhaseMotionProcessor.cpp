@@ -323,12 +323,10 @@ bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *
     stages.extractLuminance(image, m_work.luminance);
     m_timings.luminanceUs += clock.lapUs();
 
-    stages.decompose(m_work.luminance, m_work.pyramid);
+    stages.decompose(m_work.luminance, m_work.pyramid, m_work.quadrature);
     m_timings.pyramidDecompositionUs += clock.lapUs();
 
     std::vector<FloatPlane> &levels = m_work.pyramid.levels;
-    stages.quadratureSources(levels, m_work.quadrature);
-    m_timings.quadratureUs += clock.lapUs();
 
     if (!m_phaseStateInitialised) {
         seedPhaseState(levels);

@@ -1,9 +1,9 @@
 // Vector kernels of the phase stages; compiled once per instruction set (SimdVector.h).
 // PhaseKernels.cpp, RieszTransform.cpp, Blur.cpp and TemporalBandpassFilter.cpp hold the
 // scalar reference. Every expression keeps the reference's order of operations; only
-// atan2, sin and cos come from the vector maths library (at most 3.5 ulp from exact), so the
-// accumulated and shifted phases differ from the reference by rounding only. hypot is
-// evaluated as glibc does it, so the thresholds on r and theta decide as in the reference.
+// atan2 comes from the vector maths library (at most 3.5 ulp from exact), so the
+// accumulated and shifted phases differ from the reference by rounding only. The lengths r
+// and theta are computed as in the reference, so their thresholds decide as there.
 
 #include "motion_core/PhaseSimd.h"
 #include "motion_core/KernelConstants.h"
@@ -126,13 +126,14 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
         const Floats qr = (pR1 * r1 + pLevel * level) + pR2 * r2;
         const Floats qi = pLevel * r1 - pR1 * level;
         const Floats qj = pLevel * r2 - pR2 * level;
-        const Floats r = hypot(qi, qj);
+        const Floats r = magnitude(qi, qj);
         const Floats phi = atan2(r, qr);
         const Mask significant = r > splat(1e-6f);
+        const Floats phiPerLength = phi / r;
         Floats accumulatedH = loadPartial(job.accumulatorH + i, count);
         Floats accumulatedV = loadPartial(job.accumulatorV + i, count);
-        accumulatedH = select(significant, accumulatedH + (phi * qi) / r, accumulatedH);
-        accumulatedV = select(significant, accumulatedV + (phi * qj) / r, accumulatedV);
+        accumulatedH = select(significant, accumulatedH + qi * phiPerLength, accumulatedH);
+        accumulatedV = select(significant, accumulatedV + qj * phiPerLength, accumulatedV);
         storePartial(job.accumulatorH + i, accumulatedH, count);
         storePartial(job.accumulatorV + i, accumulatedV, count);
         const Floats amplitude = sqrt(sqrt(maximum(qi * qi + qr * qr + qj * qj, zero)));
@@ -143,6 +144,15 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
         storePartial(weightedV + x, amplitude * filteredV, count);
         storePartial(amplitudes + x, amplitude, count);
     }
+}
+
+// kernel::evaluateSeries on vectors.
+OVRA_SIMD_INLINE Floats evaluateSeries(const float (&series)[kernel::quarterTurnSeriesLength], Floats x)
+{
+    Floats sum = splat(series[0]);
+    for (int k = 1; k < kernel::quarterTurnSeriesLength; ++k)
+        sum = sum * x + splat(series[k]);
+    return sum;
 }
 
 // The vertical pass at count samples from x, over the nine horizontally blurred rows.
@@ -225,20 +235,20 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<C
         const Floats weightedV = blurColumns(blurred[1], x);
         const Floats weights = blurColumns(blurred[2], x);
         const Mask significant = weights > splat(0.0001f);
-        Floats ph = select(significant, weightedH / weights, zero) * alpha;
-        Floats pv = select(significant, weightedV / weights, zero) * alpha;
+        const Floats inverseWeight = splat(1.0f) / weights;
+        Floats ph = select(significant, weightedH * inverseWeight, zero) * alpha;
+        Floats pv = select(significant, weightedV * inverseWeight, zero) * alpha;
 
-        Floats theta = hypot(ph, pv);
+        Floats theta = magnitude(ph, pv);
         // Limited to a quarter turn instead of wrapping; the direction is kept.
         const Mask limited = theta > splat(quarterTurn);
         const Floats scale = splat(quarterTurn) / theta;
         ph = select(limited, ph * scale, ph);
         pv = select(limited, pv * scale, pv);
         theta = select(limited, splat(quarterTurn), theta);
-        Floats sine;
-        Floats cosine;
-        sincos(theta, sine, cosine);
-        const Floats sinc = select(theta <= splat(1e-6f), splat(1.0f), sine / theta);
+        const Floats thetaSquared = theta * theta;
+        const Floats cosine = evaluateSeries(kernel::cosineSeries, thetaSquared);
+        const Floats sinc = evaluateSeries(kernel::sincSeries, thetaSquared);
 
         const Neighbourhood samples = level.at(x, count);
         const Floats shifted = cosine * samples.centre - (samples.rieszH() * ph + samples.rieszV() * pv) * sinc;

@@ -104,55 +104,74 @@ private:
     int m_computedLast = -1;
 };
 
+// The quadrature source of level rows, from the level's rows blurred along x as they come
+// (slot = row % 5, as in LowPassRows).
+class QuadratureSourceRows
+{
+public:
+    QuadratureSourceRows(const DecomposeJob &job, float *scratch)
+        : m_job(job), m_scratch(scratch), m_stride(job.width + 16)
+    {
+    }
+
+    void addLevelRow(int row, const float *samples)
+    {
+        blurRow(samples, m_job.width, pyramidTaps, m_scratch + (row % pyramidTapCount) * m_stride);
+    }
+
+    // Once the level rows around y have been added.
+    void emit(int y)
+    {
+        const float *taps[pyramidTapCount];
+        for (int j = 0; j < pyramidTapCount; ++j)
+            taps[j] = m_scratch + (reflectEdgeRepeated(y + j - 2, m_job.height) % pyramidTapCount) * m_stride;
+        const long long offset = static_cast<long long>(y) * m_job.width;
+        const Floats levelWeight = splat(kernel::quadratureLevelWeight);
+        const Floats blurWeight = splat(kernel::quadratureBlurWeight);
+        for (int x = 0; x < m_job.width; x += lanes) {
+            const int count = smallerOf(lanes, m_job.width - x);
+            Floats sum = splat(0.0f);
+            for (int j = 0; j < pyramidTapCount; ++j)
+                sum = sum + load(taps[j] + x) * splat(pyramidTaps[j]);
+            storePartial(m_job.source + offset + x,
+                         levelWeight * loadPartial(m_job.level + offset + x, count) + blurWeight * sum, count);
+        }
+    }
+
+private:
+    const DecomposeJob &m_job;
+    float *m_scratch;
+    long long m_stride;
+};
+
 void decomposeRows(const DecomposeJob &job, float *scratch, int begin, int end)
 {
     // This chunk owns the low-pass rows whose input row 2 y it covers.
     const int lowHeight = largerOf(1, (job.height + 1) / 2);
     LowPassRows low(job, scratch, (begin + 1) / 2, smallerOf(lowHeight, (end + 1) / 2));
     const long long lowStride = largerOf(1, (job.width + 1) / 2) + 16;
-    UpsampledRows<LowPassRows &> upsampled(low, job.columns, job.rows, job.width,
-                                           scratch + (pyramidTapCount + 1) * lowStride);
-    for (int y = begin; y < end; ++y) {
+    const long long stride = job.width + 16;
+    float *upsampledScratch = scratch + (pyramidTapCount + 1) * lowStride;
+    float *outsideLevelRow = upsampledScratch + 2 * stride;
+    UpsampledRows<LowPassRows &> upsampled(low, job.columns, job.rows, job.width, upsampledScratch);
+    QuadratureSourceRows sources(job, outsideLevelRow + stride);
+    // The source of row y reads the level rows within two of it, reflected into the plane,
+    // so the level rows run two beyond the chunk on both sides.
+    int nextSource = begin;
+    for (int y = largerOf(0, begin - 2); y < smallerOf(job.height, end + 2); ++y) {
         const UpsampledRow row = upsampled.row(y);
         const long long offset = static_cast<long long>(y) * job.width;
         const float *input = job.input + offset;
-        float *target = job.level + offset;
+        float *target = y >= begin && y < end ? job.level + offset : outsideLevelRow;
         for (int x = 0; x < job.width; x += lanes) {
             const int count = smallerOf(lanes, job.width - x);
             storePartial(target + x, loadPartial(input + x, count) - upsampledAt(row, x), count);
         }
+        sources.addLevelRow(y, target);
+        for (; nextSource < end && smallerOf(job.height - 1, nextSource + 2) <= y; ++nextSource)
+            sources.emit(nextSource);
     }
     low.completeOwned();
-}
-
-void quadratureSourceRows(const QuadratureSourceJob &job, float *scratch, int begin, int end)
-{
-    // The horizontally blurred level rows, slot = row % 5 as in LowPassRows.
-    const long long stride = job.width + 16;
-    int rowInSlot[pyramidTapCount] = {-1, -1, -1, -1, -1};
-    const Floats levelWeight = splat(kernel::quadratureLevelWeight);
-    const Floats blurWeight = splat(kernel::quadratureBlurWeight);
-    for (int y = begin; y < end; ++y) {
-        const float *taps[pyramidTapCount];
-        for (int j = 0; j < pyramidTapCount; ++j) {
-            const int row = reflectEdgeRepeated(y + j - 2, job.height);
-            float *blurred = scratch + (row % pyramidTapCount) * stride;
-            if (rowInSlot[row % pyramidTapCount] != row) {
-                blurRow(job.level + static_cast<long long>(row) * job.width, job.width, pyramidTaps, blurred);
-                rowInSlot[row % pyramidTapCount] = row;
-            }
-            taps[j] = blurred;
-        }
-        const long long offset = static_cast<long long>(y) * job.width;
-        for (int x = 0; x < job.width; x += lanes) {
-            const int count = smallerOf(lanes, job.width - x);
-            Floats sum = splat(0.0f);
-            for (int j = 0; j < pyramidTapCount; ++j)
-                sum = sum + load(taps[j] + x) * splat(pyramidTaps[j]);
-            storePartial(job.source + offset + x,
-                         levelWeight * loadPartial(job.level + offset + x, count) + blurWeight * sum, count);
-        }
-    }
 }
 
 } // namespace
@@ -160,7 +179,7 @@ void quadratureSourceRows(const QuadratureSourceJob &job, float *scratch, int be
 template<>
 const PyramidKernels &pyramidKernels<OVRA_SIMD_SET>()
 {
-    static const PyramidKernels kernels{&decomposeRows, &quadratureSourceRows};
+    static const PyramidKernels kernels{&decomposeRows};
     return kernels;
 }
 

@@ -21,10 +21,12 @@ struct ResampleAxis
 };
 
 // One level of the decomposition: low = downsample(blur(input, pyramid kernel)), with
-// max(1, (width + 1) / 2) x max(1, (height + 1) / 2) samples, and the band-pass level
-// level = input - upsample(low), both as the plane operations give them. Rows are those of
-// the level; a chunk computes the low-pass rows next to its own as well, but writes to low
-// only those whose row 2 y it covers, so chunks never write the same sample.
+// max(1, (width + 1) / 2) x max(1, (height + 1) / 2) samples, the band-pass level
+// level = input - upsample(low), both as the plane operations give them, and the level's
+// quadrature source (RieszTransform.h), computed while the level's rows are still in cache.
+// Rows are those of the level; a chunk computes the low-pass and level rows next to its own
+// as well (into scratch), but writes to low only the rows whose row 2 y it covers, so chunks
+// never write the same sample.
 struct DecomposeJob
 {
     const float *input;
@@ -32,29 +34,21 @@ struct DecomposeJob
     int height;
     float *low;
     float *level;
+    float *source;
     ResampleAxis columns; // upsampling from low to the level
     ResampleAxis rows;
 };
 
-// Scratch floats a chunk needs for planes of this width.
-inline long long decomposeScratchFloats(int width) { return 6LL * ((width + 1) / 2 + 17) + 2LL * (width + 16); }
-
-// The quadrature source of a level (RieszTransform.h) on a range of its rows.
-struct QuadratureSourceJob
+// Scratch floats a chunk needs for planes of this width: the low-pass rows, two upsampled
+// rows, a level row outside the chunk and five horizontally blurred level rows.
+inline long long decomposeScratchFloats(int width)
 {
-    const float *level;
-    int width;
-    int height;
-    float *source;
-};
-
-// Scratch floats a chunk needs for the quadrature source of levels of this width.
-inline long long quadratureScratchFloats(int width) { return 5LL * (width + 16); }
+    return 6LL * ((width + 1) / 2 + 17) + 8LL * (width + 16);
+}
 
 struct PyramidKernels
 {
     void (*decomposeRows)(const DecomposeJob &job, float *scratch, int begin, int end);
-    void (*quadratureSourceRows)(const QuadratureSourceJob &job, float *scratch, int begin, int end);
 };
 
 // One table per vector kernel set, each compiled for its instruction set.

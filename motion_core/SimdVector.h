@@ -87,28 +87,8 @@ inline Ints truncateToInts(Floats a) { return {_mm512_cvttps_epi32(a.v)}; }
 // a + 1 where m holds.
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm512_mask_add_epi32(a.v, m.v, a.v, _mm512_set1_epi32(1))}; }
 
-// As glibc's hypotf: the exact squares summed and rooted in double precision.
-inline Floats hypot(Floats x, Floats y)
-{
-    const auto root = [](__m256 x8, __m256 y8) {
-        const __m512d xd = _mm512_cvtps_pd(x8);
-        const __m512d yd = _mm512_cvtps_pd(y8);
-        return _mm512_cvtpd_ps(_mm512_sqrt_pd(_mm512_add_pd(_mm512_mul_pd(xd, xd), _mm512_mul_pd(yd, yd))));
-    };
-    const auto upper = [](__m512 a) { return _mm256_castsi256_ps(_mm512_extracti64x4_epi64(_mm512_castps_si512(a), 1)); };
-    const __m256 low = root(_mm512_castps512_ps256(x.v), _mm512_castps512_ps256(y.v));
-    const __m256 high = root(upper(x.v), upper(y.v));
-    return {_mm512_castsi512_ps(_mm512_inserti64x4(_mm512_castsi256_si512(_mm256_castps_si256(low)),
-                                                   _mm256_castps_si256(high), 1))};
-}
 // SLEEF, at most 3.5 ulp from the exact result.
 inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f16_u35avx512f(y.v, x.v)}; }
-inline void sincos(Floats a, Floats &sine, Floats &cosine)
-{
-    const Sleef___m512_2 both = Sleef_sincosf16_u35avx512f(a.v);
-    sine = {both.x};
-    cosine = {both.y};
-}
 
 #elif defined(__AVX2__)
 
@@ -161,24 +141,7 @@ inline Ints truncateToInts(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
 // A true lane of a mask is all ones, -1 as an integer.
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm256_sub_epi32(a.v, _mm256_castps_si256(m.v))}; }
 
-inline Floats hypot(Floats x, Floats y)
-{
-    const auto root = [](__m128 x4, __m128 y4) {
-        const __m256d xd = _mm256_cvtps_pd(x4);
-        const __m256d yd = _mm256_cvtps_pd(y4);
-        return _mm256_cvtpd_ps(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(xd, xd), _mm256_mul_pd(yd, yd))));
-    };
-    const __m128 low = root(_mm256_castps256_ps128(x.v), _mm256_castps256_ps128(y.v));
-    const __m128 high = root(_mm256_extractf128_ps(x.v, 1), _mm256_extractf128_ps(y.v, 1));
-    return {_mm256_set_m128(high, low)};
-}
 inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f8_u35avx2(y.v, x.v)}; }
-inline void sincos(Floats a, Floats &sine, Floats &cosine)
-{
-    const Sleef___m256_2 both = Sleef_sincosf8_u35avx2(a.v);
-    sine = {both.x};
-    cosine = {both.y};
-}
 
 #else // SSE2
 
@@ -228,24 +191,7 @@ inline Floats toFloats(Ints a) { return {_mm_cvtepi32_ps(a.v)}; }
 inline Ints truncateToInts(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm_sub_epi32(a.v, _mm_castps_si128(m.v))}; }
 
-inline Floats hypot(Floats x, Floats y)
-{
-    const auto root = [](__m128 x2, __m128 y2) {
-        const __m128d xd = _mm_cvtps_pd(x2);
-        const __m128d yd = _mm_cvtps_pd(y2);
-        return _mm_cvtpd_ps(_mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(xd, xd), _mm_mul_pd(yd, yd))));
-    };
-    const __m128 low = root(x.v, y.v);
-    const __m128 high = root(_mm_movehl_ps(x.v, x.v), _mm_movehl_ps(y.v, y.v));
-    return {_mm_movelh_ps(low, high)};
-}
 inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v)}; }
-inline void sincos(Floats a, Floats &sine, Floats &cosine)
-{
-    const Sleef___m128_2 both = Sleef_sincosf4_u35sse2(a.v);
-    sine = {both.x};
-    cosine = {both.y};
-}
 
 #endif
 
@@ -254,6 +200,8 @@ inline void sincos(Floats a, Floats &sine, Floats &cosine)
 // std::min and std::max semantics: the first argument unless the comparison holds.
 inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }
 inline Floats maximum(Floats a, Floats b) { return select(a < b, b, a); }
+// sqrt(x x + y y) in single precision, as the scalar reference computes it (PhaseKernels.cpp).
+inline Floats magnitude(Floats x, Floats y) { return sqrt(x * x + y * y); }
 
 // The first count (1 .. lanes) samples at p; the other lanes read as 0 and are not written.
 inline Floats loadPartial(const float *p, int count)

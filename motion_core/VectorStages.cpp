@@ -17,8 +17,7 @@ namespace {
 
 // Cost units per row for runChunks: roughly the operations per sample times the width.
 constexpr qint64 luminanceCost = 5;
-constexpr qint64 decomposeCost = 12;
-constexpr qint64 quadratureCost = 12;
+constexpr qint64 decomposeCost = 24;
 constexpr qint64 phaseCost = 160;
 constexpr qint64 seamCost = 8 * 96;
 constexpr qint64 compositeCost = 16;
@@ -110,8 +109,7 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
     RegionMask(mask.expandedRegion, width, height, mask.featherRadius).axisFactors(m_ring.columns, m_ring.rows);
 
     m_scratchPerChunk = static_cast<size_t>(
-        std::max({decomposeScratchFloats(finest.width()), quadratureScratchFloats(finest.width()),
-                  phaseScratchFloats(finest.width())}));
+        std::max(decomposeScratchFloats(finest.width()), phaseScratchFloats(finest.width())));
     m_chunks.resize(static_cast<size_t>(m_pool.threadCount()));
     m_seams.resize(static_cast<size_t>(m_pool.threadCount()));
     // Zero-filled: kernels may read the padding behind a row, never use it.
@@ -128,10 +126,11 @@ void VectorStages::extractLuminance(const QImage &frame, FloatPlane &luminance)
                 [&](int begin, int end) { m_kernels.pixels.luminanceRows(job, begin, end); });
 }
 
-void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
+void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid, std::vector<FloatPlane> &sources)
 {
     const size_t levels = m_reconstructed.size();
     pyramid.levels.resize(levels);
+    sources.resize(levels);
     const FloatPlane *current = &luminance;
     for (size_t level = 0; level < levels; ++level) {
         // The last low-pass image is the residual.
@@ -139,6 +138,7 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
         low.reshape(std::max(1, (current->width() + 1) / 2), std::max(1, (current->height() + 1) / 2));
         FloatPlane &band = pyramid.levels[level];
         band.reshape(current->width(), current->height());
+        sources[level].reshape(current->width(), current->height());
         const AxisTaps &columns = m_columnTaps[level];
         const AxisTaps &rows = m_rowTaps[level];
         const DecomposeJob job{current->data(),
@@ -146,6 +146,7 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
                                current->height(),
                                low.data(),
                                band.data(),
+                               sources[level].data(),
                                {columns.first.data(), columns.second.data(), columns.fraction.data()},
                                {rows.first.data(), rows.second.data(), rows.fraction.data()}};
         auto body = [&](const ChunkRange &chunk) {
@@ -153,20 +154,6 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid)
         };
         runChunks(m_pool, current->height(), decomposeCost * current->width(), body);
         current = &low;
-    }
-}
-
-void VectorStages::quadratureSources(const std::vector<FloatPlane> &levels, std::vector<FloatPlane> &sources)
-{
-    sources.resize(levels.size());
-    for (size_t level = 0; level < levels.size(); ++level) {
-        const FloatPlane &samples = levels[level];
-        sources[level].reshape(samples.width(), samples.height());
-        const QuadratureSourceJob job{samples.data(), samples.width(), samples.height(), sources[level].data()};
-        auto body = [&](const ChunkRange &chunk) {
-            m_kernels.pyramid.quadratureSourceRows(job, scratch(chunk.index), chunk.begin, chunk.end);
-        };
-        runChunks(m_pool, samples.height(), quadratureCost * samples.width(), body);
     }
 }
 

@@ -60,9 +60,8 @@ public:
 
     // Luminance of the processing rectangle of the frame, read in place.
     void extractLuminance(const QImage &frame, FloatPlane &luminance);
-    void decompose(const FloatPlane &luminance, Pyramid &pyramid);
-    // The quadrature source of every level (RieszTransform.h), one plane per level.
-    void quadratureSources(const std::vector<FloatPlane> &levels, std::vector<FloatPlane> &sources);
+    // The pyramid and the quadrature source of every level (RieszTransform.h), one plane per level.
+    void decompose(const FloatPlane &luminance, Pyramid &pyramid, std::vector<FloatPlane> &sources);
     // A level and its quadrature source.
     struct LevelSamples
     {

@@ -1,3 +1,5 @@
+#include "MotionCoreTesting.h"
+
 #include "motion_core/PhaseMotionProcessor.h"
 
 #include <QtTest>
@@ -6,8 +8,6 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
-
-Q_DECLARE_METATYPE(ovra::motion_core::KernelSet)
 
 using namespace ovra;
 using namespace ovra::motion_core;
@@ -59,20 +59,12 @@ const QSize frameSize(256, 192);
 
 media::VideoMetadata metadata()
 {
-    media::VideoMetadata result;
-    result.frameSize = frameSize;
-    result.captureFrameRate = 240.0;
-    return result;
+    return tests::motionMetadata(frameSize);
 }
 
 MotionSettings settings(int threads)
 {
-    MotionSettings result;
-    result.lowerFrequencyHz = 8.0;
-    result.upperFrequencyHz = 12.0;
-    result.amplificationFactor = 10.0;
-    result.workerThreadCount = threads;
-    return result;
+    return tests::motionSettings(10.0, threads);
 }
 
 // Allocations made through operator new while the object lives.
@@ -90,15 +82,7 @@ private:
 
 media::VideoFrame frame(qint64 index)
 {
-    QImage image(frameSize, QImage::Format_RGBA8888);
-    for (int y = 0; y < frameSize.height(); ++y)
-        for (int x = 0; x < frameSize.width(); ++x)
-            image.setPixel(x, y, qRgb((x * 7 + index) % 256, (y * 5) % 256, (x + y) % 256));
-    media::VideoFrame result;
-    result.image = image;
-    result.frameIndex = index;
-    result.presentationTimeUs = index * 1000000 / 240;
-    return result;
+    return tests::motionFrame(index, tests::gratingFrame(frameSize, tests::inBandShift(index)));
 }
 
 } // namespace
@@ -115,9 +99,7 @@ private slots:
         QTest::addColumn<QRectF>("region");
         if (!kernelSetSupported(KernelSet::Sse2))
             QSKIP("This build runs the scalar reference kernels only, which allocate per stage.");
-        for (KernelSet set : {KernelSet::Sse2, KernelSet::Avx2, KernelSet::Avx512}) {
-            if (!kernelSetSupported(set))
-                continue;
+        for (KernelSet set : tests::supportedKernelSets(false)) {
             for (int threads : {1, 2}) {
                 QTest::addRow("%s, %d threads, whole frame", kernelSetName(set), threads)
                     << set << threads << QRectF(0, 0, 1, 1);

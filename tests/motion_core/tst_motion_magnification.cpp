@@ -1,3 +1,4 @@
+#include "MotionCoreTesting.h"
 #include "VibratingVideo.h"
 
 #include "motion_core/PhaseMotionProcessor.h"
@@ -14,7 +15,7 @@ using ovra::tests::VibratingPattern;
 
 namespace {
 
-constexpr double captureFps = 240.0;
+constexpr double captureFps = tests::motionCaptureFps;
 constexpr double lowerHz = 9.0;
 constexpr double upperHz = 13.0;
 constexpr double inBandHz = 11.0;
@@ -100,28 +101,19 @@ private slots:
         QFETCH(double, factor);
         QFETCH(double, lowest);
         QFETCH(double, highest);
-        MotionSettings settings;
-        settings.lowerFrequencyHz = lowerHz;
-        settings.upperFrequencyHz = upperHz;
+        MotionSettings settings = tests::band(lowerHz, upperHz);
         settings.amplificationFactor = factor;
         settings.workerThreadCount = 2;
-        media::VideoMetadata metadata;
-        metadata.frameSize = pattern.frameSize;
-        metadata.captureFrameRate = captureFps;
-        metadata.nominalFrameRate = captureFps;
         PhaseMotionProcessor processor;
         QString error;
-        QVERIFY2(processor.configure(metadata, settings, &error), qPrintable(error));
+        QVERIFY2(processor.configure(tests::motionMetadata(pattern.frameSize), settings, &error), qPrintable(error));
 
         const std::vector<QImage> inputs = tests::vibratingPatternFrames(pattern);
         std::vector<QImage> outputs;
         std::vector<media::VideoFrame> output;
         for (int index = 0; index < pattern.frameCount; ++index) {
-            media::VideoFrame frame;
-            frame.image = inputs[size_t(index)];
-            frame.frameIndex = index;
-            frame.presentationTimeUs = media::frameTimeUs(index, captureFps);
-            QVERIFY2(processor.processFrame(frame, &output, &error), qPrintable(error));
+            QVERIFY2(processor.processFrame(tests::motionFrame(index, inputs[size_t(index)]), &output, &error),
+                     qPrintable(error));
             outputs.push_back(output.front().image);
         }
 

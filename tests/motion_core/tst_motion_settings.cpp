@@ -1,4 +1,4 @@
-#include "MotionBand.h"
+#include "MotionCoreTesting.h"
 
 #include "motion_core/MotionSettings.h"
 #include "motion_core/SpatialPyramid.h"

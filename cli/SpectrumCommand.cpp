@@ -11,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ovra::cli {
 namespace {
@@ -72,7 +73,8 @@ void printSpectrum(const processing::MotionSpectrumResult &result)
         printOutput(QStringLiteral("%1 Hz  %2 px  %3 deg")
                         .arg(peak.frequencyHz, 0, 'f', 2)
                         .arg(peak.amplitudePixels, 0, 'f', 4)
-                        .arg(peak.directionDegrees, 0, 'f', 0));
+                        // An axis: 179.6 degrees is the horizontal, printed as 0.
+                        .arg(std::fmod(std::round(peak.directionDegrees), 180.0), 0, 'f', 0));
     std::vector<double> floor = spectrum.noiseFloorPixels;
     std::nth_element(floor.begin(), floor.begin() + floor.size() / 2, floor.end());
     printError(CommandLineText::tr("%1 frames at %2 frames/s: bins of %3 Hz up to %4 Hz, %5 segments, %6 tiles "

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 
 using ovra::tests::fileContent;
@@ -292,8 +293,9 @@ private slots:
         for (const auto &[frequency, direction] : parts) {
             const bool found = std::any_of(lines.begin(), lines.end(), [&](const QString &line) {
                 const QStringList fields = line.split(' ', Qt::SkipEmptyParts); // F Hz A px D deg
+                const double turn = std::fmod(qAbs(fields[4].toDouble() - direction), 180.0); // axes
                 return fields.size() == 6 && qAbs(fields[0].toDouble() - frequency) <= 2.0
-                    && qAbs(fields[4].toDouble() - direction) <= 15.0;
+                    && std::min(turn, 180.0 - turn) <= 15.0;
             });
             QVERIFY2(found, qPrintable(run.output));
         }

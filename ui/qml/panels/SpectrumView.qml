@@ -27,7 +27,7 @@ Column {
     function peakText(index) {
         return qsTr("%1 Hz · %2 px · %3°").arg(Format.number(peakFrequencies[index], 2))
                                           .arg(Format.number(peakAmplitudes[index], 3))
-                                          .arg(Format.number(peakDirections[index], 0))
+                                          .arg(Math.round(peakDirections[index]) % 180) // an axis: 180° is 0°
     }
     function selectPeak(index) {
         failedPeakHz = spectrum.selectPeak(index) ? 0 : peakFrequencies[index]

@@ -16,6 +16,7 @@ using tests::gratingFrame;
 using tests::inBandShift;
 using tests::motionMetadata;
 using tests::motionSettings;
+using tests::verifyRefusal;
 
 using Change = std::function<void(media::VideoMetadata &, MotionSettings &)>;
 Q_DECLARE_METATYPE(Change)
@@ -91,36 +92,32 @@ private slots:
         const QImage image = gratingFrame(size, 0.0);
         std::vector<media::VideoFrame> output;
         QString error;
-        QVERIFY(!processor.processFrame(motionFrame(0, image), &output, &error));
-        QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
-        QVERIFY(!processor.flush(&output, &error));
-        QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
+        const QString notConfigured = "The phase motion processor has not been configured.";
+        verifyRefusal(processor.processFrame(motionFrame(0, image), &output, &error), error, notConfigured);
+        verifyRefusal(processor.flush(&output, &error), error, notConfigured);
         QVERIFY(processor.configure(motionMetadata(size), motionSettings(10.0), nullptr));
-        const QString invalid = QStringLiteral("A valid frame and an output frame container are required.");
 
-        QVERIFY(!processor.processFrame(motionFrame(0, image), nullptr, &error));
-        QCOMPARE(error, invalid);
-        QVERIFY(!processor.processFrame(motionFrame(0, QImage()), &output, &error));
-        QCOMPARE(error, invalid);
+        const QString invalid = "A valid frame and an output frame container are required.";
+        verifyRefusal(processor.processFrame(motionFrame(0, image), nullptr, &error), error, invalid);
+        verifyRefusal(processor.processFrame(motionFrame(0, QImage()), &output, &error), error, invalid);
         media::VideoFrame untimed = motionFrame(0, image);
         untimed.presentationTimeUs = -1;
-        QVERIFY(!processor.processFrame(untimed, &output, &error));
-        QCOMPARE(error, invalid);
+        verifyRefusal(processor.processFrame(untimed, &output, &error), error, invalid);
 
         QVERIFY(processor.processFrame(motionFrame(5, image), &output, &error));
         QCOMPARE(output.size(), size_t(1));
         QCOMPARE(output[0].frameIndex, 5);
         QCOMPARE(output[0].presentationTimeUs, media::frameTimeUs(5, tests::motionCaptureFps));
 
-        QVERIFY(!processor.processFrame(motionFrame(6, gratingFrame(QSize(48, 64), 0.0)), &output, &error));
-        QCOMPARE(error, QStringLiteral("The frame size changed during processing."));
+        verifyRefusal(processor.processFrame(motionFrame(6, gratingFrame(QSize(48, 64), 0.0)), &output, &error), error,
+                      "The frame size changed during processing.");
         QVERIFY(output.empty());
-        QVERIFY(!processor.processFrame(motionFrame(5, image), &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame timestamps must be strictly increasing."));
+        verifyRefusal(processor.processFrame(motionFrame(5, image), &output, &error), error,
+                      "Frame timestamps must be strictly increasing.");
+        const QString sequence = "Frame sequence numbers must be strictly increasing.";
         media::VideoFrame earlierSequence = motionFrame(6, image);
         earlierSequence.frameIndex = 4;
-        QVERIFY(!processor.processFrame(earlierSequence, &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame sequence numbers must be strictly increasing."));
+        verifyRefusal(processor.processFrame(earlierSequence, &output, &error), error, sequence);
 
         // A frame without a sequence number passes and leaves the recorded one alone.
         media::VideoFrame unnumbered = motionFrame(7, image);
@@ -128,8 +125,7 @@ private slots:
         QVERIFY(processor.processFrame(unnumbered, &output, &error));
         media::VideoFrame sameSequence = motionFrame(8, image);
         sameSequence.frameIndex = 5;
-        QVERIFY(!processor.processFrame(sameSequence, &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame sequence numbers must be strictly increasing."));
+        verifyRefusal(processor.processFrame(sameSequence, &output, &error), error, sequence);
         QCOMPARE(processor.stageTimings().framesProcessed, 2);
     }
 
@@ -147,8 +143,8 @@ private slots:
         }
         QCOMPARE(processor.stageTimings().framesProcessed, 0);
         QString error;
-        QVERIFY(!processor.processFrame(motionFrame(11, gratingFrame(size, 0.0)), &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame timestamps must be strictly increasing."));
+        verifyRefusal(processor.processFrame(motionFrame(11, gratingFrame(size, 0.0)), &output, &error), error,
+                      "Frame timestamps must be strictly increasing.");
     }
 
     void vectorKernelsFollowTheReference_data()

@@ -75,7 +75,6 @@ private slots:
         QTest::newRow("green") << QColor(0, 255, 0) << 182.376f;
         QTest::newRow("blue") << QColor(0, 0, 255) << 18.411f;
         QTest::newRow("white") << QColor(255, 255, 255) << 255.0f;
-        QTest::newRow("grey") << QColor(100, 100, 100) << 100.0f;
     }
 
     void luminance()

@@ -45,8 +45,10 @@ private slots:
             "Could not determine the source video's frame size.");
         row("no capture rate", [](auto &m, auto &) { m.captureFrameRate = std::numeric_limits<double>::quiet_NaN(); },
             "The camera capture frame rate is required to configure the motion filter.");
-        row("variable rate before band", [](auto &m, auto &s) { m.variableFrameRate = true, s.upperFrequencyHz = 200; },
-            "The phase core prototype supports only a uniform time grid.");
+        row("variable rate before band", [](auto &m, auto &s) {
+            m.variableFrameRate = true;
+            s.upperFrequencyHz = 200;
+        }, "The phase core prototype supports only a uniform time grid.");
         row("band at Nyquist", [](auto &, auto &s) { s.upperFrequencyHz = tests::motionCaptureFps / 2; },
             "The amplification band must lie between 0 Hz and the Nyquist frequency.");
         const QString invalidRegion = "The amplification region or stabilization reference region is invalid.";
@@ -65,7 +67,10 @@ private slots:
         row("31 pixels wide", [](auto &m, auto &) { m.frameSize = QSize(31, 1000); },
             "The minimum frame size for processing is 32 x 32 pixels.");
         row("accepted", [](auto &, auto &) {});
-        row("256 workers, factor 50", [](auto &, auto &s) { s.workerThreadCount = 256, s.amplificationFactor = 50; });
+        row("256 workers, factor 50", [](auto &, auto &s) {
+            s.workerThreadCount = 256;
+            s.amplificationFactor = 50;
+        });
     }
 
     void configureChecks()
@@ -215,8 +220,8 @@ private slots:
                         changedInside += p == 0 && inside && changed;
                     }
                 const int difference = ovra::tests::maximumChannelDifference(result, expected[0].image);
-                QVERIFY2(difference <= 1,
-                         qPrintable(QStringLiteral("%1, frame %2: difference %3").arg(name).arg(index).arg(difference)));
+                QVERIFY2(difference <= 1, qPrintable(QStringLiteral("%1, frame %2: difference %3")
+                                                         .arg(name).arg(index).arg(difference)));
             }
         }
         QVERIFY(changedInside > 1000);

@@ -57,16 +57,6 @@ namespace {
 constexpr size_t largePlaneBytes = 64 * 1024;
 const QSize frameSize(256, 192);
 
-media::VideoMetadata metadata()
-{
-    return tests::motionMetadata(frameSize);
-}
-
-MotionSettings settings(int threads)
-{
-    return tests::motionSettings(10.0, threads);
-}
-
 // Allocations made through operator new while the object lives.
 class AllocationCounter
 {
@@ -117,9 +107,9 @@ private slots:
         QFETCH(int, threads);
         QFETCH(QRectF, region);
         PhaseMotionProcessor processor(kernels);
-        MotionSettings motionSettings = settings(threads);
-        motionSettings.regionOfInterest = region;
-        QVERIFY(processor.configure(metadata(), motionSettings, nullptr));
+        MotionSettings settings = tests::motionSettings(10.0, threads);
+        settings.regionOfInterest = region;
+        QVERIFY(processor.configure(tests::motionMetadata(frameSize), settings, nullptr));
         std::vector<media::VideoFrame> inputs;
         for (qint64 index = 0; index < 8; ++index)
             inputs.push_back(frame(index));
@@ -155,7 +145,7 @@ private slots:
         // The first frame creates the phase and filter state, so it is the one that runs out.
         QFETCH(int, threads);
         PhaseMotionProcessor processor;
-        QVERIFY(processor.configure(metadata(), settings(threads), nullptr));
+        QVERIFY(processor.configure(tests::motionMetadata(frameSize), tests::motionSettings(10.0, threads), nullptr));
         const media::VideoFrame input = frame(0);
         std::vector<media::VideoFrame> output(2);
         QString error;
@@ -169,7 +159,7 @@ private slots:
         // After a reset the processor works, and gives what a fresh one gives.
         processor.reset();
         PhaseMotionProcessor fresh;
-        QVERIFY(fresh.configure(metadata(), settings(threads), nullptr));
+        QVERIFY(fresh.configure(tests::motionMetadata(frameSize), tests::motionSettings(10.0, threads), nullptr));
         std::vector<media::VideoFrame> expected;
         for (qint64 index = 0; index < 3; ++index) {
             QVERIFY(processor.processFrame(frame(index), &output, &error));

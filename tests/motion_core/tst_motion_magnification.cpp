@@ -61,12 +61,9 @@ private slots:
         const auto inBand = [](const char *name, const VibratingPattern &pattern, double factor) {
             QTest::newRow(name) << pattern << factor << 0.9 << 1.1;
         };
-        inBand("stripes 4 px", moving(grating(4, 0), 0, 0.08, 128), 10);
-        inBand("stripes 5 px", moving(grating(5, 0), 0, 0.08, 128), 10);
-        inBand("stripes 8 px", moving(grating(8, 0), 0, 0.08, 128), 10);
-        inBand("stripes 12 px", moving(grating(12, 0), 0, 0.08, 128), 10);
-        inBand("stripes 32 px", moving(grating(32, 0), 0, 0.08, 256), 10);
-        inBand("stripes 64 px", moving(grating(64, 0), 0, 0.1, 256), 10);
+        for (int period : {4, 5, 8, 12, 32, 64})
+            inBand(qPrintable(QStringLiteral("stripes %1 px").arg(period)),
+                   moving(grating(period, 0), 0, period == 64 ? 0.1 : 0.08, period < 32 ? 128 : 256), 10);
         for (int degrees : {30, 45, 60, 90}) {
             inBand(qPrintable(QStringLiteral("grating 8 px at %1 deg").arg(degrees)),
                    moving(grating(8, degrees), degrees, 0.08, 128), 10);

@@ -8,13 +8,9 @@
 
 using namespace ovra::motion_core;
 using ovra::tests::identical;
+using ovra::tests::randomPlane;
 
 namespace {
-
-FloatPlane randomPlane(int width, int height, quint32 seed)
-{
-    return ovra::tests::randomPlane(QSize(width, height), seed);
-}
 
 FloatPlane rampPlane(int width, int height)
 {
@@ -64,19 +60,10 @@ class MotionPlanesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void planeBasics()
+    void oversizedPlaneThrows()
     {
-        FloatPlane plane(-3, 4, 1.0f);
-        QCOMPARE(plane.width(), 0);
-        QVERIFY(plane.isEmpty());
-        plane.reset(3, 2, 7.0f);
-        QCOMPARE(plane.sampleCount(), 6);
-        QCOMPARE(plane.at(2, 1), 7.0f);
-        // Shrinking and growing back within the storage keeps the buffer.
-        const float *storage = plane.data();
-        plane.reshape(1, 1);
-        plane.reshape(2, 3);
-        QCOMPARE(plane.data(), storage);
+        // 65536 x 65536 samples overflow an int count: refused, not wrapped to a small buffer.
+        FloatPlane plane;
         QVERIFY_THROWS_EXCEPTION(std::bad_alloc, plane.reshape(65536, 65536));
     }
 
@@ -88,7 +75,6 @@ private slots:
         QTest::newRow("green") << QColor(0, 255, 0) << 182.376f;
         QTest::newRow("blue") << QColor(0, 0, 255) << 18.411f;
         QTest::newRow("white") << QColor(255, 255, 255) << 255.0f;
-        QTest::newRow("grey") << QColor(100, 100, 100) << 100.0f;
     }
 
     void luminance()
@@ -122,7 +108,7 @@ private slots:
         QFETCH(int, width);
         QFETCH(int, height);
         MotionWorkerPool pool;
-        const FloatPlane input = randomPlane(width, height, 7);
+        const FloatPlane input = randomPlane(QSize(width, height), 7);
         for (const std::vector<float> *kernel : {&pyramidKernel(), &phaseDenoisingKernel()}) {
             FloatPlane output;
             FloatPlane scratch;
@@ -157,17 +143,6 @@ private slots:
         QVERIFY(output.isEmpty());
     }
 
-    void rieszOfSingleRowHasNoVerticalPart()
-    {
-        MotionWorkerPool pool;
-        SpatialPyramid pyramid(1, pool);
-        FloatPlane r1;
-        FloatPlane r2;
-        pyramid.rieszTransform(randomPlane(9, 1, 3), r1, r2);
-        for (int x = 0; x < 9; ++x)
-            QCOMPARE(r2.at(x, 0), 0.0f);
-    }
-
     void decomposeThenReconstruct_data()
     {
         QTest::addColumn<int>("width");
@@ -187,7 +162,7 @@ private slots:
         QFETCH(int, levels);
         MotionWorkerPool pool;
         SpatialPyramid spatialPyramid(levels, pool);
-        const FloatPlane luminance = randomPlane(width, height, quint32(width * height));
+        const FloatPlane luminance = randomPlane(QSize(width, height), quint32(width * height));
         Pyramid pyramid;
         spatialPyramid.decompose(luminance, pyramid);
         QCOMPARE(int(pyramid.levels.size()), levels);

@@ -5,11 +5,9 @@
 
 #include <QtTest>
 
+#include <functional>
 #include <limits>
 #include <memory>
-
-Q_DECLARE_METATYPE(ovra::media::VideoMetadata)
-Q_DECLARE_METATYPE(ovra::motion_core::MotionSettings)
 
 using namespace ovra;
 using namespace ovra::motion_core;
@@ -18,17 +16,10 @@ using tests::gratingFrame;
 using tests::inBandShift;
 using tests::motionMetadata;
 using tests::motionSettings;
+using tests::verifyRefusal;
 
-namespace {
-
-void addKernelSetRows()
-{
-    QTest::addColumn<KernelSet>("kernels");
-    for (KernelSet set : tests::supportedKernelSets(true))
-        QTest::newRow(kernelSetName(set)) << set;
-}
-
-} // namespace
+using Change = std::function<void(media::VideoMetadata &, MotionSettings &)>;
+Q_DECLARE_METATYPE(Change)
 
 class PhaseMotionProcessorTest : public QObject
 {
@@ -45,62 +36,50 @@ private slots:
 
     void configureChecks_data()
     {
-        QTest::addColumn<media::VideoMetadata>("metadata");
-        QTest::addColumn<MotionSettings>("settings");
+        QTest::addColumn<Change>("change");
         QTest::addColumn<QString>("message");
-        const media::VideoMetadata fullHd = motionMetadata(QSize(1920, 1080));
-        const MotionSettings valid = motionSettings(10.0);
-
-        media::VideoMetadata metadata = fullHd;
-        metadata.frameSize = QSize(0, 1080);
-        QTest::newRow("no frame size") << metadata << valid << "Could not determine the source video's frame size.";
-        metadata = fullHd;
-        metadata.captureFrameRate = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("no capture rate")
-            << metadata << valid << "The camera capture frame rate is required to configure the motion filter.";
-        metadata = fullHd;
-        metadata.variableFrameRate = true;
-        MotionSettings settings = valid;
-        settings.upperFrequencyHz = 200.0;
-        QTest::newRow("variable rate before band")
-            << metadata << settings << "The phase core prototype supports only a uniform time grid.";
-        settings = valid;
-        settings.upperFrequencyHz = tests::motionCaptureFps / 2;
-        QTest::newRow("band at Nyquist")
-            << fullHd << settings << "The amplification band must lie between 0 Hz and the Nyquist frequency.";
-        settings = valid;
-        settings.regionOfInterest = QRectF(0.4, 0.4, 0.01, 0.1);
-        QTest::newRow("region too narrow")
-            << fullHd << settings << "The amplification region or stabilization reference region is invalid.";
-        settings = valid;
-        settings.cameraMotionCompensationEnabled = true;
-        QTest::newRow("compensation without reference")
-            << fullHd << settings << "The amplification region or stabilization reference region is invalid.";
-        settings.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
-        QTest::newRow("compensation") << fullHd << settings
-                                      << "Camera motion compensation is not available yet and will be added in a "
-                                         "separate stage.";
-        settings = valid;
-        settings.amplificationFactor = 50.0001;
-        QTest::newRow("factor") << fullHd << settings << "The prototype amplification factor must be between 1 and 50.";
-        settings = valid;
-        settings.workerThreadCount = -1;
-        QTest::newRow("workers") << fullHd << settings
-                                 << "The worker thread count must be between 0 and 256; 0 selects automatic mode.";
-        QTest::newRow("31 pixels wide")
-            << motionMetadata(QSize(31, 1000)) << valid << "The minimum frame size for processing is 32 x 32 pixels.";
-        QTest::newRow("accepted") << fullHd << valid << QString();
-        settings = valid;
-        settings.workerThreadCount = 256;
-        settings.amplificationFactor = 50.0;
-        QTest::newRow("256 workers, factor 50") << fullHd << settings << QString();
+        const auto row = [](const char *name, Change change, const QString &message = {}) {
+            QTest::newRow(name) << change << message;
+        };
+        row("no frame size", [](auto &m, auto &) { m.frameSize = QSize(0, 1080); },
+            "Could not determine the source video's frame size.");
+        row("no capture rate", [](auto &m, auto &) { m.captureFrameRate = std::numeric_limits<double>::quiet_NaN(); },
+            "The camera capture frame rate is required to configure the motion filter.");
+        row("variable rate before band", [](auto &m, auto &s) {
+            m.variableFrameRate = true;
+            s.upperFrequencyHz = 200;
+        }, "The phase core prototype supports only a uniform time grid.");
+        row("band at Nyquist", [](auto &, auto &s) { s.upperFrequencyHz = tests::motionCaptureFps / 2; },
+            "The amplification band must lie between 0 Hz and the Nyquist frequency.");
+        const QString invalidRegion = "The amplification region or stabilization reference region is invalid.";
+        row("region too narrow", [](auto &, auto &s) { s.regionOfInterest = QRectF(0.4, 0.4, 0.01, 0.1); },
+            invalidRegion);
+        row("compensation without reference", [](auto &, auto &s) { s.cameraMotionCompensationEnabled = true; },
+            invalidRegion);
+        row("compensation", [](auto &, auto &s) {
+            s.cameraMotionCompensationEnabled = true;
+            s.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
+        }, "Camera motion compensation is not available yet and will be added in a separate stage.");
+        row("factor", [](auto &, auto &s) { s.amplificationFactor = 50.0001; },
+            "The prototype amplification factor must be between 1 and 50.");
+        row("workers", [](auto &, auto &s) { s.workerThreadCount = -1; },
+            "The worker thread count must be between 0 and 256; 0 selects automatic mode.");
+        row("31 pixels wide", [](auto &m, auto &) { m.frameSize = QSize(31, 1000); },
+            "The minimum frame size for processing is 32 x 32 pixels.");
+        row("accepted", [](auto &, auto &) {});
+        row("256 workers, factor 50", [](auto &, auto &s) {
+            s.workerThreadCount = 256;
+            s.amplificationFactor = 50;
+        });
     }
 
     void configureChecks()
     {
-        QFETCH(media::VideoMetadata, metadata);
-        QFETCH(MotionSettings, settings);
+        QFETCH(Change, change);
         QFETCH(QString, message);
+        media::VideoMetadata metadata = motionMetadata(QSize(1920, 1080));
+        MotionSettings settings = motionSettings(10.0);
+        change(metadata, settings);
         PhaseMotionProcessor processor;
         QVERIFY(processor.configure(motionMetadata(QSize(64, 64)), motionSettings(2.0), nullptr));
         QString error;
@@ -118,36 +97,32 @@ private slots:
         const QImage image = gratingFrame(size, 0.0);
         std::vector<media::VideoFrame> output;
         QString error;
-        QVERIFY(!processor.processFrame(motionFrame(0, image), &output, &error));
-        QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
-        QVERIFY(!processor.flush(&output, &error));
-        QCOMPARE(error, QStringLiteral("The phase motion processor has not been configured."));
+        const QString notConfigured = "The phase motion processor has not been configured.";
+        verifyRefusal(processor.processFrame(motionFrame(0, image), &output, &error), error, notConfigured);
+        verifyRefusal(processor.flush(&output, &error), error, notConfigured);
         QVERIFY(processor.configure(motionMetadata(size), motionSettings(10.0), nullptr));
-        const QString invalid = QStringLiteral("A valid frame and an output frame container are required.");
 
-        QVERIFY(!processor.processFrame(motionFrame(0, image), nullptr, &error));
-        QCOMPARE(error, invalid);
-        QVERIFY(!processor.processFrame(motionFrame(0, QImage()), &output, &error));
-        QCOMPARE(error, invalid);
+        const QString invalid = "A valid frame and an output frame container are required.";
+        verifyRefusal(processor.processFrame(motionFrame(0, image), nullptr, &error), error, invalid);
+        verifyRefusal(processor.processFrame(motionFrame(0, QImage()), &output, &error), error, invalid);
         media::VideoFrame untimed = motionFrame(0, image);
         untimed.presentationTimeUs = -1;
-        QVERIFY(!processor.processFrame(untimed, &output, &error));
-        QCOMPARE(error, invalid);
+        verifyRefusal(processor.processFrame(untimed, &output, &error), error, invalid);
 
         QVERIFY(processor.processFrame(motionFrame(5, image), &output, &error));
         QCOMPARE(output.size(), size_t(1));
         QCOMPARE(output[0].frameIndex, 5);
         QCOMPARE(output[0].presentationTimeUs, media::frameTimeUs(5, tests::motionCaptureFps));
 
-        QVERIFY(!processor.processFrame(motionFrame(6, gratingFrame(QSize(48, 64), 0.0)), &output, &error));
-        QCOMPARE(error, QStringLiteral("The frame size changed during processing."));
+        verifyRefusal(processor.processFrame(motionFrame(6, gratingFrame(QSize(48, 64), 0.0)), &output, &error), error,
+                      "The frame size changed during processing.");
         QVERIFY(output.empty());
-        QVERIFY(!processor.processFrame(motionFrame(5, image), &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame timestamps must be strictly increasing."));
+        verifyRefusal(processor.processFrame(motionFrame(5, image), &output, &error), error,
+                      "Frame timestamps must be strictly increasing.");
+        const QString sequence = "Frame sequence numbers must be strictly increasing.";
         media::VideoFrame earlierSequence = motionFrame(6, image);
         earlierSequence.frameIndex = 4;
-        QVERIFY(!processor.processFrame(earlierSequence, &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame sequence numbers must be strictly increasing."));
+        verifyRefusal(processor.processFrame(earlierSequence, &output, &error), error, sequence);
 
         // A frame without a sequence number passes and leaves the recorded one alone.
         media::VideoFrame unnumbered = motionFrame(7, image);
@@ -155,8 +130,7 @@ private slots:
         QVERIFY(processor.processFrame(unnumbered, &output, &error));
         media::VideoFrame sameSequence = motionFrame(8, image);
         sameSequence.frameIndex = 5;
-        QVERIFY(!processor.processFrame(sameSequence, &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame sequence numbers must be strictly increasing."));
+        verifyRefusal(processor.processFrame(sameSequence, &output, &error), error, sequence);
         QCOMPARE(processor.stageTimings().framesProcessed, 2);
     }
 
@@ -173,36 +147,9 @@ private slots:
             QCOMPARE(output[0].image.cacheKey(), input.image.cacheKey());
         }
         QCOMPARE(processor.stageTimings().framesProcessed, 0);
-        QCOMPARE(processor.stageTimings().luminanceUs, 0);
         QString error;
-        QVERIFY(!processor.processFrame(motionFrame(11, gratingFrame(size, 0.0)), &output, &error));
-        QCOMPARE(error, QStringLiteral("Frame timestamps must be strictly increasing."));
-    }
-
-    void resultsDoNotDependOnThreadCount_data() { addKernelSetRows(); }
-
-    void resultsDoNotDependOnThreadCount()
-    {
-        QFETCH(KernelSet, kernels);
-        const QSize size(256, 192);
-        std::vector<std::vector<QImage>> runs;
-        for (int threads : {1, 2, 4}) {
-            PhaseMotionProcessor processor(kernels);
-            MotionSettings settings = motionSettings(30.0, threads);
-            settings.regionOfInterest = QRectF(0.2, 0.2, 0.6, 0.5);
-            QVERIFY(processor.configure(motionMetadata(size), settings, nullptr));
-            std::vector<QImage> images;
-            std::vector<media::VideoFrame> output;
-            for (qint64 index = 0; index < 10; ++index) {
-                QVERIFY(processor.processFrame(motionFrame(index, gratingFrame(size, 0.1 * double(index % 4))), &output,
-                                               nullptr));
-                images.push_back(output[0].image);
-            }
-            runs.push_back(std::move(images));
-        }
-        for (size_t run = 1; run < runs.size(); ++run)
-            for (size_t frame = 0; frame < runs[0].size(); ++frame)
-                QVERIFY(runs[run][frame] == runs[0][frame]);
+        verifyRefusal(processor.processFrame(motionFrame(11, gratingFrame(size, 0.0)), &output, &error), error,
+                      "Frame timestamps must be strictly increasing.");
     }
 
     void vectorKernelsFollowTheReference_data()
@@ -217,20 +164,24 @@ private slots:
     void vectorKernelsFollowTheReference()
     {
         // Thirty frames of a 10 Hz motion at factor 20 (so phase shifts reach their limit)
-        // with the reference and every vector kernel set: the first frame comes back
-        // unchanged (zero phase difference and filter state), pixels outside the expanded
-        // region stay exact, and every pixel is within one grey level of the reference.
+        // with the reference and every vector kernel set, each on one thread and on three:
+        // the first frame comes back unchanged (zero phase difference and filter state),
+        // pixels outside the expanded region stay exact, every pixel is within one grey level
+        // of the reference, and the thread count changes no bit.
         QFETCH(QRectF, region);
         QFETCH(bool, optimised);
         const QSize size(301, 203);
-        MotionSettings settings = motionSettings(20.0, 2);
+        MotionSettings settings = motionSettings(20.0);
         settings.regionOfInterest = region;
         settings.regionProcessingOptimizationEnabled = optimised;
-        std::vector<std::unique_ptr<PhaseMotionProcessor>> processors;
+        std::vector<std::unique_ptr<PhaseMotionProcessor>> processors; // one thread, then three, per set
         for (KernelSet set : tests::supportedKernelSets(true)) {
-            processors.push_back(std::make_unique<PhaseMotionProcessor>(set));
-            QCOMPARE(processors.back()->kernelSet(), set);
-            QVERIFY(processors.back()->configure(motionMetadata(size), settings, nullptr));
+            for (int threads : {1, 3}) {
+                settings.workerThreadCount = threads;
+                processors.push_back(std::make_unique<PhaseMotionProcessor>(set));
+                QCOMPARE(processors.back()->kernelSet(), set);
+                QVERIFY(processors.back()->configure(motionMetadata(size), settings, nullptr));
+            }
         }
         const ProcessingRegion &geometry = processors.front()->processingRegion();
         QCOMPARE(geometry.isActive(), optimised && region != QRectF(0, 0, 1, 1));
@@ -239,17 +190,23 @@ private slots:
         const QRectF expandedPixels(processing.x() + expanded.x() * processing.width(),
                                     processing.y() + expanded.y() * processing.height(),
                                     expanded.width() * processing.width(), expanded.height() * processing.height());
-        std::vector<int> differingFrames(processors.size());
         int changedInside = 0;
         std::vector<media::VideoFrame> expected;
         std::vector<media::VideoFrame> output;
         for (qint64 index = 0; index < 30; ++index) {
             const QImage input = gratingFrame(size, inBandShift(index));
             const QImage unchanged = input.convertToFormat(QImage::Format_ARGB32);
-            for (size_t set = 0; set < processors.size(); ++set) {
-                std::vector<media::VideoFrame> &frames = set == 0 ? expected : output;
-                QVERIFY(processors[set]->processFrame(motionFrame(index, input), &frames, nullptr));
+            QImage oneThread;
+            for (size_t p = 0; p < processors.size(); ++p) {
+                const char *name = kernelSetName(processors[p]->kernelSet());
+                std::vector<media::VideoFrame> &frames = p == 0 ? expected : output;
+                QVERIFY(processors[p]->processFrame(motionFrame(index, input), &frames, nullptr));
                 const QImage &result = frames[0].image;
+                if (p % 2 == 1) {
+                    QVERIFY2(result == oneThread, qPrintable(QStringLiteral("%1, frame %2").arg(name).arg(index)));
+                    continue;
+                }
+                oneThread = result;
                 QCOMPARE(result.format(), QImage::Format_ARGB32);
                 if (index == 0)
                     QCOMPARE(ovra::tests::maximumChannelDifference(result, input), 0);
@@ -259,23 +216,15 @@ private slots:
                         const bool changed = result.pixel(x, y) != unchanged.pixel(x, y);
                         if (!inside && changed)
                             QFAIL(qPrintable(QStringLiteral("%1: pixel %2,%3 changed in frame %4")
-                                                 .arg(kernelSetName(processors[set]->kernelSet())).arg(x).arg(y).arg(index)));
-                        changedInside += set == 0 && inside && changed;
+                                                 .arg(name).arg(x).arg(y).arg(index)));
+                        changedInside += p == 0 && inside && changed;
                     }
                 const int difference = ovra::tests::maximumChannelDifference(result, expected[0].image);
                 QVERIFY2(difference <= 1, qPrintable(QStringLiteral("%1, frame %2: difference %3")
-                                                         .arg(kernelSetName(processors[set]->kernelSet()))
-                                                         .arg(index)
-                                                         .arg(difference)));
-                differingFrames[set] += difference > 0;
+                                                         .arg(name).arg(index).arg(difference)));
             }
         }
         QVERIFY(changedInside > 1000);
-        for (size_t set = 1; set < processors.size(); ++set) {
-            qInfo("%s: frames with a one-level difference: %d of 30", kernelSetName(processors[set]->kernelSet()),
-                  differingFrames[set]);
-            QCOMPARE(processors[set]->stageTimings().framesProcessed, 30);
-        }
     }
 
     void resetStartsAnew()
@@ -289,20 +238,13 @@ private slots:
             QVERIFY(processor.processFrame(motionFrame(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
             first.push_back(output[0].image);
         }
-        QCOMPARE(processor.stageTimings().framesProcessed, 6);
-        QVERIFY(first.back() != gratingFrame(size, 1.0).convertToFormat(QImage::Format_ARGB32));
-
         processor.reset();
-        QCOMPARE(processor.stageTimings().framesProcessed, 0);
-        QCOMPARE(processor.stageTimings().phaseShiftUs, 0);
-        QCOMPARE(processor.stageTimings().motionProcessingFrameWidth, 128);
         // Timestamps may start again, and the same input gives the same output.
         for (qint64 index = 0; index < 6; ++index) {
             QVERIFY(processor.processFrame(motionFrame(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
             QVERIFY(output[0].image == first[size_t(index)]);
         }
     }
-
 };
 
 QTEST_GUILESS_MAIN(PhaseMotionProcessorTest)

@@ -104,7 +104,6 @@ private slots:
         const ovra::i18n::InstalledTranslators translators(locale);
         RunningWindow running;
         QVERIFY(running.window());
-        QCOMPARE(running.window()->title(), QStringLiteral(OVRA_DISPLAY_NAME));
         QCOMPARE(running.statusText(), status);
     }
 
@@ -138,7 +137,6 @@ private slots:
         running.openVideo(other);
         QVERIFY(running.clickInPopup(QStringLiteral("Unsaved analysis result"), QStringLiteral("Discard")));
         QTRY_COMPARE_WITH_TIMEOUT(session->fileName(), QStringLiteral("cfr30_bframes.mp4"), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(running.statusText(), QStringLiteral("Source video is ready"), 60000);
     }
 
     void commandLineOffersTheVideoArgumentAndTheVersion()
@@ -149,8 +147,7 @@ private slots:
             return process.waitForFinished(30000) ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
         };
         const QString usage = output(QStringLiteral("--help"));
-        QVERIFY2(usage.contains(QStringLiteral("[video]")) && usage.contains(QStringLiteral("--mcp-control")),
-                 qPrintable(usage));
+        QVERIFY2(usage.contains("[video]") && usage.contains("--mcp-control"), qPrintable(usage));
         QCOMPARE(output(QStringLiteral("--version")).trimmed(), QStringLiteral(OVRA_DISPLAY_NAME));
     }
 };

@@ -11,10 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <vector>
 
 extern "C" {
-#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 }
 
 using namespace ovra::media;
@@ -124,22 +125,16 @@ private slots:
         // Vector and plain conversion paths, chosen by alignment, may round one level apart.
         QCOMPARE_LE(maximumChannelDifference(decoded, reference), 1);
         QCOMPARE_LE(maximumChannelDifference(analyserPreview(video), reference), 1);
-        VideoFrame frame{decoded, 0, 0};
-        QCOMPARE_LE(maximumChannelDifference(storedAndReadBack(frame, source.metadata()), reference), 1);
+        QCOMPARE_LE(maximumChannelDifference(storedAndReadBack({decoded, 0, 0}, source.metadata()), reference), 1);
     }
 
     void conversionStaysInsideItsDestination_data()
     {
         QTest::addColumn<int>("format");
-        QTest::addRow("yuv420p") << int(AV_PIX_FMT_YUV420P);
-        QTest::addRow("yuvj420p") << int(AV_PIX_FMT_YUVJ420P);
-        QTest::addRow("yuv422p") << int(AV_PIX_FMT_YUV422P);
-        QTest::addRow("yuv444p") << int(AV_PIX_FMT_YUV444P);
-        QTest::addRow("nv12") << int(AV_PIX_FMT_NV12);
-        QTest::addRow("yuv420p10") << int(AV_PIX_FMT_YUV420P10LE);
-        QTest::addRow("gray") << int(AV_PIX_FMT_GRAY8);
-        QTest::addRow("rgb24") << int(AV_PIX_FMT_RGB24);
-        QTest::addRow("bgra") << int(AV_PIX_FMT_BGRA);
+        for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P,
+                                     AV_PIX_FMT_NV12, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_GRAY8, AV_PIX_FMT_RGB24,
+                                     AV_PIX_FMT_BGRA})
+            QTest::addRow("%s", av_get_pix_fmt_name(format)) << int(format);
     }
 
     void conversionStaysInsideItsDestination()
@@ -157,13 +152,9 @@ private slots:
                 std::vector<uint8_t> memory(size + guardBytes, guard);
                 QCOMPARE(converter.convert(frame.get(), RgbaDestination{memory.data(), stride}),
                          LibavFrameConverter::Result::Converted);
-                for (qsizetype i = size; i < qsizetype(memory.size()); ++i) {
-                    if (memory[i] != guard)
-                        QFAIL(qPrintable(QString("width %1, height %2: byte %3 past the destination was written")
-                                             .arg(width)
-                                             .arg(height)
-                                             .arg(i - size)));
-                }
+                const auto past = std::find_if(memory.begin() + size, memory.end(), [](uint8_t b) { return b != guard; });
+                QVERIFY2(past == memory.end(), qPrintable(QString("width %1, height %2: byte %3 past the end written")
+                                                              .arg(width).arg(height).arg(past - memory.begin() - size)));
             }
         }
     }

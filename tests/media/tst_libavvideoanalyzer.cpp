@@ -1,12 +1,14 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
+#include "media/VideoMetadata.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 
 #include <QSemaphore>
 #include <QtTest>
 
 #include <atomic>
+#include <limits>
 #include <thread>
 
 extern "C" {
@@ -273,6 +275,78 @@ private slots:
         const bool intent = ovra::media::libav::hasSlowMotionPlaybackIntent(dictionary);
         av_dict_free(&dictionary);
         QTEST(intent, "intent");
+    }
+
+    void derivedTiming_data()
+    {
+        QTest::addColumn<VideoMetadata>("metadata");
+        for (const char *column : {"hasTiming", "timingMapRequired"})
+            QTest::addColumn<bool>(column);
+        for (const char *column : {"playbackRate", "slowMotionFactor"})
+            QTest::addColumn<double>(column);
+        QTest::addColumn<qint64>("recordingUs");
+        const auto row = [](const char *name, qint64 frames, qint64 durationUs, double nominal, double capture,
+                            bool timing, double playback, bool map, qint64 recordingUs, double factor) {
+            VideoMetadata metadata;
+            metadata.frameCount = frames;
+            metadata.durationUs = durationUs;
+            metadata.nominalFrameRate = nominal;
+            metadata.captureFrameRate = capture;
+            QTest::newRow(name) << metadata << timing << map << playback << factor << recordingUs;
+        };
+        const qint64 s100 = 100000000;
+        row("capture equals playback", 3000, s100, 30, 30, true, 30, false, s100, 1);
+        row("240 fps stored at 30", 3000, s100, 30, 240, true, 30, true, 0, 0);
+        row("within 2 percent", 3000, s100, 30, 30.5, true, 30, false, 98360656, 100000000.0 / 98360656.0);
+        row("no duration falls back to nominal", 100, 0, 25, 25, true, 25, false, 4000000, 0);
+        row("capture unknown", 100, 4000000, 25, 0, true, 25, false, 0, 0);
+        row("capture rate and one frame", 1, 0, 0, 240, true, 0, false, 4167, 0);
+        row("rate without length", 0, 0, 0, 240, false, 0, false, 0, 0);
+        row("nothing known", 0, 0, 0, 0, false, 0, false, 0, 0);
+    }
+
+    void derivedTiming()
+    {
+        QFETCH(VideoMetadata, metadata);
+        QTEST(metadata.hasTiming(), "hasTiming");
+        QTEST(metadata.playbackFrameRate(), "playbackRate");
+        QTEST(metadata.captureTimingMapRequired(), "timingMapRequired");
+        QTEST(metadata.estimatedRecordingDurationUs(), "recordingUs");
+        QTEST(metadata.averageSlowMotionFactor(), "slowMotionFactor");
+    }
+
+    // 30.5 against 30 agrees: derivedTiming's "within 2 percent".
+    void roundingAndRateTolerance()
+    {
+        QCOMPARE(ovra::media::frameTimeUs(10, 29.97), qint64(333667));
+        QCOMPARE(ovra::media::frameTimeUs(1, 2000000.0), qint64(1)); // half rounds up
+        QVERIFY(ovra::media::ratesAgree(29.41, 30.0));
+        QVERIFY(!ovra::media::ratesAgree(30.61, 30.0));
+        QVERIFY(ovra::media::ratesAgree(0.105, 0.1)); // the 0.01 floor
+    }
+
+    // Frame times are rounded, so the inverse must land on the frame whose rounded time is at or
+    // after the given one: 333,667 us is frame 10 of 29.97 fps, not frame 11.
+    void timesMapToTheFirstFrameAtOrAfter_data()
+    {
+        QTest::addColumn<qint64>("timeUs");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<qint64>("frame"); // -1: no frame
+        QTest::newRow("at a rounded-up frame time") << qint64(333667) << 29.97 << qint64(10);
+        QTest::newRow("just before it") << qint64(333666) << 29.97 << qint64(10);
+        QTest::newRow("just after it") << qint64(333668) << 29.97 << qint64(11);
+        QTest::newRow("at a rounded-down frame time") << qint64(166667) << 60.0 << qint64(10);
+        QTest::newRow("between frames") << qint64(20001) << 25.0 << qint64(1);
+        QTest::newRow("before the first frame") << qint64(-1) << 25.0 << qint64(0);
+        QTest::newRow("no rate") << qint64(0) << 0.0 << qint64(-1);
+        QTest::newRow("beyond any frame number") << std::numeric_limits<qint64>::max() << 25.0 << qint64(-1);
+    }
+
+    void timesMapToTheFirstFrameAtOrAfter()
+    {
+        QFETCH(qint64, timeUs);
+        QFETCH(double, rate);
+        QTEST(ovra::media::firstFrameAtOrAfter(timeUs, rate).value_or(-1), "frame");
     }
 };
 

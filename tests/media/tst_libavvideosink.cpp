@@ -2,6 +2,7 @@
 #include "VibratingVideo.h"
 
 #include "media/libav/LibavVideoAnalyzer.h"
+#include "media/NoReplaceRename.h"
 #include "media/libav/LibavVideoSink.h"
 
 #include <QDir>
@@ -11,9 +12,11 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -26,6 +29,8 @@ using ovra::tests::verifyRefusal;
 using ovra::tests::writeFile;
 using Change = std::function<void(VideoMetadata &, VideoEncodingSettings &)>;
 Q_DECLARE_METATYPE(Change)
+using RenameFunction = RenameOutcome (*)(const QString &, const QString &, QString *);
+Q_DECLARE_METATYPE(RenameFunction)
 
 namespace {
 
@@ -98,6 +103,14 @@ class LibavVideoSinkTest : public QObject
 
     QString path(const QString &name) const { return m_folder->filePath(name); }
     QStringList entries() const { return ovra::tests::folderEntries(m_folder->path()); }
+
+    // The sink publishes by the no-replace rename; its link-and-unlink fallback is checked too.
+    static void renameMethods()
+    {
+        QTest::addColumn<RenameFunction>("rename");
+        QTest::newRow("rename without replacing") << RenameFunction(&renameWithoutReplacing);
+        QTest::newRow("link then unlink") << RenameFunction(&linkThenUnlink);
+    }
 
 private slots:
     void initTestCase() { av_log_set_level(AV_LOG_ERROR); } // the encoder's statistics only hide failures
@@ -189,27 +202,27 @@ private slots:
         const QString unsupported = "The requested video output format is unsupported.";
         const QString quality = "Export quality must be between 0 and 100.";
         const QString rational = "Could not represent the output frame rate.";
+        const auto row = [](const char *name, const QString &message, const Change &change,
+                            const QString &destination = "clip.mp4") {
+            QTest::newRow(name) << destination << change << message;
+        };
         const Change none = [](auto &, auto &) {};
-        QTest::newRow("empty path") << QString() << none << taken;
-        QTest::newRow("existing file") << "existing.mp4" << none << taken;
-        QTest::newRow("dangling link") << "dangling.mp4" << none << taken;
-        QTest::newRow("missing directory") << "missing/clip.mp4" << none << "The output directory does not exist.";
-        QTest::newRow("no frame size") << "clip.mp4" << Change([](auto &m, auto &) { m.frameSize = QSize(); })
-                                       << "The frame size or frame rate is unknown for export.";
-        QTest::newRow("1919 wide") << "clip.mp4" << Change([](auto &m, auto &) { m.frameSize = QSize(1919, 1080); })
-                                   << "H.264/yuv420p export requires an even frame width and height.";
-        QTest::newRow("FFV1 in MP4") << "clip.mp4" << Change([](auto &, auto &s) { s.container = "mp4"; s.videoCodec = "ffv1"; })
-                                     << unsupported;
-        QTest::newRow("audio") << "clip.mp4" << Change([](auto &, auto &s) { s.includeAudio = true; }) << unsupported;
-        QTest::newRow("quality 101") << "clip.mp4" << Change([](auto &, auto &s) { s.qualityPercent = 101; }) << quality;
-        QTest::newRow("quality -1") << "clip.mp4" << Change([](auto &, auto &s) { s.qualityPercent = -1; }) << quality;
+        row("empty path", taken, none, QString());
+        row("existing file", taken, none, "existing.mp4");
+        row("dangling link", taken, none, "dangling.mp4");
+        row("missing directory", "The output directory does not exist.", none, "missing/clip.mp4");
+        row("no frame size", "The frame size or frame rate is unknown for export.",
+            [](auto &m, auto &) { m.frameSize = QSize(); });
+        row("1919 wide", "H.264/yuv420p export requires an even frame width and height.",
+            [](auto &m, auto &) { m.frameSize = QSize(1919, 1080); });
+        row("FFV1 in MP4", unsupported, [](auto &, auto &s) { s.container = "mp4"; s.videoCodec = "ffv1"; });
+        row("audio", unsupported, [](auto &, auto &s) { s.includeAudio = true; });
+        row("quality 101", quality, [](auto &, auto &s) { s.qualityPercent = 101; });
+        row("quality -1", quality, [](auto &, auto &s) { s.qualityPercent = -1; });
         // Failures after the encoder search remove the staging file again.
-        QTest::newRow("rate too slow") << "clip.mp4" << Change([](auto &m, auto &) { m.nominalFrameRate = 1e-12; })
-                                       << rational;
-        QTest::newRow("rate too fast") << "clip.mp4" << Change([](auto &m, auto &) { m.nominalFrameRate = 1e12; })
-                                       << rational;
-        QTest::newRow("quality 0 is accepted") << "clip.mp4" << Change([](auto &, auto &s) { s.qualityPercent = 0; })
-                                               << QString();
+        row("rate too slow", rational, [](auto &m, auto &) { m.nominalFrameRate = 1e-12; });
+        row("rate too fast", rational, [](auto &m, auto &) { m.nominalFrameRate = 1e12; });
+        row("quality 0 is accepted", QString(), [](auto &, auto &s) { s.qualityPercent = 0; });
     }
 
     void openRefusesBadRequestsWithoutTouchingTheDisk()
@@ -327,6 +340,56 @@ private slots:
         QVERIFY(QDir(staging).removeRecursively());
         QVERIFY2(sink.open(path("other.mkv"), metadataOf(small), ffv1, &error), qPrintable(error));
         QVERIFY(sink.cleanupMessage().isEmpty());
+    }
+
+    void renamesToAFreeNameOnly_data() { renameMethods(); }
+
+    void renamesToAFreeNameOnly()
+    {
+        QFETCH(RenameFunction, rename);
+        QVERIFY(writeFile(path(".staged"), "video") && writeFile(path("taken.mp4"), "theirs"));
+        // A dangling link takes its name too; following it would create a file elsewhere.
+        QVERIFY(QFile::link(path("nowhere"), path("link.mp4")));
+        for (const char *target : {"taken.mp4", "link.mp4"}) {
+            QString error;
+            QCOMPARE(rename(path(".staged"), path(target), &error), RenameOutcome::TargetExists);
+            QVERIFY(!error.isEmpty());
+        }
+        QCOMPARE(fileContent(path("taken.mp4")), QByteArray("theirs"));
+        QCOMPARE(rename(path("missing"), path("final.mp4"), nullptr), RenameOutcome::Failed);
+        QCOMPARE(rename(path(".staged"), path("final.mp4"), nullptr), RenameOutcome::Renamed);
+        QCOMPARE(entries(), QStringList({"final.mp4", "taken.mp4"})); // a dangling link is not listed
+        QCOMPARE(fileContent(path("final.mp4")), QByteArray("video"));
+    }
+
+    void exactlyOneOfTwoRacingRenamesWins_data() { renameMethods(); }
+
+    // Two publishers start together on one final name, many times over: exactly one wins each
+    // round, and the name then holds the winner's file, never the loser's.
+    void exactlyOneOfTwoRacingRenamesWins()
+    {
+        QFETCH(RenameFunction, rename);
+        for (int round = 0; round < 200; ++round) {
+            const QString target = path(QString("final-%1.mp4").arg(round));
+            const QString staged[2] = {path(QString(".first-%1").arg(round)), path(QString(".second-%1").arg(round))};
+            QVERIFY(writeFile(staged[0], "first") && writeFile(staged[1], "second"));
+            std::atomic<int> ready{0};
+            RenameOutcome outcomes[2] = {RenameOutcome::Failed, RenameOutcome::Failed};
+            auto publish = [&](int slot) {
+                ready.fetch_add(1);
+                while (ready.load() < 2) {
+                }
+                outcomes[slot] = rename(staged[slot], target, nullptr);
+            };
+            std::thread other(publish, 1);
+            publish(0);
+            other.join();
+            const int winner = outcomes[0] == RenameOutcome::Renamed ? 0 : 1;
+            QCOMPARE(outcomes[winner], RenameOutcome::Renamed);
+            QCOMPARE(outcomes[1 - winner], RenameOutcome::TargetExists);
+            QCOMPARE(fileContent(target), QByteArray(winner == 0 ? "first" : "second"));
+            QVERIFY(QFileInfo::exists(staged[1 - winner]));
+        }
     }
 };
 

@@ -1,9 +1,12 @@
 #include "TestMedia.h"
 
 #include "media/Cancellation.h"
+#include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSource.h"
+#include "ovra/Version.h"
+#include "ui/controllers/MediaRuntimeController.h"
 
 #include <QtTest>
 
@@ -17,6 +20,8 @@ extern "C" {
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::media::VideoReadStatus;
+using ovra::media::libav::LibavRuntime;
+using ovra::media::libav::LibavVersions;
 using ovra::media::libav::LibavVideoSource;
 using ovra::tests::testMediaPath;
 using ovra::tests::verifyRefusal;
@@ -52,6 +57,8 @@ class LibavVideoSourceTest : public QObject
     Q_OBJECT
 
 private slots:
+    void cleanup() { LibavRuntime::overrideLoadedVersions(std::nullopt); }
+
     void seekingToEveryFrameMatchesASequentialPass_data()
     {
         QTest::addColumn<QString>("file");
@@ -122,9 +129,7 @@ private slots:
         QTest::addColumn<double>("matrixAngle"); // what the matrix reads as; NaN: no display matrix
         QTest::addColumn<QString>("rotateTag");
         QTest::addColumn<int>("degrees");
-        QTest::newRow("matrix -90") << -90.0 << QString() << 270;
-        QTest::newRow("matrix 90") << 90.0 << QString() << 90;
-        QTest::newRow("matrix 180") << 180.0 << QString() << 180;
+        // Plain display matrices: the rotated files of framesMatchFfmpeg and tst_libavvideoanalyzer.
         QTest::newRow("matrix wins over tag") << -90.0 << "90" << 270;
         QTest::newRow("tag 89.6 rounds to 90") << qQNaN() << "89.6" << 90;
         QTest::newRow("tag -450") << qQNaN() << "-450" << 270;
@@ -247,6 +252,50 @@ private slots:
         });
         state = &cancellation;
         QVERIFY(cancellation.query());
+    }
+
+    // Minor versions may differ either way (a Debian point update); the real ones pass.
+    void otherFfmpegMinorsAreAccepted()
+    {
+        const LibavVersions required = LibavRuntime::requiredVersions();
+        const auto withMinor = [](unsigned value, unsigned minor) { return (value & 0xFFFF0000u) | (minor << 8) | 7u; };
+        const LibavVersions loaded{withMinor(required.avformat, 0), withMinor(required.avcodec, 0),
+                                   withMinor(required.avutil, 99), withMinor(required.swscale, 0),
+                                   withMinor(required.swresample, 200)};
+        QString error;
+        QVERIFY(LibavRuntime::checkCompatibility(loaded, &error) && LibavRuntime::checkCompatibility(&error));
+        QVERIFY(error.isEmpty());
+    }
+
+    void mismatchingFfmpegMajorDisablesAllMediaWork_data()
+    {
+        QTest::addColumn<int>("library");
+        int library = 0;
+        for (const char *name : {"avformat", "avcodec", "avutil", "swscale", "swresample"})
+            QTest::newRow(name) << library++;
+    }
+
+    void mismatchingFfmpegMajorDisablesAllMediaWork()
+    {
+        QFETCH(int, library);
+        const QString message = "The FFmpeg DLL versions do not match the headers used to build " OVRA_DISPLAY_NAME ".";
+        LibavVersions loaded = LibavRuntime::requiredVersions();
+        unsigned *fields[] = {&loaded.avformat, &loaded.avcodec, &loaded.avutil, &loaded.swscale, &loaded.swresample};
+        *fields[library] -= 1u << 16; // one major lower, for example libswscale 5 instead of 6
+        LibavRuntime::overrideLoadedVersions(loaded);
+        ovra::ui::controllers::MediaRuntimeController controller;
+        QVERIFY(!controller.available());
+        QCOMPARE(controller.errorMessage(), message);
+
+        const QString video = testMediaPath(QStringLiteral("cfr25_bframes.mp4"));
+        VideoMetadata untouched;
+        untouched.filePath = QStringLiteral("sentinel");
+        QString error;
+        verifyRefusal(ovra::media::libav::LibavVideoAnalyzer().analyze(video, &untouched, &error), error, message);
+        QCOMPARE(untouched.filePath, QStringLiteral("sentinel"));
+        LibavVideoSource source;
+        verifyRefusal(source.open(video, &error), error, message);
+        QVERIFY(!source.isOpen());
     }
 };
 

@@ -83,11 +83,7 @@ inline media::VideoMetadata motionMetadata(const QSize &size)
 
 inline media::VideoFrame motionFrame(qint64 index, const QImage &image)
 {
-    media::VideoFrame frame;
-    frame.image = image;
-    frame.frameIndex = index;
-    frame.presentationTimeUs = media::frameTimeUs(index, motionCaptureFps);
-    return frame;
+    return {image, media::frameTimeUs(index, motionCaptureFps), index};
 }
 
 // Two crossed grey gratings (8 x 16 and 10 x 16 px) moved right by shift pixels.

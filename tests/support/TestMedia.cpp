@@ -13,12 +13,6 @@
 namespace ovra::tests {
 namespace {
 
-QString tool(const char *variable, const char *fallback)
-{
-    const QString configured = qEnvironmentVariable(variable);
-    return configured.isEmpty() ? QString::fromLatin1(fallback) : configured;
-}
-
 bool runTool(const QString &program, const QStringList &arguments, QByteArray *output, QString *errorOutput)
 {
     QProcess process;
@@ -31,6 +25,18 @@ bool runTool(const QString &program, const QStringList &arguments, QByteArray *o
     if (output)
         *output = process.readAllStandardOutput();
     return true;
+}
+
+// Calls visit(channel, difference) for every channel of every pixel, alpha (channel 3) included.
+template <typename Visit>
+void forEachChannelDifference(const QImage &a, const QImage &b, Visit visit)
+{
+    const QImage first = a.convertToFormat(QImage::Format_RGBA8888);
+    const QImage second = b.convertToFormat(QImage::Format_RGBA8888);
+    for (int y = 0; y < first.height(); ++y) {
+        for (int x = 0; x < first.width() * 4; ++x)
+            visit(x % 4, int(first.constScanLine(y)[x]) - int(second.constScanLine(y)[x]));
+    }
 }
 
 } // namespace
@@ -46,14 +52,14 @@ QString testMediaPath(const QString &fileName)
 QString runFfprobe(const QStringList &arguments)
 {
     QByteArray output;
-    if (!runTool(tool("FFPROBE", "ffprobe"), arguments, &output, nullptr))
+    if (!runTool(qEnvironmentVariable("FFPROBE", QStringLiteral("ffprobe")), arguments, &output, nullptr))
         return {};
     return QString::fromUtf8(output);
 }
 
 bool runFfmpeg(const QStringList &arguments, QString *errorOutput)
 {
-    return runTool(tool("FFMPEG", "ffmpeg"), QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + arguments,
+    return runTool(qEnvironmentVariable("FFMPEG", QStringLiteral("ffmpeg")), QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + arguments,
                    nullptr, errorOutput);
 }
 
@@ -109,15 +115,8 @@ int maximumChannelDifference(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size())
         return 256;
-    const QImage first = a.convertToFormat(QImage::Format_RGBA8888);
-    const QImage second = b.convertToFormat(QImage::Format_RGBA8888);
     int maximum = 0;
-    for (int y = 0; y < first.height(); ++y) {
-        const uchar *rowA = first.constScanLine(y);
-        const uchar *rowB = second.constScanLine(y);
-        for (int x = 0; x < first.width() * 4; ++x)
-            maximum = std::max(maximum, std::abs(int(rowA[x]) - int(rowB[x])));
-    }
+    forEachChannelDifference(a, b, [&maximum](int, int difference) { maximum = std::max(maximum, std::abs(difference)); });
     return maximum;
 }
 
@@ -125,18 +124,11 @@ double peakSignalToNoise(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size() || a.isNull())
         return 0.0;
-    const QImage first = a.convertToFormat(QImage::Format_RGBA8888);
-    const QImage second = b.convertToFormat(QImage::Format_RGBA8888);
     double squaredError = 0.0;
-    for (int y = 0; y < first.height(); ++y) {
-        const uchar *rowA = first.constScanLine(y);
-        const uchar *rowB = second.constScanLine(y);
-        for (int x = 0; x < first.width() * 4; ++x) {
-            if (x % 4 != 3)
-                squaredError += std::pow(double(rowA[x]) - double(rowB[x]), 2);
-        }
-    }
-    const double meanSquaredError = std::max(squaredError / (3.0 * first.width() * first.height()), 1e-10);
+    forEachChannelDifference(a, b, [&squaredError](int channel, int difference) {
+        squaredError += channel == 3 ? 0.0 : double(difference) * difference;
+    });
+    const double meanSquaredError = std::max(squaredError / (3.0 * a.width() * a.height()), 1e-10);
     return 10.0 * std::log10(255.0 * 255.0 / meanSquaredError);
 }
 

@@ -12,7 +12,7 @@ namespace ovra::tests {
 // Absolute path of a generated test video (fails the current test if the folder is unknown).
 QString testMediaPath(const QString &fileName);
 
-// Runs ffprobe/ffmpeg with the given arguments; returns stdout, or a null string on failure.
+// Runs ffprobe (stdout, or a null string on failure) or ffmpeg.
 QString runFfprobe(const QStringList &arguments);
 bool runFfmpeg(const QStringList &arguments, QString *errorOutput = nullptr);
 
@@ -32,10 +32,9 @@ QStringList folderEntries(const QString &folder);
 // Checks that a call was refused with exactly the message it left in error, then clears error.
 void verifyRefusal(bool accepted, QString &error, const QString &message);
 
-// Largest absolute difference of any colour channel between two equally sized images.
+// Largest difference of any channel (alpha included; 256 when the sizes differ), and the peak
+// signal-to-noise ratio in dB over the colour channels (0 when the sizes differ).
 int maximumChannelDifference(const QImage &a, const QImage &b);
-// Peak signal-to-noise ratio in dB over the colour channels of two equally sized images (0 when
-// the sizes differ, a large finite value when they are equal).
 double peakSignalToNoise(const QImage &a, const QImage &b);
 
 // For its lifetime, files of this process cannot grow beyond `bytes`: writes past it fail with

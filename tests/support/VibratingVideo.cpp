@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 
 namespace ovra::tests {
@@ -14,11 +15,6 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 constexpr double grey = 128.0;
-
-double luminance(QRgb pixel)
-{
-    return 0.299 * qRed(pixel) + 0.587 * qGreen(pixel) + 0.114 * qBlue(pixel);
-}
 
 Grating orientedGrating(double amplitude, double wavelength, double degrees, double phase)
 {
@@ -71,28 +67,18 @@ public:
     }
 
     size_t size() const { return m_planes.size(); }
-    size_t pixels() const { return m_pixels; }
     const QRect &area() const { return m_area; }
 
-    // Weights of the planes for the structure shifted by s, around offset.
-    std::vector<double> weights(double shift, double offset) const
+    // Weights of the planes for the structure shifted by s, around offset; or of their derivative
+    // with respect to s, which turns each grating a quarter further and scales it by its wavenumber.
+    std::vector<double> weights(double shift, double offset, bool derivative = false) const
     {
-        std::vector<double> w(size(), 0.0);
-        for (size_t g = 0; g < m_structure.size(); ++g) {
-            w[2 * g] = m_structure[g].amplitude * std::cos(m_wavenumbers[g] * shift);
-            w[2 * g + 1] = m_structure[g].amplitude * std::sin(m_wavenumbers[g] * shift);
-        }
-        w.back() = offset;
-        return w;
-    }
-    // Weights of the derivative of the shifted structure with respect to the shift.
-    std::vector<double> shiftDerivative(double shift) const
-    {
-        std::vector<double> w(size(), 0.0);
+        std::vector<double> w(size(), derivative ? 0.0 : offset);
         for (size_t g = 0; g < m_structure.size(); ++g) {
             const double k = m_wavenumbers[g];
-            w[2 * g] = -m_structure[g].amplitude * k * std::sin(k * shift);
-            w[2 * g + 1] = m_structure[g].amplitude * k * std::cos(k * shift);
+            const double scale = m_structure[g].amplitude * (derivative ? k : 1.0);
+            w[2 * g] = scale * std::cos(k * shift + (derivative ? pi / 2.0 : 0.0));
+            w[2 * g + 1] = scale * std::sin(k * shift + (derivative ? pi / 2.0 : 0.0));
         }
         return w;
     }
@@ -106,10 +92,9 @@ public:
     // <plane j, values> for every plane.
     std::vector<double> projections(const std::vector<double> &values) const
     {
-        std::vector<double> p(size(), 0.0);
-        for (size_t j = 0; j < size(); ++j)
-            for (size_t i = 0; i < m_pixels; ++i)
-                p[j] += m_planes[j][i] * values[i];
+        std::vector<double> p;
+        for (const std::vector<double> &plane : m_planes)
+            p.push_back(std::inner_product(plane.begin(), plane.end(), values.begin(), 0.0));
         return p;
     }
     // <plane j, plane k> for every pair, row-major.
@@ -173,11 +158,10 @@ public:
         const QImage rgb = frame.convertToFormat(QImage::Format_RGB32);
         const QRect &area = m_basis.area();
         std::vector<double> values;
-        values.reserve(m_basis.pixels());
         for (int y = area.top(); y <= area.bottom(); ++y) {
             const QRgb *row = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
             for (int x = area.left(); x <= area.right(); ++x)
-                values.push_back(luminance(row[x]));
+                values.push_back(0.299 * qRed(row[x]) + 0.587 * qGreen(row[x]) + 0.114 * qBlue(row[x]));
         }
         const std::vector<double> p = m_basis.projections(values);
         std::vector<double> offsetDerivative(m_basis.size(), 0.0);
@@ -186,11 +170,13 @@ public:
         double offset = grey;
         for (int iteration = 0; iteration < 20; ++iteration) {
             const std::vector<double> model = m_basis.weights(s, offset);
-            const std::vector<double> ds = m_basis.shiftDerivative(s);
+            const std::vector<double> ds = m_basis.weights(s, 0.0, true);
             const std::vector<double> normal{inner(ds, ds), inner(ds, offsetDerivative), inner(ds, offsetDerivative),
                                              inner(offsetDerivative, offsetDerivative)};
-            const std::vector<double> step =
-                solve(normal, {dot(p, ds) - inner(model, ds), dot(p, offsetDerivative) - inner(model, offsetDerivative)});
+            const auto gradient = [&](const std::vector<double> &d) {
+                return std::inner_product(p.begin(), p.end(), d.begin(), -inner(model, d));
+            };
+            const std::vector<double> step = solve(normal, {gradient(ds), gradient(offsetDerivative)});
             s += step[0];
             offset += step[1];
             if (std::abs(step[0]) < 1e-9)
@@ -200,13 +186,6 @@ public:
     }
 
 private:
-    static double dot(const std::vector<double> &a, const std::vector<double> &b)
-    {
-        double sum = 0.0;
-        for (size_t j = 0; j < a.size(); ++j)
-            sum += a[j] * b[j];
-        return sum;
-    }
     // a' G b over the basis planes.
     double inner(const std::vector<double> &a, const std::vector<double> &b) const
     {

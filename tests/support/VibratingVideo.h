@@ -26,12 +26,10 @@ Structure smoothTexture();
 // One sinusoidal grating whose stripes run across orientationDegrees (0: vertical stripes,
 // varying along x; 90: horizontal stripes).
 Structure grating(double wavelengthPixels, double orientationDegrees);
-// Vertical square-wave bars with edges as sharp as the wavelengths of 4 px and longer allow:
-// the odd harmonics down to 4 px (finer ones are where the quarter-turn limit and the
-// sampling take over, see README).
+// Vertical square-wave bars made of their odd harmonics down to a wavelength of 4 px (finer
+// ones are where the quarter-turn limit and the sampling take over, see README).
 Structure squareWaveBars(double periodPixels);
-// Six gratings of random orientation and phase, wavelengths 9 to 22 px: overlapping
-// orientations, as in natural texture.
+// Six gratings of random orientation and phase, wavelengths 9 to 22 px, as in natural texture.
 Structure naturalTexture(unsigned seed);
 
 // A sinusoidal motion: amplitude x sin(2 pi f t).
@@ -60,8 +58,7 @@ struct VibratingPattern
 // direction at frame t, around grey 128, as grey pixels with the noise added.
 std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern);
 
-// Writes the pattern through the project's own sink: lossless FFV1 Matroska when the path ends
-// in .mkv, H.264 MP4 of the given quality otherwise.
+// Writes the pattern through our own sink: lossless FFV1 Matroska for a .mkv path, else H.264.
 bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage,
                                 int qualityPercent = 100);
 
@@ -69,10 +66,9 @@ bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pat
 std::vector<QImage> decodeAllFrames(const QString &path);
 
 // Amplitude in pixels of the pattern's motion at its frequency over frames [first, end): per
-// frame, the translation along the pattern's direction is fitted by Lucas-Kanade (Gauss-Newton
-// against the pattern's own structure, iterated, so that motions of a good part of a
-// wavelength are measured without the bias of one linearised step), away from the borders;
-// then a sinusoid with offset is fitted to those translations by least squares.
+// frame, the translation along the direction is fitted against the pattern's own structure
+// away from the borders (Gauss-Newton iterated, so that large motions are measured without the
+// bias of one linearised step); then a sinusoid with offset is fitted to those translations.
 double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern &pattern, int first);
 
 } // namespace ovra::tests

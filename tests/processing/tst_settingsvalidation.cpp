@@ -63,6 +63,8 @@ private slots:
             c.metadata.uniformStartFrame = 10;
         }) << "The selected fragment contains irregular frame intervals. Select a verified uniform section."
                                         << QString();
+        QTest::newRow("capture rate unknown") << Change([](Case &c) { c.captureFps = 0.0; })
+            << "Enter the camera capture frame rate before choosing the frequency band." << QString();
         QTest::newRow("fragment past the end") << Change([](Case &c) { c.settings.endFrameExclusive = 1201; })
                                                << "Choose a valid analysis fragment." << QString();
         QTest::newRow("region too small")

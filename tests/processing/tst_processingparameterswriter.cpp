@@ -120,7 +120,6 @@ private slots:
         request.settings.regionProcessingOptimizationEnabled = false;
         request.settings.cameraMotionCompensationEnabled = true;
         request.settings.stabilizationReferenceRegion = QRectF(0.1, 0.2, 0.3, 0.4);
-        request.settings.rotationSpeedRpm = 0.0;
         request.settings.workerThreadCount = 0;
         request.recording.recordingDateTime = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), Qt::UTC);
         request.recording.comment = QStringLiteral("bearing 2");
@@ -131,8 +130,6 @@ private slots:
         QVERIFY(processing["expandedRegionAmplificationFactor"].isNull());
         QCOMPARE(processing["stabilizationReferenceRegion"].toObject(),
                  QJsonObject({{"x", 0.1}, {"y", 0.2}, {"width", 0.3}, {"height", 0.4}}));
-        QCOMPARE(processing["rotationFrequencyHz"].toDouble(), 0.0);
-        QCOMPARE(processing["workerThreadCount"].toInt(), 0);
         QCOMPARE(processing["effectiveWorkerThreadCount"].toInt(), std::max(1, QThread::idealThreadCount()));
         QCOMPARE(processing["workerThreadMode"].toString(), QStringLiteral("automatic"));
         const QJsonObject recording = document["recording"].toObject();

@@ -104,15 +104,6 @@ private slots:
         QVERIFY(!m_exporter.setPreferredDirectory(QUrl::fromLocalFile(m_folder.filePath("none"))));
     }
 
-    void remainingTime()
-    {
-        ovra::project_data::ProcessingProgress progress;
-        progress.processedFrames = 500;
-        progress.totalFrames = 1000;
-        progress.performance.frameLoopElapsedUs = 20000000;
-        QCOMPARE(progress.remainingTimeUs(), 20000000);
-    }
-
     void resultLifecycle()
     {
         createAndWait();

@@ -5,8 +5,10 @@
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/MediaRuntimeController.h"
+#include "ui/items/VideoFrameItem.h"
 #include "ui/playback/PlaybackWorker.h"
 
+#include <QQuickWindow>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -14,11 +16,23 @@ using ovra::tests::testMediaPath;
 using ovra::ui::controllers::AnalysisFragmentController;
 using ovra::ui::controllers::MediaRuntimeController;
 using ovra::ui::controllers::VideoSessionController;
+using ovra::ui::items::VideoFrameItem;
 using ovra::ui::playback::PlaybackController;
 using ovra::ui::playback::PlaybackWorker;
 using State = VideoSessionController::AnalysisState;
 
-// The session that opens a video, and the playback over it, sharing one media runtime.
+namespace {
+
+QImage filled(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    image.fill(colour);
+    return image;
+}
+
+} // namespace
+
+// The session that opens a video, the playback over it and the item that shows its frames.
 class PlaybackTest : public QObject
 {
     Q_OBJECT
@@ -28,6 +42,10 @@ class PlaybackTest : public QObject
     AnalysisFragmentController m_fragment{&m_session};
     PlaybackController m_playback{&m_session, &m_fragment, &m_runtime};
     std::shared_ptr<ovra::project_data::TemporaryVideo> m_store; // a result for source frames 10..39
+    // Without a runtime nothing decodes: the frame item's tests hand it their own frames.
+    VideoSessionController m_idleSession{nullptr};
+    AnalysisFragmentController m_idleFragment{&m_idleSession};
+    PlaybackController m_idlePlayback{&m_idleSession, &m_idleFragment, nullptr};
 
     qint64 navigate(const std::function<void()> &request) { return ControllerTestAccess::navigate(&m_playback, request); }
 
@@ -36,6 +54,9 @@ class PlaybackTest : public QObject
         QTRY_VERIFY_WITH_TIMEOUT(!m_playback.playing() && !m_playback.playPending() && !m_playback.pausePending(),
                                  20000);
     }
+
+public:
+    static void initMain() { qputenv("QT_QUICK_BACKEND", "software"); }
 
 private slots:
     void initTestCase()
@@ -259,6 +280,82 @@ private slots:
             QCOMPARE(session.progress(), shown);
             QCOMPARE(session.progressKnown(), known);
         }
+    }
+
+    void paintedRectLetterboxes_data()
+    {
+        QTest::addColumn<QSize>("frameSize");
+        QTest::addColumn<double>("pixelAspect");
+        QTest::addColumn<QRectF>("painted");
+        QTest::addColumn<bool>("reshaped");
+        const QRectF wide(0, 218.75, 1000, 562.5);
+        const QRectF squareFourThree(0, 125, 1000, 750);
+        QTest::newRow("square pixels") << QSize(1920, 1080) << 1.0 << wide << false;
+        QTest::newRow("7:6 pixels shown 16:9") << QSize(640, 420) << 7.0 / 6.0 << wide << true;
+        QTest::newRow("upright 6:7 pixels shown 9:16")
+            << QSize(420, 640) << 6.0 / 7.0 << QRectF(218.75, 0, 562.5, 1000) << true;
+        QTest::newRow("negative is square") << QSize(640, 480) << -2.0 << squareFourThree << false;
+        QTest::newRow("infinite is square") << QSize(640, 480) << qInf() << squareFourThree << false;
+    }
+
+    void paintedRectLetterboxes()
+    {
+        QFETCH(QSize, frameSize);
+        QFETCH(double, pixelAspect);
+        VideoFrameItem item;
+        item.setSize(QSizeF(1000, 1000));
+        QCOMPARE(item.paintedRect(), QRectF());
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(frameSize, Qt::red));
+        QSignalSpy rect(&item, &VideoFrameItem::paintedRectChanged);
+        item.setPlaybackController(&m_idlePlayback);
+        QVERIFY(item.hasFrame());
+        QCOMPARE(rect.count(), 1);
+        // The ratio arrives with the finished analysis, after the first frame is already shown.
+        item.setPixelAspectRatio(pixelAspect);
+        QTEST(item.paintedRect(), "painted");
+        QFETCH(bool, reshaped);
+        const int signalled = reshaped ? 2 : 1;
+        QCOMPARE(rect.count(), signalled);
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(frameSize, Qt::blue));
+        QCOMPARE(rect.count(), signalled); // same size: the rectangle stays
+        item.setSize(QSizeF(500, 1000));
+        QCOMPARE(rect.count(), signalled + 1);
+    }
+
+    void modesAndControllers()
+    {
+        VideoFrameItem item;
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red));
+        item.setPlaybackController(&m_idlePlayback);
+        QVERIFY(item.hasFrame());
+        QSignalSpy availability(&item, &VideoFrameItem::frameAvailabilityChanged);
+        item.setProcessedPreview(true); // no preview frame: cleared
+        QVERIFY(!item.hasFrame());
+        QCOMPARE(availability.count(), 1);
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red), filled(QSize(64, 48), Qt::green));
+        QCOMPARE(item.frame().pixelColor(0, 0), QColor(Qt::green));
+        QObject plain;
+        QSignalSpy controller(&item, &VideoFrameItem::playbackControllerChanged);
+        item.setPlaybackController(&plain);
+        QCOMPARE(item.playbackController(), nullptr);
+        QVERIFY(!item.hasFrame());
+        item.setPlaybackController(nullptr); // already none
+        QCOMPARE(controller.count(), 1);
+    }
+
+    void rendersTheFrame()
+    {
+        QQuickWindow window;
+        window.resize(200, 100);
+        VideoFrameItem item(window.contentItem());
+        item.setSize(QSizeF(200, 100));
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(100, 100), Qt::red));
+        item.setPlaybackController(&m_idlePlayback);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage shown = window.grabWindow();
+        QCOMPARE(shown.pixelColor(100, 50), QColor(Qt::red));
+        QVERIFY(shown.pixelColor(10, 50) != QColor(Qt::red)); // letterbox outside the picture
     }
 };
 

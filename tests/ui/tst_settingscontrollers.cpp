@@ -116,7 +116,7 @@ private slots:
         QVERIFY(!one.fragment.setRangeFrames(0, 1) && !one.fragment.setStartFrame(0) && !one.fragment.setEndFrameInclusive(0));
     }
 
-    // The rules are tested where they live (tst_settingsvalidation); these prove that the
+    // The rules are tested where they live (tst_processingsettings); these prove that the
     // controller reports a refusal and a warning, and stores what it was given.
     void messages_data()
     {

@@ -70,7 +70,6 @@ private slots:
         const QString path = m_service->descriptorPath();
         QCOMPARE(QFileInfo(path).absolutePath(), descriptorDirectory());
         QCOMPARE(QFile::permissions(path) & 0x0777, QFile::ReadUser | QFile::WriteUser);
-        QCOMPARE(QFile::permissions(descriptorDirectory()) & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
         const QJsonObject d = QJsonDocument::fromJson(ovra::tests::fileContent(path)).object();
         QVERIFY(QRegularExpression("^[0-9a-f]{64}$").match(d["token"].toString()).hasMatch());
         QCOMPARE(d["socketName"].toString(), "ovra-motion-diagnostics-" + d["instanceId"].toString());

@@ -24,17 +24,6 @@ struct ExpectedPeak
 };
 using ExpectedPeaks = std::vector<ExpectedPeak>;
 
-VibratingPattern vibrating(double frameRate, int frameCount, double frequencyHz, double amplitudePixels)
-{
-    VibratingPattern pattern;
-    pattern.frameSize = QSize(192, 96);
-    pattern.frameRate = frameRate;
-    pattern.frameCount = frameCount;
-    pattern.frequencyHz = frequencyHz;
-    pattern.amplitudePixels = amplitudePixels;
-    return pattern;
-}
-
 double directionError(double a, double b)
 {
     const double difference = std::fmod(std::abs(a - b), 180.0);
@@ -82,24 +71,24 @@ private slots:
         QTest::addColumn<VibratingPattern>("pattern");
         QTest::addColumn<ExpectedPeaks>("expected");
 
-        VibratingPattern parts = vibrating(100.0, 400, 7.4, 0.3);
+        VibratingPattern parts{{192, 96}, 100.0, 400, 7.4, 0.3};
         parts.rightHalf = {19.0, 0.15};
         QTest::newRow("two parts, two frequencies") << parts << ExpectedPeaks{{7.4, 0.3, 0.0}, {19.0, 0.15, 0.0}};
 
-        VibratingPattern harmonic = vibrating(120.0, 360, 9.3, 0.4);
+        VibratingPattern harmonic{{192, 96}, 120.0, 360, 9.3, 0.4};
         harmonic.structure = ovra::tests::naturalTexture(5);
         harmonic.direction = {0.0, 1.0};
         harmonic.overtones = {{18.6, 0.12}};
         QTest::newRow("fundamental and harmonic, vertical")
             << harmonic << ExpectedPeaks{{9.3, 0.4, 90.0}, {18.6, 0.12, 90.0}};
 
-        VibratingPattern slowMotion = vibrating(240.0, 300, 50.0, 0.25);
+        VibratingPattern slowMotion{{192, 96}, 240.0, 300, 50.0, 0.25};
         slowMotion.playbackFrameRate = 30.0;
         slowMotion.direction = {std::sqrt(0.5), std::sqrt(0.5)};
         slowMotion.structure = ovra::tests::naturalTexture(9);
         QTest::newRow("slow motion, capture rate in force") << slowMotion << ExpectedPeaks{{50.0, 0.25, 45.0}};
 
-        VibratingPattern noise = vibrating(60.0, 300, 10.0, 0.0);
+        VibratingPattern noise{{192, 96}, 60.0, 300, 10.0, 0.0};
         noise.noiseSigma = 3.0;
         QTest::newRow("static scene with sensor noise") << noise << ExpectedPeaks{};
     }
@@ -133,8 +122,8 @@ private slots:
     void cancellationStopsBetweenFrames()
     {
         int reports = 0;
-        const MotionSpectrumResult result = analyse(
-            vibrating(60.0, 120, 10.0, 0.2), [&reports](const auto &) { ++reports; }, [&reports] { return reports == 5; });
+        const MotionSpectrumResult result = analyse(VibratingPattern{{192, 96}, 60.0, 120, 10.0, 0.2},
+                                                    [&reports](const auto &) { ++reports; }, [&reports] { return reports == 5; });
         QCOMPARE(result.state, ovra::project_data::ProcessingState::Cancelled);
         QCOMPARE(reports, 5);
     }

@@ -198,7 +198,7 @@ private slots:
         QVERIFY(app.videoSession()->busy());
         app.processingSettings()->setAmplificationFactor(7.0);
         QCOMPARE(app.processingSettings()->amplificationFactor(), 5.0);
-        app.videoSession()->cancelAnalysis(); // the states on the way: tst_videosessioncontroller
+        app.videoSession()->cancelAnalysis(); // the states on the way: tst_videocontrollers
         QTRY_COMPARE_WITH_TIMEOUT(app.videoSession()->state(), State::Cancelled, 20000);
         app.processingSettings()->setAmplificationFactor(7.0);
         QCOMPARE(app.processingSettings()->amplificationFactor(), 7.0);

@@ -18,8 +18,7 @@ TestCase {
             { tag: "below the range", locale: "en_US", text: "-1", expected: NaN },
             { tag: "above the range", locale: "en_US", text: "10001", expected: NaN },
             { tag: "not a number", locale: "en_US", text: "12x", expected: NaN },
-            { tag: "empty", locale: "en_US", text: "  ", expected: NaN },
-            { tag: "infinite", locale: "en_US", text: "1e400", expected: NaN }
+            { tag: "empty", locale: "en_US", text: "  ", expected: NaN }
         ]
     }
     function test_numbers(data) {

@@ -1,0 +1,492 @@
+#include "ControllerTestAccess.h"
+#include "TestMedia.h"
+
+#include "media/libav/LibavVideoAnalyzer.h"
+#include "project_data/TemporaryVideo.h"
+#include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/ExportController.h"
+#include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/items/VideoFrameItem.h"
+#include "ui/playback/PlaybackWorker.h"
+
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace ovra::ui::controllers;
+using ovra::tests::testMediaPath;
+using ovra::tests::writeFile;
+using ovra::ui::items::VideoFrameItem;
+using ovra::ui::playback::PlaybackController;
+using ovra::ui::playback::PlaybackWorker;
+using State = VideoSessionController::AnalysisState;
+
+namespace {
+
+QImage filled(QSize size, QColor colour)
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    image.fill(colour);
+    return image;
+}
+
+} // namespace
+
+// The session that opens a video, the playback over it, the item that shows its frames, and the
+// preview and export controllers without the application controller, so that no interaction lock
+// hides their own rules.
+class VideoControllersTest : public QObject
+{
+    Q_OBJECT
+
+    MediaRuntimeController m_runtime;
+    VideoSessionController m_session{&m_runtime};
+    AnalysisFragmentController m_fragment{&m_session};
+    ProcessingSettingsController m_settings{&m_session, &m_fragment};
+    PlaybackController m_playback{&m_session, &m_fragment, &m_runtime};
+    PreviewController m_preview{&m_session, &m_runtime, &m_settings, &m_playback};
+    ExportController m_exporter{&m_session, &m_runtime, &m_settings, &m_playback, &m_preview};
+    QTemporaryDir m_folder;
+    std::shared_ptr<ovra::project_data::TemporaryVideo> m_store; // a result for source frames 10..39
+    // Without a runtime nothing decodes: the frame item's tests hand it their own frames.
+    VideoSessionController m_idleSession{nullptr};
+    AnalysisFragmentController m_idleFragment{&m_idleSession};
+    PlaybackController m_idlePlayback{&m_idleSession, &m_idleFragment, nullptr};
+
+    qint64 navigate(const std::function<void()> &request) { return ControllerTestAccess::navigate(&m_playback, request); }
+
+    void waitUntilStopped()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(!m_playback.playing() && !m_playback.playPending() && !m_playback.pausePending(),
+                                 20000);
+    }
+
+    void createAndWait()
+    {
+        m_preview.createPreview();
+        QVERIFY2(m_preview.busy(), qPrintable(m_preview.errorMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy() && m_playback.canNavigate(), 60000);
+    }
+
+public:
+    static void initMain() { qputenv("QT_QUICK_BACKEND", "software"); }
+
+private slots:
+    void initTestCase()
+    {
+        m_session.openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.ready() && !m_playback.busy(), 20000);
+        QCOMPARE(m_playback.currentFrameIndex(), 0);
+        QCOMPARE(m_playback.frameCount(), 100);
+        QVERIFY(m_playback.canNavigate());
+
+        m_store = std::make_shared<ovra::project_data::TemporaryVideo>(m_session.metadata(), 10);
+        QVERIFY(m_store->create());
+        QImage grey(320, 240, QImage::Format_RGBA8888);
+        grey.fill(Qt::gray);
+        for (int i = 10; i < 40; ++i)
+            QVERIFY(m_store->appendFrame({grey, -1, i}));
+        QVERIFY(m_store->finish());
+    }
+
+    void pacing_data()
+    {
+        QTest::addColumn<double>("framesPerSecond");
+        QTest::addColumn<int>("intervalMs");
+        QTest::addColumn<QList<int>>("framesPerTick");
+        QTest::newRow("240 fps at 1.0") << 240.0 << 33 << QList<int>{7, 8, 8, 8, 8};
+        QTest::newRow("25 fps at 0.5") << 12.5 << 80 << QList<int>{1, 1, 1};
+        QTest::newRow("30 fps") << 30.0 << 33 << QList<int>{1, 1, 1};
+        QTest::newRow("no rate") << 0.0 << 33 << QList<int>{1};
+    }
+
+    void pacing()
+    {
+        QFETCH(double, framesPerSecond);
+        QFETCH(QList<int>, framesPerTick);
+        const int interval = PlaybackWorker::tickIntervalMs(framesPerSecond);
+        QTEST(interval, "intervalMs");
+        double carry = 0.0;
+        QList<int> frames;
+        for (qsizetype i = 0; i < framesPerTick.size(); ++i)
+            frames << PlaybackWorker::framesForTick(interval, framesPerSecond, &carry);
+        QCOMPARE(frames, framesPerTick); // 7 then 8s: the fraction is carried, not dropped
+    }
+
+    void navigationStopsAtTheVideoBoundaries()
+    {
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(0.0); }), 0);
+        QCOMPARE(navigate([this] { m_playback.stepBackward(); }), 0);
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(1.0); }), 99);
+        QCOMPARE(navigate([this] { m_playback.stepForward(); }), 99);
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(0.5); }), 50); // 49.5 rounds away from zero
+        QCOMPARE(navigate([this] { m_playback.stepBackward(); }), 49);
+        QCOMPARE(m_playback.progress(), 49.0 / 99.0);
+        QCOMPARE(m_playback.positionUs(), 49 * 40000);
+    }
+
+    void speedLimits()
+    {
+        for (double refused : {0.04, 1.5, qQNaN()})
+            m_playback.setPlaybackSpeed(refused);
+        QCOMPARE(m_playback.playbackSpeed(), 1.0);
+        m_playback.setPlaybackSpeed(0.5);
+        QCOMPARE(m_playback.playbackSpeed(), 0.5);
+        m_playback.setPlaybackSpeed(1.0);
+    }
+
+    void playsToTheEndOfTheFragmentAndRestarts()
+    {
+        QVERIFY(m_fragment.setRangeFrames(10, 40));
+        QList<qint64> shown;
+        auto connection = connect(&m_playback, &PlaybackController::frameReady, this,
+                                  [&] { shown << m_playback.currentFrameIndex(); });
+        m_playback.play();
+        QVERIFY(m_playback.playPending());
+        waitUntilStopped();
+        QCOMPARE(shown.first(), 10); // 50 lies outside, so playback starts at the fragment start
+        QCOMPARE(shown.last(), 39);
+        QVERIFY(std::is_sorted(shown.begin(), shown.end()));
+        shown.clear();
+        m_playback.play(); // from the fragment's last frame: again from its start
+        waitUntilStopped();
+        QCOMPARE(shown.first(), 10);
+        QCOMPARE(shown.last(), 39);
+        disconnect(connection);
+    }
+
+    // What each side shows frame by frame is checked in tst_userflow; here the rules around it.
+    void previewFramesOutsideTheResultAreCleared()
+    {
+        QVERIFY(!m_playback.configurePreview(m_store, 10, 200));
+        QCOMPARE(m_playback.previewErrorMessage(), QStringLiteral("The processed preview range is invalid."));
+        QVERIFY(m_playback.configurePreview(m_store, 10, 40));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.previewAvailable() && !m_playback.busy(), 10000);
+        QCOMPARE(m_playback.currentFrameIndex(), 10);
+        QVERIFY(m_playback.hasPreviewFrame());
+        QSignalSpy cleared(&m_playback, &PlaybackController::previewFrameCleared);
+        QCOMPARE(navigate([this] { m_playback.seekToFraction(0.0); }), 0); // outside the result
+        QCOMPARE(cleared.count(), 1);
+        m_playback.clearPreview();
+        QVERIFY(!m_playback.previewAvailable() && !m_playback.hasPreviewFrame());
+    }
+
+    void staleAnswersChangeNothing()
+    {
+        const qint64 index = m_playback.currentFrameIndex();
+        ControllerTestAccess::answer(&m_playback, 1, QImage(8, 8, QImage::Format_RGBA8888));
+        QCOMPARE(m_playback.currentFrameIndex(), index);
+        QVERIFY(m_playback.ready());
+        QVERIFY(!m_playback.hasError());
+    }
+
+    void exportActivityPausesFirst()
+    {
+        QVERIFY(m_fragment.setRangeFrames(0, 100));
+        QSignalSpy state(&m_playback, &PlaybackController::stateChanged);
+        m_playback.play();
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.playing(), 10000);
+        bool pausedBeforeActive = false;
+        auto connection = connect(&m_playback, &PlaybackController::stateChanged, this, [&] {
+            if (m_playback.exportActive() && !pausedBeforeActive)
+                pausedBeforeActive = m_playback.pausePending();
+        });
+        m_playback.setExportActive(true);
+        QVERIFY(pausedBeforeActive);
+        QVERIFY(!m_playback.canPlay());
+        waitUntilStopped();
+        disconnect(connection);
+        m_playback.setExportActive(false);
+        QVERIFY(m_playback.canNavigate());
+    }
+
+    void refusalsBeforeAResultExists()
+    {
+        QVERIFY(m_session.setCaptureFrameRate(25.0));
+        m_settings.setFrequencyBand(4.0, 6.0);
+        m_settings.setAmplificationFactor(60.0);
+        m_preview.createPreview();
+        QVERIFY(!m_preview.busy());
+        QCOMPARE(m_preview.errorMessage(), QStringLiteral("Amplification factor must be between 1 and 50."));
+        m_settings.setAmplificationFactor(5.0);
+        QVERIFY(m_exporter.setDestination(QUrl::fromLocalFile(m_folder.filePath("early.mp4"))));
+        m_exporter.startExport();
+        QCOMPARE(m_exporter.errorMessage(), QStringLiteral("Create an analysis result before saving."));
+        QVERIFY(!m_exporter.busy());
+    }
+
+    void destinations_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no suffix") << "clip" << "clip.mp4" << "";
+        QTest::newRow("upper-case suffix") << "clip.MP4" << "clip.MP4" << "";
+        QTest::newRow("lossless") << "clip.mkv" << "clip.mkv" << "";
+        QTest::newRow("mov") << "clip.mov" << ""
+                             << "The processed video must use the .mp4 or the lossless .mkv extension.";
+        QTest::newRow("missing folder") << "none/clip.mp4" << "" << "The destination folder does not exist.";
+        QTest::newRow("existing video") << "taken.mp4" << "" << "The selected output file already exists.";
+        QTest::newRow("existing parameters") << "half.mp4" << "" << "The export parameters file already exists.";
+        QTest::newRow("the source") << "SOURCE" << "" << "The output file must differ from the source video.";
+    }
+
+    void destinations()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, stored);
+        QVERIFY(writeFile(m_folder.filePath("taken.mp4"), "x") && writeFile(m_folder.filePath("half.mp4.json"), "x"));
+        const QString path = name == QLatin1String("SOURCE") ? m_session.filePath() : m_folder.filePath(name);
+        QCOMPARE(m_exporter.setDestination(QUrl::fromLocalFile(path)), stored.isEmpty() == false);
+        QTEST(m_exporter.errorMessage(), "message");
+        if (!stored.isEmpty()) {
+            QCOMPARE(m_exporter.destinationFilePath(), m_folder.filePath(stored));
+            QCOMPARE(m_exporter.parametersFilePath(), m_folder.filePath(stored) + ".json");
+            QCOMPARE(m_exporter.stageName(), QStringLiteral("Destination is ready"));
+        }
+        QVERIFY(!m_exporter.setDestination(QUrl("https://example.com/clip.mp4")));
+        QCOMPARE(m_exporter.errorMessage(), QStringLiteral("Choose a local MP4 file."));
+    }
+
+    void suggestedNameAvoidsExistingFiles()
+    {
+        QVERIFY(m_exporter.setPreferredDirectory(QUrl::fromLocalFile(m_folder.path())));
+        QCOMPARE(m_exporter.preferredDirectoryPath(), m_folder.path());
+        const QString first = m_folder.filePath("cfr25_bframes_analysis_.mp4"); // no result yet: no time
+        QCOMPARE(m_exporter.suggestedFileUrl().toLocalFile(), first);
+        QVERIFY(writeFile(first + ".json", "x"));
+        QCOMPARE(m_exporter.suggestedFileUrl().toLocalFile(), m_folder.filePath("cfr25_bframes_analysis_-2.mp4"));
+        QVERIFY(!m_exporter.setPreferredDirectory(QUrl::fromLocalFile(m_folder.filePath("none"))));
+    }
+
+    void resultLifecycle()
+    {
+        createAndWait();
+        QVERIFY2(m_preview.ready(), qPrintable(m_preview.errorMessage()));
+        QCOMPARE(m_preview.stageName(), QStringLiteral("Analysis result is ready"));
+        QCOMPARE(m_preview.previewRevision(), m_preview.settingsRevision());
+        QVERIFY(m_preview.storageBytes() > 0);
+        QVERIFY(m_exporter.suggestedFileUrl().fileName().startsWith(
+            "cfr25_bframes_analysis_" + m_preview.resultFinishedAt().toString("yyyy-MM-dd_HH-mm-ss")));
+        // An unsaved result blocks the next run until it is acknowledged.
+        m_settings.setAmplificationFactor(6.0);
+        QVERIFY(m_preview.stale());
+        m_preview.createPreview();
+        QVERIFY(!m_preview.busy());
+        QCOMPARE(m_preview.errorMessage(),
+                 QStringLiteral("Save or discard the current result before starting another analysis."));
+        m_preview.acknowledgeDiscard();
+        QVERIFY(m_preview.ready() && !m_preview.unsaved());
+        m_preview.createPreview();
+        QVERIFY(m_preview.busy() && m_preview.stale());
+        QSignalSpy state(&m_preview, &PreviewController::stateChanged);
+        m_preview.createPreview(); // while busy: nothing at all
+        QCOMPARE(state.count(), 0);
+        // Answers of the older generation change nothing; the current one is obeyed.
+        ControllerTestAccess::previewAnswer(&m_preview, m_preview.generationId() - 1);
+        QVERIFY(m_preview.busy());
+        m_preview.cancel();
+        QVERIFY(m_preview.cancelling());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy(), 60000);
+        QCOMPARE(m_preview.stageName(), QStringLiteral("Analysis result was cancelled"));
+        QVERIFY(m_preview.ready()); // the old result stays, stale
+        QVERIFY(m_preview.stale());
+        ControllerTestAccess::previewAnswer(&m_preview, m_preview.generationId(), QString());
+        QCOMPARE(m_preview.errorMessage(), QStringLiteral("Could not create the analysis result."));
+        m_preview.discardResult();
+        QVERIFY(!m_preview.ready());
+        QVERIFY(!m_playback.previewAvailable());
+    }
+
+    void newSourceDuringARunDropsEverything()
+    {
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate(), 20000);
+        m_preview.createPreview();
+        QVERIFY(m_preview.busy());
+        QVERIFY(m_exporter.setDestination(QUrl::fromLocalFile(m_folder.filePath("kept.mp4"))));
+        m_session.openSource(QUrl::fromLocalFile(testMediaPath("cfr30_bframes.mp4")));
+        QVERIFY(m_preview.cancelling());
+        QVERIFY(m_exporter.destinationFilePath().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy(), 60000);
+        QVERIFY(!m_preview.ready());
+        QVERIFY(m_preview.stageName().isEmpty());
+        QCOMPARE(m_preview.progress(), 0.0);
+        QTRY_VERIFY_WITH_TIMEOUT(m_session.ready(), 30000);
+    }
+
+    void analysisPresets240AndKeepsTheDetectedRate()
+    {
+        VideoSessionController session(&m_runtime);
+        QSignalSpy firstFrame(&session, &VideoSessionController::firstFrameReady);
+        QSignalSpy state(&session, &VideoSessionController::stateChanged);
+        session.openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
+        QCOMPARE(session.state(), State::Analyzing);
+        QVERIFY(session.busy());
+        QVERIFY(state.wait(20000));
+        QCOMPARE(session.state(), State::Ready);
+        QCOMPARE(firstFrame.count(), 1);
+        QCOMPARE(firstFrame.first().first().value<QImage>().size(), QSize(320, 240));
+        QCOMPARE(session.frameCount(), 100);
+        QCOMPARE(session.fileName(), QStringLiteral("cfr25_bframes.mp4"));
+        QCOMPARE(session.progress(), 1.0);
+        QVERIFY(session.progressKnown());
+        QCOMPARE(session.detectedCaptureFrameRate(), 25.0);
+        QCOMPARE(session.captureFrameRate(), 240.0);
+        QVERIFY(session.captureFrameRateManual());
+        session.clearCaptureFrameRateOverride();
+        QCOMPARE(session.captureFrameRate(), 25.0);
+        QVERIFY(!session.captureFrameRateManual());
+        QVERIFY(session.setCaptureFrameRate(10000.0));
+        QVERIFY(!session.setCaptureFrameRate(10000.5));
+        QVERIFY(!session.setCaptureFrameRate(0.0));
+        QCOMPARE(session.captureFrameRate(), 10000.0);
+        session.cancelAnalysis(); // nothing to cancel
+        QCOMPARE(session.state(), State::Ready);
+    }
+
+    void refusedSources_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<bool>("withRuntime");
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("message"); // empty: the analyser's own
+        QTest::addColumn<bool>("hasSource"); // retryAnalysis can run again
+        const auto local = [](const QString &name) {
+            return QUrl::fromLocalFile(QFileInfo(testMediaPath("not_a_video.mp4")).dir().filePath(name));
+        };
+        QTest::newRow("missing") << local("no_such_file.mp4") << true << "no_such_file.mp4" << QString() << true;
+        QTest::newRow("unreadable (a folder)") << local("widths") << true << "widths" << QString() << true;
+        // One of the analyser's refusals proves the wiring; the others: tst_libavvideoanalyzer.
+        QTest::newRow("not a video") << local("not_a_video.mp4") << true << "not_a_video.mp4" << QString() << true;
+        QTest::newRow("web") << QUrl("https://example.com/videos/pump%20run.mp4") << true << "pump run.mp4"
+                             << "Only local video files can be analyzed." << false;
+        QTest::newRow("empty") << QUrl() << true << "" << "No video file was selected." << false;
+        QTest::newRow("no FFmpeg") << local("cfr25_bframes.mp4") << false << "cfr25_bframes.mp4"
+                                   << "The embedded FFmpeg libraries are unavailable." << true;
+    }
+
+    void refusedSources()
+    {
+        QFETCH(QUrl, url);
+        QFETCH(bool, withRuntime);
+        QFETCH(QString, message);
+        ovra::media::VideoMetadata metadata;
+        QVERIFY(!message.isEmpty() || !ovra::media::libav::LibavVideoAnalyzer().analyze(url.toLocalFile(), &metadata, &message));
+        VideoSessionController session(withRuntime ? &m_runtime : nullptr);
+        session.openSource(url);
+        QTRY_COMPARE_WITH_TIMEOUT(session.state(), State::Error, 20000);
+        QCOMPARE(session.errorMessage(), message);
+        QTEST(session.fileName(), "fileName");
+        QCOMPARE(session.frameCount(), 0);
+        QTEST(session.hasSource(), "hasSource");
+    }
+
+    void cancelAndRetry()
+    {
+        VideoSessionController session(&m_runtime);
+        QSignalSpy state(&session, &VideoSessionController::stateChanged);
+        session.openSource(QUrl::fromLocalFile(testMediaPath("long_cfr30.mp4")));
+        session.cancelAnalysis();
+        QCOMPARE(session.state(), State::Cancelling);
+        QTRY_COMPARE_WITH_TIMEOUT(session.state(), State::Cancelled, 20000);
+        QVERIFY(session.errorMessage().isEmpty());
+        QCOMPARE(session.fileName(), QStringLiteral("long_cfr30.mp4"));
+        session.retryAnalysis();
+        QCOMPARE(session.state(), State::Analyzing);
+        QTRY_COMPARE_WITH_TIMEOUT(session.state(), State::Ready, 60000);
+        QCOMPARE(session.frameCount(), 900);
+    }
+
+    void progressOnlyGrows()
+    {
+        VideoSessionController session(nullptr);
+        const QList<std::tuple<double, double, bool>> steps{
+            {0.3, 0.3, true}, {0.2, 0.3, true}, {-1.0, 0.3, false}, {0.5, 0.5, true}};
+        for (const auto &[reported, shown, known] : steps) {
+            ControllerTestAccess::reportProgress(&session, reported);
+            QCOMPARE(session.progress(), shown);
+            QCOMPARE(session.progressKnown(), known);
+        }
+    }
+
+    void paintedRectLetterboxes_data()
+    {
+        QTest::addColumn<QSize>("frameSize");
+        QTest::addColumn<double>("pixelAspect");
+        QTest::addColumn<QRectF>("painted");
+        QTest::addColumn<bool>("reshaped");
+        const QRectF wide(0, 218.75, 1000, 562.5);
+        const QRectF squareFourThree(0, 125, 1000, 750);
+        QTest::newRow("square pixels") << QSize(1920, 1080) << 1.0 << wide << false;
+        QTest::newRow("7:6 pixels shown 16:9") << QSize(640, 420) << 7.0 / 6.0 << wide << true;
+        QTest::newRow("upright 6:7 pixels shown 9:16")
+            << QSize(420, 640) << 6.0 / 7.0 << QRectF(218.75, 0, 562.5, 1000) << true;
+        QTest::newRow("negative is square") << QSize(640, 480) << -2.0 << squareFourThree << false;
+        QTest::newRow("infinite is square") << QSize(640, 480) << qInf() << squareFourThree << false;
+    }
+
+    void paintedRectLetterboxes()
+    {
+        QFETCH(QSize, frameSize);
+        QFETCH(double, pixelAspect);
+        VideoFrameItem item;
+        item.setSize(QSizeF(1000, 1000));
+        QCOMPARE(item.paintedRect(), QRectF());
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(frameSize, Qt::red));
+        QSignalSpy rect(&item, &VideoFrameItem::paintedRectChanged);
+        item.setPlaybackController(&m_idlePlayback);
+        QVERIFY(item.hasFrame());
+        QCOMPARE(rect.count(), 1);
+        // The ratio arrives with the finished analysis, after the first frame is already shown.
+        item.setPixelAspectRatio(pixelAspect);
+        QTEST(item.paintedRect(), "painted");
+        QFETCH(bool, reshaped);
+        const int signalled = reshaped ? 2 : 1;
+        QCOMPARE(rect.count(), signalled);
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(frameSize, Qt::blue));
+        QCOMPARE(rect.count(), signalled); // same size: the rectangle stays
+        item.setSize(QSizeF(500, 1000));
+        QCOMPARE(rect.count(), signalled + 1);
+    }
+
+    void modesAndControllers()
+    {
+        VideoFrameItem item;
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red));
+        item.setPlaybackController(&m_idlePlayback);
+        QVERIFY(item.hasFrame());
+        QSignalSpy availability(&item, &VideoFrameItem::frameAvailabilityChanged);
+        item.setProcessedPreview(true); // no preview frame: cleared
+        QVERIFY(!item.hasFrame());
+        QCOMPARE(availability.count(), 1);
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red), filled(QSize(64, 48), Qt::green));
+        QCOMPARE(item.frame().pixelColor(0, 0), QColor(Qt::green));
+        QObject plain;
+        QSignalSpy controller(&item, &VideoFrameItem::playbackControllerChanged);
+        item.setPlaybackController(&plain);
+        QCOMPARE(item.playbackController(), nullptr);
+        QVERIFY(!item.hasFrame());
+        item.setPlaybackController(nullptr); // already none
+        QCOMPARE(controller.count(), 1);
+    }
+
+    void rendersTheFrame()
+    {
+        QQuickWindow window;
+        window.resize(200, 100);
+        VideoFrameItem item(window.contentItem());
+        item.setSize(QSizeF(200, 100));
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(100, 100), Qt::red));
+        item.setPlaybackController(&m_idlePlayback);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage shown = window.grabWindow();
+        QCOMPARE(shown.pixelColor(100, 50), QColor(Qt::red));
+        QVERIFY(shown.pixelColor(10, 50) != QColor(Qt::red)); // letterbox outside the picture
+    }
+};
+
+QTEST_MAIN(VideoControllersTest)
+#include "tst_videocontrollers.moc"

@@ -1,5 +1,7 @@
 #include "media/Cancellation.h"
 
+#include <thread>
+
 namespace ovra::media {
 
 bool CancellationState::query()
@@ -16,6 +18,13 @@ bool CancellationState::query()
     if (cancel)
         m_cancelled = true;
     return m_cancelled;
+}
+
+CancellationCheck CancellationState::sharedCheck()
+{
+    return [this, owner = std::this_thread::get_id()] {
+        return std::this_thread::get_id() == owner ? query() : cancelled();
+    };
 }
 
 } // namespace ovra::media

@@ -22,6 +22,9 @@ public:
     void markCancelled() { m_cancelled = true; }
     void reset() { m_cancelled = false; }
     const CancellationCheck &check() const { return m_check; }
+    // A check for components that may also work on other threads: the calling thread (the
+    // worker's) asks the check; any other thread reads the sticky answer it left.
+    CancellationCheck sharedCheck();
 
 private:
     CancellationCheck m_check;

@@ -3,13 +3,11 @@
 #include "media/libav/LibavVideoSource.h"
 #include "motion_core/MotionSpectrumEstimator.h"
 #include "motion_core/RegionDisplacementTracker.h"
+#include "processing/FrameReader.h"
 #include "processing/SettingsValidation.h"
 
 #include <QElapsedTimer>
-#include <QFuture>
 #include <QLocale>
-#include <QThreadPool>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <cmath>
 #include <new>
@@ -45,18 +43,20 @@ MotionSpectrumResult cancelled()
     return result;
 }
 
-// One run: the fragment is decoded on the calling thread while the previous frame is measured
-// on a second one, so that decoding and measuring share the time of the slower of the two.
+// Frames decoded ahead of the measurement, on a thread of their own.
+constexpr std::size_t framesReadAhead = 2;
+
+// One run: the fragment is decoded on a reading thread while the calling thread measures, so
+// that decoding and measuring share the time of the slower of the two.
 class SpectrumRun
 {
 public:
     SpectrumRun(const MotionSpectrumRequest &request, const ProgressCallback &progress,
                 const media::CancellationCheck &check)
         : m_request(request), m_progress(progress), m_cancellation(check),
-          m_source([this] { return m_cancellation.query(); }),
+          m_source(m_cancellation.sharedCheck()),
           m_end(request.endFrameExclusive > 0 ? request.endFrameExclusive : request.sourceMetadata.frameCount)
     {
-        m_measuring.setMaxThreadCount(1);
     }
 
     MotionSpectrumResult run()
@@ -112,39 +112,22 @@ private:
     std::optional<MotionSpectrumResult> measureFragment()
     {
         const qint64 total = m_end - m_request.startFrame;
-        QFuture<void> measuring;
+        FrameReader reader(m_source, total, framesReadAhead);
         for (qint64 done = 0; done < total; ++done) {
-            media::VideoFrame frame;
-            QString error;
-            const media::VideoReadStatus status = m_source.readFrame(&frame, &error);
-            measuring.waitForFinished();
             if (m_cancellation.query())
                 return cancelled();
-            if (m_outOfMemory)
-                return failed(MotionSpectrumAnalysis::tr("Not enough memory for the motion spectrum."));
-            if (status == media::VideoReadStatus::EndOfStream)
+            const FrameReader::Read read = reader.next();
+            if (read.status == media::VideoReadStatus::EndOfStream)
                 break; // the estimate tells whether the frames read are enough
-            if (status != media::VideoReadStatus::Frame)
-                return failed(error);
+            if (read.status != media::VideoReadStatus::Frame)
+                return m_cancellation.query() ? cancelled() : failed(read.error);
             if (done > 0)
-                measuring = QtConcurrent::run(&m_measuring, [this, image = frame.image] { track(image); });
-            else if (!m_tracker->setReference(frame.image))
+                m_tracker->track(read.frame.image);
+            else if (!m_tracker->setReference(read.frame.image))
                 return failed(MotionSpectrumAnalysis::tr("The region has no texture whose motion can be measured."));
             report(done + 1, total);
         }
-        measuring.waitForFinished();
-        if (m_outOfMemory)
-            return failed(MotionSpectrumAnalysis::tr("Not enough memory for the motion spectrum."));
         return std::nullopt;
-    }
-
-    void track(const QImage &image)
-    {
-        try {
-            m_tracker->track(image);
-        } catch (const std::bad_alloc &) {
-            m_outOfMemory = true;
-        }
     }
 
     void report(qint64 done, qint64 total) const
@@ -165,8 +148,6 @@ private:
     media::libav::LibavVideoSource m_source;
     qint64 m_end;
     std::unique_ptr<motion_core::RegionDisplacementTracker> m_tracker;
-    bool m_outOfMemory = false; // written by the measuring thread, read after waiting for it
-    QThreadPool m_measuring;
 };
 
 } // namespace

@@ -24,7 +24,6 @@
 
 #include <cmath>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -68,7 +67,6 @@ public:
         , m_settings(request.settings)
         , m_progressCallback(progressCallback)
         , m_cancellation(cancellationCheck)
-        , m_runThread(std::this_thread::get_id())
     {
         m_totalTimer.start();
         const int processors = QThread::idealThreadCount();
@@ -97,12 +95,7 @@ private:
 
     // The caller's check runs on the caller's thread only; the reading and writing threads see
     // its sticky answer, which the frame loop refreshes before every frame.
-    media::CancellationCheck componentCancellationCheck()
-    {
-        return [this] {
-            return std::this_thread::get_id() == m_runThread ? cancellationRequested() : m_cancellation.cancelled();
-        };
-    }
+    media::CancellationCheck componentCancellationCheck() { return m_cancellation.sharedCheck(); }
 
     // The reading and writing threads end before anything they use is closed or aborted.
     void stopWorkers()
@@ -559,7 +552,6 @@ private:
     const motion_core::MotionSettings &m_settings;
     const ProgressCallback &m_progressCallback;
     media::CancellationState m_cancellation;
-    const std::thread::id m_runThread;
     QElapsedTimer m_totalTimer;
     ProcessingPerformance m_performance;
 

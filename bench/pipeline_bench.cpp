@@ -1,6 +1,7 @@
 // Prints the throughput of a full analysis run, of exporting its result and of a direct
 // export, with the per-frame cost of each pipeline stage, the exported file's size and its
-// fidelity to the stored frames, and the store's size per minute of video.
+// fidelity to the stored frames, the processor time per frame and the store's size per minute
+// of video.
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSource.h"
@@ -13,6 +14,7 @@
 #include <QTextStream>
 
 #include <cmath>
+#include <sys/resource.h>
 
 namespace {
 
@@ -81,15 +83,28 @@ double exportPsnr(const QString &video, const TemporaryVideo &store)
     return samples > 0 && error > 0 ? 10.0 * std::log10(255.0 * 255.0 * samples / error) : 0.0;
 }
 
+// User and system processor time of the whole process so far, all threads together.
+qint64 processorTimeUs()
+{
+    rusage usage = {};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto microseconds = [](const timeval &time) { return qint64(time.tv_sec) * 1000000 + time.tv_usec; };
+    return microseconds(usage.ru_utime) + microseconds(usage.ru_stime);
+}
+
 bool runAndPrint(QTextStream &out, QTextStream &err, const char *prefix, const ProcessingRequest &request,
                  ProcessingResult *result)
 {
+    const qint64 processorStartUs = processorTimeUs();
     *result = ovra::processing::VideoProcessingPipeline().run(request, {}, {});
     if (!result->succeeded()) {
         err << prefix << ": " << result->errorMessage << Qt::endl;
         return false;
     }
     printRun(out, prefix, result->performance);
+    // Less sensitive than the rate to other work on the machine.
+    out << prefix << "_cpu_ms_per_frame=" << perFrame(processorTimeUs() - processorStartUs, result->performance.measuredFrames)
+        << Qt::endl;
     if (!result->outputVideoPath.isEmpty())
         out << prefix << "_file_mb=" << fixed(QFileInfo(result->outputVideoPath).size() / 1e6, 2) << Qt::endl;
     return true;

@@ -330,7 +330,7 @@ private:
         QString error;
         std::unique_ptr<media::IVideoSink> sink;
         if (m_request.analysisMode) {
-            m_store = std::make_shared<project_data::TemporaryVideo>(m_opened, m_start);
+            m_store = std::make_shared<project_data::TemporaryVideo>(m_opened, m_start, m_count);
             if (!project_data::TemporaryVideo::checkFreeSpace(m_opened.frameSize, m_count, &error)
                 || !m_store->create(&error))
                 return fail(error);

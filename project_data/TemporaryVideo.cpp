@@ -67,6 +67,14 @@ bool secureRoot(const QString &root, bool create)
     return usable;
 }
 
+// Half the physical memory: the most of a store the page cache can be expected to keep.
+qint64 cacheableBytes()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageBytes = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageBytes > 0 ? qint64(pages) * pageBytes / 2 : std::numeric_limits<qint64>::max();
+}
+
 void removeFramesFile(const QString &directory)
 {
     const QString path = directory + QLatin1Char('/') + framesFileName;
@@ -76,9 +84,10 @@ void removeFramesFile(const QString &directory)
 
 } // namespace
 
-TemporaryVideo::TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex)
+TemporaryVideo::TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex, qint64 expectedFrameCount)
     : m_metadata(std::move(metadata))
     , m_firstFrameIndex(firstFrameIndex)
+    , m_expectedFrameCount(expectedFrameCount)
 {
 }
 
@@ -125,9 +134,9 @@ bool TemporaryVideo::create(QString *errorMessage)
     m_directory = directory.path();
     directory.setAutoRemove(false);
 
-    m_framesFile.setFileName(QDir(m_directory).filePath(framesFileName));
-    // Unbuffered, so that a full disk fails the append that hit it, not a later one.
-    if (!m_framesFile.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    // Written without a buffer of ours, so that a full disk fails the append that hit it.
+    const bool bypassCache = requiredStorageBytes(m_metadata.frameSize, m_expectedFrameCount) > cacheableBytes();
+    if (!m_framesFile.create(QDir(m_directory).filePath(framesFileName), bypassCache))
         return writeFailed(errorMessage);
     return true;
 }
@@ -140,26 +149,21 @@ bool TemporaryVideo::appendFrame(const media::VideoFrame &frame, QString *errorM
     if (image.isNull())
         return writeFailed(errorMessage);
 
-    const qint64 offset = m_framesFile.pos();
-    QDataStream stream(&m_framesFile);
+    QByteArray header;
+    QDataStream stream(&header, QIODevice::WriteOnly);
     stream << qint32(image.width()) << qint32(image.height()) << qint32(image.format())
            << qint64(image.bytesPerLine()) << qint64(frame.presentationTimeUs) << qint64(frame.frameIndex);
-    if (stream.status() != QDataStream::Ok)
+    const qint64 offset = m_framesFile.append(header, reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes());
+    if (offset < 0)
         return writeFailed(errorMessage);
-    const qint64 pixelBytes = image.sizeInBytes();
-    if (m_framesFile.write(reinterpret_cast<const char *>(image.constBits()), pixelBytes) != pixelBytes)
-        return writeFailed(errorMessage);
-
     m_offsets.append(offset);
-    m_storageBytes = m_framesFile.pos();
     return true;
 }
 
 bool TemporaryVideo::finish(QString *errorMessage)
 {
-    if (!m_framesFile.isOpen() || !m_framesFile.flush())
+    if (!m_framesFile.isOpen() || !m_framesFile.close())
         return writeFailed(errorMessage);
-    m_framesFile.close();
     m_finishedAt = QDateTime::currentDateTime();
     return true;
 }
@@ -228,8 +232,9 @@ qint64 TemporaryVideo::requiredStorageBytes(QSize frameSize, qint64 frameCount)
 {
     if (frameSize.width() < 1 || frameSize.height() < 1 || frameCount < 1)
         return 0;
-    // ARGB32 rows are 4-byte words, so they carry no padding.
-    const qint64 recordBytes = recordHeaderBytes + qint64(frameSize.width()) * frameSize.height() * 4;
+    // ARGB32 rows are 4-byte words, so they carry no padding; each record fills whole blocks.
+    const qint64 recordBytes =
+        BlockAlignedFile::paddedBytes(recordHeaderBytes + qint64(frameSize.width()) * frameSize.height() * 4);
     if (frameCount > std::numeric_limits<qint64>::max() / recordBytes)
         return std::numeric_limits<qint64>::max();
     return frameCount * recordBytes;

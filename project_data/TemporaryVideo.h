@@ -1,11 +1,11 @@
 #pragma once
 
 #include "media/VideoFrame.h"
+#include "project_data/BlockAlignedFile.h"
 #include "media/VideoMetadata.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFile>
 #include <QList>
 #include <QSize>
 #include <QString>
@@ -26,14 +26,17 @@ class TemporaryVideo
     Q_DECLARE_TR_FUNCTIONS(TemporaryVideo)
 
 public:
-    // firstFrameIndex: the source frame the first stored frame was made from.
-    explicit TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex = 0);
+    // firstFrameIndex: the source frame the first stored frame was made from. expectedFrameCount:
+    // how many frames the run means to store. A store larger than the memory could keep cached
+    // is written past the page cache: it would be read back from the disk anyway.
+    explicit TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex = 0, qint64 expectedFrameCount = 0);
     ~TemporaryVideo();
     TemporaryVideo(const TemporaryVideo &) = delete;
     TemporaryVideo &operator=(const TemporaryVideo &) = delete;
 
     bool create(QString *errorMessage = nullptr);
-    // Stores the image as ARGB32 together with the frame's time and index.
+    // Stores the image as ARGB32 together with the frame's time and index, in a record of its
+    // own that starts on a 4 KB boundary.
     bool appendFrame(const media::VideoFrame &frame, QString *errorMessage = nullptr);
     bool finish(QString *errorMessage = nullptr);
 
@@ -45,7 +48,7 @@ public:
 
     const media::VideoMetadata &metadata() const { return m_metadata; }
     QDateTime finishedAt() const { return m_finishedAt; }
-    qint64 storageBytes() const { return m_storageBytes; }
+    qint64 storageBytes() const { return m_framesFile.size(); }
     // Absolute path of the result directory; empty until create succeeded.
     QString directory() const { return m_directory; }
 
@@ -63,12 +66,12 @@ private:
 
     media::VideoMetadata m_metadata;
     qint64 m_firstFrameIndex = 0;
+    qint64 m_expectedFrameCount = 0;
     QString m_directory;
     std::unique_ptr<QLockFile> m_ownerLock;
-    QFile m_framesFile;
+    BlockAlignedFile m_framesFile;
     QList<qint64> m_offsets;
     QDateTime m_finishedAt;
-    qint64 m_storageBytes = 0;
 };
 
 } // namespace ovra::project_data

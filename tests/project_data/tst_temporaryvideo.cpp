@@ -77,6 +77,14 @@ QString nextFrame(TemporaryVideoSource &source, QString *error = nullptr)
     return QString("%1 at %2: %3").arg(frame.frameIndex).arg(frame.presentationTimeUs).arg(stored);
 }
 
+// A store the memory could keep is written through the page cache, a larger one past it.
+void addWritingModes()
+{
+    QTest::addColumn<qint64>("expectedFrames");
+    QTest::newRow("through the cache") << qint64(3);
+    QTest::newRow("past the cache") << (qint64(1) << 50);
+}
+
 int permissionBits(const QString &path)
 {
     struct stat status = {};
@@ -110,9 +118,12 @@ private slots:
         QCOMPARE(root(), folder + "/ovra-motion-results-v1");
     }
 
+    void roundTripReturnsArgb32WithTheSameColoursInAnOwnerOnlyRoot_data() { addWritingModes(); }
+
     void roundTripReturnsArgb32WithTheSameColoursInAnOwnerOnlyRoot()
     {
-        auto store = std::make_unique<TemporaryVideo>(metadataAt());
+        QFETCH(qint64, expectedFrames);
+        auto store = std::make_unique<TemporaryVideo>(metadataAt(), 0, expectedFrames);
         QString error;
         QVERIFY(store->create(&error));
         QCOMPARE(permissionBits(root()), 0700);
@@ -163,9 +174,12 @@ private slots:
         QVERIFY(store.readFrame(0, &frame));
     }
 
+    void failedAppendOnFullDiskKeepsEarlierAndLaterFrames_data() { addWritingModes(); }
+
     void failedAppendOnFullDiskKeepsEarlierAndLaterFrames()
     {
-        TemporaryVideo store(metadataAt());
+        QFETCH(qint64, expectedFrames);
+        TemporaryVideo store(metadataAt(), 0, expectedFrames);
         QVERIFY(store.create() && store.appendFrame(patternFrame(0)) && store.appendFrame(patternFrame(1)));
         QString error;
         {
@@ -174,7 +188,7 @@ private slots:
             verifyRefusal(store.appendFrame(patternFrame(2), &error), error, writeMessage);
         }
         QCOMPARE(store.frameCount(), 2);
-        // The partial record stays unindexed; a later append lands behind it and is found.
+        // The partial record stays unindexed; a later append takes its place and is found.
         QVERIFY(store.appendFrame(patternFrame(3)) && store.finish());
         for (int i = 0; i < 3; ++i) {
             VideoFrame frame;

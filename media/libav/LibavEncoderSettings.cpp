@@ -20,8 +20,8 @@ constexpr char smallMotionParameters[] = "deadzone-inter=0:deadzone-intra=0:trel
 
 // libx264 encodes frames in parallel, one thread each; its own choice, 1.5 per processor, keeps
 // two processors busy only while frames arrive at once. Ours come one by one from a thread that
-// reads and converts them, so two more frames in flight fill the gaps: 1080p exports 10 % faster
-// on two processors, at the same size and quality.
+// reads and converts them, so two more frames in flight fill the gaps: 1080p exports a few per cent
+// faster on two processors (69 against 67 frames/s), at the same size and quality.
 QByteArray x264ThreadCount()
 {
     const int processors = std::max(1, QThread::idealThreadCount());

@@ -35,7 +35,8 @@ struct VideoEncoderSettings
     QList<QPair<QByteArray, QByteArray>> options;
 };
 
-// qualityPercent is clamped to 0..100. Pure, so that the numbers can be checked directly.
+// qualityPercent is clamped to 0..100. Pure apart from libx264's thread count, which follows
+// the processors, so that the numbers can be checked directly.
 VideoEncoderSettings videoEncoderSettings(VideoOutputKind kind, const QByteArray &encoderName, QSize frameSize,
                                           double frameRate, int qualityPercent);
 

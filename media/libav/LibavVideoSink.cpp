@@ -5,6 +5,7 @@
 #include "media/NoReplaceRename.h"
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
+#include "media/libav/Rgb32ToYuv420.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -212,6 +213,8 @@ bool LibavVideoSink::prepareConversion(QString *errorMessage)
     const int result = av_frame_get_buffer(state.frame.get(), 32);
     if (result < 0)
         return failWithCode(errorMessage, tr("Could not allocate the output video frame: %1"), result);
+    if (codec->pix_fmt == AV_PIX_FMT_YUV420P)
+        return true; // converted without the scaler
     state.scaler.reset(sws_getContext(codec->width, codec->height, AV_PIX_FMT_RGBA, codec->width, codec->height,
                                       codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (!state.scaler)
@@ -248,30 +251,47 @@ bool LibavVideoSink::writeFrame(const QImage &image, QString *errorMessage)
         return reportFailure(errorMessage, tr("The video sink is not open or the frame is invalid."));
     if (image.size() != m_frameSize)
         return reportFailure(errorMessage, tr("The exported frame size differs from the source frame size."));
+    EncoderState &state = *m_encoder;
+    AVFrame *frame = state.frame.get();
+    const int result = av_frame_make_writable(frame);
+    if (result < 0)
+        return failWithCode(errorMessage, tr("Could not prepare the output frame: %1"), result);
+    if (!convertInto(frame, image, errorMessage))
+        return false;
+    frame->pts = state.nextFrame++;
+    frame->pkt_duration = 1;
+    const int sent = avcodec_send_frame(state.codec.get(), frame);
+    if (sent < 0)
+        return failWithCode(errorMessage, tr("Could not submit the output frame for encoding: %1"), sent);
+    return drainPackets(false, errorMessage);
+}
+
+// H.264 frames take our own 4:2:0 conversion of 32-bit RGB pixels; FFV1 keeps every byte
+// through the scaler.
+bool LibavVideoSink::convertInto(AVFrame *frame, const QImage &image, QString *errorMessage)
+{
+    if (frame->format == AV_PIX_FMT_YUV420P) {
+        const bool rgb32 = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32;
+        const QImage pixels = rgb32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+        if (pixels.isNull())
+            return reportFailure(errorMessage, tr("Could not convert the frame for export."));
+        convertToYuv420(pixels, frame);
+        return true;
+    }
     // The motion core's ARGB32 pictures reach the scaler without a copy in another byte order.
     const AVPixelFormat direct = directScalerInput(image.format());
     const QImage pixels = direct == AV_PIX_FMT_NONE ? image.convertToFormat(QImage::Format_RGBA8888) : image;
     if (pixels.isNull())
         return reportFailure(errorMessage, tr("Could not convert the frame for export."));
-
     EncoderState &state = *m_encoder;
     if (!useScalerInput(state.scaler, state.codec.get(), direct == AV_PIX_FMT_NONE ? AV_PIX_FMT_RGBA : direct))
         return reportFailure(errorMessage, tr("Could not initialize video color conversion."));
-    AVFrame *frame = state.frame.get();
-    int result = av_frame_make_writable(frame);
-    if (result < 0)
-        return failWithCode(errorMessage, tr("Could not prepare the output frame: %1"), result);
     const uint8_t *const sourceData[] = {pixels.constBits()};
     const int sourceStride[] = {static_cast<int>(pixels.bytesPerLine())};
     if (sws_scale(state.scaler.get(), sourceData, sourceStride, 0, pixels.height(), frame->data, frame->linesize)
         != pixels.height())
         return reportFailure(errorMessage, tr("FFmpeg did not convert the complete output frame."));
-    frame->pts = state.nextFrame++;
-    frame->pkt_duration = 1;
-    result = avcodec_send_frame(state.codec.get(), frame);
-    if (result < 0)
-        return failWithCode(errorMessage, tr("Could not submit the output frame for encoding: %1"), result);
-    return drainPackets(false, errorMessage);
+    return true;
 }
 
 bool LibavVideoSink::drainPackets(bool flushing, QString *errorMessage)

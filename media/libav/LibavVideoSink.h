@@ -11,6 +11,8 @@
 
 #include <memory>
 
+struct AVFrame;
+
 namespace ovra::media::libav {
 
 // Encodes equally sized pictures at a constant rate into H.264 (yuv420p) MP4 with its index
@@ -44,6 +46,7 @@ private:
     bool openCodec(VideoOutputKind kind, const VideoEncoderSettings &settings, QString *errorMessage);
     bool prepareConversion(QString *errorMessage);
     bool writeHeader(VideoOutputKind kind, QString *errorMessage);
+    bool convertInto(AVFrame *frame, const QImage &image, QString *errorMessage);
     bool drainPackets(bool flushing, QString *errorMessage);
     bool publish(QString *errorMessage);
     bool failPublication(QString *errorMessage, const QString &message);

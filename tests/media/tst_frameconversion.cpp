@@ -4,14 +4,18 @@
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSink.h"
 #include "media/libav/LibavVideoSource.h"
+#include "media/libav/Rgb32ToYuv420.h"
 #include "project_data/TemporaryVideo.h"
 #include "project_data/TemporaryVideoSource.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <vector>
 
 extern "C" {
@@ -155,6 +159,54 @@ private slots:
                 const auto past = std::find_if(memory.begin() + size, memory.end(), [](uint8_t b) { return b != guard; });
                 QVERIFY2(past == memory.end(), qPrintable(QString("width %1, height %2: byte %3 past the end written")
                                                               .arg(width).arg(height).arg(past - memory.begin() - size)));
+            }
+        }
+    }
+
+    // Random pixels, also in the tails of the vector loops, against the BT.601 limited-range
+    // formulas in double precision, each chroma sample from the mean of its 2x2 block.
+    void yuv420ExportConversionFollowsTheFormulas_data()
+    {
+        QTest::addColumn<int>("width");
+        for (int width : {2, 30, 66, 1922})
+            QTest::addRow("%d", width) << width;
+    }
+
+    void yuv420ExportConversionFollowsTheFormulas()
+    {
+        QFETCH(int, width);
+        QImage image(width, 4, QImage::Format_ARGB32);
+        QRandomGenerator random(width);
+        for (int y = 0; y < image.height(); ++y)
+            random.fillRange(reinterpret_cast<quint32 *>(image.scanLine(y)), width);
+        const FramePtr frame = patternFrame(AV_PIX_FMT_YUV420P, width, image.height());
+        QVERIFY(frame);
+        convertToYuv420(image, frame.get());
+
+        // Rounded to the nearest level; the fixed-point weights may add a hundredth.
+        constexpr double tolerance = 0.52;
+        const auto rgbAt = [&](int x, int y) {
+            const QRgb p = image.pixel(x, y);
+            return std::array<double, 3>{double(qRed(p)), double(qGreen(p)), double(qBlue(p))};
+        };
+        // Weights of red, green and blue, then the levels' scale and offset.
+        const auto level = [](const std::array<double, 3> &rgb, double wr, double wg, double wb, double scale,
+                              double offset) { return offset + scale * (wr * rgb[0] + wg * rgb[1] + wb * rgb[2]) / 255.0; };
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < width; ++x) {
+                const double luma = level(rgbAt(x, y), 0.299, 0.587, 0.114, 219, 16);
+                QCOMPARE_LE(std::abs(frame->data[0][y * frame->linesize[0] + x] - luma), tolerance);
+                if (x % 2 || y % 2)
+                    continue;
+                std::array<double, 3> mean{};
+                for (const auto &rgb : {rgbAt(x, y), rgbAt(x + 1, y), rgbAt(x, y + 1), rgbAt(x + 1, y + 1)})
+                    for (int c = 0; c < 3; ++c)
+                        mean[c] += rgb[c] / 4;
+                const int at = y / 2 * frame->linesize[1] + x / 2;
+                const double u = level(mean, -0.299 / 1.772, -0.587 / 1.772, 0.5, 224, 128);
+                const double v = level(mean, 0.5, -0.587 / 1.402, -0.114 / 1.402, 224, 128);
+                QCOMPARE_LE(std::abs(frame->data[1][at] - u), tolerance);
+                QCOMPARE_LE(std::abs(frame->data[2][at] - v), tolerance);
             }
         }
     }

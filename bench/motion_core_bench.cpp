@@ -1,11 +1,13 @@
 // Feeds synthetic moving frames through the phase motion processor and prints, per case,
-// the throughput and the average time of every stage per frame.
+// the throughput, the average time of every stage per frame, and a hash of the last output
+// frame, so that a change meant to keep the output can be checked against a build without it.
 
 #include "motion_core/PhaseMotionProcessor.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHashFunctions>
 #include <QTextStream>
 
 #include <cmath>
@@ -53,6 +55,11 @@ std::vector<QImage> movingPattern(const QSize &size)
 double perFrameMs(qint64 totalUs, int frames)
 {
     return static_cast<double>(totalUs) / 1000.0 / frames;
+}
+
+size_t outputHash(const QImage &image)
+{
+    return qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()));
 }
 
 bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, KernelSet kernels, int threads,
@@ -104,7 +111,7 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
 
     std::printf("case=%s size=%dx%d kernels=%s threads=%d fps=%.2f ms_per_frame=%.2f luminance_ms=%.2f pyramid_ms=%.2f "
                 "quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f denoise_ms=%.2f shift_ms=%.2f "
-                "reconstruction_ms=%.2f composition_ms=%.2f\n",
+                "reconstruction_ms=%.2f composition_ms=%.2f output_hash=%016zx\n",
                 benchCase.name, benchCase.size.width(), benchCase.size.height(), kernelSetName(kernels),
                 effectiveWorkerThreadCount(settings), frames * 1000.0 / elapsedMs, elapsedMs / frames,
                 perFrameMs(after.luminanceUs - before.luminanceUs, frames),
@@ -115,7 +122,7 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
                 perFrameMs(after.phaseDenoisingUs - before.phaseDenoisingUs, frames),
                 perFrameMs(after.phaseShiftUs - before.phaseShiftUs, frames),
                 perFrameMs(after.reconstructionUs - before.reconstructionUs, frames),
-                perFrameMs(after.compositionUs - before.compositionUs, frames));
+                perFrameMs(after.compositionUs - before.compositionUs, frames), outputHash(output.front().image));
     std::fflush(stdout);
     return true;
 }

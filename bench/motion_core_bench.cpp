@@ -1,5 +1,6 @@
 // Feeds synthetic moving frames through the phase motion processor and prints, per case,
-// the throughput, the average time of every stage per frame, and a hash of the last output
+// the throughput, the CPU time (all threads) and the time of every stage per frame, which
+// other load on the machine disturbs less than the throughput, and a hash of the last output
 // frame, so that a change meant to keep the output can be checked against a build without it.
 
 #include "motion_core/PhaseMotionProcessor.h"
@@ -12,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 using namespace ovra;
@@ -100,6 +102,7 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
     const MotionStageTimings before = processor.stageTimings();
     QElapsedTimer clock;
     clock.start();
+    const std::clock_t cpuStart = std::clock();
     for (int index = warmUpFrames; index < warmUpFrames + frames; ++index) {
         if (!feed(index)) {
             std::fprintf(stderr, "%s: %s\n", benchCase.name, qPrintable(error));
@@ -107,13 +110,14 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
         }
     }
     const double elapsedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    const double cpuMs = static_cast<double>(std::clock() - cpuStart) * 1000.0 / CLOCKS_PER_SEC;
     const MotionStageTimings &after = processor.stageTimings();
 
-    std::printf("case=%s size=%dx%d kernels=%s threads=%d fps=%.2f ms_per_frame=%.2f luminance_ms=%.2f pyramid_ms=%.2f "
-                "quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f denoise_ms=%.2f shift_ms=%.2f "
+    std::printf("case=%s size=%dx%d kernels=%s threads=%d fps=%.2f ms_per_frame=%.2f cpu_ms_per_frame=%.2f "
+                "luminance_ms=%.2f pyramid_ms=%.2f quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f denoise_ms=%.2f shift_ms=%.2f "
                 "reconstruction_ms=%.2f composition_ms=%.2f output_hash=%016zx\n",
                 benchCase.name, benchCase.size.width(), benchCase.size.height(), kernelSetName(kernels),
-                effectiveWorkerThreadCount(settings), frames * 1000.0 / elapsedMs, elapsedMs / frames,
+                effectiveWorkerThreadCount(settings), frames * 1000.0 / elapsedMs, elapsedMs / frames, cpuMs / frames,
                 perFrameMs(after.luminanceUs - before.luminanceUs, frames),
                 perFrameMs(after.pyramidDecompositionUs - before.pyramidDecompositionUs, frames),
                 perFrameMs(after.quadratureUs - before.quadratureUs, frames),

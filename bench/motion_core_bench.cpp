@@ -114,8 +114,8 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
     const MotionStageTimings &after = processor.stageTimings();
 
     std::printf("case=%s size=%dx%d kernels=%s threads=%d fps=%.2f ms_per_frame=%.2f cpu_ms_per_frame=%.2f "
-                "luminance_ms=%.2f pyramid_ms=%.2f quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f denoise_ms=%.2f shift_ms=%.2f "
-                "reconstruction_ms=%.2f composition_ms=%.2f output_hash=%016zx\n",
+                "luminance_ms=%.2f pyramid_ms=%.2f quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f "
+                "denoise_ms=%.2f shift_ms=%.2f reconstruction_ms=%.2f composition_ms=%.2f output_hash=%016zx\n",
                 benchCase.name, benchCase.size.width(), benchCase.size.height(), kernelSetName(kernels),
                 effectiveWorkerThreadCount(settings), frames * 1000.0 / elapsedMs, elapsedMs / frames, cpuMs / frames,
                 perFrameMs(after.luminanceUs - before.luminanceUs, frames),

@@ -7,8 +7,7 @@ namespace ovra::motion_core {
 // Cumulative stage times in microseconds since the last configure or reset.
 // The vector kernels fuse stages and report each group under its first stage: pyramid
 // decomposition then includes quadrature, and phase accumulation includes temporal
-// filtering, phase denoising, the phase shift, the reconstruction and the composition;
-// their own fields stay 0.
+// filtering, phase denoising, the phase shift and the reconstruction; their own fields stay 0.
 struct MotionStageTimings
 {
     qint64 luminanceUs = 0;

@@ -195,11 +195,9 @@ public:
     }
     bool holds(int row) const { return m_rowInSlot[row % denoiseTapCount] == row; }
     const float *blurred(int plane, int row) const { return slotRow(plane, row % denoiseTapCount); }
-    // Scratch behind the ring: one row of each weighted plane, two upsampled rows, then a
-    // reconstructed row.
+    // Scratch behind the ring: one row of each weighted plane, then two upsampled rows.
     float *spareRow(int plane) const { return m_scratch + (3 * denoiseTapCount + plane) * m_stride; }
     float *upsampledRows() const { return spareRow(3); }
-    float *reconstructedRow() const { return spareRow(5); }
 
 private:
     float *slotRow(int plane, int slot) const { return m_scratch + (plane * denoiseTapCount + slot) * m_stride; }
@@ -230,8 +228,7 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<C
     const Floats zero = splat(0.0f);
     const Floats alpha = splat(job.alpha);
     const LevelRows level(job.level, job.quadrature, job.width, job.height, y);
-    const bool composing = job.composite.job != nullptr;
-    float *target = composing ? rows.reconstructedRow() : job.reconstructed + static_cast<long long>(y) * job.width;
+    float *target = job.reconstructed + static_cast<long long>(y) * job.width;
     for (int x = 0; x < job.width; x += lanes) {
         const int count = smallerOf(lanes, job.width - x);
         const Floats weightedH = blurColumns(blurred[0], x);
@@ -257,8 +254,6 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<C
         const Floats shifted = cosine * samples.centre - (samples.rieszH() * ph + samples.rieszV() * pv) * sinc;
         storePartial(target + x, upsampledAt(upsampled, x) + shifted, count);
     }
-    if (composing)
-        job.composite.compositeRow(*job.composite.job, y, target);
 }
 
 // The last row pass B needs for row y.

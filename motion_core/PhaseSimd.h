@@ -1,7 +1,6 @@
 #pragma once
 
 #include "motion_core/KernelSet.h"
-#include "motion_core/PixelSimd.h"
 #include "motion_core/PyramidSimd.h"
 
 namespace ovra::motion_core {
@@ -47,17 +46,6 @@ struct FilterState
 // chunk (seam rows) are left to seamRows, which reads the horizontally blurred weighted
 // rows that levelRows kept in the three planes: every row within 8 rows of one of its
 // chunk's inner ends.
-//
-// On the finest level the reconstruction is the magnified luminance, which only the
-// composition reads: with composite set, each reconstructed row goes from scratch straight
-// into the output image (PixelKernels::compositeRow) instead of to reconstructed, which
-// saves writing the plane and reading it back.
-struct FinestRowComposition
-{
-    const CompositeJob *job; // null: the rows go to reconstructed
-    void (*compositeRow)(const CompositeJob &job, int y, const float *magnified);
-};
-
 struct PhaseLevelJob
 {
     const float *level;
@@ -81,13 +69,11 @@ struct PhaseLevelJob
     ResampleAxis columns; // upsampling from coarser to this level
     ResampleAxis rows;
     float *reconstructed;
-    FinestRowComposition composite;
 };
 
 // Scratch floats a chunk needs for levels of this width: three planes x nine blurred rows,
-// one row each of the weighted planes, two upsampled rows and a reconstructed row, each
-// padded by a vector.
-inline long long phaseScratchFloats(int width) { return 33LL * (width + 16); }
+// one row each of the weighted planes and two upsampled rows, each padded by a vector.
+inline long long phaseScratchFloats(int width) { return 32LL * (width + 16); }
 
 struct PhaseKernelsSimd
 {

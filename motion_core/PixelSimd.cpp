@@ -80,19 +80,11 @@ OVRA_SIMD_INLINE Ints shiftedChannel(Ints channel, Floats change)
     return incrementWhere(value - toFloats(whole) >= splat(0.5f), whole);
 }
 
-std::uint32_t *targetRow(const CompositeJob &job, int y)
-{
-    return reinterpret_cast<std::uint32_t *>(reinterpret_cast<std::uint8_t *>(job.target)
-                                             + y * job.targetBytesPerLine);
-}
-
-// The processing rectangle's part of a row.
-void compositePixels(const CompositeJob &job, int y, const float *magnified, const std::uint32_t *source,
-                     std::uint32_t *target)
+void compositeRow(const CompositeJob &job, int y, const std::uint32_t *source, std::uint32_t *target)
 {
     const Floats regionRow = splat(job.region.rows[y]);
     const Floats ringRow = job.ringWeight > 0.0f ? splat(job.ring.rows[y]) : splat(0.0f);
-    const float *luminance = job.luminance + static_cast<long long>(y) * job.width;
+    const long long offset = static_cast<long long>(y) * job.width;
     for (int x = 0; x < job.width; x += lanes) {
         const int count = smallerOf(lanes, job.width - x);
         Floats mask = maskWeight(regionRow, loadPartial(job.region.columns + x, count));
@@ -100,7 +92,8 @@ void compositePixels(const CompositeJob &job, int y, const float *magnified, con
             const Floats ring = maskWeight(ringRow, loadPartial(job.ring.columns + x, count)) * splat(job.ringWeight);
             mask = (splat(1.0f) - ring) * mask + ring;
         }
-        const Floats change = (loadPartial(magnified + x, count) - loadPartial(luminance + x, count)) * mask;
+        const Floats change =
+            (loadPartial(job.magnified + offset + x, count) - loadPartial(job.luminance + offset + x, count)) * mask;
         Channels c = channelsOf(loadPartial(source + x, count), job.frame.rgbaBytes);
         c.red = shiftedChannel(c.red, change);
         c.green = shiftedChannel(c.green, change);
@@ -109,22 +102,21 @@ void compositePixels(const CompositeJob &job, int y, const float *magnified, con
     }
 }
 
-void compositeRow(const CompositeJob &job, int y, const float *magnified)
+void compositeRows(const CompositeJob &job, int begin, int end)
 {
     const bool rgbaBytes = job.frame.rgbaBytes;
-    const std::uint32_t *source = pixelRow(job.frame, job.top + y);
-    std::uint32_t *target = targetRow(job, job.top + y);
-    const int right = job.left + job.width;
-    convertPixels(source, target, job.left, rgbaBytes);
-    compositePixels(job, y, magnified, source + job.left, target + job.left);
-    convertPixels(source + right, target + right, job.frameWidth - right, rgbaBytes);
-}
-
-void outsideRows(const CompositeJob &job, int begin, int end)
-{
-    for (int row = begin; row < end; ++row) {
-        const int y = row < job.top ? row : row + job.height;
-        convertPixels(pixelRow(job.frame, y), targetRow(job, y), job.frameWidth, job.frame.rgbaBytes);
+    for (int y = begin; y < end; ++y) {
+        const std::uint32_t *source = pixelRow(job.frame, y);
+        auto *target = reinterpret_cast<std::uint32_t *>(reinterpret_cast<std::uint8_t *>(job.target)
+                                                          + y * job.targetBytesPerLine);
+        if (y < job.top || y >= job.top + job.height) {
+            convertPixels(source, target, job.frameWidth, rgbaBytes);
+            continue;
+        }
+        const int right = job.left + job.width;
+        convertPixels(source, target, job.left, rgbaBytes);
+        compositeRow(job, y - job.top, source + job.left, target + job.left);
+        convertPixels(source + right, target + right, job.frameWidth - right, rgbaBytes);
     }
 }
 
@@ -133,7 +125,7 @@ void outsideRows(const CompositeJob &job, int begin, int end)
 template<>
 const PixelKernels &pixelKernels<OVRA_SIMD_SET>()
 {
-    static const PixelKernels kernels{&luminanceRows, &compositeRow, &outsideRows};
+    static const PixelKernels kernels{&luminanceRows, &compositeRows};
     return kernels;
 }
 

@@ -35,9 +35,9 @@ struct MaskAxes
     const float *rows;
 };
 
-// Full ARGB32 frame rows: inside the processing rectangle the masked luminance change
-// (magnified - luminance) is added to red, green and blue (rounded half away from zero and
-// clamped), elsewhere the pixel is converted unchanged.
+// Writes full ARGB32 frame rows: inside the processing rectangle the masked luminance
+// change (magnified - luminance) is added to red, green and blue (rounded half away from
+// zero and clamped), elsewhere the pixel is converted unchanged.
 struct CompositeJob
 {
     PixelRows frame;
@@ -49,6 +49,7 @@ struct CompositeJob
     int width;
     int height;
     const float *luminance;
+    const float *magnified;
     MaskAxes region;
     MaskAxes ring;
     float ringWeight; // 0: no ring
@@ -57,12 +58,7 @@ struct CompositeJob
 struct PixelKernels
 {
     void (*luminanceRows)(const LuminanceJob &job, int begin, int end);
-    // Frame row top + y, with row y of the processing rectangle's magnified luminance: the
-    // phase kernels hand over each row of it while it is in cache (PhaseSimd.h).
-    void (*compositeRow)(const CompositeJob &job, int y, const float *magnified);
-    // The frame rows above and below the processing rectangle, numbered from the top one
-    // with those below following those above.
-    void (*outsideRows)(const CompositeJob &job, int begin, int end);
+    void (*compositeRows)(const CompositeJob &job, int begin, int end);
 };
 
 template<KernelSet set>

@@ -20,7 +20,7 @@ constexpr qint64 luminanceCost = 5;
 constexpr qint64 decomposeCost = 24;
 constexpr qint64 phaseCost = 160;
 constexpr qint64 seamCost = 8 * 96;
-constexpr qint64 convertCost = 4;
+constexpr qint64 compositeCost = 16;
 
 // Non-premultiplied 32-bit pixels are read in place; anything else is converted once.
 QImage readablePixels(const QImage &frame)
@@ -93,8 +93,7 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
         const QSize &coarser = planeSizes[level + 1];
         m_columnTaps[level].compute(coarser.width(), size.width());
         m_rowTaps[level].compute(coarser.height(), size.height());
-        if (level > 0)
-            m_reconstructed[level].reshape(size.width(), size.height());
+        m_reconstructed[level].reshape(size.width(), size.height());
         if (level + 1 < levels)
             m_lowpass[level].reshape(coarser.width(), coarser.height());
     }
@@ -129,7 +128,7 @@ void VectorStages::extractLuminance(const QImage &frame, FloatPlane &luminance)
 
 void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid, std::vector<FloatPlane> &sources)
 {
-    const size_t levels = m_columnTaps.size();
+    const size_t levels = m_reconstructed.size();
     pyramid.levels.resize(levels);
     sources.resize(levels);
     const FloatPlane *current = &luminance;
@@ -158,47 +157,45 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid, std:
     }
 }
 
-PhaseLevelJob VectorStages::levelJob(const LevelPhase &phase, const FloatPlane &coarser, float *reconstructed,
-                                     FinestRowComposition composite)
+const FloatPlane &VectorStages::shiftPhase(size_t level, const LevelSamples &current,
+                                           const LevelSamples &previous, FloatPlane &accumulatorH,
+                                           FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
+                                           TemporalBandpassFilter &filterV, float alpha, const FloatPlane &coarser)
 {
-    const int width = phase.current.level.width();
-    const int height = phase.current.level.height();
+    const int width = current.level.width();
+    const int height = current.level.height();
     for (FloatPlane *plane : {&m_weightedH, &m_weightedV, &m_amplitude})
         plane->reshape(width, height);
-    const AxisTaps &columns = m_columnTaps[phase.level];
-    const AxisTaps &rows = m_rowTaps[phase.level];
-    return {phase.current.level.data(),
-            phase.previous.level.data(),
-            phase.current.quadrature.data(),
-            phase.previous.quadrature.data(),
-            width,
-            height,
-            phase.accumulatorH.data(),
-            phase.accumulatorV.data(),
-            phase.filterH.singlePrecisionCoefficients(),
-            phase.filterH.state(phase.level),
-            phase.filterV.singlePrecisionCoefficients(),
-            phase.filterV.state(phase.level),
-            m_weightedH.data(),
-            m_weightedV.data(),
-            m_amplitude.data(),
-            phase.alpha,
-            coarser.data(),
-            coarser.width(),
-            {columns.first.data(), columns.second.data(), columns.fraction.data()},
-            {rows.first.data(), rows.second.data(), rows.fraction.data()},
-            reconstructed,
-            composite};
-}
-
-void VectorStages::runLevel(const PhaseLevelJob &job)
-{
+    FloatPlane &reconstructed = m_reconstructed[level];
+    const AxisTaps &columns = m_columnTaps[level];
+    const AxisTaps &rows = m_rowTaps[level];
+    const PhaseLevelJob job{current.level.data(),
+                            previous.level.data(),
+                            current.quadrature.data(),
+                            previous.quadrature.data(),
+                            width,
+                            height,
+                            accumulatorH.data(),
+                            accumulatorV.data(),
+                            filterH.singlePrecisionCoefficients(),
+                            filterH.state(level),
+                            filterV.singlePrecisionCoefficients(),
+                            filterV.state(level),
+                            m_weightedH.data(),
+                            m_weightedV.data(),
+                            m_amplitude.data(),
+                            alpha,
+                            coarser.data(),
+                            coarser.width(),
+                            {columns.first.data(), columns.second.data(), columns.fraction.data()},
+                            {rows.first.data(), rows.second.data(), rows.fraction.data()},
+                            reconstructed.data()};
     std::fill(m_chunks.begin(), m_chunks.end(), ChunkRange{-1, 0, 0});
     auto levelBody = [&](const ChunkRange &chunk) {
         m_chunks[static_cast<size_t>(chunk.index)] = chunk;
         m_kernels.phase.levelRows(job, scratch(chunk.index), chunk.begin, chunk.end);
     };
-    runChunks(m_pool, job.height, phaseCost * job.width, levelBody);
+    runChunks(m_pool, height, phaseCost * width, levelBody);
 
     // The rows within 4 of an inner chunk end, merged where they meet.
     int seams = 0;
@@ -206,7 +203,7 @@ void VectorStages::runLevel(const PhaseLevelJob &job)
         if (chunk.index < 1)
             continue;
         const int first = std::max(0, chunk.begin - 4);
-        const int end = std::min(job.height, chunk.begin + 4);
+        const int end = std::min(height, chunk.begin + 4);
         if (seams > 0 && first <= m_seams[static_cast<size_t>(seams - 1)].end)
             m_seams[static_cast<size_t>(seams - 1)].end = end;
         else
@@ -218,18 +215,11 @@ void VectorStages::runLevel(const PhaseLevelJob &job)
             m_kernels.phase.seamRows(job, scratch(chunk.index), rows.begin, rows.end);
         }
     };
-    runChunks(m_pool, seams, seamCost * job.width, seamBody);
-}
-
-const FloatPlane &VectorStages::shiftPhase(const LevelPhase &phase, const FloatPlane &coarser)
-{
-    FloatPlane &reconstructed = m_reconstructed[phase.level];
-    runLevel(levelJob(phase, coarser, reconstructed.data(), {nullptr, nullptr}));
+    runChunks(m_pool, seams, seamCost * width, seamBody);
     return reconstructed;
 }
 
-QImage VectorStages::shiftPhaseAndComposite(const LevelPhase &phase, const FloatPlane &coarser,
-                                            const QImage &frame, const FloatPlane &luminance)
+QImage VectorStages::composite(const QImage &frame, const FloatPlane &luminance, const FloatPlane &magnified)
 {
     const QImage pixels = readablePixels(frame);
     // A new image every frame: the caller owns it and may paint on it without a copy.
@@ -245,13 +235,12 @@ QImage VectorStages::shiftPhaseAndComposite(const LevelPhase &phase, const Float
                            m_processingRectangle.width(),
                            m_processingRectangle.height(),
                            luminance.data(),
+                           magnified.data(),
                            {m_region.columns.data(), m_region.rows.data()},
                            {m_ring.columns.data(), m_ring.rows.data()},
                            m_ringWeight};
-    runLevel(levelJob(phase, coarser, nullptr, {&job, m_kernels.pixels.compositeRow}));
-    const int outside = m_frameSize.height() - m_processingRectangle.height();
-    parallelFor(m_pool, outside, convertCost * m_frameSize.width(),
-                [&](int begin, int end) { m_kernels.pixels.outsideRows(job, begin, end); });
+    parallelFor(m_pool, m_frameSize.height(), compositeCost * m_frameSize.width(),
+                [&](int begin, int end) { m_kernels.pixels.compositeRows(job, begin, end); });
     return result;
 }
 

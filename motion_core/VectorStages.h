@@ -19,8 +19,6 @@ namespace ovra::motion_core {
 struct PyramidKernels;
 struct PhaseKernelsSimd;
 struct PixelKernels;
-struct PhaseLevelJob;
-struct FinestRowComposition;
 
 // The vector kernel tables of one set. Throws std::logic_error for the reference set,
 // which has none; the set must be supported by the CPU before a kernel is called.
@@ -70,31 +68,19 @@ public:
         const FloatPlane &level;
         const FloatPlane &quadrature;
     };
-    // One level's samples, its phase state and the amplification.
-    struct LevelPhase
-    {
-        size_t level;
-        LevelSamples current;
-        LevelSamples previous;
-        FloatPlane &accumulatorH;
-        FloatPlane &accumulatorV;
-        TemporalBandpassFilter &filterH;
-        TemporalBandpassFilter &filterV;
-        float alpha;
-    };
     // The phase stages of one level: phase difference to the previous frame's level, accumulation, both
     // temporal filters, denoising, the shift of the level by alpha times the smoothed phase
     // and the reconstruction step upsample(coarser) + shifted level, which it returns.
     // coarser is the residual for the coarsest level, else the next coarser level's
-    // result, so levels go from coarsest to finest. current is not changed. The filters'
-    // state must be prepared. Every level but the finest (0).
-    const FloatPlane &shiftPhase(const LevelPhase &phase, const FloatPlane &coarser);
-    // The same on the finest level, whose reconstruction is the magnified luminance: it goes
-    // row by row into the composite, the full frame as ARGB32 with the masked luminance
-    // change added inside the processing rectangle. Throws std::bad_alloc when the image
-    // cannot be created; the level's state is then unchanged.
-    QImage shiftPhaseAndComposite(const LevelPhase &phase, const FloatPlane &coarser, const QImage &frame,
-                                  const FloatPlane &luminance);
+    // result, so levels go from coarsest to finest; the finest gives the magnified
+    // luminance. current is not changed. The filters' state must be prepared.
+    const FloatPlane &shiftPhase(size_t level, const LevelSamples &current, const LevelSamples &previous,
+                                 FloatPlane &accumulatorH, FloatPlane &accumulatorV,
+                                 TemporalBandpassFilter &filterH, TemporalBandpassFilter &filterV, float alpha,
+                                 const FloatPlane &coarser);
+    // The full frame as ARGB32 with the masked luminance change added inside the processing
+    // rectangle. Throws std::bad_alloc when the image cannot be created.
+    QImage composite(const QImage &frame, const FloatPlane &luminance, const FloatPlane &magnified);
 
 private:
     // Bilinear source positions of one axis, as the reference upsample computes them.
@@ -113,10 +99,6 @@ private:
     };
 
     float *scratch(int chunk) { return m_scratch.data() + static_cast<size_t>(chunk) * m_scratchPerChunk; }
-    PhaseLevelJob levelJob(const LevelPhase &phase, const FloatPlane &coarser, float *reconstructed,
-                           FinestRowComposition composite);
-    // levelRows in chunks, then seamRows on the rows around their inner ends.
-    void runLevel(const PhaseLevelJob &job);
 
     const VectorKernels m_kernels;
     MotionWorkerPool &m_pool;
@@ -126,7 +108,7 @@ private:
     std::vector<AxisTaps> m_columnTaps; // per level: from the next coarser size to the level's
     std::vector<AxisTaps> m_rowTaps;
     std::vector<FloatPlane> m_lowpass;  // the low-pass images between the levels
-    std::vector<FloatPlane> m_reconstructed; // per level but the finest
+    std::vector<FloatPlane> m_reconstructed; // per level
     FloatPlane m_weightedH; // only the rows around chunk seams are used
     FloatPlane m_weightedV;
     FloatPlane m_amplitude;

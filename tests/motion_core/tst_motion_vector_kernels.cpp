@@ -67,26 +67,6 @@ QImage randomImage(const QSize &size, QImage::Format format, quint32 seed)
     return image;
 }
 
-// The finest level's phase stages and the composition behind them, with no motion (a flat
-// quadrature source, no accumulated phase) and a zero coarser reconstruction: the level is
-// then its own reconstruction, so the composition sees magnified = level.
-QImage composedWithoutMotion(VectorStages &stages, const QImage &frame, const FloatPlane &luminance,
-                             const FloatPlane &magnified)
-{
-    const FloatPlane flat(magnified.width(), magnified.height(), 0.0f);
-    FloatPlane accumulatorH = flat;
-    FloatPlane accumulatorV = flat;
-    TemporalBandpassFilter filterH;
-    if (!filterH.configure(240.0, 8.0, 12.0, nullptr) || !filterH.prepareState({flat}, nullptr))
-        return QImage();
-    TemporalBandpassFilter filterV = filterH;
-    const QSize coarse = halved(QSize(magnified.width(), magnified.height()));
-    const FloatPlane coarser(coarse.width(), coarse.height(), 0.0f);
-    return stages.shiftPhaseAndComposite(
-        {0, {magnified, flat}, {magnified, flat}, accumulatorH, accumulatorV, filterH, filterV, 49.0f}, coarser,
-        frame, luminance);
-}
-
 // The whole height as one chunk, and as three (the middle one short).
 std::vector<std::vector<std::pair<int, int>>> chunkings(int height)
 {
@@ -171,8 +151,7 @@ private slots:
 
     void pixelKernelsMatchTheReferenceBitForBit()
     {
-        // Luminance and composition, with the pixels read in place or converted first; the
-        // composition runs behind the finest level's phase stages.
+        // Luminance and composition, with the pixels read in place or converted first.
         QFETCH(KernelSet, set);
         QFETCH(QImage::Format, format);
         QFETCH(QRect, processing);
@@ -211,7 +190,7 @@ private slots:
         extractLuminance(pool, frame.copy(processing), expectedLuminance);
         stages.extractLuminance(frame, vectorLuminance);
         QVERIFY(identical(vectorLuminance, expectedLuminance));
-        const QImage result = composedWithoutMotion(stages, frame, luminance, magnified);
+        const QImage result = stages.composite(frame, luminance, magnified);
         QCOMPARE(result.format(), QImage::Format_ARGB32);
         QVERIFY(result == expected);
     }
@@ -279,7 +258,7 @@ private slots:
                                 filterH.singlePrecisionCoefficients(), filterH.state(0),
                                 filterV.singlePrecisionCoefficients(), filterV.state(0), nullptr, nullptr, nullptr,
                                 alpha, coarser.data(), coarser.width(), columns.view(), rows.view(),
-                                reconstructed.data(), {nullptr, nullptr}};
+                                reconstructed.data()};
         std::vector<float> scratch(size_t(phaseScratchFloats(size.width())));
         kernels.levelRows(job, scratch.data(), 0, size.height());
 

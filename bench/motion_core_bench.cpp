@@ -1,15 +1,19 @@
 // Feeds synthetic moving frames through the phase motion processor and prints, per case,
-// the throughput and the average time of every stage per frame.
+// the throughput, the CPU time (all threads) and the time of every stage per frame, which
+// other load on the machine disturbs less than the throughput, and a hash of the last output
+// frame, so that a change meant to keep the output can be checked against a build without it.
 
 #include "motion_core/PhaseMotionProcessor.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHashFunctions>
 #include <QTextStream>
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 using namespace ovra;
@@ -55,6 +59,11 @@ double perFrameMs(qint64 totalUs, int frames)
     return static_cast<double>(totalUs) / 1000.0 / frames;
 }
 
+size_t outputHash(const QImage &image)
+{
+    return qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()));
+}
+
 bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, KernelSet kernels, int threads,
              int frames)
 {
@@ -93,6 +102,7 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
     const MotionStageTimings before = processor.stageTimings();
     QElapsedTimer clock;
     clock.start();
+    const std::clock_t cpuStart = std::clock();
     for (int index = warmUpFrames; index < warmUpFrames + frames; ++index) {
         if (!feed(index)) {
             std::fprintf(stderr, "%s: %s\n", benchCase.name, qPrintable(error));
@@ -100,13 +110,14 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
         }
     }
     const double elapsedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    const double cpuMs = static_cast<double>(std::clock() - cpuStart) * 1000.0 / CLOCKS_PER_SEC;
     const MotionStageTimings &after = processor.stageTimings();
 
-    std::printf("case=%s size=%dx%d kernels=%s threads=%d fps=%.2f ms_per_frame=%.2f luminance_ms=%.2f pyramid_ms=%.2f "
-                "quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f denoise_ms=%.2f shift_ms=%.2f "
-                "reconstruction_ms=%.2f composition_ms=%.2f\n",
+    std::printf("case=%s size=%dx%d kernels=%s threads=%d fps=%.2f ms_per_frame=%.2f cpu_ms_per_frame=%.2f "
+                "luminance_ms=%.2f pyramid_ms=%.2f quadrature_ms=%.2f accumulation_ms=%.2f temporal_ms=%.2f "
+                "denoise_ms=%.2f shift_ms=%.2f reconstruction_ms=%.2f composition_ms=%.2f output_hash=%016zx\n",
                 benchCase.name, benchCase.size.width(), benchCase.size.height(), kernelSetName(kernels),
-                effectiveWorkerThreadCount(settings), frames * 1000.0 / elapsedMs, elapsedMs / frames,
+                effectiveWorkerThreadCount(settings), frames * 1000.0 / elapsedMs, elapsedMs / frames, cpuMs / frames,
                 perFrameMs(after.luminanceUs - before.luminanceUs, frames),
                 perFrameMs(after.pyramidDecompositionUs - before.pyramidDecompositionUs, frames),
                 perFrameMs(after.quadratureUs - before.quadratureUs, frames),
@@ -115,7 +126,7 @@ bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, Kern
                 perFrameMs(after.phaseDenoisingUs - before.phaseDenoisingUs, frames),
                 perFrameMs(after.phaseShiftUs - before.phaseShiftUs, frames),
                 perFrameMs(after.reconstructionUs - before.reconstructionUs, frames),
-                perFrameMs(after.compositionUs - before.compositionUs, frames));
+                perFrameMs(after.compositionUs - before.compositionUs, frames), outputHash(output.front().image));
     std::fflush(stdout);
     return true;
 }

@@ -50,8 +50,15 @@ inline int blue(uint32_t pixel)
     return pixel & 0xff;
 }
 
-// Processors with AVX2 get a build of each row loop that handles eight pixels per step.
-__attribute__((target_clones("avx2", "default"))) void convertLumaRow(const uint32_t *pixels, int width, uint8_t *luma)
+// On x86 Linux, processors with AVX2 get a build of each row loop that handles eight pixels per step;
+// elsewhere the compiler's default vectorisation applies.
+#if defined(__GNUC__) && defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
+#define OVRA_WITH_AVX2_CLONE __attribute__((target_clones("avx2", "default")))
+#else
+#define OVRA_WITH_AVX2_CLONE
+#endif
+
+OVRA_WITH_AVX2_CLONE void convertLumaRow(const uint32_t *pixels, int width, uint8_t *luma)
 {
     for (int x = 0; x < width; ++x) {
         const uint32_t p = pixels[x];
@@ -60,7 +67,8 @@ __attribute__((target_clones("avx2", "default"))) void convertLumaRow(const uint
 }
 
 // Limited range keeps every result inside 16..240 without clamping.
-__attribute__((target_clones("avx2", "default"))) void convertChromaRow(const uint32_t *top, const uint32_t *bottom, int width, uint8_t *u, uint8_t *v)
+OVRA_WITH_AVX2_CLONE void convertChromaRow(const uint32_t *top, const uint32_t *bottom, int width, uint8_t *u,
+                                          uint8_t *v)
 {
     for (int x = 0; x < width / 2; ++x) {
         const uint32_t a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x], d = bottom[2 * x + 1];

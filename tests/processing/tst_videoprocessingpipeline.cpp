@@ -41,6 +41,7 @@ using ovra::project_data::ProcessingResult;
 using ovra::project_data::ProcessingState;
 using ovra::project_data::TemporaryVideo;
 using ovra::tests::fileContent;
+using ovra::tests::filled;
 using ovra::tests::verifyRefusal;
 using ovra::tests::VibratingPattern;
 using ovra::tests::writeFile;
@@ -61,13 +62,6 @@ std::vector<QImage> storedFrames(const TemporaryVideo &store)
     for (qint64 i = 0; i < store.frameCount() && store.readFrame(i, &frame) && frame.frameIndex == i; ++i)
         frames.push_back(frame.image);
     return frames;
-}
-
-QImage greyFrame(QSize size)
-{
-    QImage image(size, QImage::Format_RGBA8888);
-    image.fill(QColor(128, 128, 128));
-    return image;
 }
 
 ProcessingRequest knownRequest()
@@ -566,17 +560,17 @@ private slots:
         QVERIFY2(fill > 50 && outline > 50 && mark.pixelColor(0, 0).alpha() == 0,
                  qPrintable(QString("%1 fill, %2 outline").arg(fill).arg(outline)));
 
-        QImage frame = greyFrame(size);
+        QImage frame = filled(size);
         QString error = "stale";
         QVERIFY(renderer.apply(frame, &error));
         QVERIFY(error.isEmpty());
         QCOMPARE(frame.format(), QImage::Format_RGBA8888);
         const QRect area(renderer.position(), mark.size());
         // The mark's pixels, checked above, land inside its area and nowhere else.
-        QVERIFY(frame != greyFrame(size));
+        QVERIFY(frame != filled(size));
         QImage outside = frame;
-        QPainter(&outside).fillRect(area, QColor(128, 128, 128));
-        QCOMPARE(outside, greyFrame(size));
+        QPainter(&outside).fillRect(area, Qt::gray);
+        QCOMPARE(outside, filled(size));
     }
 
     void frameSmallerThanTheMarkClipsItAtTheOrigin()
@@ -586,9 +580,9 @@ private slots:
         QVERIFY(renderer.prepare(size));
         QVERIFY(renderer.image().width() > size.width() - VideoWatermarkRenderer::layoutFor(size).marginPixels);
         QCOMPARE(renderer.position().x(), 0);
-        QImage frame = greyFrame(size);
+        QImage frame = filled(size);
         QVERIFY(renderer.apply(frame));
-        QVERIFY(frame != greyFrame(size));
+        QVERIFY(frame != filled(size));
     }
 
     void framesItWasNotPreparedForAreRejected_data()
@@ -613,7 +607,7 @@ private slots:
             QCOMPARE(prepared, !preparedSize.isEmpty());
             QCOMPARE(error, prepared ? QString() : QString("The watermark frame size is invalid."));
         }
-        QImage frame = frameSize.isValid() ? greyFrame(frameSize) : QImage();
+        QImage frame = frameSize.isValid() ? filled(frameSize) : QImage();
         const QImage before = frame;
         verifyRefusal(renderer.apply(frame, &error), error,
                       QString("The watermark renderer is not configured for this frame."));

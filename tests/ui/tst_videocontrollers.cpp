@@ -19,6 +19,7 @@
 
 using namespace ovra::ui::controllers;
 using ovra::media::VideoMetadata;
+using ovra::tests::filled;
 using ovra::tests::testMediaPath;
 using ovra::tests::writeFile;
 using ovra::ui::items::VideoFrameItem;
@@ -27,13 +28,6 @@ using ovra::ui::playback::PlaybackWorker;
 using State = VideoSessionController::AnalysisState;
 
 namespace {
-
-QImage filled(QSize size, QColor colour)
-{
-    QImage image(size, QImage::Format_RGBA8888);
-    image.fill(colour);
-    return image;
-}
 
 VideoMetadata video(qint64 frames, qint64 uniformStart = 0, const QString &name = QStringLiteral("clip.mp4"))
 {
@@ -110,8 +104,7 @@ private slots:
 
         m_store = std::make_shared<ovra::project_data::TemporaryVideo>(m_session.metadata(), 10);
         QVERIFY(m_store->create());
-        QImage grey(320, 240, QImage::Format_RGBA8888);
-        grey.fill(Qt::gray);
+        const QImage grey = filled(QSize(320, 240));
         for (int i = 10; i < 40; ++i)
             QVERIFY(m_store->appendFrame({grey, -1, i}));
         QVERIFY(m_store->finish());

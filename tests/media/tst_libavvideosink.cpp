@@ -171,9 +171,7 @@ private slots:
 
         VideoMetadata metadata;
         QVERIFY2(LibavVideoAnalyzer().analyze(output, &metadata, &error), qPrintable(error));
-        QCOMPARE(metadata.frameCount, frames);
-        QCOMPARE(metadata.frameSize, size);
-        QVERIFY2(qAbs(metadata.nominalFrameRate - rate) < 1e-6, qPrintable(QString::number(metadata.nominalFrameRate)));
+        QCOMPARE(metadata.frameSize, size); // count and rate: ffprobe below
         QTEST(ovra::tests::runFfprobe({"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
                                        "stream=codec_name,pix_fmt,avg_frame_rate,nb_read_frames", "-of", "csv=p=0",
                                        output})

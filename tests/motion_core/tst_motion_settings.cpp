@@ -127,7 +127,6 @@ private slots:
         QTest::addColumn<bool>("largeEnough");
         const double minimumWidth = 22.6 / 1920;
         QTest::newRow("whole frame") << QRectF(0, 0, 1, 1) << true;
-        QTest::newRow("width 0.01") << QRectF(0.4, 0.4, 0.01, 0.1) << false;
         QTest::newRow("width at minimum within 1e-9") << QRectF(0.4, 0.4, minimumWidth - 0.5e-9, 0.1) << true;
         QTest::newRow("width below minimum by 2e-9") << QRectF(0.4, 0.4, minimumWidth - 2e-9, 0.1) << false;
         QTest::newRow("beyond the right edge") << QRectF(0.95, 0.4, 0.1, 0.1) << false;
@@ -293,7 +292,6 @@ private slots:
         QVERIFY(std::abs(regionWeight(20, 50, 100, 100, rect, 10.0) - 0.05f * 0.05f * 2.9f) < 1e-6f);
         QCOMPARE(regionWeight(24, 50, 100, 100, rect, 9.0), 0.5f); // 4.5 of 9 px: half way
         QCOMPARE(regionWeight(30, 50, 100, 100, rect, 10.0), 1.0f);
-        QCOMPARE(regionWeight(50, 50, 100, 100, rect, 10.0), 1.0f);
         QCOMPARE(regionWeight(20, 50, 100, 100, rect, 0.0), 1.0f);
         QCOMPARE(regionWeight(0, 0, 100, 100, QRectF(0, 0, 1, 1), 10.0), 1.0f);
     }

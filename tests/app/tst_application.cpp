@@ -100,11 +100,10 @@ private slots:
     void startsInTheSystemLanguage()
     {
         QFETCH(QLocale, locale);
-        QFETCH(QString, status);
         const ovra::i18n::InstalledTranslators translators(locale);
         RunningWindow running;
         QVERIFY(running.window());
-        QCOMPARE(running.statusText(), status);
+        QTEST(running.statusText(), "status");
     }
 
     // A video named on the command line opens and is drawn; its preview is drawn beside it. An

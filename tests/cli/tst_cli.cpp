@@ -147,7 +147,7 @@ private slots:
         QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList({kept[0], kept[1], "long.mkv"}));
     }
 
-    // The values are the analyser's (tst_libavvideoanalyzer); this proves that probe prints them.
+    // The values are the analyser's (tst_libavvideosource); this proves that probe prints them.
     void probePrintsTheAnalysedMetadata()
     {
         const QJsonObject json = probe({testMediaPath("sar_7_6_rotated_90.mp4")});
@@ -175,7 +175,7 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString tiny = testMediaPath("tiny_32x32.mp4");
         const QString png = m_folder.filePath("never-written.png");
-        // The analyser's refusals are its own (tst_libavvideoanalyzer); one proves they reach the user.
+        // The analyser's refusals are its own (tst_libavvideosource); one proves they reach the user.
         QTest::newRow("not a video") << QStringList{"probe", testMediaPath("not_a_video.mp4")} << 1
                                      << "Could not open the video through FFmpeg libraries: Invalid data found when "
                                         "processing input";

@@ -138,9 +138,8 @@ private slots:
         // A request queued behind a refused token must never be handled.
         client.sendRaw(line + "\r\n" + request(client.token(), "diagnostics.getSnapshot", 2) + "\n");
         const QJsonObject response = client.readResponse();
-        QFETCH(QString, code);
         QFETCH(bool, closes);
-        QCOMPARE(outcome(response), code);
+        QTEST(outcome(response), "code");
         QCOMPARE(response["id"], QJsonValue::Null);
         QCOMPARE(response["revision"].toDouble(), 1.0);
         if (closes) {
@@ -304,7 +303,6 @@ private slots:
         const QJsonObject response = client.call("diagnostics.getSnapshot");
         const QJsonObject s = resultOf(response);
         QCOMPARE(s["revision"], response["revision"]);
-        QCOMPARE(s["source"]["state"], "empty");
         for (const char *section : {"selection", "settings", "playback"})
             QCOMPARE(s[section]["state"], "unavailable");
         QCOMPARE(s["ffmpeg"], s["mediaRuntime"]);

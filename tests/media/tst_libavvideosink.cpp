@@ -25,6 +25,7 @@ extern "C" {
 using namespace ovra::media;
 using namespace ovra::media::libav;
 using ovra::tests::fileContent;
+using ovra::tests::filled;
 using ovra::tests::verifyRefusal;
 using ovra::tests::writeFile;
 using Change = std::function<void(VideoMetadata &, VideoEncodingSettings &)>;
@@ -69,13 +70,6 @@ QImage testFrame(QSize size, int index, int count, bool lossless)
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
             image.setPixel(x, y, qRgb((x * 7 + index * 31) % 256, (y * 13 + index) % 256, (x * y + index * 5) % 256));
-    return image;
-}
-
-QImage grey(QSize size = small)
-{
-    QImage image(size, QImage::Format_RGBA8888);
-    image.fill(Qt::gray);
     return image;
 }
 
@@ -177,9 +171,7 @@ private slots:
 
         VideoMetadata metadata;
         QVERIFY2(LibavVideoAnalyzer().analyze(output, &metadata, &error), qPrintable(error));
-        QCOMPARE(metadata.frameCount, frames);
-        QCOMPARE(metadata.frameSize, size);
-        QVERIFY2(qAbs(metadata.nominalFrameRate - rate) < 1e-6, qPrintable(QString::number(metadata.nominalFrameRate)));
+        QCOMPARE(metadata.frameSize, size); // count and rate: ffprobe below
         QTEST(ovra::tests::runFfprobe({"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
                                        "stream=codec_name,pix_fmt,avg_frame_rate,nb_read_frames", "-of", "csv=p=0",
                                        output})
@@ -252,7 +244,7 @@ private slots:
         QString error;
         QVERIFY2(sink.open(path("clip.mp4"), metadataOf(small), h264, &error), qPrintable(error));
         for (int i = 0; i < 5; ++i)
-            QVERIFY(sink.writeFrame(grey()));
+            QVERIFY(sink.writeFrame(filled(small)));
         QVERIFY(writeFile(path("clip.mp4"), "theirs"));
         verifyRefusal(sink.finish(&error), error,
                       QString("The output file appeared during processing; the existing file was not overwritten."));
@@ -296,7 +288,7 @@ private slots:
         bool failed = !sink.open(path("clip.mp4"), metadataOf(small), h264, &error);
         QCOMPARE(failed, frames < 0);
         for (int i = 0; i < frames && !failed; ++i)
-            failed = !sink.writeFrame(grey(), &error);
+            failed = !sink.writeFrame(filled(small), &error);
         cancelNow = true;
         QVERIFY(failed || !sink.finish(&error));
         QTEST(error, "message");
@@ -311,12 +303,12 @@ private slots:
         const QString notOpen = "The video sink is not open or the frame is invalid.";
         auto sink = std::make_unique<LibavVideoSink>();
         QString error;
-        verifyRefusal(sink->writeFrame(grey(), &error), error, notOpen);
+        verifyRefusal(sink->writeFrame(filled(small), &error), error, notOpen);
         verifyRefusal(sink->finish(&error), error, QString("The video sink is not open."));
         for (bool destroy : {false, true}) {
             QVERIFY2(sink->open(path("clip.mp4"), metadataOf(small), h264, &error), qPrintable(error));
             verifyRefusal(sink->writeFrame(QImage(), &error), error, notOpen);
-            verifyRefusal(sink->writeFrame(grey(QSize(31, 32)), &error), error,
+            verifyRefusal(sink->writeFrame(filled(QSize(31, 32)), &error), error,
                           QString("The exported frame size differs from the source frame size."));
             QVERIFY(sink->isOpen());
             QCOMPARE(entries().size(), 1);

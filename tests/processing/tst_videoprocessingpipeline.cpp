@@ -2,17 +2,23 @@
 #include "VibratingVideo.h"
 
 #include "media/libav/LibavVideoAnalyzer.h"
+#include "ovra/Version.h"
 #include "processing/BoundedQueue.h"
+#include "processing/MotionSpectrumAnalysis.h"
+#include "processing/ProcessingParametersWriter.h"
+#include "processing/SettingsValidation.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "processing/VideoWatermarkRenderer.h"
 #include "project_data/TemporaryVideo.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <cmath>
@@ -22,6 +28,11 @@
 #include <unistd.h>
 
 using ovra::media::VideoMetadata;
+using ovra::motion_core::MotionSettings;
+using ovra::motion_core::MotionSpectrum;
+using ovra::motion_core::SpectrumPeak;
+using ovra::processing::MotionSpectrumResult;
+using ovra::processing::ProcessingParametersWriter;
 using ovra::processing::VideoProcessingPipeline;
 using ovra::processing::VideoWatermarkRenderer;
 using ovra::project_data::ProcessingProgress;
@@ -30,7 +41,9 @@ using ovra::project_data::ProcessingResult;
 using ovra::project_data::ProcessingState;
 using ovra::project_data::TemporaryVideo;
 using ovra::tests::fileContent;
+using ovra::tests::filled;
 using ovra::tests::verifyRefusal;
+using ovra::tests::VibratingPattern;
 using ovra::tests::writeFile;
 
 using Change = std::function<void(ProcessingRequest &)>;
@@ -51,21 +64,130 @@ std::vector<QImage> storedFrames(const TemporaryVideo &store)
     return frames;
 }
 
-QImage greyFrame(QSize size)
+ProcessingRequest knownRequest()
 {
-    QImage image(size, QImage::Format_RGBA8888);
-    image.fill(QColor(128, 128, 128));
-    return image;
+    ProcessingRequest request;
+    ovra::media::VideoMetadata &source = request.sourceMetadata;
+    source.filePath = QStringLiteral("/data/pump.mp4");
+    source.containerName = QStringLiteral("mov,mp4,m4a,3gp,3g2,mj2");
+    source.codecName = QStringLiteral("h264");
+    source.frameSize = QSize(1920, 1080);
+    source.durationUs = 100000000;
+    source.frameCount = 3000;
+    source.nominalFrameRate = source.detectedCaptureFrameRate = source.captureFrameRate = 30.0;
+    source.captureFrameRateManual = true;
+    source.uniformStartFrame = 0;
+    request.settings.startFrame = 30;
+    request.settings.endFrameExclusive = 630;
+    request.settings.playbackStartUs = 1000000;
+    request.settings.playbackEndUs = 21000000;
+    request.settings.regionOfInterest = QRectF(0.25, 0.5, 0.5, 0.25);
+    request.settings.lowerFrequencyHz = 9.0;
+    request.settings.upperFrequencyHz = 14.0;
+    request.settings.amplificationFactor = 5.0;
+    request.settings.rotationSpeedRpm = 3000.0;
+    request.settings.workerThreadCount = 2;
+    request.outputVideoPath = QStringLiteral("/out/clip.mp4");
+    request.parametersFilePath = QStringLiteral("/out/clip.mp4.json");
+    return request;
+}
+
+QJsonObject expectedDocument()
+{
+    QJsonObject document = QJsonDocument::fromJson(R"({
+        "schemaVersion": 1,
+        "application": {"name": "ovra-motion", "version": "set below"},
+        "algorithm": {"name": "Riesz phase magnification", "version": "riesz-phase-cpu-0.4"},
+        "source": {"filePath": "/data/pump.mp4", "container": "mov,mp4,m4a,3gp,3g2,mj2", "videoCodec": "h264",
+            "width": 1920, "height": 1080, "durationUs": 100000000, "frameCount": 3000, "nominalFrameRate": 30,
+            "averagePlaybackFrameRate": 30, "detectedCaptureFrameRate": 30, "captureFrameRate": 240,
+            "captureFrameRateManual": true, "slowMotionPlaybackIntent": false, "estimatedRecordingDurationUs": 0,
+            "averageSlowMotionFactor": 0, "variableFrameRate": false, "uniformStartFrame": 0},
+        "processing": {
+            "fragment": {"startFrame": 30, "endFrameExclusive": 630, "startTimeUs": 1000000, "endTimeUs": 21000000,
+                         "processedFrameCount": 600},
+            "regionCoordinateSpace": "decodedFrameNormalizedTopLeft",
+            "regionOfInterest": {"x": 0.25, "y": 0.5, "width": 0.5, "height": 0.25},
+            "regionProcessingOptimizationEnabled": true, "expandedRegionAmplificationFactor": 2.5,
+            "stabilizationReferenceRegion": null, "lowerFrequencyHz": 9, "upperFrequencyHz": 14,
+            "amplificationFactor": 5, "rotationSpeedRpm": 3000, "rotationFrequencyHz": 50,
+            "workerThreadCount": 2, "effectiveWorkerThreadCount": 2, "workerThreadMode": "manual"},
+        "export": {"videoFilePath": "/out/clip.mp4", "container": "mp4", "videoCodec": "h264", "qualityPercent": 75,
+            "includeAudio": false, "preserveFrameSize": true, "preserveFrameRate": true, "playbackFrameRate": 30,
+            "watermark": {"enabled": true, "text": "set below", "position": "bottomRight",
+                          "maximumWidthRatio": 0.28, "marginRatio": 0.02}},
+        "recording": {"equipmentType": "", "equipmentDesignation": "", "inspectedComponent": "",
+                      "recordingDateTime": "", "operatingMode": "", "loadDescription": "", "comment": ""}
+    })").object();
+    // The version the build generated, not a number copied into the test.
+    document["application"] = QJsonObject{{"name", OVRA_APPLICATION_NAME},
+                                          {"version", OVRA_VERSION " build " OVRA_BUILD_NUMBER}};
+    QJsonObject exported = document["export"].toObject();
+    QJsonObject watermark = exported["watermark"].toObject();
+    watermark["text"] = OVRA_DISPLAY_NAME;
+    exported["watermark"] = watermark;
+    document["export"] = exported;
+    return document;
+}
+
+struct Case
+{
+    VideoMetadata metadata;
+    MotionSettings settings;
+    double captureFps = 600.0;
+};
+
+using CaseChange = std::function<void(Case &)>;
+
+// Two seconds of a 600 fps recording and a band around a plucked string's 72-92 Hz.
+Case validCase()
+{
+    Case c;
+    c.metadata.frameCount = 1200;
+    c.metadata.frameSize = QSize(640, 480);
+    c.settings.startFrame = 0;
+    c.settings.endFrameExclusive = 1200;
+    c.settings.lowerFrequencyHz = 72.0;
+    c.settings.upperFrequencyHz = 92.0;
+    c.settings.amplificationFactor = 5.0;
+    return c;
+}
+
+struct ExpectedPeak
+{
+    double frequencyHz;
+    double amplitudePixels;
+    double directionDegrees;
+};
+using ExpectedPeaks = std::vector<ExpectedPeak>;
+
+double directionError(double a, double b)
+{
+    const double difference = std::fmod(std::abs(a - b), 180.0);
+    return std::min(difference, 180.0 - difference);
+}
+
+QString describe(const MotionSpectrum &spectrum)
+{
+    QString text = QStringLiteral("bin %1 Hz, peaks:").arg(spectrum.resolutionHz);
+    for (const SpectrumPeak &peak : spectrum.peaks)
+        text += QStringLiteral(" %1 Hz %2 px %3 deg;").arg(peak.frequencyHz).arg(peak.amplitudePixels).arg(peak.directionDegrees);
+    return text;
 }
 
 } // namespace
 
-// The runs from source to result, and the mark the export draws on every frame.
+Q_DECLARE_METATYPE(CaseChange)
+Q_DECLARE_METATYPE(VibratingPattern)
+
+// The runs from source to result, the rules a request must meet and the file that records them,
+// the motion spectrum, and the mark the export draws on every frame.
 class VideoProcessingPipelineTest : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_folder;
+    QTemporaryDir m_spectrumFolder; // its videos stay out of the pipeline's listings
     QString m_input;
     VideoMetadata m_metadata;
 
@@ -85,6 +207,23 @@ class VideoProcessingPipelineTest : public QObject
 
     QString outputPath(const QString &name) const { return m_folder.filePath(name); }
     QStringList entries() const { return ovra::tests::folderEntries(m_folder.path()); }
+
+    MotionSpectrumResult analyse(const VibratingPattern &pattern, const ovra::processing::ProgressCallback &progress,
+                                 const ovra::media::CancellationCheck &cancellation)
+    {
+        const QString path =
+            m_spectrumFolder.filePath(QStringLiteral("%1 %2.mkv").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        QString error;
+        ovra::processing::MotionSpectrumRequest request;
+        if (!ovra::tests::writeVibratingPatternVideo(path, pattern, &error)
+            || !ovra::media::libav::LibavVideoAnalyzer().analyze(path, &request.sourceMetadata, &error)) {
+            MotionSpectrumResult failed;
+            failed.errorMessage = error;
+            return failed;
+        }
+        request.sourceMetadata.captureFrameRate = pattern.frameRate;
+        return ovra::processing::MotionSpectrumAnalysis().run(request, progress, cancellation);
+    }
 
 private slots:
     void initTestCase()
@@ -421,17 +560,16 @@ private slots:
         QVERIFY2(fill > 50 && outline > 50 && mark.pixelColor(0, 0).alpha() == 0,
                  qPrintable(QString("%1 fill, %2 outline").arg(fill).arg(outline)));
 
-        QImage frame = greyFrame(size);
+        QImage frame = filled(size);
         QString error = "stale";
         QVERIFY(renderer.apply(frame, &error));
         QVERIFY(error.isEmpty());
-        QCOMPARE(frame.format(), QImage::Format_RGBA8888);
         const QRect area(renderer.position(), mark.size());
         // The mark's pixels, checked above, land inside its area and nowhere else.
-        QVERIFY(frame != greyFrame(size));
+        QVERIFY(frame != filled(size));
         QImage outside = frame;
-        QPainter(&outside).fillRect(area, QColor(128, 128, 128));
-        QCOMPARE(outside, greyFrame(size));
+        QPainter(&outside).fillRect(area, Qt::gray);
+        QCOMPARE(outside, filled(size));
     }
 
     void frameSmallerThanTheMarkClipsItAtTheOrigin()
@@ -441,9 +579,9 @@ private slots:
         QVERIFY(renderer.prepare(size));
         QVERIFY(renderer.image().width() > size.width() - VideoWatermarkRenderer::layoutFor(size).marginPixels);
         QCOMPARE(renderer.position().x(), 0);
-        QImage frame = greyFrame(size);
+        QImage frame = filled(size);
         QVERIFY(renderer.apply(frame));
-        QVERIFY(frame != greyFrame(size));
+        QVERIFY(frame != filled(size));
     }
 
     void framesItWasNotPreparedForAreRejected_data()
@@ -468,7 +606,7 @@ private slots:
             QCOMPARE(prepared, !preparedSize.isEmpty());
             QCOMPARE(error, prepared ? QString() : QString("The watermark frame size is invalid."));
         }
-        QImage frame = frameSize.isValid() ? greyFrame(frameSize) : QImage();
+        QImage frame = frameSize.isValid() ? filled(frameSize) : QImage();
         const QImage before = frame;
         verifyRefusal(renderer.apply(frame, &error), error,
                       QString("The watermark renderer is not configured for this frame."));
@@ -484,6 +622,227 @@ private slots:
         QTest::ignoreMessage(QtWarningMsg,
                              "QPainter::begin: Cannot paint on an image with the QImage::Format_Indexed8 format");
         verifyRefusal(renderer.apply(indexed, &error), error, QString("Could not draw the video watermark."));
+    }
+
+    void writesExactlyTheKnownContentIntoTheReservedFile()
+    {
+        QTemporaryDir folder;
+        const QString staging = folder.filePath(".clip.mp4.json.staging.json");
+        QVERIFY(writeFile(staging, {}));
+        const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
+        QString error = QStringLiteral("stale");
+        const ProcessingRequest request = knownRequest();
+        QVERIFY(
+            ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error));
+        QVERIFY(error.isEmpty());
+        const QByteArray bytes = fileContent(staging);
+        QJsonObject document = QJsonDocument::fromJson(bytes).object();
+        const QString created = document.take(QStringLiteral("createdAtUtc")).toString();
+        QCOMPARE(document, expectedDocument());
+        const QDateTime createdAt = QDateTime::fromString(created, Qt::ISODateWithMs);
+        QVERIFY(createdAt >= before && createdAt <= QDateTime::currentDateTimeUtc());
+        QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z$)").match(created).hasMatch(),
+                 qPrintable(created));
+        QVERIFY(bytes.contains("\n    \"algorithm\": {\n        \"name\"")); // indented
+    }
+
+    void optionalParts()
+    {
+        ProcessingRequest request = knownRequest();
+        request.settings.regionProcessingOptimizationEnabled = false;
+        request.settings.cameraMotionCompensationEnabled = true;
+        request.settings.stabilizationReferenceRegion = QRectF(0.1, 0.2, 0.3, 0.4);
+        request.settings.workerThreadCount = 0;
+        request.recording.recordingDateTime = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), Qt::UTC);
+        request.recording.comment = QStringLiteral("bearing 2");
+        const QJsonObject document = QJsonDocument::fromJson(ProcessingParametersWriter::buildParametersDocument(
+                                                                 request, request.sourceMetadata, 30.0, 600))
+                                         .object();
+        const QJsonObject processing = document["processing"].toObject();
+        QVERIFY(processing["expandedRegionAmplificationFactor"].isNull());
+        QCOMPARE(processing["stabilizationReferenceRegion"].toObject(),
+                 QJsonObject({{"x", 0.1}, {"y", 0.2}, {"width", 0.3}, {"height", 0.4}}));
+        QCOMPARE(processing["effectiveWorkerThreadCount"].toInt(), std::max(1, QThread::idealThreadCount()));
+        QCOMPARE(processing["workerThreadMode"].toString(), QStringLiteral("automatic"));
+        const QJsonObject recording = document["recording"].toObject();
+        QCOMPARE(recording["recordingDateTime"].toString(), QStringLiteral("2026-03-04T05:06:07.089Z"));
+        QCOMPARE(recording["comment"].toString(), QStringLiteral("bearing 2"));
+        // At the file's own rate the recording duration can be estimated.
+        const QJsonObject source = document["source"].toObject();
+        QCOMPARE(source["estimatedRecordingDurationUs"].toInteger(), 100000000);
+        QCOMPARE(source["averageSlowMotionFactor"].toDouble(), 1.0);
+    }
+
+    void refusesAnythingButAnEmptyReservation_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char *kind : {"missing", "not empty", "symbolic link", "directory"})
+            QTest::newRow(kind) << QString(kind);
+    }
+
+    void refusesAnythingButAnEmptyReservation()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir folder;
+        const QString staging = folder.filePath("staging.json");
+        if (kind == "not empty")
+            QVERIFY(writeFile(staging, "keep"));
+        else if (kind == "symbolic link")
+            QVERIFY(writeFile(folder.filePath("target.json"), {})
+                    && QFile::link(folder.filePath("target.json"), staging));
+        else if (kind == "directory")
+            QVERIFY(QDir(folder.path()).mkdir("staging.json"));
+        QString error;
+        const ProcessingRequest request = knownRequest();
+        verifyRefusal(
+            ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error),
+            error, QStringLiteral("The reserved staging JSON file is missing or is not empty."));
+        if (kind == "not empty")
+            QCOMPARE(fileContent(staging), QByteArray("keep"));
+    }
+
+    // The rules the settings controller's tests do not reach.
+    void rulesAndMessages_data()
+    {
+        QTest::addColumn<CaseChange>("change");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("warning");
+        const QString shortBurst = "The fragment is shorter than the recommended %1 frames (two seconds of capture "
+                                   "time): the frequency filter has little time to settle, so results are less "
+                                   "reliable.";
+        QTest::newRow("two seconds at 600 fps") << CaseChange([](Case &) {}) << QString() << QString();
+        QTest::newRow("1.5 s at 5000 fps") << CaseChange([](Case &c) {
+            c.captureFps = 5000.0;
+            c.metadata.frameCount = c.settings.endFrameExclusive = 7500;
+        }) << QString() << shortBurst.arg(10000);
+        QTest::newRow("fewer frames than five periods plus settling")
+            << CaseChange([](Case &c) { c.settings.endFrameExclusive = 85; })
+            << "The selected fragment is too short for this frequency band. Select at least 86 frames." << QString();
+        QTest::newRow("irregular head") << CaseChange([](Case &c) {
+            c.metadata.variableFrameRate = true;
+            c.metadata.uniformStartFrame = 10;
+        }) << "The selected fragment contains irregular frame intervals. Select a verified uniform section."
+                                        << QString();
+        QTest::newRow("capture rate unknown") << CaseChange([](Case &c) { c.captureFps = 0.0; })
+            << "Enter the camera capture frame rate before choosing the frequency band." << QString();
+        QTest::newRow("fragment past the end") << CaseChange([](Case &c) { c.settings.endFrameExclusive = 1201; })
+                                               << "Choose a valid analysis fragment." << QString();
+        QTest::newRow("region too small")
+            << CaseChange([](Case &c) { c.settings.regionOfInterest = QRectF(0.5, 0.5, 0.001, 0.001); })
+            << "Choose a valid amplification region." << QString();
+        QTest::newRow("lower edge 0") << CaseChange([](Case &c) { c.settings.lowerFrequencyHz = 0.0; })
+                                      << "Lower frequency must be greater than 0 Hz." << QString();
+        QTest::newRow("edges swapped") << CaseChange([](Case &c) { c.settings.upperFrequencyHz = 70.0; })
+                                       << "Upper frequency must be greater than lower frequency." << QString();
+        QTest::newRow("factor 25") << CaseChange([](Case &c) { c.settings.amplificationFactor = 25.0; }) << QString()
+                                   << "High amplification may produce visible artifacts.";
+        QTest::newRow("factor 1") << CaseChange([](Case &c) { c.settings.amplificationFactor = 1.0; }) << QString()
+                                  << "An amplification factor of 1 leaves motion unchanged.";
+    }
+
+    void rulesAndMessages()
+    {
+        QFETCH(CaseChange, change);
+        QFETCH(QString, refusal);
+        Case c = validCase();
+        change(c);
+        QCOMPARE(ovra::processing::settingsValidationMessage(c.metadata, c.settings, c.captureFps), refusal);
+        if (refusal.isEmpty())
+            QTEST(ovra::processing::settingsWarningMessage(c.settings, c.captureFps), "warning");
+    }
+
+    void rotationBands_data()
+    {
+        QTest::addColumn<double>("rpm");
+        QTest::addColumn<int>("harmonic");
+        QTest::addColumn<double>("halfWidth");
+        QTest::addColumn<double>("lower"); // 0: refused
+        QTest::addColumn<double>("upper");
+        QTest::newRow("third harmonic") << 600.0 << 3 << 10.0 << 27.0 << 33.0;
+        QTest::newRow("past Nyquist at 60 fps") << 1700.0 << 1 << 10.0 << 0.0 << 0.0;
+        QTest::newRow("no width") << 600.0 << 1 << 0.0 << 0.0 << 0.0;
+        QTest::newRow("speed below 500 RPM") << 400.0 << 1 << 10.0 << 0.0 << 0.0;
+    }
+
+    void rotationBands()
+    {
+        QFETCH(double, rpm);
+        QFETCH(int, harmonic);
+        QFETCH(double, halfWidth);
+        QFETCH(double, lower);
+        MotionSettings settings;
+        settings.rotationSpeedRpm = rpm;
+        double lowerHz = 0.0;
+        double upperHz = 0.0;
+        const bool usable = ovra::processing::rotationBand(settings, harmonic, halfWidth, harmonic == 3 ? 100.0 : 60.0,
+                                                           &lowerHz, &upperHz);
+        QCOMPARE(usable, lower > 0.0);
+        QCOMPARE(lowerHz, lower);
+        QTEST(upperHz, "upper");
+    }
+
+    // Rendered parts vibrating at known frequencies: every line is found within one bin with its
+    // own amplitude, and nothing else rises above a fifth of the strongest.
+    void findsTheLinesOfRenderedMotion_data()
+    {
+        QTest::addColumn<VibratingPattern>("pattern");
+        QTest::addColumn<ExpectedPeaks>("expected");
+
+        VibratingPattern parts{{192, 96}, 100.0, 400, 7.4, 0.3};
+        parts.rightHalf = {19.0, 0.15};
+        QTest::newRow("two parts, two frequencies") << parts << ExpectedPeaks{{7.4, 0.3, 0.0}, {19.0, 0.15, 0.0}};
+
+        VibratingPattern harmonic{{192, 96}, 120.0, 360, 9.3, 0.4};
+        harmonic.structure = ovra::tests::naturalTexture(5);
+        harmonic.direction = {0.0, 1.0};
+        harmonic.overtones = {{18.6, 0.12}};
+        QTest::newRow("fundamental and harmonic, vertical")
+            << harmonic << ExpectedPeaks{{9.3, 0.4, 90.0}, {18.6, 0.12, 90.0}};
+
+        VibratingPattern slowMotion{{192, 96}, 240.0, 300, 50.0, 0.25};
+        slowMotion.playbackFrameRate = 30.0;
+        slowMotion.direction = {std::sqrt(0.5), std::sqrt(0.5)};
+        slowMotion.structure = ovra::tests::naturalTexture(9);
+        QTest::newRow("slow motion, capture rate in force") << slowMotion << ExpectedPeaks{{50.0, 0.25, 45.0}};
+
+        VibratingPattern noise{{192, 96}, 60.0, 300, 10.0, 0.0};
+        noise.noiseSigma = 3.0;
+        QTest::newRow("static scene with sensor noise") << noise << ExpectedPeaks{};
+    }
+
+    void findsTheLinesOfRenderedMotion()
+    {
+        QFETCH(VibratingPattern, pattern);
+        QFETCH(ExpectedPeaks, expected);
+        const MotionSpectrumResult result = analyse(pattern, {}, {});
+        QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
+        const MotionSpectrum &spectrum = result.spectrum;
+        const QString found = describe(spectrum);
+
+        for (int k = 2; k < spectrum.binCount() && expected.empty(); ++k)
+            QVERIFY2(spectrum.amplitudePixels[k] <= spectrum.noiseFloorPixels[k], qPrintable(found));
+        const auto near = [&spectrum](double a, double b) { return std::abs(a - b) <= spectrum.resolutionHz; };
+        for (const ExpectedPeak &line : expected) {
+            const auto peak = std::find_if(spectrum.peaks.begin(), spectrum.peaks.end(),
+                                           [&](const SpectrumPeak &peak) { return near(peak.frequencyHz, line.frequencyHz); });
+            QVERIFY2(peak != spectrum.peaks.end(), qPrintable(found));
+            QVERIFY2(std::abs(peak->amplitudePixels / line.amplitudePixels - 1.0) <= 0.15, qPrintable(found));
+            QVERIFY2(directionError(peak->directionDegrees, line.directionDegrees) <= 15.0, qPrintable(found));
+        }
+        for (const SpectrumPeak &peak : spectrum.peaks) {
+            const bool expectedLine = std::any_of(expected.begin(), expected.end(),
+                                                  [&](const ExpectedPeak &line) { return near(peak.frequencyHz, line.frequencyHz); });
+            QVERIFY2(expectedLine || peak.amplitudePixels <= 0.2 * spectrum.peaks.front().amplitudePixels, qPrintable(found));
+        }
+    }
+
+    void cancellationStopsBetweenFrames()
+    {
+        int reports = 0;
+        const MotionSpectrumResult result = analyse(VibratingPattern{{192, 96}, 60.0, 120, 10.0, 0.2},
+                                                    [&reports](const auto &) { ++reports; }, [&reports] { return reports == 5; });
+        QCOMPARE(result.state, ovra::project_data::ProcessingState::Cancelled);
+        QCOMPARE(reports, 5);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "TestMedia.h"
 
+#include "project_data/ProcessingRecords.h"
 #include "project_data/TemporaryVideo.h"
 #include "project_data/TemporaryVideoSource.h"
 
@@ -18,6 +19,8 @@
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::media::VideoReadStatus;
+using ovra::project_data::ProcessingResult;
+using ovra::project_data::ProcessingState;
 using ovra::project_data::TemporaryVideo;
 using ovra::project_data::TemporaryVideoSource;
 using ovra::tests::verifyRefusal;
@@ -138,7 +141,6 @@ private slots:
             QVERIFY2(store->readFrame(i, &frame, &error), qPrintable(error));
             QCOMPARE(frame.frameIndex, i);
             QCOMPARE(frame.presentationTimeUs, i * 40000 + 7);
-            QCOMPARE(frame.image.format(), QImage::Format_ARGB32);
             QCOMPARE(frame.image, storedImage(i));
         }
         // Destruction removes the result; a root of ours that others may enter is narrowed.
@@ -336,6 +338,18 @@ private slots:
         qint64 index = -1;
         QCOMPARE(source.skipFrame(&index), VideoReadStatus::Failed);
         QCOMPARE(index, -1);
+    }
+
+    // How the records travel between threads is proven where they travel: the pipeline tests.
+    void resultMessagesCarryWarnings()
+    {
+        const ProcessingResult failed = ProcessingResult::failed("Disk full.", "A file may remain at /x: busy");
+        QCOMPARE(failed.errorMessage, QStringLiteral("Disk full. A file may remain at /x: busy"));
+        QCOMPARE(failed.state, ProcessingState::Failed);
+        const ProcessingResult cancelled = ProcessingResult::cancelled("A file may remain at /y: busy");
+        QCOMPARE(cancelled.state, ProcessingState::Cancelled);
+        QCOMPARE(cancelled.errorMessage,
+                 QStringLiteral("Processing was cancelled by the user. A file may remain at /y: busy"));
     }
 };
 

@@ -99,6 +99,13 @@ QByteArray fileContent(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+QImage filled(QSize size, const QColor &colour)
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    image.fill(colour);
+    return image;
+}
+
 QStringList folderEntries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);

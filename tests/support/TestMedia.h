@@ -26,6 +26,9 @@ QImage ffmpegReferenceFrame(const QString &path, qint64 index);
 bool writeFile(const QString &path, const QByteArray &content);
 QByteArray fileContent(const QString &path);
 
+// An RGBA8888 image of one colour.
+QImage filled(QSize size, const QColor &colour = Qt::gray);
+
 // Every name in a folder, hidden ones included, sorted.
 QStringList folderEntries(const QString &folder);
 

@@ -25,13 +25,10 @@ int openForWriting(const QByteArray &path, int extraFlags)
     return descriptor;
 }
 
-// Some file systems refuse unbuffered writes, at opening or at the first write (EINVAL); the
-// store then writes through the cache instead of failing.
 bool dropUncachedWrites(int descriptor)
 {
     const int flags = ::fcntl(descriptor, F_GETFL);
-    return uncachedFlag != 0 && flags >= 0 && (flags & uncachedFlag) != 0
-        && ::fcntl(descriptor, F_SETFL, flags & ~uncachedFlag) == 0;
+    return flags >= 0 && ::fcntl(descriptor, F_SETFL, flags & ~uncachedFlag) == 0;
 }
 
 } // namespace
@@ -49,24 +46,31 @@ BlockAlignedFile::~BlockAlignedFile()
 bool BlockAlignedFile::create(const QString &path, bool bypassCache)
 {
     const QByteArray name = QFile::encodeName(path);
-    m_descriptor = openForWriting(name, bypassCache ? uncachedFlag : 0);
-    if (m_descriptor < 0 && errno == EINVAL && bypassCache)
+    m_bypassingCache = bypassCache && uncachedFlag != 0;
+    m_descriptor = openForWriting(name, m_bypassingCache ? uncachedFlag : 0);
+    // Some file systems refuse unbuffered writes at opening (EINVAL); the store then writes
+    // through the cache instead of failing.
+    if (m_descriptor < 0 && errno == EINVAL && m_bypassingCache) {
+        m_bypassingCache = false;
         m_descriptor = openForWriting(name, 0);
+    }
     m_size = 0;
     return isOpen();
 }
 
 qint64 BlockAlignedFile::append(const QByteArray &head, const char *body, qint64 bodyBytes)
 {
-    const qint64 recordBytes = head.size() + bodyBytes;
-    const qint64 padded = paddedBytes(recordBytes);
-    if (!isOpen() || bodyBytes < 0 || !reserveStaging(padded))
+    if (!isOpen() || bodyBytes < 0)
         return -1;
-    char *staging = m_staging.get();
-    std::memcpy(staging, head.constData(), size_t(head.size()));
-    std::memcpy(staging + head.size(), body, size_t(bodyBytes));
-    std::memset(staging + recordBytes, 0, size_t(padded - recordBytes));
-    if (!writeStaged(padded))
+    const qint64 padded = paddedBytes(head.size() + bodyBytes);
+    bool written = m_bypassingCache && writeUncached(head, body, bodyBytes, padded);
+    // Some file systems refuse unbuffered writes only at the first write; the record then goes
+    // through the cache, as every later one.
+    if (!written && m_bypassingCache && errno == EINVAL && dropUncachedWrites(m_descriptor))
+        m_bypassingCache = false;
+    if (!m_bypassingCache)
+        written = writeCached(head, body, bodyBytes, padded);
+    if (!written)
         return -1;
     const qint64 offset = m_size;
     m_size += padded;
@@ -82,26 +86,31 @@ bool BlockAlignedFile::close()
     return closed;
 }
 
-bool BlockAlignedFile::reserveStaging(qint64 bytes)
+bool BlockAlignedFile::writeUncached(const QByteArray &head, const char *body, qint64 bodyBytes, qint64 paddedBytes)
 {
-    if (bytes <= m_stagingBytes)
-        return true;
-    m_staging.reset(static_cast<char *>(std::aligned_alloc(size_t(blockBytes), size_t(bytes))));
-    m_stagingBytes = m_staging ? bytes : 0;
-    return m_staging != nullptr;
+    if (!reserveStaging(paddedBytes))
+        return false;
+    char *staging = m_staging.get();
+    const qint64 recordBytes = head.size() + bodyBytes;
+    std::memcpy(staging, head.constData(), size_t(head.size()));
+    std::memcpy(staging + head.size(), body, size_t(bodyBytes));
+    std::memset(staging + recordBytes, 0, size_t(paddedBytes - recordBytes));
+    return writeAt(m_size, staging, paddedBytes);
 }
 
-bool BlockAlignedFile::writeStaged(qint64 bytes)
+// Through the cache, the record needs no copy of its own.
+bool BlockAlignedFile::writeCached(const QByteArray &head, const char *body, qint64 bodyBytes, qint64 paddedBytes)
 {
-    if (writeStagedOnce(bytes))
-        return true;
-    return errno == EINVAL && dropUncachedWrites(m_descriptor) && writeStagedOnce(bytes);
+    static const char padding[blockBytes] = {};
+    const qint64 recordBytes = head.size() + bodyBytes;
+    return writeAt(m_size, head.constData(), head.size()) && writeAt(m_size + head.size(), body, bodyBytes)
+        && writeAt(m_size + recordBytes, padding, paddedBytes - recordBytes);
 }
 
-bool BlockAlignedFile::writeStagedOnce(qint64 bytes)
+bool BlockAlignedFile::writeAt(qint64 offset, const char *data, qint64 bytes)
 {
     for (qint64 done = 0; done < bytes;) {
-        const ssize_t written = ::pwrite(m_descriptor, m_staging.get() + done, size_t(bytes - done), m_size + done);
+        const ssize_t written = ::pwrite(m_descriptor, data + done, size_t(bytes - done), offset + done);
         if (written < 0 && errno == EINTR)
             continue;
         if (written < 0)
@@ -113,6 +122,15 @@ bool BlockAlignedFile::writeStagedOnce(qint64 bytes)
         done += written;
     }
     return true;
+}
+
+bool BlockAlignedFile::reserveStaging(qint64 bytes)
+{
+    if (bytes <= m_stagingBytes)
+        return true;
+    m_staging.reset(static_cast<char *>(std::aligned_alloc(size_t(blockBytes), size_t(bytes))));
+    m_stagingBytes = m_staging ? bytes : 0;
+    return m_staging != nullptr;
 }
 
 } // namespace ovra::project_data

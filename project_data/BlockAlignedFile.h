@@ -38,9 +38,10 @@ public:
     qint64 size() const { return m_size; }
 
 private:
+    bool writeUncached(const QByteArray &head, const char *body, qint64 bodyBytes, qint64 paddedBytes);
+    bool writeCached(const QByteArray &head, const char *body, qint64 bodyBytes, qint64 paddedBytes);
+    bool writeAt(qint64 offset, const char *data, qint64 bytes);
     bool reserveStaging(qint64 bytes);
-    bool writeStaged(qint64 bytes);
-    bool writeStagedOnce(qint64 bytes);
 
     struct FreeMemory
     {
@@ -48,8 +49,9 @@ private:
     };
 
     int m_descriptor = -1;
+    bool m_bypassingCache = false;
     qint64 m_size = 0;
-    // Unbuffered writes need memory aligned to the block size, so records are assembled here.
+    // Unbuffered writes need memory aligned to the block size, so their records are assembled here.
     std::unique_ptr<char, FreeMemory> m_staging;
     qint64 m_stagingBytes = 0;
 };

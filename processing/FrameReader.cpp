@@ -4,7 +4,7 @@
 
 namespace ovra::processing {
 
-FrameReader::FrameReader(media::IVideoSource &source, qint64 count, std::size_t framesAhead)
+FrameReader::FrameReader(media::IVideoSource &source, qint64 count)
     : m_source(source)
     , m_reads(framesAhead)
     , m_thread([this, count] { readAll(count); })

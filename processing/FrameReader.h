@@ -24,7 +24,10 @@ public:
         QString error;
     };
 
-    FrameReader(media::IVideoSource &source, qint64 count, std::size_t framesAhead);
+    // Enough to ride out a slow frame, few enough that memory stays a handful of frames.
+    static constexpr std::size_t framesAhead = 2;
+
+    FrameReader(media::IVideoSource &source, qint64 count);
     ~FrameReader();
     FrameReader(const FrameReader &) = delete;
     FrameReader &operator=(const FrameReader &) = delete;

@@ -6,7 +6,7 @@
 
 namespace ovra::processing {
 
-FrameWriter::FrameWriter(FrameDestination &destination, std::size_t framesQueued)
+FrameWriter::FrameWriter(FrameDestination &destination)
     : m_destination(destination)
     , m_frames(framesQueued)
     , m_thread([this] { writeAll(); })

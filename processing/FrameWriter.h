@@ -19,7 +19,11 @@ class FrameDestination;
 class FrameWriter
 {
 public:
-    FrameWriter(FrameDestination &destination, std::size_t framesQueued);
+    // Enough to ride out a stall of the disk or the encoder, few enough that memory stays a
+    // handful of frames.
+    static constexpr std::size_t framesQueued = 3;
+
+    explicit FrameWriter(FrameDestination &destination);
     ~FrameWriter();
     FrameWriter(const FrameWriter &) = delete;
     FrameWriter &operator=(const FrameWriter &) = delete;

@@ -43,9 +43,6 @@ MotionSpectrumResult cancelled()
     return result;
 }
 
-// Frames decoded ahead of the measurement, on a thread of their own.
-constexpr std::size_t framesReadAhead = 2;
-
 // One run: the fragment is decoded on a reading thread while the calling thread measures, so
 // that decoding and measuring share the time of the slower of the two.
 class SpectrumRun
@@ -112,7 +109,7 @@ private:
     std::optional<MotionSpectrumResult> measureFragment()
     {
         const qint64 total = m_end - m_request.startFrame;
-        FrameReader reader(m_source, total, framesReadAhead);
+        FrameReader reader(m_source, total);
         for (qint64 done = 0; done < total; ++done) {
             if (m_cancellation.query())
                 return cancelled();

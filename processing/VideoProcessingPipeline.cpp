@@ -41,11 +41,6 @@ using project_data::joinMessages;
 
 namespace {
 
-// Frames decoded ahead of the motion processor and frames waiting for the disk or the encoder:
-// enough to ride out a stall of either, few enough that memory stays a handful of frames.
-constexpr std::size_t framesReadAhead = 2;
-constexpr std::size_t framesQueuedForWriting = 3;
-
 qint64 elapsedUs(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1000;
@@ -365,8 +360,8 @@ private:
     {
         report(VideoProcessingPipeline::tr("Processing frames"), 0, m_count);
         m_loopTimer.start();
-        m_reader = std::make_unique<FrameReader>(*m_source, m_count, framesReadAhead);
-        m_writer = std::make_unique<FrameWriter>(*m_destination, framesQueuedForWriting);
+        m_reader = std::make_unique<FrameReader>(*m_source, m_count);
+        m_writer = std::make_unique<FrameWriter>(*m_destination);
         while (m_framesRead < m_count) {
             if (cancellationRequested()) {
                 const QString warnings = dropDestination();

@@ -10,33 +10,34 @@ namespace {
 
 using kernel::reflectEdgeRepeated;
 
-void convolveRow(const float *in, float *out, int width, const float *taps, int tapCount)
+// Both passes sum the taps in one order per sample (kernel::symmetricSum), as the vector
+// kernels do.
+void convolveRow(const float *in, float *out, int width, const std::vector<float> &taps)
 {
+    const int tapCount = static_cast<int>(taps.size());
     const int radius = tapCount / 2;
+    float samples[kernel::denoiseTapCount];
     for (int x = 0; x < width; ++x) {
         const bool inside = x - radius >= 0 && x + radius < width;
-        float sum = 0.0f;
-        for (int j = -radius; j <= radius; ++j) {
-            const int source = inside ? x + j : reflectEdgeRepeated(x + j, width);
-            sum += in[source] * taps[j + radius];
-        }
-        out[x] = sum;
+        for (int j = -radius; j <= radius; ++j)
+            samples[j + radius] = in[inside ? x + j : reflectEdgeRepeated(x + j, width)];
+        out[x] = kernel::symmetricSum(samples, taps.data(), tapCount);
     }
 }
 
-// Accumulates whole rows tap by tap; per sample the sum runs in the same tap order as
-// the horizontal pass, so both passes follow one formula.
-void convolveColumns(const FloatPlane &in, FloatPlane &out, int y, const float *taps, int tapCount)
+void convolveColumns(const FloatPlane &in, FloatPlane &out, int y, const std::vector<float> &taps)
 {
+    const int tapCount = static_cast<int>(taps.size());
     const int radius = tapCount / 2;
-    const int width = in.width();
+    const float *rows[kernel::denoiseTapCount];
+    for (int j = -radius; j <= radius; ++j)
+        rows[j + radius] = in.row(reflectEdgeRepeated(y + j, in.height()));
     float *target = out.row(y);
-    std::fill_n(target, width, 0.0f);
-    for (int j = -radius; j <= radius; ++j) {
-        const float *source = in.row(reflectEdgeRepeated(y + j, in.height()));
-        const float tap = taps[j + radius];
-        for (int x = 0; x < width; ++x)
-            target[x] += source[x] * tap;
+    float samples[kernel::denoiseTapCount];
+    for (int x = 0; x < in.width(); ++x) {
+        for (int j = 0; j < tapCount; ++j)
+            samples[j] = rows[j][x];
+        target[x] = kernel::symmetricSum(samples, taps.data(), tapCount);
     }
 }
 
@@ -69,13 +70,13 @@ void blur(MotionWorkerPool &pool, const FloatPlane &input, const std::vector<flo
     scratch.reshape(width, height);
     parallelFor(pool, height, costPerRow, [&](int begin, int end) {
         for (int y = begin; y < end; ++y)
-            convolveRow(input.row(y), scratch.row(y), width, kernel.data(), tapCount);
+            convolveRow(input.row(y), scratch.row(y), width, kernel);
     });
     // Only now may output be written: it can be the input plane.
     output.reshape(width, height);
     parallelFor(pool, height, costPerRow, [&](int begin, int end) {
         for (int y = begin; y < end; ++y)
-            convolveColumns(scratch, output, y, kernel.data(), tapCount);
+            convolveColumns(scratch, output, y, kernel);
     });
 }
 

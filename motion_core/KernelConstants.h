@@ -15,6 +15,28 @@ static constexpr float denoiseTaps[denoiseTapCount] = {0.02763055f, 0.06628225f,
                                                         0.18017381f, 0.20416369f, 0.18017381f,
                                                         0.12383154f, 0.06628225f, 0.02763055f};
 
+// A symmetric filter's sum of taps x samples (tapCount odd, at most denoiseTapCount), in the
+// one order the reference and the vector kernels share: mirrored samples are added before
+// their common tap weighs them, and the products are added pairwise. That halves the
+// products and the chain of dependent additions of a plain running sum. Value is float or a
+// vector of floats that a float multiplies.
+template<typename Value>
+static inline Value symmetricSum(const Value *samples, const float *taps, int tapCount)
+{
+    const int radius = tapCount / 2;
+    Value terms[denoiseTapCount / 2 + 1];
+    for (int k = 0; k < radius; ++k)
+        terms[k] = taps[k] * (samples[k] + samples[tapCount - 1 - k]);
+    terms[radius] = taps[radius] * samples[radius];
+    for (int count = radius + 1; count > 1; count = (count + 1) / 2) {
+        for (int k = 0; k < count / 2; ++k)
+            terms[k] = terms[2 * k] + terms[2 * k + 1];
+        if (count % 2 != 0)
+            terms[count / 2] = terms[count - 1];
+    }
+    return terms[0];
+}
+
 // The Riesz pair of a band-pass level. The level is first low-passed by an isotropic filter
 // whose gain falls with the frequency across the band a Laplacian level carries,
 //     source = levelWeight x level + blurWeight x blur(level, 1 4 6 4 1 / 16),

@@ -155,15 +155,6 @@ OVRA_SIMD_INLINE Floats evaluateSeries(const float (&series)[kernel::quarterTurn
     return sum;
 }
 
-// The vertical pass at count samples from x, over the nine horizontally blurred rows.
-OVRA_SIMD_INLINE Floats blurColumns(const float *const *rows, int x)
-{
-    Floats sum = splat(0.0f);
-    for (int j = 0; j < denoiseTapCount; ++j)
-        sum = sum + load(rows[j] + x) * splat(denoiseTaps[j]);
-    return sum;
-}
-
 // Horizontally blurred rows of the three weighted planes, slot = row % 9: the rows one
 // output row needs are at most nine consecutive ones, so they never share a slot. Rows
 // are padded so that a vector load at the last block stays inside the scratch.
@@ -231,9 +222,9 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<C
     float *target = job.reconstructed + static_cast<long long>(y) * job.width;
     for (int x = 0; x < job.width; x += lanes) {
         const int count = smallerOf(lanes, job.width - x);
-        const Floats weightedH = blurColumns(blurred[0], x);
-        const Floats weightedV = blurColumns(blurred[1], x);
-        const Floats weights = blurColumns(blurred[2], x);
+        const Floats weightedH = blurColumns(blurred[0], x, denoiseTaps);
+        const Floats weightedV = blurColumns(blurred[1], x, denoiseTaps);
+        const Floats weights = blurColumns(blurred[2], x, denoiseTaps);
         const Mask significant = weights > splat(0.0001f);
         const Floats inverseWeight = splat(1.0f) / weights;
         Floats ph = select(significant, weightedH * inverseWeight, zero) * alpha;

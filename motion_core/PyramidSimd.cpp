@@ -22,21 +22,20 @@ using kernel::pyramidTaps;
 void blurEvenColumns(const float *in, int width, float *out, int outWidth)
 {
     const auto scalarAt = [&](int x) {
-        float sum = 0.0f;
+        float samples[pyramidTapCount];
         for (int j = 0; j < pyramidTapCount; ++j)
-            sum += in[reflectEdgeRepeated(2 * x + j - 2, width)] * pyramidTaps[j];
-        out[x] = sum;
+            samples[j] = in[reflectEdgeRepeated(2 * x + j - 2, width)];
+        out[x] = kernel::symmetricSum(samples, pyramidTaps, pyramidTapCount);
     };
     // Vector blocks read in[2x - 2 .. 2x + 2 lanes + 1], all inside the row.
     int x = 0;
     for (; x < outWidth && 2 * x - 2 < 0; ++x)
         scalarAt(x);
     for (; 2 * x + 2 * lanes + 2 <= width; x += lanes) {
-        const float *source = in + 2 * x - 2;
-        Floats sum = splat(0.0f);
+        Floats samples[pyramidTapCount];
         for (int j = 0; j < pyramidTapCount; ++j)
-            sum = sum + loadEven(source + j) * splat(pyramidTaps[j]);
-        store(out + x, sum);
+            samples[j] = loadEven(in + 2 * x - 2 + j);
+        store(out + x, kernel::symmetricSum(samples, pyramidTaps, pyramidTapCount));
     }
     for (; x < outWidth; ++x)
         scalarAt(x);
@@ -60,7 +59,7 @@ public:
         const bool owned = row >= m_ownedBegin && row < m_ownedEnd;
         float *target = owned ? m_job.low + static_cast<long long>(row) * m_width
                               : m_scratch + pyramidTapCount * m_stride;
-        const float *taps[pyramidTapCount];
+        const float *rows[pyramidTapCount];
         for (int j = 0; j < pyramidTapCount; ++j) {
             const int input = reflectEdgeRepeated(2 * row + j - 2, m_job.height);
             float *blurred = m_scratch + (input % pyramidTapCount) * m_stride;
@@ -69,14 +68,11 @@ public:
                                 m_width);
                 m_inputInSlot[input % pyramidTapCount] = input;
             }
-            taps[j] = blurred;
+            rows[j] = blurred;
         }
         for (int x = 0; x < m_width; x += lanes) {
             const int count = smallerOf(lanes, m_width - x);
-            Floats sum = splat(0.0f);
-            for (int j = 0; j < pyramidTapCount; ++j)
-                sum = sum + load(taps[j] + x) * splat(pyramidTaps[j]);
-            storePartial(target + x, sum, count);
+            storePartial(target + x, blurColumns(rows, x, pyramidTaps), count);
         }
         m_computedFirst = m_computedFirst < 0 ? row : smallerOf(m_computedFirst, row);
         m_computedLast = largerOf(m_computedLast, row);
@@ -122,19 +118,18 @@ public:
     // Once the level rows around y have been added.
     void emit(int y)
     {
-        const float *taps[pyramidTapCount];
+        const float *rows[pyramidTapCount];
         for (int j = 0; j < pyramidTapCount; ++j)
-            taps[j] = m_scratch + (reflectEdgeRepeated(y + j - 2, m_job.height) % pyramidTapCount) * m_stride;
+            rows[j] = m_scratch + (reflectEdgeRepeated(y + j - 2, m_job.height) % pyramidTapCount) * m_stride;
         const long long offset = static_cast<long long>(y) * m_job.width;
         const Floats levelWeight = splat(kernel::quadratureLevelWeight);
         const Floats blurWeight = splat(kernel::quadratureBlurWeight);
         for (int x = 0; x < m_job.width; x += lanes) {
             const int count = smallerOf(lanes, m_job.width - x);
-            Floats sum = splat(0.0f);
-            for (int j = 0; j < pyramidTapCount; ++j)
-                sum = sum + load(taps[j] + x) * splat(pyramidTaps[j]);
             storePartial(m_job.source + offset + x,
-                         levelWeight * loadPartial(m_job.level + offset + x, count) + blurWeight * sum, count);
+                         levelWeight * loadPartial(m_job.level + offset + x, count)
+                             + blurWeight * blurColumns(rows, x, pyramidTaps),
+                         count);
         }
     }
 

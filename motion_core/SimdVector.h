@@ -200,6 +200,8 @@ inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v
 // std::min and std::max semantics: the first argument unless the comparison holds.
 inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }
 inline Floats maximum(Floats a, Floats b) { return select(a < b, b, a); }
+// A constant weighing a vector, as in the scalar reference's tap x sample.
+inline Floats operator*(float a, Floats b) { return splat(a) * b; }
 // sqrt(x x + y y) in single precision, as the scalar reference computes it (PhaseKernels.cpp).
 inline Floats magnitude(Floats x, Floats y) { return sqrt(x * x + y * y); }
 

@@ -65,7 +65,8 @@ float maximumDifference(const FloatPlane &a, const FloatPlane &b)
     return worst;
 }
 
-// Direct evaluation of the separable blur, one output sample at a time, rows then columns.
+// Direct evaluation of the separable blur in double precision, one output sample at a time,
+// rows then columns.
 FloatPlane naiveBlur(const FloatPlane &in, const std::vector<float> &kernel)
 {
     auto reflect = [](int i, int n) {
@@ -79,11 +80,11 @@ FloatPlane naiveBlur(const FloatPlane &in, const std::vector<float> &kernel)
         const FloatPlane &from = pass == 0 ? in : passes[0];
         for (int y = 0; y < in.height(); ++y)
             for (int x = 0; x < in.width(); ++x) {
-                float sum = 0.0f;
+                double sum = 0.0;
                 for (int j = -r; j <= r; ++j)
                     sum += (pass == 0 ? from.at(reflect(x + j, in.width()), y) : from.at(x, reflect(y + j, in.height())))
-                        * kernel[size_t(j + r)];
-                passes[pass].at(x, y) = sum;
+                        * double(kernel[size_t(j + r)]);
+                passes[pass].at(x, y) = float(sum);
             }
     }
     return passes[1];
@@ -149,7 +150,8 @@ private slots:
             FloatPlane output;
             FloatPlane scratch;
             blur(pool, input, *kernel, output, scratch);
-            QVERIFY(identical(output, naiveBlur(input, *kernel)));
+            // Samples up to 255: a few single-precision roundings apart at most.
+            QVERIFY(maximumDifference(output, naiveBlur(input, *kernel)) < 1e-3f);
             // In place gives the same values.
             FloatPlane inPlace = input;
             blur(pool, inPlace, *kernel, inPlace, scratch);

@@ -62,13 +62,18 @@ static constexpr float cosineSeries[quarterTurnSeriesLength] = {
 static constexpr float sincSeries[quarterTurnSeriesLength] = {
     1.60590438e-10f, -2.50521084e-08f, 2.75573192e-06f, -1.98412698e-04f, 8.33333333e-03f, -1.66666667e-01f, 1.0f};
 
-// Horner's scheme on a series in x; the vector kernels evaluate it in the same order.
-static inline float evaluateSeries(const float (&series)[quarterTurnSeriesLength], float x)
+// A series in x by Estrin's scheme, the one order the reference and the vector kernels share:
+// its chain of dependent operations is five deep where Horner's is twelve. Value is float
+// or a vector of floats (see symmetricSum).
+template<typename Value>
+static inline Value evaluateSeries(const float (&series)[quarterTurnSeriesLength], Value x)
 {
-    float sum = series[0];
-    for (int k = 1; k < quarterTurnSeriesLength; ++k)
-        sum = sum * x + series[k];
-    return sum;
+    static_assert(quarterTurnSeriesLength == 7, "the grouping below covers powers up to x^6");
+    const Value x2 = x * x;
+    const Value x4 = x2 * x2;
+    const Value low = (series[5] * x + series[6]) + x2 * (series[3] * x + series[4]);
+    const Value high = (series[1] * x + series[2]) + series[0] * x2;
+    return low + x4 * high;
 }
 
 // Whole-sample symmetric reflection for neighbours at most one sample outside.

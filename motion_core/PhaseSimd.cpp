@@ -146,15 +146,6 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
     }
 }
 
-// kernel::evaluateSeries on vectors.
-OVRA_SIMD_INLINE Floats evaluateSeries(const float (&series)[kernel::quarterTurnSeriesLength], Floats x)
-{
-    Floats sum = splat(series[0]);
-    for (int k = 1; k < kernel::quarterTurnSeriesLength; ++k)
-        sum = sum * x + splat(series[k]);
-    return sum;
-}
-
 // Horizontally blurred rows of the three weighted planes, slot = row % 9: the rows one
 // output row needs are at most nine consecutive ones, so they never share a slot. Rows
 // are padded so that a vector load at the last block stays inside the scratch.
@@ -231,15 +222,18 @@ void shiftRow(const PhaseLevelJob &job, const BlurredRows &rows, UpsampledRows<C
         Floats pv = select(significant, weightedV * inverseWeight, zero) * alpha;
 
         Floats theta = magnitude(ph, pv);
-        // Limited to a quarter turn instead of wrapping; the direction is kept.
+        // Limited to a quarter turn instead of wrapping; the direction is kept. Rarely
+        // needed, so the division waits for a block that needs it.
         const Mask limited = theta > splat(quarterTurn);
-        const Floats scale = splat(quarterTurn) / theta;
-        ph = select(limited, ph * scale, ph);
-        pv = select(limited, pv * scale, pv);
-        theta = select(limited, splat(quarterTurn), theta);
+        if (any(limited)) {
+            const Floats scale = splat(quarterTurn) / theta;
+            ph = select(limited, ph * scale, ph);
+            pv = select(limited, pv * scale, pv);
+            theta = select(limited, splat(quarterTurn), theta);
+        }
         const Floats thetaSquared = theta * theta;
-        const Floats cosine = evaluateSeries(kernel::cosineSeries, thetaSquared);
-        const Floats sinc = evaluateSeries(kernel::sincSeries, thetaSquared);
+        const Floats cosine = kernel::evaluateSeries(kernel::cosineSeries, thetaSquared);
+        const Floats sinc = kernel::evaluateSeries(kernel::sincSeries, thetaSquared);
 
         const Neighbourhood samples = level.at(x, count);
         const Floats shifted = cosine * samples.centre - (samples.rieszH() * ph + samples.rieszV() * pv) * sinc;

@@ -52,6 +52,7 @@ inline Mask operator<(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v,
 inline Mask operator<=(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LE_OQ)}; }
 inline Mask operator>(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GT_OQ)}; }
 inline Mask operator>=(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GE_OQ)}; }
+inline bool any(Mask m) { return m.v != 0; }
 inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm512_mask_blend_ps(m.v, whenFalse.v, whenTrue.v)};
@@ -109,6 +110,7 @@ inline Mask operator<(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP
 inline Mask operator<=(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LE_OQ)}; }
 inline Mask operator>(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GT_OQ)}; }
 inline Mask operator>=(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GE_OQ)}; }
+inline bool any(Mask m) { return _mm256_movemask_ps(m.v) != 0; }
 inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm256_blendv_ps(whenFalse.v, whenTrue.v, m.v)};
@@ -162,6 +164,7 @@ inline Mask operator<(Floats a, Floats b) { return {_mm_cmplt_ps(a.v, b.v)}; }
 inline Mask operator<=(Floats a, Floats b) { return {_mm_cmple_ps(a.v, b.v)}; }
 inline Mask operator>(Floats a, Floats b) { return {_mm_cmpgt_ps(a.v, b.v)}; }
 inline Mask operator>=(Floats a, Floats b) { return {_mm_cmpge_ps(a.v, b.v)}; }
+inline bool any(Mask m) { return _mm_movemask_ps(m.v) != 0; }
 inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm_or_ps(_mm_and_ps(m.v, whenTrue.v), _mm_andnot_ps(m.v, whenFalse.v))};
@@ -200,8 +203,9 @@ inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v
 // std::min and std::max semantics: the first argument unless the comparison holds.
 inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }
 inline Floats maximum(Floats a, Floats b) { return select(a < b, b, a); }
-// A constant weighing a vector, as in the scalar reference's tap x sample.
+// A constant with a vector, as in the scalar reference's tap x sample or sum + coefficient.
 inline Floats operator*(float a, Floats b) { return splat(a) * b; }
+inline Floats operator+(Floats a, float b) { return a + splat(b); }
 // sqrt(x x + y y) in single precision, as the scalar reference computes it (PhaseKernels.cpp).
 inline Floats magnitude(Floats x, Floats y) { return sqrt(x * x + y * y); }
 

@@ -76,6 +76,34 @@ static inline Value evaluateSeries(const float (&series)[quarterTurnSeriesLength
     return low + x4 * high;
 }
 
+// The scalar side of the operations the shared formulas below use; the vector kernels have
+// their own (SimdVector.h).
+static inline float select(bool condition, float whenTrue, float whenFalse) { return condition ? whenTrue : whenFalse; }
+static inline float absolute(float x) { return x < 0.0f ? -x : x; }
+
+// atan2(y, x) for y >= 0, in [0, pi], within 3 ulp: the Cephes arctangent, whose argument
+// is reduced below tan(pi / 8) by a single division, y / |x|, -|x| / y or
+// (y - |x|) / (y + |x|) chosen by comparisons. y = x = 0 gives NaN; the phase difference
+// uses the angle only where y, the length of its vector part, is positive. Value is float or
+// a vector of floats (see symmetricSum).
+template<typename Value>
+static inline Value halfTurnAngle(Value y, Value x)
+{
+    const Value ax = absolute(x);
+    const auto steep = y > 2.414213562373095f * ax;
+    const auto middle = y > 0.4142135623730950f * ax;
+    const Value numerator = select(steep, -1.0f * ax, select(middle, y - ax, y));
+    const Value denominator = select(steep, y, select(middle, y + ax, ax));
+    const Value t = numerator / denominator;
+    const Value z = t * t;
+    const Value series = ((8.05374449538e-2f * z + -1.38776856032e-1f) * z + 1.99777106478e-1f) * z
+        + -3.33329491539e-1f;
+    const Value angle = (series * z) * t + t;
+    const Value firstQuadrant =
+        select(steep, angle + 1.57079632679f, select(middle, angle + 0.785398163397f, angle));
+    return select(ax > x, -1.0f * firstQuadrant + 3.14159265359f, firstQuadrant);
+}
+
 // Whole-sample symmetric reflection for neighbours at most one sample outside.
 static inline int reflectEdgeOnce(int index, int length)
 {

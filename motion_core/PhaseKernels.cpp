@@ -40,7 +40,7 @@ void accumulatePhaseDifference(MotionWorkerPool &pool, const PhaseSamples &curre
             const float qi = pi[n] * r1[n] - pr1[n] * i[n];
             const float qj = pi[n] * r2[n] - pr2[n] * i[n];
             const float r = magnitude(qi, qj);
-            const float phi = std::atan2(r, qr);
+            const float phi = kernel::halfTurnAngle(r, qr);
             if (r > 1e-6f) {
                 const float phiPerLength = phi / r;
                 accumulatedH[n] += qi * phiPerLength;

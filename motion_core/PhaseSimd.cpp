@@ -1,9 +1,8 @@
 // Vector kernels of the phase stages; compiled once per instruction set (SimdVector.h).
 // PhaseKernels.cpp, RieszTransform.cpp, Blur.cpp and TemporalBandpassFilter.cpp hold the
-// scalar reference. Every expression keeps the reference's order of operations; only
-// atan2 comes from the vector maths library (at most 3.5 ulp from exact), so the
-// accumulated and shifted phases differ from the reference by rounding only. The lengths r
-// and theta are computed as in the reference, so their thresholds decide as there.
+// scalar reference. Every expression keeps the reference's order of operations, and the
+// formulas with a choice of order come from the same templates (KernelConstants.h), so the
+// results are the same bits.
 
 #include "motion_core/PhaseSimd.h"
 #include "motion_core/KernelConstants.h"
@@ -127,7 +126,7 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
         const Floats qi = pLevel * r1 - pR1 * level;
         const Floats qj = pLevel * r2 - pR2 * level;
         const Floats r = magnitude(qi, qj);
-        const Floats phi = atan2(r, qr);
+        const Floats phi = kernel::halfTurnAngle(r, qr);
         const Mask significant = r > splat(1e-6f);
         const Floats phiPerLength = phi / r;
         Floats accumulatedH = loadPartial(job.accumulatorH + i, count);

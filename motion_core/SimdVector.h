@@ -13,7 +13,6 @@
 #include "motion_core/KernelSet.h"
 
 #include <immintrin.h>
-#include <sleef.h>
 
 #include <cstdint>
 
@@ -88,9 +87,6 @@ inline Ints truncateToInts(Floats a) { return {_mm512_cvttps_epi32(a.v)}; }
 // a + 1 where m holds.
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm512_mask_add_epi32(a.v, m.v, a.v, _mm512_set1_epi32(1))}; }
 
-// SLEEF, at most 3.5 ulp from the exact result.
-inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f16_u35avx512f(y.v, x.v)}; }
-
 #elif defined(__AVX2__)
 
 constexpr int lanes = 8;
@@ -143,8 +139,6 @@ inline Ints truncateToInts(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
 // A true lane of a mask is all ones, -1 as an integer.
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm256_sub_epi32(a.v, _mm256_castps_si256(m.v))}; }
 
-inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f8_u35avx2(y.v, x.v)}; }
-
 #else // SSE2
 
 constexpr int lanes = 4;
@@ -194,8 +188,6 @@ inline Floats toFloats(Ints a) { return {_mm_cvtepi32_ps(a.v)}; }
 inline Ints truncateToInts(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
 inline Ints incrementWhere(Mask m, Ints a) { return {_mm_sub_epi32(a.v, _mm_castps_si128(m.v))}; }
 
-inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v)}; }
-
 #endif
 
 // Helpers common to all widths.
@@ -203,6 +195,7 @@ inline Floats atan2(Floats y, Floats x) { return {Sleef_atan2f4_u35sse2(y.v, x.v
 // std::min and std::max semantics: the first argument unless the comparison holds.
 inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }
 inline Floats maximum(Floats a, Floats b) { return select(a < b, b, a); }
+inline Floats absolute(Floats a) { return maximum(a, splat(0.0f) - a); }
 // A constant with a vector, as in the scalar reference's tap x sample or sum + coefficient.
 inline Floats operator*(float a, Floats b) { return splat(a) * b; }
 inline Floats operator+(Floats a, float b) { return a + splat(b); }

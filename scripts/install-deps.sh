@@ -12,7 +12,7 @@ packages=(
   qml6-module-qtqml-workerscript qml6-module-qtquick-shapes qml6-module-qtqml qml6-module-qttest
   libqt6svg6
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  ffmpeg libsleef-dev libfftw3-dev
+  ffmpeg libfftw3-dev
   xvfb xauth imagemagick qemu-user valgrind
   fonts-dejavu-core
 )

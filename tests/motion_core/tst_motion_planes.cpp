@@ -1,5 +1,6 @@
 #include "MotionCoreTesting.h"
 
+#include "motion_core/KernelConstants.h"
 #include "motion_core/Luminance.h"
 #include "motion_core/PlaneOperations.h"
 #include "motion_core/SpatialPyramid.h"
@@ -157,6 +158,25 @@ private slots:
             blur(pool, inPlace, *kernel, inPlace, scratch);
             QVERIFY(identical(inPlace, output));
         }
+    }
+
+    void phaseAngleFollowsAtan2()
+    {
+        // Every reduction branch and both half planes, at lengths far apart, and the axes.
+        for (double length : {1e-5, 1.0, 3e4}) {
+            for (int step = 0; step <= 3600; ++step) {
+                const double turn = M_PI * step / 3600.0;
+                const float y = float(length * std::sin(turn));
+                const float x = float(length * std::cos(turn));
+                const float got = ovra::motion_core::kernel::halfTurnAngle(y, x);
+                const double want = std::atan2(double(y), double(x));
+                const double ulp = std::nextafter(float(want), 4.0f) - float(want);
+                QVERIFY2(std::abs(got - want) <= 3.0 * ulp,
+                         qPrintable(QStringLiteral("atan2(%1, %2): %3, exactly %4").arg(y).arg(x).arg(got).arg(want)));
+            }
+        }
+        QCOMPARE(ovra::motion_core::kernel::halfTurnAngle(0.0f, -2.0f), float(M_PI));
+        QCOMPARE(ovra::motion_core::kernel::halfTurnAngle(2.0f, 0.0f), float(M_PI / 2));
     }
 
     void resampling()

@@ -16,9 +16,10 @@ const std::vector<float> &pyramidKernel();
 // Gaussian, sigma 2, 9 taps, normalised to sum 1: smooths the filtered phase.
 const std::vector<float> &phaseDenoisingKernel();
 
-// Separable convolution with an odd symmetric kernel of at most 9 taps, edge samples repeated (half-sample symmetric).
-// The horizontal pass goes through scratch, so output may be the input plane itself;
-// scratch must be a third plane. An empty input or kernel gives an empty output.
+// Separable convolution with a symmetric kernel of an odd number of taps, at most 9 (else
+// throws std::invalid_argument), edge samples repeated (half-sample symmetric). The
+// horizontal pass goes through scratch, so output may be the input plane itself; scratch
+// must be a third plane. An empty input or kernel gives an empty output.
 void blur(MotionWorkerPool &pool, const FloatPlane &input, const std::vector<float> &kernel, FloatPlane &output,
           FloatPlane &scratch);
 

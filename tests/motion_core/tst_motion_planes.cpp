@@ -98,11 +98,16 @@ class MotionPlanesTest : public QObject
     Q_OBJECT
 
 private slots:
-    void oversizedPlaneThrows()
+    void oversizedInputsThrow()
     {
         // 65536 x 65536 samples overflow an int count: refused, not wrapped to a small buffer.
         FloatPlane plane;
         QVERIFY_THROWS_EXCEPTION(std::bad_alloc, plane.reshape(65536, 65536));
+        // A kernel wider than the blur's sample window: refused, not read past the window.
+        MotionWorkerPool pool;
+        FloatPlane output, scratch;
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+                                 blur(pool, randomPlane(QSize(20, 20), 1), std::vector<float>(11, 1.0f / 11), output, scratch));
     }
 
     void luminance_data()

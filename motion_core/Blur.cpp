@@ -2,6 +2,7 @@
 
 #include "motion_core/KernelConstants.h"
 
+#include <algorithm>
 #include <iterator>
 #include <stdexcept>
 
@@ -66,9 +67,10 @@ void blur(MotionWorkerPool &pool, const FloatPlane &input, const std::vector<flo
     const int width = input.width();
     const int height = input.height();
     const int tapCount = static_cast<int>(kernel.size());
-    // The passes keep a sample window of at most this many taps on the stack.
-    if (tapCount % 2 == 0 || tapCount > kernel::denoiseTapCount)
-        throw std::invalid_argument("blur: the kernel must have an odd number of taps, at most 9");
+    // The passes weigh mirrored samples together and keep a window of at most nine on the stack.
+    if (tapCount % 2 == 0 || tapCount > kernel::denoiseTapCount
+        || !std::equal(kernel.begin(), kernel.end(), kernel.rbegin()))
+        throw std::invalid_argument("blur: the kernel must be symmetric with an odd number of taps, at most 9");
     const qint64 costPerRow = static_cast<qint64>(width) * tapCount;
 
     scratch.reshape(width, height);

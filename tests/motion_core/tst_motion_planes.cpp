@@ -103,11 +103,11 @@ private slots:
         // 65536 x 65536 samples overflow an int count: refused, not wrapped to a small buffer.
         FloatPlane plane;
         QVERIFY_THROWS_EXCEPTION(std::bad_alloc, plane.reshape(65536, 65536));
-        // A kernel wider than the blur's sample window: refused, not read past the window.
+        // A kernel wider than the blur's sample window, or one it would fold wrongly: refused.
         MotionWorkerPool pool;
         FloatPlane output, scratch;
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
-                                 blur(pool, randomPlane(QSize(20, 20), 1), std::vector<float>(11, 1.0f / 11), output, scratch));
+        for (const std::vector<float> &kernel : {std::vector<float>(11, 1.0f / 11), std::vector<float>{0.5f, 0.3f, 0.2f}})
+            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, blur(pool, randomPlane(QSize(20, 20), 1), kernel, output, scratch));
     }
 
     void luminance_data()

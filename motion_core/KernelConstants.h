@@ -52,6 +52,9 @@ constexpr float quadratureBlurWeight = 1.07f;
 constexpr float rieszCentreWeight = 0.25f;
 constexpr float rieszSideWeight = 0.125f;
 
+// pi / 2 in single precision: the phase shift's limit and the arctangent's steep offset.
+constexpr float quarterTurn = 1.5707964f;
+
 // The phase shift's cos(theta) and sin(theta) / theta for 0 <= theta <= pi / 2 (the shift is
 // limited to a quarter turn), as power series in theta^2 up to theta^12, highest power first.
 // The series are within 1e-8 of the functions there, closer than single precision resolves,
@@ -100,8 +103,8 @@ static inline Value halfTurnAngle(Value y, Value x)
         + -3.33329491539e-1f;
     const Value angle = (series * z) * t + t;
     const Value firstQuadrant =
-        select(steep, angle + 1.57079632679f, select(middle, angle + 0.785398163397f, angle));
-    return select(ax > x, -1.0f * firstQuadrant + 3.14159265359f, firstQuadrant);
+        select(steep, angle + quarterTurn, select(middle, angle + 0.5f * quarterTurn, angle));
+    return select(ax > x, -1.0f * firstQuadrant + 2.0f * quarterTurn, firstQuadrant);
 }
 
 // Whole-sample symmetric reflection for neighbours at most one sample outside.

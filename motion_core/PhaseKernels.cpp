@@ -9,7 +9,7 @@ namespace ovra::motion_core {
 
 namespace {
 
-constexpr float quarterTurn = 1.5707964f;
+using kernel::quarterTurn;
 
 // The values here are far from overflow, and single precision keeps the vector kernels
 // (PhaseSimd.cpp) cheap: they compute the same expression.

@@ -16,7 +16,7 @@ namespace {
 
 using namespace simd;
 
-constexpr float quarterTurn = 1.5707964f;
+using kernel::quarterTurn;
 using kernel::denoiseTapCount;
 using kernel::denoiseTaps;
 using kernel::reflectEdgeOnce;

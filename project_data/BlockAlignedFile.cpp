@@ -33,9 +33,14 @@ bool dropUncachedWrites(int descriptor)
 
 } // namespace
 
-qint64 BlockAlignedFile::paddedBytes(qint64 recordBytes)
+qint64 BlockAlignedFile::paddedBytes(qint64 bytes)
 {
-    return (recordBytes + blockBytes - 1) / blockBytes * blockBytes;
+    return (bytes + blockBytes - 1) / blockBytes * blockBytes;
+}
+
+qint64 BlockAlignedFile::recordBytes(qint64 headBytes, qint64 bodyBytes)
+{
+    return bodyOffset(headBytes) + paddedBytes(bodyBytes);
 }
 
 BlockAlignedFile::~BlockAlignedFile()
@@ -58,22 +63,33 @@ bool BlockAlignedFile::create(const QString &path, bool bypassCache)
     return isOpen();
 }
 
+void BlockAlignedFile::reserve(qint64 bytes)
+{
+#ifdef __linux__
+    // A failure may leave part of the space set aside; giving it back at once keeps a disk that
+    // could not hold it all from staying full while the records are written.
+    if (isOpen() && bytes > m_size && ::fallocate(m_descriptor, 0, m_size, bytes - m_size) != 0)
+        static_cast<void>(::ftruncate(m_descriptor, m_size));
+#else
+    Q_UNUSED(bytes)
+#endif
+}
+
 qint64 BlockAlignedFile::append(const QByteArray &head, const char *body, qint64 bodyBytes)
 {
     if (!isOpen() || bodyBytes < 0)
         return -1;
-    const qint64 padded = paddedBytes(head.size() + bodyBytes);
-    bool written = m_bypassingCache && writeUncached(head, body, bodyBytes, padded);
+    bool written = m_bypassingCache && writeUncached(head, body, bodyBytes);
     // Some file systems refuse unbuffered writes only at the first write; the record then goes
     // through the cache, as every later one.
     if (!written && m_bypassingCache && errno == EINVAL && dropUncachedWrites(m_descriptor))
         m_bypassingCache = false;
     if (!m_bypassingCache)
-        written = writeCached(head, body, bodyBytes, padded);
+        written = writeCached(head, body, bodyBytes);
     if (!written)
         return -1;
     const qint64 offset = m_size;
-    m_size += padded;
+    m_size += recordBytes(head.size(), bodyBytes);
     return offset;
 }
 
@@ -81,30 +97,32 @@ bool BlockAlignedFile::close()
 {
     if (!isOpen())
         return true;
+    // Gives back what reserve set aside beyond the last record, and ends the file with that
+    // record's padding.
+    const bool trimmed = ::ftruncate(m_descriptor, m_size) == 0;
     const bool closed = ::close(m_descriptor) == 0;
     m_descriptor = -1;
-    return closed;
+    return trimmed && closed;
 }
 
-bool BlockAlignedFile::writeUncached(const QByteArray &head, const char *body, qint64 bodyBytes, qint64 paddedBytes)
+bool BlockAlignedFile::writeUncached(const QByteArray &head, const char *body, qint64 bodyBytes)
 {
-    if (!reserveStaging(paddedBytes))
+    const qint64 bytes = recordBytes(head.size(), bodyBytes);
+    if (!reserveStaging(bytes))
         return false;
     char *staging = m_staging.get();
-    const qint64 recordBytes = head.size() + bodyBytes;
+    const qint64 bodyStart = bodyOffset(head.size());
+    std::memset(staging, 0, size_t(bodyStart));
     std::memcpy(staging, head.constData(), size_t(head.size()));
-    std::memcpy(staging + head.size(), body, size_t(bodyBytes));
-    std::memset(staging + recordBytes, 0, size_t(paddedBytes - recordBytes));
-    return writeAt(m_size, staging, paddedBytes);
+    std::memcpy(staging + bodyStart, body, size_t(bodyBytes));
+    std::memset(staging + bodyStart + bodyBytes, 0, size_t(bytes - bodyStart - bodyBytes));
+    return writeAt(m_size, staging, bytes);
 }
 
-// Through the cache, the record needs no copy of its own.
-bool BlockAlignedFile::writeCached(const QByteArray &head, const char *body, qint64 bodyBytes, qint64 paddedBytes)
+// Through the cache, the record needs no copy of its own; the padding reads as zeros unwritten.
+bool BlockAlignedFile::writeCached(const QByteArray &head, const char *body, qint64 bodyBytes)
 {
-    static const char padding[blockBytes] = {};
-    const qint64 recordBytes = head.size() + bodyBytes;
-    return writeAt(m_size, head.constData(), head.size()) && writeAt(m_size + head.size(), body, bodyBytes)
-        && writeAt(m_size + recordBytes, padding, paddedBytes - recordBytes);
+    return writeAt(m_size, head.constData(), head.size()) && writeAt(m_size + bodyOffset(head.size()), body, bodyBytes);
 }
 
 bool BlockAlignedFile::writeAt(qint64 offset, const char *data, qint64 bytes)

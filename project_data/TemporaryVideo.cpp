@@ -138,6 +138,7 @@ bool TemporaryVideo::create(QString *errorMessage)
     const bool bypassCache = requiredStorageBytes(m_metadata.frameSize, m_expectedFrameCount) > cacheableBytes();
     if (!m_framesFile.create(QDir(m_directory).filePath(framesFileName), bypassCache))
         return writeFailed(errorMessage);
+    m_framesFile.reserve(requiredStorageBytes(m_metadata.frameSize, m_expectedFrameCount));
     return true;
 }
 
@@ -192,7 +193,8 @@ bool TemporaryVideo::readFrame(qint64 index, media::VideoFrame *frame, QString *
     if (image.isNull() || image.bytesPerLine() != bytesPerLine)
         return readFailed(errorMessage);
     const qint64 pixelBytes = image.sizeInBytes();
-    if (file.read(reinterpret_cast<char *>(image.bits()), pixelBytes) != pixelBytes)
+    if (!file.seek(m_offsets.at(index) + BlockAlignedFile::bodyOffset(recordHeaderBytes))
+        || file.read(reinterpret_cast<char *>(image.bits()), pixelBytes) != pixelBytes)
         return readFailed(errorMessage);
 
     frame->image = image;
@@ -232,9 +234,9 @@ qint64 TemporaryVideo::requiredStorageBytes(QSize frameSize, qint64 frameCount)
 {
     if (frameSize.width() < 1 || frameSize.height() < 1 || frameCount < 1)
         return 0;
-    // ARGB32 rows are 4-byte words, so they carry no padding; each record fills whole blocks.
+    // ARGB32 rows are 4-byte words, so they carry no padding.
     const qint64 recordBytes =
-        BlockAlignedFile::paddedBytes(recordHeaderBytes + qint64(frameSize.width()) * frameSize.height() * 4);
+        BlockAlignedFile::recordBytes(recordHeaderBytes, qint64(frameSize.width()) * frameSize.height() * 4);
     if (frameCount > std::numeric_limits<qint64>::max() / recordBytes)
         return std::numeric_limits<qint64>::max();
     return frameCount * recordBytes;

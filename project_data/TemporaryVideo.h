@@ -27,8 +27,9 @@ class TemporaryVideo
 
 public:
     // firstFrameIndex: the source frame the first stored frame was made from. expectedFrameCount:
-    // how many frames the run means to store. A store larger than the memory could keep cached
-    // is written past the page cache: it would be read back from the disk anyway.
+    // how many frames the run means to store; their disk space is set aside at creation. A store
+    // larger than the memory could keep cached is written past the page cache: it would be read
+    // back from the disk anyway.
     explicit TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex = 0, qint64 expectedFrameCount = 0);
     ~TemporaryVideo();
     TemporaryVideo(const TemporaryVideo &) = delete;
@@ -36,7 +37,7 @@ public:
 
     bool create(QString *errorMessage = nullptr);
     // Stores the image as ARGB32 together with the frame's time and index, in a record of its
-    // own that starts on a 4 KB boundary.
+    // own whose header and pixels each start on a 4 KB boundary.
     bool appendFrame(const media::VideoFrame &frame, QString *errorMessage = nullptr);
     bool finish(QString *errorMessage = nullptr);
 

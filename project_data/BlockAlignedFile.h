@@ -18,7 +18,7 @@ class BlockAlignedFile
 public:
     static constexpr qint64 blockBytes = 4096;
 
-    // Bytes a record takes in the file, padding included; at most headBytes may precede the body.
+    // Bytes a record of a head and a body takes in the file, padding included.
     static qint64 recordBytes(qint64 headBytes, qint64 bodyBytes);
     // Where a record's body starts, counted from the record's offset.
     static qint64 bodyOffset(qint64 headBytes) { return paddedBytes(headBytes); }

@@ -135,10 +135,10 @@ bool TemporaryVideo::create(QString *errorMessage)
     directory.setAutoRemove(false);
 
     // Written without a buffer of ours, so that a full disk fails the append that hit it.
-    const bool bypassCache = requiredStorageBytes(m_metadata.frameSize, m_expectedFrameCount) > cacheableBytes();
-    if (!m_framesFile.create(QDir(m_directory).filePath(framesFileName), bypassCache))
+    const qint64 expectedBytes = requiredStorageBytes(m_metadata.frameSize, m_expectedFrameCount);
+    if (!m_framesFile.create(QDir(m_directory).filePath(framesFileName), expectedBytes > cacheableBytes()))
         return writeFailed(errorMessage);
-    m_framesFile.reserve(requiredStorageBytes(m_metadata.frameSize, m_expectedFrameCount));
+    m_framesFile.reserve(expectedBytes);
     return true;
 }
 

@@ -99,6 +99,8 @@ public:
     bool monotonic() const { return m_monotonic; }
     bool irregular() const { return m_irregular; }
     bool sawUsableTime() const { return m_havePrevious; }
+    // From the first usable frame time to the last, in seconds.
+    double spanSeconds() const { return m_haveFirst ? m_previousTime - m_firstTime : 0.0; }
     const QList<qint64> &timestamps() const { return m_timestamps; }
 
 private:
@@ -268,6 +270,17 @@ VideoMetadata declaredMetadata(const QString &filePath, const LibavDecoder &deco
     return declared;
 }
 
+// Some containers (NUT among them) end the duration where the last frame starts. On a regular
+// grid that frame lasts an interval too; without it the playback rate comes out too fast and
+// the last frame's time lies outside the video.
+// lastFrameStartUs counts from the first frame.
+void coverLastFrame(VideoMetadata &analysed, double lastFrameStartUs, qint64 frameCount)
+{
+    const double intervalUs = lastFrameStartUs / static_cast<double>(frameCount - 1);
+    if (static_cast<double>(analysed.durationUs) < lastFrameStartUs + intervalUs / 2.0)
+        analysed.durationUs = roundHalfAwayFromZero(lastFrameStartUs + intervalUs);
+}
+
 // Completes the declared metadata with what decoding every frame showed.
 void applyScan(VideoMetadata &analysed, const TimeGridScan &scan, double timeBase, double baseRate)
 {
@@ -277,6 +290,8 @@ void applyScan(VideoMetadata &analysed, const TimeGridScan &scan, double timeBas
     if (scan.monotonic())
         analysed.frameTimestamps = scan.timestamps();
     applyUniformTailRule(analysed, timeBase);
+    if (!analysed.variableFrameRate)
+        coverLastFrame(analysed, scan.spanSeconds() * 1000000.0, scan.decodedCount());
 
     const double nominalRate = analysed.nominalFrameRate;
     const bool ratesMatch = baseRate <= 0.0 || ratesAgree(baseRate, nominalRate);

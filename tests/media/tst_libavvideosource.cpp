@@ -348,6 +348,7 @@ private slots:
         // Scaled from 320x240, which keeps the 4:3 display shape with 964:963 pixels.
         row("odd_321x241.mp4", {321, 241}, 25, 25, false, 0, false, 0, 964.0 / 963.0);
         row("mjpeg.avi", {320, 240}, 25, 25);
+        row("duration_to_last_frame.nut", {160, 120}, 30, 30);
     }
 
     void analysesGeneratedFiles()
@@ -372,6 +373,9 @@ private slots:
         QTEST(metadata.captureFrameRate, "captureRate");
         QVERIFY(!metadata.captureFrameRateManual);
         QTEST(metadata.variableFrameRate, "variable");
+        if (!metadata.variableFrameRate)
+            QVERIFY2(qAbs(metadata.playbackFrameRate() - nominalRate) < 1e-6,
+                     qPrintable(QString::number(metadata.playbackFrameRate())));
         QTEST(metadata.uniformStartFrame, "uniformStart");
         QTEST(metadata.slowMotionPlaybackIntent, "slowMotionIntent");
         QTEST(analyzer.rotationDegrees(), "rotation");

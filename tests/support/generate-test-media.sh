@@ -56,6 +56,9 @@ ff -f lavfi -i "$(pattern 320x240 25)" -frames:v 20 -vf scale=321:241 -c:v libx2
 
 ff -f lavfi -i "$(pattern 320x240 25)" -frames:v 25 -c:v mjpeg -q:v 4 -pix_fmt yuvj420p mjpeg.avi
 
+# NUT declares a duration that ends where the last frame starts.
+ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 30 -c:v ffv1 duration_to_last_frame.nut
+
 ff -f lavfi -i "sine=frequency=440:duration=1" -c:a aac audio_only.mp4
 
 # Truncated files: without its index (which an ordinary MP4 keeps at the end), and with the

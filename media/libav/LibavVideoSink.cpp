@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cmath>
+
 extern "C" {
 #include <libavutil/dict.h>
 }
@@ -119,6 +121,7 @@ bool LibavVideoSink::open(const QString &outputFilePath, const VideoMetadata &me
 
     m_finalPath = target.absoluteFilePath();
     m_frameSize = metadata.frameSize;
+    m_pixelAspectRatio = metadata.pixelAspectRatio;
     if (!m_staging.reserve(m_finalPath, errorMessage)
         || !startEncoder(*kind, frameRate, settings.qualityPercent, errorMessage)) {
         abort();
@@ -171,6 +174,9 @@ bool LibavVideoSink::openCodec(VideoOutputKind kind, const VideoEncoderSettings 
     const AVRational rate{settings.frameRateNumerator, settings.frameRateDenominator};
     codec->width = m_frameSize.width();
     codec->height = m_frameSize.height();
+    // Players then show non-square source pixels in the source's shape, as the application does.
+    if (std::isfinite(m_pixelAspectRatio) && m_pixelAspectRatio > 0.0)
+        codec->sample_aspect_ratio = av_d2q(m_pixelAspectRatio, 65535);
     codec->framerate = rate;
     codec->time_base = av_inv_q(rate);
     codec->gop_size = settings.gopSize;
@@ -199,6 +205,7 @@ bool LibavVideoSink::openCodec(VideoOutputKind kind, const VideoEncoderSettings 
         return failWithCode(errorMessage, tr("Could not configure the output video stream: %1"), result);
     state.stream->time_base = codec->time_base;
     state.stream->avg_frame_rate = rate;
+    state.stream->sample_aspect_ratio = codec->sample_aspect_ratio;
     return true;
 }
 

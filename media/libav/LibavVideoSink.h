@@ -57,6 +57,7 @@ private:
     QString m_finalPath;
     QString m_cleanupMessage;
     QSize m_frameSize;
+    double m_pixelAspectRatio = 1.0;
     bool m_open = false;
 };
 

@@ -133,25 +133,27 @@ private slots:
         QCOMPARE_LT(QFileInfo(path("q0.mp4")).size(), QFileInfo(path("q75.mp4")).size());
     }
 
-    void writtenFileDecodesBackWithExactCountSizeAndRate_data()
+    void writtenFileDecodesBackWithExactCountSizeShapeAndRate_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QSize>("size");
+        QTest::addColumn<double>("pixelAspect");
         QTest::addColumn<double>("rate");
         QTest::addColumn<VideoEncodingSettings>("settings");
         QTest::addColumn<QString>("probed");
-        QTest::newRow("H.264 at 25 fps") << "clip.mp4" << QSize(96, 64) << 25.0 << h264 << "h264,yuv420p,25/1,30";
-        QTest::newRow("H.264 at 29.97 fps, names in other case")
-            << "clip.mp4" << QSize(96, 64) << 30000.0 / 1001.0 << settingsFor("MP4", "LibX264")
+        QTest::newRow("H.264 at 25 fps") << "clip.mp4" << QSize(96, 64) << 1.0 << 25.0 << h264 << "h264,yuv420p,25/1,30";
+        QTest::newRow("H.264 at 29.97 fps with 7:6 pixels, names in other case")
+            << "clip.mp4" << QSize(96, 64) << 7.0 / 6.0 << 30000.0 / 1001.0 << settingsFor("MP4", "LibX264")
             << "h264,yuv420p,30000/1001,30";
-        QTest::newRow("FFV1 of odd size, lossless") << "clip.mkv" << QSize(33, 17) << 25.0 << settingsFor("MKV", "FFV1")
-                                                    << "ffv1,bgra,25/1,30";
+        QTest::newRow("FFV1 of odd size with 6:7 pixels, lossless")
+            << "clip.mkv" << QSize(33, 17) << 6.0 / 7.0 << 25.0 << settingsFor("MKV", "FFV1") << "ffv1,bgra,25/1,30";
     }
 
-    void writtenFileDecodesBackWithExactCountSizeAndRate()
+    void writtenFileDecodesBackWithExactCountSizeShapeAndRate()
     {
         QFETCH(QString, name);
         QFETCH(QSize, size);
+        QFETCH(double, pixelAspect);
         QFETCH(double, rate);
         QFETCH(VideoEncodingSettings, settings);
         const int frames = 30;
@@ -159,7 +161,9 @@ private slots:
         const QString output = path(name);
         LibavVideoSink sink;
         QString error;
-        QVERIFY2(sink.open(output, metadataOf(size, rate), settings, &error), qPrintable(error));
+        VideoMetadata written = metadataOf(size, rate);
+        written.pixelAspectRatio = pixelAspect;
+        QVERIFY2(sink.open(output, written, settings, &error), qPrintable(error));
         for (int i = 0; i < frames; ++i)
             QVERIFY2(sink.writeFrame(testFrame(size, i, frames, lossless), &error), qPrintable(error));
         const QRegularExpression staging("^\\." + QRegularExpression::escape(name) + "\\.[0-9a-f-]{36}\\.staging\\."
@@ -172,6 +176,7 @@ private slots:
         VideoMetadata metadata;
         QVERIFY2(LibavVideoAnalyzer().analyze(output, &metadata, &error), qPrintable(error));
         QCOMPARE(metadata.frameSize, size); // count and rate: ffprobe below
+        QCOMPARE(metadata.pixelAspectRatio, pixelAspect);
         QTEST(ovra::tests::runFfprobe({"-v", "error", "-select_streams", "v:0", "-count_frames", "-show_entries",
                                        "stream=codec_name,pix_fmt,avg_frame_rate,nb_read_frames", "-of", "csv=p=0",
                                        output})

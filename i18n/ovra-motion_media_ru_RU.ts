@@ -111,11 +111,6 @@
         <translation>Для экспорта неизвестен размер кадра или частота кадров.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="86"/>
-        <source>H.264/yuv420p export requires an even frame width and height.</source>
-        <translation>Для экспорта в H.264/yuv420p ширина и высота кадра должны быть чётными.</translation>
-    </message>
-    <message>
         <location filename="../media/libav/LibavVideoSink.cpp" line="88"/>
         <source>The requested video output format is unsupported.</source>
         <translation>Запрошенный выходной формат видео не поддерживается.</translation>

@@ -11,7 +11,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -19,6 +21,29 @@ extern "C" {
 
 namespace ovra::media::libav {
 namespace {
+
+int roundedUpToEven(int value)
+{
+    return value + value % 2;
+}
+
+// A 32-bit picture enlarged to size (at most one more column and row), its last column and
+// row repeated into the new ones; null when the copy cannot be allocated.
+QImage edgeRepeatedTo(const QImage &image, QSize size)
+{
+    QImage larger(size, image.format());
+    if (larger.isNull() || image.isNull())
+        return {};
+    const qsizetype rowBytes = qsizetype(image.width()) * 4;
+    for (int row = 0; row < size.height(); ++row) {
+        const uchar *from = image.constScanLine(std::min(row, image.height() - 1));
+        uchar *to = larger.scanLine(row);
+        std::memcpy(to, from, rowBytes);
+        if (size.width() > image.width())
+            std::memcpy(to + rowBytes, from + rowBytes - 4, 4);
+    }
+    return larger;
+}
 
 // message has "%1" for FFmpeg's own description of errorCode.
 bool failWithCode(QString *errorMessage, const QString &message, int errorCode)
@@ -108,8 +133,6 @@ bool LibavVideoSink::open(const QString &outputFilePath, const VideoMetadata &me
     if (!metadata.hasValidFrameSize() || !isValidRate(frameRate))
         return reportFailure(errorMessage, tr("The frame size or frame rate is unknown for export."));
     const std::optional<VideoOutputKind> kind = videoOutputKind(settings);
-    if (kind == VideoOutputKind::H264 && (metadata.frameSize.width() % 2 != 0 || metadata.frameSize.height() % 2 != 0))
-        return reportFailure(errorMessage, tr("H.264/yuv420p export requires an even frame width and height."));
     if (!kind || settings.includeAudio || !settings.preserveFrameSize || !settings.preserveFrameRate)
         return reportFailure(errorMessage, tr("The requested video output format is unsupported."));
     if (static_cast<unsigned>(settings.qualityPercent) > 100u)
@@ -172,8 +195,11 @@ bool LibavVideoSink::openCodec(VideoOutputKind kind, const VideoEncoderSettings 
     EncoderState &state = *m_encoder;
     AVCodecContext *codec = state.codec.get();
     const AVRational rate{settings.frameRateNumerator, settings.frameRateDenominator};
-    codec->width = m_frameSize.width();
-    codec->height = m_frameSize.height();
+    // 4:2:0 needs an even size: an odd one gains a repeated last column or row, so that every
+    // source pixel is kept and the file still plays everywhere.
+    const bool evenOnly = kind == VideoOutputKind::H264;
+    codec->width = evenOnly ? roundedUpToEven(m_frameSize.width()) : m_frameSize.width();
+    codec->height = evenOnly ? roundedUpToEven(m_frameSize.height()) : m_frameSize.height();
     // Players then show non-square source pixels in the source's shape, as the application does.
     if (std::isfinite(m_pixelAspectRatio) && m_pixelAspectRatio > 0.0)
         codec->sample_aspect_ratio = av_d2q(m_pixelAspectRatio, 65535);
@@ -279,7 +305,9 @@ bool LibavVideoSink::convertInto(AVFrame *frame, const QImage &image, QString *e
 {
     if (frame->format == AV_PIX_FMT_YUV420P) {
         const bool rgb32 = image.format() == QImage::Format_ARGB32 || image.format() == QImage::Format_RGB32;
-        const QImage pixels = rgb32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+        QImage pixels = rgb32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+        if (pixels.size() != QSize(frame->width, frame->height))
+            pixels = edgeRepeatedTo(pixels, QSize(frame->width, frame->height));
         if (pixels.isNull())
             return reportFailure(errorMessage, tr("Could not convert the frame for export."));
         convertToYuv420(pixels, frame);

@@ -272,8 +272,7 @@ VideoMetadata declaredMetadata(const QString &filePath, const LibavDecoder &deco
 
 // Some containers (NUT among them) end the duration where the last frame starts. On a regular
 // grid that frame lasts an interval too; without it the playback rate comes out too fast and
-// the last frame's time lies outside the video.
-// lastFrameStartUs counts from the first frame.
+// the last frame's time lies outside the video. lastFrameStartUs counts from the first frame.
 void coverLastFrame(VideoMetadata &analysed, double lastFrameStartUs, qint64 frameCount)
 {
     const double intervalUs = lastFrameStartUs / static_cast<double>(frameCount - 1);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the analysis and RGBA decoding throughput of the media layer for one video file.
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavVideoAnalyzer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds synthetic moving frames through the phase motion processor and prints, per case,
 // the throughput, the CPU time (all threads) and the time of every stage per frame, which
 // other load on the machine disturbs less than the throughput, and a hash of the last output

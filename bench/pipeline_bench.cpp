@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the throughput of a full analysis run, of exporting its result and of a direct
 // export, with the per-frame cost of each pipeline stage, the exported file's size and its
 // fidelity to the stored frames, the processor time per frame and the store's size per minute

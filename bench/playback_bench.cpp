@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints how side-by-side playback of a video with its analysis result keeps pace, how long an
 // exact seek takes until both frames are shown, and the CPU used while paused. The result is a
 // store of the source's own frames (same size and store format as a processed result), so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints the throughput of the motion spectrum of a whole video with a full-frame region:
 // decoding alone, measuring alone (frames already decoded) and the whole analysis, whose
 // decoding overlaps the measuring.

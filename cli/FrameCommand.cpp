@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliSupport.h"
 #include "cli/CommandParser.h"
 #include "cli/Commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion_core/Composition.h"
 
 #include "motion_core/ProcessingRegion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Constants and tiny helpers shared by the scalar reference kernels and the vector kernels.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion_core/MotionSpectrumEstimator.h"
 
 #include <fftw3.h>

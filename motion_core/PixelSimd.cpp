@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vector kernels of luminance extraction and composition; compiled once per instruction
 // set (SimdVector.h). Luminance.cpp and Composition.cpp hold the scalar reference; the
 // arithmetic is the same, operation by operation.

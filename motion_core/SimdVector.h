@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Thin wrappers over one x86 vector register type, for the *Simd.cpp kernel files.

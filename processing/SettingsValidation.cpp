@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "processing/SettingsValidation.h"
 
 #include "motion_core/TemporalBandpassFilter.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the main job on the bundled sample video: with a
 # display, the application opens the sample; without one, the vibration of the sample's pump
 # housing (12 Hz) is magnified headless and exported as MP4 + JSON.

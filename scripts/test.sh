@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the whole test suite; then builds the motion core
 # with its scalar reference kernels only, as on a target without x86 vector kernels, and runs
 # its tests there.

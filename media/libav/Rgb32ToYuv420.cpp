@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/libav/Rgb32ToYuv420.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when an object file of the vector kernels defines a weak (mergeable) symbol: the
 # linker could then keep the copy compiled for one instruction set and call it from code
 # built for another, which faults on CPUs without that set.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings and what the core derives from them: the pyramid's depth, the band-pass
 // filter, and the rectangle processed around the region.
 

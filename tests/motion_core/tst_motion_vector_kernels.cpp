@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vector kernels against the scalar reference stages, bit for bit, for every kernel set
 // this CPU runs.
 

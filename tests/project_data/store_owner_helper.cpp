@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second process that owns an analysis result store: it prints the store's directory on
 // standard output and keeps the store until it is killed or its standard input closes.
 #include "project_data/TemporaryVideo.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Generates the small test videos into the folder given as the only argument.
 # Each file exercises one property of the media layer; the tests name them.
 set -euo pipefail

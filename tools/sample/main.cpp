@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the bundled sample video through the project's own H.264 sink.
 #include "VibrationScene.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 .pragma library
 
 // Numbers as the user reads and types them: in the current locale, with a fixed number of decimals.

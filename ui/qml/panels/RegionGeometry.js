@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 .pragma library
 
 // Region arithmetic of the region editor. Regions are {x, y, width, height} normalised to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 .pragma library
 
 // The spectrum plot: frequency runs linearly from 0 to the Nyquist frequency across the width,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 .pragma library
 
 // The timeline's rail runs 14 px in from each side; frames map linearly onto it.

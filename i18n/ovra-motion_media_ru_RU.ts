@@ -4,7 +4,6 @@
 <context>
     <name>LibavRuntime</name>
     <message>
-        <location filename="../media/libav/LibavRuntime.cpp" line="69"/>
         <source>The FFmpeg DLL versions do not match the headers used to build %1.</source>
         <translation>Версии DLL FFmpeg не совпадают с заголовочными файлами, использованными при сборке %1.</translation>
     </message>
@@ -12,73 +11,58 @@
 <context>
     <name>LibavVideoAnalyzer</name>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="25"/>
         <source>Video analysis was cancelled.</source>
         <translation>Анализ видео отменён.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="199"/>
         <source>Could not allocate the FFmpeg input context.</source>
         <translation>Не удалось выделить входной контекст FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="201"/>
         <source>Could not open the video through FFmpeg libraries: %1</source>
         <translation>Не удалось открыть видео средствами библиотек FFmpeg: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="203"/>
         <source>Could not read video stream information: %1</source>
         <translation>Не удалось прочитать сведения о видеопотоке: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="205"/>
         <source>No supported video stream was found in the input file.</source>
         <translation>Во входном файле не найден поддерживаемый видеопоток.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="207"/>
         <source>Could not allocate the FFmpeg decoder context.</source>
         <translation>Не удалось выделить контекст декодера FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="210"/>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="212"/>
         <source>Could not start time-grid analysis: %1</source>
         <translation>Не удалось начать анализ временной сетки: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="212"/>
         <source>FFmpeg frame buffers are unavailable.</source>
         <translation>Буферы кадров FFmpeg недоступны.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="215"/>
         <source>Could not read the video time grid: %1</source>
         <translation>Не удалось прочитать временную сетку видео: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="217"/>
         <source>Could not submit a frame for time-grid analysis: %1</source>
         <translation>Не удалось передать кадр на анализ временной сетки: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="219"/>
         <source>Could not finish time-grid analysis: %1</source>
         <translation>Не удалось завершить анализ временной сетки: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="221"/>
         <source>Could not decode the video time grid: %1</source>
         <translation>Не удалось декодировать временную сетку видео: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="299"/>
         <source>No input video file was specified.</source>
         <translation>Входной видеофайл не указан.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoAnalyzer.cpp" line="328"/>
         <source>The FFmpeg libraries could not determine the video size, duration, or frame rate.</source>
         <translation>Библиотеки FFmpeg не смогли определить размер, длительность или частоту кадров видео.</translation>
     </message>
@@ -86,172 +70,138 @@
 <context>
     <name>LibavVideoSink</name>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="28"/>
         <source>Video encoding was cancelled.</source>
         <translation>Кодирование видео отменено.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="33"/>
         <source>Finalizing the video was cancelled.</source>
         <translation>Завершение видео отменено.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="38"/>
         <source>The output file appeared during processing; the existing file was not overwritten.</source>
         <translation>Выходной файл появился во время обработки; существующий файл не перезаписан.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="80"/>
         <source>The output file was not specified or already exists.</source>
         <translation>Выходной файл не указан или уже существует.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="83"/>
         <source>The frame size or frame rate is unknown for export.</source>
         <translation>Для экспорта неизвестен размер кадра или частота кадров.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="88"/>
         <source>The requested video output format is unsupported.</source>
         <translation>Запрошенный выходной формат видео не поддерживается.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="90"/>
         <source>Export quality must be between 0 and 100.</source>
         <translation>Качество экспорта должно быть от 0 до 100.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="92"/>
         <source>The output directory does not exist.</source>
         <translation>Выходная папка не существует.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="94"/>
         <source>Starting video encoding was cancelled.</source>
         <translation>Запуск кодирования видео отменён.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="119"/>
         <source>The embedded FFmpeg libraries have no supported H.264 encoder.</source>
         <translation>Во встроенных библиотеках FFmpeg нет поддерживаемого кодера H.264.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="120"/>
         <source>The embedded FFmpeg libraries have no FFV1 encoder.</source>
         <translation>Во встроенных библиотеках FFmpeg нет кодера FFV1.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="128"/>
         <source>Could not create the FFmpeg output context: %1</source>
         <translation>Не удалось создать выходной контекст FFmpeg: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="135"/>
         <source>Could not allocate FFmpeg encoder buffers.</source>
         <translation>Не удалось выделить буферы кодера FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="144"/>
         <source>Could not represent the output frame rate.</source>
         <translation>Не удалось представить выходную частоту кадров.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="172"/>
         <source>Could not start the FFmpeg video encoder: %1</source>
         <translation>Не удалось запустить видеокодер FFmpeg: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="175"/>
         <source>Could not configure the output video stream: %1</source>
         <translation>Не удалось настроить выходной видеопоток: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="191"/>
         <source>Could not allocate the output video frame: %1</source>
         <translation>Не удалось выделить выходной видеокадр: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="195"/>
         <source>Could not initialize video color conversion.</source>
         <translation>Не удалось инициализировать преобразование цвета видео.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="206"/>
         <source>Could not open the output video file: %1</source>
         <translation>Не удалось открыть выходной видеофайл: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="214"/>
         <source>Could not write the output video header: %1</source>
         <translation>Не удалось записать заголовок выходного видео: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="225"/>
         <source>The video sink is not open or the frame is invalid.</source>
         <translation>Приёмник видео не открыт или кадр недопустим.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="227"/>
         <source>The exported frame size differs from the source frame size.</source>
         <translation>Размер экспортируемого кадра отличается от размера исходного кадра.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="230"/>
         <source>Could not convert the frame for export.</source>
         <translation>Не удалось преобразовать кадр для экспорта.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="236"/>
         <source>Could not prepare the output frame: %1</source>
         <translation>Не удалось подготовить выходной кадр: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="241"/>
         <source>FFmpeg did not convert the complete output frame.</source>
         <translation>FFmpeg преобразовал выходной кадр не полностью.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="246"/>
         <source>Could not submit the output frame for encoding: %1</source>
         <translation>Не удалось передать выходной кадр на кодирование: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="263"/>
         <source>The video encoder did not finish after flushing.</source>
         <translation>Видеокодер не завершил работу после сброса буферов.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="266"/>
         <source>Could not receive an encoded video packet: %1</source>
         <translation>Не удалось получить закодированный видеопакет: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="272"/>
         <source>Could not write an encoded video packet: %1</source>
         <translation>Не удалось записать закодированный видеопакет: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="281"/>
         <source>The video sink is not open.</source>
         <translation>Приёмник видео не открыт.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="290"/>
         <source>Could not flush the video encoder: %1</source>
         <translation>Не удалось сбросить буферы видеокодера: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="307"/>
         <source>Could not finalize the output video: %1</source>
         <translation>Не удалось завершить выходное видео: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="313"/>
         <source>FFmpeg did not create a non-empty video file.</source>
         <translation>FFmpeg не создал непустой видеофайл.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSink.cpp" line="329"/>
         <source>Could not safely assign the final video file name: %1</source>
         <translation>Не удалось безопасно присвоить итоговое имя видеофайлу: %1</translation>
     </message>
@@ -259,144 +209,114 @@
 <context>
     <name>LibavVideoSource</name>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="27"/>
         <source>Video decoding was cancelled.</source>
         <translation>Декодирование видео отменено.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="32"/>
         <source>The video source is not open or no frame output was provided.</source>
         <translation>Источник видео не открыт или не передан приёмник кадра.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="40"/>
         <source>Could not allocate the FFmpeg input context.</source>
         <translation>Не удалось выделить входной контекст FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="42"/>
         <source>Could not open the video through FFmpeg libraries: %1</source>
         <translation>Не удалось открыть видео средствами библиотек FFmpeg: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="44"/>
         <source>Could not read video stream information: %1</source>
         <translation>Не удалось прочитать сведения о видеопотоке: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="46"/>
         <source>The file contains no video stream supported by this FFmpeg build.</source>
         <translation>В файле нет видеопотока, поддерживаемого этой сборкой FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="48"/>
         <source>Could not allocate the FFmpeg decoder context.</source>
         <translation>Не удалось выделить контекст декодера FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="50"/>
         <source>Could not configure the FFmpeg decoder: %1</source>
         <translation>Не удалось настроить декодер FFmpeg: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="52"/>
         <source>Could not start the FFmpeg decoder: %1</source>
         <translation>Не удалось запустить декодер FFmpeg: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="54"/>
         <source>Could not allocate FFmpeg frame buffers.</source>
         <translation>Не удалось выделить буферы кадров FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="56"/>
         <source>Could not seek through the FFmpeg libraries: %1</source>
         <translation>Не удалось выполнить переход средствами библиотек FFmpeg: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="58"/>
         <source>FFmpeg could not read the next video packet: %1</source>
         <translation>FFmpeg не удалось прочитать следующий видеопакет: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="60"/>
         <source>FFmpeg could not submit a video packet to the decoder: %1</source>
         <translation>FFmpeg не удалось передать видеопакет декодеру: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="62"/>
         <source>FFmpeg could not flush the video decoder: %1</source>
         <translation>FFmpeg не удалось сбросить буферы видеодекодера: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="64"/>
         <source>FFmpeg could not return a decoded frame: %1</source>
         <translation>FFmpeg не удалось вернуть декодированный кадр: %1</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="113"/>
         <source>The prepared video metadata is incomplete or unsupported.</source>
         <translation>Подготовленные метаданные видео неполны или не поддерживаются.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="115"/>
         <source>Starting video decoding was cancelled.</source>
         <translation>Запуск декодирования видео отменён.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="136"/>
         <source>This video uses an unsupported non-right-angle display rotation.</source>
         <translation>В видео задан неподдерживаемый поворот изображения на угол, не кратный 90°.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="138"/>
         <source>Decoded video dimensions do not match the analyzed metadata.</source>
         <translation>Размеры декодированного видео не совпадают с проанализированными метаданными.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="153"/>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="165"/>
         <source>The video file is not open.</source>
         <translation>Видеофайл не открыт.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="155"/>
         <source>The seek position is outside the video.</source>
         <translation>Позиция перехода находится за пределами видео.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="158"/>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="167"/>
         <source>The frame index is outside the video.</source>
         <translation>Номер кадра находится за пределами видео.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="255"/>
         <source>FFmpeg returned a decoded frame with invalid dimensions.</source>
         <translation>FFmpeg вернул декодированный кадр с недопустимыми размерами.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="257"/>
         <source>Could not allocate memory for the decoded frame.</source>
         <translation>Не удалось выделить память для декодированного кадра.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="259"/>
         <source>Could not prepare FFmpeg pixel conversion.</source>
         <translation>Не удалось подготовить преобразование пикселей FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="261"/>
         <source>The decoded frame row is too large for FFmpeg pixel conversion.</source>
         <translation>Строка декодированного кадра слишком велика для преобразования пикселей FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="263"/>
         <source>FFmpeg could not convert the decoded frame to RGBA.</source>
         <translation>FFmpeg не удалось преобразовать декодированный кадр в RGBA.</translation>
     </message>
     <message>
-        <location filename="../media/libav/LibavVideoSource.cpp" line="267"/>
         <source>The decoded frame does not match the expected display size.</source>
         <translation>Декодированный кадр не соответствует ожидаемому размеру отображения.</translation>
     </message>
@@ -404,22 +324,18 @@
 <context>
     <name>StagingFile</name>
     <message>
-        <location filename="../media/StagingFile.cpp" line="95"/>
         <source>The output directory does not exist: %1</source>
         <translation>Выходная папка не существует: %1</translation>
     </message>
     <message>
-        <location filename="../media/StagingFile.cpp" line="107"/>
         <source>Could not create a staging file in %1: %2</source>
         <translation>Не удалось создать промежуточный файл в %1: %2</translation>
     </message>
     <message>
-        <location filename="../media/StagingFile.cpp" line="110"/>
         <source>Could not choose a unique staging file name in %1.</source>
         <translation>Не удалось подобрать уникальное имя промежуточного файла в %1.</translation>
     </message>
     <message>
-        <location filename="../media/StagingFile.cpp" line="150"/>
         <source>A temporary file may remain at %1: %2</source>
         <translation>Временный файл мог остаться по пути %1: %2</translation>
     </message>

@@ -4,92 +4,74 @@
 <context>
     <name>PhaseMotionProcessor</name>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="29"/>
         <source>The phase motion processor has not been configured.</source>
         <translation>Фазовый обработчик движения не настроен.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="31"/>
         <source>There is not enough memory to process the frame.</source>
         <translation>Недостаточно памяти для обработки кадра.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="93"/>
         <source>Could not determine the source video&apos;s frame size.</source>
         <translation>Не удалось определить размер кадра исходного видео.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="95"/>
         <source>The camera capture frame rate is required to configure the motion filter.</source>
         <translation>Для настройки фильтра движения необходима частота кадров съёмки камеры.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="99"/>
         <source>The phase core prototype supports only a uniform time grid.</source>
         <translation>Прототип фазового ядра поддерживает только равномерную временную сетку.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="102"/>
         <source>The amplification band must lie between 0 Hz and the Nyquist frequency.</source>
         <translation>Полоса усиления должна лежать между 0 Гц и частотой Найквиста.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="106"/>
         <source>The amplification region or stabilization reference region is invalid.</source>
         <translation>Недопустимая область усиления или опорная область стабилизации.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="110"/>
         <source>Camera motion compensation is not available yet and will be added in a separate stage.</source>
         <translation>Компенсация движения камеры пока недоступна и будет добавлена на отдельном этапе.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="114"/>
         <source>The prototype amplification factor must be between 1 and 50.</source>
         <translation>В прототипе коэффициент усиления должен быть от 1 до 50.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="117"/>
         <source>The worker thread count must be between 0 and 256; 0 selects automatic mode.</source>
         <translation>Число рабочих потоков должно быть от 0 до 256; 0 — автоматический режим.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="122"/>
         <source>The minimum frame size for processing is 32 x 32 pixels.</source>
         <translation>Минимальный размер кадра для обработки — 32 x 32 пикселя.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="177"/>
         <source>There is not enough memory to create the spatial pyramid.</source>
         <translation>Недостаточно памяти для построения пространственной пирамиды.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="204"/>
         <source>A valid frame and an output frame container are required.</source>
         <translation>Необходимы допустимый кадр и контейнер для выходного кадра.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="209"/>
         <source>The frame size changed during processing.</source>
         <translation>Размер кадра изменился во время обработки.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="212"/>
         <source>Frame timestamps must be strictly increasing.</source>
         <translation>Временные метки кадров должны строго возрастать.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="215"/>
         <source>Frame sequence numbers must be strictly increasing.</source>
         <translation>Порядковые номера кадров должны строго возрастать.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="236"/>
         <source>An output container for remaining frames is required.</source>
         <translation>Необходим выходной контейнер для оставшихся кадров.</translation>
     </message>
     <message>
-        <location filename="../motion_core/PhaseMotionProcessor.cpp" line="268"/>
         <source>There is not enough memory to prepare the selected processing region.</source>
         <translation>Недостаточно памяти для подготовки выбранной области обработки.</translation>
     </message>
@@ -97,33 +79,26 @@
 <context>
     <name>TemporalBandpassFilter</name>
     <message>
-        <location filename="../motion_core/TemporalBandpassFilter.cpp" line="55"/>
         <source>The temporal band-pass filter parameters are invalid.</source>
         <translation>Недопустимые параметры временного полосового фильтра.</translation>
     </message>
     <message>
-        <location filename="../motion_core/TemporalBandpassFilter.cpp" line="62"/>
         <source>Could not calculate the band-pass filter coefficients.</source>
         <translation>Не удалось рассчитать коэффициенты полосового фильтра.</translation>
     </message>
     <message>
-        <location filename="../motion_core/TemporalBandpassFilter.cpp" line="101"/>
         <source>The temporal filter has not been configured.</source>
         <translation>Временной фильтр не настроен.</translation>
     </message>
     <message>
-        <location filename="../motion_core/TemporalBandpassFilter.cpp" line="105"/>
-        <location filename="../motion_core/TemporalBandpassFilter.cpp" line="142"/>
         <source>Phase components and an output container are required.</source>
         <translation>Необходимы фазовые составляющие и выходной контейнер.</translation>
     </message>
     <message>
-        <location filename="../motion_core/TemporalBandpassFilter.cpp" line="110"/>
         <source>The phase pyramid contains an empty level.</source>
         <translation>Фазовая пирамида содержит пустой уровень.</translation>
     </message>
     <message>
-        <location filename="../motion_core/TemporalBandpassFilter.cpp" line="114"/>
         <source>The phase pyramid size changed during processing.</source>
         <translation>Размер фазовой пирамиды изменился во время обработки.</translation>
     </message>

@@ -4,32 +4,26 @@
 <context>
     <name>Application</name>
     <message>
-        <location filename="../app/main.cpp" line="51"/>
         <source>Video motion amplification for technical equipment.</source>
         <translation>Усиление движения на видео для технического оборудования.</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="55"/>
         <source>Enable the local MCP diagnostics interface in read-only mode.</source>
         <translation>Включить локальный диагностический интерфейс MCP в режиме только для чтения.</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="57"/>
         <source>Allow the local MCP diagnostics interface to change application state.</source>
         <translation>Разрешить локальному диагностическому интерфейсу MCP изменять состояние приложения.</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="60"/>
         <source>A video file to open at start-up (optional).</source>
         <translation>Видеофайл, открываемый при запуске (необязательно).</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="27"/>
         <source>Could not start MCP diagnostics: %1</source>
         <translation>Не удалось запустить диагностику MCP: %1</translation>
     </message>
     <message>
-        <location filename="../app/main.cpp" line="30"/>
         <source>MCP diagnostics are enabled for this application instance.</source>
         <translation>Диагностика MCP включена для этого экземпляра приложения.</translation>
     </message>
@@ -37,225 +31,178 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <location filename="../cli/CliSupport.cpp" line="54"/>
         <source>Run &apos;ovra-motion-cli %1 --help&apos; for usage.</source>
         <translation>Справка: &apos;ovra-motion-cli %1 --help&apos;.</translation>
     </message>
     <message>
-        <location filename="../cli/CliSupport.cpp" line="85"/>
         <source>  %1:%2 left</source>
         <translation>  осталось %1:%2</translation>
     </message>
     <message>
-        <location filename="../cli/CommandParser.cpp" line="30"/>
         <source>expected %1 argument(s), got %2.</source>
         <translation>ожидается аргументов: %1, получено: %2.</translation>
     </message>
     <message>
-        <location filename="../cli/CommandParser.cpp" line="46"/>
         <source>--%1 needs an integer, got &apos;%2&apos;.</source>
         <translation>--%1: нужно целое число, получено &apos;%2&apos;.</translation>
     </message>
     <message>
-        <location filename="../cli/FrameCommand.cpp" line="14"/>
         <source>Writes one upright frame of a video as a PNG image.</source>
         <translation>Записывает один кадр видео (с учётом поворота) в изображение PNG.</translation>
     </message>
     <message>
-        <location filename="../cli/FrameCommand.cpp" line="16"/>
         <source>Zero-based frame index.</source>
         <translation>Номер кадра, считая с нуля.</translation>
     </message>
     <message>
-        <location filename="../cli/FrameCommand.cpp" line="18"/>
         <source>PNG file to write.</source>
         <translation>Записываемый файл PNG.</translation>
     </message>
     <message>
-        <location filename="../cli/FrameCommand.cpp" line="24"/>
         <source>--index and --output are required.</source>
         <translation>требуются параметры --index и --output.</translation>
     </message>
     <message>
-        <location filename="../cli/FrameCommand.cpp" line="31"/>
         <source>The output file already exists and was not overwritten: %1</source>
         <translation>Выходной файл уже существует и не перезаписан: %1</translation>
     </message>
     <message>
-        <location filename="../cli/FrameCommand.cpp" line="46"/>
         <source>The video ended before frame %1.</source>
         <translation>Видео закончилось раньше кадра %1.</translation>
     </message>
     <message>
-        <location filename="../cli/FrameCommand.cpp" line="51"/>
         <source>Could not write the image file: %1</source>
         <translation>Не удалось записать файл изображения: %1</translation>
     </message>
     <message>
-        <location filename="../cli/ProbeCommand.cpp" line="15"/>
         <source>Analyses a video&apos;s time grid and prints its metadata as JSON.</source>
         <translation>Анализирует временную сетку видео и выводит его метаданные в JSON.</translation>
     </message>
     <message>
-        <location filename="../cli/ProbeCommand.cpp" line="18"/>
         <source>List every frame timestamp.</source>
         <translation>Вывести временные метки всех кадров.</translation>
     </message>
     <message>
-        <location filename="../cli/ProbeCommand.cpp" line="29"/>
-        <location filename="../cli/ProbeCommand.cpp" line="32"/>
         <source>Analysing</source>
         <translation>Анализ</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.h" line="20"/>
         <source>Camera capture frame rate; required when the file does not carry it.</source>
         <translation>Частота кадров съёмки камеры; обязательна, если её нет в файле.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="38"/>
         <source>Frequency band in Hz (default 9:14).</source>
         <translation>Полоса частот в Гц (по умолчанию 9:14).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="40"/>
         <source>Shaft speed; with --harmonic and --half-width it sets the band.</source>
         <translation>Частота вращения вала, об/мин; вместе с --harmonic и --half-width задаёт полосу.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="42"/>
         <source>Harmonic of the shaft speed: 1, 2 or 3.</source>
         <translation>Гармоника частоты вращения вала: 1, 2 или 3.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="45"/>
         <source>Half width of the band around the harmonic, in percent.</source>
         <translation>Полуширина полосы вокруг гармоники, в процентах.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="47"/>
         <source>Amplification factor, 1 to 50 (default 5).</source>
         <translation>Коэффициент усиления, от 1 до 50 (по умолчанию 5).</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.h" line="23"/>
         <source>Fragment [START, END) in frames (default: the whole uniform part).</source>
         <translation>Фрагмент [START, END) в кадрах (по умолчанию: вся равномерная часть).</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.h" line="26"/>
         <source>Region of interest, normalised to the upright frame (default 0,0,1,1).</source>
         <translation>Область интереса в долях кадра с учётом поворота (по умолчанию 0,0,1,1).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="51"/>
         <source>Process the whole frame even for a small region.</source>
         <translation>Обрабатывать весь кадр даже при небольшой области.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="52"/>
         <source>Motion worker threads (default: automatic).</source>
         <translation>Рабочие потоки обработки движения (по умолчанию: автоматически).</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="35"/>
         <source>File to write (never overwritten): H.264 MP4, or lossless FFV1 when it ends in .mkv.</source>
         <translation>Записываемый файл (никогда не перезаписывается): MP4 (H.264) или FFV1 без потерь, если имя оканчивается на .mkv.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="55"/>
         <source>H.264 quality, 0 to 100 (default 75); lossless output ignores it.</source>
         <translation>Качество H.264, от 0 до 100 (по умолчанию 75); при записи без потерь не учитывается.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="80"/>
         <source>--output is required.</source>
         <translation>требуется параметр --output.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="85"/>
         <source>--rpm, --harmonic and --half-width go together.</source>
         <translation>--rpm, --harmonic и --half-width задаются только вместе.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="87"/>
         <source>Give either --band or --rpm/--harmonic/--half-width, not both.</source>
         <translation>Укажите либо --band, либо --rpm/--harmonic/--half-width, но не то и другое сразу.</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.cpp" line="45"/>
-        <location filename="../cli/ProcessCommand.cpp" line="103"/>
         <source>a numeric option has a value that is not a number.</source>
         <translation>у числового параметра значение не является числом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="107"/>
         <source>--band needs LOW:HIGH in Hz, for example 9:14.</source>
         <translation>--band: нужно LOW:HIGH в Гц, например 9:14.</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.cpp" line="50"/>
         <source>--frames needs START:END frame numbers, END exclusive.</source>
         <translation>--frames: нужны номера кадров START:END, END не включается.</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.cpp" line="55"/>
         <source>--roi needs X,Y,W,H as fractions of the frame.</source>
         <translation>--roi: нужно X,Y,W,H в долях кадра.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="112"/>
         <source>--threads, --quality and --harmonic take whole numbers.</source>
         <translation>--threads, --quality и --harmonic принимают только целые числа.</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.cpp" line="68"/>
-        <location filename="../cli/FragmentArguments.cpp" line="71"/>
         <source>Analysing source video</source>
         <translation>Анализ исходного видео</translation>
     </message>
     <message>
-        <location filename="../cli/FragmentArguments.cpp" line="81"/>
         <source>The file does not tell the camera&apos;s capture frame rate; give it with --capture-fps.</source>
         <translation>В файле не указана частота кадров съёмки камеры; задайте её параметром --capture-fps.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="130"/>
         <source>The number of worker threads must be between 0 (automatic) and %1.</source>
         <translation>Число рабочих потоков должно быть от 0 (автоматически) до %1.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="135"/>
         <source>Export quality must be between 0 and 100.</source>
         <translation>Качество экспорта должно быть от 0 до 100.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="154"/>
         <source>No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between 0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.</source>
         <translation>Нет допустимой полосы вокруг гармоники %1 для %2 об/мин при полуширине %3 %: частота вращения должна быть от 500 до 7000 об/мин, гармоника — от 1 до 3, полуширина — от 0 до 100 %, а полоса должна лежать ниже частоты Найквиста %4 Гц.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="171"/>
         <source>Warning: </source>
         <translation>Предупреждение: </translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="185"/>
         <source>Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.</source>
         <translation>Обработано кадров: %1, время: %2, скорость: %3 кадр/с; обработка движения заняла %4 % времени цикла по кадрам.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="222"/>
         <source>Analyses a video, magnifies the motion in a frequency band and exports it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in .mkv, with a JSON file of every parameter beside it.</source>
         <translation>Анализирует видео, усиливает движение в полосе частот и экспортирует результат в MP4 (H.264) или, если имя выходного файла оканчивается на .mkv, в Matroska (FFV1 без потерь) с файлом JSON всех параметров рядом.</translation>
     </message>
     <message>
-        <location filename="../cli/ProcessCommand.cpp" line="236"/>
         <source>The output file or its parameters file already exists and was not overwritten: %1</source>
         <translation>Выходной файл или его файл параметров уже существует и не перезаписан: %1</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="17"/>
         <source>Usage: ovra-motion-cli COMMAND [OPTIONS]
 
 Video motion amplification for technical equipment, without a window.
@@ -286,58 +233,46 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="79"/>
         <source>No command given.</source>
         <translation>Команда не указана.</translation>
     </message>
     <message>
-        <location filename="../cli/main.cpp" line="80"/>
         <source>Unknown command &apos;%1&apos;.</source>
         <translation>Неизвестная команда &apos;%1&apos;.</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="22"/>
         <source>Widest frequency bin in Hz (default: a quarter of the fragment per segment).</source>
         <translation>Наибольшая ширина частотного интервала в Гц (по умолчанию: четверть фрагмента на сегмент).</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="25"/>
         <source>Also write the whole spectrum as CSV (never overwritten).</source>
         <translation>Записать также весь спектр в CSV (существующий файл не перезаписывается).</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="61"/>
-        <location filename="../cli/SpectrumCommand.cpp" line="146"/>
         <source>The CSV file already exists and was not overwritten: %1</source>
         <translation>Файл CSV уже существует и не перезаписан: %1</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="62"/>
         <source>Could not write the CSV file %1: %2</source>
         <translation>Не удалось записать файл CSV %1: %2</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="78"/>
         <source>%1 frames at %2 frames/s: bins of %3 Hz up to %4 Hz, %5 segments, %6 tiles followed; median noise floor %7 px.</source>
         <translation>%1 кадров при %2 кадр/с: интервалы по %3 Гц до %4 Гц, сегментов: %5, отслежено участков: %6; медианный уровень шума %7 пикс.</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="88"/>
         <source>No line rises above the noise floor.</source>
         <translation>Ни одна линия не поднимается выше уровня шума.</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="102"/>
         <source>The motion spectrum was cancelled by the user.</source>
         <translation>Построение спектра движения отменено пользователем.</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="123"/>
         <source>Measures how a region of a video moves over a fragment and prints the strongest lines of its motion spectrum: frequency in Hz of capture time, amplitude in pixels, direction in degrees (0 horizontal, 90 vertical).</source>
         <translation>Измеряет движение области видео на фрагменте и выводит сильнейшие линии его спектра: частоту в Гц времени съёмки, амплитуду в пикселях, направление в градусах (0 — по горизонтали, 90 — по вертикали).</translation>
     </message>
     <message>
-        <location filename="../cli/SpectrumCommand.cpp" line="141"/>
         <source>--resolution needs a frequency in Hz above 0.</source>
         <translation>для --resolution нужна частота в Гц больше 0.</translation>
     </message>
@@ -345,92 +280,74 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>EmptySourceView</name>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="16"/>
         <source>Embedded FFmpeg libraries are unavailable</source>
         <translation>Встроенные библиотеки FFmpeg недоступны</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="17"/>
         <source>Cancelling video analysis…</source>
         <translation>Отмена анализа видео…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="18"/>
         <source>Analyzing video…</source>
         <translation>Анализ видео…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="19"/>
         <source>Video metadata is ready</source>
         <translation>Метаданные видео готовы</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="20"/>
         <source>Could not analyze video</source>
         <translation>Не удалось проанализировать видео</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="21"/>
         <source>Video analysis was cancelled</source>
         <translation>Анализ видео отменён</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="22"/>
         <source>Drop a video here</source>
         <translation>Перетащите видео сюда</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="26"/>
         <source>Waiting for metadata analysis to stop safely.</source>
         <translation>Ожидание безопасной остановки анализа метаданных.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="27"/>
         <source>Reading metadata and checking frame timestamps. The interface remains available.</source>
         <translation>Чтение метаданных и проверка временных меток кадров. Интерфейс остаётся доступным.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="28"/>
         <source>Metadata is ready. Frame playback will be connected in the next step.</source>
         <translation>Метаданные готовы. Воспроизведение кадров будет подключено на следующем шаге.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="29"/>
         <source>Choose this file again or open another video.</source>
         <translation>Выберите этот файл снова или откройте другое видео.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="30"/>
         <source>Choose an MP4, MOV or AVI file. The original file will remain unchanged.</source>
         <translation>Выберите файл MP4, MOV или AVI. Исходный файл останется без изменений.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="98"/>
         <source>Choose another file</source>
         <translation>Выбрать другой файл</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="98"/>
         <source>Choose video</source>
         <translation>Выбрать видео</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="99"/>
         <source>Open the system file dialog</source>
         <translation>Открыть системный диалог выбора файла</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="105"/>
         <source>Cancelling…</source>
         <translation>Отмена…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="105"/>
         <source>Cancel analysis</source>
         <translation>Отменить анализ</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/EmptySourceView.qml" line="106"/>
         <source>Stop source video analysis</source>
         <translation>Остановить анализ исходного видео</translation>
     </message>
@@ -438,22 +355,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>FrequencyHelperDialog</name>
     <message>
-        <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="12"/>
         <source>Frequency filter helper</source>
         <translation>Подбор полосы фильтра</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="30"/>
         <source>Choose a filter band around the shaft rotation frequency: enter the speed, select a harmonic and half-width, then apply the band.</source>
         <translation>Выберите полосу фильтра вокруг частоты вращения вала: введите частоту вращения, выберите гармонику и полуширину, затем примените полосу.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="54"/>
         <source>Apply band changes the filter settings only. Close this helper, then choose Start analysis in Processing.</source>
         <translation>«Применить полосу» меняет только настройки фильтра. Закройте окно подбора и нажмите «Начать анализ» в окне «Обработка».</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/FrequencyHelperDialog.qml" line="61"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
@@ -461,97 +374,78 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>Main</name>
     <message>
-        <location filename="../ui/qml/Main.qml" line="152"/>
         <source>Open source video</source>
         <translation>Открыть исходное видео</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="154"/>
         <source>Video files (*.mp4 *.mov *.avi)</source>
         <translation>Видеофайлы (*.mp4 *.mov *.avi)</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="154"/>
         <source>All files (*)</source>
         <translation>Все файлы (*)</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="159"/>
         <source>Save analysis result</source>
         <translation>Сохранить результат анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="162"/>
         <source>MP4 video (*.mp4)</source>
         <translation>Видео MP4 (*.mp4)</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="162"/>
         <source>Lossless video (FFV1 Matroska, *.mkv)</source>
         <translation>Видео без потерь (FFV1 Matroska, *.mkv)</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="180"/>
         <source>Unsaved analysis result</source>
         <translation>Несохранённый результат анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="184"/>
         <source>The analysis result has not been saved. Save it before continuing?</source>
         <translation>Результат анализа не сохранён. Сохранить его перед продолжением?</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="191"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="195"/>
         <source>Discard</source>
         <translation>Не сохранять</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="204"/>
         <source>Save</source>
         <translation>Сохранить</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="218"/>
         <source>Operation in progress</source>
         <translation>Операция выполняется</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="222"/>
         <source>Cancel the current operation and close the application after it stops?</source>
         <translation>Отменить текущую операцию и закрыть приложение после её остановки?</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="229"/>
         <source>No</source>
         <translation>Нет</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="234"/>
         <source>Yes</source>
         <translation>Да</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="251"/>
         <source>About</source>
         <translation>О программе</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="271"/>
         <source>Motion analysis application</source>
         <translation>Приложение для анализа движения</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="276"/>
         <source>OVRA</source>
         <translation>OVRA</translation>
     </message>
     <message>
-        <location filename="../ui/qml/Main.qml" line="284"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
@@ -559,68 +453,54 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>MotionPanel</name>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="35"/>
         <source>Motion amplification</source>
         <translation>Усиление движения</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="36"/>
         <source>Choose a frequency band and amplification factor after the source is analyzed.</source>
         <translation>Выберите полосу частот и коэффициент усиления после анализа исходного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="44"/>
         <source>Capture %1 FPS · Nyquist %2 Hz</source>
         <translation>Съёмка %1 кадр/с · Найквист %2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="46"/>
         <source>Capture frame rate is not set</source>
         <translation>Частота кадров съёмки не задана</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="54"/>
         <source>Lower frequency</source>
         <translation>Нижняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="55"/>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="68"/>
         <source>Hz</source>
         <translation>Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="67"/>
         <source>Upper frequency</source>
         <translation>Верхняя частота</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="86"/>
         <source>Frequency band</source>
         <translation>Полоса частот</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="137"/>
         <source>Hide spectrum</source>
         <translation>Скрыть спектр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="137"/>
         <source>Spectrum</source>
         <translation>Спектр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="138"/>
         <source>Measure how the selected region moves and find the frequencies it vibrates at.</source>
         <translation>Измерить движение выбранной области и найти частоты, на которых она колеблется.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="158"/>
         <source>Amplification</source>
         <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/MotionPanel.qml" line="159"/>
         <source>Factor</source>
         <translation>крат</translation>
     </message>
@@ -628,44 +508,34 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>MotionSpectrumAnalysis</name>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="92"/>
         <source>The camera capture frame rate is required before a motion spectrum.</source>
         <translation>Для спектра движения нужна частота кадров съёмки камеры.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="94"/>
         <source>Choose a valid fragment of evenly spaced frames.</source>
         <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="98"/>
         <source>Choose a region of at least %1 x %1 pixels.</source>
         <translation>Выберите область размером не менее %1 x %1 пикселей.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="124"/>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="137"/>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="181"/>
         <source>Not enough memory for the motion spectrum.</source>
         <translation>Недостаточно памяти для спектра движения.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="132"/>
         <source>The region has no texture whose motion can be measured.</source>
         <translation>В области нет текстуры, по которой можно измерить движение.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="156"/>
         <source>Measuring motion</source>
         <translation>Измерение движения</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="192"/>
         <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
         <translation>Фрагмент из %1 кадров слишком короток для разрешения %2 Гц при %3 кадр/с: нужно не менее %4 кадров.</translation>
     </message>
     <message>
-        <location filename="../processing/MotionSpectrumAnalysis.cpp" line="197"/>
         <source>The fragment of %1 frames is too short for a motion spectrum: it needs at least %2 frames.</source>
         <translation>Фрагмент из %1 кадров слишком короток для спектра движения: нужно не менее %2 кадров.</translation>
     </message>
@@ -673,127 +543,102 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ProcessingDialog</name>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="20"/>
         <source>Analysis settings</source>
         <translation>Настройки анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="93"/>
         <source>Source recording frame rate</source>
         <translation>Частота кадров исходной записи</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="94"/>
         <source>%1 FPS</source>
         <translation>%1 кадр/с</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="97"/>
         <source>Capture frame rate</source>
         <translation>Частота кадров съёмки</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="98"/>
         <source>FPS</source>
         <translation>кадр/с</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="111"/>
         <source>Frequency filter</source>
         <translation>Частотный фильтр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="112"/>
         <source>%1–%2 Hz</source>
         <translation>%1–%2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="124"/>
         <source>Frequency filter helper…</source>
         <translation>Подбор полосы фильтра…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="132"/>
         <source>Amplification</source>
         <translation>Усиление</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="133"/>
         <source>Factor: %1</source>
         <translation>Коэффициент: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="136"/>
         <source>Amplification factor</source>
         <translation>Коэффициент усиления</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="150"/>
         <source>Computing resources</source>
         <translation>Вычислительные ресурсы</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="152"/>
         <source>Automatic · %1 threads</source>
         <translation>Автоматически · потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="153"/>
         <source>Manual · %1 threads</source>
         <translation>Вручную · потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="165"/>
         <source>Frame processing</source>
         <translation>Обработка кадра</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="167"/>
         <source>ROI: %1 × %2 px</source>
         <translation>Область: %1 × %2 пикс.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="169"/>
         <source>Optimization on</source>
         <translation>Оптимизация вкл.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="170"/>
         <source>Optimization off</source>
         <translation>Оптимизация выкл.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="171"/>
         <source>This section is available when a frame region is selected.</source>
         <translation>Этот раздел доступен, когда в кадре выделена область.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="173"/>
         <source>Optimize processing for selected region</source>
         <translation>Оптимизировать обработку под выделенную область</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="182"/>
         <source>The selected region uses the configured amplification; the surrounding ring uses half.</source>
         <translation>В выделенной области применяется заданное усиление, в окружающем её кольце — половина.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="183"/>
         <source>The full frame will be processed.</source>
         <translation>Будет обработан весь кадр.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="190"/>
         <source>Stationary background — not implemented yet</source>
         <translation>Неподвижный фон — пока не реализован</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="217"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ProcessingDialog.qml" line="222"/>
         <source>Start analysis</source>
         <translation>Начать анализ</translation>
     </message>
@@ -801,32 +646,26 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ProcessingParametersWriter</name>
     <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="162"/>
         <source>The reserved staging JSON file is missing or is not empty.</source>
         <translation>Зарезервированный промежуточный файл JSON отсутствует или не пуст.</translation>
     </message>
     <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="169"/>
         <source>Could not open the staging JSON file: %1</source>
         <translation>Не удалось открыть промежуточный файл JSON: %1</translation>
     </message>
     <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="173"/>
         <source>Could not write the staging JSON file: %1</source>
         <translation>Не удалось записать промежуточный файл JSON: %1</translation>
     </message>
     <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="177"/>
         <source>The written staging JSON file is empty.</source>
         <translation>Записанный промежуточный файл JSON пуст.</translation>
     </message>
     <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="180"/>
         <source>Exception while writing the staging JSON file: %1</source>
         <translation>Исключение при записи промежуточного файла JSON: %1</translation>
     </message>
     <message>
-        <location filename="../processing/ProcessingParametersWriter.cpp" line="184"/>
         <source>Unknown exception while writing the staging JSON file.</source>
         <translation>Неизвестное исключение при записи промежуточного файла JSON.</translation>
     </message>
@@ -834,72 +673,58 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ProcessingSettingsController</name>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="87"/>
         <source>Enter the camera capture frame rate before choosing the frequency band.</source>
         <translation>Прежде чем выбирать полосу частот, введите частоту кадров съёмки камеры.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="89"/>
         <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
         <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="91"/>
         <source>Choose a valid analysis fragment.</source>
         <translation>Выберите допустимый фрагмент для анализа.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="93"/>
         <source>Choose a valid amplification region.</source>
         <translation>Выберите допустимую область усиления.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="95"/>
         <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
         <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="97"/>
         <source>Lower frequency must be greater than 0 Hz.</source>
         <translation>Нижняя частота должна быть больше 0 Гц.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="99"/>
         <source>Upper frequency must be greater than lower frequency.</source>
         <translation>Верхняя частота должна быть больше нижней.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="101"/>
         <source>Upper frequency must be below the Nyquist frequency of %1 Hz.</source>
         <translation>Верхняя частота должна быть ниже частоты Найквиста (%1 Гц).</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="104"/>
         <source>Amplification factor must be between 1 and 50.</source>
         <translation>Коэффициент усиления должен быть от 1 до 50.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="106"/>
         <source>The selected fragment is too short for this frequency band. Select at least %1 frames.</source>
         <translation>Выбранный фрагмент слишком короткий для этой полосы частот. Выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="115"/>
         <source>The fragment is shorter than the recommended %1 frames (two seconds of capture time): the frequency filter has little time to settle, so results are less reliable.</source>
         <translation>Фрагмент короче рекомендуемой длины (кадров: %1, это две секунды съёмки): частотный фильтр не успевает установиться, поэтому результаты менее надёжны.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="119"/>
         <source>The selected band is close to Nyquist; reliable frequency separation may be poor.</source>
         <translation>Выбранная полоса близка к частоте Найквиста; надёжно разделить частоты может не получиться.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="121"/>
         <source>High amplification may produce visible artifacts.</source>
         <translation>Сильное усиление может вызвать заметные артефакты.</translation>
     </message>
     <message>
-        <location filename="../processing/SettingsValidation.cpp" line="123"/>
         <source>An amplification factor of 1 leaves motion unchanged.</source>
         <translation>При коэффициенте усиления 1 движение не изменяется.</translation>
     </message>
@@ -907,27 +732,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>RegionEditor</name>
     <message>
-        <location filename="../ui/qml/panels/RegionEditor.qml" line="64"/>
         <source>The region is too small.</source>
         <translation>Область слишком мала.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RegionEditor.qml" line="68"/>
         <source>The region is invalid.</source>
         <translation>Недопустимая область.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RegionEditor.qml" line="130"/>
         <source>Amplification region</source>
         <translation>Область усиления</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RegionEditor.qml" line="175"/>
         <source>Drag to draw the amplification region.</source>
         <translation>Нарисуйте область усиления, перетаскивая указатель.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RegionEditor.qml" line="176"/>
         <source>Editing amplification region · Click outside or Enter to finish · Esc to cancel</source>
         <translation>Изменение области усиления · Щелчок вне её или Enter — готово · Esc — отмена</translation>
     </message>
@@ -935,52 +755,42 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ResourcesPanel</name>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="14"/>
         <source>Computing resources</source>
         <translation>Вычислительные ресурсы</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="15"/>
         <source>Choose how many worker threads the motion processor may use.</source>
         <translation>Укажите, сколько рабочих потоков может использовать обработка движения.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="18"/>
         <source>Automatic (recommended)</source>
         <translation>Автоматически (рекомендуется)</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="28"/>
         <source>Manual worker count</source>
         <translation>Число потоков вручную</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="29"/>
         <source>threads</source>
         <translation>потоки</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="39"/>
         <source>Available logical processors</source>
         <translation>Доступно логических процессоров</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="44"/>
         <source>Worker threads in use</source>
         <translation>Используется рабочих потоков</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="45"/>
         <source>%1 threads</source>
         <translation>потоков: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="49"/>
         <source>The worker count is selected automatically for the available CPU.</source>
         <translation>Число потоков выбирается автоматически под доступный процессор.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResourcesPanel.qml" line="50"/>
         <source>The selected worker count will be used for motion processing.</source>
         <translation>Для обработки движения будет использовано выбранное число потоков.</translation>
     </message>
@@ -988,42 +798,34 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ResultViewport</name>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="18"/>
         <source>Analysis result</source>
         <translation>Результат анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="22"/>
         <source>Save analysis result</source>
         <translation>Сохранить результат анализа</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="58"/>
         <source>Cancelling analysis…</source>
         <translation>Отмена анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="59"/>
         <source>Analyzing selected fragment…</source>
         <translation>Анализ выбранного фрагмента…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="60"/>
         <source>No analysis result yet</source>
         <translation>Результата анализа пока нет</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="69"/>
         <source>Use Processing to configure and start analysis. Save the finished result with the icon above.</source>
         <translation>Настройте и запустите анализ в окне «Обработка». Сохраните готовый результат значком вверху.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="81"/>
         <source>%1%</source>
         <translation>%1%</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/ResultViewport.qml" line="105"/>
         <source>Settings changed. The displayed result keeps its original analysis parameters.</source>
         <translation>Настройки изменены. Показанный результат сохраняет исходные параметры анализа.</translation>
     </message>
@@ -1031,135 +833,106 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>RotationPanel</name>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="25"/>
         <source>Rotation speed</source>
         <translation>Частота вращения</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="26"/>
         <source>Reference harmonics are calculated from entered shaft speed and are not measurements.</source>
         <translation>Опорные гармоники рассчитываются по введённой частоте вращения вала и не являются результатами измерений.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="30"/>
         <source>Shaft speed</source>
         <translation>Частота вращения вала</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="31"/>
         <source>RPM</source>
         <translation>об/мин</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="42"/>
         <source>1× is RPM / 60; 2× and 3× are two and three times that frequency. Half-width extends the band by the entered percentage on each side of its center.</source>
         <translation>1× = об/мин / 60; 2× и 3× — удвоенная и утроенная эта частота. Полуширина расширяет полосу на заданный процент в каждую сторону от её центра.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="55"/>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="136"/>
         <source>1×</source>
         <translation>1×</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="55"/>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="136"/>
         <source>2×</source>
         <translation>2×</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="55"/>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="136"/>
         <source>3×</source>
         <translation>3×</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="56"/>
         <source>Harmonic</source>
         <translation>Гармоника</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="60"/>
         <source>Band half-width</source>
         <translation>Полуширина полосы</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="61"/>
         <source>%</source>
         <translation>%</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="71"/>
         <source>Apply band</source>
         <translation>Применить полосу</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="84"/>
         <source>Calculated band: %1–%2 Hz · Center: %3 Hz</source>
         <translation>Расчётная полоса: %1–%2 Гц · Центр: %3 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="86"/>
         <source>Calculated band: enter a valid shaft speed.</source>
         <translation>Расчётная полоса: введите допустимую частоту вращения вала.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="94"/>
         <source>The calculated band must be above zero and below the Nyquist frequency.</source>
         <translation>Расчётная полоса должна лежать выше нуля и ниже частоты Найквиста.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="101"/>
         <source>Current filter band: %1–%2 Hz</source>
         <translation>Текущая полоса фильтра: %1–%2 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="106"/>
         <source>Harmonic cards below refer to the current filter band, not the calculated band above.</source>
         <translation>Карточки гармоник ниже относятся к текущей полосе фильтра, а не к расчётной полосе выше.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="142"/>
         <source>%1 Hz</source>
         <translation>%1 Гц</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="142"/>
         <source>Not calculated</source>
         <translation>Не рассчитано</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="150"/>
         <source>Above Nyquist</source>
         <translation>Выше Найквиста</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="151"/>
         <source>In selected band</source>
         <translation>В выбранной полосе</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="151"/>
         <source>Outside selected band</source>
         <translation>Вне выбранной полосы</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="172"/>
         <source>How to choose the band</source>
         <translation>Как выбрать полосу</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="175"/>
         <source>Example: 600 RPM gives 1× = 10 Hz. A 10% half-width gives 9–11 Hz (10 Hz ± 1 Hz).</source>
         <translation>Пример: 600 об/мин дают 1× = 10 Гц. Полуширина 10% даёт 9–11 Гц (10 Гц ± 1 Гц).</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="176"/>
         <source>In selected band: the reference harmonic lies within the current filter. Outside selected band: it is outside the current filter. Above Nyquist: it reaches or exceeds the capture-rate limit.</source>
         <translation>В выбранной полосе: опорная гармоника лежит в пределах текущего фильтра. Вне выбранной полосы: она вне текущего фильтра. Выше Найквиста: она достигает предела, заданного частотой кадров съёмки, или превышает его.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/RotationPanel.qml" line="177"/>
         <source>Nyquist frequency is half the capture frame rate. The entire filter band must be above zero and strictly below this limit. Check the capture rate in the first section of Processing.</source>
         <translation>Частота Найквиста равна половине частоты кадров съёмки. Вся полоса фильтра должна лежать выше нуля и строго ниже этого предела. Проверьте частоту кадров съёмки в первом разделе окна «Обработка».</translation>
     </message>
@@ -1167,148 +940,118 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>SourcePanel</name>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="12"/>
         <source>Not available</source>
         <translation>Нет данных</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="14"/>
         <source>Source</source>
         <translation>Источник</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="15"/>
         <source>Stopping metadata analysis safely.</source>
         <translation>Безопасная остановка анализа метаданных.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="16"/>
         <source>Reading metadata and validating the frame time grid.</source>
         <translation>Чтение метаданных и проверка временной сетки кадров.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="17"/>
         <source>Metadata analysis completed.</source>
         <translation>Анализ метаданных завершён.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="18"/>
         <source>The source video could not be analyzed.</source>
         <translation>Не удалось проанализировать исходное видео.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="19"/>
         <source>Metadata analysis was cancelled.</source>
         <translation>Анализ метаданных отменён.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="20"/>
         <source>Open a source video to inspect its recording parameters.</source>
         <translation>Откройте исходное видео, чтобы увидеть параметры записи.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="31"/>
         <source>Cancelling…</source>
         <translation>Отмена…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="31"/>
         <source>Analyzing…</source>
         <translation>Анализ…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="55"/>
         <source>Capture frame rate is not available in this file. Enter the camera recording rate to calculate physical time and vibration frequencies.</source>
         <translation>В этом файле нет частоты кадров съёмки. Введите частоту кадров записи камеры, чтобы рассчитать реальное время и частоты вибрации.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="63"/>
         <source>File</source>
         <translation>Файл</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="64"/>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="69"/>
         <source>Not selected</source>
         <translation>Не выбран</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="68"/>
         <source>Path</source>
         <translation>Путь</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="73"/>
         <source>Container</source>
         <translation>Контейнер</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="78"/>
         <source>Video codec</source>
         <translation>Видеокодек</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="83"/>
         <source>Resolution</source>
         <translation>Разрешение</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="84"/>
         <source>%1 × %2 px</source>
         <translation>%1 × %2 пикс.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="89"/>
         <source>Frames</source>
         <translation>Кадров</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="94"/>
         <source>Slow-motion capture frame rate</source>
         <translation>Частота кадров скоростной съёмки</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="94"/>
         <source>Capture frame rate</source>
         <translation>Частота кадров съёмки</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="96"/>
         <source>%1 - %2</source>
         <translation>%1 - %2</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="96"/>
         <source>%1 FPS</source>
         <translation>%1 кадр/с</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="97"/>
         <source>Manual</source>
         <translation>Вручную</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="97"/>
         <source>Metadata</source>
         <translation>Из метаданных</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="98"/>
         <source>Not reported</source>
         <translation>Не указана</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="102"/>
         <source>Time grid</source>
         <translation>Временная сетка</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="104"/>
         <source>Variable</source>
         <translation>Переменная</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourcePanel.qml" line="104"/>
         <source>Constant</source>
         <translation>Постоянная</translation>
     </message>
@@ -1316,52 +1059,42 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>SourceViewport</name>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="23"/>
         <source>Source video</source>
         <translation>Исходное видео</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="27"/>
         <source>Parameters</source>
         <translation>Параметры</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="33"/>
         <source>Finish region editing</source>
         <translation>Завершить изменение области</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="33"/>
         <source>Select amplification region</source>
         <translation>Выделить область усиления</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="44"/>
         <source>Done</source>
         <translation>Готово</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="49"/>
         <source>Use full frame</source>
         <translation>Весь кадр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="90"/>
         <source>Cancelling analysis…</source>
         <translation>Отмена анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="90"/>
         <source>Analyzing source video…</source>
         <translation>Анализ исходного видео…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="116"/>
         <source>Preparing video playback…</source>
         <translation>Подготовка воспроизведения…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SourceViewport.qml" line="121"/>
         <source>Retry playback</source>
         <translation>Повторить</translation>
     </message>
@@ -1369,22 +1102,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>SpectrumPlot</name>
     <message>
-        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="36"/>
         <source>Amplitude, px</source>
         <translation>Амплитуда, пикс.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="120"/>
         <source>Peak %1</source>
         <translation>Пик %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="166"/>
         <source>%1×</source>
         <translation>%1×</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumPlot.qml" line="174"/>
         <source>Frequency, Hz</source>
         <translation>Частота, Гц</translation>
     </message>
@@ -1392,77 +1121,62 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>SpectrumView</name>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="28"/>
         <source>%1 Hz · %2 px · %3°</source>
         <translation>%1 Гц · %2 пикс. · %3°</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="58"/>
         <source>%1 · %2 %</source>
         <translation>%1 · %2 %</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="62"/>
         <source>Analyze the motion of the selected fragment and region to find its frequencies.</source>
         <translation>Проанализируйте движение выбранного фрагмента и области, чтобы найти его частоты.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="64"/>
         <source>The fragment, region or capture frame rate changed after this spectrum was made. Analyze again to update it.</source>
         <translation>Фрагмент, область или частота кадров съёмки изменились после построения спектра. Проанализируйте заново, чтобы обновить его.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="65"/>
         <source>Resolution %1 Hz · %2 frames · %3 segments</source>
         <translation>Разрешение %1 Гц · кадров: %2 · сегментов: %3</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="71"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
         <source>Analyze again</source>
         <translation>Анализировать заново</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="77"/>
         <source>Analyze</source>
         <translation>Анализировать</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="118"/>
         <source>Motion</source>
         <translation>Движение</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="119"/>
         <source>Noise floor</source>
         <translation>Уровень шума</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="120"/>
         <source>Shaft harmonics</source>
         <translation>Гармоники вала</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="122"/>
         <source>Current band</source>
         <translation>Текущая полоса</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="149"/>
         <source>No peak rises above the noise floor.</source>
         <translation>Ни один пик не поднимается выше уровня шума.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="150"/>
         <source>Peaks, strongest first. Click one to set the band to ±%1 % around it.</source>
         <translation>Пики, начиная с самого сильного. Щёлкните пик, чтобы задать полосу ±%1 % вокруг него.</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/SpectrumView.qml" line="176"/>
         <source>The band around %1 Hz must be above zero and below the Nyquist frequency.</source>
         <translation>Полоса вокруг %1 Гц должна быть выше нуля и ниже частоты Найквиста.</translation>
     </message>
@@ -1470,22 +1184,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>StatusBar</name>
     <message>
-        <location filename="../ui/qml/panels/StatusBar.qml" line="76"/>
         <source>%1% · %2</source>
         <translation>%1% · %2</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusBar.qml" line="77"/>
         <source>%1%</source>
         <translation>%1%</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusBar.qml" line="91"/>
         <source>Cancel</source>
         <translation>Отмена</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusBar.qml" line="98"/>
         <source>Open folder</source>
         <translation>Открыть папку</translation>
     </message>
@@ -1493,97 +1203,78 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>StatusText</name>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="6"/>
         <source>Cancelling result saving…</source>
         <translation>Отмена сохранения результата…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="8"/>
         <source>Saving analysis result…</source>
         <translation>Сохранение результата анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="10"/>
         <source>Cancelling source video analysis…</source>
         <translation>Отмена анализа исходного видео…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="12"/>
         <source>Analyzing source video…</source>
         <translation>Анализ исходного видео…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="14"/>
         <source>Cancelling analysis…</source>
         <translation>Отмена анализа…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="16"/>
         <source>Analyzing selected fragment…</source>
         <translation>Анализ выбранного фрагмента…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="18"/>
         <source>Preparing analysis result playback…</source>
         <translation>Подготовка воспроизведения результата…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="20"/>
         <source>Starting playback…</source>
         <translation>Запуск воспроизведения…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="22"/>
         <source>Pausing playback…</source>
         <translation>Приостановка воспроизведения…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="24"/>
         <source>Preparing video frame…</source>
         <translation>Подготовка кадра…</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="26"/>
         <source>Saving the result failed</source>
         <translation>Не удалось сохранить результат</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="36"/>
         <source>Video analysis cancelled</source>
         <translation>Анализ видео отменён</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="38"/>
         <source>Playing selected fragment</source>
         <translation>Воспроизведение выбранного фрагмента</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="40"/>
         <source>Result saved: %1</source>
         <translation>Результат сохранён: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="42"/>
         <source>Analysis settings have changed</source>
         <translation>Настройки анализа изменены</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="44"/>
         <source>Analysis result is ready</source>
         <translation>Результат анализа готов</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="46"/>
         <source>Source video is ready</source>
         <translation>Исходное видео готово</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="47"/>
         <source>Ready to open a video</source>
         <translation>Можно открыть видео</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/StatusText.js" line="76"/>
         <source>%1 left</source>
         <translation>осталось %1</translation>
     </message>
@@ -1591,17 +1282,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>TemporaryVideo</name>
     <message>
-        <location filename="../project_data/TemporaryVideo.cpp" line="38"/>
         <source>Could not write the temporary analysis result. Check free disk space and access to the temporary folder.</source>
         <translation>Не удалось записать временный результат анализа. Проверьте свободное место на диске и доступ к временной папке.</translation>
     </message>
     <message>
-        <location filename="../project_data/TemporaryVideo.cpp" line="44"/>
         <source>Could not read the temporary analysis result. Run the analysis again.</source>
         <translation>Не удалось прочитать временный результат анализа. Запустите анализ повторно.</translation>
     </message>
     <message>
-        <location filename="../project_data/TemporaryVideo.cpp" line="252"/>
         <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
         <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
     </message>
@@ -1609,18 +1297,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>TemporaryVideoSource</name>
     <message>
-        <location filename="../project_data/TemporaryVideoSource.cpp" line="19"/>
         <source>The requested frame is outside the analysis result.</source>
         <translation>Запрошенный кадр находится за пределами результата анализа.</translation>
     </message>
     <message>
-        <location filename="../project_data/TemporaryVideoSource.cpp" line="24"/>
         <source>The analysis result is not open for reading. Open it before seeking or reading frames.</source>
         <translation>Результат анализа не открыт для чтения. Откройте его перед переходом к кадрам или их чтением.</translation>
     </message>
     <message>
-        <location filename="../project_data/TemporaryVideoSource.cpp" line="38"/>
-        <location filename="../project_data/TemporaryVideoSource.cpp" line="45"/>
         <source>No analysis result is available.</source>
         <translation>Результат анализа отсутствует.</translation>
     </message>
@@ -1628,12 +1312,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>Timeline</name>
     <message>
-        <location filename="../ui/qml/panels/Timeline.qml" line="104"/>
         <source>In: frame %1</source>
         <translation>Начало: кадр %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/Timeline.qml" line="105"/>
         <source>Out: frame %1</source>
         <translation>Конец: кадр %1</translation>
     </message>
@@ -1641,27 +1323,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>TopBar</name>
     <message>
-        <location filename="../ui/qml/panels/TopBar.qml" line="34"/>
         <source>About</source>
         <translation>О программе</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TopBar.qml" line="38"/>
         <source>Open video</source>
         <translation>Открыть видео</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TopBar.qml" line="44"/>
         <source>No video selected</source>
         <translation>Видео не выбрано</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TopBar.qml" line="51"/>
         <source>Processing</source>
         <translation>Обработка</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TopBar.qml" line="52"/>
         <source>Configure analysis of the selected fragment</source>
         <translation>Настроить анализ выбранного фрагмента</translation>
     </message>
@@ -1669,37 +1346,30 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>TransportBar</name>
     <message>
-        <location filename="../ui/qml/panels/TransportBar.qml" line="36"/>
         <source>Pause video</source>
         <translation>Пауза</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TransportBar.qml" line="36"/>
         <source>Play selection</source>
         <translation>Воспроизвести фрагмент</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TransportBar.qml" line="42"/>
         <source>Previous frame</source>
         <translation>Предыдущий кадр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TransportBar.qml" line="48"/>
         <source>Next frame</source>
         <translation>Следующий кадр</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TransportBar.qml" line="66"/>
         <source>Frame %1 / %2</source>
         <translation>Кадр %1 / %2</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TransportBar.qml" line="72"/>
         <source>Selected: %1 frames</source>
         <translation>Выбрано кадров: %1</translation>
     </message>
     <message>
-        <location filename="../ui/qml/panels/TransportBar.qml" line="78"/>
         <source>Start moved to frame %1: irregular timing at the beginning.</source>
         <translation>Начало перенесено на кадр %1: в начале записи интервалы между кадрами неравномерны.</translation>
     </message>
@@ -1707,109 +1377,86 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>VideoProcessingPipeline</name>
     <message>
-        <location filename="../project_data/ProcessingRecords.cpp" line="89"/>
         <source>Processing was cancelled by the user.</source>
         <translation>Обработка отменена пользователем.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="139"/>
         <source>The input and output video paths are required.</source>
         <translation>Необходимо указать пути к входному и выходному видео.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="141"/>
         <source>Invalid analysis destination.</source>
         <translation>Недопустимое место сохранения результата анализа.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="151"/>
         <source>An output path matches the input file or a result file already exists.</source>
         <translation>Выходной путь совпадает с входным файлом, или файл результата уже существует.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="167"/>
         <source>Opening source video</source>
         <translation>Открытие исходного видео</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="208"/>
         <source>The camera capture frame rate is required before motion processing.</source>
         <translation>Перед обработкой движения необходимо задать частоту кадров съёмки камеры.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="222"/>
         <source>The saved result does not match its frame range.</source>
         <translation>Сохранённый результат не соответствует своему диапазону кадров.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="235"/>
         <source>The selected fragment contains irregular frame intervals. Select a verified uniform section.</source>
         <translation>В выбранном фрагменте интервалы между кадрами неравномерны. Выберите проверенный участок с равномерной сеткой.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="242"/>
         <source>The selected frame range is invalid.</source>
         <translation>Выбранный диапазон кадров недопустим.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="251"/>
         <source>The selected time range is invalid.</source>
         <translation>Выбранный временной интервал недопустим.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="259"/>
         <source>The time range contains no frames after alignment to frame boundaries.</source>
         <translation>После выравнивания по границам кадров во временном интервале не осталось кадров.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="275"/>
         <source>The selected fragment is too short for the configured frequency band. Select at least %1 frames.</source>
         <translation>Выбранный фрагмент слишком короткий для заданной полосы частот. Выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="338"/>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="350"/>
         <source>Processing frames</source>
         <translation>Обработка кадров</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="358"/>
         <source>The number of frames returned by motion processing does not match the input.</source>
         <translation>Число кадров после обработки движения не совпадает с числом входных кадров.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="378"/>
         <source>The decoder reached the end of the stream before the calculated end of the time range.</source>
         <translation>Декодер достиг конца потока раньше расчётного конца временного интервала.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="438"/>
         <source>Finalizing the analysis result</source>
         <translation>Завершение результата анализа</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="457"/>
         <source>A final output file appeared during processing; publishing was cancelled.</source>
         <translation>Во время обработки появился итоговый выходной файл; публикация отменена.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="459"/>
         <source>Finalizing the staging video file</source>
         <translation>Завершение промежуточного видеофайла</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="462"/>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="471"/>
         <source>Publishing the result</source>
         <translation>Публикация результата</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="468"/>
         <source>Could not publish the JSON file: %1</source>
         <translation>Не удалось опубликовать файл JSON: %1</translation>
     </message>
     <message>
-        <location filename="../processing/VideoProcessingPipeline.cpp" line="483"/>
         <source>Preparing the parameters file</source>
         <translation>Подготовка файла параметров</translation>
     </message>
@@ -1817,28 +1464,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>VideoWatermarkRenderer</name>
     <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="61"/>
         <source>The watermark frame size is invalid.</source>
         <translation>Недопустимый размер кадра для водяного знака.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="73"/>
         <source>Could not prepare the video watermark.</source>
         <translation>Не удалось подготовить водяной знак видео.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="86"/>
         <source>Could not allocate the video watermark image.</source>
         <translation>Не удалось выделить память под изображение водяного знака.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="91"/>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="114"/>
         <source>Could not draw the video watermark.</source>
         <translation>Не удалось нарисовать водяной знак видео.</translation>
     </message>
     <message>
-        <location filename="../processing/VideoWatermarkRenderer.cpp" line="111"/>
         <source>The watermark renderer is not configured for this frame.</source>
         <translation>Отрисовка водяного знака не настроена для этого кадра.</translation>
     </message>
@@ -1846,12 +1487,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>WorkspacePage</name>
     <message>
-        <location filename="../ui/qml/pages/WorkspacePage.qml" line="118"/>
         <source>Video parameters</source>
         <translation>Параметры видео</translation>
     </message>
     <message>
-        <location filename="../ui/qml/pages/WorkspacePage.qml" line="130"/>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
@@ -1859,92 +1498,74 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::ExportController</name>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="111"/>
         <source>Choose where to save the processed MP4 file.</source>
         <translation>Выберите, куда сохранить обработанный файл MP4.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="114"/>
         <source>The processed video must use the .mp4 or the lossless .mkv extension.</source>
         <translation>Обработанное видео должно иметь расширение .mp4 или .mkv (без потерь).</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="116"/>
         <source>The destination folder does not exist.</source>
         <translation>Папка назначения не существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="118"/>
         <source>The destination folder is not writable.</source>
         <translation>Нет прав на запись в папку назначения.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="121"/>
         <source>The output file must differ from the source video.</source>
         <translation>Выходной файл должен отличаться от исходного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="123"/>
         <source>The selected output file already exists.</source>
         <translation>Выбранный выходной файл уже существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="125"/>
         <source>The export parameters file already exists.</source>
         <translation>Файл параметров экспорта уже существует.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="134"/>
         <source>Choose a local MP4 file.</source>
         <translation>Выберите локальный файл MP4.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="144"/>
         <source>Wait until the current export finishes.</source>
         <translation>Дождитесь завершения текущего экспорта.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="164"/>
         <source>Destination is ready</source>
         <translation>Место сохранения готово</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="210"/>
         <source>Create an analysis result before saving.</source>
         <translation>Перед сохранением получите результат анализа.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="212"/>
         <source>Pause playback and wait until video processing is ready before exporting.</source>
         <translation>Перед экспортом приостановите воспроизведение и дождитесь готовности обработки видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="227"/>
         <source>Preparing processed video export</source>
         <translation>Подготовка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="244"/>
         <source>Cancelling processed video export</source>
         <translation>Отмена экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="281"/>
         <source>Processed video was saved</source>
         <translation>Обработанное видео сохранено</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="286"/>
         <source>Processed video export was cancelled</source>
         <translation>Экспорт обработанного видео отменён</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="291"/>
         <source>Processed video export failed</source>
         <translation>Ошибка экспорта обработанного видео</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ExportController.cpp" line="293"/>
         <source>Could not export the processed video.</source>
         <translation>Не удалось экспортировать обработанное видео.</translation>
     </message>
@@ -1952,53 +1573,42 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::PreviewController</name>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="82"/>
         <source>Save or discard the current result before starting another analysis.</source>
         <translation>Перед новым анализом сохраните текущий результат или откажитесь от него.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="93"/>
         <source>Source playback and FFmpeg must be ready before starting analysis.</source>
         <translation>Перед запуском анализа должны быть готовы воспроизведение исходного видео и FFmpeg.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="97"/>
         <source>Pause playback and wait until video navigation is ready before starting analysis.</source>
         <translation>Перед запуском анализа приостановите воспроизведение и дождитесь готовности навигации по видео.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="113"/>
         <source>Preparing analysis result</source>
         <translation>Подготовка результата анализа</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="132"/>
         <source>Cancelling analysis result</source>
         <translation>Отмена получения результата анализа</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="180"/>
         <source>Analysis result is ready</source>
         <translation>Результат анализа готов</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="183"/>
-        <location filename="../ui/controllers/PreviewController.cpp" line="192"/>
         <source>Analysis result failed</source>
         <translation>Ошибка получения результата анализа</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="184"/>
         <source>Could not prepare the analysis result for playback.</source>
         <translation>Не удалось подготовить результат анализа к воспроизведению.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="187"/>
         <source>Analysis result was cancelled</source>
         <translation>Получение результата анализа отменено</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/PreviewController.cpp" line="196"/>
         <source>Could not create the analysis result.</source>
         <translation>Не удалось получить результат анализа.</translation>
     </message>
@@ -2006,22 +1616,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::ProcessingSettingsController</name>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="141"/>
         <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
         <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="147"/>
         <source>Select at least %1 frames for this frequency band.</source>
         <translation>Для этой полосы частот выберите больше кадров: не менее %1.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="154"/>
         <source>Open and analyze a source video.</source>
         <translation>Откройте исходное видео и проанализируйте его.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/ProcessingSettingsController.cpp" line="306"/>
         <source>A processing request is required.</source>
         <translation>Необходим запрос на обработку.</translation>
     </message>
@@ -2029,17 +1635,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::SpectrumController</name>
     <message>
-        <location filename="../ui/controllers/SpectrumController.cpp" line="138"/>
         <source>Preparing motion spectrum</source>
         <translation>Подготовка спектра движения</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/SpectrumController.cpp" line="156"/>
         <source>Cancelling motion spectrum</source>
         <translation>Отмена спектра движения</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/SpectrumController.cpp" line="181"/>
         <source>Could not analyze the motion spectrum.</source>
         <translation>Не удалось построить спектр движения.</translation>
     </message>
@@ -2047,28 +1650,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::VideoSessionController</name>
     <message>
-        <location filename="../ui/controllers/VideoSessionController.cpp" line="78"/>
         <source>Save or discard the current analysis result before opening another video.</source>
         <translation>Перед открытием другого видео сохраните текущий результат анализа или откажитесь от него.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/VideoSessionController.cpp" line="84"/>
-        <location filename="../ui/controllers/VideoSessionController.cpp" line="89"/>
         <source>No video file was selected.</source>
         <translation>Видеофайл не выбран.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/VideoSessionController.cpp" line="86"/>
         <source>Only local video files can be analyzed.</source>
         <translation>Анализировать можно только локальные видеофайлы.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/VideoSessionController.cpp" line="112"/>
         <source>The embedded FFmpeg libraries are unavailable.</source>
         <translation>Встроенные библиотеки FFmpeg недоступны.</translation>
     </message>
     <message>
-        <location filename="../ui/controllers/VideoSessionController.cpp" line="191"/>
         <source>Video analysis failed.</source>
         <translation>Не удалось проанализировать видео.</translation>
     </message>
@@ -2076,17 +1673,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::playback::PlaybackController</name>
     <message>
-        <location filename="../ui/playback/PlaybackController.cpp" line="322"/>
         <source>The processed preview range is invalid.</source>
         <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/playback/PlaybackController.cpp" line="398"/>
         <source>Source video contains no decodable frames.</source>
         <translation>В исходном видео нет кадров, которые можно декодировать.</translation>
     </message>
     <message>
-        <location filename="../ui/playback/PlaybackController.cpp" line="411"/>
         <source>Source video playback failed.</source>
         <translation>Ошибка воспроизведения исходного видео.</translation>
     </message>
@@ -2094,12 +1688,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::playback::PlaybackWorker</name>
     <message>
-        <location filename="../ui/playback/PlaybackWorker.cpp" line="248"/>
         <source>Could not decode the matching processed preview frame.</source>
         <translation>Не удалось декодировать соответствующий кадр предпросмотра обработанного видео.</translation>
     </message>
     <message>
-        <location filename="../ui/playback/PlaybackWorker.cpp" line="273"/>
         <source>The processed preview range is invalid.</source>
         <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
     </message>

@@ -343,6 +343,7 @@ private slots:
         QTest::addColumn<QString>("damage"); // of the result's frames.bin, or "source" for the video
         QTest::addColumn<qint64>("from");    // the frame shown when the request is made
         QTest::addColumn<QString>("request");
+        QTest::newRow("play from the fragment's last frame") << "deleted" << 99LL << "play";
         QTest::newRow("play into the damage") << "truncated" << 40LL << "play";
         QTest::newRow("seek") << "deleted" << 0LL << "seek";
         QTest::newRow("step") << "deleted" << 0LL << "step";

@@ -57,6 +57,12 @@ public:
         }
     }
 
+    // The store of the current result, which the tests damage as a failing disk would.
+    static std::shared_ptr<ovra::project_data::TemporaryVideo> result(ovra::ui::controllers::PreviewController *preview)
+    {
+        return preview->m_result;
+    }
+
     static void previewAnswer(ovra::ui::controllers::PreviewController *preview, quint64 generationId,
                               const QString &failure = QStringLiteral("late"))
     {

@@ -12,6 +12,8 @@
 #include "ui/items/VideoFrameItem.h"
 #include "ui/playback/PlaybackWorker.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLocale>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -334,6 +336,87 @@ private slots:
         QVERIFY(m_preview.stageName().isEmpty());
         QCOMPARE(m_preview.progress(), 0.0);
         QTRY_VERIFY_WITH_TIMEOUT(m_session.ready(), 30000);
+    }
+
+    void damageLeavesRetryOrSave_data()
+    {
+        QTest::addColumn<QString>("damage"); // of the result's frames.bin, or "source" for the video
+        QTest::addColumn<qint64>("from");    // the frame shown when the request is made
+        QTest::addColumn<QString>("request");
+        QTest::newRow("play from the fragment's last frame") << "deleted" << 99LL << "play";
+        QTest::newRow("play into the damage") << "truncated" << 40LL << "play";
+        QTest::newRow("seek") << "deleted" << 0LL << "seek";
+        QTest::newRow("step") << "deleted" << 0LL << "step";
+        QTest::newRow("preview configuration") << "deleted" << 0LL << "configure";
+        QTest::newRow("load") << "source" << 0LL << "load";
+    }
+
+    // Whichever request of the player meets a broken result or source, it ends where the user
+    // can navigate again or retry, and can still save the result.
+    void damageLeavesRetryOrSave()
+    {
+        QFETCH(QString, damage);
+        QFETCH(qint64, from);
+        QFETCH(QString, request);
+        const QString source = m_folder.filePath("damaged.mp4");
+        const QString intactFrames = m_folder.filePath("frames.bin.intact");
+        if (m_session.filePath() != source) {
+            QVERIFY(QFile::copy(testMediaPath("cfr25_bframes.mp4"), source));
+            m_session.openSource(QUrl::fromLocalFile(source));
+            QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate(), 20000);
+            QVERIFY(m_session.setCaptureFrameRate(25.0));
+            m_settings.setFrequencyBand(4.0, 6.0);
+            createAndWait();
+            QVERIFY2(m_preview.ready(), qPrintable(m_preview.errorMessage()));
+            QCOMPARE(m_fragment.endFrameExclusive(), 100);
+        }
+        const auto store = ControllerTestAccess::result(&m_preview);
+        const QString frames = QDir(store->directory()).filePath("frames.bin");
+        if (!QFile::exists(intactFrames))
+            QVERIFY(QFile::copy(frames, intactFrames));
+        QFile::remove(frames); // mends the last row's damage
+        QVERIFY(QFile::copy(intactFrames, frames));
+        const qint64 first = store->firstFrameIndex();
+        const qint64 end = first + store->frameCount();
+        if (!m_playback.previewAvailable()) {
+            QVERIFY(m_playback.configurePreview(store, first, end));
+            QTRY_VERIFY_WITH_TIMEOUT(m_playback.previewAvailable() && m_playback.canNavigate(), 10000);
+        }
+        const double fraction = double(from) / double(m_playback.frameCount() - 1);
+        QCOMPARE(navigate([&] { m_playback.seekToFraction(fraction); }), from);
+
+        if (damage == QLatin1String("source"))
+            QVERIFY(QFile::remove(source));
+        else if (damage == QLatin1String("truncated"))
+            QVERIFY(QFile::resize(frames, QFileInfo(frames).size() / 2));
+        else
+            QVERIFY(QFile::remove(frames));
+        if (request == QLatin1String("play"))
+            m_playback.play();
+        else if (request == QLatin1String("seek"))
+            m_playback.seekToFraction(0.5);
+        else if (request == QLatin1String("step"))
+            m_playback.stepForward();
+        else if (request == QLatin1String("configure"))
+            QVERIFY(m_playback.configurePreview(store, first, end));
+        else
+            m_playback.retry();
+        QVERIFY(!m_playback.idle());
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.idle(), 20000);
+
+        QVERIFY(m_preview.ready());
+        QVERIFY(m_exporter.available()); // the result may be readable even where playing it failed
+        if (damage == QLatin1String("source")) {
+            QVERIFY(m_playback.hasError()); // with "Retry playback", which works once the file is back
+            QVERIFY(QFile::copy(testMediaPath("cfr25_bframes.mp4"), source));
+            m_playback.retry();
+            QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate(), 20000);
+        } else {
+            QVERIFY(m_playback.canNavigate());
+            QVERIFY(!m_playback.previewAvailable());
+            QCOMPARE(m_playback.previewErrorMessage(),
+                     QStringLiteral("Could not read the temporary analysis result. Run the analysis again."));
+        }
     }
 
     void analysisPresets240AndKeepsTheDetectedRate()

@@ -70,7 +70,7 @@ QString ExportController::preferredDirectoryPath() const
 bool ExportController::computeAvailable() const
 {
     return !m_busy && m_mediaRuntime->available() && m_videoSession->ready() && m_preview->ready()
-        && !m_preview->busy() && m_playback->canNavigate();
+        && !m_preview->busy() && m_playback->idle();
 }
 
 bool ExportController::canStart() const

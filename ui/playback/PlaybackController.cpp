@@ -425,7 +425,9 @@ void PlaybackController::handlePreviewConfiguration(qulonglong requestId, bool a
         if (hadPreviewFrame)
             emit previewFrameCleared();
     }
-    changeState([this] { m_busy = false; });
+    // The worker has stopped before it answers this, and it may be the only answer to a play,
+    // seek or step whose preview frame could not be read: whatever was pending is over.
+    changeState([this] { m_playPending = m_pausePending = m_playing = m_busy = false; });
     emit previewStateChanged();
 }
 

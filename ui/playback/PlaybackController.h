@@ -63,6 +63,9 @@ public:
     bool hasFrame() const { return m_hasFrame; }
     bool canPlay() const;
     bool canNavigate() const { return canPlay() && !m_playing && m_frameCount >= 1; }
+    // Nothing is being loaded, sought, played or paused. Unlike canNavigate also true after a
+    // failure: the analysis result in its store may still be readable and worth saving.
+    bool idle() const { return !m_busy && !m_playing && !m_playPending && !m_pausePending; }
     bool playPending() const { return m_playPending; }
     bool pausePending() const { return m_pausePending; }
     bool hasError() const { return !m_errorMessage.isEmpty(); }

@@ -84,19 +84,16 @@ InspectorCard {
         to: root.sliderTo
         stepSize: Math.max(root.settings.frequencyStepHz, 0.0001)
         snapMode: RangeSlider.SnapAlways
+        objectName: "bandSlider"
         Accessible.name: qsTr("Frequency band")
-        Binding {
-            target: slider.first
-            property: "value"
-            value: Math.min(Math.max(root.settings.lowerFrequencyHz, slider.from), slider.to)
-            when: !slider.first.pressed
-        }
-        Binding {
-            target: slider.second
-            property: "value"
-            value: Math.min(Math.max(root.settings.upperFrequencyHz, slider.from), slider.to)
-            when: !slider.second.pressed
-        }
+        // The band in force, a pressed handle staying under the pointer. Both handles take it in
+        // one step: one after the other, the first would be held back by the other's old
+        // position whenever the band jumps past it (40–50 Hz to 7.5–9.2 Hz).
+        readonly property var shownBand: [first.pressed ? first.value : clamped(root.settings.lowerFrequencyHz),
+                                          second.pressed ? second.value : clamped(root.settings.upperFrequencyHz)]
+        function clamped(frequencyHz) { return Math.min(Math.max(frequencyHz, from), to) }
+        onShownBandChanged: setValues(shownBand[0], shownBand[1])
+        Component.onCompleted: setValues(shownBand[0], shownBand[1])
         first.handle: SliderHandle { position: slider.first.visualPosition; pressed: slider.first.pressed; slider: slider }
         second.handle: SliderHandle { position: slider.second.visualPosition; pressed: slider.second.pressed; slider: slider }
         first.onMoved: root.settings.setLowerFrequencyHz(first.value)

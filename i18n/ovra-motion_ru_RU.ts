@@ -1293,6 +1293,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
         <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
     </message>
+    <message>
+        <source>The folder for temporary analysis results %1 belongs to another user, or it is a link or a file. Remove it, or choose another temporary folder (TMPDIR).</source>
+        <translation>Папка временных результатов анализа %1 принадлежит другому пользователю либо является ссылкой или файлом. Удалите её или выберите другую временную папку (TMPDIR).</translation>
+    </message>
 </context>
 <context>
     <name>TemporaryVideoSource</name>

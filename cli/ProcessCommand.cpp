@@ -223,7 +223,8 @@ int runProcess(const QStringList &commandLine)
                           CommandLineText::tr("Analyses a video, magnifies the motion in a frequency band and exports "
                                               "it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in "
                                               ".mkv, with a JSON file of every parameter beside it."),
-                          QStringLiteral("INPUT --output OUT.mp4 [options]"));
+                          QStringLiteral("INPUT --output OUT.mp4"),
+                          CommandLineText::tr("The video whose motion to magnify."));
     const ProcessOptions options;
     command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm, options.harmonic,
                                  options.halfWidth, options.factor, options.fragment.frames, options.fragment.region,

@@ -127,7 +127,7 @@ int runSpectrum(const QStringList &commandLine)
                                               "strongest lines of its motion spectrum: frequency in Hz of capture "
                                               "time, amplitude in pixels, direction in degrees (0 horizontal, 90 "
                                               "vertical)."),
-                          QStringLiteral("INPUT [options]"));
+                          QStringLiteral("INPUT"), CommandLineText::tr("The video to measure."));
     const SpectrumOptions options;
     command.parser().addOptions({options.fragment.captureFps, options.fragment.frames, options.fragment.region,
                                  options.resolution, options.csv});

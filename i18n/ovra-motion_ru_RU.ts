@@ -276,6 +276,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>--resolution needs a frequency in Hz above 0.</source>
         <translation>для --resolution нужна частота в Гц больше 0.</translation>
     </message>
+    <message>
+        <source>The video to take the frame from.</source>
+        <translation>Видео, из которого взять кадр.</translation>
+    </message>
+    <message>
+        <source>The video to analyse.</source>
+        <translation>Видео для анализа.</translation>
+    </message>
+    <message>
+        <source>The video whose motion to magnify.</source>
+        <translation>Видео, движение в котором нужно усилить.</translation>
+    </message>
+    <message>
+        <source>The video to measure.</source>
+        <translation>Видео для измерения.</translation>
+    </message>
 </context>
 <context>
     <name>EmptySourceView</name>

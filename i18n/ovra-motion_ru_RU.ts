@@ -1480,6 +1480,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Preparing the parameters file</source>
         <translation>Подготовка файла параметров</translation>
     </message>
+    <message>
+        <source>Could not roll back the published video %1: %2</source>
+        <translation>Не удалось отозвать опубликованное видео %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>VideoWatermarkRenderer</name>

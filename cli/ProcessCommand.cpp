@@ -183,8 +183,9 @@ void printSummary(const project_data::ProcessingPerformance &performance)
     const double motionShare = performance.frameLoopElapsedUs > 0
         ? 100.0 * static_cast<double>(performance.motionProcessingUs) / static_cast<double>(performance.frameLoopElapsedUs)
         : 0.0;
-    printError(CommandLineText::tr("Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.")
-                   .arg(performance.measuredFrames)
+    printError(CommandLineText::tr("Processed %n frame(s) in %1: %2 frames/s, %3 % of the frame loop in motion "
+                                   "processing.",
+                                   nullptr, int(performance.measuredFrames))
                    .arg(formatDuration(performance.totalElapsedUs))
                    .arg(performance.frameThroughputFps(), 0, 'f', 1)
                    .arg(motionShare, 0, 'f', 0));

@@ -32,13 +32,33 @@ startDiagnostics(ovra::ui::controllers::ApplicationController *controller, bool 
     return service;
 }
 
+// Help and version are read over SSH and in scripts, where there may be no display for a GUI
+// application object to connect to.
+bool asksOnlyForText(int argc, char *argv[])
+{
+    const QByteArrayList textOptions = {"-h", "-?", "--help", "--help-all", "-v", "--version"};
+    for (int i = 1; i < argc && qstrcmp(argv[i], "--") != 0; ++i) {
+        if (textOptions.contains(argv[i]))
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[])
+{
+    if (asksOnlyForText(argc, argv))
+        return std::make_unique<QCoreApplication>(argc, argv);
+    auto application = std::make_unique<QGuiApplication>(argc, argv);
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/ui/icons/application.png")));
+    return application;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QGuiApplication application(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = createApplication(argc, argv);
     ovra::project_data::TemporaryVideo::cleanupStale();
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/ui/icons/application.png")));
     QCoreApplication::setOrganizationName(QStringLiteral("OVRA"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OVRA_VERSION " build " OVRA_BUILD_NUMBER));
     QGuiApplication::setApplicationDisplayName(QStringLiteral(OVRA_DISPLAY_NAME));
@@ -60,7 +80,7 @@ int main(int argc, char *argv[])
     parser.addOption(controlOption);
     parser.addPositionalArgument(QStringLiteral("video"), QCoreApplication::translate("Application", "A video file to open at start-up (optional)."),
                                  QStringLiteral("[video]"));
-    parser.process(application);
+    parser.process(*application);
 
     ovra::app::registerNativeTypes();
     const ovra::app::TerminationSignals terminationSignals;

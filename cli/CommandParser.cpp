@@ -5,12 +5,13 @@
 
 namespace ovra::cli {
 
-CommandParser::CommandParser(const QString &command, const QString &description, const QString &positionalSyntax)
+CommandParser::CommandParser(const QString &command, const QString &description, const QString &positionalSyntax,
+                             const QString &inputDescription)
     : m_command(command)
 {
     m_parser.setApplicationDescription(description);
     m_parser.addHelpOption();
-    m_parser.addPositionalArgument(QStringLiteral("arguments"), QString(), positionalSyntax);
+    m_parser.addPositionalArgument(positionalSyntax.section(QLatin1Char(' '), 0, 0), inputDescription, positionalSyntax);
 }
 
 std::optional<int> CommandParser::parse(const QStringList &arguments, int expectedPositionals)

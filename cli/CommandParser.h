@@ -13,7 +13,10 @@ namespace ovra::cli {
 class CommandParser
 {
 public:
-    CommandParser(const QString &command, const QString &description, const QString &positionalSyntax);
+    // positionalSyntax is the usage line after the options, starting with the one positional
+    // argument, the input video, whose meaning inputDescription gives.
+    CommandParser(const QString &command, const QString &description, const QString &positionalSyntax,
+                  const QString &inputDescription);
 
     QCommandLineParser &parser() { return m_parser; }
     const QCommandLineParser &parser() const { return m_parser; }

@@ -14,7 +14,7 @@ int runProbe(const QStringList &arguments)
 {
     CommandParser command(QStringLiteral("probe"),
                           CommandLineText::tr("Analyses a video's time grid and prints its metadata as JSON."),
-                          QStringLiteral("FILE"));
+                          QStringLiteral("FILE"), CommandLineText::tr("The video to analyse."));
     const QCommandLineOption timestampsOption(QStringLiteral("timestamps"),
                                               CommandLineText::tr("List every frame timestamp."));
     command.parser().addOption(timestampsOption);

@@ -183,8 +183,9 @@ void printSummary(const project_data::ProcessingPerformance &performance)
     const double motionShare = performance.frameLoopElapsedUs > 0
         ? 100.0 * static_cast<double>(performance.motionProcessingUs) / static_cast<double>(performance.frameLoopElapsedUs)
         : 0.0;
-    printError(CommandLineText::tr("Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.")
-                   .arg(performance.measuredFrames)
+    printError(CommandLineText::tr("Processed %n frame(s) in %1: %2 frames/s, %3 % of the frame loop in motion "
+                                   "processing.",
+                                   nullptr, int(performance.measuredFrames))
                    .arg(formatDuration(performance.totalElapsedUs))
                    .arg(performance.frameThroughputFps(), 0, 'f', 1)
                    .arg(motionShare, 0, 'f', 0));
@@ -223,7 +224,8 @@ int runProcess(const QStringList &commandLine)
                           CommandLineText::tr("Analyses a video, magnifies the motion in a frequency band and exports "
                                               "it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in "
                                               ".mkv, with a JSON file of every parameter beside it."),
-                          QStringLiteral("INPUT --output OUT.mp4 [options]"));
+                          QStringLiteral("INPUT --output OUT.mp4"),
+                          CommandLineText::tr("The video whose motion to magnify."));
     const ProcessOptions options;
     command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm, options.harmonic,
                                  options.halfWidth, options.factor, options.fragment.frames, options.fragment.region,

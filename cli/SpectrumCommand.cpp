@@ -78,9 +78,9 @@ void printSpectrum(const processing::MotionSpectrumResult &result)
                         .arg(std::fmod(std::round(peak.directionDegrees), 180.0), 0, 'f', 0));
     std::vector<double> floor = spectrum.noiseFloorPixels;
     std::nth_element(floor.begin(), floor.begin() + floor.size() / 2, floor.end());
-    printError(CommandLineText::tr("%1 frames at %2 frames/s: bins of %3 Hz up to %4 Hz, %5 segments, %6 tiles "
-                                   "followed; median noise floor %7 px.")
-                   .arg(result.analysedFrames)
+    printError(CommandLineText::tr("%n frame(s) at %1 frames/s: bins of %2 Hz up to %3 Hz, %4 segments, %5 tiles "
+                                   "followed; median noise floor %6 px.",
+                                   nullptr, int(result.analysedFrames))
                    .arg(spectrum.sampleRateHz, 0, 'g', 6)
                    .arg(spectrum.resolutionHz, 0, 'f', 3)
                    .arg(spectrum.nyquistHz(), 0, 'f', 2)
@@ -127,7 +127,7 @@ int runSpectrum(const QStringList &commandLine)
                                               "strongest lines of its motion spectrum: frequency in Hz of capture "
                                               "time, amplitude in pixels, direction in degrees (0 horizontal, 90 "
                                               "vertical)."),
-                          QStringLiteral("INPUT [options]"));
+                          QStringLiteral("INPUT"), CommandLineText::tr("The video to measure."));
     const SpectrumOptions options;
     command.parser().addOptions({options.fragment.captureFps, options.fragment.frames, options.fragment.region,
                                  options.resolution, options.csv});

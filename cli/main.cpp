@@ -15,22 +15,25 @@
 
 namespace {
 
-const char *usageText = QT_TRANSLATE_NOOP(
-    "CommandLine",
-    "Usage: ovra-motion-cli COMMAND [OPTIONS]\n"
-    "\n"
-    "Video motion amplification for technical equipment, without a window.\n"
-    "\n"
-    "Commands:\n"
-    "  probe FILE                               Analyse a video and print its metadata as JSON.\n"
-    "  frame FILE --index N --output OUT.png    Write one upright frame as PNG.\n"
-    "  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or\n"
-    "                                           lossless .mkv) + JSON.\n"
-    "  spectrum INPUT [...]                     Print the strongest lines of a region's motion\n"
-    "                                           spectrum (optionally all of it as CSV).\n"
-    "\n"
-    "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
-    "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.");
+QString usage()
+{
+    return QCoreApplication::translate(
+        "CommandLine",
+        "Usage: ovra-motion-cli COMMAND [OPTIONS]\n"
+        "\n"
+        "Video motion amplification for technical equipment, without a window.\n"
+        "\n"
+        "Commands:\n"
+        "  probe FILE                               Analyse a video and print its metadata as JSON.\n"
+        "  frame FILE --index N --output OUT.png    Write one upright frame as PNG.\n"
+        "  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or\n"
+        "                                           lossless .mkv) + JSON.\n"
+        "  spectrum INPUT [...]                     Print the strongest lines of a region's motion\n"
+        "                                           spectrum (optionally all of it as CSV).\n"
+        "\n"
+        "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
+        "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.");
+}
 
 QtMessageHandler defaultMessageHandler = nullptr;
 
@@ -62,7 +65,7 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     const QString command = arguments.value(1);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-        ovra::cli::printOutput(QCoreApplication::translate("CommandLine", usageText));
+        ovra::cli::printOutput(usage());
         return ovra::cli::ExitSuccess;
     }
     if (command == QLatin1String("--version")) {
@@ -79,7 +82,7 @@ int main(int argc, char *argv[])
     if (found == commands.end()) {
         ovra::cli::printError(command.isEmpty() ? QCoreApplication::translate("CommandLine", "No command given.")
                                                 : QCoreApplication::translate("CommandLine", "Unknown command '%1'.").arg(command));
-        ovra::cli::printError(QCoreApplication::translate("CommandLine", usageText));
+        ovra::cli::printError(usage());
         return ovra::cli::ExitUsage;
     }
     return found->second(arguments.mid(1));

@@ -4,12 +4,25 @@
 #include <QCoreApplication>
 
 namespace ovra::i18n {
+namespace {
+
+// The texts are written in English, whose catalogue holds only their plural forms; a language
+// without catalogues of its own gets those rather than "1 frame(s)".
+bool load(QTranslator &translator, const QLocale &locale, const QString &catalogue)
+{
+    const QString prefix = QStringLiteral("_");
+    const QString folder = QStringLiteral(":/i18n");
+    return translator.load(locale, catalogue, prefix, folder)
+        || translator.load(QLocale(QLocale::English), catalogue, prefix, folder);
+}
+
+} // namespace
 
 InstalledTranslators::InstalledTranslators(const QLocale &locale)
 {
     for (const char *catalogue : {"ovra-motion", "ovra-motion_motion_core", "ovra-motion_media"}) {
         auto translator = std::make_unique<QTranslator>();
-        if (translator->load(locale, QString::fromLatin1(catalogue), QStringLiteral("_"), QStringLiteral(":/i18n"))) {
+        if (load(*translator, locale, QString::fromLatin1(catalogue))) {
             QCoreApplication::installTranslator(translator.get());
             m_translators.push_back(std::move(translator));
         }

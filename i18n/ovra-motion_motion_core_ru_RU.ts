@@ -75,6 +75,14 @@
         <source>There is not enough memory to prepare the selected processing region.</source>
         <translation>Недостаточно памяти для подготовки выбранной области обработки.</translation>
     </message>
+    <message>
+        <source>Motion core error: %1</source>
+        <translation>Ошибка ядра обработки движения: %1</translation>
+    </message>
+    <message>
+        <source>unknown exception</source>
+        <translation>неизвестное исключение</translation>
+    </message>
 </context>
 <context>
     <name>TemporalBandpassFilter</name>

@@ -191,10 +191,6 @@
         <translation>Предупреждение: </translation>
     </message>
     <message>
-        <source>Processed %1 frames in %2: %3 frames/s, %4 % of the frame loop in motion processing.</source>
-        <translation>Обработано кадров: %1, время: %2, скорость: %3 кадр/с; обработка движения заняла %4 % времени цикла по кадрам.</translation>
-    </message>
-    <message>
         <source>Analyses a video, magnifies the motion in a frequency band and exports it as an H.264 MP4, or lossless FFV1 Matroska for an output ending in .mkv, with a JSON file of every parameter beside it.</source>
         <translation>Анализирует видео, усиливает движение в полосе частот и экспортирует результат в MP4 (H.264) или, если имя выходного файла оканчивается на .mkv, в Matroska (FFV1 без потерь) с файлом JSON всех параметров рядом.</translation>
     </message>
@@ -257,10 +253,6 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Не удалось записать файл CSV %1: %2</translation>
     </message>
     <message>
-        <source>%1 frames at %2 frames/s: bins of %3 Hz up to %4 Hz, %5 segments, %6 tiles followed; median noise floor %7 px.</source>
-        <translation>%1 кадров при %2 кадр/с: интервалы по %3 Гц до %4 Гц, сегментов: %5, отслежено участков: %6; медианный уровень шума %7 пикс.</translation>
-    </message>
-    <message>
         <source>No line rises above the noise floor.</source>
         <translation>Ни одна линия не поднимается выше уровня шума.</translation>
     </message>
@@ -275,6 +267,38 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>--resolution needs a frequency in Hz above 0.</source>
         <translation>для --resolution нужна частота в Гц больше 0.</translation>
+    </message>
+    <message>
+        <source>The video to take the frame from.</source>
+        <translation>Видео, из которого взять кадр.</translation>
+    </message>
+    <message>
+        <source>The video to analyse.</source>
+        <translation>Видео для анализа.</translation>
+    </message>
+    <message>
+        <source>The video whose motion to magnify.</source>
+        <translation>Видео, движение в котором нужно усилить.</translation>
+    </message>
+    <message>
+        <source>The video to measure.</source>
+        <translation>Видео для измерения.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Processed %n frame(s) in %1: %2 frames/s, %3 % of the frame loop in motion processing.</source>
+        <translation>
+            <numerusform>Обработан %n кадр за %1: %2 кадр/с, обработка движения заняла %3 % времени цикла по кадрам.</numerusform>
+            <numerusform>Обработано %n кадра за %1: %2 кадр/с, обработка движения заняла %3 % времени цикла по кадрам.</numerusform>
+            <numerusform>Обработано %n кадров за %1: %2 кадр/с, обработка движения заняла %3 % времени цикла по кадрам.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frame(s) at %1 frames/s: bins of %2 Hz up to %3 Hz, %4 segments, %5 tiles followed; median noise floor %6 px.</source>
+        <translation>
+            <numerusform>%n кадр при %1 кадр/с: интервалы по %2 Гц до %3 Гц, сегментов: %4, отслежено участков: %5; медианный уровень шума %6 пикс.</numerusform>
+            <numerusform>%n кадра при %1 кадр/с: интервалы по %2 Гц до %3 Гц, сегментов: %4, отслежено участков: %5; медианный уровень шума %6 пикс.</numerusform>
+            <numerusform>%n кадров при %1 кадр/с: интервалы по %2 Гц до %3 Гц, сегментов: %4, отслежено участков: %5; медианный уровень шума %6 пикс.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -533,11 +557,11 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
     <message>
         <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
-        <translation>Фрагмент из %1 кадров слишком короток для разрешения %2 Гц при %3 кадр/с: нужно не менее %4 кадров.</translation>
+        <translation>Фрагмент слишком короток для разрешения %2 Гц при %3 кадр/с: кадров в нём %1, а нужно не менее %4.</translation>
     </message>
     <message>
         <source>The fragment of %1 frames is too short for a motion spectrum: it needs at least %2 frames.</source>
-        <translation>Фрагмент из %1 кадров слишком короток для спектра движения: нужно не менее %2 кадров.</translation>
+        <translation>Фрагмент слишком короток для спектра движения: кадров в нём %1, а нужно не менее %2.</translation>
     </message>
 </context>
 <context>
@@ -591,14 +615,6 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Вычислительные ресурсы</translation>
     </message>
     <message>
-        <source>Automatic · %1 threads</source>
-        <translation>Автоматически · потоков: %1</translation>
-    </message>
-    <message>
-        <source>Manual · %1 threads</source>
-        <translation>Вручную · потоков: %1</translation>
-    </message>
-    <message>
         <source>Frame processing</source>
         <translation>Обработка кадра</translation>
     </message>
@@ -641,6 +657,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Start analysis</source>
         <translation>Начать анализ</translation>
+    </message>
+    <message numerus="yes">
+        <source>Automatic · %n thread(s)</source>
+        <translation>
+            <numerusform>Автоматически · %n поток</numerusform>
+            <numerusform>Автоматически · %n потока</numerusform>
+            <numerusform>Автоматически · %n потоков</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Manual · %n thread(s)</source>
+        <translation>
+            <numerusform>Вручную · %n поток</numerusform>
+            <numerusform>Вручную · %n потока</numerusform>
+            <numerusform>Вручную · %n потоков</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -783,16 +815,20 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Используется рабочих потоков</translation>
     </message>
     <message>
-        <source>%1 threads</source>
-        <translation>потоков: %1</translation>
-    </message>
-    <message>
         <source>The worker count is selected automatically for the available CPU.</source>
         <translation>Число потоков выбирается автоматически под доступный процессор.</translation>
     </message>
     <message>
         <source>The selected worker count will be used for motion processing.</source>
         <translation>Для обработки движения будет использовано выбранное число потоков.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n thread(s)</source>
+        <translation>
+            <numerusform>%n поток</numerusform>
+            <numerusform>%n потока</numerusform>
+            <numerusform>%n потоков</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1293,6 +1329,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
         <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
     </message>
+    <message>
+        <source>The folder for temporary analysis results %1 belongs to another user, or it is a link or a file. Remove it, or choose another temporary folder (TMPDIR).</source>
+        <translation>Папка временных результатов анализа %1 принадлежит другому пользователю либо является ссылкой или файлом. Удалите её или выберите другую временную папку (TMPDIR).</translation>
+    </message>
 </context>
 <context>
     <name>TemporaryVideoSource</name>
@@ -1366,12 +1406,16 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Кадр %1 / %2</translation>
     </message>
     <message>
-        <source>Selected: %1 frames</source>
-        <translation>Выбрано кадров: %1</translation>
-    </message>
-    <message>
         <source>Start moved to frame %1: irregular timing at the beginning.</source>
         <translation>Начало перенесено на кадр %1: в начале записи интервалы между кадрами неравномерны.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Selected: %n frame(s)</source>
+        <translation>
+            <numerusform>Выбран %n кадр</numerusform>
+            <numerusform>Выбрано %n кадра</numerusform>
+            <numerusform>Выбрано %n кадров</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -1459,6 +1503,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Preparing the parameters file</source>
         <translation>Подготовка файла параметров</translation>
+    </message>
+    <message>
+        <source>Could not roll back the published video %1: %2</source>
+        <translation>Не удалось отозвать опубликованное видео %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1694,6 +1742,26 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>The processed preview range is invalid.</source>
         <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
+    </message>
+    <message>
+        <source>Could not prepare source video playback.</source>
+        <translation>Не удалось подготовить воспроизведение исходного видео.</translation>
+    </message>
+    <message>
+        <source>Could not seek to the requested video frame.</source>
+        <translation>Не удалось перейти к запрошенному кадру видео.</translation>
+    </message>
+    <message>
+        <source>Could not decode the next video frame.</source>
+        <translation>Не удалось декодировать следующий кадр видео.</translation>
+    </message>
+    <message>
+        <source>Processed preview playback failed.</source>
+        <translation>Не удалось воспроизвести предпросмотр обработанного видео.</translation>
+    </message>
+    <message>
+        <source>Could not open the processed preview.</source>
+        <translation>Не удалось открыть предпросмотр обработанного видео.</translation>
     </message>
 </context>
 </TS>

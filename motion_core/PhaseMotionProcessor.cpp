@@ -17,19 +17,22 @@ namespace ovra::motion_core {
 
 namespace {
 
-const char *const translationContext = "PhaseMotionProcessor";
-
-bool fail(QString *errorMessage, const char *text)
+bool fail(QString *errorMessage, const QString &message)
 {
     if (errorMessage)
-        *errorMessage = QCoreApplication::translate(translationContext, text);
+        *errorMessage = message;
     return false;
 }
 
-const char *const notConfiguredText =
-    QT_TRANSLATE_NOOP("PhaseMotionProcessor", "The phase motion processor has not been configured.");
-const char *const frameMemoryText =
-    QT_TRANSLATE_NOOP("PhaseMotionProcessor", "There is not enough memory to process the frame.");
+QString notConfiguredMessage()
+{
+    return PhaseMotionProcessor::tr("The phase motion processor has not been configured.");
+}
+
+QString frameMemoryMessage()
+{
+    return PhaseMotionProcessor::tr("There is not enough memory to process the frame.");
+}
 
 void copyPlanes(const std::vector<FloatPlane> &from, std::vector<FloatPlane> &to)
 {
@@ -90,38 +93,25 @@ bool PhaseMotionProcessor::configure(const media::VideoMetadata &metadata, const
     const QSize frameSize = metadata.frameSize;
     const double captureFps = metadata.captureFrameRate;
     if (frameSize.width() < 1 || frameSize.height() < 1)
-        return fail(errorMessage,
-                    QT_TRANSLATE_NOOP("PhaseMotionProcessor", "Could not determine the source video's frame size."));
+        return fail(errorMessage, tr("Could not determine the source video's frame size."));
     if (!std::isfinite(captureFps) || captureFps <= 0.0)
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "The camera capture frame rate is required to configure the "
-                                                    "motion filter."));
+        return fail(errorMessage, tr("The camera capture frame rate is required to configure the motion filter."));
     if (metadata.variableFrameRate)
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "The phase core prototype supports only a uniform time grid."));
+        return fail(errorMessage, tr("The phase core prototype supports only a uniform time grid."));
     if (!bandValid(settings, captureFps))
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "The amplification band must lie between 0 Hz and the Nyquist "
-                                                    "frequency."));
+        return fail(errorMessage, tr("The amplification band must lie between 0 Hz and the Nyquist frequency."));
     if (!regionsValid(settings) || !regionLargeEnough(settings, frameSize))
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "The amplification region or stabilization reference region is "
-                                                    "invalid."));
+        return fail(errorMessage, tr("The amplification region or stabilization reference region is invalid."));
     if (settings.cameraMotionCompensationEnabled)
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "Camera motion compensation is not available yet and will be "
-                                                    "added in a separate stage."));
+        return fail(errorMessage, tr("Camera motion compensation is not available yet and will be "
+                                     "added in a separate stage."));
     if (!amplificationValid(settings))
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "The prototype amplification factor must be between 1 and 50."));
+        return fail(errorMessage, tr("The prototype amplification factor must be between 1 and 50."));
     if (!workerCountValid(settings))
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "The worker thread count must be between 0 and 256; 0 selects "
-                                                    "automatic mode."));
+        return fail(errorMessage, tr("The worker thread count must be between 0 and 256; 0 selects automatic mode."));
     const int fullFrameLevels = levelCountForSize(frameSize);
     if (fullFrameLevels < 1)
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "The minimum frame size for processing is 32 x 32 pixels."));
+        return fail(errorMessage, tr("The minimum frame size for processing is 32 x 32 pixels."));
     if (!m_horizontalFilter.configure(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz, errorMessage)
         || !m_verticalFilter.configure(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz,
                                        errorMessage))
@@ -175,8 +165,7 @@ bool PhaseMotionProcessor::prepareFrameBuffers(QString *errorMessage)
     } catch (const std::bad_alloc &) {
         m_pyramid.reset();
         m_work = FrameWorkspace();
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "There is not enough memory to create the spatial pyramid."));
+        return fail(errorMessage, tr("There is not enough memory to create the spatial pyramid."));
     }
 }
 
@@ -200,20 +189,16 @@ bool PhaseMotionProcessor::processFrame(const media::VideoFrame &frame, std::vec
                                         QString *errorMessage)
 {
     if (!m_configured || !m_pyramid)
-        return fail(errorMessage, notConfiguredText);
+        return fail(errorMessage, notConfiguredMessage());
     if (!outputFrames || frame.image.isNull() || frame.presentationTimeUs < 0)
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "A valid frame and an output frame container are required."));
+        return fail(errorMessage, tr("A valid frame and an output frame container are required."));
     outputFrames->clear();
     if (frame.image.size() != m_frameSize)
-        return fail(errorMessage,
-                    QT_TRANSLATE_NOOP("PhaseMotionProcessor", "The frame size changed during processing."));
+        return fail(errorMessage, tr("The frame size changed during processing."));
     if (m_lastTimestampUs >= 0 && frame.presentationTimeUs <= m_lastTimestampUs)
-        return fail(errorMessage,
-                    QT_TRANSLATE_NOOP("PhaseMotionProcessor", "Frame timestamps must be strictly increasing."));
+        return fail(errorMessage, tr("Frame timestamps must be strictly increasing."));
     if (m_lastSequence >= 0 && frame.frameIndex >= 0 && frame.frameIndex <= m_lastSequence)
-        return fail(errorMessage,
-                    QT_TRANSLATE_NOOP("PhaseMotionProcessor", "Frame sequence numbers must be strictly increasing."));
+        return fail(errorMessage, tr("Frame sequence numbers must be strictly increasing."));
 
     media::VideoFrame result = frame;
     if (m_settings.amplificationFactor > 1.0 && !magnify(frame.image, &result.image, errorMessage))
@@ -224,7 +209,7 @@ bool PhaseMotionProcessor::processFrame(const media::VideoFrame &frame, std::vec
     try {
         outputFrames->push_back(std::move(result));
     } catch (const std::bad_alloc &) {
-        return fail(errorMessage, frameMemoryText);
+        return fail(errorMessage, frameMemoryMessage());
     }
     return true;
 }
@@ -232,10 +217,9 @@ bool PhaseMotionProcessor::processFrame(const media::VideoFrame &frame, std::vec
 bool PhaseMotionProcessor::flush(std::vector<media::VideoFrame> *outputFrames, QString *errorMessage)
 {
     if (!m_configured)
-        return fail(errorMessage, notConfiguredText);
+        return fail(errorMessage, notConfiguredMessage());
     if (!outputFrames)
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "An output container for remaining frames is required."));
+        return fail(errorMessage, tr("An output container for remaining frames is required."));
     outputFrames->clear();
     return true;
 }
@@ -245,17 +229,11 @@ bool PhaseMotionProcessor::magnify(const QImage &image, QImage *result, QString 
     try {
         return magnifyStages(image, result, errorMessage);
     } catch (const std::bad_alloc &) {
-        return fail(errorMessage, frameMemoryText);
+        return fail(errorMessage, frameMemoryMessage());
     } catch (const std::exception &error) {
-        if (errorMessage)
-            *errorMessage = QCoreApplication::translate(translationContext, "Motion core error: %1")
-                                .arg(QString::fromLocal8Bit(error.what()));
-        return false;
+        return fail(errorMessage, tr("Motion core error: %1").arg(QString::fromLocal8Bit(error.what())));
     } catch (...) {
-        if (errorMessage)
-            *errorMessage = QCoreApplication::translate(translationContext, "Motion core error: %1")
-                                .arg(QCoreApplication::translate(translationContext, "unknown exception"));
-        return false;
+        return fail(errorMessage, tr("Motion core error: %1").arg(tr("unknown exception")));
     }
 }
 
@@ -266,9 +244,7 @@ bool PhaseMotionProcessor::magnifyStages(const QImage &image, QImage *result, QS
     const bool cropped = m_region.isActive();
     const QImage working = cropped ? image.copy(m_region.processingRectangle()) : image;
     if (working.isNull())
-        return fail(errorMessage, QT_TRANSLATE_NOOP("PhaseMotionProcessor",
-                                                    "There is not enough memory to prepare the selected processing "
-                                                    "region."));
+        return fail(errorMessage, tr("There is not enough memory to prepare the selected processing region."));
 
     StageClock clock;
     extractLuminance(m_pool, working, m_work.luminance);

@@ -11,6 +11,7 @@
 #include "motion_core/TemporalBandpassFilter.h"
 #include "motion_core/VectorStages.h"
 
+#include <QCoreApplication>
 #include <QSize>
 
 #include <memory>
@@ -60,6 +61,8 @@ struct FrameWorkspace
 // the CPU does not support falls back to the best one it does.
 class PhaseMotionProcessor : public IMotionProcessor
 {
+    Q_DECLARE_TR_FUNCTIONS(PhaseMotionProcessor)
+
 public:
     explicit PhaseMotionProcessor(KernelSet kernels = bestKernelSet());
     ~PhaseMotionProcessor() override = default;

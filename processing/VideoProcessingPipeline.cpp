@@ -539,9 +539,14 @@ private:
     QString rollBackVideo(const QString &publishedPath)
     {
         const QString rollbackPath = media::StagingFile::pathFor(publishedPath);
-        const bool hidden = media::renameWithoutReplacing(publishedPath, rollbackPath) == media::RenameOutcome::Renamed;
-        const QString videoWarning = media::removeFile(hidden ? rollbackPath : publishedPath);
-        return joinMessages(videoWarning, removeFiles());
+        if (media::renameWithoutReplacing(publishedPath, rollbackPath) == media::RenameOutcome::Renamed)
+            return joinMessages(media::removeFile(rollbackPath), removeFiles());
+        QFile published(publishedPath);
+        if (published.remove())
+            return removeFiles();
+        return joinMessages(VideoProcessingPipeline::tr("Could not roll back the published video %1: %2")
+                                .arg(publishedPath, published.errorString()),
+                            removeFiles());
     }
 
     const ProcessingRequest &m_request;

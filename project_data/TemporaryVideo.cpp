@@ -45,27 +45,43 @@ bool readFailed(QString *errorMessage)
     return reportFailure(errorMessage, TemporaryVideo::tr("Could not read the temporary analysis result. Run the analysis again."));
 }
 
+bool foreignRoot(const QString &root, QString *errorMessage)
+{
+    return reportFailure(errorMessage,
+                         TemporaryVideo::tr("The folder for temporary analysis results %1 belongs to another user, "
+                                            "or it is a link or a file. Remove it, or choose another temporary "
+                                            "folder (TMPDIR).")
+                             .arg(QDir::toNativeSeparators(root)));
+}
+
+enum class RootState { Usable, Foreign, Unavailable };
+
 // The temporary folder is shared between users, so the root must be a real directory (not a
 // symbolic link) of this user that nobody else can enter. A root of ours with wider permissions
 // is narrowed; with create, a missing root is made owner-only.
-bool secureRoot(const QString &root, bool create)
+RootState secureRoot(const QString &root, bool create)
 {
     const QByteArray path = QFile::encodeName(root);
     if (create) {
         if (!QDir().mkpath(QFileInfo(root).absolutePath()))
-            return false;
+            return RootState::Unavailable;
         if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
-            return false;
+            return RootState::Unavailable;
     }
     // O_NOFOLLOW refuses a symbolic link; checking the opened directory leaves no gap for a swap.
     const int descriptor = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (descriptor < 0)
-        return false;
+        return errno == ELOOP || errno == ENOTDIR ? RootState::Foreign : RootState::Unavailable;
     struct stat status = {};
-    const bool usable = ::fstat(descriptor, &status) == 0 && status.st_uid == ::geteuid()
-        && ((status.st_mode & 077) == 0 || ::fchmod(descriptor, 0700) == 0);
+    RootState state = RootState::Unavailable;
+    if (::fstat(descriptor, &status) != 0)
+        state = RootState::Unavailable;
+    else if (status.st_uid != ::geteuid())
+        state = RootState::Foreign;
+    else if ((status.st_mode & 077) == 0 || ::fchmod(descriptor, 0700) == 0)
+        state = RootState::Usable;
     ::close(descriptor);
-    return usable;
+    return state;
 }
 
 // Half the physical memory: the most of a store the page cache can be expected to keep.
@@ -104,9 +120,12 @@ TemporaryVideo::~TemporaryVideo()
                                                << m_directory;
 }
 
+// A root per user: with one shared name, whoever made it first (or anyone, with one mkdir) would
+// keep every other user of the machine from analysing. The user's runtime folder is no place for
+// it: that is a small in-memory file system, and a store takes gigabytes.
 QString TemporaryVideo::storeRoot()
 {
-    return QDir(QDir::tempPath()).filePath(rootName);
+    return QDir(QDir::tempPath()).filePath(rootName + QLatin1Char('-') + QString::number(::geteuid()));
 }
 
 bool TemporaryVideo::create(QString *errorMessage)
@@ -116,8 +135,14 @@ bool TemporaryVideo::create(QString *errorMessage)
     if (!m_directory.isEmpty())
         return writeFailed(errorMessage);
     const QString root = storeRoot();
-    if (!secureRoot(root, true))
+    switch (secureRoot(root, true)) {
+    case RootState::Usable:
+        break;
+    case RootState::Foreign:
+        return foreignRoot(root, errorMessage);
+    case RootState::Unavailable:
         return writeFailed(errorMessage);
+    }
 
     QLockFile cleanupLock(QDir(root).filePath(cleanupLockName));
     cleanupLock.setStaleLockTime(0);
@@ -207,7 +232,7 @@ bool TemporaryVideo::readFrame(qint64 index, media::VideoFrame *frame, QString *
 void TemporaryVideo::cleanupStale()
 {
     const QString root = storeRoot();
-    if (!secureRoot(root, false))
+    if (secureRoot(root, false) != RootState::Usable)
         return;
     QLockFile cleanupLock(QDir(root).filePath(cleanupLockName));
     cleanupLock.setStaleLockTime(0);

@@ -17,8 +17,8 @@ class QLockFile;
 
 namespace ovra::project_data {
 
-// The frames of one analysis result, stored uncompressed in a private directory under a common
-// root in the system temporary folder. A lock file in the directory marks it as owned by this
+// The frames of one analysis result, stored uncompressed in a private directory under the
+// user's own root in the system temporary folder. A lock file in the directory marks it as owned by this
 // process for the store's whole life; cleanupStale removes directories whose owner no longer
 // runs. One thread creates, appends and finishes; after finish any number of threads may read.
 // Destruction removes the files.
@@ -54,6 +54,7 @@ public:
     // Absolute path of the result directory; empty until create succeeded.
     QString directory() const { return m_directory; }
 
+    // The temporary folder's "ovra-motion-results-v1-UID", UID being the user's id.
     static QString storeRoot();
     static void cleanupStale();
 
@@ -64,8 +65,6 @@ public:
     static bool checkFreeSpace(QSize frameSize, qint64 frameCount, QString *errorMessage = nullptr);
 
 private:
-    bool createDirectory(QString *errorMessage);
-
     media::VideoMetadata m_metadata;
     qint64 m_firstFrameIndex = 0;
     qint64 m_expectedFrameCount = 0;

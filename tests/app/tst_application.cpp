@@ -139,12 +139,19 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(session->fileName(), QStringLiteral("cfr30_bframes.mp4"), 20000);
     }
 
+    // Over SSH and in scripts there is no display: help and version must not need one.
     void commandLineOffersTheVideoArgumentAndTheVersion()
     {
         const auto output = [](const QString &option) {
             QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const char *display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                environment.remove(QString::fromLatin1(display));
+            process.setProcessEnvironment(environment);
             process.start(QStringLiteral(OVRA_APPLICATION_BINARY), {option});
-            return process.waitForFinished(30000) ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
+            const bool succeeded = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
+                && process.exitCode() == 0;
+            return succeeded ? QString::fromUtf8(process.readAllStandardOutput()) : QString();
         };
         const QString usage = output(QStringLiteral("--help"));
         QVERIFY2(usage.contains("[video]") && usage.contains("--mcp-control"), qPrintable(usage));

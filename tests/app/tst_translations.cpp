@@ -13,6 +13,7 @@
 
 #include <QDirIterator>
 #include <QRegularExpression>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <functional>
@@ -20,6 +21,73 @@
 // Leaves a component's message in its argument.
 using Call = std::function<void(QString *)>;
 Q_DECLARE_METATYPE(Call)
+
+namespace {
+
+const QString sourceRoot = QStringLiteral(OVRA_CATALOGUE_FOLDER "/..");
+
+// Every text the catalogues know, in any context.
+QSet<QString> cataloguedTexts()
+{
+    QSet<QString> texts;
+    QDirIterator catalogues(QStringLiteral(OVRA_CATALOGUE_FOLDER), {QStringLiteral("*.ts")});
+    while (catalogues.hasNext()) {
+        QXmlStreamReader reader(ovra::tests::fileContent(catalogues.next()));
+        while (reader.readNextStartElement() || !reader.atEnd()) {
+            if (reader.isStartElement() && reader.name() == QLatin1String("source"))
+                texts.insert(reader.readElementText());
+        }
+    }
+    return texts;
+}
+
+// Reads the literal text at *at: adjacent C++ string literals, or JavaScript ones joined by "+";
+// nothing when the argument is anything else.
+std::optional<QString> readLiteral(const QString &code, qsizetype *at)
+{
+    static const QRegularExpression literal(R"re(\G\s*(\+\s*)?("(?:[^"\\]|\\.)*"|'(?:[^'\\]|\\.)*'))re");
+    static const QRegularExpression escape(R"re(\\(.))re");
+    std::optional<QString> text;
+    for (auto match = literal.match(code, *at); match.hasMatch() && (text || !match.hasCaptured(1));
+         match = literal.match(code, *at)) {
+        const QString quoted = match.captured(2);
+        text = text.value_or(QString())
+            + quoted.mid(1, quoted.size() - 2).replace(QLatin1String("\\n"), QLatin1String("\n")).replace(escape, "\\1");
+        *at = match.capturedEnd();
+    }
+    return text;
+}
+
+bool skipComma(const QString &code, qsizetype *at)
+{
+    static const QRegularExpression comma(R"re(\G\s*,)re");
+    const QRegularExpressionMatch match = comma.match(code, *at);
+    *at = match.capturedEnd();
+    return match.hasMatch();
+}
+
+// The translation calls of a source file whose text lupdate cannot see or has not collected.
+QStringList textsMissingFromTheCatalogues(const QString &path, const QSet<QString> &catalogued)
+{
+    static const QRegularExpression call(
+        R"re((?<![\w.>])(qsTr|tr|QT_TR_NOOP|qsTranslate|translate|QT_TRANSLATE_NOOP)\s*\()re");
+    const QString code = QString::fromUtf8(ovra::tests::fileContent(path));
+    QStringList faults;
+    for (const QRegularExpressionMatch &match : call.globalMatch(code)) {
+        qsizetype at = match.capturedEnd();
+        const bool withContext = match.captured(1).contains(QLatin1String("translate"), Qt::CaseInsensitive);
+        const bool contextRead = !withContext || (readLiteral(code, &at) && skipComma(code, &at));
+        const std::optional<QString> text = contextRead ? readLiteral(code, &at) : std::nullopt;
+        const QString where = QStringLiteral("%1:%2: ").arg(path).arg(code.left(match.capturedStart()).count('\n') + 1);
+        if (!text)
+            faults += where + QStringLiteral("the text is not a literal");
+        else if (!catalogued.contains(*text))
+            faults += where + QStringLiteral("not in a catalogue: ") + *text;
+    }
+    return faults;
+}
+
+} // namespace
 
 // Every layer's messages reach a Russian user in Russian: the catalogues load, and each
 // component's messages sit in the context it translates them in.
@@ -78,7 +146,23 @@ private slots:
             const QByteArray content = ovra::tests::fileContent(path);
             QVERIFY2(content.contains("<TS") && !content.contains("type=\"unfinished\""), qPrintable(path));
         }
-        QCOMPARE(count, 3);
+        QCOMPARE(count, 4);
+    }
+
+    // lupdate sees a text only as a literal in a translation call, and a text added without
+    // running it stays English: either way a Russian user would read English.
+    void everyTranslatedTextIsALiteralInACatalogue()
+    {
+        const QSet<QString> catalogued = cataloguedTexts();
+        QStringList faults;
+        for (const char *layer : {"app", "cli", "diagnostics", "media", "motion_core", "processing", "project_data", "ui"}) {
+            QDirIterator sources(sourceRoot + QLatin1Char('/') + QLatin1String(layer),
+                                 {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qml"), QStringLiteral("*.js")},
+                                 QDir::Files, QDirIterator::Subdirectories);
+            while (sources.hasNext())
+                faults += textsMissingFromTheCatalogues(sources.next(), catalogued);
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
     }
 };
 

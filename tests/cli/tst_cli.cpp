@@ -241,6 +241,16 @@ private slots:
         QVERIFY(hiddenFiles(m_folder.path()).isEmpty());
     }
 
+    void everyCommandsHelpDescribesItsInput()
+    {
+        for (const char *command : {"probe", "frame", "process", "spectrum"}) {
+            const CliRun run = runCli({command, "--help"});
+            QCOMPARE(run.exitCode, 0);
+            const QString help = QString::fromUtf8(run.output);
+            QVERIFY2(help.contains(QRegularExpression("\nArguments:\n  (FILE|INPUT) +\\S")), qPrintable(help));
+        }
+    }
+
     void frameWritesTheUprightFrameAsPng()
     {
         const QString output = m_folder.filePath("frame.png");

@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPainter>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -166,6 +167,15 @@ double directionError(double a, double b)
 {
     const double difference = std::fmod(std::abs(a - b), 180.0);
     return std::min(difference, 180.0 - difference);
+}
+
+// Nothing in a frozen folder can be created, renamed or deleted, not even by root.
+bool freezeFolder(const QString &path, bool frozen)
+{
+    if (::geteuid() == 0)
+        return QProcess::execute("chattr", {frozen ? "+i" : "-i", path}) == 0;
+    return QFile::setPermissions(path, frozen ? QFile::ReadOwner | QFile::ExeOwner
+                                              : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QString describe(const MotionSpectrum &spectrum)
@@ -490,6 +500,27 @@ private slots:
         const QRegularExpression names(R"(^\.clip\.mp4\.[0-9a-f-]{36}\.staging\.mp4 )"
                                        R"(\.clip\.mp4\.json\.[0-9a-f-]{36}\.staging\.json$)");
         QVERIFY2(names.match(staging.join(' ')).hasMatch(), qPrintable(staging.join(' ')));
+    }
+
+    // A video that can be neither hidden nor deleted again stays published, and the message says so.
+    void rollbackThatCannotTakeTheVideoBackSaysSo()
+    {
+        QTemporaryDir folder;
+        ProcessingRequest frozen = request(false);
+        frozen.outputVideoPath = folder.filePath("frozen.mp4");
+        bool isFrozen = false;
+        const auto thaw = qScopeGuard([&] { QVERIFY(!isFrozen || freezeFolder(folder.path(), false)); });
+        const auto freeze = [&](const ProcessingProgress &progress) {
+            if (progress.stageName == "Publishing the result" && !isFrozen)
+                isFrozen = freezeFolder(folder.path(), true);
+        };
+        const ProcessingResult result = VideoProcessingPipeline().run(frozen, freeze, {});
+        if (!isFrozen)
+            QSKIP("This file system cannot freeze a folder.");
+        QCOMPARE(result.state, ProcessingState::Failed);
+        QVERIFY2(result.errorMessage.startsWith("Could not publish the JSON file: ")
+                     && result.errorMessage.contains("Could not roll back the published video " + frozen.outputVideoPath + ": "),
+                 qPrintable(result.errorMessage));
     }
 
     // Frames handed between threads wait in a queue that never holds more than its capacity,

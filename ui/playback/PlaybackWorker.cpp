@@ -15,9 +15,9 @@
 namespace ovra::ui::playback {
 namespace {
 
-QString orDefault(const QString &message, const char *fallback)
+QString orDefault(const QString &message, const QString &fallback)
 {
-    return message.isEmpty() ? PlaybackWorker::tr(fallback) : message;
+    return message.isEmpty() ? fallback : message;
 }
 
 } // namespace
@@ -80,7 +80,7 @@ void PlaybackWorker::load(quint64 requestId, const media::VideoMetadata &metadat
         if (cancelled())
             return;
         closeAll();
-        emit operationFailed(m_requestId, orDefault(error, "Could not prepare source video playback."));
+        emit operationFailed(m_requestId, orDefault(error, tr("Could not prepare source video playback.")));
         return;
     }
     readPair(true);
@@ -167,7 +167,7 @@ bool PlaybackWorker::seekAndShow(qint64 frameIndex)
     m_nextSourceIndex = -1;
     if (!m_source->seekToFrame(frameIndex, &error)) {
         if (!cancelled())
-            emit operationFailed(m_requestId, orDefault(error, "Could not seek to the requested video frame."));
+            emit operationFailed(m_requestId, orDefault(error, tr("Could not seek to the requested video frame.")));
         return false;
     }
     return readPair(true);
@@ -214,7 +214,7 @@ bool PlaybackWorker::readPair(bool convert)
         m_nextSourceIndex = -1;
         if (!cancelled()) {
             closeAll();
-            emit operationFailed(m_requestId, orDefault(error, "Could not decode the next video frame."));
+            emit operationFailed(m_requestId, orDefault(error, tr("Could not decode the next video frame.")));
         }
         return false;
     }
@@ -236,7 +236,7 @@ bool PlaybackWorker::readPreview(qint64 frameIndex, bool convert, QImage *image)
     const qint64 local = frameIndex - m_previewStart;
     QString error;
     if (local != m_lastPreviewIndex + 1 && !m_previewSource->seekToFrame(frameIndex, &error)) {
-        failPreview(orDefault(error, "Processed preview playback failed."));
+        failPreview(orDefault(error, tr("Processed preview playback failed.")));
         return false;
     }
     media::VideoFrame frame;
@@ -286,7 +286,8 @@ void PlaybackWorker::configurePreview(quint64 requestId,
     auto source = std::make_unique<project_data::TemporaryVideoSource>(result);
     QString error;
     if (!source->openWithMetadata(metadata, &error)) {
-        emit previewConfigurationChanged(m_requestId, false, orDefault(error, "Could not open the processed preview."));
+        emit previewConfigurationChanged(m_requestId, false,
+                                         orDefault(error, tr("Could not open the processed preview.")));
         return;
     }
     m_previewSource = std::move(source);

@@ -150,8 +150,8 @@ AppDialog {
                 collapsible: true
                 title: qsTr("Computing resources")
                 summary: root.settings.workerThreadCount === 0
-                         ? qsTr("Automatic · %1 threads").arg(root.settings.effectiveWorkerThreadCount)
-                         : qsTr("Manual · %1 threads").arg(root.settings.workerThreadCount)
+                         ? qsTr("Automatic · %n thread(s)", "", root.settings.effectiveWorkerThreadCount)
+                         : qsTr("Manual · %n thread(s)", "", root.settings.workerThreadCount)
                 ResourcesPanel {
                     width: parent.width
                     flat: true

@@ -43,7 +43,7 @@ InspectorCard {
     InfoRow {
         width: parent.width
         label: qsTr("Worker threads in use")
-        value: qsTr("%1 threads").arg(root.settings.effectiveWorkerThreadCount)
+        value: qsTr("%n thread(s)", "", root.settings.effectiveWorkerThreadCount)
     }
     Text {
         width: parent.width

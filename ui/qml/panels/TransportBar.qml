@@ -70,7 +70,7 @@ Rectangle {
                     font.pixelSize: 12
                 }
                 Text {
-                    text: qsTr("Selected: %1 frames").arg(root.fragment.selectedFrameCount)
+                    text: qsTr("Selected: %n frame(s)", "", root.fragment.selectedFrameCount)
                     color: Theme.textSecondary
                     font.pixelSize: 12
                 }

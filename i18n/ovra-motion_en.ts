@@ -1,0 +1,58 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name>CommandLine</name>
+    <message numerus="yes">
+        <source>Processed %n frame(s) in %1: %2 frames/s, %3 % of the frame loop in motion processing.</source>
+        <translation>
+            <numerusform>Processed %n frame in %1: %2 frames/s, %3 % of the frame loop in motion processing.</numerusform>
+            <numerusform>Processed %n frames in %1: %2 frames/s, %3 % of the frame loop in motion processing.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frame(s) at %1 frames/s: bins of %2 Hz up to %3 Hz, %4 segments, %5 tiles followed; median noise floor %6 px.</source>
+        <translation>
+            <numerusform>%n frame at %1 frames/s: bins of %2 Hz up to %3 Hz, %4 segments, %5 tiles followed; median noise floor %6 px.</numerusform>
+            <numerusform>%n frames at %1 frames/s: bins of %2 Hz up to %3 Hz, %4 segments, %5 tiles followed; median noise floor %6 px.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ProcessingDialog</name>
+    <message numerus="yes">
+        <source>Automatic · %n thread(s)</source>
+        <translation>
+            <numerusform>Automatic · %n thread</numerusform>
+            <numerusform>Automatic · %n threads</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Manual · %n thread(s)</source>
+        <translation>
+            <numerusform>Manual · %n thread</numerusform>
+            <numerusform>Manual · %n threads</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ResourcesPanel</name>
+    <message numerus="yes">
+        <source>%n thread(s)</source>
+        <translation>
+            <numerusform>%n thread</numerusform>
+            <numerusform>%n threads</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>TransportBar</name>
+    <message numerus="yes">
+        <source>Selected: %n frame(s)</source>
+        <translation>
+            <numerusform>Selected: %n frame</numerusform>
+            <numerusform>Selected: %n frames</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>

@@ -410,7 +410,7 @@ private slots:
             QVERIFY(m_playback.hasError()); // with "Retry playback", which works once the file is back
             QVERIFY(QFile::copy(testMediaPath("cfr25_bframes.mp4"), source));
             m_playback.retry();
-            QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate() && m_playback.previewAvailable(), 20000);
         } else {
             QVERIFY(m_playback.canNavigate());
             QVERIFY(!m_playback.previewAvailable());

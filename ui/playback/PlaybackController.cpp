@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 namespace ovra::ui::playback {
 
@@ -142,6 +143,7 @@ void PlaybackController::refreshSource()
 
 void PlaybackController::loadSource()
 {
+    m_pairAfterLoad = false;
     if (m_cancelFlag)
         m_cancelFlag->store(true);
     m_cancelFlag = std::make_shared<std::atomic_bool>(false);
@@ -177,6 +179,7 @@ void PlaybackController::unloadSource()
     const quint64 id = ++m_requestId;
     m_worker->requestInterrupt();
     post([id](PlaybackWorker *worker) { worker->close(id); });
+    m_pairing.reset();
     m_loadedSourcePath.clear();
     m_positionUs = m_durationUs = m_frameCount = 0;
     m_currentFrameIndex = -1;
@@ -278,8 +281,10 @@ void PlaybackController::stepBackward()
 
 void PlaybackController::retry()
 {
-    if (!m_busy && m_session->ready())
-        loadSource();
+    if (m_busy || !m_session->ready())
+        return;
+    loadSource();
+    m_pairAfterLoad = m_pairing.has_value();
 }
 
 void PlaybackController::setPlaybackSpeed(double speedFactor)
@@ -330,6 +335,7 @@ bool PlaybackController::configurePreview(const std::shared_ptr<project_data::Te
     clearPreviewState();
     emit previewStateChanged();
     changeState([this] { m_busy = true; });
+    m_pairing = PreviewPairing{result, startFrame, endFrameExclusive};
     const std::shared_ptr<const project_data::TemporaryVideo> store = result;
     post([id, store, startFrame, endFrameExclusive](PlaybackWorker *worker) {
         worker->configurePreview(id, store, startFrame, endFrameExclusive);
@@ -344,6 +350,7 @@ void PlaybackController::clearPreview()
         m_worker->requestInterrupt();
         post([id](PlaybackWorker *worker) { worker->clearPreview(id); });
     }
+    m_pairing.reset();
     clearPreviewState();
     emit previewStateChanged();
 }
@@ -372,6 +379,8 @@ void PlaybackController::handleFramePair(qulonglong requestId, const QImage &sou
         emit previewFrameCleared();
     if (hadPreviewFrame != m_hasPreviewFrame)
         emit previewStateChanged();
+    if (std::exchange(m_pairAfterLoad, false))
+        configurePreview(m_pairing->result, m_pairing->startFrame, m_pairing->endFrameExclusive);
 }
 
 void PlaybackController::handlePlayingChanged(qulonglong requestId, bool playing)

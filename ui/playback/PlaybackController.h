@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class ControllerTestAccess;
 
@@ -148,6 +149,15 @@ private:
     QString m_loadedSourcePath;
     QString m_errorMessage;
     QString m_previewErrorMessage;
+    // The result last paired with the source, paired again when a retry has reloaded the source.
+    struct PreviewPairing
+    {
+        std::shared_ptr<project_data::TemporaryVideo> result;
+        qint64 startFrame = 0;
+        qint64 endFrameExclusive = 0;
+    };
+    std::optional<PreviewPairing> m_pairing;
+    bool m_pairAfterLoad = false;
     quint64 m_requestId = 0;
     qint64 m_positionUs = 0;
     qint64 m_durationUs = 0;

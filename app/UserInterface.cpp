@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QQmlExtensionPlugin>
+#include <QQmlFileSelector>
 #include <QtQml>
 
 // The QML modules are static libraries; their plugins register the types.
@@ -27,6 +28,10 @@ std::unique_ptr<QQmlApplicationEngine> loadUserInterface(ui::controllers::Applic
 {
     auto engine = std::make_unique<QQmlApplicationEngine>();
     engine->addImportPath(QStringLiteral(":/ui/qml"));
+    // The non-native file dialogs of the Basic style draw a white path bar under light text on
+    // a dark palette; their Fusion variant follows the palette.
+    auto *selector = new QQmlFileSelector(engine.get(), engine.get());
+    selector->setExtraSelectors({QStringLiteral("Fusion")});
     engine->setInitialProperties({{QStringLiteral("applicationController"), QVariant::fromValue<QObject *>(controller)}});
     QObject::connect(
         engine.get(), &QQmlApplicationEngine::objectCreationFailed, QCoreApplication::instance(),

@@ -2,6 +2,7 @@
 #include "i18n/Translations.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 
 namespace ovra::i18n {
 namespace {
@@ -26,6 +27,13 @@ InstalledTranslators::InstalledTranslators(const QLocale &locale)
             QCoreApplication::installTranslator(translator.get());
             m_translators.push_back(std::move(translator));
         }
+    }
+    // Qt's own texts: the file dialog's, the command line's help.
+    auto qtTranslator = std::make_unique<QTranslator>();
+    if (qtTranslator->load(locale, QStringLiteral("qt"), QStringLiteral("_"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(qtTranslator.get());
+        m_translators.push_back(std::move(qtTranslator));
     }
 }
 

@@ -11,8 +11,8 @@ namespace ovra::i18n {
 
 // The product's catalogues ("ovra-motion", "ovra-motion_motion_core", "ovra-motion_media", in
 // that order) loaded from the resources for a locale and installed while this object lives; a
-// locale without catalogues keeps the English source texts with their plural forms. Removed
-// last loaded first.
+// locale without catalogues keeps the English source texts with their plural forms. Qt's own
+// catalogue for the locale follows where the system has it. Removed last loaded first.
 class InstalledTranslators
 {
 public:

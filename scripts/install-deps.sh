@@ -11,9 +11,11 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
   qml6-module-qtquick-templates qml6-module-qtquick-window qml6-module-qtquick-dialogs
   qml6-module-qtqml-workerscript qml6-module-qtquick-shapes qml6-module-qtqml qml6-module-qttest
+  qml6-module-qt-labs-folderlistmodel
   libqt6svg6
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   ffmpeg libfftw3-dev
+  qt6-translations-l10n
   xvfb xauth imagemagick qemu-user valgrind
   fonts-dejavu-core
 )

@@ -42,6 +42,13 @@ ApplicationWindow {
     palette.highlightedText: Theme.textOnPrimary
     palette.toolTipBase: Theme.surfaceRaised
     palette.toolTipText: Theme.textPrimary
+    // The file dialogs draw their header and footer in the light and dark roles.
+    palette.light: Theme.surface
+    palette.midlight: Theme.surfaceRaised
+    palette.mid: Theme.border
+    palette.dark: Theme.borderStrong
+    palette.shadow: "#000000"
+    palette.placeholderText: Theme.textMuted
 
     // Runs the action at once, or after the user decided about an unsaved result.
     function requestAction(action) {

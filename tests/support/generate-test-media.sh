@@ -31,6 +31,13 @@ ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 80 \
   -vf "settb=1/30000,setpts=if(lt(N\,10)\,N*1500+mod(N\,2)*390\,15000+(N-10)*1000)" \
   -enc_time_base 1/30000 -fps_mode passthrough -video_track_timescale 30000 $(x264) -bf 0 vfr_irregular_head.mp4
 
+# A frame left out where a tick is as long as a frame (AVI counts time in frames) and where
+# it is 0.7 of a frame (700 fps in Matroska's 1 ms): frame 35's 1 + 1 ms become 2 ms.
+ff -f lavfi -i "$(pattern 96x64 25)" -frames:v 99 -vf "select='not(eq(n\,50))'" -fps_mode passthrough \
+  -c:v mpeg4 frame_missing_25fps.avi
+ff -f lavfi -i "$(pattern 96x64 700)" -frames:v 139 -vf "select='not(eq(n\,35))'" -fps_mode passthrough \
+  -c:v ffv1 frame_missing_700fps.mkv
+
 # Display rotations, written by remuxing an unrotated landscape file.
 ff -f lavfi -i "$(pattern 320x176 25)" -frames:v 30 $(x264) rotation_base.mp4
 for angle in 45 90 180 270; do

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <vector>
 
 namespace ovra::media::libav {
@@ -137,6 +138,21 @@ qint64 startOfRegularTail(const std::vector<Ticks> &intervals, Ticks median, dou
     return k;
 }
 
+// The tail's rate from its mean interval, or a declared rate that lies within the rounding of
+// that mean (a 240 fps tail in 1/600 s ticks, rounded to 2 and 3 ticks, is 240 fps, not 239.9).
+// slack: how many ticks the tail's two ends may stray from their grid.
+double tailFrameRate(const QList<qint64> &timestamps, qint64 start, double tick, double slack,
+                     std::initializer_list<double> declaredRates)
+{
+    const auto intervalCount = static_cast<double>(timestamps.size() - 1 - start);
+    const double mean = static_cast<double>(timestamps.constLast() - timestamps[start]) / intervalCount;
+    for (const double rate : declaredRates) {
+        if (isValidRate(rate) && std::abs(1.0 / (rate * tick) - mean) * intervalCount <= slack)
+            return rate;
+    }
+    return 1.0 / (mean * tick);
+}
+
 } // namespace
 
 // 2 % (at least 0.1 ms), but never less than the rounding of a coarse time base: timestamps
@@ -153,6 +169,7 @@ double intervalTolerance(double expectedInterval, double tick)
 void applyUniformTailRule(VideoMetadata &metadata, const StreamTiming &timing)
 {
     metadata.uniformStartFrame = -1;
+    metadata.uniformTailFrameRate = 0.0;
     const double tick = timing.timeBase;
     if (!metadata.hasTimeGrid() || metadata.frameCount < 2 || !std::isfinite(tick) || tick <= 0.0)
         return;
@@ -166,17 +183,25 @@ void applyUniformTailRule(VideoMetadata &metadata, const StreamTiming &timing)
     }
     const Ticks median = medianInterval(intervals);
 
-    const qint64 k = median >= shortestSelfEvidentInterval
-        ? startOfRegularTail(intervals, median, intervalTolerance(static_cast<double>(median) * tick, tick) / tick)
-        : startOfGridTail(timestamps, coarseGridInterval(timestamps, intervals, median, timing));
+    qint64 k = 0;
+    double toleranceTicks = 1.0; // the rounding of a coarse grid
+    if (median >= shortestSelfEvidentInterval) {
+        toleranceTicks = intervalTolerance(static_cast<double>(median) * tick, tick) / tick;
+        k = startOfRegularTail(intervals, median, toleranceTicks);
+    } else {
+        k = startOfGridTail(timestamps, coarseGridInterval(timestamps, intervals, median, timing));
+    }
     metadata.variableFrameRate = k != 0;
     if (k == 0) {
         metadata.uniformStartFrame = 0;
         return;
     }
     const qint64 tailLength = metadata.frameCount - k;
-    if (tailLength >= 32 && k <= tailLength)
+    if (tailLength >= 32 && k <= tailLength) {
         metadata.uniformStartFrame = k;
+        metadata.uniformTailFrameRate =
+            tailFrameRate(timestamps, k, tick, toleranceTicks, {timing.baseFrameRate, metadata.nominalFrameRate});
+    }
 }
 
 } // namespace ovra::media::libav

@@ -16,9 +16,9 @@ struct StreamTiming
 // the unit of both arguments (seconds).
 double intervalTolerance(double expectedInterval, double tick);
 
-// Sets uniformStartFrame from the time grid and corrects variableFrameRate when the grid
-// turns out uniform. A missing frame breaks the grid on any time base, however coarse;
-// timestamps rounded to whole ticks do not.
+// Sets uniformStartFrame and uniformTailFrameRate from the time grid and corrects
+// variableFrameRate when the grid turns out uniform. A missing frame breaks the grid on any
+// time base, however coarse; timestamps rounded to whole ticks do not.
 void applyUniformTailRule(VideoMetadata &metadata, const StreamTiming &timing);
 
 } // namespace ovra::media::libav

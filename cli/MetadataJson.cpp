@@ -25,6 +25,7 @@ QJsonObject metadataToJson(const media::VideoMetadata &metadata, int rotationDeg
         {QStringLiteral("variableFrameRate"), metadata.variableFrameRate},
         {QStringLiteral("frameTimestampCount"), metadata.frameTimestamps.size()},
         {QStringLiteral("uniformStartFrame"), metadata.uniformStartFrame},
+        {QStringLiteral("uniformTailFrameRate"), metadata.uniformTailFrameRate},
         {QStringLiteral("rotationDegrees"), rotationDegrees},
         {QStringLiteral("hasValidFrameSize"), metadata.hasValidFrameSize()},
         {QStringLiteral("hasTiming"), metadata.hasTiming()},

@@ -74,14 +74,7 @@ double VideoMetadata::playbackFrameRate() const
 
 double VideoMetadata::uniformFrameRate() const
 {
-    const qint64 count = frameTimestamps.size();
-    if (!variableFrameRate || uniformStartFrame < 0 || !hasTimeGrid() || count - uniformStartFrame < 2 || durationUs < 1)
-        return playbackFrameRate();
-    // The grid counts ticks of 1/n s, and the duration spans it plus one more interval, which gives n.
-    const double interval = static_cast<double>(frameTimestamps[count - 1] - frameTimestamps[count - 2]);
-    const double spanTicks = static_cast<double>(frameTimestamps[count - 1] - frameTimestamps[0]) + interval;
-    const double ticksPerSecond = std::round(spanTicks * 1000000.0 / static_cast<double>(durationUs));
-    return interval > 0.0 && ticksPerSecond > 0.0 ? ticksPerSecond / interval : playbackFrameRate();
+    return isValidRate(uniformTailFrameRate) ? uniformTailFrameRate : playbackFrameRate();
 }
 
 bool VideoMetadata::captureFrameRateKnown() const

@@ -43,13 +43,16 @@ struct VideoMetadata
     bool variableFrameRate = false;
     QList<qint64> frameTimestamps;
     qint64 uniformStartFrame = -1;
+    // Frame rate of a variable-rate grid's uniform tail (from uniformStartFrame on), from its
+    // mean interval on the stream's ticks; 0 when there is no such tail.
+    double uniformTailFrameRate = 0.0;
 
     bool hasValidFrameSize() const;
     bool hasTiming() const;
     bool hasTimeGrid() const;
     double playbackFrameRate() const;
     // The rate of the uniform part of the grid, at which exports (always cut from that part)
-    // play; the playback rate when the whole grid is uniform or its ticks are unknown.
+    // play: the uniform tail's rate, or the playback rate when the whole grid is uniform.
     double uniformFrameRate() const;
     qint64 playbackDurationUs() const { return durationUs; }
     bool captureFrameRateKnown() const;

@@ -6,13 +6,13 @@
 #include "media/libav/LibavFrameConverter.h"
 #include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavSupport.h"
+#include "media/libav/UniformTailRule.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -24,16 +24,6 @@ namespace {
 QString cancelledMessage()
 {
     return LibavVideoAnalyzer::tr("Video analysis was cancelled.");
-}
-
-// How far a frame interval may stray from the expected one and still count as regular:
-// 2 % (at least 0.1 ms), but never less than the rounding of a coarse time base. Timestamps
-// rounded to whole ticks (1 ms in Matroska) make intervals jitter by up to one tick even when
-// the camera did not; half a tick more keeps floating-point noise out of the comparison.
-double intervalTolerance(double expectedInterval, double timeBase)
-{
-    const double tick = std::isfinite(timeBase) && timeBase > 0.0 ? timeBase : 0.0;
-    return std::max({0.02 * expectedInterval, 0.0001, 1.5 * tick});
 }
 
 // Converts a decoded frame into an upright RGBA image for the first-frame preview; a null
@@ -154,39 +144,6 @@ bool hasSlowMotionPlaybackIntent(const AVDictionary *metadata)
     return false;
 }
 
-void applyUniformTailRule(VideoMetadata &metadata, double timeBase)
-{
-    metadata.uniformStartFrame = -1;
-    if (!metadata.hasTimeGrid() || metadata.frameCount < 2 || !std::isfinite(timeBase) || timeBase <= 0.0)
-        return;
-    const QList<qint64> &timestamps = metadata.frameTimestamps;
-    std::vector<double> intervals(static_cast<size_t>(metadata.frameCount));
-    for (qint64 i = 1; i < metadata.frameCount; ++i) {
-        const double interval = static_cast<double>(timestamps[i] - timestamps[i - 1]) * timeBase;
-        if (!std::isfinite(interval) || interval <= 0.0)
-            return;
-        intervals[static_cast<size_t>(i)] = interval;
-    }
-    // intervals[i] is the step into frame i; there is none into frame 0.
-    std::vector<double> sorted(intervals.begin() + 1, intervals.end());
-    const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
-    std::nth_element(sorted.begin(), middle, sorted.end());
-    const double median = *middle;
-    const double tolerance = intervalTolerance(median, timeBase);
-
-    qint64 k = metadata.frameCount - 1;
-    while (k > 0 && std::abs(intervals[static_cast<size_t>(k)] - median) <= tolerance)
-        --k;
-    metadata.variableFrameRate = k != 0;
-    if (k == 0) {
-        metadata.uniformStartFrame = 0;
-        return;
-    }
-    const qint64 tailLength = metadata.frameCount - k;
-    if (tailLength >= 32 && k <= tailLength)
-        metadata.uniformStartFrame = k;
-}
-
 LibavVideoAnalyzer::LibavVideoAnalyzer(CancellationCheck cancellationCheck)
     : m_cancellation(std::move(cancellationCheck))
 {
@@ -282,18 +239,19 @@ void coverLastFrame(VideoMetadata &analysed, double lastFrameStartUs, qint64 fra
 }
 
 // Completes the declared metadata with what decoding every frame showed.
-void applyScan(VideoMetadata &analysed, const TimeGridScan &scan, double timeBase, double baseRate)
+void applyScan(VideoMetadata &analysed, const TimeGridScan &scan, const StreamTiming &timing)
 {
     const qint64 declaredFrameCount = analysed.frameCount;
     analysed.variableFrameRate = scan.irregular() || scan.decodedCount() < 2 || !scan.sawUsableTime();
     analysed.frameCount = scan.decodedCount() > 0 ? scan.decodedCount() : declaredFrameCount;
     if (scan.monotonic())
         analysed.frameTimestamps = scan.timestamps();
-    applyUniformTailRule(analysed, timeBase);
+    applyUniformTailRule(analysed, timing);
     if (!analysed.variableFrameRate)
         coverLastFrame(analysed, scan.spanSeconds() * 1000000.0, scan.decodedCount());
 
     const double nominalRate = analysed.nominalFrameRate;
+    const double baseRate = timing.baseFrameRate;
     const bool ratesMatch = baseRate <= 0.0 || ratesAgree(baseRate, nominalRate);
     if (!analysed.variableFrameRate && !analysed.slowMotionPlaybackIntent && ratesMatch && nominalRate > 0.0) {
         analysed.detectedCaptureFrameRate = nominalRate;
@@ -337,7 +295,7 @@ bool LibavVideoAnalyzer::analyze(const QString &filePath, VideoMetadata *metadat
     if (status == VideoReadStatus::Failed)
         return reportFailure(errorMessage, failureMessage(failure));
 
-    applyScan(analysed, scan, timeBase, positiveRationalValue(decoder.stream()->r_frame_rate));
+    applyScan(analysed, scan, StreamTiming{timeBase, positiveRationalValue(decoder.stream()->r_frame_rate)});
     if (!analysed.hasValidFrameSize() || !analysed.hasTiming())
         return reportFailure(errorMessage,
                              tr("The FFmpeg libraries could not determine the video size, duration, or frame rate."));

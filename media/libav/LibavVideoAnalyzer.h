@@ -41,8 +41,4 @@ private:
 // Whether a metadata dictionary marks the recording as not meant for full-frame-rate playback.
 bool hasSlowMotionPlaybackIntent(const AVDictionary *metadata);
 
-// Sets uniformStartFrame from the time grid and corrects variableFrameRate when the grid
-// turns out uniform. timeBase is the stream time base in seconds per tick.
-void applyUniformTailRule(VideoMetadata &metadata, double timeBase);
-
 } // namespace ovra::media::libav

@@ -166,6 +166,7 @@ private slots:
         QCOMPARE(timestamps.size(), 80);
         QCOMPARE(timestamps[10].toInteger() - timestamps[9].toInteger(), 15000 - (9 * 1500 + 390));
         QCOMPARE(timed["uniformStartFrame"].toInteger(), 10);
+        QCOMPARE(timed["uniformTailFrameRate"].toDouble(), 30.0);
         QCOMPARE(timed["variableFrameRate"].toBool(), true);
     }
 

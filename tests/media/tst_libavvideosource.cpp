@@ -7,6 +7,7 @@
 #include "media/libav/LibavSupport.h"
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSource.h"
+#include "media/libav/UniformTailRule.h"
 #include "ovra/Version.h"
 #include "ui/controllers/MediaRuntimeController.h"
 
@@ -14,6 +15,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <thread>
@@ -51,6 +53,22 @@ VideoMetadata gridWithIntervals(const QList<qint64> &intervals)
         metadata.frameTimestamps.append(time += interval);
     metadata.frameCount = metadata.frameTimestamps.size();
     return metadata;
+}
+
+// The intervals between frames of a uniform grid of ticksPerFrame rounded to whole ticks, with
+// the frames at the given indices of that grid left out.
+QList<qint64> roundedIntervals(double ticksPerFrame, qint64 count, const QList<qint64> &missing = {})
+{
+    QList<qint64> intervals;
+    qint64 previous = 0;
+    for (qint64 i = 1; intervals.size() < count; ++i) {
+        if (missing.contains(i))
+            continue;
+        const qint64 time = std::llround(double(i) * ticksPerFrame);
+        intervals.append(time - previous);
+        previous = time;
+    }
+    return intervals;
 }
 
 VideoMetadata analysed(const QString &file)
@@ -330,15 +348,24 @@ private slots:
         QTest::addColumn<bool>("slowMotionIntent");
         QTest::addColumn<int>("rotation");
         QTest::addColumn<double>("pixelAspect");
+        QTest::addColumn<double>("tailRate");
         const auto row = [](const char *file, QSize size, double nominal, double capture, bool variable = false,
                             qint64 uniformStart = 0, bool intent = false, int rotation = 0, double pixelAspect = 1.0) {
             QTest::newRow(file) << QString(file) << size << nominal << capture << variable << uniformStart << intent
-                                << rotation << pixelAspect;
+                                << rotation << pixelAspect << 0.0;
+        };
+        const auto variableRow = [](const char *file, QSize size, double nominal, qint64 uniformStart,
+                                    double tailRate) {
+            QTest::newRow(file) << QString(file) << size << nominal << 0.0 << true << uniformStart << false << 0 << 1.0
+                                << tailRate;
         };
         row("cfr25_bframes.mp4", {320, 240}, 25, 25);
         row("cfr30_bframes.mp4", {320, 180}, 30, 30);
         row("base240_avg30.mp4", {160, 120}, 30, 0);
-        row("vfr_irregular_head.mp4", {160, 120}, 480.0 / 17.0, 0, true, 10);
+        variableRow("vfr_irregular_head.mp4", {160, 120}, 480.0 / 17.0, 10, 30);
+        // A frame missing where a tick is a whole frame, and where it is 0.7 of one.
+        variableRow("frame_missing_25fps.avi", {96, 64}, 25, -1, 0);
+        variableRow("frame_missing_700fps.mkv", {96, 64}, 700, 35, 700);
         row("rotated_90.mp4", {176, 320}, 25, 25, false, 0, false, 90);
         row("rotated_270.mp4", {176, 320}, 25, 25, false, 0, false, 270);
         row("rotated_45.mp4", {320, 176}, 25, 25, false, 0, false, 45); // analysed unturned
@@ -378,6 +405,7 @@ private slots:
             QVERIFY2(qAbs(metadata.playbackFrameRate() - nominalRate) < 1e-6,
                      qPrintable(QString::number(metadata.playbackFrameRate())));
         QTEST(metadata.uniformStartFrame, "uniformStart");
+        QTEST(metadata.uniformTailFrameRate, "tailRate");
         QTEST(metadata.slowMotionPlaybackIntent, "slowMotionIntent");
         QTEST(analyzer.rotationDegrees(), "rotation");
         QTEST(metadata.pixelAspectRatio, "pixelAspect");
@@ -491,11 +519,16 @@ private slots:
     {
         QTest::addColumn<VideoMetadata>("grid");
         QTest::addColumn<double>("timeBase");
+        QTest::addColumn<double>("baseRate");
         QTest::addColumn<bool>("variable");
         QTest::addColumn<qint64>("uniformStart");
+        QTest::addColumn<double>("tailRate");
         const auto row = [](const char *name, const VideoMetadata &grid, bool variable, qint64 uniformStart,
-                            double timeBase = 1.0 / 30000) {
-            QTest::newRow(name) << grid << timeBase << variable << uniformStart;
+                            double timeBase = 1.0 / 30000, double baseRate = 30, double tailRate = 0) {
+            QTest::newRow(name) << grid << timeBase << baseRate << variable << uniformStart << tailRate;
+        };
+        const auto rounded = [](double ticksPerFrame, const QList<qint64> &missing = {}) {
+            return gridWithIntervals(roundedIntervals(ticksPerFrame, 99, missing));
         };
         // An irregular head before a long uniform tail, and uniform files: vfr_irregular_head.mp4 and
         // the constant-rate files above.
@@ -513,6 +546,31 @@ private slots:
         for (int i = 1; i < 60; ++i)
             milliseconds.append(qint64(i * 1000 / 30) - qint64((i - 1) * 1000 / 30));
         row("1 ms time base at 30 fps", gridWithIntervals(milliseconds), false, 0, 0.001);
+        // A tenth of a millisecond is a whole interval at 10,000 fps.
+        row("90 kHz at 10,000 fps, a frame missing", rounded(9, {30}), true, 30, 1.0 / 90000, 10000, 10000);
+
+        // A tick per frame (AVI, MP4 with the frame rate as time scale): a missing frame is a
+        // two-tick interval, wherever it is.
+        const double ticks25 = 1.0 / 25;
+        row("a tick per frame, a frame missing", rounded(1, {20}), true, 20, ticks25, 25, 25);
+        row("a tick per frame, the first frame after the start missing", rounded(1, {1}), true, 1, ticks25, 25, 25);
+        row("a tick per frame, the frame before the last missing", rounded(1, {99}), true, -1, ticks25, 25);
+        // Frame 40 of the full grid is frame 38 of this one.
+        row("a tick per frame, several frames missing", rounded(1, {5, 9, 40}), true, 38, ticks25, 25, 25);
+        // 700 fps in 1 ms ticks: steps of 1 and 2 ms are rounding; leaving out frame 7 turns
+        // 1 + 1 ms into 2 ms, which only the grid as a whole shows.
+        const double ticks700 = 1000.0 / 700;
+        row("1 ms ticks at 700 fps", rounded(ticks700), false, 0, 0.001, 700);
+        row("1 ms ticks at 700 fps, a frame missing", rounded(ticks700, {7}), true, 7, 0.001, 700, 700);
+        // FFmpeg reports the tick rate as base rate when it finds none.
+        row("a base rate that is only the tick rate", rounded(1.25), false, 0, 1.0 / 600, 600);
+
+        // The tail's rate is its mean interval's: 240 fps in 1/600 s ticks alternate 2 and 3 ticks,
+        // and rounding puts its last frame 103 ticks after its first (238.8 fps), which the base
+        // rate corrects.
+        const VideoMetadata tail240 = gridWithIntervals(QList<qint64>{8, 14, 9, 12, 13} + roundedIntervals(2.5, 41));
+        row("a 240 fps tail", tail240, true, 5, 1.0 / 600, 240, 240);
+        row("a 240 fps tail, no base rate", tail240, true, 5, 1.0 / 600, 0, 600.0 * 41 / 103);
 
         // Without a usable grid the rule leaves the rate alone.
         VideoMetadata missing = gridWithIntervals(uniform.mid(0, 40));
@@ -526,10 +584,12 @@ private slots:
     {
         QFETCH(VideoMetadata, grid);
         QFETCH(double, timeBase);
+        QFETCH(double, baseRate);
         grid.variableFrameRate = true; // the rule corrects it when the grid is uniform
-        ovra::media::libav::applyUniformTailRule(grid, timeBase);
+        ovra::media::libav::applyUniformTailRule(grid, {timeBase, baseRate});
         QTEST(grid.variableFrameRate, "variable");
         QTEST(grid.uniformStartFrame, "uniformStart");
+        QTEST(grid.uniformTailFrameRate, "tailRate");
     }
 
     void slowMotionIntent_data()

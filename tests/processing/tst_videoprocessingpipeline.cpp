@@ -404,38 +404,54 @@ private slots:
         QCOMPARE(later.temporaryVideo->firstFrameIndex(), qint64(31));
     }
 
+    // Exported, a uniform tail plays at its own rate, not at the whole file's average (28.2 fps
+    // for the first file) nor at the rate of its last rounded interval (29.4 fps for 34 ms, 200
+    // fps for 3/600 s), and the parameters file says so.
+    void variableRateFilesNeedAFrameRangeInTheUniformTail_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("uniformStart");
+        QTest::addColumn<double>("tailRate");
+        QTest::addColumn<QString>("probedRate");
+        QTest::newRow("30000 ticks a second") << "vfr_irregular_head.mp4" << qint64(10) << 30.0 << "30/1";
+        QTest::newRow("1000 ticks a second") << "vfr_irregular_head.mkv" << qint64(10) << 30.0 << "30/1";
+        QTest::newRow("600 ticks a second") << "vfr_240fps_tail_600.mp4" << qint64(40) << 240.0 << "240/1";
+    }
+
     void variableRateFilesNeedAFrameRangeInTheUniformTail()
     {
+        QFETCH(QString, file);
+        QFETCH(qint64, uniformStart);
         ProcessingRequest request;
-        QVERIFY(ovra::media::libav::LibavVideoAnalyzer().analyze(ovra::tests::testMediaPath("vfr_irregular_head.mp4"),
+        QVERIFY(ovra::media::libav::LibavVideoAnalyzer().analyze(ovra::tests::testMediaPath(file),
                                                                   &request.sourceMetadata));
+        const qint64 frameCount = request.sourceMetadata.frameCount;
         request.sourceMetadata.captureFrameRate = 30.0;
         request.settings.lowerFrequencyHz = 5.0;
         request.settings.upperFrequencyHz = 7.0;
         request.settings.amplificationFactor = 2.0;
         request.analysisMode = true;
-        for (const auto &[start, end] : {std::pair{qint64(-1), qint64(-1)}, std::pair{qint64(9), qint64(80)}}) {
+        for (const auto &[start, end] : {std::pair{qint64(-1), qint64(-1)}, std::pair{uniformStart - 1, frameCount}}) {
             request.settings.startFrame = start;
             request.settings.endFrameExclusive = end;
             QCOMPARE(VideoProcessingPipeline().run(request, {}, {}).errorMessage,
                      "The selected fragment contains irregular frame intervals. Select a verified uniform section.");
         }
         // From the uniform start on, the range is processed.
-        request.settings.startFrame = 10;
+        request.settings.startFrame = uniformStart;
         const ProcessingResult accepted = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(accepted.succeeded(), qPrintable(accepted.errorMessage));
-        QCOMPARE(accepted.temporaryVideo->frameCount(), qint64(70));
+        QCOMPARE(accepted.temporaryVideo->frameCount(), frameCount - uniformStart);
 
-        // Exported, the uniform tail plays at its own 30 fps, not at the whole file's average
-        // of 28.2, and the parameters file says so.
         request.analysisMode = false;
-        request.outputVideoPath = outputPath("tail.mp4");
+        request.outputVideoPath = outputPath(QStringLiteral("tail at %1.mp4").arg(QTest::currentDataTag()));
         const ProcessingResult exported = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
         const QString probed = ovra::tests::runFfprobe(
             {"-v", "error", "-show_entries", "stream=avg_frame_rate", "-of", "csv=p=0", exported.outputVideoPath});
-        QCOMPARE(probed.trimmed(), "30/1");
-        QCOMPARE(QJsonDocument::fromJson(fileContent(exported.parametersFilePath))["export"]["playbackFrameRate"], 30.0);
+        QTEST(probed.trimmed(), "probedRate");
+        const QJsonDocument parameters = QJsonDocument::fromJson(fileContent(exported.parametersFilePath));
+        QTEST(parameters["export"]["playbackFrameRate"].toDouble(), "tailRate");
         QVERIFY(QFile::remove(exported.outputVideoPath) && QFile::remove(exported.parametersFilePath));
     }
 

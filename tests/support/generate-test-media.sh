@@ -31,6 +31,24 @@ ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 80 \
   -vf "settb=1/30000,setpts=if(lt(N\,10)\,N*1500+mod(N\,2)*390\,15000+(N-10)*1000)" \
   -enc_time_base 1/30000 -fps_mode passthrough -video_track_timescale 30000 $(x264) -bf 0 vfr_irregular_head.mp4
 
+# The same in Matroska, whose 1 ms ticks round the 30 fps tail to 33 and 34 ms steps.
+ff -f lavfi -i "$(pattern 160x120 30)" -frames:v 80 \
+  -vf "settb=1/30000,setpts=if(lt(N\,10)\,N*1500+mod(N\,2)*390\,15000+(N-10)*1000)" \
+  -enc_time_base 1/30000 -fps_mode passthrough $(x264) -bf 0 vfr_irregular_head.mkv
+
+# An irregular head and a 240 fps tail in MP4 ticks of 1/600 s, which round the tail's steps
+# to 2 and 3 ticks.
+ff -f lavfi -i "$(pattern 128x96 240)" -frames:v 400 \
+  -vf "settb=1/24000,setpts='if(lt(N,40),N*0.02,0.8+(N-40)/240)/TB'" \
+  -fps_mode passthrough $(x264) -bf 0 -video_track_timescale 600 vfr_240fps_tail_600.mp4
+
+# A frame left out where a tick is as long as a frame (AVI counts time in frames) and where
+# it is 0.7 of a frame (700 fps in Matroska's 1 ms): frame 35's 1 + 1 ms become 2 ms.
+ff -f lavfi -i "$(pattern 96x64 25)" -frames:v 99 -vf "select='not(eq(n\,50))'" -fps_mode passthrough \
+  -c:v mpeg4 frame_missing_25fps.avi
+ff -f lavfi -i "$(pattern 96x64 700)" -frames:v 139 -vf "select='not(eq(n\,35))'" -fps_mode passthrough \
+  -c:v ffv1 frame_missing_700fps.mkv
+
 # Display rotations, written by remuxing an unrotated landscape file.
 ff -f lavfi -i "$(pattern 320x176 25)" -frames:v 30 $(x264) rotation_base.mp4
 for angle in 45 90 180 270; do

@@ -7,6 +7,7 @@
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/PreviewController.h"
+#include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 
 #include <QDir>
@@ -156,6 +157,18 @@ private slots:
         QCOMPARE(resultOf(m_client->mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}}))["captureFrameRate"], 25);
     }
 
+    // Figures of a video that was opened again are not served from before (the file may have been
+    // replaced); the analysis that made them ends with its source.
+    void spectrumEndsWithItsSource()
+    {
+        const QString method = "diagnostics.getMotionSpectrum";
+        QTRY_COMPARE_WITH_TIMEOUT(resultOf(m_client->call(method))["state"], "succeeded", 60000);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", m_app->videoSession()->filePath()}})), "ok");
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canNavigate"].toBool(), 60000);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}})), "ok");
+        QCOMPARE(resultOf(m_client->call(method))["state"], "running");
+    }
+
     void withAVideo_data()
     {
         table();
@@ -213,6 +226,27 @@ private slots:
         QCOMPARE(answer["peaks"].toArray().size(), qsizetype(direct.spectrum.peaks.size()));
     }
 
+    // A read-only client reads a spectrum that exists, the window's included, but starts none;
+    // stopping the service ends the analysis it ran.
+    void spectrumForAReadOnlyClient()
+    {
+        const QString method = "diagnostics.getMotionSpectrum";
+        QCOMPARE(resultOf(m_client->call(method, {{"resolutionHz", 2}}))["state"], "running");
+        m_service->stop();
+        QVERIFY(m_service->start(false));
+        DiagnosticsClient reader(m_service->descriptorPath());
+        QCOMPARE(outcome(reader.call(method, {{"resolutionHz", 2}})), "control_disabled");
+        auto *window = m_app->spectrum();
+        QVERIFY(window->analyze());
+        QTRY_VERIFY_WITH_TIMEOUT(window->ready(), 60000);
+        const QJsonObject answer = resultOf(reader.call(method));
+        QCOMPARE(answer["state"], "succeeded");
+        QCOMPARE(answer["analysedFrames"], double(window->analysedFrames()));
+        m_service->stop();
+        QVERIFY(m_service->start(true));
+        m_client = std::make_unique<DiagnosticsClient>(m_service->descriptorPath());
+    }
+
     void playback_data()
     {
         table();
@@ -250,7 +284,8 @@ private slots:
         QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
     }
 
-    // The preview locks the controllers, which would ignore these edits: each is refused instead.
+    // The preview locks the controllers, which would ignore these edits: each is refused instead,
+    // and no spectrum analysis is started beside the preview.
     void duringAPreview_data()
     {
         table();
@@ -260,6 +295,7 @@ private slots:
         QTest::newRow("roi") << "diagnostics.setRoi" << QJsonObject{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}} << "state_conflict";
         QTest::newRow("parameters") << "diagnostics.setProcessingParameters" << QJsonObject{{"amplificationFactor", 3}} << "state_conflict";
         QTest::newRow("preview") << "diagnostics.startPreview" << QJsonObject() << "state_conflict";
+        QTest::newRow("spectrum") << "diagnostics.getMotionSpectrum" << QJsonObject{{"resolutionHz", 1}} << "state_conflict";
     }
     void duringAPreview()
     {

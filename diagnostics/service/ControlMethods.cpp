@@ -108,6 +108,14 @@ bool candidateValid(const motion_core::MotionSettings &candidate, double capture
 
 } // namespace
 
+// The settings controller ignores every edit while it is locked for the source analysis, a
+// preview or an export.
+bool ControlMethods::settingsEditable() const
+{
+    const auto *settings = m_application->processingSettings();
+    return settings->available() && !settings->editingLocked();
+}
+
 QJsonObject ControlMethods::call(const QString &method, const QJsonObject &params, QString *errorCode)
 {
     static const QHash<QString, Handler> handlers{
@@ -134,9 +142,13 @@ QJsonObject ControlMethods::openVideo(const QJsonObject &params, QString *errorC
     const QFileInfo file(canonical);
     if (canonical.isEmpty() || !file.isFile() || !file.isReadable())
         return refuse(errorCode, "invalid_path");
-    if (m_application->videoSession()->busy() || m_application->exporter()->busy())
+    auto *session = m_application->videoSession();
+    // The session ignores an open while it analyses or is locked for a preview or an export.
+    if (session->busy() || session->editingLocked())
         return refuse(errorCode, "state_conflict");
-    m_application->videoSession()->openSource(QUrl::fromLocalFile(canonical));
+    if (session->unsavedResultPending())
+        return refuse(errorCode, "unsaved_result_pending");
+    session->openSource(QUrl::fromLocalFile(canonical));
     return accepted({{QStringLiteral("path"), canonical}});
 }
 
@@ -146,6 +158,8 @@ QJsonObject ControlMethods::setCaptureFrameRate(const QJsonObject &params, QStri
     if (!protocol::isFiniteNumber(rate))
         return refuse(errorCode, "invalid_params");
     auto *session = m_application->videoSession();
+    if (!session->ready() || session->editingLocked())
+        return refuse(errorCode, "state_conflict");
     if (!session->setCaptureFrameRate(rate.toDouble()))
         return refuse(errorCode, "capture_frame_rate_rejected");
     return accepted({{QStringLiteral("captureFrameRate"), session->captureFrameRate()}});
@@ -158,7 +172,7 @@ QJsonObject ControlMethods::setRange(const QJsonObject &params, QString *errorCo
     if (!protocol::isSafeInteger(startValue) || !protocol::isSafeInteger(endValue))
         return refuse(errorCode, "invalid_params");
     auto *fragment = m_application->analysisFragment();
-    if (!fragment->available())
+    if (!fragment->available() || fragment->editingLocked())
         return refuse(errorCode, "state_conflict");
     const qint64 start = qint64(startValue.toDouble());
     const qint64 end = qint64(endValue.toDouble());
@@ -179,9 +193,9 @@ QJsonObject ControlMethods::setRoi(const QJsonObject &params, QString *errorCode
         if (!protocol::isFiniteNumber(params.value(QLatin1String(key))))
             return refuse(errorCode, "invalid_params");
     }
-    auto *settings = m_application->processingSettings();
-    if (!settings->available())
+    if (!settingsEditable())
         return refuse(errorCode, "state_conflict");
+    auto *settings = m_application->processingSettings();
     if (!settings->setRegionOfInterest(number(params, "x"), number(params, "y"), number(params, "width"),
                                        number(params, "height")))
         return refuse(errorCode, "invalid_roi");
@@ -190,9 +204,9 @@ QJsonObject ControlMethods::setRoi(const QJsonObject &params, QString *errorCode
 
 QJsonObject ControlMethods::setProcessingParameters(const QJsonObject &params, QString *errorCode)
 {
-    auto *settings = m_application->processingSettings();
-    if (!settings->available())
+    if (!settingsEditable())
         return refuse(errorCode, "state_conflict");
+    auto *settings = m_application->processingSettings();
     motion_core::MotionSettings candidate = settings->settings();
     if (!editCandidate(params, &candidate))
         return refuse(errorCode, "invalid_params");
@@ -227,21 +241,24 @@ bool ControlMethods::runPlaybackAction(const QString &action, const QJsonObject 
     auto *p = m_application->playback();
     const bool settled = !p->playPending() && !p->pausePending();
     const auto conflict = [errorCode] { return fail(errorCode, "state_conflict"); };
-    if (action == QLatin1String("play")) {
-        if (p->playing())
+    const bool play = action == QLatin1String("play");
+    if (play || action == QLatin1String("toggle")) {
+        if (play && p->playing())
             return true;
         if (!p->canPlay() || !settled)
             return conflict();
-        p->play();
+        if (play)
+            p->play();
+        else
+            p->togglePlayback();
+        // The player still declines to play without a fragment (a video of one frame has none).
+        if (!p->playPending() && !p->pausePending())
+            return conflict();
     } else if (action == QLatin1String("pause")) {
         if (p->playPending())
             return conflict();
         if (p->playing() && !p->pausePending())
             p->pause();
-    } else if (action == QLatin1String("toggle")) {
-        if (!p->canPlay() || !settled)
-            return conflict();
-        p->togglePlayback();
     } else if (action == QLatin1String("seek")) {
         if (!numberWithin(params, "fraction", 0.0, 1.0))
             return fail(errorCode, "invalid_params");

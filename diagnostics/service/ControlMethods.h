@@ -37,6 +37,7 @@ private:
     QJsonObject cancelAnalysis(const QJsonObject &params, QString *errorCode);
     // The playback action itself; false when its precondition fails.
     bool runPlaybackAction(const QString &action, const QJsonObject &params, QString *errorCode);
+    bool settingsEditable() const;
 
     ui::controllers::ApplicationController *m_application;
 };

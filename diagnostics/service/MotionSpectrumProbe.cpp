@@ -4,6 +4,7 @@
 #include "diagnostics/service/Protocol.h"
 #include "diagnostics/service/StateSnapshot.h"
 #include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 
@@ -53,6 +54,25 @@ void insertSpectrum(const motion_core::MotionSpectrum &spectrum, QJsonObject *an
     answer->insert(QStringLiteral("noiseFloorPixels"), numbers(spectrum.noiseFloorPixels));
 }
 
+QJsonObject header(const MotionSpectrumRequest &request, const QString &state, double progress)
+{
+    return {{QStringLiteral("state"), state},
+            {QStringLiteral("startFrame"), double(request.startFrame)},
+            {QStringLiteral("endFrameExclusive"), double(request.endFrameExclusive)},
+            {QStringLiteral("regionOfInterest"), StateSnapshot::region(request.regionOfInterest)},
+            {QStringLiteral("captureFrameRate"), request.sourceMetadata.captureFrameRate},
+            {QStringLiteral("progress"), progress}};
+}
+
+QJsonObject finishedAnswer(const MotionSpectrumRequest &request, const motion_core::MotionSpectrum &spectrum,
+                           qint64 analysedFrames)
+{
+    QJsonObject answer = header(request, QStringLiteral("succeeded"), 1.0);
+    answer.insert(QStringLiteral("analysedFrames"), double(analysedFrames));
+    insertSpectrum(spectrum, &answer);
+    return answer;
+}
+
 QString stateName(project_data::ProcessingState state)
 {
     switch (state) {
@@ -84,12 +104,18 @@ MotionSpectrumProbe::MotionSpectrumProbe(ui::controllers::ApplicationController 
 
 MotionSpectrumProbe::~MotionSpectrumProbe()
 {
-    if (m_job)
-        m_job->cancel = true;
+    cancel();
     m_pool.waitForDone();
 }
 
-QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, QString *errorCode)
+void MotionSpectrumProbe::cancel()
+{
+    if (m_job)
+        m_job->cancel = true;
+    m_job.reset();
+}
+
+QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, bool mayStart, QString *errorCode)
 {
     const QJsonValue resolution = params.value(QLatin1String("resolutionHz"));
     if (!resolution.isUndefined() && !(protocol::isFiniteNumber(resolution) && resolution.toDouble() > 0.0)) {
@@ -98,37 +124,47 @@ QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, QString *error
     }
     if (!m_application->videoSession()->ready())
         return {{QStringLiteral("state"), QStringLiteral("unavailable")}};
-    MotionSpectrumRequest request = m_application->spectrum()->currentRequest();
+    const auto *window = m_application->spectrum();
+    MotionSpectrumRequest request = window->currentRequest();
     request.resolutionHz = resolution.toDouble(0.0);
-    if (!m_job || !processing::sameAnalysis(m_job->request, request))
-        start(request);
+    if (m_job && processing::sameAnalysis(m_job->request, request))
+        return jobAnswer();
+    // The window's spectrum, while current, answers for the default resolution it was made at.
+    if (window->ready() && !window->stale() && request.resolutionHz == 0.0)
+        return finishedAnswer(request, window->spectrum(), window->analysedFrames());
+    // Anything else means new work, which only a client in control may ask for, and not while
+    // the settings are locked for a preview or an export.
+    if (!mayStart) {
+        *errorCode = QStringLiteral("control_disabled");
+        return {};
+    }
+    if (m_application->processingSettings()->editingLocked()) {
+        *errorCode = QStringLiteral("state_conflict");
+        return {};
+    }
+    start(request);
+    return jobAnswer();
+}
 
+QJsonObject MotionSpectrumProbe::jobAnswer() const
+{
     const Job &job = *m_job;
+    const MotionSpectrumRequest &request = job.request;
     const qint64 total = job.totalFrames;
-    QJsonObject answer{{QStringLiteral("startFrame"), double(request.startFrame)},
-                       {QStringLiteral("endFrameExclusive"), double(request.endFrameExclusive)},
-                       {QStringLiteral("regionOfInterest"), StateSnapshot::region(request.regionOfInterest)},
-                       {QStringLiteral("captureFrameRate"), request.sourceMetadata.captureFrameRate},
-                       {QStringLiteral("progress"), total > 0 ? double(job.processedFrames) / double(total) : 0.0}};
-    if (!job.future.isFinished()) {
-        answer.insert(QStringLiteral("state"), QStringLiteral("running"));
-        return answer;
-    }
+    const double progress = total > 0 ? double(job.processedFrames) / double(total) : 0.0;
+    if (!job.future.isFinished())
+        return header(request, QStringLiteral("running"), progress);
     const MotionSpectrumResult result = job.future.result();
-    answer.insert(QStringLiteral("state"), stateName(result.state));
-    if (!result.succeeded()) {
-        answer.insert(QStringLiteral("errorMessage"), result.errorMessage);
-        return answer;
-    }
-    answer.insert(QStringLiteral("analysedFrames"), double(result.analysedFrames));
-    insertSpectrum(result.spectrum, &answer);
+    if (result.succeeded())
+        return finishedAnswer(request, result.spectrum, result.analysedFrames);
+    QJsonObject answer = header(request, stateName(result.state), progress);
+    answer.insert(QStringLiteral("errorMessage"), result.errorMessage);
     return answer;
 }
 
 void MotionSpectrumProbe::start(const MotionSpectrumRequest &request)
 {
-    if (m_job)
-        m_job->cancel = true;
+    cancel();
     auto job = std::make_shared<Job>();
     job->request = request;
     job->future = QtConcurrent::run(&m_pool, [job] {

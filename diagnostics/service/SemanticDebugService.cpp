@@ -98,6 +98,7 @@ QJsonObject SemanticDebugService::descriptor() const
 void SemanticDebugService::stop()
 {
     m_server.close();
+    m_spectrum.cancel();
     m_eventTimer.stop();
     m_pendingEventCodes.clear();
     m_previewProgress.reset();
@@ -137,7 +138,7 @@ QJsonObject SemanticDebugService::dispatch(const QString &method, const QJsonObj
     if (method == QLatin1String("diagnostics.getEvents"))
         return m_journal.query(params, m_revision, errorCode);
     if (method == QLatin1String("diagnostics.getMotionSpectrum"))
-        return m_spectrum.query(params, errorCode);
+        return m_spectrum.query(params, m_controlEnabled, errorCode);
     *errorCode = mutationRefusal(method, params);
     if (!errorCode->isEmpty())
         return {};
@@ -197,6 +198,8 @@ void SemanticDebugService::connectControllers()
     auto *preview = m_application->preview();
     auto *exporter = m_application->exporter();
     connect(session, &VideoSessionController::sourceChanged, this, change("source.changed"));
+    // A spectrum of the previous video is of no use to anyone.
+    connect(session, &VideoSessionController::sourceChanged, this, [this] { m_spectrum.cancel(); });
     connect(session, &VideoSessionController::stateChanged, this, change("source.state_changed"));
     connect(session, &VideoSessionController::videoInfoChanged, this, change("source.metadata_changed"));
     connect(session, &VideoSessionController::errorMessageChanged, this, change("source.error_changed"));

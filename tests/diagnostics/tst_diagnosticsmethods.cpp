@@ -4,11 +4,15 @@
 
 #include "diagnostics/service/SemanticDebugService.h"
 #include "processing/MotionSpectrumAnalysis.h"
+#include "project_data/TemporaryVideo.h"
 #include "ui/controllers/ApplicationController.h"
+#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 
 #include <QDir>
 #include <QJsonArray>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,6 +35,7 @@ class DiagnosticsMethodsTest : public QObject
     std::unique_ptr<DiagnosticsClient> m_client;
     QTemporaryDir m_appRuntime;
     QProcess m_process;
+    std::unique_ptr<QLockFile> m_storeLock;
 
     const QJsonObject snapshot() { return resultOf(m_client->call("diagnostics.getSnapshot")); }
     // Waits until the journal has an event with this code after the cursor; moves the cursor.
@@ -119,6 +124,7 @@ private slots:
         QTest::newRow("open folder") << "diagnostics.openVideo" << QJsonObject{{"path", QDir::tempPath()}} << "invalid_path";
         QTest::newRow("open missing") << "diagnostics.openVideo" << QJsonObject{{"path", "/nonexistent.mp4"}} << "invalid_path";
         QTest::newRow("rate string") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", "60"}} << "invalid_params";
+        QTest::newRow("rate") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", 60}} << "state_conflict";
     }
     void beforeAVideo() { run(); }
 
@@ -131,6 +137,15 @@ private slots:
         QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", path}})), "state_conflict");
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelAnalysis")), "ok");
         QTRY_COMPARE_WITH_TIMEOUT(snapshot()["source"]["state"], "cancelled", 30000);
+        // A single frame makes no fragment, so the player would not start: play and toggle say so.
+        QTemporaryDir folder;
+        const QString still = folder.filePath("still.mp4");
+        QVERIFY(ovra::tests::runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "1",
+                                        "-pix_fmt", "yuv420p", still}));
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", still}})), "ok");
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canPlay"].toBool(), 60000);
+        for (const char *action : {"play", "toggle"})
+            QCOMPARE(outcome(m_client->mutate("diagnostics.playback", {{"action", action}})), "state_conflict");
         QCOMPARE(resultOf(m_client->mutate("diagnostics.openVideo", {{"path", path}}))["path"], QFileInfo(path).canonicalFilePath());
         QVERIFY(awaitEvent("source.state_changed", &cursor));
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canNavigate"].toBool(), 60000);
@@ -140,6 +155,18 @@ private slots:
         QCOMPARE(s["selection"]["state"], "ready");
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelAnalysis")), "state_conflict");
         QCOMPARE(resultOf(m_client->mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}}))["captureFrameRate"], 25);
+    }
+
+    // Figures of a video that was opened again are not served from before (the file may have been
+    // replaced); the analysis that made them ends with its source.
+    void spectrumEndsWithItsSource()
+    {
+        const QString method = "diagnostics.getMotionSpectrum";
+        QTRY_COMPARE_WITH_TIMEOUT(resultOf(m_client->call(method))["state"], "succeeded", 60000);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", m_app->videoSession()->filePath()}})), "ok");
+        QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canNavigate"].toBool(), 60000);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}})), "ok");
+        QCOMPARE(resultOf(m_client->call(method))["state"], "running");
     }
 
     void withAVideo_data()
@@ -199,6 +226,27 @@ private slots:
         QCOMPARE(answer["peaks"].toArray().size(), qsizetype(direct.spectrum.peaks.size()));
     }
 
+    // A read-only client reads a spectrum that exists, the window's included, but starts none;
+    // stopping the service ends the analysis it ran.
+    void spectrumForAReadOnlyClient()
+    {
+        const QString method = "diagnostics.getMotionSpectrum";
+        QCOMPARE(resultOf(m_client->call(method, {{"resolutionHz", 2}}))["state"], "running");
+        m_service->stop();
+        QVERIFY(m_service->start(false));
+        DiagnosticsClient reader(m_service->descriptorPath());
+        QCOMPARE(outcome(reader.call(method, {{"resolutionHz", 2}})), "control_disabled");
+        auto *window = m_app->spectrum();
+        QVERIFY(window->analyze());
+        QTRY_VERIFY_WITH_TIMEOUT(window->ready(), 60000);
+        const QJsonObject answer = resultOf(reader.call(method));
+        QCOMPARE(answer["state"], "succeeded");
+        QCOMPARE(answer["analysedFrames"], double(window->analysedFrames()));
+        m_service->stop();
+        QVERIFY(m_service->start(true));
+        m_client = std::make_unique<DiagnosticsClient>(m_service->descriptorPath());
+    }
+
     void playback_data()
     {
         table();
@@ -225,17 +273,47 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["state"] == "ready", 20000);
     }
 
+    // Another instance clearing stale results holds the store's lock: the preview waits for it
+    // (a few seconds at most), busy, until the lock is let go.
+    void aPreviewWaitsForTheStore()
+    {
+        const QDir root(ovra::project_data::TemporaryVideo::storeRoot());
+        QVERIFY(root.mkpath("."));
+        m_storeLock = std::make_unique<QLockFile>(root.filePath("cleanup.lock"));
+        QVERIFY(m_storeLock->tryLock(0));
+        QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
+    }
+
+    // The preview locks the controllers, which would ignore these edits: each is refused instead,
+    // and no spectrum analysis is started beside the preview.
+    void duringAPreview_data()
+    {
+        table();
+        QTest::newRow("open") << "diagnostics.openVideo" << QJsonObject{{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}} << "state_conflict";
+        QTest::newRow("rate") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", 30}} << "state_conflict";
+        QTest::newRow("range") << "diagnostics.setRange" << QJsonObject{{"startFrame", 0}, {"endFrameExclusive", 50}} << "state_conflict";
+        QTest::newRow("roi") << "diagnostics.setRoi" << QJsonObject{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}} << "state_conflict";
+        QTest::newRow("parameters") << "diagnostics.setProcessingParameters" << QJsonObject{{"amplificationFactor", 3}} << "state_conflict";
+        QTest::newRow("preview") << "diagnostics.startPreview" << QJsonObject() << "state_conflict";
+        QTest::newRow("spectrum") << "diagnostics.getMotionSpectrum" << QJsonObject{{"resolutionHz", 1}} << "state_conflict";
+    }
+    void duringAPreview()
+    {
+        QVERIFY(m_app->preview()->busy());
+        run();
+    }
+
     void previewThenExport()
     {
         double cursor = 0;
-        QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
-        QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "state_conflict");
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelPreview")), "ok");
+        m_storeLock.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!snapshot()["preview"]["busy"].toBool(), 60000);
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelPreview")), "state_conflict");
         QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
         QVERIFY(awaitEvent("preview.progress_changed", &cursor));
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["preview"]["state"] == "ready", 120000);
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}})), "unsaved_result_pending");
         const QJsonObject previewed = resultOf(m_client->call("diagnostics.getPerformance"))["previewPerformance"].toObject();
         QCOMPARE(previewed["measuredFrames"], 90);
         // Only the region, with its margin, went through the motion core.

@@ -42,6 +42,7 @@ public:
     qint64 physicalDurationUs() const;
 
     void setEditingLocked(bool locked) { m_editingLocked = locked; }
+    bool editingLocked() const { return m_editingLocked; }
 
     Q_INVOKABLE bool setRangeFrames(qint64 startFrame, qint64 endFrameExclusive);
     Q_INVOKABLE bool setStartFrame(qint64 frameIndex);

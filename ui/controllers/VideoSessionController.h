@@ -118,6 +118,7 @@ public:
     void setEditingLocked(bool locked) { m_editingLocked = locked; }
     void setUnsavedResultPending(bool pending) { m_unsavedResultPending = pending; }
     bool editingLocked() const { return m_editingLocked; }
+    bool unsavedResultPending() const { return m_unsavedResultPending; }
 
     Q_INVOKABLE void openSource(const QUrl &fileUrl);
     Q_INVOKABLE void retryAnalysis();

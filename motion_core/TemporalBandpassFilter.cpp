@@ -193,17 +193,33 @@ double settledFrames(const MotionSettings &settings, double captureFps)
     return cycleFrames + settlingFrames;
 }
 
+// Frame counts that are whole but for rounding (30 fps / 0.4 Hz) are taken as whole.
+constexpr double roundingTolerance = 1e-9;
+// A second-order section answers from its current sample and its two previous ones.
+constexpr double filterMinimumSamples = 3.0;
+
 } // namespace
 
 qint64 requiredMinimumFrameCount(const MotionSettings &settings, double captureFps)
 {
-    return frameCountOrZero(settledFrames(settings, captureFps));
+    if (!bandValid(settings, captureFps))
+        return 0;
+    const double periodFrames = captureFps / settings.lowerFrequencyHz;
+    return frameCountOrZero(std::max(std::ceil(periodFrames - roundingTolerance), filterMinimumSamples));
 }
 
 qint64 recommendedMinimumFrameCount(const MotionSettings &settings, double captureFps)
 {
     const double settled = settledFrames(settings, captureFps);
     return settled > 0.0 ? frameCountOrZero(std::max(settled, std::ceil(2.0 * captureFps))) : 0;
+}
+
+qint64 lowerEdgePeriodCount(const MotionSettings &settings, double captureFps, qint64 frameCount)
+{
+    if (!bandValid(settings, captureFps))
+        return 0;
+    const double periods = static_cast<double>(frameCount) * settings.lowerFrequencyHz / captureFps;
+    return frameCountOrZero(std::floor(periods + roundingTolerance));
 }
 
 } // namespace ovra::motion_core

@@ -1429,6 +1429,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Обработка отменена пользователем.</translation>
     </message>
     <message>
+        <source>There is not enough memory to process the video.</source>
+        <translation>Недостаточно памяти для обработки видео.</translation>
+    </message>
+    <message>
+        <source>The system could not start a thread for processing: %1</source>
+        <translation>Системе не удалось запустить поток для обработки: %1</translation>
+    </message>
+    <message>
         <source>The input and output video paths are required.</source>
         <translation>Необходимо указать пути к входному и выходному видео.</translation>
     </message>

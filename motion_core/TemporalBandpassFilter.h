@@ -6,6 +6,7 @@
 #include "motion_core/MotionWorkerPool.h"
 #include "motion_core/PhaseSimd.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <vector>
@@ -17,6 +18,8 @@ namespace ovra::motion_core {
 // Frequencies are hertz of capture time.
 class TemporalBandpassFilter
 {
+    Q_DECLARE_TR_FUNCTIONS(TemporalBandpassFilter)
+
 public:
     bool configure(double captureFps, double lowerHz, double upperHz, QString *errorMessage);
     // Forgets the state; the design stays.

@@ -72,6 +72,10 @@
         <translation>Необходим выходной контейнер для оставшихся кадров.</translation>
     </message>
     <message>
+        <source>The system could not start a thread for motion processing: %1</source>
+        <translation>Системе не удалось запустить поток для обработки движения: %1</translation>
+    </message>
+    <message>
         <source>There is not enough memory to prepare the selected processing region.</source>
         <translation>Недостаточно памяти для подготовки выбранной области обработки.</translation>
     </message>

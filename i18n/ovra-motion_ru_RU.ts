@@ -744,9 +744,13 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>The selected fragment is too short for this frequency band. Select at least %1 frames.</source>
         <translation>Выбранный фрагмент слишком короткий для этой полосы частот. Выберите больше кадров: не менее %1.</translation>
     </message>
-    <message>
-        <source>The fragment is shorter than the recommended %1 frames (two seconds of capture time): the frequency filter has little time to settle, so results are less reliable.</source>
-        <translation>Фрагмент короче рекомендуемой длины (кадров: %1, это две секунды съёмки): частотный фильтр не успевает установиться, поэтому результаты менее надёжны.</translation>
+    <message numerus="yes">
+        <source>The fragment is shorter than the recommended %1 frames: the frequency filter has little time to settle, so results are less reliable. It holds %n whole period(s) of the lower band edge, and the first of them is less reliable than the rest.</source>
+        <translation>
+            <numerusform>Фрагмент короче рекомендуемой длины (кадров: %1): частотный фильтр не успевает установиться, поэтому результаты менее надёжны. Фрагмент содержит %n полный период нижней границы полосы, и первый из них менее надёжен, чем остальные.</numerusform>
+            <numerusform>Фрагмент короче рекомендуемой длины (кадров: %1): частотный фильтр не успевает установиться, поэтому результаты менее надёжны. Фрагмент содержит %n полных периода нижней границы полосы, и первый из них менее надёжен, чем остальные.</numerusform>
+            <numerusform>Фрагмент короче рекомендуемой длины (кадров: %1): частотный фильтр не успевает установиться, поэтому результаты менее надёжны. Фрагмент содержит %n полных периодов нижней границы полосы, и первый из них менее надёжен, чем остальные.</numerusform>
+        </translation>
     </message>
     <message>
         <source>The selected band is close to Nyquist; reliable frequency separation may be poor.</source>
@@ -1423,6 +1427,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Processing was cancelled by the user.</source>
         <translation>Обработка отменена пользователем.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to process the video.</source>
+        <translation>Недостаточно памяти для обработки видео.</translation>
+    </message>
+    <message>
+        <source>The system could not start a thread for processing: %1</source>
+        <translation>Системе не удалось запустить поток для обработки: %1</translation>
     </message>
     <message>
         <source>The input and output video paths are required.</source>

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion_core/MotionWorkerPool.h"
 
-#include <QRunnable>
 #include <QThread>
 
 #include <algorithm>
 #include <chrono>
 #include <exception>
 #include <limits>
+#include <system_error>
 
 namespace ovra::motion_core {
 
@@ -43,13 +43,36 @@ int chunkCount(int threads, int count, qint64 costPerItem)
 
 } // namespace
 
-// Runs the chunks handed to it, one at a time, on one pool thread until it is stopped.
-// The calling thread and the worker hand over through two semaphores, which order every
-// write before the hand-over against every read after it.
-class ChunkWorker : public QRunnable
+// Runs the chunks handed to it, one at a time, on a low-priority thread of its own until it is
+// destroyed. The calling thread and the worker hand over through two semaphores, which order
+// every write before the hand-over against every read after it.
+class ChunkWorker
 {
 public:
-    explicit ChunkWorker(QSemaphore &finished) : m_finished(finished) { setAutoDelete(false); }
+    explicit ChunkWorker(QSemaphore &finished) : m_finished(finished) {}
+
+    ~ChunkWorker()
+    {
+        if (!m_thread)
+            return;
+        m_body = nullptr;
+        m_wake.release();
+        m_thread->wait();
+    }
+
+    ChunkWorker(const ChunkWorker &) = delete;
+    ChunkWorker &operator=(const ChunkWorker &) = delete;
+
+    // Throws when the system cannot create the thread. QThread::start reports that only in the
+    // log and leaves the thread not running, which a QThreadPool would wait for without end.
+    void launch()
+    {
+        m_thread.reset(QThread::create([this] { run(); }));
+        m_thread->start(QThread::LowPriority);
+        if (!m_thread->isRunning())
+            throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
+                                    "cannot start a motion worker thread");
+    }
 
     void start(const ChunkBody &body, const ChunkRange &chunk)
     {
@@ -59,15 +82,10 @@ public:
         m_wake.release();
     }
 
-    void stop()
-    {
-        m_body = nullptr;
-        m_wake.release();
-    }
-
     const std::exception_ptr &failure() const { return m_failure; }
 
-    void run() override
+private:
+    void run()
     {
         for (;;) {
             acquireAfterPolling(m_wake, 1, workerPolling);
@@ -83,54 +101,35 @@ public:
         }
     }
 
-private:
     QSemaphore &m_finished;
     QSemaphore m_wake;
     const ChunkBody *m_body = nullptr;
     ChunkRange m_chunk{0, 0, 0};
     std::exception_ptr m_failure;
+    std::unique_ptr<QThread> m_thread;
 };
 
+MotionWorkerPool::MotionWorkerPool() = default;
 
-MotionWorkerPool::MotionWorkerPool()
-{
-    m_pool.setExpiryTimeout(-1);
-    m_pool.setThreadPriority(QThread::LowPriority);
-    m_pool.setMaxThreadCount(1);
-}
-
-MotionWorkerPool::~MotionWorkerPool()
-{
-    stopWorkers();
-}
+MotionWorkerPool::~MotionWorkerPool() = default;
 
 void MotionWorkerPool::setThreadCount(int count)
 {
     const int threads = std::max(1, count);
     if (threads == m_threadCount)
         return;
-    stopWorkers();
+    m_workers.clear();
     m_threadCount = threads;
-    m_pool.setMaxThreadCount(threads);
 }
 
 ChunkWorker &MotionWorkerPool::worker(int index)
 {
     while (static_cast<int>(m_workers.size()) <= index) {
         auto worker = std::make_unique<ChunkWorker>(m_finished);
-        m_workers.reserve(m_workers.size() + 1);
-        m_pool.start(worker.get());
+        worker->launch();
         m_workers.push_back(std::move(worker));
     }
     return *m_workers[static_cast<size_t>(index)];
-}
-
-void MotionWorkerPool::stopWorkers()
-{
-    for (const std::unique_ptr<ChunkWorker> &worker : m_workers)
-        worker->stop();
-    m_pool.waitForDone();
-    m_workers.clear();
 }
 
 void runChunks(MotionWorkerPool &pool, int count, qint64 costPerItem, ChunkBody body)

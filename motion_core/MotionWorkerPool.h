@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QSemaphore>
-#include <QThreadPool>
 #include <QtGlobal>
 
 #include <memory>
@@ -41,8 +40,8 @@ private:
 class ChunkWorker;
 
 // The motion core's own low-priority threads, kept alive for the whole run so that
-// per-stage fork-join costs neither thread start-up nor allocation: every pool thread
-// runs one long-lived worker that waits for chunks.
+// per-stage fork-join costs neither thread start-up nor allocation: every thread runs one
+// long-lived worker that waits for chunks.
 class MotionWorkerPool
 {
 public:
@@ -52,22 +51,20 @@ public:
     MotionWorkerPool(const MotionWorkerPool &) = delete;
     MotionWorkerPool &operator=(const MotionWorkerPool &) = delete;
 
-    // Waits for running chunks and ends the workers before changing the count; never below 1.
+    // Ends the workers (between loops, when they are idle) before changing the count; never below 1.
     void setThreadCount(int count);
     int threadCount() const { return m_threadCount; }
-    const QThreadPool &threads() const { return m_pool; }
 
 private:
     friend void runChunks(MotionWorkerPool &pool, int count, qint64 costPerItem, ChunkBody body);
 
-    // The worker of chunk index, started on first use; throws when it cannot be created.
+    // The worker of chunk index, started on first use; throws when it cannot be created
+    // (std::system_error when the system cannot start its thread).
     ChunkWorker &worker(int index);
-    void stopWorkers();
 
-    QThreadPool m_pool;
     int m_threadCount = 1;
+    QSemaphore m_finished; // declared before the workers, which release it until they end
     std::vector<std::unique_ptr<ChunkWorker>> m_workers;
-    QSemaphore m_finished;
 };
 
 // Runs body over 0..count in contiguous chunks and returns when all have finished.

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <exception>
 #include <new>
+#include <system_error>
 
 namespace ovra::motion_core {
 
@@ -230,6 +231,10 @@ bool PhaseMotionProcessor::magnify(const QImage &image, QImage *result, QString 
         return magnifyStages(image, result, errorMessage);
     } catch (const std::bad_alloc &) {
         return fail(errorMessage, frameMemoryMessage());
+    } catch (const std::system_error &error) {
+        // The worker threads start with the first frame; the system may have none left.
+        return fail(errorMessage, tr("The system could not start a thread for motion processing: %1")
+                                      .arg(QString::fromLocal8Bit(error.code().message().c_str())));
     } catch (const std::exception &error) {
         return fail(errorMessage, tr("Motion core error: %1").arg(QString::fromLocal8Bit(error.what())));
     } catch (...) {

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion_core/TemporalBandpassFilter.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cmath>
 
@@ -41,10 +39,10 @@ double poleRadius(double a1, double a2)
     return a2 > 0.0 ? std::sqrt(a2) : 0.0;
 }
 
-void fail(QString *errorMessage, const char *text)
+void fail(QString *errorMessage, const QString &message)
 {
     if (errorMessage)
-        *errorMessage = QCoreApplication::translate("TemporalBandpassFilter", text);
+        *errorMessage = message;
 }
 
 } // namespace
@@ -53,15 +51,13 @@ bool TemporalBandpassFilter::configure(double captureFps, double lowerHz, double
 {
     m_configured = false;
     if (!bandParametersValid(captureFps, lowerHz, upperHz)) {
-        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter",
-                                             "The temporal band-pass filter parameters are invalid."));
+        fail(errorMessage, tr("The temporal band-pass filter parameters are invalid."));
         return false;
     }
     const BandpassDesign design = designBandpass(captureFps, lowerHz, upperHz);
     if (!std::isfinite(design.b0) || !std::isfinite(-design.b0) || !std::isfinite(design.a1)
         || !std::isfinite(design.a2)) {
-        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter",
-                                             "Could not calculate the band-pass filter coefficients."));
+        fail(errorMessage, tr("Could not calculate the band-pass filter coefficients."));
         return false;
     }
     m_b0 = design.b0;
@@ -99,21 +95,19 @@ bool TemporalBandpassFilter::stateMatches(const std::vector<FloatPlane> &levels)
 bool TemporalBandpassFilter::prepareState(const std::vector<FloatPlane> &inputLevels, QString *errorMessage)
 {
     if (!m_configured) {
-        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter", "The temporal filter has not been configured."));
+        fail(errorMessage, tr("The temporal filter has not been configured."));
         return false;
     }
     if (inputLevels.empty()) {
-        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter",
-                                             "Phase components and an output container are required."));
+        fail(errorMessage, tr("Phase components and an output container are required."));
         return false;
     }
     if (std::any_of(inputLevels.begin(), inputLevels.end(), [](const FloatPlane &p) { return p.isEmpty(); })) {
-        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter", "The phase pyramid contains an empty level."));
+        fail(errorMessage, tr("The phase pyramid contains an empty level."));
         return false;
     }
     if (m_stateInitialised && !stateMatches(inputLevels)) {
-        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter",
-                                             "The phase pyramid size changed during processing."));
+        fail(errorMessage, tr("The phase pyramid size changed during processing."));
         return false;
     }
     if (!m_stateInitialised) {
@@ -140,8 +134,7 @@ bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
 {
     // Configuration is checked first (in prepareState), then the containers.
     if (m_configured && !outputLevels) {
-        fail(errorMessage, QT_TRANSLATE_NOOP("TemporalBandpassFilter",
-                                             "Phase components and an output container are required."));
+        fail(errorMessage, tr("Phase components and an output container are required."));
         return false;
     }
     if (!prepareState(inputLevels, errorMessage))
@@ -193,17 +186,33 @@ double settledFrames(const MotionSettings &settings, double captureFps)
     return cycleFrames + settlingFrames;
 }
 
+// Frame counts that are whole but for rounding (30 fps / 0.4 Hz) are taken as whole.
+constexpr double roundingTolerance = 1e-9;
+// A second-order section answers from its current sample and its two previous ones.
+constexpr double filterMinimumSamples = 3.0;
+
 } // namespace
 
 qint64 requiredMinimumFrameCount(const MotionSettings &settings, double captureFps)
 {
-    return frameCountOrZero(settledFrames(settings, captureFps));
+    if (!bandValid(settings, captureFps))
+        return 0;
+    const double periodFrames = captureFps / settings.lowerFrequencyHz;
+    return frameCountOrZero(std::max(std::ceil(periodFrames - roundingTolerance), filterMinimumSamples));
 }
 
 qint64 recommendedMinimumFrameCount(const MotionSettings &settings, double captureFps)
 {
     const double settled = settledFrames(settings, captureFps);
     return settled > 0.0 ? frameCountOrZero(std::max(settled, std::ceil(2.0 * captureFps))) : 0;
+}
+
+qint64 lowerEdgePeriodCount(const MotionSettings &settings, double captureFps, qint64 frameCount)
+{
+    if (!bandValid(settings, captureFps))
+        return 0;
+    const double periods = static_cast<double>(frameCount) * settings.lowerFrequencyHz / captureFps;
+    return frameCountOrZero(std::floor(periods + roundingTolerance));
 }
 
 } // namespace ovra::motion_core

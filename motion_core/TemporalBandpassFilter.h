@@ -6,6 +6,7 @@
 #include "motion_core/MotionWorkerPool.h"
 #include "motion_core/PhaseSimd.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <vector>
@@ -17,6 +18,8 @@ namespace ovra::motion_core {
 // Frequencies are hertz of capture time.
 class TemporalBandpassFilter
 {
+    Q_DECLARE_TR_FUNCTIONS(TemporalBandpassFilter)
+
 public:
     bool configure(double captureFps, double lowerHz, double upperHz, QString *errorMessage);
     // Forgets the state; the design stays.
@@ -55,11 +58,15 @@ private:
     std::vector<FloatPlane> m_z2;
 };
 
-// Frames without which the filter cannot separate the band: five periods of the lower band
-// edge plus the decay of its impulse response to 1 %. 0 when the band is invalid.
+// Frames without which the band means nothing: one period of its lower edge, never fewer than
+// the three samples a second-order filter needs. Slow structures (masts, cranes, bridges) are
+// filmed for a few periods only, so no more is demanded. 0 when the band is invalid.
 qint64 requiredMinimumFrameCount(const MotionSettings &settings, double captureFps);
-// The length recommended for reliable results: the required frames, and never less than two
-// seconds of capture time. 0 when the band is invalid.
+// The length recommended for reliable results: five periods of the lower band edge plus the
+// decay of the filter's impulse response to 1 %, and never less than two seconds of capture
+// time. 0 when the band is invalid.
 qint64 recommendedMinimumFrameCount(const MotionSettings &settings, double captureFps);
+// Whole periods of the lower band edge that frameCount frames hold; 0 when the band is invalid.
+qint64 lowerEdgePeriodCount(const MotionSettings &settings, double captureFps, qint64 frameCount);
 
 } // namespace ovra::motion_core

@@ -8,7 +8,7 @@ namespace ovra::processing {
 FrameReader::FrameReader(media::IVideoSource &source, qint64 count)
     : m_source(source)
     , m_reads(framesAhead)
-    , m_thread([this, count] { readAll(count); })
+    , m_thread([this, count] { run(count); })
 {
 }
 
@@ -19,7 +19,11 @@ FrameReader::~FrameReader()
 
 FrameReader::Read FrameReader::next()
 {
-    return m_reads.pop().value_or(Read{});
+    if (std::optional<Read> read = m_reads.pop())
+        return std::move(*read);
+    if (m_exception)
+        std::rethrow_exception(m_exception);
+    return {};
 }
 
 void FrameReader::stop()
@@ -27,6 +31,17 @@ void FrameReader::stop()
     m_reads.close(true);
     if (m_thread.joinable())
         m_thread.join();
+}
+
+// An exception must not end the process from this thread: the frame loop gets it instead.
+void FrameReader::run(qint64 count)
+{
+    try {
+        readAll(count);
+    } catch (...) {
+        m_exception = std::current_exception();
+        m_reads.close();
+    }
 }
 
 void FrameReader::readAll(qint64 count)

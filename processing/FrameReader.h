@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <exception>
 #include <thread>
 
 namespace ovra::processing {
@@ -28,12 +29,14 @@ public:
     // Enough to ride out a slow frame, few enough that memory stays a handful of frames.
     static constexpr std::size_t framesAhead = 2;
 
+    // Throws std::system_error when the system cannot start the thread.
     FrameReader(media::IVideoSource &source, qint64 count);
     ~FrameReader();
     FrameReader(const FrameReader &) = delete;
     FrameReader &operator=(const FrameReader &) = delete;
 
-    // Waits for the next read; Failed without a message after stop().
+    // Waits for the next read; Failed without a message after stop(). Rethrows the exception
+    // that ended the reading thread (a failed allocation) once the reads before it are taken.
     Read next();
     // Drops the frames read ahead and waits for the thread to end.
     void stop();
@@ -41,10 +44,12 @@ public:
     qint64 busyUs() const { return m_busyUs; }
 
 private:
+    void run(qint64 count);
     void readAll(qint64 count);
 
     media::IVideoSource &m_source;
     BoundedQueue<Read> m_reads;
+    std::exception_ptr m_exception; // written by the thread before it closes m_reads
     std::atomic<qint64> m_busyUs{0};
     std::thread m_thread;
 };

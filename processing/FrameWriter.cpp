@@ -10,7 +10,7 @@ namespace ovra::processing {
 FrameWriter::FrameWriter(FrameDestination &destination)
     : m_destination(destination)
     , m_frames(framesQueued)
-    , m_thread([this] { writeAll(); })
+    , m_thread([this] { run(); })
 {
 }
 
@@ -45,9 +45,22 @@ bool FrameWriter::joinAndReport(QString *errorMessage)
 {
     if (m_thread.joinable())
         m_thread.join();
+    if (m_exception)
+        std::rethrow_exception(m_exception);
     if (m_failed && errorMessage)
         *errorMessage = m_error;
     return m_failed;
+}
+
+// An exception must not end the process from this thread: write() or drain() hands it on.
+void FrameWriter::run()
+{
+    try {
+        writeAll();
+    } catch (...) {
+        m_exception = std::current_exception();
+        m_frames.close(true);
+    }
 }
 
 void FrameWriter::writeAll()

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <atomic>
+#include <exception>
 #include <thread>
 
 namespace ovra::processing {
@@ -15,7 +16,8 @@ class FrameDestination;
 
 // Writes frames to a destination on a thread of its own, so that a disk that drains its cache
 // or an encoder that looks ahead never holds up the frame loop; at most a few frames wait.
-// The first failed write ends writing; its message is what write() or drain() then report.
+// The first failed write ends writing; its message is what write() or drain() then report,
+// and an exception that ended the writing thread (a failed allocation) is what they rethrow.
 // The owner touches the destination again only after drain() or discard() returned.
 class FrameWriter
 {
@@ -24,6 +26,7 @@ public:
     // handful of frames.
     static constexpr std::size_t framesQueued = 3;
 
+    // Throws std::system_error when the system cannot start the thread.
     explicit FrameWriter(FrameDestination &destination);
     ~FrameWriter();
     FrameWriter(const FrameWriter &) = delete;
@@ -39,13 +42,16 @@ public:
     qint64 busyUs() const { return m_busyUs; }
 
 private:
+    void run();
     void writeAll();
     bool joinAndReport(QString *errorMessage);
 
     FrameDestination &m_destination;
     BoundedQueue<media::VideoFrame> m_frames;
-    QString m_error; // written by the thread, read after joining it
+    // Written by the thread, read after joining it.
+    QString m_error;
     bool m_failed = false;
+    std::exception_ptr m_exception;
     std::atomic<qint64> m_busyUs{0};
     std::thread m_thread;
 };

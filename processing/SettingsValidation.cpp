@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace ovra::processing {
 namespace {
@@ -111,11 +112,17 @@ QString settingsValidationMessage(const media::VideoMetadata &metadata, const mo
 
 QString settingsWarningMessage(const motion_core::MotionSettings &settings, double captureFps)
 {
+    const qint64 frames = settings.endFrameExclusive - settings.startFrame;
     const qint64 recommended = motion_core::recommendedMinimumFrameCount(settings, captureFps);
-    if (settings.endFrameExclusive - settings.startFrame < recommended)
-        return SettingsMessages::tr("The fragment is shorter than the recommended %1 frames (two seconds of capture time): the "
-                  "frequency filter has little time to settle, so results are less reliable.")
+    if (frames < recommended) {
+        const qint64 periods = motion_core::lowerEdgePeriodCount(settings, captureFps, frames);
+        return SettingsMessages::tr("The fragment is shorter than the recommended %1 frames: the frequency filter has "
+                                    "little time to settle, so results are less reliable. It holds %n whole "
+                                    "period(s) of the lower band edge, and the first of them is less reliable than "
+                                    "the rest.",
+                                    nullptr, int(std::min<qint64>(periods, std::numeric_limits<int>::max())))
             .arg(recommended);
+    }
     if (motion_core::nearNyquist(settings, captureFps))
         return SettingsMessages::tr("The selected band is close to Nyquist; reliable frequency separation may be poor.");
     if (settings.amplificationFactor > 20.0 && motion_core::amplificationValid(settings))

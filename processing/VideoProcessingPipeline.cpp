@@ -24,7 +24,9 @@
 #include <QThread>
 
 #include <cmath>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include <sys/stat.h>
@@ -71,7 +73,23 @@ public:
         m_performance.motionWorkerThreadCount = motion_core::effectiveWorkerThreadCount(m_settings);
     }
 
+    // Memory that runs out, or a thread that the system cannot start, ends the run like any
+    // failure: with a message, and with what it created removed.
     ProcessingResult execute()
+    {
+        try {
+            return executeSteps();
+        } catch (const std::bad_alloc &) {
+            return fail(VideoProcessingPipeline::tr("There is not enough memory to process the video."), cleanUp());
+        } catch (const std::system_error &error) {
+            return fail(VideoProcessingPipeline::tr("The system could not start a thread for processing: %1")
+                            .arg(QString::fromLocal8Bit(error.code().message().c_str())),
+                        cleanUp());
+        }
+    }
+
+private:
+    ProcessingResult executeSteps()
     {
         if (auto ended = prepare())
             return *ended;
@@ -86,7 +104,6 @@ public:
         return m_request.analysisMode ? finishAnalysis() : publish();
     }
 
-private:
     bool cancellationRequested() { return m_cancellation.query(); }
 
     // The caller's check runs on the caller's thread only; the reading and writing threads see
@@ -127,6 +144,9 @@ private:
         m_destination->abort();
         return joinMessages(m_destination->cleanupMessage(), removeFiles());
     }
+
+    // Whatever the run has created so far goes; returns the warnings.
+    QString cleanUp() { return m_destination ? dropDestination() : removeFiles(); }
 
     // After a failed destination operation: abort it if still open and collect warnings.
     ProcessingResult destinationFailure(const QString &error)

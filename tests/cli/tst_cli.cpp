@@ -44,7 +44,7 @@ QJsonObject probe(const QStringList &arguments)
     return QJsonDocument::fromJson(run.output).object();
 }
 
-// Vibrates at 10 Hz; 60 fps keeps the minimum fragment for an 8-12 Hz band at 120 frames.
+// Vibrates at 10 Hz; at 60 fps an 8-12 Hz band needs 8 frames (one period of 8 Hz) and recommends 120.
 const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
 
 QStringList hiddenFiles(const QString &folder)
@@ -208,9 +208,9 @@ private slots:
         QTest::newRow("process beside an existing parameters file")
             << QStringList{"process", m_vibrating, "--output", existing + ".mp4", "--band", "8:12"} << 1
             << "already exists and was not overwritten";
-        QTest::newRow("fragment too short") << process + QStringList{"--frames", "0:59", "--band", "8:12"} << 1
-                                            << "The selected fragment is too short for this frequency band. Select at "
-                                               "least 60 frames.";
+        QTest::newRow("half a period of the lower edge")
+            << process + QStringList{"--frames", "0:4", "--band", "8:12"} << 1
+            << "The selected fragment is too short for this frequency band. Select at least 8 frames.";
         QTest::newRow("threads beyond any integer") << process + QStringList{"--threads", "1e30"} << 1
                                                     << "The number of worker threads must be between 0 (automatic) "
                                                        "and 256.";

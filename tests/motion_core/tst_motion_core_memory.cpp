@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MotionCoreTesting.h"
+#include "TestMedia.h"
 
 #include "motion_core/PhaseMotionProcessor.h"
 
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <optional>
+#include <system_error>
 
 using namespace ovra;
 using namespace ovra::motion_core;
@@ -134,27 +137,43 @@ private slots:
         QCOMPARE(processor.stageTimings().framesProcessed, 8);
     }
 
-    void frameReportsMissingMemory_data()
+    void frameReportsMissingResources_data()
     {
         QTest::addColumn<int>("threads");
-        QTest::newRow("one thread") << 1;
-        QTest::newRow("two threads") << 2;
+        QTest::addColumn<bool>("threadsStart"); // false: the memory is there, the worker threads are not
+        QTest::addColumn<QString>("message");
+        const QString memory = "There is not enough memory to process the frame.";
+        QTest::newRow("memory, one thread") << 1 << true << memory;
+        QTest::newRow("memory, two threads") << 2 << true << memory;
+        QTest::newRow("worker threads that cannot start")
+            << 2 << false
+            << "The system could not start a thread for motion processing: "
+                   + QString::fromStdString(std::make_error_code(std::errc::resource_unavailable_try_again).message());
     }
 
-    void frameReportsMissingMemory()
+    void frameReportsMissingResources()
     {
-        // The first frame creates the phase and filter state, so it is the one that runs out.
+        // The first frame creates the phase and filter state and starts the worker threads, so
+        // it is the one that fails, and it fails at once instead of waiting for chunks that never run.
         QFETCH(int, threads);
+        QFETCH(bool, threadsStart);
         PhaseMotionProcessor processor;
         QVERIFY(processor.configure(tests::motionMetadata(frameSize), tests::motionSettings(10.0, threads), nullptr));
         const media::VideoFrame input = frame(0);
         std::vector<media::VideoFrame> output(2);
         QString error;
         {
-            AllocationFailure failure(largePlaneBytes);
+            std::optional<AllocationFailure> noMemory;
+            std::optional<tests::NoNewThreads> noThreads;
+            if (threadsStart) {
+                noMemory.emplace(largePlaneBytes);
+            } else {
+                noThreads.emplace();
+                QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^QThread::start: Thread creation error"));
+            }
             QVERIFY(!processor.processFrame(input, &output, &error));
         }
-        QCOMPARE(error, QStringLiteral("There is not enough memory to process the frame."));
+        QTEST(error, "message");
         QVERIFY(output.empty());
 
         // After a reset the processor works, and gives what a fresh one gives.

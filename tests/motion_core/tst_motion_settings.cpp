@@ -156,8 +156,13 @@ private slots:
         QTest::addColumn<double>("upper");
         QTest::addColumn<qint64>("required");
         QTest::addColumn<qint64>("recommended");
-        QTest::newRow("240 fps, 9-14 Hz: two seconds recommended") << 240.0 << 9.0 << 14.0 << qint64(205) << qint64(480);
-        QTest::newRow("30 fps, 1-3 Hz: cycles plus decay") << 30.0 << 1.0 << 3.0 << qint64(172) << qint64(172);
+        // Required: one period of the lower edge; recommended: five periods plus the decay, at least two seconds.
+        QTest::newRow("240 fps, 9-14 Hz: two seconds recommended") << 240.0 << 9.0 << 14.0 << qint64(27) << qint64(480);
+        QTest::newRow("30 fps, 1-3 Hz: cycles plus decay") << 30.0 << 1.0 << 3.0 << qint64(30) << qint64(172);
+        QTest::newRow("breathing, 30 fps, 0.4-3 Hz") << 30.0 << 0.4 << 3.0 << qint64(75) << qint64(413);
+        QTest::newRow("10.8 fps, 0.3-1 Hz: 10.8 / 0.3 rounds to just above 36")
+            << 10.8 << 0.3 << 1.0 << qint64(36) << qint64(202);
+        QTest::newRow("crane, 24 fps, 0.2-0.5 Hz") << 24.0 << 0.2 << 0.5 << qint64(120) << qint64(718);
         QTest::newRow("invalid band") << 240.0 << 14.0 << 9.0 << qint64(0) << qint64(0);
         QTest::newRow("no capture rate") << 0.0 << 1.0 << 3.0 << qint64(0) << qint64(0);
     }

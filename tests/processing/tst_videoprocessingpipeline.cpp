@@ -23,9 +23,13 @@
 #include <QThread>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -50,9 +54,51 @@ using ovra::tests::writeFile;
 
 using Change = std::function<void(ProcessingRequest &)>;
 
+// This executable replaces the global allocation functions, so that memory can run out on the
+// threads a run starts, as when the machine runs short, while the test's own thread carries on.
 namespace {
 
-// At 60 fps an 8-12 Hz band needs 60 frames and recommends two seconds: 120 frames.
+enum class Starved { None, AllOtherThreads, AllButTheFirstToAllocate };
+std::atomic<Starved> starved{Starved::None};
+const std::thread::id testThread = std::this_thread::get_id();
+std::atomic<std::thread::id> spared{};
+
+bool starving(std::thread::id thread)
+{
+    const Starved mode = starved.load(std::memory_order_relaxed);
+    if (mode == Starved::None || thread == testThread)
+        return false;
+    std::thread::id first;
+    return mode == Starved::AllOtherThreads || !(spared.compare_exchange_strong(first, thread) || first == thread);
+}
+
+} // namespace
+
+void *operator new(size_t size)
+{
+    if (starving(std::this_thread::get_id()))
+        throw std::bad_alloc();
+    if (void *memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+void operator delete(void *memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void *memory, size_t) noexcept
+{
+    std::free(memory);
+}
+
+namespace {
+
+// What goes wrong during a run besides the request itself.
+enum class Fault { None, DiskFullAtFrame40, NoThreadsForTheFrameLoop, NoMemoryForReading, NoMemoryForWriting };
+
+// At 60 fps an 8-12 Hz band needs one period of 8 Hz, 8 frames, and recommends two seconds: 120 frames.
 const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
 
 // The stored frames, as long as each one is where its number says: frames written on another
@@ -189,6 +235,7 @@ QString describe(const MotionSpectrum &spectrum)
 } // namespace
 
 Q_DECLARE_METATYPE(CaseChange)
+Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(VibratingPattern)
 
 // The runs from source to result, the rules a request must meet and the file that records them,
@@ -198,7 +245,7 @@ class VideoProcessingPipelineTest : public QObject
     Q_OBJECT
 
     QTemporaryDir m_folder;
-    QTemporaryDir m_spectrumFolder; // its videos stay out of the pipeline's listings
+    QTemporaryDir m_clipFolder; // its videos stay out of the pipeline's listings
     QString m_input;
     VideoMetadata m_metadata;
 
@@ -219,20 +266,25 @@ class VideoProcessingPipelineTest : public QObject
     QString outputPath(const QString &name) const { return m_folder.filePath(name); }
     QStringList entries() const { return ovra::tests::folderEntries(m_folder.path()); }
 
+    // The pattern as a video of the current test row, analysed, captured at the pattern's rate.
+    bool writeClip(const VibratingPattern &pattern, VideoMetadata *metadata, QString *error)
+    {
+        const QString path =
+            m_clipFolder.filePath(QStringLiteral("%1 %2.mkv").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        if (!ovra::tests::writeVibratingPatternVideo(path, pattern, error)
+            || !ovra::media::libav::LibavVideoAnalyzer().analyze(path, metadata, error))
+            return false;
+        metadata->captureFrameRate = pattern.frameRate;
+        return true;
+    }
+
     MotionSpectrumResult analyse(const VibratingPattern &pattern, const ovra::processing::ProgressCallback &progress,
                                  const ovra::media::CancellationCheck &cancellation)
     {
-        const QString path =
-            m_spectrumFolder.filePath(QStringLiteral("%1 %2.mkv").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
-        QString error;
         ovra::processing::MotionSpectrumRequest request;
-        if (!ovra::tests::writeVibratingPatternVideo(path, pattern, &error)
-            || !ovra::media::libav::LibavVideoAnalyzer().analyze(path, &request.sourceMetadata, &error)) {
-            MotionSpectrumResult failed;
-            failed.errorMessage = error;
+        MotionSpectrumResult failed;
+        if (!writeClip(pattern, &request.sourceMetadata, &failed.errorMessage))
             return failed;
-        }
-        request.sourceMetadata.captureFrameRate = pattern.frameRate;
         return ovra::processing::MotionSpectrumAnalysis().run(request, progress, cancellation);
     }
 
@@ -287,46 +339,99 @@ private slots:
                                          "tmp", "vibrating.mkv"}));
     }
 
+    // Slow structures are filmed for a few periods only. From one period of the lower band edge
+    // on they are magnified, steadily once that first period is over, and nothing blows up.
+    void fewPeriodsOfSlowMotionAreMagnified_data()
+    {
+        QTest::addColumn<VibratingPattern>("clip");
+        QTest::addColumn<double>("lower");
+        QTest::addColumn<double>("upper");
+        QTest::newRow("breathing: 10 s at 30 fps, 0.4-3 Hz")
+            << VibratingPattern{{96, 64}, 30.0, 300, 1.0, 0.2} << 0.4 << 3.0;
+        QTest::newRow("crane: 9 s at 24 fps, 0.2-0.5 Hz")
+            << VibratingPattern{{96, 64}, 24.0, 216, 0.3, 0.2} << 0.2 << 0.5;
+    }
+
+    void fewPeriodsOfSlowMotionAreMagnified()
+    {
+        QFETCH(VibratingPattern, clip);
+        ProcessingRequest request;
+        QString error;
+        QVERIFY2(writeClip(clip, &request.sourceMetadata, &error), qPrintable(error));
+        request.settings.startFrame = 0;
+        request.settings.endFrameExclusive = clip.frameCount;
+        QFETCH(double, lower);
+        QFETCH(double, upper);
+        request.settings.lowerFrequencyHz = lower;
+        request.settings.upperFrequencyHz = upper;
+        request.settings.amplificationFactor = 5.0;
+        request.analysisMode = true;
+        const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
+        QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
+        const std::vector<QImage> stored = storedFrames(*result.temporaryVideo);
+        QCOMPARE(int(stored.size()), clip.frameCount);
+        const int firstPeriod = int(std::ceil(clip.frameRate / lower));
+        using ovra::tests::motionAmplitude;
+        const double before = motionAmplitude(ovra::tests::vibratingPatternFrames(clip), clip, firstPeriod);
+        const double after = motionAmplitude(stored, clip, firstPeriod);
+        // The factor of 5, to within a fifth.
+        QVERIFY2(std::abs(after / before - 5.0) < 1.0, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+    }
+
     // Refusals before the first frame, and failures on the reading and on the writing thread.
     void failedRunsLeaveNothingBehind_data()
     {
         QTest::addColumn<Change>("change");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<qint64>("fileSizeLimit"); // 0: none
+        QTest::addColumn<Fault>("fault");
         const QString paths = "The input and output video paths are required.";
         const QString taken = "An output path matches the input file or a result file already exists.";
         const QString tooShort
-            = "The selected fragment is too short for the configured frequency band. Select at least 60 frames.";
-        QTest::newRow("no input") << Change([](auto &r) { r.sourceMetadata.filePath.clear(); }) << paths << qint64(0);
-        QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths << qint64(0);
+            = "The selected fragment is too short for the configured frequency band. Select at least 8 frames.";
+        QTest::newRow("no input") << Change([](auto &r) { r.sourceMetadata.filePath.clear(); }) << paths << Fault::None;
+        QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths << Fault::None;
         QTest::newRow("analysis of a result") << Change([this](auto &r) {
             r.analysisMode = true;
             r.sourceResult = std::make_shared<TemporaryVideo>(m_metadata);
-        }) << "Invalid analysis destination." << qint64(0);
-        QTest::newRow("output is the input") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken << qint64(0);
+        }) << "Invalid analysis destination." << Fault::None;
+        QTest::newRow("output is the input") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken << Fault::None;
         QTest::newRow("no output folder")
             << Change([this](auto &r) { r.outputVideoPath = outputPath("missing/x.mp4"); })
-            << "The output directory does not exist: " + outputPath("missing") << qint64(0);
-        QTest::newRow("fragment too short") << Change([](auto &r) { r.settings.endFrameExclusive = 59; }) << tooShort << qint64(0);
+            << "The output directory does not exist: " + outputPath("missing") << Fault::None;
+        QTest::newRow("half a period of the lower edge") << Change([](auto &r) { r.settings.endFrameExclusive = 4; })
+                                                         << tooShort << Fault::None;
         QTest::newRow("invalid frame range") << Change([](auto &r) { r.settings.endFrameExclusive = 151; })
-                                             << "The selected frame range is invalid." << qint64(0);
+                                             << "The selected frame range is invalid." << Fault::None;
         QTest::newRow("time range beyond the end") << Change([this](auto &r) {
             r.settings.startFrame = r.settings.endFrameExclusive = -1;
             r.settings.playbackStartUs = m_metadata.durationUs;
-        }) << "The selected time range is invalid." << qint64(0);
+        }) << "The selected time range is invalid." << Fault::None;
         QTest::newRow("no capture rate") << Change([](auto &r) {
             r.sourceMetadata.captureFrameRate = 0.0;
             r.sourceMetadata.filePath = ovra::tests::testMediaPath("base240_avg30.mp4");
             r.sourceMetadata.frameCount = 0; // not reusable: the source analyses the file itself
             r.settings.endFrameExclusive = 48;
-        }) << "The camera capture frame rate is required before motion processing." << qint64(0);
+        }) << "The camera capture frame rate is required before motion processing." << Fault::None;
         QTest::newRow("source ends early") << Change([](auto &r) {
             r.sourceMetadata.frameCount = r.settings.endFrameExclusive = pattern.frameCount + 2;
             r.sourceMetadata.frameTimestamps.clear();
-        }) << "The decoder reached the end of the stream before the calculated end of the time range." << qint64(0);
-        QTest::newRow("disk full at frame 40") << Change([](auto &r) { r.analysisMode = true; })
+        }) << "The decoder reached the end of the stream before the calculated end of the time range." << Fault::None;
+        const Change analysis = [](auto &r) {
+            r.analysisMode = true;
+            r.settings.workerThreadCount = 1; // no motion worker threads: the faults meet the pipeline's own
+        };
+        QTest::newRow("disk full at frame 40")
+            << analysis
             << "Could not write the temporary analysis result. Check free disk space and access to the temporary "
-               "folder." << TemporaryVideo::requiredStorageBytes(pattern.frameSize, 40);
+               "folder." << Fault::DiskFullAtFrame40;
+        QTest::newRow("no thread for reading and writing")
+            << analysis
+            << "The system could not start a thread for processing: "
+                   + QString::fromStdString(std::make_error_code(std::errc::resource_unavailable_try_again).message())
+            << Fault::NoThreadsForTheFrameLoop;
+        const QString noMemory = "There is not enough memory to process the video.";
+        QTest::newRow("no memory for reading") << analysis << noMemory << Fault::NoMemoryForReading;
+        QTest::newRow("no memory for writing") << analysis << noMemory << Fault::NoMemoryForWriting;
     }
 
     // Linux names differ by letter case; links and other spellings of one file are the same file.
@@ -350,16 +455,33 @@ private slots:
     void failedRunsLeaveNothingBehind()
     {
         QFETCH(Change, change);
-        QFETCH(qint64, fileSizeLimit);
+        QFETCH(Fault, fault);
         ProcessingRequest request = this->request(false, "refused.mp4");
         change(request);
         const QStringList before = entries();
         const QStringList storesBefore = ovra::tests::folderEntries(TemporaryVideo::storeRoot());
         std::optional<ovra::tests::FileSizeLimit> limit;
-        if (fileSizeLimit > 0)
-            limit.emplace(fileSizeLimit);
-        const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
+        if (fault == Fault::DiskFullAtFrame40)
+            limit.emplace(TemporaryVideo::requiredStorageBytes(pattern.frameSize, 40));
+        std::optional<ovra::tests::NoNewThreads> noThreads;
+        const auto strike = [&](const ProcessingProgress &progress) {
+            // "Processing frames" before the first frame: the reading and writing threads start next.
+            if (progress.totalFrames == 0 || progress.processedFrames > 0)
+                return;
+            if (fault == Fault::NoThreadsForTheFrameLoop)
+                noThreads.emplace();
+            // The writing thread allocates only after the reading thread has allocated the frame
+            // it writes, so sparing the first thread to allocate starves the writing one.
+            if (fault == Fault::NoMemoryForReading)
+                starved = Starved::AllOtherThreads;
+            if (fault == Fault::NoMemoryForWriting)
+                starved = Starved::AllButTheFirstToAllocate;
+        };
+        const ProcessingResult result = VideoProcessingPipeline().run(request, strike, {});
         limit.reset();
+        noThreads.reset();
+        starved = Starved::None;
+        spared = std::thread::id();
         QCOMPARE(result.state, ProcessingState::Failed);
         QTEST(result.errorMessage, "message");
         QCOMPARE(entries(), before);
@@ -755,17 +877,33 @@ private slots:
         QTest::addColumn<CaseChange>("change");
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<QString>("warning");
-        const QString shortBurst = "The fragment is shorter than the recommended %1 frames (two seconds of capture "
-                                   "time): the frequency filter has little time to settle, so results are less "
-                                   "reliable.";
+        const auto shortFragment = [](int recommended, int periods) {
+            return QStringLiteral("The fragment is shorter than the recommended %1 frames: the frequency filter has "
+                                  "little time to settle, so results are less reliable. It holds %2 whole period(s) "
+                                  "of the lower band edge, and the first of them is less reliable than the rest.")
+                .arg(recommended)
+                .arg(periods);
+        };
+        const auto clip = [](double fps, qint64 frames, double lower, double upper) {
+            return CaseChange([=](Case &c) {
+                c.captureFps = fps;
+                c.metadata.frameCount = c.settings.endFrameExclusive = frames;
+                c.settings.lowerFrequencyHz = lower;
+                c.settings.upperFrequencyHz = upper;
+            });
+        };
+        const QString tooShort
+            = "The selected fragment is too short for this frequency band. Select at least %1 frames.";
         QTest::newRow("two seconds at 600 fps") << CaseChange([](Case &) {}) << QString() << QString();
-        QTest::newRow("1.5 s at 5000 fps") << CaseChange([](Case &c) {
-            c.captureFps = 5000.0;
-            c.metadata.frameCount = c.settings.endFrameExclusive = 7500;
-        }) << QString() << shortBurst.arg(10000);
-        QTest::newRow("fewer frames than five periods plus settling")
-            << CaseChange([](Case &c) { c.settings.endFrameExclusive = 85; })
-            << "The selected fragment is too short for this frequency band. Select at least 86 frames." << QString();
+        QTest::newRow("1.5 s at 5000 fps") << clip(5000.0, 7500, 72.0, 92.0) << QString() << shortFragment(10000, 108);
+        QTest::newRow("breathing: 10 s at 30 fps, 0.4-3 Hz")
+            << clip(30.0, 300, 0.4, 3.0) << QString() << shortFragment(413, 4);
+        QTest::newRow("crane: 9 s at 24 fps, 0.2-0.5 Hz")
+            << clip(24.0, 216, 0.2, 0.5) << QString() << shortFragment(718, 1);
+        QTest::newRow("half a period of the crane's lower edge")
+            << clip(24.0, 60, 0.2, 0.5) << tooShort.arg(120) << QString();
+        QTest::newRow("half a period of the lower edge")
+            << CaseChange([](Case &c) { c.settings.endFrameExclusive = 4; }) << tooShort.arg(9) << QString();
         QTest::newRow("irregular head") << CaseChange([](Case &c) {
             c.metadata.variableFrameRate = true;
             c.metadata.uniformStartFrame = 10;

@@ -156,4 +156,20 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_savedHandler);
 }
 
+NoNewThreads::NoNewThreads()
+{
+    ::pthread_getattr_default_np(&m_saved);
+    pthread_attr_t unstartable;
+    ::pthread_getattr_default_np(&unstartable);
+    ::pthread_attr_setstacksize(&unstartable, size_t(1) << 50);
+    ::pthread_setattr_default_np(&unstartable);
+    ::pthread_attr_destroy(&unstartable);
+}
+
+NoNewThreads::~NoNewThreads()
+{
+    ::pthread_setattr_default_np(&m_saved);
+    ::pthread_attr_destroy(&m_saved);
+}
+
 } // namespace ovra::tests

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <pthread.h>
 #include <sys/resource.h>
 
 // Access to the videos generated for the tests and to the ffmpeg tools as independent references.
@@ -54,6 +55,21 @@ public:
 private:
     rlimit m_saved = {};
     void (*m_savedHandler)(int) = nullptr;
+};
+
+// For its lifetime, no new thread of this process starts: every new thread's stack is bigger
+// than any address space, so creating one fails with EAGAIN, as when the system has no memory
+// or threads left. Threads that already run carry on.
+class NoNewThreads
+{
+public:
+    NoNewThreads();
+    ~NoNewThreads();
+    NoNewThreads(const NoNewThreads &) = delete;
+    NoNewThreads &operator=(const NoNewThreads &) = delete;
+
+private:
+    pthread_attr_t m_saved = {};
 };
 
 } // namespace ovra::tests

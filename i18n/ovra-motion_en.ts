@@ -40,7 +40,7 @@
     <message numerus="yes">
         <source>The fragment is shorter than the recommended %1 frames: the frequency filter has little time to settle, so results are less reliable. It holds %n whole period(s) of the lower band edge, and the first of them is less reliable than the rest.</source>
         <translation>
-            <numerusform>The fragment is shorter than the recommended %1 frames: the frequency filter has little time to settle, so results are less reliable. It holds %n whole period of the lower band edge, and the first of them is less reliable than the rest.</numerusform>
+            <numerusform>The fragment is shorter than the recommended %1 frames: the frequency filter has little time to settle, so results are less reliable. It holds %n whole period of the lower band edge, and the first period is always less reliable than later ones.</numerusform>
             <numerusform>The fragment is shorter than the recommended %1 frames: the frequency filter has little time to settle, so results are less reliable. It holds %n whole periods of the lower band edge, and the first of them is less reliable than the rest.</numerusform>
         </translation>
     </message>

@@ -16,15 +16,7 @@ namespace ovra::project_data {
 
 class TemporaryVideo;
 
-enum class ProcessingState : qint32 {
-    Idle = 0,
-    Queued = 1,
-    Running = 2,
-    Cancelling = 3,
-    Succeeded = 4,
-    Failed = 5,
-    Cancelled = 6,
-};
+enum class ProcessingState { Idle, Running, Succeeded, Failed, Cancelled };
 
 // Counters of one processing run; durations in microseconds.
 struct ProcessingPerformance

@@ -9,7 +9,6 @@
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
-#include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
@@ -223,8 +222,6 @@ void SemanticDebugService::connectControllers()
         noteProgress(&m_exportProgress, QStringLiteral("export.progress_changed"), exporter->progress(),
                      exporter->stageName());
     });
-    connect(m_application->mediaRuntime(), &MediaRuntimeController::statusChanged, this,
-            change("media_runtime.changed"));
 }
 
 void SemanticDebugService::noteChange(const QString &code)

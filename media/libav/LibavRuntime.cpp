@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "media/libav/LibavRuntime.h"
 
-#include "media/libav/LibavVideoSource.h"
 #include "ovra/Version.h"
 
 #include <QCoreApplication>
@@ -102,12 +101,6 @@ QString LibavRuntime::versionSummary()
 void LibavRuntime::setLibraryLogEnabled(bool enabled)
 {
     av_log_set_level(enabled ? AV_LOG_WARNING : AV_LOG_QUIET);
-}
-
-std::unique_ptr<IVideoSource> LibavRuntime::createVideoSource(CancellationCheck cancellationCheck,
-                                                              int decoderThreadCount)
-{
-    return std::make_unique<LibavVideoSource>(std::move(cancellationCheck), decoderThreadCount);
 }
 
 } // namespace ovra::media::libav

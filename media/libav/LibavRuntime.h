@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "media/Cancellation.h"
-#include "media/IVideoSource.h"
-
 #include <QString>
 
-#include <memory>
 #include <optional>
 
 namespace ovra::media::libav {
@@ -22,7 +18,7 @@ struct LibavVersions
 };
 
 // Stateless facility that checks the loaded FFmpeg libraries against the headers the
-// program was compiled with, describes them, and creates video sources.
+// program was compiled with, and describes them.
 class LibavRuntime
 {
 public:
@@ -31,9 +27,6 @@ public:
     static QString versionSummary();
     // FFmpeg's own log lines on stderr; off by default in tools whose messages already say it all.
     static void setLibraryLogEnabled(bool enabled);
-
-    static std::unique_ptr<IVideoSource> createVideoSource(CancellationCheck cancellationCheck,
-                                                           int decoderThreadCount);
 
     static LibavVersions requiredVersions();
     static LibavVersions loadedVersions();

@@ -37,7 +37,6 @@ ExportController::ExportController(VideoSessionController *videoSession, MediaRu
     connect(m_worker.worker(), &exporting::ExportWorker::finished, this, &ExportController::handleFinished,
             Qt::QueuedConnection);
     connect(videoSession, &VideoSessionController::sourceChanged, this, &ExportController::handleSourceChanged);
-    connect(mediaRuntime, &MediaRuntimeController::statusChanged, this, &ExportController::refresh);
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this, &ExportController::refresh);
     connect(playback, &playback::PlaybackController::stateChanged, this, &ExportController::refresh);
     connect(preview, &PreviewController::stateChanged, this, &ExportController::refresh);

@@ -10,9 +10,9 @@ namespace ovra::ui::controllers {
 class MediaRuntimeController : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(bool available READ available NOTIFY statusChanged FINAL)
-    Q_PROPERTY(QString versionSummary READ versionSummary NOTIFY statusChanged FINAL)
-    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY statusChanged FINAL)
+    Q_PROPERTY(bool available READ available CONSTANT FINAL)
+    Q_PROPERTY(QString versionSummary READ versionSummary CONSTANT FINAL)
+    Q_PROPERTY(QString errorMessage READ errorMessage CONSTANT FINAL)
 
 public:
     explicit MediaRuntimeController(QObject *parent = nullptr);
@@ -20,10 +20,6 @@ public:
     bool available() const { return m_available; }
     QString versionSummary() const { return m_versionSummary; }
     QString errorMessage() const { return m_errorMessage; }
-
-signals:
-    // Declared for QML bindings; the values are fixed at construction and never change.
-    void statusChanged();
 
 private:
     bool m_available = false;

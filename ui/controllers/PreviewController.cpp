@@ -32,7 +32,6 @@ PreviewController::PreviewController(VideoSessionController *videoSession, Media
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
             &PreviewController::handleSettingsChanged);
     connect(videoSession, &VideoSessionController::sourceChanged, this, &PreviewController::handleSourceChanged);
-    connect(mediaRuntime, &MediaRuntimeController::statusChanged, this, &PreviewController::checkAvailability);
     connect(playback, &playback::PlaybackController::stateChanged, this, &PreviewController::checkAvailability);
     m_available = computeAvailable();
     m_worker.start();

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "media/Cancellation.h"
-#include "project_data/ProcessingRecords.h"
+#include "processing/ProcessingRecords.h"
 
 #include <functional>
 

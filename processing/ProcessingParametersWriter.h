@@ -2,7 +2,7 @@
 #pragma once
 
 #include "media/VideoMetadata.h"
-#include "project_data/ProcessingRecords.h"
+#include "processing/ProcessingRecords.h"
 
 #include <QCoreApplication>
 #include <QByteArray>

@@ -661,6 +661,17 @@ private slots:
                  qPrintable(result.errorMessage));
     }
 
+    void resultMessagesCarryWarnings()
+    {
+        const ProcessingResult failed = ProcessingResult::failed("Disk full.", "A file may remain at /x: busy");
+        QCOMPARE(failed.errorMessage, QStringLiteral("Disk full. A file may remain at /x: busy"));
+        QCOMPARE(failed.state, ProcessingState::Failed);
+        const ProcessingResult cancelled = ProcessingResult::cancelled("A file may remain at /y: busy");
+        QCOMPARE(cancelled.state, ProcessingState::Cancelled);
+        QCOMPARE(cancelled.errorMessage,
+                 QStringLiteral("Processing was cancelled by the user. A file may remain at /y: busy"));
+    }
+
     // Frames handed between threads wait in a queue that never holds more than its capacity,
     // however far the producer runs ahead: memory stays a few frames, not the clip.
     void queueHoldsAtMostItsCapacity()

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestMedia.h"
 
-#include "project_data/ProcessingRecords.h"
 #include "project_data/TemporaryVideo.h"
 #include "project_data/TemporaryVideoSource.h"
 
@@ -20,8 +19,6 @@
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::media::VideoReadStatus;
-using ovra::project_data::ProcessingResult;
-using ovra::project_data::ProcessingState;
 using ovra::project_data::TemporaryVideo;
 using ovra::project_data::TemporaryVideoSource;
 using ovra::tests::verifyRefusal;
@@ -351,18 +348,6 @@ private slots:
         qint64 index = -1;
         QCOMPARE(source.skipFrame(&index), VideoReadStatus::Failed);
         QCOMPARE(index, -1);
-    }
-
-    // How the records travel between threads is proven where they travel: the pipeline tests.
-    void resultMessagesCarryWarnings()
-    {
-        const ProcessingResult failed = ProcessingResult::failed("Disk full.", "A file may remain at /x: busy");
-        QCOMPARE(failed.errorMessage, QStringLiteral("Disk full. A file may remain at /x: busy"));
-        QCOMPARE(failed.state, ProcessingState::Failed);
-        const ProcessingResult cancelled = ProcessingResult::cancelled("A file may remain at /y: busy");
-        QCOMPARE(cancelled.state, ProcessingState::Cancelled);
-        QCOMPARE(cancelled.errorMessage,
-                 QStringLiteral("Processing was cancelled by the user. A file may remain at /y: busy"));
     }
 };
 

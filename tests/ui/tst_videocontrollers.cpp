@@ -3,7 +3,7 @@
 #include "TestMedia.h"
 
 #include "media/libav/LibavVideoAnalyzer.h"
-#include "project_data/ProcessingRecords.h"
+#include "processing/ProcessingRecords.h"
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ExportController.h"

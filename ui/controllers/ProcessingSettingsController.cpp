@@ -3,7 +3,7 @@
 
 #include "motion_core/TemporalBandpassFilter.h"
 #include "processing/SettingsValidation.h"
-#include "project_data/ProcessingRecords.h"
+#include "processing/ProcessingRecords.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/VideoSessionController.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "project_data/ProcessingRecords.h"
+#include "processing/ProcessingRecords.h"
 
 #include <QCoreApplication>
 

@@ -4,7 +4,7 @@
 #include "media/Cancellation.h"
 #include "media/VideoMetadata.h"
 #include "motion_core/MotionSpectrum.h"
-#include "processing/IProcessingPipeline.h"
+#include "processing/ProcessingRecords.h"
 
 #include <QCoreApplication>
 #include <QMetaType>

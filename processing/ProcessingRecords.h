@@ -10,6 +10,7 @@
 #include <QMetaType>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 namespace ovra::project_data {
@@ -124,6 +125,13 @@ QString joinMessages(const QString &message, const QString &warnings);
 void registerProcessingMetaTypes();
 
 } // namespace ovra::project_data
+
+namespace ovra::processing {
+
+// Receives the progress of a run on the thread that runs it.
+using ProgressCallback = std::function<void(const project_data::ProcessingProgress &)>;
+
+} // namespace ovra::processing
 
 Q_DECLARE_METATYPE(ovra::project_data::ProcessingState)
 Q_DECLARE_METATYPE(ovra::project_data::ProcessingProgress)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "processing/IProcessingPipeline.h"
+#include "processing/ProcessingRecords.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "processing/IProcessingPipeline.h"
+#include "media/Cancellation.h"
+#include "processing/ProcessingRecords.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -9,15 +10,16 @@
 namespace ovra::processing {
 
 // Source -> motion processor -> watermark -> analysis result store, or -> staged MP4 plus
-// parameters file, published by rename only when everything succeeded.
-class VideoProcessingPipeline final : public IProcessingPipeline
+// parameters file, published by rename only when everything succeeded. run() goes to its end on
+// the calling thread.
+class VideoProcessingPipeline
 {
     Q_DECLARE_TR_FUNCTIONS(VideoProcessingPipeline)
 
 public:
     project_data::ProcessingResult run(const project_data::ProcessingRequest &request,
                                        const ProgressCallback &progressCallback,
-                                       const media::CancellationCheck &cancellationCheck) override;
+                                       const media::CancellationCheck &cancellationCheck);
 
     // Both name one file: the same device and inode when both exist, otherwise the same
     // cleaned absolute path (letter case counts).

@@ -24,6 +24,12 @@ struct MotionStageTimings
     qint32 motionProcessingFrameWidth = 0;
     qint32 motionProcessingFrameHeight = 0;
     bool regionProcessingOptimizationApplied = false;
+
+    qint64 totalUs() const
+    {
+        return luminanceUs + pyramidDecompositionUs + quadratureUs + phaseAccumulationUs + temporalFilterUs
+            + phaseDenoisingUs + phaseShiftUs + reconstructionUs + compositionUs;
+    }
 };
 
 } // namespace ovra::motion_core

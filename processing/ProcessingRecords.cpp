@@ -8,33 +8,10 @@
 
 namespace ovra::project_data {
 
-void ProcessingPerformance::takeStageTimings(const motion_core::MotionStageTimings &timings)
-{
-    motionLuminanceUs = timings.luminanceUs;
-    motionPyramidDecompositionUs = timings.pyramidDecompositionUs;
-    motionQuadratureUs = timings.quadratureUs;
-    motionPhaseAccumulationUs = timings.phaseAccumulationUs;
-    motionTemporalFilterUs = timings.temporalFilterUs;
-    motionPhaseDenoisingUs = timings.phaseDenoisingUs;
-    motionPhaseShiftUs = timings.phaseShiftUs;
-    motionReconstructionUs = timings.reconstructionUs;
-    motionCompositionUs = timings.compositionUs;
-    motionProcessingFrameWidth = timings.motionProcessingFrameWidth;
-    motionProcessingFrameHeight = timings.motionProcessingFrameHeight;
-    regionProcessingOptimizationApplied = timings.regionProcessingOptimizationApplied;
-}
-
 qint64 ProcessingPerformance::accountedElapsedUs() const
 {
     return sourceOpeningUs + sourceSeekUs + decoderUs + motionProcessingUs + encoderStartupUs + encoderWriteUs
         + encoderFinalizeUs + parametersWriteUs + publicationUs;
-}
-
-qint64 ProcessingPerformance::motionCoreMeasuredUs() const
-{
-    return motionLuminanceUs + motionPyramidDecompositionUs + motionQuadratureUs + motionPhaseAccumulationUs
-        + motionTemporalFilterUs + motionPhaseDenoisingUs + motionPhaseShiftUs + motionReconstructionUs
-        + motionCompositionUs;
 }
 
 qint64 ProcessingPerformance::unaccountedElapsedUs() const

@@ -33,29 +33,18 @@ struct ProcessingPerformance
     qint64 encoderFinalizeUs = 0;
     qint64 parametersWriteUs = 0;
     qint64 publicationUs = 0;
-    qint64 motionLuminanceUs = 0;
-    qint64 motionPyramidDecompositionUs = 0;
-    qint64 motionQuadratureUs = 0;
-    qint64 motionPhaseAccumulationUs = 0;
-    qint64 motionTemporalFilterUs = 0;
-    qint64 motionPhaseDenoisingUs = 0;
-    qint64 motionPhaseShiftUs = 0;
-    qint64 motionReconstructionUs = 0;
-    qint64 motionCompositionUs = 0;
     qint64 measuredFrames = 0;
     qint32 availableLogicalProcessorCount = 0;
     qint32 requestedMotionWorkerThreadCount = 0;
     qint32 motionWorkerThreadCount = 1;
     qint32 decoderThreadLimit = 0;
     qint32 encoderThreadLimit = 0;
-    qint32 motionProcessingFrameWidth = 0;
-    qint32 motionProcessingFrameHeight = 0;
-    bool regionProcessingOptimizationApplied = false;
+    // The motion core's own counters of the run: its stages and the size it processed.
+    motion_core::MotionStageTimings motionStages;
 
-    void takeStageTimings(const motion_core::MotionStageTimings &timings);
+    void takeStageTimings(const motion_core::MotionStageTimings &timings) { motionStages = timings; }
 
     qint64 accountedElapsedUs() const;
-    qint64 motionCoreMeasuredUs() const;
     qint64 unaccountedElapsedUs() const;
     qint64 encoderCriticalPathUs() const;
     double frameThroughputFps() const;

@@ -44,9 +44,9 @@ QJsonObject common(const ProcessingPerformance &r)
             {QStringLiteral("motionWorkerThreadCount"), r.motionWorkerThreadCount},
             {QStringLiteral("decoderThreadLimit"), r.decoderThreadLimit},
             {QStringLiteral("encoderThreadLimit"), r.encoderThreadLimit},
-            {QStringLiteral("motionProcessingFrameWidth"), r.motionProcessingFrameWidth},
-            {QStringLiteral("motionProcessingFrameHeight"), r.motionProcessingFrameHeight},
-            {QStringLiteral("regionProcessingOptimizationApplied"), r.regionProcessingOptimizationApplied}};
+            {QStringLiteral("motionProcessingFrameWidth"), r.motionStages.motionProcessingFrameWidth},
+            {QStringLiteral("motionProcessingFrameHeight"), r.motionStages.motionProcessingFrameHeight},
+            {QStringLiteral("regionProcessingOptimizationApplied"), r.motionStages.regionProcessingOptimizationApplied}};
 }
 
 } // namespace
@@ -94,19 +94,20 @@ QJsonObject PerformanceReport::pipeline(const ProcessingPerformance &r)
 
 QJsonObject PerformanceReport::motionCore(const ProcessingPerformance &r)
 {
-    const qint64 measured = r.motionCoreMeasuredUs();
+    const motion_core::MotionStageTimings &t = r.motionStages;
+    const qint64 measured = t.totalUs();
     QJsonObject object{{QStringLiteral("measuredMs"), ms(measured)},
                        {QStringLiteral("coverageOfMotionProcessingPercent"), share(measured, r.motionProcessingUs)}};
     const std::initializer_list<std::pair<const char *, qint64>> stages{
-        {"luminanceMs", r.motionLuminanceUs},
-        {"pyramidDecompositionMs", r.motionPyramidDecompositionUs},
-        {"quadratureMs", r.motionQuadratureUs},
-        {"phaseAccumulationMs", r.motionPhaseAccumulationUs},
-        {"temporalFilterMs", r.motionTemporalFilterUs},
-        {"phaseDenoisingMs", r.motionPhaseDenoisingUs},
-        {"phaseShiftMs", r.motionPhaseShiftUs},
-        {"reconstructionMs", r.motionReconstructionUs},
-        {"compositionMs", r.motionCompositionUs}};
+        {"luminanceMs", t.luminanceUs},
+        {"pyramidDecompositionMs", t.pyramidDecompositionUs},
+        {"quadratureMs", t.quadratureUs},
+        {"phaseAccumulationMs", t.phaseAccumulationUs},
+        {"temporalFilterMs", t.temporalFilterUs},
+        {"phaseDenoisingMs", t.phaseDenoisingUs},
+        {"phaseShiftMs", t.phaseShiftUs},
+        {"reconstructionMs", t.reconstructionUs},
+        {"compositionMs", t.compositionUs}};
     for (const auto &[name, us] : stages)
         object.insert(QLatin1String(name), ms(us));
     return object;

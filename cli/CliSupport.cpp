@@ -66,7 +66,7 @@ TerminalProgress::~TerminalProgress()
     finish();
 }
 
-void TerminalProgress::update(const QString &stage, double fraction, double remainingSeconds)
+void TerminalProgress::update(const QString &stage, double fraction, qint64 remainingUs)
 {
     if (!m_enabled)
         return;
@@ -81,8 +81,8 @@ void TerminalProgress::update(const QString &stage, double fraction, double rema
     } else {
         line += QStringLiteral(" [%1]").arg(QString(barWidth, QLatin1Char('?')));
     }
-    if (remainingSeconds >= 0.0) {
-        const int seconds = static_cast<int>(std::lround(remainingSeconds));
+    if (remainingUs > 0) {
+        const qint64 seconds = (remainingUs + 500'000) / 1'000'000;
         line += CommandLineText::tr("  %1:%2 left").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
     }
     QTextStream(stderr) << '\r' << line << QStringLiteral("\x1b[K") << Qt::flush;

@@ -54,8 +54,8 @@ public:
     TerminalProgress();
     ~TerminalProgress();
 
-    // fraction in [0, 1], or negative when unknown; remainingSeconds negative when unknown.
-    void update(const QString &stage, double fraction, double remainingSeconds = -1.0);
+    // fraction in [0, 1], or negative when unknown; remainingUs 0 when unknown.
+    void update(const QString &stage, double fraction, qint64 remainingUs = 0);
     void finish();
 
 private:

@@ -197,12 +197,8 @@ int runPipeline(const project_data::ProcessingRequest &request, const media::Can
     const project_data::ProcessingResult result = processing::VideoProcessingPipeline().run(
         request,
         [&](const project_data::ProcessingProgress &update) {
-            double remainingSeconds = -1.0;
-            if (update.processedFrames > 0 && update.processedFrames < update.totalFrames) {
-                const double secondsPerFrame = update.performance.frameLoopElapsedUs / 1e6 / update.processedFrames;
-                remainingSeconds = secondsPerFrame * static_cast<double>(update.totalFrames - update.processedFrames);
-            }
-            progress.update(update.stageName, update.totalFrames > 0 ? update.fraction() : -1.0, remainingSeconds);
+            progress.update(update.stageName, update.totalFrames > 0 ? update.fraction() : -1.0,
+                            update.remainingTimeUs());
         },
         cancellationCheck);
     progress.finish();

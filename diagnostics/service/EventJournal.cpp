@@ -7,7 +7,6 @@
 #include <QJsonArray>
 
 #include <algorithm>
-#include <cmath>
 
 namespace ovra::diagnostics::service {
 
@@ -58,23 +57,6 @@ QJsonObject EventJournal::query(const QJsonObject &params, quint64 revision, QSt
             {QStringLiteral("nextCursor"), nextCursor},
             {QStringLiteral("droppedBefore"), droppedBefore},
             {QStringLiteral("revision"), double(revision)}};
-}
-
-bool ProgressThrottle::advance(double progress, const QString &stageName)
-{
-    const double fraction = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0;
-    const int bucket = int(std::floor(fraction * 20.0));
-    if (bucket == m_bucket && stageName == m_stageName)
-        return false;
-    m_bucket = bucket;
-    m_stageName = stageName;
-    return true;
-}
-
-void ProgressThrottle::reset()
-{
-    m_bucket = -1;
-    m_stageName.clear();
 }
 
 } // namespace ovra::diagnostics::service

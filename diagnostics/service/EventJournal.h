@@ -23,16 +23,4 @@ private:
     quint64 m_nextEventId = 1;
 };
 
-// Lets a progress event through when the 5 % bucket or the stage name changes.
-class ProgressThrottle
-{
-public:
-    bool advance(double progress, const QString &stageName);
-    void reset();
-
-private:
-    int m_bucket = -1;
-    QString m_stageName;
-};
-
 } // namespace ovra::diagnostics::service

@@ -235,10 +235,10 @@ void SemanticDebugService::noteChange(const QString &code)
         m_eventTimer.start();
 }
 
-void SemanticDebugService::noteProgress(ProgressThrottle *throttle, const QString &code, double progress,
+void SemanticDebugService::noteProgress(ProgressEventFilter *filter, const QString &code, double progress,
                                         const QString &stageName)
 {
-    if (m_running && throttle->advance(progress, stageName))
+    if (m_running && filter->advance(progress, stageName))
         appendEvent(code);
 }
 

@@ -5,6 +5,7 @@
 #include "diagnostics/service/EventJournal.h"
 #include "diagnostics/service/JsonLinesServer.h"
 #include "diagnostics/service/MotionSpectrumProbe.h"
+#include "diagnostics/service/ProgressEventFilter.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -43,7 +44,7 @@ private:
     QJsonObject snapshot() const;
     void connectControllers();
     void noteChange(const QString &code);
-    void noteProgress(ProgressThrottle *throttle, const QString &code, double progress, const QString &stageName);
+    void noteProgress(ProgressEventFilter *filter, const QString &code, double progress, const QString &stageName);
     void flushEvents();
     void appendEvent(const QString &code);
 
@@ -54,8 +55,8 @@ private:
     EventJournal m_journal;
     QSet<QString> m_pendingEventCodes;
     QTimer m_eventTimer;
-    ProgressThrottle m_previewProgress;
-    ProgressThrottle m_exportProgress;
+    ProgressEventFilter m_previewProgress;
+    ProgressEventFilter m_exportProgress;
     QString m_instanceId;
     QString m_token;
     QString m_descriptorPath;

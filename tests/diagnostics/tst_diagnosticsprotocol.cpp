@@ -3,6 +3,7 @@
 #include "TestMedia.h"
 
 #include "diagnostics/service/EventJournal.h"
+#include "diagnostics/service/ProgressEventFilter.h"
 #include "diagnostics/service/Protocol.h"
 #include "diagnostics/service/SemanticDebugService.h"
 #include "ui/controllers/AnalysisFragmentController.h"
@@ -290,11 +291,11 @@ private slots:
 
     void progressIsThrottledToBucketsAndStages()
     {
-        ovra::diagnostics::service::ProgressThrottle throttle;
+        ovra::diagnostics::service::ProgressEventFilter filter;
         QList<bool> passed;
         for (double p : {0.0, 0.01, 0.04, 0.05, 0.051})
-            passed << throttle.advance(p, "Processing");
-        passed << throttle.advance(0.051, "Writing") << throttle.advance(qQNaN(), "Writing") << throttle.advance(1e300, "Writing");
+            passed << filter.advance(p, "Processing");
+        passed << filter.advance(0.051, "Writing") << filter.advance(qQNaN(), "Writing") << filter.advance(1e300, "Writing");
         QCOMPARE(passed, QList<bool>({true, false, false, true, false, true, true, true}));
     }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Vector kernels of the phase stages; compiled once per instruction set (SimdVector.h).
-// PhaseKernels.cpp, RieszTransform.cpp, Blur.cpp and TemporalBandpassFilter.cpp hold the
+// PhaseKernels.cpp, RieszTransform.cpp, PlaneOperations.cpp and TemporalBandpassFilter.cpp hold the
 // scalar reference. Every expression keeps the reference's order of operations, and the
 // formulas with a choice of order come from the same templates (KernelConstants.h), so the
 // results are the same bits.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Vector kernels of the spatial pyramid; compiled once per instruction set (SimdVector.h).
-// Blur.cpp, Resampling.cpp and RieszTransform.cpp hold the scalar reference; every sum here runs in the same
+// PlaneOperations.cpp and RieszTransform.cpp hold the scalar reference; every sum here runs in the same
 // order as there, so the results are the same bits.
 
 #include "motion_core/PyramidSimd.h"

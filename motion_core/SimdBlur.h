@@ -2,7 +2,7 @@
 #pragma once
 
 // The passes of a separable blur for the vector kernels (after SimdVector.h; same
-// linkage rules). The values are those of blur() in Blur.cpp: per sample the taps are summed
+// linkage rules). The values are those of blur() in PlaneOperations.cpp: per sample the taps are summed
 // in the same order (kernel::symmetricSum), edge samples repeated.
 
 #include "motion_core/KernelConstants.h"

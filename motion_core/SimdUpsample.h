@@ -2,7 +2,7 @@
 #pragma once
 
 // Bilinear upsampling for the vector kernels (after SimdVector.h; same linkage rules).
-// The values are those of upsample() in Resampling.cpp: each coarse row is interpolated
+// The values are those of upsample() in PlaneOperations.cpp: each coarse row is interpolated
 // along x, then two of them along y, with the same operations in the same order.
 
 #include "motion_core/PyramidSimd.h"

@@ -15,7 +15,7 @@ bool kernelSetSupported(KernelSet set)
     case KernelSet::Sse2:
         return true;
     case KernelSet::Avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+        return __builtin_cpu_supports("avx2");
     case KernelSet::Avx512:
         return __builtin_cpu_supports("avx512f");
     }

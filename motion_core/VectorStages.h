@@ -41,8 +41,8 @@ struct CompositionMaskGeometry
 };
 
 // The stages of the phase path with the fused vector kernels of one kernel set. Each
-// method splits its rows over the pool and gives what the corresponding reference stages
-// give (see the *Simd.h headers for the fusion and the tolerances).
+// method splits its rows over the pool and gives the bits the corresponding reference stages
+// give (see the *Simd.h headers for the fusion).
 //
 // prepare() allocates every buffer for the configured geometry, so that the per-frame
 // methods allocate nothing; they only ever see frames and planes of that geometry.

@@ -2,7 +2,9 @@
 #include "ControllerTestAccess.h"
 #include "TestMedia.h"
 
+#include "media/libav/LibavRuntime.h"
 #include "media/libav/LibavVideoAnalyzer.h"
+#include "ovra/Version.h"
 #include "processing/ProcessingRecords.h"
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/AnalysisFragmentController.h"
@@ -22,6 +24,8 @@
 
 using namespace ovra::ui::controllers;
 using ovra::media::VideoMetadata;
+using ovra::media::libav::LibavRuntime;
+using ovra::media::libav::LibavVersions;
 using ovra::tests::filled;
 using ovra::tests::testMediaPath;
 using ovra::tests::writeFile;
@@ -31,6 +35,9 @@ using ovra::ui::playback::PlaybackWorker;
 using State = VideoSessionController::AnalysisState;
 
 namespace {
+
+// The FFmpeg libraries a session is given.
+enum Runtime { Loaded, Mismatched, Missing };
 
 VideoMetadata video(qint64 frames, qint64 uniformStart = 0, const QString &name = QStringLiteral("clip.mp4"))
 {
@@ -450,32 +457,41 @@ private slots:
     void refusedSources_data()
     {
         QTest::addColumn<QUrl>("url");
-        QTest::addColumn<bool>("withRuntime");
+        QTest::addColumn<int>("runtime");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("message"); // empty: the analyser's own
         QTest::addColumn<bool>("hasSource"); // retryAnalysis can run again
         const auto local = [](const QString &name) {
             return QUrl::fromLocalFile(QFileInfo(testMediaPath("not_a_video.mp4")).dir().filePath(name));
         };
-        QTest::newRow("missing") << local("no_such_file.mp4") << true << "no_such_file.mp4" << QString() << true;
-        QTest::newRow("unreadable (a folder)") << local("widths") << true << "widths" << QString() << true;
+        QTest::newRow("missing") << local("no_such_file.mp4") << int(Loaded) << "no_such_file.mp4" << QString() << true;
+        QTest::newRow("unreadable (a folder)") << local("widths") << int(Loaded) << "widths" << QString() << true;
         // One of the analyser's refusals proves the wiring; the others: tst_libavvideosource.
-        QTest::newRow("not a video") << local("not_a_video.mp4") << true << "not_a_video.mp4" << QString() << true;
-        QTest::newRow("web") << QUrl("https://example.com/videos/pump%20run.mp4") << true << "pump run.mp4"
+        QTest::newRow("not a video") << local("not_a_video.mp4") << int(Loaded) << "not_a_video.mp4" << QString() << true;
+        QTest::newRow("web") << QUrl("https://example.com/videos/pump%20run.mp4") << int(Loaded) << "pump run.mp4"
                              << "Only local video files can be analyzed." << false;
-        QTest::newRow("empty") << QUrl() << true << "" << "No video file was selected." << false;
-        QTest::newRow("no FFmpeg") << local("cfr25_bframes.mp4") << false << "cfr25_bframes.mp4"
+        QTest::newRow("empty") << QUrl() << int(Loaded) << "" << "No video file was selected." << false;
+        QTest::newRow("other FFmpeg major")
+            << local("cfr25_bframes.mp4") << int(Mismatched) << "cfr25_bframes.mp4"
+            << "The FFmpeg DLL versions do not match the headers used to build " OVRA_DISPLAY_NAME "." << true;
+        QTest::newRow("no FFmpeg") << local("cfr25_bframes.mp4") << int(Missing) << "cfr25_bframes.mp4"
                                    << "The embedded FFmpeg libraries are unavailable." << true;
     }
 
     void refusedSources()
     {
         QFETCH(QUrl, url);
-        QFETCH(bool, withRuntime);
+        QFETCH(int, runtime);
         QFETCH(QString, message);
         ovra::media::VideoMetadata metadata;
         QVERIFY(!message.isEmpty() || !ovra::media::libav::LibavVideoAnalyzer().analyze(url.toLocalFile(), &metadata, &message));
-        VideoSessionController session(withRuntime ? &m_runtime : nullptr);
+        // The runtime is checked once, when its controller is made: here with libavcodec a major lower.
+        LibavVersions otherMajor = LibavRuntime::requiredVersions();
+        otherMajor.avcodec -= 1u << 16;
+        LibavRuntime::overrideLoadedVersions(otherMajor);
+        MediaRuntimeController mismatched;
+        LibavRuntime::overrideLoadedVersions(std::nullopt);
+        VideoSessionController session(runtime == Loaded ? &m_runtime : runtime == Mismatched ? &mismatched : nullptr);
         session.openSource(url);
         QTRY_COMPARE_WITH_TIMEOUT(session.state(), State::Error, 20000);
         QCOMPARE(session.errorMessage(), message);

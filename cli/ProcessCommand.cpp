@@ -153,12 +153,14 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
         if (!processing::rotationBand(settings, order, arguments.halfWidth, fps, &settings.lowerFrequencyHz,
                                       &settings.upperFrequencyHz)) {
             printError(CommandLineText::tr("No usable band around harmonic %1 of %2 RPM with a half width of %3 %: "
-                                           "the speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between "
+                                           "the speed must be %5 to %6 RPM, the harmonic 1 to 3, the width between "
                                            "0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.")
                            .arg(arguments.harmonic)
                            .arg(arguments.rpm)
                            .arg(arguments.halfWidth)
-                           .arg(fps * 0.5));
+                           .arg(fps * 0.5)
+                           .arg(motion_core::minimumRotationSpeedRpm)
+                           .arg(motion_core::maximumRotationSpeedRpm));
             return ExitFailure;
         }
     }

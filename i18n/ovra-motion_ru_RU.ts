@@ -183,10 +183,6 @@
         <translation>Качество экспорта должно быть от 0 до 100.</translation>
     </message>
     <message>
-        <source>No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the speed must be 500 to 7000 RPM, the harmonic 1 to 3, the width between 0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.</source>
-        <translation>Нет допустимой полосы вокруг гармоники %1 для %2 об/мин при полуширине %3 %: частота вращения должна быть от 500 до 7000 об/мин, гармоника — от 1 до 3, полуширина — от 0 до 100 %, а полоса должна лежать ниже частоты Найквиста %4 Гц.</translation>
-    </message>
-    <message>
         <source>Warning: </source>
         <translation>Предупреждение: </translation>
     </message>
@@ -299,6 +295,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
             <numerusform>%n кадра при %1 кадр/с: интервалы по %2 Гц до %3 Гц, сегментов: %4, отслежено участков: %5; медианный уровень шума %6 пикс.</numerusform>
             <numerusform>%n кадров при %1 кадр/с: интервалы по %2 Гц до %3 Гц, сегментов: %4, отслежено участков: %5; медианный уровень шума %6 пикс.</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the speed must be %5 to %6 RPM, the harmonic 1 to 3, the width between 0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.</source>
+        <translation>Нет допустимой полосы вокруг гармоники %1 для %2 об/мин при полуширине %3 %: частота вращения должна быть от %5 до %6 об/мин, гармоника — от 1 до 3, полуширина — от 0 до 100 %, а полоса должна лежать ниже частоты Найквиста %4 Гц.</translation>
     </message>
 </context>
 <context>

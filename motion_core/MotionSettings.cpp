@@ -33,7 +33,7 @@ bool amplificationValid(const MotionSettings &settings)
 bool rotationSpeedValid(const MotionSettings &settings)
 {
     const double rpm = settings.rotationSpeedRpm;
-    return std::isfinite(rpm) && (rpm == 0.0 || (rpm >= 500.0 && rpm <= 7000.0));
+    return std::isfinite(rpm) && (rpm == 0.0 || (rpm >= minimumRotationSpeedRpm && rpm <= maximumRotationSpeedRpm));
 }
 
 double harmonicFrequencyHz(const MotionSettings &settings, int order)

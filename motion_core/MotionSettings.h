@@ -32,6 +32,9 @@ bool bandValid(const MotionSettings &settings, double captureFps);
 // The band reaches into the top 20 % below Nyquist, where the filter gets unreliable.
 bool nearNyquist(const MotionSettings &settings, double captureFps);
 bool amplificationValid(const MotionSettings &settings);
+// The shaft speeds the rotation band helper accepts; 0 means none given.
+constexpr double minimumRotationSpeedRpm = 500.0;
+constexpr double maximumRotationSpeedRpm = 7000.0;
 bool rotationSpeedValid(const MotionSettings &settings);
 double harmonicFrequencyHz(const MotionSettings &settings, int order);
 double rotationFrequencyHz(const MotionSettings &settings);

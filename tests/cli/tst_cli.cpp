@@ -218,7 +218,8 @@ private slots:
                                                     << "Export quality must be between 0 and 100.";
         QTest::newRow("harmonic beyond any integer")
             << process + QStringList{"--rpm", "600", "--harmonic", "1e30", "--half-width", "10"} << 1
-            << "No usable band around harmonic 1e+30 of 600 RPM";
+            << "No usable band around harmonic 1e+30 of 600 RPM with a half width of 10 %: the speed must be 500 to "
+               "7000 RPM,";
         QTest::newRow("band and rpm together")
             << process + QStringList{"--band", "8:12", "--rpm", "600", "--harmonic", "1", "--half-width", "10"} << 2
             << "Give either --band or --rpm/--harmonic/--half-width, not both.";

@@ -59,9 +59,23 @@ bool metadataReusable(const media::VideoMetadata &metadata)
 class PipelineRun
 {
 public:
-    PipelineRun(const ProcessingRequest &request, const ProgressCallback &progressCallback,
+    // Analyse: source -> motion -> watermark -> new store. ExportStored: a stored result ->
+    // staged MP4. ExportDirect: source -> motion -> watermark -> staged MP4.
+    enum class Mode { Analyse, ExportStored, ExportDirect };
+
+    // The request's flag and stored result name the mode; an analysis into a stored result
+    // names none.
+    static std::optional<Mode> modeOf(const ProcessingRequest &request)
+    {
+        if (request.analysisMode)
+            return request.sourceResult ? std::nullopt : std::optional(Mode::Analyse);
+        return request.sourceResult ? Mode::ExportStored : Mode::ExportDirect;
+    }
+
+    PipelineRun(Mode mode, const ProcessingRequest &request, const ProgressCallback &progressCallback,
                 const media::CancellationCheck &cancellationCheck)
-        : m_request(request)
+        : m_mode(mode)
+        , m_request(request)
         , m_settings(request.settings)
         , m_progressCallback(progressCallback)
         , m_cancellation(cancellationCheck)
@@ -101,10 +115,12 @@ private:
             return *ended;
         if (auto ended = processFrames())
             return *ended;
-        return m_request.analysisMode ? finishAnalysis() : publish();
+        return m_mode == Mode::Analyse ? finishAnalysis() : publish();
     }
 
     bool cancellationRequested() { return m_cancellation.query(); }
+    // Frames come from the source and go through the motion processor and the watermark.
+    bool processesMotion() const { return m_mode != Mode::ExportStored; }
 
     // The caller's check runs on the caller's thread only; the reading and writing threads see
     // its sticky answer, which the frame loop refreshes before every frame.
@@ -186,9 +202,7 @@ private:
     {
         if (!m_request.acceptable())
             return fail(VideoProcessingPipeline::tr("The input and output video paths are required."));
-        if (m_request.analysisMode && m_request.sourceResult)
-            return fail(VideoProcessingPipeline::tr("Invalid analysis destination."));
-        if (m_request.analysisMode)
+        if (m_mode == Mode::Analyse)
             return std::nullopt;
 
         m_parametersPath = m_request.parametersFilePath.isEmpty() ? m_request.outputVideoPath + QStringLiteral(".json")
@@ -214,7 +228,7 @@ private:
     std::optional<ProcessingResult> openSource()
     {
         report(VideoProcessingPipeline::tr("Opening source video"), 0, 0);
-        if (m_request.sourceResult)
+        if (!processesMotion())
             m_source = std::make_unique<project_data::TemporaryVideoSource>(m_request.sourceResult);
         else
             m_source = std::make_unique<media::libav::LibavVideoSource>(componentCancellationCheck(), 0);
@@ -246,7 +260,7 @@ private:
 
     std::optional<ProcessingResult> planFragment()
     {
-        if (auto ended = m_request.sourceResult ? storedFragment() : requestedFragment())
+        if (auto ended = processesMotion() ? requestedFragment() : storedFragment())
             return ended;
         m_count = m_end - m_start;
 
@@ -254,7 +268,7 @@ private:
                                                                       : m_opened.captureFrameRate;
         if (!std::isfinite(m_captureFps) || m_captureFps <= 0.0)
             return fail(VideoProcessingPipeline::tr("The camera capture frame rate is required before motion processing."), removeFiles());
-        if (!m_request.sourceResult) {
+        if (processesMotion()) {
             if (auto ended = prepareProcessing())
                 return ended;
         }
@@ -345,7 +359,7 @@ private:
     {
         QString error;
         std::unique_ptr<media::IVideoSink> sink;
-        if (m_request.analysisMode) {
+        if (m_mode == Mode::Analyse) {
             m_store = std::make_shared<project_data::TemporaryVideo>(m_opened, m_start, m_count);
             if (!project_data::TemporaryVideo::checkFreeSpace(m_opened.frameSize, m_count, &error)
                 || !m_store->create(&error))
@@ -367,7 +381,7 @@ private:
     std::optional<ProcessingResult> writeOutput(VideoFrame &frame)
     {
         QString error;
-        if (!m_request.sourceResult && !m_watermark.apply(frame.image, &error))
+        if (processesMotion() && !m_watermark.apply(frame.image, &error))
             return fail(error, dropDestination());
         if (!m_writer->write(std::move(frame), &error))
             return destinationFailure(error);
@@ -429,7 +443,7 @@ private:
         VideoFrame &decoded = read.frame;
         decoded.presentationTimeUs = media::frameTimeUs(m_framesRead, m_captureFps);
         decoded.frameIndex = m_framesRead;
-        if (m_request.sourceResult)
+        if (!processesMotion())
             return writeOutput(decoded);
 
         m_outputs.clear();
@@ -447,7 +461,7 @@ private:
     // The frames the processor still holds back at the end of the fragment.
     std::optional<ProcessingResult> flushProcessor()
     {
-        if (m_request.sourceResult)
+        if (!processesMotion())
             return std::nullopt;
         m_outputs.clear();
         QString error;
@@ -569,6 +583,7 @@ private:
                             removeFiles());
     }
 
+    const Mode m_mode;
     const ProcessingRequest &m_request;
     const motion_core::MotionSettings &m_settings;
     const ProgressCallback &m_progressCallback;
@@ -603,7 +618,10 @@ private:
 ProcessingResult VideoProcessingPipeline::run(const ProcessingRequest &request, const ProgressCallback &progressCallback,
                                               const media::CancellationCheck &cancellationCheck)
 {
-    return PipelineRun(request, progressCallback, cancellationCheck).execute();
+    const std::optional<PipelineRun::Mode> mode = PipelineRun::modeOf(request);
+    if (!mode)
+        return ProcessingResult::failed(tr("Invalid analysis destination."));
+    return PipelineRun(*mode, request, progressCallback, cancellationCheck).execute();
 }
 
 bool VideoProcessingPipeline::sameFile(const QString &first, const QString &second)

@@ -37,11 +37,8 @@ public:
     // Progress values of the current run, as the analyser reports them.
     static void reportProgress(Session *session, double value)
     {
-        if (!session->m_cancelFlag) {
-            session->m_cancelFlag = std::make_shared<std::atomic_bool>(false);
-            session->setState(Session::AnalysisState::Analyzing);
-        }
-        session->applyProgress(session->m_cancelFlag, value);
+        session->setState(Session::AnalysisState::Analyzing);
+        session->applyProgress(value);
     }
 
     // The worker's answers to request number (current - age) as frame 77: a pair, and for an old
@@ -63,13 +60,9 @@ public:
         return preview->m_result;
     }
 
-    static void previewAnswer(ovra::ui::controllers::PreviewController *preview, quint64 generationId,
-                              const QString &failure = QStringLiteral("late"))
+    // A run's end as the pipeline reports a failure.
+    static void previewFailure(ovra::ui::controllers::PreviewController *preview, const QString &message)
     {
-        ovra::project_data::ProcessingProgress progress;
-        progress.stageName = QStringLiteral("late");
-        progress.processedFrames = progress.totalFrames = 1;
-        preview->handleProgress(generationId, progress);
-        preview->handleFinished(generationId, ovra::project_data::ProcessingResult::failed(failure));
+        preview->handleFinished(ovra::project_data::ProcessingResult::failed(message));
     }
 };

@@ -313,20 +313,49 @@ private slots:
         QSignalSpy state(&m_preview, &PreviewController::stateChanged);
         m_preview.createPreview(); // while busy: nothing at all
         QCOMPARE(state.count(), 0);
-        // Answers of the older generation change nothing; the current one is obeyed.
-        ControllerTestAccess::previewAnswer(&m_preview, m_preview.generationId() - 1);
-        QVERIFY(m_preview.busy());
         m_preview.cancel();
         QVERIFY(m_preview.cancelling());
         QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy(), 60000);
         QCOMPARE(m_preview.stageName(), QStringLiteral("Analysis result was cancelled"));
         QVERIFY(m_preview.ready()); // the old result stays, stale
         QVERIFY(m_preview.stale());
-        ControllerTestAccess::previewAnswer(&m_preview, m_preview.generationId(), QString());
+        ControllerTestAccess::previewFailure(&m_preview, QString());
         QCOMPARE(m_preview.errorMessage(), QStringLiteral("Could not create the analysis result."));
         m_preview.discardResult();
         QVERIFY(!m_preview.ready());
         QVERIFY(!m_playback.previewAvailable());
+    }
+
+    // A replaced run is cancelled and nothing it says afterwards is heard, however late; the run
+    // that replaced it is; a stopped job starts nothing.
+    void onlyTheLatestRunIsHeard()
+    {
+        QStringList heard;
+        QObject owner;
+        BackgroundJob job(QStringLiteral("Test job"), &owner);
+        const auto work = [&heard](const QString &name, bool untilCancelled) {
+            return [&heard, name, untilCancelled](const JobRun &run) {
+                const auto progress = run.progress([&heard, name](const ovra::project_data::ProcessingProgress &record) {
+                    heard << name + ' ' + record.stageName;
+                });
+                ovra::project_data::ProcessingProgress record;
+                record.stageName = QStringLiteral("started");
+                progress(record);
+                while (untilCancelled && !run.cancellationCheck()())
+                    QThread::yieldCurrentThread();
+                record.stageName = QStringLiteral("stopping");
+                progress(record);
+                return name;
+            };
+        };
+        const auto finished = [&heard](const QString &name) { heard << name + QStringLiteral(" finished"); };
+        QVERIFY(job.start(work("first", true), finished));
+        QTRY_COMPARE(heard, QStringList{"first started"});
+        QVERIFY(job.start(work("second", false), finished));
+        QTRY_VERIFY(!job.running());
+        QCOMPARE(heard, (QStringList{"first started", "second started", "second stopping", "second finished"}));
+        job.stop();
+        QVERIFY(!job.start(work("third", false), finished));
     }
 
     void newSourceDuringARunDropsEverything()

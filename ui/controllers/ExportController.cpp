@@ -7,7 +7,6 @@
 #include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/exporting/ExportWorker.h"
 #include "ui/playback/PlaybackController.h"
 
 #include <QDesktopServices>
@@ -29,19 +28,13 @@ ExportController::ExportController(VideoSessionController *videoSession, MediaRu
     , m_settingsController(settingsController)
     , m_playback(playback)
     , m_preview(preview)
-    , m_worker(QStringLiteral("Processed video export"))
+    , m_job(QStringLiteral("Processed video export"), this)
 {
-    project_data::registerProcessingMetaTypes();
-    connect(m_worker.worker(), &exporting::ExportWorker::progressChanged, this, &ExportController::handleProgress,
-            Qt::QueuedConnection);
-    connect(m_worker.worker(), &exporting::ExportWorker::finished, this, &ExportController::handleFinished,
-            Qt::QueuedConnection);
     connect(videoSession, &VideoSessionController::sourceChanged, this, &ExportController::handleSourceChanged);
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this, &ExportController::refresh);
     connect(playback, &playback::PlaybackController::stateChanged, this, &ExportController::refresh);
     connect(preview, &PreviewController::stateChanged, this, &ExportController::refresh);
     m_available = computeAvailable();
-    m_worker.start();
 }
 
 ExportController::~ExportController()
@@ -51,11 +44,9 @@ ExportController::~ExportController()
 
 void ExportController::shutdown()
 {
-    if (m_worker.stopped())
+    if (m_job.stopped())
         return;
-    if (m_cancelToken)
-        m_cancelToken->store(true);
-    m_worker.stop(this);
+    m_job.stop();
     m_playback->setExportActive(false);
 }
 
@@ -68,7 +59,7 @@ QString ExportController::preferredDirectoryPath() const
 
 bool ExportController::computeAvailable() const
 {
-    return !m_busy && m_mediaRuntime->available() && m_videoSession->ready() && m_preview->ready()
+    return !busy() && m_mediaRuntime->available() && m_videoSession->ready() && m_preview->ready()
         && !m_preview->busy() && m_playback->idle();
 }
 
@@ -140,7 +131,7 @@ bool ExportController::setDestination(const QUrl &fileUrl)
 bool ExportController::setDestinationPath(const QString &path, QString *errorText)
 {
     QString error;
-    if (m_busy)
+    if (busy())
         error = tr("Wait until the current export finishes.");
     QString p = path.trimmed();
     if (!p.isEmpty()) {
@@ -172,7 +163,7 @@ bool ExportController::setDestinationPath(const QString &path, QString *errorTex
 
 bool ExportController::setPreferredDirectory(const QUrl &directory)
 {
-    if (m_busy || !directory.isLocalFile() || !QFileInfo(directory.toLocalFile()).isDir())
+    if (busy() || !directory.isLocalFile() || !QFileInfo(directory.toLocalFile()).isDir())
         return false;
     m_preferredDirectory = QDir::cleanPath(directory.toLocalFile());
     m_available = computeAvailable();
@@ -198,7 +189,7 @@ QUrl ExportController::suggestedFileUrl() const
 
 void ExportController::startExport()
 {
-    if (m_busy || m_worker.stopped())
+    if (busy() || m_job.stopped())
         return;
     m_errorMessage.clear();
     QString error;
@@ -217,10 +208,11 @@ void ExportController::startExport()
     m_exportStartFrame = request.sourceResult->firstFrameIndex();
     m_exportEndFrame = m_exportStartFrame + request.sourceResult->frameCount();
     m_playbackFrameRate = request.sourceMetadata.playbackFrameRate();
-    m_cancelToken = std::make_shared<std::atomic_bool>(false);
-    const quint64 operationId = ++m_operationId;
-    m_busy = true;
-    m_cancelling = m_completed = false;
+    const auto save = [request](const auto &progress, const auto &cancelled) {
+        return processing::VideoProcessingPipeline().run(request, progress, cancelled);
+    };
+    m_job.startReporting(save, this, &ExportController::handleProgress, &ExportController::handleFinished);
+    m_completed = false;
     m_frameCount = m_durationUs = m_remainingTimeUs = 0;
     m_progress = 0.0;
     m_performance = project_data::ProcessingPerformance();
@@ -229,29 +221,20 @@ void ExportController::startExport()
     emit stateChanged();
     emit progressChanged();
     m_playback->setExportActive(true);
-    exporting::ExportWorker *worker = m_worker.worker();
-    const preview::CancelToken token = m_cancelToken;
-    QMetaObject::invokeMethod(
-        worker, [worker, operationId, request, token] { worker->run(operationId, request, token); },
-        Qt::QueuedConnection);
 }
 
 void ExportController::cancel()
 {
-    if (!m_busy || m_cancelling || !m_cancelToken)
+    if (!m_job.cancel())
         return;
-    m_cancelling = true;
     m_stageName = tr("Cancelling processed video export");
-    m_cancelToken->store(true);
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();
 }
 
-void ExportController::handleProgress(quint64 operationId, const project_data::ProcessingProgress &progress)
+void ExportController::handleProgress(const project_data::ProcessingProgress &progress)
 {
-    if (m_worker.stopped() || operationId != m_operationId || !m_busy)
-        return;
     m_progress = progress.fraction();
     m_stageName = progress.stageName;
     m_performance = progress.performance;
@@ -259,12 +242,8 @@ void ExportController::handleProgress(quint64 operationId, const project_data::P
     emit progressChanged();
 }
 
-void ExportController::handleFinished(quint64 operationId, const project_data::ProcessingResult &result)
+void ExportController::handleFinished(const project_data::ProcessingResult &result)
 {
-    if (m_worker.stopped() || operationId != m_operationId)
-        return;
-    m_cancelling = false;
-    m_cancelToken.reset();
     m_remainingTimeUs = 0;
     if (result.performance.hasData())
         m_performance = result.performance;
@@ -276,7 +255,6 @@ void ExportController::handleFinished(quint64 operationId, const project_data::P
         m_progress = 1.0;
         m_exportedResultFinishedAt = m_preview->resultFinishedAt();
         m_completed = true;
-        m_preview->markSaved();
         ++m_exportRevision;
         m_stageName = tr("Processed video was saved");
         m_errorMessage.clear();
@@ -292,8 +270,11 @@ void ExportController::handleFinished(quint64 operationId, const project_data::P
         m_errorMessage =
             result.errorMessage.isEmpty() ? tr("Could not export the processed video.") : result.errorMessage;
     }
-    m_busy = false;
     m_playback->setExportActive(false);
+    // Before this controller tells anyone, so that whoever continues after the save finds the
+    // result saved and the session free to open another video.
+    if (m_completed)
+        m_preview->markSaved();
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();
@@ -301,9 +282,8 @@ void ExportController::handleFinished(quint64 operationId, const project_data::P
 
 void ExportController::handleSourceChanged()
 {
-    if (m_busy && m_cancelToken) {
-        m_cancelling = true;
-        m_cancelToken->store(true);
+    if (busy()) {
+        m_job.cancel();
     } else {
         m_destinationFilePath.clear();
         m_parametersFilePath.clear();

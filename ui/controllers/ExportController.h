@@ -2,22 +2,15 @@
 #pragma once
 
 #include "processing/ProcessingRecords.h"
-#include "ui/controllers/WorkerThread.h"
+#include "ui/controllers/BackgroundJob.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
-#include <QThread>
 #include <QUrl>
-
-#include <atomic>
-#include <memory>
 
 class ControllerTestAccess;
 
-namespace ovra::ui::exporting {
-class ExportWorker;
-}
 namespace ovra::ui::playback {
 class PlaybackController;
 }
@@ -30,7 +23,7 @@ class ProcessingSettingsController;
 class VideoSessionController;
 
 // Saves the preview's current analysis result as MP4 plus parameters file on its own
-// low-priority thread. Only the latest started export (operationId) is listened to.
+// low-priority thread. Only the latest started export is listened to.
 class ExportController : public QObject
 {
     Q_OBJECT
@@ -65,8 +58,8 @@ public:
     QString preferredDirectoryPath() const;
     bool available() const { return m_available; }
     bool canStart() const;
-    bool busy() const { return m_busy; }
-    bool cancelling() const { return m_cancelling; }
+    bool busy() const { return m_job.running(); }
+    bool cancelling() const { return m_job.cancelling(); }
     bool completed() const { return m_completed; }
     bool hasError() const { return !m_errorMessage.isEmpty(); }
     bool hasDestination() const { return !m_destinationFilePath.isEmpty(); }
@@ -81,7 +74,6 @@ public:
     qint64 durationUs() const { return m_durationUs; }
     qint64 remainingTimeUs() const { return m_remainingTimeUs; }
     quint64 exportRevision() const { return m_exportRevision; }
-    quint64 operationId() const { return m_operationId; }
     const project_data::ProcessingPerformance &performance() const { return m_performance; }
 
     Q_INVOKABLE bool setPreferredDirectory(const QUrl &directory);
@@ -105,8 +97,8 @@ private:
     bool computeAvailable() const;
     void refresh();
     void refuse(const QString &message);
-    void handleProgress(quint64 operationId, const project_data::ProcessingProgress &progress);
-    void handleFinished(quint64 operationId, const project_data::ProcessingResult &result);
+    void handleProgress(const project_data::ProcessingProgress &progress);
+    void handleFinished(const project_data::ProcessingResult &result);
     void handleSourceChanged();
 
     VideoSessionController *m_videoSession = nullptr;
@@ -114,8 +106,6 @@ private:
     ProcessingSettingsController *m_settingsController = nullptr;
     playback::PlaybackController *m_playback = nullptr;
     PreviewController *m_preview = nullptr;
-    WorkerThread<exporting::ExportWorker> m_worker;
-    std::shared_ptr<std::atomic_bool> m_cancelToken;
     QString m_preferredDirectory;
     QDateTime m_exportedResultFinishedAt;
     QString m_destinationFilePath;
@@ -123,7 +113,6 @@ private:
     QString m_stageName;
     QString m_errorMessage;
     project_data::ProcessingPerformance m_performance;
-    quint64 m_operationId = 0;
     quint64 m_exportRevision = 0;
     qint64 m_exportStartFrame = 0;
     qint64 m_exportEndFrame = 0;
@@ -132,10 +121,9 @@ private:
     qint64 m_remainingTimeUs = 0;
     double m_playbackFrameRate = 0.0;
     double m_progress = 0.0;
-    bool m_busy = false;
-    bool m_cancelling = false;
     bool m_completed = false;
     bool m_available = false;
+    BackgroundJob m_job; // last: it stops before anything its runs use goes away
 };
 
 } // namespace ovra::ui::controllers

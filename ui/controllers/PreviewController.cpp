@@ -5,8 +5,8 @@
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
+#include "processing/VideoProcessingPipeline.h"
 #include "ui/playback/PlaybackController.h"
-#include "ui/preview/PreviewWorker.h"
 
 #include <cmath>
 
@@ -22,19 +22,13 @@ PreviewController::PreviewController(VideoSessionController *videoSession, Media
     , m_mediaRuntime(mediaRuntime)
     , m_settingsController(settingsController)
     , m_playback(playback)
-    , m_worker(QStringLiteral("Processed video preview"))
+    , m_job(QStringLiteral("Processed video preview"), this)
 {
-    project_data::registerProcessingMetaTypes();
-    connect(m_worker.worker(), &preview::PreviewWorker::progressChanged, this, &PreviewController::handleProgress,
-            Qt::QueuedConnection);
-    connect(m_worker.worker(), &preview::PreviewWorker::finished, this, &PreviewController::handleFinished,
-            Qt::QueuedConnection);
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
             &PreviewController::handleSettingsChanged);
     connect(videoSession, &VideoSessionController::sourceChanged, this, &PreviewController::handleSourceChanged);
     connect(playback, &playback::PlaybackController::stateChanged, this, &PreviewController::checkAvailability);
     m_available = computeAvailable();
-    m_worker.start();
 }
 
 PreviewController::~PreviewController()
@@ -44,11 +38,7 @@ PreviewController::~PreviewController()
 
 void PreviewController::shutdown()
 {
-    if (m_worker.stopped())
-        return;
-    if (m_cancelToken)
-        m_cancelToken->store(true);
-    m_worker.stop(this);
+    m_job.stop();
 }
 
 qint64 PreviewController::storageBytes() const
@@ -58,7 +48,7 @@ qint64 PreviewController::storageBytes() const
 
 bool PreviewController::computeAvailable() const
 {
-    return !m_busy && m_mediaRuntime->available() && m_videoSession->ready() && m_playback->canNavigate()
+    return !busy() && m_mediaRuntime->available() && m_videoSession->ready() && m_playback->canNavigate()
         && m_settingsController->settingsValid();
 }
 
@@ -76,7 +66,7 @@ void PreviewController::checkAvailability()
 
 void PreviewController::createPreview()
 {
-    if (m_busy || m_worker.stopped())
+    if (busy() || m_job.stopped())
         return;
     if (m_ready && m_unsavedFlag) {
         m_errorMessage = tr("Save or discard the current result before starting another analysis.");
@@ -103,10 +93,10 @@ void PreviewController::createPreview()
     m_requestedEndFrame = request.settings.endFrameExclusive;
     m_requestedSettingsRevision = m_settingsRevision;
     m_discardPending = false;
-    m_cancelToken = std::make_shared<std::atomic_bool>(false);
-    const quint64 generationId = ++m_generationId;
-    m_busy = true;
-    m_cancelling = false;
+    const auto analyse = [request](const auto &progress, const auto &cancelled) {
+        return processing::VideoProcessingPipeline().run(request, progress, cancelled);
+    };
+    m_job.startReporting(analyse, this, &PreviewController::handleProgress, &PreviewController::handleFinished);
     m_progress = 0.0;
     m_remainingTimeUs = 0;
     m_performance = project_data::ProcessingPerformance();
@@ -117,28 +107,19 @@ void PreviewController::createPreview()
     emit stateChanged();
     emit progressChanged();
     m_playback->setPreviewGenerationActive(true);
-    preview::PreviewWorker *worker = m_worker.worker();
-    const preview::CancelToken token = m_cancelToken;
-    QMetaObject::invokeMethod(
-        worker, [worker, generationId, request, token] { worker->run(generationId, request, token); },
-        Qt::QueuedConnection);
 }
 
 void PreviewController::cancel()
 {
-    if (!m_busy || m_cancelling || !m_cancelToken)
+    if (!m_job.cancel())
         return;
-    m_cancelling = true;
     m_stageName = tr("Cancelling analysis result");
-    m_cancelToken->store(true);
     refresh();
     emit progressChanged();
 }
 
-void PreviewController::handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress)
+void PreviewController::handleProgress(const project_data::ProcessingProgress &progress)
 {
-    if (m_worker.stopped() || generationId != m_generationId || !m_busy)
-        return;
     m_progress = progress.fraction();
     m_remainingTimeUs = progress.remainingTimeUs();
     m_stageName = progress.stageName;
@@ -146,12 +127,8 @@ void PreviewController::handleProgress(quint64 generationId, const project_data:
     emit progressChanged();
 }
 
-void PreviewController::handleFinished(quint64 generationId, const project_data::ProcessingResult &result)
+void PreviewController::handleFinished(const project_data::ProcessingResult &result)
 {
-    if (m_worker.stopped() || generationId != m_generationId)
-        return;
-    m_busy = m_cancelling = false;
-    m_cancelToken.reset();
     m_playback->setPreviewGenerationActive(false);
     if (m_discardPending) {
         m_stageName.clear();
@@ -212,10 +189,9 @@ void PreviewController::handleSettingsChanged()
 void PreviewController::handleSourceChanged()
 {
     ++m_settingsRevision;
-    if (m_busy && m_cancelToken) {
+    if (busy()) {
         m_discardPending = true;
-        m_cancelling = true;
-        m_cancelToken->store(true);
+        m_job.cancel();
     }
     resetResult();
     m_performance = project_data::ProcessingPerformance();
@@ -237,7 +213,7 @@ void PreviewController::resetResult()
 
 void PreviewController::discardResult()
 {
-    if (m_busy || m_playback->exportActive())
+    if (busy() || m_playback->exportActive())
         return;
     m_playback->clearPreview();
     resetResult();
@@ -246,7 +222,7 @@ void PreviewController::discardResult()
 
 void PreviewController::acknowledgeDiscard()
 {
-    if (m_busy)
+    if (busy())
         return;
     m_unsavedFlag = false;
     refresh();

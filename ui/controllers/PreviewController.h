@@ -2,15 +2,13 @@
 #pragma once
 
 #include "processing/ProcessingRecords.h"
-#include "ui/controllers/WorkerThread.h"
+#include "ui/controllers/BackgroundJob.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
-#include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 
 class ControllerTestAccess;
@@ -21,9 +19,6 @@ class TemporaryVideo;
 namespace ovra::ui::playback {
 class PlaybackController;
 }
-namespace ovra::ui::preview {
-class PreviewWorker;
-}
 
 namespace ovra::ui::controllers {
 
@@ -32,7 +27,7 @@ class ProcessingSettingsController;
 class VideoSessionController;
 
 // Creates the analysis result on its own low-priority thread and tracks whether it is current,
-// saved or being replaced. Only the latest started run (generationId) is listened to.
+// saved or being replaced. Only the latest started run is listened to.
 class PreviewController : public QObject
 {
     Q_OBJECT
@@ -64,8 +59,8 @@ public:
     bool unsaved() const { return m_ready && m_unsavedFlag; }
     qint64 storageBytes() const;
     bool available() const { return m_available; }
-    bool busy() const { return m_busy; }
-    bool cancelling() const { return m_cancelling; }
+    bool busy() const { return m_job.running(); }
+    bool cancelling() const { return m_job.cancelling(); }
     bool ready() const { return m_ready; }
     bool stale() const { return m_stale; }
     bool hasError() const { return !m_errorMessage.isEmpty(); }
@@ -79,7 +74,6 @@ public:
     qint64 durationUs() const { return m_durationUs; }
     quint64 settingsRevision() const { return m_settingsRevision; }
     quint64 previewRevision() const { return m_previewRevision; }
-    quint64 generationId() const { return m_generationId; }
 
     Q_INVOKABLE void acknowledgeDiscard();
     Q_INVOKABLE void discardResult();
@@ -105,8 +99,8 @@ private:
     void checkAvailability();
     void resetResult();
     bool isResultCurrent() const;
-    void handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress);
-    void handleFinished(quint64 generationId, const project_data::ProcessingResult &result);
+    void handleProgress(const project_data::ProcessingProgress &progress);
+    void handleFinished(const project_data::ProcessingResult &result);
     void handleSettingsChanged();
     void handleSourceChanged();
 
@@ -114,16 +108,13 @@ private:
     MediaRuntimeController *m_mediaRuntime = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
     playback::PlaybackController *m_playback = nullptr;
-    WorkerThread<preview::PreviewWorker> m_worker;
     std::shared_ptr<project_data::TemporaryVideo> m_result;
     project_data::ProcessingRequest m_pendingRequest;
     project_data::ProcessingRequest m_resultRequest;
     bool m_unsavedFlag = false;
-    std::shared_ptr<std::atomic_bool> m_cancelToken;
     QString m_stageName;
     QString m_errorMessage;
     project_data::ProcessingPerformance m_performance;
-    quint64 m_generationId = 0;
     quint64 m_settingsRevision = 1;
     quint64 m_requestedSettingsRevision = 0;
     quint64 m_previewRevision = 0;
@@ -134,12 +125,11 @@ private:
     qint64 m_durationUs = 0;
     double m_progress = 0.0;
     qint64 m_remainingTimeUs = 0;
-    bool m_busy = false;
-    bool m_cancelling = false;
     bool m_ready = false;
     bool m_stale = false;
     bool m_discardPending = false;
     bool m_available = false;
+    BackgroundJob m_job; // last: it stops before anything its runs use goes away
 };
 
 } // namespace ovra::ui::controllers

@@ -4,7 +4,6 @@
 #include "processing/SettingsValidation.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/spectrum/SpectrumWorker.h"
 
 namespace ovra::ui::controllers {
 
@@ -34,20 +33,13 @@ SpectrumController::SpectrumController(VideoSessionController *videoSession,
     : QObject(parent)
     , m_videoSession(videoSession)
     , m_settingsController(settingsController)
-    , m_worker(QStringLiteral("Motion spectrum"))
+    , m_job(QStringLiteral("Motion spectrum"), this)
 {
-    project_data::registerProcessingMetaTypes();
-    processing::registerMotionSpectrumMetaTypes();
-    connect(m_worker.worker(), &spectrum::SpectrumWorker::progressChanged, this, &SpectrumController::handleProgress,
-            Qt::QueuedConnection);
-    connect(m_worker.worker(), &spectrum::SpectrumWorker::finished, this, &SpectrumController::handleFinished,
-            Qt::QueuedConnection);
     // The settings notify every change of the session's metadata, the fragment and the region.
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
             &SpectrumController::refreshIfChanged);
     connect(videoSession, &VideoSessionController::sourceChanged, this, &SpectrumController::handleSourceChanged);
     m_available = computeAvailable();
-    m_worker.start();
 }
 
 SpectrumController::~SpectrumController()
@@ -57,11 +49,7 @@ SpectrumController::~SpectrumController()
 
 void SpectrumController::shutdown()
 {
-    if (m_worker.stopped())
-        return;
-    if (m_cancelToken)
-        m_cancelToken->store(true);
-    m_worker.stop(this);
+    m_job.stop();
 }
 
 QList<double> SpectrumController::frequencies() const { return toList(m_spectrum.frequenciesHz); }
@@ -80,7 +68,7 @@ QList<double> SpectrumController::peakDirections() const
     return peakField(m_spectrum, &motion_core::SpectrumPeak::directionDegrees);
 }
 
-processing::MotionSpectrumRequest SpectrumController::currentRequest() const
+processing::MotionSpectrumRequest SpectrumController::currentRequest(double resolutionHz) const
 {
     const motion_core::MotionSettings settings = m_settingsController->settings();
     processing::MotionSpectrumRequest request;
@@ -88,17 +76,18 @@ processing::MotionSpectrumRequest SpectrumController::currentRequest() const
     request.startFrame = settings.startFrame;
     request.endFrameExclusive = settings.endFrameExclusive;
     request.regionOfInterest = settings.regionOfInterest;
+    request.resolutionHz = resolutionHz;
     return request;
 }
 
 bool SpectrumController::computeAvailable() const
 {
-    return !m_busy && !m_worker.stopped() && m_settingsController->frequencyEditingAvailable();
+    return !busy() && !m_job.stopped() && m_settingsController->frequencyEditingAvailable();
 }
 
 bool SpectrumController::computeStale() const
 {
-    return m_ready && !processing::sameAnalysis(m_resultRequest, currentRequest());
+    return m_ready && !processing::sameAnalysis(m_resultRequest, currentRequest(m_resultRequest.resolutionHz));
 }
 
 void SpectrumController::refreshIfChanged()
@@ -114,7 +103,12 @@ void SpectrumController::refreshIfChanged()
 
 bool SpectrumController::analyze()
 {
-    if (m_busy || m_worker.stopped())
+    return analyze(currentRequest());
+}
+
+bool SpectrumController::analyze(const processing::MotionSpectrumRequest &request)
+{
+    if (m_job.stopped() || (busy() && !cancelling() && processing::sameAnalysis(m_pendingRequest, request)))
         return false;
     if (!m_settingsController->frequencyEditingAvailable()) {
         // The first of its messages names what is missing: a video, the capture rate or a usable fragment.
@@ -122,50 +116,41 @@ bool SpectrumController::analyze()
         emit stateChanged();
         return false;
     }
-    m_pendingRequest = currentRequest();
-    m_cancelToken = std::make_shared<std::atomic_bool>(false);
-    const quint64 generationId = ++m_generationId;
-    m_busy = true;
-    m_cancelling = m_discardPending = false;
+    m_pendingRequest = request;
+    const auto analyse = [request](const auto &progress, const auto &cancelled) {
+        return processing::MotionSpectrumAnalysis().run(request, progress, cancelled);
+    };
+    m_job.startReporting(analyse, this, &SpectrumController::handleProgress, &SpectrumController::handleFinished);
+    m_discardPending = false;
     m_errorMessage.clear();
     m_progress = 0.0;
     m_stageName = tr("Preparing motion spectrum");
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();
-    spectrum::SpectrumWorker *worker = m_worker.worker();
-    const preview::CancelToken token = m_cancelToken;
-    const processing::MotionSpectrumRequest request = m_pendingRequest;
-    QMetaObject::invokeMethod(
-        worker, [worker, generationId, request, token] { worker->run(generationId, request, token); },
-        Qt::QueuedConnection);
     return true;
 }
 
 void SpectrumController::cancel()
 {
-    if (!m_busy || m_cancelling || !m_cancelToken)
+    if (!m_job.cancel())
         return;
-    m_cancelling = true;
     m_stageName = tr("Cancelling motion spectrum");
-    m_cancelToken->store(true);
     emit stateChanged();
     emit progressChanged();
 }
 
-void SpectrumController::handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress)
+void SpectrumController::handleProgress(const project_data::ProcessingProgress &progress)
 {
-    if (generationId != m_generationId || !m_busy || m_cancelling)
+    if (cancelling())
         return;
     m_progress = progress.fraction();
     m_stageName = progress.stageName;
     emit progressChanged();
 }
 
-void SpectrumController::handleFinished(quint64 generationId, const processing::MotionSpectrumResult &result)
+void SpectrumController::handleFinished(const processing::MotionSpectrumResult &result)
 {
-    if (generationId != m_generationId)
-        return;
     // After a change of source, whatever the run made belongs to another video.
     const bool current = !m_discardPending;
     finishRun();
@@ -191,17 +176,16 @@ void SpectrumController::adoptResult(const processing::MotionSpectrumResult &res
 
 void SpectrumController::finishRun()
 {
-    m_busy = m_cancelling = m_discardPending = false;
-    m_cancelToken.reset();
+    m_discardPending = false;
     m_stageName.clear();
     m_progress = 0.0;
 }
 
 void SpectrumController::handleSourceChanged()
 {
-    if (m_busy && m_cancelToken) {
-        m_discardPending = m_cancelling = true;
-        m_cancelToken->store(true);
+    if (busy()) {
+        m_discardPending = true;
+        m_job.cancel();
     }
     const bool hadResult = m_ready;
     m_spectrum = motion_core::MotionSpectrum();

@@ -2,18 +2,11 @@
 #pragma once
 
 #include "processing/MotionSpectrumAnalysis.h"
-#include "ui/controllers/WorkerThread.h"
+#include "ui/controllers/BackgroundJob.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
-
-#include <atomic>
-#include <memory>
-
-namespace ovra::ui::spectrum {
-class SpectrumWorker;
-}
 
 namespace ovra::ui::controllers {
 
@@ -22,8 +15,8 @@ class VideoSessionController;
 
 // The motion spectrum of the current fragment and region, analysed on its own low-priority
 // thread at the capture frame rate in force; a peak the user picks becomes the frequency band.
-// Only the latest started run (generationId) is listened to. A result stays shown, marked stale,
-// when the fragment, the region or the capture rate change, until the next one replaces it.
+// Only the latest started run is listened to. A result stays shown, marked stale, when the
+// fragment, the region or the capture rate change, until the next one replaces it.
 class SpectrumController : public QObject
 {
     Q_OBJECT
@@ -52,8 +45,8 @@ public:
     ~SpectrumController() override;
 
     bool available() const { return m_available; }
-    bool busy() const { return m_busy; }
-    bool cancelling() const { return m_cancelling; }
+    bool busy() const { return m_job.running(); }
+    bool cancelling() const { return m_job.cancelling(); }
     bool ready() const { return m_ready; }
     bool stale() const { return m_stale; }
     QString errorMessage() const { return m_errorMessage; }
@@ -74,6 +67,9 @@ public:
     // False when nothing was started: already busy, or the session, capture rate or fragment
     // do not allow an analysis (errorMessage then says why).
     Q_INVOKABLE bool analyze();
+    // As analyze, for a request of currentRequest at another resolution; a running analysis of
+    // another request is cancelled and replaced.
+    bool analyze(const processing::MotionSpectrumRequest &request);
     Q_INVOKABLE void cancel();
     // The band around the peak (strongest first) of a current spectrum.
     Q_INVOKABLE bool selectPeak(int index);
@@ -85,7 +81,10 @@ public:
     void shutdown();
 
     // The open video's fragment and region at the capture rate in force.
-    processing::MotionSpectrumRequest currentRequest() const;
+    processing::MotionSpectrumRequest currentRequest(double resolutionHz = 0.0) const;
+    // What the latest started analysis was asked, and what the spectrum shown was made of.
+    const processing::MotionSpectrumRequest &latestRequest() const { return m_pendingRequest; }
+    const processing::MotionSpectrumRequest &resultRequest() const { return m_resultRequest; }
 
 signals:
     void stateChanged();
@@ -96,30 +95,26 @@ private:
     bool computeAvailable() const;
     bool computeStale() const;
     void refreshIfChanged();
-    void handleProgress(quint64 generationId, const project_data::ProcessingProgress &progress);
-    void handleFinished(quint64 generationId, const processing::MotionSpectrumResult &result);
+    void handleProgress(const project_data::ProcessingProgress &progress);
+    void handleFinished(const processing::MotionSpectrumResult &result);
     void adoptResult(const processing::MotionSpectrumResult &result);
     void handleSourceChanged();
     void finishRun();
 
     VideoSessionController *m_videoSession = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
-    WorkerThread<spectrum::SpectrumWorker> m_worker;
-    std::shared_ptr<std::atomic_bool> m_cancelToken;
     processing::MotionSpectrumRequest m_pendingRequest;
     processing::MotionSpectrumRequest m_resultRequest;
     motion_core::MotionSpectrum m_spectrum;
     qint64 m_analysedFrames = 0;
-    quint64 m_generationId = 0;
     QString m_errorMessage;
     QString m_stageName;
     double m_progress = 0.0;
     bool m_available = false;
-    bool m_busy = false;
-    bool m_cancelling = false;
     bool m_ready = false;
     bool m_stale = false;
     bool m_discardPending = false;
+    BackgroundJob m_job; // last: it stops before anything its runs use goes away
 };
 
 } // namespace ovra::ui::controllers

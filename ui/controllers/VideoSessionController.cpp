@@ -5,7 +5,6 @@
 #include "ui/controllers/MediaRuntimeController.h"
 
 #include <QFileInfo>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <cmath>
@@ -37,17 +36,11 @@ VideoAnalysisResult VideoAnalysisResult::cancellation()
 VideoSessionController::VideoSessionController(MediaRuntimeController *mediaRuntime, QObject *parent)
     : QObject(parent)
     , m_mediaRuntime(mediaRuntime)
+    , m_job(QStringLiteral("Source video analysis"), this)
 {
-    connect(&m_watcher, &QFutureWatcher<VideoAnalysisResult>::finished, this, &VideoSessionController::finishAnalysis);
 }
 
-VideoSessionController::~VideoSessionController()
-{
-    m_watcher.disconnect(this);
-    if (m_cancelFlag)
-        m_cancelFlag->store(true);
-    m_watcher.waitForFinished();
-}
+VideoSessionController::~VideoSessionController() = default;
 
 void VideoSessionController::setErrorMessage(const QString &message)
 {
@@ -118,40 +111,32 @@ void VideoSessionController::startAnalysis()
     m_progress = 0.0;
     m_progressKnown = false;
     emit progressChanged();
-    m_cancelFlag = std::make_shared<std::atomic_bool>(false);
-    m_watcher.setFuture(QtConcurrent::run(&VideoSessionController::analyse, this, m_filePath, m_cancelFlag));
+    m_job.start([this, path = m_filePath](const JobRun &run) { return analyse(path, run); },
+                [this](const VideoAnalysisResult &result) { completeAnalysis(result); });
 }
 
-VideoAnalysisResult VideoSessionController::analyse(QObject *controller, const QString &filePath, const Flag &flag)
+// On the analysis thread: only the analyser's own state and the run are touched here.
+VideoAnalysisResult VideoSessionController::analyse(const QString &filePath, const JobRun &run)
 {
-    auto *session = static_cast<VideoSessionController *>(controller);
-    media::libav::LibavVideoAnalyzer analyzer([flag] { return flag->load(); });
-    const auto progress = [session, flag](double value) {
-        QMetaObject::invokeMethod(session, [session, flag, value] { session->applyProgress(flag, value); },
-                                  Qt::QueuedConnection);
-    };
-    const auto firstFrame = [session, flag](const QImage &image) {
-        QMetaObject::invokeMethod(session, [session, flag, image] { session->applyFirstFrame(flag, image); },
-                                  Qt::QueuedConnection);
+    const media::CancellationCheck cancelled = run.cancellationCheck();
+    media::libav::LibavVideoAnalyzer analyzer(cancelled);
+    const auto progress = [this, run](double value) { run.answer([this, value] { applyProgress(value); }); };
+    const auto firstFrame = [this, run](const QImage &image) {
+        run.answer([this, image] { applyFirstFrame(image); });
     };
     media::VideoMetadata metadata;
     QString error;
     const bool ok = analyzer.analyze(filePath, &metadata, &error, firstFrame, progress);
-    if (ok && !flag->load())
+    if (ok && !cancelled())
         return VideoAnalysisResult::success(metadata);
-    if (!ok && !analyzer.cancelled() && !flag->load())
+    if (!ok && !analyzer.cancelled() && !cancelled())
         return VideoAnalysisResult::failure(error);
     return VideoAnalysisResult::cancellation();
 }
 
-bool VideoSessionController::runIsCurrent(const Flag &flag) const
+void VideoSessionController::applyProgress(double value)
 {
-    return m_cancelFlag == flag && busy() && !flag->load();
-}
-
-void VideoSessionController::applyProgress(const Flag &flag, double value)
-{
-    if (!runIsCurrent(flag))
+    if (m_job.cancelling())
         return;
     m_progressKnown = std::isfinite(value) && value >= 0.0;
     if (m_progressKnown)
@@ -159,22 +144,15 @@ void VideoSessionController::applyProgress(const Flag &flag, double value)
     emit progressChanged();
 }
 
-void VideoSessionController::applyFirstFrame(const Flag &flag, const QImage &image)
+void VideoSessionController::applyFirstFrame(const QImage &image)
 {
-    if (runIsCurrent(flag))
+    if (!m_job.cancelling())
         emit firstFrameReady(image);
-}
-
-void VideoSessionController::finishAnalysis()
-{
-    completeAnalysis(m_watcher.result());
 }
 
 void VideoSessionController::completeAnalysis(const VideoAnalysisResult &result)
 {
-    const bool cancelled = m_state == AnalysisState::Cancelling || (m_cancelFlag && m_cancelFlag->load());
-    m_cancelFlag.reset();
-    if (cancelled || result.cancelled) {
+    if (m_state == AnalysisState::Cancelling || result.cancelled) {
         setErrorMessage(QString());
         resetMetadata();
         setState(AnalysisState::Cancelled);
@@ -199,8 +177,7 @@ void VideoSessionController::cancelAnalysis()
 {
     if (m_state != AnalysisState::Analyzing)
         return;
-    if (m_cancelFlag)
-        m_cancelFlag->store(true);
+    m_job.cancel();
     setState(AnalysisState::Cancelling);
 }
 

@@ -2,16 +2,13 @@
 #pragma once
 
 #include "media/VideoMetadata.h"
+#include "ui/controllers/BackgroundJob.h"
 
-#include <QFutureWatcher>
 #include <QImage>
 #include <QMetaType>
 #include <QObject>
 #include <QString>
 #include <QUrl>
-
-#include <atomic>
-#include <memory>
 
 class ControllerTestAccess;
 
@@ -19,7 +16,7 @@ namespace ovra::ui::controllers {
 
 class MediaRuntimeController;
 
-// The outcome of one source analysis, handed from the pool task to the controller.
+// The outcome of one source analysis, handed from the analysis thread to the controller.
 struct VideoAnalysisResult
 {
     media::VideoMetadata metadata;
@@ -33,7 +30,7 @@ struct VideoAnalysisResult
 };
 
 // The source video: which file is open, its analysed metadata and the capture rate in force.
-// Lives in the user-interface thread; the analysis runs on the global thread pool.
+// Lives in the user-interface thread; the analysis runs on a thread of its own.
 class VideoSessionController : public QObject
 {
     Q_OBJECT
@@ -137,25 +134,19 @@ signals:
 private:
     friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
 
-    using Flag = std::shared_ptr<std::atomic_bool>;
-
     void setErrorMessage(const QString &message);
     void resetMetadata();
     void setState(AnalysisState state);
     void refuse(const QString &fileName, const QString &message);
     void startAnalysis();
-    bool runIsCurrent(const Flag &flag) const;
-    void applyProgress(const Flag &flag, double value);
-    void applyFirstFrame(const Flag &flag, const QImage &image);
-    void finishAnalysis();
+    void applyProgress(double value);
+    void applyFirstFrame(const QImage &image);
     void completeAnalysis(const VideoAnalysisResult &result);
-    static VideoAnalysisResult analyse(QObject *controller, const QString &filePath, const Flag &flag);
+    VideoAnalysisResult analyse(const QString &filePath, const JobRun &run);
 
     bool m_editingLocked = false;
     bool m_unsavedResultPending = false;
     MediaRuntimeController *m_mediaRuntime = nullptr;
-    QFutureWatcher<VideoAnalysisResult> m_watcher;
-    Flag m_cancelFlag;
     media::VideoMetadata m_metadata;
     AnalysisState m_state = AnalysisState::Empty;
     QString m_fileName;
@@ -163,6 +154,7 @@ private:
     QString m_errorMessage;
     double m_progress = 0.0;
     bool m_progressKnown = false;
+    BackgroundJob m_job; // last: it stops before anything its runs use goes away
 };
 
 } // namespace ovra::ui::controllers

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QThread>
 
+#include <utility>
+
 namespace ovra::ui::controllers {
 
 // A worker object on a low-priority thread of its own, deleted on that thread when it ends.
@@ -27,6 +29,16 @@ public:
     Worker *worker() const { return m_worker; }
     bool stopped() const { return !m_worker; }
     void start() { m_thread.start(QThread::LowPriority); }
+    // Runs request(worker) on the worker's thread, after what was posted before it.
+    template <typename Request>
+    void post(Request request)
+    {
+        if (!m_worker)
+            return;
+        Worker *worker = m_worker;
+        QMetaObject::invokeMethod(
+            worker, [worker, request = std::move(request)] { request(worker); }, Qt::QueuedConnection);
+    }
     void stop(QObject *controller)
     {
         if (!m_worker)

@@ -37,12 +37,6 @@ template <typename Change> void PlaybackController::changeState(Change change)
         emit stateChanged();
 }
 
-template <typename Request> void PlaybackController::post(Request request)
-{
-    PlaybackWorker *worker = m_worker;
-    QMetaObject::invokeMethod(worker, [worker, request] { request(worker); }, Qt::QueuedConnection);
-}
-
 PlaybackController::PlaybackController(VideoSessionController *session,
                                        controllers::AnalysisFragmentController *fragment,
                                        controllers::MediaRuntimeController *mediaRuntime, QObject *parent)
@@ -50,17 +44,14 @@ PlaybackController::PlaybackController(VideoSessionController *session,
     , m_session(session)
     , m_fragment(fragment)
     , m_mediaRuntime(mediaRuntime)
-    , m_worker(new PlaybackWorker)
+    , m_worker(QStringLiteral("Source video playback"))
 {
-    m_thread.setObjectName(QStringLiteral("Source video playback"));
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
-    connect(m_worker, &PlaybackWorker::framePairDecoded, this, &PlaybackController::handleFramePair);
-    connect(m_worker, &PlaybackWorker::previewConfigurationChanged, this,
-            &PlaybackController::handlePreviewConfiguration);
-    connect(m_worker, &PlaybackWorker::playingChanged, this, &PlaybackController::handlePlayingChanged);
-    connect(m_worker, &PlaybackWorker::operationFailed, this, &PlaybackController::handleOperationFailed);
-    connect(m_worker, &PlaybackWorker::endReached, this, &PlaybackController::handleEndReached);
+    PlaybackWorker *worker = m_worker.worker();
+    connect(worker, &PlaybackWorker::framePairDecoded, this, &PlaybackController::handleFramePair);
+    connect(worker, &PlaybackWorker::previewConfigurationChanged, this, &PlaybackController::handlePreviewConfiguration);
+    connect(worker, &PlaybackWorker::playingChanged, this, &PlaybackController::handlePlayingChanged);
+    connect(worker, &PlaybackWorker::operationFailed, this, &PlaybackController::handleOperationFailed);
+    connect(worker, &PlaybackWorker::endReached, this, &PlaybackController::handleEndReached);
     connect(session, &VideoSessionController::stateChanged, this, &PlaybackController::refreshSource);
     connect(session, &VideoSessionController::sourceChanged, this, &PlaybackController::refreshSource);
     connect(fragment, &controllers::AnalysisFragmentController::rangeChanged, this, [this] {
@@ -68,7 +59,7 @@ PlaybackController::PlaybackController(VideoSessionController *session,
             pause();
     });
     connect(session, &VideoSessionController::firstFrameReady, this, &PlaybackController::handleFirstFrame);
-    m_thread.start(QThread::LowPriority);
+    m_worker.start();
     refreshSource();
 }
 
@@ -77,10 +68,8 @@ PlaybackController::~PlaybackController()
     m_session->disconnect(this);
     if (m_cancelFlag)
         m_cancelFlag->store(true);
-    const quint64 id = ++m_requestId;
-    m_worker->requestInterrupt();
-    post([id](PlaybackWorker *worker) { worker->shutdown(id); });
-    m_thread.wait();
+    m_worker.worker()->requestInterrupt();
+    m_worker.stop(this);
 }
 
 bool PlaybackController::canPlay() const
@@ -148,7 +137,7 @@ void PlaybackController::loadSource()
         m_cancelFlag->store(true);
     m_cancelFlag = std::make_shared<std::atomic_bool>(false);
     const quint64 id = ++m_requestId;
-    m_worker->requestInterrupt();
+    m_worker.worker()->requestInterrupt();
     const media::VideoMetadata metadata = m_session->metadata();
     m_loadedSourcePath = metadata.filePath;
     m_durationUs = metadata.durationUs;
@@ -165,7 +154,7 @@ void PlaybackController::loadSource()
     emit timelineChanged();
     emit positionChanged();
     const auto flag = m_cancelFlag;
-    post([id, metadata, flag](PlaybackWorker *worker) { worker->load(id, metadata, flag); });
+    m_worker.post([id, metadata, flag](PlaybackWorker *worker) { worker->load(id, metadata, flag); });
 }
 
 void PlaybackController::unloadSource()
@@ -177,8 +166,8 @@ void PlaybackController::unloadSource()
     if (m_cancelFlag)
         m_cancelFlag->store(true);
     const quint64 id = ++m_requestId;
-    m_worker->requestInterrupt();
-    post([id](PlaybackWorker *worker) { worker->close(id); });
+    m_worker.worker()->requestInterrupt();
+    m_worker.post([id](PlaybackWorker *worker) { worker->close(id); });
     m_pairing.reset();
     m_loadedSourcePath.clear();
     m_positionUs = m_durationUs = m_frameCount = 0;
@@ -217,17 +206,17 @@ void PlaybackController::play()
     const qint64 from = inRange ? m_currentFrameIndex : start;
     const double fps = m_session->metadata().nominalFrameRate * m_playbackSpeed;
     const quint64 id = m_requestId;
-    post([id, from, end, fps](PlaybackWorker *worker) { worker->play(id, from, end, fps); });
+    m_worker.post([id, from, end, fps](PlaybackWorker *worker) { worker->play(id, from, end, fps); });
 }
 
 void PlaybackController::pause()
 {
     if (!m_ready || !m_playing || m_pausePending)
         return;
-    m_worker->requestInterrupt();
+    m_worker.worker()->requestInterrupt();
     changeState([this] { m_pausePending = true; });
     const quint64 id = m_requestId;
-    post([id](PlaybackWorker *worker) { worker->pause(id); });
+    m_worker.post([id](PlaybackWorker *worker) { worker->pause(id); });
 }
 
 void PlaybackController::togglePlayback()
@@ -243,7 +232,7 @@ void PlaybackController::togglePlayback()
 void PlaybackController::prepareNavigation()
 {
     ++m_requestId;
-    m_worker->requestInterrupt();
+    m_worker.worker()->requestInterrupt();
     changeState([this] {
         m_playPending = m_pausePending = m_playing = false;
         m_busy = true;
@@ -258,7 +247,7 @@ void PlaybackController::seekToFraction(double fraction)
         media::roundHalfAwayFromZero(double(m_frameCount - 1) * std::clamp(fraction, 0.0, 1.0));
     prepareNavigation();
     const quint64 id = m_requestId;
-    post([id, target](PlaybackWorker *worker) { worker->seek(id, target); });
+    m_worker.post([id, target](PlaybackWorker *worker) { worker->seek(id, target); });
 }
 
 void PlaybackController::stepForward()
@@ -267,7 +256,7 @@ void PlaybackController::stepForward()
         return;
     prepareNavigation();
     const quint64 id = m_requestId;
-    post([id](PlaybackWorker *worker) { worker->step(id, +1); });
+    m_worker.post([id](PlaybackWorker *worker) { worker->step(id, +1); });
 }
 
 void PlaybackController::stepBackward()
@@ -276,7 +265,7 @@ void PlaybackController::stepBackward()
         return;
     prepareNavigation();
     const quint64 id = m_requestId;
-    post([id](PlaybackWorker *worker) { worker->step(id, -1); });
+    m_worker.post([id](PlaybackWorker *worker) { worker->step(id, -1); });
 }
 
 void PlaybackController::retry()
@@ -330,14 +319,14 @@ bool PlaybackController::configurePreview(const std::shared_ptr<project_data::Te
         return false;
     }
     const quint64 id = ++m_requestId;
-    m_worker->requestInterrupt();
+    m_worker.worker()->requestInterrupt();
     changeState([this] { m_playPending = m_pausePending = false; });
     clearPreviewState();
     emit previewStateChanged();
     changeState([this] { m_busy = true; });
     m_pairing = PreviewPairing{result, startFrame, endFrameExclusive};
     const std::shared_ptr<const project_data::TemporaryVideo> store = result;
-    post([id, store, startFrame, endFrameExclusive](PlaybackWorker *worker) {
+    m_worker.post([id, store, startFrame, endFrameExclusive](PlaybackWorker *worker) {
         worker->configurePreview(id, store, startFrame, endFrameExclusive);
     });
     return true;
@@ -347,8 +336,8 @@ void PlaybackController::clearPreview()
 {
     if (!m_loadedSourcePath.isEmpty()) {
         const quint64 id = ++m_requestId;
-        m_worker->requestInterrupt();
-        post([id](PlaybackWorker *worker) { worker->clearPreview(id); });
+        m_worker.worker()->requestInterrupt();
+        m_worker.post([id](PlaybackWorker *worker) { worker->clearPreview(id); });
     }
     m_pairing.reset();
     clearPreviewState();

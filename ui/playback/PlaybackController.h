@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ui/controllers/WorkerThread.h"
+
 #include <QImage>
 #include <QObject>
 #include <QString>
-#include <QThread>
 
 #include <atomic>
 #include <memory>
@@ -120,8 +121,6 @@ private:
     Flags flags() const;
     // Runs change and emits stateChanged when one of the state flags changed.
     template <typename Change> void changeState(Change change);
-    template <typename Request> void post(Request request);
-
     void refreshSource();
     void loadSource();
     void unloadSource();
@@ -141,8 +140,7 @@ private:
     controllers::VideoSessionController *m_session = nullptr;
     controllers::AnalysisFragmentController *m_fragment = nullptr;
     controllers::MediaRuntimeController *m_mediaRuntime = nullptr;
-    PlaybackWorker *m_worker = nullptr;
-    QThread m_thread;
+    controllers::WorkerThread<PlaybackWorker> m_worker;
     std::shared_ptr<std::atomic_bool> m_cancelFlag;
     QImage m_currentFrame;
     QImage m_previewFrame;

@@ -6,7 +6,6 @@
 #include "project_data/TemporaryVideoSource.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -311,12 +310,6 @@ void PlaybackWorker::close(quint64 requestId)
 {
     m_requestId = requestId;
     closeAll();
-}
-
-void PlaybackWorker::shutdown(quint64 requestId)
-{
-    close(requestId);
-    QThread::currentThread()->quit();
 }
 
 } // namespace ovra::ui::playback

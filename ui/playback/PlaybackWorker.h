@@ -41,7 +41,6 @@ public:
                           qint64 startFrame, qint64 endFrameExclusive);
     void clearPreview(quint64 requestId);
     void close(quint64 requestId);
-    void shutdown(quint64 requestId);
     // The only direct call, from any thread: stops the running playback loop at the next frame.
     void requestInterrupt() { m_interrupt.store(true); }
 

@@ -113,7 +113,7 @@ QJsonObject PerformanceReport::motionCore(const ProcessingPerformance &r)
     return object;
 }
 
-QJsonObject PerformanceReport::report(const QJsonObject &snapshot)
+QJsonObject PerformanceReport::report(const QJsonObject &snapshot, const QString &activeOperation)
 {
     const QJsonObject preview = snapshot.value(QLatin1String("preview")).toObject();
     const QJsonObject exporter = snapshot.value(QLatin1String("export")).toObject();
@@ -121,8 +121,6 @@ QJsonObject PerformanceReport::report(const QJsonObject &snapshot)
     const QJsonObject exportPerformance = exporter.value(QLatin1String("performance")).toObject();
     const bool exportBusy = exporter.value(QLatin1String("busy")).toBool();
     const bool previewBusy = preview.value(QLatin1String("busy")).toBool();
-    const QString active = exportBusy ? QStringLiteral("export")
-                                      : (previewBusy ? QStringLiteral("preview") : QStringLiteral("none"));
     const bool exportMeasured = exportPerformance.value(QLatin1String("available")).toBool();
     return {{QStringLiteral("revision"), snapshot.value(QLatin1String("revision"))},
             {QStringLiteral("previewState"), preview.value(QLatin1String("state"))},
@@ -136,7 +134,7 @@ QJsonObject PerformanceReport::report(const QJsonObject &snapshot)
             {QStringLiteral("exportCompleted"), exporter.value(QLatin1String("completed"))},
             {QStringLiteral("exportProgress"), exporter.value(QLatin1String("progress"))},
             {QStringLiteral("exportRevision"), exporter.value(QLatin1String("exportRevision"))},
-            {QStringLiteral("activeOperation"), active},
+            {QStringLiteral("activeOperation"), activeOperation},
             {QStringLiteral("videoSourceBackend"),
              snapshot.value(QLatin1String("libav")).toObject().value(QLatin1String("videoSourceBackend"))},
             {QStringLiteral("performance"), exportMeasured ? exportPerformance : previewPerformance},

@@ -4,6 +4,7 @@
 #include "processing/ProcessingRecords.h"
 
 #include <QJsonObject>
+#include <QString>
 
 namespace ovra::diagnostics::service {
 
@@ -15,8 +16,9 @@ public:
     static QJsonObject full(const project_data::ProcessingPerformance &record);
     // The headline figures of an export run.
     static QJsonObject brief(const project_data::ProcessingPerformance &record);
-    // The answer of "diagnostics.getPerformance", every value taken from one snapshot.
-    static QJsonObject report(const QJsonObject &snapshot);
+    // The answer of "diagnostics.getPerformance", every value taken from one snapshot and the
+    // application's current operation taken at the same moment.
+    static QJsonObject report(const QJsonObject &snapshot, const QString &activeOperation);
 
 private:
     static QJsonObject pipeline(const project_data::ProcessingPerformance &record);

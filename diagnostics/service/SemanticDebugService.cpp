@@ -133,7 +133,7 @@ QJsonObject SemanticDebugService::dispatch(const QString &method, const QJsonObj
     if (method == QLatin1String("diagnostics.getSnapshot"))
         return snapshot();
     if (method == QLatin1String("diagnostics.getPerformance"))
-        return PerformanceReport::report(snapshot());
+        return PerformanceReport::report(snapshot(), StateSnapshot::currentOperation(*m_application));
     if (method == QLatin1String("diagnostics.getEvents"))
         return m_journal.query(params, m_revision, errorCode);
     if (method == QLatin1String("diagnostics.getMotionSpectrum"))

@@ -14,6 +14,7 @@
 #include "ui/playback/PlaybackController.h"
 
 #include <QDateTime>
+#include <QMetaEnum>
 
 namespace ovra::diagnostics::service {
 
@@ -27,66 +28,22 @@ QJsonValue integer(qint64 value)
     return double(value);
 }
 
-QString sessionState(VideoSessionController::AnalysisState state)
+// A controller's state as the clients know it: the enum's key with a lower-case first letter.
+template <typename State>
+QString stateName(State state)
 {
-    static const char *const names[] = {"empty", "analyzing", "cancelling", "ready", "error", "cancelled"};
-    const int index = int(state);
-    return index >= 0 && index < 6 ? QString::fromLatin1(names[index]) : QStringLiteral("unknown");
-}
-
-QString settingsState(const ProcessingSettingsController &settings)
-{
-    if (!settings.available())
-        return QStringLiteral("unavailable");
-    if (!settings.settingsValid())
-        return QStringLiteral("invalid");
-    return settings.warningMessage().isEmpty() ? QStringLiteral("ready") : QStringLiteral("warning");
-}
-
-QString playbackState(const ui::playback::PlaybackController &playback)
-{
-    if (playback.hasError())
-        return QStringLiteral("error");
-    if (playback.pausePending())
-        return QStringLiteral("pausing");
-    if (playback.playPending())
-        return QStringLiteral("starting");
-    if (playback.playing())
-        return QStringLiteral("playing");
-    if (playback.busy())
-        return QStringLiteral("loading");
-    return playback.ready() ? QStringLiteral("ready") : QStringLiteral("unavailable");
-}
-
-QString previewState(const PreviewController &preview)
-{
-    if (preview.cancelling())
-        return QStringLiteral("cancelling");
-    if (preview.busy())
-        return QStringLiteral("processing");
-    if (preview.hasError())
-        return QStringLiteral("error");
-    if (preview.ready())
-        return preview.stale() ? QStringLiteral("stale") : QStringLiteral("ready");
-    return preview.available() ? QStringLiteral("available") : QStringLiteral("unavailable");
-}
-
-QString exportState(const ExportController &exporter)
-{
-    if (exporter.cancelling())
-        return QStringLiteral("cancelling");
-    if (exporter.busy())
-        return QStringLiteral("processing");
-    if (exporter.hasError())
-        return QStringLiteral("error");
-    if (exporter.completed())
-        return QStringLiteral("completed");
-    if (exporter.canStart())
-        return QStringLiteral("ready");
-    return exporter.available() ? QStringLiteral("available") : QStringLiteral("unavailable");
+    QString name = QString::fromLatin1(QMetaEnum::fromType<State>().valueToKey(int(state)));
+    if (!name.isEmpty())
+        name[0] = name[0].toLower();
+    return name;
 }
 
 } // namespace
+
+QString StateSnapshot::currentOperation(const ApplicationController &application)
+{
+    return stateName(application.currentOperation());
+}
 
 QString StateSnapshot::timestamp()
 {
@@ -115,7 +72,7 @@ QJsonObject StateSnapshot::build(const ApplicationController &application, quint
 QJsonObject StateSnapshot::source(const ApplicationController &application)
 {
     const VideoSessionController &session = *application.videoSession();
-    return {{QStringLiteral("state"), sessionState(session.state())},
+    return {{QStringLiteral("state"), stateName(session.state())},
             {QStringLiteral("hasSource"), session.hasSource()},
             {QStringLiteral("busy"), session.busy()},
             {QStringLiteral("cancelling"), session.cancelling()},
@@ -154,9 +111,7 @@ QJsonObject StateSnapshot::sourceMetadata(const ApplicationController &applicati
 QJsonObject StateSnapshot::selection(const ApplicationController &application)
 {
     const AnalysisFragmentController &f = *application.analysisFragment();
-    const QString state = !f.available() ? QStringLiteral("unavailable")
-                                         : (f.selectionValid() ? QStringLiteral("ready") : QStringLiteral("invalid"));
-    return {{QStringLiteral("state"), state},
+    return {{QStringLiteral("state"), stateName(f.state())},
             {QStringLiteral("available"), f.available()},
             {QStringLiteral("customized"), f.rangeCustomized()},
             {QStringLiteral("valid"), f.selectionValid()},
@@ -173,7 +128,7 @@ QJsonObject StateSnapshot::selection(const ApplicationController &application)
 QJsonObject StateSnapshot::settings(const ApplicationController &application)
 {
     const ProcessingSettingsController &s = *application.processingSettings();
-    return {{QStringLiteral("state"), settingsState(s)},
+    return {{QStringLiteral("state"), stateName(s.state())},
             {QStringLiteral("available"), s.available()},
             {QStringLiteral("frequencyEditingAvailable"), s.frequencyEditingAvailable()},
             {QStringLiteral("valid"), s.settingsValid()},
@@ -215,7 +170,7 @@ QJsonObject StateSnapshot::region(const QRectF &rect)
 
 QJsonObject StateSnapshot::playback(const ui::playback::PlaybackController &p)
 {
-    return {{QStringLiteral("state"), playbackState(p)},
+    return {{QStringLiteral("state"), stateName(p.state())},
             {QStringLiteral("ready"), p.ready()},
             {QStringLiteral("busy"), p.busy()},
             {QStringLiteral("playing"), p.playing()},
@@ -244,7 +199,7 @@ QJsonObject StateSnapshot::preview(const ApplicationController &application)
     return {{QStringLiteral("storage"), QStringLiteral("temporary-file")},
             {QStringLiteral("storageBytes"), integer(p.storageBytes())},
             {QStringLiteral("unsaved"), p.unsaved()},
-            {QStringLiteral("state"), previewState(p)},
+            {QStringLiteral("state"), stateName(p.state())},
             {QStringLiteral("available"), p.available()},
             {QStringLiteral("busy"), p.busy()},
             {QStringLiteral("cancelling"), p.cancelling()},
@@ -270,7 +225,7 @@ QJsonObject StateSnapshot::exporter(const ApplicationController &application)
                                 {QStringLiteral("position"), QStringLiteral("bottomRight")},
                                 {QStringLiteral("maximumWidthRatio"), 0.28},
                                 {QStringLiteral("marginRatio"), 0.02}};
-    return {{QStringLiteral("state"), exportState(e)},
+    return {{QStringLiteral("state"), stateName(e.state())},
             {QStringLiteral("available"), e.available()},
             {QStringLiteral("canStart"), e.canStart()},
             {QStringLiteral("busy"), e.busy()},

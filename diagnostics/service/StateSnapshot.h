@@ -21,6 +21,8 @@ public:
     static QJsonObject build(const ui::controllers::ApplicationController &application, quint64 revision);
     static QJsonObject playback(const ui::playback::PlaybackController &playback);
     static QJsonObject region(const QRectF &rect);
+    // "none", "sourceAnalysis", "preview" or "export".
+    static QString currentOperation(const ui::controllers::ApplicationController &application);
     static QString timestamp();
 
 private:

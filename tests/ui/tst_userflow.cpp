@@ -23,6 +23,7 @@ using ovra::tests::testMediaPath;
 using ovra::ui::controllers::ApplicationController;
 using ovra::ui::controllers::SpectrumController;
 using State = ovra::ui::controllers::VideoSessionController::AnalysisState;
+using Operation = ovra::ui::controllers::ApplicationController::Operation;
 
 namespace {
 
@@ -135,6 +136,7 @@ private slots:
 
         preview->createPreview();
         QVERIFY(preview->busy());
+        QCOMPARE(app.currentOperation(), Operation::Preview);
         // Locked while the preview runs: nothing that feeds it can change.
         session->openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
         QCOMPARE(session->filePath(), m_input);
@@ -144,6 +146,7 @@ private slots:
         QVERIFY(!session->setCaptureFrameRate(30.0));
         QTRY_VERIFY_WITH_TIMEOUT(!preview->busy(), 120000);
         QVERIFY2(preview->ready(), qPrintable(preview->errorMessage()));
+        QCOMPARE(app.currentOperation(), Operation::None);
         QCOMPARE(preview->frameCount(), fragmentEnd - fragmentStart);
         QVERIFY(preview->unsaved());
         QVERIFY(!preview->stale());
@@ -171,6 +174,7 @@ private slots:
         QVERIFY(exporter->canStart());
         exporter->startExport();
         QVERIFY(app.playback()->exportActive());
+        QCOMPARE(app.currentOperation(), Operation::Export);
         settings->setAmplificationFactor(3.0);
         QCOMPARE(settings->amplificationFactor(), 10.0);
         QTRY_VERIFY_WITH_TIMEOUT(!exporter->busy(), 120000);
@@ -196,11 +200,13 @@ private slots:
     {
         ApplicationController app;
         app.videoSession()->openSource(QUrl::fromLocalFile(testMediaPath("long_cfr30.mp4")));
-        QVERIFY(app.videoSession()->busy());
+        QCOMPARE(app.currentOperation(), Operation::SourceAnalysis);
         app.processingSettings()->setAmplificationFactor(7.0);
         QCOMPARE(app.processingSettings()->amplificationFactor(), 5.0);
-        app.videoSession()->cancelAnalysis(); // the states on the way: tst_videocontrollers
+        QVERIFY(app.cancelCurrentOperation()); // the states on the way: tst_videocontrollers
         QTRY_COMPARE_WITH_TIMEOUT(app.videoSession()->state(), State::Cancelled, 20000);
+        QCOMPARE(app.currentOperation(), Operation::None);
+        QVERIFY(!app.cancelCurrentOperation());
         app.processingSettings()->setAmplificationFactor(7.0);
         QCOMPARE(app.processingSettings()->amplificationFactor(), 7.0);
     }

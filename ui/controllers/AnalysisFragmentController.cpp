@@ -20,6 +20,13 @@ AnalysisFragmentController::AnalysisFragmentController(VideoSessionController *s
     synchronise();
 }
 
+AnalysisFragmentController::State AnalysisFragmentController::state() const
+{
+    if (!available())
+        return State::Unavailable;
+    return selectionValid() ? State::Ready : State::Invalid;
+}
+
 bool AnalysisFragmentController::selectionValid() const
 {
     return m_frameCount >= 2 && m_startFrame >= 0 && m_endFrameExclusive <= m_frameCount

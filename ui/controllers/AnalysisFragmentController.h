@@ -12,6 +12,7 @@ class VideoSessionController;
 class AnalysisFragmentController : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(State state READ state NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool rangeCustomized READ rangeCustomized NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool autoStartAdjusted READ autoStartAdjusted NOTIFY rangeChanged FINAL)
@@ -27,6 +28,10 @@ class AnalysisFragmentController : public QObject
 
 public:
     explicit AnalysisFragmentController(VideoSessionController *session, QObject *parent = nullptr);
+
+    enum class State { Unavailable, Invalid, Ready };
+    Q_ENUM(State)
+    State state() const;
 
     bool available() const { return m_frameCount >= 2; }
     bool rangeCustomized() const { return m_rangeCustomized; }

@@ -25,10 +25,10 @@ ApplicationController::ApplicationController(QObject *parent)
           new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_preview, this))
     , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
 {
-    connect(m_preview, &PreviewController::stateChanged, this, &ApplicationController::updateInteractionLocks);
-    connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::updateInteractionLocks);
+    connect(m_preview, &PreviewController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
+    connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_videoSession, &VideoSessionController::stateChanged, this,
-            &ApplicationController::updateInteractionLocks);
+            &ApplicationController::handleOperationStateChanged);
 }
 
 ApplicationController::~ApplicationController()
@@ -46,6 +46,43 @@ ApplicationController::~ApplicationController()
 QString ApplicationController::applicationDisplayName()
 {
     return QStringLiteral(OVRA_DISPLAY_NAME);
+}
+
+bool ApplicationController::cancelCurrentOperation()
+{
+    switch (m_currentOperation) {
+    case Operation::Export:
+        m_exporter->cancel();
+        return true;
+    case Operation::Preview:
+        m_preview->cancel();
+        return true;
+    case Operation::SourceAnalysis:
+        m_videoSession->cancelAnalysis();
+        return true;
+    case Operation::None:
+        break;
+    }
+    return false;
+}
+
+ApplicationController::Operation ApplicationController::computeCurrentOperation() const
+{
+    if (m_exporter->busy())
+        return Operation::Export;
+    if (m_preview->busy())
+        return Operation::Preview;
+    return m_videoSession->busy() ? Operation::SourceAnalysis : Operation::None;
+}
+
+void ApplicationController::handleOperationStateChanged()
+{
+    updateInteractionLocks();
+    const Operation operation = computeCurrentOperation();
+    if (operation == m_currentOperation)
+        return;
+    m_currentOperation = operation;
+    emit currentOperationChanged();
 }
 
 void ApplicationController::updateInteractionLocks()

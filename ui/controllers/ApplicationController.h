@@ -24,6 +24,7 @@ class ApplicationController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QString applicationDisplayName READ applicationDisplayName CONSTANT FINAL)
+    Q_PROPERTY(Operation currentOperation READ currentOperation NOTIFY currentOperationChanged FINAL)
     Q_PROPERTY(QObject *videoSession READ videoSessionObject CONSTANT FINAL)
     Q_PROPERTY(QObject *mediaRuntime READ mediaRuntimeObject CONSTANT FINAL)
     Q_PROPERTY(QObject *analysisFragment READ analysisFragmentObject CONSTANT FINAL)
@@ -38,6 +39,14 @@ public:
     ~ApplicationController() override;
 
     static QString applicationDisplayName();
+
+    // The one long operation that runs, which blocks opening, closing and editing and which the
+    // status bar shows and cancels. At most one runs at a time; saving wins over the others.
+    enum class Operation { None, SourceAnalysis, Preview, Export };
+    Q_ENUM(Operation)
+    Operation currentOperation() const { return m_currentOperation; }
+    // Cancels the current operation; false when none runs.
+    Q_INVOKABLE bool cancelCurrentOperation();
     MediaRuntimeController *mediaRuntime() const { return m_mediaRuntime; }
     VideoSessionController *videoSession() const { return m_videoSession; }
     AnalysisFragmentController *analysisFragment() const { return m_analysisFragment; }
@@ -46,6 +55,9 @@ public:
     PreviewController *preview() const { return m_preview; }
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
+
+signals:
+    void currentOperationChanged();
 
 private:
     QObject *videoSessionObject() const;
@@ -57,6 +69,8 @@ private:
     QObject *exporterObject() const;
     QObject *spectrumObject() const;
     void updateInteractionLocks();
+    void handleOperationStateChanged();
+    Operation computeCurrentOperation() const;
 
     MediaRuntimeController *m_mediaRuntime = nullptr;
     VideoSessionController *m_videoSession = nullptr;
@@ -66,6 +80,7 @@ private:
     PreviewController *m_preview = nullptr;
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
+    Operation m_currentOperation = Operation::None;
 };
 
 } // namespace ovra::ui::controllers

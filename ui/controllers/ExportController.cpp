@@ -37,6 +37,21 @@ ExportController::ExportController(VideoSessionController *videoSession, MediaRu
     m_available = computeAvailable();
 }
 
+ExportController::State ExportController::state() const
+{
+    if (cancelling())
+        return State::Cancelling;
+    if (busy())
+        return State::Processing;
+    if (hasError())
+        return State::Error;
+    if (completed())
+        return State::Completed;
+    if (canStart())
+        return State::Ready;
+    return available() ? State::Available : State::Unavailable;
+}
+
 ExportController::~ExportController()
 {
     shutdown();

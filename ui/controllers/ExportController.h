@@ -29,6 +29,7 @@ class ExportController : public QObject
     Q_OBJECT
     Q_PROPERTY(QUrl preferredDirectoryUrl READ preferredDirectoryUrl NOTIFY stateChanged FINAL)
     Q_PROPERTY(QString preferredDirectoryPath READ preferredDirectoryPath NOTIFY stateChanged FINAL)
+    Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool canStart READ canStart NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
@@ -53,6 +54,12 @@ public:
                      ProcessingSettingsController *settingsController, playback::PlaybackController *playback,
                      PreviewController *preview, QObject *parent = nullptr);
     ~ExportController() override;
+
+    // The one word for what saving is doing, the most urgent fact first; Ready means a
+    // destination is set and a result can be saved to it.
+    enum class State { Unavailable, Available, Ready, Processing, Cancelling, Completed, Error };
+    Q_ENUM(State)
+    State state() const;
 
     QUrl preferredDirectoryUrl() const { return QUrl::fromLocalFile(preferredDirectoryPath()); }
     QString preferredDirectoryPath() const;

@@ -31,6 +31,19 @@ PreviewController::PreviewController(VideoSessionController *videoSession, Media
     m_available = computeAvailable();
 }
 
+PreviewController::State PreviewController::state() const
+{
+    if (cancelling())
+        return State::Cancelling;
+    if (busy())
+        return State::Processing;
+    if (hasError())
+        return State::Error;
+    if (ready())
+        return stale() ? State::Stale : State::Ready;
+    return available() ? State::Available : State::Unavailable;
+}
+
 PreviewController::~PreviewController()
 {
     shutdown();

@@ -31,6 +31,7 @@ class VideoSessionController;
 class PreviewController : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool unsaved READ unsaved NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 storageBytes READ storageBytes NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
@@ -55,6 +56,11 @@ public:
                       ProcessingSettingsController *settingsController, playback::PlaybackController *playback,
                       QObject *parent = nullptr);
     ~PreviewController() override;
+
+    // The one word for what the preview is doing, the most urgent fact first.
+    enum class State { Unavailable, Available, Processing, Cancelling, Ready, Stale, Error };
+    Q_ENUM(State)
+    State state() const;
 
     bool unsaved() const { return m_ready && m_unsavedFlag; }
     qint64 storageBytes() const;

@@ -64,6 +64,15 @@ bool ProcessingSettingsController::frequencyEditingAvailable() const
                                                     m_fragment->endFrameExclusive());
 }
 
+ProcessingSettingsController::State ProcessingSettingsController::state() const
+{
+    if (!available())
+        return State::Unavailable;
+    if (!settingsValid())
+        return State::Invalid;
+    return warningMessage().isEmpty() ? State::Ready : State::Warning;
+}
+
 bool ProcessingSettingsController::settingsValid() const
 {
     return frequencyEditingAvailable() && m_fragment->selectionValid() && m_fragment->physicalTimingAvailable()

@@ -23,6 +23,7 @@ class VideoSessionController;
 class ProcessingSettingsController : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(State state READ state NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool frequencyEditingAvailable READ frequencyEditingAvailable NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool settingsValid READ settingsValid NOTIFY settingsChanged FINAL)
@@ -73,6 +74,11 @@ class ProcessingSettingsController : public QObject
 public:
     ProcessingSettingsController(VideoSessionController *session, AnalysisFragmentController *fragment,
                                  QObject *parent = nullptr);
+
+    // Whether the settings can be used: Warning means valid, with a warning to read.
+    enum class State { Unavailable, Invalid, Warning, Ready };
+    Q_ENUM(State)
+    State state() const;
 
     bool available() const;
     bool frequencyEditingAvailable() const;

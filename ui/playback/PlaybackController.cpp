@@ -63,6 +63,21 @@ PlaybackController::PlaybackController(VideoSessionController *session,
     refreshSource();
 }
 
+PlaybackController::State PlaybackController::state() const
+{
+    if (hasError())
+        return State::Error;
+    if (pausePending())
+        return State::Pausing;
+    if (playPending())
+        return State::Starting;
+    if (playing())
+        return State::Playing;
+    if (busy())
+        return State::Loading;
+    return ready() ? State::Ready : State::Unavailable;
+}
+
 PlaybackController::~PlaybackController()
 {
     m_session->disconnect(this);

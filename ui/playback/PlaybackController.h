@@ -32,6 +32,7 @@ class PlaybackWorker;
 class PlaybackController : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool playing READ playing NOTIFY stateChanged FINAL)
@@ -58,6 +59,12 @@ public:
     PlaybackController(controllers::VideoSessionController *session, controllers::AnalysisFragmentController *fragment,
                        controllers::MediaRuntimeController *mediaRuntime, QObject *parent = nullptr);
     ~PlaybackController() override;
+
+    // The one word for what the player is doing, the most urgent fact first. An error also
+    // changes the state, so stateChanged follows every errorMessageChanged.
+    enum class State { Unavailable, Ready, Loading, Starting, Playing, Pausing, Error };
+    Q_ENUM(State)
+    State state() const;
 
     bool ready() const { return m_ready; }
     bool busy() const { return m_busy; }

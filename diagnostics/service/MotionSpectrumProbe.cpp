@@ -8,16 +8,12 @@
 #include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 
-#include <QFuture>
 #include <QJsonArray>
-#include <QtConcurrent/QtConcurrentRun>
-
-#include <atomic>
 
 namespace ovra::diagnostics::service {
 
 using processing::MotionSpectrumRequest;
-using processing::MotionSpectrumResult;
+using ui::controllers::SpectrumController;
 
 namespace {
 
@@ -73,46 +69,40 @@ QJsonObject finishedAnswer(const MotionSpectrumRequest &request, const motion_co
     return answer;
 }
 
-QString stateName(project_data::ProcessingState state)
+QJsonObject failedAnswer(const MotionSpectrumRequest &request, const QString &errorMessage)
 {
-    switch (state) {
-    case project_data::ProcessingState::Succeeded:
-        return QStringLiteral("succeeded");
-    case project_data::ProcessingState::Cancelled:
-        return QStringLiteral("cancelled");
-    default:
-        return QStringLiteral("failed");
-    }
+    QJsonObject answer = header(request, QStringLiteral("failed"), 0.0);
+    answer.insert(QStringLiteral("errorMessage"), errorMessage);
+    return answer;
+}
+
+// What the window's spectrum tells of request, or nothing while it holds no run of it.
+QJsonObject answerFrom(const SpectrumController &window, const MotionSpectrumRequest &request)
+{
+    if (window.ready() && processing::sameAnalysis(window.resultRequest(), request))
+        return finishedAnswer(request, window.spectrum(), window.analysedFrames());
+    if (!processing::sameAnalysis(window.latestRequest(), request))
+        return {};
+    if (window.state() == SpectrumController::State::Running)
+        return header(request, QStringLiteral("running"), window.progress());
+    if (window.state() == SpectrumController::State::Error)
+        return failedAnswer(request, window.errorMessage());
+    return {};
 }
 
 } // namespace
 
-struct MotionSpectrumProbe::Job
-{
-    MotionSpectrumRequest request;
-    std::atomic<bool> cancel{false};
-    std::atomic<qint64> processedFrames{0};
-    std::atomic<qint64> totalFrames{0};
-    QFuture<MotionSpectrumResult> future;
-};
-
 MotionSpectrumProbe::MotionSpectrumProbe(ui::controllers::ApplicationController *application)
     : m_application(application)
 {
-    m_pool.setMaxThreadCount(1);
-}
-
-MotionSpectrumProbe::~MotionSpectrumProbe()
-{
-    cancel();
-    m_pool.waitForDone();
 }
 
 void MotionSpectrumProbe::cancel()
 {
-    if (m_job)
-        m_job->cancel = true;
-    m_job.reset();
+    SpectrumController *window = m_application->spectrum();
+    if (m_clientRequest && window->busy() && processing::sameAnalysis(window->latestRequest(), *m_clientRequest))
+        window->cancel();
+    m_clientRequest.reset();
 }
 
 QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, bool mayStart, QString *errorCode)
@@ -124,14 +114,11 @@ QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, bool mayStart,
     }
     if (!m_application->videoSession()->ready())
         return {{QStringLiteral("state"), QStringLiteral("unavailable")}};
-    const auto *window = m_application->spectrum();
-    MotionSpectrumRequest request = window->currentRequest();
-    request.resolutionHz = resolution.toDouble(0.0);
-    if (m_job && processing::sameAnalysis(m_job->request, request))
-        return jobAnswer();
-    // The window's spectrum, while current, answers for the default resolution it was made at.
-    if (window->ready() && !window->stale() && request.resolutionHz == 0.0)
-        return finishedAnswer(request, window->spectrum(), window->analysedFrames());
+    SpectrumController *window = m_application->spectrum();
+    const MotionSpectrumRequest request = window->currentRequest(resolution.toDouble(0.0));
+    const QJsonObject known = answerFrom(*window, request);
+    if (!known.isEmpty())
+        return known;
     // Anything else means new work, which only a client in control may ask for, and not while
     // the settings are locked for a preview or an export.
     if (!mayStart) {
@@ -142,41 +129,10 @@ QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, bool mayStart,
         *errorCode = QStringLiteral("state_conflict");
         return {};
     }
-    start(request);
-    return jobAnswer();
-}
-
-QJsonObject MotionSpectrumProbe::jobAnswer() const
-{
-    const Job &job = *m_job;
-    const MotionSpectrumRequest &request = job.request;
-    const qint64 total = job.totalFrames;
-    const double progress = total > 0 ? double(job.processedFrames) / double(total) : 0.0;
-    if (!job.future.isFinished())
-        return header(request, QStringLiteral("running"), progress);
-    const MotionSpectrumResult result = job.future.result();
-    if (result.succeeded())
-        return finishedAnswer(request, result.spectrum, result.analysedFrames);
-    QJsonObject answer = header(request, stateName(result.state), progress);
-    answer.insert(QStringLiteral("errorMessage"), result.errorMessage);
-    return answer;
-}
-
-void MotionSpectrumProbe::start(const MotionSpectrumRequest &request)
-{
-    cancel();
-    auto job = std::make_shared<Job>();
-    job->request = request;
-    job->future = QtConcurrent::run(&m_pool, [job] {
-        return processing::MotionSpectrumAnalysis().run(
-            job->request,
-            [&job = *job](const project_data::ProcessingProgress &progress) {
-                job.totalFrames = progress.totalFrames;
-                job.processedFrames = progress.processedFrames;
-            },
-            [&job = *job] { return job.cancel.load(); });
-    });
-    m_job = std::move(job);
+    if (!window->analyze(request))
+        return failedAnswer(request, window->errorMessage());
+    m_clientRequest = request;
+    return answerFrom(*window, request);
 }
 
 } // namespace ovra::diagnostics::service

@@ -201,7 +201,7 @@ private slots:
     void withAVideo() { run(); }
 
     // The first request only starts the analysis; the figures that follow are those of the
-    // analysis of the session's fragment, region and capture rate.
+    // analysis of the session's fragment, region and capture rate, made by the window's spectrum.
     void spectrumOfTheCurrentFragment()
     {
         const QString method = "diagnostics.getMotionSpectrum";
@@ -224,6 +224,9 @@ private slots:
             amplitudes.append(amplitude);
         QCOMPARE(answer["amplitudePixels"].toArray(), amplitudes);
         QCOMPARE(answer["peaks"].toArray().size(), qsizetype(direct.spectrum.peaks.size()));
+        // The window's spectrum is the one measured: the processing dialog shows what was asked for.
+        QVERIFY(m_app->spectrum()->ready());
+        QCOMPARE(m_app->spectrum()->spectrum().amplitudePixels, direct.spectrum.amplitudePixels);
     }
 
     // A read-only client reads a spectrum that exists, the window's included, but starts none;
@@ -238,7 +241,7 @@ private slots:
         QCOMPARE(outcome(reader.call(method, {{"resolutionHz", 2}})), "control_disabled");
         auto *window = m_app->spectrum();
         QVERIFY(window->analyze());
-        QTRY_VERIFY_WITH_TIMEOUT(window->ready(), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->busy() && window->ready(), 60000);
         const QJsonObject answer = resultOf(reader.call(method));
         QCOMPARE(answer["state"], "succeeded");
         QCOMPARE(answer["analysedFrames"], double(window->analysedFrames()));

@@ -42,6 +42,19 @@ SpectrumController::SpectrumController(VideoSessionController *videoSession,
     m_available = computeAvailable();
 }
 
+SpectrumController::State SpectrumController::state() const
+{
+    if (cancelling())
+        return State::Cancelling;
+    if (busy())
+        return State::Running;
+    if (!m_errorMessage.isEmpty())
+        return State::Error;
+    if (ready())
+        return stale() ? State::Stale : State::Ready;
+    return available() ? State::Available : State::Unavailable;
+}
+
 SpectrumController::~SpectrumController()
 {
     shutdown();

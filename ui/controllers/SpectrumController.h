@@ -20,6 +20,7 @@ class VideoSessionController;
 class SpectrumController : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
@@ -43,6 +44,12 @@ public:
     SpectrumController(VideoSessionController *videoSession, ProcessingSettingsController *settingsController,
                        QObject *parent = nullptr);
     ~SpectrumController() override;
+
+    // The one word for what the spectrum is doing, the most urgent fact first; Error means the
+    // latest request failed or was refused.
+    enum class State { Unavailable, Available, Running, Cancelling, Ready, Stale, Error };
+    Q_ENUM(State)
+    State state() const;
 
     bool available() const { return m_available; }
     bool busy() const { return m_job.running(); }

@@ -83,7 +83,7 @@ QJsonObject answerFrom(const SpectrumController &window, const MotionSpectrumReq
         return finishedAnswer(request, window.spectrum(), window.analysedFrames());
     if (!processing::sameAnalysis(window.latestRequest(), request))
         return {};
-    if (window.state() == SpectrumController::State::Running)
+    if (window.state() == SpectrumController::State::Processing)
         return header(request, QStringLiteral("running"), window.progress());
     if (window.state() == SpectrumController::State::Error)
         return failedAnswer(request, window.errorMessage());

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace ovra::ui::controllers {
@@ -113,5 +114,19 @@ private:
     CancelToken m_token;
     quint64 m_number = 0;
 };
+
+// The states that an owner's job decides, most urgent first: cancelling, running, and then the
+// failure of the latest run; nothing when the owner's own facts decide.
+template <typename State>
+std::optional<State> jobState(const BackgroundJob &job, bool failed)
+{
+    if (job.cancelling())
+        return State::Cancelling;
+    if (job.running())
+        return State::Processing;
+    if (failed)
+        return State::Error;
+    return std::nullopt;
+}
 
 } // namespace ovra::ui::controllers

@@ -39,12 +39,8 @@ ExportController::ExportController(VideoSessionController *videoSession, MediaRu
 
 ExportController::State ExportController::state() const
 {
-    if (cancelling())
-        return State::Cancelling;
-    if (busy())
-        return State::Processing;
-    if (hasError())
-        return State::Error;
+    if (const auto state = jobState<State>(m_job, hasError()))
+        return *state;
     if (completed())
         return State::Completed;
     if (canStart())

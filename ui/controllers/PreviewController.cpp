@@ -33,12 +33,8 @@ PreviewController::PreviewController(VideoSessionController *videoSession, Media
 
 PreviewController::State PreviewController::state() const
 {
-    if (cancelling())
-        return State::Cancelling;
-    if (busy())
-        return State::Processing;
-    if (hasError())
-        return State::Error;
+    if (const auto state = jobState<State>(m_job, hasError()))
+        return *state;
     if (ready())
         return stale() ? State::Stale : State::Ready;
     return available() ? State::Available : State::Unavailable;

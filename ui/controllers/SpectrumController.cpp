@@ -44,12 +44,8 @@ SpectrumController::SpectrumController(VideoSessionController *videoSession,
 
 SpectrumController::State SpectrumController::state() const
 {
-    if (cancelling())
-        return State::Cancelling;
-    if (busy())
-        return State::Running;
-    if (!m_errorMessage.isEmpty())
-        return State::Error;
+    if (const auto state = jobState<State>(m_job, !m_errorMessage.isEmpty()))
+        return *state;
     if (ready())
         return stale() ? State::Stale : State::Ready;
     return available() ? State::Available : State::Unavailable;

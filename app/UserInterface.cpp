@@ -22,6 +22,8 @@ namespace ovra::app {
 void registerNativeTypes()
 {
     qmlRegisterType<ui::items::VideoFrameItem>("OvraMotion.Ui", 1, 0, "VideoFrameItem");
+    qmlRegisterUncreatableType<ui::controllers::ApplicationController>(
+        "OvraMotion.Ui", 1, 0, "ApplicationController", QStringLiteral("The application creates its one controller."));
 }
 
 std::unique_ptr<QQmlApplicationEngine> loadUserInterface(ui::controllers::ApplicationController *controller)

@@ -57,6 +57,12 @@ struct RunningWindow
         }
         return false;
     }
+    // Clicks the button with this text in the status bar, the row that holds the status text.
+    bool clickInStatusBar(const QString &text) const
+    {
+        const auto *status = window()->findChild<QObject *>(QStringLiteral("statusText"));
+        return click(status ? status->parent() : nullptr, text);
+    }
     // The visible popup of this title, after the button with this text in it was clicked.
     QObject *clickInPopup(const QString &title, const QString &text) const
     {
@@ -129,12 +135,16 @@ private slots:
 
     // A video named on the command line opens and is drawn; its preview is drawn beside it. An
     // unsaved result is never lost without asking: opening another video asks first, Cancel
-    // keeps the result and the open video, Discard opens the other one.
+    // keeps the result and the open video, Discard opens the other one. The status bar's Cancel
+    // stops what runs, here the analysis of the opened video.
     void previewOfTheOpenedVideoAndTheUnsavedGuard()
     {
         RunningWindow running;
         auto *session = running.controller->videoSession();
         ovra::app::openVideoArgument(running.controller.get(), {testMediaPath(QStringLiteral("long_cfr30.mp4"))});
+        QVERIFY(running.clickInStatusBar(QStringLiteral("Cancel")));
+        QTRY_COMPARE_WITH_TIMEOUT(running.statusText(), QStringLiteral("Video analysis cancelled"), 20000);
+        session->retryAnalysis();
         QTRY_COMPARE_WITH_TIMEOUT(running.statusText(), QStringLiteral("Source video is ready"), 60000);
         QTRY_VERIFY_WITH_TIMEOUT(drawsPicture(running.window(), running.frameItem(false)), 20000);
 

@@ -5,6 +5,7 @@ import QtQuick.Dialogs
 import OvraMotion.Theme
 import OvraMotion.Components
 import OvraMotion.Pages
+import OvraMotion.Ui
 
 // The window. It guards every action that would lose an unsaved result or interrupt a running
 // operation, and sequences saving before continuing.
@@ -16,7 +17,7 @@ ApplicationWindow {
     readonly property QtObject preview: applicationController.preview
     readonly property QtObject exporter: applicationController.exporter
     readonly property QtObject playback: applicationController.playback
-    readonly property bool operationBusy: videoSession.busy || preview.busy || exporter.busy
+    readonly property bool operationBusy: applicationController.currentOperation !== ApplicationController.None
 
     property var pendingAction: null
     property bool continueAfterSave: false
@@ -243,12 +244,7 @@ ApplicationWindow {
                 onClicked: {
                     busyCloseDialog.close()
                     window.closeAfterCancel = true
-                    if (window.exporter.busy)
-                        window.exporter.cancel()
-                    if (window.preview.busy)
-                        window.preview.cancel()
-                    if (window.videoSession.busy)
-                        window.videoSession.cancelAnalysis()
+                    window.applicationController.cancelCurrentOperation()
                 }
             }
         }

@@ -4,6 +4,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 import "StatusText.js" as StatusText
 
 // One line of what is going on, with progress and cancel while an operation runs.
@@ -17,23 +18,17 @@ Rectangle {
     readonly property QtObject playback: applicationController.playback
     readonly property string tone: StatusText.tone(exporter, session, preview, playback)
     readonly property bool anyCancelling: exporter.cancelling || preview.cancelling || session.cancelling
-    readonly property bool progressShown: exporter.busy || session.busy || preview.busy
-    readonly property real progressValue: exporter.busy ? exporter.progress : session.busy ? session.progress
-                                                                                         : preview.progress
-    readonly property string remainingText: StatusText.remaining(exporter.busy ? exporter.remainingTimeUs
-                                                                : preview.busy ? preview.remainingTimeUs : 0)
+    readonly property int operation: applicationController.currentOperation
+    readonly property bool progressShown: operation !== ApplicationController.None
+    readonly property real progressValue: operation === ApplicationController.Export ? exporter.progress
+                                        : operation === ApplicationController.SourceAnalysis ? session.progress
+                                                                                             : preview.progress
+    readonly property string remainingText: StatusText.remaining(
+        operation === ApplicationController.Export ? exporter.remainingTimeUs
+        : operation === ApplicationController.Preview ? preview.remainingTimeUs : 0)
 
     implicitHeight: 48
     color: Theme.surface
-
-    function cancelCurrent() {
-        if (exporter.busy)
-            exporter.cancel()
-        else if (preview.busy)
-            preview.cancel()
-        else if (session.busy)
-            session.cancelAnalysis()
-    }
 
     Rectangle {
         width: parent.width
@@ -91,7 +86,7 @@ Rectangle {
             visible: root.progressShown
             text: qsTr("Cancel")
             enabled: !root.anyCancelling
-            onClicked: root.cancelCurrent()
+            onClicked: root.applicationController.cancelCurrentOperation()
         }
         AppButton {
             visible: root.exporter.completed

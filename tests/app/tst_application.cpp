@@ -96,7 +96,6 @@ class ApplicationTest : public QObject
 
 private slots:
     static void initMain() { qputenv("QT_QUICK_BACKEND", "software"); }
-    void initTestCase() { ovra::app::registerNativeTypes(); }
     // Any warning of the window's QML fails the test: a broken binding shows up here first.
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/|\\.qml"))); }
 

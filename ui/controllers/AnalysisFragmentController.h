@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::ui::controllers {
 
@@ -12,6 +13,8 @@ class VideoSessionController;
 class AnalysisFragmentController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the fragment.")
     Q_PROPERTY(bool available READ available NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool rangeCustomized READ rangeCustomized NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool autoStartAdjusted READ autoStartAdjusted NOTIFY rangeChanged FINAL)

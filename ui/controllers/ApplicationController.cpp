@@ -57,13 +57,4 @@ void ApplicationController::updateInteractionLocks()
     m_processingSettings->setEditingLocked(processingActive || m_videoSession->busy());
 }
 
-QObject *ApplicationController::videoSessionObject() const { return m_videoSession; }
-QObject *ApplicationController::mediaRuntimeObject() const { return m_mediaRuntime; }
-QObject *ApplicationController::analysisFragmentObject() const { return m_analysisFragment; }
-QObject *ApplicationController::processingSettingsObject() const { return m_processingSettings; }
-QObject *ApplicationController::playbackObject() const { return m_playback; }
-QObject *ApplicationController::previewObject() const { return m_preview; }
-QObject *ApplicationController::exporterObject() const { return m_exporter; }
-QObject *ApplicationController::spectrumObject() const { return m_spectrum; }
-
 } // namespace ovra::ui::controllers

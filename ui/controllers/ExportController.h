@@ -9,6 +9,7 @@
 #include <QString>
 #include <QThread>
 #include <QUrl>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <atomic>
 #include <memory>
@@ -34,6 +35,8 @@ class VideoSessionController;
 class ExportController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the export.")
     Q_PROPERTY(QUrl preferredDirectoryUrl READ preferredDirectoryUrl NOTIFY stateChanged FINAL)
     Q_PROPERTY(QString preferredDirectoryPath READ preferredDirectoryPath NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <algorithm>
 #include <atomic>
@@ -36,6 +37,8 @@ class VideoSessionController;
 class PreviewController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the preview.")
     Q_PROPERTY(bool unsaved READ unsaved NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 storageBytes READ storageBytes NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QRectF>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::project_data {
 struct ProcessingRequest;
@@ -23,6 +24,8 @@ class VideoSessionController;
 class ProcessingSettingsController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the settings.")
     Q_PROPERTY(bool available READ available NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool frequencyEditingAvailable READ frequencyEditingAvailable NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool settingsValid READ settingsValid NOTIFY settingsChanged FINAL)

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <atomic>
 #include <memory>
@@ -27,6 +28,8 @@ class VideoSessionController;
 class SpectrumController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the spectrum.")
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <atomic>
 #include <memory>
@@ -31,6 +32,8 @@ class PlaybackWorker;
 class PlaybackController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the player.")
     Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool playing READ playing NOTIFY stateChanged FINAL)

@@ -5,17 +5,18 @@ import QtQuick.Dialogs
 import OvraMotion.Theme
 import OvraMotion.Components
 import OvraMotion.Pages
+import OvraMotion.Ui
 
 // The window. It guards every action that would lose an unsaved result or interrupt a running
 // operation, and sequences saving before continuing.
 ApplicationWindow {
     id: window
 
-    required property QtObject applicationController
-    readonly property QtObject videoSession: applicationController.videoSession
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject exporter: applicationController.exporter
-    readonly property QtObject playback: applicationController.playback
+    required property ApplicationController applicationController
+    readonly property VideoSessionController videoSession: applicationController.videoSession
+    readonly property PreviewController preview: applicationController.preview
+    readonly property ExportController exporter: applicationController.exporter
+    readonly property PlaybackController playback: applicationController.playback
     readonly property bool operationBusy: videoSession.busy || preview.busy || exporter.busy
 
     property var pendingAction: null
@@ -173,7 +174,7 @@ ApplicationWindow {
                 window.dropContinuation()
                 return
             }
-            Qt.callLater(function () {
+            Qt.callLater(function () { // qmllint disable type
                 if (window.exporter.canStart)
                     window.exporter.startExport()
                 else
@@ -263,7 +264,8 @@ ApplicationWindow {
             Image {
                 width: 64
                 height: 64
-                sourceSize: Qt.size(64, 64)
+                sourceSize.width: 64
+                sourceSize.height: 64
                 source: "qrc:/ui/icons/application.png"
             }
             Column {

@@ -36,12 +36,11 @@ Rectangle {
             id: header
             visible: !root.flat
             width: parent.width
-            implicitHeight: headerRow.implicitHeight
+            implicitHeight: implicitContentHeight
             enabled: root.collapsible && root.expansionEnabled
             onClicked: root.expanded = !root.expanded
             Accessible.name: root.title
             contentItem: Row {
-                id: headerRow
                 spacing: Theme.spacing8
                 Text {
                     visible: root.collapsible

@@ -3,13 +3,14 @@ import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The drop area shown until a source is ready: what state the session is in and what to do next.
 Item {
     id: root
 
-    required property QtObject videoSession
-    required property QtObject mediaRuntime
+    required property VideoSessionController videoSession
+    required property MediaRuntimeController mediaRuntime
     signal openRequested()
     signal fileDropped(url fileUrl)
 

@@ -3,12 +3,13 @@ import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The rotation-speed helper in a dialog of its own.
 AppDialog {
     id: root
 
-    required property QtObject processingSettings
+    required property ProcessingSettingsController processingSettings
 
     title: qsTr("Frequency filter helper")
     width: Math.min(720, Overlay.overlay ? Overlay.overlay.width - 32 : 720)

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 import OvraMotion.Theme
+import OvraMotion.Ui
 
 // The settings' validation message in the error colour, else their warning, else nothing.
 Rectangle {
     id: root
 
-    required property QtObject processingSettings
+    required property ProcessingSettingsController processingSettings
     readonly property bool isError: processingSettings.validationMessage.length > 0
     readonly property string message: isError ? processingSettings.validationMessage : processingSettings.warningMessage
 

@@ -4,16 +4,17 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // Everything an analysis needs, edited live; closing without starting restores what was there.
 AppDialog {
     id: root
 
-    required property QtObject applicationController
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject settings: applicationController.processingSettings
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject exporter: applicationController.exporter
+    required property ApplicationController applicationController
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property ProcessingSettingsController settings: applicationController.processingSettings
+    readonly property PreviewController preview: applicationController.preview
+    readonly property ExportController exporter: applicationController.exporter
     property var originalSettings: null
     property bool settingsAccepted: false
     signal analysisRequested()
@@ -224,7 +225,7 @@ AppDialog {
                     enabled: root.preview.available && !root.exporter.busy
                     onClicked: {
                         focusSink.forceActiveFocus()
-                        Qt.callLater(function () {
+                        Qt.callLater(function () { // qmllint disable type
                             if (!root.preview.available)
                                 return
                             root.settingsAccepted = true

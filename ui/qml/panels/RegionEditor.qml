@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
 import OvraMotion.Theme
+import OvraMotion.Ui
 import "RegionGeometry.js" as Geometry
 
 // Draws the amplification region over the source frame and, while editing, lets the user draw,
@@ -9,9 +11,9 @@ import "RegionGeometry.js" as Geometry
 Item {
     id: root
 
-    required property QtObject processingSettings
-    required property QtObject playback
-    required property QtObject videoSession
+    required property ProcessingSettingsController processingSettings
+    required property PlaybackController playback
+    required property VideoSessionController videoSession
     required property rect paintedRect
     property bool editing: false
     signal editingFinished()
@@ -166,6 +168,7 @@ Item {
         border.color: Theme.border
         Text {
             id: instruction
+            objectName: "regionInstruction"
             anchors.centerIn: parent
             width: parent.width - 2 * Theme.spacing12
             horizontalAlignment: Text.AlignHCenter

@@ -3,13 +3,14 @@ import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // How many worker threads the motion processor may use.
 InspectorCard {
     id: root
 
-    required property QtObject processingSettings
-    readonly property QtObject settings: processingSettings
+    required property ProcessingSettingsController processingSettings
+    readonly property ProcessingSettingsController settings: processingSettings
     readonly property bool automatic: settings.workerThreadCount === 0
 
     title: qsTr("Computing resources")

@@ -9,10 +9,10 @@ import OvraMotion.Ui
 ViewportFrame {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool interactionAllowed
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject playback: applicationController.playback
+    readonly property PreviewController preview: applicationController.preview
+    readonly property PlaybackController playback: applicationController.playback
     readonly property string resultError: preview.errorMessage || playback.previewErrorMessage
     signal saveRequested()
 

@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The shaft-speed helper: a band around a harmonic of the rotation frequency.
 InspectorCard {
     id: root
 
-    required property QtObject processingSettings
+    required property ProcessingSettingsController processingSettings
     property bool editsEnabled: true
     property real bandHalfWidthPercent: settings.defaultBandHalfWidthPercent
     property bool bandApplicationFailed: false
-    readonly property QtObject settings: processingSettings
+    readonly property ProcessingSettingsController settings: processingSettings
     readonly property int harmonicOrder: harmonicBox.currentIndex + 1
     readonly property var harmonics: [settings.harmonic1FrequencyHz, settings.harmonic2FrequencyHz,
                                       settings.harmonic3FrequencyHz]
@@ -71,7 +73,7 @@ InspectorCard {
             Layout.alignment: Qt.AlignBottom
             text: qsTr("Apply band")
             enabled: root.editsEnabled && root.settings.frequencyEditingAvailable && root.settings.rotationSpeedValid
-            onClicked: Qt.callLater(function () {
+            onClicked: Qt.callLater(function () { // qmllint disable type
                 root.bandApplicationFailed = !root.settings.applyRotationBand(root.harmonicOrder, root.bandHalfWidthPercent)
             })
         }

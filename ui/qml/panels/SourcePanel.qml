@@ -3,13 +3,14 @@ import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The source recording's metadata, as the analysis found it.
 InspectorCard {
     id: root
 
-    required property QtObject videoSession
-    readonly property QtObject session: videoSession
+    required property VideoSessionController videoSession
+    readonly property VideoSessionController session: videoSession
     readonly property string missing: qsTr("Not available")
 
     title: qsTr("Source")
@@ -88,7 +89,7 @@ InspectorCard {
     InfoRow {
         width: parent.width
         label: qsTr("Frames")
-        value: root.session.frameCount > 0 ? Format.number(root.session.frameCount, 0) : root.missing
+        value: root.session.frameCount > 0 ? Format.number(root.session.frameCount, 0) : root.missing // qmllint disable type
     }
     InfoRow {
         width: parent.width

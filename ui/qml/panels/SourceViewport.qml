@@ -9,11 +9,11 @@ import OvraMotion.Ui
 ViewportFrame {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool interactionAllowed
     property bool regionEditing: false
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject playback: applicationController.playback
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property PlaybackController playback: applicationController.playback
     signal openRequested()
     signal fileDropped(url fileUrl)
     signal parametersRequested()

@@ -4,23 +4,24 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 import "StatusText.js" as StatusText
 
 // One line of what is going on, with progress and cancel while an operation runs.
 Rectangle {
     id: root
 
-    required property QtObject applicationController
-    readonly property QtObject exporter: applicationController.exporter
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject playback: applicationController.playback
+    required property ApplicationController applicationController
+    readonly property ExportController exporter: applicationController.exporter
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property PreviewController preview: applicationController.preview
+    readonly property PlaybackController playback: applicationController.playback
     readonly property string tone: StatusText.tone(exporter, session, preview, playback)
     readonly property bool anyCancelling: exporter.cancelling || preview.cancelling || session.cancelling
     readonly property bool progressShown: exporter.busy || session.busy || preview.busy
     readonly property real progressValue: exporter.busy ? exporter.progress : session.busy ? session.progress
                                                                                          : preview.progress
-    readonly property string remainingText: StatusText.remaining(exporter.busy ? exporter.remainingTimeUs
+    readonly property string remainingText: StatusText.remaining(exporter.busy ? exporter.remainingTimeUs // qmllint disable type
                                                                 : preview.busy ? preview.remainingTimeUs : 0)
 
     implicitHeight: 48

@@ -3,14 +3,15 @@ import QtQuick
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The product's name, About, "Open video", the source's name and the way into processing.
 Rectangle {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool operationBusy
-    readonly property QtObject videoSession: applicationController.videoSession
+    readonly property VideoSessionController videoSession: applicationController.videoSession
     signal openRequested()
     signal aboutRequested()
     signal processingRequested()

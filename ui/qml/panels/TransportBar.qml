@@ -3,17 +3,18 @@ import QtQuick
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // Play, step and navigate; the timeline edits the analysis fragment.
 Rectangle {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool interactionAllowed
-    readonly property QtObject playback: applicationController.playback
-    readonly property QtObject fragment: applicationController.analysisFragment
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject settings: applicationController.processingSettings
+    readonly property PlaybackController playback: applicationController.playback
+    readonly property AnalysisFragmentController fragment: applicationController.analysisFragment
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property ProcessingSettingsController settings: applicationController.processingSettings
     readonly property bool pending: playback.playPending || playback.pausePending
     readonly property bool stepping: interactionAllowed && playback.canNavigate && !playback.playing
                                      && !playback.busy && !pending
@@ -64,19 +65,19 @@ Rectangle {
                 Layout.fillWidth: true
                 spacing: Theme.spacing16
                 Text {
-                    text: qsTr("Frame %1 / %2").arg(root.playback.hasFrame ? root.playback.currentFrameIndex + 1 : 0)
+                    text: qsTr("Frame %1 / %2").arg(root.playback.hasFrame ? root.playback.currentFrameIndex + 1 : 0) // qmllint disable type
                                                 .arg(root.playback.frameCount)
                     color: Theme.textSecondary
                     font.pixelSize: 12
                 }
                 Text {
-                    text: qsTr("Selected: %n frame(s)", "", root.fragment.selectedFrameCount)
+                    text: qsTr("Selected: %n frame(s)", "", root.fragment.selectedFrameCount) // qmllint disable type
                     color: Theme.textSecondary
                     font.pixelSize: 12
                 }
                 Text {
                     visible: root.fragment.autoStartAdjusted
-                    text: qsTr("Start moved to frame %1: irregular timing at the beginning.").arg(root.fragment.startFrame + 1)
+                    text: qsTr("Start moved to frame %1: irregular timing at the beginning.").arg(root.fragment.startFrame + 1) // qmllint disable type
                     color: Theme.textMuted
                     font.pixelSize: 12
                 }

@@ -192,7 +192,7 @@ ApplicationWindow {
             width: parent.width
             text: qsTr("The analysis result has not been saved. Save it before continuing?")
             color: Theme.textPrimary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             wrapMode: Text.WordWrap
         }
         footer: DialogFooter {
@@ -230,7 +230,7 @@ ApplicationWindow {
             width: parent.width
             text: qsTr("Cancel the current operation and close the application after it stops?")
             color: Theme.textPrimary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             wrapMode: Text.WordWrap
         }
         footer: DialogFooter {
@@ -260,7 +260,7 @@ ApplicationWindow {
         title: qsTr("About")
         width: Math.min(460, window.width - 32)
         Row {
-            spacing: Theme.spacing16
+            spacing: Theme.panelPadding
             Image {
                 width: 64
                 height: 64
@@ -269,23 +269,23 @@ ApplicationWindow {
                 source: "qrc:/ui/icons/application.png"
             }
             Column {
-                spacing: Theme.spacing4
+                spacing: Theme.labelSpacing
                 anchors.verticalCenter: parent.verticalCenter
                 Text {
                     text: window.applicationController.applicationDisplayName
                     color: Theme.textPrimary
-                    font.pixelSize: 20
+                    font.pixelSize: Theme.displayFontSize
                     font.weight: Font.DemiBold
                 }
                 Text {
                     text: qsTr("Motion analysis application")
                     color: Theme.textSecondary
-                    font.pixelSize: 13
+                    font.pixelSize: Theme.bodyFontSize
                 }
                 Text {
                     text: qsTr("OVRA")
                     color: Theme.textSecondary
-                    font.pixelSize: 13
+                    font.pixelSize: Theme.bodyFontSize
                 }
             }
         }

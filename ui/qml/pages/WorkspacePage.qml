@@ -68,13 +68,13 @@ Item {
         ColumnLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Layout.margins: Theme.spacing12
-            spacing: Theme.spacing12
+            Layout.margins: Theme.itemSpacing
+            spacing: Theme.itemSpacing
 
             RowLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                spacing: Theme.spacing12
+                spacing: Theme.itemSpacing
                 SourceViewport {
                     Layout.fillWidth: true
                     Layout.fillHeight: true

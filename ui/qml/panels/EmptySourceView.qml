@@ -34,7 +34,7 @@ Item {
     DropArea {
         id: dropArea
         anchors.fill: parent
-        anchors.margins: Theme.spacing16
+        anchors.margins: Theme.panelPadding
         enabled: !root.videoSession.busy
         onDropped: function (drop) {
             if (drop.hasUrls && drop.urls.length > 0) {
@@ -54,14 +54,14 @@ Item {
         }
         Column {
             anchors.centerIn: parent
-            width: Math.min(parent.width - 2 * Theme.spacing24, 460)
-            spacing: Theme.spacing12
+            width: Math.min(parent.width - 2 * Theme.contentMargin, 460)
+            spacing: Theme.itemSpacing
 
             Text {
                 width: parent.width
                 text: root.title
                 color: Theme.textPrimary
-                font.pixelSize: 18
+                font.pixelSize: Theme.headlineFontSize
                 font.weight: Font.DemiBold
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
@@ -71,7 +71,7 @@ Item {
                 visible: text.length > 0
                 text: root.videoSession.fileName
                 color: Theme.textSecondary
-                font.pixelSize: 13
+                font.pixelSize: Theme.bodyFontSize
                 horizontalAlignment: Text.AlignHCenter
                 elide: Text.ElideMiddle
             }
@@ -79,7 +79,7 @@ Item {
                 width: parent.width
                 text: root.description
                 color: Theme.textSecondary
-                font.pixelSize: 13
+                font.pixelSize: Theme.bodyFontSize
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
             }
@@ -88,7 +88,7 @@ Item {
                 visible: root.runtimeMissing
                 text: root.mediaRuntime.errorMessage
                 color: Theme.warning
-                font.pixelSize: 12
+                font.pixelSize: Theme.noteFontSize
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
             }

@@ -40,7 +40,7 @@ InspectorCard {
     Text {
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: root.settings.captureFrameRate > 0 ? Theme.textSecondary : Theme.warning
         text: root.settings.captureFrameRate > 0
               ? qsTr("Capture %1 FPS · Nyquist %2 Hz").arg(Format.number(root.settings.captureFrameRate, 2))
@@ -49,7 +49,7 @@ InspectorCard {
     }
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         NumericField {
             Layout.fillWidth: true
             Layout.preferredWidth: 1

@@ -12,7 +12,7 @@ Rectangle {
     readonly property string message: isError ? processingSettings.validationMessage : processingSettings.warningMessage
 
     visible: message.length > 0
-    implicitHeight: visible ? noticeText.implicitHeight + Theme.spacing16 : 0
+    implicitHeight: visible ? noticeText.implicitHeight + Theme.panelPadding : 0
     radius: Theme.radiusSmall
     color: Theme.surfaceRaised
     border.color: isError ? Theme.error : Theme.warning
@@ -20,10 +20,10 @@ Rectangle {
     Text {
         id: noticeText
         anchors.centerIn: parent
-        width: parent.width - 2 * Theme.spacing12
+        width: parent.width - 2 * Theme.itemSpacing
         text: root.message
         color: root.isError ? Theme.error : Theme.warning
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
 }

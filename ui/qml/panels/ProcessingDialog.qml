@@ -86,7 +86,7 @@ AppDialog {
 
         Column {
             width: parent.width
-            spacing: Theme.spacing12
+            spacing: Theme.itemSpacing
 
             InspectorCard {
                 id: rateCard
@@ -184,14 +184,14 @@ AppDialog {
                           ? qsTr("The selected region uses the configured amplification; the surrounding ring uses half.")
                           : qsTr("The full frame will be processed.")
                     color: Theme.textSecondary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                     wrapMode: Text.WordWrap
                 }
                 Text {
                     width: parent.width
                     text: qsTr("Stationary background — not implemented yet")
                     color: Theme.textMuted
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                     wrapMode: Text.WordWrap
                 }
             }
@@ -199,21 +199,21 @@ AppDialog {
     }
 
     footer: Rectangle {
-        implicitHeight: footerColumn.implicitHeight + 2 * Theme.spacing12
+        implicitHeight: footerColumn.implicitHeight + 2 * Theme.itemSpacing
         color: Theme.surface
         radius: Theme.radiusMedium
         Column {
             id: footerColumn
             anchors.fill: parent
-            anchors.margins: Theme.spacing12
-            spacing: Theme.spacing8
+            anchors.margins: Theme.itemSpacing
+            spacing: Theme.groupSpacing
             NoticeText {
                 width: parent.width
                 processingSettings: root.settings
             }
             RowLayout {
                 width: parent.width
-                spacing: Theme.spacing12
+                spacing: Theme.itemSpacing
                 Item { Layout.fillWidth: true }
                 AppButton {
                     text: qsTr("Close")

@@ -132,7 +132,7 @@ Item {
             anchors.bottomMargin: 2
             text: qsTr("Amplification region")
             color: Theme.roi
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
         }
     }
     Repeater {
@@ -159,10 +159,10 @@ Item {
     Rectangle {
         visible: root.editing
         anchors.top: parent.top
-        anchors.topMargin: Theme.spacing12
+        anchors.topMargin: Theme.itemSpacing
         anchors.horizontalCenter: parent.horizontalCenter
-        width: Math.min(instruction.implicitWidth + 2 * Theme.spacing12, parent.width - 2 * Theme.spacing12)
-        height: instruction.implicitHeight + Theme.spacing12
+        width: Math.min(instruction.implicitWidth + 2 * Theme.itemSpacing, parent.width - 2 * Theme.itemSpacing)
+        height: instruction.implicitHeight + Theme.itemSpacing
         radius: Theme.radiusSmall
         color: Theme.surfaceRaised
         border.color: Theme.border
@@ -170,10 +170,10 @@ Item {
             id: instruction
             objectName: "regionInstruction"
             anchors.centerIn: parent
-            width: parent.width - 2 * Theme.spacing12
+            width: parent.width - 2 * Theme.itemSpacing
             horizontalAlignment: Text.AlignHCenter
             elide: Text.ElideRight
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             color: root.message ? Theme.error : Theme.textPrimary
             text: root.message ? root.message
                 : root.drawing ? qsTr("Drag to draw the amplification region.")

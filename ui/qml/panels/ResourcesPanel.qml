@@ -51,7 +51,7 @@ InspectorCard {
         text: root.automatic ? qsTr("The worker count is selected automatically for the available CPU.")
                              : qsTr("The selected worker count will be used for motion processing.")
         color: Theme.textMuted
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
 }

@@ -44,12 +44,12 @@ InspectorCard {
         width: parent.width
         text: qsTr("1× is RPM / 60; 2× and 3× are two and three times that frequency. Half-width extends the band by the entered percentage on each side of its center.")
         color: Theme.textMuted
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         ComboBox {
             id: harmonicBox
             Layout.alignment: Qt.AlignBottom
@@ -81,7 +81,7 @@ InspectorCard {
     Text {
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodyFontSize
         color: Theme.textPrimary
         text: root.settings.rotationSpeedValid
               ? qsTr("Calculated band: %1–%2 Hz · Center: %3 Hz").arg(Format.number(root.calculatedLower, 2))
@@ -92,14 +92,14 @@ InspectorCard {
         width: parent.width
         visible: root.bandApplicationFailed || (root.settings.rotationSpeedValid && !root.calculatedValid)
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: Theme.error
         text: qsTr("The calculated band must be above zero and below the Nyquist frequency.")
     }
     Text {
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodyFontSize
         color: Theme.textPrimary
         text: qsTr("Current filter band: %1–%2 Hz").arg(Format.number(root.settings.lowerFrequencyHz, 2))
                                                   .arg(Format.number(root.settings.upperFrequencyHz, 2))
@@ -108,12 +108,12 @@ InspectorCard {
         width: parent.width
         text: qsTr("Harmonic cards below refer to the current filter band, not the calculated band above.")
         color: Theme.textMuted
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing8
+        spacing: Theme.groupSpacing
         Repeater {
             model: 3
             Rectangle {
@@ -126,25 +126,25 @@ InspectorCard {
                 readonly property bool inBand: calculated && root.settings.frequencyBandValid
                     && root.settings.lowerFrequencyHz <= frequency && frequency <= root.settings.upperFrequencyHz
                 Layout.fillWidth: true
-                implicitHeight: cardColumn.implicitHeight + Theme.spacing16
+                implicitHeight: cardColumn.implicitHeight + Theme.panelPadding
                 radius: Theme.radiusSmall
                 color: Theme.surfaceRaised
                 border.color: aboveNyquist ? Theme.error : inBand ? Theme.primary : Theme.border
                 Column {
                     id: cardColumn
                     anchors.centerIn: parent
-                    width: parent.width - Theme.spacing16
+                    width: parent.width - Theme.panelPadding
                     spacing: 2
                     Text {
                         text: [qsTr("1×"), qsTr("2×"), qsTr("3×")][card.index]
                         color: Theme.textSecondary
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.noteFontSize
                     }
                     Text {
                         width: parent.width
                         text: card.calculated ? qsTr("%1 Hz").arg(Format.number(card.frequency, 2)) : qsTr("Not calculated")
                         color: Theme.textPrimary
-                        font.pixelSize: 14
+                        font.pixelSize: Theme.headingFontSize
                         font.weight: Font.DemiBold
                         elide: Text.ElideRight
                     }
@@ -153,7 +153,7 @@ InspectorCard {
                         text: card.aboveNyquist ? qsTr("Above Nyquist")
                             : card.inBand ? qsTr("In selected band") : qsTr("Outside selected band")
                         color: card.aboveNyquist ? Theme.error : Theme.textSecondary
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.noteFontSize
                         elide: Text.ElideRight
                     }
                 }
@@ -165,7 +165,7 @@ InspectorCard {
         visible: !root.settings.rotationSpeedValid
         text: root.settings.rotationSpeedValidationMessage
         color: Theme.error
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     InspectorCard {
@@ -184,7 +184,7 @@ InspectorCard {
                 width: parent.width
                 text: modelData
                 color: Theme.textSecondary
-                font.pixelSize: 12
+                font.pixelSize: Theme.noteFontSize
                 wrapMode: Text.WordWrap
             }
         }

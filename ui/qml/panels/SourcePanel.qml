@@ -23,7 +23,7 @@ InspectorCard {
 
     Row {
         visible: root.session.busy
-        spacing: Theme.spacing8
+        spacing: Theme.groupSpacing
         ActivitySpinner {
             width: 18
             height: 18
@@ -32,7 +32,7 @@ InspectorCard {
         Text {
             text: root.session.cancelling ? qsTr("Cancelling…") : qsTr("Analyzing…")
             color: Theme.textSecondary
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
         }
     }
     Text {
@@ -40,23 +40,23 @@ InspectorCard {
         visible: root.session.hasError
         text: root.session.errorMessage
         color: Theme.error
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     Rectangle {
         width: parent.width
         visible: root.session.captureFrameRateRequired
-        implicitHeight: note.implicitHeight + Theme.spacing16
+        implicitHeight: note.implicitHeight + Theme.panelPadding
         radius: Theme.radiusSmall
         color: Theme.surfaceRaised
         border.color: Theme.warning
         Text {
             id: note
             anchors.centerIn: parent
-            width: parent.width - 2 * Theme.spacing12
+            width: parent.width - 2 * Theme.itemSpacing
             text: qsTr("Capture frame rate is not available in this file. Enter the camera recording rate to calculate physical time and vibration frequencies.")
             color: Theme.warning
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             wrapMode: Text.WordWrap
         }
     }

@@ -98,9 +98,9 @@ ViewportFrame {
     }
     Column {
         anchors.centerIn: parent
-        width: Math.min(parent.width - 2 * Theme.spacing24, 420)
+        width: Math.min(parent.width - 2 * Theme.contentMargin, 420)
         visible: root.session.ready && !frame.hasFrame
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         ActivitySpinner {
             anchors.horizontalCenter: parent.horizontalCenter
             visible: !root.playback.hasError
@@ -112,7 +112,7 @@ ViewportFrame {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             color: root.playback.hasError ? Theme.error : Theme.textSecondary
             text: root.playback.hasError ? root.playback.errorMessage : qsTr("Preparing video playback…")
         }

@@ -45,13 +45,13 @@ Item {
         rotation: -90
         text: qsTr("Amplitude, px")
         color: Theme.textSecondary
-        font.pixelSize: 11
+        font.pixelSize: Theme.chartFontSize
     }
     Rectangle {
         id: area
         x: 64
         y: 20
-        width: root.width - x - Theme.spacing12
+        width: root.width - x - Theme.itemSpacing
         height: root.height - y - 40
         color: Theme.viewport
         border.color: Theme.border
@@ -146,11 +146,11 @@ Item {
         model: Geometry.amplitudeTicks(root.decades)
         Text {
             required property var modelData
-            x: area.x - width - Theme.spacing4
+            x: area.x - width - Theme.labelSpacing
             y: area.y + Geometry.yForAmplitude(modelData.value, root.decades, area.height) - height / 2
             text: Format.number(modelData.value, modelData.decimals)
             color: Theme.textSecondary
-            font.pixelSize: 11
+            font.pixelSize: Theme.chartFontSize
         }
     }
     Repeater {
@@ -158,10 +158,10 @@ Item {
         Text {
             required property real modelData
             x: area.x + Geometry.xForFrequency(modelData, root.nyquist, area.width) - width / 2
-            y: area.y + area.height + Theme.spacing4
+            y: area.y + area.height + Theme.labelSpacing
             text: Format.number(modelData, root.frequencyTicks.decimals)
             color: Theme.textSecondary
-            font.pixelSize: 11
+            font.pixelSize: Theme.chartFontSize
         }
     }
     Repeater {
@@ -175,7 +175,7 @@ Item {
             y: area.y - height - 2
             text: qsTr("%1×").arg(index + 1)
             color: Theme.roi
-            font.pixelSize: 11
+            font.pixelSize: Theme.chartFontSize
         }
     }
     Text {
@@ -183,6 +183,6 @@ Item {
         anchors.bottom: parent.bottom
         text: qsTr("Frequency, Hz")
         color: Theme.textSecondary
-        font.pixelSize: 11
+        font.pixelSize: Theme.chartFontSize
     }
 }

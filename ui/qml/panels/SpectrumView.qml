@@ -25,7 +25,7 @@ Column {
     readonly property var peakDirections: spectrum.peakDirections
     readonly property bool peaksSelectable: spectrum.ready && !spectrum.stale && settings.frequencyEditingAvailable
 
-    spacing: Theme.spacing8
+    spacing: Theme.groupSpacing
 
     function selectPeak(index) {
         failedPeakHz = spectrum.selectPeak(index) ? 0 : peakFrequencies[index]
@@ -38,7 +38,7 @@ Column {
 
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         ActivitySpinner {
             visible: root.spectrum.busy
             running: visible
@@ -46,7 +46,7 @@ Column {
         Text {
             Layout.fillWidth: true
             wrapMode: Text.WordWrap
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             color: root.spectrum.busy ? Theme.textPrimary
                  : root.spectrum.errorMessage.length > 0 ? Theme.error
                  : root.spectrum.ready && root.spectrum.stale ? Theme.warning : Theme.textSecondary
@@ -111,7 +111,7 @@ Column {
     Flow {
         visible: root.spectrum.ready
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         Repeater {
             model: [
                 { colour: Theme.primary, dashed: false, text: qsTr("Motion") },
@@ -123,7 +123,7 @@ Column {
             Row {
                 id: legendEntry
                 required property var modelData
-                spacing: Theme.spacing4
+                spacing: Theme.labelSpacing
                 Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     width: 14
@@ -134,7 +134,7 @@ Column {
                 Text {
                     text: legendEntry.modelData.text
                     color: Theme.textSecondary
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.chartFontSize
                 }
             }
         }
@@ -144,7 +144,7 @@ Column {
         visible: root.spectrum.ready
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: Theme.textSecondary
         text: root.peakFrequencies.length === 0 ? qsTr("No peak rises above the noise floor.")
             : qsTr("Peaks, strongest first. Click one to set the band to ±%1 % around it.")
@@ -153,7 +153,7 @@ Column {
     Flow {
         visible: root.spectrum.ready
         width: parent.width
-        spacing: Theme.spacing8
+        spacing: Theme.groupSpacing
         Repeater {
             model: root.spectrum.ready ? root.peakFrequencies.length : 0
             AppButton {
@@ -171,7 +171,7 @@ Column {
         visible: root.failedPeakHz > 0
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: Theme.error
         text: qsTr("The band around %1 Hz must be above zero and below the Nyquist frequency.")
             .arg(Format.number(root.failedPeakHz, 2))

@@ -43,9 +43,9 @@ Rectangle {
     }
     RowLayout {
         anchors.fill: parent
-        anchors.leftMargin: Theme.spacing16
-        anchors.rightMargin: Theme.spacing16
-        spacing: Theme.spacing12
+        anchors.leftMargin: Theme.panelPadding
+        anchors.rightMargin: Theme.panelPadding
+        spacing: Theme.itemSpacing
 
         Item {
             implicitWidth: 18
@@ -70,7 +70,7 @@ Rectangle {
             text: StatusText.text(root.exporter, root.session, root.preview, root.playback)
             color: StatusText.hasError(root.exporter, root.session, root.preview, root.playback) ? Theme.error
                                                                                                   : Theme.textSecondary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             elide: Text.ElideRight
         }
         Text {
@@ -78,7 +78,7 @@ Rectangle {
             text: root.remainingText ? qsTr("%1% · %2").arg(Math.round(root.progressValue * 100)).arg(root.remainingText)
                                      : qsTr("%1%").arg(Math.round(root.progressValue * 100))
             color: Theme.textSecondary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
         }
         ProgressBar {
             visible: root.progressShown

@@ -21,14 +21,14 @@ Rectangle {
 
     RowLayout {
         anchors.fill: parent
-        anchors.leftMargin: Theme.spacing16
-        anchors.rightMargin: Theme.spacing16
-        spacing: Theme.spacing12
+        anchors.leftMargin: Theme.panelPadding
+        anchors.rightMargin: Theme.panelPadding
+        spacing: Theme.itemSpacing
 
         Text {
             text: root.applicationController.applicationDisplayName
             color: Theme.textPrimary
-            font.pixelSize: 16
+            font.pixelSize: Theme.titleFontSize
             font.weight: Font.DemiBold
         }
         IconButton {
@@ -45,7 +45,7 @@ Rectangle {
             Layout.fillWidth: true
             text: root.videoSession.fileName || qsTr("No video selected")
             color: root.videoSession.fileName ? Theme.textPrimary : Theme.textMuted
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             elide: Text.ElideMiddle
         }
         AppButton {

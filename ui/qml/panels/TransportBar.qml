@@ -19,7 +19,7 @@ Rectangle {
     readonly property bool stepping: interactionAllowed && playback.canNavigate && !playback.playing
                                      && !playback.busy && !pending
 
-    implicitHeight: layout.implicitHeight + 2 * Theme.spacing12
+    implicitHeight: layout.implicitHeight + 2 * Theme.itemSpacing
     radius: Theme.radiusMedium
     color: Theme.surface
     border.color: Theme.border
@@ -27,8 +27,8 @@ Rectangle {
     RowLayout {
         id: layout
         anchors.fill: parent
-        anchors.margins: Theme.spacing12
-        spacing: Theme.spacing12
+        anchors.margins: Theme.itemSpacing
+        spacing: Theme.itemSpacing
 
         TransportButton {
             objectName: "playButton"
@@ -63,30 +63,30 @@ Rectangle {
             }
             RowLayout {
                 Layout.fillWidth: true
-                spacing: Theme.spacing16
+                spacing: Theme.panelPadding
                 Text {
                     text: qsTr("Frame %1 / %2").arg(root.playback.hasFrame ? root.playback.currentFrameIndex + 1 : 0) // qmllint disable type
                                                 .arg(root.playback.frameCount)
                     color: Theme.textSecondary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                 }
                 Text {
                     text: qsTr("Selected: %n frame(s)", "", root.fragment.selectedFrameCount) // qmllint disable type
                     color: Theme.textSecondary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                 }
                 Text {
                     visible: root.fragment.autoStartAdjusted
                     text: qsTr("Start moved to frame %1: irregular timing at the beginning.").arg(root.fragment.startFrame + 1) // qmllint disable type
                     color: Theme.textMuted
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                 }
                 Text {
                     Layout.fillWidth: true
                     visible: root.session.ready && !root.settings.fragmentDurationSufficient
                     text: root.settings.fragmentValidationMessage
                     color: Theme.warning
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                     elide: Text.ElideRight
                 }
             }

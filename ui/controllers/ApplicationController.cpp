@@ -7,6 +7,7 @@
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 #include "ui/playback/PlaybackController.h"
@@ -29,6 +30,8 @@ ApplicationController::ApplicationController(QObject *parent)
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::updateInteractionLocks);
     connect(m_videoSession, &VideoSessionController::stateChanged, this,
             &ApplicationController::updateInteractionLocks);
+    // After the locks, which must already allow the action it continues with once a save ends.
+    m_saveWorkflow = new SaveWorkflowController(m_videoSession, m_preview, m_exporter, m_playback, this);
 }
 
 ApplicationController::~ApplicationController()
@@ -37,6 +40,7 @@ ApplicationController::~ApplicationController()
     m_spectrum->shutdown();
     m_exporter->shutdown();
     m_preview->shutdown();
+    delete m_saveWorkflow;
     delete m_spectrum;
     delete m_exporter;
     delete m_preview;

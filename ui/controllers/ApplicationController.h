@@ -16,6 +16,7 @@ class ExportController;
 class MediaRuntimeController;
 class PreviewController;
 class ProcessingSettingsController;
+class SaveWorkflowController;
 class SpectrumController;
 class VideoSessionController;
 
@@ -34,6 +35,7 @@ class ApplicationController : public QObject
     Q_PROPERTY(ovra::ui::controllers::PreviewController *preview READ preview CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::ExportController *exporter READ exporter CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SpectrumController *spectrum READ spectrum CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::SaveWorkflowController *saveWorkflow READ saveWorkflow CONSTANT FINAL)
     QML_ELEMENT
     QML_UNCREATABLE("The application creates its one controller.")
     Q_MOC_INCLUDE("ui/controllers/AnalysisFragmentController.h")
@@ -41,6 +43,7 @@ class ApplicationController : public QObject
     Q_MOC_INCLUDE("ui/controllers/MediaRuntimeController.h")
     Q_MOC_INCLUDE("ui/controllers/PreviewController.h")
     Q_MOC_INCLUDE("ui/controllers/ProcessingSettingsController.h")
+    Q_MOC_INCLUDE("ui/controllers/SaveWorkflowController.h")
     Q_MOC_INCLUDE("ui/controllers/SpectrumController.h")
     Q_MOC_INCLUDE("ui/controllers/VideoSessionController.h")
     Q_MOC_INCLUDE("ui/playback/PlaybackController.h")
@@ -58,6 +61,7 @@ public:
     PreviewController *preview() const { return m_preview; }
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
+    SaveWorkflowController *saveWorkflow() const { return m_saveWorkflow; }
 
 private:
     void updateInteractionLocks();
@@ -70,6 +74,7 @@ private:
     PreviewController *m_preview = nullptr;
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
+    SaveWorkflowController *m_saveWorkflow = nullptr;
 };
 
 } // namespace ovra::ui::controllers

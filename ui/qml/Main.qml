@@ -7,24 +7,15 @@ import OvraMotion.Components
 import OvraMotion.Pages
 import OvraMotion.Ui
 
-// The window. It guards every action that would lose an unsaved result or interrupt a running
-// operation, and sequences saving before continuing.
+// The window. Its actions go through the save workflow, which asks before an unsaved result or
+// a running operation would be lost and saves before continuing; the window shows its questions.
 ApplicationWindow {
     id: window
 
     required property ApplicationController applicationController
-    readonly property VideoSessionController videoSession: applicationController.videoSession
-    readonly property PreviewController preview: applicationController.preview
-    readonly property ExportController exporter: applicationController.exporter
-    readonly property PlaybackController playback: applicationController.playback
-    readonly property bool operationBusy: videoSession.busy || preview.busy || exporter.busy
-
-    property var pendingAction: null
-    property bool continueAfterSave: false
-    property bool saveStarted: false
-    property bool saveAfterPause: false
-    property bool closeAfterCancel: false
-    property bool allowClose: false
+    readonly property SaveWorkflowController workflow: applicationController.saveWorkflow
+    readonly property bool operationBusy: applicationController.videoSession.busy
+        || applicationController.preview.busy || applicationController.exporter.busy
 
     width: 1440
     height: 900
@@ -51,85 +42,17 @@ ApplicationWindow {
     palette.shadow: "#000000"
     palette.placeholderText: Theme.textMuted
 
-    // Runs the action at once, or after the user decided about an unsaved result.
-    function requestAction(action) {
-        if (operationBusy)
-            return
-        if (preview.unsaved) {
-            pendingAction = action
-            unsavedDialog.open()
-        } else {
-            action()
-        }
-    }
-    function finishPendingAction() {
-        const action = pendingAction
-        pendingAction = null
-        continueAfterSave = false
-        if (action)
-            action()
-    }
-    function dropContinuation() {
-        continueAfterSave = false
-        pendingAction = null
-    }
-    function requestSave() {
-        if (!preview.ready || operationBusy)
-            return
-        if (!exporter.available) {
-            saveAfterPause = true
-            playback.pause()
-            return
-        }
-        saveAfterPause = false
-        saveDialog.selectedFile = exporter.suggestedFileUrl
-        saveDialog.open()
-    }
-    function continueAfterExporterChange() {
-        if (saveAfterPause && exporter.available)
-            requestSave()
-        if (!continueAfterSave)
-            return
-        if (exporter.busy) {
-            saveStarted = true
-            return
-        }
-        if (!saveStarted)
-            return
-        if (exporter.completed)
-            finishPendingAction()
-        else
-            dropContinuation()
-    }
-    function openSource(fileUrl) {
-        requestAction(function () { window.videoSession.openSource(fileUrl) })
-    }
-
     Connections {
-        target: window.exporter
-        function onStateChanged() { window.continueAfterExporterChange() }
-    }
-    onOperationBusyChanged: {
-        if (!operationBusy && closeAfterCancel) {
-            closeAfterCancel = false
-            close()
+        target: window.workflow
+        function onDecisionRequested() { unsavedDialog.open() }
+        function onDestinationRequested(suggestedFileUrl) {
+            saveDialog.selectedFile = suggestedFileUrl
+            saveDialog.open()
         }
+        function onCloseDuringOperationRequested() { busyCloseDialog.open() }
+        function onCloseApproved() { window.close() }
     }
-    onClosing: function (close) {
-        if (allowClose)
-            return
-        close.accepted = false
-        if (operationBusy) {
-            busyCloseDialog.open()
-            return
-        }
-        Qt.callLater(function () {
-            window.requestAction(function () {
-                window.allowClose = true
-                window.close()
-            })
-        })
-    }
+    onClosing: function (close) { close.accepted = window.workflow.approveClose() }
 
     // A video dropped anywhere on the window opens as if chosen in the open dialog.
     DropArea {
@@ -138,7 +61,7 @@ ApplicationWindow {
         onDropped: function (drop) {
             if (drop.hasUrls && drop.urls.length > 0) {
                 drop.acceptProposedAction()
-                window.openSource(drop.urls[0])
+                window.workflow.openSource(drop.urls[0])
             }
         }
     }
@@ -150,9 +73,9 @@ ApplicationWindow {
             if (!window.operationBusy)
                 openDialog.open()
         }
-        onFileDropped: function (fileUrl) { window.openSource(fileUrl) }
-        onSaveRequested: window.requestSave()
-        onAnalysisRequested: window.requestAction(function () { window.preview.createPreview() })
+        onFileDropped: function (fileUrl) { window.workflow.openSource(fileUrl) }
+        onSaveRequested: window.workflow.save()
+        onAnalysisRequested: window.workflow.startAnalysis()
         onAboutRequested: aboutDialog.open()
     }
 
@@ -161,7 +84,7 @@ ApplicationWindow {
         title: qsTr("Open source video")
         fileMode: FileDialog.OpenFile
         nameFilters: [qsTr("Video files (*.mp4 *.mov *.avi)"), qsTr("All files (*)")]
-        onAccepted: window.openSource(selectedFile)
+        onAccepted: window.workflow.openSource(selectedFile)
     }
     FileDialog {
         id: saveDialog
@@ -169,19 +92,8 @@ ApplicationWindow {
         fileMode: FileDialog.SaveFile
         defaultSuffix: "mp4"
         nameFilters: [qsTr("MP4 video (*.mp4)"), qsTr("Lossless video (FFV1 Matroska, *.mkv)")]
-        onAccepted: {
-            if (!window.exporter.setDestination(selectedFile)) {
-                window.dropContinuation()
-                return
-            }
-            Qt.callLater(function () { // qmllint disable type
-                if (window.exporter.canStart)
-                    window.exporter.startExport()
-                else
-                    window.dropContinuation()
-            })
-        }
-        onRejected: window.dropContinuation()
+        onAccepted: window.workflow.saveTo(selectedFile)
+        onRejected: window.workflow.cancelSave()
     }
 
     AppDialog {
@@ -203,23 +115,20 @@ ApplicationWindow {
             AppButton {
                 text: qsTr("Discard")
                 onClicked: {
-                    window.preview.acknowledgeDiscard()
                     unsavedDialog.close()
-                    window.finishPendingAction()
+                    window.workflow.discardAndContinue()
                 }
             }
             AppButton {
                 kind: AppButton.Primary
                 text: qsTr("Save")
                 onClicked: {
-                    window.saveStarted = false
-                    window.continueAfterSave = true
                     unsavedDialog.close()
-                    window.requestSave()
+                    window.workflow.saveAndContinue()
                 }
             }
         }
-        onRejected: window.dropContinuation()
+        onRejected: window.workflow.cancelAction()
     }
 
     AppDialog {
@@ -243,13 +152,7 @@ ApplicationWindow {
                 text: qsTr("Yes")
                 onClicked: {
                     busyCloseDialog.close()
-                    window.closeAfterCancel = true
-                    if (window.exporter.busy)
-                        window.exporter.cancel()
-                    if (window.preview.busy)
-                        window.preview.cancel()
-                    if (window.videoSession.busy)
-                        window.videoSession.cancelAnalysis()
+                    window.workflow.cancelOperationsAndClose()
                 }
             }
         }

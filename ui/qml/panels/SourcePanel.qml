@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
-import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
 import OvraMotion.Ui

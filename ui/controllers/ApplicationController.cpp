@@ -3,6 +3,7 @@
 
 #include "ovra/Version.h"
 #include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/AnalysisSettingsSnapshot.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PreviewController.h"
@@ -25,6 +26,7 @@ ApplicationController::ApplicationController(QObject *parent)
     , m_exporter(
           new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_preview, this))
     , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
+    , m_settingsSnapshot(new AnalysisSettingsSnapshot(m_videoSession, m_processingSettings, this))
 {
     connect(m_preview, &PreviewController::stateChanged, this, &ApplicationController::updateInteractionLocks);
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::updateInteractionLocks);

@@ -12,6 +12,7 @@ class PlaybackController;
 namespace ovra::ui::controllers {
 
 class AnalysisFragmentController;
+class AnalysisSettingsSnapshot;
 class ExportController;
 class MediaRuntimeController;
 class PreviewController;
@@ -36,9 +37,11 @@ class ApplicationController : public QObject
     Q_PROPERTY(ovra::ui::controllers::ExportController *exporter READ exporter CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SpectrumController *spectrum READ spectrum CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SaveWorkflowController *saveWorkflow READ saveWorkflow CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::AnalysisSettingsSnapshot *settingsSnapshot READ settingsSnapshot CONSTANT FINAL)
     QML_ELEMENT
     QML_UNCREATABLE("The application creates its one controller.")
     Q_MOC_INCLUDE("ui/controllers/AnalysisFragmentController.h")
+    Q_MOC_INCLUDE("ui/controllers/AnalysisSettingsSnapshot.h")
     Q_MOC_INCLUDE("ui/controllers/ExportController.h")
     Q_MOC_INCLUDE("ui/controllers/MediaRuntimeController.h")
     Q_MOC_INCLUDE("ui/controllers/PreviewController.h")
@@ -62,6 +65,7 @@ public:
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
     SaveWorkflowController *saveWorkflow() const { return m_saveWorkflow; }
+    AnalysisSettingsSnapshot *settingsSnapshot() const { return m_settingsSnapshot; }
 
 private:
     void updateInteractionLocks();
@@ -75,6 +79,7 @@ private:
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
     SaveWorkflowController *m_saveWorkflow = nullptr;
+    AnalysisSettingsSnapshot *m_settingsSnapshot = nullptr;
 };
 
 } // namespace ovra::ui::controllers

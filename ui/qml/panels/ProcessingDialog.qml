@@ -15,47 +15,18 @@ AppDialog {
     readonly property ProcessingSettingsController settings: applicationController.processingSettings
     readonly property PreviewController preview: applicationController.preview
     readonly property ExportController exporter: applicationController.exporter
-    property var originalSettings: null
-    property bool settingsAccepted: false
     signal analysisRequested()
 
     title: qsTr("Analysis settings")
     width: Math.min(760, Overlay.overlay ? Overlay.overlay.width - 32 : 760)
     height: Math.min(820, Overlay.overlay ? Overlay.overlay.height - 32 : 820)
 
-    function rememberSettings() {
-        originalSettings = {
-            captureFrameRate: session.captureFrameRate,
-            captureFrameRateManual: session.captureFrameRateManual,
-            lower: settings.lowerFrequencyHz,
-            upper: settings.upperFrequencyHz,
-            amplification: settings.amplificationFactor,
-            rotation: settings.rotationSpeedRpm,
-            workers: settings.workerThreadCount,
-            optimization: settings.regionProcessingOptimizationEnabled
-        }
-    }
-    function restoreSettings() {
-        const original = originalSettings
-        if (!original)
-            return
-        if (original.captureFrameRateManual)
-            session.setCaptureFrameRate(original.captureFrameRate)
-        else
-            session.clearCaptureFrameRateOverride()
-        settings.setFrequencyBand(original.lower, original.upper)
-        settings.setAmplificationFactor(original.amplification)
-        settings.setRotationSpeedRpm(original.rotation)
-        settings.setWorkerThreadCount(original.workers)
-        settings.setRegionProcessingOptimizationEnabled(original.optimization)
-    }
     function summaryRate(rate) {
         return Format.number(rate, Math.abs(rate - Math.round(rate)) < 1e-9 ? 0 : 3)
     }
 
     onAboutToShow: {
-        settingsAccepted = false
-        rememberSettings()
+        root.applicationController.settingsSnapshot.take()
         for (const card of [rateCard, bandCard, amplificationCard, resourcesCard, regionCard])
             card.expanded = false
         motionPanel.spectrumShown = false
@@ -65,10 +36,7 @@ AppDialog {
         // Moving the focus commits a field that is still being edited.
         focusSink.forceActiveFocus()
     }
-    onClosed: {
-        if (!settingsAccepted)
-            restoreSettings()
-    }
+    onClosed: root.applicationController.settingsSnapshot.restore()
 
     Item {
         id: focusSink
@@ -228,7 +196,7 @@ AppDialog {
                         Qt.callLater(function () { // qmllint disable type
                             if (!root.preview.available)
                                 return
-                            root.settingsAccepted = true
+                            root.applicationController.settingsSnapshot.keep()
                             root.close()
                             root.analysisRequested()
                         })

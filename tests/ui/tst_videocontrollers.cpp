@@ -749,6 +749,12 @@ private slots:
         QCOMPARE(c.settings.upperFrequencyHz(), 11.0);
         c.settings.setRotationSpeedRpm(300.0);
         QVERIFY(!c.settings.applyRotationBand(1, 10.0));
+        // The shaft-speed helper shows a band before it is applied, also one reaching Nyquist.
+        const QVariantMap shown = c.settings.bandAroundPreview(10.0, 10.0);
+        QCOMPARE(shown, (QVariantMap{{"lowerHz", 9.0}, {"upperHz", 11.0}, {"usable", true}}));
+        const QVariantMap tooHigh = c.settings.bandAroundPreview(c.settings.nyquistFrequencyHz(), 10.0);
+        QCOMPARE(tooHigh.value("upperHz").toDouble(), 1.1 * c.settings.nyquistFrequencyHz());
+        QVERIFY(!tooHigh.value("usable").toBool());
     }
 
     void settingsSnapshot_data()

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QRectF>
 #include <QString>
+#include <QVariantMap>
 #include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::project_data {
@@ -131,6 +132,9 @@ public:
     // The band +/- halfWidthPercent around any frequency (a peak of the motion spectrum), by the
     // rotation band's rules.
     Q_INVOKABLE bool applyBandAround(double centreHz, double halfWidthPercent);
+    // The band applyBandAround would set, as "lowerHz" and "upperHz", shown even when "usable" is
+    // false because applyBandAround would refuse it.
+    Q_INVOKABLE QVariantMap bandAroundPreview(double centreHz, double halfWidthPercent) const;
     Q_INVOKABLE void setAmplificationFactor(double amplificationFactor);
     Q_INVOKABLE void setWorkerThreadCount(int workerThreadCount);
     Q_INVOKABLE void setRegionProcessingOptimizationEnabled(bool enabled);

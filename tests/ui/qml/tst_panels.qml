@@ -4,7 +4,7 @@ import QtTest
 import OvraMotion.Panels
 
 // The panels over the application's real controllers, with a 320 × 180 video open: what the band
-// slider shows and what the region editor's gestures do to the region.
+// slider and the shaft-speed helper show and what the region editor's gestures do to the region.
 TestCase {
     id: testCase
     name: "Panels"
@@ -55,6 +55,25 @@ TestCase {
             fuzzyCompare(slider.first.value, (band.shown || [band.lower])[0], 1e-9, "lower " + band.lower)
             fuzzyCompare(slider.second.value, (band.shown || [0, band.upper])[1], 1e-9, "upper " + band.upper)
         }
+    }
+
+    Component {
+        id: rotationPanel
+        RotationPanel {
+            width: 400
+            processingSettings: applicationController.processingSettings
+        }
+    }
+    // The shaft-speed helper's band follows the capture rate: 700 RPM gives 10.5–12.83 Hz, usable
+    // below the Nyquist limit of 240 FPS but not of 20 FPS.
+    function test_rotationBandFollowsTheCaptureRate() {
+        settings.setRotationSpeedRpm(700)
+        const refusal = findChild(createTemporaryObject(rotationPanel, testCase), "bandRefusal")
+        verify(!refusal.visible)
+        session.setCaptureFrameRate(20)
+        verify(refusal.visible)
+        session.setCaptureFrameRate(240)
+        verify(!refusal.visible)
     }
 
     Component {

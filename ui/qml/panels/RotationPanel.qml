@@ -20,10 +20,13 @@ InspectorCard {
     readonly property var harmonics: [settings.harmonic1FrequencyHz, settings.harmonic2FrequencyHz,
                                       settings.harmonic3FrequencyHz]
     readonly property real centre: harmonics[harmonicOrder - 1]
-    readonly property real calculatedLower: centre * (1 - bandHalfWidthPercent / 100)
-    readonly property real calculatedUpper: centre * (1 + bandHalfWidthPercent / 100)
-    readonly property bool calculatedValid: settings.rotationSpeedValid && calculatedLower > 0
-        && calculatedUpper > calculatedLower && calculatedUpper < settings.nyquistFrequencyHz
+    readonly property var calculated: {
+        settings.nyquistFrequencyHz // the capture rate decides whether the band is usable
+        return settings.bandAroundPreview(centre, bandHalfWidthPercent)
+    }
+    readonly property real calculatedLower: calculated.lowerHz
+    readonly property real calculatedUpper: calculated.upperHz
+    readonly property bool calculatedValid: settings.rotationSpeedValid && calculated.usable
 
     title: qsTr("Rotation speed")
     description: qsTr("Reference harmonics are calculated from entered shaft speed and are not measurements.")
@@ -90,6 +93,7 @@ InspectorCard {
     }
     Text {
         width: parent.width
+        objectName: "bandRefusal"
         visible: root.bandApplicationFailed || (root.settings.rotationSpeedValid && !root.calculatedValid)
         wrapMode: Text.WordWrap
         font.pixelSize: Theme.noteFontSize

@@ -3,28 +3,20 @@
 
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/items/VideoFrameItem.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QQmlExtensionPlugin>
 #include <QQmlFileSelector>
-#include <QtQml>
 
 // The QML modules are static libraries; their plugins register the types.
 Q_IMPORT_QML_PLUGIN(OvraMotion_PagesPlugin)
 Q_IMPORT_QML_PLUGIN(OvraMotion_PanelsPlugin)
 Q_IMPORT_QML_PLUGIN(OvraMotion_ComponentsPlugin)
 Q_IMPORT_QML_PLUGIN(OvraMotion_ThemePlugin)
+Q_IMPORT_QML_PLUGIN(OvraMotion_UiPlugin)
 
 namespace ovra::app {
-
-void registerNativeTypes()
-{
-    qmlRegisterType<ui::items::VideoFrameItem>("OvraMotion.Ui", 1, 0, "VideoFrameItem");
-    qmlRegisterUncreatableType<ui::controllers::ApplicationController>(
-        "OvraMotion.Ui", 1, 0, "ApplicationController", QStringLiteral("The application creates its one controller."));
-}
 
 std::unique_ptr<QQmlApplicationEngine> loadUserInterface(ui::controllers::ApplicationController *controller)
 {

@@ -82,7 +82,6 @@ int main(int argc, char *argv[])
                                  QStringLiteral("[video]"));
     parser.process(*application);
 
-    ovra::app::registerNativeTypes();
     const ovra::app::TerminationSignals terminationSignals;
     auto controller = std::make_unique<ovra::ui::controllers::ApplicationController>();
     auto diagnostics = startDiagnostics(controller.get(), parser.isSet(debugOption), parser.isSet(controlOption));

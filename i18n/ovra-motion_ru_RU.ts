@@ -1157,13 +1157,13 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Frequency, Hz</source>
         <translation>Частота, Гц</translation>
     </message>
-</context>
-<context>
-    <name>SpectrumView</name>
     <message>
         <source>%1 Hz · %2 px · %3°</source>
         <translation>%1 Гц · %2 пикс. · %3°</translation>
     </message>
+</context>
+<context>
+    <name>SpectrumView</name>
     <message>
         <source>%1 · %2 %</source>
         <translation>%1 · %2 %</translation>

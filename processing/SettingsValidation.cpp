@@ -48,17 +48,21 @@ qint64 playbackTimeUs(const media::VideoMetadata &metadata, qint64 frameIndex)
     return std::clamp<qint64>(timeUs, 0, std::max<qint64>(metadata.durationUs, 0));
 }
 
+BandLimits bandLimits(double centreHz, double halfWidthPercent)
+{
+    return {(1.0 - halfWidthPercent / 100.0) * centreHz, (1.0 + halfWidthPercent / 100.0) * centreHz};
+}
+
 bool bandAround(double centreHz, double halfWidthPercent, double captureFps, double *lowerHz, double *upperHz)
 {
     if (!std::isfinite(centreHz) || !std::isfinite(halfWidthPercent) || halfWidthPercent <= 0.0
         || halfWidthPercent >= 100.0)
         return false;
-    const double lower = (1.0 - halfWidthPercent / 100.0) * centreHz;
-    const double upper = (1.0 + halfWidthPercent / 100.0) * centreHz;
-    if (lower <= 0.0 || upper >= captureFps * 0.5)
+    const BandLimits band = bandLimits(centreHz, halfWidthPercent);
+    if (band.lowerHz <= 0.0 || band.upperHz >= captureFps * 0.5)
         return false;
-    *lowerHz = lower;
-    *upperHz = upper;
+    *lowerHz = band.lowerHz;
+    *upperHz = band.upperHz;
     return true;
 }
 

@@ -26,6 +26,14 @@ qint64 playbackTimeUs(const media::VideoMetadata &metadata, qint64 frameIndex);
 // until the user chooses another.
 constexpr double defaultBandHalfWidthPercent = 10.0;
 
+// The limits of the band +/- halfWidthPercent around centreHz, usable or not.
+struct BandLimits
+{
+    double lowerHz;
+    double upperHz;
+};
+BandLimits bandLimits(double centreHz, double halfWidthPercent);
+
 // The band +/- halfWidthPercent around centreHz; false when that band is not usable (width
 // outside (0, 100), lower edge not above 0, upper edge reaching Nyquist).
 bool bandAround(double centreHz, double halfWidthPercent, double captureFps, double *lowerHz, double *upperHz);

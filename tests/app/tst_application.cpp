@@ -7,6 +7,7 @@
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/VideoSessionController.h"
 
 #include <QProcess>
@@ -69,10 +70,8 @@ struct RunningWindow
         QObject *popup = visiblePopup(title);
         return click(popup, text) ? popup : nullptr;
     }
-    void openVideo(const QString &path) const
-    {
-        QMetaObject::invokeMethod(window(), "openSource", Q_ARG(QVariant, QUrl::fromLocalFile(path)));
-    }
+    // As the open dialog and a dropped file do.
+    void openVideo(const QString &path) const { controller->saveWorkflow()->openSource(QUrl::fromLocalFile(path)); }
     QQuickItem *frameItem(bool processedPreview) const
     {
         for (auto *item : window()->findChildren<QQuickItem *>()) {
@@ -102,7 +101,6 @@ class ApplicationTest : public QObject
 
 private slots:
     static void initMain() { qputenv("QT_QUICK_BACKEND", "software"); }
-    void initTestCase() { ovra::app::registerNativeTypes(); }
     // Any warning of the window's QML fails the test: a broken binding shows up here first.
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("qrc:/|\\.qml"))); }
 

@@ -8,6 +8,7 @@
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,7 @@
 
 using ovra::tests::testMediaPath;
 using ovra::ui::controllers::ApplicationController;
+using ovra::ui::controllers::SaveWorkflowController;
 using ovra::ui::controllers::SpectrumController;
 using State = ovra::ui::controllers::VideoSessionController::AnalysisState;
 using Operation = ovra::ui::controllers::ApplicationController::Operation;
@@ -104,6 +106,18 @@ class UserFlowTest : public QObject
         disconnect(connection);
         QVERIFY(refreshes > 20);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1String("; "))));
+    }
+
+    // The vibrating video's fragment analysed, shown beside the source and not saved.
+    void createUnsavedResult(ApplicationController &app)
+    {
+        openAndWait(app, m_input);
+        QVERIFY(app.videoSession()->setCaptureFrameRate(60.0));
+        app.processingSettings()->setFrequencyBand(8.0, 12.0);
+        QVERIFY(app.analysisFragment()->setRangeFrames(fragmentStart, fragmentEnd));
+        app.preview()->createPreview();
+        QTRY_VERIFY_WITH_TIMEOUT(app.preview()->unsaved(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(app.playback()->previewAvailable() && app.playback()->canNavigate(), 20000);
     }
 
 private slots:
@@ -194,6 +208,95 @@ private slots:
         // Saved: another video may be opened now.
         session->openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
         QCOMPARE(session->state(), State::Analyzing);
+    }
+
+    void unsavedResultWaitsForTheUsersDecision_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("continued");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("cancel keeps result and video") << "open" << "cancel" << false << false;
+        QTest::newRow("discard opens the other video") << "open" << "discard" << true << false;
+        QTest::newRow("save opens the other video once saved") << "open" << "save" << true << true;
+        QTest::newRow("save dialog closed: nothing changes") << "open" << "close the save dialog" << false << false;
+        QTest::newRow("refused destination: nothing changes") << "open" << "refused destination" << false << false;
+        QTest::newRow("discard closes the window") << "close" << "discard" << true << false;
+        QTest::newRow("save closes the window once saved") << "close" << "save" << true << true;
+    }
+
+    // Opening another video or closing asks first while a result is unsaved. Save pauses the
+    // player, asks where, and goes on once the file is written.
+    void unsavedResultWaitsForTheUsersDecision()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, answer);
+        ApplicationController app;
+        SaveWorkflowController *workflow = app.saveWorkflow();
+        createUnsavedResult(app);
+        QSignalSpy decision(workflow, &SaveWorkflowController::decisionRequested);
+        QSignalSpy destination(workflow, &SaveWorkflowController::destinationRequested);
+        QSignalSpy closeApproved(workflow, &SaveWorkflowController::closeApproved);
+        const QString other = testMediaPath(QStringLiteral("cfr25_bframes.mp4"));
+        if (action == "open")
+            workflow->openSource(QUrl::fromLocalFile(other));
+        else
+            QVERIFY(!workflow->approveClose());
+        QTRY_COMPARE(decision.count(), 1); // closing asks once the close event is over
+        QCOMPARE(app.videoSession()->filePath(), m_input);
+
+        QTemporaryDir folder;
+        const QString target = folder.filePath(answer == "refused destination" ? "result.txt" : "result.mp4");
+        if (answer == "cancel") {
+            workflow->cancelAction();
+        } else if (answer == "discard") {
+            workflow->discardAndContinue();
+        } else {
+            app.playback()->play();
+            QTRY_VERIFY(app.playback()->playing());
+            workflow->saveAndContinue();
+            QTRY_COMPARE(destination.count(), 1);
+            QVERIFY(!app.playback()->playing());
+            QVERIFY(app.playback()->currentFrameIndex() < fragmentEnd - 1); // paused, not played to its end
+            QCOMPARE(destination.first().first().toUrl(), app.exporter()->suggestedFileUrl());
+            if (answer == "close the save dialog")
+                workflow->cancelSave();
+            else
+                workflow->saveTo(QUrl::fromLocalFile(target));
+            QTRY_VERIFY_WITH_TIMEOUT(!app.exporter()->busy(), 120000);
+        }
+        QFETCH(bool, continued);
+        const auto hasContinued = [&] {
+            return action == "open" ? app.videoSession()->filePath() == other : closeApproved.count() == 1;
+        };
+        if (continued)
+            QTRY_VERIFY(hasContinued());
+        else
+            QVERIFY(!hasContinued());
+        QCOMPARE(workflow->approveClose(), action == "close" && continued);
+        QTEST(QFileInfo::exists(target), "saved");
+        QCOMPARE(app.preview()->unsaved(), !continued);
+        QCOMPARE(decision.count(), 1);
+    }
+
+    // Closing during an analysis asks; yes cancels it and closes once it has stopped.
+    void closingDuringAnAnalysisCancelsItFirst()
+    {
+        ApplicationController app;
+        SaveWorkflowController *workflow = app.saveWorkflow();
+        openAndWait(app, testMediaPath("long_cfr30.mp4"));
+        QVERIFY(app.videoSession()->setCaptureFrameRate(30.0));
+        app.processingSettings()->setFrequencyBand(3.0, 5.0);
+        app.preview()->createPreview();
+        QVERIFY(app.preview()->busy());
+        QSignalSpy busyQuestion(workflow, &SaveWorkflowController::closeDuringOperationRequested);
+        QSignalSpy closeApproved(workflow, &SaveWorkflowController::closeApproved);
+        QVERIFY(!workflow->approveClose());
+        QCOMPARE(busyQuestion.count(), 1);
+        workflow->cancelOperationsAndClose();
+        QVERIFY(closeApproved.wait(20000));
+        QVERIFY(!app.preview()->busy() && !app.preview()->ready());
+        QVERIFY(workflow->approveClose());
     }
 
     void sourceAnalysisCanBeCancelledWhileSettingsAreLocked()

@@ -8,6 +8,7 @@
 #include "processing/ProcessingRecords.h"
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/AnalysisSettingsSnapshot.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
@@ -608,10 +609,8 @@ private slots:
         QCOMPARE(availability.count(), 1);
         ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red), filled(QSize(64, 48), Qt::green));
         QCOMPARE(item.frame().pixelColor(0, 0), QColor(Qt::green));
-        QObject plain;
         QSignalSpy controller(&item, &VideoFrameItem::playbackControllerChanged);
-        item.setPlaybackController(&plain);
-        QCOMPARE(item.playbackController(), nullptr);
+        item.setPlaybackController(nullptr);
         QVERIFY(!item.hasFrame());
         item.setPlaybackController(nullptr); // already none
         QCOMPARE(controller.count(), 1);
@@ -779,6 +778,54 @@ private slots:
         QCOMPARE(c.settings.upperFrequencyHz(), 11.0);
         c.settings.setRotationSpeedRpm(300.0);
         QVERIFY(!c.settings.applyRotationBand(1, 10.0));
+        // The shaft-speed helper shows a band before it is applied, also one reaching Nyquist.
+        const QVariantMap shown = c.settings.bandAroundPreview(10.0, 10.0);
+        QCOMPARE(shown, (QVariantMap{{"lowerHz", 9.0}, {"upperHz", 11.0}, {"usable", true}}));
+        const QVariantMap tooHigh = c.settings.bandAroundPreview(c.settings.nyquistFrequencyHz(), 10.0);
+        QCOMPARE(tooHigh.value("upperHz").toDouble(), 1.1 * c.settings.nyquistFrequencyHz());
+        QVERIFY(!tooHigh.value("usable").toBool());
+    }
+
+    void settingsSnapshot_data()
+    {
+        QTest::addColumn<bool>("detectedRate");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("restored with the detected rate") << true << false;
+        QTest::newRow("restored with a manual rate") << false << false;
+        QTest::newRow("kept for the analysis") << false << true;
+    }
+
+    // The processing dialog edits live: closed without an analysis, every setting it found comes
+    // back, a detected capture rate as detected rather than as a manual one.
+    void settingsSnapshot()
+    {
+        QFETCH(bool, detectedRate);
+        QFETCH(bool, kept);
+        Controllers c;
+        AnalysisSettingsSnapshot snapshot(&c.session, &c.settings);
+        if (detectedRate)
+            c.session.clearCaptureFrameRateOverride();
+        const auto values = [&c] {
+            return QVariantList{c.session.captureFrameRate(),    c.session.captureFrameRateManual(),
+                                c.settings.lowerFrequencyHz(),   c.settings.upperFrequencyHz(),
+                                c.settings.amplificationFactor(), c.settings.rotationSpeedRpm(),
+                                c.settings.workerThreadCount(),   c.settings.regionProcessingOptimizationEnabled()};
+        };
+        const QVariantList found = values();
+        snapshot.take();
+        QVERIFY(c.session.setCaptureFrameRate(detectedRate ? 240.0 : 120.0));
+        c.settings.setFrequencyBand(3.0, 4.0);
+        c.settings.setAmplificationFactor(12.0);
+        c.settings.setRotationSpeedRpm(1200.0);
+        c.settings.setWorkerThreadCount(1);
+        c.settings.setRegionProcessingOptimizationEnabled(false);
+        const QVariantList edited = values();
+        for (qsizetype i = 0; i < found.size(); ++i) // a manual rate stays manual
+            QVERIFY2(edited.at(i) != found.at(i) || (i == 1 && !detectedRate), qPrintable(QString::number(i)));
+        if (kept)
+            snapshot.keep();
+        snapshot.restore();
+        QCOMPARE(values(), kept ? edited : found);
     }
 
     void lockedSettingsChangeNothing()

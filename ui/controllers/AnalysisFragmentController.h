@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::ui::controllers {
 
@@ -13,6 +14,8 @@ class AnalysisFragmentController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY rangeChanged FINAL)
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the fragment.")
     Q_PROPERTY(bool available READ available NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool rangeCustomized READ rangeCustomized NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool autoStartAdjusted READ autoStartAdjusted NOTIFY rangeChanged FINAL)

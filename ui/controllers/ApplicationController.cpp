@@ -3,10 +3,12 @@
 
 #include "ovra/Version.h"
 #include "ui/controllers/AnalysisFragmentController.h"
+#include "ui/controllers/AnalysisSettingsSnapshot.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 #include "ui/playback/PlaybackController.h"
@@ -24,11 +26,13 @@ ApplicationController::ApplicationController(QObject *parent)
     , m_exporter(
           new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_preview, this))
     , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
+    , m_settingsSnapshot(new AnalysisSettingsSnapshot(m_videoSession, m_processingSettings, this))
 {
     connect(m_preview, &PreviewController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_videoSession, &VideoSessionController::stateChanged, this,
             &ApplicationController::handleOperationStateChanged);
+    m_saveWorkflow = new SaveWorkflowController(m_videoSession, m_preview, m_exporter, m_playback, this);
 }
 
 ApplicationController::~ApplicationController()
@@ -37,6 +41,7 @@ ApplicationController::~ApplicationController()
     m_spectrum->shutdown();
     m_exporter->shutdown();
     m_preview->shutdown();
+    delete m_saveWorkflow;
     delete m_spectrum;
     delete m_exporter;
     delete m_preview;
@@ -93,14 +98,5 @@ void ApplicationController::updateInteractionLocks()
     m_analysisFragment->setEditingLocked(processingActive || m_videoSession->busy());
     m_processingSettings->setEditingLocked(processingActive || m_videoSession->busy());
 }
-
-QObject *ApplicationController::videoSessionObject() const { return m_videoSession; }
-QObject *ApplicationController::mediaRuntimeObject() const { return m_mediaRuntime; }
-QObject *ApplicationController::analysisFragmentObject() const { return m_analysisFragment; }
-QObject *ApplicationController::processingSettingsObject() const { return m_processingSettings; }
-QObject *ApplicationController::playbackObject() const { return m_playback; }
-QObject *ApplicationController::previewObject() const { return m_preview; }
-QObject *ApplicationController::exporterObject() const { return m_exporter; }
-QObject *ApplicationController::spectrumObject() const { return m_spectrum; }
 
 } // namespace ovra::ui::controllers

@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::ui::playback {
 class PlaybackController;
@@ -11,10 +12,12 @@ class PlaybackController;
 namespace ovra::ui::controllers {
 
 class AnalysisFragmentController;
+class AnalysisSettingsSnapshot;
 class ExportController;
 class MediaRuntimeController;
 class PreviewController;
 class ProcessingSettingsController;
+class SaveWorkflowController;
 class SpectrumController;
 class VideoSessionController;
 
@@ -25,14 +28,29 @@ class ApplicationController : public QObject
     Q_OBJECT
     Q_PROPERTY(QString applicationDisplayName READ applicationDisplayName CONSTANT FINAL)
     Q_PROPERTY(Operation currentOperation READ currentOperation NOTIFY currentOperationChanged FINAL)
-    Q_PROPERTY(QObject *videoSession READ videoSessionObject CONSTANT FINAL)
-    Q_PROPERTY(QObject *mediaRuntime READ mediaRuntimeObject CONSTANT FINAL)
-    Q_PROPERTY(QObject *analysisFragment READ analysisFragmentObject CONSTANT FINAL)
-    Q_PROPERTY(QObject *processingSettings READ processingSettingsObject CONSTANT FINAL)
-    Q_PROPERTY(QObject *playback READ playbackObject CONSTANT FINAL)
-    Q_PROPERTY(QObject *preview READ previewObject CONSTANT FINAL)
-    Q_PROPERTY(QObject *exporter READ exporterObject CONSTANT FINAL)
-    Q_PROPERTY(QObject *spectrum READ spectrumObject CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::VideoSessionController *videoSession READ videoSession CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::MediaRuntimeController *mediaRuntime READ mediaRuntime CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::AnalysisFragmentController *analysisFragment READ analysisFragment CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::ProcessingSettingsController *processingSettings READ processingSettings CONSTANT
+                   FINAL)
+    Q_PROPERTY(ovra::ui::playback::PlaybackController *playback READ playback CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::PreviewController *preview READ preview CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::ExportController *exporter READ exporter CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::SpectrumController *spectrum READ spectrum CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::SaveWorkflowController *saveWorkflow READ saveWorkflow CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::AnalysisSettingsSnapshot *settingsSnapshot READ settingsSnapshot CONSTANT FINAL)
+    QML_ELEMENT
+    QML_UNCREATABLE("The application creates its one controller.")
+    Q_MOC_INCLUDE("ui/controllers/AnalysisFragmentController.h")
+    Q_MOC_INCLUDE("ui/controllers/AnalysisSettingsSnapshot.h")
+    Q_MOC_INCLUDE("ui/controllers/ExportController.h")
+    Q_MOC_INCLUDE("ui/controllers/MediaRuntimeController.h")
+    Q_MOC_INCLUDE("ui/controllers/PreviewController.h")
+    Q_MOC_INCLUDE("ui/controllers/ProcessingSettingsController.h")
+    Q_MOC_INCLUDE("ui/controllers/SaveWorkflowController.h")
+    Q_MOC_INCLUDE("ui/controllers/SpectrumController.h")
+    Q_MOC_INCLUDE("ui/controllers/VideoSessionController.h")
+    Q_MOC_INCLUDE("ui/playback/PlaybackController.h")
 
 public:
     explicit ApplicationController(QObject *parent = nullptr);
@@ -55,19 +73,13 @@ public:
     PreviewController *preview() const { return m_preview; }
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
+    SaveWorkflowController *saveWorkflow() const { return m_saveWorkflow; }
+    AnalysisSettingsSnapshot *settingsSnapshot() const { return m_settingsSnapshot; }
 
 signals:
     void currentOperationChanged();
 
 private:
-    QObject *videoSessionObject() const;
-    QObject *mediaRuntimeObject() const;
-    QObject *analysisFragmentObject() const;
-    QObject *processingSettingsObject() const;
-    QObject *playbackObject() const;
-    QObject *previewObject() const;
-    QObject *exporterObject() const;
-    QObject *spectrumObject() const;
     void updateInteractionLocks();
     void handleOperationStateChanged();
     Operation computeCurrentOperation() const;
@@ -81,6 +93,8 @@ private:
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
     Operation m_currentOperation = Operation::None;
+    SaveWorkflowController *m_saveWorkflow = nullptr;
+    AnalysisSettingsSnapshot *m_settingsSnapshot = nullptr;
 };
 
 } // namespace ovra::ui::controllers

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 class ControllerTestAccess;
 
@@ -27,6 +28,8 @@ class VideoSessionController;
 class ExportController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the export.")
     Q_PROPERTY(QUrl preferredDirectoryUrl READ preferredDirectoryUrl NOTIFY stateChanged FINAL)
     Q_PROPERTY(QString preferredDirectoryPath READ preferredDirectoryPath NOTIFY stateChanged FINAL)
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)

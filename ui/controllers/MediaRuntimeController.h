@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::ui::controllers {
 
@@ -10,6 +11,8 @@ namespace ovra::ui::controllers {
 class MediaRuntimeController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the media runtime.")
     Q_PROPERTY(bool available READ available CONSTANT FINAL)
     Q_PROPERTY(QString versionSummary READ versionSummary CONSTANT FINAL)
     Q_PROPERTY(QString errorMessage READ errorMessage CONSTANT FINAL)

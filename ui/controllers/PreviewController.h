@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <algorithm>
 #include <memory>
@@ -32,6 +33,8 @@ class PreviewController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the preview.")
     Q_PROPERTY(bool unsaved READ unsaved NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 storageBytes READ storageBytes NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)

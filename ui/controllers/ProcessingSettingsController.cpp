@@ -229,6 +229,17 @@ bool ProcessingSettingsController::applyBandAround(double centreHz, double halfW
         && storeBand(lower, upper);
 }
 
+QVariantMap ProcessingSettingsController::bandAroundPreview(double centreHz, double halfWidthPercent) const
+{
+    double lower = 0.0;
+    double upper = 0.0;
+    const bool usable = processing::bandAround(centreHz, halfWidthPercent, captureFrameRate(), &lower, &upper);
+    const processing::BandLimits band = processing::bandLimits(centreHz, halfWidthPercent);
+    return {{QStringLiteral("lowerHz"), band.lowerHz},
+            {QStringLiteral("upperHz"), band.upperHz},
+            {QStringLiteral("usable"), usable}};
+}
+
 bool ProcessingSettingsController::storeBand(double lowerHz, double upperHz)
 {
     if (m_editingLocked)

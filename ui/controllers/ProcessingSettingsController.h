@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QRectF>
 #include <QString>
+#include <QVariantMap>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::project_data {
 struct ProcessingRequest;
@@ -24,6 +26,8 @@ class ProcessingSettingsController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY settingsChanged FINAL)
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the settings.")
     Q_PROPERTY(bool available READ available NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool frequencyEditingAvailable READ frequencyEditingAvailable NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool settingsValid READ settingsValid NOTIFY settingsChanged FINAL)
@@ -134,6 +138,9 @@ public:
     // The band +/- halfWidthPercent around any frequency (a peak of the motion spectrum), by the
     // rotation band's rules.
     Q_INVOKABLE bool applyBandAround(double centreHz, double halfWidthPercent);
+    // The band applyBandAround would set, as "lowerHz" and "upperHz", shown even when "usable" is
+    // false because applyBandAround would refuse it.
+    Q_INVOKABLE QVariantMap bandAroundPreview(double centreHz, double halfWidthPercent) const;
     Q_INVOKABLE void setAmplificationFactor(double amplificationFactor);
     Q_INVOKABLE void setWorkerThreadCount(int workerThreadCount);
     Q_INVOKABLE void setRegionProcessingOptimizationEnabled(bool enabled);

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::ui::controllers {
 
@@ -21,6 +22,8 @@ class SpectrumController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the spectrum.")
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)

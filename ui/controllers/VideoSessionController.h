@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 class ControllerTestAccess;
 
@@ -34,6 +35,8 @@ struct VideoAnalysisResult
 class VideoSessionController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the video session.")
     Q_PROPERTY(AnalysisState state READ state NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)

@@ -26,14 +26,13 @@ VideoFrameItem::VideoFrameItem(QQuickItem *parent)
     setFlag(ItemHasContents, true);
 }
 
-QObject *VideoFrameItem::playbackController() const
+playback::PlaybackController *VideoFrameItem::playbackController() const
 {
     return m_controller.data();
 }
 
-void VideoFrameItem::setPlaybackController(QObject *controller)
+void VideoFrameItem::setPlaybackController(playback::PlaybackController *playback)
 {
-    auto *playback = qobject_cast<playback::PlaybackController *>(controller);
     if (playback == m_controller)
         return;
     if (m_controller)

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QQuickItem>
 #include <QRectF>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::ui::playback {
 class PlaybackController;
@@ -18,20 +19,22 @@ namespace ovra::ui::items {
 class VideoFrameItem : public QQuickItem
 {
     Q_OBJECT
-    Q_PROPERTY(QObject *playbackController READ playbackController WRITE setPlaybackController NOTIFY
-                   playbackControllerChanged FINAL)
+    QML_ELEMENT
+    Q_PROPERTY(ovra::ui::playback::PlaybackController *playbackController READ playbackController WRITE
+                   setPlaybackController NOTIFY playbackControllerChanged FINAL)
     Q_PROPERTY(bool hasFrame READ hasFrame NOTIFY frameAvailabilityChanged FINAL)
     Q_PROPERTY(QRectF paintedRect READ paintedRect NOTIFY paintedRectChanged FINAL)
     Q_PROPERTY(double pixelAspectRatio READ pixelAspectRatio WRITE setPixelAspectRatio NOTIFY
                    pixelAspectRatioChanged FINAL)
     Q_PROPERTY(bool processedPreview READ processedPreview WRITE setProcessedPreview NOTIFY processedPreviewChanged
                    FINAL)
+    Q_MOC_INCLUDE("ui/playback/PlaybackController.h")
 
 public:
     explicit VideoFrameItem(QQuickItem *parent = nullptr);
 
-    QObject *playbackController() const;
-    void setPlaybackController(QObject *controller);
+    playback::PlaybackController *playbackController() const;
+    void setPlaybackController(playback::PlaybackController *playback);
     bool hasFrame() const { return m_hasFrame; }
     QRectF paintedRect() const;
     double pixelAspectRatio() const { return m_pixelAspectRatio; }

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QtQmlIntegration/qqmlintegration.h>
 
 #include <atomic>
 #include <memory>
@@ -33,6 +34,8 @@ class PlaybackController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
+    QML_ELEMENT
+    QML_UNCREATABLE("The application controller owns the player.")
     Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool playing READ playing NOTIFY stateChanged FINAL)

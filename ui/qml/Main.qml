@@ -7,24 +7,14 @@ import OvraMotion.Components
 import OvraMotion.Pages
 import OvraMotion.Ui
 
-// The window. It guards every action that would lose an unsaved result or interrupt a running
-// operation, and sequences saving before continuing.
+// The window. Its actions go through the save workflow, which asks before an unsaved result or
+// a running operation would be lost and saves before continuing; the window shows its questions.
 ApplicationWindow {
     id: window
 
-    required property QtObject applicationController
-    readonly property QtObject videoSession: applicationController.videoSession
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject exporter: applicationController.exporter
-    readonly property QtObject playback: applicationController.playback
+    required property ApplicationController applicationController
+    readonly property SaveWorkflowController workflow: applicationController.saveWorkflow
     readonly property bool operationBusy: applicationController.currentOperation !== ApplicationController.None
-
-    property var pendingAction: null
-    property bool continueAfterSave: false
-    property bool saveStarted: false
-    property bool saveAfterPause: false
-    property bool closeAfterCancel: false
-    property bool allowClose: false
 
     width: 1440
     height: 900
@@ -51,85 +41,17 @@ ApplicationWindow {
     palette.shadow: "#000000"
     palette.placeholderText: Theme.textMuted
 
-    // Runs the action at once, or after the user decided about an unsaved result.
-    function requestAction(action) {
-        if (operationBusy)
-            return
-        if (preview.unsaved) {
-            pendingAction = action
-            unsavedDialog.open()
-        } else {
-            action()
-        }
-    }
-    function finishPendingAction() {
-        const action = pendingAction
-        pendingAction = null
-        continueAfterSave = false
-        if (action)
-            action()
-    }
-    function dropContinuation() {
-        continueAfterSave = false
-        pendingAction = null
-    }
-    function requestSave() {
-        if (!preview.ready || operationBusy)
-            return
-        if (!exporter.available) {
-            saveAfterPause = true
-            playback.pause()
-            return
-        }
-        saveAfterPause = false
-        saveDialog.selectedFile = exporter.suggestedFileUrl
-        saveDialog.open()
-    }
-    function continueAfterExporterChange() {
-        if (saveAfterPause && exporter.available)
-            requestSave()
-        if (!continueAfterSave)
-            return
-        if (exporter.busy) {
-            saveStarted = true
-            return
-        }
-        if (!saveStarted)
-            return
-        if (exporter.completed)
-            finishPendingAction()
-        else
-            dropContinuation()
-    }
-    function openSource(fileUrl) {
-        requestAction(function () { window.videoSession.openSource(fileUrl) })
-    }
-
     Connections {
-        target: window.exporter
-        function onStateChanged() { window.continueAfterExporterChange() }
-    }
-    onOperationBusyChanged: {
-        if (!operationBusy && closeAfterCancel) {
-            closeAfterCancel = false
-            close()
+        target: window.workflow
+        function onDecisionRequested() { unsavedDialog.open() }
+        function onDestinationRequested(suggestedFileUrl) {
+            saveDialog.selectedFile = suggestedFileUrl
+            saveDialog.open()
         }
+        function onCloseDuringOperationRequested() { busyCloseDialog.open() }
+        function onCloseApproved() { window.close() }
     }
-    onClosing: function (close) {
-        if (allowClose)
-            return
-        close.accepted = false
-        if (operationBusy) {
-            busyCloseDialog.open()
-            return
-        }
-        Qt.callLater(function () {
-            window.requestAction(function () {
-                window.allowClose = true
-                window.close()
-            })
-        })
-    }
+    onClosing: function (close) { close.accepted = window.workflow.approveClose() }
 
     // A video dropped anywhere on the window opens as if chosen in the open dialog.
     DropArea {
@@ -138,7 +60,7 @@ ApplicationWindow {
         onDropped: function (drop) {
             if (drop.hasUrls && drop.urls.length > 0) {
                 drop.acceptProposedAction()
-                window.openSource(drop.urls[0])
+                window.workflow.openSource(drop.urls[0])
             }
         }
     }
@@ -150,9 +72,9 @@ ApplicationWindow {
             if (!window.operationBusy)
                 openDialog.open()
         }
-        onFileDropped: function (fileUrl) { window.openSource(fileUrl) }
-        onSaveRequested: window.requestSave()
-        onAnalysisRequested: window.requestAction(function () { window.preview.createPreview() })
+        onFileDropped: function (fileUrl) { window.workflow.openSource(fileUrl) }
+        onSaveRequested: window.workflow.save()
+        onAnalysisRequested: window.workflow.startAnalysis()
         onAboutRequested: aboutDialog.open()
     }
 
@@ -161,7 +83,7 @@ ApplicationWindow {
         title: qsTr("Open source video")
         fileMode: FileDialog.OpenFile
         nameFilters: [qsTr("Video files (*.mp4 *.mov *.avi)"), qsTr("All files (*)")]
-        onAccepted: window.openSource(selectedFile)
+        onAccepted: window.workflow.openSource(selectedFile)
     }
     FileDialog {
         id: saveDialog
@@ -169,19 +91,8 @@ ApplicationWindow {
         fileMode: FileDialog.SaveFile
         defaultSuffix: "mp4"
         nameFilters: [qsTr("MP4 video (*.mp4)"), qsTr("Lossless video (FFV1 Matroska, *.mkv)")]
-        onAccepted: {
-            if (!window.exporter.setDestination(selectedFile)) {
-                window.dropContinuation()
-                return
-            }
-            Qt.callLater(function () {
-                if (window.exporter.canStart)
-                    window.exporter.startExport()
-                else
-                    window.dropContinuation()
-            })
-        }
-        onRejected: window.dropContinuation()
+        onAccepted: window.workflow.saveTo(selectedFile)
+        onRejected: window.workflow.cancelSave()
     }
 
     AppDialog {
@@ -192,7 +103,7 @@ ApplicationWindow {
             width: parent.width
             text: qsTr("The analysis result has not been saved. Save it before continuing?")
             color: Theme.textPrimary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             wrapMode: Text.WordWrap
         }
         footer: DialogFooter {
@@ -203,23 +114,20 @@ ApplicationWindow {
             AppButton {
                 text: qsTr("Discard")
                 onClicked: {
-                    window.preview.acknowledgeDiscard()
                     unsavedDialog.close()
-                    window.finishPendingAction()
+                    window.workflow.discardAndContinue()
                 }
             }
             AppButton {
                 kind: AppButton.Primary
                 text: qsTr("Save")
                 onClicked: {
-                    window.saveStarted = false
-                    window.continueAfterSave = true
                     unsavedDialog.close()
-                    window.requestSave()
+                    window.workflow.saveAndContinue()
                 }
             }
         }
-        onRejected: window.dropContinuation()
+        onRejected: window.workflow.cancelAction()
     }
 
     AppDialog {
@@ -230,7 +138,7 @@ ApplicationWindow {
             width: parent.width
             text: qsTr("Cancel the current operation and close the application after it stops?")
             color: Theme.textPrimary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             wrapMode: Text.WordWrap
         }
         footer: DialogFooter {
@@ -243,8 +151,7 @@ ApplicationWindow {
                 text: qsTr("Yes")
                 onClicked: {
                     busyCloseDialog.close()
-                    window.closeAfterCancel = true
-                    window.applicationController.cancelCurrentOperation()
+                    window.workflow.cancelOperationsAndClose()
                 }
             }
         }
@@ -255,31 +162,32 @@ ApplicationWindow {
         title: qsTr("About")
         width: Math.min(460, window.width - 32)
         Row {
-            spacing: Theme.spacing16
+            spacing: Theme.panelPadding
             Image {
                 width: 64
                 height: 64
-                sourceSize: Qt.size(64, 64)
+                sourceSize.width: 64
+                sourceSize.height: 64
                 source: "qrc:/ui/icons/application.png"
             }
             Column {
-                spacing: Theme.spacing4
+                spacing: Theme.labelSpacing
                 anchors.verticalCenter: parent.verticalCenter
                 Text {
                     text: window.applicationController.applicationDisplayName
                     color: Theme.textPrimary
-                    font.pixelSize: 20
+                    font.pixelSize: Theme.displayFontSize
                     font.weight: Font.DemiBold
                 }
                 Text {
                     text: qsTr("Motion analysis application")
                     color: Theme.textSecondary
-                    font.pixelSize: 13
+                    font.pixelSize: Theme.bodyFontSize
                 }
                 Text {
                     text: qsTr("OVRA")
                     color: Theme.textSecondary
-                    font.pixelSize: 13
+                    font.pixelSize: Theme.bodyFontSize
                 }
             }
         }

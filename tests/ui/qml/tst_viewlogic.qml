@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 import QtTest
-import OvraMotion.Panels
 import "../../../ui/qml/components/NumberText.js" as NumberText
 import "../../../ui/qml/panels/RegionGeometry.js" as Region
 import "../../../ui/qml/panels/SpectrumGeometry.js" as Spectrum
@@ -9,7 +8,7 @@ import "../../../ui/qml/panels/StatusText.js" as Status
 import "../../../ui/qml/panels/TimelineGeometry.js" as Timeline
 
 // The view arithmetic of the window: what a user types, where the timeline, the region editor
-// and the spectrum put things, which status wins, and what the band slider shows.
+// and the spectrum put things, and which status wins.
 TestCase {
     name: "ViewLogic"
 
@@ -141,66 +140,6 @@ TestCase {
         compare(Spectrum.harmonics(600, 30, 10), [10, 20])
         compare(Spectrum.harmonics(60, 1000, 3), [1, 2, 3])
         compare(Spectrum.harmonics(0, 100, 10), [])
-    }
-
-    // The settings as the motion panel reads them, at 240 FPS.
-    Component {
-        id: motionPanel
-        MotionPanel {
-            width: 400
-            amplificationShown: false
-            processingSettings: QtObject {
-                property bool available: true
-                property bool frequencyEditingAvailable: true
-                property real frequencyStepHz: 0.1
-                property real captureFrameRate: 240
-                property real nyquistFrequencyHz: 120
-                property real nyquistWarningFrequencyHz: 96
-                property real maximumFrequencyHz: 119.9
-                property real lowerFrequencyHz: 9
-                property real upperFrequencyHz: 14
-                property bool lowerFrequencyValid: true
-                property bool upperFrequencyValid: true
-                property real amplificationFactor: 5
-                property real minimumAmplificationFactor: 1
-                property real maximumAmplificationFactor: 50
-                property bool amplificationValid: true
-                property string validationMessage: ""
-                property string warningMessage: ""
-                function setLowerFrequencyHz(value) {}
-                function setUpperFrequencyHz(value) {}
-                function setAmplificationFactor(value) {}
-            }
-        }
-    }
-    // One-step changes of the band, as the frequency helper, a spectrum peak, the dialog's restore
-    // and the diagnostics service make them; "shown" where the slider's range clamps the band.
-    function test_bandSlider_data() {
-        return [
-            { tag: "down past the old band", before: { lower: 40, upper: 50 }, after: { lower: 7.5, upper: 9.2 } },
-            { tag: "up past the old band", before: { lower: 7.5, upper: 9.2 }, after: { lower: 40, upper: 50 } },
-            { tag: "up, overlapping", before: { lower: 10, upper: 20 }, after: { lower: 15, upper: 30 } },
-            { tag: "down, overlapping", before: { lower: 15, upper: 30 }, after: { lower: 10, upper: 20 } },
-            { tag: "a wider range brings the band back",
-              before: { lower: 40, upper: 50, maximum: 29.9, shown: [29.9, 29.9] }, after: { lower: 40, upper: 50 } }
-        ]
-    }
-    function test_bandSlider(data) {
-        // The controller notifies both edges at once; whichever the panel hears first must not matter.
-        for (const upperFirst of [false, true]) {
-            const panel = createTemporaryObject(motionPanel, this)
-            const settings = panel.processingSettings
-            const slider = findChild(panel, "bandSlider")
-            for (const band of [data.before, data.after]) {
-                settings.maximumFrequencyHz = band.maximum || 119.9
-                if (upperFirst)
-                    settings.upperFrequencyHz = band.upper
-                settings.lowerFrequencyHz = band.lower
-                settings.upperFrequencyHz = band.upper
-                compare([slider.first.value, slider.second.value], band.shown || [band.lower, band.upper],
-                        (upperFirst ? "upper first: " : "lower first: ") + band.lower + "–" + band.upper)
-            }
-        }
     }
 
     function idle() {

@@ -12,9 +12,9 @@ Button {
     property string toolTipText: ""
 
     implicitHeight: Theme.controlHeight
-    implicitWidth: Math.max(112, contentItem.implicitWidth + 2 * Theme.spacing16)
+    implicitWidth: Math.max(112, contentItem.implicitWidth + 2 * Theme.panelPadding)
     hoverEnabled: true
-    font.pixelSize: 13
+    font.pixelSize: Theme.bodyFontSize
     font.weight: kind === AppButton.Primary ? Font.DemiBold : Font.Normal
 
     ToolTip.visible: toolTipText.length > 0 && hovered

@@ -10,7 +10,7 @@ Dialog {
     modal: true
     anchors.centerIn: Overlay.overlay
     closePolicy: Popup.CloseOnEscape
-    padding: Theme.spacing16
+    padding: Theme.panelPadding
     palette.window: Theme.surface
     palette.windowText: Theme.textPrimary
     palette.text: Theme.textPrimary
@@ -27,9 +27,9 @@ Dialog {
         text: root.title
         visible: text.length > 0
         color: Theme.textPrimary
-        font.pixelSize: 16
+        font.pixelSize: Theme.titleFontSize
         font.weight: Font.DemiBold
-        padding: Theme.spacing16
+        padding: Theme.panelPadding
         bottomPadding: 0
         elide: Text.ElideRight
     }

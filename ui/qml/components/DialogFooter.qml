@@ -9,16 +9,16 @@ Rectangle {
 
     default property alias buttons: row.data
 
-    implicitHeight: row.implicitHeight + 2 * Theme.spacing12
+    implicitHeight: row.implicitHeight + 2 * Theme.itemSpacing
     color: "transparent"
     RowLayout {
         anchors.fill: parent
-        anchors.margins: Theme.spacing12
-        spacing: Theme.spacing12
+        anchors.margins: Theme.itemSpacing
+        spacing: Theme.itemSpacing
         Item { Layout.fillWidth: true }
         Row {
             id: row
-            spacing: Theme.spacing12
+            spacing: Theme.itemSpacing
         }
     }
 }

@@ -24,7 +24,8 @@ Button {
             anchors.centerIn: parent
             width: 22
             height: 22
-            sourceSize: Qt.size(22, 22)
+            sourceSize.width: 22
+            sourceSize.height: 22
             source: root.iconSource
             opacity: root.enabled ? 1.0 : 0.4
         }

@@ -10,17 +10,17 @@ Item {
     property string value
     property color valueColor: Theme.textPrimary
 
-    implicitHeight: Math.max(labelText.implicitHeight, valueText.implicitHeight) + Theme.spacing4
+    implicitHeight: Math.max(labelText.implicitHeight, valueText.implicitHeight) + Theme.labelSpacing
 
     Text {
         id: labelText
         anchors.left: parent.left
         anchors.right: valueText.left
-        anchors.rightMargin: Theme.spacing8
+        anchors.rightMargin: Theme.groupSpacing
         anchors.verticalCenter: parent.verticalCenter
         text: root.label
         color: Theme.textSecondary
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodyFontSize
         elide: Text.ElideRight
     }
     Text {
@@ -30,7 +30,7 @@ Item {
         width: Math.min(implicitWidth, root.width * 0.58)
         text: root.value
         color: root.valueColor
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodyFontSize
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideMiddle
     }

@@ -18,7 +18,7 @@ Rectangle {
     default property alias content: contentColumn.data
     readonly property bool open: !collapsible || (expanded && expansionEnabled)
 
-    readonly property int padding: flat ? 0 : Theme.spacing16
+    readonly property int padding: flat ? 0 : Theme.panelPadding
     implicitHeight: column.implicitHeight + 2 * padding
     radius: Theme.radiusMedium
     color: flat ? "transparent" : Theme.surface
@@ -30,24 +30,23 @@ Rectangle {
         x: root.padding
         y: root.padding
         width: root.width - 2 * root.padding
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
 
         AbstractButton {
             id: header
             visible: !root.flat
             width: parent.width
-            implicitHeight: headerRow.implicitHeight
+            implicitHeight: implicitContentHeight
             enabled: root.collapsible && root.expansionEnabled
             onClicked: root.expanded = !root.expanded
             Accessible.name: root.title
             contentItem: Row {
-                id: headerRow
-                spacing: Theme.spacing8
+                spacing: Theme.groupSpacing
                 Text {
                     visible: root.collapsible
                     text: root.open ? "▾" : "▸"
                     color: Theme.textSecondary
-                    font.pixelSize: 14
+                    font.pixelSize: Theme.headingFontSize
                 }
                 Column {
                     width: header.width - (root.collapsible ? 24 : 0)
@@ -56,7 +55,7 @@ Rectangle {
                         width: parent.width
                         text: root.title
                         color: root.collapsible && !root.expansionEnabled ? Theme.textMuted : Theme.textPrimary
-                        font.pixelSize: 14
+                        font.pixelSize: Theme.headingFontSize
                         font.weight: Font.DemiBold
                         elide: Text.ElideRight
                     }
@@ -65,7 +64,7 @@ Rectangle {
                         visible: root.collapsible && text.length > 0
                         text: root.summary
                         color: Theme.textSecondary
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.noteFontSize
                         elide: Text.ElideRight
                     }
                 }
@@ -76,13 +75,13 @@ Rectangle {
             visible: root.description.length > 0 && root.open
             text: root.description
             color: Theme.textSecondary
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             wrapMode: Text.WordWrap
         }
         Column {
             id: contentColumn
             width: parent.width
-            spacing: Theme.spacing12
+            spacing: Theme.itemSpacing
             visible: root.open
         }
     }

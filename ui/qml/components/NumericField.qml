@@ -21,7 +21,7 @@ Column {
     readonly property bool editing: field.activeFocus
     signal valueCommitted(real value)
 
-    spacing: Theme.spacing4
+    spacing: Theme.labelSpacing
 
     function formattedValue() {
         return NumberText.format(root.value, root.decimals, Qt.locale())
@@ -36,7 +36,7 @@ Column {
     Text {
         text: root.label
         color: Theme.textSecondary
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         visible: text.length > 0
     }
     TextField {
@@ -46,8 +46,8 @@ Column {
         enabled: root.inputEnabled
         text: root.formattedValue()
         color: enabled ? Theme.textPrimary : Theme.textMuted
-        font.pixelSize: 13
-        rightPadding: unitText.visible ? unitText.implicitWidth + 2 * Theme.spacing8 : Theme.spacing8
+        font.pixelSize: Theme.bodyFontSize
+        rightPadding: unitText.visible ? unitText.implicitWidth + 2 * Theme.groupSpacing : Theme.groupSpacing
         selectByMouse: true
         inputMethodHints: Qt.ImhFormattedNumbersOnly
         Accessible.name: root.label
@@ -64,12 +64,12 @@ Column {
         Text {
             id: unitText
             anchors.right: parent.right
-            anchors.rightMargin: Theme.spacing8
+            anchors.rightMargin: Theme.groupSpacing
             anchors.verticalCenter: parent.verticalCenter
             text: root.unit
             visible: text.length > 0
             color: Theme.textMuted
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
         }
     }
 }

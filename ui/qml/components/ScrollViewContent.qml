@@ -13,6 +13,6 @@ ScrollView {
     Column {
         id: column
         width: root.availableWidth
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
     }
 }

@@ -25,7 +25,8 @@ Button {
             anchors.centerIn: parent
             width: 28
             height: 28
-            sourceSize: Qt.size(28, 28)
+            sourceSize.width: 28
+            sourceSize.height: 28
             source: root.iconSource
             opacity: root.enabled ? 1.0 : 0.4
         }

@@ -4,14 +4,15 @@ import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
 import OvraMotion.Panels
+import OvraMotion.Ui
 
 // The top bar, the two viewports side by side, the transport bar and the status bar.
 Item {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool operationBusy
-    readonly property QtObject playback: applicationController.playback
+    readonly property PlaybackController playback: applicationController.playback
     property bool regionEditing: false
     property bool regionEditPending: false
     readonly property bool interactionAllowed: !operationBusy && !regionEditing && !regionEditPending
@@ -67,13 +68,13 @@ Item {
         ColumnLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Layout.margins: Theme.spacing12
-            spacing: Theme.spacing12
+            Layout.margins: Theme.itemSpacing
+            spacing: Theme.itemSpacing
 
             RowLayout {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                spacing: Theme.spacing12
+                spacing: Theme.itemSpacing
                 SourceViewport {
                     Layout.fillWidth: true
                     Layout.fillHeight: true

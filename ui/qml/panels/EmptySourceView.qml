@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
-import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The drop area shown until a source is ready: what state the session is in and what to do next.
 Item {
     id: root
 
-    required property QtObject videoSession
-    required property QtObject mediaRuntime
+    required property VideoSessionController videoSession
+    required property MediaRuntimeController mediaRuntime
     signal openRequested()
     signal fileDropped(url fileUrl)
 
@@ -33,7 +33,7 @@ Item {
     DropArea {
         id: dropArea
         anchors.fill: parent
-        anchors.margins: Theme.spacing16
+        anchors.margins: Theme.panelPadding
         enabled: !root.videoSession.busy
         onDropped: function (drop) {
             if (drop.hasUrls && drop.urls.length > 0) {
@@ -53,14 +53,14 @@ Item {
         }
         Column {
             anchors.centerIn: parent
-            width: Math.min(parent.width - 2 * Theme.spacing24, 460)
-            spacing: Theme.spacing12
+            width: Math.min(parent.width - 2 * Theme.contentMargin, 460)
+            spacing: Theme.itemSpacing
 
             Text {
                 width: parent.width
                 text: root.title
                 color: Theme.textPrimary
-                font.pixelSize: 18
+                font.pixelSize: Theme.headlineFontSize
                 font.weight: Font.DemiBold
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
@@ -70,7 +70,7 @@ Item {
                 visible: text.length > 0
                 text: root.videoSession.fileName
                 color: Theme.textSecondary
-                font.pixelSize: 13
+                font.pixelSize: Theme.bodyFontSize
                 horizontalAlignment: Text.AlignHCenter
                 elide: Text.ElideMiddle
             }
@@ -78,7 +78,7 @@ Item {
                 width: parent.width
                 text: root.description
                 color: Theme.textSecondary
-                font.pixelSize: 13
+                font.pixelSize: Theme.bodyFontSize
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
             }
@@ -87,7 +87,7 @@ Item {
                 visible: root.runtimeMissing
                 text: root.mediaRuntime.errorMessage
                 color: Theme.warning
-                font.pixelSize: 12
+                font.pixelSize: Theme.noteFontSize
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
             }

@@ -3,12 +3,13 @@ import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The rotation-speed helper in a dialog of its own.
 AppDialog {
     id: root
 
-    required property QtObject processingSettings
+    required property ProcessingSettingsController processingSettings
 
     title: qsTr("Frequency filter helper")
     width: Math.min(720, Overlay.overlay ? Overlay.overlay.width - 32 : 720)
@@ -25,12 +26,12 @@ AppDialog {
         contentWidth: availableWidth
         Column {
             width: parent.width
-            spacing: Theme.spacing12
+            spacing: Theme.itemSpacing
             Text {
                 width: parent.width
                 text: qsTr("Choose a filter band around the shaft rotation frequency: enter the speed, select a harmonic and half-width, then apply the band.")
                 color: Theme.textSecondary
-                font.pixelSize: 13
+                font.pixelSize: Theme.bodyFontSize
                 wrapMode: Text.WordWrap
             }
             RotationPanel {
@@ -42,19 +43,19 @@ AppDialog {
         }
     }
     footer: Rectangle {
-        implicitHeight: footerRow.implicitHeight + 2 * Theme.spacing12
+        implicitHeight: footerRow.implicitHeight + 2 * Theme.itemSpacing
         color: Theme.surface
         Row {
             id: footerRow
             anchors.fill: parent
-            anchors.margins: Theme.spacing12
-            spacing: Theme.spacing12
+            anchors.margins: Theme.itemSpacing
+            spacing: Theme.itemSpacing
             Text {
-                width: parent.width - closeButton.width - Theme.spacing12
+                width: parent.width - closeButton.width - Theme.itemSpacing
                 anchors.verticalCenter: parent.verticalCenter
                 text: qsTr("Apply band changes the filter settings only. Close this helper, then choose Start analysis in Processing.")
                 color: Theme.textMuted
-                font.pixelSize: 12
+                font.pixelSize: Theme.noteFontSize
                 wrapMode: Text.WordWrap
             }
             AppButton {

@@ -4,6 +4,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The frequency band (fields, a two-handle slider and, with a spectrum controller, the motion
 // spectrum to pick it from) and, optionally, the amplification factor.
@@ -13,7 +14,7 @@ InspectorCard {
     component SliderHandle: Rectangle {
         required property real position
         required property bool pressed
-        required property Item slider
+        required property RangeSlider slider
         x: slider.leftPadding + position * (slider.availableWidth - width)
         y: slider.topPadding + slider.availableHeight / 2 - height / 2
         implicitWidth: 18
@@ -24,11 +25,11 @@ InspectorCard {
         border.width: slider.activeFocus ? 2 : 1
     }
 
-    required property QtObject processingSettings
-    property QtObject spectrum: null
+    required property ProcessingSettingsController processingSettings
+    property SpectrumController spectrum: null
     property bool spectrumShown: false
     property bool amplificationShown: true
-    readonly property QtObject settings: processingSettings
+    readonly property ProcessingSettingsController settings: processingSettings
     readonly property real sliderFrom: settings.frequencyEditingAvailable ? settings.frequencyStepHz : 0
     readonly property real sliderTo: settings.frequencyEditingAvailable
                                      ? Math.max(2 * settings.frequencyStepHz, settings.maximumFrequencyHz) : 1
@@ -39,7 +40,7 @@ InspectorCard {
     Text {
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: root.settings.captureFrameRate > 0 ? Theme.textSecondary : Theme.warning
         text: root.settings.captureFrameRate > 0
               ? qsTr("Capture %1 FPS · Nyquist %2 Hz").arg(Format.number(root.settings.captureFrameRate, 2))
@@ -48,7 +49,7 @@ InspectorCard {
     }
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         NumericField {
             Layout.fillWidth: true
             Layout.preferredWidth: 1
@@ -145,9 +146,11 @@ InspectorCard {
         width: parent.width
         active: root.spectrum !== null && root.spectrumShown
         visible: active
+        // Qt 6.4's Loader cannot load a component bound to this document (pragma ComponentBehavior:
+        // Bound), so the view reaches the panel through the document's context, unchecked.
         sourceComponent: SpectrumView {
-            spectrum: root.spectrum
-            processingSettings: root.settings
+            spectrum: root.spectrum // qmllint disable unqualified
+            processingSettings: root.settings // qmllint disable unqualified
         }
     }
     NumericField {

@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
 import OvraMotion.Theme
+import OvraMotion.Ui
 
 // The settings' validation message in the error colour, else their warning, else nothing.
 Rectangle {
     id: root
 
-    required property QtObject processingSettings
+    required property ProcessingSettingsController processingSettings
     readonly property bool isError: processingSettings.validationMessage.length > 0
     readonly property string message: isError ? processingSettings.validationMessage : processingSettings.warningMessage
 
     visible: message.length > 0
-    implicitHeight: visible ? noticeText.implicitHeight + Theme.spacing16 : 0
+    implicitHeight: visible ? noticeText.implicitHeight + Theme.panelPadding : 0
     radius: Theme.radiusSmall
     color: Theme.surfaceRaised
     border.color: isError ? Theme.error : Theme.warning
@@ -19,10 +20,10 @@ Rectangle {
     Text {
         id: noticeText
         anchors.centerIn: parent
-        width: parent.width - 2 * Theme.spacing12
+        width: parent.width - 2 * Theme.itemSpacing
         text: root.message
         color: root.isError ? Theme.error : Theme.warning
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
 }

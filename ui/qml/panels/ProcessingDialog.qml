@@ -4,57 +4,29 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // Everything an analysis needs, edited live; closing without starting restores what was there.
 AppDialog {
     id: root
 
-    required property QtObject applicationController
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject settings: applicationController.processingSettings
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject exporter: applicationController.exporter
-    property var originalSettings: null
-    property bool settingsAccepted: false
+    required property ApplicationController applicationController
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property ProcessingSettingsController settings: applicationController.processingSettings
+    readonly property PreviewController preview: applicationController.preview
+    readonly property ExportController exporter: applicationController.exporter
     signal analysisRequested()
 
     title: qsTr("Analysis settings")
     width: Math.min(760, Overlay.overlay ? Overlay.overlay.width - 32 : 760)
     height: Math.min(820, Overlay.overlay ? Overlay.overlay.height - 32 : 820)
 
-    function rememberSettings() {
-        originalSettings = {
-            captureFrameRate: session.captureFrameRate,
-            captureFrameRateManual: session.captureFrameRateManual,
-            lower: settings.lowerFrequencyHz,
-            upper: settings.upperFrequencyHz,
-            amplification: settings.amplificationFactor,
-            rotation: settings.rotationSpeedRpm,
-            workers: settings.workerThreadCount,
-            optimization: settings.regionProcessingOptimizationEnabled
-        }
-    }
-    function restoreSettings() {
-        const original = originalSettings
-        if (!original)
-            return
-        if (original.captureFrameRateManual)
-            session.setCaptureFrameRate(original.captureFrameRate)
-        else
-            session.clearCaptureFrameRateOverride()
-        settings.setFrequencyBand(original.lower, original.upper)
-        settings.setAmplificationFactor(original.amplification)
-        settings.setRotationSpeedRpm(original.rotation)
-        settings.setWorkerThreadCount(original.workers)
-        settings.setRegionProcessingOptimizationEnabled(original.optimization)
-    }
     function summaryRate(rate) {
         return Format.number(rate, Math.abs(rate - Math.round(rate)) < 1e-9 ? 0 : 3)
     }
 
     onAboutToShow: {
-        settingsAccepted = false
-        rememberSettings()
+        root.applicationController.settingsSnapshot.take()
         for (const card of [rateCard, bandCard, amplificationCard, resourcesCard, regionCard])
             card.expanded = false
         motionPanel.spectrumShown = false
@@ -64,10 +36,7 @@ AppDialog {
         // Moving the focus commits a field that is still being edited.
         focusSink.forceActiveFocus()
     }
-    onClosed: {
-        if (!settingsAccepted)
-            restoreSettings()
-    }
+    onClosed: root.applicationController.settingsSnapshot.restore()
 
     Item {
         id: focusSink
@@ -85,7 +54,7 @@ AppDialog {
 
         Column {
             width: parent.width
-            spacing: Theme.spacing12
+            spacing: Theme.itemSpacing
 
             InspectorCard {
                 id: rateCard
@@ -183,14 +152,14 @@ AppDialog {
                           ? qsTr("The selected region uses the configured amplification; the surrounding ring uses half.")
                           : qsTr("The full frame will be processed.")
                     color: Theme.textSecondary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                     wrapMode: Text.WordWrap
                 }
                 Text {
                     width: parent.width
                     text: qsTr("Stationary background — not implemented yet")
                     color: Theme.textMuted
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                     wrapMode: Text.WordWrap
                 }
             }
@@ -198,21 +167,21 @@ AppDialog {
     }
 
     footer: Rectangle {
-        implicitHeight: footerColumn.implicitHeight + 2 * Theme.spacing12
+        implicitHeight: footerColumn.implicitHeight + 2 * Theme.itemSpacing
         color: Theme.surface
         radius: Theme.radiusMedium
         Column {
             id: footerColumn
             anchors.fill: parent
-            anchors.margins: Theme.spacing12
-            spacing: Theme.spacing8
+            anchors.margins: Theme.itemSpacing
+            spacing: Theme.groupSpacing
             NoticeText {
                 width: parent.width
                 processingSettings: root.settings
             }
             RowLayout {
                 width: parent.width
-                spacing: Theme.spacing12
+                spacing: Theme.itemSpacing
                 Item { Layout.fillWidth: true }
                 AppButton {
                     text: qsTr("Close")
@@ -224,10 +193,10 @@ AppDialog {
                     enabled: root.preview.available && !root.exporter.busy
                     onClicked: {
                         focusSink.forceActiveFocus()
-                        Qt.callLater(function () {
+                        Qt.callLater(function () { // qmllint disable type
                             if (!root.preview.available)
                                 return
-                            root.settingsAccepted = true
+                            root.applicationController.settingsSnapshot.keep()
                             root.close()
                             root.analysisRequested()
                         })

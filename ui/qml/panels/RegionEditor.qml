@@ -1,17 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
 import OvraMotion.Theme
+import OvraMotion.Ui
 import "RegionGeometry.js" as Geometry
+import "RegionGesture.js" as Gesture
 
 // Draws the amplification region over the source frame and, while editing, lets the user draw,
 // move and resize it with the pointer or the keyboard. The region lives in the settings
-// controller; this item only keeps the gesture's draft.
+// controller; this item only keeps the running gesture and its draft.
 Item {
     id: root
 
-    required property QtObject processingSettings
-    required property QtObject playback
-    required property QtObject videoSession
+    required property ProcessingSettingsController processingSettings
+    required property PlaybackController playback
+    required property VideoSessionController videoSession
     required property rect paintedRect
     property bool editing: false
     signal editingFinished()
@@ -25,36 +28,21 @@ Item {
         const r = processingSettings.regionOfInterest
         return { x: r.x, y: r.y, width: r.width, height: r.height }
     }
-    readonly property bool gestureRunning: drawing || moving || resizing || outsidePressPending
-    readonly property var shownRegion: gestureRunning && draft ? draft : storedRegion
+    property var gesture: null
+    readonly property bool gestureRunning: gesture !== null
+    readonly property bool drawing: gestureRunning && gesture.kind === "draw"
+    readonly property var shownRegion: gestureRunning && gesture.draft ? gesture.draft : storedRegion
     readonly property bool outlineShown: customized || drawing
     readonly property rect shownPixels: {
         const p = Geometry.toPixels(shownRegion, paintedRect)
         return Qt.rect(p.x, p.y, p.width, p.height)
     }
 
-    property bool drawing: false
-    property bool moving: false
-    property bool resizing: false
-    property bool outsidePressPending: false
-    property bool outsidePressMoved: false
-    property bool pressInsideFrame: false
-    property var draft: null
-    property var gestureStartRegion: null
     property var editStartRegion: null
-    property var gestureStartPoint: null
-    property point pointerStart
-    property int resizeHorizontal: 0
-    property int resizeVertical: 0
     property string message: ""
 
     function cancelGesture() {
-        drawing = false
-        moving = false
-        resizing = false
-        outsidePressPending = false
-        outsidePressMoved = false
-        draft = null
+        gesture = null
     }
     function finish() {
         cancelGesture()
@@ -130,7 +118,7 @@ Item {
             anchors.bottomMargin: 2
             text: qsTr("Amplification region")
             color: Theme.roi
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
         }
     }
     Repeater {
@@ -157,20 +145,21 @@ Item {
     Rectangle {
         visible: root.editing
         anchors.top: parent.top
-        anchors.topMargin: Theme.spacing12
+        anchors.topMargin: Theme.itemSpacing
         anchors.horizontalCenter: parent.horizontalCenter
-        width: Math.min(instruction.implicitWidth + 2 * Theme.spacing12, parent.width - 2 * Theme.spacing12)
-        height: instruction.implicitHeight + Theme.spacing12
+        width: Math.min(instruction.implicitWidth + 2 * Theme.itemSpacing, parent.width - 2 * Theme.itemSpacing)
+        height: instruction.implicitHeight + Theme.itemSpacing
         radius: Theme.radiusSmall
         color: Theme.surfaceRaised
         border.color: Theme.border
         Text {
             id: instruction
+            objectName: "regionInstruction"
             anchors.centerIn: parent
-            width: parent.width - 2 * Theme.spacing12
+            width: parent.width - 2 * Theme.itemSpacing
             horizontalAlignment: Text.AlignHCenter
             elide: Text.ElideRight
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             color: root.message ? Theme.error : Theme.textPrimary
             text: root.message ? root.message
                 : root.drawing ? qsTr("Drag to draw the amplification region.")
@@ -187,11 +176,12 @@ Item {
         cursorShape: {
             if (!root.interactionAvailable)
                 return Qt.ArrowCursor
-            if (root.moving)
+            const kind = root.gestureRunning ? root.gesture.kind : ""
+            if (kind === "move")
                 return Qt.ClosedHandCursor
-            const d = root.resizing ? { horizontal: root.resizeHorizontal, vertical: root.resizeVertical }
-                                    : root.customized ? Geometry.edgeDirections(mouseX, mouseY, root.shownPixels)
-                                                      : { horizontal: 0, vertical: 0 }
+            const d = kind === "resize" ? root.gesture.edges
+                                        : root.customized ? Geometry.edgeDirections(mouseX, mouseY, root.shownPixels)
+                                                          : Gesture.noEdges
             if (d.horizontal !== 0 && d.vertical !== 0)
                 return d.horizontal === d.vertical ? Qt.SizeFDiagCursor : Qt.SizeBDiagCursor
             if (d.horizontal !== 0)
@@ -206,66 +196,24 @@ Item {
         onPressed: function (mouse) {
             root.forceActiveFocus()
             root.message = ""
-            root.pointerStart = Qt.point(mouse.x, mouse.y)
-            root.gestureStartPoint = Geometry.normalisedPoint(mouse.x, mouse.y, root.paintedRect)
-            root.gestureStartRegion = root.storedRegion
-            root.pressInsideFrame = Geometry.insideFrame(mouse.x, mouse.y, root.paintedRect)
-            const edges = root.customized ? Geometry.edgeDirections(mouse.x, mouse.y, root.shownPixels)
-                                          : { horizontal: 0, vertical: 0 }
-            if (edges.horizontal !== 0 || edges.vertical !== 0) {
-                root.resizeHorizontal = edges.horizontal
-                root.resizeVertical = edges.vertical
-                root.resizing = true
-            } else if (root.customized && Geometry.inside(mouse.x, mouse.y, root.shownPixels)) {
-                root.moving = true
-            } else if (root.customized || !root.pressInsideFrame) {
-                root.outsidePressPending = true
-                root.outsidePressMoved = false
-                return
-            } else {
-                root.drawing = true
-            }
-            root.draft = root.drawing ? Geometry.span(root.gestureStartPoint, root.gestureStartPoint)
-                                      : root.gestureStartRegion
+            root.gesture = Gesture.begin(mouse.x, mouse.y, root.storedRegion, root.customized, root.paintedRect)
         }
         onPositionChanged: function (mouse) {
-            if (!pressed)
-                return
-            const point = Geometry.normalisedPoint(mouse.x, mouse.y, root.paintedRect)
-            if (root.outsidePressPending) {
-                const travelled = Math.hypot(mouse.x - root.pointerStart.x, mouse.y - root.pointerStart.y)
-                if (travelled >= Math.max(1, Qt.styleHints.startDragDistance))
-                    root.outsidePressMoved = true
-                if (root.outsidePressMoved && root.pressInsideFrame) {
-                    root.outsidePressPending = false
-                    root.drawing = true
-                } else {
-                    return
-                }
-            }
-            const dx = point.x - root.gestureStartPoint.x
-            const dy = point.y - root.gestureStartPoint.y
-            if (root.drawing)
-                root.draft = Geometry.span(root.gestureStartPoint, point)
-            else if (root.moving)
-                root.draft = Geometry.moved(root.gestureStartRegion, dx, dy)
-            else if (root.resizing)
-                root.draft = Geometry.resized(root.gestureStartRegion, root.resizeHorizontal, root.resizeVertical, dx, dy,
+            if (pressed && root.gestureRunning)
+                root.gesture = Gesture.follow(root.gesture, mouse.x, mouse.y, root.paintedRect,
                                               root.processingSettings.minimumRegionWidth,
-                                              root.processingSettings.minimumRegionHeight)
+                                              root.processingSettings.minimumRegionHeight,
+                                              Qt.styleHints.startDragDistance)
         }
         onReleased: {
-            if (root.outsidePressPending) {
-                const clicked = !root.outsidePressMoved
-                root.cancelGesture()
-                if (clicked)
-                    root.finish()
-                return
-            }
-            const region = root.draft
+            const gesture = root.gesture
             root.cancelGesture()
-            if (region)
-                root.commitRegion(region)
+            if (!gesture)
+                return
+            if (Gesture.isClick(gesture))
+                root.finish()
+            else if (gesture.draft)
+                root.commitRegion(gesture.draft)
         }
         onCanceled: root.cancelGesture()
     }

@@ -3,13 +3,14 @@ import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // How many worker threads the motion processor may use.
 InspectorCard {
     id: root
 
-    required property QtObject processingSettings
-    readonly property QtObject settings: processingSettings
+    required property ProcessingSettingsController processingSettings
+    readonly property ProcessingSettingsController settings: processingSettings
     readonly property bool automatic: settings.workerThreadCount === 0
 
     title: qsTr("Computing resources")
@@ -50,7 +51,7 @@ InspectorCard {
         text: root.automatic ? qsTr("The worker count is selected automatically for the available CPU.")
                              : qsTr("The selected worker count will be used for motion processing.")
         color: Theme.textMuted
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
 }

@@ -9,10 +9,10 @@ import OvraMotion.Ui
 ViewportFrame {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool interactionAllowed
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject playback: applicationController.playback
+    readonly property PreviewController preview: applicationController.preview
+    readonly property PlaybackController playback: applicationController.playback
     readonly property string resultError: preview.errorMessage || playback.previewErrorMessage
     signal saveRequested()
 
@@ -40,8 +40,8 @@ ViewportFrame {
         color: frame.visible ? Theme.scrim : Theme.viewport
         Column {
             anchors.centerIn: parent
-            width: Math.min(parent.width - 2 * Theme.spacing24, 420)
-            spacing: Theme.spacing12
+            width: Math.min(parent.width - 2 * Theme.contentMargin, 420)
+            spacing: Theme.itemSpacing
             ActivitySpinner {
                 anchors.horizontalCenter: parent.horizontalCenter
                 visible: root.preview.busy
@@ -53,7 +53,7 @@ ViewportFrame {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                font.pixelSize: root.preview.busy || root.resultError ? 13 : 16
+                font.pixelSize: root.preview.busy || root.resultError ? Theme.bodyFontSize : Theme.titleFontSize
                 font.weight: root.preview.busy || root.resultError ? Font.Normal : Font.DemiBold
                 color: root.preview.busy ? Theme.textPrimary : root.resultError ? Theme.error : Theme.textPrimary
                 text: root.preview.busy ? (root.preview.cancelling ? qsTr("Cancelling analysis…")
@@ -65,7 +65,7 @@ ViewportFrame {
                 visible: !root.preview.busy && !root.resultError
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                font.pixelSize: 12
+                font.pixelSize: Theme.noteFontSize
                 color: Theme.textSecondary
                 text: qsTr("Use Processing to configure and start analysis. Save the finished result with the icon above.")
             }
@@ -81,7 +81,7 @@ ViewportFrame {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: qsTr("%1%").arg(Math.round(root.preview.progress * 100))
                 color: Theme.textSecondary
-                font.pixelSize: 12
+                font.pixelSize: Theme.noteFontSize
             }
         }
     }
@@ -89,18 +89,18 @@ ViewportFrame {
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.margins: Theme.spacing12
+        anchors.margins: Theme.itemSpacing
         visible: root.playback.hasPreviewFrame && !root.preview.busy && (root.preview.stale || root.resultError)
-        height: banner.implicitHeight + Theme.spacing16
+        height: banner.implicitHeight + Theme.panelPadding
         radius: Theme.radiusSmall
         color: Theme.surfaceRaised
         border.color: Theme.warning
         Text {
             id: banner
             anchors.centerIn: parent
-            width: parent.width - 2 * Theme.spacing12
+            width: parent.width - 2 * Theme.itemSpacing
             wrapMode: Text.WordWrap
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             color: root.resultError ? Theme.error : Theme.warning
             text: root.resultError ? root.resultError
                                    : qsTr("Settings changed. The displayed result keeps its original analysis parameters.")

@@ -1,27 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The shaft-speed helper: a band around a harmonic of the rotation frequency.
 InspectorCard {
     id: root
 
-    required property QtObject processingSettings
+    required property ProcessingSettingsController processingSettings
     property bool editsEnabled: true
     property real bandHalfWidthPercent: settings.defaultBandHalfWidthPercent
     property bool bandApplicationFailed: false
-    readonly property QtObject settings: processingSettings
+    readonly property ProcessingSettingsController settings: processingSettings
     readonly property int harmonicOrder: harmonicBox.currentIndex + 1
     readonly property var harmonics: [settings.harmonic1FrequencyHz, settings.harmonic2FrequencyHz,
                                       settings.harmonic3FrequencyHz]
     readonly property real centre: harmonics[harmonicOrder - 1]
-    readonly property real calculatedLower: centre * (1 - bandHalfWidthPercent / 100)
-    readonly property real calculatedUpper: centre * (1 + bandHalfWidthPercent / 100)
-    readonly property bool calculatedValid: settings.rotationSpeedValid && calculatedLower > 0
-        && calculatedUpper > calculatedLower && calculatedUpper < settings.nyquistFrequencyHz
+    readonly property var calculated: {
+        settings.nyquistFrequencyHz // the capture rate decides whether the band is usable
+        return settings.bandAroundPreview(centre, bandHalfWidthPercent)
+    }
+    readonly property real calculatedLower: calculated.lowerHz
+    readonly property real calculatedUpper: calculated.upperHz
+    readonly property bool calculatedValid: settings.rotationSpeedValid && calculated.usable
 
     title: qsTr("Rotation speed")
     description: qsTr("Reference harmonics are calculated from entered shaft speed and are not measurements.")
@@ -42,12 +47,12 @@ InspectorCard {
         width: parent.width
         text: qsTr("1× is RPM / 60; 2× and 3× are two and three times that frequency. Half-width extends the band by the entered percentage on each side of its center.")
         color: Theme.textMuted
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         ComboBox {
             id: harmonicBox
             Layout.alignment: Qt.AlignBottom
@@ -71,7 +76,7 @@ InspectorCard {
             Layout.alignment: Qt.AlignBottom
             text: qsTr("Apply band")
             enabled: root.editsEnabled && root.settings.frequencyEditingAvailable && root.settings.rotationSpeedValid
-            onClicked: Qt.callLater(function () {
+            onClicked: Qt.callLater(function () { // qmllint disable type
                 root.bandApplicationFailed = !root.settings.applyRotationBand(root.harmonicOrder, root.bandHalfWidthPercent)
             })
         }
@@ -79,7 +84,7 @@ InspectorCard {
     Text {
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodyFontSize
         color: Theme.textPrimary
         text: root.settings.rotationSpeedValid
               ? qsTr("Calculated band: %1–%2 Hz · Center: %3 Hz").arg(Format.number(root.calculatedLower, 2))
@@ -88,16 +93,17 @@ InspectorCard {
     }
     Text {
         width: parent.width
+        objectName: "bandRefusal"
         visible: root.bandApplicationFailed || (root.settings.rotationSpeedValid && !root.calculatedValid)
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: Theme.error
         text: qsTr("The calculated band must be above zero and below the Nyquist frequency.")
     }
     Text {
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 13
+        font.pixelSize: Theme.bodyFontSize
         color: Theme.textPrimary
         text: qsTr("Current filter band: %1–%2 Hz").arg(Format.number(root.settings.lowerFrequencyHz, 2))
                                                   .arg(Format.number(root.settings.upperFrequencyHz, 2))
@@ -106,12 +112,12 @@ InspectorCard {
         width: parent.width
         text: qsTr("Harmonic cards below refer to the current filter band, not the calculated band above.")
         color: Theme.textMuted
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing8
+        spacing: Theme.groupSpacing
         Repeater {
             model: 3
             Rectangle {
@@ -124,25 +130,25 @@ InspectorCard {
                 readonly property bool inBand: calculated && root.settings.frequencyBandValid
                     && root.settings.lowerFrequencyHz <= frequency && frequency <= root.settings.upperFrequencyHz
                 Layout.fillWidth: true
-                implicitHeight: cardColumn.implicitHeight + Theme.spacing16
+                implicitHeight: cardColumn.implicitHeight + Theme.panelPadding
                 radius: Theme.radiusSmall
                 color: Theme.surfaceRaised
                 border.color: aboveNyquist ? Theme.error : inBand ? Theme.primary : Theme.border
                 Column {
                     id: cardColumn
                     anchors.centerIn: parent
-                    width: parent.width - Theme.spacing16
+                    width: parent.width - Theme.panelPadding
                     spacing: 2
                     Text {
                         text: [qsTr("1×"), qsTr("2×"), qsTr("3×")][card.index]
                         color: Theme.textSecondary
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.noteFontSize
                     }
                     Text {
                         width: parent.width
                         text: card.calculated ? qsTr("%1 Hz").arg(Format.number(card.frequency, 2)) : qsTr("Not calculated")
                         color: Theme.textPrimary
-                        font.pixelSize: 14
+                        font.pixelSize: Theme.headingFontSize
                         font.weight: Font.DemiBold
                         elide: Text.ElideRight
                     }
@@ -151,7 +157,7 @@ InspectorCard {
                         text: card.aboveNyquist ? qsTr("Above Nyquist")
                             : card.inBand ? qsTr("In selected band") : qsTr("Outside selected band")
                         color: card.aboveNyquist ? Theme.error : Theme.textSecondary
-                        font.pixelSize: 12
+                        font.pixelSize: Theme.noteFontSize
                         elide: Text.ElideRight
                     }
                 }
@@ -163,7 +169,7 @@ InspectorCard {
         visible: !root.settings.rotationSpeedValid
         text: root.settings.rotationSpeedValidationMessage
         color: Theme.error
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     InspectorCard {
@@ -182,7 +188,7 @@ InspectorCard {
                 width: parent.width
                 text: modelData
                 color: Theme.textSecondary
-                font.pixelSize: 12
+                font.pixelSize: Theme.noteFontSize
                 wrapMode: Text.WordWrap
             }
         }

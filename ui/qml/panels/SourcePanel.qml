@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
-import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The source recording's metadata, as the analysis found it.
 InspectorCard {
     id: root
 
-    required property QtObject videoSession
-    readonly property QtObject session: videoSession
+    required property VideoSessionController videoSession
+    readonly property VideoSessionController session: videoSession
     readonly property string missing: qsTr("Not available")
 
     title: qsTr("Source")
@@ -22,7 +22,7 @@ InspectorCard {
 
     Row {
         visible: root.session.busy
-        spacing: Theme.spacing8
+        spacing: Theme.groupSpacing
         ActivitySpinner {
             width: 18
             height: 18
@@ -31,7 +31,7 @@ InspectorCard {
         Text {
             text: root.session.cancelling ? qsTr("Cancelling…") : qsTr("Analyzing…")
             color: Theme.textSecondary
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
         }
     }
     Text {
@@ -39,23 +39,23 @@ InspectorCard {
         visible: root.session.hasError
         text: root.session.errorMessage
         color: Theme.error
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         wrapMode: Text.WordWrap
     }
     Rectangle {
         width: parent.width
         visible: root.session.captureFrameRateRequired
-        implicitHeight: note.implicitHeight + Theme.spacing16
+        implicitHeight: note.implicitHeight + Theme.panelPadding
         radius: Theme.radiusSmall
         color: Theme.surfaceRaised
         border.color: Theme.warning
         Text {
             id: note
             anchors.centerIn: parent
-            width: parent.width - 2 * Theme.spacing12
+            width: parent.width - 2 * Theme.itemSpacing
             text: qsTr("Capture frame rate is not available in this file. Enter the camera recording rate to calculate physical time and vibration frequencies.")
             color: Theme.warning
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             wrapMode: Text.WordWrap
         }
     }
@@ -88,7 +88,7 @@ InspectorCard {
     InfoRow {
         width: parent.width
         label: qsTr("Frames")
-        value: root.session.frameCount > 0 ? Format.number(root.session.frameCount, 0) : root.missing
+        value: root.session.frameCount > 0 ? Format.number(root.session.frameCount, 0) : root.missing // qmllint disable type
     }
     InfoRow {
         width: parent.width

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
-import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
 import OvraMotion.Ui
@@ -9,11 +8,11 @@ import OvraMotion.Ui
 ViewportFrame {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool interactionAllowed
     property bool regionEditing: false
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject playback: applicationController.playback
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property PlaybackController playback: applicationController.playback
     signal openRequested()
     signal fileDropped(url fileUrl)
     signal parametersRequested()
@@ -98,9 +97,9 @@ ViewportFrame {
     }
     Column {
         anchors.centerIn: parent
-        width: Math.min(parent.width - 2 * Theme.spacing24, 420)
+        width: Math.min(parent.width - 2 * Theme.contentMargin, 420)
         visible: root.session.ready && !frame.hasFrame
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         ActivitySpinner {
             anchors.horizontalCenter: parent.horizontalCenter
             visible: !root.playback.hasError
@@ -112,7 +111,7 @@ ViewportFrame {
             width: parent.width
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             color: root.playback.hasError ? Theme.error : Theme.textSecondary
             text: root.playback.hasError ? root.playback.errorMessage : qsTr("Preparing video playback…")
         }

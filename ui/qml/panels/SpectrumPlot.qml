@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 import "SpectrumGeometry.js" as Geometry
 
 // Log amplitude against frequency from 0 to the Nyquist frequency, with the current band shaded,
@@ -10,22 +12,29 @@ import "SpectrumGeometry.js" as Geometry
 Item {
     id: root
 
-    required property QtObject processingSettings
+    required property ProcessingSettingsController processingSettings
     required property var frequencies
     required property var amplitudes
     required property var noiseFloor
     required property var peakFrequencies
     required property var peakAmplitudes
+    required property var peakDirections
     required property real nyquist
     required property bool peaksSelectable
-    required property var peakText // function (index) giving a peak's description
-    readonly property QtObject settings: processingSettings
+    readonly property ProcessingSettingsController settings: processingSettings
     readonly property var decades: Geometry.amplitudeDecades([amplitudes, noiseFloor], 5)
     readonly property var harmonics: settings.rotationSpeedValid
                                      ? Geometry.harmonics(settings.rotationSpeedRpm, nyquist, 10) : []
     readonly property var frequencyTicks: Geometry.frequencyTicks(nyquist, area.width, 56)
     readonly property real harmonicSpacing: Geometry.xForFrequency(settings.rotationSpeedRpm / 60, nyquist, area.width)
     signal peakClicked(int index)
+
+    // A peak as its marker's tooltip and the list of peaks describe it.
+    function peakText(index) {
+        return qsTr("%1 Hz · %2 px · %3°").arg(Format.number(peakFrequencies[index], 2))
+                                          .arg(Format.number(peakAmplitudes[index], 3))
+                                          .arg(Math.round(peakDirections[index]) % 180) // an axis: 180° is 0°
+    }
 
     implicitHeight: 260
 
@@ -36,13 +45,13 @@ Item {
         rotation: -90
         text: qsTr("Amplitude, px")
         color: Theme.textSecondary
-        font.pixelSize: 11
+        font.pixelSize: Theme.chartFontSize
     }
     Rectangle {
         id: area
         x: 64
         y: 20
-        width: root.width - x - Theme.spacing12
+        width: root.width - x - Theme.itemSpacing
         height: root.height - y - 40
         color: Theme.viewport
         border.color: Theme.border
@@ -137,11 +146,11 @@ Item {
         model: Geometry.amplitudeTicks(root.decades)
         Text {
             required property var modelData
-            x: area.x - width - Theme.spacing4
+            x: area.x - width - Theme.labelSpacing
             y: area.y + Geometry.yForAmplitude(modelData.value, root.decades, area.height) - height / 2
             text: Format.number(modelData.value, modelData.decimals)
             color: Theme.textSecondary
-            font.pixelSize: 11
+            font.pixelSize: Theme.chartFontSize
         }
     }
     Repeater {
@@ -149,10 +158,10 @@ Item {
         Text {
             required property real modelData
             x: area.x + Geometry.xForFrequency(modelData, root.nyquist, area.width) - width / 2
-            y: area.y + area.height + Theme.spacing4
+            y: area.y + area.height + Theme.labelSpacing
             text: Format.number(modelData, root.frequencyTicks.decimals)
             color: Theme.textSecondary
-            font.pixelSize: 11
+            font.pixelSize: Theme.chartFontSize
         }
     }
     Repeater {
@@ -166,7 +175,7 @@ Item {
             y: area.y - height - 2
             text: qsTr("%1×").arg(index + 1)
             color: Theme.roi
-            font.pixelSize: 11
+            font.pixelSize: Theme.chartFontSize
         }
     }
     Text {
@@ -174,6 +183,6 @@ Item {
         anchors.bottom: parent.bottom
         text: qsTr("Frequency, Hz")
         color: Theme.textSecondary
-        font.pixelSize: 11
+        font.pixelSize: Theme.chartFontSize
     }
 }

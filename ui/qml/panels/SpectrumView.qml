@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The motion spectrum of the fragment and region with its progress, refusals and peaks; a peak
 // clicked, on the plot or in the list, becomes the band.
 Column {
     id: root
 
-    required property QtObject spectrum
-    required property QtObject processingSettings
-    readonly property QtObject settings: processingSettings
+    required property SpectrumController spectrum
+    required property ProcessingSettingsController processingSettings
+    readonly property ProcessingSettingsController settings: processingSettings
     property real failedPeakHz: 0
     // Copied once per result: every read of a list property converts the whole list.
     readonly property var frequencies: spectrum.frequencies
@@ -23,13 +24,8 @@ Column {
     readonly property var peakDirections: spectrum.peakDirections
     readonly property bool peaksSelectable: spectrum.ready && !spectrum.stale && settings.frequencyEditingAvailable
 
-    spacing: Theme.spacing8
+    spacing: Theme.groupSpacing
 
-    function peakText(index) {
-        return qsTr("%1 Hz · %2 px · %3°").arg(Format.number(peakFrequencies[index], 2))
-                                          .arg(Format.number(peakAmplitudes[index], 3))
-                                          .arg(Math.round(peakDirections[index]) % 180) // an axis: 180° is 0°
-    }
     function selectPeak(index) {
         failedPeakHz = spectrum.selectPeak(index) ? 0 : peakFrequencies[index]
     }
@@ -41,7 +37,7 @@ Column {
 
     RowLayout {
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         ActivitySpinner {
             visible: root.spectrum.busy
             running: visible
@@ -49,7 +45,7 @@ Column {
         Text {
             Layout.fillWidth: true
             wrapMode: Text.WordWrap
-            font.pixelSize: 12
+            font.pixelSize: Theme.noteFontSize
             color: root.spectrum.busy ? Theme.textPrimary
                  : root.spectrum.errorMessage.length > 0 ? Theme.error
                  : root.spectrum.ready && root.spectrum.stale ? Theme.warning : Theme.textSecondary
@@ -64,7 +60,7 @@ Column {
                 if (root.spectrum.stale)
                     return qsTr("The fragment, region or capture frame rate changed after this spectrum was made. Analyze again to update it.")
                 return qsTr("Resolution %1 Hz · %2 frames · %3 segments").arg(Format.number(root.spectrum.resolutionHz, 3))
-                    .arg(root.spectrum.analysedFrames).arg(root.spectrum.segmentCount)
+                    .arg(root.spectrum.analysedFrames).arg(root.spectrum.segmentCount) // qmllint disable type
             }
         }
         AppButton {
@@ -95,6 +91,7 @@ Column {
     }
 
     SpectrumPlot {
+        id: plot
         visible: root.spectrum.ready
         width: parent.width
         opacity: root.spectrum.stale ? 0.6 : 1
@@ -106,14 +103,14 @@ Column {
         peakAmplitudes: root.peakAmplitudes
         nyquist: root.spectrum.nyquistHz
         peaksSelectable: root.peaksSelectable
-        peakText: root.peakText
+        peakDirections: root.peakDirections
         onPeakClicked: function (index) { root.selectPeak(index) }
     }
 
     Flow {
         visible: root.spectrum.ready
         width: parent.width
-        spacing: Theme.spacing12
+        spacing: Theme.itemSpacing
         Repeater {
             model: [
                 { colour: Theme.primary, dashed: false, text: qsTr("Motion") },
@@ -123,19 +120,20 @@ Column {
                   text: qsTr("Current band"), area: true }
             ]
             Row {
+                id: legendEntry
                 required property var modelData
-                spacing: Theme.spacing4
+                spacing: Theme.labelSpacing
                 Rectangle {
                     anchors.verticalCenter: parent.verticalCenter
                     width: 14
-                    height: modelData.area ? 10 : 2
-                    color: modelData.colour
-                    opacity: modelData.dashed ? 0.7 : 1
+                    height: legendEntry.modelData.area ? 10 : 2
+                    color: legendEntry.modelData.colour
+                    opacity: legendEntry.modelData.dashed ? 0.7 : 1
                 }
                 Text {
-                    text: modelData.text
+                    text: legendEntry.modelData.text
                     color: Theme.textSecondary
-                    font.pixelSize: 11
+                    font.pixelSize: Theme.chartFontSize
                 }
             }
         }
@@ -145,7 +143,7 @@ Column {
         visible: root.spectrum.ready
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: Theme.textSecondary
         text: root.peakFrequencies.length === 0 ? qsTr("No peak rises above the noise floor.")
             : qsTr("Peaks, strongest first. Click one to set the band to ±%1 % around it.")
@@ -154,7 +152,7 @@ Column {
     Flow {
         visible: root.spectrum.ready
         width: parent.width
-        spacing: Theme.spacing8
+        spacing: Theme.groupSpacing
         Repeater {
             model: root.spectrum.ready ? root.peakFrequencies.length : 0
             AppButton {
@@ -162,7 +160,7 @@ Column {
                 readonly property real frequency: root.peakFrequencies[index]
                 kind: root.settings.lowerFrequencyHz <= frequency && frequency <= root.settings.upperFrequencyHz
                       ? AppButton.Primary : AppButton.Secondary
-                text: root.peakText(index)
+                text: plot.peakText(index)
                 enabled: root.peaksSelectable
                 onClicked: root.selectPeak(index)
             }
@@ -172,7 +170,7 @@ Column {
         visible: root.failedPeakHz > 0
         width: parent.width
         wrapMode: Text.WordWrap
-        font.pixelSize: 12
+        font.pixelSize: Theme.noteFontSize
         color: Theme.error
         text: qsTr("The band around %1 Hz must be above zero and below the Nyquist frequency.")
             .arg(Format.number(root.failedPeakHz, 2))

@@ -11,11 +11,11 @@ import "StatusText.js" as StatusText
 Rectangle {
     id: root
 
-    required property QtObject applicationController
-    readonly property QtObject exporter: applicationController.exporter
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject preview: applicationController.preview
-    readonly property QtObject playback: applicationController.playback
+    required property ApplicationController applicationController
+    readonly property ExportController exporter: applicationController.exporter
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property PreviewController preview: applicationController.preview
+    readonly property PlaybackController playback: applicationController.playback
     readonly property string tone: StatusText.tone(exporter, session, preview, playback)
     readonly property bool anyCancelling: exporter.cancelling || preview.cancelling || session.cancelling
     readonly property int operation: applicationController.currentOperation
@@ -24,8 +24,8 @@ Rectangle {
                                         : operation === ApplicationController.SourceAnalysis ? session.progress
                                                                                              : preview.progress
     readonly property string remainingText: StatusText.remaining(
-        operation === ApplicationController.Export ? exporter.remainingTimeUs
-        : operation === ApplicationController.Preview ? preview.remainingTimeUs : 0)
+        operation === ApplicationController.Export ? exporter.remainingTimeUs // qmllint disable type
+        : operation === ApplicationController.Preview ? preview.remainingTimeUs : 0) // qmllint disable type
 
     implicitHeight: 48
     color: Theme.surface
@@ -37,9 +37,9 @@ Rectangle {
     }
     RowLayout {
         anchors.fill: parent
-        anchors.leftMargin: Theme.spacing16
-        anchors.rightMargin: Theme.spacing16
-        spacing: Theme.spacing12
+        anchors.leftMargin: Theme.panelPadding
+        anchors.rightMargin: Theme.panelPadding
+        spacing: Theme.itemSpacing
 
         Item {
             implicitWidth: 18
@@ -64,7 +64,7 @@ Rectangle {
             text: StatusText.text(root.exporter, root.session, root.preview, root.playback)
             color: StatusText.hasError(root.exporter, root.session, root.preview, root.playback) ? Theme.error
                                                                                                   : Theme.textSecondary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             elide: Text.ElideRight
         }
         Text {
@@ -72,7 +72,7 @@ Rectangle {
             text: root.remainingText ? qsTr("%1% · %2").arg(Math.round(root.progressValue * 100)).arg(root.remainingText)
                                      : qsTr("%1%").arg(Math.round(root.progressValue * 100))
             color: Theme.textSecondary
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
         }
         ProgressBar {
             visible: root.progressShown

@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import OvraMotion.Theme
+import OvraMotion.Ui
 import "TimelineGeometry.js" as Geometry
 
 // The playback position over the video, with the fragment and its in and out handles.
 Item {
     id: root
 
-    required property QtObject playback
-    required property QtObject fragment
+    required property PlaybackController playback
+    required property AnalysisFragmentController fragment
     required property bool editable
     property real requestedFraction: -1
 
     implicitHeight: 44
     opacity: playback.ready ? 1.0 : 0.62
 
-    readonly property int frameCount: playback.frameCount
-    readonly property real startX: Geometry.xForFrame(fragment.startFrame, width, frameCount)
-    readonly property real endX: Geometry.xForFrame(fragment.endFrameExclusive - 1, width, frameCount)
+    readonly property int frameCount: playback.frameCount // qmllint disable type
+    readonly property real startX: Geometry.xForFrame(fragment.startFrame, width, frameCount) // qmllint disable type
+    readonly property real endX: Geometry.xForFrame(fragment.endFrameExclusive - 1, width, frameCount) // qmllint disable type
 
     Rectangle {
         id: rail

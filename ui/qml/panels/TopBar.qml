@@ -3,14 +3,15 @@ import QtQuick
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // The product's name, About, "Open video", the source's name and the way into processing.
 Rectangle {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool operationBusy
-    readonly property QtObject videoSession: applicationController.videoSession
+    readonly property VideoSessionController videoSession: applicationController.videoSession
     signal openRequested()
     signal aboutRequested()
     signal processingRequested()
@@ -20,14 +21,14 @@ Rectangle {
 
     RowLayout {
         anchors.fill: parent
-        anchors.leftMargin: Theme.spacing16
-        anchors.rightMargin: Theme.spacing16
-        spacing: Theme.spacing12
+        anchors.leftMargin: Theme.panelPadding
+        anchors.rightMargin: Theme.panelPadding
+        spacing: Theme.itemSpacing
 
         Text {
             text: root.applicationController.applicationDisplayName
             color: Theme.textPrimary
-            font.pixelSize: 16
+            font.pixelSize: Theme.titleFontSize
             font.weight: Font.DemiBold
         }
         IconButton {
@@ -44,7 +45,7 @@ Rectangle {
             Layout.fillWidth: true
             text: root.videoSession.fileName || qsTr("No video selected")
             color: root.videoSession.fileName ? Theme.textPrimary : Theme.textMuted
-            font.pixelSize: 13
+            font.pixelSize: Theme.bodyFontSize
             elide: Text.ElideMiddle
         }
         AppButton {

@@ -3,22 +3,23 @@ import QtQuick
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
+import OvraMotion.Ui
 
 // Play, step and navigate; the timeline edits the analysis fragment.
 Rectangle {
     id: root
 
-    required property QtObject applicationController
+    required property ApplicationController applicationController
     required property bool interactionAllowed
-    readonly property QtObject playback: applicationController.playback
-    readonly property QtObject fragment: applicationController.analysisFragment
-    readonly property QtObject session: applicationController.videoSession
-    readonly property QtObject settings: applicationController.processingSettings
+    readonly property PlaybackController playback: applicationController.playback
+    readonly property AnalysisFragmentController fragment: applicationController.analysisFragment
+    readonly property VideoSessionController session: applicationController.videoSession
+    readonly property ProcessingSettingsController settings: applicationController.processingSettings
     readonly property bool pending: playback.playPending || playback.pausePending
     readonly property bool stepping: interactionAllowed && playback.canNavigate && !playback.playing
                                      && !playback.busy && !pending
 
-    implicitHeight: layout.implicitHeight + 2 * Theme.spacing12
+    implicitHeight: layout.implicitHeight + 2 * Theme.itemSpacing
     radius: Theme.radiusMedium
     color: Theme.surface
     border.color: Theme.border
@@ -26,8 +27,8 @@ Rectangle {
     RowLayout {
         id: layout
         anchors.fill: parent
-        anchors.margins: Theme.spacing12
-        spacing: Theme.spacing12
+        anchors.margins: Theme.itemSpacing
+        spacing: Theme.itemSpacing
 
         TransportButton {
             objectName: "playButton"
@@ -62,30 +63,30 @@ Rectangle {
             }
             RowLayout {
                 Layout.fillWidth: true
-                spacing: Theme.spacing16
+                spacing: Theme.panelPadding
                 Text {
-                    text: qsTr("Frame %1 / %2").arg(root.playback.hasFrame ? root.playback.currentFrameIndex + 1 : 0)
+                    text: qsTr("Frame %1 / %2").arg(root.playback.hasFrame ? root.playback.currentFrameIndex + 1 : 0) // qmllint disable type
                                                 .arg(root.playback.frameCount)
                     color: Theme.textSecondary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                 }
                 Text {
-                    text: qsTr("Selected: %n frame(s)", "", root.fragment.selectedFrameCount)
+                    text: qsTr("Selected: %n frame(s)", "", root.fragment.selectedFrameCount) // qmllint disable type
                     color: Theme.textSecondary
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                 }
                 Text {
                     visible: root.fragment.autoStartAdjusted
-                    text: qsTr("Start moved to frame %1: irregular timing at the beginning.").arg(root.fragment.startFrame + 1)
+                    text: qsTr("Start moved to frame %1: irregular timing at the beginning.").arg(root.fragment.startFrame + 1) // qmllint disable type
                     color: Theme.textMuted
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                 }
                 Text {
                     Layout.fillWidth: true
                     visible: root.session.ready && !root.settings.fragmentDurationSufficient
                     text: root.settings.fragmentValidationMessage
                     color: Theme.warning
-                    font.pixelSize: 12
+                    font.pixelSize: Theme.noteFontSize
                     elide: Text.ElideRight
                 }
             }

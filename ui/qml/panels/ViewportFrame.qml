@@ -30,20 +30,20 @@ Rectangle {
         }
         RowLayout {
             anchors.fill: parent
-            anchors.leftMargin: Theme.spacing16
-            anchors.rightMargin: Theme.spacing8
-            spacing: Theme.spacing8
+            anchors.leftMargin: Theme.panelPadding
+            anchors.rightMargin: Theme.groupSpacing
+            spacing: Theme.groupSpacing
             Text {
                 Layout.fillWidth: true
                 text: root.title
                 color: Theme.textPrimary
-                font.pixelSize: 13
+                font.pixelSize: Theme.bodyFontSize
                 font.weight: Font.DemiBold
                 elide: Text.ElideRight
             }
             Row {
                 id: buttonRow
-                spacing: Theme.spacing8
+                spacing: Theme.groupSpacing
             }
         }
     }

@@ -25,14 +25,23 @@ QtObject {
     readonly property color primary: "#4EA1FF"
     readonly property color primaryPressed: "#3D83D5"
 
-    readonly property int spacing4: 4
-    readonly property int spacing8: 8
-    readonly property int spacing12: 12
-    readonly property int spacing16: 16
-    readonly property int spacing24: 24
+    // Spacing by role.
+    readonly property int labelSpacing: 4 // a label, caption or swatch and what it names
+    readonly property int groupSpacing: 8 // items of one group: a header's buttons, a list of peaks
+    readonly property int itemSpacing: 12 // controls and cards in a row or column, and a bar's margins
+    readonly property int panelPadding: 16 // the inside of panels, cards and dialogs
+    readonly property int contentMargin: 24 // centred content and the edges of its viewport
+
+    // Font sizes by role.
+    readonly property int chartFontSize: 11 // a plot's axis labels and legend
+    readonly property int noteFontSize: 12 // descriptions, hints, messages and field labels
+    readonly property int bodyFontSize: 13 // running text, buttons, fields and values
+    readonly property int headingFontSize: 14 // a card's title and the figure it highlights
+    readonly property int titleFontSize: 16 // the title of a dialog, the window or an empty result
+    readonly property int headlineFontSize: 18 // what the empty source viewport says first
+    readonly property int displayFontSize: 20 // the product's name in About
+
     readonly property int radiusSmall: 6
     readonly property int radiusMedium: 9
     readonly property int controlHeight: 38
-    readonly property int inspectorWidth: 360
-    readonly property int animationDuration: 150
 }

@@ -65,4 +65,14 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>VibrationMapAnalysis</name>
+    <message numerus="yes">
+        <source>The fragment of %n frame(s) is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</source>
+        <translation>
+            <numerusform>The fragment of %n frame is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</numerusform>
+            <numerusform>The fragment of %n frames is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>

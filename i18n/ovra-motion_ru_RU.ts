@@ -532,28 +532,8 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>MotionSpectrumAnalysis</name>
     <message>
-        <source>The camera capture frame rate is required before a motion spectrum.</source>
-        <translation>Для спектра движения нужна частота кадров съёмки камеры.</translation>
-    </message>
-    <message>
-        <source>Choose a valid fragment of evenly spaced frames.</source>
-        <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
-    </message>
-    <message>
-        <source>Choose a region of at least %1 x %1 pixels.</source>
-        <translation>Выберите область размером не менее %1 x %1 пикселей.</translation>
-    </message>
-    <message>
         <source>Not enough memory for the motion spectrum.</source>
         <translation>Недостаточно памяти для спектра движения.</translation>
-    </message>
-    <message>
-        <source>The region has no texture whose motion can be measured.</source>
-        <translation>В области нет текстуры, по которой можно измерить движение.</translation>
-    </message>
-    <message>
-        <source>Measuring motion</source>
-        <translation>Измерение движения</translation>
     </message>
     <message>
         <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
@@ -1354,6 +1334,29 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
+    <name>TileMotionMeasurement</name>
+    <message>
+        <source>The camera capture frame rate is required before motion can be measured.</source>
+        <translation>Для измерения движения нужна частота кадров съёмки камеры.</translation>
+    </message>
+    <message>
+        <source>Choose a valid fragment of evenly spaced frames.</source>
+        <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
+    </message>
+    <message>
+        <source>Choose a region of at least %1 x %1 pixels.</source>
+        <translation>Выберите область размером не менее %1 x %1 пикселей.</translation>
+    </message>
+    <message>
+        <source>The region has no texture whose motion can be measured.</source>
+        <translation>В области нет текстуры, по которой можно измерить движение.</translation>
+    </message>
+    <message>
+        <source>Measuring motion</source>
+        <translation>Измерение движения</translation>
+    </message>
+</context>
+<context>
     <name>Timeline</name>
     <message>
         <source>In: frame %1</source>
@@ -1420,6 +1423,25 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
             <numerusform>Выбрано %n кадра</numerusform>
             <numerusform>Выбрано %n кадров</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>VibrationMapAnalysis</name>
+    <message numerus="yes">
+        <source>The fragment of %n frame(s) is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</source>
+        <translation>
+            <numerusform>Фрагмент из %n кадра слишком короток для карты полосы от %1 Гц при %2 кадр/с: нужно не менее %3 кадров.</numerusform>
+            <numerusform>Фрагмент из %n кадров слишком короток для карты полосы от %1 Гц при %2 кадр/с: нужно не менее %3 кадров.</numerusform>
+            <numerusform>Фрагмент из %n кадров слишком короток для карты полосы от %1 Гц при %2 кадр/с: нужно не менее %3 кадров.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Choose tiles of at least %1 pixels.</source>
+        <translation>Выберите ячейки размером не менее %1 пикселей.</translation>
+    </message>
+    <message>
+        <source>Not enough memory for the vibration map.</source>
+        <translation>Недостаточно памяти для карты вибрации.</translation>
     </message>
 </context>
 <context>

@@ -35,10 +35,7 @@ struct MapOptions
     QCommandLineOption tile{QStringLiteral("tile"),
                             CommandLineText::tr("Side of a tile in pixels (default: 64 tiles across the frame)."),
                             QStringLiteral("PX")};
-    QCommandLineOption scale{QStringLiteral("scale"),
-                             CommandLineText::tr("Millimetres per pixel of the upright frame: amplitudes in mm and "
-                                                 "velocities in mm/s beside pixels."),
-                             QStringLiteral("MM_PER_PX")};
+    ScaleOption scale;
 };
 
 struct MapArguments
@@ -93,12 +90,8 @@ std::optional<int> parseArguments(const CommandParser &command, const MapOptions
             return exitCode;
         arguments->tilePixels = static_cast<int>(std::clamp<qint64>(*tile, 0, 1 << 16));
     }
-    if (parser.isSet(options.scale)) {
-        bool ok = false;
-        arguments->scale = processing::MeasurementScale::typed(parser.value(options.scale).toDouble(&ok));
-        if (!ok || !arguments->scale->isValid())
-            return command.usageError(CommandLineText::tr("--scale needs millimetres per pixel above 0."));
-    }
+    if (const auto exitCode = options.scale.parse(command, &arguments->scale))
+        return exitCode;
     arguments->outputPath = QFileInfo(parser.value(options.output)).absoluteFilePath();
     if (parser.isSet(options.csv))
         arguments->csvPath = QFileInfo(parser.value(options.csv)).absoluteFilePath();
@@ -124,12 +117,8 @@ void printMap(const processing::VibrationMapResult &result, const std::optional<
                            .arg(tile.pixels.width())
                            .arg(tile.pixels.height())
                            .arg(tile.amplitudePixels, 0, 'f', 4);
-        if (scale) {
-            const double millimetres = scale->millimetres(tile.amplitudePixels);
-            line += QStringLiteral("  %1  %2 mm/s")
-                        .arg(processing::lengthText(millimetres))
-                        .arg(processing::velocityMillimetresPerSecond(millimetres, map.strongestFrequencyHz), 0, 'g', 3);
-        }
+        if (scale)
+            line += QStringLiteral("  ") + millimetreText(*scale, tile.amplitudePixels, map.strongestFrequencyHz);
         // An axis: 179.6 degrees is the horizontal, printed as 0.
         printOutput(line + QStringLiteral("  %1 deg").arg(std::fmod(std::round(tile.directionDegrees), 180.0), 0, 'f', 0));
     }
@@ -193,7 +182,7 @@ int runMap(const QStringList &commandLine)
     const MapOptions options;
     command.parser().addOptions({options.output, options.csv, options.band, options.frequency, options.halfWidth,
                                  options.fragment.captureFps, options.fragment.frames, options.fragment.region,
-                                 options.tile, options.scale});
+                                 options.tile, options.scale.option});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     MapArguments arguments;

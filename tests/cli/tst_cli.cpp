@@ -275,22 +275,27 @@ private slots:
     void spectrumFindsTheSamplesTwoPartsAndWritesCsvOnce()
     {
         const QString csv = m_folder.filePath("spectrum.csv");
-        const CliRun run = runCli({"spectrum", OVRA_SAMPLE_VIDEO, "--capture-fps", "240", "--csv", csv});
+        const CliRun run = runCli({"spectrum", OVRA_SAMPLE_VIDEO, "--capture-fps", "240", "--csv", csv, "--scale", "0.1"});
         QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
         const QStringList lines = QString::fromUtf8(run.output).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
         const std::pair<double, double> parts[] = {{12.0, 0.0}, {45.0, 90.0}}; // Hz, degrees
         for (const auto &[frequency, direction] : parts) {
             const bool found = std::any_of(lines.begin(), lines.end(), [&](const QString &line) {
-                const QStringList fields = line.split(' ', Qt::SkipEmptyParts); // F Hz A px D deg
-                const double turn = std::fmod(qAbs(fields[4].toDouble() - direction), 180.0); // axes
-                return fields.size() == 6 && qAbs(fields[0].toDouble() - frequency) <= 2.0
-                    && std::min(turn, 180.0 - turn) <= 15.0;
+                // F Hz A px L µm V mm/s D deg, at a tenth of a millimetre per pixel
+                const QStringList fields = line.split(' ', Qt::SkipEmptyParts);
+                const double turn = std::fmod(qAbs(fields[8].toDouble() - direction), 180.0); // axes
+                const double micrometres = 100.0 * fields[2].toDouble();
+                return fields.size() == 10 && qAbs(fields[0].toDouble() - frequency) <= 2.0
+                    && std::min(turn, 180.0 - turn) <= 15.0 && fields[5] == "µm"
+                    && qAbs(fields[4].toDouble() / micrometres - 1.0) <= 0.01
+                    && qAbs(fields[6].toDouble() / (2e-3 * M_PI * fields[0].toDouble() * micrometres) - 1.0) <= 0.01;
             });
             QVERIFY2(found, qPrintable(run.output));
         }
         const QByteArray table = fileContent(csv);
-        QCOMPARE(table.split('\n').first(), "frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px");
+        QCOMPARE(table.split('\n').first(),
+                 "frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px,amplitude_mm,velocity_mm_s");
         QCOMPARE(table.split('\n').size(), 1 + 61 + 1); // the header, 0 to 120 Hz in bins of 2 Hz, the last end
 
         const CliRun again = runCli({"spectrum", OVRA_SAMPLE_VIDEO, "--capture-fps", "240", "--csv", csv});

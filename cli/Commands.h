@@ -10,5 +10,6 @@ int runProbe(const QStringList &arguments);
 int runFrame(const QStringList &arguments);
 int runProcess(const QStringList &arguments);
 int runSpectrum(const QStringList &arguments);
+int runMap(const QStringList &arguments);
 
 } // namespace ovra::cli

@@ -35,6 +35,25 @@ qint64 FragmentArguments::endFrame(const media::VideoMetadata &metadata) const
     return frames ? frames->second : metadata.frameCount;
 }
 
+std::optional<int> ScaleOption::parse(const CommandParser &command, std::optional<processing::MeasurementScale> *scale) const
+{
+    if (!command.parser().isSet(option))
+        return std::nullopt;
+    bool ok = false;
+    *scale = processing::MeasurementScale::typed(command.parser().value(option).toDouble(&ok));
+    if (!ok || !(*scale)->isValid())
+        return command.usageError(CommandLineText::tr("--scale needs millimetres per pixel above 0."));
+    return std::nullopt;
+}
+
+QString millimetreText(const processing::MeasurementScale &scale, double amplitudePixels, double frequencyHz)
+{
+    const double millimetres = scale.millimetres(amplitudePixels);
+    return QStringLiteral("%1  %2 mm/s")
+        .arg(processing::lengthText(millimetres))
+        .arg(processing::velocityMillimetresPerSecond(millimetres, frequencyHz), 0, 'g', 3);
+}
+
 std::optional<int> parseFragmentArguments(const CommandParser &command, const FragmentOptions &options,
                                           FragmentArguments *arguments)
 {

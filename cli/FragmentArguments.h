@@ -5,6 +5,7 @@
 #include "cli/CommandParser.h"
 #include "media/Cancellation.h"
 #include "media/VideoMetadata.h"
+#include "processing/MeasurementScale.h"
 
 #include <QCommandLineOption>
 #include <QRectF>
@@ -39,6 +40,21 @@ struct FragmentArguments
     qint64 startFrame(const media::VideoMetadata &metadata) const;
     qint64 endFrame(const media::VideoMetadata &metadata) const;
 };
+
+// The millimetres per pixel of `spectrum` and `map`.
+struct ScaleOption
+{
+    QCommandLineOption option{QStringLiteral("scale"),
+                              CommandLineText::tr("Millimetres per pixel of the upright frame: amplitudes in mm and "
+                                                  "velocities in mm/s beside pixels."),
+                              QStringLiteral("MM_PER_PX")};
+
+    // Fills scale when the option is given; answers the exit code when it is refused.
+    std::optional<int> parse(const CommandParser &command, std::optional<processing::MeasurementScale> *scale) const;
+};
+
+// An amplitude in mm (or µm) and its velocity in mm/s at frequencyHz, for a line of output.
+QString millimetreText(const processing::MeasurementScale &scale, double amplitudePixels, double frequencyHz);
 
 // Fills arguments from the parsed command line; answers the exit code when it is refused.
 std::optional<int> parseFragmentArguments(const CommandParser &command, const FragmentOptions &options,

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace ovra::cli {
 namespace {
@@ -26,14 +27,22 @@ struct SpectrumOptions
                                   QStringLiteral("HZ")};
     QCommandLineOption csv{QStringLiteral("csv"), CommandLineText::tr("Also write the whole spectrum as CSV (never overwritten)."),
                            QStringLiteral("OUT.csv")};
+    ScaleOption scale;
 };
 
-QByteArray csvContent(const motion_core::MotionSpectrum &spectrum)
+// With a scale, each bin's amplitude in mm and its velocity follow.
+QByteArray csvContent(const motion_core::MotionSpectrum &spectrum, const std::optional<processing::MeasurementScale> &scale)
 {
-    QByteArray content("frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px\n");
+    QByteArray content("frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px");
+    content += scale ? ",amplitude_mm,velocity_mm_s\n" : "\n";
     for (int k = 0; k < spectrum.binCount(); ++k) {
-        const double values[] = {spectrum.frequenciesHz[k], spectrum.amplitudeXPixels[k], spectrum.amplitudeYPixels[k],
-                                 spectrum.amplitudePixels[k], spectrum.noiseFloorPixels[k]};
+        std::vector<double> values{spectrum.frequenciesHz[k], spectrum.amplitudeXPixels[k], spectrum.amplitudeYPixels[k],
+                                   spectrum.amplitudePixels[k], spectrum.noiseFloorPixels[k]};
+        if (scale) {
+            const double millimetres = scale->millimetres(spectrum.amplitudePixels[k]);
+            values.push_back(millimetres);
+            values.push_back(processing::velocityMillimetresPerSecond(millimetres, spectrum.frequenciesHz[k]));
+        }
         QStringList fields;
         for (const double value : values)
             fields << QString::number(value, 'g', 8);
@@ -43,13 +52,12 @@ QByteArray csvContent(const motion_core::MotionSpectrum &spectrum)
 }
 
 // Written beside the target under a hidden name, then published without replacing anything.
-bool writeCsv(const QString &path, const motion_core::MotionSpectrum &spectrum, QString *error)
+bool writeCsv(const QString &path, const QByteArray &content, QString *error)
 {
     media::StagingFile staging;
     if (!staging.reserve(path, error))
         return false;
     QFile file(staging.path());
-    const QByteArray content = csvContent(spectrum);
     const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
     file.close();
     QString renameError;
@@ -67,15 +75,16 @@ bool writeCsv(const QString &path, const motion_core::MotionSpectrum &spectrum, 
 }
 
 // The peaks on stdout, the figures that qualify them on stderr.
-void printSpectrum(const processing::MotionSpectrumResult &result)
+void printSpectrum(const processing::MotionSpectrumResult &result, const std::optional<processing::MeasurementScale> &scale)
 {
     const motion_core::MotionSpectrum &spectrum = result.spectrum;
-    for (const motion_core::SpectrumPeak &peak : spectrum.peaks)
-        printOutput(QStringLiteral("%1 Hz  %2 px  %3 deg")
-                        .arg(peak.frequencyHz, 0, 'f', 2)
-                        .arg(peak.amplitudePixels, 0, 'f', 4)
-                        // An axis: 179.6 degrees is the horizontal, printed as 0.
-                        .arg(std::fmod(std::round(peak.directionDegrees), 180.0), 0, 'f', 0));
+    for (const motion_core::SpectrumPeak &peak : spectrum.peaks) {
+        QString line = QStringLiteral("%1 Hz  %2 px").arg(peak.frequencyHz, 0, 'f', 2).arg(peak.amplitudePixels, 0, 'f', 4);
+        if (scale)
+            line += QStringLiteral("  ") + millimetreText(*scale, peak.amplitudePixels, peak.frequencyHz);
+        // An axis: 179.6 degrees is the horizontal, printed as 0.
+        printOutput(line + QStringLiteral("  %1 deg").arg(std::fmod(std::round(peak.directionDegrees), 180.0), 0, 'f', 0));
+    }
     std::vector<double> floor = spectrum.noiseFloorPixels;
     std::nth_element(floor.begin(), floor.begin() + floor.size() / 2, floor.end());
     printError(CommandLineText::tr("%n frame(s) at %1 frames/s: bins of %2 Hz up to %3 Hz, %4 segments, %5 tiles "
@@ -92,7 +101,8 @@ void printSpectrum(const processing::MotionSpectrumResult &result)
 }
 
 int runAnalysis(const processing::MotionSpectrumRequest &request, const QString &csvPath,
-                const media::CancellationCheck &cancellationCheck, TerminalProgress &progress)
+                const std::optional<processing::MeasurementScale> &scale, const media::CancellationCheck &cancellationCheck,
+                TerminalProgress &progress)
 {
     const processing::MotionSpectrumResult result = processing::MotionSpectrumAnalysis().run(
         request,
@@ -109,9 +119,9 @@ int runAnalysis(const processing::MotionSpectrumRequest &request, const QString 
         printError(result.errorMessage);
         return ExitFailure;
     }
-    printSpectrum(result);
+    printSpectrum(result, scale);
     QString error;
-    if (!csvPath.isEmpty() && !writeCsv(csvPath, result.spectrum, &error)) {
+    if (!csvPath.isEmpty() && !writeCsv(csvPath, csvContent(result.spectrum, scale), &error)) {
         printError(error);
         return ExitFailure;
     }
@@ -130,13 +140,16 @@ int runSpectrum(const QStringList &commandLine)
                           QStringLiteral("INPUT"), CommandLineText::tr("The video to measure."));
     const SpectrumOptions options;
     command.parser().addOptions({options.fragment.captureFps, options.fragment.frames, options.fragment.region,
-                                 options.resolution, options.csv});
+                                 options.resolution, options.csv, options.scale.option});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     FragmentArguments fragment;
     if (const auto exitCode = parseFragmentArguments(command, options.fragment, &fragment))
         return *exitCode;
     processing::MotionSpectrumRequest request;
+    std::optional<processing::MeasurementScale> scale;
+    if (const auto exitCode = options.scale.parse(command, &scale))
+        return *exitCode;
     if (command.parser().isSet(options.resolution)) {
         bool ok = false;
         request.resolutionHz = command.parser().value(options.resolution).toDouble(&ok);
@@ -158,7 +171,7 @@ int runSpectrum(const QStringList &commandLine)
     request.startFrame = fragment.startFrame(request.sourceMetadata);
     request.endFrameExclusive = fragment.endFrame(request.sourceMetadata);
     request.regionOfInterest = fragment.region;
-    return runAnalysis(request, csvPath, cancellationCheck, progress);
+    return runAnalysis(request, csvPath, scale, cancellationCheck, progress);
 }
 
 } // namespace ovra::cli

@@ -30,6 +30,8 @@ QString usage()
         "                                           lossless .mkv) + JSON.\n"
         "  spectrum INPUT [...]                     Print the strongest lines of a region's motion\n"
         "                                           spectrum (optionally all of it as CSV).\n"
+        "  map INPUT --output MAP.png [...]         Map where a band's motion lives, tile by tile, as PNG\n"
+        "                                           (optionally CSV).\n"
         "\n"
         "Run 'ovra-motion-cli COMMAND --help' for the options of a command.\n"
         "Set OVRA_FFMPEG_LOG=1 to see FFmpeg's own log lines.");
@@ -49,9 +51,9 @@ void quietMessageHandler(QtMsgType type, const QMessageLogContext &context, cons
 
 int main(int argc, char *argv[])
 {
-    // Only `process` draws (the watermark needs fonts); it never shows a window.
+    // Only `process` and `map` draw (the watermark and the legend need fonts); neither shows a window.
     defaultMessageHandler = qInstallMessageHandler(quietMessageHandler);
-    const bool drawing = argc > 1 && qstrcmp(argv[1], "process") == 0;
+    const bool drawing = argc > 1 && (qstrcmp(argv[1], "process") == 0 || qstrcmp(argv[1], "map") == 0);
     if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     std::unique_ptr<QCoreApplication> application =
@@ -77,6 +79,7 @@ int main(int argc, char *argv[])
         {QStringLiteral("frame"), ovra::cli::runFrame},
         {QStringLiteral("process"), ovra::cli::runProcess},
         {QStringLiteral("spectrum"), ovra::cli::runSpectrum},
+        {QStringLiteral("map"), ovra::cli::runMap},
     };
     const auto found = commands.find(command);
     if (found == commands.end()) {

@@ -17,6 +17,13 @@
             <numerusform>%n frames at %1 frames/s: bins of %2 Hz up to %3 Hz, %4 segments, %5 tiles followed; median noise floor %6 px.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n frame(s): %1 of %2 tiles textured, strongest at %3 Hz; median noise floor %4 px.</source>
+        <translation>
+            <numerusform>%n frame: %1 of %2 tiles textured, strongest at %3 Hz; median noise floor %4 px.</numerusform>
+            <numerusform>%n frames: %1 of %2 tiles textured, strongest at %3 Hz; median noise floor %4 px.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>ProcessingDialog</name>
@@ -62,6 +69,16 @@
         <translation>
             <numerusform>Selected: %n frame</numerusform>
             <numerusform>Selected: %n frames</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>VibrationMapAnalysis</name>
+    <message numerus="yes">
+        <source>The fragment of %n frame(s) is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</source>
+        <translation>
+            <numerusform>The fragment of %n frame is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</numerusform>
+            <numerusform>The fragment of %n frames is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</numerusform>
         </translation>
     </message>
 </context>

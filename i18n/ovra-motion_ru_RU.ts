@@ -195,36 +195,6 @@
         <translation>Выходной файл или его файл параметров уже существует и не перезаписан: %1</translation>
     </message>
     <message>
-        <source>Usage: ovra-motion-cli COMMAND [OPTIONS]
-
-Video motion amplification for technical equipment, without a window.
-
-Commands:
-  probe FILE                               Analyse a video and print its metadata as JSON.
-  frame FILE --index N --output OUT.png    Write one upright frame as PNG.
-  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or
-                                           lossless .mkv) + JSON.
-  spectrum INPUT [...]                     Print the strongest lines of a region&apos;s motion
-                                           spectrum (optionally all of it as CSV).
-
-Run &apos;ovra-motion-cli COMMAND --help&apos; for the options of a command.
-Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
-        <translation>Использование: ovra-motion-cli КОМАНДА [ПАРАМЕТРЫ]
-
-Усиление движения на видео для технического оборудования, без окна.
-
-Команды:
-  probe FILE                               Проанализировать видео и вывести его метаданные в JSON.
-  frame FILE --index N --output OUT.png    Записать один кадр (с учётом поворота) в PNG.
-  process INPUT --output OUT.mp4 [...]     Усилить движение в полосе частот и экспортировать MP4
-                                           (или .mkv без потерь) + JSON.
-  spectrum INPUT [...]                     Вывести сильнейшие линии спектра движения области
-                                           (и, по желанию, весь спектр в CSV).
-
-Параметры команды: &apos;ovra-motion-cli КОМАНДА --help&apos;.
-Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
-    </message>
-    <message>
         <source>No command given.</source>
         <translation>Команда не указана.</translation>
     </message>
@@ -299,6 +269,104 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>No usable band around harmonic %1 of %2 RPM with a half width of %3 %: the speed must be %5 to %6 RPM, the harmonic 1 to 3, the width between 0 and 100 %, and the band must stay below the Nyquist frequency of %4 Hz.</source>
         <translation>Нет допустимой полосы вокруг гармоники %1 для %2 об/мин при полуширине %3 %: частота вращения должна быть от %5 до %6 об/мин, гармоника — от 1 до 3, полуширина — от 0 до 100 %, а полоса должна лежать ниже частоты Найквиста %4 Гц.</translation>
+    </message>
+    <message>
+        <source>PNG picture of the map to write (never overwritten).</source>
+        <translation>Записываемое изображение карты в PNG (никогда не перезаписывается).</translation>
+    </message>
+    <message>
+        <source>Also write every tile as CSV (never overwritten).</source>
+        <translation>Также записать все участки в CSV (никогда не перезаписывается).</translation>
+    </message>
+    <message>
+        <source>Frequency band in Hz of capture time.</source>
+        <translation>Полоса частот в Гц времени съёмки.</translation>
+    </message>
+    <message>
+        <source>Centre of the band in Hz, instead of --band.</source>
+        <translation>Центр полосы в Гц, вместо --band.</translation>
+    </message>
+    <message>
+        <source>Half width of the band around --frequency, in percent (default 10).</source>
+        <translation>Полуширина полосы вокруг --frequency в процентах (по умолчанию 10).</translation>
+    </message>
+    <message>
+        <source>Side of a tile in pixels (default: 64 tiles across the frame).</source>
+        <translation>Сторона участка в пикселях (по умолчанию: 64 участка по ширине кадра).</translation>
+    </message>
+    <message>
+        <source>Millimetres per pixel of the upright frame: amplitudes in mm and velocities in mm/s beside pixels.</source>
+        <translation>Миллиметров на пиксель кадра с учётом поворота: амплитуды в мм и скорости в мм/с рядом с пикселями.</translation>
+    </message>
+    <message>
+        <source>Give either --band or --frequency.</source>
+        <translation>Задайте либо --band, либо --frequency.</translation>
+    </message>
+    <message>
+        <source>--half-width goes with --frequency.</source>
+        <translation>--half-width задаётся вместе с --frequency.</translation>
+    </message>
+    <message>
+        <source>--frequency needs Hz and --half-width a percentage between 0 and 100.</source>
+        <translation>--frequency: нужна частота в Гц, --half-width: процент от 0 до 100.</translation>
+    </message>
+    <message>
+        <source>--scale needs millimetres per pixel above 0.</source>
+        <translation>--scale: нужно число миллиметров на пиксель больше 0.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frame(s): %1 of %2 tiles textured, strongest at %3 Hz; median noise floor %4 px.</source>
+        <translation>
+            <numerusform>%n кадр: текстура в %1 из %2 участков, сильнее всего на %3 Гц; медианный уровень шума %4 пикс.</numerusform>
+            <numerusform>%n кадра: текстура в %1 из %2 участков, сильнее всего на %3 Гц; медианный уровень шума %4 пикс.</numerusform>
+            <numerusform>%n кадров: текстура в %1 из %2 участков, сильнее всего на %3 Гц; медианный уровень шума %4 пикс.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The vibration map was cancelled by the user.</source>
+        <translation>Построение карты вибрации отменено пользователем.</translation>
+    </message>
+    <message>
+        <source>Maps where in a region of a video the motion of a frequency band lives: a grid of tiles, each with its amplitude and direction, drawn over the fragment&apos;s first frame; prints the strongest tiles.</source>
+        <translation>Строит карту того, где в области видео живёт движение полосы частот: сетка участков, у каждого амплитуда и направление, поверх первого кадра фрагмента; выводит сильнейшие участки.</translation>
+    </message>
+    <message>
+        <source>The video to map.</source>
+        <translation>Видео для построения карты.</translation>
+    </message>
+    <message>
+        <source>Usage: ovra-motion-cli COMMAND [OPTIONS]
+
+Video motion amplification for technical equipment, without a window.
+
+Commands:
+  probe FILE                               Analyse a video and print its metadata as JSON.
+  frame FILE --index N --output OUT.png    Write one upright frame as PNG.
+  process INPUT --output OUT.mp4 [...]     Magnify the motion in a band and export MP4 (or
+                                           lossless .mkv) + JSON.
+  spectrum INPUT [...]                     Print the strongest lines of a region&apos;s motion
+                                           spectrum (optionally all of it as CSV).
+  map INPUT --output MAP.png [...]         Map where a band&apos;s motion lives, tile by tile, as PNG
+                                           (optionally CSV).
+
+Run &apos;ovra-motion-cli COMMAND --help&apos; for the options of a command.
+Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
+        <translation>Использование: ovra-motion-cli КОМАНДА [ПАРАМЕТРЫ]
+
+Усиление движения на видео для технического оборудования, без окна.
+
+Команды:
+  probe FILE                               Проанализировать видео и вывести его метаданные в JSON.
+  frame FILE --index N --output OUT.png    Записать один кадр (с учётом поворота) в PNG.
+  process INPUT --output OUT.mp4 [...]     Усилить движение в полосе частот и экспортировать MP4
+                                           (или .mkv без потерь) + JSON.
+  spectrum INPUT [...]                     Вывести сильнейшие линии спектра движения области
+                                           (и, по желанию, весь спектр в CSV).
+  map INPUT --output MAP.png [...]         Карта того, где живёт движение полосы, по участкам,
+                                           в PNG (по желанию и в CSV).
+
+Параметры команды: &apos;ovra-motion-cli КОМАНДА --help&apos;.
+Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
     </message>
 </context>
 <context>
@@ -532,28 +600,8 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>MotionSpectrumAnalysis</name>
     <message>
-        <source>The camera capture frame rate is required before a motion spectrum.</source>
-        <translation>Для спектра движения нужна частота кадров съёмки камеры.</translation>
-    </message>
-    <message>
-        <source>Choose a valid fragment of evenly spaced frames.</source>
-        <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
-    </message>
-    <message>
-        <source>Choose a region of at least %1 x %1 pixels.</source>
-        <translation>Выберите область размером не менее %1 x %1 пикселей.</translation>
-    </message>
-    <message>
         <source>Not enough memory for the motion spectrum.</source>
         <translation>Недостаточно памяти для спектра движения.</translation>
-    </message>
-    <message>
-        <source>The region has no texture whose motion can be measured.</source>
-        <translation>В области нет текстуры, по которой можно измерить движение.</translation>
-    </message>
-    <message>
-        <source>Measuring motion</source>
-        <translation>Измерение движения</translation>
     </message>
     <message>
         <source>The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least %4 frames.</source>
@@ -1354,6 +1402,29 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
+    <name>TileMotionMeasurement</name>
+    <message>
+        <source>The camera capture frame rate is required before motion can be measured.</source>
+        <translation>Для измерения движения нужна частота кадров съёмки камеры.</translation>
+    </message>
+    <message>
+        <source>Choose a valid fragment of evenly spaced frames.</source>
+        <translation>Выберите допустимый фрагмент с равномерными интервалами между кадрами.</translation>
+    </message>
+    <message>
+        <source>Choose a region of at least %1 x %1 pixels.</source>
+        <translation>Выберите область размером не менее %1 x %1 пикселей.</translation>
+    </message>
+    <message>
+        <source>The region has no texture whose motion can be measured.</source>
+        <translation>В области нет текстуры, по которой можно измерить движение.</translation>
+    </message>
+    <message>
+        <source>Measuring motion</source>
+        <translation>Измерение движения</translation>
+    </message>
+</context>
+<context>
     <name>Timeline</name>
     <message>
         <source>In: frame %1</source>
@@ -1420,6 +1491,60 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
             <numerusform>Выбрано %n кадра</numerusform>
             <numerusform>Выбрано %n кадров</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>VibrationMapAnalysis</name>
+    <message numerus="yes">
+        <source>The fragment of %n frame(s) is too short to map a band from %1 Hz at %2 frames/s: it needs at least %3 frames.</source>
+        <translation>
+            <numerusform>Фрагмент из %n кадра слишком короток для карты полосы от %1 Гц при %2 кадр/с: нужно не менее %3 кадров.</numerusform>
+            <numerusform>Фрагмент из %n кадров слишком короток для карты полосы от %1 Гц при %2 кадр/с: нужно не менее %3 кадров.</numerusform>
+            <numerusform>Фрагмент из %n кадров слишком короток для карты полосы от %1 Гц при %2 кадр/с: нужно не менее %3 кадров.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Choose tiles of at least %1 pixels.</source>
+        <translation>Выберите участки размером не менее %1 пикселей.</translation>
+    </message>
+    <message>
+        <source>Not enough memory for the vibration map.</source>
+        <translation>Недостаточно памяти для карты вибрации.</translation>
+    </message>
+</context>
+<context>
+    <name>VibrationMapExport</name>
+    <message>
+        <source>Frames %1–%2 at %3 frames/s</source>
+        <translation>Кадры %1–%2 при %3 кадр/с</translation>
+    </message>
+    <message>
+        <source>Band %1–%2 Hz, strongest at %3 Hz</source>
+        <translation>Полоса %1–%2 Гц, сильнее всего на %3 Гц</translation>
+    </message>
+    <message>
+        <source>No scale: amplitudes in pixels</source>
+        <translation>Без масштаба: амплитуды в пикселях</translation>
+    </message>
+    <message>
+        <source>Scale %1 mm per pixel, typed</source>
+        <translation>Масштаб %1 мм на пиксель, введён вручную</translation>
+    </message>
+    <message>
+        <source>Scale %1 mm per pixel, from a line of known length</source>
+        <translation>Масштаб %1 мм на пиксель, по линии известной длины</translation>
+    </message>
+    <message>
+        <source>0 to %1; no data left clear</source>
+        <translation>от 0 до %1; без данных — не закрашено</translation>
+    </message>
+    <message>
+        <source>The file already exists and was not overwritten: %1</source>
+        <translation>Файл уже существует и не перезаписан: %1</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation>Не удалось записать %1: %2</translation>
     </message>
 </context>
 <context>

@@ -19,6 +19,39 @@ constexpr int margin = 3;         // reduced samples a tile can shift before it 
 // edge) is measured only across it: along it, coding noise would be magnified into motion.
 constexpr double apertureRatio = 0.1;
 constexpr double weakTexture = 0.1; // of the 90th percentile: tiles below follow noise, not motion
+// Mean squared gradient, in grey levels per reduced sample, below which a tile is flat whatever
+// the rest of the region holds: sensor and coding noise stay well below it.
+constexpr double flatTexture = 1.0;
+
+// Positions of count tiles side by side, centred along length samples.
+std::vector<int> sideBySide(int length, int size, int count)
+{
+    std::vector<int> positions;
+    for (int i = 0; i < count; ++i)
+        positions.push_back((length - count * size) / 2 + i * size);
+    return positions;
+}
+
+// Positions of count tiles spread evenly along length samples with margin on both sides,
+// overlapping where the length is not a whole number of tiles.
+std::vector<int> spreadTiles(int length, int size, int count)
+{
+    std::vector<int> positions;
+    const int room = length - 2 * margin - size;
+    for (int i = 0; i < count; ++i)
+        positions.push_back(margin + (count > 1 ? static_cast<int>(std::lround(double(i) * room / (count - 1)))
+                                                : room / 2));
+    return positions;
+}
+
+std::vector<QPoint> cornersOf(const std::vector<int> &columns, const std::vector<int> &rows)
+{
+    std::vector<QPoint> corners;
+    for (const int y : rows)
+        for (const int x : columns)
+            corners.emplace_back(x, y);
+    return corners;
+}
 
 // Five-point derivative: a central difference would read fine texture as flatter than it is,
 // and so its motion as larger (by 8 % at a wavelength of 9 samples).
@@ -43,6 +76,8 @@ struct RegionDisplacementTracker::Tile
     double texture = 0.0; // trace of the normal matrix
     int shiftX = 0;       // whole reduced samples of the last translation
     int shiftY = 0;
+
+    bool flat() const { return texture < flatTexture * double(reference.size()); }
 };
 
 // The inverse of the normal matrix [xx xy; xy yy] over the directions the texture fixes: both
@@ -63,12 +98,62 @@ void RegionDisplacementTracker::invertNormalMatrix(double xx, double xy, double 
     tile->inverseYY = s * s * strongInverse + c * c * weakInverse;
 }
 
+QRect TileLayout::tilePixels(int tile) const
+{
+    const QPoint corner = corners[size_t(tile)];
+    return QRect(region.topLeft() + corner * reduction, QSize(tileSize, tileSize) * reduction);
+}
+
+TileLayout TileLayout::automatic(const QRect &region)
+{
+    TileLayout layout;
+    layout.region = region;
+    const int shorter = std::min(region.width(), region.height());
+    layout.reduction = std::max(1, std::min(std::max(region.width(), region.height()) / reducedSpan,
+                                            shorter / RegionDisplacementTracker::minimumRegionSide));
+    const QSize reduced = layout.reducedSize();
+    layout.tileSize = std::min(largestTile, std::min(reduced.width(), reduced.height()) / tilesAcross);
+    if (layout.tileSize < smallestTile)
+        return layout;
+    const int columns = (reduced.width() - 2 * margin) / layout.tileSize;
+    const int rows = (reduced.height() - 2 * margin) / layout.tileSize;
+    layout.corners = cornersOf(sideBySide(reduced.width(), layout.tileSize, columns),
+                               sideBySide(reduced.height(), layout.tileSize, rows));
+    return layout;
+}
+
+TileLayout TileLayout::grid(const QRect &region, int tilePixels)
+{
+    TileLayout layout;
+    layout.region = region;
+    for (int divisor = 1; divisor <= tilePixels / RegionDisplacementTracker::minimumTileSamples; ++divisor)
+        if (tilePixels % divisor == 0)
+            layout.reduction = divisor;
+    layout.tileSize = tilePixels / layout.reduction;
+    const QSize reduced = layout.reducedSize();
+    const auto count = [&layout](int length) {
+        const int room = length - 2 * margin;
+        return room < layout.tileSize ? 0 : (room + layout.tileSize - 1) / layout.tileSize;
+    };
+    layout.corners = cornersOf(spreadTiles(reduced.width(), layout.tileSize, count(reduced.width())),
+                               spreadTiles(reduced.height(), layout.tileSize, count(reduced.height())));
+    return layout;
+}
+
+int TileLayout::gridMinimumSide(int tilePixels)
+{
+    return tilePixels + 2 * margin * grid(QRect(), tilePixels).reduction;
+}
+
 RegionDisplacementTracker::RegionDisplacementTracker(const QRect &region)
-    : m_region(region),
-      m_reduction(std::max(1, std::min(std::max(region.width(), region.height()) / reducedSpan,
-                                       std::min(region.width(), region.height()) / minimumRegionSide))),
-      m_width(region.width() / m_reduction),
-      m_height(region.height() / m_reduction)
+    : RegionDisplacementTracker(TileLayout::automatic(region))
+{
+}
+
+RegionDisplacementTracker::RegionDisplacementTracker(TileLayout layout)
+    : m_layout(std::move(layout)),
+      m_width(m_layout.reducedSize().width()),
+      m_height(m_layout.reducedSize().height())
 {
 }
 
@@ -104,14 +189,15 @@ void RegionDisplacementTracker::reduce(const QImage &frame)
 {
     const bool inPlace = frame.format() == QImage::Format_RGBA8888 || frame.format() == QImage::Format_RGBX8888;
     const QImage rgba = inPlace ? frame : frame.convertToFormat(QImage::Format_RGBA8888);
-    const int r = m_reduction;
+    const int r = m_layout.reduction;
+    const QRect &region = m_layout.region;
     const float scale = 1.0f / static_cast<float>(r * r);
     m_luminance.reshape(m_width, m_height);
     m_sums.resize(3 * static_cast<size_t>(m_width));
     for (int y = 0; y < m_height; ++y) {
         std::fill(m_sums.begin(), m_sums.end(), 0);
         for (int row = 0; row < r; ++row) {
-            const uchar *pixel = rgba.constScanLine(m_region.top() + y * r + row) + 4 * m_region.left();
+            const uchar *pixel = rgba.constScanLine(region.top() + y * r + row) + 4 * region.left();
             for (int x = 0; x < m_width; ++x) {
                 int *sum = &m_sums[3 * static_cast<size_t>(x)];
                 for (int k = 0; k < r; ++k, pixel += 4) {
@@ -130,55 +216,56 @@ void RegionDisplacementTracker::reduce(const QImage &frame)
     blur(m_pool, m_luminance, pyramidKernel(), m_luminance, m_scratch);
 }
 
+RegionDisplacementTracker::Tile RegionDisplacementTracker::referenceTile(QPoint corner) const
+{
+    Tile tile;
+    tile.left = corner.x();
+    tile.top = corner.y();
+    tile.size = m_layout.tileSize;
+    const size_t count = static_cast<size_t>(tile.size) * tile.size;
+    tile.reference.resize(count);
+    tile.gradientX.resize(count);
+    tile.gradientY.resize(count);
+    double meanX = 0.0;
+    double meanY = 0.0;
+    for (int j = 0, k = 0; j < tile.size; ++j) {
+        const float *line = m_luminance.row(tile.top + j) + tile.left;
+        for (int i = 0; i < tile.size; ++i, ++k) {
+            tile.reference[k] = line[i];
+            tile.gradientX[k] = derivative(line + i, 1);
+            tile.gradientY[k] = derivative(line + i, m_width);
+            meanX += tile.gradientX[k];
+            meanY += tile.gradientY[k];
+        }
+    }
+    meanX /= double(count);
+    meanY /= double(count);
+    double xx = 0.0, xy = 0.0, yy = 0.0;
+    for (size_t k = 0; k < count; ++k) {
+        tile.gradientX[k] -= static_cast<float>(meanX);
+        tile.gradientY[k] -= static_cast<float>(meanY);
+        xx += double(tile.gradientX[k]) * tile.gradientX[k];
+        xy += double(tile.gradientX[k]) * tile.gradientY[k];
+        yy += double(tile.gradientY[k]) * tile.gradientY[k];
+    }
+    tile.texture = xx + yy;
+    if (!tile.flat())
+        invertNormalMatrix(xx, xy, yy, &tile);
+    return tile;
+}
+
 void RegionDisplacementTracker::chooseTiles()
 {
     m_tiles.clear();
-    const int size = std::min(largestTile, std::min(m_width, m_height) / tilesAcross);
-    if (size < smallestTile)
-        return;
-    const int columns = (m_width - 2 * margin) / size;
-    const int rows = (m_height - 2 * margin) / size;
-    const int left = (m_width - columns * size) / 2;
-    const int top = (m_height - rows * size) / 2;
+    m_followed.clear();
     std::vector<Tile> candidates;
-    for (int row = 0; row < rows; ++row) {
-        for (int column = 0; column < columns; ++column) {
-            Tile tile;
-            tile.left = left + column * size;
-            tile.top = top + row * size;
-            tile.size = size;
-            const size_t count = static_cast<size_t>(size) * size;
-            tile.reference.resize(count);
-            tile.gradientX.resize(count);
-            tile.gradientY.resize(count);
-            double meanX = 0.0;
-            double meanY = 0.0;
-            for (int j = 0, k = 0; j < size; ++j) {
-                const float *line = m_luminance.row(tile.top + j) + tile.left;
-                for (int i = 0; i < size; ++i, ++k) {
-                    tile.reference[k] = line[i];
-                    tile.gradientX[k] = derivative(line + i, 1);
-                    tile.gradientY[k] = derivative(line + i, m_width);
-                    meanX += tile.gradientX[k];
-                    meanY += tile.gradientY[k];
-                }
-            }
-            meanX /= double(count);
-            meanY /= double(count);
-            double xx = 0.0, xy = 0.0, yy = 0.0;
-            for (size_t k = 0; k < count; ++k) {
-                tile.gradientX[k] -= static_cast<float>(meanX);
-                tile.gradientY[k] -= static_cast<float>(meanY);
-                xx += double(tile.gradientX[k]) * tile.gradientX[k];
-                xy += double(tile.gradientX[k]) * tile.gradientY[k];
-                yy += double(tile.gradientY[k]) * tile.gradientY[k];
-            }
-            tile.texture = xx + yy;
-            if (tile.texture <= 0.0)
-                continue;
-            invertNormalMatrix(xx, xy, yy, &tile);
-            candidates.push_back(std::move(tile));
-        }
+    std::vector<int> indices;
+    for (int i = 0; i < m_layout.tileCount(); ++i) {
+        Tile tile = referenceTile(m_layout.corners[size_t(i)]);
+        if (tile.flat())
+            continue;
+        candidates.push_back(std::move(tile));
+        indices.push_back(i);
     }
     if (candidates.empty())
         return;
@@ -188,9 +275,12 @@ void RegionDisplacementTracker::chooseTiles()
     const auto percentile = textures.begin() + static_cast<std::ptrdiff_t>(0.9 * double(textures.size() - 1));
     std::nth_element(textures.begin(), percentile, textures.end());
     const double threshold = weakTexture * *percentile;
-    for (Tile &tile : candidates)
-        if (tile.texture >= threshold)
-            m_tiles.push_back(std::move(tile));
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        if (candidates[i].texture >= threshold) {
+            m_tiles.push_back(std::move(candidates[i]));
+            m_followed.push_back(indices[i]);
+        }
+    }
 }
 
 // The content moved by d: frame(x + n) - reference(x) ~ gradient . (n - d) for the whole shift n
@@ -223,8 +313,8 @@ void RegionDisplacementTracker::measure(Tile &tile, float *x, float *y) const
         tile.shiftX = nextX;
         tile.shiftY = nextY;
     }
-    *x = static_cast<float>(dx * m_reduction);
-    *y = static_cast<float>(dy * m_reduction);
+    *x = static_cast<float>(dx * m_layout.reduction);
+    *y = static_cast<float>(dy * m_layout.reduction);
 }
 
 } // namespace ovra::motion_core

@@ -81,14 +81,24 @@ bool fragmentLongEnough(const motion_core::MotionSettings &settings, double capt
     return required >= 1 && frameCount >= required;
 }
 
+QString bandValidationMessage(double lowerHz, double upperHz, double captureFps)
+{
+    const double nyquistHz = captureFps * 0.5;
+    if (!std::isfinite(lowerHz) || lowerHz <= 0.0)
+        return SettingsMessages::tr("Lower frequency must be greater than 0 Hz.");
+    if (!std::isfinite(upperHz) || lowerHz >= upperHz)
+        return SettingsMessages::tr("Upper frequency must be greater than lower frequency.");
+    if (upperHz >= nyquistHz)
+        return SettingsMessages::tr("Upper frequency must be below the Nyquist frequency of %1 Hz.")
+            .arg(QLocale().toString(nyquistHz, 'f', 2));
+    return {};
+}
+
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps)
 {
     const qint64 start = settings.startFrame;
     const qint64 end = settings.endFrameExclusive;
-    const double nyquistHz = captureFps * 0.5;
-    const double lower = settings.lowerFrequencyHz;
-    const double upper = settings.upperFrequencyHz;
     if (!media::isValidRate(captureFps))
         return SettingsMessages::tr("Enter the camera capture frame rate before choosing the frequency band.");
     if (metadata.variableFrameRate && !fragmentUsableForFrequencies(metadata, start, end))
@@ -99,13 +109,9 @@ QString settingsValidationMessage(const media::VideoMetadata &metadata, const mo
         return SettingsMessages::tr("Choose a valid amplification region.");
     if (!motion_core::rotationSpeedValid(settings))
         return SettingsMessages::tr("Rotation speed must be 0 or between 500 and 7000 RPM.");
-    if (!std::isfinite(lower) || lower <= 0.0)
-        return SettingsMessages::tr("Lower frequency must be greater than 0 Hz.");
-    if (!std::isfinite(upper) || lower >= upper)
-        return SettingsMessages::tr("Upper frequency must be greater than lower frequency.");
-    if (upper >= nyquistHz)
-        return SettingsMessages::tr("Upper frequency must be below the Nyquist frequency of %1 Hz.")
-            .arg(QLocale().toString(nyquistHz, 'f', 2));
+    if (const QString band = bandValidationMessage(settings.lowerFrequencyHz, settings.upperFrequencyHz, captureFps);
+        !band.isEmpty())
+        return band;
     if (!motion_core::amplificationValid(settings))
         return SettingsMessages::tr("Amplification factor must be between 1 and 50.");
     if (!fragmentLongEnough(settings, captureFps, end - start))

@@ -47,6 +47,10 @@ bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder
 // refused below requiredMinimumFrameCount; below the recommendation they only earn a warning.
 bool fragmentLongEnough(const motion_core::MotionSettings &settings, double captureFps, qint64 frameCount);
 
+// Why a band cannot be analysed at captureFps (its edges out of order or beyond Nyquist), or an
+// empty string when it can.
+QString bandValidationMessage(double lowerHz, double upperHz, double captureFps);
+
 // The first reason why the settings cannot be processed, or an empty string when they can.
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps);

@@ -8,6 +8,7 @@
 #include "processing/MotionSpectrumAnalysis.h"
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/SettingsValidation.h"
+#include "processing/VibrationMapAnalysis.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "processing/VideoWatermarkRenderer.h"
 #include "project_data/TemporaryVideo.h"
@@ -37,6 +38,8 @@ using ovra::media::VideoMetadata;
 using ovra::motion_core::MotionSettings;
 using ovra::motion_core::MotionSpectrum;
 using ovra::motion_core::SpectrumPeak;
+using ovra::motion_core::VibrationMap;
+using ovra::motion_core::VibrationMapTile;
 using ovra::processing::MotionSpectrumResult;
 using ovra::processing::ProcessingParametersWriter;
 using ovra::processing::VideoProcessingPipeline;
@@ -53,6 +56,7 @@ using ovra::tests::VibratingPattern;
 using ovra::tests::writeFile;
 
 using Change = std::function<void(ProcessingRequest &)>;
+using MapChange = std::function<void(ovra::processing::VibrationMapRequest &)>;
 
 // This executable replaces the global allocation functions, so that memory can run out on the
 // threads a run starts, as when the machine runs short, while the test's own thread carries on.
@@ -232,9 +236,36 @@ QString describe(const MotionSpectrum &spectrum)
     return text;
 }
 
+// Textured background, part A at 11 Hz with 0.08 px along 30 degrees, part B at 31 Hz with 0.3 px
+// along 120 degrees and a flat area, with sensor noise.
+VibratingPattern vibrationScene()
+{
+    VibratingPattern scene{{384, 216}, 120.0, 480, 11.0, 0.0};
+    scene.structure = ovra::tests::naturalTexture(3);
+    const auto axis = [](double degrees) { return QPointF(std::cos(qDegreesToRadians(degrees)), std::sin(qDegreesToRadians(degrees))); };
+    scene.parts = {{QRect(24, 24, 144, 104), {11.0, 0.08}, axis(30.0)}, {QRect(216, 24, 144, 104), {31.0, 0.3}, axis(120.0)}};
+    scene.flatArea = QRect(64, 156, 256, 48);
+    scene.noiseSigma = 2.0;
+    return scene;
+}
+
+QString describe(const VibrationMap &map)
+{
+    QString text = QStringLiteral("strongest %1 Hz, floor %2 px:").arg(map.strongestFrequencyHz).arg(map.noiseFloorPixels);
+    for (const VibrationMapTile &tile : map.tiles)
+        text += QStringLiteral(" (%1,%2 %3 px %4 deg%5)")
+                    .arg(tile.pixels.x())
+                    .arg(tile.pixels.y())
+                    .arg(tile.amplitudePixels, 0, 'f', 4)
+                    .arg(tile.directionDegrees, 0, 'f', 0)
+                    .arg(tile.textured ? "" : " no data");
+    return text;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(CaseChange)
+Q_DECLARE_METATYPE(MapChange)
 Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(VibratingPattern)
 
@@ -248,6 +279,7 @@ class VideoProcessingPipelineTest : public QObject
     QTemporaryDir m_clipFolder; // its videos stay out of the pipeline's listings
     QString m_input;
     VideoMetadata m_metadata;
+    VideoMetadata m_scene; // of vibrationScene(), written on first use
 
     ProcessingRequest request(bool analysis, const QString &output = {}) const
     {
@@ -286,6 +318,21 @@ class VideoProcessingPipelineTest : public QObject
         if (!writeClip(pattern, &request.sourceMetadata, &failed.errorMessage))
             return failed;
         return ovra::processing::MotionSpectrumAnalysis().run(request, progress, cancellation);
+    }
+
+    // A map of the scene in the band, with the request changed as the row asks.
+    ovra::processing::VibrationMapResult map(double lowerHz, double upperHz, const MapChange &change = {})
+    {
+        ovra::processing::VibrationMapResult failed;
+        if (m_scene.filePath.isEmpty() && !writeClip(vibrationScene(), &m_scene, &failed.errorMessage))
+            return failed;
+        ovra::processing::VibrationMapRequest request;
+        request.sourceMetadata = m_scene;
+        request.lowerFrequencyHz = lowerHz;
+        request.upperFrequencyHz = upperHz;
+        if (change)
+            change(request);
+        return ovra::processing::VibrationMapAnalysis().run(request, {}, {});
     }
 
 private slots:
@@ -482,8 +529,9 @@ private slots:
         noThreads.reset();
         starved = Starved::None;
         spared = std::thread::id();
+        QFETCH(QString, message);
         QCOMPARE(result.state, ProcessingState::Failed);
-        QTEST(result.errorMessage, "message");
+        QVERIFY2(result.errorMessage.endsWith(message), qPrintable(result.errorMessage));
         QCOMPARE(entries(), before);
         QCOMPARE(ovra::tests::folderEntries(TemporaryVideo::storeRoot()), storesBefore);
     }
@@ -629,8 +677,9 @@ private slots:
                 QVERIFY(writeFile(intruder, "not ours"));
         };
         const ProcessingResult result = VideoProcessingPipeline().run(request(false, "clip.mp4"), intrude, {});
+        QFETCH(QString, message);
         QCOMPARE(result.state, ProcessingState::Failed);
-        QTEST(result.errorMessage, "message");
+        QVERIFY2(result.errorMessage.endsWith(message), qPrintable(result.errorMessage));
         QCOMPARE(fileContent(intruder), QByteArray("not ours"));
         QVERIFY(QFile::remove(intruder));
         QCOMPARE(entries(), before);
@@ -1031,6 +1080,84 @@ private slots:
                                                   [&](const ExpectedPeak &line) { return near(peak.frequencyHz, line.frequencyHz); });
             QVERIFY2(expectedLine || peak.amplitudePixels <= 0.2 * spectrum.peaks.front().amplitudePixels, qPrintable(found));
         }
+    }
+
+    // The rendered scene: each band is read on the part that vibrates in it, with its amplitude
+    // and direction; the other part, the still background and the flat area stay apart.
+    void mapsWhereEachBandVibrates_data()
+    {
+        QTest::addColumn<double>("lowerHz");
+        QTest::addColumn<double>("upperHz");
+        QTest::addColumn<int>("vibrating"); // the scene's part
+        QTest::newRow("A's band") << 9.0 << 13.0 << 0;
+        QTest::newRow("B's band") << 29.0 << 33.0 << 1;
+    }
+
+    void mapsWhereEachBandVibrates()
+    {
+        QFETCH(double, lowerHz);
+        QFETCH(double, upperHz);
+        QFETCH(int, vibrating);
+        const VibratingPattern scene = vibrationScene();
+        const ovra::processing::VibrationMapResult result = map(lowerHz, upperHz);
+        QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
+        const VibrationMap &map = result.map;
+        const QString found = describe(map);
+
+        const ovra::tests::MovingPart &part = scene.parts[size_t(vibrating)];
+        const ovra::tests::MovingPart &other = scene.parts[size_t(1 - vibrating)];
+        const double direction = qRadiansToDegrees(std::atan2(part.direction.y(), part.direction.x()));
+        int inside = 0;
+        int background = 0;
+        for (const VibrationMapTile &tile : map.tiles) {
+            const QString where = QStringLiteral("tile at %1,%2 in %3").arg(tile.pixels.x()).arg(tile.pixels.y()).arg(found);
+            if (scene.flatArea.contains(tile.pixels)) {
+                QVERIFY2(!tile.textured, qPrintable(where));
+                continue;
+            }
+            QVERIFY2(tile.textured, qPrintable(where));
+            if (part.area.contains(tile.pixels)) {
+                ++inside;
+                QVERIFY2(std::abs(tile.amplitudePixels / part.tone.amplitudePixels - 1.0) <= 0.15, qPrintable(where));
+                QVERIFY2(directionError(tile.directionDegrees, direction) <= 10.0, qPrintable(where));
+            } else if (other.area.contains(tile.pixels)) {
+                QVERIFY2(tile.amplitudePixels < 0.2 * part.tone.amplitudePixels, qPrintable(where));
+            } else if (!tile.pixels.intersects(part.area) && !tile.pixels.intersects(other.area)
+                       && !tile.pixels.intersects(scene.flatArea)) {
+                ++background;
+                QVERIFY2(tile.amplitudePixels < map.noiseFloorPixels, qPrintable(where));
+            }
+        }
+        QVERIFY2(inside >= 20 && background >= 20, qPrintable(found));
+        QVERIFY2(std::abs(map.strongestFrequencyHz - part.tone.frequencyHz) <= map.resolutionHz, qPrintable(found));
+    }
+
+    void mapRefusals_data()
+    {
+        QTest::addColumn<double>("lowerHz");
+        QTest::addColumn<MapChange>("change");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("band past Nyquist") << 50.0 << MapChange() << "Upper frequency must be below the Nyquist frequency of 60.00 Hz.";
+        QTest::newRow("band below the fragment's bins")
+            << 1.0 << MapChange([](auto &r) { r.endFrameExclusive = 64; })
+            << "is too short to map a band from 1 Hz at 120 frames/s: it needs at least 180 frames."; // after the plural
+        QTest::newRow("tiles too small") << 9.0 << MapChange([](auto &r) { r.tilePixels = 7; })
+                                         << "Choose tiles of at least 8 pixels.";
+        QTest::newRow("region smaller than a tile") << 9.0 << MapChange([](auto &r) { r.regionOfInterest = {0.5, 0.5, 0.05, 0.5}; })
+                                                    << "Choose a region of at least 22 x 22 pixels.";
+        // The flat area of the scene lies in 1/6..5/6 across and 0.73..0.94 down.
+        QTest::newRow("flat region") << 9.0 << MapChange([](auto &r) { r.regionOfInterest = {0.2, 0.73, 0.6, 0.2}; })
+                                     << "The region has no texture whose motion can be measured.";
+    }
+
+    void mapRefusals()
+    {
+        QFETCH(double, lowerHz);
+        QFETCH(MapChange, change);
+        const ovra::processing::VibrationMapResult result = map(lowerHz, lowerHz + 11.0, change);
+        QFETCH(QString, message);
+        QCOMPARE(result.state, ProcessingState::Failed);
+        QVERIFY2(result.errorMessage.endsWith(message), qPrintable(result.errorMessage));
     }
 
     void cancellationStopsBetweenFrames()

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numeric>
 #include <random>
 
@@ -130,17 +131,18 @@ double shiftAt(const VibratingPattern &pattern, int frameIndex)
     return shift;
 }
 
-// Columns from firstColumn on show the structure shifted by shift, with noise of the given sigma.
-void renderInto(QImage &image, const StructureBasis &basis, double shift, int firstColumn, double noiseSigma,
+// The area shows the structure shifted by shift (without a basis: plain grey), with noise of the
+// given sigma.
+void renderInto(QImage &image, const QRect &area, const StructureBasis *basis, double shift, double noiseSigma,
                 std::mt19937 &random)
 {
-    const std::vector<double> w = basis.weights(shift, grey);
+    const std::vector<double> w = basis ? basis->weights(shift, grey) : std::vector<double>();
     std::normal_distribution<double> noise(0.0, std::max(noiseSigma, 1e-12));
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
         uchar *row = image.scanLine(y);
-        for (int x = firstColumn; x < image.width(); ++x) {
+        for (int x = area.left(); x <= area.right(); ++x) {
             const size_t i = size_t(y) * size_t(image.width()) + size_t(x);
-            const double sample = basis.sample(w, i) + (noiseSigma > 0.0 ? noise(random) : 0.0);
+            const double sample = (basis ? basis->sample(w, i) : grey) + (noiseSigma > 0.0 ? noise(random) : 0.0);
             const uchar value = static_cast<uchar>(std::lround(std::clamp(sample, 0.0, 255.0)));
             row[4 * x + 0] = row[4 * x + 1] = row[4 * x + 2] = value;
             row[4 * x + 3] = 255;
@@ -239,15 +241,27 @@ Structure naturalTexture(unsigned seed)
 
 std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern)
 {
-    const StructureBasis basis(pattern, QRect(QPoint(0, 0), pattern.frameSize));
+    const QRect frame(QPoint(0, 0), pattern.frameSize);
+    const StructureBasis basis(pattern, frame);
+    std::vector<std::unique_ptr<StructureBasis>> partBases;
+    for (const MovingPart &part : pattern.parts) {
+        VibratingPattern moved = pattern;
+        moved.direction = part.direction;
+        partBases.push_back(std::make_unique<StructureBasis>(moved, frame));
+    }
     std::mt19937 random(13);
     std::vector<QImage> frames;
     for (int i = 0; i < pattern.frameCount; ++i) {
         QImage image(pattern.frameSize, QImage::Format_RGBA8888);
-        renderInto(image, basis, shiftAt(pattern, i), 0, pattern.noiseSigma, random);
+        renderInto(image, frame, &basis, shiftAt(pattern, i), pattern.noiseSigma, random);
         if (pattern.rightHalf.amplitudePixels != 0.0)
-            renderInto(image, basis, toneShift(pattern.rightHalf, pattern, i), image.width() / 2, pattern.noiseSigma,
-                       random);
+            renderInto(image, frame.adjusted(image.width() / 2, 0, 0, 0), &basis,
+                       toneShift(pattern.rightHalf, pattern, i), pattern.noiseSigma, random);
+        for (size_t p = 0; p < pattern.parts.size(); ++p)
+            renderInto(image, pattern.parts[p].area, partBases[p].get(), toneShift(pattern.parts[p].tone, pattern, i),
+                       pattern.noiseSigma, random);
+        if (!pattern.flatArea.isEmpty())
+            renderInto(image, pattern.flatArea, nullptr, 0.0, pattern.noiseSigma, random);
         frames.push_back(image);
     }
     return frames;

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QPointF>
+#include <QRect>
 #include <QSize>
 #include <QString>
 
@@ -40,6 +41,14 @@ struct Tone
     double amplitudePixels = 0.0;
 };
 
+// A rectangle of the frame whose structure moves on its own.
+struct MovingPart
+{
+    QRect area;
+    Tone tone;
+    QPointF direction{1.0, 0.0}; // unit vector of its motion
+};
+
 struct VibratingPattern
 {
     QSize frameSize{128, 96};
@@ -51,6 +60,8 @@ struct VibratingPattern
     QPointF direction{1.0, 0.0}; // unit vector of the motion
     std::vector<Tone> overtones{}; // added to the motion of the whole frame
     Tone rightHalf{};            // when it has an amplitude, the right half moves by it alone
+    std::vector<MovingPart> parts{}; // drawn over the rest
+    QRect flatArea{};            // plain grey (with the noise) over everything
     double noiseSigma = 0.0;     // grey levels of independent noise per pixel and frame
     double playbackFrameRate = 0.0; // the file's rate when it plays slower than frameRate was captured
 };

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "processing/MeasurementScale.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ovra::processing {
+
+MeasurementScale MeasurementScale::typed(double millimetresPerPixel)
+{
+    return {millimetresPerPixel, Origin::Typed};
+}
+
+MeasurementScale MeasurementScale::fromLine(const QLineF &line, double lengthMillimetres)
+{
+    const double pixels = line.length();
+    if (!(pixels >= 1.0) || !std::isfinite(lengthMillimetres))
+        return {};
+    return {lengthMillimetres / pixels, Origin::Line};
+}
+
+bool MeasurementScale::isValid() const
+{
+    return std::isfinite(millimetresPerPixel) && millimetresPerPixel > 0.0;
+}
+
+QString MeasurementScale::originKey() const
+{
+    return origin == Origin::Typed ? QStringLiteral("typed") : QStringLiteral("line");
+}
+
+double velocityMillimetresPerSecond(double amplitudeMillimetres, double frequencyHz)
+{
+    constexpr double pi = 3.14159265358979323846;
+    return 2.0 * pi * frequencyHz * amplitudeMillimetres;
+}
+
+namespace {
+
+QString threeDigits(double value)
+{
+    const int magnitude = value != 0.0 ? static_cast<int>(std::floor(std::log10(std::abs(value)))) : 0;
+    return QString::number(value, 'f', std::max(0, 2 - magnitude));
+}
+
+} // namespace
+
+QString lengthText(double millimetres)
+{
+    if (std::abs(millimetres) < 0.1)
+        return threeDigits(millimetres * 1000.0) + QStringLiteral(" µm");
+    return threeDigits(millimetres) + QStringLiteral(" mm");
+}
+
+} // namespace ovra::processing

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "processing/MeasurementScale.h"
+#include "processing/VibrationMapAnalysis.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+namespace ovra::processing {
+
+// The files a vibration map is exported to: a table of its tiles and a picture of the source
+// frame under it. Both are written beside the target under a hidden name and published without
+// replacing anything.
+class VibrationMapExport
+{
+    Q_DECLARE_TR_FUNCTIONS(VibrationMapExport)
+
+public:
+    // One row per tile, positions in pixels of the upright frame; the mm columns stay empty
+    // without a scale, and a tile without texture leaves its figures empty.
+    static QByteArray csv(const motion_core::VibrationMap &map, const std::optional<MeasurementScale> &scale);
+    // The reference frame with the textured tiles coloured by amplitude, a legend in px or mm,
+    // and a caption with the file, the fragment, the band and the scale. Needs a GUI application
+    // (fonts).
+    static QImage picture(const VibrationMapRequest &request, const VibrationMapResult &result,
+                          const std::optional<MeasurementScale> &scale);
+    // False with the reason when the file exists or cannot be written; nothing is left behind.
+    static bool publish(const QString &path, const QByteArray &content, QString *errorMessage);
+};
+
+} // namespace ovra::processing

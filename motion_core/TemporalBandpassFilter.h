@@ -37,7 +37,6 @@ public:
     // The design rounded to single precision, as it is applied to the samples.
     FilterCoefficients singlePrecisionCoefficients() const;
 
-    bool isConfigured() const { return m_configured; }
     double b0() const { return m_b0; }
     double b1() const { return m_b1; }
     double b2() const { return m_b2; }

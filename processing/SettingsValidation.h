@@ -39,6 +39,12 @@ bool rotationBand(const motion_core::MotionSettings &settings, int harmonicOrder
 // refused below requiredMinimumFrameCount; below the recommendation they only earn a warning.
 bool fragmentLongEnough(const motion_core::MotionSettings &settings, double captureFps, qint64 frameCount);
 
+// The refusal of a fragment that fragmentLongEnough rejects, naming the frames it needs.
+QString fragmentTooShortMessage(const motion_core::MotionSettings &settings, double captureFps);
+
+// The refusal of a rotation speed that motion_core::rotationSpeedValid rejects.
+QString rotationSpeedMessage();
+
 // The first reason why the settings cannot be processed, or an empty string when they can.
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps);

@@ -750,7 +750,7 @@ private slots:
         QVERIFY(c.fragment.setRangeFrames(0, 38));
         QVERIFY(!c.settings.settingsValid());
         QCOMPARE(c.settings.fragmentValidationMessage(),
-                 QStringLiteral("Select at least 75 frames for this frequency band."));
+                 QStringLiteral("The selected fragment is too short for this frequency band. Select at least 75 frames."));
     }
 
     void refusedEdits()

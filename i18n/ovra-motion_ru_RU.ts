@@ -1710,8 +1710,8 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Анализировать можно только локальные видеофайлы.</translation>
     </message>
     <message>
-        <source>The embedded FFmpeg libraries are unavailable.</source>
-        <translation>Встроенные библиотеки FFmpeg недоступны.</translation>
+        <source>The system&apos;s FFmpeg libraries are unavailable.</source>
+        <translation>Системные библиотеки FFmpeg недоступны.</translation>
     </message>
     <message>
         <source>Video analysis failed.</source>

@@ -4,8 +4,8 @@
 <context>
     <name>LibavRuntime</name>
     <message>
-        <source>The FFmpeg DLL versions do not match the headers used to build %1.</source>
-        <translation>Версии DLL FFmpeg не совпадают с заголовочными файлами, использованными при сборке %1.</translation>
+        <source>The system&apos;s FFmpeg libraries do not match the versions %1 was built with.</source>
+        <translation>Версии системных библиотек FFmpeg не совпадают с теми, с которыми собрана программа %1.</translation>
     </message>
 </context>
 <context>
@@ -106,12 +106,12 @@
         <translation>Запуск кодирования видео отменён.</translation>
     </message>
     <message>
-        <source>The embedded FFmpeg libraries have no supported H.264 encoder.</source>
-        <translation>Во встроенных библиотеках FFmpeg нет поддерживаемого кодера H.264.</translation>
+        <source>The system&apos;s FFmpeg libraries have no supported H.264 encoder.</source>
+        <translation>В системных библиотеках FFmpeg нет поддерживаемого кодера H.264.</translation>
     </message>
     <message>
-        <source>The embedded FFmpeg libraries have no FFV1 encoder.</source>
-        <translation>Во встроенных библиотеках FFmpeg нет кодера FFV1.</translation>
+        <source>The system&apos;s FFmpeg libraries have no FFV1 encoder.</source>
+        <translation>В системных библиотеках FFmpeg нет кодера FFV1.</translation>
     </message>
     <message>
         <source>Could not create the FFmpeg output context: %1</source>

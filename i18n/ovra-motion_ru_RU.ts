@@ -769,8 +769,8 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Выберите допустимую область усиления.</translation>
     </message>
     <message>
-        <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
-        <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
+        <source>Rotation speed must be 0 or between %1 and %2 RPM.</source>
+        <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от %1 до %2 об/мин.</translation>
     </message>
     <message>
         <source>Lower frequency must be greater than 0 Hz.</source>
@@ -1602,10 +1602,6 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>После выравнивания по границам кадров во временном интервале не осталось кадров.</translation>
     </message>
     <message>
-        <source>The selected fragment is too short for the configured frequency band. Select at least %1 frames.</source>
-        <translation>Выбранный фрагмент слишком короткий для заданной полосы частот. Выберите больше кадров: не менее %1.</translation>
-    </message>
-    <message>
         <source>Processing frames</source>
         <translation>Обработка кадров</translation>
     </message>
@@ -1801,14 +1797,6 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>ovra::ui::controllers::ProcessingSettingsController</name>
     <message>
-        <source>Rotation speed must be 0 or between 500 and 7000 RPM.</source>
-        <translation>Частота вращения должна быть равна 0 или лежать в диапазоне от 500 до 7000 об/мин.</translation>
-    </message>
-    <message>
-        <source>Select at least %1 frames for this frequency band.</source>
-        <translation>Для этой полосы частот выберите больше кадров: не менее %1.</translation>
-    </message>
-    <message>
         <source>Open and analyze a source video.</source>
         <translation>Откройте исходное видео и проанализируйте его.</translation>
     </message>
@@ -1847,8 +1835,8 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Анализировать можно только локальные видеофайлы.</translation>
     </message>
     <message>
-        <source>The embedded FFmpeg libraries are unavailable.</source>
-        <translation>Встроенные библиотеки FFmpeg недоступны.</translation>
+        <source>The system&apos;s FFmpeg libraries are unavailable.</source>
+        <translation>Системные библиотеки FFmpeg недоступны.</translation>
     </message>
     <message>
         <source>Video analysis failed.</source>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Constants and tiny helpers shared by the scalar reference kernels and the vector kernels.
+// Constants and tiny helpers shared by the reference kernels and the vector kernels.
 // Everything here has internal linkage, so the per-instruction-set kernel objects never share
 // a symbol with each other or with the reference code.
 namespace ovra::motion_core::kernel {
@@ -80,8 +80,8 @@ static inline Value evaluateSeries(const float (&series)[quarterTurnSeriesLength
     return low + x4 * high;
 }
 
-// The scalar side of the operations the shared formulas below use; the vector kernels have
-// their own (SimdVector.h).
+// The reference's side of the operations the shared formulas below use; the vector kernels have
+// their own (VectorRegisters.h).
 static inline float select(bool condition, float whenTrue, float whenFalse) { return condition ? whenTrue : whenFalse; }
 static inline float absolute(float x) { return x < 0.0f ? -x : x; }
 

@@ -7,7 +7,7 @@ namespace ovra::motion_core {
 
 bool kernelSetSupported(KernelSet set)
 {
-#ifdef OVRA_SCALAR_KERNELS_ONLY
+#ifdef OVRA_REFERENCE_KERNELS_ONLY
     return set == KernelSet::Reference;
 #else
     switch (set) {

@@ -13,7 +13,7 @@ namespace {
 using kernel::quarterTurn;
 
 // The values here are far from overflow, and single precision keeps the vector kernels
-// (PhaseSimd.cpp) cheap: they compute the same expression.
+// (PhaseVector.cpp) cheap: they compute the same expression.
 float magnitude(float x, float y)
 {
     return std::sqrt(x * x + y * y);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "media/VideoFrame.h"
+#include "media/VideoMetadata.h"
 #include "motion_core/FloatPlane.h"
-#include "motion_core/IMotionProcessor.h"
 #include "motion_core/KernelSet.h"
+#include "motion_core/MotionSettings.h"
 #include "motion_core/MotionStageTimings.h"
 #include "motion_core/MotionWorkerPool.h"
 #include "motion_core/ProcessingRegion.h"
@@ -13,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QSize>
+#include <QString>
 
 #include <memory>
 #include <vector>
@@ -59,20 +62,23 @@ struct FrameWorkspace
 // By default the per-sample work runs on the fastest vector kernels the CPU supports; the
 // reference kernels (plain scalar code, stage by stage) can be chosen instead, and a set
 // the CPU does not support falls back to the best one it does.
-class PhaseMotionProcessor : public IMotionProcessor
+//
+// Expected failures come back as false plus a translated message; nothing is thrown out of
+// these operations.
+class PhaseMotionProcessor
 {
     Q_DECLARE_TR_FUNCTIONS(PhaseMotionProcessor)
 
 public:
     explicit PhaseMotionProcessor(KernelSet kernels = bestKernelSet());
-    ~PhaseMotionProcessor() override = default;
 
     bool configure(const media::VideoMetadata &metadata, const MotionSettings &settings,
-                   QString *errorMessage) override;
-    void reset() override;
+                   QString *errorMessage);
+    void reset();
+    // Clears outputFrames, then appends the frames that are ready.
     bool processFrame(const media::VideoFrame &frame, std::vector<media::VideoFrame> *outputFrames,
-                      QString *errorMessage) override;
-    bool flush(std::vector<media::VideoFrame> *outputFrames, QString *errorMessage) override;
+                      QString *errorMessage);
+    bool flush(std::vector<media::VideoFrame> *outputFrames, QString *errorMessage);
 
     const MotionStageTimings &stageTimings() const { return m_timings; }
     const ProcessingRegion &processingRegion() const { return m_region; }

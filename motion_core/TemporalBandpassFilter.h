@@ -4,7 +4,7 @@
 #include "motion_core/FloatPlane.h"
 #include "motion_core/MotionSettings.h"
 #include "motion_core/MotionWorkerPool.h"
-#include "motion_core/PhaseSimd.h"
+#include "motion_core/PhaseVector.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -29,7 +29,7 @@ public:
     bool process(const std::vector<FloatPlane> &inputLevels, std::vector<FloatPlane> *outputLevels,
                  MotionWorkerPool &pool, QString *errorMessage);
 
-    // For kernels that run the filter inside a fused pass (PhaseSimd.h): the checks of
+    // For kernels that run the filter inside a fused pass (PhaseVector.h): the checks of
     // process() on inputLevels, and zero state on first use. After true, state(level)
     // holds the delay planes the next frame's samples update.
     bool prepareState(const std::vector<FloatPlane> &inputLevels, QString *errorMessage);
@@ -37,7 +37,6 @@ public:
     // The design rounded to single precision, as it is applied to the samples.
     FilterCoefficients singlePrecisionCoefficients() const;
 
-    bool isConfigured() const { return m_configured; }
     double b0() const { return m_b0; }
     double b1() const { return m_b1; }
     double b2() const { return m_b2; }

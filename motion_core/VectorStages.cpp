@@ -2,11 +2,11 @@
 #include "motion_core/VectorStages.h"
 
 #include "motion_core/Composition.h"
-#include "motion_core/PhaseSimd.h"
-#include "motion_core/PixelSimd.h"
+#include "motion_core/PhaseVector.h"
+#include "motion_core/PixelVector.h"
 #include "motion_core/PlaneOperations.h"
 #include "motion_core/ProcessingRegion.h"
-#include "motion_core/PyramidSimd.h"
+#include "motion_core/PyramidVector.h"
 
 #include <algorithm>
 #include <new>
@@ -45,7 +45,7 @@ PixelRows pixelRows(const QImage &image, const QPoint &topLeft)
 
 VectorKernels vectorKernels([[maybe_unused]] KernelSet set)
 {
-#ifndef OVRA_SCALAR_KERNELS_ONLY
+#ifndef OVRA_REFERENCE_KERNELS_ONLY
     switch (set) {
     case KernelSet::Sse2:
         return {pyramidKernels<KernelSet::Sse2>(), phaseKernels<KernelSet::Sse2>(), pixelKernels<KernelSet::Sse2>()};

@@ -18,7 +18,7 @@
 namespace ovra::motion_core {
 
 struct PyramidKernels;
-struct PhaseKernelsSimd;
+struct PhaseVectorKernels;
 struct PixelKernels;
 
 // The vector kernel tables of one set. Throws std::logic_error for the reference set,
@@ -26,7 +26,7 @@ struct PixelKernels;
 struct VectorKernels
 {
     const PyramidKernels &pyramid;
-    const PhaseKernelsSimd &phase;
+    const PhaseVectorKernels &phase;
     const PixelKernels &pixels;
 };
 VectorKernels vectorKernels(KernelSet set);
@@ -42,7 +42,7 @@ struct CompositionMaskGeometry
 
 // The stages of the phase path with the fused vector kernels of one kernel set. Each
 // method splits its rows over the pool and gives the bits the corresponding reference stages
-// give (see the *Simd.h headers for the fusion).
+// give (see the *Vector.h headers for the fusion).
 //
 // prepare() allocates every buffer for the configured geometry, so that the per-frame
 // methods allocate nothing; they only ever see frames and planes of that geometry.

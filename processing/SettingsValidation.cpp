@@ -94,6 +94,19 @@ QString bandValidationMessage(double lowerHz, double upperHz, double captureFps)
     return {};
 }
 
+QString fragmentTooShortMessage(const motion_core::MotionSettings &settings, double captureFps)
+{
+    return SettingsMessages::tr("The selected fragment is too short for this frequency band. Select at least %1 frames.")
+        .arg(motion_core::requiredMinimumFrameCount(settings, captureFps));
+}
+
+QString rotationSpeedMessage()
+{
+    return SettingsMessages::tr("Rotation speed must be 0 or between %1 and %2 RPM.")
+        .arg(motion_core::minimumRotationSpeedRpm)
+        .arg(motion_core::maximumRotationSpeedRpm);
+}
+
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps)
 {
@@ -108,15 +121,14 @@ QString settingsValidationMessage(const media::VideoMetadata &metadata, const mo
     if (!motion_core::regionLargeEnough(settings, metadata.frameSize))
         return SettingsMessages::tr("Choose a valid amplification region.");
     if (!motion_core::rotationSpeedValid(settings))
-        return SettingsMessages::tr("Rotation speed must be 0 or between 500 and 7000 RPM.");
+        return rotationSpeedMessage();
     if (const QString band = bandValidationMessage(settings.lowerFrequencyHz, settings.upperFrequencyHz, captureFps);
         !band.isEmpty())
         return band;
     if (!motion_core::amplificationValid(settings))
         return SettingsMessages::tr("Amplification factor must be between 1 and 50.");
     if (!fragmentLongEnough(settings, captureFps, end - start))
-        return SettingsMessages::tr("The selected fragment is too short for this frequency band. Select at least %1 frames.")
-            .arg(motion_core::requiredMinimumFrameCount(settings, captureFps));
+        return fragmentTooShortMessage(settings, captureFps);
     return {};
 }
 

@@ -51,6 +51,12 @@ bool fragmentLongEnough(const motion_core::MotionSettings &settings, double capt
 // empty string when it can.
 QString bandValidationMessage(double lowerHz, double upperHz, double captureFps);
 
+// The refusal of a fragment that fragmentLongEnough rejects, naming the frames it needs.
+QString fragmentTooShortMessage(const motion_core::MotionSettings &settings, double captureFps);
+
+// The refusal of a rotation speed that motion_core::rotationSpeedValid rejects.
+QString rotationSpeedMessage();
+
 // The first reason why the settings cannot be processed, or an empty string when they can.
 QString settingsValidationMessage(const media::VideoMetadata &metadata, const motion_core::MotionSettings &settings,
                                   double captureFps);

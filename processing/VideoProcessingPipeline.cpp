@@ -334,10 +334,7 @@ private:
         if (!m_watermark.prepare(m_opened.frameSize, &error))
             return fail(error, removeFiles());
         if (!fragmentLongEnough(m_settings, m_captureFps, m_count))
-            return fail(VideoProcessingPipeline::tr("The selected fragment is too short for the configured frequency band. Select at least "
-                           "%1 frames.")
-                            .arg(motion_core::requiredMinimumFrameCount(m_settings, m_captureFps)),
-                        removeFiles());
+            return fail(fragmentTooShortMessage(m_settings, m_captureFps), removeFiles());
         return std::nullopt;
     }
 

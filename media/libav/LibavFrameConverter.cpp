@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include <climits>
+#include <memory>
 
 namespace ovra::media::libav {
 namespace {
@@ -136,15 +137,15 @@ QImage LibavFrameConverter::convert(const AVFrame *frame, Result *result)
     if (qsizetype(frame->width) * 4 > INT_MAX - rowAlignment)
         return fail(Result::RowTooLarge);
     const int stride = RgbaDestination::strideFor(frame->width);
-    auto *pixels = static_cast<uint8_t *>(av_malloc(RgbaDestination::bytesFor(stride, frame->height)));
+    // Ours until the image takes it: making the image can fail, or throw when memory runs out.
+    std::unique_ptr<uint8_t, decltype(&freeBuffer)> pixels(
+        static_cast<uint8_t *>(av_malloc(RgbaDestination::bytesFor(stride, frame->height))), &freeBuffer);
     if (!pixels)
         return fail(Result::OutOfMemory);
-    QImage image(pixels, frame->width, frame->height, stride, QImage::Format_RGBA8888, &freeBuffer, pixels);
-    if (image.isNull()) {
-        av_free(pixels);
+    QImage image(pixels.get(), frame->width, frame->height, stride, QImage::Format_RGBA8888, &freeBuffer, pixels.get());
+    if (image.isNull())
         return fail(Result::OutOfMemory);
-    }
-    *result = convert(frame, RgbaDestination{pixels, stride});
+    *result = convert(frame, RgbaDestination{pixels.release(), stride});
     return *result == Result::Converted ? image : QImage();
 }
 

@@ -67,7 +67,7 @@ bool LibavRuntime::checkCompatibility(const LibavVersions &loaded, QString *erro
             errorMessage->clear();
         else
             *errorMessage = QCoreApplication::translate(
-                "LibavRuntime", "The FFmpeg DLL versions do not match the headers used to build %1.")
+                "LibavRuntime", "The system's FFmpeg libraries do not match the versions %1 was built with.")
                                 .arg(QStringLiteral(OVRA_DISPLAY_NAME));
     }
     return compatible;

@@ -167,8 +167,8 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
     }
     if (!encoder)
         return reportFailure(errorMessage, kind == VideoOutputKind::H264
-                                      ? tr("The embedded FFmpeg libraries have no supported H.264 encoder.")
-                                      : tr("The embedded FFmpeg libraries have no FFV1 encoder."));
+                                      ? tr("The system's FFmpeg libraries have no supported H.264 encoder.")
+                                      : tr("The system's FFmpeg libraries have no FFV1 encoder."));
 
     m_encoder = std::make_unique<EncoderState>();
     EncoderState &state = *m_encoder;

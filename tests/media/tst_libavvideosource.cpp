@@ -316,7 +316,7 @@ private slots:
     void mismatchingFfmpegMajorDisablesAllMediaWork()
     {
         QFETCH(int, library);
-        const QString message = "The FFmpeg DLL versions do not match the headers used to build " OVRA_DISPLAY_NAME ".";
+        const QString message = "The system's FFmpeg libraries do not match the versions " OVRA_DISPLAY_NAME " was built with.";
         LibavVersions loaded = LibavRuntime::requiredVersions();
         unsigned *fields[] = {&loaded.avformat, &loaded.avcodec, &loaded.avutil, &loaded.swscale, &loaded.swresample};
         *fields[library] -= 1u << 16; // one major lower, for example libswscale 5 instead of 6

@@ -92,7 +92,7 @@ private slots:
         QTest::addColumn<int>("threads");
         QTest::addColumn<QRectF>("region");
         if (!kernelSetSupported(KernelSet::Sse2))
-            QSKIP("This build runs the scalar reference kernels only, which allocate per stage.");
+            QSKIP("This build runs the reference kernels only, which allocate per stage.");
         for (KernelSet set : tests::supportedKernelSets(false)) {
             for (int threads : {1, 2}) {
                 QTest::addRow("%s, %d threads, whole frame", kernelSetName(set), threads)

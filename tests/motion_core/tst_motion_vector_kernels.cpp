@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The vector kernels against the scalar reference stages, bit for bit, for every kernel set
+// The vector kernels against the reference stages, bit for bit, for every kernel set
 // this CPU runs.
 
 #include "MotionCoreTesting.h"
@@ -7,9 +7,9 @@
 #include "motion_core/Composition.h"
 #include "motion_core/Luminance.h"
 #include "motion_core/PhaseKernels.h"
-#include "motion_core/PhaseSimd.h"
+#include "motion_core/PhaseVector.h"
 #include "motion_core/PlaneOperations.h"
-#include "motion_core/PyramidSimd.h"
+#include "motion_core/PyramidVector.h"
 #include "motion_core/RieszTransform.h"
 #include "motion_core/TemporalBandpassFilter.h"
 #include "motion_core/VectorStages.h"
@@ -248,7 +248,7 @@ private slots:
         const Axis rows(coarser.height(), size.height());
 
         // The vector pass, as one chunk.
-        const PhaseKernelsSimd &kernels = vectorKernels(set).phase;
+        const PhaseVectorKernels &kernels = vectorKernels(set).phase;
         FloatPlane accumulatorH = startH;
         FloatPlane accumulatorV = startV;
         FloatPlane reconstructed(size.width(), size.height());

@@ -434,7 +434,7 @@ private slots:
         const QString paths = "The input and output video paths are required.";
         const QString taken = "An output path matches the input file or a result file already exists.";
         const QString tooShort
-            = "The selected fragment is too short for the configured frequency band. Select at least 8 frames.";
+            = "The selected fragment is too short for this frequency band. Select at least 8 frames.";
         QTest::newRow("no input") << Change([](auto &r) { r.sourceMetadata.filePath.clear(); }) << paths << Fault::None;
         QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths << Fault::None;
         QTest::newRow("analysis of a result") << Change([this](auto &r) {

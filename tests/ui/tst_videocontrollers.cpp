@@ -503,9 +503,9 @@ private slots:
         QTest::newRow("empty") << QUrl() << int(Loaded) << "" << "No video file was selected." << false;
         QTest::newRow("other FFmpeg major")
             << local("cfr25_bframes.mp4") << int(Mismatched) << "cfr25_bframes.mp4"
-            << "The FFmpeg DLL versions do not match the headers used to build " OVRA_DISPLAY_NAME "." << true;
+            << "The system's FFmpeg libraries do not match the versions " OVRA_DISPLAY_NAME " was built with." << true;
         QTest::newRow("no FFmpeg") << local("cfr25_bframes.mp4") << int(Missing) << "cfr25_bframes.mp4"
-                                   << "The embedded FFmpeg libraries are unavailable." << true;
+                                   << "The system's FFmpeg libraries are unavailable." << true;
     }
 
     void refusedSources()
@@ -749,7 +749,7 @@ private slots:
         QVERIFY(c.fragment.setRangeFrames(0, 38));
         QVERIFY(!c.settings.settingsValid());
         QCOMPARE(c.settings.fragmentValidationMessage(),
-                 QStringLiteral("Select at least 75 frames for this frequency band."));
+                 QStringLiteral("The selected fragment is too short for this frequency band. Select at least 75 frames."));
     }
 
     void refusedEdits()

@@ -148,13 +148,13 @@ qint64 ProcessingSettingsController::recommendedMinimumDurationUs() const
 
 QString ProcessingSettingsController::rotationSpeedValidationMessage() const
 {
-    return rotationSpeedValid() ? QString() : tr("Rotation speed must be 0 or between 500 and 7000 RPM.");
+    return rotationSpeedValid() ? QString() : processing::rotationSpeedMessage();
 }
 
 QString ProcessingSettingsController::fragmentValidationMessage() const
 {
     if (m_session->ready() && frequencyBandValid() && !fragmentDurationSufficient())
-        return tr("Select at least %1 frames for this frequency band.").arg(requiredMinimumFrameCount());
+        return processing::fragmentTooShortMessage(settings(), captureFrameRate());
     return {};
 }
 

@@ -103,7 +103,7 @@ void VideoSessionController::startAnalysis()
 {
     if (!m_mediaRuntime || !m_mediaRuntime->available()) {
         setErrorMessage(m_mediaRuntime ? m_mediaRuntime->errorMessage()
-                                       : tr("The embedded FFmpeg libraries are unavailable."));
+                                       : tr("The system's FFmpeg libraries are unavailable."));
         setState(AnalysisState::Error);
         return;
     }

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Vector kernels of the spatial pyramid; compiled once per instruction set (SimdVector.h).
-// PlaneOperations.cpp and RieszTransform.cpp hold the scalar reference; every sum here runs in the same
+// Vector kernels of the spatial pyramid; compiled once per instruction set (VectorRegisters.h).
+// PlaneOperations.cpp and RieszTransform.cpp hold the reference; every sum here runs in the same
 // order as there, so the results are the same bits.
 
-#include "motion_core/PyramidSimd.h"
+#include "motion_core/PyramidVector.h"
 #include "motion_core/KernelConstants.h"
-#include "motion_core/SimdBlur.h"
-#include "motion_core/SimdUpsample.h"
-#include "motion_core/SimdVector.h"
+#include "motion_core/VectorBlur.h"
+#include "motion_core/VectorUpsample.h"
+#include "motion_core/VectorRegisters.h"
 
 namespace ovra::motion_core {
 
 namespace {
 
-using namespace simd;
+using namespace vector_kernels;
 using kernel::reflectEdgeRepeated;
 
 using kernel::pyramidTapCount;
@@ -173,7 +173,7 @@ void decomposeRows(const DecomposeJob &job, float *scratch, int begin, int end)
 } // namespace
 
 template<>
-const PyramidKernels &pyramidKernels<OVRA_SIMD_SET>()
+const PyramidKernels &pyramidKernels<OVRA_VECTOR_SET>()
 {
     static const PyramidKernels kernels{&decomposeRows};
     return kernels;

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Bilinear upsampling for the vector kernels (after SimdVector.h; same linkage rules).
+// Bilinear upsampling for the vector kernels (after VectorRegisters.h; same linkage rules).
 // The values are those of upsample() in PlaneOperations.cpp: each coarse row is interpolated
 // along x, then two of them along y, with the same operations in the same order.
 
-#include "motion_core/PyramidSimd.h"
-#include "motion_core/SimdVector.h"
+#include "motion_core/PyramidVector.h"
+#include "motion_core/VectorRegisters.h"
 
-namespace ovra::motion_core::simd {
+namespace ovra::motion_core::vector_kernels {
 namespace {
 
 struct UpsampledRow
@@ -76,11 +76,11 @@ private:
 };
 
 // lanes upsampled samples from x; the rows are padded, so a block may reach past the width.
-OVRA_SIMD_INLINE Floats upsampledAt(const UpsampledRow &row, int x)
+OVRA_VECTOR_INLINE Floats upsampledAt(const UpsampledRow &row, int x)
 {
     const Floats top = load(row.top + x);
     return (load(row.bottom + x) - top) * splat(row.fraction) + top;
 }
 
 } // namespace
-} // namespace ovra::motion_core::simd
+} // namespace ovra::motion_core::vector_kernels

@@ -10,7 +10,7 @@ namespace ovra::motion_core {
 
 // Vector kernels at the pixel ends of a frame: luminance extraction and composition.
 // Pixels are 32-bit words, either ARGB32 (0xAARRGGBB) or RGBA8888 (bytes R, G, B, A in
-// memory). Luminance.cpp and Composition.cpp hold the scalar reference.
+// memory). Luminance.cpp and Composition.cpp hold the reference.
 
 struct PixelRows
 {

@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Thin wrappers over one x86 vector register type, for the *Simd.cpp kernel files.
+// Thin wrappers over one x86 vector register type, for the *Vector.cpp kernel files.
 //
 // Each of those files is compiled three times, with -msse2, -mavx2 or -mavx512f; the
-// compiler's target macros pick the matching section below, and OVRA_SIMD_SET names the
+// compiler's target macros pick the matching section below, and OVRA_VECTOR_SET names the
 // kernel set being compiled. Everything here has internal linkage (unnamed namespace), and
 // the kernel files must not instantiate library templates either: code compiled for one
 // instruction set must never be shared with code compiled for another by the linker.
 // Only plain IEEE single-precision operations are used (no fused multiply-add), so a
-// kernel that keeps the scalar code's order of operations gives the same bits.
+// kernel that keeps the reference's order of operations gives the same bits.
 
 #include "motion_core/KernelSet.h"
 
@@ -18,19 +18,19 @@
 #include <cstdint>
 
 #if defined(__AVX512F__)
-#define OVRA_SIMD_SET KernelSet::Avx512
+#define OVRA_VECTOR_SET KernelSet::Avx512
 #elif defined(__AVX2__)
-#define OVRA_SIMD_SET KernelSet::Avx2
+#define OVRA_VECTOR_SET KernelSet::Avx2
 #elif defined(__SSE2__)
-#define OVRA_SIMD_SET KernelSet::Sse2
+#define OVRA_VECTOR_SET KernelSet::Sse2
 #else
 #error "The vector kernels need an x86 target with at least SSE2."
 #endif
 
 // For the small helpers of the per-sample loops, which pass whole registers around.
-#define OVRA_SIMD_INLINE inline __attribute__((always_inline))
+#define OVRA_VECTOR_INLINE inline __attribute__((always_inline))
 
-namespace ovra::motion_core::simd {
+namespace ovra::motion_core::vector_kernels {
 namespace {
 
 #if defined(__AVX512F__)
@@ -197,10 +197,10 @@ inline Ints incrementWhere(Mask m, Ints a) { return {_mm_sub_epi32(a.v, _mm_cast
 inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }
 inline Floats maximum(Floats a, Floats b) { return select(a < b, b, a); }
 inline Floats absolute(Floats a) { return maximum(a, splat(0.0f) - a); }
-// A constant with a vector, as in the scalar reference's tap x sample or sum + coefficient.
+// A constant with a vector, as in the reference's tap x sample or sum + coefficient.
 inline Floats operator*(float a, Floats b) { return splat(a) * b; }
 inline Floats operator+(Floats a, float b) { return a + splat(b); }
-// sqrt(x x + y y) in single precision, as the scalar reference computes it (PhaseKernels.cpp).
+// sqrt(x x + y y) in single precision, as the reference computes it (PhaseKernels.cpp).
 inline Floats magnitude(Floats x, Floats y) { return sqrt(x * x + y * y); }
 
 // The first count (1 .. lanes) samples at p; the other lanes read as 0 and are not written.
@@ -250,4 +250,4 @@ inline int smallerOf(int a, int b) { return a < b ? a : b; }
 inline int largerOf(int a, int b) { return a < b ? b : a; }
 
 } // namespace
-} // namespace ovra::motion_core::simd
+} // namespace ovra::motion_core::vector_kernels

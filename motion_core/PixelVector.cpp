@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Vector kernels of luminance extraction and composition; compiled once per instruction
-// set (SimdVector.h). Luminance.cpp and Composition.cpp hold the scalar reference; the
+// set (VectorRegisters.h). Luminance.cpp and Composition.cpp hold the reference; the
 // arithmetic is the same, operation by operation.
 
-#include "motion_core/PixelSimd.h"
-#include "motion_core/SimdVector.h"
+#include "motion_core/PixelVector.h"
+#include "motion_core/VectorRegisters.h"
 
 namespace ovra::motion_core {
 
 namespace {
 
-using namespace simd;
+using namespace vector_kernels;
 
 const std::uint32_t *pixelRow(const PixelRows &pixels, int y)
 {
@@ -25,7 +25,7 @@ struct Channels
     Ints blue;
 };
 
-OVRA_SIMD_INLINE Channels channelsOf(Ints words, bool rgbaBytes)
+OVRA_VECTOR_INLINE Channels channelsOf(Ints words, bool rgbaBytes)
 {
     const Ints byte = splatInt(0xFFu);
     const Ints low = words & byte;
@@ -35,7 +35,7 @@ OVRA_SIMD_INLINE Channels channelsOf(Ints words, bool rgbaBytes)
     return rgbaBytes ? Channels{alpha, low, middle, high} : Channels{alpha, high, middle, low};
 }
 
-OVRA_SIMD_INLINE Ints argbWord(const Channels &c)
+OVRA_VECTOR_INLINE Ints argbWord(const Channels &c)
 {
     return c.alpha | shiftLeft<16>(c.red) | shiftLeft<8>(c.green) | c.blue;
 }
@@ -65,7 +65,7 @@ void convertPixels(const std::uint32_t *source, std::uint32_t *target, int count
 }
 
 // smoothstep of the feather factor, 0 outside the rectangle.
-OVRA_SIMD_INLINE Floats maskWeight(Floats rowFactor, Floats columnFactor)
+OVRA_VECTOR_INLINE Floats maskWeight(Floats rowFactor, Floats columnFactor)
 {
     const Floats t = minimum(rowFactor, columnFactor);
     return select(t < splat(0.0f), splat(0.0f), t * t * (splat(3.0f) - splat(2.0f) * t));
@@ -74,7 +74,7 @@ OVRA_SIMD_INLINE Floats maskWeight(Floats rowFactor, Floats columnFactor)
 // clamp(lround(channel + change), 0, 255), rounding halves away from zero. Clamping first
 // gives the same result, and on 0 .. 255 the rounding is the whole part plus one where the
 // (exact) fraction is at least a half.
-OVRA_SIMD_INLINE Ints shiftedChannel(Ints channel, Floats change)
+OVRA_VECTOR_INLINE Ints shiftedChannel(Ints channel, Floats change)
 {
     const Floats value = clamp(toFloats(channel) + change, 0.0f, 255.0f);
     const Ints whole = truncateToInts(value);
@@ -124,7 +124,7 @@ void compositeRows(const CompositeJob &job, int begin, int end)
 } // namespace
 
 template<>
-const PixelKernels &pixelKernels<OVRA_SIMD_SET>()
+const PixelKernels &pixelKernels<OVRA_VECTOR_SET>()
 {
     static const PixelKernels kernels{&luminanceRows, &compositeRows};
     return kernels;

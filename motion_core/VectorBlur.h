@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// The passes of a separable blur for the vector kernels (after SimdVector.h; same
+// The passes of a separable blur for the vector kernels (after VectorRegisters.h; same
 // linkage rules). The values are those of blur() in PlaneOperations.cpp: per sample the taps are summed
 // in the same order (kernel::symmetricSum), edge samples repeated.
 
 #include "motion_core/KernelConstants.h"
-#include "motion_core/SimdVector.h"
+#include "motion_core/VectorRegisters.h"
 
-namespace ovra::motion_core::simd {
+namespace ovra::motion_core::vector_kernels {
 namespace {
 
 // The sum of taps at x over rows[j] + x, the rows one output row needs.
 template<int tapCount>
-OVRA_SIMD_INLINE Floats blurColumns(const float *const *rows, int x, const float (&taps)[tapCount])
+OVRA_VECTOR_INLINE Floats blurColumns(const float *const *rows, int x, const float (&taps)[tapCount])
 {
     Floats samples[tapCount];
     for (int j = 0; j < tapCount; ++j)
@@ -45,4 +45,4 @@ void blurRow(const float *in, int width, const float (&taps)[tapCount], float *o
 }
 
 } // namespace
-} // namespace ovra::motion_core::simd
+} // namespace ovra::motion_core::vector_kernels

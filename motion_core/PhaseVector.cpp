@@ -1,21 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Vector kernels of the phase stages; compiled once per instruction set (SimdVector.h).
+// Vector kernels of the phase stages; compiled once per instruction set (VectorRegisters.h).
 // PhaseKernels.cpp, RieszTransform.cpp, PlaneOperations.cpp and TemporalBandpassFilter.cpp hold the
-// scalar reference. Every expression keeps the reference's order of operations, and the
+// reference. Every expression keeps the reference's order of operations, and the
 // formulas with a choice of order come from the same templates (KernelConstants.h), so the
 // results are the same bits.
 
-#include "motion_core/PhaseSimd.h"
+#include "motion_core/PhaseVector.h"
 #include "motion_core/KernelConstants.h"
-#include "motion_core/SimdBlur.h"
-#include "motion_core/SimdUpsample.h"
-#include "motion_core/SimdVector.h"
+#include "motion_core/VectorBlur.h"
+#include "motion_core/VectorUpsample.h"
+#include "motion_core/VectorRegisters.h"
 
 namespace ovra::motion_core {
 
 namespace {
 
-using namespace simd;
+using namespace vector_kernels;
 
 using kernel::quarterTurn;
 using kernel::denoiseTapCount;
@@ -37,12 +37,12 @@ struct Neighbourhood
     Floats below;
     Floats belowRight;
 
-    OVRA_SIMD_INLINE Floats rieszH() const
+    OVRA_VECTOR_INLINE Floats rieszH() const
     {
         return splat(kernel::rieszCentreWeight) * (left - right)
             + splat(kernel::rieszSideWeight) * ((aboveLeft - aboveRight) + (belowLeft - belowRight));
     }
-    OVRA_SIMD_INLINE Floats rieszV() const
+    OVRA_VECTOR_INLINE Floats rieszV() const
     {
         return splat(kernel::rieszCentreWeight) * (above - below)
             + splat(kernel::rieszSideWeight) * ((aboveLeft - belowLeft) + (aboveRight - belowRight));
@@ -66,7 +66,7 @@ struct LevelRows
     }
 
     // count samples from x.
-    OVRA_SIMD_INLINE Neighbourhood at(int x, int count) const
+    OVRA_VECTOR_INLINE Neighbourhood at(int x, int count) const
     {
         if (count == lanes && x >= 1 && x + lanes + 1 <= width)
             return {load(level + x),      load(above + x - 1), load(above + x),    load(above + x + 1),
@@ -94,7 +94,7 @@ struct LevelRows
 };
 
 // One transposed direct form II step of the band-pass on count samples of its state.
-OVRA_SIMD_INLINE Floats filterStep(const FilterCoefficients &c, Floats x, const FilterState &state, long long i, int count)
+OVRA_VECTOR_INLINE Floats filterStep(const FilterCoefficients &c, Floats x, const FilterState &state, long long i, int count)
 {
     const Floats z1 = loadPartial(state.z1 + i, count);
     const Floats z2 = loadPartial(state.z2 + i, count);
@@ -290,9 +290,9 @@ void seamRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
 } // namespace
 
 template<>
-const PhaseKernelsSimd &phaseKernels<OVRA_SIMD_SET>()
+const PhaseVectorKernels &phaseKernels<OVRA_VECTOR_SET>()
 {
-    static const PhaseKernelsSimd kernels{&levelRows, &seamRows};
+    static const PhaseVectorKernels kernels{&levelRows, &seamRows};
     return kernels;
 }
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "motion_core/KernelSet.h"
-#include "motion_core/PyramidSimd.h"
+#include "motion_core/PyramidVector.h"
 
 namespace ovra::motion_core {
 
@@ -76,19 +76,19 @@ struct PhaseLevelJob
 // one row each of the weighted planes and two upsampled rows, each padded by a vector.
 inline long long phaseScratchFloats(int width) { return 32LL * (width + 16); }
 
-struct PhaseKernelsSimd
+struct PhaseVectorKernels
 {
     void (*levelRows)(const PhaseLevelJob &job, float *scratch, int begin, int end);
     void (*seamRows)(const PhaseLevelJob &job, float *scratch, int begin, int end);
 };
 
 template<KernelSet set>
-const PhaseKernelsSimd &phaseKernels();
+const PhaseVectorKernels &phaseKernels();
 template<>
-const PhaseKernelsSimd &phaseKernels<KernelSet::Sse2>();
+const PhaseVectorKernels &phaseKernels<KernelSet::Sse2>();
 template<>
-const PhaseKernelsSimd &phaseKernels<KernelSet::Avx2>();
+const PhaseVectorKernels &phaseKernels<KernelSet::Avx2>();
 template<>
-const PhaseKernelsSimd &phaseKernels<KernelSet::Avx512>();
+const PhaseVectorKernels &phaseKernels<KernelSet::Avx512>();
 
 } // namespace ovra::motion_core

@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/FragmentArguments.h"
 
+#include "processing/FilePublication.h"
 #include "processing/VibrationMapExport.h"
 
 #include <QBuffer>
@@ -161,9 +162,9 @@ int runAnalysis(const processing::VibrationMapRequest &request, const MapArgumen
     using processing::VibrationMapExport;
     QString error;
     const QByteArray picture = pngContent(VibrationMapExport::picture(request, result, arguments.scale));
-    if (!VibrationMapExport::publish(arguments.outputPath, picture, &error)
+    if (!processing::publishFile(arguments.outputPath, picture, &error)
         || (!arguments.csvPath.isEmpty()
-            && !VibrationMapExport::publish(arguments.csvPath, VibrationMapExport::csv(result.map, arguments.scale), &error))) {
+            && !processing::publishFile(arguments.csvPath, VibrationMapExport::csv(result.map, arguments.scale), &error))) {
         printError(error);
         return ExitFailure;
     }

@@ -4,11 +4,9 @@
 #include "cli/Commands.h"
 #include "cli/FragmentArguments.h"
 
-#include "media/NoReplaceRename.h"
-#include "media/StagingFile.h"
+#include "processing/FilePublication.h"
 #include "processing/MotionSpectrumAnalysis.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -49,29 +47,6 @@ QByteArray csvContent(const motion_core::MotionSpectrum &spectrum, const std::op
         content += fields.join(QLatin1Char(',')).toLatin1() + '\n';
     }
     return content;
-}
-
-// Written beside the target under a hidden name, then published without replacing anything.
-bool writeCsv(const QString &path, const QByteArray &content, QString *error)
-{
-    media::StagingFile staging;
-    if (!staging.reserve(path, error))
-        return false;
-    QFile file(staging.path());
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
-    file.close();
-    QString renameError;
-    const media::RenameOutcome outcome =
-        written ? media::renameWithoutReplacing(staging.path(), path, &renameError) : media::RenameOutcome::Failed;
-    if (outcome == media::RenameOutcome::Renamed) {
-        staging.release();
-        return true;
-    }
-    *error = outcome == media::RenameOutcome::TargetExists
-        ? CommandLineText::tr("The CSV file already exists and was not overwritten: %1").arg(path)
-        : CommandLineText::tr("Could not write the CSV file %1: %2").arg(path, written ? renameError : file.errorString());
-    staging.remove();
-    return false;
 }
 
 // The peaks on stdout, the figures that qualify them on stderr.
@@ -121,7 +96,7 @@ int runAnalysis(const processing::MotionSpectrumRequest &request, const QString 
     }
     printSpectrum(result, scale);
     QString error;
-    if (!csvPath.isEmpty() && !writeCsv(csvPath, csvContent(result.spectrum, scale), &error)) {
+    if (!csvPath.isEmpty() && !processing::publishFile(csvPath, csvContent(result.spectrum, scale), &error)) {
         printError(error);
         return ExitFailure;
     }

@@ -215,10 +215,6 @@
         <translation>Файл CSV уже существует и не перезаписан: %1</translation>
     </message>
     <message>
-        <source>Could not write the CSV file %1: %2</source>
-        <translation>Не удалось записать файл CSV %1: %2</translation>
-    </message>
-    <message>
         <source>No line rises above the noise floor.</source>
         <translation>Ни одна линия не поднимается выше уровня шума.</translation>
     </message>
@@ -442,6 +438,17 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Stop source video analysis</source>
         <translation>Остановить анализ исходного видео</translation>
+    </message>
+</context>
+<context>
+    <name>FilePublication</name>
+    <message>
+        <source>The file already exists and was not overwritten: %1</source>
+        <translation>Файл уже существует и не перезаписан: %1</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2</source>
+        <translation>Не удалось записать %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1537,14 +1544,6 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>0 to %1; no data left clear</source>
         <translation>от 0 до %1; без данных — не закрашено</translation>
-    </message>
-    <message>
-        <source>The file already exists and was not overwritten: %1</source>
-        <translation>Файл уже существует и не перезаписан: %1</translation>
-    </message>
-    <message>
-        <source>Could not write %1: %2</source>
-        <translation>Не удалось записать %1: %2</translation>
     </message>
 </context>
 <context>

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "processing/VibrationMapExport.h"
 
-#include "media/NoReplaceRename.h"
-#include "media/StagingFile.h"
-
-#include <QFile>
 #include <QFileInfo>
 #include <QLinearGradient>
 #include <QLocale>
@@ -139,28 +135,6 @@ QImage VibrationMapExport::picture(const VibrationMapRequest &request, const Vib
     painter.drawText(text.adjusted(0, metrics.height() + margin, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                      lines.join(QLatin1Char('\n')));
     return image;
-}
-
-bool VibrationMapExport::publish(const QString &path, const QByteArray &content, QString *errorMessage)
-{
-    media::StagingFile staging;
-    if (!staging.reserve(path, errorMessage))
-        return false;
-    QFile file(staging.path());
-    const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
-    file.close();
-    QString renameError;
-    const media::RenameOutcome outcome =
-        written ? media::renameWithoutReplacing(staging.path(), path, &renameError) : media::RenameOutcome::Failed;
-    if (outcome == media::RenameOutcome::Renamed) {
-        staging.release();
-        return true;
-    }
-    *errorMessage = outcome == media::RenameOutcome::TargetExists
-        ? tr("The file already exists and was not overwritten: %1").arg(path)
-        : tr("Could not write %1: %2").arg(path, written ? renameError : file.errorString());
-    staging.remove();
-    return false;
 }
 
 } // namespace ovra::processing

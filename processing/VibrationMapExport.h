@@ -14,8 +14,7 @@
 namespace ovra::processing {
 
 // The files a vibration map is exported to: a table of its tiles and a picture of the source
-// frame under it. Both are written beside the target under a hidden name and published without
-// replacing anything.
+// frame under it, both published with publishFile.
 class VibrationMapExport
 {
     Q_DECLARE_TR_FUNCTIONS(VibrationMapExport)
@@ -29,8 +28,6 @@ public:
     // (fonts).
     static QImage picture(const VibrationMapRequest &request, const VibrationMapResult &result,
                           const std::optional<MeasurementScale> &scale);
-    // False with the reason when the file exists or cannot be written; nothing is left behind.
-    static bool publish(const QString &path, const QByteArray &content, QString *errorMessage);
 };
 
 } // namespace ovra::processing

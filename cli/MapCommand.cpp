@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/AnalysisRun.h"
 #include "cli/CliSupport.h"
 #include "cli/CommandParser.h"
 #include "cli/Commands.h"
@@ -143,21 +144,12 @@ QByteArray pngContent(const QImage &image)
 int runAnalysis(const processing::VibrationMapRequest &request, const MapArguments &arguments,
                 const media::CancellationCheck &cancellationCheck, TerminalProgress &progress)
 {
-    const processing::VibrationMapResult result = processing::VibrationMapAnalysis().run(
-        request,
-        [&progress](const project_data::ProcessingProgress &update) {
-            progress.update(update.stageName, update.fraction());
-        },
-        cancellationCheck);
+    const processing::VibrationMapResult result
+        = processing::VibrationMapAnalysis().run(request, progressOnTerminal(progress), cancellationCheck);
     progress.finish();
-    if (result.state == project_data::ProcessingState::Cancelled) {
-        printError(CommandLineText::tr("The vibration map was cancelled by the user."));
-        return ExitCancelled;
-    }
-    if (!result.succeeded()) {
-        printError(result.errorMessage);
-        return ExitFailure;
-    }
+    if (const std::optional<int> exit
+        = failedRunExit(result, CommandLineText::tr("The vibration map was cancelled by the user.")))
+        return *exit;
     printMap(result, arguments.scale);
     using processing::VibrationMapExport;
     QString error;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/AnalysisRun.h"
 #include "cli/CliSupport.h"
 #include "cli/CommandParser.h"
 #include "cli/Commands.h"
@@ -79,21 +80,12 @@ int runAnalysis(const processing::MotionSpectrumRequest &request, const QString 
                 const std::optional<processing::MeasurementScale> &scale, const media::CancellationCheck &cancellationCheck,
                 TerminalProgress &progress)
 {
-    const processing::MotionSpectrumResult result = processing::MotionSpectrumAnalysis().run(
-        request,
-        [&progress](const project_data::ProcessingProgress &update) {
-            progress.update(update.stageName, update.fraction());
-        },
-        cancellationCheck);
+    const processing::MotionSpectrumResult result
+        = processing::MotionSpectrumAnalysis().run(request, progressOnTerminal(progress), cancellationCheck);
     progress.finish();
-    if (result.state == project_data::ProcessingState::Cancelled) {
-        printError(CommandLineText::tr("The motion spectrum was cancelled by the user."));
-        return ExitCancelled;
-    }
-    if (!result.succeeded()) {
-        printError(result.errorMessage);
-        return ExitFailure;
-    }
+    if (const std::optional<int> exit
+        = failedRunExit(result, CommandLineText::tr("The motion spectrum was cancelled by the user.")))
+        return *exit;
     printSpectrum(result, scale);
     QString error;
     if (!csvPath.isEmpty() && !processing::publishFile(csvPath, csvContent(result.spectrum, scale), &error)) {

@@ -26,7 +26,8 @@ std::unique_ptr<QQmlApplicationEngine> loadUserInterface(ui::controllers::Applic
     // a dark palette; their Fusion variant follows the palette.
     auto *selector = new QQmlFileSelector(engine.get(), engine.get());
     selector->setExtraSelectors({QStringLiteral("Fusion")});
-    engine->setInitialProperties({{QStringLiteral("applicationController"), QVariant::fromValue<QObject *>(controller)}});
+    engine->setInitialProperties(
+        {{QStringLiteral("applicationController"), QVariant::fromValue<QObject *>(controller)}});
     QObject::connect(
         engine.get(), &QQmlApplicationEngine::objectCreationFailed, QCoreApplication::instance(),
         [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);

@@ -25,10 +25,12 @@ startDiagnostics(ovra::ui::controllers::ApplicationController *controller, bool 
     auto service = std::make_unique<ovra::diagnostics::service::SemanticDebugService>(controller);
     QString error;
     if (!service->start(control, &error)) {
-        qCritical().noquote() << QCoreApplication::translate("Application", "Could not start MCP diagnostics: %1").arg(error);
+        qCritical().noquote()
+            << QCoreApplication::translate("Application", "Could not start MCP diagnostics: %1").arg(error);
         return nullptr;
     }
-    qInfo().noquote() << QCoreApplication::translate("Application", "MCP diagnostics are enabled for this application instance.");
+    qInfo().noquote() << QCoreApplication::translate("Application",
+                                                     "MCP diagnostics are enabled for this application instance.");
     return service;
 }
 
@@ -69,17 +71,23 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral(OVRA_APPLICATION_NAME));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QCoreApplication::translate("Application", "Video motion amplification for technical equipment."));
+    parser.setApplicationDescription(
+        QCoreApplication::translate("Application", "Video motion amplification for technical equipment."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption debugOption(QStringLiteral("mcp-debug"),
-                                         QCoreApplication::translate("Application", "Enable the local MCP diagnostics interface in read-only mode."));
-    const QCommandLineOption controlOption(QStringLiteral("mcp-control"),
-                                           QCoreApplication::translate("Application", "Allow the local MCP diagnostics interface to change application state."));
+    const QCommandLineOption debugOption(
+        QStringLiteral("mcp-debug"),
+        QCoreApplication::translate("Application", "Enable the local MCP diagnostics interface in read-only mode."));
+    const QCommandLineOption controlOption(
+        QStringLiteral("mcp-control"),
+        QCoreApplication::translate("Application",
+                                    "Allow the local MCP diagnostics interface to change application state."));
     parser.addOption(debugOption);
     parser.addOption(controlOption);
-    parser.addPositionalArgument(QStringLiteral("video"), QCoreApplication::translate("Application", "A video file to open at start-up (optional)."),
-                                 QStringLiteral("[video]"));
+    parser.addPositionalArgument(
+        QStringLiteral("video"),
+        QCoreApplication::translate("Application", "A video file to open at start-up (optional)."),
+        QStringLiteral("[video]"));
     parser.process(*application);
 
     const ovra::app::TerminationSignals terminationSignals;

@@ -58,10 +58,11 @@ int main(int argc, char *argv[])
     request.lowerFrequencyHz = 0.15 * request.sourceMetadata.captureFrameRate;
     request.upperFrequencyHz = 0.25 * request.sourceMetadata.captureFrameRate;
     const ovra::media::VideoMetadata &metadata = request.sourceMetadata;
-    const int tilePixels = request.tilePixels > 0 ? request.tilePixels
-                                                  : ovra::processing::VibrationMapAnalysis::automaticTilePixels(metadata.frameSize);
-    const ovra::motion_core::TileLayout layout =
-        ovra::motion_core::TileLayout::grid(QRect(QPoint(0, 0), metadata.frameSize), tilePixels);
+    const int tilePixels = request.tilePixels > 0
+        ? request.tilePixels
+        : ovra::processing::VibrationMapAnalysis::automaticTilePixels(metadata.frameSize);
+    const ovra::motion_core::TileLayout layout
+        = ovra::motion_core::TileLayout::grid(QRect(QPoint(0, 0), metadata.frameSize), tilePixels);
     out << "frames=" << metadata.frameCount << " size=" << metadata.frameSize.width() << 'x'
         << metadata.frameSize.height() << " logical_processors=" << QThread::idealThreadCount()
         << " tile_pixels=" << tilePixels << " reduction=" << layout.reduction << " tiles=" << layout.tileCount()

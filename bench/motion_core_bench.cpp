@@ -44,8 +44,8 @@ std::vector<QImage> movingPattern(const QSize &size)
             uchar *pixel = image.scanLine(y);
             for (int x = 0; x < size.width(); ++x, pixel += 4) {
                 const double u = x - shift;
-                const double value =
-                    128.0 + 50.0 * std::sin(u * 0.7 + y * 0.3) + 30.0 * std::sin(u * 0.23 - y * 0.41 + 1.0);
+                const double value
+                    = 128.0 + 50.0 * std::sin(u * 0.7 + y * 0.3) + 30.0 * std::sin(u * 0.23 - y * 0.41 + 1.0);
                 pixel[0] = pixel[1] = pixel[2] = static_cast<uchar>(std::lround(value));
                 pixel[3] = 255;
             }
@@ -65,8 +65,7 @@ size_t outputHash(const QImage &image)
     return qHashBits(image.constBits(), static_cast<size_t>(image.sizeInBytes()));
 }
 
-bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, KernelSet kernels, int threads,
-             int frames)
+bool runCase(const BenchCase &benchCase, const std::vector<QImage> &images, KernelSet kernels, int threads, int frames)
 {
     media::VideoMetadata metadata;
     metadata.frameSize = benchCase.size;

@@ -104,7 +104,8 @@ bool runAndPrint(QTextStream &out, QTextStream &err, const char *prefix, const P
     }
     printRun(out, prefix, result->performance);
     // Less sensitive than the rate to other work on the machine.
-    out << prefix << "_cpu_ms_per_frame=" << perFrame(processorTimeUs() - processorStartUs, result->performance.measuredFrames)
+    out << prefix
+        << "_cpu_ms_per_frame=" << perFrame(processorTimeUs() - processorStartUs, result->performance.measuredFrames)
         << Qt::endl;
     if (!result->outputVideoPath.isEmpty())
         out << prefix << "_file_mb=" << fixed(QFileInfo(result->outputVideoPath).size() / 1e6, 2) << Qt::endl;
@@ -143,8 +144,8 @@ int main(int argc, char *argv[])
     request.settings.amplificationFactor = 5.0;
     request.settings.workerThreadCount = 2;
     request.analysisMode = true;
-    const qint64 minuteBytes = TemporaryVideo::requiredStorageBytes(
-        metadata.frameSize, std::llround(60.0 * metadata.nominalFrameRate));
+    const qint64 minuteBytes
+        = TemporaryVideo::requiredStorageBytes(metadata.frameSize, std::llround(60.0 * metadata.nominalFrameRate));
     out << "frames=" << metadata.frameCount << " size=" << metadata.frameSize.width() << 'x'
         << metadata.frameSize.height() << " threads=2 quality=" << request.encoding.qualityPercent
         << " store_gb_per_minute=" << fixed(minuteBytes / 1e9, 2) << Qt::endl;

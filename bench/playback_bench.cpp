@@ -83,7 +83,9 @@ int main(int argc, char *argv[])
     controllers::AnalysisFragmentController fragment(&session);
     playback::PlaybackController playback(&session, &fragment, &runtime);
     session.openSource(QUrl::fromLocalFile(parser.positionalArguments().first()));
-    if (!waitFor(playback, [&] { return playback.canNavigate() || session.hasError(); }, 600000) || session.hasError()) {
+    if (!waitFor(
+            playback, [&] { return playback.canNavigate() || session.hasError(); }, 600000)
+        || session.hasError()) {
         out << "error=" << session.errorMessage() << playback.errorMessage() << Qt::endl;
         return 1;
     }
@@ -100,14 +102,16 @@ int main(int argc, char *argv[])
         return out << "error=" << error << Qt::endl, 1;
     ovra::media::VideoFrame frame;
     for (qint64 i = 0; i < frames; ++i) {
-        if (source.readFrame(&frame, &error) != ovra::media::VideoReadStatus::Frame || !store->appendFrame(frame, &error))
+        if (source.readFrame(&frame, &error) != ovra::media::VideoReadStatus::Frame
+            || !store->appendFrame(frame, &error))
             return out << "error=" << error << Qt::endl, 1;
     }
     if (!store->finish(&error))
         return out << "error=" << error << Qt::endl, 1;
     source.close();
     if (!playback.configurePreview(store, 0, frames)
-        || !waitFor(playback, [&] { return playback.previewAvailable() && playback.canNavigate(); }, 60000))
+        || !waitFor(
+            playback, [&] { return playback.previewAvailable() && playback.canNavigate(); }, 60000))
         return out << "error=" << playback.previewErrorMessage() << Qt::endl, 1;
 
     // Side-by-side playback of the whole result at speed 1.
@@ -131,17 +135,19 @@ int main(int argc, char *argv[])
         sinceRefresh.restart();
     });
     playback.seekToFraction(0.0);
-    waitFor(playback, [&] { return playback.canPlay() && playback.currentFrameIndex() == 0; }, 10000);
+    waitFor(
+        playback, [&] { return playback.canPlay() && playback.currentFrameIndex() == 0; }, 10000);
     previousIndex = -1;
     clock.start();
     playback.play();
-    waitFor(playback, [&] { return !playback.playing() && !playback.playPending(); }, 600000);
+    waitFor(
+        playback, [&] { return !playback.playing() && !playback.playPending(); }, 600000);
     const double seconds = clock.elapsed() / 1000.0;
     QObject::disconnect(connection);
     out << "playback_refreshes_per_second=" << QString::number(refreshes / seconds, 'f', 1) << " (goal "
         << QString::number(std::min(metadata.nominalFrameRate, 30.0), 'f', 1) << ")" << Qt::endl;
-    out << "playback_seconds=" << QString::number(seconds, 'f', 2) << " expected_seconds="
-        << QString::number((frames - 1) / metadata.nominalFrameRate, 'f', 2) << Qt::endl;
+    out << "playback_seconds=" << QString::number(seconds, 'f', 2)
+        << " expected_seconds=" << QString::number((frames - 1) / metadata.nominalFrameRate, 'f', 2) << Qt::endl;
     out << "playback_late_refreshes=" << late << " dropped_frames_beyond_pacing=" << skippedBeyondPacing
         << " unpaired_refreshes=" << unpaired << Qt::endl;
 
@@ -155,7 +161,8 @@ int main(int argc, char *argv[])
         QElapsedTimer latency;
         latency.start();
         playback.seekToFraction(double(target) / double(metadata.frameCount - 1));
-        if (!waitFor(playback, [&] { return playback.canNavigate() && playback.hasPreviewFrame(); }, 30000))
+        if (!waitFor(
+                playback, [&] { return playback.canNavigate() && playback.hasPreviewFrame(); }, 30000))
             return out << "error=seek to " << target << " timed out" << Qt::endl, 1;
         latencies.push_back(latency.nsecsElapsed() / 1e6);
         if (playback.currentFrameIndex() != target)

@@ -80,7 +80,8 @@ int main(int argc, char *argv[])
         << " tiles=" << tracker.series().tileCount << " reduction=" << tracker.reduction() << Qt::endl;
     frames.clear();
 
-    const ovra::processing::MotionSpectrumResult result = ovra::processing::MotionSpectrumAnalysis().run(request, {}, {});
+    const ovra::processing::MotionSpectrumResult result
+        = ovra::processing::MotionSpectrumAnalysis().run(request, {}, {});
     if (!result.succeeded()) {
         err << result.errorMessage << Qt::endl;
         return 1;

@@ -18,8 +18,7 @@ inline processing::ProgressCallback progressOnTerminal(TerminalProgress &progres
 
 // The exit code of a finished run that did not succeed, after saying why on stderr; nothing
 // when it succeeded.
-template <typename Result>
-std::optional<int> failedRunExit(const Result &result, const QString &cancelledMessage)
+template <typename Result> std::optional<int> failedRunExit(const Result &result, const QString &cancelledMessage)
 {
     if (result.state == project_data::ProcessingState::Cancelled) {
         printError(cancelledMessage);

@@ -11,7 +11,8 @@ CommandParser::CommandParser(const QString &command, const QString &description,
 {
     m_parser.setApplicationDescription(description);
     m_parser.addHelpOption();
-    m_parser.addPositionalArgument(positionalSyntax.section(QLatin1Char(' '), 0, 0), inputDescription, positionalSyntax);
+    m_parser.addPositionalArgument(positionalSyntax.section(QLatin1Char(' '), 0, 0), inputDescription,
+                                   positionalSyntax);
 }
 
 std::optional<int> CommandParser::parse(const QStringList &arguments, int expectedPositionals)

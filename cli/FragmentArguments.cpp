@@ -35,7 +35,8 @@ qint64 FragmentArguments::endFrame(const media::VideoMetadata &metadata) const
     return frames ? frames->second : metadata.frameCount;
 }
 
-std::optional<int> ScaleOption::parse(const CommandParser &command, std::optional<processing::MeasurementScale> *scale) const
+std::optional<int> ScaleOption::parse(const CommandParser &command,
+                                      std::optional<processing::MeasurementScale> *scale) const
 {
     if (!command.parser().isSet(option))
         return std::nullopt;
@@ -98,7 +99,8 @@ std::optional<int> analyseSource(const FragmentArguments &arguments, const media
         metadata->captureFrameRate = *arguments.captureFps;
         metadata->captureFrameRateManual = true;
     } else if (!metadata->captureFrameRateKnown()) {
-        printError(CommandLineText::tr("The file does not tell the camera's capture frame rate; give it with --capture-fps."));
+        printError(
+            CommandLineText::tr("The file does not tell the camera's capture frame rate; give it with --capture-fps."));
         return ExitFailure;
     }
     return std::nullopt;

@@ -18,21 +18,23 @@ namespace ovra::cli {
 // The options that choose what of a video a command works on, shared by `process` and `spectrum`.
 struct FragmentOptions
 {
-    QCommandLineOption captureFps{QStringLiteral("capture-fps"),
-                                  CommandLineText::tr("Camera capture frame rate; required when the file does not carry it."),
-                                  QStringLiteral("F")};
+    QCommandLineOption captureFps{
+        QStringLiteral("capture-fps"),
+        CommandLineText::tr("Camera capture frame rate; required when the file does not carry it."),
+        QStringLiteral("F")};
     QCommandLineOption frames{QStringLiteral("frames"),
                               CommandLineText::tr("Fragment [START, END) in frames (default: the whole uniform part)."),
                               QStringLiteral("START:END")};
-    QCommandLineOption region{QStringLiteral("roi"),
-                              CommandLineText::tr("Region of interest, normalised to the upright frame (default 0,0,1,1)."),
-                              QStringLiteral("X,Y,W,H")};
+    QCommandLineOption region{
+        QStringLiteral("roi"),
+        CommandLineText::tr("Region of interest, normalised to the upright frame (default 0,0,1,1)."),
+        QStringLiteral("X,Y,W,H")};
 };
 
 struct FragmentArguments
 {
     QString inputPath;
-    std::optional<double> captureFps;                // none: the file's own
+    std::optional<double> captureFps; // none: the file's own
     std::optional<std::pair<qint64, qint64>> frames; // none: the whole uniform part
     QRectF region{0.0, 0.0, 1.0, 1.0};
 
@@ -65,8 +67,7 @@ std::optional<int> analyseSource(const FragmentArguments &arguments, const media
                                  TerminalProgress &progress, media::VideoMetadata *metadata);
 
 // Parses "A:B" into two numbers.
-template<typename Number>
-std::optional<std::pair<Number, Number>> parsePair(const QString &text)
+template <typename Number> std::optional<std::pair<Number, Number>> parsePair(const QString &text)
 {
     const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() != 2)

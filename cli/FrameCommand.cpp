@@ -11,10 +11,9 @@ namespace ovra::cli {
 
 int runFrame(const QStringList &arguments)
 {
-    CommandParser command(QStringLiteral("frame"),
-                          CommandLineText::tr("Writes one upright frame of a video as a PNG image."),
-                          QStringLiteral("FILE --index N --output OUT.png"),
-                          CommandLineText::tr("The video to take the frame from."));
+    CommandParser command(
+        QStringLiteral("frame"), CommandLineText::tr("Writes one upright frame of a video as a PNG image."),
+        QStringLiteral("FILE --index N --output OUT.png"), CommandLineText::tr("The video to take the frame from."));
     const QCommandLineOption indexOption(QStringLiteral("index"), CommandLineText::tr("Zero-based frame index."),
                                          QStringLiteral("N"));
     const QCommandLineOption outputOption(QStringLiteral("output"), CommandLineText::tr("PNG file to write."),

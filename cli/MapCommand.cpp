@@ -23,17 +23,21 @@ constexpr double defaultHalfWidthPercent = 10.0;
 struct MapOptions
 {
     FragmentOptions fragment;
-    QCommandLineOption output{QStringLiteral("output"), CommandLineText::tr("PNG picture of the map to write (never overwritten)."),
+    QCommandLineOption output{QStringLiteral("output"),
+                              CommandLineText::tr("PNG picture of the map to write (never overwritten)."),
                               QStringLiteral("MAP.png")};
-    QCommandLineOption csv{QStringLiteral("csv"), CommandLineText::tr("Also write every tile as CSV (never overwritten)."),
+    QCommandLineOption csv{QStringLiteral("csv"),
+                           CommandLineText::tr("Also write every tile as CSV (never overwritten)."),
                            QStringLiteral("MAP.csv")};
     QCommandLineOption band{QStringLiteral("band"), CommandLineText::tr("Frequency band in Hz of capture time."),
                             QStringLiteral("LOW:HIGH")};
     QCommandLineOption frequency{QStringLiteral("frequency"),
-                                 CommandLineText::tr("Centre of the band in Hz, instead of --band."), QStringLiteral("F")};
-    QCommandLineOption halfWidth{QStringLiteral("half-width"),
-                                 CommandLineText::tr("Half width of the band around --frequency, in percent (default 10)."),
-                                 QStringLiteral("P")};
+                                 CommandLineText::tr("Centre of the band in Hz, instead of --band."),
+                                 QStringLiteral("F")};
+    QCommandLineOption halfWidth{
+        QStringLiteral("half-width"),
+        CommandLineText::tr("Half width of the band around --frequency, in percent (default 10)."),
+        QStringLiteral("P")};
     QCommandLineOption tile{QStringLiteral("tile"),
                             CommandLineText::tr("Side of a tile in pixels (default: 64 tiles across the frame)."),
                             QStringLiteral("PX")};
@@ -72,7 +76,8 @@ std::optional<int> parseBand(const CommandParser &command, const MapOptions &opt
     const double percent = parser.isSet(options.halfWidth) ? parser.value(options.halfWidth).toDouble(&widthOk)
                                                            : defaultHalfWidthPercent;
     if (!centreOk || !widthOk || !(percent > 0.0 && percent < 100.0))
-        return command.usageError(CommandLineText::tr("--frequency needs Hz and --half-width a percentage between 0 and 100."));
+        return command.usageError(
+            CommandLineText::tr("--frequency needs Hz and --half-width a percentage between 0 and 100."));
     arguments->lowerHz = centre * (1.0 - percent / 100.0);
     arguments->upperHz = centre * (1.0 + percent / 100.0);
     return std::nullopt;
@@ -122,14 +127,16 @@ void printMap(const processing::VibrationMapResult &result, const std::optional<
         if (scale)
             line += QStringLiteral("  ") + millimetreText(*scale, tile.amplitudePixels, map.strongestFrequencyHz);
         // An axis: 179.6 degrees is the horizontal, printed as 0.
-        printOutput(line + QStringLiteral("  %1 deg").arg(std::fmod(std::round(tile.directionDegrees), 180.0), 0, 'f', 0));
+        printOutput(line
+                    + QStringLiteral("  %1 deg").arg(std::fmod(std::round(tile.directionDegrees), 180.0), 0, 'f', 0));
     }
-    printError(CommandLineText::tr("%n frame(s): %1 of %2 tiles textured, strongest at %3 Hz; median noise floor %4 px.",
-                                   nullptr, int(result.analysedFrames))
-                   .arg(map.texturedTileCount())
-                   .arg(map.tiles.size())
-                   .arg(map.strongestFrequencyHz, 0, 'f', 2)
-                   .arg(map.noiseFloorPixels, 0, 'f', 4));
+    printError(
+        CommandLineText::tr("%n frame(s): %1 of %2 tiles textured, strongest at %3 Hz; median noise floor %4 px.",
+                            nullptr, int(result.analysedFrames))
+            .arg(map.texturedTileCount())
+            .arg(map.tiles.size())
+            .arg(map.strongestFrequencyHz, 0, 'f', 2)
+            .arg(map.noiseFloorPixels, 0, 'f', 4));
 }
 
 QByteArray pngContent(const QImage &image)
@@ -156,7 +163,8 @@ int runAnalysis(const processing::VibrationMapRequest &request, const MapArgumen
     const QByteArray picture = pngContent(VibrationMapExport::picture(request, result, arguments.scale));
     if (!processing::publishFile(arguments.outputPath, picture, &error)
         || (!arguments.csvPath.isEmpty()
-            && !processing::publishFile(arguments.csvPath, VibrationMapExport::csv(result.map, arguments.scale), &error))) {
+            && !processing::publishFile(arguments.csvPath, VibrationMapExport::csv(result.map, arguments.scale),
+                                        &error))) {
         printError(error);
         return ExitFailure;
     }

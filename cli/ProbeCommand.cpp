@@ -25,10 +25,9 @@ int runProbe(const QStringList &arguments)
     media::libav::LibavVideoAnalyzer analyzer;
     media::VideoMetadata metadata;
     QString error;
-    const bool analysed = analyzer.analyze(command.parser().positionalArguments().constFirst(), &metadata, &error, {},
-                                           [&progress](double fraction) {
-                                               progress.update(CommandLineText::tr("Analysing"), fraction);
-                                           });
+    const bool analysed = analyzer.analyze(
+        command.parser().positionalArguments().constFirst(), &metadata, &error, {},
+        [&progress](double fraction) { progress.update(CommandLineText::tr("Analysing"), fraction); });
     if (analysed)
         progress.update(CommandLineText::tr("Analysing"), 1.0);
     progress.finish();
@@ -36,8 +35,8 @@ int runProbe(const QStringList &arguments)
         printError(error);
         return ExitFailure;
     }
-    const QJsonObject json =
-        metadataToJson(metadata, analyzer.rotationDegrees(), command.parser().isSet(timestampsOption));
+    const QJsonObject json
+        = metadataToJson(metadata, analyzer.rotationDegrees(), command.parser().isSet(timestampsOption));
     printOutput(QString::fromUtf8(QJsonDocument(json).toJson(QJsonDocument::Compact)));
     return ExitSuccess;
 }

@@ -38,20 +38,21 @@ struct ProcessOptions
                               QStringLiteral("OUT.mp4")};
     QCommandLineOption band{QStringLiteral("band"), CommandLineText::tr("Frequency band in Hz (default 9:14)."),
                             QStringLiteral("LOW:HIGH")};
-    QCommandLineOption rpm{QStringLiteral("rpm"), CommandLineText::tr("Shaft speed; with --harmonic and --half-width it sets the band."),
+    QCommandLineOption rpm{QStringLiteral("rpm"),
+                           CommandLineText::tr("Shaft speed; with --harmonic and --half-width it sets the band."),
                            QStringLiteral("R")};
-    QCommandLineOption harmonic{QStringLiteral("harmonic"), CommandLineText::tr("Harmonic of the shaft speed: 1, 2 or 3."),
-                                QStringLiteral("K")};
+    QCommandLineOption harmonic{QStringLiteral("harmonic"),
+                                CommandLineText::tr("Harmonic of the shaft speed: 1, 2 or 3."), QStringLiteral("K")};
     QCommandLineOption halfWidth{QStringLiteral("half-width"),
                                  CommandLineText::tr("Half width of the band around the harmonic, in percent."),
                                  QStringLiteral("P")};
-    QCommandLineOption factor{QStringLiteral("factor"), CommandLineText::tr("Amplification factor, 1 to 50 (default 5)."),
-                              QStringLiteral("A")};
+    QCommandLineOption factor{QStringLiteral("factor"),
+                              CommandLineText::tr("Amplification factor, 1 to 50 (default 5)."), QStringLiteral("A")};
     FragmentOptions fragment;
     QCommandLineOption noRegionOptimization{QStringLiteral("no-region-optimization"),
                                             CommandLineText::tr("Process the whole frame even for a small region.")};
-    QCommandLineOption threads{QStringLiteral("threads"), CommandLineText::tr("Motion worker threads (default: automatic)."),
-                               QStringLiteral("N")};
+    QCommandLineOption threads{QStringLiteral("threads"),
+                               CommandLineText::tr("Motion worker threads (default: automatic)."), QStringLiteral("N")};
     QCommandLineOption quality{QStringLiteral("quality"),
                                CommandLineText::tr("H.264 quality, 0 to 100 (default 75); lossless output ignores it."),
                                QStringLiteral("Q")};
@@ -79,13 +80,14 @@ std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &
     const QCommandLineParser &parser = command.parser();
     if (!parser.isSet(options.output))
         return command.usageError(CommandLineText::tr("--output is required."));
-    arguments->rotationBandGiven = parser.isSet(options.rpm) || parser.isSet(options.harmonic)
-        || parser.isSet(options.halfWidth);
+    arguments->rotationBandGiven
+        = parser.isSet(options.rpm) || parser.isSet(options.harmonic) || parser.isSet(options.halfWidth);
     if (arguments->rotationBandGiven
         && !(parser.isSet(options.rpm) && parser.isSet(options.harmonic) && parser.isSet(options.halfWidth)))
         return command.usageError(CommandLineText::tr("--rpm, --harmonic and --half-width go together."));
     if (arguments->rotationBandGiven && parser.isSet(options.band))
-        return command.usageError(CommandLineText::tr("Give either --band or --rpm/--harmonic/--half-width, not both."));
+        return command.usageError(
+            CommandLineText::tr("Give either --band or --rpm/--harmonic/--half-width, not both."));
 
     bool numbers = true;
     const auto read = [&parser, &numbers](const QCommandLineOption &option, double *value) {
@@ -182,9 +184,9 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
 
 void printSummary(const project_data::ProcessingPerformance &performance)
 {
-    const double motionShare = performance.frameLoopElapsedUs > 0
-        ? 100.0 * static_cast<double>(performance.motionProcessingUs) / static_cast<double>(performance.frameLoopElapsedUs)
-        : 0.0;
+    const double motionShare = performance.frameLoopElapsedUs > 0 ? 100.0
+            * static_cast<double>(performance.motionProcessingUs) / static_cast<double>(performance.frameLoopElapsedUs)
+                                                                  : 0.0;
     printError(CommandLineText::tr("Processed %n frame(s) in %1: %2 frames/s, %3 % of the frame loop in motion "
                                    "processing.",
                                    nullptr, int(performance.measuredFrames))
@@ -225,17 +227,19 @@ int runProcess(const QStringList &commandLine)
                           QStringLiteral("INPUT --output OUT.mp4"),
                           CommandLineText::tr("The video whose motion to magnify."));
     const ProcessOptions options;
-    command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm, options.harmonic,
-                                 options.halfWidth, options.factor, options.fragment.frames, options.fragment.region,
-                                 options.noRegionOptimization, options.threads, options.quality});
+    command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm,
+                                 options.harmonic, options.halfWidth, options.factor, options.fragment.frames,
+                                 options.fragment.region, options.noRegionOptimization, options.threads,
+                                 options.quality});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     ProcessArguments arguments;
     if (const auto exitCode = parseArguments(command, options, &arguments))
         return *exitCode;
     if (QFileInfo::exists(arguments.outputPath) || QFileInfo::exists(arguments.outputPath + QStringLiteral(".json"))) {
-        printError(CommandLineText::tr("The output file or its parameters file already exists and was not overwritten: %1")
-                       .arg(arguments.outputPath));
+        printError(
+            CommandLineText::tr("The output file or its parameters file already exists and was not overwritten: %1")
+                .arg(arguments.outputPath));
         return ExitFailure;
     }
 

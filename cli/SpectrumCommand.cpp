@@ -24,19 +24,22 @@ struct SpectrumOptions
                                   CommandLineText::tr("Widest frequency bin in Hz (default: a quarter of the fragment "
                                                       "per segment)."),
                                   QStringLiteral("HZ")};
-    QCommandLineOption csv{QStringLiteral("csv"), CommandLineText::tr("Also write the whole spectrum as CSV (never overwritten)."),
+    QCommandLineOption csv{QStringLiteral("csv"),
+                           CommandLineText::tr("Also write the whole spectrum as CSV (never overwritten)."),
                            QStringLiteral("OUT.csv")};
     ScaleOption scale;
 };
 
 // With a scale, each bin's amplitude in mm and its velocity follow.
-QByteArray csvContent(const motion_core::MotionSpectrum &spectrum, const std::optional<processing::MeasurementScale> &scale)
+QByteArray csvContent(const motion_core::MotionSpectrum &spectrum,
+                      const std::optional<processing::MeasurementScale> &scale)
 {
     QByteArray content("frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px");
     content += scale ? ",amplitude_mm,velocity_mm_s\n" : "\n";
     for (int k = 0; k < spectrum.binCount(); ++k) {
-        std::vector<double> values{spectrum.frequenciesHz[k], spectrum.amplitudeXPixels[k], spectrum.amplitudeYPixels[k],
-                                   spectrum.amplitudePixels[k], spectrum.noiseFloorPixels[k]};
+        std::vector<double> values{spectrum.frequenciesHz[k], spectrum.amplitudeXPixels[k],
+                                   spectrum.amplitudeYPixels[k], spectrum.amplitudePixels[k],
+                                   spectrum.noiseFloorPixels[k]};
         if (scale) {
             const double millimetres = scale->millimetres(spectrum.amplitudePixels[k]);
             values.push_back(millimetres);
@@ -51,15 +54,18 @@ QByteArray csvContent(const motion_core::MotionSpectrum &spectrum, const std::op
 }
 
 // The peaks on stdout, the figures that qualify them on stderr.
-void printSpectrum(const processing::MotionSpectrumResult &result, const std::optional<processing::MeasurementScale> &scale)
+void printSpectrum(const processing::MotionSpectrumResult &result,
+                   const std::optional<processing::MeasurementScale> &scale)
 {
     const motion_core::MotionSpectrum &spectrum = result.spectrum;
     for (const motion_core::SpectrumPeak &peak : spectrum.peaks) {
-        QString line = QStringLiteral("%1 Hz  %2 px").arg(peak.frequencyHz, 0, 'f', 2).arg(peak.amplitudePixels, 0, 'f', 4);
+        QString line
+            = QStringLiteral("%1 Hz  %2 px").arg(peak.frequencyHz, 0, 'f', 2).arg(peak.amplitudePixels, 0, 'f', 4);
         if (scale)
             line += QStringLiteral("  ") + millimetreText(*scale, peak.amplitudePixels, peak.frequencyHz);
         // An axis: 179.6 degrees is the horizontal, printed as 0.
-        printOutput(line + QStringLiteral("  %1 deg").arg(std::fmod(std::round(peak.directionDegrees), 180.0), 0, 'f', 0));
+        printOutput(line
+                    + QStringLiteral("  %1 deg").arg(std::fmod(std::round(peak.directionDegrees), 180.0), 0, 'f', 0));
     }
     std::vector<double> floor = spectrum.noiseFloorPixels;
     std::nth_element(floor.begin(), floor.begin() + floor.size() / 2, floor.end());
@@ -77,8 +83,8 @@ void printSpectrum(const processing::MotionSpectrumResult &result, const std::op
 }
 
 int runAnalysis(const processing::MotionSpectrumRequest &request, const QString &csvPath,
-                const std::optional<processing::MeasurementScale> &scale, const media::CancellationCheck &cancellationCheck,
-                TerminalProgress &progress)
+                const std::optional<processing::MeasurementScale> &scale,
+                const media::CancellationCheck &cancellationCheck, TerminalProgress &progress)
 {
     const processing::MotionSpectrumResult result
         = processing::MotionSpectrumAnalysis().run(request, progressOnTerminal(progress), cancellationCheck);
@@ -123,8 +129,9 @@ int runSpectrum(const QStringList &commandLine)
         if (!ok || !(request.resolutionHz > 0.0))
             return command.usageError(CommandLineText::tr("--resolution needs a frequency in Hz above 0."));
     }
-    const QString csvPath =
-        command.parser().isSet(options.csv) ? QFileInfo(command.parser().value(options.csv)).absoluteFilePath() : QString();
+    const QString csvPath = command.parser().isSet(options.csv)
+        ? QFileInfo(command.parser().value(options.csv)).absoluteFilePath()
+        : QString();
     if (!csvPath.isEmpty() && QFileInfo::exists(csvPath)) {
         printError(CommandLineText::tr("The CSV file already exists and was not overwritten: %1").arg(csvPath));
         return ExitFailure;

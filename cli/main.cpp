@@ -56,8 +56,8 @@ int main(int argc, char *argv[])
     const bool drawing = argc > 1 && (qstrcmp(argv[1], "process") == 0 || qstrcmp(argv[1], "map") == 0);
     if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    std::unique_ptr<QCoreApplication> application =
-        drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    std::unique_ptr<QCoreApplication> application
+        = drawing ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ovra-motion-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OVRA_VERSION));
     const ovra::i18n::InstalledTranslators translators(QLocale::system());
@@ -75,16 +75,15 @@ int main(int argc, char *argv[])
         return ovra::cli::ExitSuccess;
     }
     const std::map<QString, std::function<int(const QStringList &)>> commands{
-        {QStringLiteral("probe"), ovra::cli::runProbe},
-        {QStringLiteral("frame"), ovra::cli::runFrame},
-        {QStringLiteral("process"), ovra::cli::runProcess},
-        {QStringLiteral("spectrum"), ovra::cli::runSpectrum},
+        {QStringLiteral("probe"), ovra::cli::runProbe},     {QStringLiteral("frame"), ovra::cli::runFrame},
+        {QStringLiteral("process"), ovra::cli::runProcess}, {QStringLiteral("spectrum"), ovra::cli::runSpectrum},
         {QStringLiteral("map"), ovra::cli::runMap},
     };
     const auto found = commands.find(command);
     if (found == commands.end()) {
-        ovra::cli::printError(command.isEmpty() ? QCoreApplication::translate("CommandLine", "No command given.")
-                                                : QCoreApplication::translate("CommandLine", "Unknown command '%1'.").arg(command));
+        ovra::cli::printError(command.isEmpty()
+                                  ? QCoreApplication::translate("CommandLine", "No command given.")
+                                  : QCoreApplication::translate("CommandLine", "Unknown command '%1'.").arg(command));
         ovra::cli::printError(usage());
         return ovra::cli::ExitUsage;
     }

@@ -15,7 +15,10 @@ using CancellationCheck = std::function<bool()>;
 class CancellationState
 {
 public:
-    explicit CancellationState(CancellationCheck check = {}) : m_check(std::move(check)) {}
+    explicit CancellationState(CancellationCheck check = {})
+        : m_check(std::move(check))
+    {
+    }
 
     // Returns the flag if set, otherwise asks the check and remembers its answer.
     bool query();

@@ -9,15 +9,16 @@
 
 namespace ovra::media {
 
-// Encodes equally sized pictures at a constant rate, the metadata's uniformFrameRate, into a file that is published only
-// when finish succeeds. After a failed writeFrame the caller calls abort.
+// Encodes equally sized pictures at a constant rate, the metadata's uniformFrameRate, into a file that is published
+// only when finish succeeds. After a failed writeFrame the caller calls abort.
 class IVideoSink
 {
 public:
     virtual ~IVideoSink() = default;
 
     virtual bool open(const QString &outputFilePath, const VideoMetadata &metadata,
-                      const VideoEncodingSettings &settings, QString *errorMessage = nullptr) = 0;
+                      const VideoEncodingSettings &settings, QString *errorMessage = nullptr)
+        = 0;
     virtual bool writeFrame(const QImage &image, QString *errorMessage = nullptr) = 0;
     virtual bool finish(QString *errorMessage = nullptr) = 0;
     virtual void abort() = 0;

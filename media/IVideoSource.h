@@ -24,7 +24,8 @@ public:
     virtual bool seekToFrame(qint64 frameIndex, QString *errorMessage = nullptr) = 0;
     virtual VideoReadStatus readFrame(VideoFrame *frame, QString *errorMessage = nullptr) = 0;
     virtual VideoReadStatus skipFrame(qint64 *frameIndex = nullptr, qint64 *presentationTimeUs = nullptr,
-                                      QString *errorMessage = nullptr) = 0;
+                                      QString *errorMessage = nullptr)
+        = 0;
     virtual bool cancelled() const = 0;
 };
 

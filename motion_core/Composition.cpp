@@ -35,8 +35,11 @@ QImage privateArgbCopy(const QImage &image, uchar *&bits)
 } // namespace
 
 RegionMask::RegionMask(const QRectF &rect, int width, int height, double featherRadius)
-    : m_rect(rect), m_width(width), m_height(height), m_featherRadius(featherRadius),
-      m_wholeFrame(isWholeFrame(rect))
+    : m_rect(rect)
+    , m_width(width)
+    , m_height(height)
+    , m_featherRadius(featherRadius)
+    , m_wholeFrame(isWholeFrame(rect))
 {
 }
 
@@ -132,9 +135,8 @@ QImage pasteBack(const QImage &fullFrame, const QImage &composite, const QPoint 
     uchar *bits = nullptr;
     QImage result = privateArgbCopy(fullFrame, bits);
     const qsizetype bytesPerLine = result.bytesPerLine();
-    const QImage source = composite.format() == QImage::Format_ARGB32
-        ? composite
-        : composite.convertToFormat(QImage::Format_ARGB32);
+    const QImage source
+        = composite.format() == QImage::Format_ARGB32 ? composite : composite.convertToFormat(QImage::Format_ARGB32);
     if (source.isNull())
         throw std::bad_alloc();
     const size_t rowBytes = static_cast<size_t>(target.width()) * sizeof(QRgb);

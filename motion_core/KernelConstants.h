@@ -12,17 +12,15 @@ static constexpr float pyramidTaps[pyramidTapCount] = {0.0625f, 0.25f, 0.375f, 0
 
 // The 9-tap Gaussian that smooths the phase before it is shifted.
 constexpr int denoiseTapCount = 9;
-static constexpr float denoiseTaps[denoiseTapCount] = {0.02763055f, 0.06628225f, 0.12383154f,
-                                                        0.18017381f, 0.20416369f, 0.18017381f,
-                                                        0.12383154f, 0.06628225f, 0.02763055f};
+static constexpr float denoiseTaps[denoiseTapCount] = {0.02763055f, 0.06628225f, 0.12383154f, 0.18017381f, 0.20416369f,
+                                                       0.18017381f, 0.12383154f, 0.06628225f, 0.02763055f};
 
 // A symmetric filter's sum of taps x samples (tapCount odd, at most denoiseTapCount), in the
 // one order the reference and the vector kernels share: mirrored samples are added before
 // their common tap weighs them, and the products are added pairwise. That halves the
 // products and the chain of dependent additions of a plain running sum. Value is float or a
 // vector of floats that a float multiplies.
-template<typename Value>
-static inline Value symmetricSum(const Value *samples, const float *taps, int tapCount)
+template <typename Value> static inline Value symmetricSum(const Value *samples, const float *taps, int tapCount)
 {
     const int radius = tapCount / 2;
     Value terms[denoiseTapCount / 2 + 1];
@@ -61,16 +59,15 @@ constexpr float quarterTurn = 1.5707964f;
 // The series are within 1e-8 of the functions there, closer than single precision resolves,
 // and cost a few products where a general sine needs range reduction.
 constexpr int quarterTurnSeriesLength = 7;
-static constexpr float cosineSeries[quarterTurnSeriesLength] = {
-    2.08767570e-09f, -2.75573192e-07f, 2.48015873e-05f, -1.38888889e-03f, 4.16666667e-02f, -0.5f, 1.0f};
-static constexpr float sincSeries[quarterTurnSeriesLength] = {
-    1.60590438e-10f, -2.50521084e-08f, 2.75573192e-06f, -1.98412698e-04f, 8.33333333e-03f, -1.66666667e-01f, 1.0f};
+static constexpr float cosineSeries[quarterTurnSeriesLength]
+    = {2.08767570e-09f, -2.75573192e-07f, 2.48015873e-05f, -1.38888889e-03f, 4.16666667e-02f, -0.5f, 1.0f};
+static constexpr float sincSeries[quarterTurnSeriesLength]
+    = {1.60590438e-10f, -2.50521084e-08f, 2.75573192e-06f, -1.98412698e-04f, 8.33333333e-03f, -1.66666667e-01f, 1.0f};
 
 // A series in x by Estrin's scheme, the one order the reference and the vector kernels share:
 // its chain of dependent operations is five deep where Horner's is twelve. Value is float
 // or a vector of floats (see symmetricSum).
-template<typename Value>
-static inline Value evaluateSeries(const float (&series)[quarterTurnSeriesLength], Value x)
+template <typename Value> static inline Value evaluateSeries(const float (&series)[quarterTurnSeriesLength], Value x)
 {
     static_assert(quarterTurnSeriesLength == 7, "the grouping below covers powers up to x^6");
     const Value x2 = x * x;
@@ -82,16 +79,21 @@ static inline Value evaluateSeries(const float (&series)[quarterTurnSeriesLength
 
 // The reference's side of the operations the shared formulas below use; the vector kernels have
 // their own (VectorRegisters.h).
-static inline float select(bool condition, float whenTrue, float whenFalse) { return condition ? whenTrue : whenFalse; }
-static inline float absolute(float x) { return x < 0.0f ? -x : x; }
+static inline float select(bool condition, float whenTrue, float whenFalse)
+{
+    return condition ? whenTrue : whenFalse;
+}
+static inline float absolute(float x)
+{
+    return x < 0.0f ? -x : x;
+}
 
 // atan2(y, x) for y >= 0, in [0, pi], within 3 ulp: the Cephes arctangent, whose argument
 // is reduced below tan(pi / 8) by a single division, y / |x|, -|x| / y or
 // (y - |x|) / (y + |x|) chosen by comparisons. y = x = 0 gives NaN; the phase difference
 // uses the angle only where y, the length of its vector part, is positive. Value is float or
 // a vector of floats (see symmetricSum).
-template<typename Value>
-static inline Value halfTurnAngle(Value y, Value x)
+template <typename Value> static inline Value halfTurnAngle(Value y, Value x)
 {
     const Value ax = absolute(x);
     const auto steep = y > 2.414213562373095f * ax;
@@ -100,11 +102,10 @@ static inline Value halfTurnAngle(Value y, Value x)
     const Value denominator = select(steep, y, select(middle, y + ax, ax));
     const Value t = numerator / denominator;
     const Value z = t * t;
-    const Value series = ((8.05374449538e-2f * z + -1.38776856032e-1f) * z + 1.99777106478e-1f) * z
-        + -3.33329491539e-1f;
+    const Value series
+        = ((8.05374449538e-2f * z + -1.38776856032e-1f) * z + 1.99777106478e-1f) * z + -3.33329491539e-1f;
     const Value angle = (series * z) * t + t;
-    const Value firstQuadrant =
-        select(steep, angle + quarterTurn, select(middle, angle + 0.5f * quarterTurn, angle));
+    const Value firstQuadrant = select(steep, angle + quarterTurn, select(middle, angle + 0.5f * quarterTurn, angle));
     return select(ax > x, -1.0f * firstQuadrant + 2.0f * quarterTurn, firstQuadrant);
 }
 

@@ -6,8 +6,7 @@ namespace ovra::motion_core {
 // Which implementation runs the per-sample work of a frame. Reference is the plain scalar
 // implementation, stage by stage; the others run fused vector kernels compiled for one
 // x86 instruction set each. Every set gives the reference's results bit for bit.
-enum class KernelSet
-{
+enum class KernelSet {
     Reference,
     Sse2,
     Avx2,

@@ -10,8 +10,8 @@ namespace ovra::motion_core {
 
 bool bandParametersValid(double captureFps, double lowerHz, double upperHz)
 {
-    return std::isfinite(captureFps) && std::isfinite(lowerHz) && std::isfinite(upperHz)
-        && captureFps > 0.0 && lowerHz > 0.0 && upperHz > lowerHz && upperHz < captureFps * 0.5;
+    return std::isfinite(captureFps) && std::isfinite(lowerHz) && std::isfinite(upperHz) && captureFps > 0.0
+        && lowerHz > 0.0 && upperHz > lowerHz && upperHz < captureFps * 0.5;
 }
 
 bool bandValid(const MotionSettings &settings, double captureFps)
@@ -57,16 +57,15 @@ bool workerCountValid(const MotionSettings &settings)
 bool normalisedRectValid(const QRectF &rect)
 {
     return std::isfinite(rect.x()) && std::isfinite(rect.y()) && std::isfinite(rect.width())
-        && std::isfinite(rect.height()) && rect.width() > 0.0 && rect.height() > 0.0
-        && rect.left() >= 0.0 && rect.top() >= 0.0 && rect.right() <= 1.0 && rect.bottom() <= 1.0;
+        && std::isfinite(rect.height()) && rect.width() > 0.0 && rect.height() > 0.0 && rect.left() >= 0.0
+        && rect.top() >= 0.0 && rect.right() <= 1.0 && rect.bottom() <= 1.0;
 }
 
 bool regionsValid(const MotionSettings &settings)
 {
     if (!normalisedRectValid(settings.regionOfInterest))
         return false;
-    return !settings.cameraMotionCompensationEnabled
-        || normalisedRectValid(settings.stabilizationReferenceRegion);
+    return !settings.cameraMotionCompensationEnabled || normalisedRectValid(settings.stabilizationReferenceRegion);
 }
 
 bool regionLargeEnough(const MotionSettings &settings, const QSize &frameSize)

@@ -24,7 +24,7 @@ struct MotionSpectrum
 {
     double sampleRateHz = 0.0; // the capture frame rate
     double resolutionHz = 0.0; // the bin width: sampleRateHz / segmentLength
-    int segmentLength = 0;     // frames per segment
+    int segmentLength = 0; // frames per segment
     int segmentCount = 0;
     int tileCount = 0; // textured tiles whose displacement entered the spectrum
 

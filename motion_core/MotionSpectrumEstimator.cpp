@@ -53,8 +53,8 @@ bool localMaximum(const std::vector<double> &amplitude, int k)
     return true;
 }
 
-std::vector<SpectrumPeak> strongestPeaks(const MotionSpectrum &spectrum, const CrossPower &power,
-                                         double lobeScale, int maximumPeakCount)
+std::vector<SpectrumPeak> strongestPeaks(const MotionSpectrum &spectrum, const CrossPower &power, double lobeScale,
+                                         int maximumPeakCount)
 {
     std::vector<SpectrumPeak> peaks;
     for (int k = firstVibrationBin; k < spectrum.binCount(); ++k) {

@@ -34,9 +34,8 @@ constexpr qint64 costPerChunk = 65536;
 int chunkCount(int threads, int count, qint64 costPerItem)
 {
     const qint64 cost = std::max<qint64>(costPerItem, 1);
-    const qint64 total = cost > std::numeric_limits<qint64>::max() / count
-        ? std::numeric_limits<qint64>::max()
-        : count * cost;
+    const qint64 total
+        = cost > std::numeric_limits<qint64>::max() / count ? std::numeric_limits<qint64>::max() : count * cost;
     const qint64 wanted = total / costPerChunk + (total % costPerChunk != 0 ? 1 : 0);
     return static_cast<int>(std::max<qint64>(1, std::min<qint64>({threads, count, wanted})));
 }
@@ -49,7 +48,10 @@ int chunkCount(int threads, int count, qint64 costPerItem)
 class ChunkWorker
 {
 public:
-    explicit ChunkWorker(QSemaphore &finished) : m_finished(finished) {}
+    explicit ChunkWorker(QSemaphore &finished)
+        : m_finished(finished)
+    {
+    }
 
     ~ChunkWorker()
     {

@@ -22,11 +22,10 @@ struct ChunkRange
 class ChunkBody
 {
 public:
-    template<typename Callable,
-             typename = std::enable_if_t<!std::is_same_v<std::decay_t<Callable>, ChunkBody>>>
+    template <typename Callable, typename = std::enable_if_t<!std::is_same_v<std::decay_t<Callable>, ChunkBody>>>
     ChunkBody(Callable &callable) // implicit on purpose, like a function reference
-        : m_object(const_cast<void *>(static_cast<const void *>(&callable))),
-          m_call([](void *object, const ChunkRange &chunk) { (*static_cast<Callable *>(object))(chunk); })
+        : m_object(const_cast<void *>(static_cast<const void *>(&callable)))
+        , m_call([](void *object, const ChunkRange &chunk) { (*static_cast<Callable *>(object))(chunk); })
     {
     }
 
@@ -83,8 +82,7 @@ private:
 void runChunks(MotionWorkerPool &pool, int count, qint64 costPerItem, ChunkBody body);
 
 // runChunks for bodies that take (begin, end) and need no chunk number.
-template<typename RangeBody>
-void parallelFor(MotionWorkerPool &pool, int count, qint64 costPerItem, RangeBody &&body)
+template <typename RangeBody> void parallelFor(MotionWorkerPool &pool, int count, qint64 costPerItem, RangeBody &&body)
 {
     auto chunkBody = [&body](const ChunkRange &chunk) { body(chunk.begin, chunk.end); };
     runChunks(pool, count, costPerItem, chunkBody);

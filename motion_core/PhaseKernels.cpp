@@ -70,9 +70,8 @@ void weightByAmplitude(MotionWorkerPool &pool, const FloatPlane &amplitude, cons
     });
 }
 
-void divideByAmplitude(MotionWorkerPool &pool, const FloatPlane &weightedHorizontal,
-                       const FloatPlane &weightedVertical, const FloatPlane &blurredAmplitude, FloatPlane &horizontal,
-                       FloatPlane &vertical)
+void divideByAmplitude(MotionWorkerPool &pool, const FloatPlane &weightedHorizontal, const FloatPlane &weightedVertical,
+                       const FloatPlane &blurredAmplitude, FloatPlane &horizontal, FloatPlane &vertical)
 {
     const float *wh = weightedHorizontal.data();
     const float *wv = weightedVertical.data();

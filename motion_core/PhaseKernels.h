@@ -28,9 +28,8 @@ void weightByAmplitude(MotionWorkerPool &pool, const FloatPlane &amplitude, cons
 
 // phase = weighted / blurredAmplitude where the amplitude is above 1e-4, else 0: with
 // blurred inputs this is amplitude-weighted smoothing that silences flat areas.
-void divideByAmplitude(MotionWorkerPool &pool, const FloatPlane &weightedHorizontal,
-                       const FloatPlane &weightedVertical, const FloatPlane &blurredAmplitude, FloatPlane &horizontal,
-                       FloatPlane &vertical);
+void divideByAmplitude(MotionWorkerPool &pool, const FloatPlane &weightedHorizontal, const FloatPlane &weightedVertical,
+                       const FloatPlane &blurredAmplitude, FloatPlane &horizontal, FloatPlane &vertical);
 
 // Rotates the local phase of level by alpha x (horizontal, vertical), at most a quarter
 // turn, in place: level = cos(theta) level - (r1 ph + r2 pv) sin(theta) / theta.

@@ -104,8 +104,9 @@ bool PhaseMotionProcessor::configure(const media::VideoMetadata &metadata, const
     if (!regionsValid(settings) || !regionLargeEnough(settings, frameSize))
         return fail(errorMessage, tr("The amplification region or stabilization reference region is invalid."));
     if (settings.cameraMotionCompensationEnabled)
-        return fail(errorMessage, tr("Camera motion compensation is not available yet and will be "
-                                     "added in a separate stage."));
+        return fail(errorMessage,
+                    tr("Camera motion compensation is not available yet and will be "
+                       "added in a separate stage."));
     if (!amplificationValid(settings))
         return fail(errorMessage, tr("The prototype amplification factor must be between 1 and 50."));
     if (!workerCountValid(settings))
@@ -114,8 +115,7 @@ bool PhaseMotionProcessor::configure(const media::VideoMetadata &metadata, const
     if (fullFrameLevels < 1)
         return fail(errorMessage, tr("The minimum frame size for processing is 32 x 32 pixels."));
     if (!m_horizontalFilter.configure(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz, errorMessage)
-        || !m_verticalFilter.configure(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz,
-                                       errorMessage))
+        || !m_verticalFilter.configure(captureFps, settings.lowerFrequencyHz, settings.upperFrequencyHz, errorMessage))
         return false;
 
     m_settings = settings;
@@ -156,11 +156,11 @@ bool PhaseMotionProcessor::prepareFrameBuffers(QString *errorMessage)
         }
         m_pyramid->reserve(processingSize, m_work.pyramid, m_work.magnified);
         planeSizes.pop_back(); // the residual's size
-        for (std::vector<FloatPlane> *planes : {&m_work.r1, &m_work.r2, &m_work.amplitude,
-                                                &m_work.filteredHorizontal, &m_work.filteredVertical})
+        for (std::vector<FloatPlane> *planes :
+             {&m_work.r1, &m_work.r2, &m_work.amplitude, &m_work.filteredHorizontal, &m_work.filteredVertical})
             reshapePlanes(*planes, planeSizes);
-        for (FloatPlane *plane : {&m_work.luminance, &m_work.weightedHorizontal, &m_work.weightedVertical,
-                                  &m_work.blurScratch})
+        for (FloatPlane *plane :
+             {&m_work.luminance, &m_work.weightedHorizontal, &m_work.weightedVertical, &m_work.blurScratch})
             plane->reshape(processingSize.width(), processingSize.height());
         return true;
     } catch (const std::bad_alloc &) {
@@ -233,8 +233,9 @@ bool PhaseMotionProcessor::magnify(const QImage &image, QImage *result, QString 
         return fail(errorMessage, frameMemoryMessage());
     } catch (const std::system_error &error) {
         // The worker threads start with the first frame; the system may have none left.
-        return fail(errorMessage, tr("The system could not start a thread for motion processing: %1")
-                                      .arg(QString::fromLocal8Bit(error.code().message().c_str())));
+        return fail(errorMessage,
+                    tr("The system could not start a thread for motion processing: %1")
+                        .arg(QString::fromLocal8Bit(error.code().message().c_str())));
     } catch (const std::exception &error) {
         return fail(errorMessage, tr("Motion core error: %1").arg(QString::fromLocal8Bit(error.what())));
     } catch (...) {
@@ -270,8 +271,7 @@ bool PhaseMotionProcessor::magnifyStages(const QImage &image, QImage *result, QS
 
     if (!m_horizontalFilter.process(m_phaseState.horizontalAccumulator, &m_work.filteredHorizontal, m_pool,
                                     errorMessage)
-        || !m_verticalFilter.process(m_phaseState.verticalAccumulator, &m_work.filteredVertical, m_pool,
-                                     errorMessage))
+        || !m_verticalFilter.process(m_phaseState.verticalAccumulator, &m_work.filteredVertical, m_pool, errorMessage))
         return false;
     m_timings.temporalFilterUs += clock.lapUs();
 
@@ -284,10 +284,10 @@ bool PhaseMotionProcessor::magnifyStages(const QImage &image, QImage *result, QS
     m_pyramid->reconstruct(m_work.pyramid, m_work.magnified);
     m_timings.reconstructionUs += clock.lapUs();
 
-    QImage composed = composite(m_pool, working, m_work.luminance, m_work.magnified, m_region.regionInProcessing(),
-                                m_region.expandedRegionInProcessing(),
-                                m_region.expandedRegionWeight(m_settings.amplificationFactor),
-                                regionFeatherRadius(m_frameSize));
+    QImage composed
+        = composite(m_pool, working, m_work.luminance, m_work.magnified, m_region.regionInProcessing(),
+                    m_region.expandedRegionInProcessing(),
+                    m_region.expandedRegionWeight(m_settings.amplificationFactor), regionFeatherRadius(m_frameSize));
     if (cropped)
         composed = pasteBack(image, composed, m_region.processingRectangle().topLeft());
     m_timings.compositionUs += clock.lapUs();
@@ -320,11 +320,11 @@ bool PhaseMotionProcessor::magnifyWithVectorStages(const QImage &image, QImage *
     const float alpha = static_cast<float>(m_settings.amplificationFactor - 1.0);
     const FloatPlane *collapsed = &m_work.pyramid.residual;
     for (size_t level = levels.size(); level-- > 0;)
-        collapsed = &stages.shiftPhase(level, {levels[level], m_work.quadrature[level]},
-                                       {m_phaseState.previousLevels[level], m_phaseState.previousQuadrature[level]},
-                                       m_phaseState.horizontalAccumulator[level],
-                                       m_phaseState.verticalAccumulator[level], m_horizontalFilter,
-                                       m_verticalFilter, alpha, *collapsed);
+        collapsed
+            = &stages.shiftPhase(level, {levels[level], m_work.quadrature[level]},
+                                 {m_phaseState.previousLevels[level], m_phaseState.previousQuadrature[level]},
+                                 m_phaseState.horizontalAccumulator[level], m_phaseState.verticalAccumulator[level],
+                                 m_horizontalFilter, m_verticalFilter, alpha, *collapsed);
     const FloatPlane &magnified = *collapsed;
     m_timings.phaseAccumulationUs += clock.lapUs();
     // The unshifted levels are the next frame's previous ones; the old buffers are reused.
@@ -359,11 +359,11 @@ void PhaseMotionProcessor::accumulatePhase()
     }
     m_work.amplitude.resize(levels.size());
     for (size_t level = 0; level < levels.size(); ++level) {
-        accumulatePhaseDifference(m_pool, {levels[level], m_work.r1[level], m_work.r2[level]},
-                                  {m_phaseState.previousLevels[level], m_phaseState.previousR1[level],
-                                   m_phaseState.previousR2[level]},
-                                  m_phaseState.horizontalAccumulator[level], m_phaseState.verticalAccumulator[level],
-                                  m_work.amplitude[level]);
+        accumulatePhaseDifference(
+            m_pool, {levels[level], m_work.r1[level], m_work.r2[level]},
+            {m_phaseState.previousLevels[level], m_phaseState.previousR1[level], m_phaseState.previousR2[level]},
+            m_phaseState.horizontalAccumulator[level], m_phaseState.verticalAccumulator[level],
+            m_work.amplitude[level]);
     }
     copyPlanes(levels, m_phaseState.previousLevels);
     copyPlanes(m_work.r1, m_phaseState.previousR1);
@@ -376,12 +376,10 @@ void PhaseMotionProcessor::denoisePhase()
         FloatPlane &amplitude = m_work.amplitude[level];
         FloatPlane &horizontal = m_work.filteredHorizontal[level];
         FloatPlane &vertical = m_work.filteredVertical[level];
-        weightByAmplitude(m_pool, amplitude, horizontal, vertical, m_work.weightedHorizontal,
-                          m_work.weightedVertical);
+        weightByAmplitude(m_pool, amplitude, horizontal, vertical, m_work.weightedHorizontal, m_work.weightedVertical);
         for (FloatPlane *plane : {&m_work.weightedHorizontal, &m_work.weightedVertical, &amplitude})
             blur(m_pool, *plane, phaseDenoisingKernel(), *plane, m_work.blurScratch);
-        divideByAmplitude(m_pool, m_work.weightedHorizontal, m_work.weightedVertical, amplitude, horizontal,
-                          vertical);
+        divideByAmplitude(m_pool, m_work.weightedHorizontal, m_work.weightedVertical, amplitude, horizontal, vertical);
     }
 }
 

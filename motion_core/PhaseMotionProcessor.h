@@ -72,8 +72,7 @@ class PhaseMotionProcessor
 public:
     explicit PhaseMotionProcessor(KernelSet kernels = bestKernelSet());
 
-    bool configure(const media::VideoMetadata &metadata, const MotionSettings &settings,
-                   QString *errorMessage);
+    bool configure(const media::VideoMetadata &metadata, const MotionSettings &settings, QString *errorMessage);
     void reset();
     // Clears outputFrames, then appends the frames that are ready.
     bool processFrame(const media::VideoFrame &frame, std::vector<media::VideoFrame> *outputFrames,

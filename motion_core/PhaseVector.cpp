@@ -8,8 +8,8 @@
 #include "motion_core/PhaseVector.h"
 #include "motion_core/KernelConstants.h"
 #include "motion_core/VectorBlur.h"
-#include "motion_core/VectorUpsample.h"
 #include "motion_core/VectorRegisters.h"
+#include "motion_core/VectorUpsample.h"
 
 namespace ovra::motion_core {
 
@@ -17,12 +17,11 @@ namespace {
 
 using namespace vector_kernels;
 
-using kernel::quarterTurn;
 using kernel::denoiseTapCount;
 using kernel::denoiseTaps;
+using kernel::quarterTurn;
 using kernel::reflectEdgeOnce;
 using kernel::reflectEdgeRepeated;
-
 
 // A block of level samples with the quadrature source around them (RieszTransform.h).
 struct Neighbourhood
@@ -59,9 +58,11 @@ struct LevelRows
     int width;
 
     LevelRows(const float *levelPlane, const float *source, int width, int height, int y)
-        : level(levelPlane + static_cast<long long>(y) * width), row(source + static_cast<long long>(y) * width),
-          above(source + static_cast<long long>(reflectEdgeOnce(y - 1, height)) * width),
-          below(source + static_cast<long long>(reflectEdgeOnce(y + 1, height)) * width), width(width)
+        : level(levelPlane + static_cast<long long>(y) * width)
+        , row(source + static_cast<long long>(y) * width)
+        , above(source + static_cast<long long>(reflectEdgeOnce(y - 1, height)) * width)
+        , below(source + static_cast<long long>(reflectEdgeOnce(y + 1, height)) * width)
+        , width(width)
     {
     }
 
@@ -69,9 +70,8 @@ struct LevelRows
     OVRA_VECTOR_INLINE Neighbourhood at(int x, int count) const
     {
         if (count == lanes && x >= 1 && x + lanes + 1 <= width)
-            return {load(level + x),      load(above + x - 1), load(above + x),    load(above + x + 1),
-                    load(row + x - 1),    load(row + x + 1),   load(below + x - 1), load(below + x),
-                    load(below + x + 1)};
+            return {load(level + x),   load(above + x - 1), load(above + x), load(above + x + 1), load(row + x - 1),
+                    load(row + x + 1), load(below + x - 1), load(below + x), load(below + x + 1)};
         return atEdge(x, count);
     }
 
@@ -88,13 +88,21 @@ struct LevelRows
                 sides[2 * r + 1][i] = rows[r][right];
             }
         }
-        return {loadPartial(level + x, count), load(sides[0]), loadPartial(above + x, count), load(sides[1]),
-                load(sides[2]), load(sides[3]), load(sides[4]), loadPartial(below + x, count), load(sides[5])};
+        return {loadPartial(level + x, count),
+                load(sides[0]),
+                loadPartial(above + x, count),
+                load(sides[1]),
+                load(sides[2]),
+                load(sides[3]),
+                load(sides[4]),
+                loadPartial(below + x, count),
+                load(sides[5])};
     }
 };
 
 // One transposed direct form II step of the band-pass on count samples of its state.
-OVRA_VECTOR_INLINE Floats filterStep(const FilterCoefficients &c, Floats x, const FilterState &state, long long i, int count)
+OVRA_VECTOR_INLINE Floats filterStep(const FilterCoefficients &c, Floats x, const FilterState &state, long long i,
+                                     int count)
 {
     const Floats z1 = loadPartial(state.z1 + i, count);
     const Floats z2 = loadPartial(state.z2 + i, count);
@@ -152,7 +160,12 @@ void phaseDifferenceRow(const PhaseLevelJob &job, int y, float *weightedH, float
 class BlurredRows
 {
 public:
-    BlurredRows(float *scratch, int width) : m_scratch(scratch), m_width(width), m_stride(width + 16) {}
+    BlurredRows(float *scratch, int width)
+        : m_scratch(scratch)
+        , m_width(width)
+        , m_stride(width + 16)
+    {
+    }
 
     // Blurs row's three weighted rows into its slot.
     void add(int row, const float *weightedH, const float *weightedV, const float *amplitude)
@@ -289,8 +302,7 @@ void seamRows(const PhaseLevelJob &job, float *scratch, int begin, int end)
 
 } // namespace
 
-template<>
-const PhaseVectorKernels &phaseKernels<OVRA_VECTOR_SET>()
+template <> const PhaseVectorKernels &phaseKernels<OVRA_VECTOR_SET>()
 {
     static const PhaseVectorKernels kernels{&levelRows, &seamRows};
     return kernels;

@@ -74,7 +74,10 @@ struct PhaseLevelJob
 
 // Scratch floats a chunk needs for levels of this width: three planes x nine blurred rows,
 // one row each of the weighted planes and two upsampled rows, each padded by a vector.
-inline long long phaseScratchFloats(int width) { return 32LL * (width + 16); }
+inline long long phaseScratchFloats(int width)
+{
+    return 32LL * (width + 16);
+}
 
 struct PhaseVectorKernels
 {
@@ -82,13 +85,9 @@ struct PhaseVectorKernels
     void (*seamRows)(const PhaseLevelJob &job, float *scratch, int begin, int end);
 };
 
-template<KernelSet set>
-const PhaseVectorKernels &phaseKernels();
-template<>
-const PhaseVectorKernels &phaseKernels<KernelSet::Sse2>();
-template<>
-const PhaseVectorKernels &phaseKernels<KernelSet::Avx2>();
-template<>
-const PhaseVectorKernels &phaseKernels<KernelSet::Avx512>();
+template <KernelSet set> const PhaseVectorKernels &phaseKernels();
+template <> const PhaseVectorKernels &phaseKernels<KernelSet::Sse2>();
+template <> const PhaseVectorKernels &phaseKernels<KernelSet::Avx2>();
+template <> const PhaseVectorKernels &phaseKernels<KernelSet::Avx512>();
 
 } // namespace ovra::motion_core

@@ -93,8 +93,8 @@ void compositeRow(const CompositeJob &job, int y, const std::uint32_t *source, s
             const Floats ring = maskWeight(ringRow, loadPartial(job.ring.columns + x, count)) * splat(job.ringWeight);
             mask = (splat(1.0f) - ring) * mask + ring;
         }
-        const Floats change =
-            (loadPartial(job.magnified + offset + x, count) - loadPartial(job.luminance + offset + x, count)) * mask;
+        const Floats change
+            = (loadPartial(job.magnified + offset + x, count) - loadPartial(job.luminance + offset + x, count)) * mask;
         Channels c = channelsOf(loadPartial(source + x, count), job.frame.rgbaBytes);
         c.red = shiftedChannel(c.red, change);
         c.green = shiftedChannel(c.green, change);
@@ -109,7 +109,7 @@ void compositeRows(const CompositeJob &job, int begin, int end)
     for (int y = begin; y < end; ++y) {
         const std::uint32_t *source = pixelRow(job.frame, y);
         auto *target = reinterpret_cast<std::uint32_t *>(reinterpret_cast<std::uint8_t *>(job.target)
-                                                          + y * job.targetBytesPerLine);
+                                                         + y * job.targetBytesPerLine);
         if (y < job.top || y >= job.top + job.height) {
             convertPixels(source, target, job.frameWidth, rgbaBytes);
             continue;
@@ -123,8 +123,7 @@ void compositeRows(const CompositeJob &job, int begin, int end)
 
 } // namespace
 
-template<>
-const PixelKernels &pixelKernels<OVRA_VECTOR_SET>()
+template <> const PixelKernels &pixelKernels<OVRA_VECTOR_SET>()
 {
     static const PixelKernels kernels{&luminanceRows, &compositeRows};
     return kernels;

@@ -62,13 +62,9 @@ struct PixelKernels
     void (*compositeRows)(const CompositeJob &job, int begin, int end);
 };
 
-template<KernelSet set>
-const PixelKernels &pixelKernels();
-template<>
-const PixelKernels &pixelKernels<KernelSet::Sse2>();
-template<>
-const PixelKernels &pixelKernels<KernelSet::Avx2>();
-template<>
-const PixelKernels &pixelKernels<KernelSet::Avx512>();
+template <KernelSet set> const PixelKernels &pixelKernels();
+template <> const PixelKernels &pixelKernels<KernelSet::Sse2>();
+template <> const PixelKernels &pixelKernels<KernelSet::Avx2>();
+template <> const PixelKernels &pixelKernels<KernelSet::Avx512>();
 
 } // namespace ovra::motion_core

@@ -132,8 +132,8 @@ void upsample(MotionWorkerPool &pool, const FloatPlane &input, int width, int he
             for (int x = 0; x < width; ++x) {
                 const ResampleTap column = resampleTap(x, scaleX, input.width());
                 const float top = upper[column.first] + (upper[column.second] - upper[column.first]) * column.fraction;
-                const float bottom =
-                    lower[column.first] + (lower[column.second] - lower[column.first]) * column.fraction;
+                const float bottom
+                    = lower[column.first] + (lower[column.second] - lower[column.first]) * column.fraction;
                 target[x] = (bottom - top) * row.fraction + top;
             }
         }
@@ -142,9 +142,8 @@ void upsample(MotionWorkerPool &pool, const FloatPlane &input, int width, int he
 
 namespace {
 
-template<typename Operation>
-void combine(MotionWorkerPool &pool, const FloatPlane &a, const FloatPlane &b, FloatPlane &output,
-             Operation operation)
+template <typename Operation>
+void combine(MotionWorkerPool &pool, const FloatPlane &a, const FloatPlane &b, FloatPlane &output, Operation operation)
 {
     if (a.isEmpty() || a.width() != b.width() || a.height() != b.height()) {
         output.reshape(0, 0);

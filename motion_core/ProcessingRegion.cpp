@@ -34,8 +34,8 @@ bool isWholeFrame(const QRectF &rect)
     return sameNormalisedRect(rect, QRectF(0.0, 0.0, 1.0, 1.0));
 }
 
-void ProcessingRegion::compute(const QSize &frameSize, const QRectF &region, bool optimisationEnabled,
-                               int levelCount, double featherRadius)
+void ProcessingRegion::compute(const QSize &frameSize, const QRectF &region, bool optimisationEnabled, int levelCount,
+                               double featherRadius)
 {
     m_fullRectangle = frameSize.isEmpty() ? QRect() : QRect(QPoint(0, 0), frameSize);
     m_processingRectangle = m_fullRectangle;
@@ -61,10 +61,10 @@ void ProcessingRegion::compute(const QSize &frameSize, const QRectF &region, boo
     const int bottom = std::clamp(static_cast<int>(std::ceil(region.bottom() * height)), top + 1, height);
     const QRect pixelRegion(left, top, right - left, bottom - top);
 
-    const QRect feather =
-        pixelRegion.adjusted(-featherMargin, -featherMargin, featherMargin, featherMargin) & m_fullRectangle;
-    const QRect context =
-        feather.adjusted(-contextMargin, -contextMargin, contextMargin, contextMargin) & m_fullRectangle;
+    const QRect feather
+        = pixelRegion.adjusted(-featherMargin, -featherMargin, featherMargin, featherMargin) & m_fullRectangle;
+    const QRect context
+        = feather.adjusted(-contextMargin, -contextMargin, contextMargin, contextMargin) & m_fullRectangle;
 
     const int sizedWidth = std::min(std::max(context.width(), minimumSide), width);
     const int sizedHeight = std::min(std::max(context.height(), minimumSide), height);

@@ -6,8 +6,8 @@
 #include "motion_core/PyramidVector.h"
 #include "motion_core/KernelConstants.h"
 #include "motion_core/VectorBlur.h"
-#include "motion_core/VectorUpsample.h"
 #include "motion_core/VectorRegisters.h"
+#include "motion_core/VectorUpsample.h"
 
 namespace ovra::motion_core {
 
@@ -50,16 +50,20 @@ class LowPassRows
 {
 public:
     LowPassRows(const DecomposeJob &job, float *scratch, int ownedBegin, int ownedEnd)
-        : m_job(job), m_width(largerOf(1, (job.width + 1) / 2)), m_stride(m_width + 16), m_scratch(scratch),
-          m_ownedBegin(ownedBegin), m_ownedEnd(ownedEnd)
+        : m_job(job)
+        , m_width(largerOf(1, (job.width + 1) / 2))
+        , m_stride(m_width + 16)
+        , m_scratch(scratch)
+        , m_ownedBegin(ownedBegin)
+        , m_ownedEnd(ownedEnd)
     {
     }
 
     const float *operator()(int row)
     {
         const bool owned = row >= m_ownedBegin && row < m_ownedEnd;
-        float *target = owned ? m_job.low + static_cast<long long>(row) * m_width
-                              : m_scratch + pyramidTapCount * m_stride;
+        float *target
+            = owned ? m_job.low + static_cast<long long>(row) * m_width : m_scratch + pyramidTapCount * m_stride;
         const float *rows[pyramidTapCount];
         for (int j = 0; j < pyramidTapCount; ++j) {
             const int input = reflectEdgeRepeated(2 * row + j - 2, m_job.height);
@@ -107,7 +111,9 @@ class QuadratureSourceRows
 {
 public:
     QuadratureSourceRows(const DecomposeJob &job, float *scratch)
-        : m_job(job), m_scratch(scratch), m_stride(job.width + 16)
+        : m_job(job)
+        , m_scratch(scratch)
+        , m_stride(job.width + 16)
     {
     }
 
@@ -172,8 +178,7 @@ void decomposeRows(const DecomposeJob &job, float *scratch, int begin, int end)
 
 } // namespace
 
-template<>
-const PyramidKernels &pyramidKernels<OVRA_VECTOR_SET>()
+template <> const PyramidKernels &pyramidKernels<OVRA_VECTOR_SET>()
 {
     static const PyramidKernels kernels{&decomposeRows};
     return kernels;

@@ -53,13 +53,9 @@ struct PyramidKernels
 };
 
 // One table per vector kernel set, each compiled for its instruction set.
-template<KernelSet set>
-const PyramidKernels &pyramidKernels();
-template<>
-const PyramidKernels &pyramidKernels<KernelSet::Sse2>();
-template<>
-const PyramidKernels &pyramidKernels<KernelSet::Avx2>();
-template<>
-const PyramidKernels &pyramidKernels<KernelSet::Avx512>();
+template <KernelSet set> const PyramidKernels &pyramidKernels();
+template <> const PyramidKernels &pyramidKernels<KernelSet::Sse2>();
+template <> const PyramidKernels &pyramidKernels<KernelSet::Avx2>();
+template <> const PyramidKernels &pyramidKernels<KernelSet::Avx512>();
 
 } // namespace ovra::motion_core

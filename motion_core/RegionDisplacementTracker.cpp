@@ -10,11 +10,11 @@ namespace ovra::motion_core {
 
 namespace {
 
-constexpr int reducedSpan = 480;  // reduced samples across the region's longer side, at most
-constexpr int tilesAcross = 4;    // the shorter side holds about this many tiles, at least
-constexpr int largestTile = 24;   // reduced samples per tile side
+constexpr int reducedSpan = 480; // reduced samples across the region's longer side, at most
+constexpr int tilesAcross = 4; // the shorter side holds about this many tiles, at least
+constexpr int largestTile = 24; // reduced samples per tile side
 constexpr int smallestTile = RegionDisplacementTracker::minimumRegionSide / tilesAcross;
-constexpr int margin = 3;         // reduced samples a tile can shift before it leaves the region
+constexpr int margin = 3; // reduced samples a tile can shift before it leaves the region
 // A tile whose texture varies this much less along one axis than along the other (stripes, one
 // edge) is measured only across it: along it, coding noise would be magnified into motion.
 constexpr double apertureRatio = 0.1;
@@ -39,8 +39,8 @@ std::vector<int> spreadTiles(int length, int size, int count)
     std::vector<int> positions;
     const int room = length - 2 * margin - size;
     for (int i = 0; i < count; ++i)
-        positions.push_back(margin + (count > 1 ? static_cast<int>(std::lround(double(i) * room / (count - 1)))
-                                                : room / 2));
+        positions.push_back(margin
+                            + (count > 1 ? static_cast<int>(std::lround(double(i) * room / (count - 1))) : room / 2));
     return positions;
 }
 
@@ -74,7 +74,7 @@ struct RegionDisplacementTracker::Tile
     double inverseXY = 0.0;
     double inverseYY = 0.0;
     double texture = 0.0; // trace of the normal matrix
-    int shiftX = 0;       // whole reduced samples of the last translation
+    int shiftX = 0; // whole reduced samples of the last translation
     int shiftY = 0;
 
     bool flat() const { return texture < flatTexture * double(reference.size()); }
@@ -109,8 +109,9 @@ TileLayout TileLayout::automatic(const QRect &region)
     TileLayout layout;
     layout.region = region;
     const int shorter = std::min(region.width(), region.height());
-    layout.reduction = std::max(1, std::min(std::max(region.width(), region.height()) / reducedSpan,
-                                            shorter / RegionDisplacementTracker::minimumRegionSide));
+    layout.reduction = std::max(1,
+                                std::min(std::max(region.width(), region.height()) / reducedSpan,
+                                         shorter / RegionDisplacementTracker::minimumRegionSide));
     const QSize reduced = layout.reducedSize();
     layout.tileSize = std::min(largestTile, std::min(reduced.width(), reduced.height()) / tilesAcross);
     if (layout.tileSize < smallestTile)
@@ -151,9 +152,9 @@ RegionDisplacementTracker::RegionDisplacementTracker(const QRect &region)
 }
 
 RegionDisplacementTracker::RegionDisplacementTracker(TileLayout layout)
-    : m_layout(std::move(layout)),
-      m_width(m_layout.reducedSize().width()),
-      m_height(m_layout.reducedSize().height())
+    : m_layout(std::move(layout))
+    , m_width(m_layout.reducedSize().width())
+    , m_height(m_layout.reducedSize().height())
 {
 }
 

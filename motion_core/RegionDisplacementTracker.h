@@ -27,9 +27,9 @@ struct DisplacementSeries
 // they have room to move.
 struct TileLayout
 {
-    QRect region;      // frame pixels, inside every frame the tracker sees
+    QRect region; // frame pixels, inside every frame the tracker sees
     int reduction = 1; // frame pixels per reduced sample along each axis
-    int tileSize = 0;  // reduced samples per tile side
+    int tileSize = 0; // reduced samples per tile side
     std::vector<QPoint> corners; // top-left corners in reduced samples of the region
 
     int tileCount() const { return static_cast<int>(corners.size()); }

@@ -31,7 +31,8 @@ int levelCountForSize(const QSize &size)
 }
 
 SpatialPyramid::SpatialPyramid(int levelCount, MotionWorkerPool &pool)
-    : m_levelCount(std::max(1, levelCount)), m_pool(pool)
+    : m_levelCount(std::max(1, levelCount))
+    , m_pool(pool)
 {
 }
 

@@ -25,8 +25,7 @@ BandpassDesign designBandpass(double captureFps, double lowerHz, double upperHz)
     const double bandwidth = k2 - k1;
     const double product = k2 * k1;
     const double denominator = bandwidth + 1.0 + product;
-    return {bandwidth / denominator, 2.0 * (product - 1.0) / denominator,
-            (1.0 - bandwidth + product) / denominator};
+    return {bandwidth / denominator, 2.0 * (product - 1.0) / denominator, (1.0 - bandwidth + product) / denominator};
 }
 
 double poleRadius(double a1, double a2)
@@ -128,9 +127,8 @@ FilterCoefficients TemporalBandpassFilter::singlePrecisionCoefficients() const
             static_cast<float>(m_a2)};
 }
 
-bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels,
-                                     std::vector<FloatPlane> *outputLevels, MotionWorkerPool &pool,
-                                     QString *errorMessage)
+bool TemporalBandpassFilter::process(const std::vector<FloatPlane> &inputLevels, std::vector<FloatPlane> *outputLevels,
+                                     MotionWorkerPool &pool, QString *errorMessage)
 {
     // Configuration is checked first (in prepareState), then the containers.
     if (m_configured && !outputLevels) {

@@ -12,7 +12,7 @@ namespace ovra::motion_core::vector_kernels {
 namespace {
 
 // The sum of taps at x over rows[j] + x, the rows one output row needs.
-template<int tapCount>
+template <int tapCount>
 OVRA_VECTOR_INLINE Floats blurColumns(const float *const *rows, int x, const float (&taps)[tapCount])
 {
     Floats samples[tapCount];
@@ -21,8 +21,7 @@ OVRA_VECTOR_INLINE Floats blurColumns(const float *const *rows, int x, const flo
     return kernel::symmetricSum(samples, taps, tapCount);
 }
 
-template<int tapCount>
-void blurRow(const float *in, int width, const float (&taps)[tapCount], float *out)
+template <int tapCount> void blurRow(const float *in, int width, const float (&taps)[tapCount], float *out)
 {
     constexpr int radius = tapCount / 2;
     const auto scalarAt = [&](int x) {

@@ -36,23 +36,71 @@ namespace {
 #if defined(__AVX512F__)
 
 constexpr int lanes = 16;
-struct Floats { __m512 v; };
-struct Ints { __m512i v; };
-struct Mask { __mmask16 v; };
+struct Floats
+{
+    __m512 v;
+};
+struct Ints
+{
+    __m512i v;
+};
+struct Mask
+{
+    __mmask16 v;
+};
 
-inline Floats load(const float *p) { return {_mm512_loadu_ps(p)}; }
-inline void store(float *p, Floats a) { _mm512_storeu_ps(p, a.v); }
-inline Floats splat(float value) { return {_mm512_set1_ps(value)}; }
-inline Floats operator+(Floats a, Floats b) { return {_mm512_add_ps(a.v, b.v)}; }
-inline Floats operator-(Floats a, Floats b) { return {_mm512_sub_ps(a.v, b.v)}; }
-inline Floats operator*(Floats a, Floats b) { return {_mm512_mul_ps(a.v, b.v)}; }
-inline Floats operator/(Floats a, Floats b) { return {_mm512_div_ps(a.v, b.v)}; }
-inline Floats sqrt(Floats a) { return {_mm512_sqrt_ps(a.v)}; }
-inline Mask operator<(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LT_OQ)}; }
-inline Mask operator<=(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LE_OQ)}; }
-inline Mask operator>(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GT_OQ)}; }
-inline Mask operator>=(Floats a, Floats b) { return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GE_OQ)}; }
-inline bool any(Mask m) { return m.v != 0; }
+inline Floats load(const float *p)
+{
+    return {_mm512_loadu_ps(p)};
+}
+inline void store(float *p, Floats a)
+{
+    _mm512_storeu_ps(p, a.v);
+}
+inline Floats splat(float value)
+{
+    return {_mm512_set1_ps(value)};
+}
+inline Floats operator+(Floats a, Floats b)
+{
+    return {_mm512_add_ps(a.v, b.v)};
+}
+inline Floats operator-(Floats a, Floats b)
+{
+    return {_mm512_sub_ps(a.v, b.v)};
+}
+inline Floats operator*(Floats a, Floats b)
+{
+    return {_mm512_mul_ps(a.v, b.v)};
+}
+inline Floats operator/(Floats a, Floats b)
+{
+    return {_mm512_div_ps(a.v, b.v)};
+}
+inline Floats sqrt(Floats a)
+{
+    return {_mm512_sqrt_ps(a.v)};
+}
+inline Mask operator<(Floats a, Floats b)
+{
+    return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LT_OQ)};
+}
+inline Mask operator<=(Floats a, Floats b)
+{
+    return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_LE_OQ)};
+}
+inline Mask operator>(Floats a, Floats b)
+{
+    return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GT_OQ)};
+}
+inline Mask operator>=(Floats a, Floats b)
+{
+    return {_mm512_cmp_ps_mask(a.v, b.v, _CMP_GE_OQ)};
+}
+inline bool any(Mask m)
+{
+    return m.v != 0;
+}
 inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm512_mask_blend_ps(m.v, whenFalse.v, whenTrue.v)};
@@ -75,39 +123,117 @@ inline Floats gather(const float *base, const std::int32_t *indices)
     return {_mm512_i32gather_ps(_mm512_loadu_si512(indices), base, 4)};
 }
 
-inline Ints loadInts(const std::uint32_t *p) { return {_mm512_loadu_si512(p)}; }
-inline void store(std::uint32_t *p, Ints a) { _mm512_storeu_si512(p, a.v); }
-inline Ints splatInt(std::uint32_t value) { return {_mm512_set1_epi32(static_cast<int>(value))}; }
-inline Ints operator&(Ints a, Ints b) { return {_mm512_and_si512(a.v, b.v)}; }
-inline Ints operator|(Ints a, Ints b) { return {_mm512_or_si512(a.v, b.v)}; }
-template<int bits> Ints shiftRight(Ints a) { return {_mm512_srli_epi32(a.v, bits)}; }
-template<int bits> Ints shiftLeft(Ints a) { return {_mm512_slli_epi32(a.v, bits)}; }
-inline Floats toFloats(Ints a) { return {_mm512_cvtepi32_ps(a.v)}; }
+inline Ints loadInts(const std::uint32_t *p)
+{
+    return {_mm512_loadu_si512(p)};
+}
+inline void store(std::uint32_t *p, Ints a)
+{
+    _mm512_storeu_si512(p, a.v);
+}
+inline Ints splatInt(std::uint32_t value)
+{
+    return {_mm512_set1_epi32(static_cast<int>(value))};
+}
+inline Ints operator&(Ints a, Ints b)
+{
+    return {_mm512_and_si512(a.v, b.v)};
+}
+inline Ints operator|(Ints a, Ints b)
+{
+    return {_mm512_or_si512(a.v, b.v)};
+}
+template <int bits> Ints shiftRight(Ints a)
+{
+    return {_mm512_srli_epi32(a.v, bits)};
+}
+template <int bits> Ints shiftLeft(Ints a)
+{
+    return {_mm512_slli_epi32(a.v, bits)};
+}
+inline Floats toFloats(Ints a)
+{
+    return {_mm512_cvtepi32_ps(a.v)};
+}
 // Toward zero; the values must lie within the 32-bit integer range.
-inline Ints truncateToInts(Floats a) { return {_mm512_cvttps_epi32(a.v)}; }
+inline Ints truncateToInts(Floats a)
+{
+    return {_mm512_cvttps_epi32(a.v)};
+}
 // a + 1 where m holds.
-inline Ints incrementWhere(Mask m, Ints a) { return {_mm512_mask_add_epi32(a.v, m.v, a.v, _mm512_set1_epi32(1))}; }
+inline Ints incrementWhere(Mask m, Ints a)
+{
+    return {_mm512_mask_add_epi32(a.v, m.v, a.v, _mm512_set1_epi32(1))};
+}
 
 #elif defined(__AVX2__)
 
 constexpr int lanes = 8;
-struct Floats { __m256 v; };
-struct Ints { __m256i v; };
-struct Mask { __m256 v; };
+struct Floats
+{
+    __m256 v;
+};
+struct Ints
+{
+    __m256i v;
+};
+struct Mask
+{
+    __m256 v;
+};
 
-inline Floats load(const float *p) { return {_mm256_loadu_ps(p)}; }
-inline void store(float *p, Floats a) { _mm256_storeu_ps(p, a.v); }
-inline Floats splat(float value) { return {_mm256_set1_ps(value)}; }
-inline Floats operator+(Floats a, Floats b) { return {_mm256_add_ps(a.v, b.v)}; }
-inline Floats operator-(Floats a, Floats b) { return {_mm256_sub_ps(a.v, b.v)}; }
-inline Floats operator*(Floats a, Floats b) { return {_mm256_mul_ps(a.v, b.v)}; }
-inline Floats operator/(Floats a, Floats b) { return {_mm256_div_ps(a.v, b.v)}; }
-inline Floats sqrt(Floats a) { return {_mm256_sqrt_ps(a.v)}; }
-inline Mask operator<(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LT_OQ)}; }
-inline Mask operator<=(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_LE_OQ)}; }
-inline Mask operator>(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GT_OQ)}; }
-inline Mask operator>=(Floats a, Floats b) { return {_mm256_cmp_ps(a.v, b.v, _CMP_GE_OQ)}; }
-inline bool any(Mask m) { return _mm256_movemask_ps(m.v) != 0; }
+inline Floats load(const float *p)
+{
+    return {_mm256_loadu_ps(p)};
+}
+inline void store(float *p, Floats a)
+{
+    _mm256_storeu_ps(p, a.v);
+}
+inline Floats splat(float value)
+{
+    return {_mm256_set1_ps(value)};
+}
+inline Floats operator+(Floats a, Floats b)
+{
+    return {_mm256_add_ps(a.v, b.v)};
+}
+inline Floats operator-(Floats a, Floats b)
+{
+    return {_mm256_sub_ps(a.v, b.v)};
+}
+inline Floats operator*(Floats a, Floats b)
+{
+    return {_mm256_mul_ps(a.v, b.v)};
+}
+inline Floats operator/(Floats a, Floats b)
+{
+    return {_mm256_div_ps(a.v, b.v)};
+}
+inline Floats sqrt(Floats a)
+{
+    return {_mm256_sqrt_ps(a.v)};
+}
+inline Mask operator<(Floats a, Floats b)
+{
+    return {_mm256_cmp_ps(a.v, b.v, _CMP_LT_OQ)};
+}
+inline Mask operator<=(Floats a, Floats b)
+{
+    return {_mm256_cmp_ps(a.v, b.v, _CMP_LE_OQ)};
+}
+inline Mask operator>(Floats a, Floats b)
+{
+    return {_mm256_cmp_ps(a.v, b.v, _CMP_GT_OQ)};
+}
+inline Mask operator>=(Floats a, Floats b)
+{
+    return {_mm256_cmp_ps(a.v, b.v, _CMP_GE_OQ)};
+}
+inline bool any(Mask m)
+{
+    return _mm256_movemask_ps(m.v) != 0;
+}
 inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm256_blendv_ps(whenFalse.v, whenTrue.v, m.v)};
@@ -128,38 +254,116 @@ inline Floats gather(const float *base, const std::int32_t *indices)
     return {_mm256_i32gather_ps(base, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(indices)), 4)};
 }
 
-inline Ints loadInts(const std::uint32_t *p) { return {_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p))}; }
-inline void store(std::uint32_t *p, Ints a) { _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), a.v); }
-inline Ints splatInt(std::uint32_t value) { return {_mm256_set1_epi32(static_cast<int>(value))}; }
-inline Ints operator&(Ints a, Ints b) { return {_mm256_and_si256(a.v, b.v)}; }
-inline Ints operator|(Ints a, Ints b) { return {_mm256_or_si256(a.v, b.v)}; }
-template<int bits> Ints shiftRight(Ints a) { return {_mm256_srli_epi32(a.v, bits)}; }
-template<int bits> Ints shiftLeft(Ints a) { return {_mm256_slli_epi32(a.v, bits)}; }
-inline Floats toFloats(Ints a) { return {_mm256_cvtepi32_ps(a.v)}; }
-inline Ints truncateToInts(Floats a) { return {_mm256_cvttps_epi32(a.v)}; }
+inline Ints loadInts(const std::uint32_t *p)
+{
+    return {_mm256_loadu_si256(reinterpret_cast<const __m256i *>(p))};
+}
+inline void store(std::uint32_t *p, Ints a)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), a.v);
+}
+inline Ints splatInt(std::uint32_t value)
+{
+    return {_mm256_set1_epi32(static_cast<int>(value))};
+}
+inline Ints operator&(Ints a, Ints b)
+{
+    return {_mm256_and_si256(a.v, b.v)};
+}
+inline Ints operator|(Ints a, Ints b)
+{
+    return {_mm256_or_si256(a.v, b.v)};
+}
+template <int bits> Ints shiftRight(Ints a)
+{
+    return {_mm256_srli_epi32(a.v, bits)};
+}
+template <int bits> Ints shiftLeft(Ints a)
+{
+    return {_mm256_slli_epi32(a.v, bits)};
+}
+inline Floats toFloats(Ints a)
+{
+    return {_mm256_cvtepi32_ps(a.v)};
+}
+inline Ints truncateToInts(Floats a)
+{
+    return {_mm256_cvttps_epi32(a.v)};
+}
 // A true lane of a mask is all ones, -1 as an integer.
-inline Ints incrementWhere(Mask m, Ints a) { return {_mm256_sub_epi32(a.v, _mm256_castps_si256(m.v))}; }
+inline Ints incrementWhere(Mask m, Ints a)
+{
+    return {_mm256_sub_epi32(a.v, _mm256_castps_si256(m.v))};
+}
 
 #else // SSE2
 
 constexpr int lanes = 4;
-struct Floats { __m128 v; };
-struct Ints { __m128i v; };
-struct Mask { __m128 v; };
+struct Floats
+{
+    __m128 v;
+};
+struct Ints
+{
+    __m128i v;
+};
+struct Mask
+{
+    __m128 v;
+};
 
-inline Floats load(const float *p) { return {_mm_loadu_ps(p)}; }
-inline void store(float *p, Floats a) { _mm_storeu_ps(p, a.v); }
-inline Floats splat(float value) { return {_mm_set1_ps(value)}; }
-inline Floats operator+(Floats a, Floats b) { return {_mm_add_ps(a.v, b.v)}; }
-inline Floats operator-(Floats a, Floats b) { return {_mm_sub_ps(a.v, b.v)}; }
-inline Floats operator*(Floats a, Floats b) { return {_mm_mul_ps(a.v, b.v)}; }
-inline Floats operator/(Floats a, Floats b) { return {_mm_div_ps(a.v, b.v)}; }
-inline Floats sqrt(Floats a) { return {_mm_sqrt_ps(a.v)}; }
-inline Mask operator<(Floats a, Floats b) { return {_mm_cmplt_ps(a.v, b.v)}; }
-inline Mask operator<=(Floats a, Floats b) { return {_mm_cmple_ps(a.v, b.v)}; }
-inline Mask operator>(Floats a, Floats b) { return {_mm_cmpgt_ps(a.v, b.v)}; }
-inline Mask operator>=(Floats a, Floats b) { return {_mm_cmpge_ps(a.v, b.v)}; }
-inline bool any(Mask m) { return _mm_movemask_ps(m.v) != 0; }
+inline Floats load(const float *p)
+{
+    return {_mm_loadu_ps(p)};
+}
+inline void store(float *p, Floats a)
+{
+    _mm_storeu_ps(p, a.v);
+}
+inline Floats splat(float value)
+{
+    return {_mm_set1_ps(value)};
+}
+inline Floats operator+(Floats a, Floats b)
+{
+    return {_mm_add_ps(a.v, b.v)};
+}
+inline Floats operator-(Floats a, Floats b)
+{
+    return {_mm_sub_ps(a.v, b.v)};
+}
+inline Floats operator*(Floats a, Floats b)
+{
+    return {_mm_mul_ps(a.v, b.v)};
+}
+inline Floats operator/(Floats a, Floats b)
+{
+    return {_mm_div_ps(a.v, b.v)};
+}
+inline Floats sqrt(Floats a)
+{
+    return {_mm_sqrt_ps(a.v)};
+}
+inline Mask operator<(Floats a, Floats b)
+{
+    return {_mm_cmplt_ps(a.v, b.v)};
+}
+inline Mask operator<=(Floats a, Floats b)
+{
+    return {_mm_cmple_ps(a.v, b.v)};
+}
+inline Mask operator>(Floats a, Floats b)
+{
+    return {_mm_cmpgt_ps(a.v, b.v)};
+}
+inline Mask operator>=(Floats a, Floats b)
+{
+    return {_mm_cmpge_ps(a.v, b.v)};
+}
+inline bool any(Mask m)
+{
+    return _mm_movemask_ps(m.v) != 0;
+}
 inline Floats select(Mask m, Floats whenTrue, Floats whenFalse)
 {
     return {_mm_or_ps(_mm_and_ps(m.v, whenTrue.v), _mm_andnot_ps(m.v, whenFalse.v))};
@@ -178,30 +382,78 @@ inline Floats gather(const float *base, const std::int32_t *indices)
     return {_mm_setr_ps(base[indices[0]], base[indices[1]], base[indices[2]], base[indices[3]])};
 }
 
-inline Ints loadInts(const std::uint32_t *p) { return {_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))}; }
-inline void store(std::uint32_t *p, Ints a) { _mm_storeu_si128(reinterpret_cast<__m128i *>(p), a.v); }
-inline Ints splatInt(std::uint32_t value) { return {_mm_set1_epi32(static_cast<int>(value))}; }
-inline Ints operator&(Ints a, Ints b) { return {_mm_and_si128(a.v, b.v)}; }
-inline Ints operator|(Ints a, Ints b) { return {_mm_or_si128(a.v, b.v)}; }
-template<int bits> Ints shiftRight(Ints a) { return {_mm_srli_epi32(a.v, bits)}; }
-template<int bits> Ints shiftLeft(Ints a) { return {_mm_slli_epi32(a.v, bits)}; }
-inline Floats toFloats(Ints a) { return {_mm_cvtepi32_ps(a.v)}; }
-inline Ints truncateToInts(Floats a) { return {_mm_cvttps_epi32(a.v)}; }
-inline Ints incrementWhere(Mask m, Ints a) { return {_mm_sub_epi32(a.v, _mm_castps_si128(m.v))}; }
+inline Ints loadInts(const std::uint32_t *p)
+{
+    return {_mm_loadu_si128(reinterpret_cast<const __m128i *>(p))};
+}
+inline void store(std::uint32_t *p, Ints a)
+{
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), a.v);
+}
+inline Ints splatInt(std::uint32_t value)
+{
+    return {_mm_set1_epi32(static_cast<int>(value))};
+}
+inline Ints operator&(Ints a, Ints b)
+{
+    return {_mm_and_si128(a.v, b.v)};
+}
+inline Ints operator|(Ints a, Ints b)
+{
+    return {_mm_or_si128(a.v, b.v)};
+}
+template <int bits> Ints shiftRight(Ints a)
+{
+    return {_mm_srli_epi32(a.v, bits)};
+}
+template <int bits> Ints shiftLeft(Ints a)
+{
+    return {_mm_slli_epi32(a.v, bits)};
+}
+inline Floats toFloats(Ints a)
+{
+    return {_mm_cvtepi32_ps(a.v)};
+}
+inline Ints truncateToInts(Floats a)
+{
+    return {_mm_cvttps_epi32(a.v)};
+}
+inline Ints incrementWhere(Mask m, Ints a)
+{
+    return {_mm_sub_epi32(a.v, _mm_castps_si128(m.v))};
+}
 
 #endif
 
 // Helpers common to all widths.
 
 // std::min and std::max semantics: the first argument unless the comparison holds.
-inline Floats minimum(Floats a, Floats b) { return select(b < a, b, a); }
-inline Floats maximum(Floats a, Floats b) { return select(a < b, b, a); }
-inline Floats absolute(Floats a) { return maximum(a, splat(0.0f) - a); }
+inline Floats minimum(Floats a, Floats b)
+{
+    return select(b < a, b, a);
+}
+inline Floats maximum(Floats a, Floats b)
+{
+    return select(a < b, b, a);
+}
+inline Floats absolute(Floats a)
+{
+    return maximum(a, splat(0.0f) - a);
+}
 // A constant with a vector, as in the reference's tap x sample or sum + coefficient.
-inline Floats operator*(float a, Floats b) { return splat(a) * b; }
-inline Floats operator+(Floats a, float b) { return a + splat(b); }
+inline Floats operator*(float a, Floats b)
+{
+    return splat(a) * b;
+}
+inline Floats operator+(Floats a, float b)
+{
+    return a + splat(b);
+}
 // sqrt(x x + y y) in single precision, as the reference computes it (PhaseKernels.cpp).
-inline Floats magnitude(Floats x, Floats y) { return sqrt(x * x + y * y); }
+inline Floats magnitude(Floats x, Floats y)
+{
+    return sqrt(x * x + y * y);
+}
 
 // The first count (1 .. lanes) samples at p; the other lanes read as 0 and are not written.
 inline Floats loadPartial(const float *p, int count)
@@ -246,8 +498,14 @@ inline void storePartial(std::uint32_t *p, Ints a, int count)
         p[i] = buffer[i];
 }
 
-inline int smallerOf(int a, int b) { return a < b ? a : b; }
-inline int largerOf(int a, int b) { return a < b ? b : a; }
+inline int smallerOf(int a, int b)
+{
+    return a < b ? a : b;
+}
+inline int largerOf(int a, int b)
+{
+    return a < b ? b : a;
+}
 
 } // namespace
 } // namespace ovra::motion_core::vector_kernels

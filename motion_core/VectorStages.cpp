@@ -61,7 +61,9 @@ VectorKernels vectorKernels([[maybe_unused]] KernelSet set)
     throw std::logic_error("The reference kernel set has no vector kernels.");
 }
 
-VectorStages::VectorStages(KernelSet set, MotionWorkerPool &pool) : m_kernels(vectorKernels(set)), m_pool(pool)
+VectorStages::VectorStages(KernelSet set, MotionWorkerPool &pool)
+    : m_kernels(vectorKernels(set))
+    , m_pool(pool)
 {
 }
 
@@ -109,8 +111,8 @@ void VectorStages::prepare(const QSize &frameSize, const QRect &processingRectan
     m_ringWeight = withRing ? mask.ringWeight : 0.0f;
     RegionMask(mask.expandedRegion, width, height, mask.featherRadius).axisFactors(m_ring.columns, m_ring.rows);
 
-    m_scratchPerChunk = static_cast<size_t>(
-        std::max(decomposeScratchFloats(finest.width()), phaseScratchFloats(finest.width())));
+    m_scratchPerChunk
+        = static_cast<size_t>(std::max(decomposeScratchFloats(finest.width()), phaseScratchFloats(finest.width())));
     m_chunks.resize(static_cast<size_t>(m_pool.threadCount()));
     m_seams.resize(static_cast<size_t>(m_pool.threadCount()));
     // Zero-filled: kernels may read the padding behind a row, never use it.
@@ -158,10 +160,10 @@ void VectorStages::decompose(const FloatPlane &luminance, Pyramid &pyramid, std:
     }
 }
 
-const FloatPlane &VectorStages::shiftPhase(size_t level, const LevelSamples &current,
-                                           const LevelSamples &previous, FloatPlane &accumulatorH,
-                                           FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
-                                           TemporalBandpassFilter &filterV, float alpha, const FloatPlane &coarser)
+const FloatPlane &VectorStages::shiftPhase(size_t level, const LevelSamples &current, const LevelSamples &previous,
+                                           FloatPlane &accumulatorH, FloatPlane &accumulatorV,
+                                           TemporalBandpassFilter &filterH, TemporalBandpassFilter &filterV,
+                                           float alpha, const FloatPlane &coarser)
 {
     const int width = current.level.width();
     const int height = current.level.height();

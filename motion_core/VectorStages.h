@@ -34,7 +34,7 @@ VectorKernels vectorKernels(KernelSet set);
 // Where and how strongly the magnified luminance change is blended in (Composition.h).
 struct CompositionMaskGeometry
 {
-    QRectF region;         // normalised to the processing rectangle
+    QRectF region; // normalised to the processing rectangle
     QRectF expandedRegion; // likewise
     float ringWeight;
     double featherRadius;
@@ -76,9 +76,8 @@ public:
     // result, so levels go from coarsest to finest; the finest gives the magnified
     // luminance. current is not changed. The filters' state must be prepared.
     const FloatPlane &shiftPhase(size_t level, const LevelSamples &current, const LevelSamples &previous,
-                                 FloatPlane &accumulatorH, FloatPlane &accumulatorV,
-                                 TemporalBandpassFilter &filterH, TemporalBandpassFilter &filterV, float alpha,
-                                 const FloatPlane &coarser);
+                                 FloatPlane &accumulatorH, FloatPlane &accumulatorV, TemporalBandpassFilter &filterH,
+                                 TemporalBandpassFilter &filterV, float alpha, const FloatPlane &coarser);
     // The full frame as ARGB32 with the masked luminance change added inside the processing
     // rectangle. Throws std::bad_alloc when the image cannot be created.
     QImage composite(const QImage &frame, const FloatPlane &luminance, const FloatPlane &magnified);
@@ -108,13 +107,13 @@ private:
     QRect m_processingRectangle;
     std::vector<AxisTaps> m_columnTaps; // per level: from the next coarser size to the level's
     std::vector<AxisTaps> m_rowTaps;
-    std::vector<FloatPlane> m_lowpass;  // the low-pass images between the levels
+    std::vector<FloatPlane> m_lowpass; // the low-pass images between the levels
     std::vector<FloatPlane> m_reconstructed; // per level
     FloatPlane m_weightedH; // only the rows around chunk seams are used
     FloatPlane m_weightedV;
     FloatPlane m_amplitude;
     std::vector<ChunkRange> m_chunks; // the last loop's chunks, by number
-    std::vector<ChunkRange> m_seams;  // row ranges, numbered in order
+    std::vector<ChunkRange> m_seams; // row ranges, numbered in order
     MaskTables m_region;
     MaskTables m_ring;
     float m_ringWeight = 0.0f;

@@ -30,13 +30,15 @@ struct CoarsePlane
 // Output rows of a coarse plane upsampled to width, with the two interpolated coarse rows
 // an output row needs kept in scratch (2 x (width + lanes) floats). CoarseRows gives a
 // coarse row's samples by its number.
-template<typename CoarseRows>
-class UpsampledRows
+template <typename CoarseRows> class UpsampledRows
 {
 public:
-    UpsampledRows(CoarseRows coarse, const ResampleAxis &columns, const ResampleAxis &rows, int width,
-                  float *scratch)
-        : m_coarse(coarse), m_columns(columns), m_rows(rows), m_width(width), m_scratch(scratch)
+    UpsampledRows(CoarseRows coarse, const ResampleAxis &columns, const ResampleAxis &rows, int width, float *scratch)
+        : m_coarse(coarse)
+        , m_columns(columns)
+        , m_rows(rows)
+        , m_width(width)
+        , m_scratch(scratch)
     {
     }
 

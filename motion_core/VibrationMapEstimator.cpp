@@ -30,8 +30,8 @@ struct BandBins
     int neighbourhoodLast = 0;
 
     BandBins(double lowerHz, double upperHz, double resolutionHz, int bins)
-        : first(std::max(firstVibrationBin, static_cast<int>(std::lround(lowerHz / resolutionHz)))),
-          last(std::min(bins - 1, static_cast<int>(std::lround(upperHz / resolutionHz))))
+        : first(std::max(firstVibrationBin, static_cast<int>(std::lround(lowerHz / resolutionHz))))
+        , last(std::min(bins - 1, static_cast<int>(std::lround(upperHz / resolutionHz))))
     {
         const int half = std::max(8, bins / 8);
         neighbourhoodFirst = std::max(firstVibrationBin, first - half);
@@ -75,7 +75,8 @@ void measureTile(const CrossPower &power, const BandBins &band, double resolutio
 
 int VibrationMap::texturedTileCount() const
 {
-    return static_cast<int>(std::count_if(tiles.begin(), tiles.end(), [](const VibrationMapTile &tile) { return tile.textured; }));
+    return static_cast<int>(
+        std::count_if(tiles.begin(), tiles.end(), [](const VibrationMapTile &tile) { return tile.textured; }));
 }
 
 double VibrationMap::largestAmplitudePixels() const

@@ -21,10 +21,10 @@ std::mutex &plannerMutex()
 } // namespace
 
 SegmentTransform::SegmentTransform(int length)
-    : m_length(length),
-      m_window(static_cast<size_t>(length)),
-      m_input(fftwf_alloc_real(static_cast<size_t>(length))),
-      m_output(fftwf_alloc_complex(static_cast<size_t>(length / 2 + 1)))
+    : m_length(length)
+    , m_window(static_cast<size_t>(length))
+    , m_input(fftwf_alloc_real(static_cast<size_t>(length)))
+    , m_output(fftwf_alloc_complex(static_cast<size_t>(length / 2 + 1)))
 {
     if (!m_input || !m_output) {
         release();

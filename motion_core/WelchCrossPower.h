@@ -57,7 +57,12 @@ struct CrossPower
     std::vector<double> yy;
     std::vector<double> xy;
 
-    explicit CrossPower(int bins) : xx(size_t(bins), 0.0), yy(size_t(bins), 0.0), xy(size_t(bins), 0.0) {}
+    explicit CrossPower(int bins)
+        : xx(size_t(bins), 0.0)
+        , yy(size_t(bins), 0.0)
+        , xy(size_t(bins), 0.0)
+    {
+    }
     int binCount() const { return static_cast<int>(xx.size()); }
     double total(int k) const { return xx[size_t(k)] + yy[size_t(k)]; }
 };

@@ -12,11 +12,13 @@ namespace ovra::processing {
 // A first-in first-out hand-over between one producing and one consuming thread that holds at
 // most `capacity` items, so that a fast producer waits instead of filling memory. close() ends
 // every wait: from then on pushes fail and pops return what is left, then nothing.
-template <typename T>
-class BoundedQueue
+template <typename T> class BoundedQueue
 {
 public:
-    explicit BoundedQueue(std::size_t capacity) : m_capacity(capacity) {}
+    explicit BoundedQueue(std::size_t capacity)
+        : m_capacity(capacity)
+    {
+    }
 
     // Waits while the queue is full; false (item dropped) once it is closed.
     bool push(T item)

@@ -27,8 +27,8 @@ bool publishFile(const QString &path, const QByteArray &content, QString *errorM
     const bool written = file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.flush();
     file.close();
     QString renameError;
-    const media::RenameOutcome outcome =
-        written ? media::renameWithoutReplacing(staging.path(), path, &renameError) : media::RenameOutcome::Failed;
+    const media::RenameOutcome outcome
+        = written ? media::renameWithoutReplacing(staging.path(), path, &renameError) : media::RenameOutcome::Failed;
     if (outcome == media::RenameOutcome::Renamed) {
         staging.release();
         return true;

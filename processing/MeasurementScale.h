@@ -10,7 +10,10 @@ namespace ovra::processing {
 // set it: typed, or calibrated from a line drawn over something of known length.
 struct MeasurementScale
 {
-    enum class Origin { Typed, Line };
+    enum class Origin {
+        Typed,
+        Line
+    };
 
     double millimetresPerPixel = 0.0;
     Origin origin = Origin::Typed;

@@ -30,9 +30,9 @@ MotionSpectrumResult analyse(const MotionSpectrumRequest &request, const Progres
     QElapsedTimer timer;
     timer.start();
     const double fps = request.sourceMetadata.captureFrameRate;
-    TileMotionMeasurement measurement(request.sourceMetadata, request.startFrame, request.endFrameExclusive,
-                                      request.regionOfInterest, motion_core::RegionDisplacementTracker::minimumRegionSide,
-                                      &motion_core::TileLayout::automatic);
+    TileMotionMeasurement measurement(
+        request.sourceMetadata, request.startFrame, request.endFrameExclusive, request.regionOfInterest,
+        motion_core::RegionDisplacementTracker::minimumRegionSide, &motion_core::TileLayout::automatic);
     QString refusal = measurement.refusal();
     if (refusal.isEmpty())
         refusal = MotionSpectrumAnalysis::resolutionRefusal(measurement.frameCount(), fps, request.resolutionHz);
@@ -43,7 +43,8 @@ MotionSpectrumResult analyse(const MotionSpectrumRequest &request, const Progres
     if (result.state != ProcessingState::Succeeded)
         return result;
     const motion_core::DisplacementSeries &series = measurement.tracker().series();
-    const int length = motion_core::MotionSpectrumEstimator::segmentLength(series.frameCount, fps, request.resolutionHz);
+    const int length
+        = motion_core::MotionSpectrumEstimator::segmentLength(series.frameCount, fps, request.resolutionHz);
     if (length == 0)
         return failed(MotionSpectrumAnalysis::resolutionRefusal(series.frameCount, fps, request.resolutionHz));
     result.spectrum = motion_core::MotionSpectrumEstimator::estimate(series, fps, length, request.maximumPeakCount);
@@ -69,8 +70,9 @@ QString MotionSpectrumAnalysis::resolutionRefusal(qint64 frameCount, double capt
 {
     if (motion_core::MotionSpectrumEstimator::segmentLength(frameCount, captureFps, resolutionHz) > 0)
         return {};
-    const qint64 needed = std::max<qint64>(motion_core::MotionSpectrumEstimator::minimumSegmentLength,
-                                           resolutionHz > 0.0 ? static_cast<qint64>(std::ceil(captureFps / resolutionHz)) : 0);
+    const qint64 needed
+        = std::max<qint64>(motion_core::MotionSpectrumEstimator::minimumSegmentLength,
+                           resolutionHz > 0.0 ? static_cast<qint64>(std::ceil(captureFps / resolutionHz)) : 0);
     if (resolutionHz > 0.0)
         return tr("The fragment of %1 frames is too short for a resolution of %2 Hz at %3 frames/s: it needs at least "
                   "%4 frames.")

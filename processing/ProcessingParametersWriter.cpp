@@ -3,8 +3,8 @@
 
 #include "media/StagingFile.h"
 #include "motion_core/MotionSettings.h"
-#include "processing/VideoWatermarkRenderer.h"
 #include "ovra/Version.h"
+#include "processing/VideoWatermarkRenderer.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -74,7 +74,8 @@ QJsonObject processingObject(const motion_core::MotionSettings &settings, qint64
         {QStringLiteral("upperFrequencyHz"), settings.upperFrequencyHz},
         {QStringLiteral("amplificationFactor"), settings.amplificationFactor},
         {QStringLiteral("rotationSpeedRpm"), settings.rotationSpeedRpm},
-        {QStringLiteral("rotationFrequencyHz"), settings.rotationSpeedRpm > 0.0 ? settings.rotationSpeedRpm / 60.0 : 0.0},
+        {QStringLiteral("rotationFrequencyHz"),
+         settings.rotationSpeedRpm > 0.0 ? settings.rotationSpeedRpm / 60.0 : 0.0},
         {QStringLiteral("workerThreadCount"), settings.workerThreadCount},
         {QStringLiteral("effectiveWorkerThreadCount"), motion_core::effectiveWorkerThreadCount(settings)},
         {QStringLiteral("workerThreadMode"),
@@ -164,10 +165,11 @@ bool ProcessingParametersWriter::writeStagingFile(const QString &stagingPath,
 
     QFile file(reserved.absoluteFilePath());
     try {
-        const QByteArray bytes =
-            buildParametersDocument(parametersRequest, openedMetadata, captureFps, processedFrameCount);
+        const QByteArray bytes
+            = buildParametersDocument(parametersRequest, openedMetadata, captureFps, processedFrameCount);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return fail(removeAfterFailure(file, tr("Could not open the staging JSON file: %1").arg(file.errorString())));
+            return fail(
+                removeAfterFailure(file, tr("Could not open the staging JSON file: %1").arg(file.errorString())));
         if (file.write(bytes) != bytes.size() || !file.flush()) {
             const QString error = file.errorString();
             file.close();
@@ -178,8 +180,9 @@ bool ProcessingParametersWriter::writeStagingFile(const QString &stagingPath,
             return fail(removeAfterFailure(file, tr("The written staging JSON file is empty.")));
     } catch (const std::exception &exception) {
         file.close();
-        return fail(removeAfterFailure(file, tr("Exception while writing the staging JSON file: %1")
-                                                 .arg(QString::fromLocal8Bit(exception.what()))));
+        return fail(removeAfterFailure(
+            file,
+            tr("Exception while writing the staging JSON file: %1").arg(QString::fromLocal8Bit(exception.what()))));
     } catch (...) {
         file.close();
         return fail(removeAfterFailure(file, tr("Unknown exception while writing the staging JSON file.")));

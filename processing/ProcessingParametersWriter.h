@@ -4,8 +4,8 @@
 #include "media/VideoMetadata.h"
 #include "processing/ProcessingRecords.h"
 
-#include <QCoreApplication>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 namespace ovra::processing {

@@ -17,7 +17,13 @@ namespace ovra::project_data {
 
 class TemporaryVideo;
 
-enum class ProcessingState { Idle, Running, Succeeded, Failed, Cancelled };
+enum class ProcessingState {
+    Idle,
+    Running,
+    Succeeded,
+    Failed,
+    Cancelled
+};
 
 // Counters of one processing run; durations in microseconds.
 struct ProcessingPerformance

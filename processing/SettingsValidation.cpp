@@ -96,7 +96,8 @@ QString bandValidationMessage(double lowerHz, double upperHz, double captureFps)
 
 QString fragmentTooShortMessage(const motion_core::MotionSettings &settings, double captureFps)
 {
-    return SettingsMessages::tr("The selected fragment is too short for this frequency band. Select at least %1 frames.")
+    return SettingsMessages::tr(
+               "The selected fragment is too short for this frequency band. Select at least %1 frames.")
         .arg(motion_core::requiredMinimumFrameCount(settings, captureFps));
 }
 
@@ -115,7 +116,8 @@ QString settingsValidationMessage(const media::VideoMetadata &metadata, const mo
     if (!media::isValidRate(captureFps))
         return SettingsMessages::tr("Enter the camera capture frame rate before choosing the frequency band.");
     if (metadata.variableFrameRate && !fragmentUsableForFrequencies(metadata, start, end))
-        return SettingsMessages::tr("The selected fragment contains irregular frame intervals. Select a verified uniform section.");
+        return SettingsMessages::tr(
+            "The selected fragment contains irregular frame intervals. Select a verified uniform section.");
     if (!fragmentSelectionValid(metadata, start, end))
         return SettingsMessages::tr("Choose a valid analysis fragment.");
     if (!motion_core::regionLargeEnough(settings, metadata.frameSize))
@@ -146,7 +148,8 @@ QString settingsWarningMessage(const motion_core::MotionSettings &settings, doub
             .arg(recommended);
     }
     if (motion_core::nearNyquist(settings, captureFps))
-        return SettingsMessages::tr("The selected band is close to Nyquist; reliable frequency separation may be poor.");
+        return SettingsMessages::tr(
+            "The selected band is close to Nyquist; reliable frequency separation may be poor.");
     if (settings.amplificationFactor > 20.0 && motion_core::amplificationValid(settings))
         return SettingsMessages::tr("High amplification may produce visible artifacts.");
     if (settings.amplificationFactor == 1.0)

@@ -14,12 +14,12 @@ using project_data::ProcessingState;
 TileMotionMeasurement::TileMotionMeasurement(const media::VideoMetadata &metadata, qint64 startFrame,
                                              qint64 endFrameExclusive, const QRectF &region, int minimumRegionSide,
                                              LayoutForRegion layout)
-    : m_metadata(metadata),
-      m_start(startFrame),
-      m_end(endFrameExclusive > 0 ? endFrameExclusive : metadata.frameCount),
-      m_region(region),
-      m_minimumRegionSide(minimumRegionSide),
-      m_layout(std::move(layout))
+    : m_metadata(metadata)
+    , m_start(startFrame)
+    , m_end(endFrameExclusive > 0 ? endFrameExclusive : metadata.frameCount)
+    , m_region(region)
+    , m_minimumRegionSide(minimumRegionSide)
+    , m_layout(std::move(layout))
 {
 }
 

@@ -64,13 +64,16 @@ VibrationMapResult analyse(const VibrationMapRequest &request, const ProgressCal
     timer.start();
     const double fps = request.sourceMetadata.captureFrameRate;
     const double lowerHz = request.lowerFrequencyHz;
-    const int tilePixels = request.tilePixels > 0 ? request.tilePixels
-                                                  : VibrationMapAnalysis::automaticTilePixels(request.sourceMetadata.frameSize);
+    const int tilePixels = request.tilePixels > 0
+        ? request.tilePixels
+        : VibrationMapAnalysis::automaticTilePixels(request.sourceMetadata.frameSize);
     if (tilePixels < VibrationMapAnalysis::minimumTilePixels)
-        return failed(VibrationMapAnalysis::tr("Choose tiles of at least %1 pixels.").arg(VibrationMapAnalysis::minimumTilePixels));
-    TileMotionMeasurement measurement(request.sourceMetadata, request.startFrame, request.endFrameExclusive,
-                                      request.regionOfInterest, motion_core::TileLayout::gridMinimumSide(tilePixels),
-                                      [tilePixels](const QRect &region) { return motion_core::TileLayout::grid(region, tilePixels); });
+        return failed(VibrationMapAnalysis::tr("Choose tiles of at least %1 pixels.")
+                          .arg(VibrationMapAnalysis::minimumTilePixels));
+    TileMotionMeasurement measurement(
+        request.sourceMetadata, request.startFrame, request.endFrameExclusive, request.regionOfInterest,
+        motion_core::TileLayout::gridMinimumSide(tilePixels),
+        [tilePixels](const QRect &region) { return motion_core::TileLayout::grid(region, tilePixels); });
     QString refusal = measurement.refusal();
     if (refusal.isEmpty())
         refusal = bandValidationMessage(lowerHz, request.upperFrequencyHz, fps);
@@ -102,7 +105,8 @@ int VibrationMapAnalysis::automaticTilePixels(const QSize &frameSize)
     return std::max(16, frameSize.width() / 64);
 }
 
-VibrationMapResult VibrationMapAnalysis::run(const VibrationMapRequest &request, const ProgressCallback &progressCallback,
+VibrationMapResult VibrationMapAnalysis::run(const VibrationMapRequest &request,
+                                             const ProgressCallback &progressCallback,
                                              const media::CancellationCheck &cancellationCheck)
 {
     try {

@@ -24,7 +24,8 @@ QColor colourAt(double fraction)
     const double t = position - double(below);
     const QColor a(colourStops[below]);
     const QColor b(colourStops[below + 1]);
-    return QColor::fromRgbF(float(a.redF() + t * (b.redF() - a.redF())), float(a.greenF() + t * (b.greenF() - a.greenF())),
+    return QColor::fromRgbF(float(a.redF() + t * (b.redF() - a.redF())),
+                            float(a.greenF() + t * (b.greenF() - a.greenF())),
                             float(a.blueF() + t * (b.blueF() - a.blueF())));
 }
 
@@ -37,7 +38,8 @@ QString number(double value)
 QString amplitudeText(double pixels, const std::optional<MeasurementScale> &scale)
 {
     const QString inPixels = QStringLiteral("%1 px").arg(pixels, 0, 'f', 3);
-    return scale ? lengthText(scale->millimetres(pixels)) + QStringLiteral(" (") + inPixels + QLatin1Char(')') : inPixels;
+    return scale ? lengthText(scale->millimetres(pixels)) + QStringLiteral(" (") + inPixels + QLatin1Char(')')
+                 : inPixels;
 }
 
 QStringList captionLines(const VibrationMapRequest &request, const VibrationMapResult &result,
@@ -52,12 +54,14 @@ QStringList captionLines(const VibrationMapRequest &request, const VibrationMapR
                           .arg(end - 1)
                           .arg(locale.toString(map.sampleRateHz, 'g', 6)),
                       VibrationMapExport::tr("Band %1–%2 Hz, strongest at %3 Hz")
-                          .arg(locale.toString(map.lowerFrequencyHz, 'g', 6), locale.toString(map.upperFrequencyHz, 'g', 6),
+                          .arg(locale.toString(map.lowerFrequencyHz, 'g', 6),
+                               locale.toString(map.upperFrequencyHz, 'g', 6),
                                locale.toString(map.strongestFrequencyHz, 'f', 2))};
     if (!scale)
         lines << VibrationMapExport::tr("No scale: amplitudes in pixels");
     else if (scale->origin == MeasurementScale::Origin::Typed)
-        lines << VibrationMapExport::tr("Scale %1 mm per pixel, typed").arg(locale.toString(scale->millimetresPerPixel, 'g', 6));
+        lines << VibrationMapExport::tr("Scale %1 mm per pixel, typed")
+                     .arg(locale.toString(scale->millimetresPerPixel, 'g', 6));
     else
         lines << VibrationMapExport::tr("Scale %1 mm per pixel, from a line of known length")
                      .arg(locale.toString(scale->millimetresPerPixel, 'g', 6));

@@ -35,12 +35,12 @@ namespace ovra::processing {
 
 using media::VideoFrame;
 using media::VideoReadStatus;
+using project_data::joinMessages;
 using project_data::ProcessingPerformance;
 using project_data::ProcessingProgress;
 using project_data::ProcessingRequest;
 using project_data::ProcessingResult;
 using project_data::ProcessingState;
-using project_data::joinMessages;
 
 namespace {
 
@@ -61,7 +61,11 @@ class PipelineRun
 public:
     // Analyse: source -> motion -> watermark -> new store. ExportStored: a stored result ->
     // staged MP4. ExportDirect: source -> motion -> watermark -> staged MP4.
-    enum class Mode { Analyse, ExportStored, ExportDirect };
+    enum class Mode {
+        Analyse,
+        ExportStored,
+        ExportDirect
+    };
 
     // The request's flag and stored result name the mode; an analysis into a stored result
     // names none.
@@ -211,7 +215,8 @@ private:
         if (VideoProcessingPipeline::sameFile(m_request.sourceMetadata.filePath, output)
             || VideoProcessingPipeline::sameFile(output, m_parametersPath) || QFileInfo::exists(output)
             || QFileInfo::exists(m_parametersPath))
-            return fail(VideoProcessingPipeline::tr("An output path matches the input file or a result file already exists."));
+            return fail(
+                VideoProcessingPipeline::tr("An output path matches the input file or a result file already exists."));
         if (cancellationRequested())
             return ProcessingResult::cancelled();
         // What killed runs left beside the destinations goes before this run adds its own.
@@ -265,9 +270,11 @@ private:
         m_count = m_end - m_start;
 
         m_captureFps = m_request.sourceMetadata.captureFrameRate > 0.0 ? m_request.sourceMetadata.captureFrameRate
-                                                                      : m_opened.captureFrameRate;
+                                                                       : m_opened.captureFrameRate;
         if (!std::isfinite(m_captureFps) || m_captureFps <= 0.0)
-            return fail(VideoProcessingPipeline::tr("The camera capture frame rate is required before motion processing."), removeFiles());
+            return fail(
+                VideoProcessingPipeline::tr("The camera capture frame rate is required before motion processing."),
+                removeFiles());
         if (processesMotion()) {
             if (auto ended = prepareProcessing())
                 return ended;
@@ -294,8 +301,9 @@ private:
             const bool uniformRange = hasFrameRange && first >= 0 && endExclusive <= m_opened.frameCount
                 && endExclusive - first >= 2 && m_opened.uniformStartFrame >= 0 && first >= m_opened.uniformStartFrame;
             if (!uniformRange)
-                return fail(VideoProcessingPipeline::tr("The selected fragment contains irregular frame intervals. Select a verified uniform "
-                               "section."),
+                return fail(VideoProcessingPipeline::tr(
+                                "The selected fragment contains irregular frame intervals. Select a verified uniform "
+                                "section."),
                             removeFiles());
         }
         if (hasFrameRange) {
@@ -314,11 +322,14 @@ private:
         const double rate = m_opened.nominalFrameRate;
         // -1 stands for "no frame" and fails the check below.
         m_start = media::firstFrameAtOrAfter(startUs, rate).value_or(-1);
-        m_end = m_settings.playbackEndUs < 0 ? m_opened.frameCount : media::firstFrameAtOrAfter(endUs, rate).value_or(-1);
+        m_end
+            = m_settings.playbackEndUs < 0 ? m_opened.frameCount : media::firstFrameAtOrAfter(endUs, rate).value_or(-1);
         if (m_opened.frameCount > 0)
             m_end = std::min(m_end, m_opened.frameCount);
         if (m_start < 0 || m_end <= m_start)
-            return fail(VideoProcessingPipeline::tr("The time range contains no frames after alignment to frame boundaries."), removeFiles());
+            return fail(
+                VideoProcessingPipeline::tr("The time range contains no frames after alignment to frame boundaries."),
+                removeFiles());
         return std::nullopt;
     }
 
@@ -419,7 +430,8 @@ private:
         m_performance.frameLoopElapsedUs = elapsedUs(m_loopTimer);
         m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
         if (m_framesWritten != m_framesRead)
-            return fail(VideoProcessingPipeline::tr("The number of frames returned by motion processing does not match the input."),
+            return fail(VideoProcessingPipeline::tr(
+                            "The number of frames returned by motion processing does not match the input."),
                         dropDestination());
         if (cancellationRequested())
             return ProcessingResult::cancelled(dropDestination());
@@ -434,7 +446,8 @@ private:
         if (read.status == VideoReadStatus::Failed)
             return sourceFailure(read.error, dropDestination());
         if (read.status == VideoReadStatus::EndOfStream)
-            return fail(VideoProcessingPipeline::tr("The decoder reached the end of the stream before the calculated end of the time range."),
+            return fail(VideoProcessingPipeline::tr(
+                            "The decoder reached the end of the stream before the calculated end of the time range."),
                         dropDestination());
         // The processor always sees a uniform capture-time grid numbered from the fragment start.
         VideoFrame &decoded = read.frame;
@@ -516,7 +529,8 @@ private:
             return *ended;
         const QString &output = m_request.outputVideoPath;
         if (QFileInfo::exists(output) || QFileInfo::exists(m_parametersPath))
-            return fail(VideoProcessingPipeline::tr("A final output file appeared during processing; publishing was cancelled."),
+            return fail(VideoProcessingPipeline::tr(
+                            "A final output file appeared during processing; publishing was cancelled."),
                         dropDestination());
         if (auto ended = finishDestination(VideoProcessingPipeline::tr("Finalizing the staging video file")))
             return *ended;
@@ -527,7 +541,8 @@ private:
         QString renameError;
         if (media::renameWithoutReplacing(m_jsonStaging.path(), m_parametersPath, &renameError)
             != media::RenameOutcome::Renamed)
-            return fail(VideoProcessingPipeline::tr("Could not publish the JSON file: %1").arg(renameError), rollBackVideo(output));
+            return fail(VideoProcessingPipeline::tr("Could not publish the JSON file: %1").arg(renameError),
+                        rollBackVideo(output));
         m_jsonStaging.release();
         m_performance.publicationUs += elapsedUs(timer);
         report(VideoProcessingPipeline::tr("Publishing the result"), m_framesRead, m_framesRead);
@@ -554,8 +569,8 @@ private:
         QElapsedTimer timer;
         timer.start();
         QString error;
-        const bool written = ProcessingParametersWriter::writeStagingFile(
-            m_jsonStaging.path(), parametersRequest, m_opened, m_captureFps, m_framesRead, &error);
+        const bool written = ProcessingParametersWriter::writeStagingFile(m_jsonStaging.path(), parametersRequest,
+                                                                          m_opened, m_captureFps, m_framesRead, &error);
         m_performance.parametersWriteUs += elapsedUs(timer);
         m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
         if (!written)
@@ -612,7 +627,8 @@ private:
 
 } // namespace
 
-ProcessingResult VideoProcessingPipeline::run(const ProcessingRequest &request, const ProgressCallback &progressCallback,
+ProcessingResult VideoProcessingPipeline::run(const ProcessingRequest &request,
+                                              const ProgressCallback &progressCallback,
                                               const media::CancellationCheck &cancellationCheck)
 {
     const std::optional<PipelineRun::Mode> mode = PipelineRun::modeOf(request);
@@ -630,7 +646,8 @@ bool VideoProcessingPipeline::sameFile(const QString &first, const QString &seco
     struct stat b = {};
     if (::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0)
         return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-    return QDir::cleanPath(QFileInfo(first).absoluteFilePath()) == QDir::cleanPath(QFileInfo(second).absoluteFilePath());
+    return QDir::cleanPath(QFileInfo(first).absoluteFilePath())
+        == QDir::cleanPath(QFileInfo(second).absoluteFilePath());
 }
 
 } // namespace ovra::processing

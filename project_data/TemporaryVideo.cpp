@@ -36,13 +36,15 @@ constexpr qint64 recordHeaderBytes = 3 * 4 + 3 * 8;
 
 bool writeFailed(QString *errorMessage)
 {
-    return reportFailure(errorMessage, TemporaryVideo::tr("Could not write the temporary analysis result. "
-                                          "Check free disk space and access to the temporary folder."));
+    return reportFailure(errorMessage,
+                         TemporaryVideo::tr("Could not write the temporary analysis result. "
+                                            "Check free disk space and access to the temporary folder."));
 }
 
 bool readFailed(QString *errorMessage)
 {
-    return reportFailure(errorMessage, TemporaryVideo::tr("Could not read the temporary analysis result. Run the analysis again."));
+    return reportFailure(errorMessage,
+                         TemporaryVideo::tr("Could not read the temporary analysis result. Run the analysis again."));
 }
 
 bool foreignRoot(const QString &root, QString *errorMessage)
@@ -54,7 +56,11 @@ bool foreignRoot(const QString &root, QString *errorMessage)
                              .arg(QDir::toNativeSeparators(root)));
 }
 
-enum class RootState { Usable, Foreign, Unavailable };
+enum class RootState {
+    Usable,
+    Foreign,
+    Unavailable
+};
 
 // The temporary folder is shared between users, so the root must be a real directory (not a
 // symbolic link) of this user that nobody else can enter. A root of ours with wider permissions
@@ -116,8 +122,8 @@ TemporaryVideo::~TemporaryVideo()
     removeFramesFile(m_directory);
     m_ownerLock.reset(); // releasing the lock deletes "owner.lock"
     if (!QDir().rmdir(m_directory))
-        qCWarning(lcTemporaryVideo).noquote() << "Temporary analysis directory retained for next cleanup:"
-                                               << m_directory;
+        qCWarning(lcTemporaryVideo).noquote()
+            << "Temporary analysis directory retained for next cleanup:" << m_directory;
 }
 
 // A root per user: with one shared name, whoever made it first (or anyone, with one mkdir) would
@@ -178,9 +184,10 @@ bool TemporaryVideo::appendFrame(const media::VideoFrame &frame, QString *errorM
 
     QByteArray header;
     QDataStream stream(&header, QIODevice::WriteOnly);
-    stream << qint32(image.width()) << qint32(image.height()) << qint32(image.format())
-           << qint64(image.bytesPerLine()) << qint64(frame.presentationTimeUs) << qint64(frame.frameIndex);
-    const qint64 offset = m_framesFile.append(header, reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes());
+    stream << qint32(image.width()) << qint32(image.height()) << qint32(image.format()) << qint64(image.bytesPerLine())
+           << qint64(frame.presentationTimeUs) << qint64(frame.frameIndex);
+    const qint64 offset
+        = m_framesFile.append(header, reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes());
     if (offset < 0)
         return writeFailed(errorMessage);
     m_offsets.append(offset);
@@ -239,8 +246,8 @@ void TemporaryVideo::cleanupStale()
     if (!cleanupLock.tryLock(0))
         return;
 
-    const QFileInfoList entries = QDir(root).entryInfoList({QStringLiteral("result-*")},
-                                                           QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QFileInfoList entries
+        = QDir(root).entryInfoList({QStringLiteral("result-*")}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo &entry : entries) {
         if (entry.isSymLink())
             continue;
@@ -261,8 +268,8 @@ qint64 TemporaryVideo::requiredStorageBytes(QSize frameSize, qint64 frameCount)
     if (frameSize.width() < 1 || frameSize.height() < 1 || frameCount < 1)
         return 0;
     // ARGB32 rows are 4-byte words, so they carry no padding.
-    const qint64 recordBytes =
-        BlockAlignedFile::recordBytes(recordHeaderBytes, qint64(frameSize.width()) * frameSize.height() * 4);
+    const qint64 recordBytes
+        = BlockAlignedFile::recordBytes(recordHeaderBytes, qint64(frameSize.width()) * frameSize.height() * 4);
     if (frameCount > std::numeric_limits<qint64>::max() / recordBytes)
         return std::numeric_limits<qint64>::max();
     return frameCount * recordBytes;
@@ -282,9 +289,9 @@ bool TemporaryVideo::checkFreeSpace(QSize frameSize, qint64 frameCount, QString 
     }
     const QLocale locale;
     return reportFailure(errorMessage,
-                tr("The temporary folder does not have enough free space for the analysis result: "
-                   "%1 needed, %2 available.")
-                    .arg(locale.formattedDataSize(required), locale.formattedDataSize(available)));
+                         tr("The temporary folder does not have enough free space for the analysis result: "
+                            "%1 needed, %2 available.")
+                             .arg(locale.formattedDataSize(required), locale.formattedDataSize(available)));
 }
 
 } // namespace ovra::project_data

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "media/VideoFrame.h"
-#include "project_data/BlockAlignedFile.h"
 #include "media/VideoMetadata.h"
+#include "project_data/BlockAlignedFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

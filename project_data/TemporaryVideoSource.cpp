@@ -10,10 +10,10 @@
 namespace ovra::project_data {
 namespace {
 
+using media::reportFailure;
 using media::VideoFrame;
 using media::VideoMetadata;
 using media::VideoReadStatus;
-using media::reportFailure;
 
 QString outsideMessage()
 {
@@ -22,7 +22,8 @@ QString outsideMessage()
 
 QString notOpenMessage()
 {
-    return TemporaryVideoSource::tr("The analysis result is not open for reading. Open it before seeking or reading frames.");
+    return TemporaryVideoSource::tr(
+        "The analysis result is not open for reading. Open it before seeking or reading frames.");
 }
 
 } // namespace
@@ -80,14 +81,14 @@ VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *erro
         return VideoReadStatus::Failed;
     frame->frameIndex = m_firstFrameIndex + m_position;
     // The grid of the source's nominal rate replaces the stored times; none without a rate.
-    frame->presentationTimeUs =
-        media::isValidRate(m_metadata.nominalFrameRate) ? media::frameTimeUs(frame->frameIndex, m_metadata.nominalFrameRate) : -1;
+    frame->presentationTimeUs = media::isValidRate(m_metadata.nominalFrameRate)
+        ? media::frameTimeUs(frame->frameIndex, m_metadata.nominalFrameRate)
+        : -1;
     ++m_position;
     return VideoReadStatus::Frame;
 }
 
-VideoReadStatus TemporaryVideoSource::skipFrame(qint64 *frameIndex, qint64 *presentationTimeUs,
-                                                QString *errorMessage)
+VideoReadStatus TemporaryVideoSource::skipFrame(qint64 *frameIndex, qint64 *presentationTimeUs, QString *errorMessage)
 {
     VideoFrame frame;
     const VideoReadStatus status = readFrame(&frame, errorMessage);

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config git
+  build-essential cmake ninja-build pkg-config git clang-format
   qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-tools-dev qt6-tools-dev-tools
   qt6-l10n-tools libgl-dev libvulkan-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts

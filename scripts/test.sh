@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Installs what is missing, builds, checks the QML with qmllint and runs the whole test suite;
-# then builds the motion core with its scalar reference kernels only, as on a target without x86
-# vector kernels, and runs its tests there; last, the tests that need no window, built with the
-# address and undefined behaviour sanitizers.
+# Installs what is missing, builds, checks the C++ style with clang-format and the QML with
+# qmllint, and runs the whole test suite; then builds the motion core with its scalar reference
+# kernels only, as on a target without x86 vector kernels, and runs its tests there; last, the
+# tests that need no window, built with the address and undefined behaviour sanitizers.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=${OVRA_BUILD_DIR:-$root/build}
 scalar_dir=${OVRA_SCALAR_BUILD_DIR:-$build_dir-scalar}
 
 "$root/scripts/build.sh"
+# Every C++ source keeps the style .clang-format describes; one that does not fails the run.
+git -C "$root" ls-files -z '*.cpp' '*.h' | (cd "$root" && xargs -0 clang-format --dry-run --Werror)
 # Any qmllint warning fails. Suppressed line by line ("qmllint disable") are three shortcomings
 # of Qt 6.4: its qmllint knows no qlonglong, the type of the qint64 frame numbers and times, and
 # takes Qt.callLater for a property that may not be a method ("type"); its Loader cannot load a

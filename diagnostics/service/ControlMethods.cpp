@@ -60,11 +60,10 @@ bool numberWithin(const QJsonObject &params, const char *key, double low, double
 // Copies the present processing keys into the candidate; false when one has the wrong kind.
 bool editCandidate(const QJsonObject &params, motion_core::MotionSettings *candidate)
 {
-    const std::pair<const char *, double *> numbers[] = {
-        {"rotationSpeedRpm", &candidate->rotationSpeedRpm},
-        {"lowerFrequencyHz", &candidate->lowerFrequencyHz},
-        {"upperFrequencyHz", &candidate->upperFrequencyHz},
-        {"amplificationFactor", &candidate->amplificationFactor}};
+    const std::pair<const char *, double *> numbers[] = {{"rotationSpeedRpm", &candidate->rotationSpeedRpm},
+                                                         {"lowerFrequencyHz", &candidate->lowerFrequencyHz},
+                                                         {"upperFrequencyHz", &candidate->upperFrequencyHz},
+                                                         {"amplificationFactor", &candidate->amplificationFactor}};
     for (const auto &[key, member] : numbers) {
         if (!has(params, key))
             continue;
@@ -224,9 +223,9 @@ QJsonObject ControlMethods::setProcessingParameters(const QJsonObject &params, Q
         settings->setWorkerThreadCount(candidate.workerThreadCount);
     if (has(params, "regionProcessingOptimizationEnabled"))
         settings->setRegionProcessingOptimizationEnabled(candidate.regionProcessingOptimizationEnabled);
-    return accepted({{QStringLiteral("settingsValid"), settings->settingsValid()},
-                     {QStringLiteral("regionProcessingOptimizationEnabled"),
-                      settings->regionProcessingOptimizationEnabled()}});
+    return accepted(
+        {{QStringLiteral("settingsValid"), settings->settingsValid()},
+         {QStringLiteral("regionProcessingOptimizationEnabled"), settings->regionProcessingOptimizationEnabled()}});
 }
 
 QJsonObject ControlMethods::playback(const QJsonObject &params, QString *errorCode)

@@ -15,7 +15,10 @@ namespace ovra::diagnostics::service {
 class ControlMethods
 {
 public:
-    explicit ControlMethods(ui::controllers::ApplicationController *application) : m_application(application) {}
+    explicit ControlMethods(ui::controllers::ApplicationController *application)
+        : m_application(application)
+    {
+    }
 
     // The result ({"accepted": true, ...}), or an empty object with *errorCode set.
     QJsonObject call(const QString &method, const QJsonObject &params, QString *errorCode);

@@ -16,8 +16,8 @@ const QString relativeDirectory = QStringLiteral("OVRA/OVRA Motion/runtime/diagn
 
 QString baseLocation()
 {
-    for (const auto location : {QStandardPaths::RuntimeLocation, QStandardPaths::GenericDataLocation,
-                                QStandardPaths::TempLocation}) {
+    for (const auto location :
+         {QStandardPaths::RuntimeLocation, QStandardPaths::GenericDataLocation, QStandardPaths::TempLocation}) {
         const QString path = QStandardPaths::writableLocation(location);
         if (!path.isEmpty())
             return path;

@@ -51,8 +51,8 @@ QJsonObject EventJournal::query(const QJsonObject &params, quint64 revision, QSt
             nextCursor = id;
         }
     }
-    const double droppedBefore = m_events.isEmpty() ? double(m_nextEventId - 1)
-                                                    : m_events.first().value(QLatin1String("id")).toDouble() - 1;
+    const double droppedBefore
+        = m_events.isEmpty() ? double(m_nextEventId - 1) : m_events.first().value(QLatin1String("id")).toDouble() - 1;
     return {{QStringLiteral("events"), events},
             {QStringLiteral("nextCursor"), nextCursor},
             {QStringLiteral("droppedBefore"), droppedBefore},

@@ -12,7 +12,8 @@
 namespace ovra::diagnostics::service {
 
 JsonLinesServer::JsonLinesServer(RequestHandler requestHandler, FramingErrorHandler framingErrorHandler)
-    : m_requestHandler(std::move(requestHandler)), m_framingErrorHandler(std::move(framingErrorHandler))
+    : m_requestHandler(std::move(requestHandler))
+    , m_framingErrorHandler(std::move(framingErrorHandler))
 {
     connect(&m_server, &QLocalServer::newConnection, this, &JsonLinesServer::acceptConnections);
 }
@@ -117,7 +118,8 @@ void JsonLinesServer::finishPass(QLocalSocket *socket, QByteArray &buffer, bool 
 void JsonLinesServer::scheduleRead(QLocalSocket *socket)
 {
     QMetaObject::invokeMethod(
-        this, [this, guard = QPointer<QLocalSocket>(socket)] {
+        this,
+        [this, guard = QPointer<QLocalSocket>(socket)] {
             if (guard)
                 readClient(guard);
         },

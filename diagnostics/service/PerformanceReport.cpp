@@ -33,20 +33,21 @@ QString workerMode(const ProcessingPerformance &r)
 // The keys both objects share, in the brief object's order.
 QJsonObject common(const ProcessingPerformance &r)
 {
-    return {{QStringLiteral("available"), r.hasData()},
-            {QStringLiteral("clock"), QStringLiteral("monotonic_wall")},
-            {QStringLiteral("measuredFrames"), double(r.measuredFrames)},
-            {QStringLiteral("totalElapsedMs"), ms(r.totalElapsedUs)},
-            {QStringLiteral("frameLoopElapsedMs"), ms(r.frameLoopElapsedUs)},
-            {QStringLiteral("frameThroughputFps"), r.frameThroughputFps()},
-            {QStringLiteral("availableLogicalProcessorCount"), r.availableLogicalProcessorCount},
-            {QStringLiteral("requestedMotionWorkerThreadCount"), r.requestedMotionWorkerThreadCount},
-            {QStringLiteral("motionWorkerThreadCount"), r.motionWorkerThreadCount},
-            {QStringLiteral("decoderThreadLimit"), r.decoderThreadLimit},
-            {QStringLiteral("encoderThreadLimit"), r.encoderThreadLimit},
-            {QStringLiteral("motionProcessingFrameWidth"), r.motionStages.motionProcessingFrameWidth},
-            {QStringLiteral("motionProcessingFrameHeight"), r.motionStages.motionProcessingFrameHeight},
-            {QStringLiteral("regionProcessingOptimizationApplied"), r.motionStages.regionProcessingOptimizationApplied}};
+    return {
+        {QStringLiteral("available"), r.hasData()},
+        {QStringLiteral("clock"), QStringLiteral("monotonic_wall")},
+        {QStringLiteral("measuredFrames"), double(r.measuredFrames)},
+        {QStringLiteral("totalElapsedMs"), ms(r.totalElapsedUs)},
+        {QStringLiteral("frameLoopElapsedMs"), ms(r.frameLoopElapsedUs)},
+        {QStringLiteral("frameThroughputFps"), r.frameThroughputFps()},
+        {QStringLiteral("availableLogicalProcessorCount"), r.availableLogicalProcessorCount},
+        {QStringLiteral("requestedMotionWorkerThreadCount"), r.requestedMotionWorkerThreadCount},
+        {QStringLiteral("motionWorkerThreadCount"), r.motionWorkerThreadCount},
+        {QStringLiteral("decoderThreadLimit"), r.decoderThreadLimit},
+        {QStringLiteral("encoderThreadLimit"), r.encoderThreadLimit},
+        {QStringLiteral("motionProcessingFrameWidth"), r.motionStages.motionProcessingFrameWidth},
+        {QStringLiteral("motionProcessingFrameHeight"), r.motionStages.motionProcessingFrameHeight},
+        {QStringLiteral("regionProcessingOptimizationApplied"), r.motionStages.regionProcessingOptimizationApplied}};
 }
 
 } // namespace
@@ -99,14 +100,10 @@ QJsonObject PerformanceReport::motionCore(const ProcessingPerformance &r)
     QJsonObject object{{QStringLiteral("measuredMs"), ms(measured)},
                        {QStringLiteral("coverageOfMotionProcessingPercent"), share(measured, r.motionProcessingUs)}};
     const std::initializer_list<std::pair<const char *, qint64>> stages{
-        {"luminanceMs", t.luminanceUs},
-        {"pyramidDecompositionMs", t.pyramidDecompositionUs},
-        {"quadratureMs", t.quadratureUs},
-        {"phaseAccumulationMs", t.phaseAccumulationUs},
-        {"temporalFilterMs", t.temporalFilterUs},
-        {"phaseDenoisingMs", t.phaseDenoisingUs},
-        {"phaseShiftMs", t.phaseShiftUs},
-        {"reconstructionMs", t.reconstructionUs},
+        {"luminanceMs", t.luminanceUs},           {"pyramidDecompositionMs", t.pyramidDecompositionUs},
+        {"quadratureMs", t.quadratureUs},         {"phaseAccumulationMs", t.phaseAccumulationUs},
+        {"temporalFilterMs", t.temporalFilterUs}, {"phaseDenoisingMs", t.phaseDenoisingUs},
+        {"phaseShiftMs", t.phaseShiftUs},         {"reconstructionMs", t.reconstructionUs},
         {"compositionMs", t.compositionUs}};
     for (const auto &[name, us] : stages)
         object.insert(QLatin1String(name), ms(us));

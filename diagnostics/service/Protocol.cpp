@@ -21,13 +21,18 @@ const QStringList &readOnlyMethods()
 
 const QStringList &mutatingMethods()
 {
-    static const QStringList names{
-        QStringLiteral("diagnostics.openVideo"), QStringLiteral("diagnostics.setCaptureFrameRate"),
-        QStringLiteral("diagnostics.setRange"), QStringLiteral("diagnostics.setRoi"),
-        QStringLiteral("diagnostics.setProcessingParameters"), QStringLiteral("diagnostics.playback"),
-        QStringLiteral("diagnostics.startPreview"), QStringLiteral("diagnostics.cancelPreview"),
-        QStringLiteral("diagnostics.setExportDestination"), QStringLiteral("diagnostics.startExport"),
-        QStringLiteral("diagnostics.cancelExport"), QStringLiteral("diagnostics.cancelAnalysis")};
+    static const QStringList names{QStringLiteral("diagnostics.openVideo"),
+                                   QStringLiteral("diagnostics.setCaptureFrameRate"),
+                                   QStringLiteral("diagnostics.setRange"),
+                                   QStringLiteral("diagnostics.setRoi"),
+                                   QStringLiteral("diagnostics.setProcessingParameters"),
+                                   QStringLiteral("diagnostics.playback"),
+                                   QStringLiteral("diagnostics.startPreview"),
+                                   QStringLiteral("diagnostics.cancelPreview"),
+                                   QStringLiteral("diagnostics.setExportDestination"),
+                                   QStringLiteral("diagnostics.startExport"),
+                                   QStringLiteral("diagnostics.cancelExport"),
+                                   QStringLiteral("diagnostics.cancelAnalysis")};
     return names;
 }
 

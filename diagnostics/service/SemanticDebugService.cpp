@@ -25,12 +25,12 @@ namespace ovra::diagnostics::service {
 using namespace ui::controllers;
 
 SemanticDebugService::SemanticDebugService(ApplicationController *application, QObject *parent)
-    : QObject(parent),
-      m_application(application),
-      m_server([this](const QByteArray &line, bool *close) { return handleLine(line, close); },
-               [this](const QString &code) { return protocol::errorResponse(QJsonValue::Null, m_revision, code); }),
-      m_methods(application),
-      m_spectrum(application)
+    : QObject(parent)
+    , m_application(application)
+    , m_server([this](const QByteArray &line, bool *close) { return handleLine(line, close); },
+               [this](const QString &code) { return protocol::errorResponse(QJsonValue::Null, m_revision, code); })
+    , m_methods(application)
+    , m_spectrum(application)
 {
     m_eventTimer.setSingleShot(true);
     m_eventTimer.setInterval(75);
@@ -210,8 +210,7 @@ void SemanticDebugService::connectControllers()
     connect(playback, &ui::playback::PlaybackController::timelineChanged, this, change("playback.timeline_changed"));
     connect(playback, &ui::playback::PlaybackController::playbackModeChanged, this, change("playback.mode_changed"));
     connect(playback, &ui::playback::PlaybackController::errorMessageChanged, this, change("playback.error_changed"));
-    connect(playback, &ui::playback::PlaybackController::previewStateChanged, this,
-            change("playback.preview_changed"));
+    connect(playback, &ui::playback::PlaybackController::previewStateChanged, this, change("playback.preview_changed"));
     connect(preview, &PreviewController::stateChanged, this, change("preview.state_changed"));
     connect(preview, &PreviewController::progressChanged, this, [this, preview] {
         noteProgress(&m_previewProgress, QStringLiteral("preview.progress_changed"), preview->progress(),

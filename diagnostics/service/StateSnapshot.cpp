@@ -29,8 +29,7 @@ QJsonValue integer(qint64 value)
 }
 
 // A controller's state as the clients know it: the enum's key with a lower-case first letter.
-template <typename State>
-QString stateName(State state)
+template <typename State> QString stateName(State state)
 {
     QString name = QString::fromLatin1(QMetaEnum::fromType<State>().valueToKey(int(state)));
     if (!name.isEmpty())

@@ -112,8 +112,8 @@ bool LibavDecoder::feedDecoder(Failure *failure)
             // not be decoded at all, which shortens an exact seek to a frame far from its key frame.
             const qint64 presentation = m_packet->pts;
             m_codec->skip_frame = m_seekTarget && presentation != AV_NOPTS_VALUE && presentation < *m_seekTarget
-                                      ? AVDISCARD_NONREF
-                                      : AVDISCARD_DEFAULT;
+                ? AVDISCARD_NONREF
+                : AVDISCARD_DEFAULT;
             const int sent = avcodec_send_packet(m_codec.get(), m_packet.get());
             av_packet_unref(m_packet.get());
             return sent >= 0 || fail(failure, Step::SendPacket, sent);

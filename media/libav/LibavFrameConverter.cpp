@@ -70,7 +70,7 @@ bool applyColorDetails(SwsContext *scaler, const AVFrame *frame)
     const int *coefficients = sws_getCoefficients(swsColorSpace(frame->colorspace));
     return sws_setColorspaceDetails(scaler, coefficients, isFullRange(frame) ? 1 : 0, destinationTable, 1, brightness,
                                     contrast, saturation)
-           >= 0;
+        >= 0;
 }
 
 void freeBuffer(void *buffer)
@@ -94,7 +94,7 @@ qsizetype RgbaDestination::bytesFor(int stride, int height)
 bool LibavFrameConverter::Format::operator==(const Format &other) const
 {
     return width == other.width && height == other.height && pixelFormat == other.pixelFormat
-           && colorSpace == other.colorSpace && colorRange == other.colorRange;
+        && colorSpace == other.colorSpace && colorRange == other.colorRange;
 }
 
 bool LibavFrameConverter::prepare(const AVFrame *frame)

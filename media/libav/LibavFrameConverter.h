@@ -27,7 +27,14 @@ struct RgbaDestination
 class LibavFrameConverter
 {
 public:
-    enum class Result { Converted, InvalidSize, OutOfMemory, Unsupported, RowTooLarge, Incomplete };
+    enum class Result {
+        Converted,
+        InvalidSize,
+        OutOfMemory,
+        Unsupported,
+        RowTooLarge,
+        Incomplete
+    };
 
     // Converts the whole frame into the destination, which must be large enough for it.
     Result convert(const AVFrame *frame, const RgbaDestination &destination);

@@ -20,7 +20,10 @@ extern "C" {
 namespace ovra::media::libav {
 namespace {
 
-unsigned majorOf(unsigned version) { return (version >> 16) & 0xffu; }
+unsigned majorOf(unsigned version)
+{
+    return (version >> 16) & 0xffu;
+}
 
 std::mutex overrideMutex;
 std::optional<LibavVersions> versionOverride;
@@ -34,8 +37,8 @@ QString LibavRuntime::backendName()
 
 LibavVersions LibavRuntime::requiredVersions()
 {
-    return {LIBAVFORMAT_VERSION_INT, LIBAVCODEC_VERSION_INT, LIBAVUTIL_VERSION_INT,
-            LIBSWSCALE_VERSION_INT, LIBSWRESAMPLE_VERSION_INT};
+    return {LIBAVFORMAT_VERSION_INT, LIBAVCODEC_VERSION_INT, LIBAVUTIL_VERSION_INT, LIBSWSCALE_VERSION_INT,
+            LIBSWRESAMPLE_VERSION_INT};
 }
 
 LibavVersions LibavRuntime::loadedVersions()
@@ -58,17 +61,17 @@ bool LibavRuntime::checkCompatibility(const LibavVersions &loaded, QString *erro
 {
     const LibavVersions required = requiredVersions();
     const bool compatible = majorOf(loaded.avcodec) == majorOf(required.avcodec)
-        && majorOf(loaded.avformat) == majorOf(required.avformat)
-        && majorOf(loaded.avutil) == majorOf(required.avutil)
+        && majorOf(loaded.avformat) == majorOf(required.avformat) && majorOf(loaded.avutil) == majorOf(required.avutil)
         && majorOf(loaded.swresample) == majorOf(required.swresample)
         && majorOf(loaded.swscale) == majorOf(required.swscale);
     if (errorMessage) {
         if (compatible)
             errorMessage->clear();
         else
-            *errorMessage = QCoreApplication::translate(
-                "LibavRuntime", "The system's FFmpeg libraries do not match the versions %1 was built with.")
-                                .arg(QStringLiteral(OVRA_DISPLAY_NAME));
+            *errorMessage
+                = QCoreApplication::translate(
+                      "LibavRuntime", "The system's FFmpeg libraries do not match the versions %1 was built with.")
+                      .arg(QStringLiteral(OVRA_DISPLAY_NAME));
     }
     return compatible;
 }

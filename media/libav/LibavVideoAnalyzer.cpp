@@ -169,7 +169,8 @@ QString failureMessage(const LibavDecoder::Failure &failure)
     case LibavDecoder::Step::StartDecoder:
         return LibavVideoAnalyzer::tr("Could not start time-grid analysis: %1").arg(code);
     case LibavDecoder::Step::AllocateBuffers:
-        return LibavVideoAnalyzer::tr("Could not start time-grid analysis: %1").arg(LibavVideoAnalyzer::tr("FFmpeg frame buffers are unavailable."));
+        return LibavVideoAnalyzer::tr("Could not start time-grid analysis: %1")
+            .arg(LibavVideoAnalyzer::tr("FFmpeg frame buffers are unavailable."));
     case LibavDecoder::Step::Seek:
     case LibavDecoder::Step::ReadPacket:
         return LibavVideoAnalyzer::tr("Could not read the video time grid: %1").arg(code);
@@ -189,8 +190,8 @@ QString failureMessage(const LibavDecoder::Failure &failure)
 // the file declares none. A quarter turn swaps what is wide and what is tall.
 double pixelAspectRatio(const LibavDecoder &decoder)
 {
-    const double ratio =
-        positiveRationalValue(av_guess_sample_aspect_ratio(decoder.input(), decoder.stream(), nullptr));
+    const double ratio
+        = positiveRationalValue(av_guess_sample_aspect_ratio(decoder.input(), decoder.stream(), nullptr));
     if (ratio <= 0.0)
         return 1.0;
     const int rotation = decoder.rotationDegrees();
@@ -219,12 +220,12 @@ VideoMetadata declaredMetadata(const QString &filePath, const LibavDecoder &deco
     declared.frameCount = stream->nb_frames > 0 ? stream->nb_frames : 0;
     declared.nominalFrameRate = positiveRationalValue(stream->avg_frame_rate);
     if (declared.nominalFrameRate <= 0.0)
-        declared.nominalFrameRate =
-            positiveRationalValue(av_guess_frame_rate(const_cast<AVFormatContext *>(input), stream, nullptr));
+        declared.nominalFrameRate
+            = positiveRationalValue(av_guess_frame_rate(const_cast<AVFormatContext *>(input), stream, nullptr));
     if (declared.nominalFrameRate <= 0.0)
         declared.nominalFrameRate = positiveRationalValue(stream->r_frame_rate);
-    declared.slowMotionPlaybackIntent =
-        hasSlowMotionPlaybackIntent(stream->metadata) || hasSlowMotionPlaybackIntent(input->metadata);
+    declared.slowMotionPlaybackIntent
+        = hasSlowMotionPlaybackIntent(stream->metadata) || hasSlowMotionPlaybackIntent(input->metadata);
     return declared;
 }
 
@@ -258,8 +259,7 @@ void applyScan(VideoMetadata &analysed, const TimeGridScan &scan, const StreamTi
         analysed.captureFrameRate = nominalRate;
     }
     if (analysed.durationUs < 1 && analysed.frameCount >= 1 && nominalRate > 0.0)
-        analysed.durationUs =
-            roundHalfAwayFromZero(static_cast<double>(analysed.frameCount) * 1000000.0 / nominalRate);
+        analysed.durationUs = roundHalfAwayFromZero(static_cast<double>(analysed.frameCount) * 1000000.0 / nominalRate);
 }
 
 } // namespace

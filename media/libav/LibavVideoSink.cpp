@@ -85,8 +85,8 @@ AVPixelFormat directScalerInput(QImage::Format format)
 // The converter for pictures of this layout; the one of the previous picture when it matches.
 bool useScalerInput(ScaleContextPtr &scaler, const AVCodecContext *codec, AVPixelFormat input)
 {
-    scaler.reset(sws_getCachedContext(scaler.release(), codec->width, codec->height, input, codec->width,
-                                      codec->height, codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
+    scaler.reset(sws_getCachedContext(scaler.release(), codec->width, codec->height, input, codec->width, codec->height,
+                                      codec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr));
     return scaler != nullptr;
 }
 
@@ -110,7 +110,10 @@ struct LibavVideoSink::EncoderState
     qint64 nextFrame = 0;
 };
 
-LibavVideoSink::LibavVideoSink(CancellationCheck cancellationCheck) : m_cancellation(std::move(cancellationCheck)) {}
+LibavVideoSink::LibavVideoSink(CancellationCheck cancellationCheck)
+    : m_cancellation(std::move(cancellationCheck))
+{
+}
 
 LibavVideoSink::~LibavVideoSink()
 {
@@ -166,9 +169,10 @@ bool LibavVideoSink::startEncoder(VideoOutputKind kind, double frameRate, int qu
             break;
     }
     if (!encoder)
-        return reportFailure(errorMessage, kind == VideoOutputKind::H264
-                                      ? tr("The system's FFmpeg libraries have no supported H.264 encoder.")
-                                      : tr("The system's FFmpeg libraries have no FFV1 encoder."));
+        return reportFailure(errorMessage,
+                             kind == VideoOutputKind::H264
+                                 ? tr("The system's FFmpeg libraries have no supported H.264 encoder.")
+                                 : tr("The system's FFmpeg libraries have no FFV1 encoder."));
 
     m_encoder = std::make_unique<EncoderState>();
     EncoderState &state = *m_encoder;
@@ -409,7 +413,8 @@ bool LibavVideoSink::publish(QString *errorMessage)
     case RenameOutcome::TargetExists:
         return failPublication(errorMessage, destinationAppearedMessage());
     case RenameOutcome::Failed:
-        return failPublication(errorMessage, tr("Could not safely assign the final video file name: %1").arg(errorText));
+        return failPublication(errorMessage,
+                               tr("Could not safely assign the final video file name: %1").arg(errorText));
     }
     m_staging.release();
     m_finalPath.clear();
@@ -422,7 +427,8 @@ bool LibavVideoSink::failPublication(QString *errorMessage, const QString &messa
 {
     m_cleanupMessage = m_staging.remove();
     m_finalPath.clear();
-    return reportFailure(errorMessage, m_cleanupMessage.isEmpty() ? message : message + QLatin1Char(' ') + m_cleanupMessage);
+    return reportFailure(errorMessage,
+                         m_cleanupMessage.isEmpty() ? message : message + QLatin1Char(' ') + m_cleanupMessage);
 }
 
 // A staging file that cannot be removed keeps its path, so that the next abort tries again.

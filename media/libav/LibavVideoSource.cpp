@@ -73,7 +73,10 @@ QString failureMessage(const LibavDecoder::Failure &failure)
 
 struct LibavVideoSource::DecoderState
 {
-    explicit DecoderState(CancellationState *cancellation) : decoder(cancellation) {}
+    explicit DecoderState(CancellationState *cancellation)
+        : decoder(cancellation)
+    {
+    }
 
     LibavDecoder decoder;
     LibavFrameConverter converter;

@@ -69,7 +69,7 @@ OVRA_WITH_AVX2_CLONE void convertLumaRow(const uint32_t *pixels, int width, uint
 
 // Limited range keeps every result inside 16..240 without clamping.
 OVRA_WITH_AVX2_CLONE void convertChromaRow(const uint32_t *top, const uint32_t *bottom, int width, uint8_t *u,
-                                          uint8_t *v)
+                                           uint8_t *v)
 {
     for (int x = 0; x < width / 2; ++x) {
         const uint32_t a = top[2 * x], b = top[2 * x + 1], c = bottom[2 * x], d = bottom[2 * x + 1];

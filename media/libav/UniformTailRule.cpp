@@ -100,8 +100,8 @@ double coarseGridInterval(const QList<qint64> &timestamps, const std::vector<Tic
         const double declared = 1.0 / (timing.baseFrameRate * timing.timeBase);
         const auto longer = std::count_if(intervals.begin() + 1, intervals.end(), [](Ticks i) { return i > 1; });
         const bool tickRate = std::abs(declared - 1.0) < 1e-9;
-        const bool standIn =
-            tickRate && static_cast<double>(longer) >= largestDroppedShare * static_cast<double>(intervals.size() - 1);
+        const bool standIn = tickRate
+            && static_cast<double>(longer) >= largestDroppedShare * static_cast<double>(intervals.size() - 1);
         if (std::abs(declared - static_cast<double>(median)) < 1.0 && !standIn)
             return declared;
     }
@@ -199,8 +199,8 @@ void applyUniformTailRule(VideoMetadata &metadata, const StreamTiming &timing)
     const qint64 tailLength = metadata.frameCount - k;
     if (tailLength >= 32 && k <= tailLength) {
         metadata.uniformStartFrame = k;
-        metadata.uniformTailFrameRate =
-            tailFrameRate(timestamps, k, tick, toleranceTicks, {timing.baseFrameRate, metadata.nominalFrameRate});
+        metadata.uniformTailFrameRate
+            = tailFrameRate(timestamps, k, tick, toleranceTicks, {timing.baseFrameRate, metadata.nominalFrameRate});
     }
 }
 

@@ -12,8 +12,8 @@
 
 #include <QProcess>
 #include <QQuickItem>
-#include <QRegularExpression>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <algorithm>
@@ -111,9 +111,11 @@ private slots:
         QTest::addColumn<QString>("openButton");
         QTest::addColumn<QString>("openDialogTitle");
         QTest::addRow("English") << QLocale(QLocale::English, QLocale::UnitedStates) << "Ready to open a video"
-                                 << "Open video" << "Open source video";
+                                 << "Open video"
+                                 << "Open source video";
         QTest::addRow("Russian") << QLocale(QLocale::Russian, QLocale::Russia) << "Можно открыть видео"
-                                 << "Открыть видео" << "Открыть исходное видео";
+                                 << "Открыть видео"
+                                 << "Открыть исходное видео";
     }
 
     // Where the system offers no file dialog of its own, Qt's dialog needs modules of its own

@@ -52,7 +52,9 @@ std::optional<QString> readLiteral(const QString &code, qsizetype *at)
          match = literal.match(code, *at)) {
         const QString quoted = match.captured(2);
         text = text.value_or(QString())
-            + quoted.mid(1, quoted.size() - 2).replace(QLatin1String("\\n"), QLatin1String("\n")).replace(escape, "\\1");
+            + quoted.mid(1, quoted.size() - 2)
+                  .replace(QLatin1String("\\n"), QLatin1String("\n"))
+                  .replace(escape, "\\1");
         *at = match.capturedEnd();
     }
     return text;
@@ -108,17 +110,15 @@ private slots:
     {
         QTest::addColumn<Call>("call");
         const QString missing = QStringLiteral("/nonexistent/video.mp4");
-        QTest::addRow("FFmpeg source")
-            << Call([=](QString *e) { ovra::media::libav::LibavVideoSource().open(missing, e); });
+        QTest::addRow("FFmpeg source") << Call(
+            [=](QString *e) { ovra::media::libav::LibavVideoSource().open(missing, e); });
         QTest::addRow("time-grid analyser")
             << Call([=](QString *e) { ovra::media::libav::LibavVideoAnalyzer().analyze(missing, nullptr, e); });
-        QTest::addRow("sink")
-            << Call([](QString *e) { ovra::media::libav::LibavVideoSink().writeFrame(QImage(), e); });
-        QTest::addRow("result source")
-            << Call([](QString *e) { ovra::project_data::TemporaryVideoSource(nullptr).readFrame(nullptr, e); });
-        QTest::addRow("store") << Call([](QString *e) {
-            ovra::project_data::TemporaryVideo(ovra::media::VideoMetadata()).appendFrame({}, e);
-        });
+        QTest::addRow("sink") << Call([](QString *e) { ovra::media::libav::LibavVideoSink().writeFrame(QImage(), e); });
+        QTest::addRow("result source") << Call(
+            [](QString *e) { ovra::project_data::TemporaryVideoSource(nullptr).readFrame(nullptr, e); });
+        QTest::addRow("store") << Call(
+            [](QString *e) { ovra::project_data::TemporaryVideo(ovra::media::VideoMetadata()).appendFrame({}, e); });
         QTest::addRow("motion core") << Call([](QString *e) {
             std::vector<ovra::media::VideoFrame> output;
             ovra::motion_core::PhaseMotionProcessor().processFrame({}, &output, e);
@@ -155,10 +155,12 @@ private slots:
     {
         const QSet<QString> catalogued = cataloguedTexts();
         QStringList faults;
-        for (const char *layer : {"app", "cli", "diagnostics", "media", "motion_core", "processing", "project_data", "ui"}) {
-            QDirIterator sources(sourceRoot + QLatin1Char('/') + QLatin1String(layer),
-                                 {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qml"), QStringLiteral("*.js")},
-                                 QDir::Files, QDirIterator::Subdirectories);
+        for (const char *layer :
+             {"app", "cli", "diagnostics", "media", "motion_core", "processing", "project_data", "ui"}) {
+            QDirIterator sources(
+                sourceRoot + QLatin1Char('/') + QLatin1String(layer),
+                {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qml"), QStringLiteral("*.js")},
+                QDir::Files, QDirIterator::Subdirectories);
             while (sources.hasNext())
                 faults += textsMissingFromTheCatalogues(sources.next(), catalogued);
         }

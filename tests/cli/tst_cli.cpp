@@ -79,10 +79,13 @@ private slots:
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("codec");
         const QStringList band{"--band", "8:12"};
-        QTest::newRow("band around the motion") << band << "mp4" << "h264";
+        QTest::newRow("band around the motion") << band << "mp4"
+                                                << "h264";
         QTest::newRow("first harmonic of 600 RPM")
-            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << "mp4" << "h264";
-        QTest::newRow("lossless for an output ending in .mkv") << band << "MKV" << "ffv1";
+            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << "mp4"
+            << "h264";
+        QTest::newRow("lossless for an output ending in .mkv") << band << "MKV"
+                                                               << "ffv1";
     }
 
     void processRecordsTheBandItWasGiven()
@@ -145,7 +148,8 @@ private slots:
         QVERIFY(interrupted.waitForFinished(60000));
         QCOMPARE(interrupted.exitStatus(), QProcess::NormalExit);
         QCOMPARE(interrupted.exitCode(), 130);
-        QVERIFY(QString::fromUtf8(interrupted.readAllStandardError()).contains("Processing was cancelled by the user."));
+        QVERIFY(
+            QString::fromUtf8(interrupted.readAllStandardError()).contains("Processing was cancelled by the user."));
         QCOMPARE(ovra::tests::folderEntries(folder.path()), QStringList({kept[0], kept[1], "long.mkv"}));
     }
 
@@ -187,8 +191,8 @@ private slots:
                                         << "Unknown option 'frobnicate'.";
         QTest::newRow("unknown command") << QStringList{"magnify"} << 2 << "Unknown command 'magnify'.";
         QTest::newRow("no command") << QStringList{} << 2 << "No command given.";
-        QTest::newRow("frame without index") << QStringList{"frame", tiny, "--output", png} << 2
-                                             << "--index and --output are required.";
+        QTest::newRow("frame without index")
+            << QStringList{"frame", tiny, "--output", png} << 2 << "--index and --output are required.";
         QTest::newRow("frame index not a number") << QStringList{"frame", tiny, "--index", "ten", "--output", png} << 2
                                                   << "--index needs an integer, got 'ten'.";
         QTest::newRow("spectrum of too few frames")
@@ -215,8 +219,8 @@ private slots:
         QTest::newRow("threads beyond any integer") << process + QStringList{"--threads", "1e30"} << 1
                                                     << "The number of worker threads must be between 0 (automatic) "
                                                        "and 256.";
-        QTest::newRow("quality beyond any integer") << process + QStringList{"--quality", "-1e30"} << 1
-                                                    << "Export quality must be between 0 and 100.";
+        QTest::newRow("quality beyond any integer")
+            << process + QStringList{"--quality", "-1e30"} << 1 << "Export quality must be between 0 and 100.";
         QTest::newRow("harmonic beyond any integer")
             << process + QStringList{"--rpm", "600", "--harmonic", "1e30", "--half-width", "10"} << 1
             << "No usable band around harmonic 1e+30 of 600 RPM with a half width of 10 %: the speed must be 500 to "
@@ -224,8 +228,8 @@ private slots:
         QTest::newRow("band and rpm together")
             << process + QStringList{"--band", "8:12", "--rpm", "600", "--harmonic", "1", "--half-width", "10"} << 2
             << "Give either --band or --rpm/--harmonic/--half-width, not both.";
-        QTest::newRow("map without a band") << QStringList{"map", m_vibrating, "--output", png} << 2
-                                            << "Give either --band or --frequency.";
+        QTest::newRow("map without a band")
+            << QStringList{"map", m_vibrating, "--output", png} << 2 << "Give either --band or --frequency.";
         QTest::newRow("map onto an existing file")
             << QStringList{"map", m_vibrating, "--output", existing + ".png", "--band", "8:12"} << 1
             << "already exists and was not overwritten";
@@ -275,7 +279,8 @@ private slots:
     void spectrumFindsTheSamplesTwoPartsAndWritesCsvOnce()
     {
         const QString csv = m_folder.filePath("spectrum.csv");
-        const CliRun run = runCli({"spectrum", OVRA_SAMPLE_VIDEO, "--capture-fps", "240", "--csv", csv, "--scale", "0.1"});
+        const CliRun run
+            = runCli({"spectrum", OVRA_SAMPLE_VIDEO, "--capture-fps", "240", "--csv", csv, "--scale", "0.1"});
         QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
         const QStringList lines = QString::fromUtf8(run.output).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
@@ -311,8 +316,8 @@ private slots:
     void mapReadsMillimetresThroughTheScale()
     {
         const double trueScale = 10.0 / 200.0; // mm per pixel
-        const ovra::processing::MeasurementScale drawn =
-            ovra::processing::MeasurementScale::fromLine(QLineF(20.0, 30.0, 221.0, 30.0), 10.0);
+        const ovra::processing::MeasurementScale drawn
+            = ovra::processing::MeasurementScale::fromLine(QLineF(20.0, 30.0, 221.0, 30.0), 10.0);
         const QString csv = m_folder.filePath("map.csv");
         const QString png = m_folder.filePath("map.png");
         const CliRun run = runCli({"map", m_vibrating, "--output", png, "--csv", csv, "--band", "8:12", "--tile", "32",
@@ -330,7 +335,8 @@ private slots:
             const double pixelError = std::abs(fields[4].toDouble() - pattern.amplitudePixels) * trueScale;
             QVERIFY2(std::abs(fields[5].toDouble() - trueMillimetres) <= 0.02 * trueMillimetres + pixelError,
                      row.constData());
-            QVERIFY2(std::abs(fields[6].toDouble() / (2.0 * M_PI * pattern.frequencyHz * fields[5].toDouble()) - 1.0) <= 0.03,
+            QVERIFY2(std::abs(fields[6].toDouble() / (2.0 * M_PI * pattern.frequencyHz * fields[5].toDouble()) - 1.0)
+                         <= 0.03,
                      row.constData());
         }
         QVERIFY(rows.size() >= 1 + 6);

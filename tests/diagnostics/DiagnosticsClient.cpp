@@ -8,8 +8,8 @@
 DiagnosticsClient::DiagnosticsClient(const QString &descriptorPath)
 {
     QFile file(descriptorPath);
-    const QJsonObject descriptor =
-        file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    const QJsonObject descriptor
+        = file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
     m_token = descriptor.value(QLatin1String("token")).toString();
     m_socket.connectToServer(descriptor.value(QLatin1String("socketName")).toString());
     // The server may live on this very thread: let the event loop accept the connection.
@@ -24,8 +24,10 @@ void DiagnosticsClient::sendRaw(const QByteArray &bytes)
 
 QJsonObject DiagnosticsClient::call(const QString &method, const QJsonObject &params)
 {
-    const QJsonObject request{{QStringLiteral("apiVersion"), 1}, {QStringLiteral("token"), m_token},
-                              {QStringLiteral("method"), method}, {QStringLiteral("params"), params}};
+    const QJsonObject request{{QStringLiteral("apiVersion"), 1},
+                              {QStringLiteral("token"), m_token},
+                              {QStringLiteral("method"), method},
+                              {QStringLiteral("params"), params}};
     sendRaw(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
     return readResponse();
 }
@@ -46,7 +48,7 @@ QJsonObject DiagnosticsClient::mutate(const QString &method, QJsonObject params)
 QJsonObject DiagnosticsClient::readResponse(int timeoutMs)
 {
     (void)QTest::qWaitFor([this] { return m_socket.canReadLine() || m_socket.state() != QLocalSocket::ConnectedState; },
-                    timeoutMs);
+                          timeoutMs);
     if (!m_socket.canReadLine())
         return {};
     const QJsonObject response = QJsonDocument::fromJson(m_socket.readLine()).object();

@@ -41,14 +41,16 @@ class DiagnosticsMethodsTest : public QObject
     // Waits until the journal has an event with this code after the cursor; moves the cursor.
     bool awaitEvent(const QString &code, double *cursor)
     {
-        return QTest::qWaitFor([&] {
-            const QJsonObject page = resultOf(m_client->call("diagnostics.getEvents", {{"cursor", *cursor}}));
-            *cursor = page["nextCursor"].toDouble();
-            for (const QJsonValue &event : page["events"].toArray())
-                if (event["code"] == code)
-                    return true;
-            return false;
-        }, 120000);
+        return QTest::qWaitFor(
+            [&] {
+                const QJsonObject page = resultOf(m_client->call("diagnostics.getEvents", {{"cursor", *cursor}}));
+                *cursor = page["nextCursor"].toDouble();
+                for (const QJsonValue &event : page["events"].toArray())
+                    if (event["code"] == code)
+                        return true;
+                return false;
+            },
+            120000);
     }
     void table()
     {
@@ -114,17 +116,23 @@ private slots:
         const QJsonObject roi{{"x", 0.1}, {"y", 0.1}, {"width", 0.5}, {"height", 0.5}};
         QTest::newRow("range") << "diagnostics.setRange" << range << "state_conflict";
         QTest::newRow("roi") << "diagnostics.setRoi" << roi << "state_conflict";
-        QTest::newRow("parameters") << "diagnostics.setProcessingParameters" << QJsonObject{{"amplificationFactor", 3}} << "state_conflict";
+        QTest::newRow("parameters") << "diagnostics.setProcessingParameters" << QJsonObject{{"amplificationFactor", 3}}
+                                    << "state_conflict";
         QTest::newRow("play") << "diagnostics.playback" << QJsonObject{{"action", "play"}} << "state_conflict";
         QTest::newRow("jump") << "diagnostics.playback" << QJsonObject{{"action", "jump"}} << "invalid_playback_action";
         for (const char *method : {"startPreview", "cancelPreview", "startExport", "cancelExport", "cancelAnalysis"})
             QTest::newRow(method) << QString("diagnostics.") + method << QJsonObject() << "state_conflict";
-        QTest::newRow("destination") << "diagnostics.setExportDestination" << QJsonObject{{"path", "/tmp/x.mp4"}} << "state_conflict";
+        QTest::newRow("destination") << "diagnostics.setExportDestination" << QJsonObject{{"path", "/tmp/x.mp4"}}
+                                     << "state_conflict";
         QTest::newRow("open empty") << "diagnostics.openVideo" << QJsonObject{{"path", ""}} << "invalid_path";
-        QTest::newRow("open folder") << "diagnostics.openVideo" << QJsonObject{{"path", QDir::tempPath()}} << "invalid_path";
-        QTest::newRow("open missing") << "diagnostics.openVideo" << QJsonObject{{"path", "/nonexistent.mp4"}} << "invalid_path";
-        QTest::newRow("rate string") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", "60"}} << "invalid_params";
-        QTest::newRow("rate") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", 60}} << "state_conflict";
+        QTest::newRow("open folder") << "diagnostics.openVideo" << QJsonObject{{"path", QDir::tempPath()}}
+                                     << "invalid_path";
+        QTest::newRow("open missing") << "diagnostics.openVideo" << QJsonObject{{"path", "/nonexistent.mp4"}}
+                                      << "invalid_path";
+        QTest::newRow("rate string") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", "60"}}
+                                     << "invalid_params";
+        QTest::newRow("rate") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", 60}}
+                              << "state_conflict";
     }
     void beforeAVideo() { run(); }
 
@@ -133,20 +141,23 @@ private slots:
         const QString path = ovra::tests::testMediaPath("cfr25_bframes.mp4");
         double cursor = 0;
         // A long analysis can be neither replaced nor joined by a second open, only cancelled.
-        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", ovra::tests::testMediaPath("long_cfr30.mp4")}})), "ok");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo",
+                                          {{"path", ovra::tests::testMediaPath("long_cfr30.mp4")}})),
+                 "ok");
         QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", path}})), "state_conflict");
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelAnalysis")), "ok");
         QTRY_COMPARE_WITH_TIMEOUT(snapshot()["source"]["state"], "cancelled", 30000);
         // A single frame makes no fragment, so the player would not start: play and toggle say so.
         QTemporaryDir folder;
         const QString still = folder.filePath("still.mp4");
-        QVERIFY(ovra::tests::runFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "1",
-                                        "-pix_fmt", "yuv420p", still}));
+        QVERIFY(ovra::tests::runFfmpeg(
+            {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25", "-frames:v", "1", "-pix_fmt", "yuv420p", still}));
         QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", still}})), "ok");
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canPlay"].toBool(), 60000);
         for (const char *action : {"play", "toggle"})
             QCOMPARE(outcome(m_client->mutate("diagnostics.playback", {{"action", action}})), "state_conflict");
-        QCOMPARE(resultOf(m_client->mutate("diagnostics.openVideo", {{"path", path}}))["path"], QFileInfo(path).canonicalFilePath());
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.openVideo", {{"path", path}}))["path"],
+                 QFileInfo(path).canonicalFilePath());
         QVERIFY(awaitEvent("source.state_changed", &cursor));
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canNavigate"].toBool(), 60000);
         const QJsonObject s = snapshot();
@@ -154,7 +165,9 @@ private slots:
         QCOMPARE(s["source"]["metadata"]["frameCount"], 100);
         QCOMPARE(s["selection"]["state"], "ready");
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelAnalysis")), "state_conflict");
-        QCOMPARE(resultOf(m_client->mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}}))["captureFrameRate"], 25);
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.setCaptureFrameRate",
+                                           {{"framesPerSecond", 25}}))["captureFrameRate"],
+                 25);
     }
 
     // Figures of a video that was opened again are not served from before (the file may have been
@@ -163,7 +176,8 @@ private slots:
     {
         const QString method = "diagnostics.getMotionSpectrum";
         QTRY_COMPARE_WITH_TIMEOUT(resultOf(m_client->call(method))["state"], "succeeded", 60000);
-        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", m_app->videoSession()->filePath()}})), "ok");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", m_app->videoSession()->filePath()}})),
+                 "ok");
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["canNavigate"].toBool(), 60000);
         QCOMPARE(outcome(m_client->mutate("diagnostics.setCaptureFrameRate", {{"framesPerSecond", 25}})), "ok");
         QCOMPARE(resultOf(m_client->call(method))["state"], "running");
@@ -172,8 +186,11 @@ private slots:
     void withAVideo_data()
     {
         table();
-        const auto range = [](QJsonValue start, QJsonValue end) { return QJsonObject{{"startFrame", start}, {"endFrameExclusive", end}}; };
-        QTest::newRow("rate rejected") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", -5}} << "capture_frame_rate_rejected";
+        const auto range = [](QJsonValue start, QJsonValue end) {
+            return QJsonObject{{"startFrame", start}, {"endFrameExclusive", end}};
+        };
+        QTest::newRow("rate rejected") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", -5}}
+                                       << "capture_frame_rate_rejected";
         QTest::newRow("range 1.5") << "diagnostics.setRange" << range(1.5, 10) << "invalid_params";
         QTest::newRow("range one frame") << "diagnostics.setRange" << range(0, 1) << "invalid_range";
         QTest::newRow("range negative") << "diagnostics.setRange" << range(-1, 10) << "invalid_range";
@@ -181,22 +198,34 @@ private slots:
         QTest::newRow("range two") << "diagnostics.setRange" << range(0, 2) << "ok";
         QTest::newRow("range to end") << "diagnostics.setRange" << range(10, 100) << "ok";
         const QJsonObject roi{{"x", 0.25}, {"y", 0.25}, {"width", 0.5}, {"height", 0.5}};
-        const auto with = [roi](const char *key, const QJsonValue &value) { QJsonObject r = roi; r[key] = value; return r; };
-        QTest::newRow("roi space") << "diagnostics.setRoi" << with("coordinateSpace", "pixels") << "unsupported_coordinate_space";
+        const auto with = [roi](const char *key, const QJsonValue &value) {
+            QJsonObject r = roi;
+            r[key] = value;
+            return r;
+        };
+        QTest::newRow("roi space") << "diagnostics.setRoi" << with("coordinateSpace", "pixels")
+                                   << "unsupported_coordinate_space";
         QTest::newRow("roi missing") << "diagnostics.setRoi" << with("height", QJsonValue::Null) << "invalid_params";
         QTest::newRow("roi tiny") << "diagnostics.setRoi" << with("width", 0.0001) << "invalid_roi";
         QTest::newRow("roi") << "diagnostics.setRoi" << roi << "ok";
         const QString p = "diagnostics.setProcessingParameters";
-        QTest::newRow("band") << p << QJsonObject{{"lowerFrequencyHz", 4}, {"upperFrequencyHz", 6}, {"workerThreadCount", 1}} << "ok";
+        QTest::newRow("band") << p
+                              << QJsonObject{{"lowerFrequencyHz", 4}, {"upperFrequencyHz", 6}, {"workerThreadCount", 1}}
+                              << "ok";
         QTest::newRow("no keys") << p << QJsonObject() << "empty_processing_parameters";
-        QTest::newRow("bool as number") << p << QJsonObject{{"regionProcessingOptimizationEnabled", 1}} << "invalid_params";
+        QTest::newRow("bool as number") << p << QJsonObject{{"regionProcessingOptimizationEnabled", 1}}
+                                        << "invalid_params";
         QTest::newRow("workers -1") << p << QJsonObject{{"workerThreadCount", -1}} << "invalid_params";
         QTest::newRow("workers 2.5") << p << QJsonObject{{"workerThreadCount", 2.5}} << "invalid_params";
-        QTest::newRow("workers above") << p << QJsonObject{{"workerThreadCount", 257}} << "invalid_processing_parameters";
-        QTest::newRow("rpm with factor") << p << QJsonObject{{"rotationSpeedRpm", 10}, {"amplificationFactor", 7}} << "invalid_processing_parameters";
-        QTest::newRow("edge over other") << p << QJsonObject{{"lowerFrequencyHz", 20}} << "invalid_processing_parameters";
+        QTest::newRow("workers above") << p << QJsonObject{{"workerThreadCount", 257}}
+                                       << "invalid_processing_parameters";
+        QTest::newRow("rpm with factor") << p << QJsonObject{{"rotationSpeedRpm", 10}, {"amplificationFactor", 7}}
+                                         << "invalid_processing_parameters";
+        QTest::newRow("edge over other") << p << QJsonObject{{"lowerFrequencyHz", 20}}
+                                         << "invalid_processing_parameters";
         QTest::newRow("factor string") << p << QJsonObject{{"amplificationFactor", "7"}} << "invalid_params";
-        QTest::newRow("destination empty") << "diagnostics.setExportDestination" << QJsonObject{{"path", ""}} << "invalid_path";
+        QTest::newRow("destination empty")
+            << "diagnostics.setExportDestination" << QJsonObject{{"path", ""}} << "invalid_path";
     }
     void withAVideo() { run(); }
 
@@ -216,7 +245,8 @@ private slots:
         request.startFrame = 10;
         request.endFrameExclusive = 100;
         request.regionOfInterest = QRectF(0.25, 0.25, 0.5, 0.5); // as the rows above set it
-        const ovra::processing::MotionSpectrumResult direct = ovra::processing::MotionSpectrumAnalysis().run(request, {}, {});
+        const ovra::processing::MotionSpectrumResult direct
+            = ovra::processing::MotionSpectrumAnalysis().run(request, {}, {});
         QCOMPARE(answer["captureFrameRate"], 25);
         QCOMPARE(answer["resolutionHz"].toDouble(), direct.spectrum.resolutionHz);
         QJsonArray amplitudes;
@@ -269,7 +299,8 @@ private slots:
 
     void playAndPause()
     {
-        QCOMPARE(resultOf(m_client->mutate("diagnostics.playback", {{"action", "play"}}))["playback"]["playPending"], true);
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.playback", {{"action", "play"}}))["playback"]["playPending"],
+                 true);
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["playing"].toBool(), 20000);
         QCOMPARE(outcome(m_client->mutate("diagnostics.playback", {{"action", "play"}})), "ok");
         QCOMPARE(outcome(m_client->mutate("diagnostics.playback", {{"action", "pause"}})), "ok");
@@ -292,13 +323,20 @@ private slots:
     void duringAPreview_data()
     {
         table();
-        QTest::newRow("open") << "diagnostics.openVideo" << QJsonObject{{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}} << "state_conflict";
-        QTest::newRow("rate") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", 30}} << "state_conflict";
-        QTest::newRow("range") << "diagnostics.setRange" << QJsonObject{{"startFrame", 0}, {"endFrameExclusive", 50}} << "state_conflict";
-        QTest::newRow("roi") << "diagnostics.setRoi" << QJsonObject{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}} << "state_conflict";
-        QTest::newRow("parameters") << "diagnostics.setProcessingParameters" << QJsonObject{{"amplificationFactor", 3}} << "state_conflict";
+        QTest::newRow("open") << "diagnostics.openVideo"
+                              << QJsonObject{{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}}
+                              << "state_conflict";
+        QTest::newRow("rate") << "diagnostics.setCaptureFrameRate" << QJsonObject{{"framesPerSecond", 30}}
+                              << "state_conflict";
+        QTest::newRow("range") << "diagnostics.setRange" << QJsonObject{{"startFrame", 0}, {"endFrameExclusive", 50}}
+                               << "state_conflict";
+        QTest::newRow("roi") << "diagnostics.setRoi" << QJsonObject{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}}
+                             << "state_conflict";
+        QTest::newRow("parameters") << "diagnostics.setProcessingParameters" << QJsonObject{{"amplificationFactor", 3}}
+                                    << "state_conflict";
         QTest::newRow("preview") << "diagnostics.startPreview" << QJsonObject() << "state_conflict";
-        QTest::newRow("spectrum") << "diagnostics.getMotionSpectrum" << QJsonObject{{"resolutionHz", 1}} << "state_conflict";
+        QTest::newRow("spectrum") << "diagnostics.getMotionSpectrum" << QJsonObject{{"resolutionHz", 1}}
+                                  << "state_conflict";
     }
     void duringAPreview()
     {
@@ -316,8 +354,11 @@ private slots:
         QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
         QVERIFY(awaitEvent("preview.progress_changed", &cursor));
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["preview"]["state"] == "ready", 120000);
-        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo", {{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}})), "unsaved_result_pending");
-        const QJsonObject previewed = resultOf(m_client->call("diagnostics.getPerformance"))["previewPerformance"].toObject();
+        QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo",
+                                          {{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}})),
+                 "unsaved_result_pending");
+        const QJsonObject previewed
+            = resultOf(m_client->call("diagnostics.getPerformance"))["previewPerformance"].toObject();
         QCOMPARE(previewed["measuredFrames"], 90);
         // Only the region, with its margin, went through the motion core.
         QCOMPARE(previewed["regionProcessingOptimizationApplied"], true);
@@ -325,13 +366,17 @@ private slots:
         QVERIFY(previewed["motionCore"]["measuredMs"].toDouble() > 0);
 
         QTemporaryDir folder;
-        QCOMPARE(outcome(m_client->mutate("diagnostics.setExportDestination", {{"path", folder.filePath("a.avi")}})), "invalid_export_destination");
-        const QJsonObject destination = resultOf(m_client->mutate("diagnostics.setExportDestination", {{"path", folder.filePath("out")}}));
+        QCOMPARE(outcome(m_client->mutate("diagnostics.setExportDestination", {{"path", folder.filePath("a.avi")}})),
+                 "invalid_export_destination");
+        const QJsonObject destination
+            = resultOf(m_client->mutate("diagnostics.setExportDestination", {{"path", folder.filePath("out")}}));
         QCOMPARE(destination["parametersFilePath"], folder.filePath("out.mp4.json"));
-        QCOMPARE(resultOf(m_client->mutate("diagnostics.startExport"))["destinationFilePath"], folder.filePath("out.mp4"));
+        QCOMPARE(resultOf(m_client->mutate("diagnostics.startExport"))["destinationFilePath"],
+                 folder.filePath("out.mp4"));
         // While the export runs only reading and cancelling the export get through (its progress
         // leaves the revision alone, so the one just answered is still current).
-        const QJsonObject roi{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}, {"expectedRevision", double(m_client->lastRevision())}};
+        const QJsonObject roi{
+            {"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}, {"expectedRevision", double(m_client->lastRevision())}};
         QCOMPARE(outcome(m_client->call("diagnostics.setRoi", roi)), "state_conflict");
         QCOMPARE(outcome(m_client->call("diagnostics.getSnapshot")), "ok");
         QVERIFY(awaitEvent("export.state_changed", &cursor));
@@ -382,7 +427,8 @@ private slots:
                      method["mutating"].toBool() ? refusal : "ok");
         }
         QCOMPARE(resultOf(client.call("diagnostics.getMotionSpectrum"))["state"], "unavailable");
-        QCOMPARE(outcome(client.mutate("diagnostics.openVideo", {{"path", video}})), control ? "ok" : "control_disabled");
+        QCOMPARE(outcome(client.mutate("diagnostics.openVideo", {{"path", video}})),
+                 control ? "ok" : "control_disabled");
         QTRY_COMPARE_WITH_TIMEOUT(resultOf(client.call("diagnostics.getSnapshot"))["source"]["state"],
                                   control ? "ready" : "empty", 60000);
         terminate();

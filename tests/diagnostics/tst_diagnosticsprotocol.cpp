@@ -94,7 +94,8 @@ private slots:
         QVERIFY(QDir().mkpath(descriptorDirectory()));
         QVERIFY(QFile::setPermissions(descriptorDirectory(), QFileDevice::Permissions(0x7777)));
         restart(false);
-        QCOMPARE(QFile::permissions(descriptorDirectory()) & 0x0777, QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        QCOMPARE(QFile::permissions(descriptorDirectory()) & 0x0777,
+                 QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
         m_service.reset();
         // A link anywhere on the way would let its owner read the token or swap the file.
         QTemporaryDir elsewhere;
@@ -115,22 +116,38 @@ private slots:
         QTest::addColumn<bool>("closes");
         const QByteArray t = "\"token\":\"TOKEN\"";
         QTest::newRow("not json") << QByteArray("{\"apiVersion\":1,") << "invalid_json" << false;
-        QTest::newRow("invalid utf-8") << QByteArray("{\"apiVersion\":1,\"method\":\"\xff\xfe\"}") << "invalid_json" << false;
+        QTest::newRow("invalid utf-8") << QByteArray("{\"apiVersion\":1,\"method\":\"\xff\xfe\"}") << "invalid_json"
+                                       << false;
         QTest::newRow("deep nesting") << QByteArray(5000, '[') + QByteArray(5000, ']') << "invalid_json" << false;
-        QTest::newRow("version string") << "{\"apiVersion\":\"1\"," + t + ",\"method\":\"diagnostics.getSnapshot\"}" << "unsupported_api_version" << false;
-        QTest::newRow("wrong token") << QByteArray("{\"apiVersion\":1,\"token\":\"x\",\"method\":\"diagnostics.getSnapshot\"}") << "unauthorized" << true;
-        QTest::newRow("method missing") << "{\"apiVersion\":1," + t + "}" << "invalid_method" << false;
-        QTest::newRow("method number") << "{\"apiVersion\":1," + t + ",\"method\":5}" << "invalid_method" << false;
-        QTest::newRow("params array") << "{\"apiVersion\":1," + t + ",\"method\":\"diagnostics.getSnapshot\",\"params\":[]}" << "invalid_params" << false;
-        QTest::newRow("unknown method") << "{\"apiVersion\":1," + t + ",\"method\":\"diagnostics.GetSnapshot\"}" << "method_not_found" << false;
+        QTest::newRow("version string") << "{\"apiVersion\":\"1\"," + t + ",\"method\":\"diagnostics.getSnapshot\"}"
+                                        << "unsupported_api_version" << false;
+        QTest::newRow("wrong token") << QByteArray(
+            "{\"apiVersion\":1,\"token\":\"x\",\"method\":\"diagnostics.getSnapshot\"}")
+                                     << "unauthorized" << true;
+        QTest::newRow("method missing") << "{\"apiVersion\":1," + t + "}"
+                                        << "invalid_method" << false;
+        QTest::newRow("method number") << "{\"apiVersion\":1," + t + ",\"method\":5}"
+                                       << "invalid_method" << false;
+        QTest::newRow("params array") << "{\"apiVersion\":1," + t
+                + ",\"method\":\"diagnostics.getSnapshot\",\"params\":[]}"
+                                      << "invalid_params" << false;
+        QTest::newRow("unknown method") << "{\"apiVersion\":1," + t + ",\"method\":\"diagnostics.GetSnapshot\"}"
+                                        << "method_not_found" << false;
         const QByteArray open = "{\"apiVersion\":1," + t + ",\"method\":\"diagnostics.openVideo\",\"params\":{";
-        QTest::newRow("no revision") << open + "}}" << "missing_expected_revision" << false;
+        QTest::newRow("no revision") << open + "}}"
+                                     << "missing_expected_revision" << false;
         for (const char *bad : {"1.5", "-1", "\"3\"", "9007199254740992", "null"})
-            QTest::newRow(bad) << open + "\"expectedRevision\":" + bad + "}}" << "invalid_expected_revision" << false;
-        QTest::newRow("stale") << open + "\"expectedRevision\":0}}" << "stale_revision" << false;
-        QTest::newRow("bad cursor") << "{\"apiVersion\":1," + t + ",\"method\":\"diagnostics.getEvents\",\"params\":{\"cursor\":-1}}" << "invalid_cursor" << false;
+            QTest::newRow(bad) << open + "\"expectedRevision\":" + bad + "}}"
+                               << "invalid_expected_revision" << false;
+        QTest::newRow("stale") << open + "\"expectedRevision\":0}}"
+                               << "stale_revision" << false;
+        QTest::newRow("bad cursor") << "{\"apiVersion\":1," + t
+                + ",\"method\":\"diagnostics.getEvents\",\"params\":{\"cursor\":-1}}"
+                                    << "invalid_cursor" << false;
         for (const char *bad : {"0", "-1", "2.5", "\"10\""})
-            QTest::newRow(QByteArray("limit ") + bad) << "{\"apiVersion\":1," + t + ",\"method\":\"diagnostics.getEvents\",\"params\":{\"limit\":" + bad + "}}" << "invalid_limit" << false;
+            QTest::newRow(QByteArray("limit ") + bad) << "{\"apiVersion\":1," + t
+                    + ",\"method\":\"diagnostics.getEvents\",\"params\":{\"limit\":" + bad + "}}"
+                                                      << "invalid_limit" << false;
     }
     void protocolErrors()
     {
@@ -215,22 +232,52 @@ private slots:
         auto *random = QRandomGenerator::global();
         const QString token = DiagnosticsClient(m_service->descriptorPath()).token();
         const QByteArray valid = request(token, "diagnostics.getSnapshot");
-        const QJsonArray values{"", "x", -1, 1e308, 9007199254740993.0, true, QJsonValue::Null, QJsonArray{1}, QJsonObject{{"a", 1}}};
-        const QStringList keys{"expectedRevision", "path", "framesPerSecond", "startFrame", "endFrameExclusive", "x", "width",
-                               "coordinateSpace", "rotationSpeedRpm", "workerThreadCount", "action", "fraction", "speed", "cursor", "limit"};
+        const QJsonArray values{
+            "", "x", -1, 1e308, 9007199254740993.0, true, QJsonValue::Null, QJsonArray{1}, QJsonObject{{"a", 1}}};
+        const QStringList keys{"expectedRevision",
+                               "path",
+                               "framesPerSecond",
+                               "startFrame",
+                               "endFrameExclusive",
+                               "x",
+                               "width",
+                               "coordinateSpace",
+                               "rotationSpeedRpm",
+                               "workerThreadCount",
+                               "action",
+                               "fraction",
+                               "speed",
+                               "cursor",
+                               "limit"};
         const auto anyValue = [&] { return values[random->bounded(int(values.size()))]; };
-        const std::function<QByteArray()> mutations[] = {
-            [&] { QByteArray b(random->bounded(200), '\0'); for (char &c : b) c = char(random->bounded(256)); return b; },
-            [&] { return valid.left(random->bounded(valid.size())); },
-            [&] { QByteArray b = valid; b[random->bounded(b.size())] = char(random->bounded(256)); return b; },
-            [&] { QJsonObject params{{"expectedRevision", 1}};
-                  for (int k = 0; k < 3; ++k)
-                      params.insert(keys[random->bounded(int(keys.size()))], anyValue());
-                  QJsonObject r{{"apiVersion", 1}, {"token", token}, {"params", params}};
-                  r.insert("method", random->bounded(4) ? QJsonValue(protocol::mutatingMethods().value(random->bounded(12))) : anyValue());
-                  return QJsonDocument(r).toJson(QJsonDocument::Compact); },
-            [&] { QJsonObject r = QJsonDocument::fromJson(valid).object(); r.insert(r.keys()[random->bounded(3)], anyValue());
-                  return QJsonDocument(r).toJson(QJsonDocument::Compact); }};
+        const std::function<QByteArray()> mutations[]
+            = {[&] {
+                   QByteArray b(random->bounded(200), '\0');
+                   for (char &c : b)
+                       c = char(random->bounded(256));
+                   return b;
+               },
+               [&] { return valid.left(random->bounded(valid.size())); },
+               [&] {
+                   QByteArray b = valid;
+                   b[random->bounded(b.size())] = char(random->bounded(256));
+                   return b;
+               },
+               [&] {
+                   QJsonObject params{{"expectedRevision", 1}};
+                   for (int k = 0; k < 3; ++k)
+                       params.insert(keys[random->bounded(int(keys.size()))], anyValue());
+                   QJsonObject r{{"apiVersion", 1}, {"token", token}, {"params", params}};
+                   r.insert("method",
+                            random->bounded(4) ? QJsonValue(protocol::mutatingMethods().value(random->bounded(12)))
+                                               : anyValue());
+                   return QJsonDocument(r).toJson(QJsonDocument::Compact);
+               },
+               [&] {
+                   QJsonObject r = QJsonDocument::fromJson(valid).object();
+                   r.insert(r.keys()[random->bounded(3)], anyValue());
+                   return QJsonDocument(r).toJson(QJsonDocument::Compact);
+               }};
         const qint64 before = residentBytes();
         for (int round = 0; round < 40; ++round) {
             DiagnosticsClient client(m_service->descriptorPath());
@@ -295,7 +342,8 @@ private slots:
         QList<bool> passed;
         for (double p : {0.0, 0.01, 0.04, 0.05, 0.051})
             passed << filter.advance(p, "Processing");
-        passed << filter.advance(0.051, "Writing") << filter.advance(qQNaN(), "Writing") << filter.advance(1e300, "Writing");
+        passed << filter.advance(0.051, "Writing") << filter.advance(qQNaN(), "Writing")
+               << filter.advance(1e300, "Writing");
         QCOMPARE(passed, QList<bool>({true, false, false, true, false, true, true, true}));
     }
 

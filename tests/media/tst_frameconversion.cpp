@@ -49,7 +49,8 @@ QImage rawRgba(const QString &path, QSize size)
     if (bytes.size() != size.width() * size.height() * 4)
         return {};
     return QImage(reinterpret_cast<const uchar *>(bytes.constData()), size.width(), size.height(),
-                  QImage::Format_RGBA8888).copy();
+                  QImage::Format_RGBA8888)
+        .copy();
 }
 
 QImage firstFrame(IVideoSource &source, const QString &path)
@@ -122,7 +123,8 @@ private slots:
         QFETCH(int, width);
         const bool odd = width % 2;
         const QString video = testMediaPath(QString("widths/w%1.%2").arg(width).arg(odd ? "mkv" : "mp4"));
-        const QImage reference = rawRgba(testMediaPath(QString("widths/w%1.rgba").arg(width)), QSize(width, odd ? 5 : 6));
+        const QImage reference
+            = rawRgba(testMediaPath(QString("widths/w%1.rgba").arg(width)), QSize(width, odd ? 5 : 6));
         QVERIFY(!reference.isNull());
 
         LibavVideoSource source;
@@ -136,9 +138,9 @@ private slots:
     void conversionStaysInsideItsDestination_data()
     {
         QTest::addColumn<int>("format");
-        for (AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P,
-                                     AV_PIX_FMT_NV12, AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_GRAY8, AV_PIX_FMT_RGB24,
-                                     AV_PIX_FMT_BGRA})
+        for (AVPixelFormat format :
+             {AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV422P, AV_PIX_FMT_YUV444P, AV_PIX_FMT_NV12,
+              AV_PIX_FMT_YUV420P10LE, AV_PIX_FMT_GRAY8, AV_PIX_FMT_RGB24, AV_PIX_FMT_BGRA})
             QTest::addRow("%s", av_get_pix_fmt_name(format)) << int(format);
     }
 
@@ -157,9 +159,13 @@ private slots:
                 std::vector<uint8_t> memory(size + guardBytes, guard);
                 QCOMPARE(converter.convert(frame.get(), RgbaDestination{memory.data(), stride}),
                          LibavFrameConverter::Result::Converted);
-                const auto past = std::find_if(memory.begin() + size, memory.end(), [](uint8_t b) { return b != guard; });
-                QVERIFY2(past == memory.end(), qPrintable(QString("width %1, height %2: byte %3 past the end written")
-                                                              .arg(width).arg(height).arg(past - memory.begin() - size)));
+                const auto past
+                    = std::find_if(memory.begin() + size, memory.end(), [](uint8_t b) { return b != guard; });
+                QVERIFY2(past == memory.end(),
+                         qPrintable(QString("width %1, height %2: byte %3 past the end written")
+                                        .arg(width)
+                                        .arg(height)
+                                        .arg(past - memory.begin() - size)));
             }
         }
     }
@@ -191,8 +197,10 @@ private slots:
             return std::array<double, 3>{double(qRed(p)), double(qGreen(p)), double(qBlue(p))};
         };
         // Weights of red, green and blue, then the levels' scale and offset.
-        const auto level = [](const std::array<double, 3> &rgb, double wr, double wg, double wb, double scale,
-                              double offset) { return offset + scale * (wr * rgb[0] + wg * rgb[1] + wb * rgb[2]) / 255.0; };
+        const auto level
+            = [](const std::array<double, 3> &rgb, double wr, double wg, double wb, double scale, double offset) {
+                  return offset + scale * (wr * rgb[0] + wg * rgb[1] + wb * rgb[2]) / 255.0;
+              };
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < width; ++x) {
                 const double luma = level(rgbAt(x, y), 0.299, 0.587, 0.114, 219, 16);
@@ -219,11 +227,15 @@ private slots:
         QTest::addColumn<QString>("encoding"); // ffmpeg options, split at blanks
         QTest::addColumn<bool>("exported");
         const QString h264 = " -c:v libx264 -preset ultrafast -pix_fmt yuv420p";
-        QTest::addRow("BT.709 limited") << "-vf scale=out_color_matrix=bt709 -colorspace bt709 -color_range tv" + h264 << true;
-        QTest::addRow("BT.601 limited") << "-vf scale=out_color_matrix=bt601 -colorspace smpte170m -color_range tv" + h264 << true;
-        QTest::addRow("BT.2020 limited") << "-vf scale=out_color_matrix=bt2020 -colorspace bt2020nc -color_range tv" + h264 << false;
+        QTest::addRow("BT.709 limited") << "-vf scale=out_color_matrix=bt709 -colorspace bt709 -color_range tv" + h264
+                                        << true;
+        QTest::addRow("BT.601 limited") << "-vf scale=out_color_matrix=bt601 -colorspace smpte170m -color_range tv"
+                + h264 << true;
+        QTest::addRow("BT.2020 limited") << "-vf scale=out_color_matrix=bt2020 -colorspace bt2020nc -color_range tv"
+                + h264 << false;
         QTest::addRow("untagged") << "-vf scale=out_color_matrix=bt601" + h264 << false;
-        QTest::addRow("BT.709 full") << "-vf scale=out_color_matrix=bt709:out_range=full -colorspace bt709 -color_range pc" + h264 << false;
+        QTest::addRow("BT.709 full")
+            << "-vf scale=out_color_matrix=bt709:out_range=full -colorspace bt709 -color_range pc" + h264 << false;
         QTest::addRow("MJPEG") << "-vf scale=out_range=full -c:v mjpeg -pix_fmt yuvj420p" << false;
     }
 
@@ -235,7 +247,8 @@ private slots:
         if (!QFile::exists(bars))
             QVERIFY(runFfmpeg({"-f", "lavfi", "-i", "smptebars=size=1280x720", "-frames:v", "1", bars}));
         const QImage original = QImage(bars).convertToFormat(QImage::Format_RGBA8888);
-        const QString name = QString("%1.%2").arg(QTest::currentDataTag()).arg(encoding.contains("mjpeg") ? "avi" : "mp4");
+        const QString name
+            = QString("%1.%2").arg(QTest::currentDataTag()).arg(encoding.contains("mjpeg") ? "avi" : "mp4");
         const QString video = m_folder.filePath(name);
         QVERIFY(runFfmpeg(QStringList{"-i", bars} + encoding.split(' ') + QStringList{video}));
 
@@ -248,7 +261,8 @@ private slots:
         const QString exportPath = m_folder.filePath(name + ".export.mp4");
         LibavVideoSink sink;
         QString error;
-        QVERIFY2(sink.open(exportPath, source.metadata(), VideoEncodingSettings(), &error) && sink.writeFrame(decoded, &error) && sink.finish(&error),
+        QVERIFY2(sink.open(exportPath, source.metadata(), VideoEncodingSettings(), &error)
+                     && sink.writeFrame(decoded, &error) && sink.finish(&error),
                  qPrintable(error));
         QCOMPARE_GE(peakSignalToNoise(ovra::tests::ffmpegReferenceFrame(exportPath, 0),
                                       ovra::tests::ffmpegReferenceFrame(video, 0)),

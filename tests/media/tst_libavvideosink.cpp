@@ -2,8 +2,8 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
-#include "media/libav/LibavVideoAnalyzer.h"
 #include "media/NoReplaceRename.h"
+#include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSink.h"
 
 #include <QDir>
@@ -175,7 +175,8 @@ private slots:
             QVERIFY2(sink.writeFrame(testFrame(size, i, frames, lossless), &error), qPrintable(error));
         const QRegularExpression staging("^\\." + QRegularExpression::escape(name) + "\\.[0-9a-f-]{36}\\.staging\\."
                                          + name.section('.', -1) + "$");
-        QVERIFY2(entries().size() == 1 && staging.match(entries().value(0)).hasMatch(), qPrintable(entries().join(' ')));
+        QVERIFY2(entries().size() == 1 && staging.match(entries().value(0)).hasMatch(),
+                 qPrintable(entries().join(' ')));
         QVERIFY2(sink.finish(&error), qPrintable(error));
         QVERIFY(error.isEmpty() && !sink.isOpen());
         QCOMPARE(entries(), QStringList{name});
@@ -193,7 +194,8 @@ private slots:
 
         const std::vector<QImage> decoded = ovra::tests::decodeAllFrames(output);
         for (int i = 0; i < frames; ++i)
-            QCOMPARE_LE(ovra::tests::maximumChannelDifference(decoded.at(size_t(i)), testFrame(storedSize, i, frames, lossless)),
+            QCOMPARE_LE(ovra::tests::maximumChannelDifference(decoded.at(size_t(i)),
+                                                              testFrame(storedSize, i, frames, lossless)),
                         lossless ? 0 : 12);
     }
 
@@ -206,10 +208,9 @@ private slots:
         const QString unsupported = "The requested video output format is unsupported.";
         const QString quality = "Export quality must be between 0 and 100.";
         const QString rational = "Could not represent the output frame rate.";
-        const auto row = [](const char *name, const QString &message, const Change &change,
-                            const QString &destination = "clip.mp4") {
-            QTest::newRow(name) << destination << change << message;
-        };
+        const auto row
+            = [](const char *name, const QString &message, const Change &change,
+                 const QString &destination = "clip.mp4") { QTest::newRow(name) << destination << change << message; };
         const Change none = [](auto &, auto &) {};
         row("empty path", taken, none, QString());
         row("existing file", taken, none, "existing.mp4");
@@ -217,7 +218,10 @@ private slots:
         row("missing directory", "The output directory does not exist.", none, "missing/clip.mp4");
         row("no frame size", "The frame size or frame rate is unknown for export.",
             [](auto &m, auto &) { m.frameSize = QSize(); });
-        row("FFV1 in MP4", unsupported, [](auto &, auto &s) { s.container = "mp4"; s.videoCodec = "ffv1"; });
+        row("FFV1 in MP4", unsupported, [](auto &, auto &s) {
+            s.container = "mp4";
+            s.videoCodec = "ffv1";
+        });
         row("audio", unsupported, [](auto &, auto &s) { s.includeAudio = true; });
         row("quality 101", quality, [](auto &, auto &s) { s.qualityPercent = 101; });
         row("quality -1", quality, [](auto &, auto &s) { s.qualityPercent = -1; });
@@ -241,7 +245,8 @@ private slots:
 
         LibavVideoSink sink;
         QString error;
-        const bool opened = sink.open(destination.isEmpty() ? QString() : path(destination), metadata, settings, &error);
+        const bool opened
+            = sink.open(destination.isEmpty() ? QString() : path(destination), metadata, settings, &error);
         QCOMPARE(error, message);
         QCOMPARE(opened, message.isEmpty());
         QCOMPARE(entries().size(), before + (opened ? 1 : 0));
@@ -267,7 +272,7 @@ private slots:
     {
         QTest::addColumn<int>("checksBeforeCancel");
         QTest::addColumn<bool>("throwing");
-        QTest::addColumn<int>("frames");    // written before finish; -1: open fails
+        QTest::addColumn<int>("frames"); // written before finish; -1: open fails
         QTest::addColumn<bool>("leftOpen"); // for the caller to abort, as after any failed write
         QTest::addColumn<QString>("message");
         // One check at open; per frame one before converting and one before draining packets
@@ -379,8 +384,7 @@ private slots:
             RenameOutcome outcomes[2] = {RenameOutcome::Failed, RenameOutcome::Failed};
             auto publish = [&](int slot) {
                 ready.fetch_add(1);
-                while (ready.load() < 2) {
-                }
+                while (ready.load() < 2) { }
                 outcomes[slot] = rename(staged[slot], target, nullptr);
             };
             std::thread other(publish, 1);

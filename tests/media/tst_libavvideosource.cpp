@@ -205,10 +205,15 @@ private slots:
         const QString outsideFrames = "The frame index is outside the video.";
         const QString incomplete = "The prepared video metadata is incomplete or unsupported.";
         const auto opening = [](const std::function<void(VideoMetadata &)> &change) {
-            return Call([change](auto &s, VideoMetadata m, auto *e) { change(m); return s.openWithMetadata(m, e); });
+            return Call([change](auto &s, VideoMetadata m, auto *e) {
+                change(m);
+                return s.openWithMetadata(m, e);
+            });
         };
-        QTest::newRow("seek a frame before open") << false << Call([](auto &s, auto &, auto *e) { return s.seekToFrame(0, e); }) << notOpen;
-        QTest::newRow("seek a time before open") << false << Call([](auto &s, auto &, auto *e) { return s.seekToTime(0, e); }) << notOpen;
+        QTest::newRow("seek a frame before open")
+            << false << Call([](auto &s, auto &, auto *e) { return s.seekToFrame(0, e); }) << notOpen;
+        QTest::newRow("seek a time before open")
+            << false << Call([](auto &s, auto &, auto *e) { return s.seekToTime(0, e); }) << notOpen;
         QTest::newRow("read after close") << false << Call([](auto &s, auto &m, auto *e) {
             VideoFrame frame;
             s.openWithMetadata(m);
@@ -216,12 +221,19 @@ private slots:
             s.close();
             return s.readFrame(&frame, e) != VideoReadStatus::Failed;
         }) << "The video source is not open or no frame output was provided.";
-        QTest::newRow("time at the duration") << true << Call([](auto &s, auto &m, auto *e) { return s.seekToTime(m.durationUs, e); }) << outsideVideo;
-        QTest::newRow("negative time") << true << Call([](auto &s, auto &, auto *e) { return s.seekToTime(-1, e); }) << outsideVideo;
+        QTest::newRow("time at the duration")
+            << true << Call([](auto &s, auto &m, auto *e) { return s.seekToTime(m.durationUs, e); }) << outsideVideo;
+        QTest::newRow("negative time") << true << Call([](auto &s, auto &, auto *e) { return s.seekToTime(-1, e); })
+                                       << outsideVideo;
         // Inside the duration but past the last frame's time.
-        QTest::newRow("time after the last frame") << true << Call([](auto &s, auto &m, auto *e) { return s.seekToTime(m.durationUs - 1, e); }) << outsideFrames;
-        QTest::newRow("frame count") << true << Call([](auto &s, auto &m, auto *e) { return s.seekToFrame(m.frameCount, e); }) << outsideFrames;
-        QTest::newRow("frame -1") << true << Call([](auto &s, auto &, auto *e) { return s.seekToFrame(-1, e); }) << outsideFrames;
+        QTest::newRow("time after the last frame")
+            << true << Call([](auto &s, auto &m, auto *e) { return s.seekToTime(m.durationUs - 1, e); })
+            << outsideFrames;
+        QTest::newRow("frame count") << true
+                                     << Call([](auto &s, auto &m, auto *e) { return s.seekToFrame(m.frameCount, e); })
+                                     << outsideFrames;
+        QTest::newRow("frame -1") << true << Call([](auto &s, auto &, auto *e) { return s.seekToFrame(-1, e); })
+                                  << outsideFrames;
         QTest::newRow("no path") << false << opening([](auto &m) { m.filePath.clear(); }) << incomplete;
         QTest::newRow("no size") << false << opening([](auto &m) { m.frameSize = QSize(0, 240); }) << incomplete;
         QTest::newRow("no nominal rate") << false << opening([](auto &m) { m.nominalFrameRate = 0.0; }) << incomplete;
@@ -231,9 +243,9 @@ private slots:
         }) << incomplete;
         QTest::newRow("size differs from the file") << false << opening([](auto &m) { m.frameSize = QSize(240, 320); })
                                                     << "Decoded video dimensions do not match the analyzed metadata.";
-        QTest::newRow("non-right-angle rotation") << false << Call([](auto &s, auto &, auto *e) {
-            return s.open(testMediaPath("rotated_45.mp4"), e);
-        }) << "This video uses an unsupported non-right-angle display rotation.";
+        QTest::newRow("non-right-angle rotation")
+            << false << Call([](auto &s, auto &, auto *e) { return s.open(testMediaPath("rotated_45.mp4"), e); })
+            << "This video uses an unsupported non-right-angle display rotation.";
     }
 
     void refusals()
@@ -316,7 +328,8 @@ private slots:
     void mismatchingFfmpegMajorDisablesAllMediaWork()
     {
         QFETCH(int, library);
-        const QString message = "The system's FFmpeg libraries do not match the versions " OVRA_DISPLAY_NAME " was built with.";
+        const QString message
+            = "The system's FFmpeg libraries do not match the versions " OVRA_DISPLAY_NAME " was built with.";
         LibavVersions loaded = LibavRuntime::requiredVersions();
         unsigned *fields[] = {&loaded.avformat, &loaded.avcodec, &loaded.avutil, &loaded.swscale, &loaded.swresample};
         *fields[library] -= 1u << 16; // one major lower, for example libswscale 5 instead of 6
@@ -352,11 +365,11 @@ private slots:
             QTest::newRow(file) << QString(file) << size << nominal << capture << variable << uniformStart << intent
                                 << rotation << pixelAspect << 0.0;
         };
-        const auto variableRow = [](const char *file, QSize size, double nominal, qint64 uniformStart,
-                                    double tailRate) {
-            QTest::newRow(file) << QString(file) << size << nominal << 0.0 << true << uniformStart << false << 0 << 1.0
-                                << tailRate;
-        };
+        const auto variableRow
+            = [](const char *file, QSize size, double nominal, qint64 uniformStart, double tailRate) {
+                  QTest::newRow(file) << QString(file) << size << nominal << 0.0 << true << uniformStart << false << 0
+                                      << 1.0 << tailRate;
+              };
         row("cfr25_bframes.mp4", {320, 240}, 25, 25);
         row("cfr30_bframes.mp4", {320, 180}, 30, 30);
         row("base240_avg30.mp4", {160, 120}, 30, 0);

@@ -65,7 +65,11 @@ const QSize frameSize(256, 192);
 class AllocationCounter
 {
 public:
-    AllocationCounter() : m_count(allocationCount), m_bytes(allocatedBytes) {}
+    AllocationCounter()
+        : m_count(allocationCount)
+        , m_bytes(allocatedBytes)
+    {
+    }
     qint64 count() const { return allocationCount - m_count; }
     qint64 bytes() const { return allocatedBytes - m_bytes; }
 
@@ -148,7 +152,7 @@ private slots:
         QTest::newRow("worker threads that cannot start")
             << 2 << false
             << "The system could not start a thread for motion processing: "
-                   + QString::fromStdString(std::make_error_code(std::errc::resource_unavailable_try_again).message());
+                + QString::fromStdString(std::make_error_code(std::errc::resource_unavailable_try_again).message());
     }
 
     void frameReportsMissingResources()

@@ -27,7 +27,12 @@ VibratingPattern moving(const tests::Structure &structure, double degrees, doubl
                         double motionHz = inBandHz)
 {
     const double radians = degrees * M_PI / 180.0;
-    return {QSize(side, side), captureFps, settlingFrames + 144, motionHz, amplitudePixels, structure,
+    return {QSize(side, side),
+            captureFps,
+            settlingFrames + 144,
+            motionHz,
+            amplitudePixels,
+            structure,
             QPointF(std::cos(radians), std::sin(radians))};
 }
 
@@ -37,8 +42,8 @@ double theoreticalGain(double factor, double motionHz)
     TemporalBandpassFilter design;
     design.configure(captureFps, lowerHz, upperHz, nullptr);
     const std::complex<double> z = std::polar(1.0, -2.0 * M_PI * motionHz / captureFps);
-    const std::complex<double> response =
-        (design.b0() + design.b1() * z + design.b2() * z * z) / (1.0 + design.a1() * z + design.a2() * z * z);
+    const std::complex<double> response
+        = (design.b0() + design.b1() * z + design.b2() * z * z) / (1.0 + design.a1() * z + design.a2() * z * z);
     return std::abs(1.0 + (factor - 1.0) * response);
 }
 

@@ -23,7 +23,6 @@ using ovra::tests::randomPlane;
 
 namespace {
 
-
 struct Chunk
 {
     int index;
@@ -41,14 +40,13 @@ std::vector<Chunk> recordChunks(MotionWorkerPool &pool, int count, qint64 cost)
     QThread *caller = QThread::currentThread();
     auto body = [&](const ChunkRange &chunk) {
         QMutexLocker locker(&mutex);
-        chunks.push_back({chunk.index, chunk.begin, chunk.end, QThread::currentThread() == caller,
-                          QThread::currentThread()});
+        chunks.push_back(
+            {chunk.index, chunk.begin, chunk.end, QThread::currentThread() == caller, QThread::currentThread()});
     };
     runChunks(pool, count, cost, body);
     std::sort(chunks.begin(), chunks.end(), [](const Chunk &a, const Chunk &b) { return a.begin < b.begin; });
     return chunks;
 }
-
 
 FloatPlane rampPlane(int width, int height)
 {
@@ -84,7 +82,8 @@ FloatPlane naiveBlur(const FloatPlane &in, const std::vector<float> &kernel)
             for (int x = 0; x < in.width(); ++x) {
                 double sum = 0.0;
                 for (int j = -r; j <= r; ++j)
-                    sum += (pass == 0 ? from.at(reflect(x + j, in.width()), y) : from.at(x, reflect(y + j, in.height())))
+                    sum += (pass == 0 ? from.at(reflect(x + j, in.width()), y)
+                                      : from.at(x, reflect(y + j, in.height())))
                         * double(kernel[size_t(j + r)]);
                 passes[pass].at(x, y) = float(sum);
             }
@@ -107,8 +106,10 @@ private slots:
         // A kernel wider than the blur's sample window, or one it would fold wrongly: refused.
         MotionWorkerPool pool;
         FloatPlane output, scratch;
-        for (const std::vector<float> &kernel : {std::vector<float>(11, 1.0f / 11), std::vector<float>{0.5f, 0.3f, 0.2f}})
-            QVERIFY_THROWS_EXCEPTION(std::invalid_argument, blur(pool, randomPlane(QSize(20, 20), 1), kernel, output, scratch));
+        for (const std::vector<float> &kernel :
+             {std::vector<float>(11, 1.0f / 11), std::vector<float>{0.5f, 0.3f, 0.2f}})
+            QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+                                     blur(pool, randomPlane(QSize(20, 20), 1), kernel, output, scratch));
     }
 
     void luminance_data()

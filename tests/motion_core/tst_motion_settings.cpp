@@ -24,7 +24,6 @@ using ovra::tests::verifyRefusal;
 
 namespace {
 
-
 std::vector<FloatPlane> randomLevels(quint32 seed, const std::vector<QSize> &sizes)
 {
     std::vector<FloatPlane> levels;
@@ -51,8 +50,6 @@ TemporalBandpassFilter configuredFilter(double fps, double lower, double upper)
     return filter;
 }
 
-
-
 ProcessingRegion computedRegion(const QSize &frame, const QRectF &region, bool enabled = true)
 {
     ProcessingRegion result;
@@ -67,7 +64,6 @@ QRectF inFramePixels(const QRectF &normalised, const QRect &processing)
                   processing.y() + normalised.y() * processing.height(), normalised.width() * processing.width(),
                   normalised.height() * processing.height());
 }
-
 
 } // namespace
 
@@ -226,8 +222,7 @@ private slots:
         QVERIFY(region.applied());
         QVERIFY(region.isActive());
         QCOMPARE(region.processingRectangle(), QRect(704, 352, 320, 272));
-        QCOMPARE(inFramePixels(region.regionInProcessing(), region.processingRectangle()),
-                 QRectF(768, 432, 192, 108));
+        QCOMPARE(inFramePixels(region.regionInProcessing(), region.processingRectangle()), QRectF(768, 432, 192, 108));
         QCOMPARE(inFramePixels(region.expandedRegionInProcessing(), region.processingRectangle()),
                  QRectF(752, 416, 224, 140));
     }
@@ -306,8 +301,8 @@ private slots:
         QTest::addColumn<QRgb>("colour");
         const QRectF region(0.25, 0.25, 0.5, 0.5);
         const QRectF ring(0.125, 0.125, 0.75, 0.75);
-        QTest::newRow("region: rounded change, clamped blue") << region << 0.0f << QPoint(20, 20)
-                                                                << qRgba(110, 160, 255, 77);
+        QTest::newRow("region: rounded change, clamped blue")
+            << region << 0.0f << QPoint(20, 20) << qRgba(110, 160, 255, 77);
         QTest::newRow("outside") << region << 0.0f << QPoint(5, 20) << qRgba(100, 150, 250, 77);
         QTest::newRow("region, ring around") << ring << 0.5f << QPoint(20, 20) << qRgba(110, 160, 255, 77);
         QTest::newRow("ring: half the change") << ring << 0.5f << QPoint(7, 20) << qRgba(105, 155, 255, 77);

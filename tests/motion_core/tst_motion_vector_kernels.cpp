@@ -62,8 +62,9 @@ QImage randomImage(const QSize &size, QImage::Format format, quint32 seed)
     QImage image(size, format);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
-            image.setPixelColor(x, y, QColor::fromRgb(random.bounded(256), random.bounded(256), random.bounded(256),
-                                                      random.bounded(256)));
+            image.setPixelColor(
+                x, y,
+                QColor::fromRgb(random.bounded(256), random.bounded(256), random.bounded(256), random.bounded(256)));
     return image;
 }
 
@@ -111,8 +112,8 @@ private slots:
             FloatPlane low(coarse.width(), coarse.height(), -1.0f);
             FloatPlane level(size.width(), size.height(), -1.0f);
             FloatPlane source(size.width(), size.height(), -1.0f);
-            const DecomposeJob job{input.data(), size.width(), size.height(), low.data(), level.data(),
-                                   source.data(), columns.view(), rows.view()};
+            const DecomposeJob job{input.data(), size.width(),  size.height(),  low.data(),
+                                   level.data(), source.data(), columns.view(), rows.view()};
             for (auto [begin, end] : chunks)
                 kernels.decomposeRows(job, rowsScratch.data(), begin, end);
             QVERIFY(identical(low, expectedLow));
@@ -203,8 +204,7 @@ private slots:
         for (KernelSet set : ovra::tests::supportedKernelSets(false)) {
             for (const QSize &size : {QSize(1, 1), QSize(3, 2), QSize(19, 7), QSize(70, 41)}) {
                 for (float alpha : {0.5f, 49.0f})
-                    QTest::addRow("%s %dx%d alpha %g", kernelSetName(set), size.width(), size.height(),
-                                  double(alpha))
+                    QTest::addRow("%s %dx%d alpha %g", kernelSetName(set), size.width(), size.height(), double(alpha))
                         << set << size << alpha;
             }
         }
@@ -253,11 +253,26 @@ private slots:
         FloatPlane accumulatorV = startV;
         FloatPlane reconstructed(size.width(), size.height());
         // One chunk has no seams, so the planes kept for them are not needed.
-        const PhaseLevelJob job{level.data(), previous.data(), source.data(), previousSource.data(), size.width(),
-                                size.height(), accumulatorH.data(), accumulatorV.data(),
-                                filterH.singlePrecisionCoefficients(), filterH.state(0),
-                                filterV.singlePrecisionCoefficients(), filterV.state(0), nullptr, nullptr, nullptr,
-                                alpha, coarser.data(), coarser.width(), columns.view(), rows.view(),
+        const PhaseLevelJob job{level.data(),
+                                previous.data(),
+                                source.data(),
+                                previousSource.data(),
+                                size.width(),
+                                size.height(),
+                                accumulatorH.data(),
+                                accumulatorV.data(),
+                                filterH.singlePrecisionCoefficients(),
+                                filterH.state(0),
+                                filterV.singlePrecisionCoefficients(),
+                                filterV.state(0),
+                                nullptr,
+                                nullptr,
+                                nullptr,
+                                alpha,
+                                coarser.data(),
+                                coarser.width(),
+                                columns.view(),
+                                rows.view(),
                                 reconstructed.data()};
         std::vector<float> scratch(size_t(phaseScratchFloats(size.width())));
         kernels.levelRows(job, scratch.data(), 0, size.height());

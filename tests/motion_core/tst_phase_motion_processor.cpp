@@ -12,9 +12,9 @@
 
 using namespace ovra;
 using namespace ovra::motion_core;
-using tests::motionFrame;
 using tests::gratingFrame;
 using tests::inBandShift;
+using tests::motionFrame;
 using tests::motionMetadata;
 using tests::motionSettings;
 using tests::verifyRefusal;
@@ -42,30 +42,44 @@ private slots:
         const auto row = [](const char *name, Change change, const QString &message = {}) {
             QTest::newRow(name) << change << message;
         };
-        row("no frame size", [](auto &m, auto &) { m.frameSize = QSize(0, 1080); },
+        row(
+            "no frame size", [](auto &m, auto &) { m.frameSize = QSize(0, 1080); },
             "Could not determine the source video's frame size.");
-        row("no capture rate", [](auto &m, auto &) { m.captureFrameRate = std::numeric_limits<double>::quiet_NaN(); },
+        row(
+            "no capture rate", [](auto &m, auto &) { m.captureFrameRate = std::numeric_limits<double>::quiet_NaN(); },
             "The camera capture frame rate is required to configure the motion filter.");
-        row("variable rate before band", [](auto &m, auto &s) {
-            m.variableFrameRate = true;
-            s.upperFrequencyHz = 200;
-        }, "The phase core prototype supports only a uniform time grid.");
-        row("band at Nyquist", [](auto &, auto &s) { s.upperFrequencyHz = tests::motionCaptureFps / 2; },
+        row(
+            "variable rate before band",
+            [](auto &m, auto &s) {
+                m.variableFrameRate = true;
+                s.upperFrequencyHz = 200;
+            },
+            "The phase core prototype supports only a uniform time grid.");
+        row(
+            "band at Nyquist", [](auto &, auto &s) { s.upperFrequencyHz = tests::motionCaptureFps / 2; },
             "The amplification band must lie between 0 Hz and the Nyquist frequency.");
         const QString invalidRegion = "The amplification region or stabilization reference region is invalid.";
-        row("region too narrow", [](auto &, auto &s) { s.regionOfInterest = QRectF(0.4, 0.4, 0.01, 0.1); },
+        row(
+            "region too narrow", [](auto &, auto &s) { s.regionOfInterest = QRectF(0.4, 0.4, 0.01, 0.1); },
             invalidRegion);
-        row("compensation without reference", [](auto &, auto &s) { s.cameraMotionCompensationEnabled = true; },
+        row(
+            "compensation without reference", [](auto &, auto &s) { s.cameraMotionCompensationEnabled = true; },
             invalidRegion);
-        row("compensation", [](auto &, auto &s) {
-            s.cameraMotionCompensationEnabled = true;
-            s.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
-        }, "Camera motion compensation is not available yet and will be added in a separate stage.");
-        row("factor", [](auto &, auto &s) { s.amplificationFactor = 50.0001; },
+        row(
+            "compensation",
+            [](auto &, auto &s) {
+                s.cameraMotionCompensationEnabled = true;
+                s.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
+            },
+            "Camera motion compensation is not available yet and will be added in a separate stage.");
+        row(
+            "factor", [](auto &, auto &s) { s.amplificationFactor = 50.0001; },
             "The prototype amplification factor must be between 1 and 50.");
-        row("workers", [](auto &, auto &s) { s.workerThreadCount = -1; },
+        row(
+            "workers", [](auto &, auto &s) { s.workerThreadCount = -1; },
             "The worker thread count must be between 0 and 256; 0 selects automatic mode.");
-        row("31 pixels wide", [](auto &m, auto &) { m.frameSize = QSize(31, 1000); },
+        row(
+            "31 pixels wide", [](auto &m, auto &) { m.frameSize = QSize(31, 1000); },
             "The minimum frame size for processing is 32 x 32 pixels.");
         row("accepted", [](auto &, auto &) {});
         row("256 workers, factor 50", [](auto &, auto &s) {
@@ -217,7 +231,10 @@ private slots:
                         const bool changed = result.pixel(x, y) != unchanged.pixel(x, y);
                         if (!inside && changed)
                             QFAIL(qPrintable(QStringLiteral("%1: pixel %2,%3 changed in frame %4")
-                                                 .arg(name).arg(x).arg(y).arg(index)));
+                                                 .arg(name)
+                                                 .arg(x)
+                                                 .arg(y)
+                                                 .arg(index)));
                         changedInside += p == 0 && inside && changed;
                     }
                 QVERIFY2(result == expected[0].image, qPrintable(QStringLiteral("%1, frame %2").arg(name).arg(index)));
@@ -234,13 +251,15 @@ private slots:
         std::vector<QImage> first;
         std::vector<media::VideoFrame> output;
         for (qint64 index = 0; index < 6; ++index) {
-            QVERIFY(processor.processFrame(motionFrame(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
+            QVERIFY(
+                processor.processFrame(motionFrame(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
             first.push_back(output[0].image);
         }
         processor.reset();
         // Timestamps may start again, and the same input gives the same output.
         for (qint64 index = 0; index < 6; ++index) {
-            QVERIFY(processor.processFrame(motionFrame(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
+            QVERIFY(
+                processor.processFrame(motionFrame(index, gratingFrame(size, 0.2 * double(index))), &output, nullptr));
             QVERIFY(output[0].image == first[size_t(index)]);
         }
     }

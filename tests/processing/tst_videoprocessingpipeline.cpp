@@ -62,7 +62,11 @@ using MapChange = std::function<void(ovra::processing::VibrationMapRequest &)>;
 // threads a run starts, as when the machine runs short, while the test's own thread carries on.
 namespace {
 
-enum class Starved { None, AllOtherThreads, AllButTheFirstToAllocate };
+enum class Starved {
+    None,
+    AllOtherThreads,
+    AllButTheFirstToAllocate
+};
 std::atomic<Starved> starved{Starved::None};
 const std::thread::id testThread = std::this_thread::get_id();
 std::atomic<std::thread::id> spared{};
@@ -100,7 +104,13 @@ void operator delete(void *memory, size_t) noexcept
 namespace {
 
 // What goes wrong during a run besides the request itself.
-enum class Fault { None, DiskFullAtFrame40, NoThreadsForTheFrameLoop, NoMemoryForReading, NoMemoryForWriting };
+enum class Fault {
+    None,
+    DiskFullAtFrame40,
+    NoThreadsForTheFrameLoop,
+    NoMemoryForReading,
+    NoMemoryForWriting
+};
 
 // At 60 fps an 8-12 Hz band needs one period of 8 Hz, 8 frames, and recommends two seconds: 120 frames.
 const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.25};
@@ -170,10 +180,11 @@ QJsonObject expectedDocument()
                           "maximumWidthRatio": 0.28, "marginRatio": 0.02}},
         "recording": {"equipmentType": "", "equipmentDesignation": "", "inspectedComponent": "",
                       "recordingDateTime": "", "operatingMode": "", "loadDescription": "", "comment": ""}
-    })").object();
+    })")
+                               .object();
     // The version the build generated, not a number copied into the test.
-    document["application"] = QJsonObject{{"name", OVRA_APPLICATION_NAME},
-                                          {"version", OVRA_VERSION " build " OVRA_BUILD_NUMBER}};
+    document["application"]
+        = QJsonObject{{"name", OVRA_APPLICATION_NAME}, {"version", OVRA_VERSION " build " OVRA_BUILD_NUMBER}};
     QJsonObject exported = document["export"].toObject();
     QJsonObject watermark = exported["watermark"].toObject();
     watermark["text"] = OVRA_DISPLAY_NAME;
@@ -224,15 +235,18 @@ bool freezeFolder(const QString &path, bool frozen)
 {
     if (::geteuid() == 0)
         return QProcess::execute("chattr", {frozen ? "+i" : "-i", path}) == 0;
-    return QFile::setPermissions(path, frozen ? QFile::ReadOwner | QFile::ExeOwner
-                                              : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return QFile::setPermissions(
+        path, frozen ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 QString describe(const MotionSpectrum &spectrum)
 {
     QString text = QStringLiteral("bin %1 Hz, peaks:").arg(spectrum.resolutionHz);
     for (const SpectrumPeak &peak : spectrum.peaks)
-        text += QStringLiteral(" %1 Hz %2 px %3 deg;").arg(peak.frequencyHz).arg(peak.amplitudePixels).arg(peak.directionDegrees);
+        text += QStringLiteral(" %1 Hz %2 px %3 deg;")
+                    .arg(peak.frequencyHz)
+                    .arg(peak.amplitudePixels)
+                    .arg(peak.directionDegrees);
     return text;
 }
 
@@ -242,8 +256,11 @@ VibratingPattern vibrationScene()
 {
     VibratingPattern scene{{384, 216}, 120.0, 480, 11.0, 0.0};
     scene.structure = ovra::tests::naturalTexture(3);
-    const auto axis = [](double degrees) { return QPointF(std::cos(qDegreesToRadians(degrees)), std::sin(qDegreesToRadians(degrees))); };
-    scene.parts = {{QRect(24, 24, 144, 104), {11.0, 0.08}, axis(30.0)}, {QRect(216, 24, 144, 104), {31.0, 0.3}, axis(120.0)}};
+    const auto axis = [](double degrees) {
+        return QPointF(std::cos(qDegreesToRadians(degrees)), std::sin(qDegreesToRadians(degrees)));
+    };
+    scene.parts
+        = {{QRect(24, 24, 144, 104), {11.0, 0.08}, axis(30.0)}, {QRect(216, 24, 144, 104), {31.0, 0.3}, axis(120.0)}};
     scene.flatArea = QRect(64, 156, 256, 48);
     scene.noiseSigma = 2.0;
     return scene;
@@ -251,7 +268,8 @@ VibratingPattern vibrationScene()
 
 QString describe(const VibrationMap &map)
 {
-    QString text = QStringLiteral("strongest %1 Hz, floor %2 px:").arg(map.strongestFrequencyHz).arg(map.noiseFloorPixels);
+    QString text
+        = QStringLiteral("strongest %1 Hz, floor %2 px:").arg(map.strongestFrequencyHz).arg(map.noiseFloorPixels);
     for (const VibrationMapTile &tile : map.tiles)
         text += QStringLiteral(" (%1,%2 %3 px %4 deg%5)")
                     .arg(tile.pixels.x())
@@ -301,8 +319,8 @@ class VideoProcessingPipelineTest : public QObject
     // The pattern as a video of the current test row, analysed, captured at the pattern's rate.
     bool writeClip(const VibratingPattern &pattern, VideoMetadata *metadata, QString *error)
     {
-        const QString path =
-            m_clipFolder.filePath(QStringLiteral("%1 %2.mkv").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
+        const QString path = m_clipFolder.filePath(
+            QStringLiteral("%1 %2.mkv").arg(QTest::currentTestFunction(), QTest::currentDataTag()));
         if (!ovra::tests::writeVibratingPatternVideo(path, pattern, error)
             || !ovra::media::libav::LibavVideoAnalyzer().analyze(path, metadata, error))
             return false;
@@ -353,8 +371,8 @@ private slots:
     {
         VideoProcessingPipeline pipeline;
         QList<ProcessingProgress> progress;
-        const ProcessingResult analysis =
-            pipeline.run(request(true), [&progress](const ProcessingProgress &p) { progress.append(p); }, {});
+        const ProcessingResult analysis
+            = pipeline.run(request(true), [&progress](const ProcessingProgress &p) { progress.append(p); }, {});
         QVERIFY2(analysis.succeeded(), qPrintable(analysis.errorMessage));
         const std::vector<QImage> stored = storedFrames(*analysis.temporaryVideo);
         QCOMPARE(qint64(stored.size()), qint64(pattern.frameCount));
@@ -382,8 +400,9 @@ private slots:
         const ProcessingResult direct = pipeline.run(request(false, "direct.mp4"), {}, {});
         QVERIFY2(direct.succeeded(), qPrintable(direct.errorMessage));
         QVERIFY(ovra::tests::decodeAllFrames(direct.outputVideoPath) == decoded);
-        QCOMPARE(entries(), QStringList({"direct.mp4", "direct.mp4.json", "from-result.mp4", "from-result.mp4.json",
-                                         "tmp", "vibrating.mkv"}));
+        QCOMPARE(entries(),
+                 QStringList({"direct.mp4", "direct.mp4.json", "from-result.mp4", "from-result.mp4.json", "tmp",
+                              "vibrating.mkv"}));
     }
 
     // Slow structures are filmed for a few periods only. From one period of the lower band edge
@@ -441,12 +460,13 @@ private slots:
             r.analysisMode = true;
             r.sourceResult = std::make_shared<TemporaryVideo>(m_metadata);
         }) << "Invalid analysis destination." << Fault::None;
-        QTest::newRow("output is the input") << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken << Fault::None;
+        QTest::newRow("output is the input")
+            << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken << Fault::None;
         QTest::newRow("no output folder")
             << Change([this](auto &r) { r.outputVideoPath = outputPath("missing/x.mp4"); })
             << "The output directory does not exist: " + outputPath("missing") << Fault::None;
-        QTest::newRow("half a period of the lower edge") << Change([](auto &r) { r.settings.endFrameExclusive = 4; })
-                                                         << tooShort << Fault::None;
+        QTest::newRow("half a period of the lower edge")
+            << Change([](auto &r) { r.settings.endFrameExclusive = 4; }) << tooShort << Fault::None;
         QTest::newRow("invalid frame range") << Change([](auto &r) { r.settings.endFrameExclusive = 151; })
                                              << "The selected frame range is invalid." << Fault::None;
         QTest::newRow("time range beyond the end") << Change([this](auto &r) {
@@ -458,11 +478,13 @@ private slots:
             r.sourceMetadata.filePath = ovra::tests::testMediaPath("base240_avg30.mp4");
             r.sourceMetadata.frameCount = 0; // not reusable: the source analyses the file itself
             r.settings.endFrameExclusive = 48;
-        }) << "The camera capture frame rate is required before motion processing." << Fault::None;
+        }) << "The camera capture frame rate is required before motion processing."
+                                         << Fault::None;
         QTest::newRow("source ends early") << Change([](auto &r) {
             r.sourceMetadata.frameCount = r.settings.endFrameExclusive = pattern.frameCount + 2;
             r.sourceMetadata.frameTimestamps.clear();
-        }) << "The decoder reached the end of the stream before the calculated end of the time range." << Fault::None;
+        }) << "The decoder reached the end of the stream before the calculated end of the time range."
+                                           << Fault::None;
         const Change analysis = [](auto &r) {
             r.analysisMode = true;
             r.settings.workerThreadCount = 1; // no motion worker threads: the faults meet the pipeline's own
@@ -470,12 +492,12 @@ private slots:
         QTest::newRow("disk full at frame 40")
             << analysis
             << "Could not write the temporary analysis result. Check free disk space and access to the temporary "
-               "folder." << Fault::DiskFullAtFrame40;
-        QTest::newRow("no thread for reading and writing")
-            << analysis
-            << "The system could not start a thread for processing: "
-                   + QString::fromStdString(std::make_error_code(std::errc::resource_unavailable_try_again).message())
-            << Fault::NoThreadsForTheFrameLoop;
+               "folder."
+            << Fault::DiskFullAtFrame40;
+        QTest::newRow("no thread for reading and writing") << analysis
+                                                           << "The system could not start a thread for processing: "
+                + QString::fromStdString(std::make_error_code(std::errc::resource_unavailable_try_again).message())
+                                                           << Fault::NoThreadsForTheFrameLoop;
         const QString noMemory = "There is not enough memory to process the video.";
         QTest::newRow("no memory for reading") << analysis << noMemory << Fault::NoMemoryForReading;
         QTest::newRow("no memory for writing") << analysis << noMemory << Fault::NoMemoryForWriting;
@@ -549,7 +571,8 @@ private slots:
         QCOMPARE(analysis.temporaryVideo->firstFrameIndex(), qint64(30));
 
         // The export writes what the store holds, whatever fragment the request names.
-        for (const auto &[start, name] : {std::pair{qint64(-1), "by-time.mp4"}, std::pair{qint64(0), "by-frames.mp4"}}) {
+        for (const auto &[start, name] :
+             {std::pair{qint64(-1), "by-time.mp4"}, std::pair{qint64(0), "by-frames.mp4"}}) {
             ProcessingRequest exportRequest = request;
             exportRequest.analysisMode = false;
             exportRequest.outputVideoPath = outputPath(name);
@@ -559,7 +582,9 @@ private slots:
             const ProcessingResult exported = VideoProcessingPipeline().run(exportRequest, {}, {});
             QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
             const QJsonObject fragment = QJsonDocument::fromJson(fileContent(exported.parametersFilePath))
-                                             .object()["processing"].toObject()["fragment"].toObject();
+                                             .object()["processing"]
+                                             .toObject()["fragment"]
+                                             .toObject();
             QCOMPARE(fragment["startFrame"].toInteger(), 30);
             QCOMPARE(fragment["endFrameExclusive"].toInteger(), 150);
             QCOMPARE(fragment["startTimeUs"].toInteger(), 500000);
@@ -594,7 +619,7 @@ private slots:
         QFETCH(qint64, uniformStart);
         ProcessingRequest request;
         QVERIFY(ovra::media::libav::LibavVideoAnalyzer().analyze(ovra::tests::testMediaPath(file),
-                                                                  &request.sourceMetadata));
+                                                                 &request.sourceMetadata));
         const qint64 frameCount = request.sourceMetadata.frameCount;
         request.sourceMetadata.captureFrameRate = 30.0;
         request.settings.lowerFrequencyHz = 5.0;
@@ -629,7 +654,8 @@ private slots:
     {
         // Count how often a full export asks, then cancel at each of those points in turn.
         int checks = 0;
-        QVERIFY(VideoProcessingPipeline().run(request(false, "counted.mp4"), {}, [&] { return ++checks < 0; }).succeeded());
+        QVERIFY(
+            VideoProcessingPipeline().run(request(false, "counted.mp4"), {}, [&] { return ++checks < 0; }).succeeded());
         const QStringList before = entries();
         const QString storeRoot = TemporaryVideo::storeRoot();
         const QStringList storesBefore = ovra::tests::folderEntries(storeRoot);
@@ -659,7 +685,9 @@ private slots:
         QTest::newRow("video during encoding")
             << "clip.mp4" << QString() << "A final output file appeared during processing; publishing was cancelled.";
         QTest::newRow("parameters file at publication: the video is rolled back")
-            << "clip.mp4.json" << "Publishing the result" << "Could not publish the JSON file: File exists";
+            << "clip.mp4.json"
+            << "Publishing the result"
+            << "Could not publish the JSON file: File exists";
     }
 
     void finalNamesTakenDuringTheRunAreLeftAlone()
@@ -706,7 +734,8 @@ private slots:
             QSKIP("This file system cannot freeze a folder.");
         QCOMPARE(result.state, ProcessingState::Failed);
         QVERIFY2(result.errorMessage.startsWith("Could not publish the JSON file: ")
-                     && result.errorMessage.contains("Could not roll back the published video " + frozen.outputVideoPath + ": "),
+                     && result.errorMessage.contains("Could not roll back the published video " + frozen.outputVideoPath
+                                                     + ": "),
                  qPrintable(result.errorMessage));
     }
 
@@ -727,8 +756,7 @@ private slots:
     {
         ovra::processing::BoundedQueue<int> queue(2);
         std::thread producer([&queue] {
-            for (int i = 0; i < 20 && queue.push(i); ++i) {
-            }
+            for (int i = 0; i < 20 && queue.push(i); ++i) { }
             queue.close();
         });
         for (int expected = 0; expected < 20; ++expected) {
@@ -969,7 +997,8 @@ private slots:
             c.metadata.uniformStartFrame = 10;
         }) << "The selected fragment contains irregular frame intervals. Select a verified uniform section."
                                         << QString();
-        QTest::newRow("capture rate unknown") << CaseChange([](Case &c) { c.captureFps = 0.0; })
+        QTest::newRow("capture rate unknown")
+            << CaseChange([](Case &c) { c.captureFps = 0.0; })
             << "Enter the camera capture frame rate before choosing the frequency band." << QString();
         QTest::newRow("fragment past the end") << CaseChange([](Case &c) { c.settings.endFrameExclusive = 1201; })
                                                << "Choose a valid analysis fragment." << QString();
@@ -1069,16 +1098,19 @@ private slots:
             QVERIFY2(spectrum.amplitudePixels[k] <= spectrum.noiseFloorPixels[k], qPrintable(found));
         const auto near = [&spectrum](double a, double b) { return std::abs(a - b) <= spectrum.resolutionHz; };
         for (const ExpectedPeak &line : expected) {
-            const auto peak = std::find_if(spectrum.peaks.begin(), spectrum.peaks.end(),
-                                           [&](const SpectrumPeak &peak) { return near(peak.frequencyHz, line.frequencyHz); });
+            const auto peak = std::find_if(spectrum.peaks.begin(), spectrum.peaks.end(), [&](const SpectrumPeak &peak) {
+                return near(peak.frequencyHz, line.frequencyHz);
+            });
             QVERIFY2(peak != spectrum.peaks.end(), qPrintable(found));
             QVERIFY2(std::abs(peak->amplitudePixels / line.amplitudePixels - 1.0) <= 0.15, qPrintable(found));
             QVERIFY2(directionError(peak->directionDegrees, line.directionDegrees) <= 15.0, qPrintable(found));
         }
         for (const SpectrumPeak &peak : spectrum.peaks) {
-            const bool expectedLine = std::any_of(expected.begin(), expected.end(),
-                                                  [&](const ExpectedPeak &line) { return near(peak.frequencyHz, line.frequencyHz); });
-            QVERIFY2(expectedLine || peak.amplitudePixels <= 0.2 * spectrum.peaks.front().amplitudePixels, qPrintable(found));
+            const bool expectedLine = std::any_of(expected.begin(), expected.end(), [&](const ExpectedPeak &line) {
+                return near(peak.frequencyHz, line.frequencyHz);
+            });
+            QVERIFY2(expectedLine || peak.amplitudePixels <= 0.2 * spectrum.peaks.front().amplitudePixels,
+                     qPrintable(found));
         }
     }
 
@@ -1110,7 +1142,8 @@ private slots:
         int inside = 0;
         int background = 0;
         for (const VibrationMapTile &tile : map.tiles) {
-            const QString where = QStringLiteral("tile at %1,%2 in %3").arg(tile.pixels.x()).arg(tile.pixels.y()).arg(found);
+            const QString where
+                = QStringLiteral("tile at %1,%2 in %3").arg(tile.pixels.x()).arg(tile.pixels.y()).arg(found);
             if (scene.flatArea.contains(tile.pixels)) {
                 QVERIFY2(!tile.textured, qPrintable(where));
                 continue;
@@ -1137,17 +1170,20 @@ private slots:
         QTest::addColumn<double>("lowerHz");
         QTest::addColumn<MapChange>("change");
         QTest::addColumn<QString>("message");
-        QTest::newRow("band past Nyquist") << 50.0 << MapChange() << "Upper frequency must be below the Nyquist frequency of 60.00 Hz.";
-        QTest::newRow("band below the fragment's bins")
-            << 1.0 << MapChange([](auto &r) { r.endFrameExclusive = 64; })
-            << "is too short to map a band from 1 Hz at 120 frames/s: it needs at least 180 frames."; // after the plural
+        QTest::newRow("band past Nyquist")
+            << 50.0 << MapChange() << "Upper frequency must be below the Nyquist frequency of 60.00 Hz.";
+        QTest::newRow("band below the fragment's bins") << 1.0 << MapChange([](auto &r) {
+            r.endFrameExclusive = 64;
+        }) << "is too short to map a band from 1 Hz at 120 frames/s: it needs at least 180 frames."; // after the plural
         QTest::newRow("tiles too small") << 9.0 << MapChange([](auto &r) { r.tilePixels = 7; })
                                          << "Choose tiles of at least 8 pixels.";
-        QTest::newRow("region smaller than a tile") << 9.0 << MapChange([](auto &r) { r.regionOfInterest = {0.5, 0.5, 0.05, 0.5}; })
-                                                    << "Choose a region of at least 22 x 22 pixels.";
+        QTest::newRow("region smaller than a tile") << 9.0 << MapChange([](auto &r) {
+            r.regionOfInterest = {0.5, 0.5, 0.05, 0.5};
+        }) << "Choose a region of at least 22 x 22 pixels.";
         // The flat area of the scene lies in 1/6..5/6 across and 0.73..0.94 down.
-        QTest::newRow("flat region") << 9.0 << MapChange([](auto &r) { r.regionOfInterest = {0.2, 0.73, 0.6, 0.2}; })
-                                     << "The region has no texture whose motion can be measured.";
+        QTest::newRow("flat region") << 9.0 << MapChange([](auto &r) {
+            r.regionOfInterest = {0.2, 0.73, 0.6, 0.2};
+        }) << "The region has no texture whose motion can be measured.";
     }
 
     void mapRefusals()
@@ -1163,8 +1199,9 @@ private slots:
     void cancellationStopsBetweenFrames()
     {
         int reports = 0;
-        const MotionSpectrumResult result = analyse(VibratingPattern{{192, 96}, 60.0, 120, 10.0, 0.2},
-                                                    [&reports](const auto &) { ++reports; }, [&reports] { return reports == 5; });
+        const MotionSpectrumResult result = analyse(
+            VibratingPattern{{192, 96}, 60.0, 120, 10.0, 0.2}, [&reports](const auto &) { ++reports; },
+            [&reports] { return reports == 5; });
         QCOMPARE(result.state, ovra::project_data::ProcessingState::Cancelled);
         QCOMPARE(reports, 5);
     }

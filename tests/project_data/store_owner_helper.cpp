@@ -24,7 +24,6 @@ int main(int argc, char **argv)
     }
     std::printf("%s\n", qPrintable(store.directory()));
     std::fflush(stdout);
-    while (std::fgetc(stdin) != EOF) {
-    }
+    while (std::fgetc(stdin) != EOF) { }
     return 0;
 }

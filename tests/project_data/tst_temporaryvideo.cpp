@@ -25,8 +25,8 @@ using ovra::tests::verifyRefusal;
 
 namespace {
 
-const QString writeMessage =
-    "Could not write the temporary analysis result. Check free disk space and access to the temporary folder.";
+const QString writeMessage
+    = "Could not write the temporary analysis result. Check free disk space and access to the temporary folder.";
 const QString readMessage = "Could not read the temporary analysis result. Run the analysis again.";
 const QString outsideMessage = "The requested frame is outside the analysis result.";
 const QSize frameSize(7, 5);
@@ -45,8 +45,9 @@ VideoFrame patternFrame(int index, QSize size = frameSize)
     QImage image(size, QImage::Format_RGBA8888);
     for (int y = 0; y < size.height(); ++y)
         for (int x = 0; x < size.width(); ++x)
-            image.setPixelColor(x, y, QColor((x * 37 + index * 11) % 256, (y * 53 + index) % 256,
-                                             (x * y + index * 7) % 256, (x + y) % 3 == 0 ? 255 : (x * 29) % 256));
+            image.setPixelColor(x, y,
+                                QColor((x * 37 + index * 11) % 256, (y * 53 + index) % 256, (x * y + index * 7) % 256,
+                                       (x + y) % 3 == 0 ? 255 : (x * 29) % 256));
     return VideoFrame{image, index * 40000 + 7, index};
 }
 
@@ -185,7 +186,8 @@ private slots:
         QString error;
         {
             // The next header and part of its pixels fit.
-            const ovra::tests::FileSizeLimit limit(store.storageBytes() + ovra::project_data::BlockAlignedFile::blockBytes + 50);
+            const ovra::tests::FileSizeLimit limit(store.storageBytes()
+                                                   + ovra::project_data::BlockAlignedFile::blockBytes + 50);
             verifyRefusal(store.appendFrame(patternFrame(2), &error), error, writeMessage);
         }
         QCOMPARE(store.frameCount(), 2);
@@ -246,8 +248,7 @@ private slots:
         QProcess owner;
         owner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         owner.start(OVRA_STORE_OWNER_HELPER);
-        while (!owner.canReadLine() && owner.waitForReadyRead()) {
-        }
+        while (!owner.canReadLine() && owner.waitForReadyRead()) { }
         const QString other = QString::fromLocal8Bit(owner.readLine()).trimmed();
         QVERIFY2(other.startsWith(root() + "/result-"), qPrintable(other));
         TemporaryVideo ours(metadataAt());
@@ -287,7 +288,8 @@ private slots:
         QVERIFY(!TemporaryVideo::checkFreeSpace(size, frames, &error));
         const QString needed = QLocale().formattedDataSize(TemporaryVideo::requiredStorageBytes(size, frames));
         const QRegularExpression pattern("^The temporary folder does not have enough free space for the analysis "
-                                         "result: " + QRegularExpression::escape(needed) + " needed, .+ available\\.$");
+                                         "result: "
+                                         + QRegularExpression::escape(needed) + " needed, .+ available\\.$");
         QVERIFY2(pattern.match(error).hasMatch(), qPrintable(error));
     }
 
@@ -337,7 +339,8 @@ private slots:
         }
         // Every failure says what to do, also the reads and seeks of a source never opened.
         TemporaryVideoSource source(makeStore(2, 0, false));
-        const QString notOpen = "The analysis result is not open for reading. Open it before seeking or reading frames.";
+        const QString notOpen
+            = "The analysis result is not open for reading. Open it before seeking or reading frames.";
         QCOMPARE(nextFrame(source, &error), "failed");
         QCOMPARE(error, notOpen);
         verifyRefusal(source.seekToFrame(0, &error), error, notOpen);

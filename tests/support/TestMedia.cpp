@@ -7,8 +7,8 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 
 namespace ovra::tests {
@@ -29,8 +29,7 @@ bool runTool(const QString &program, const QStringList &arguments, QByteArray *o
 }
 
 // Calls visit(channel, difference) for every channel of every pixel, alpha (channel 3) included.
-template <typename Visit>
-void forEachChannelDifference(const QImage &a, const QImage &b, Visit visit)
+template <typename Visit> void forEachChannelDifference(const QImage &a, const QImage &b, Visit visit)
 {
     const QImage first = a.convertToFormat(QImage::Format_RGBA8888);
     const QImage second = b.convertToFormat(QImage::Format_RGBA8888);
@@ -60,8 +59,9 @@ QString runFfprobe(const QStringList &arguments)
 
 bool runFfmpeg(const QStringList &arguments, QString *errorOutput)
 {
-    return runTool(qEnvironmentVariable("FFMPEG", QStringLiteral("ffmpeg")), QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + arguments,
-                   nullptr, errorOutput);
+    return runTool(qEnvironmentVariable("FFMPEG", QStringLiteral("ffmpeg")),
+                   QStringList{"-nostdin", "-hide_banner", "-loglevel", "error", "-y"} + arguments, nullptr,
+                   errorOutput);
 }
 
 qint64 ffprobeDecodedFrameCount(const QString &path)
@@ -81,8 +81,8 @@ QImage ffmpegReferenceFrame(const QString &path, qint64 index)
     QTemporaryDir folder;
     const QString output = folder.filePath(QStringLiteral("frame.png"));
     QString error;
-    if (!runFfmpeg({"-i", path, "-vf", QStringLiteral("select=eq(n\\,%1)").arg(index), "-frames:v", "1",
-                    "-pix_fmt", "rgba", output},
+    if (!runFfmpeg({"-i", path, "-vf", QStringLiteral("select=eq(n\\,%1)").arg(index), "-frames:v", "1", "-pix_fmt",
+                    "rgba", output},
                    &error))
         qWarning("ffmpeg could not extract frame %lld of %s: %s", index, qPrintable(path), qPrintable(error));
     return QImage(output).convertToFormat(QImage::Format_RGBA8888);
@@ -124,7 +124,8 @@ int maximumChannelDifference(const QImage &a, const QImage &b)
     if (a.size() != b.size())
         return 256;
     int maximum = 0;
-    forEachChannelDifference(a, b, [&maximum](int, int difference) { maximum = std::max(maximum, std::abs(difference)); });
+    forEachChannelDifference(a, b,
+                             [&maximum](int, int difference) { maximum = std::max(maximum, std::abs(difference)); });
     return maximum;
 }
 

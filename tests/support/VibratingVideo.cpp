@@ -32,7 +32,7 @@ std::vector<double> solve(const std::vector<double> &matrix, const std::vector<d
     const auto determinant = [n](const std::vector<double> &a) {
         return n == 2 ? a[0] * a[3] - a[1] * a[2]
                       : a[0] * (a[4] * a[8] - a[5] * a[7]) - a[1] * (a[3] * a[8] - a[5] * a[6])
-                            + a[2] * (a[3] * a[7] - a[4] * a[6]);
+                + a[2] * (a[3] * a[7] - a[4] * a[6]);
     };
     std::vector<double> x(n);
     for (size_t column = 0; column < n; ++column) {
@@ -51,8 +51,10 @@ class StructureBasis
 {
 public:
     StructureBasis(const VibratingPattern &pattern, const QRect &area)
-        : m_structure(pattern.structure), m_area(area), m_pixels(size_t(area.width()) * size_t(area.height())),
-          m_planes(2 * m_structure.size() + 1, std::vector<double>(m_pixels, 1.0))
+        : m_structure(pattern.structure)
+        , m_area(area)
+        , m_pixels(size_t(area.width()) * size_t(area.height()))
+        , m_planes(2 * m_structure.size() + 1, std::vector<double>(m_pixels, 1.0))
     {
         for (const Grating &g : m_structure)
             m_wavenumbers.push_back(2.0 * pi * (g.cyclesX * pattern.direction.x() + g.cyclesY * pattern.direction.y()));
@@ -154,7 +156,11 @@ void renderInto(QImage &image, const QRect &area, const StructureBasis *basis, d
 class TranslationFit
 {
 public:
-    explicit TranslationFit(const StructureBasis &basis) : m_basis(basis), m_gram(basis.gram()) {}
+    explicit TranslationFit(const StructureBasis &basis)
+        : m_basis(basis)
+        , m_gram(basis.gram())
+    {
+    }
 
     double shift(const QImage &frame, double start) const
     {
@@ -235,7 +241,8 @@ Structure naturalTexture(unsigned seed)
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     Structure texture;
     for (int i = 0; i < 6; ++i)
-        texture.push_back(orientedGrating(14.0, 9.0 + 13.0 * unit(random), 180.0 * unit(random), 2.0 * pi * unit(random)));
+        texture.push_back(
+            orientedGrating(14.0, 9.0 + 13.0 * unit(random), 180.0 * unit(random), 2.0 * pi * unit(random)));
     return texture;
 }
 
@@ -313,7 +320,8 @@ double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern
     const QSize size = frames.front().size();
     const int marginX = std::max(4, size.width() / 4);
     const int marginY = std::max(4, size.height() / 4);
-    const StructureBasis basis(pattern, QRect(marginX, marginY, size.width() - 2 * marginX, size.height() - 2 * marginY));
+    const StructureBasis basis(pattern,
+                               QRect(marginX, marginY, size.width() - 2 * marginX, size.height() - 2 * marginY));
     const TranslationFit fit(basis);
     // shift(t) = a cos(w t) + b sin(w t) + c
     std::vector<double> normal(9, 0.0);

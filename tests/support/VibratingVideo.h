@@ -59,10 +59,10 @@ struct VibratingPattern
     Structure structure = smoothTexture();
     QPointF direction{1.0, 0.0}; // unit vector of the motion
     std::vector<Tone> overtones{}; // added to the motion of the whole frame
-    Tone rightHalf{};            // when it has an amplitude, the right half moves by it alone
+    Tone rightHalf{}; // when it has an amplitude, the right half moves by it alone
     std::vector<MovingPart> parts{}; // drawn over the rest
-    QRect flatArea{};            // plain grey (with the noise) over everything
-    double noiseSigma = 0.0;     // grey levels of independent noise per pixel and frame
+    QRect flatArea{}; // plain grey (with the noise) over everything
+    double noiseSigma = 0.0; // grey levels of independent noise per pixel and frame
     double playbackFrameRate = 0.0; // the file's rate when it plays slower than frameRate was captured
 };
 

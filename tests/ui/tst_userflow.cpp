@@ -71,20 +71,22 @@ class UserFlowTest : public QObject
         auto *playback = app.playback();
         int refreshes = 0;
         QStringList faults;
-        auto connection = connect(playback, &ovra::ui::playback::PlaybackController::frameReady, this,
-                                  [&](const QImage &source) {
-            ++refreshes;
-            const qint64 i = playback->currentFrameIndex();
-            const bool inResult = i >= fragmentStart && i < fragmentEnd;
-            ovra::media::VideoFrame stored;
-            if (ovra::tests::maximumChannelDifference(source, m_sourceFrames.at(size_t(i))) > 0)
-                faults << QStringLiteral("source side is not frame %1").arg(i);
-            if (inResult != playback->hasPreviewFrame())
-                faults << QStringLiteral("preview presence wrong at %1").arg(i);
-            else if (inResult && (!store.readFrame(i - fragmentStart, &stored)
-                                  || ovra::tests::maximumChannelDifference(playback->currentPreviewFrame(), stored.image) > 0))
-                faults << QStringLiteral("result side is not frame %1").arg(i);
-        });
+        auto connection
+            = connect(playback, &ovra::ui::playback::PlaybackController::frameReady, this, [&](const QImage &source) {
+                  ++refreshes;
+                  const qint64 i = playback->currentFrameIndex();
+                  const bool inResult = i >= fragmentStart && i < fragmentEnd;
+                  ovra::media::VideoFrame stored;
+                  if (ovra::tests::maximumChannelDifference(source, m_sourceFrames.at(size_t(i))) > 0)
+                      faults << QStringLiteral("source side is not frame %1").arg(i);
+                  if (inResult != playback->hasPreviewFrame())
+                      faults << QStringLiteral("preview presence wrong at %1").arg(i);
+                  else if (inResult
+                           && (!store.readFrame(i - fragmentStart, &stored)
+                               || ovra::tests::maximumChannelDifference(playback->currentPreviewFrame(), stored.image)
+                                   > 0))
+                      faults << QStringLiteral("result side is not frame %1").arg(i);
+              });
         const auto navigate = [&](const std::function<void()> &request, qint64 expected) {
             QCOMPARE(ControllerTestAccess::navigate(playback, request), expected);
         };
@@ -197,8 +199,8 @@ private slots:
         QCOMPARE(exporter->frameCount(), fragmentEnd - fragmentStart);
         QVERIFY(!preview->unsaved());
         QVERIFY(ovra::tests::ffprobeDecodedFrameCount(exporter->destinationFilePath()) == fragmentEnd - fragmentStart);
-        const QJsonObject parameters =
-            QJsonDocument::fromJson(ovra::tests::fileContent(exporter->parametersFilePath())).object();
+        const QJsonObject parameters
+            = QJsonDocument::fromJson(ovra::tests::fileContent(exporter->parametersFilePath())).object();
         const QJsonObject written = parameters.value("processing").toObject().value("fragment").toObject();
         QCOMPARE(written.value("startFrame").toInteger(), fragmentStart);
         QCOMPARE(written.value("endFrameExclusive").toInteger(), fragmentEnd);
@@ -216,13 +218,20 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<bool>("continued");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("cancel keeps result and video") << "open" << "cancel" << false << false;
-        QTest::newRow("discard opens the other video") << "open" << "discard" << true << false;
-        QTest::newRow("save opens the other video once saved") << "open" << "save" << true << true;
-        QTest::newRow("save dialog closed: nothing changes") << "open" << "close the save dialog" << false << false;
-        QTest::newRow("refused destination: nothing changes") << "open" << "refused destination" << false << false;
-        QTest::newRow("discard closes the window") << "close" << "discard" << true << false;
-        QTest::newRow("save closes the window once saved") << "close" << "save" << true << true;
+        QTest::newRow("cancel keeps result and video") << "open"
+                                                       << "cancel" << false << false;
+        QTest::newRow("discard opens the other video") << "open"
+                                                       << "discard" << true << false;
+        QTest::newRow("save opens the other video once saved") << "open"
+                                                               << "save" << true << true;
+        QTest::newRow("save dialog closed: nothing changes") << "open"
+                                                             << "close the save dialog" << false << false;
+        QTest::newRow("refused destination: nothing changes") << "open"
+                                                              << "refused destination" << false << false;
+        QTest::newRow("discard closes the window") << "close"
+                                                   << "discard" << true << false;
+        QTest::newRow("save closes the window once saved") << "close"
+                                                           << "save" << true << true;
     }
 
     // Opening another video or closing asks first while a result is unsaved. Save pauses the
@@ -266,9 +275,8 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(!app.exporter()->busy(), 120000);
         }
         QFETCH(bool, continued);
-        const auto hasContinued = [&] {
-            return action == "open" ? app.videoSession()->filePath() == other : closeApproved.count() == 1;
-        };
+        const auto hasContinued
+            = [&] { return action == "open" ? app.videoSession()->filePath() == other : closeApproved.count() == 1; };
         if (continued)
             QTRY_VERIFY(hasContinued());
         else

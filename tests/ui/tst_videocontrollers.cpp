@@ -38,7 +38,11 @@ using State = VideoSessionController::AnalysisState;
 namespace {
 
 // The FFmpeg libraries a session is given.
-enum Runtime { Loaded, Mismatched, Missing };
+enum Runtime {
+    Loaded,
+    Mismatched,
+    Missing
+};
 
 VideoMetadata video(qint64 frames, qint64 uniformStart = 0, const QString &name = QStringLiteral("clip.mp4"))
 {
@@ -59,7 +63,10 @@ struct Controllers
     AnalysisFragmentController fragment{&session};
     ProcessingSettingsController settings{&session, &fragment};
 
-    explicit Controllers(const VideoMetadata &metadata = video(1000)) { ControllerTestAccess::makeReady(&session, metadata); }
+    explicit Controllers(const VideoMetadata &metadata = video(1000))
+    {
+        ControllerTestAccess::makeReady(&session, metadata);
+    }
 };
 
 } // namespace
@@ -85,7 +92,10 @@ class VideoControllersTest : public QObject
     AnalysisFragmentController m_idleFragment{&m_idleSession};
     PlaybackController m_idlePlayback{&m_idleSession, &m_idleFragment, nullptr};
 
-    qint64 navigate(const std::function<void()> &request) { return ControllerTestAccess::navigate(&m_playback, request); }
+    qint64 navigate(const std::function<void()> &request)
+    {
+        return ControllerTestAccess::navigate(&m_playback, request);
+    }
 
     void waitUntilStopped()
     {
@@ -252,15 +262,30 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no suffix") << "clip" << "clip.mp4" << "";
-        QTest::newRow("upper-case suffix") << "clip.MP4" << "clip.MP4" << "";
-        QTest::newRow("lossless") << "clip.mkv" << "clip.mkv" << "";
-        QTest::newRow("mov") << "clip.mov" << ""
+        QTest::newRow("no suffix") << "clip"
+                                   << "clip.mp4"
+                                   << "";
+        QTest::newRow("upper-case suffix") << "clip.MP4"
+                                           << "clip.MP4"
+                                           << "";
+        QTest::newRow("lossless") << "clip.mkv"
+                                  << "clip.mkv"
+                                  << "";
+        QTest::newRow("mov") << "clip.mov"
+                             << ""
                              << "The processed video must use the .mp4 or the lossless .mkv extension.";
-        QTest::newRow("missing folder") << "none/clip.mp4" << "" << "The destination folder does not exist.";
-        QTest::newRow("existing video") << "taken.mp4" << "" << "The selected output file already exists.";
-        QTest::newRow("existing parameters") << "half.mp4" << "" << "The export parameters file already exists.";
-        QTest::newRow("the source") << "SOURCE" << "" << "The output file must differ from the source video.";
+        QTest::newRow("missing folder") << "none/clip.mp4"
+                                        << ""
+                                        << "The destination folder does not exist.";
+        QTest::newRow("existing video") << "taken.mp4"
+                                        << ""
+                                        << "The selected output file already exists.";
+        QTest::newRow("existing parameters") << "half.mp4"
+                                             << ""
+                                             << "The export parameters file already exists.";
+        QTest::newRow("the source") << "SOURCE"
+                                    << ""
+                                    << "The output file must differ from the source video.";
     }
 
     void destinations()
@@ -336,9 +361,10 @@ private slots:
         BackgroundJob job(QStringLiteral("Test job"), &owner);
         const auto work = [&heard](const QString &name, bool untilCancelled) {
             return [&heard, name, untilCancelled](const JobRun &run) {
-                const auto progress = run.progress([&heard, name](const ovra::project_data::ProcessingProgress &record) {
-                    heard << name + ' ' + record.stageName;
-                });
+                const auto progress
+                    = run.progress([&heard, name](const ovra::project_data::ProcessingProgress &record) {
+                          heard << name + ' ' + record.stageName;
+                      });
                 ovra::project_data::ProcessingProgress record;
                 record.stageName = QStringLiteral("started");
                 progress(record);
@@ -378,7 +404,7 @@ private slots:
     void damageLeavesRetryOrSave_data()
     {
         QTest::addColumn<QString>("damage"); // of the result's frames.bin, or "source" for the video
-        QTest::addColumn<qint64>("from");    // the frame shown when the request is made
+        QTest::addColumn<qint64>("from"); // the frame shown when the request is made
         QTest::addColumn<QString>("request");
         QTest::newRow("play from the fragment's last frame") << "deleted" << 99LL << "play";
         QTest::newRow("play into the damage") << "truncated" << 40LL << "play";
@@ -497,10 +523,12 @@ private slots:
         QTest::newRow("missing") << local("no_such_file.mp4") << int(Loaded) << "no_such_file.mp4" << QString() << true;
         QTest::newRow("unreadable (a folder)") << local("widths") << int(Loaded) << "widths" << QString() << true;
         // One of the analyser's refusals proves the wiring; the others: tst_libavvideosource.
-        QTest::newRow("not a video") << local("not_a_video.mp4") << int(Loaded) << "not_a_video.mp4" << QString() << true;
+        QTest::newRow("not a video") << local("not_a_video.mp4") << int(Loaded) << "not_a_video.mp4" << QString()
+                                     << true;
         QTest::newRow("web") << QUrl("https://example.com/videos/pump%20run.mp4") << int(Loaded) << "pump run.mp4"
                              << "Only local video files can be analyzed." << false;
-        QTest::newRow("empty") << QUrl() << int(Loaded) << "" << "No video file was selected." << false;
+        QTest::newRow("empty") << QUrl() << int(Loaded) << ""
+                               << "No video file was selected." << false;
         QTest::newRow("other FFmpeg major")
             << local("cfr25_bframes.mp4") << int(Mismatched) << "cfr25_bframes.mp4"
             << "The system's FFmpeg libraries do not match the versions " OVRA_DISPLAY_NAME " was built with." << true;
@@ -514,7 +542,8 @@ private slots:
         QFETCH(int, runtime);
         QFETCH(QString, message);
         ovra::media::VideoMetadata metadata;
-        QVERIFY(!message.isEmpty() || !ovra::media::libav::LibavVideoAnalyzer().analyze(url.toLocalFile(), &metadata, &message));
+        QVERIFY(!message.isEmpty()
+                || !ovra::media::libav::LibavVideoAnalyzer().analyze(url.toLocalFile(), &metadata, &message));
         // The runtime is checked once, when its controller is made: here with libavcodec a major lower.
         LibavVersions otherMajor = LibavRuntime::requiredVersions();
         otherMajor.avcodec -= 1u << 16;
@@ -607,7 +636,8 @@ private slots:
         item.setProcessedPreview(true); // no preview frame: cleared
         QVERIFY(!item.hasFrame());
         QCOMPARE(availability.count(), 1);
-        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red), filled(QSize(64, 48), Qt::green));
+        ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red),
+                                     filled(QSize(64, 48), Qt::green));
         QCOMPARE(item.frame().pixelColor(0, 0), QColor(Qt::green));
         QSignalSpy controller(&item, &VideoFrameItem::playbackControllerChanged);
         item.setPlaybackController(nullptr);
@@ -696,7 +726,8 @@ private slots:
     {
         Controllers one(video(1));
         QVERIFY(!one.fragment.available());
-        QVERIFY(!one.fragment.setRangeFrames(0, 1) && !one.fragment.setStartFrame(0) && !one.fragment.setEndFrameInclusive(0));
+        QVERIFY(!one.fragment.setRangeFrames(0, 1) && !one.fragment.setStartFrame(0)
+                && !one.fragment.setEndFrameInclusive(0));
     }
 
     // The rules are tested where they live (tst_videoprocessingpipeline); these prove that the
@@ -707,11 +738,12 @@ private slots:
         QTest::addColumn<double>("factor");
         QTest::addColumn<QString>("validation");
         QTest::addColumn<QString>("warning");
-        QTest::newRow("near Nyquist") << 100.0 << 5.0 << QString()
-                                      << "The selected band is close to Nyquist; reliable frequency separation may be poor.";
+        QTest::newRow("near Nyquist")
+            << 100.0 << 5.0 << QString()
+            << "The selected band is close to Nyquist; reliable frequency separation may be poor.";
         QTest::newRow("factor 60") << 14.0 << 60.0 << "Amplification factor must be between 1 and 50." << QString();
-        QTest::newRow("at Nyquist") << 120.0 << 5.0 << "Upper frequency must be below the Nyquist frequency of 120.00 Hz."
-                                    << QString();
+        QTest::newRow("at Nyquist") << 120.0 << 5.0
+                                    << "Upper frequency must be below the Nyquist frequency of 120.00 Hz." << QString();
     }
 
     void messages()
@@ -748,8 +780,9 @@ private slots:
         QVERIFY(c.settings.fragmentValidationMessage().isEmpty());
         QVERIFY(c.fragment.setRangeFrames(0, 38));
         QVERIFY(!c.settings.settingsValid());
-        QCOMPARE(c.settings.fragmentValidationMessage(),
-                 QStringLiteral("The selected fragment is too short for this frequency band. Select at least 75 frames."));
+        QCOMPARE(
+            c.settings.fragmentValidationMessage(),
+            QStringLiteral("The selected fragment is too short for this frequency band. Select at least 75 frames."));
     }
 
     void refusedEdits()
@@ -806,8 +839,8 @@ private slots:
         if (detectedRate)
             c.session.clearCaptureFrameRateOverride();
         const auto values = [&c] {
-            return QVariantList{c.session.captureFrameRate(),    c.session.captureFrameRateManual(),
-                                c.settings.lowerFrequencyHz(),   c.settings.upperFrequencyHz(),
+            return QVariantList{c.session.captureFrameRate(),     c.session.captureFrameRateManual(),
+                                c.settings.lowerFrequencyHz(),    c.settings.upperFrequencyHz(),
                                 c.settings.amplificationFactor(), c.settings.rotationSpeedRpm(),
                                 c.settings.workerThreadCount(),   c.settings.regionProcessingOptimizationEnabled()};
         };

@@ -32,7 +32,11 @@ class AnalysisFragmentController : public QObject
 public:
     explicit AnalysisFragmentController(VideoSessionController *session, QObject *parent = nullptr);
 
-    enum class State { Unavailable, Invalid, Ready };
+    enum class State {
+        Unavailable,
+        Invalid,
+        Ready
+    };
     Q_ENUM(State)
     State state() const;
 

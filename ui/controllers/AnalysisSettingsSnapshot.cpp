@@ -16,14 +16,10 @@ AnalysisSettingsSnapshot::AnalysisSettingsSnapshot(VideoSessionController *video
 
 void AnalysisSettingsSnapshot::take()
 {
-    m_values = Values{m_videoSession->captureFrameRate(),
-                      m_videoSession->captureFrameRateManual(),
-                      m_settings->lowerFrequencyHz(),
-                      m_settings->upperFrequencyHz(),
-                      m_settings->amplificationFactor(),
-                      m_settings->rotationSpeedRpm(),
-                      m_settings->workerThreadCount(),
-                      m_settings->regionProcessingOptimizationEnabled()};
+    m_values = Values{m_videoSession->captureFrameRate(), m_videoSession->captureFrameRateManual(),
+                      m_settings->lowerFrequencyHz(),     m_settings->upperFrequencyHz(),
+                      m_settings->amplificationFactor(),  m_settings->rotationSpeedRpm(),
+                      m_settings->workerThreadCount(),    m_settings->regionProcessingOptimizationEnabled()};
 }
 
 void AnalysisSettingsSnapshot::keep()

@@ -31,8 +31,8 @@ class ApplicationController : public QObject
     Q_PROPERTY(ovra::ui::controllers::VideoSessionController *videoSession READ videoSession CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::MediaRuntimeController *mediaRuntime READ mediaRuntime CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::AnalysisFragmentController *analysisFragment READ analysisFragment CONSTANT FINAL)
-    Q_PROPERTY(ovra::ui::controllers::ProcessingSettingsController *processingSettings READ processingSettings CONSTANT
-                   FINAL)
+    Q_PROPERTY(
+        ovra::ui::controllers::ProcessingSettingsController *processingSettings READ processingSettings CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::playback::PlaybackController *playback READ playback CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::PreviewController *preview READ preview CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::ExportController *exporter READ exporter CONSTANT FINAL)
@@ -60,7 +60,12 @@ public:
 
     // The one long operation that runs, which blocks opening, closing and editing and which the
     // status bar shows and cancels. At most one runs at a time; saving wins over the others.
-    enum class Operation { None, SourceAnalysis, Preview, Export };
+    enum class Operation {
+        None,
+        SourceAnalysis,
+        Preview,
+        Export
+    };
     Q_ENUM(Operation)
     Operation currentOperation() const { return m_currentOperation; }
     // Cancels the current operation; false when none runs.

@@ -41,7 +41,8 @@ public:
     void answer(std::function<void()> call) const;
     // Progress records for onProgress on the owner's thread, about ten a second (see
     // throttledProgress).
-    processing::ProgressCallback progress(std::function<void(const project_data::ProcessingProgress &)> onProgress) const;
+    processing::ProgressCallback
+    progress(std::function<void(const project_data::ProcessingProgress &)> onProgress) const;
 
 private:
     BackgroundJob *m_job;
@@ -64,8 +65,7 @@ public:
     // Runs work(run) on the job's thread and hands its result to onFinished on the owner's
     // thread. A run still going is cancelled and never heard again; the thread takes this one
     // up as soon as that one has stopped. False once the job is stopped.
-    template <typename Work, typename Finish>
-    bool start(Work work, Finish onFinished)
+    template <typename Work, typename Finish> bool start(Work work, Finish onFinished)
     {
         if (stopped())
             return false;
@@ -117,8 +117,7 @@ private:
 
 // The states that an owner's job decides, most urgent first: cancelling, running, and then the
 // failure of the latest run; nothing when the owner's own facts decide.
-template <typename State>
-std::optional<State> jobState(const BackgroundJob &job, bool failed)
+template <typename State> std::optional<State> jobState(const BackgroundJob &job, bool failed)
 {
     if (job.cancelling())
         return State::Cancelling;

@@ -70,8 +70,8 @@ QString ExportController::preferredDirectoryPath() const
 
 bool ExportController::computeAvailable() const
 {
-    return !busy() && m_mediaRuntime->available() && m_videoSession->ready() && m_preview->ready()
-        && !m_preview->busy() && m_playback->idle();
+    return !busy() && m_mediaRuntime->available() && m_videoSession->ready() && m_preview->ready() && !m_preview->busy()
+        && m_playback->idle();
 }
 
 bool ExportController::canStart() const
@@ -187,9 +187,8 @@ QUrl ExportController::suggestedFileUrl() const
     if (!m_videoSession->hasSource())
         return {};
     const QString base = QFileInfo(m_videoSession->filePath()).completeBaseName();
-    const QString name = base.isEmpty()
-        ? QStringLiteral("processed-video")
-        : base + QStringLiteral("_analysis_")
+    const QString name = base.isEmpty() ? QStringLiteral("processed-video")
+                                        : base + QStringLiteral("_analysis_")
             + m_preview->resultFinishedAt().toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     const QDir folder(preferredDirectoryPath());
     QString candidate = folder.filePath(name + QStringLiteral(".mp4"));
@@ -278,8 +277,8 @@ void ExportController::handleFinished(const project_data::ProcessingResult &resu
         m_progress = 0.0;
         m_completed = false;
         m_stageName = tr("Processed video export failed");
-        m_errorMessage =
-            result.errorMessage.isEmpty() ? tr("Could not export the processed video.") : result.errorMessage;
+        m_errorMessage
+            = result.errorMessage.isEmpty() ? tr("Could not export the processed video.") : result.errorMessage;
     }
     m_playback->setExportActive(false);
     // Before this controller tells anyone, so that whoever continues after the save finds the

@@ -60,7 +60,15 @@ public:
 
     // The one word for what saving is doing, the most urgent fact first; Ready means a
     // destination is set and a result can be saved to it.
-    enum class State { Unavailable, Available, Ready, Processing, Cancelling, Completed, Error };
+    enum class State {
+        Unavailable,
+        Available,
+        Ready,
+        Processing,
+        Cancelling,
+        Completed,
+        Error
+    };
     Q_ENUM(State)
     State state() const;
 

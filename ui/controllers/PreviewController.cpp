@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/controllers/PreviewController.h"
 
+#include "processing/VideoProcessingPipeline.h"
 #include "project_data/TemporaryVideo.h"
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "processing/VideoProcessingPipeline.h"
 #include "ui/playback/PlaybackController.h"
 
 #include <cmath>
@@ -156,9 +156,9 @@ void PreviewController::handleFinished(const project_data::ProcessingResult &res
                 m_unsavedFlag = true;
                 m_previewRevision = m_requestedSettingsRevision;
                 const double rate = m_videoSession->playbackFrameRate();
-                m_durationUs =
-                    rate > 0.0 ? std::llround(double(std::max<qint64>(m_endFrameExclusive - m_startFrame, 0)) * 1e6 / rate)
-                               : 0;
+                m_durationUs = rate > 0.0
+                    ? std::llround(double(std::max<qint64>(m_endFrameExclusive - m_startFrame, 0)) * 1e6 / rate)
+                    : 0;
                 m_ready = true;
                 m_stale = !isResultCurrent();
                 m_progress = 1.0;
@@ -178,8 +178,8 @@ void PreviewController::handleFinished(const project_data::ProcessingResult &res
             m_stageName = tr("Analysis result failed");
             m_progress = 0.0;
             m_remainingTimeUs = 0;
-            m_errorMessage =
-                result.errorMessage.isEmpty() ? tr("Could not create the analysis result.") : result.errorMessage;
+            m_errorMessage
+                = result.errorMessage.isEmpty() ? tr("Could not create the analysis result.") : result.errorMessage;
         }
     }
     m_available = computeAvailable();

@@ -61,7 +61,15 @@ public:
     ~PreviewController() override;
 
     // The one word for what the preview is doing, the most urgent fact first.
-    enum class State { Unavailable, Available, Processing, Cancelling, Ready, Stale, Error };
+    enum class State {
+        Unavailable,
+        Available,
+        Processing,
+        Cancelling,
+        Ready,
+        Stale,
+        Error
+    };
     Q_ENUM(State)
     State state() const;
 

@@ -2,8 +2,8 @@
 #include "ui/controllers/ProcessingSettingsController.h"
 
 #include "motion_core/TemporalBandpassFilter.h"
-#include "processing/SettingsValidation.h"
 #include "processing/ProcessingRecords.h"
+#include "processing/SettingsValidation.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/VideoSessionController.h"
 
@@ -204,7 +204,8 @@ void ProcessingSettingsController::setFrequencyBand(double lowerFrequencyHz, dou
     const auto acceptable = [](double value) { return std::isfinite(value) && std::abs(value) <= 1e6; };
     if (m_editingLocked || !acceptable(lowerFrequencyHz) || !acceptable(upperFrequencyHz))
         return;
-    if (std::abs(lowerFrequencyHz - m_lowerFrequencyHz) < 1e-9 && std::abs(upperFrequencyHz - m_upperFrequencyHz) < 1e-9)
+    if (std::abs(lowerFrequencyHz - m_lowerFrequencyHz) < 1e-9
+        && std::abs(upperFrequencyHz - m_upperFrequencyHz) < 1e-9)
         return;
     m_lowerFrequencyHz = lowerFrequencyHz;
     m_upperFrequencyHz = upperFrequencyHz;

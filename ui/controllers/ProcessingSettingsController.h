@@ -65,8 +65,8 @@ class ProcessingSettingsController : public QObject
     Q_PROPERTY(double harmonic3FrequencyHz READ harmonic3FrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double lowerFrequencyHz READ lowerFrequencyHz WRITE setLowerFrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double upperFrequencyHz READ upperFrequencyHz WRITE setUpperFrequencyHz NOTIFY settingsChanged FINAL)
-    Q_PROPERTY(double amplificationFactor READ amplificationFactor WRITE setAmplificationFactor NOTIFY
-                   settingsChanged FINAL)
+    Q_PROPERTY(
+        double amplificationFactor READ amplificationFactor WRITE setAmplificationFactor NOTIFY settingsChanged FINAL)
     Q_PROPERTY(qint64 requiredMinimumFrameCount READ requiredMinimumFrameCount NOTIFY settingsChanged FINAL)
     Q_PROPERTY(qint64 recommendedMinimumFrameCount READ recommendedMinimumFrameCount NOTIFY settingsChanged FINAL)
     Q_PROPERTY(qint64 recommendedMinimumDurationUs READ recommendedMinimumDurationUs NOTIFY settingsChanged FINAL)
@@ -80,7 +80,12 @@ public:
                                  QObject *parent = nullptr);
 
     // Whether the settings can be used: Warning means valid, with a warning to read.
-    enum class State { Unavailable, Invalid, Warning, Ready };
+    enum class State {
+        Unavailable,
+        Invalid,
+        Warning,
+        Ready
+    };
     Q_ENUM(State)
     State state() const;
 

@@ -119,7 +119,12 @@ void SaveWorkflowController::request(const PendingAction &action)
 
 void SaveWorkflowController::requestLater(Action action)
 {
-    QMetaObject::invokeMethod(this, [this, action] { request({action, {}}); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, action] {
+            request({action, {}});
+        },
+        Qt::QueuedConnection);
 }
 
 void SaveWorkflowController::run(const PendingAction &action)

@@ -61,13 +61,24 @@ signals:
     void closeApproved();
 
 private:
-    enum class Action { OpenSource, Analyse, Close };
+    enum class Action {
+        OpenSource,
+        Analyse,
+        Close
+    };
     struct PendingAction
     {
         Action action;
         QUrl fileUrl;
     };
-    enum class Step { Idle, AwaitingDecision, Pausing, ChoosingDestination, Exporting, Continuing };
+    enum class Step {
+        Idle,
+        AwaitingDecision,
+        Pausing,
+        ChoosingDestination,
+        Exporting,
+        Continuing
+    };
 
     bool operationRunning() const;
     void request(const PendingAction &action);

@@ -16,8 +16,7 @@ QList<double> toList(const std::vector<double> &values)
     return QList<double>(values.begin(), values.end());
 }
 
-template <typename Field>
-QList<double> peakField(const motion_core::MotionSpectrum &spectrum, Field field)
+template <typename Field> QList<double> peakField(const motion_core::MotionSpectrum &spectrum, Field field)
 {
     QList<double> values;
     values.reserve(static_cast<qsizetype>(spectrum.peaks.size()));
@@ -61,9 +60,18 @@ void SpectrumController::shutdown()
     m_job.stop();
 }
 
-QList<double> SpectrumController::frequencies() const { return toList(m_spectrum.frequenciesHz); }
-QList<double> SpectrumController::amplitudes() const { return toList(m_spectrum.amplitudePixels); }
-QList<double> SpectrumController::noiseFloor() const { return toList(m_spectrum.noiseFloorPixels); }
+QList<double> SpectrumController::frequencies() const
+{
+    return toList(m_spectrum.frequenciesHz);
+}
+QList<double> SpectrumController::amplitudes() const
+{
+    return toList(m_spectrum.amplitudePixels);
+}
+QList<double> SpectrumController::noiseFloor() const
+{
+    return toList(m_spectrum.noiseFloorPixels);
+}
 QList<double> SpectrumController::peakFrequencies() const
 {
     return peakField(m_spectrum, &motion_core::SpectrumPeak::frequencyHz);
@@ -166,7 +174,8 @@ void SpectrumController::handleFinished(const processing::MotionSpectrumResult &
     if (current && result.succeeded())
         adoptResult(result);
     else if (current && result.state == ProcessingState::Failed)
-        m_errorMessage = result.errorMessage.isEmpty() ? tr("Could not analyze the motion spectrum.") : result.errorMessage;
+        m_errorMessage
+            = result.errorMessage.isEmpty() ? tr("Could not analyze the motion spectrum.") : result.errorMessage;
     m_stale = computeStale();
     m_available = computeAvailable();
     emit stateChanged();

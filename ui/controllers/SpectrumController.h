@@ -50,7 +50,15 @@ public:
 
     // The one word for what the spectrum is doing, the most urgent fact first; Error means the
     // latest request failed or was refused.
-    enum class State { Unavailable, Available, Processing, Cancelling, Ready, Stale, Error };
+    enum class State {
+        Unavailable,
+        Available,
+        Processing,
+        Cancelling,
+        Ready,
+        Stale,
+        Error
+    };
     Q_ENUM(State)
     State state() const;
 

@@ -121,9 +121,7 @@ VideoAnalysisResult VideoSessionController::analyse(const QString &filePath, con
     const media::CancellationCheck cancelled = run.cancellationCheck();
     media::libav::LibavVideoAnalyzer analyzer(cancelled);
     const auto progress = [this, run](double value) { run.answer([this, value] { applyProgress(value); }); };
-    const auto firstFrame = [this, run](const QImage &image) {
-        run.answer([this, image] { applyFirstFrame(image); });
-    };
+    const auto firstFrame = [this, run](const QImage &image) { run.answer([this, image] { applyFirstFrame(image); }); };
     media::VideoMetadata metadata;
     QString error;
     const bool ok = analyzer.analyze(filePath, &metadata, &error, firstFrame, progress);
@@ -192,8 +190,8 @@ void VideoSessionController::retryAnalysis()
 
 bool VideoSessionController::setCaptureFrameRate(double framesPerSecond)
 {
-    if (m_editingLocked || m_metadata.filePath.isEmpty() || !std::isfinite(framesPerSecond)
-        || framesPerSecond <= 0.0 || framesPerSecond > 10000.0)
+    if (m_editingLocked || m_metadata.filePath.isEmpty() || !std::isfinite(framesPerSecond) || framesPerSecond <= 0.0
+        || framesPerSecond > 10000.0)
         return false;
     if (framesPerSecond == m_metadata.captureFrameRate && m_metadata.captureFrameRateManual)
         return true;

@@ -71,7 +71,14 @@ class VideoSessionController : public QObject
     Q_PROPERTY(qint64 estimatedRecordingDurationUs READ estimatedRecordingDurationUs NOTIFY videoInfoChanged FINAL)
 
 public:
-    enum class AnalysisState { Empty = 0, Analyzing = 1, Cancelling = 2, Ready = 3, Error = 4, Cancelled = 5 };
+    enum class AnalysisState {
+        Empty = 0,
+        Analyzing = 1,
+        Cancelling = 2,
+        Ready = 3,
+        Error = 4,
+        Cancelled = 5
+    };
     Q_ENUM(AnalysisState)
 
     explicit VideoSessionController(MediaRuntimeController *mediaRuntime, QObject *parent = nullptr);

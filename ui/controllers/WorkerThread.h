@@ -11,8 +11,7 @@ namespace ovra::ui::controllers {
 // A worker object on a low-priority thread of its own, deleted on that thread when it ends.
 // stop() cuts the worker's answers to the controller, ends the thread and waits for it, so that
 // nothing the worker uses is destroyed while it still runs; after that worker() is null.
-template <typename Worker>
-class WorkerThread
+template <typename Worker> class WorkerThread
 {
 public:
     explicit WorkerThread(const QString &name)
@@ -30,8 +29,7 @@ public:
     bool stopped() const { return !m_worker; }
     void start() { m_thread.start(QThread::LowPriority); }
     // Runs request(worker) on the worker's thread, after what was posted before it.
-    template <typename Request>
-    void post(Request request)
+    template <typename Request> void post(Request request)
     {
         if (!m_worker)
             return;

@@ -24,10 +24,10 @@ class VideoFrameItem : public QQuickItem
                    setPlaybackController NOTIFY playbackControllerChanged FINAL)
     Q_PROPERTY(bool hasFrame READ hasFrame NOTIFY frameAvailabilityChanged FINAL)
     Q_PROPERTY(QRectF paintedRect READ paintedRect NOTIFY paintedRectChanged FINAL)
-    Q_PROPERTY(double pixelAspectRatio READ pixelAspectRatio WRITE setPixelAspectRatio NOTIFY
-                   pixelAspectRatioChanged FINAL)
-    Q_PROPERTY(bool processedPreview READ processedPreview WRITE setProcessedPreview NOTIFY processedPreviewChanged
-                   FINAL)
+    Q_PROPERTY(
+        double pixelAspectRatio READ pixelAspectRatio WRITE setPixelAspectRatio NOTIFY pixelAspectRatioChanged FINAL)
+    Q_PROPERTY(
+        bool processedPreview READ processedPreview WRITE setProcessedPreview NOTIFY processedPreviewChanged FINAL)
     Q_MOC_INCLUDE("ui/playback/PlaybackController.h")
 
 public:

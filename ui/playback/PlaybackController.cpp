@@ -48,7 +48,8 @@ PlaybackController::PlaybackController(VideoSessionController *session,
 {
     PlaybackWorker *worker = m_worker.worker();
     connect(worker, &PlaybackWorker::framePairDecoded, this, &PlaybackController::handleFramePair);
-    connect(worker, &PlaybackWorker::previewConfigurationChanged, this, &PlaybackController::handlePreviewConfiguration);
+    connect(worker, &PlaybackWorker::previewConfigurationChanged, this,
+            &PlaybackController::handlePreviewConfiguration);
     connect(worker, &PlaybackWorker::playingChanged, this, &PlaybackController::handlePlayingChanged);
     connect(worker, &PlaybackWorker::operationFailed, this, &PlaybackController::handleOperationFailed);
     connect(worker, &PlaybackWorker::endReached, this, &PlaybackController::handleEndReached);
@@ -258,8 +259,7 @@ void PlaybackController::seekToFraction(double fraction)
 {
     if (!canNavigate() || !std::isfinite(fraction))
         return;
-    const qint64 target =
-        media::roundHalfAwayFromZero(double(m_frameCount - 1) * std::clamp(fraction, 0.0, 1.0));
+    const qint64 target = media::roundHalfAwayFromZero(double(m_frameCount - 1) * std::clamp(fraction, 0.0, 1.0));
     prepareNavigation();
     const quint64 id = m_requestId;
     m_worker.post([id, target](PlaybackWorker *worker) { worker->seek(id, target); });

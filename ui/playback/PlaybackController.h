@@ -65,7 +65,15 @@ public:
 
     // The one word for what the player is doing, the most urgent fact first. An error also
     // changes the state, so stateChanged follows every errorMessageChanged.
-    enum class State { Unavailable, Ready, Loading, Starting, Playing, Pausing, Error };
+    enum class State {
+        Unavailable,
+        Ready,
+        Loading,
+        Starting,
+        Playing,
+        Pausing,
+        Error
+    };
     Q_ENUM(State)
     State state() const;
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/TerminationSignals.h"
 #include "app/UserInterface.h"
-#include "diagnostics/service/SemanticDebugService.h"
+#include "diagnostics/service/DiagnosticsService.h"
 #include "i18n/Translations.h"
 #include "ovra/Version.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 #include "ui/controllers/ApplicationController.h"
 
 #include <QCommandLineParser>
@@ -17,20 +17,20 @@
 namespace {
 
 // The diagnostics service when an option asks for it; start-up goes on without it on failure.
-std::unique_ptr<ovra::diagnostics::service::SemanticDebugService>
+std::unique_ptr<ovra::diagnostics::service::DiagnosticsService>
 startDiagnostics(ovra::ui::controllers::ApplicationController *controller, bool debug, bool control)
 {
     if (!debug && !control)
         return nullptr;
-    auto service = std::make_unique<ovra::diagnostics::service::SemanticDebugService>(controller);
+    auto service = std::make_unique<ovra::diagnostics::service::DiagnosticsService>(controller);
     QString error;
     if (!service->start(control, &error)) {
         qCritical().noquote()
-            << QCoreApplication::translate("Application", "Could not start MCP diagnostics: %1").arg(error);
+            << QCoreApplication::translate("Application", "Could not start the diagnostics endpoint: %1").arg(error);
         return nullptr;
     }
-    qInfo().noquote() << QCoreApplication::translate("Application",
-                                                     "MCP diagnostics are enabled for this application instance.");
+    qInfo().noquote() << QCoreApplication::translate(
+        "Application", "The diagnostics endpoint is enabled for this application instance.");
     return service;
 }
 
@@ -60,7 +60,7 @@ std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[])
 int main(int argc, char *argv[])
 {
     const std::unique_ptr<QCoreApplication> application = createApplication(argc, argv);
-    ovra::project_data::TemporaryVideo::cleanupStale();
+    ovra::project_data::AnalysisResult::cleanupStale();
     QCoreApplication::setOrganizationName(QStringLiteral("OVRA"));
     QCoreApplication::setApplicationVersion(QStringLiteral(OVRA_VERSION " build " OVRA_BUILD_NUMBER));
     QGuiApplication::setApplicationDisplayName(QStringLiteral(OVRA_DISPLAY_NAME));
@@ -77,11 +77,11 @@ int main(int argc, char *argv[])
     parser.addVersionOption();
     const QCommandLineOption debugOption(
         QStringLiteral("mcp-debug"),
-        QCoreApplication::translate("Application", "Enable the local MCP diagnostics interface in read-only mode."));
+        QCoreApplication::translate("Application", "Enable the local diagnostics endpoint in read-only mode."));
     const QCommandLineOption controlOption(
         QStringLiteral("mcp-control"),
         QCoreApplication::translate("Application",
-                                    "Allow the local MCP diagnostics interface to change application state."));
+                                    "Allow the local diagnostics endpoint to change application state."));
     parser.addOption(debugOption);
     parser.addOption(controlOption);
     parser.addPositionalArgument(

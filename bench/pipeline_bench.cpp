@@ -7,7 +7,7 @@
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "media/libav/LibavVideoSource.h"
 #include "processing/VideoProcessingPipeline.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -19,10 +19,10 @@
 
 namespace {
 
+using ovra::project_data::AnalysisResult;
 using ovra::project_data::ProcessingPerformance;
 using ovra::project_data::ProcessingRequest;
 using ovra::project_data::ProcessingResult;
-using ovra::project_data::TemporaryVideo;
 
 constexpr int psnrFrameStep = 4; // every fourth frame is compared, the others are only decoded
 
@@ -66,7 +66,7 @@ double squaredError(const QImage &a, const QImage &b)
 }
 
 // PSNR in dB of the exported video against the stored frames, over every psnrFrameStep-th frame.
-double exportPsnr(const QString &video, const TemporaryVideo &store)
+double exportPsnr(const QString &video, const AnalysisResult &store)
 {
     ovra::media::libav::LibavVideoSource source;
     if (!source.open(video))
@@ -145,7 +145,7 @@ int main(int argc, char *argv[])
     request.settings.workerThreadCount = 2;
     request.analysisMode = true;
     const qint64 minuteBytes
-        = TemporaryVideo::requiredStorageBytes(metadata.frameSize, std::llround(60.0 * metadata.nominalFrameRate));
+        = AnalysisResult::requiredStorageBytes(metadata.frameSize, std::llround(60.0 * metadata.nominalFrameRate));
     out << "frames=" << metadata.frameCount << " size=" << metadata.frameSize.width() << 'x'
         << metadata.frameSize.height() << " threads=2 quality=" << request.encoding.qualityPercent
         << " store_gb_per_minute=" << fixed(minuteBytes / 1e9, 2) << Qt::endl;
@@ -156,12 +156,12 @@ int main(int argc, char *argv[])
 
     QTemporaryDir folder;
     request.analysisMode = false;
-    request.sourceResult = analysis.temporaryVideo;
+    request.sourceResult = analysis.analysisResult;
     request.outputVideoPath = folder.filePath(QStringLiteral("export.mp4"));
     ProcessingResult exported;
     if (!runAndPrint(out, err, "export", request, &exported))
         return 1;
-    out << "export_psnr_db=" << fixed(exportPsnr(exported.outputVideoPath, *analysis.temporaryVideo), 2) << Qt::endl;
+    out << "export_psnr_db=" << fixed(exportPsnr(exported.outputVideoPath, *analysis.analysisResult), 2) << Qt::endl;
 
     request.sourceResult.reset();
     request.outputVideoPath = folder.filePath(QStringLiteral("direct.mp4"));

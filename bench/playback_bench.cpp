@@ -4,12 +4,12 @@
 // store of the source's own frames (same size and store format as a processed result), so the
 // figures measure the player, not the motion processor.
 #include "media/libav/LibavVideoSource.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PlaybackController.h"
+#include "ui/controllers/PlaybackWorker.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
-#include "ui/playback/PlaybackWorker.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -31,7 +31,7 @@ namespace {
 QTextStream out(stdout);
 
 // Runs the event loop until done() holds (checked after every playback signal) or the timeout.
-bool waitFor(playback::PlaybackController &playback, const std::function<bool()> &done, int timeoutMs)
+bool waitFor(controllers::PlaybackController &playback, const std::function<bool()> &done, int timeoutMs)
 {
     if (done())
         return true;
@@ -41,9 +41,9 @@ bool waitFor(playback::PlaybackController &playback, const std::function<bool()>
         if (done())
             loop.quit();
     };
-    QObject::connect(&playback, &playback::PlaybackController::stateChanged, &loop, check);
-    QObject::connect(&playback, &playback::PlaybackController::positionChanged, &loop, check);
-    QObject::connect(&playback, &playback::PlaybackController::previewStateChanged, &loop, check);
+    QObject::connect(&playback, &controllers::PlaybackController::stateChanged, &loop, check);
+    QObject::connect(&playback, &controllers::PlaybackController::positionChanged, &loop, check);
+    QObject::connect(&playback, &controllers::PlaybackController::resultStateChanged, &loop, check);
     loop.exec();
     return done();
 }
@@ -81,7 +81,7 @@ int main(int argc, char *argv[])
     controllers::MediaRuntimeController runtime;
     controllers::VideoSessionController session(&runtime);
     controllers::AnalysisFragmentController fragment(&session);
-    playback::PlaybackController playback(&session, &fragment, &runtime);
+    controllers::PlaybackController playback(&session, &fragment, &runtime);
     session.openSource(QUrl::fromLocalFile(parser.positionalArguments().first()));
     if (!waitFor(
             playback, [&] { return playback.canNavigate() || session.hasError(); }, 600000)
@@ -95,7 +95,7 @@ int main(int argc, char *argv[])
         << metadata.nominalFrameRate << " frames=" << metadata.frameCount << " result_frames=" << frames << Qt::endl;
 
     // The result: the source's own frames 0..frames-1.
-    auto store = std::make_shared<ovra::project_data::TemporaryVideo>(metadata, 0);
+    auto store = std::make_shared<ovra::project_data::AnalysisResult>(metadata, 0);
     ovra::media::libav::LibavVideoSource source;
     QString error;
     if (!store->create(&error) || !source.openWithMetadata(metadata, &error))
@@ -109,20 +109,20 @@ int main(int argc, char *argv[])
     if (!store->finish(&error))
         return out << "error=" << error << Qt::endl, 1;
     source.close();
-    if (!playback.configurePreview(store, 0, frames)
+    if (!playback.configureResult(store, 0, frames)
         || !waitFor(
-            playback, [&] { return playback.previewAvailable() && playback.canNavigate(); }, 60000))
-        return out << "error=" << playback.previewErrorMessage() << Qt::endl, 1;
+            playback, [&] { return playback.resultAvailable() && playback.canNavigate(); }, 60000))
+        return out << "error=" << playback.resultErrorMessage() << Qt::endl, 1;
 
     // Side-by-side playback of the whole result at speed 1.
     fragment.setRangeFrames(0, frames);
-    const int interval = playback::PlaybackWorker::tickIntervalMs(metadata.nominalFrameRate);
+    const int interval = controllers::PlaybackWorker::tickIntervalMs(metadata.nominalFrameRate);
     const double step = metadata.nominalFrameRate * interval / 1000.0;
     qint64 refreshes = 0, late = 0, unpaired = 0, skippedBeyondPacing = 0, previousIndex = -1;
     QElapsedTimer clock, sinceRefresh;
-    auto connection = QObject::connect(&playback, &playback::PlaybackController::frameReady, [&] {
+    auto connection = QObject::connect(&playback, &controllers::PlaybackController::frameReady, [&] {
         const qint64 index = playback.currentFrameIndex();
-        if (!playback.hasPreviewFrame())
+        if (!playback.hasResultFrame())
             ++unpaired;
         if (previousIndex >= 0) {
             ++refreshes;
@@ -162,7 +162,7 @@ int main(int argc, char *argv[])
         latency.start();
         playback.seekToFraction(double(target) / double(metadata.frameCount - 1));
         if (!waitFor(
-                playback, [&] { return playback.canNavigate() && playback.hasPreviewFrame(); }, 30000))
+                playback, [&] { return playback.canNavigate() && playback.hasResultFrame(); }, 30000))
             return out << "error=seek to " << target << " timed out" << Qt::endl, 1;
         latencies.push_back(latency.nsecsElapsed() / 1e6);
         if (playback.currentFrameIndex() != target)

@@ -8,24 +8,24 @@
         <translation>Усиление движения на видео для технического оборудования.</translation>
     </message>
     <message>
-        <source>Enable the local MCP diagnostics interface in read-only mode.</source>
-        <translation>Включить локальный диагностический интерфейс MCP в режиме только для чтения.</translation>
+        <source>Enable the local diagnostics endpoint in read-only mode.</source>
+        <translation>Включить локальную точку диагностики в режиме только для чтения.</translation>
     </message>
     <message>
-        <source>Allow the local MCP diagnostics interface to change application state.</source>
-        <translation>Разрешить локальному диагностическому интерфейсу MCP изменять состояние приложения.</translation>
+        <source>Allow the local diagnostics endpoint to change application state.</source>
+        <translation>Разрешить локальной точке диагностики изменять состояние приложения.</translation>
     </message>
     <message>
         <source>A video file to open at start-up (optional).</source>
         <translation>Видеофайл, открываемый при запуске (необязательно).</translation>
     </message>
     <message>
-        <source>Could not start MCP diagnostics: %1</source>
-        <translation>Не удалось запустить диагностику MCP: %1</translation>
+        <source>Could not start the diagnostics endpoint: %1</source>
+        <translation>Не удалось запустить точку диагностики: %1</translation>
     </message>
     <message>
-        <source>MCP diagnostics are enabled for this application instance.</source>
-        <translation>Диагностика MCP включена для этого экземпляра приложения.</translation>
+        <source>The diagnostics endpoint is enabled for this application instance.</source>
+        <translation>Точка диагностики включена для этого экземпляра приложения.</translation>
     </message>
 </context>
 <context>
@@ -1375,7 +1375,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
-    <name>TemporaryVideo</name>
+    <name>AnalysisResult</name>
     <message>
         <source>Could not write the temporary analysis result. Check free disk space and access to the temporary folder.</source>
         <translation>Не удалось записать временный результат анализа. Проверьте свободное место на диске и доступ к временной папке.</translation>
@@ -1394,7 +1394,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
-    <name>TemporaryVideoSource</name>
+    <name>AnalysisResultSource</name>
     <message>
         <source>The requested frame is outside the analysis result.</source>
         <translation>Запрошенный кадр находится за пределами результата анализа.</translation>
@@ -1751,7 +1751,7 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
-    <name>ovra::ui::controllers::PreviewController</name>
+    <name>ovra::ui::controllers::AnalysisController</name>
     <message>
         <source>Save or discard the current result before starting another analysis.</source>
         <translation>Перед новым анализом сохраните текущий результат или откажитесь от него.</translation>
@@ -1843,10 +1843,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
-    <name>ovra::ui::playback::PlaybackController</name>
+    <name>ovra::ui::controllers::PlaybackController</name>
     <message>
-        <source>The processed preview range is invalid.</source>
-        <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
+        <source>The frame range of the analysis result is invalid.</source>
+        <translation>Недопустимый диапазон кадров результата анализа.</translation>
     </message>
     <message>
         <source>Source video contains no decodable frames.</source>
@@ -1858,14 +1858,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
-    <name>ovra::ui::playback::PlaybackWorker</name>
+    <name>ovra::ui::controllers::PlaybackWorker</name>
     <message>
-        <source>Could not decode the matching processed preview frame.</source>
-        <translation>Не удалось декодировать соответствующий кадр предпросмотра обработанного видео.</translation>
+        <source>Could not decode the matching frame of the analysis result.</source>
+        <translation>Не удалось декодировать соответствующий кадр результата анализа.</translation>
     </message>
     <message>
-        <source>The processed preview range is invalid.</source>
-        <translation>Недопустимый диапазон предпросмотра обработанного видео.</translation>
+        <source>The frame range of the analysis result is invalid.</source>
+        <translation>Недопустимый диапазон кадров результата анализа.</translation>
     </message>
     <message>
         <source>Could not prepare source video playback.</source>
@@ -1880,12 +1880,12 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Не удалось декодировать следующий кадр видео.</translation>
     </message>
     <message>
-        <source>Processed preview playback failed.</source>
-        <translation>Не удалось воспроизвести предпросмотр обработанного видео.</translation>
+        <source>Playback of the analysis result failed.</source>
+        <translation>Не удалось воспроизвести результат анализа.</translation>
     </message>
     <message>
-        <source>Could not open the processed preview.</source>
-        <translation>Не удалось открыть предпросмотр обработанного видео.</translation>
+        <source>Could not open the analysis result.</source>
+        <translation>Не удалось открыть результат анализа.</translation>
     </message>
 </context>
 </TS>

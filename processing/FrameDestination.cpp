@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "processing/FrameDestination.h"
 
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 
 namespace ovra::processing {
 
-FrameDestination::FrameDestination(std::shared_ptr<project_data::TemporaryVideo> store,
+FrameDestination::FrameDestination(std::shared_ptr<project_data::AnalysisResult> store,
                                    std::unique_ptr<media::IVideoSink> sink)
     : m_store(std::move(store))
     , m_sink(std::move(sink))

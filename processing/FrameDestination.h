@@ -11,7 +11,7 @@
 #include <memory>
 
 namespace ovra::project_data {
-class TemporaryVideo;
+class AnalysisResult;
 }
 
 namespace ovra::processing {
@@ -21,7 +21,7 @@ namespace ovra::processing {
 class FrameDestination
 {
 public:
-    FrameDestination(std::shared_ptr<project_data::TemporaryVideo> store, std::unique_ptr<media::IVideoSink> sink);
+    FrameDestination(std::shared_ptr<project_data::AnalysisResult> store, std::unique_ptr<media::IVideoSink> sink);
 
     bool open(const QString &outputPath, const media::VideoMetadata &metadata,
               const media::VideoEncodingSettings &settings, QString *errorMessage);
@@ -32,7 +32,7 @@ public:
     QString cleanupMessage() const { return m_sink ? m_sink->cleanupMessage() : QString(); }
 
 private:
-    std::shared_ptr<project_data::TemporaryVideo> m_store;
+    std::shared_ptr<project_data::AnalysisResult> m_store;
     std::unique_ptr<media::IVideoSink> m_sink;
     bool m_storeOpen = false;
 };

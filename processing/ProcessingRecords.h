@@ -15,7 +15,7 @@
 
 namespace ovra::project_data {
 
-class TemporaryVideo;
+class AnalysisResult;
 
 enum class ProcessingState {
     Idle,
@@ -92,7 +92,7 @@ struct ProcessingRequest
     QString outputVideoPath;
     QString parametersFilePath; // empty: outputVideoPath + ".json"
     bool analysisMode = false;
-    std::shared_ptr<TemporaryVideo> sourceResult;
+    std::shared_ptr<AnalysisResult> sourceResult;
 
     // An input path, and an output path unless the run only analyses.
     bool acceptable() const;
@@ -105,7 +105,7 @@ struct ProcessingResult
     QString parametersFilePath;
     QString errorMessage;
     ProcessingPerformance performance;
-    std::shared_ptr<TemporaryVideo> temporaryVideo;
+    std::shared_ptr<AnalysisResult> analysisResult;
 
     bool succeeded() const { return state == ProcessingState::Succeeded; }
 

@@ -13,8 +13,8 @@
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/SettingsValidation.h"
 #include "processing/VideoWatermarkRenderer.h"
-#include "project_data/TemporaryVideo.h"
-#include "project_data/TemporaryVideoSource.h"
+#include "project_data/AnalysisResult.h"
+#include "project_data/AnalysisResultSource.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -234,7 +234,7 @@ private:
     {
         report(VideoProcessingPipeline::tr("Opening source video"), 0, 0);
         if (!processesMotion())
-            m_source = std::make_unique<project_data::TemporaryVideoSource>(m_request.sourceResult);
+            m_source = std::make_unique<project_data::AnalysisResultSource>(m_request.sourceResult);
         else
             m_source = std::make_unique<media::libav::LibavVideoSource>(componentCancellationCheck(), 0);
 
@@ -368,8 +368,8 @@ private:
         QString error;
         std::unique_ptr<media::IVideoSink> sink;
         if (m_mode == Mode::Analyse) {
-            m_store = std::make_shared<project_data::TemporaryVideo>(m_opened, m_start, m_count);
-            if (!project_data::TemporaryVideo::checkFreeSpace(m_opened.frameSize, m_count, &error)
+            m_store = std::make_shared<project_data::AnalysisResult>(m_opened, m_start, m_count);
+            if (!project_data::AnalysisResult::checkFreeSpace(m_opened.frameSize, m_count, &error)
                 || !m_store->create(&error))
                 return fail(error);
         } else {
@@ -516,7 +516,7 @@ private:
             return ProcessingResult::cancelled();
         ProcessingResult result;
         result.state = ProcessingState::Succeeded;
-        result.temporaryVideo = m_store;
+        result.analysisResult = m_store;
         result.performance = m_performance;
         return result;
     }
@@ -614,7 +614,7 @@ private:
     qint64 m_count = 0;
     std::unique_ptr<motion_core::PhaseMotionProcessor> m_processor;
     VideoWatermarkRenderer m_watermark;
-    std::shared_ptr<project_data::TemporaryVideo> m_store;
+    std::shared_ptr<project_data::AnalysisResult> m_store;
     std::unique_ptr<FrameDestination> m_destination;
     // Declared after what they use, so that they end first.
     std::unique_ptr<FrameReader> m_reader;

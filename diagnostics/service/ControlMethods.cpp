@@ -4,13 +4,13 @@
 #include "diagnostics/service/Protocol.h"
 #include "diagnostics/service/StateSnapshot.h"
 #include "motion_core/MotionSettings.h"
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -108,7 +108,7 @@ bool candidateValid(const motion_core::MotionSettings &candidate, double capture
 } // namespace
 
 // The settings controller ignores every edit while it is locked for the source analysis, a
-// preview or an export.
+// analysis or an export.
 bool ControlMethods::settingsEditable() const
 {
     const auto *settings = m_application->processingSettings();
@@ -142,7 +142,7 @@ QJsonObject ControlMethods::openVideo(const QJsonObject &params, QString *errorC
     if (canonical.isEmpty() || !file.isFile() || !file.isReadable())
         return refuse(errorCode, "invalid_path");
     auto *session = m_application->videoSession();
-    // The session ignores an open while it analyses or is locked for a preview or an export.
+    // The session ignores an open while it analyses or is locked for an analysis or an export.
     if (session->busy() || session->editingLocked())
         return refuse(errorCode, "state_conflict");
     if (session->unsavedResultPending())
@@ -278,23 +278,23 @@ bool ControlMethods::runPlaybackAction(const QString &action, const QJsonObject 
 
 QJsonObject ControlMethods::startPreview(const QJsonObject &, QString *errorCode)
 {
-    auto *preview = m_application->preview();
-    if (!preview->available() || preview->busy())
+    auto *analysis = m_application->analysis();
+    if (!analysis->available() || analysis->busy())
         return refuse(errorCode, "state_conflict");
-    preview->createPreview();
-    if (!preview->busy())
+    analysis->startAnalysis();
+    if (!analysis->busy())
         return refuse(errorCode, "preview_start_rejected");
-    return accepted({{QStringLiteral("settingsRevision"), double(preview->settingsRevision())}});
+    return accepted({{QStringLiteral("settingsRevision"), double(analysis->settingsRevision())}});
 }
 
 QJsonObject ControlMethods::cancelPreview(const QJsonObject &, QString *errorCode)
 {
-    auto *preview = m_application->preview();
-    if (preview->cancelling())
+    auto *analysis = m_application->analysis();
+    if (analysis->cancelling())
         return accepted();
-    if (!preview->busy())
+    if (!analysis->busy())
         return refuse(errorCode, "state_conflict");
-    preview->cancel();
+    analysis->cancel();
     return accepted();
 }
 

@@ -120,7 +120,7 @@ QJsonObject MotionSpectrumProbe::query(const QJsonObject &params, bool mayStart,
     if (!known.isEmpty())
         return known;
     // Anything else means new work, which only a client in control may ask for, and not while
-    // the settings are locked for a preview or an export.
+    // the settings are locked for an analysis or an export.
     if (!mayStart) {
         *errorCode = QStringLiteral("control_disabled");
         return {};

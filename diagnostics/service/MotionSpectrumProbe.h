@@ -20,7 +20,7 @@ namespace ovra::diagnostics::service {
 // then its figures; a request after the fragment, region, capture rate or resolution changed
 // starts anew. The window's spectrum is there for every client while it matches the request,
 // whoever started it; starting one is work that only a client in control may ask for, and not
-// while a preview or an export runs. Answering costs the GUI thread only the JSON of one spectrum.
+// while an analysis or an export runs. Answering costs the GUI thread only the JSON of one spectrum.
 class MotionSpectrumProbe
 {
 public:

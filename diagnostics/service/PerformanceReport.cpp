@@ -112,20 +112,20 @@ QJsonObject PerformanceReport::motionCore(const ProcessingPerformance &r)
 
 QJsonObject PerformanceReport::report(const QJsonObject &snapshot, const QString &activeOperation)
 {
-    const QJsonObject preview = snapshot.value(QLatin1String("preview")).toObject();
+    const QJsonObject analysis = snapshot.value(QLatin1String("preview")).toObject();
     const QJsonObject exporter = snapshot.value(QLatin1String("export")).toObject();
-    const QJsonObject previewPerformance = preview.value(QLatin1String("performance")).toObject();
+    const QJsonObject previewPerformance = analysis.value(QLatin1String("performance")).toObject();
     const QJsonObject exportPerformance = exporter.value(QLatin1String("performance")).toObject();
     const bool exportBusy = exporter.value(QLatin1String("busy")).toBool();
-    const bool previewBusy = preview.value(QLatin1String("busy")).toBool();
+    const bool previewBusy = analysis.value(QLatin1String("busy")).toBool();
     const bool exportMeasured = exportPerformance.value(QLatin1String("available")).toBool();
     return {{QStringLiteral("revision"), snapshot.value(QLatin1String("revision"))},
-            {QStringLiteral("previewState"), preview.value(QLatin1String("state"))},
+            {QStringLiteral("previewState"), analysis.value(QLatin1String("state"))},
             {QStringLiteral("previewBusy"), previewBusy},
-            {QStringLiteral("previewReady"), preview.value(QLatin1String("ready"))},
-            {QStringLiteral("previewProgress"), preview.value(QLatin1String("progress"))},
-            {QStringLiteral("settingsRevision"), preview.value(QLatin1String("settingsRevision"))},
-            {QStringLiteral("previewRevision"), preview.value(QLatin1String("previewRevision"))},
+            {QStringLiteral("previewReady"), analysis.value(QLatin1String("ready"))},
+            {QStringLiteral("previewProgress"), analysis.value(QLatin1String("progress"))},
+            {QStringLiteral("settingsRevision"), analysis.value(QLatin1String("settingsRevision"))},
+            {QStringLiteral("previewRevision"), analysis.value(QLatin1String("previewRevision"))},
             {QStringLiteral("exportState"), exporter.value(QLatin1String("state"))},
             {QStringLiteral("exportBusy"), exportBusy},
             {QStringLiteral("exportCompleted"), exporter.value(QLatin1String("completed"))},

@@ -12,7 +12,7 @@ namespace ovra::diagnostics::service {
 class PerformanceReport
 {
 public:
-    // Everything the preview run measured, including the pipeline and motion-core stages.
+    // Everything the analysis run measured, including the pipeline and motion-core stages.
     static QJsonObject full(const project_data::ProcessingPerformance &record);
     // The headline figures of an export run.
     static QJsonObject brief(const project_data::ProcessingPerformance &record);

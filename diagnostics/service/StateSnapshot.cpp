@@ -4,14 +4,14 @@
 #include "diagnostics/service/PerformanceReport.h"
 #include "media/libav/LibavRuntime.h"
 #include "ovra/Version.h"
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/MediaRuntimeController.h"
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 #include <QDateTime>
 #include <QMetaEnum>
@@ -61,7 +61,7 @@ QJsonObject StateSnapshot::build(const ApplicationController &application, quint
             {QStringLiteral("selection"), selection(application)},
             {QStringLiteral("settings"), settings(application)},
             {QStringLiteral("playback"), playback(*application.playback())},
-            {QStringLiteral("preview"), preview(application)},
+            {QStringLiteral("preview"), analysis(application)},
             {QStringLiteral("export"), exporter(application)},
             {QStringLiteral("ffmpeg"), runtime},
             {QStringLiteral("mediaRuntime"), runtime},
@@ -167,7 +167,7 @@ QJsonObject StateSnapshot::region(const QRectF &rect)
             {QStringLiteral("height"), rect.height()}};
 }
 
-QJsonObject StateSnapshot::playback(const ui::playback::PlaybackController &p)
+QJsonObject StateSnapshot::playback(const ui::controllers::PlaybackController &p)
 {
     return {{QStringLiteral("state"), stateName(p.state())},
             {QStringLiteral("ready"), p.ready()},
@@ -184,17 +184,17 @@ QJsonObject StateSnapshot::playback(const ui::playback::PlaybackController &p)
             {QStringLiteral("currentFrameIndex"), integer(p.currentFrameIndex())},
             {QStringLiteral("frameCount"), integer(p.frameCount())},
             {QStringLiteral("progress"), p.progress()},
-            {QStringLiteral("previewAvailable"), p.previewAvailable()},
-            {QStringLiteral("hasPreviewFrame"), p.hasPreviewFrame()},
-            {QStringLiteral("previewGenerationActive"), p.previewGenerationActive()},
+            {QStringLiteral("previewAvailable"), p.resultAvailable()},
+            {QStringLiteral("hasPreviewFrame"), p.hasResultFrame()},
+            {QStringLiteral("previewGenerationActive"), p.analysisRunning()},
             {QStringLiteral("exportActive"), p.exportActive()},
             {QStringLiteral("errorMessage"), p.errorMessage()},
-            {QStringLiteral("previewErrorMessage"), p.previewErrorMessage()}};
+            {QStringLiteral("previewErrorMessage"), p.resultErrorMessage()}};
 }
 
-QJsonObject StateSnapshot::preview(const ApplicationController &application)
+QJsonObject StateSnapshot::analysis(const ApplicationController &application)
 {
-    const PreviewController &p = *application.preview();
+    const AnalysisController &p = *application.analysis();
     return {{QStringLiteral("storage"), QStringLiteral("temporary-file")},
             {QStringLiteral("storageBytes"), integer(p.storageBytes())},
             {QStringLiteral("unsaved"), p.unsaved()},
@@ -212,7 +212,7 @@ QJsonObject StateSnapshot::preview(const ApplicationController &application)
             {QStringLiteral("frameCount"), integer(p.frameCount())},
             {QStringLiteral("durationUs"), integer(p.durationUs())},
             {QStringLiteral("settingsRevision"), double(p.settingsRevision())},
-            {QStringLiteral("previewRevision"), double(p.previewRevision())},
+            {QStringLiteral("previewRevision"), double(p.resultRevision())},
             {QStringLiteral("performance"), PerformanceReport::full(p.performance())}};
 }
 

@@ -7,7 +7,7 @@
 namespace ovra::ui::controllers {
 class ApplicationController;
 }
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 class PlaybackController;
 }
 
@@ -19,7 +19,7 @@ class StateSnapshot
 {
 public:
     static QJsonObject build(const ui::controllers::ApplicationController &application, quint64 revision);
-    static QJsonObject playback(const ui::playback::PlaybackController &playback);
+    static QJsonObject playback(const ui::controllers::PlaybackController &playback);
     static QJsonObject region(const QRectF &rect);
     // "none", "sourceAnalysis", "preview" or "export".
     static QString currentOperation(const ui::controllers::ApplicationController &application);
@@ -30,7 +30,7 @@ private:
     static QJsonObject sourceMetadata(const ui::controllers::ApplicationController &application);
     static QJsonObject selection(const ui::controllers::ApplicationController &application);
     static QJsonObject settings(const ui::controllers::ApplicationController &application);
-    static QJsonObject preview(const ui::controllers::ApplicationController &application);
+    static QJsonObject analysis(const ui::controllers::ApplicationController &application);
     static QJsonObject exporter(const ui::controllers::ApplicationController &application);
     static QJsonObject mediaRuntime(const ui::controllers::ApplicationController &application);
     static QJsonObject libav();

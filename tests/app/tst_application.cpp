@@ -4,8 +4,8 @@
 #include "app/UserInterface.h"
 #include "i18n/Translations.h"
 #include "ovra/Version.h"
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/ApplicationController.h"
-#include "ui/controllers/PreviewController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/VideoSessionController.h"
@@ -72,11 +72,11 @@ struct RunningWindow
     }
     // As the open dialog and a dropped file do.
     void openVideo(const QString &path) const { controller->saveWorkflow()->openSource(QUrl::fromLocalFile(path)); }
-    QQuickItem *frameItem(bool processedPreview) const
+    QQuickItem *frameItem(bool showsResult) const
     {
         for (auto *item : window()->findChildren<QQuickItem *>()) {
             if (item->inherits("ovra::ui::items::VideoFrameItem")
-                && item->property("processedPreview").toBool() == processedPreview)
+                && item->property("showsResult").toBool() == showsResult)
                 return item;
         }
         return nullptr;
@@ -133,7 +133,7 @@ private slots:
         QTRY_VERIFY(running.visiblePopup(openDialogTitle));
     }
 
-    // A video named on the command line opens and is drawn; its preview is drawn beside it. An
+    // A video named on the command line opens and is drawn; its analysis is drawn beside it. An
     // unsaved result is never lost without asking: opening another video asks first, Cancel
     // keeps the result and the open video, Discard opens the other one. The status bar's Cancel
     // stops what runs, here the analysis of the opened video.
@@ -149,11 +149,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(drawsPicture(running.window(), running.frameItem(false)), 20000);
 
         running.controller->processingSettings()->setFrequencyBand(20.0, 30.0);
-        auto *preview = running.controller->preview();
-        QVERIFY2(preview->available(), qPrintable(running.controller->processingSettings()->validationMessage()));
-        preview->createPreview();
-        QTRY_VERIFY_WITH_TIMEOUT(preview->ready(), 120000);
-        QVERIFY(preview->unsaved());
+        auto *analysis = running.controller->analysis();
+        QVERIFY2(analysis->available(), qPrintable(running.controller->processingSettings()->validationMessage()));
+        analysis->startAnalysis();
+        QTRY_VERIFY_WITH_TIMEOUT(analysis->ready(), 120000);
+        QVERIFY(analysis->unsaved());
         QTRY_VERIFY_WITH_TIMEOUT(drawsPicture(running.window(), running.frameItem(true)), 20000);
 
         const QString other = testMediaPath(QStringLiteral("cfr30_bframes.mp4"));
@@ -162,7 +162,7 @@ private slots:
         QVERIFY(dialog);
         QTRY_VERIFY(!dialog->property("visible").toBool());
         QCOMPARE(session->fileName(), QStringLiteral("long_cfr30.mp4"));
-        QVERIFY(preview->unsaved());
+        QVERIFY(analysis->unsaved());
 
         running.openVideo(other);
         QVERIFY(running.clickInPopup(QStringLiteral("Unsaved analysis result"), QStringLiteral("Discard")));

@@ -8,8 +8,8 @@
 #include "media/libav/LibavVideoSource.h"
 #include "motion_core/PhaseMotionProcessor.h"
 #include "processing/SettingsValidation.h"
-#include "project_data/TemporaryVideo.h"
-#include "project_data/TemporaryVideoSource.h"
+#include "project_data/AnalysisResult.h"
+#include "project_data/AnalysisResultSource.h"
 
 #include <QDirIterator>
 #include <QRegularExpression>
@@ -116,9 +116,9 @@ private slots:
             << Call([=](QString *e) { ovra::media::libav::LibavVideoAnalyzer().analyze(missing, nullptr, e); });
         QTest::addRow("sink") << Call([](QString *e) { ovra::media::libav::LibavVideoSink().writeFrame(QImage(), e); });
         QTest::addRow("result source") << Call(
-            [](QString *e) { ovra::project_data::TemporaryVideoSource(nullptr).readFrame(nullptr, e); });
+            [](QString *e) { ovra::project_data::AnalysisResultSource(nullptr).readFrame(nullptr, e); });
         QTest::addRow("store") << Call(
-            [](QString *e) { ovra::project_data::TemporaryVideo(ovra::media::VideoMetadata()).appendFrame({}, e); });
+            [](QString *e) { ovra::project_data::AnalysisResult(ovra::media::VideoMetadata()).appendFrame({}, e); });
         QTest::addRow("motion core") << Call([](QString *e) {
             std::vector<ovra::media::VideoFrame> output;
             ovra::motion_core::PhaseMotionProcessor().processFrame({}, &output, e);

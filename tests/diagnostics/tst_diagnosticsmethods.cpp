@@ -2,11 +2,11 @@
 #include "DiagnosticsClient.h"
 #include "TestMedia.h"
 
-#include "diagnostics/service/SemanticDebugService.h"
+#include "diagnostics/service/DiagnosticsService.h"
 #include "processing/MotionSpectrumAnalysis.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/ApplicationController.h"
-#include "ui/controllers/PreviewController.h"
 #include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
 
@@ -19,11 +19,11 @@
 
 #include <memory>
 
-using ovra::diagnostics::service::SemanticDebugService;
+using ovra::diagnostics::service::DiagnosticsService;
 using ovra::ui::controllers::ApplicationController;
 
 // Every control method against the real controllers and a generated video, in the order a user
-// goes: before a video, while it is analysed, with it open, during a preview and an export; then
+// goes: before a video, while it is analysed, with it open, during an analysis and an export; then
 // the real application, offscreen in its own runtime directory, driven from outside.
 class DiagnosticsMethodsTest : public QObject
 {
@@ -31,7 +31,7 @@ class DiagnosticsMethodsTest : public QObject
 
     QTemporaryDir m_runtime;
     std::unique_ptr<ApplicationController> m_app;
-    std::unique_ptr<SemanticDebugService> m_service;
+    std::unique_ptr<DiagnosticsService> m_service;
     std::unique_ptr<DiagnosticsClient> m_client;
     QTemporaryDir m_appRuntime;
     QProcess m_process;
@@ -104,7 +104,7 @@ private slots:
     {
         qputenv("XDG_RUNTIME_DIR", m_runtime.path().toLocal8Bit());
         m_app = std::make_unique<ApplicationController>();
-        m_service = std::make_unique<SemanticDebugService>(m_app.get());
+        m_service = std::make_unique<DiagnosticsService>(m_app.get());
         QVERIFY(m_service->start(true));
         m_client = std::make_unique<DiagnosticsClient>(m_service->descriptorPath());
     }
@@ -307,19 +307,19 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["playback"]["state"] == "ready", 20000);
     }
 
-    // Another instance clearing stale results holds the store's lock: the preview waits for it
+    // Another instance clearing stale results holds the store's lock: the analysis waits for it
     // (a few seconds at most), busy, until the lock is let go.
     void aPreviewWaitsForTheStore()
     {
-        const QDir root(ovra::project_data::TemporaryVideo::storeRoot());
+        const QDir root(ovra::project_data::AnalysisResult::storeRoot());
         QVERIFY(root.mkpath("."));
         m_storeLock = std::make_unique<QLockFile>(root.filePath("cleanup.lock"));
         QVERIFY(m_storeLock->tryLock(0));
         QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
     }
 
-    // The preview locks the controllers, which would ignore these edits: each is refused instead,
-    // and no spectrum analysis is started beside the preview.
+    // The analysis locks the controllers, which would ignore these edits: each is refused instead,
+    // and no spectrum analysis is started beside the analysis.
     void duringAPreview_data()
     {
         table();
@@ -340,7 +340,7 @@ private slots:
     }
     void duringAPreview()
     {
-        QVERIFY(m_app->preview()->busy());
+        QVERIFY(m_app->analysis()->busy());
         run();
     }
 

@@ -2,10 +2,10 @@
 #include "DiagnosticsClient.h"
 #include "TestMedia.h"
 
+#include "diagnostics/service/DiagnosticsService.h"
 #include "diagnostics/service/EventJournal.h"
 #include "diagnostics/service/ProgressEventFilter.h"
 #include "diagnostics/service/Protocol.h"
-#include "diagnostics/service/SemanticDebugService.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
@@ -21,7 +21,7 @@
 
 #include <memory>
 
-using ovra::diagnostics::service::SemanticDebugService;
+using ovra::diagnostics::service::DiagnosticsService;
 namespace protocol = ovra::diagnostics::service::protocol;
 using ovra::ui::controllers::ApplicationController;
 
@@ -49,11 +49,11 @@ class DiagnosticsProtocolTest : public QObject
 
     QTemporaryDir m_runtime;
     std::unique_ptr<ApplicationController> m_app;
-    std::unique_ptr<SemanticDebugService> m_service;
+    std::unique_ptr<DiagnosticsService> m_service;
 
     void restart(bool control)
     {
-        m_service = std::make_unique<SemanticDebugService>(m_app.get());
+        m_service = std::make_unique<DiagnosticsService>(m_app.get());
         QVERIFY(m_service->start(control));
     }
     QString descriptorDirectory() const { return m_runtime.filePath("OVRA/OVRA Motion/runtime/diagnostics"); }
@@ -101,7 +101,7 @@ private slots:
         QTemporaryDir elsewhere;
         QDir(m_runtime.filePath("OVRA/OVRA Motion")).removeRecursively();
         QVERIFY(QFile::link(elsewhere.path(), m_runtime.filePath("OVRA/OVRA Motion")));
-        SemanticDebugService service(m_app.get());
+        DiagnosticsService service(m_app.get());
         QString error;
         QVERIFY(!service.start(true, &error));
         QCOMPARE(error, "descriptor_directory_unavailable");

@@ -6,8 +6,8 @@
 #include "media/libav/LibavVideoSink.h"
 #include "media/libav/LibavVideoSource.h"
 #include "media/libav/Rgb32ToYuv420.h"
-#include "project_data/TemporaryVideo.h"
-#include "project_data/TemporaryVideoSource.h"
+#include "project_data/AnalysisResult.h"
+#include "project_data/AnalysisResultSource.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -25,8 +25,8 @@ extern "C" {
 
 using namespace ovra::media;
 using namespace ovra::media::libav;
-using ovra::project_data::TemporaryVideo;
-using ovra::project_data::TemporaryVideoSource;
+using ovra::project_data::AnalysisResult;
+using ovra::project_data::AnalysisResultSource;
 using ovra::tests::maximumChannelDifference;
 using ovra::tests::peakSignalToNoise;
 using ovra::tests::runFfmpeg;
@@ -74,10 +74,10 @@ QImage analyserPreview(const QString &path)
 // The frame stored as an analysis result and read back through the result source.
 QImage storedAndReadBack(const VideoFrame &frame, const VideoMetadata &metadata)
 {
-    auto store = std::make_shared<TemporaryVideo>(metadata);
+    auto store = std::make_shared<AnalysisResult>(metadata);
     if (!store->create() || !store->appendFrame(frame) || !store->finish())
         return {};
-    TemporaryVideoSource source(store);
+    AnalysisResultSource source(store);
     VideoFrame read;
     if (!source.openWithMetadata(metadata) || source.readFrame(&read) != VideoReadStatus::Frame)
         return {};

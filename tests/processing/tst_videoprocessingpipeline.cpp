@@ -11,7 +11,7 @@
 #include "processing/VibrationMapAnalysis.h"
 #include "processing/VideoProcessingPipeline.h"
 #include "processing/VideoWatermarkRenderer.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -44,11 +44,11 @@ using ovra::processing::MotionSpectrumResult;
 using ovra::processing::ProcessingParametersWriter;
 using ovra::processing::VideoProcessingPipeline;
 using ovra::processing::VideoWatermarkRenderer;
+using ovra::project_data::AnalysisResult;
 using ovra::project_data::ProcessingProgress;
 using ovra::project_data::ProcessingRequest;
 using ovra::project_data::ProcessingResult;
 using ovra::project_data::ProcessingState;
-using ovra::project_data::TemporaryVideo;
 using ovra::tests::fileContent;
 using ovra::tests::filled;
 using ovra::tests::verifyRefusal;
@@ -117,7 +117,7 @@ const ovra::tests::VibratingPattern pattern{QSize(128, 96), 60.0, 150, 10.0, 0.2
 
 // The stored frames, as long as each one is where its number says: frames written on another
 // thread must still be stored in order.
-std::vector<QImage> storedFrames(const TemporaryVideo &store)
+std::vector<QImage> storedFrames(const AnalysisResult &store)
 {
     std::vector<QImage> frames;
     ovra::media::VideoFrame frame;
@@ -374,7 +374,7 @@ private slots:
         const ProcessingResult analysis
             = pipeline.run(request(true), [&progress](const ProcessingProgress &p) { progress.append(p); }, {});
         QVERIFY2(analysis.succeeded(), qPrintable(analysis.errorMessage));
-        const std::vector<QImage> stored = storedFrames(*analysis.temporaryVideo);
+        const std::vector<QImage> stored = storedFrames(*analysis.analysisResult);
         QCOMPARE(qint64(stored.size()), qint64(pattern.frameCount));
         QCOMPARE(progress.first().stageName, QStringLiteral("Opening source video"));
         QCOMPARE(progress.last().stageName, QStringLiteral("Finalizing the analysis result"));
@@ -388,7 +388,7 @@ private slots:
         QVERIFY2(after > 3.0 * before, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
 
         ProcessingRequest exportRequest = request(false, "from-result.mp4");
-        exportRequest.sourceResult = analysis.temporaryVideo;
+        exportRequest.sourceResult = analysis.analysisResult;
         const ProcessingResult exported = pipeline.run(exportRequest, {}, {});
         QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
         const std::vector<QImage> decoded = ovra::tests::decodeAllFrames(exported.outputVideoPath);
@@ -434,7 +434,7 @@ private slots:
         request.analysisMode = true;
         const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
-        const std::vector<QImage> stored = storedFrames(*result.temporaryVideo);
+        const std::vector<QImage> stored = storedFrames(*result.analysisResult);
         QCOMPARE(int(stored.size()), clip.frameCount);
         const int firstPeriod = int(std::ceil(clip.frameRate / lower));
         using ovra::tests::motionAmplitude;
@@ -458,7 +458,7 @@ private slots:
         QTest::newRow("no output") << Change([](auto &r) { r.outputVideoPath.clear(); }) << paths << Fault::None;
         QTest::newRow("analysis of a result") << Change([this](auto &r) {
             r.analysisMode = true;
-            r.sourceResult = std::make_shared<TemporaryVideo>(m_metadata);
+            r.sourceResult = std::make_shared<AnalysisResult>(m_metadata);
         }) << "Invalid analysis destination." << Fault::None;
         QTest::newRow("output is the input")
             << Change([this](auto &r) { r.outputVideoPath = m_input; }) << taken << Fault::None;
@@ -528,10 +528,10 @@ private slots:
         ProcessingRequest request = this->request(false, "refused.mp4");
         change(request);
         const QStringList before = entries();
-        const QStringList storesBefore = ovra::tests::folderEntries(TemporaryVideo::storeRoot());
+        const QStringList storesBefore = ovra::tests::folderEntries(AnalysisResult::storeRoot());
         std::optional<ovra::tests::FileSizeLimit> limit;
         if (fault == Fault::DiskFullAtFrame40)
-            limit.emplace(TemporaryVideo::requiredStorageBytes(pattern.frameSize, 40));
+            limit.emplace(AnalysisResult::requiredStorageBytes(pattern.frameSize, 40));
         std::optional<ovra::tests::NoNewThreads> noThreads;
         const auto strike = [&](const ProcessingProgress &progress) {
             // "Processing frames" before the first frame: the reading and writing threads start next.
@@ -555,7 +555,7 @@ private slots:
         QCOMPARE(result.state, ProcessingState::Failed);
         QVERIFY2(result.errorMessage.endsWith(message), qPrintable(result.errorMessage));
         QCOMPARE(entries(), before);
-        QCOMPARE(ovra::tests::folderEntries(TemporaryVideo::storeRoot()), storesBefore);
+        QCOMPARE(ovra::tests::folderEntries(AnalysisResult::storeRoot()), storesBefore);
     }
 
     void timeRangesAlignToFramesAndExportsRecordTheStoredFragment()
@@ -567,8 +567,8 @@ private slots:
         request.settings.playbackEndUs = 2500000;
         const ProcessingResult analysis = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(analysis.succeeded(), qPrintable(analysis.errorMessage));
-        QCOMPARE(analysis.temporaryVideo->frameCount(), qint64(120));
-        QCOMPARE(analysis.temporaryVideo->firstFrameIndex(), qint64(30));
+        QCOMPARE(analysis.analysisResult->frameCount(), qint64(120));
+        QCOMPARE(analysis.analysisResult->firstFrameIndex(), qint64(30));
 
         // The export writes what the store holds, whatever fragment the request names.
         for (const auto &[start, name] :
@@ -576,7 +576,7 @@ private slots:
             ProcessingRequest exportRequest = request;
             exportRequest.analysisMode = false;
             exportRequest.outputVideoPath = outputPath(name);
-            exportRequest.sourceResult = analysis.temporaryVideo;
+            exportRequest.sourceResult = analysis.analysisResult;
             exportRequest.settings.startFrame = start;
             exportRequest.settings.endFrameExclusive = start < 0 ? -1 : 120;
             const ProcessingResult exported = VideoProcessingPipeline().run(exportRequest, {}, {});
@@ -596,7 +596,7 @@ private slots:
         request.settings.playbackStartUs = 500001;
         const ProcessingResult later = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(later.succeeded(), qPrintable(later.errorMessage));
-        QCOMPARE(later.temporaryVideo->firstFrameIndex(), qint64(31));
+        QCOMPARE(later.analysisResult->firstFrameIndex(), qint64(31));
     }
 
     // Exported, a uniform tail plays at its own rate, not at the whole file's average (28.2 fps
@@ -636,7 +636,7 @@ private slots:
         request.settings.startFrame = uniformStart;
         const ProcessingResult accepted = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(accepted.succeeded(), qPrintable(accepted.errorMessage));
-        QCOMPARE(accepted.temporaryVideo->frameCount(), frameCount - uniformStart);
+        QCOMPARE(accepted.analysisResult->frameCount(), frameCount - uniformStart);
 
         request.analysisMode = false;
         request.outputVideoPath = outputPath(QStringLiteral("tail at %1.mp4").arg(QTest::currentDataTag()));
@@ -657,7 +657,7 @@ private slots:
         QVERIFY(
             VideoProcessingPipeline().run(request(false, "counted.mp4"), {}, [&] { return ++checks < 0; }).succeeded());
         const QStringList before = entries();
-        const QString storeRoot = TemporaryVideo::storeRoot();
+        const QString storeRoot = AnalysisResult::storeRoot();
         const QStringList storesBefore = ovra::tests::folderEntries(storeRoot);
 
         for (const bool analysis : {false, true}) {
@@ -669,7 +669,7 @@ private slots:
                     break; // the analysis asks less often than the export
                 QCOMPARE(result.state, ProcessingState::Cancelled);
                 QCOMPARE(result.errorMessage, QStringLiteral("Processing was cancelled by the user."));
-                QVERIFY(!result.temporaryVideo);
+                QVERIFY(!result.analysisResult);
                 QCOMPARE(entries(), before);
                 QCOMPARE(ovra::tests::folderEntries(storeRoot), storesBefore);
             }

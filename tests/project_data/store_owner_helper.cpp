@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A second process that owns an analysis result store: it prints the store's directory on
 // standard output and keeps the store until it is killed or its standard input closes.
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 
 #include <QCoreApplication>
 #include <QImage>
@@ -13,7 +13,7 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     ovra::media::VideoMetadata metadata;
     metadata.frameSize = QSize(4, 2);
-    ovra::project_data::TemporaryVideo store(metadata);
+    ovra::project_data::AnalysisResult store(metadata);
     ovra::media::VideoFrame frame;
     frame.image = QImage(metadata.frameSize, QImage::Format_RGBA8888);
     frame.image.fill(Qt::red);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/AnalysisController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -16,9 +16,9 @@ class ControllerTestAccess
 {
 public:
     // Runs a navigation request and returns the index of the frame it shows (-2 when none comes).
-    static qint64 navigate(ovra::ui::playback::PlaybackController *playback, const std::function<void()> &request)
+    static qint64 navigate(ovra::ui::controllers::PlaybackController *playback, const std::function<void()> &request)
     {
-        QSignalSpy frame(playback, &ovra::ui::playback::PlaybackController::frameReady);
+        QSignalSpy frame(playback, &ovra::ui::controllers::PlaybackController::frameReady);
         request();
         return frame.wait(10000) ? playback->currentFrameIndex() : -2;
     }
@@ -43,11 +43,11 @@ public:
 
     // The worker's answers to request number (current - age) as frame 77: a pair, and for an old
     // request also its end and a failure.
-    static void answer(ovra::ui::playback::PlaybackController *playback, quint64 age, const QImage &source,
-                       const QImage &preview = {})
+    static void answer(ovra::ui::controllers::PlaybackController *playback, quint64 age, const QImage &source,
+                       const QImage &analysis = {})
     {
-        const quint64 id = playback->m_requestId - age;
-        playback->handleFramePair(id, source, preview, 77, 0);
+        const quint64 id = playback->m_runNumber - age;
+        playback->handleFramePair(id, source, analysis, 77, 0);
         if (age > 0) {
             playback->handleEndReached(id);
             playback->handleOperationFailed(id, QStringLiteral("late failure"));
@@ -55,14 +55,15 @@ public:
     }
 
     // The store of the current result, which the tests damage as a failing disk would.
-    static std::shared_ptr<ovra::project_data::TemporaryVideo> result(ovra::ui::controllers::PreviewController *preview)
+    static std::shared_ptr<ovra::project_data::AnalysisResult>
+    result(ovra::ui::controllers::AnalysisController *analysis)
     {
-        return preview->m_result;
+        return analysis->m_result;
     }
 
     // A run's end as the pipeline reports a failure.
-    static void previewFailure(ovra::ui::controllers::PreviewController *preview, const QString &message)
+    static void analysisFailure(ovra::ui::controllers::AnalysisController *analysis, const QString &message)
     {
-        preview->handleFinished(ovra::project_data::ProcessingResult::failed(message));
+        analysis->handleFinished(ovra::project_data::ProcessingResult::failed(message));
     }
 };

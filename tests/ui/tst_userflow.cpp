@@ -3,7 +3,7 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
@@ -37,7 +37,7 @@ constexpr qint64 fragmentEnd = 170;
 int ownResultStores()
 {
     int count = 0;
-    QDirIterator it(ovra::project_data::TemporaryVideo::storeRoot(), {QStringLiteral("result-*")}, QDir::Dirs);
+    QDirIterator it(ovra::project_data::AnalysisResult::storeRoot(), {QStringLiteral("result-*")}, QDir::Dirs);
     while (it.hasNext()) {
         QFile lock(QDir(it.next()).filePath(QStringLiteral("owner.lock")));
         if (lock.open(QIODevice::ReadOnly)
@@ -66,27 +66,27 @@ class UserFlowTest : public QObject
     std::vector<QImage> m_sourceFrames;
 
     // Plays, seeks and steps, checking at every refresh that both sides show frame i.
-    void checkPairing(ApplicationController &app, const ovra::project_data::TemporaryVideo &store)
+    void checkPairing(ApplicationController &app, const ovra::project_data::AnalysisResult &store)
     {
         auto *playback = app.playback();
         int refreshes = 0;
         QStringList faults;
-        auto connection
-            = connect(playback, &ovra::ui::playback::PlaybackController::frameReady, this, [&](const QImage &source) {
-                  ++refreshes;
-                  const qint64 i = playback->currentFrameIndex();
-                  const bool inResult = i >= fragmentStart && i < fragmentEnd;
-                  ovra::media::VideoFrame stored;
-                  if (ovra::tests::maximumChannelDifference(source, m_sourceFrames.at(size_t(i))) > 0)
-                      faults << QStringLiteral("source side is not frame %1").arg(i);
-                  if (inResult != playback->hasPreviewFrame())
-                      faults << QStringLiteral("preview presence wrong at %1").arg(i);
-                  else if (inResult
-                           && (!store.readFrame(i - fragmentStart, &stored)
-                               || ovra::tests::maximumChannelDifference(playback->currentPreviewFrame(), stored.image)
-                                   > 0))
-                      faults << QStringLiteral("result side is not frame %1").arg(i);
-              });
+        auto connection = connect(
+            playback, &ovra::ui::controllers::PlaybackController::frameReady, this, [&](const QImage &source) {
+                ++refreshes;
+                const qint64 i = playback->currentFrameIndex();
+                const bool inResult = i >= fragmentStart && i < fragmentEnd;
+                ovra::media::VideoFrame stored;
+                if (ovra::tests::maximumChannelDifference(source, m_sourceFrames.at(size_t(i))) > 0)
+                    faults << QStringLiteral("source side is not frame %1").arg(i);
+                if (inResult != playback->hasResultFrame())
+                    faults << QStringLiteral("preview presence wrong at %1").arg(i);
+                else if (inResult
+                         && (!store.readFrame(i - fragmentStart, &stored)
+                             || ovra::tests::maximumChannelDifference(playback->currentResultFrame(), stored.image)
+                                 > 0))
+                    faults << QStringLiteral("result side is not frame %1").arg(i);
+            });
         const auto navigate = [&](const std::function<void()> &request, qint64 expected) {
             QCOMPARE(ControllerTestAccess::navigate(playback, request), expected);
         };
@@ -117,9 +117,9 @@ class UserFlowTest : public QObject
         QVERIFY(app.videoSession()->setCaptureFrameRate(60.0));
         app.processingSettings()->setFrequencyBand(8.0, 12.0);
         QVERIFY(app.analysisFragment()->setRangeFrames(fragmentStart, fragmentEnd));
-        app.preview()->createPreview();
-        QTRY_VERIFY_WITH_TIMEOUT(app.preview()->unsaved(), 120000);
-        QTRY_VERIFY_WITH_TIMEOUT(app.playback()->previewAvailable() && app.playback()->canNavigate(), 20000);
+        app.analysis()->startAnalysis();
+        QTRY_VERIFY_WITH_TIMEOUT(app.analysis()->unsaved(), 120000);
+        QTRY_VERIFY_WITH_TIMEOUT(app.playback()->resultAvailable() && app.playback()->canNavigate(), 20000);
     }
 
 private slots:
@@ -139,7 +139,7 @@ private slots:
         auto *session = app.videoSession();
         auto *settings = app.processingSettings();
         auto *fragment = app.analysisFragment();
-        auto *preview = app.preview();
+        auto *analysis = app.analysis();
         auto *exporter = app.exporter();
         openAndWait(app, m_input);
         QVERIFY(session->setCaptureFrameRate(60.0));
@@ -148,25 +148,25 @@ private slots:
         QVERIFY(fragment->setRangeFrames(fragmentStart, fragmentEnd));
         QVERIFY(settings->setRegionOfInterest(0.1, 0.1, 0.8, 0.8));
         QVERIFY2(settings->settingsValid(), qPrintable(settings->validationMessage()));
-        QVERIFY(preview->available());
+        QVERIFY(analysis->available());
 
-        preview->createPreview();
-        QVERIFY(preview->busy());
-        QCOMPARE(app.currentOperation(), Operation::Preview);
-        // Locked while the preview runs: nothing that feeds it can change.
+        analysis->startAnalysis();
+        QVERIFY(analysis->busy());
+        QCOMPARE(app.currentOperation(), Operation::Analysis);
+        // Locked while the analysis runs: nothing that feeds it can change.
         session->openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
         QCOMPARE(session->filePath(), m_input);
         QVERIFY(!fragment->setRangeFrames(0, 50));
         settings->setAmplificationFactor(3.0);
         QCOMPARE(settings->amplificationFactor(), 10.0);
         QVERIFY(!session->setCaptureFrameRate(30.0));
-        QTRY_VERIFY_WITH_TIMEOUT(!preview->busy(), 120000);
-        QVERIFY2(preview->ready(), qPrintable(preview->errorMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(!analysis->busy(), 120000);
+        QVERIFY2(analysis->ready(), qPrintable(analysis->errorMessage()));
         QCOMPARE(app.currentOperation(), Operation::None);
-        QCOMPARE(preview->frameCount(), fragmentEnd - fragmentStart);
-        QVERIFY(preview->unsaved());
-        QVERIFY(!preview->stale());
-        QTRY_VERIFY_WITH_TIMEOUT(app.playback()->previewAvailable() && app.playback()->canNavigate(), 20000);
+        QCOMPARE(analysis->frameCount(), fragmentEnd - fragmentStart);
+        QVERIFY(analysis->unsaved());
+        QVERIFY(!analysis->stale());
+        QTRY_VERIFY_WITH_TIMEOUT(app.playback()->resultAvailable() && app.playback()->canNavigate(), 20000);
 
         // The unsaved result blocks another video.
         session->openSource(QUrl::fromLocalFile(testMediaPath("cfr25_bframes.mp4")));
@@ -175,14 +175,14 @@ private slots:
                  QStringLiteral("Save or discard the current analysis result before opening another video."));
 
         ovra::project_data::ProcessingRequest request;
-        QVERIFY(preview->exportRequest(&request));
+        QVERIFY(analysis->exportRequest(&request));
         checkPairing(app, *request.sourceResult);
 
         // A setting changed and changed back: stale, then current again.
         settings->setAmplificationFactor(11.0);
-        QVERIFY(preview->stale());
+        QVERIFY(analysis->stale());
         settings->setAmplificationFactor(10.0);
-        QVERIFY(!preview->stale());
+        QVERIFY(!analysis->stale());
 
         QVERIFY(QDir(m_folder.path()).mkpath(QStringLiteral("saved")));
         const QString target = m_folder.filePath(QStringLiteral("saved/result"));
@@ -197,7 +197,7 @@ private slots:
         QVERIFY2(exporter->completed(), qPrintable(exporter->errorMessage()));
         QCOMPARE(exporter->exportRevision(), 1u);
         QCOMPARE(exporter->frameCount(), fragmentEnd - fragmentStart);
-        QVERIFY(!preview->unsaved());
+        QVERIFY(!analysis->unsaved());
         QVERIFY(ovra::tests::ffprobeDecodedFrameCount(exporter->destinationFilePath()) == fragmentEnd - fragmentStart);
         const QJsonObject parameters
             = QJsonDocument::fromJson(ovra::tests::fileContent(exporter->parametersFilePath())).object();
@@ -283,7 +283,7 @@ private slots:
             QVERIFY(!hasContinued());
         QCOMPARE(workflow->approveClose(), action == "close" && continued);
         QTEST(QFileInfo::exists(target), "saved");
-        QCOMPARE(app.preview()->unsaved(), !continued);
+        QCOMPARE(app.analysis()->unsaved(), !continued);
         QCOMPARE(decision.count(), 1);
     }
 
@@ -295,15 +295,15 @@ private slots:
         openAndWait(app, testMediaPath("long_cfr30.mp4"));
         QVERIFY(app.videoSession()->setCaptureFrameRate(30.0));
         app.processingSettings()->setFrequencyBand(3.0, 5.0);
-        app.preview()->createPreview();
-        QVERIFY(app.preview()->busy());
+        app.analysis()->startAnalysis();
+        QVERIFY(app.analysis()->busy());
         QSignalSpy busyQuestion(workflow, &SaveWorkflowController::closeDuringOperationRequested);
         QSignalSpy closeApproved(workflow, &SaveWorkflowController::closeApproved);
         QVERIFY(!workflow->approveClose());
         QCOMPARE(busyQuestion.count(), 1);
         workflow->cancelOperationsAndClose();
         QVERIFY(closeApproved.wait(20000));
-        QVERIFY(!app.preview()->busy() && !app.preview()->ready());
+        QVERIFY(!app.analysis()->busy() && !app.analysis()->ready());
         QVERIFY(workflow->approveClose());
     }
 
@@ -373,17 +373,17 @@ private slots:
             QVERIFY(spectrum->analyze());
             QTRY_VERIFY_WITH_TIMEOUT(spectrum->progress() > 0.0, 60000);
         } else if (work == "export") {
-            app->preview()->createPreview();
-            QTRY_VERIFY_WITH_TIMEOUT(app->preview()->ready(), 120000);
+            app->analysis()->startAnalysis();
+            QTRY_VERIFY_WITH_TIMEOUT(app->analysis()->ready(), 120000);
             QTRY_VERIFY_WITH_TIMEOUT(app->exporter()->available(), 20000);
             QVERIFY(app->exporter()->setDestination(QUrl::fromLocalFile(destination + "/out.mp4")));
             app->exporter()->startExport();
             QTRY_VERIFY_WITH_TIMEOUT(app->exporter()->progress() > 0.0, 60000);
         } else {
-            app->preview()->createPreview();
-            QTRY_VERIFY_WITH_TIMEOUT(app->preview()->progress() > 0.0, 60000);
+            app->analysis()->startAnalysis();
+            QTRY_VERIFY_WITH_TIMEOUT(app->analysis()->progress() > 0.0, 60000);
         }
-        QVERIFY(app->preview()->busy() || app->exporter()->busy() || app->spectrum()->busy());
+        QVERIFY(app->analysis()->busy() || app->exporter()->busy() || app->spectrum()->busy());
         QElapsedTimer shutdown;
         shutdown.start();
         app.reset();

@@ -6,14 +6,14 @@
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "ovra/Version.h"
 #include "processing/ProcessingRecords.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/AnalysisSettingsSnapshot.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PlaybackWorker.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/items/VideoFrameItem.h"
-#include "ui/playback/PlaybackWorker.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,9 +30,9 @@ using ovra::media::libav::LibavVersions;
 using ovra::tests::filled;
 using ovra::tests::testMediaPath;
 using ovra::tests::writeFile;
+using ovra::ui::controllers::PlaybackController;
+using ovra::ui::controllers::PlaybackWorker;
 using ovra::ui::items::VideoFrameItem;
-using ovra::ui::playback::PlaybackController;
-using ovra::ui::playback::PlaybackWorker;
 using State = VideoSessionController::AnalysisState;
 
 namespace {
@@ -72,7 +72,7 @@ struct Controllers
 } // namespace
 
 // The session that opens a video, the playback over it, the item that shows its frames, the
-// fragment and settings, and the preview and export controllers without the application
+// fragment and settings, and the analysis and export controllers without the application
 // controller, so that no interaction lock hides their own rules.
 class VideoControllersTest : public QObject
 {
@@ -83,10 +83,10 @@ class VideoControllersTest : public QObject
     AnalysisFragmentController m_fragment{&m_session};
     ProcessingSettingsController m_settings{&m_session, &m_fragment};
     PlaybackController m_playback{&m_session, &m_fragment, &m_runtime};
-    PreviewController m_preview{&m_session, &m_runtime, &m_settings, &m_playback};
-    ExportController m_exporter{&m_session, &m_runtime, &m_settings, &m_playback, &m_preview};
+    AnalysisController m_analysis{&m_session, &m_runtime, &m_settings, &m_playback};
+    ExportController m_exporter{&m_session, &m_runtime, &m_settings, &m_playback, &m_analysis};
     QTemporaryDir m_folder;
-    std::shared_ptr<ovra::project_data::TemporaryVideo> m_store; // a result for source frames 10..39
+    std::shared_ptr<ovra::project_data::AnalysisResult> m_store; // a result for source frames 10..39
     // Without a runtime nothing decodes: the frame item's tests hand it their own frames.
     VideoSessionController m_idleSession{nullptr};
     AnalysisFragmentController m_idleFragment{&m_idleSession};
@@ -105,9 +105,9 @@ class VideoControllersTest : public QObject
 
     void createAndWait()
     {
-        m_preview.createPreview();
-        QVERIFY2(m_preview.busy(), qPrintable(m_preview.errorMessage()));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy() && m_playback.canNavigate(), 60000);
+        m_analysis.startAnalysis();
+        QVERIFY2(m_analysis.busy(), qPrintable(m_analysis.errorMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_analysis.busy() && m_playback.canNavigate(), 60000);
     }
 
 public:
@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(m_playback.frameCount(), 100);
         QVERIFY(m_playback.canNavigate());
 
-        m_store = std::make_shared<ovra::project_data::TemporaryVideo>(m_session.metadata(), 10);
+        m_store = std::make_shared<ovra::project_data::AnalysisResult>(m_session.metadata(), 10);
         QVERIFY(m_store->create());
         const QImage grey = filled(QSize(320, 240));
         for (int i = 10; i < 40; ++i)
@@ -198,19 +198,19 @@ private slots:
     }
 
     // What each side shows frame by frame is checked in tst_userflow; here the rules around it.
-    void previewFramesOutsideTheResultAreCleared()
+    void resultFramesOutsideItsRangeAreCleared()
     {
-        QVERIFY(!m_playback.configurePreview(m_store, 10, 200));
-        QCOMPARE(m_playback.previewErrorMessage(), QStringLiteral("The processed preview range is invalid."));
-        QVERIFY(m_playback.configurePreview(m_store, 10, 40));
-        QTRY_VERIFY_WITH_TIMEOUT(m_playback.previewAvailable() && !m_playback.busy(), 10000);
+        QVERIFY(!m_playback.configureResult(m_store, 10, 200));
+        QCOMPARE(m_playback.resultErrorMessage(), QStringLiteral("The frame range of the analysis result is invalid."));
+        QVERIFY(m_playback.configureResult(m_store, 10, 40));
+        QTRY_VERIFY_WITH_TIMEOUT(m_playback.resultAvailable() && !m_playback.busy(), 10000);
         QCOMPARE(m_playback.currentFrameIndex(), 10);
-        QVERIFY(m_playback.hasPreviewFrame());
-        QSignalSpy cleared(&m_playback, &PlaybackController::previewFrameCleared);
+        QVERIFY(m_playback.hasResultFrame());
+        QSignalSpy cleared(&m_playback, &PlaybackController::resultFrameCleared);
         QCOMPARE(navigate([this] { m_playback.seekToFraction(0.0); }), 0); // outside the result
         QCOMPARE(cleared.count(), 1);
-        m_playback.clearPreview();
-        QVERIFY(!m_playback.previewAvailable() && !m_playback.hasPreviewFrame());
+        m_playback.clearResult();
+        QVERIFY(!m_playback.resultAvailable() && !m_playback.hasResultFrame());
     }
 
     void staleAnswersChangeNothing()
@@ -247,9 +247,9 @@ private slots:
         QVERIFY(m_session.setCaptureFrameRate(25.0));
         m_settings.setFrequencyBand(4.0, 6.0);
         m_settings.setAmplificationFactor(60.0);
-        m_preview.createPreview();
-        QVERIFY(!m_preview.busy());
-        QCOMPARE(m_preview.errorMessage(), QStringLiteral("Amplification factor must be between 1 and 50."));
+        m_analysis.startAnalysis();
+        QVERIFY(!m_analysis.busy());
+        QCOMPARE(m_analysis.errorMessage(), QStringLiteral("Amplification factor must be between 1 and 50."));
         m_settings.setAmplificationFactor(5.0);
         QVERIFY(m_exporter.setDestination(QUrl::fromLocalFile(m_folder.filePath("early.mp4"))));
         m_exporter.startExport();
@@ -319,37 +319,37 @@ private slots:
     void resultLifecycle()
     {
         createAndWait();
-        QVERIFY2(m_preview.ready(), qPrintable(m_preview.errorMessage()));
-        QCOMPARE(m_preview.stageName(), QStringLiteral("Analysis result is ready"));
-        QCOMPARE(m_preview.previewRevision(), m_preview.settingsRevision());
-        QVERIFY(m_preview.storageBytes() > 0);
+        QVERIFY2(m_analysis.ready(), qPrintable(m_analysis.errorMessage()));
+        QCOMPARE(m_analysis.stageName(), QStringLiteral("Analysis result is ready"));
+        QCOMPARE(m_analysis.resultRevision(), m_analysis.settingsRevision());
+        QVERIFY(m_analysis.storageBytes() > 0);
         QVERIFY(m_exporter.suggestedFileUrl().fileName().startsWith(
-            "cfr25_bframes_analysis_" + m_preview.resultFinishedAt().toString("yyyy-MM-dd_HH-mm-ss")));
+            "cfr25_bframes_analysis_" + m_analysis.resultFinishedAt().toString("yyyy-MM-dd_HH-mm-ss")));
         // An unsaved result blocks the next run until it is acknowledged.
         m_settings.setAmplificationFactor(6.0);
-        QVERIFY(m_preview.stale());
-        m_preview.createPreview();
-        QVERIFY(!m_preview.busy());
-        QCOMPARE(m_preview.errorMessage(),
+        QVERIFY(m_analysis.stale());
+        m_analysis.startAnalysis();
+        QVERIFY(!m_analysis.busy());
+        QCOMPARE(m_analysis.errorMessage(),
                  QStringLiteral("Save or discard the current result before starting another analysis."));
-        m_preview.acknowledgeDiscard();
-        QVERIFY(m_preview.ready() && !m_preview.unsaved());
-        m_preview.createPreview();
-        QVERIFY(m_preview.busy() && m_preview.stale());
-        QSignalSpy state(&m_preview, &PreviewController::stateChanged);
-        m_preview.createPreview(); // while busy: nothing at all
+        m_analysis.acknowledgeDiscard();
+        QVERIFY(m_analysis.ready() && !m_analysis.unsaved());
+        m_analysis.startAnalysis();
+        QVERIFY(m_analysis.busy() && m_analysis.stale());
+        QSignalSpy state(&m_analysis, &AnalysisController::stateChanged);
+        m_analysis.startAnalysis(); // while busy: nothing at all
         QCOMPARE(state.count(), 0);
-        m_preview.cancel();
-        QVERIFY(m_preview.cancelling());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy(), 60000);
-        QCOMPARE(m_preview.stageName(), QStringLiteral("Analysis result was cancelled"));
-        QVERIFY(m_preview.ready()); // the old result stays, stale
-        QVERIFY(m_preview.stale());
-        ControllerTestAccess::previewFailure(&m_preview, QString());
-        QCOMPARE(m_preview.errorMessage(), QStringLiteral("Could not create the analysis result."));
-        m_preview.discardResult();
-        QVERIFY(!m_preview.ready());
-        QVERIFY(!m_playback.previewAvailable());
+        m_analysis.cancel();
+        QVERIFY(m_analysis.cancelling());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_analysis.busy(), 60000);
+        QCOMPARE(m_analysis.stageName(), QStringLiteral("Analysis result was cancelled"));
+        QVERIFY(m_analysis.ready()); // the old result stays, stale
+        QVERIFY(m_analysis.stale());
+        ControllerTestAccess::analysisFailure(&m_analysis, QString());
+        QCOMPARE(m_analysis.errorMessage(), QStringLiteral("Could not create the analysis result."));
+        m_analysis.discardResult();
+        QVERIFY(!m_analysis.ready());
+        QVERIFY(!m_playback.resultAvailable());
     }
 
     // A replaced run is cancelled and nothing it says afterwards is heard, however late; the run
@@ -388,16 +388,16 @@ private slots:
     void newSourceDuringARunDropsEverything()
     {
         QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate(), 20000);
-        m_preview.createPreview();
-        QVERIFY(m_preview.busy());
+        m_analysis.startAnalysis();
+        QVERIFY(m_analysis.busy());
         QVERIFY(m_exporter.setDestination(QUrl::fromLocalFile(m_folder.filePath("kept.mp4"))));
         m_session.openSource(QUrl::fromLocalFile(testMediaPath("cfr30_bframes.mp4")));
-        QVERIFY(m_preview.cancelling());
+        QVERIFY(m_analysis.cancelling());
         QVERIFY(m_exporter.destinationFilePath().isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!m_preview.busy(), 60000);
-        QVERIFY(!m_preview.ready());
-        QVERIFY(m_preview.stageName().isEmpty());
-        QCOMPARE(m_preview.progress(), 0.0);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_analysis.busy(), 60000);
+        QVERIFY(!m_analysis.ready());
+        QVERIFY(m_analysis.stageName().isEmpty());
+        QCOMPARE(m_analysis.progress(), 0.0);
         QTRY_VERIFY_WITH_TIMEOUT(m_session.ready(), 30000);
     }
 
@@ -430,10 +430,10 @@ private slots:
             QVERIFY(m_session.setCaptureFrameRate(25.0));
             m_settings.setFrequencyBand(4.0, 6.0);
             createAndWait();
-            QVERIFY2(m_preview.ready(), qPrintable(m_preview.errorMessage()));
+            QVERIFY2(m_analysis.ready(), qPrintable(m_analysis.errorMessage()));
             QCOMPARE(m_fragment.endFrameExclusive(), 100);
         }
-        const auto store = ControllerTestAccess::result(&m_preview);
+        const auto store = ControllerTestAccess::result(&m_analysis);
         const QString frames = QDir(store->directory()).filePath("frames.bin");
         if (!QFile::exists(intactFrames))
             QVERIFY(QFile::copy(frames, intactFrames));
@@ -441,9 +441,9 @@ private slots:
         QVERIFY(QFile::copy(intactFrames, frames));
         const qint64 first = store->firstFrameIndex();
         const qint64 end = first + store->frameCount();
-        if (!m_playback.previewAvailable()) {
-            QVERIFY(m_playback.configurePreview(store, first, end));
-            QTRY_VERIFY_WITH_TIMEOUT(m_playback.previewAvailable() && m_playback.canNavigate(), 10000);
+        if (!m_playback.resultAvailable()) {
+            QVERIFY(m_playback.configureResult(store, first, end));
+            QTRY_VERIFY_WITH_TIMEOUT(m_playback.resultAvailable() && m_playback.canNavigate(), 10000);
         }
         const double fraction = double(from) / double(m_playback.frameCount() - 1);
         QCOMPARE(navigate([&] { m_playback.seekToFraction(fraction); }), from);
@@ -461,23 +461,23 @@ private slots:
         else if (request == QLatin1String("step"))
             m_playback.stepForward();
         else if (request == QLatin1String("configure"))
-            QVERIFY(m_playback.configurePreview(store, first, end));
+            QVERIFY(m_playback.configureResult(store, first, end));
         else
             m_playback.retry();
         QVERIFY(!m_playback.idle());
         QTRY_VERIFY_WITH_TIMEOUT(m_playback.idle(), 20000);
 
-        QVERIFY(m_preview.ready());
+        QVERIFY(m_analysis.ready());
         QVERIFY(m_exporter.available()); // the result may be readable even where playing it failed
         if (damage == QLatin1String("source")) {
             QVERIFY(m_playback.hasError()); // with "Retry playback", which works once the file is back
             QVERIFY(QFile::copy(testMediaPath("cfr25_bframes.mp4"), source));
             m_playback.retry();
-            QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate() && m_playback.previewAvailable(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(m_playback.canNavigate() && m_playback.resultAvailable(), 20000);
         } else {
             QVERIFY(m_playback.canNavigate());
-            QVERIFY(!m_playback.previewAvailable());
-            QCOMPARE(m_playback.previewErrorMessage(),
+            QVERIFY(!m_playback.resultAvailable());
+            QCOMPARE(m_playback.resultErrorMessage(),
                      QStringLiteral("Could not read the temporary analysis result. Run the analysis again."));
         }
     }
@@ -633,7 +633,7 @@ private slots:
         item.setPlaybackController(&m_idlePlayback);
         QVERIFY(item.hasFrame());
         QSignalSpy availability(&item, &VideoFrameItem::frameAvailabilityChanged);
-        item.setProcessedPreview(true); // no preview frame: cleared
+        item.setShowsResult(true); // no result frame: cleared
         QVERIFY(!item.hasFrame());
         QCOMPARE(availability.count(), 1);
         ControllerTestAccess::answer(&m_idlePlayback, 0, filled(QSize(64, 48), Qt::red),

@@ -2,16 +2,16 @@
 #include "ui/controllers/ApplicationController.h"
 
 #include "ovra/Version.h"
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/AnalysisSettingsSnapshot.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/MediaRuntimeController.h"
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 namespace ovra::ui::controllers {
 
@@ -21,18 +21,18 @@ ApplicationController::ApplicationController(QObject *parent)
     , m_videoSession(new VideoSessionController(m_mediaRuntime, this))
     , m_analysisFragment(new AnalysisFragmentController(m_videoSession, this))
     , m_processingSettings(new ProcessingSettingsController(m_videoSession, m_analysisFragment, this))
-    , m_playback(new playback::PlaybackController(m_videoSession, m_analysisFragment, m_mediaRuntime, this))
-    , m_preview(new PreviewController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, this))
+    , m_playback(new controllers::PlaybackController(m_videoSession, m_analysisFragment, m_mediaRuntime, this))
+    , m_analysis(new AnalysisController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, this))
     , m_exporter(
-          new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_preview, this))
+          new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_analysis, this))
     , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
     , m_settingsSnapshot(new AnalysisSettingsSnapshot(m_videoSession, m_processingSettings, this))
 {
-    connect(m_preview, &PreviewController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
+    connect(m_analysis, &AnalysisController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_videoSession, &VideoSessionController::stateChanged, this,
             &ApplicationController::handleOperationStateChanged);
-    m_saveWorkflow = new SaveWorkflowController(m_videoSession, m_preview, m_exporter, m_playback, this);
+    m_saveWorkflow = new SaveWorkflowController(m_videoSession, m_analysis, m_exporter, m_playback, this);
 }
 
 ApplicationController::~ApplicationController()
@@ -40,11 +40,11 @@ ApplicationController::~ApplicationController()
     // The workers stop before anything they use is destroyed.
     m_spectrum->shutdown();
     m_exporter->shutdown();
-    m_preview->shutdown();
+    m_analysis->shutdown();
     delete m_saveWorkflow;
     delete m_spectrum;
     delete m_exporter;
-    delete m_preview;
+    delete m_analysis;
     delete m_playback;
 }
 
@@ -59,8 +59,8 @@ bool ApplicationController::cancelCurrentOperation()
     case Operation::Export:
         m_exporter->cancel();
         return true;
-    case Operation::Preview:
-        m_preview->cancel();
+    case Operation::Analysis:
+        m_analysis->cancel();
         return true;
     case Operation::SourceAnalysis:
         m_videoSession->cancelAnalysis();
@@ -75,8 +75,8 @@ ApplicationController::Operation ApplicationController::computeCurrentOperation(
 {
     if (m_exporter->busy())
         return Operation::Export;
-    if (m_preview->busy())
-        return Operation::Preview;
+    if (m_analysis->busy())
+        return Operation::Analysis;
     return m_videoSession->busy() ? Operation::SourceAnalysis : Operation::None;
 }
 
@@ -92,9 +92,9 @@ void ApplicationController::handleOperationStateChanged()
 
 void ApplicationController::updateInteractionLocks()
 {
-    const bool processingActive = m_preview->busy() || m_exporter->busy();
+    const bool processingActive = m_analysis->busy() || m_exporter->busy();
     m_videoSession->setEditingLocked(processingActive);
-    m_videoSession->setUnsavedResultPending(m_preview->unsaved());
+    m_videoSession->setUnsavedResultPending(m_analysis->unsaved());
     m_analysisFragment->setEditingLocked(processingActive || m_videoSession->busy());
     m_processingSettings->setEditingLocked(processingActive || m_videoSession->busy());
 }

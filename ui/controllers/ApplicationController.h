@@ -5,7 +5,7 @@
 #include <QString>
 #include <QtQmlIntegration/qqmlintegration.h>
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 class PlaybackController;
 }
 
@@ -15,14 +15,14 @@ class AnalysisFragmentController;
 class AnalysisSettingsSnapshot;
 class ExportController;
 class MediaRuntimeController;
-class PreviewController;
+class AnalysisController;
 class ProcessingSettingsController;
 class SaveWorkflowController;
 class SpectrumController;
 class VideoSessionController;
 
 // The root of the controller graph: creates the controllers in their dependency order, keeps
-// the interaction locks in step with preview and export, and shuts the workers down first.
+// the interaction locks in step with analysis and export, and shuts the workers down first.
 class ApplicationController : public QObject
 {
     Q_OBJECT
@@ -33,8 +33,8 @@ class ApplicationController : public QObject
     Q_PROPERTY(ovra::ui::controllers::AnalysisFragmentController *analysisFragment READ analysisFragment CONSTANT FINAL)
     Q_PROPERTY(
         ovra::ui::controllers::ProcessingSettingsController *processingSettings READ processingSettings CONSTANT FINAL)
-    Q_PROPERTY(ovra::ui::playback::PlaybackController *playback READ playback CONSTANT FINAL)
-    Q_PROPERTY(ovra::ui::controllers::PreviewController *preview READ preview CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::PlaybackController *playback READ playback CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::AnalysisController *analysis READ analysis CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::ExportController *exporter READ exporter CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SpectrumController *spectrum READ spectrum CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SaveWorkflowController *saveWorkflow READ saveWorkflow CONSTANT FINAL)
@@ -45,12 +45,12 @@ class ApplicationController : public QObject
     Q_MOC_INCLUDE("ui/controllers/AnalysisSettingsSnapshot.h")
     Q_MOC_INCLUDE("ui/controllers/ExportController.h")
     Q_MOC_INCLUDE("ui/controllers/MediaRuntimeController.h")
-    Q_MOC_INCLUDE("ui/controllers/PreviewController.h")
+    Q_MOC_INCLUDE("ui/controllers/AnalysisController.h")
     Q_MOC_INCLUDE("ui/controllers/ProcessingSettingsController.h")
     Q_MOC_INCLUDE("ui/controllers/SaveWorkflowController.h")
     Q_MOC_INCLUDE("ui/controllers/SpectrumController.h")
     Q_MOC_INCLUDE("ui/controllers/VideoSessionController.h")
-    Q_MOC_INCLUDE("ui/playback/PlaybackController.h")
+    Q_MOC_INCLUDE("ui/controllers/PlaybackController.h")
 
 public:
     explicit ApplicationController(QObject *parent = nullptr);
@@ -63,7 +63,7 @@ public:
     enum class Operation {
         None,
         SourceAnalysis,
-        Preview,
+        Analysis,
         Export
     };
     Q_ENUM(Operation)
@@ -74,8 +74,8 @@ public:
     VideoSessionController *videoSession() const { return m_videoSession; }
     AnalysisFragmentController *analysisFragment() const { return m_analysisFragment; }
     ProcessingSettingsController *processingSettings() const { return m_processingSettings; }
-    playback::PlaybackController *playback() const { return m_playback; }
-    PreviewController *preview() const { return m_preview; }
+    controllers::PlaybackController *playback() const { return m_playback; }
+    AnalysisController *analysis() const { return m_analysis; }
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
     SaveWorkflowController *saveWorkflow() const { return m_saveWorkflow; }
@@ -93,8 +93,8 @@ private:
     VideoSessionController *m_videoSession = nullptr;
     AnalysisFragmentController *m_analysisFragment = nullptr;
     ProcessingSettingsController *m_processingSettings = nullptr;
-    playback::PlaybackController *m_playback = nullptr;
-    PreviewController *m_preview = nullptr;
+    controllers::PlaybackController *m_playback = nullptr;
+    AnalysisController *m_analysis = nullptr;
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
     Operation m_currentOperation = Operation::None;

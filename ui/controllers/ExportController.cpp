@@ -2,12 +2,12 @@
 #include "ui/controllers/ExportController.h"
 
 #include "processing/VideoProcessingPipeline.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/MediaRuntimeController.h"
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -21,19 +21,20 @@ using project_data::ProcessingState;
 
 ExportController::ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
                                    ProcessingSettingsController *settingsController,
-                                   playback::PlaybackController *playback, PreviewController *preview, QObject *parent)
+                                   controllers::PlaybackController *playback, AnalysisController *analysis,
+                                   QObject *parent)
     : QObject(parent)
     , m_videoSession(videoSession)
     , m_mediaRuntime(mediaRuntime)
     , m_settingsController(settingsController)
     , m_playback(playback)
-    , m_preview(preview)
+    , m_analysis(analysis)
     , m_job(QStringLiteral("Processed video export"), this)
 {
     connect(videoSession, &VideoSessionController::sourceChanged, this, &ExportController::handleSourceChanged);
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this, &ExportController::refresh);
-    connect(playback, &playback::PlaybackController::stateChanged, this, &ExportController::refresh);
-    connect(preview, &PreviewController::stateChanged, this, &ExportController::refresh);
+    connect(playback, &controllers::PlaybackController::stateChanged, this, &ExportController::refresh);
+    connect(analysis, &AnalysisController::stateChanged, this, &ExportController::refresh);
     m_available = computeAvailable();
 }
 
@@ -70,8 +71,8 @@ QString ExportController::preferredDirectoryPath() const
 
 bool ExportController::computeAvailable() const
 {
-    return !busy() && m_mediaRuntime->available() && m_videoSession->ready() && m_preview->ready() && !m_preview->busy()
-        && m_playback->idle();
+    return !busy() && m_mediaRuntime->available() && m_videoSession->ready() && m_analysis->ready()
+        && !m_analysis->busy() && m_playback->idle();
 }
 
 bool ExportController::canStart() const
@@ -87,7 +88,7 @@ QString ExportController::destinationFileName() const
 void ExportController::refresh()
 {
     const bool available = computeAvailable();
-    if (m_completed && m_preview->resultFinishedAt() != m_exportedResultFinishedAt) {
+    if (m_completed && m_analysis->resultFinishedAt() != m_exportedResultFinishedAt) {
         m_completed = false;
         m_available = available;
         emit stateChanged();
@@ -189,7 +190,7 @@ QUrl ExportController::suggestedFileUrl() const
     const QString base = QFileInfo(m_videoSession->filePath()).completeBaseName();
     const QString name = base.isEmpty() ? QStringLiteral("processed-video")
                                         : base + QStringLiteral("_analysis_")
-            + m_preview->resultFinishedAt().toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+            + m_analysis->resultFinishedAt().toLocalTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     const QDir folder(preferredDirectoryPath());
     QString candidate = folder.filePath(name + QStringLiteral(".mp4"));
     for (int n = 2; QFileInfo::exists(candidate) || QFileInfo::exists(candidate + QStringLiteral(".json")); ++n)
@@ -206,8 +207,8 @@ void ExportController::startExport()
     if (!validateDestination(m_destinationFilePath, &error))
         return refuse(error);
     project_data::ProcessingRequest request;
-    // Without a result the user must create one; with one, the player or the preview must settle first.
-    if (!m_preview->exportRequest(&request))
+    // Without a result the user must create one; with one, the player or the analysis must settle first.
+    if (!m_analysis->exportRequest(&request))
         return refuse(tr("Create an analysis result before saving."));
     if (!computeAvailable())
         return refuse(tr("Pause playback and wait until video processing is ready before exporting."));
@@ -263,7 +264,7 @@ void ExportController::handleFinished(const project_data::ProcessingResult &resu
         m_frameCount = std::max<qint64>(m_exportEndFrame - m_exportStartFrame, 0);
         m_durationUs = m_playbackFrameRate > 0.0 ? std::llround(double(m_frameCount) * 1e6 / m_playbackFrameRate) : 0;
         m_progress = 1.0;
-        m_exportedResultFinishedAt = m_preview->resultFinishedAt();
+        m_exportedResultFinishedAt = m_analysis->resultFinishedAt();
         m_completed = true;
         ++m_exportRevision;
         m_stageName = tr("Processed video was saved");
@@ -284,7 +285,7 @@ void ExportController::handleFinished(const project_data::ProcessingResult &resu
     // Before this controller tells anyone, so that whoever continues after the save finds the
     // result saved and the session free to open another video.
     if (m_completed)
-        m_preview->markSaved();
+        m_analysis->markSaved();
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();

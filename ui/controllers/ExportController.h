@@ -12,18 +12,18 @@
 
 class ControllerTestAccess;
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 class PlaybackController;
 }
 
 namespace ovra::ui::controllers {
 
 class MediaRuntimeController;
-class PreviewController;
+class AnalysisController;
 class ProcessingSettingsController;
 class VideoSessionController;
 
-// Saves the preview's current analysis result as MP4 plus parameters file on its own
+// Saves the current analysis result as MP4 plus parameters file on its own
 // low-priority thread. Only the latest started export is listened to.
 class ExportController : public QObject
 {
@@ -54,8 +54,8 @@ class ExportController : public QObject
 
 public:
     ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
-                     ProcessingSettingsController *settingsController, playback::PlaybackController *playback,
-                     PreviewController *preview, QObject *parent = nullptr);
+                     ProcessingSettingsController *settingsController, controllers::PlaybackController *playback,
+                     AnalysisController *analysis, QObject *parent = nullptr);
     ~ExportController() override;
 
     // The one word for what saving is doing, the most urgent fact first; Ready means a
@@ -122,8 +122,8 @@ private:
     VideoSessionController *m_videoSession = nullptr;
     MediaRuntimeController *m_mediaRuntime = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
-    playback::PlaybackController *m_playback = nullptr;
-    PreviewController *m_preview = nullptr;
+    controllers::PlaybackController *m_playback = nullptr;
+    AnalysisController *m_analysis = nullptr;
     QString m_preferredDirectory;
     QDateTime m_exportedResultFinishedAt;
     QString m_destinationFilePath;

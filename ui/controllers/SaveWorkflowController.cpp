@@ -1,25 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/controllers/SaveWorkflowController.h"
 
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/ExportController.h"
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 namespace ovra::ui::controllers {
 
-SaveWorkflowController::SaveWorkflowController(VideoSessionController *videoSession, PreviewController *preview,
-                                               ExportController *exporter, playback::PlaybackController *playback,
+SaveWorkflowController::SaveWorkflowController(VideoSessionController *videoSession, AnalysisController *analysis,
+                                               ExportController *exporter, controllers::PlaybackController *playback,
                                                QObject *parent)
     : QObject(parent)
     , m_videoSession(videoSession)
-    , m_preview(preview)
+    , m_analysis(analysis)
     , m_exporter(exporter)
     , m_playback(playback)
 {
     connect(exporter, &ExportController::stateChanged, this, &SaveWorkflowController::handleExporterChanged);
     connect(exporter, &ExportController::stateChanged, this, &SaveWorkflowController::handleOperationsChanged);
-    connect(preview, &PreviewController::stateChanged, this, &SaveWorkflowController::handleOperationsChanged);
+    connect(analysis, &AnalysisController::stateChanged, this, &SaveWorkflowController::handleOperationsChanged);
     connect(videoSession, &VideoSessionController::stateChanged, this,
             &SaveWorkflowController::handleOperationsChanged);
 }
@@ -55,7 +55,7 @@ void SaveWorkflowController::discardAndContinue()
 {
     if (m_step != Step::AwaitingDecision)
         return;
-    m_preview->acknowledgeDiscard();
+    m_analysis->acknowledgeDiscard();
     continueWithPendingAction();
 }
 
@@ -94,8 +94,8 @@ void SaveWorkflowController::cancelOperationsAndClose()
     m_closeAfterCancel = true;
     if (m_exporter->busy())
         m_exporter->cancel();
-    if (m_preview->busy())
-        m_preview->cancel();
+    if (m_analysis->busy())
+        m_analysis->cancel();
     if (m_videoSession->busy())
         m_videoSession->cancelAnalysis();
     handleOperationsChanged();
@@ -103,14 +103,14 @@ void SaveWorkflowController::cancelOperationsAndClose()
 
 bool SaveWorkflowController::operationRunning() const
 {
-    return m_videoSession->busy() || m_preview->busy() || m_exporter->busy();
+    return m_videoSession->busy() || m_analysis->busy() || m_exporter->busy();
 }
 
 void SaveWorkflowController::request(const PendingAction &action)
 {
     if (operationRunning() || m_step != Step::Idle)
         return;
-    if (!m_preview->unsaved())
+    if (!m_analysis->unsaved())
         return run(action);
     m_pending = action;
     m_step = Step::AwaitingDecision;
@@ -134,7 +134,7 @@ void SaveWorkflowController::run(const PendingAction &action)
         m_videoSession->openSource(action.fileUrl);
         break;
     case Action::Analyse:
-        m_preview->createPreview();
+        m_analysis->startAnalysis();
         break;
     case Action::Close:
         m_closeApproved = true;
@@ -167,7 +167,7 @@ void SaveWorkflowController::dropPendingAction()
 
 void SaveWorkflowController::beginSave()
 {
-    if (!m_preview->ready() || operationRunning())
+    if (!m_analysis->ready() || operationRunning())
         return dropPendingAction();
     if (m_exporter->available())
         return askForDestination();

@@ -7,14 +7,14 @@
 
 #include <optional>
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 class PlaybackController;
 }
 
 namespace ovra::ui::controllers {
 
 class ExportController;
-class PreviewController;
+class AnalysisController;
 class VideoSessionController;
 
 // What the window does before an action that would drop an unsaved analysis result (opening a
@@ -29,8 +29,9 @@ class SaveWorkflowController : public QObject
     QML_UNCREATABLE("The application controller owns the save workflow.")
 
 public:
-    SaveWorkflowController(VideoSessionController *videoSession, PreviewController *preview, ExportController *exporter,
-                           playback::PlaybackController *playback, QObject *parent = nullptr);
+    SaveWorkflowController(VideoSessionController *videoSession, AnalysisController *analysis,
+                           ExportController *exporter, controllers::PlaybackController *playback,
+                           QObject *parent = nullptr);
 
     // The actions: each runs at once unless an unsaved result asks first (decisionRequested).
     // Ignored while an operation runs or another action waits.
@@ -93,9 +94,9 @@ private:
     void handleOperationsChanged();
 
     VideoSessionController *m_videoSession = nullptr;
-    PreviewController *m_preview = nullptr;
+    AnalysisController *m_analysis = nullptr;
     ExportController *m_exporter = nullptr;
-    playback::PlaybackController *m_playback = nullptr;
+    controllers::PlaybackController *m_playback = nullptr;
     std::optional<PendingAction> m_pending;
     Step m_step = Step::Idle;
     bool m_closeAfterCancel = false;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/items/VideoFrameItem.h"
 
-#include "ui/playback/PlaybackController.h"
+#include "ui/controllers/PlaybackController.h"
 
 #include <QQuickWindow>
 #include <QSGSimpleTextureNode>
@@ -26,12 +26,12 @@ VideoFrameItem::VideoFrameItem(QQuickItem *parent)
     setFlag(ItemHasContents, true);
 }
 
-playback::PlaybackController *VideoFrameItem::playbackController() const
+controllers::PlaybackController *VideoFrameItem::playbackController() const
 {
     return m_controller.data();
 }
 
-void VideoFrameItem::setPlaybackController(playback::PlaybackController *playback)
+void VideoFrameItem::setPlaybackController(controllers::PlaybackController *playback)
 {
     if (playback == m_controller)
         return;
@@ -39,20 +39,20 @@ void VideoFrameItem::setPlaybackController(playback::PlaybackController *playbac
         m_controller->disconnect(this);
     m_controller = playback;
     if (playback) {
-        connect(playback, &playback::PlaybackController::frameReady, this, [this](const QImage &image) {
-            if (!m_processedPreview)
+        connect(playback, &controllers::PlaybackController::frameReady, this, [this](const QImage &image) {
+            if (!m_showsResult)
                 showImage(image);
         });
-        connect(playback, &playback::PlaybackController::frameCleared, this, [this] {
-            if (!m_processedPreview)
+        connect(playback, &controllers::PlaybackController::frameCleared, this, [this] {
+            if (!m_showsResult)
                 clear();
         });
-        connect(playback, &playback::PlaybackController::previewFrameReady, this, [this](const QImage &image) {
-            if (m_processedPreview)
+        connect(playback, &controllers::PlaybackController::resultFrameReady, this, [this](const QImage &image) {
+            if (m_showsResult)
                 showImage(image);
         });
-        connect(playback, &playback::PlaybackController::previewFrameCleared, this, [this] {
-            if (m_processedPreview)
+        connect(playback, &controllers::PlaybackController::resultFrameCleared, this, [this] {
+            if (m_showsResult)
                 clear();
         });
         showControllerImage();
@@ -62,16 +62,16 @@ void VideoFrameItem::setPlaybackController(playback::PlaybackController *playbac
     emit playbackControllerChanged();
 }
 
-void VideoFrameItem::setProcessedPreview(bool processedPreview)
+void VideoFrameItem::setShowsResult(bool showsResult)
 {
-    if (processedPreview == m_processedPreview)
+    if (showsResult == m_showsResult)
         return;
-    m_processedPreview = processedPreview;
+    m_showsResult = showsResult;
     if (m_controller)
         showControllerImage();
     else
         clear();
-    emit processedPreviewChanged();
+    emit showsResultChanged();
 }
 
 void VideoFrameItem::setPixelAspectRatio(double ratio)
@@ -87,7 +87,7 @@ void VideoFrameItem::setPixelAspectRatio(double ratio)
 
 void VideoFrameItem::showControllerImage()
 {
-    showImage(m_processedPreview ? m_controller->currentPreviewFrame() : m_controller->currentFrame());
+    showImage(m_showsResult ? m_controller->currentResultFrame() : m_controller->currentFrame());
 }
 
 void VideoFrameItem::showImage(const QImage &image)

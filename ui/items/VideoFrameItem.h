@@ -7,41 +7,40 @@
 #include <QRectF>
 #include <QtQmlIntegration/qqmlintegration.h>
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 class PlaybackController;
 }
 
 namespace ovra::ui::items {
 
-// Shows the current source frame of a PlaybackController, or in processedPreview mode the
+// Shows the current source frame of a PlaybackController, or in showsResult mode the
 // matching frame of the analysis result, fitted into the item with its display aspect ratio
 // (stored size stretched by the pixel aspect ratio) kept.
 class VideoFrameItem : public QQuickItem
 {
     Q_OBJECT
     QML_ELEMENT
-    Q_PROPERTY(ovra::ui::playback::PlaybackController *playbackController READ playbackController WRITE
+    Q_PROPERTY(ovra::ui::controllers::PlaybackController *playbackController READ playbackController WRITE
                    setPlaybackController NOTIFY playbackControllerChanged FINAL)
     Q_PROPERTY(bool hasFrame READ hasFrame NOTIFY frameAvailabilityChanged FINAL)
     Q_PROPERTY(QRectF paintedRect READ paintedRect NOTIFY paintedRectChanged FINAL)
     Q_PROPERTY(
         double pixelAspectRatio READ pixelAspectRatio WRITE setPixelAspectRatio NOTIFY pixelAspectRatioChanged FINAL)
-    Q_PROPERTY(
-        bool processedPreview READ processedPreview WRITE setProcessedPreview NOTIFY processedPreviewChanged FINAL)
-    Q_MOC_INCLUDE("ui/playback/PlaybackController.h")
+    Q_PROPERTY(bool showsResult READ showsResult WRITE setShowsResult NOTIFY showsResultChanged FINAL)
+    Q_MOC_INCLUDE("ui/controllers/PlaybackController.h")
 
 public:
     explicit VideoFrameItem(QQuickItem *parent = nullptr);
 
-    playback::PlaybackController *playbackController() const;
-    void setPlaybackController(playback::PlaybackController *playback);
+    controllers::PlaybackController *playbackController() const;
+    void setPlaybackController(controllers::PlaybackController *playback);
     bool hasFrame() const { return m_hasFrame; }
     QRectF paintedRect() const;
     double pixelAspectRatio() const { return m_pixelAspectRatio; }
     // Anything but a positive finite ratio means square pixels.
     void setPixelAspectRatio(double ratio);
-    bool processedPreview() const { return m_processedPreview; }
-    void setProcessedPreview(bool processedPreview);
+    bool showsResult() const { return m_showsResult; }
+    void setShowsResult(bool showsResult);
     QImage frame() const { return m_frame; }
 
 signals:
@@ -49,7 +48,7 @@ signals:
     void frameAvailabilityChanged();
     void paintedRectChanged();
     void pixelAspectRatioChanged();
-    void processedPreviewChanged();
+    void showsResultChanged();
 
 protected:
     void geometryChange(const QRectF &newGeometry, const QRectF &oldGeometry) override;
@@ -60,11 +59,11 @@ private:
     void showImage(const QImage &image);
     void clear();
 
-    QPointer<playback::PlaybackController> m_controller;
+    QPointer<controllers::PlaybackController> m_controller;
     QImage m_frame;
     bool m_textureDirty = false;
     bool m_hasFrame = false;
-    bool m_processedPreview = false;
+    bool m_showsResult = false;
     double m_pixelAspectRatio = 1.0;
 };
 

@@ -148,10 +148,10 @@ TestCase {
                         completed: false, destinationFileName: "" },
             session: { cancelling: false, busy: false, hasError: false, errorMessage: "", cancelled: false,
                        ready: false },
-            preview: { cancelling: false, busy: false, stageName: "", hasError: false, errorMessage: "",
+            analysis: { cancelling: false, busy: false, stageName: "", hasError: false, errorMessage: "",
                        ready: false, stale: false },
-            playback: { busy: false, playPending: false, pausePending: false, previewAvailable: false,
-                        previewErrorMessage: "", hasError: false, errorMessage: "", playing: false }
+            playback: { busy: false, playPending: false, pausePending: false, resultAvailable: false,
+                        resultErrorMessage: "", hasError: false, errorMessage: "", playing: false }
         }
     }
     function test_status_data() {
@@ -165,11 +165,11 @@ TestCase {
             { tag: "cancelling the export wins over its stage",
               change: function (s) { s.exporter.busy = true; s.exporter.cancelling = true },
               text: "Cancelling result saving…", tone: "success" },
-            { tag: "stale result", change: function (s) { s.session.ready = true; s.preview.ready = true; s.preview.stale = true },
+            { tag: "stale result", change: function (s) { s.session.ready = true; s.analysis.ready = true; s.analysis.stale = true },
               text: "Analysis settings have changed", tone: "warning" },
             { tag: "failed save without a message", change: function (s) { s.exporter.hasError = true },
               text: "Saving the result failed", tone: "error" },
-            { tag: "preview playback error", change: function (s) { s.playback.previewErrorMessage = "gone" },
+            { tag: "preview playback error", change: function (s) { s.playback.resultErrorMessage = "gone" },
               text: "gone", tone: "error" },
             { tag: "saved result", change: function (s) { s.exporter.completed = true; s.exporter.destinationFileName = "a.mp4" },
               text: "Result saved: a.mp4", tone: "success" },
@@ -180,8 +180,8 @@ TestCase {
     function test_status(data) {
         const s = idle()
         data.change(s)
-        compare(Status.text(s.exporter, s.session, s.preview, s.playback), data.text)
-        compare(Status.tone(s.exporter, s.session, s.preview, s.playback), data.tone)
+        compare(Status.text(s.exporter, s.session, s.analysis, s.playback), data.text)
+        compare(Status.tone(s.exporter, s.session, s.analysis, s.playback), data.tone)
     }
 
     function test_remaining_data() {

@@ -13,7 +13,7 @@ AppDialog {
     required property ApplicationController applicationController
     readonly property VideoSessionController session: applicationController.videoSession
     readonly property ProcessingSettingsController settings: applicationController.processingSettings
-    readonly property PreviewController preview: applicationController.preview
+    readonly property AnalysisController analysis: applicationController.analysis
     readonly property ExportController exporter: applicationController.exporter
     signal analysisRequested()
 
@@ -50,7 +50,7 @@ AppDialog {
     ScrollView {
         anchors.fill: parent
         contentWidth: availableWidth
-        enabled: !root.preview.busy && !root.exporter.busy
+        enabled: !root.analysis.busy && !root.exporter.busy
 
         Column {
             width: parent.width
@@ -190,11 +190,11 @@ AppDialog {
                 AppButton {
                     kind: AppButton.Primary
                     text: qsTr("Start analysis")
-                    enabled: root.preview.available && !root.exporter.busy
+                    enabled: root.analysis.available && !root.exporter.busy
                     onClicked: {
                         focusSink.forceActiveFocus()
                         Qt.callLater(function () { // qmllint disable type
-                            if (!root.preview.available)
+                            if (!root.analysis.available)
                                 return
                             root.applicationController.settingsSnapshot.keep()
                             root.close()

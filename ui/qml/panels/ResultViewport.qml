@@ -11,9 +11,9 @@ ViewportFrame {
 
     required property ApplicationController applicationController
     required property bool interactionAllowed
-    readonly property PreviewController preview: applicationController.preview
+    readonly property AnalysisController analysis: applicationController.analysis
     readonly property PlaybackController playback: applicationController.playback
-    readonly property string resultError: preview.errorMessage || playback.previewErrorMessage
+    readonly property string resultError: analysis.errorMessage || playback.resultErrorMessage
     signal saveRequested()
 
     title: qsTr("Analysis result")
@@ -21,7 +21,7 @@ ViewportFrame {
         IconButton {
             iconSource: "qrc:/ui/icons/save.svg"
             toolTipText: qsTr("Save analysis result")
-            enabled: root.interactionAllowed && root.preview.ready
+            enabled: root.interactionAllowed && root.analysis.ready
             onClicked: root.saveRequested()
         }
     ]
@@ -29,14 +29,14 @@ ViewportFrame {
     VideoFrameItem {
         id: frame
         anchors.fill: parent
-        visible: root.playback.hasPreviewFrame
-        processedPreview: true
+        visible: root.playback.hasResultFrame
+        showsResult: true
         playbackController: root.playback
         pixelAspectRatio: root.applicationController.videoSession.pixelAspectRatio
     }
     Rectangle {
         anchors.fill: parent
-        visible: root.preview.busy || !root.playback.hasPreviewFrame
+        visible: root.analysis.busy || !root.playback.hasResultFrame
         color: frame.visible ? Theme.scrim : Theme.viewport
         Column {
             anchors.centerIn: parent
@@ -44,7 +44,7 @@ ViewportFrame {
             spacing: Theme.itemSpacing
             ActivitySpinner {
                 anchors.horizontalCenter: parent.horizontalCenter
-                visible: root.preview.busy
+                visible: root.analysis.busy
                 running: visible
                 width: 32
                 height: 32
@@ -53,16 +53,16 @@ ViewportFrame {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                font.pixelSize: root.preview.busy || root.resultError ? Theme.bodyFontSize : Theme.titleFontSize
-                font.weight: root.preview.busy || root.resultError ? Font.Normal : Font.DemiBold
-                color: root.preview.busy ? Theme.textPrimary : root.resultError ? Theme.error : Theme.textPrimary
-                text: root.preview.busy ? (root.preview.cancelling ? qsTr("Cancelling analysis…")
+                font.pixelSize: root.analysis.busy || root.resultError ? Theme.bodyFontSize : Theme.titleFontSize
+                font.weight: root.analysis.busy || root.resultError ? Font.Normal : Font.DemiBold
+                color: root.analysis.busy ? Theme.textPrimary : root.resultError ? Theme.error : Theme.textPrimary
+                text: root.analysis.busy ? (root.analysis.cancelling ? qsTr("Cancelling analysis…")
                                                                    : qsTr("Analyzing selected fragment…"))
                     : root.resultError ? root.resultError : qsTr("No analysis result yet")
             }
             Text {
                 width: parent.width
-                visible: !root.preview.busy && !root.resultError
+                visible: !root.analysis.busy && !root.resultError
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
                 font.pixelSize: Theme.noteFontSize
@@ -70,16 +70,16 @@ ViewportFrame {
                 text: qsTr("Use Processing to configure and start analysis. Save the finished result with the icon above.")
             }
             ProgressBar {
-                visible: root.preview.busy
+                visible: root.analysis.busy
                 width: parent.width
                 from: 0
                 to: 1
-                value: root.preview.progress
+                value: root.analysis.progress
             }
             Text {
-                visible: root.preview.busy
+                visible: root.analysis.busy
                 anchors.horizontalCenter: parent.horizontalCenter
-                text: qsTr("%1%").arg(Math.round(root.preview.progress * 100))
+                text: qsTr("%1%").arg(Math.round(root.analysis.progress * 100))
                 color: Theme.textSecondary
                 font.pixelSize: Theme.noteFontSize
             }
@@ -90,7 +90,7 @@ ViewportFrame {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.margins: Theme.itemSpacing
-        visible: root.playback.hasPreviewFrame && !root.preview.busy && (root.preview.stale || root.resultError)
+        visible: root.playback.hasResultFrame && !root.analysis.busy && (root.analysis.stale || root.resultError)
         height: banner.implicitHeight + Theme.panelPadding
         radius: Theme.radiusSmall
         color: Theme.surfaceRaised

@@ -14,18 +14,18 @@ Rectangle {
     required property ApplicationController applicationController
     readonly property ExportController exporter: applicationController.exporter
     readonly property VideoSessionController session: applicationController.videoSession
-    readonly property PreviewController preview: applicationController.preview
+    readonly property AnalysisController analysis: applicationController.analysis
     readonly property PlaybackController playback: applicationController.playback
-    readonly property string tone: StatusText.tone(exporter, session, preview, playback)
-    readonly property bool anyCancelling: exporter.cancelling || preview.cancelling || session.cancelling
+    readonly property string tone: StatusText.tone(exporter, session, analysis, playback)
+    readonly property bool anyCancelling: exporter.cancelling || analysis.cancelling || session.cancelling
     readonly property int operation: applicationController.currentOperation
     readonly property bool progressShown: operation !== ApplicationController.None
     readonly property real progressValue: operation === ApplicationController.Export ? exporter.progress
                                         : operation === ApplicationController.SourceAnalysis ? session.progress
-                                                                                             : preview.progress
+                                                                                             : analysis.progress
     readonly property string remainingText: StatusText.remaining(
         operation === ApplicationController.Export ? exporter.remainingTimeUs // qmllint disable type
-        : operation === ApplicationController.Preview ? preview.remainingTimeUs : 0) // qmllint disable type
+        : operation === ApplicationController.Analysis ? analysis.remainingTimeUs : 0) // qmllint disable type
 
     implicitHeight: 48
     color: Theme.surface
@@ -47,11 +47,11 @@ Rectangle {
             ActivitySpinner {
                 anchors.fill: parent
                 visible: running
-                running: StatusText.active(root.exporter, root.session, root.preview, root.playback)
+                running: StatusText.active(root.exporter, root.session, root.analysis, root.playback)
             }
             Rectangle {
                 anchors.centerIn: parent
-                visible: !StatusText.active(root.exporter, root.session, root.preview, root.playback)
+                visible: !StatusText.active(root.exporter, root.session, root.analysis, root.playback)
                 width: 8
                 height: 8
                 radius: 4
@@ -61,8 +61,8 @@ Rectangle {
         Text {
             objectName: "statusText"
             Layout.fillWidth: true
-            text: StatusText.text(root.exporter, root.session, root.preview, root.playback)
-            color: StatusText.hasError(root.exporter, root.session, root.preview, root.playback) ? Theme.error
+            text: StatusText.text(root.exporter, root.session, root.analysis, root.playback)
+            color: StatusText.hasError(root.exporter, root.session, root.analysis, root.playback) ? Theme.error
                                                                                                   : Theme.textSecondary
             font.pixelSize: Theme.bodyFontSize
             elide: Text.ElideRight

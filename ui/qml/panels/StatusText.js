@@ -2,7 +2,7 @@
 .pragma library
 
 // What the status bar says: the first of these that applies, most urgent first.
-function text(exporter, session, preview, playback) {
+function text(exporter, session, analysis, playback) {
     if (exporter.cancelling)
         return qsTr("Cancelling result saving…")
     if (exporter.busy)
@@ -11,11 +11,11 @@ function text(exporter, session, preview, playback) {
         return qsTr("Cancelling source video analysis…")
     if (session.busy)
         return qsTr("Analyzing source video…")
-    if (preview.cancelling)
+    if (analysis.cancelling)
         return qsTr("Cancelling analysis…")
-    if (preview.busy)
-        return preview.stageName || qsTr("Analyzing selected fragment…")
-    if (playback.busy && preview.ready && !playback.previewAvailable)
+    if (analysis.busy)
+        return analysis.stageName || qsTr("Analyzing selected fragment…")
+    if (playback.busy && analysis.ready && !playback.resultAvailable)
         return qsTr("Preparing analysis result playback…")
     if (playback.playPending)
         return qsTr("Starting playback…")
@@ -25,10 +25,10 @@ function text(exporter, session, preview, playback) {
         return qsTr("Preparing video frame…")
     if (exporter.hasError)
         return exporter.errorMessage || qsTr("Saving the result failed")
-    if (preview.hasError)
-        return preview.errorMessage
-    if (playback.previewErrorMessage)
-        return playback.previewErrorMessage
+    if (analysis.hasError)
+        return analysis.errorMessage
+    if (playback.resultErrorMessage)
+        return playback.resultErrorMessage
     if (playback.hasError)
         return playback.errorMessage
     if (session.hasError)
@@ -39,33 +39,33 @@ function text(exporter, session, preview, playback) {
         return qsTr("Playing selected fragment")
     if (exporter.completed)
         return qsTr("Result saved: %1").arg(exporter.destinationFileName)
-    if (preview.ready && preview.stale)
+    if (analysis.ready && analysis.stale)
         return qsTr("Analysis settings have changed")
-    if (preview.ready && playback.previewAvailable)
+    if (analysis.ready && playback.resultAvailable)
         return qsTr("Analysis result is ready")
     if (session.ready)
         return qsTr("Source video is ready")
     return qsTr("Ready to open a video")
 }
 
-function hasError(exporter, session, preview, playback) {
-    return exporter.hasError || session.hasError || preview.hasError || playback.hasError
-        || playback.previewErrorMessage.length > 0
+function hasError(exporter, session, analysis, playback) {
+    return exporter.hasError || session.hasError || analysis.hasError || playback.hasError
+        || playback.resultErrorMessage.length > 0
 }
 
 // "error", "warning" or "success": the colour of the status dot.
-function tone(exporter, session, preview, playback) {
-    if (hasError(exporter, session, preview, playback))
+function tone(exporter, session, analysis, playback) {
+    if (hasError(exporter, session, analysis, playback))
         return "error"
-    if ((preview.ready && preview.stale) || session.cancelled)
+    if ((analysis.ready && analysis.stale) || session.cancelled)
         return "warning"
     return "success"
 }
 
 // Whether any operation runs, so that the spinner replaces the dot.
-function active(exporter, session, preview, playback) {
-    return exporter.busy || session.busy || preview.busy || playback.busy || playback.playPending
-        || playback.pausePending || exporter.cancelling || session.cancelling || preview.cancelling
+function active(exporter, session, analysis, playback) {
+    return exporter.busy || session.busy || analysis.busy || playback.busy || playback.playPending
+        || playback.pausePending || exporter.cancelling || session.cancelling || analysis.cancelling
 }
 
 // "m:ss left" for a remaining time in microseconds, or nothing while it cannot be told.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 
 #include "media/ErrorMessage.h"
 
@@ -24,7 +24,7 @@ namespace {
 
 using media::reportFailure;
 
-Q_LOGGING_CATEGORY(lcTemporaryVideo, "ovra.project_data")
+Q_LOGGING_CATEGORY(lcAnalysisResult, "ovra.project_data")
 
 const QString rootName = QStringLiteral("ovra-motion-results-v1");
 const QString cleanupLockName = QStringLiteral("cleanup.lock");
@@ -37,20 +37,20 @@ constexpr qint64 recordHeaderBytes = 3 * 4 + 3 * 8;
 bool writeFailed(QString *errorMessage)
 {
     return reportFailure(errorMessage,
-                         TemporaryVideo::tr("Could not write the temporary analysis result. "
+                         AnalysisResult::tr("Could not write the temporary analysis result. "
                                             "Check free disk space and access to the temporary folder."));
 }
 
 bool readFailed(QString *errorMessage)
 {
     return reportFailure(errorMessage,
-                         TemporaryVideo::tr("Could not read the temporary analysis result. Run the analysis again."));
+                         AnalysisResult::tr("Could not read the temporary analysis result. Run the analysis again."));
 }
 
 bool foreignRoot(const QString &root, QString *errorMessage)
 {
     return reportFailure(errorMessage,
-                         TemporaryVideo::tr("The folder for temporary analysis results %1 belongs to another user, "
+                         AnalysisResult::tr("The folder for temporary analysis results %1 belongs to another user, "
                                             "or it is a link or a file. Remove it, or choose another temporary "
                                             "folder (TMPDIR).")
                              .arg(QDir::toNativeSeparators(root)));
@@ -102,19 +102,19 @@ void removeFramesFile(const QString &directory)
 {
     const QString path = directory + QLatin1Char('/') + framesFileName;
     if (QFile::exists(path) && !QFile::remove(path))
-        qCWarning(lcTemporaryVideo).noquote() << "Could not remove temporary analysis result:" << path;
+        qCWarning(lcAnalysisResult).noquote() << "Could not remove temporary analysis result:" << path;
 }
 
 } // namespace
 
-TemporaryVideo::TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex, qint64 expectedFrameCount)
+AnalysisResult::AnalysisResult(media::VideoMetadata metadata, qint64 firstFrameIndex, qint64 expectedFrameCount)
     : m_metadata(std::move(metadata))
     , m_firstFrameIndex(firstFrameIndex)
     , m_expectedFrameCount(expectedFrameCount)
 {
 }
 
-TemporaryVideo::~TemporaryVideo()
+AnalysisResult::~AnalysisResult()
 {
     m_framesFile.close();
     if (m_directory.isEmpty())
@@ -122,19 +122,19 @@ TemporaryVideo::~TemporaryVideo()
     removeFramesFile(m_directory);
     m_ownerLock.reset(); // releasing the lock deletes "owner.lock"
     if (!QDir().rmdir(m_directory))
-        qCWarning(lcTemporaryVideo).noquote()
+        qCWarning(lcAnalysisResult).noquote()
             << "Temporary analysis directory retained for next cleanup:" << m_directory;
 }
 
 // A root per user: with one shared name, whoever made it first (or anyone, with one mkdir) would
 // keep every other user of the machine from analysing. The user's runtime folder is no place for
 // it: that is a small in-memory file system, and a store takes gigabytes.
-QString TemporaryVideo::storeRoot()
+QString AnalysisResult::storeRoot()
 {
     return QDir(QDir::tempPath()).filePath(rootName + QLatin1Char('-') + QString::number(::geteuid()));
 }
 
-bool TemporaryVideo::create(QString *errorMessage)
+bool AnalysisResult::create(QString *errorMessage)
 {
     cleanupStale();
     // A store is written once; a second create would orphan the first directory.
@@ -174,7 +174,7 @@ bool TemporaryVideo::create(QString *errorMessage)
     return true;
 }
 
-bool TemporaryVideo::appendFrame(const media::VideoFrame &frame, QString *errorMessage)
+bool AnalysisResult::appendFrame(const media::VideoFrame &frame, QString *errorMessage)
 {
     if (!m_framesFile.isOpen() || frame.image.isNull())
         return writeFailed(errorMessage);
@@ -194,7 +194,7 @@ bool TemporaryVideo::appendFrame(const media::VideoFrame &frame, QString *errorM
     return true;
 }
 
-bool TemporaryVideo::finish(QString *errorMessage)
+bool AnalysisResult::finish(QString *errorMessage)
 {
     if (!m_framesFile.isOpen() || !m_framesFile.close())
         return writeFailed(errorMessage);
@@ -202,7 +202,7 @@ bool TemporaryVideo::finish(QString *errorMessage)
     return true;
 }
 
-bool TemporaryVideo::readFrame(qint64 index, media::VideoFrame *frame, QString *errorMessage) const
+bool AnalysisResult::readFrame(qint64 index, media::VideoFrame *frame, QString *errorMessage) const
 {
     if (!frame || m_finishedAt.isNull() || index < 0 || index >= frameCount())
         return readFailed(errorMessage);
@@ -236,7 +236,7 @@ bool TemporaryVideo::readFrame(qint64 index, media::VideoFrame *frame, QString *
     return true;
 }
 
-void TemporaryVideo::cleanupStale()
+void AnalysisResult::cleanupStale()
 {
     const QString root = storeRoot();
     if (secureRoot(root, false) != RootState::Usable)
@@ -263,7 +263,7 @@ void TemporaryVideo::cleanupStale()
     }
 }
 
-qint64 TemporaryVideo::requiredStorageBytes(QSize frameSize, qint64 frameCount)
+qint64 AnalysisResult::requiredStorageBytes(QSize frameSize, qint64 frameCount)
 {
     if (frameSize.width() < 1 || frameSize.height() < 1 || frameCount < 1)
         return 0;
@@ -275,7 +275,7 @@ qint64 TemporaryVideo::requiredStorageBytes(QSize frameSize, qint64 frameCount)
     return frameCount * recordBytes;
 }
 
-bool TemporaryVideo::checkFreeSpace(QSize frameSize, qint64 frameCount, QString *errorMessage)
+bool AnalysisResult::checkFreeSpace(QSize frameSize, qint64 frameCount, QString *errorMessage)
 {
     const QString root = storeRoot();
     const QStorageInfo volume(QFileInfo::exists(root) ? root : QDir::tempPath());

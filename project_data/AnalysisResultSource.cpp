@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "project_data/TemporaryVideoSource.h"
+#include "project_data/AnalysisResultSource.h"
 
 #include "media/ErrorMessage.h"
 
@@ -17,31 +17,31 @@ using media::VideoReadStatus;
 
 QString outsideMessage()
 {
-    return TemporaryVideoSource::tr("The requested frame is outside the analysis result.");
+    return AnalysisResultSource::tr("The requested frame is outside the analysis result.");
 }
 
 QString notOpenMessage()
 {
-    return TemporaryVideoSource::tr(
+    return AnalysisResultSource::tr(
         "The analysis result is not open for reading. Open it before seeking or reading frames.");
 }
 
 } // namespace
 
-TemporaryVideoSource::TemporaryVideoSource(std::shared_ptr<const TemporaryVideo> store)
+AnalysisResultSource::AnalysisResultSource(std::shared_ptr<const AnalysisResult> store)
     : m_store(std::move(store))
     , m_firstFrameIndex(m_store ? m_store->firstFrameIndex() : 0)
 {
 }
 
-bool TemporaryVideoSource::open(const QString &, QString *errorMessage)
+bool AnalysisResultSource::open(const QString &, QString *errorMessage)
 {
     if (!m_store)
         return reportFailure(errorMessage, tr("No analysis result is available."));
     return openWithMetadata(m_store->metadata(), errorMessage);
 }
 
-bool TemporaryVideoSource::openWithMetadata(const VideoMetadata &metadata, QString *errorMessage)
+bool AnalysisResultSource::openWithMetadata(const VideoMetadata &metadata, QString *errorMessage)
 {
     if (!m_store || m_store->frameCount() < 1)
         return reportFailure(errorMessage, tr("No analysis result is available."));
@@ -51,7 +51,7 @@ bool TemporaryVideoSource::openWithMetadata(const VideoMetadata &metadata, QStri
     return true;
 }
 
-bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
+bool AnalysisResultSource::seekToTime(qint64 timeUs, QString *errorMessage)
 {
     const std::optional<qint64> frameIndex = media::firstFrameAtOrAfter(timeUs, m_metadata.nominalFrameRate);
     if (!frameIndex)
@@ -59,7 +59,7 @@ bool TemporaryVideoSource::seekToTime(qint64 timeUs, QString *errorMessage)
     return seekToFrame(*frameIndex, errorMessage);
 }
 
-bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
+bool AnalysisResultSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
 {
     if (!m_opened)
         return reportFailure(errorMessage, notOpenMessage());
@@ -69,7 +69,7 @@ bool TemporaryVideoSource::seekToFrame(qint64 frameIndex, QString *errorMessage)
     return true;
 }
 
-VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *errorMessage)
+VideoReadStatus AnalysisResultSource::readFrame(VideoFrame *frame, QString *errorMessage)
 {
     if (!m_opened || !frame) {
         reportFailure(errorMessage, notOpenMessage());
@@ -88,7 +88,7 @@ VideoReadStatus TemporaryVideoSource::readFrame(VideoFrame *frame, QString *erro
     return VideoReadStatus::Frame;
 }
 
-VideoReadStatus TemporaryVideoSource::skipFrame(qint64 *frameIndex, qint64 *presentationTimeUs, QString *errorMessage)
+VideoReadStatus AnalysisResultSource::skipFrame(qint64 *frameIndex, qint64 *presentationTimeUs, QString *errorMessage)
 {
     VideoFrame frame;
     const VideoReadStatus status = readFrame(&frame, errorMessage);

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/AnalysisController.h"
 
 #include "processing/VideoProcessingPipeline.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 #include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 #include <cmath>
 
@@ -14,9 +14,9 @@ namespace ovra::ui::controllers {
 
 using project_data::ProcessingState;
 
-PreviewController::PreviewController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
-                                     ProcessingSettingsController *settingsController,
-                                     playback::PlaybackController *playback, QObject *parent)
+AnalysisController::AnalysisController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
+                                       ProcessingSettingsController *settingsController,
+                                       controllers::PlaybackController *playback, QObject *parent)
     : QObject(parent)
     , m_videoSession(videoSession)
     , m_mediaRuntime(mediaRuntime)
@@ -25,13 +25,13 @@ PreviewController::PreviewController(VideoSessionController *videoSession, Media
     , m_job(QStringLiteral("Processed video preview"), this)
 {
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
-            &PreviewController::handleSettingsChanged);
-    connect(videoSession, &VideoSessionController::sourceChanged, this, &PreviewController::handleSourceChanged);
-    connect(playback, &playback::PlaybackController::stateChanged, this, &PreviewController::checkAvailability);
+            &AnalysisController::handleSettingsChanged);
+    connect(videoSession, &VideoSessionController::sourceChanged, this, &AnalysisController::handleSourceChanged);
+    connect(playback, &controllers::PlaybackController::stateChanged, this, &AnalysisController::checkAvailability);
     m_available = computeAvailable();
 }
 
-PreviewController::State PreviewController::state() const
+AnalysisController::State AnalysisController::state() const
 {
     if (const auto state = jobState<State>(m_job, hasError()))
         return *state;
@@ -40,40 +40,40 @@ PreviewController::State PreviewController::state() const
     return available() ? State::Available : State::Unavailable;
 }
 
-PreviewController::~PreviewController()
+AnalysisController::~AnalysisController()
 {
     shutdown();
 }
 
-void PreviewController::shutdown()
+void AnalysisController::shutdown()
 {
     m_job.stop();
 }
 
-qint64 PreviewController::storageBytes() const
+qint64 AnalysisController::storageBytes() const
 {
     return m_result ? m_result->storageBytes() : 0;
 }
 
-bool PreviewController::computeAvailable() const
+bool AnalysisController::computeAvailable() const
 {
     return !busy() && m_mediaRuntime->available() && m_videoSession->ready() && m_playback->canNavigate()
         && m_settingsController->settingsValid();
 }
 
-void PreviewController::refresh()
+void AnalysisController::refresh()
 {
     m_available = computeAvailable();
     emit stateChanged();
 }
 
-void PreviewController::checkAvailability()
+void AnalysisController::checkAvailability()
 {
     if (computeAvailable() != m_available)
         refresh();
 }
 
-void PreviewController::createPreview()
+void AnalysisController::startAnalysis()
 {
     if (busy() || m_job.stopped())
         return;
@@ -105,7 +105,7 @@ void PreviewController::createPreview()
     const auto analyse = [request](const auto &progress, const auto &cancelled) {
         return processing::VideoProcessingPipeline().run(request, progress, cancelled);
     };
-    m_job.startReporting(analyse, this, &PreviewController::handleProgress, &PreviewController::handleFinished);
+    m_job.startReporting(analyse, this, &AnalysisController::handleProgress, &AnalysisController::handleFinished);
     m_progress = 0.0;
     m_remainingTimeUs = 0;
     m_performance = project_data::ProcessingPerformance();
@@ -115,10 +115,10 @@ void PreviewController::createPreview()
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();
-    m_playback->setPreviewGenerationActive(true);
+    m_playback->setAnalysisRunning(true);
 }
 
-void PreviewController::cancel()
+void AnalysisController::cancel()
 {
     if (!m_job.cancel())
         return;
@@ -127,7 +127,7 @@ void PreviewController::cancel()
     emit progressChanged();
 }
 
-void PreviewController::handleProgress(const project_data::ProcessingProgress &progress)
+void AnalysisController::handleProgress(const project_data::ProcessingProgress &progress)
 {
     m_progress = progress.fraction();
     m_remainingTimeUs = progress.remainingTimeUs();
@@ -136,9 +136,9 @@ void PreviewController::handleProgress(const project_data::ProcessingProgress &p
     emit progressChanged();
 }
 
-void PreviewController::handleFinished(const project_data::ProcessingResult &result)
+void AnalysisController::handleFinished(const project_data::ProcessingResult &result)
 {
-    m_playback->setPreviewGenerationActive(false);
+    m_playback->setAnalysisRunning(false);
     if (m_discardPending) {
         m_stageName.clear();
         m_progress = 0.0;
@@ -148,13 +148,13 @@ void PreviewController::handleFinished(const project_data::ProcessingResult &res
         if (result.performance.hasData())
             m_performance = result.performance;
         if (result.state == ProcessingState::Succeeded) {
-            if (m_playback->configurePreview(result.temporaryVideo, m_requestedStartFrame, m_requestedEndFrame)) {
-                m_result = result.temporaryVideo;
+            if (m_playback->configureResult(result.analysisResult, m_requestedStartFrame, m_requestedEndFrame)) {
+                m_result = result.analysisResult;
                 m_resultRequest = m_pendingRequest;
                 m_startFrame = m_requestedStartFrame;
                 m_endFrameExclusive = m_requestedEndFrame;
                 m_unsavedFlag = true;
-                m_previewRevision = m_requestedSettingsRevision;
+                m_resultRevision = m_requestedSettingsRevision;
                 const double rate = m_videoSession->playbackFrameRate();
                 m_durationUs = rate > 0.0
                     ? std::llround(double(std::max<qint64>(m_endFrameExclusive - m_startFrame, 0)) * 1e6 / rate)
@@ -187,7 +187,7 @@ void PreviewController::handleFinished(const project_data::ProcessingResult &res
     emit progressChanged();
 }
 
-void PreviewController::handleSettingsChanged()
+void AnalysisController::handleSettingsChanged()
 {
     ++m_settingsRevision;
     if (m_ready)
@@ -195,7 +195,7 @@ void PreviewController::handleSettingsChanged()
     refresh();
 }
 
-void PreviewController::handleSourceChanged()
+void AnalysisController::handleSourceChanged()
 {
     ++m_settingsRevision;
     if (busy()) {
@@ -208,28 +208,28 @@ void PreviewController::handleSourceChanged()
     refresh();
 }
 
-void PreviewController::resetResult()
+void AnalysisController::resetResult()
 {
     m_result.reset();
     m_resultRequest = project_data::ProcessingRequest();
     m_unsavedFlag = m_ready = m_stale = false;
-    m_previewRevision = 0;
+    m_resultRevision = 0;
     m_startFrame = m_endFrameExclusive = m_durationUs = 0;
     m_progress = 0.0;
     m_remainingTimeUs = 0;
     m_stageName.clear();
 }
 
-void PreviewController::discardResult()
+void AnalysisController::discardResult()
 {
     if (busy() || m_playback->exportActive())
         return;
-    m_playback->clearPreview();
+    m_playback->clearResult();
     resetResult();
     refresh();
 }
 
-void PreviewController::acknowledgeDiscard()
+void AnalysisController::acknowledgeDiscard()
 {
     if (busy())
         return;
@@ -237,13 +237,13 @@ void PreviewController::acknowledgeDiscard()
     refresh();
 }
 
-void PreviewController::markSaved()
+void AnalysisController::markSaved()
 {
     m_unsavedFlag = false;
     refresh();
 }
 
-bool PreviewController::isResultCurrent() const
+bool AnalysisController::isResultCurrent() const
 {
     if (!m_result)
         return false;
@@ -262,7 +262,7 @@ bool PreviewController::isResultCurrent() const
         && now.workerThreadCount == then.workerThreadCount && now.rotationSpeedRpm == then.rotationSpeedRpm;
 }
 
-bool PreviewController::exportRequest(project_data::ProcessingRequest *request) const
+bool AnalysisController::exportRequest(project_data::ProcessingRequest *request) const
 {
     if (!m_ready || !m_result || !request)
         return false;
@@ -272,7 +272,7 @@ bool PreviewController::exportRequest(project_data::ProcessingRequest *request) 
     return true;
 }
 
-QDateTime PreviewController::resultFinishedAt() const
+QDateTime AnalysisController::resultFinishedAt() const
 {
     return m_result ? m_result->finishedAt() : QDateTime();
 }

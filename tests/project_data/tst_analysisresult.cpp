@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TestMedia.h"
 
-#include "project_data/TemporaryVideo.h"
-#include "project_data/TemporaryVideoSource.h"
+#include "project_data/AnalysisResult.h"
+#include "project_data/AnalysisResultSource.h"
 
 #include <QDir>
 #include <QLocale>
@@ -19,8 +19,8 @@
 using ovra::media::VideoFrame;
 using ovra::media::VideoMetadata;
 using ovra::media::VideoReadStatus;
-using ovra::project_data::TemporaryVideo;
-using ovra::project_data::TemporaryVideoSource;
+using ovra::project_data::AnalysisResult;
+using ovra::project_data::AnalysisResultSource;
 using ovra::tests::verifyRefusal;
 
 namespace {
@@ -57,9 +57,9 @@ QImage storedImage(int index)
 }
 
 // A store of pattern frames with times and indices the result source must replace.
-std::shared_ptr<TemporaryVideo> makeStore(int frames, qint64 firstFrameIndex, bool finish = true)
+std::shared_ptr<AnalysisResult> makeStore(int frames, qint64 firstFrameIndex, bool finish = true)
 {
-    auto store = std::make_shared<TemporaryVideo>(metadataAt(), firstFrameIndex);
+    auto store = std::make_shared<AnalysisResult>(metadataAt(), firstFrameIndex);
     bool ok = store->create();
     for (int i = 0; i < frames; ++i)
         ok = ok && store->appendFrame(VideoFrame{patternFrame(i).image, 999, 999});
@@ -67,7 +67,7 @@ std::shared_ptr<TemporaryVideo> makeStore(int frames, qint64 firstFrameIndex, bo
 }
 
 // The next frame of a result source as "source index at time: stored number", or how reading ended.
-QString nextFrame(TemporaryVideoSource &source, QString *error = nullptr)
+QString nextFrame(AnalysisResultSource &source, QString *error = nullptr)
 {
     VideoFrame frame;
     const VideoReadStatus status = source.readFrame(&frame, error);
@@ -102,14 +102,14 @@ void makeStaleResult(const QString &directory)
 
 } // namespace
 
-class TemporaryVideoTest : public QObject
+class AnalysisResultTest : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir m_base;
     int m_testNumber = 0;
 
-    QString root() const { return TemporaryVideo::storeRoot(); }
+    QString root() const { return AnalysisResult::storeRoot(); }
 
 private slots:
     // Every test gets a temporary folder of its own, so each starts without a store root.
@@ -126,7 +126,7 @@ private slots:
     void roundTripReturnsArgb32WithTheSameColoursInAnOwnerOnlyRoot()
     {
         QFETCH(qint64, expectedFrames);
-        auto store = std::make_unique<TemporaryVideo>(metadataAt(), 0, expectedFrames);
+        auto store = std::make_unique<AnalysisResult>(metadataAt(), 0, expectedFrames);
         QString error;
         QVERIFY(store->create(&error));
         QCOMPARE(permissionBits(root()), 0700);
@@ -135,7 +135,7 @@ private slots:
         QVERIFY(store->finish(&error));
         QCOMPARE(store->frameCount(), 3);
         QCOMPARE(store->storageBytes(), QFileInfo(store->directory() + "/frames.bin").size());
-        QCOMPARE(store->storageBytes(), TemporaryVideo::requiredStorageBytes(frameSize, 3));
+        QCOMPARE(store->storageBytes(), AnalysisResult::requiredStorageBytes(frameSize, 3));
         for (int i : {2, 0, 1}) {
             VideoFrame frame;
             QVERIFY2(store->readFrame(i, &frame, &error), qPrintable(error));
@@ -148,13 +148,13 @@ private slots:
         store.reset();
         QVERIFY(!QFileInfo::exists(directory) && QFileInfo(root()).isDir());
         QVERIFY(::chmod(QFile::encodeName(root()).constData(), 0755) == 0);
-        QVERIFY(TemporaryVideo(metadataAt()).create());
+        QVERIFY(AnalysisResult(metadataAt()).create());
         QCOMPARE(permissionBits(root()), 0700);
     }
 
     void readsAndAppendsOutsideTheLifecycleFail()
     {
-        TemporaryVideo store(metadataAt());
+        AnalysisResult store(metadataAt());
         QString error;
         VideoFrame frame;
         verifyRefusal(store.appendFrame(patternFrame(0), &error), error, writeMessage);
@@ -181,7 +181,7 @@ private slots:
     void failedAppendOnFullDiskKeepsEarlierAndLaterFrames()
     {
         QFETCH(qint64, expectedFrames);
-        TemporaryVideo store(metadataAt(), 0, expectedFrames);
+        AnalysisResult store(metadataAt(), 0, expectedFrames);
         QVERIFY(store.create() && store.appendFrame(patternFrame(0)) && store.appendFrame(patternFrame(1)));
         QString error;
         {
@@ -221,7 +221,7 @@ private slots:
             QVERIFY(QDir().mkpath(path));
             QVERIFY(::geteuid() != 0 || ::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
         }
-        QVERIFY(TemporaryVideo(metadataAt()).create());
+        QVERIFY(AnalysisResult(metadataAt()).create());
         QVERIFY(QDir(root()).removeRecursively());
         if (kind == "file")
             QVERIFY(QFile(root()).open(QIODevice::WriteOnly));
@@ -232,8 +232,8 @@ private slots:
         if (kind == "foreign")
             QCOMPARE(::chown(QFile::encodeName(root()).constData(), 65534, 65534), 0);
 
-        TemporaryVideo::cleanupStale();
-        TemporaryVideo store(metadataAt());
+        AnalysisResult::cleanupStale();
+        AnalysisResult store(metadataAt());
         QString error;
         verifyRefusal(store.create(&error), error,
                       "The folder for temporary analysis results " + root()
@@ -251,7 +251,7 @@ private slots:
         while (!owner.canReadLine() && owner.waitForReadyRead()) { }
         const QString other = QString::fromLocal8Bit(owner.readLine()).trimmed();
         QVERIFY2(other.startsWith(root() + "/result-"), qPrintable(other));
-        TemporaryVideo ours(metadataAt());
+        AnalysisResult ours(metadataAt());
         QVERIFY(ours.create());
         makeStaleResult(root() + "/result-stale");
         makeStaleResult(root() + "/not-a-result");
@@ -260,14 +260,14 @@ private slots:
         makeStaleResult(outside);
         QVERIFY(QFile::link(outside, root() + "/result-link"));
 
-        TemporaryVideo::cleanupStale();
+        AnalysisResult::cleanupStale();
         QVERIFY(!QFileInfo::exists(root() + "/result-stale"));
         for (const QString &kept : {ours.directory(), other, root() + "/not-a-result", outside})
             QVERIFY2(QFile::exists(kept + "/frames.bin"), qPrintable(kept));
 
         owner.kill();
         QVERIFY(owner.waitForFinished());
-        TemporaryVideo::cleanupStale();
+        AnalysisResult::cleanupStale();
         QVERIFY(!QFileInfo::exists(other));
         QVERIFY(QFile::exists(ours.directory() + "/frames.bin"));
     }
@@ -278,15 +278,15 @@ private slots:
         const QSize size(1920, 1080);
         const qint64 max = std::numeric_limits<qint64>::max();
         // A count no disk can hold saturates instead of overflowing.
-        QCOMPARE(TemporaryVideo::requiredStorageBytes(size, max), max);
+        QCOMPARE(AnalysisResult::requiredStorageBytes(size, max), max);
         QString error = "stale";
-        QVERIFY(TemporaryVideo::checkFreeSpace(size, 1, &error));
+        QVERIFY(AnalysisResult::checkFreeSpace(size, 1, &error));
         QVERIFY(error.isEmpty());
 
         const qint64 available = QStorageInfo(QDir::tempPath()).bytesAvailable();
-        const qint64 frames = 2 * (available / TemporaryVideo::requiredStorageBytes(size, 1)) + 2;
-        QVERIFY(!TemporaryVideo::checkFreeSpace(size, frames, &error));
-        const QString needed = QLocale().formattedDataSize(TemporaryVideo::requiredStorageBytes(size, frames));
+        const qint64 frames = 2 * (available / AnalysisResult::requiredStorageBytes(size, 1)) + 2;
+        QVERIFY(!AnalysisResult::checkFreeSpace(size, frames, &error));
+        const QString needed = QLocale().formattedDataSize(AnalysisResult::requiredStorageBytes(size, frames));
         const QRegularExpression pattern("^The temporary folder does not have enough free space for the analysis "
                                          "result: "
                                          + QRegularExpression::escape(needed) + " needed, .+ available\\.$");
@@ -295,7 +295,7 @@ private slots:
 
     void resultSourceMapsSourceFramesAndTimesOntoTheStore()
     {
-        TemporaryVideoSource source(makeStore(100, 250));
+        AnalysisResultSource source(makeStore(100, 250));
         QVERIFY(source.open("ignored.mp4"));
         QVERIFY(source.seekToTime(10000000));
         QCOMPARE(nextFrame(source), "250 at 10000000: 0");
@@ -332,13 +332,13 @@ private slots:
     void resultSourceFailures()
     {
         QString error;
-        for (auto store : {std::shared_ptr<TemporaryVideo>(), makeStore(0, 0)}) {
-            TemporaryVideoSource empty(store);
+        for (auto store : {std::shared_ptr<AnalysisResult>(), makeStore(0, 0)}) {
+            AnalysisResultSource empty(store);
             verifyRefusal(empty.open({}, &error), error, QString("No analysis result is available."));
             QVERIFY(!empty.openWithMetadata(metadataAt()) && !empty.isOpen());
         }
         // Every failure says what to do, also the reads and seeks of a source never opened.
-        TemporaryVideoSource source(makeStore(2, 0, false));
+        AnalysisResultSource source(makeStore(2, 0, false));
         const QString notOpen
             = "The analysis result is not open for reading. Open it before seeking or reading frames.";
         QCOMPARE(nextFrame(source, &error), "failed");
@@ -354,5 +354,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TemporaryVideoTest)
-#include "tst_temporaryvideo.moc"
+QTEST_GUILESS_MAIN(AnalysisResultTest)
+#include "tst_analysisresult.moc"

@@ -22,19 +22,19 @@ namespace ovra::project_data {
 // process for the store's whole life; cleanupStale removes directories whose owner no longer
 // runs. One thread creates, appends and finishes; after finish any number of threads may read.
 // Destruction removes the files.
-class TemporaryVideo
+class AnalysisResult
 {
-    Q_DECLARE_TR_FUNCTIONS(TemporaryVideo)
+    Q_DECLARE_TR_FUNCTIONS(AnalysisResult)
 
 public:
     // firstFrameIndex: the source frame the first stored frame was made from. expectedFrameCount:
     // how many frames the run means to store; their disk space is set aside at creation. A store
     // larger than the memory could keep cached is written past the page cache: it would be read
     // back from the disk anyway.
-    explicit TemporaryVideo(media::VideoMetadata metadata, qint64 firstFrameIndex = 0, qint64 expectedFrameCount = 0);
-    ~TemporaryVideo();
-    TemporaryVideo(const TemporaryVideo &) = delete;
-    TemporaryVideo &operator=(const TemporaryVideo &) = delete;
+    explicit AnalysisResult(media::VideoMetadata metadata, qint64 firstFrameIndex = 0, qint64 expectedFrameCount = 0);
+    ~AnalysisResult();
+    AnalysisResult(const AnalysisResult &) = delete;
+    AnalysisResult &operator=(const AnalysisResult &) = delete;
 
     bool create(QString *errorMessage = nullptr);
     // Stores the image as ARGB32 together with the frame's time and index, in a record of its

@@ -15,9 +15,9 @@
 class ControllerTestAccess;
 
 namespace ovra::project_data {
-class TemporaryVideo;
+class AnalysisResult;
 }
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 class PlaybackController;
 }
 
@@ -29,7 +29,7 @@ class VideoSessionController;
 
 // Creates the analysis result on its own low-priority thread and tracks whether it is current,
 // saved or being replaced. Only the latest started run is listened to.
-class PreviewController : public QObject
+class AnalysisController : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
@@ -52,15 +52,15 @@ class PreviewController : public QObject
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY stateChanged FINAL)
     Q_PROPERTY(quint64 settingsRevision READ settingsRevision NOTIFY stateChanged FINAL)
-    Q_PROPERTY(quint64 previewRevision READ previewRevision NOTIFY stateChanged FINAL)
+    Q_PROPERTY(quint64 resultRevision READ resultRevision NOTIFY stateChanged FINAL)
 
 public:
-    PreviewController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
-                      ProcessingSettingsController *settingsController, playback::PlaybackController *playback,
-                      QObject *parent = nullptr);
-    ~PreviewController() override;
+    AnalysisController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
+                       ProcessingSettingsController *settingsController, controllers::PlaybackController *playback,
+                       QObject *parent = nullptr);
+    ~AnalysisController() override;
 
-    // The one word for what the preview is doing, the most urgent fact first.
+    // The one word for what the analysis is doing, the most urgent fact first.
     enum class State {
         Unavailable,
         Available,
@@ -90,11 +90,11 @@ public:
     qint64 frameCount() const { return std::max<qint64>(m_endFrameExclusive - m_startFrame, 0); }
     qint64 durationUs() const { return m_durationUs; }
     quint64 settingsRevision() const { return m_settingsRevision; }
-    quint64 previewRevision() const { return m_previewRevision; }
+    quint64 resultRevision() const { return m_resultRevision; }
 
     Q_INVOKABLE void acknowledgeDiscard();
     Q_INVOKABLE void discardResult();
-    Q_INVOKABLE void createPreview();
+    Q_INVOKABLE void startAnalysis();
     Q_INVOKABLE void cancel();
 
     // For the export controller, the diagnostics and the application controller.
@@ -124,8 +124,8 @@ private:
     VideoSessionController *m_videoSession = nullptr;
     MediaRuntimeController *m_mediaRuntime = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
-    playback::PlaybackController *m_playback = nullptr;
-    std::shared_ptr<project_data::TemporaryVideo> m_result;
+    controllers::PlaybackController *m_playback = nullptr;
+    std::shared_ptr<project_data::AnalysisResult> m_result;
     project_data::ProcessingRequest m_pendingRequest;
     project_data::ProcessingRequest m_resultRequest;
     bool m_unsavedFlag = false;
@@ -134,7 +134,7 @@ private:
     project_data::ProcessingPerformance m_performance;
     quint64 m_settingsRevision = 1;
     quint64 m_requestedSettingsRevision = 0;
-    quint64 m_previewRevision = 0;
+    quint64 m_resultRevision = 0;
     qint64 m_requestedStartFrame = 0;
     qint64 m_requestedEndFrame = 0;
     qint64 m_startFrame = 0;

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "media/IVideoSource.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 
 #include <QCoreApplication>
 #include <memory>
@@ -11,12 +11,12 @@ namespace ovra::project_data {
 
 // Presents a finished analysis result as a video. The stored frames cover a fragment of the
 // source; the store's first frame index maps them back to the source's frame numbers and time line.
-class TemporaryVideoSource final : public media::IVideoSource
+class AnalysisResultSource final : public media::IVideoSource
 {
-    Q_DECLARE_TR_FUNCTIONS(TemporaryVideoSource)
+    Q_DECLARE_TR_FUNCTIONS(AnalysisResultSource)
 
 public:
-    explicit TemporaryVideoSource(std::shared_ptr<const TemporaryVideo> store);
+    explicit AnalysisResultSource(std::shared_ptr<const AnalysisResult> store);
 
     bool open(const QString &filePath, QString *errorMessage = nullptr) override;
     bool openWithMetadata(const media::VideoMetadata &metadata, QString *errorMessage = nullptr) override;
@@ -32,7 +32,7 @@ public:
     bool cancelled() const override { return false; }
 
 private:
-    std::shared_ptr<const TemporaryVideo> m_store;
+    std::shared_ptr<const AnalysisResult> m_store;
     media::VideoMetadata m_metadata;
     qint64 m_firstFrameIndex = 0;
     qint64 m_position = 0;

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/playback/PlaybackController.h"
+#include "ui/controllers/PlaybackController.h"
 
 #include "media/VideoMetadata.h"
-#include "project_data/TemporaryVideo.h"
+#include "project_data/AnalysisResult.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/MediaRuntimeController.h"
+#include "ui/controllers/PlaybackWorker.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackWorker.h"
 
 #include <algorithm>
 #include <cmath>
 #include <tuple>
 #include <utility>
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 
 using controllers::VideoSessionController;
 
@@ -25,8 +25,7 @@ struct PlaybackController::Flags
 
 PlaybackController::Flags PlaybackController::flags() const
 {
-    return {{m_ready, m_busy, m_playing, m_hasFrame, m_playPending, m_pausePending, m_previewGenerationActive,
-             m_exportActive}};
+    return {{m_ready, m_busy, m_playing, m_hasFrame, m_playPending, m_pausePending, m_analysisRunning, m_exportActive}};
 }
 
 template <typename Change> void PlaybackController::changeState(Change change)
@@ -48,8 +47,7 @@ PlaybackController::PlaybackController(VideoSessionController *session,
 {
     PlaybackWorker *worker = m_worker.worker();
     connect(worker, &PlaybackWorker::framePairDecoded, this, &PlaybackController::handleFramePair);
-    connect(worker, &PlaybackWorker::previewConfigurationChanged, this,
-            &PlaybackController::handlePreviewConfiguration);
+    connect(worker, &PlaybackWorker::resultConfigurationChanged, this, &PlaybackController::handleResultConfiguration);
     connect(worker, &PlaybackWorker::playingChanged, this, &PlaybackController::handlePlayingChanged);
     connect(worker, &PlaybackWorker::operationFailed, this, &PlaybackController::handleOperationFailed);
     connect(worker, &PlaybackWorker::endReached, this, &PlaybackController::handleEndReached);
@@ -90,7 +88,7 @@ PlaybackController::~PlaybackController()
 
 bool PlaybackController::canPlay() const
 {
-    return m_ready && !m_busy && !m_playPending && !m_pausePending && !m_previewGenerationActive && !m_exportActive
+    return m_ready && !m_busy && !m_playPending && !m_pausePending && !m_analysisRunning && !m_exportActive
         && !hasError();
 }
 
@@ -123,15 +121,15 @@ void PlaybackController::clearShownFrame()
     emit frameCleared();
 }
 
-void PlaybackController::clearPreviewState()
+void PlaybackController::clearResultState()
 {
-    m_previewAvailable = false;
-    m_previewErrorMessage.clear();
-    const bool hadPreviewFrame = m_hasPreviewFrame || !m_previewFrame.isNull();
-    m_previewFrame = QImage();
-    m_hasPreviewFrame = false;
-    if (hadPreviewFrame)
-        emit previewFrameCleared();
+    m_resultAvailable = false;
+    m_resultErrorMessage.clear();
+    const bool hadResultFrame = m_hasResultFrame || !m_resultFrame.isNull();
+    m_resultFrame = QImage();
+    m_hasResultFrame = false;
+    if (hadResultFrame)
+        emit resultFrameCleared();
 }
 
 void PlaybackController::refreshSource()
@@ -152,7 +150,7 @@ void PlaybackController::loadSource()
     if (m_cancelFlag)
         m_cancelFlag->store(true);
     m_cancelFlag = std::make_shared<std::atomic_bool>(false);
-    const quint64 id = ++m_requestId;
+    const quint64 id = ++m_runNumber;
     m_worker.worker()->requestInterrupt();
     const media::VideoMetadata metadata = m_session->metadata();
     m_loadedSourcePath = metadata.filePath;
@@ -164,8 +162,8 @@ void PlaybackController::loadSource()
     setErrorMessage(QString());
     if (!(m_hasFrame && m_session->ready()))
         clearShownFrame();
-    clearPreviewState();
-    emit previewStateChanged();
+    clearResultState();
+    emit resultStateChanged();
     changeState([this] { m_busy = true; });
     emit timelineChanged();
     emit positionChanged();
@@ -176,12 +174,12 @@ void PlaybackController::loadSource()
 void PlaybackController::unloadSource()
 {
     const bool anyState = m_ready || m_busy || m_playing || m_playPending || m_pausePending || m_hasFrame
-        || m_previewAvailable || m_frameCount != 0 || !m_errorMessage.isEmpty();
+        || m_resultAvailable || m_frameCount != 0 || !m_errorMessage.isEmpty();
     if (m_loadedSourcePath.isEmpty() && !anyState)
         return;
     if (m_cancelFlag)
         m_cancelFlag->store(true);
-    const quint64 id = ++m_requestId;
+    const quint64 id = ++m_runNumber;
     m_worker.worker()->requestInterrupt();
     m_worker.post([id](PlaybackWorker *worker) { worker->close(id); });
     m_pairing.reset();
@@ -192,8 +190,8 @@ void PlaybackController::unloadSource()
     setErrorMessage(QString());
     if (!(m_hasFrame && m_session->ready()))
         clearShownFrame();
-    clearPreviewState();
-    emit previewStateChanged();
+    clearResultState();
+    emit resultStateChanged();
     emit timelineChanged();
     emit positionChanged();
 }
@@ -221,7 +219,7 @@ void PlaybackController::play()
     });
     const qint64 from = inRange ? m_currentFrameIndex : start;
     const double fps = m_session->metadata().nominalFrameRate * m_playbackSpeed;
-    const quint64 id = m_requestId;
+    const quint64 id = m_runNumber;
     m_worker.post([id, from, end, fps](PlaybackWorker *worker) { worker->play(id, from, end, fps); });
 }
 
@@ -231,7 +229,7 @@ void PlaybackController::pause()
         return;
     m_worker.worker()->requestInterrupt();
     changeState([this] { m_pausePending = true; });
-    const quint64 id = m_requestId;
+    const quint64 id = m_runNumber;
     m_worker.post([id](PlaybackWorker *worker) { worker->pause(id); });
 }
 
@@ -247,7 +245,7 @@ void PlaybackController::togglePlayback()
 
 void PlaybackController::prepareNavigation()
 {
-    ++m_requestId;
+    ++m_runNumber;
     m_worker.worker()->requestInterrupt();
     changeState([this] {
         m_playPending = m_pausePending = m_playing = false;
@@ -261,7 +259,7 @@ void PlaybackController::seekToFraction(double fraction)
         return;
     const qint64 target = media::roundHalfAwayFromZero(double(m_frameCount - 1) * std::clamp(fraction, 0.0, 1.0));
     prepareNavigation();
-    const quint64 id = m_requestId;
+    const quint64 id = m_runNumber;
     m_worker.post([id, target](PlaybackWorker *worker) { worker->seek(id, target); });
 }
 
@@ -270,7 +268,7 @@ void PlaybackController::stepForward()
     if (!canNavigate())
         return;
     prepareNavigation();
-    const quint64 id = m_requestId;
+    const quint64 id = m_runNumber;
     m_worker.post([id](PlaybackWorker *worker) { worker->step(id, +1); });
 }
 
@@ -279,7 +277,7 @@ void PlaybackController::stepBackward()
     if (!canNavigate())
         return;
     prepareNavigation();
-    const quint64 id = m_requestId;
+    const quint64 id = m_runNumber;
     m_worker.post([id](PlaybackWorker *worker) { worker->step(id, -1); });
 }
 
@@ -313,9 +311,9 @@ void PlaybackController::activityChanged(bool *member, bool active)
     emit stateChanged();
 }
 
-void PlaybackController::setPreviewGenerationActive(bool active)
+void PlaybackController::setAnalysisRunning(bool active)
 {
-    activityChanged(&m_previewGenerationActive, active);
+    activityChanged(&m_analysisRunning, active);
 }
 
 void PlaybackController::setExportActive(bool active)
@@ -323,73 +321,73 @@ void PlaybackController::setExportActive(bool active)
     activityChanged(&m_exportActive, active);
 }
 
-bool PlaybackController::configurePreview(const std::shared_ptr<project_data::TemporaryVideo> &result,
-                                          qint64 startFrame, qint64 endFrameExclusive)
+bool PlaybackController::configureResult(const std::shared_ptr<project_data::AnalysisResult> &result, qint64 startFrame,
+                                         qint64 endFrameExclusive)
 {
     if (!m_ready || m_busy || m_playing || !result || startFrame < 0 || startFrame >= endFrameExclusive
         || endFrameExclusive > m_frameCount) {
-        clearPreviewState();
-        m_previewErrorMessage = tr("The processed preview range is invalid.");
-        emit previewStateChanged();
+        clearResultState();
+        m_resultErrorMessage = tr("The frame range of the analysis result is invalid.");
+        emit resultStateChanged();
         return false;
     }
-    const quint64 id = ++m_requestId;
+    const quint64 id = ++m_runNumber;
     m_worker.worker()->requestInterrupt();
     changeState([this] { m_playPending = m_pausePending = false; });
-    clearPreviewState();
-    emit previewStateChanged();
+    clearResultState();
+    emit resultStateChanged();
     changeState([this] { m_busy = true; });
-    m_pairing = PreviewPairing{result, startFrame, endFrameExclusive};
-    const std::shared_ptr<const project_data::TemporaryVideo> store = result;
+    m_pairing = ResultPairing{result, startFrame, endFrameExclusive};
+    const std::shared_ptr<const project_data::AnalysisResult> store = result;
     m_worker.post([id, store, startFrame, endFrameExclusive](PlaybackWorker *worker) {
-        worker->configurePreview(id, store, startFrame, endFrameExclusive);
+        worker->configureResult(id, store, startFrame, endFrameExclusive);
     });
     return true;
 }
 
-void PlaybackController::clearPreview()
+void PlaybackController::clearResult()
 {
     if (!m_loadedSourcePath.isEmpty()) {
-        const quint64 id = ++m_requestId;
+        const quint64 id = ++m_runNumber;
         m_worker.worker()->requestInterrupt();
-        m_worker.post([id](PlaybackWorker *worker) { worker->clearPreview(id); });
+        m_worker.post([id](PlaybackWorker *worker) { worker->clearResult(id); });
     }
     m_pairing.reset();
-    clearPreviewState();
-    emit previewStateChanged();
+    clearResultState();
+    emit resultStateChanged();
 }
 
-void PlaybackController::handleFramePair(qulonglong requestId, const QImage &sourceImage, const QImage &previewImage,
+void PlaybackController::handleFramePair(qulonglong runNumber, const QImage &sourceImage, const QImage &resultImage,
                                          qlonglong frameIndex, qlonglong presentationTimeUs)
 {
-    if (requestId != m_requestId || sourceImage.isNull())
+    if (runNumber != m_runNumber || sourceImage.isNull())
         return;
-    const bool hadPreviewFrame = m_hasPreviewFrame;
+    const bool hadResultFrame = m_hasResultFrame;
     m_currentFrame = sourceImage;
-    m_previewFrame = previewImage;
+    m_resultFrame = resultImage;
     m_currentFrameIndex = frameIndex;
     m_positionUs = presentationTimeUs;
-    changeState([this, &previewImage] {
+    changeState([this, &resultImage] {
         m_ready = true;
         m_busy = false;
         m_hasFrame = true;
-        m_hasPreviewFrame = !previewImage.isNull();
+        m_hasResultFrame = !resultImage.isNull();
     });
     emit positionChanged();
     emit frameReady(sourceImage);
-    if (!previewImage.isNull())
-        emit previewFrameReady(previewImage);
-    else if (hadPreviewFrame)
-        emit previewFrameCleared();
-    if (hadPreviewFrame != m_hasPreviewFrame)
-        emit previewStateChanged();
+    if (!resultImage.isNull())
+        emit resultFrameReady(resultImage);
+    else if (hadResultFrame)
+        emit resultFrameCleared();
+    if (hadResultFrame != m_hasResultFrame)
+        emit resultStateChanged();
     if (std::exchange(m_pairAfterLoad, false))
-        configurePreview(m_pairing->result, m_pairing->startFrame, m_pairing->endFrameExclusive);
+        configureResult(m_pairing->result, m_pairing->startFrame, m_pairing->endFrameExclusive);
 }
 
-void PlaybackController::handlePlayingChanged(qulonglong requestId, bool playing)
+void PlaybackController::handlePlayingChanged(qulonglong runNumber, bool playing)
 {
-    if (requestId != m_requestId)
+    if (runNumber != m_runNumber)
         return;
     changeState([this, playing] {
         if (m_playPending && !playing)
@@ -402,9 +400,9 @@ void PlaybackController::handlePlayingChanged(qulonglong requestId, bool playing
     });
 }
 
-void PlaybackController::handleEndReached(qulonglong requestId)
+void PlaybackController::handleEndReached(qulonglong runNumber)
 {
-    if (requestId != m_requestId)
+    if (runNumber != m_runNumber)
         return;
     changeState([this] { m_playPending = m_pausePending = m_playing = m_busy = false; });
     if (!m_hasFrame) {
@@ -413,35 +411,35 @@ void PlaybackController::handleEndReached(qulonglong requestId)
     }
 }
 
-void PlaybackController::handleOperationFailed(qulonglong requestId, const QString &message)
+void PlaybackController::handleOperationFailed(qulonglong runNumber, const QString &message)
 {
-    if (requestId != m_requestId)
+    if (runNumber != m_runNumber)
         return;
     m_cancelFlag.reset();
     changeState([this] { m_ready = m_playPending = m_pausePending = m_playing = m_busy = false; });
     clearShownFrame();
-    clearPreviewState();
-    emit previewStateChanged();
+    clearResultState();
+    emit resultStateChanged();
     setErrorMessage(message.isEmpty() ? tr("Source video playback failed.") : message);
 }
 
-void PlaybackController::handlePreviewConfiguration(qulonglong requestId, bool available, const QString &message)
+void PlaybackController::handleResultConfiguration(qulonglong runNumber, bool available, const QString &message)
 {
-    if (requestId != m_requestId)
+    if (runNumber != m_runNumber)
         return;
-    m_previewAvailable = available;
-    m_previewErrorMessage = message;
+    m_resultAvailable = available;
+    m_resultErrorMessage = message;
     if (!available) {
-        const bool hadPreviewFrame = m_hasPreviewFrame || !m_previewFrame.isNull();
-        m_previewFrame = QImage();
-        m_hasPreviewFrame = false;
-        if (hadPreviewFrame)
-            emit previewFrameCleared();
+        const bool hadResultFrame = m_hasResultFrame || !m_resultFrame.isNull();
+        m_resultFrame = QImage();
+        m_hasResultFrame = false;
+        if (hadResultFrame)
+            emit resultFrameCleared();
     }
     // The worker has stopped before it answers this, and it may be the only answer to a play,
-    // seek or step whose preview frame could not be read: whatever was pending is over.
+    // seek or step whose result frame could not be read: whatever was pending is over.
     changeState([this] { m_playPending = m_pausePending = m_playing = m_busy = false; });
-    emit previewStateChanged();
+    emit resultStateChanged();
 }
 
-} // namespace ovra::ui::playback
+} // namespace ovra::ui::controllers

@@ -22,11 +22,11 @@ namespace ovra::diagnostics::service {
 // The optional local endpoint through which a tool of the same user reads the application's
 // state and, when allowed, drives it. Everything runs on the thread of the controllers.
 // The application controller must outlive the service.
-class SemanticDebugService : public QObject
+class DiagnosticsService : public QObject
 {
 public:
-    explicit SemanticDebugService(ui::controllers::ApplicationController *application, QObject *parent = nullptr);
-    ~SemanticDebugService() override;
+    explicit DiagnosticsService(ui::controllers::ApplicationController *application, QObject *parent = nullptr);
+    ~DiagnosticsService() override;
 
     // On failure *errorCode names the step that failed; the service then stays stopped.
     bool start(bool allowControl, QString *errorCode = nullptr);
@@ -55,7 +55,7 @@ private:
     EventJournal m_journal;
     QSet<QString> m_pendingEventCodes;
     QTimer m_eventTimer;
-    ProgressEventFilter m_previewProgress;
+    ProgressEventFilter m_analysisProgress;
     ProgressEventFilter m_exportProgress;
     QString m_instanceId;
     QString m_token;

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "ui/playback/PlaybackWorker.h"
+#include "ui/controllers/PlaybackWorker.h"
 
 #include "media/libav/LibavVideoSource.h"
-#include "project_data/TemporaryVideo.h"
-#include "project_data/TemporaryVideoSource.h"
+#include "project_data/AnalysisResult.h"
+#include "project_data/AnalysisResultSource.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 namespace {
 
 QString orDefault(const QString &message, const QString &fallback)
@@ -51,22 +51,22 @@ bool PlaybackWorker::cancelled() const
 void PlaybackWorker::closeAll()
 {
     stopPlaying();
-    m_previewSource.reset();
+    m_resultSource.reset();
     m_source.reset();
     m_metadata = media::VideoMetadata();
     m_currentFrameIndex = -1;
     m_nextSourceIndex = -1;
-    m_previewStart = m_previewEnd = 0;
-    m_lastPreviewIndex = -1;
+    m_resultStart = m_resultEnd = 0;
+    m_lastResultIndex = -1;
     m_playbackEnd = 0;
     m_framesPerSecond = 0.0;
     m_carry = 0.0;
 }
 
-void PlaybackWorker::load(quint64 requestId, const media::VideoMetadata &metadata, const Flag &cancelFlag)
+void PlaybackWorker::load(quint64 runNumber, const media::VideoMetadata &metadata, const Flag &cancelFlag)
 {
     closeAll();
-    m_requestId = requestId;
+    m_runNumber = runNumber;
     m_metadata = metadata;
     m_cancelFlag = cancelFlag;
     m_framesPerSecond = metadata.nominalFrameRate > 0.0 ? metadata.nominalFrameRate : metadata.effectiveFrameRate();
@@ -79,21 +79,21 @@ void PlaybackWorker::load(quint64 requestId, const media::VideoMetadata &metadat
         if (cancelled())
             return;
         closeAll();
-        emit operationFailed(m_requestId, orDefault(error, tr("Could not prepare source video playback.")));
+        emit operationFailed(m_runNumber, orDefault(error, tr("Could not prepare source video playback.")));
         return;
     }
     readPair(true);
 }
 
-void PlaybackWorker::play(quint64 requestId, qint64 startFrame, qint64 endFrameExclusive, double framesPerSecond)
+void PlaybackWorker::play(quint64 runNumber, qint64 startFrame, qint64 endFrameExclusive, double framesPerSecond)
 {
-    if (requestId != m_requestId)
+    if (runNumber != m_runNumber)
         return;
     if (!m_source || m_playing || !std::isfinite(framesPerSecond) || framesPerSecond <= 0.0 || startFrame < 0
         || endFrameExclusive - startFrame < 2 || endFrameExclusive > m_metadata.frameCount) {
         // Refused: the controller's pending play must still end.
         if (!m_playing)
-            emit playingChanged(m_requestId, false);
+            emit playingChanged(m_runNumber, false);
         return;
     }
     m_framesPerSecond = framesPerSecond;
@@ -114,7 +114,7 @@ void PlaybackWorker::startPlaying()
     m_carry = 0.0;
     m_timer->start(tickIntervalMs(m_framesPerSecond));
     m_playing = true;
-    emit playingChanged(m_requestId, true);
+    emit playingChanged(m_runNumber, true);
 }
 
 void PlaybackWorker::stopPlaying()
@@ -123,31 +123,31 @@ void PlaybackWorker::stopPlaying()
         return;
     m_timer->stop();
     m_playing = false;
-    emit playingChanged(m_requestId, false);
+    emit playingChanged(m_runNumber, false);
 }
 
-void PlaybackWorker::pause(quint64 requestId)
+void PlaybackWorker::pause(quint64 runNumber)
 {
-    if (requestId != m_requestId)
+    if (runNumber != m_runNumber)
         return;
     m_interrupt.store(true);
     if (m_playing)
         stopPlaying();
     else
-        emit playingChanged(m_requestId, false); // ends the controller's pending pause
+        emit playingChanged(m_runNumber, false); // ends the controller's pending pause
 }
 
-void PlaybackWorker::seek(quint64 requestId, qint64 frameIndex)
+void PlaybackWorker::seek(quint64 runNumber, qint64 frameIndex)
 {
-    m_requestId = requestId;
+    m_runNumber = runNumber;
     stopPlaying();
     if (m_source)
         seekAndShow(std::clamp<qint64>(frameIndex, 0, std::max<qint64>(m_metadata.frameCount - 1, 0)));
 }
 
-void PlaybackWorker::step(quint64 requestId, int direction)
+void PlaybackWorker::step(quint64 runNumber, int direction)
 {
-    seek(requestId, m_currentFrameIndex + direction);
+    seek(runNumber, m_currentFrameIndex + direction);
 }
 
 bool PlaybackWorker::seekAndShow(qint64 frameIndex)
@@ -166,7 +166,7 @@ bool PlaybackWorker::seekAndShow(qint64 frameIndex)
     m_nextSourceIndex = -1;
     if (!m_source->seekToFrame(frameIndex, &error)) {
         if (!cancelled())
-            emit operationFailed(m_requestId, orDefault(error, tr("Could not seek to the requested video frame.")));
+            emit operationFailed(m_runNumber, orDefault(error, tr("Could not seek to the requested video frame.")));
         return false;
     }
     return readPair(true);
@@ -195,7 +195,7 @@ void PlaybackWorker::_decodeNextFrame()
 void PlaybackWorker::reachEnd()
 {
     stopPlaying();
-    emit endReached(m_requestId);
+    emit endReached(m_runNumber);
 }
 
 bool PlaybackWorker::readPair(bool convert)
@@ -213,64 +213,64 @@ bool PlaybackWorker::readPair(bool convert)
         m_nextSourceIndex = -1;
         if (!cancelled()) {
             closeAll();
-            emit operationFailed(m_requestId, orDefault(error, tr("Could not decode the next video frame.")));
+            emit operationFailed(m_runNumber, orDefault(error, tr("Could not decode the next video frame.")));
         }
         return false;
     }
-    QImage previewImage;
+    QImage resultImage;
     m_nextSourceIndex = frame.frameIndex + 1;
-    if (!readPreview(frame.frameIndex, convert, &previewImage))
+    if (!readResult(frame.frameIndex, convert, &resultImage))
         return false;
     m_currentFrameIndex = frame.frameIndex;
     if (convert)
-        emit framePairDecoded(m_requestId, frame.image, previewImage, frame.frameIndex,
+        emit framePairDecoded(m_runNumber, frame.image, resultImage, frame.frameIndex,
                               frame.presentationTimeUs < 1 ? 0 : frame.presentationTimeUs);
     return true;
 }
 
-bool PlaybackWorker::readPreview(qint64 frameIndex, bool convert, QImage *image)
+bool PlaybackWorker::readResult(qint64 frameIndex, bool convert, QImage *image)
 {
-    if (!m_previewSource || frameIndex < m_previewStart || frameIndex >= m_previewEnd)
+    if (!m_resultSource || frameIndex < m_resultStart || frameIndex >= m_resultEnd)
         return true;
-    const qint64 local = frameIndex - m_previewStart;
+    const qint64 local = frameIndex - m_resultStart;
     QString error;
-    if (local != m_lastPreviewIndex + 1 && !m_previewSource->seekToFrame(frameIndex, &error)) {
-        failPreview(orDefault(error, tr("Processed preview playback failed.")));
+    if (local != m_lastResultIndex + 1 && !m_resultSource->seekToFrame(frameIndex, &error)) {
+        failResult(orDefault(error, tr("Playback of the analysis result failed.")));
         return false;
     }
     media::VideoFrame frame;
     const media::VideoReadStatus status = convert
-        ? m_previewSource->readFrame(&frame, &error)
-        : m_previewSource->skipFrame(&frame.frameIndex, &frame.presentationTimeUs, &error);
+        ? m_resultSource->readFrame(&frame, &error)
+        : m_resultSource->skipFrame(&frame.frameIndex, &frame.presentationTimeUs, &error);
     if (status != media::VideoReadStatus::Frame || frame.frameIndex != frameIndex) {
-        failPreview(status == media::VideoReadStatus::Failed && !error.isEmpty()
-                        ? error
-                        : tr("Could not decode the matching processed preview frame."));
+        failResult(status == media::VideoReadStatus::Failed && !error.isEmpty()
+                       ? error
+                       : tr("Could not decode the matching frame of the analysis result."));
         return false;
     }
-    m_lastPreviewIndex = local;
+    m_lastResultIndex = local;
     *image = frame.image;
     return true;
 }
 
-void PlaybackWorker::failPreview(const QString &message)
+void PlaybackWorker::failResult(const QString &message)
 {
     stopPlaying();
-    m_previewSource.reset();
-    emit previewConfigurationChanged(m_requestId, false, message);
+    m_resultSource.reset();
+    emit resultConfigurationChanged(m_runNumber, false, message);
 }
 
-void PlaybackWorker::configurePreview(quint64 requestId,
-                                      const std::shared_ptr<const project_data::TemporaryVideo> &result,
-                                      qint64 startFrame, qint64 endFrameExclusive)
+void PlaybackWorker::configureResult(quint64 runNumber,
+                                     const std::shared_ptr<const project_data::AnalysisResult> &result,
+                                     qint64 startFrame, qint64 endFrameExclusive)
 {
-    m_requestId = requestId;
+    m_runNumber = runNumber;
     stopPlaying();
-    m_previewSource.reset();
+    m_resultSource.reset();
     if (!m_source || !result || startFrame < 0 || startFrame >= endFrameExclusive
         || endFrameExclusive > m_metadata.frameCount || result->firstFrameIndex() != startFrame
         || result->frameCount() != endFrameExclusive - startFrame) {
-        emit previewConfigurationChanged(m_requestId, false, tr("The processed preview range is invalid."));
+        emit resultConfigurationChanged(m_runNumber, false, tr("The frame range of the analysis result is invalid."));
         return;
     }
     media::VideoMetadata metadata = m_metadata;
@@ -282,34 +282,34 @@ void PlaybackWorker::configurePreview(quint64 requestId,
         ? media::roundHalfAwayFromZero(double(metadata.frameCount) * 1e6 / m_metadata.nominalFrameRate)
         : 0;
     metadata.variableFrameRate = false;
-    auto source = std::make_unique<project_data::TemporaryVideoSource>(result);
+    auto source = std::make_unique<project_data::AnalysisResultSource>(result);
     QString error;
     if (!source->openWithMetadata(metadata, &error)) {
-        emit previewConfigurationChanged(m_requestId, false,
-                                         orDefault(error, tr("Could not open the processed preview.")));
+        emit resultConfigurationChanged(m_runNumber, false,
+                                        orDefault(error, tr("Could not open the analysis result.")));
         return;
     }
-    m_previewSource = std::move(source);
-    m_previewStart = startFrame;
-    m_previewEnd = endFrameExclusive;
-    m_lastPreviewIndex = -1;
+    m_resultSource = std::move(source);
+    m_resultStart = startFrame;
+    m_resultEnd = endFrameExclusive;
+    m_lastResultIndex = -1;
     if (!seekAndShow(startFrame))
         return;
-    emit previewConfigurationChanged(m_requestId, true, QString());
+    emit resultConfigurationChanged(m_runNumber, true, QString());
 }
 
-void PlaybackWorker::clearPreview(quint64 requestId)
+void PlaybackWorker::clearResult(quint64 runNumber)
 {
-    m_requestId = requestId;
+    m_runNumber = runNumber;
     stopPlaying();
-    m_previewSource.reset();
-    emit previewConfigurationChanged(m_requestId, false, QString());
+    m_resultSource.reset();
+    emit resultConfigurationChanged(m_runNumber, false, QString());
 }
 
-void PlaybackWorker::close(quint64 requestId)
+void PlaybackWorker::close(quint64 runNumber)
 {
-    m_requestId = requestId;
+    m_runNumber = runNumber;
     closeAll();
 }
 
-} // namespace ovra::ui::playback
+} // namespace ovra::ui::controllers

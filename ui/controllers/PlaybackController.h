@@ -15,7 +15,7 @@
 class ControllerTestAccess;
 
 namespace ovra::project_data {
-class TemporaryVideo;
+class AnalysisResult;
 }
 
 namespace ovra::ui::controllers {
@@ -24,7 +24,7 @@ class MediaRuntimeController;
 class VideoSessionController;
 } // namespace ovra::ui::controllers
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 
 class PlaybackWorker;
 
@@ -45,9 +45,9 @@ class PlaybackController : public QObject
     Q_PROPERTY(bool playPending READ playPending NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool pausePending READ pausePending NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool hasError READ hasError NOTIFY errorMessageChanged FINAL)
-    Q_PROPERTY(bool previewAvailable READ previewAvailable NOTIFY previewStateChanged FINAL)
-    Q_PROPERTY(bool hasPreviewFrame READ hasPreviewFrame NOTIFY previewStateChanged FINAL)
-    Q_PROPERTY(bool previewGenerationActive READ previewGenerationActive NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool resultAvailable READ resultAvailable NOTIFY resultStateChanged FINAL)
+    Q_PROPERTY(bool hasResultFrame READ hasResultFrame NOTIFY resultStateChanged FINAL)
+    Q_PROPERTY(bool analysisRunning READ analysisRunning NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool exportActive READ exportActive NOTIFY stateChanged FINAL)
     Q_PROPERTY(double playbackSpeed READ playbackSpeed WRITE setPlaybackSpeed NOTIFY playbackModeChanged FINAL)
     Q_PROPERTY(qint64 positionUs READ positionUs NOTIFY positionChanged FINAL)
@@ -56,7 +56,7 @@ class PlaybackController : public QObject
     Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY timelineChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY timelineChanged FINAL)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged FINAL)
-    Q_PROPERTY(QString previewErrorMessage READ previewErrorMessage NOTIFY previewStateChanged FINAL)
+    Q_PROPERTY(QString resultErrorMessage READ resultErrorMessage NOTIFY resultStateChanged FINAL)
 
 public:
     PlaybackController(controllers::VideoSessionController *session, controllers::AnalysisFragmentController *fragment,
@@ -89,9 +89,9 @@ public:
     bool playPending() const { return m_playPending; }
     bool pausePending() const { return m_pausePending; }
     bool hasError() const { return !m_errorMessage.isEmpty(); }
-    bool previewAvailable() const { return m_previewAvailable; }
-    bool hasPreviewFrame() const { return m_hasPreviewFrame; }
-    bool previewGenerationActive() const { return m_previewGenerationActive; }
+    bool resultAvailable() const { return m_resultAvailable; }
+    bool hasResultFrame() const { return m_hasResultFrame; }
+    bool analysisRunning() const { return m_analysisRunning; }
     bool exportActive() const { return m_exportActive; }
     double playbackSpeed() const { return m_playbackSpeed; }
     qint64 positionUs() const { return m_positionUs; }
@@ -100,9 +100,9 @@ public:
     qint64 durationUs() const { return m_durationUs; }
     qint64 frameCount() const { return m_frameCount; }
     QString errorMessage() const { return m_errorMessage; }
-    QString previewErrorMessage() const { return m_previewErrorMessage; }
+    QString resultErrorMessage() const { return m_resultErrorMessage; }
     QImage currentFrame() const { return m_currentFrame; }
-    QImage currentPreviewFrame() const { return m_previewFrame; }
+    QImage currentResultFrame() const { return m_resultFrame; }
 
     Q_INVOKABLE void togglePlayback();
     Q_INVOKABLE void setPlaybackSpeed(double speedFactor);
@@ -113,11 +113,11 @@ public:
     Q_INVOKABLE void stepBackward();
     Q_INVOKABLE void retry();
 
-    // For the preview and export controllers.
-    bool configurePreview(const std::shared_ptr<project_data::TemporaryVideo> &result, qint64 startFrame,
-                          qint64 endFrameExclusive);
-    void clearPreview();
-    void setPreviewGenerationActive(bool active);
+    // For the analysis and export controllers.
+    bool configureResult(const std::shared_ptr<project_data::AnalysisResult> &result, qint64 startFrame,
+                         qint64 endFrameExclusive);
+    void clearResult();
+    void setAnalysisRunning(bool active);
     void setExportActive(bool active);
 
 signals:
@@ -128,9 +128,9 @@ signals:
     void errorMessageChanged();
     void frameReady(const QImage &image);
     void frameCleared();
-    void previewStateChanged();
-    void previewFrameReady(const QImage &image);
-    void previewFrameCleared();
+    void resultStateChanged();
+    void resultFrameReady(const QImage &image);
+    void resultFrameCleared();
 
 private:
     friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
@@ -144,16 +144,16 @@ private:
     void unloadSource();
     void setErrorMessage(const QString &message);
     void clearShownFrame();
-    void clearPreviewState();
+    void clearResultState();
     void prepareNavigation();
     void activityChanged(bool *member, bool active);
     void handleFirstFrame(const QImage &image);
-    void handleFramePair(qulonglong requestId, const QImage &sourceImage, const QImage &previewImage,
+    void handleFramePair(qulonglong runNumber, const QImage &sourceImage, const QImage &resultImage,
                          qlonglong frameIndex, qlonglong presentationTimeUs);
-    void handlePlayingChanged(qulonglong requestId, bool playing);
-    void handleEndReached(qulonglong requestId);
-    void handleOperationFailed(qulonglong requestId, const QString &message);
-    void handlePreviewConfiguration(qulonglong requestId, bool available, const QString &message);
+    void handlePlayingChanged(qulonglong runNumber, bool playing);
+    void handleEndReached(qulonglong runNumber);
+    void handleOperationFailed(qulonglong runNumber, const QString &message);
+    void handleResultConfiguration(qulonglong runNumber, bool available, const QString &message);
 
     controllers::VideoSessionController *m_session = nullptr;
     controllers::AnalysisFragmentController *m_fragment = nullptr;
@@ -161,20 +161,20 @@ private:
     controllers::WorkerThread<PlaybackWorker> m_worker;
     std::shared_ptr<std::atomic_bool> m_cancelFlag;
     QImage m_currentFrame;
-    QImage m_previewFrame;
+    QImage m_resultFrame;
     QString m_loadedSourcePath;
     QString m_errorMessage;
-    QString m_previewErrorMessage;
+    QString m_resultErrorMessage;
     // The result last paired with the source, paired again when a retry has reloaded the source.
-    struct PreviewPairing
+    struct ResultPairing
     {
-        std::shared_ptr<project_data::TemporaryVideo> result;
+        std::shared_ptr<project_data::AnalysisResult> result;
         qint64 startFrame = 0;
         qint64 endFrameExclusive = 0;
     };
-    std::optional<PreviewPairing> m_pairing;
+    std::optional<ResultPairing> m_pairing;
     bool m_pairAfterLoad = false;
-    quint64 m_requestId = 0;
+    quint64 m_runNumber = 0;
     qint64 m_positionUs = 0;
     qint64 m_durationUs = 0;
     qint64 m_currentFrameIndex = -1;
@@ -184,12 +184,12 @@ private:
     bool m_playing = false;
     bool m_playPending = false;
     bool m_pausePending = false;
-    bool m_previewAvailable = false;
-    bool m_hasPreviewFrame = false;
-    bool m_previewGenerationActive = false;
+    bool m_resultAvailable = false;
+    bool m_hasResultFrame = false;
+    bool m_analysisRunning = false;
     bool m_exportActive = false;
     bool m_hasFrame = false;
     double m_playbackSpeed = 1.0;
 };
 
-} // namespace ovra::ui::playback
+} // namespace ovra::ui::controllers

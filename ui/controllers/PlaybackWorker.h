@@ -13,12 +13,12 @@
 class QTimer;
 
 namespace ovra::project_data {
-class TemporaryVideo;
+class AnalysisResult;
 }
 
-namespace ovra::ui::playback {
+namespace ovra::ui::controllers {
 
-// Decodes the source video and, while a processed preview is configured, the matching frames
+// Decodes the source video and, while an analysis result is configured, the matching frames
 // of the analysis result, in step, on the playback thread. Every request carries the number the
 // controller gave it; answers carry the number of the request being served.
 class PlaybackWorker : public QObject
@@ -32,15 +32,15 @@ public:
     ~PlaybackWorker() override;
 
     // Requests; the controller posts them as queued calls into the worker thread.
-    void load(quint64 requestId, const media::VideoMetadata &metadata, const Flag &cancelFlag);
-    void play(quint64 requestId, qint64 startFrame, qint64 endFrameExclusive, double framesPerSecond);
-    void pause(quint64 requestId);
-    void seek(quint64 requestId, qint64 frameIndex);
-    void step(quint64 requestId, int direction);
-    void configurePreview(quint64 requestId, const std::shared_ptr<const project_data::TemporaryVideo> &result,
-                          qint64 startFrame, qint64 endFrameExclusive);
-    void clearPreview(quint64 requestId);
-    void close(quint64 requestId);
+    void load(quint64 runNumber, const media::VideoMetadata &metadata, const Flag &cancelFlag);
+    void play(quint64 runNumber, qint64 startFrame, qint64 endFrameExclusive, double framesPerSecond);
+    void pause(quint64 runNumber);
+    void seek(quint64 runNumber, qint64 frameIndex);
+    void step(quint64 runNumber, int direction);
+    void configureResult(quint64 runNumber, const std::shared_ptr<const project_data::AnalysisResult> &result,
+                         qint64 startFrame, qint64 endFrameExclusive);
+    void clearResult(quint64 runNumber);
+    void close(quint64 runNumber);
     // The only direct call, from any thread: stops the running playback loop at the next frame.
     void requestInterrupt() { m_interrupt.store(true); }
 
@@ -50,12 +50,12 @@ public:
     static int framesForTick(int intervalMs, double framesPerSecond, double *carry);
 
 signals:
-    void framePairDecoded(qulonglong requestId, const QImage &sourceImage, const QImage &previewImage,
+    void framePairDecoded(qulonglong runNumber, const QImage &sourceImage, const QImage &resultImage,
                           qlonglong frameIndex, qlonglong presentationTimeUs);
-    void previewConfigurationChanged(qulonglong requestId, bool available, const QString &errorMessage);
-    void playingChanged(qulonglong requestId, bool playing);
-    void operationFailed(qulonglong requestId, const QString &errorMessage);
-    void endReached(qulonglong requestId);
+    void resultConfigurationChanged(qulonglong runNumber, bool available, const QString &errorMessage);
+    void playingChanged(qulonglong runNumber, bool playing);
+    void operationFailed(qulonglong runNumber, const QString &errorMessage);
+    void endReached(qulonglong runNumber);
 
 private slots:
     void _decodeNextFrame();
@@ -65,24 +65,24 @@ private:
     void startPlaying();
     void stopPlaying();
     bool cancelled() const;
-    // Reads (or skips, without conversion) the next source frame and its preview counterpart;
+    // Reads (or skips, without conversion) the next source frame and its result counterpart;
     // a converted pair is sent. False when the loop must stop (end, failure).
     bool readPair(bool convert);
-    bool readPreview(qint64 frameIndex, bool convert, QImage *image);
+    bool readResult(qint64 frameIndex, bool convert, QImage *image);
     bool seekAndShow(qint64 frameIndex);
     void reachEnd();
-    void failPreview(const QString &message);
+    void failResult(const QString &message);
 
     std::unique_ptr<media::IVideoSource> m_source;
-    std::unique_ptr<media::IVideoSource> m_previewSource;
+    std::unique_ptr<media::IVideoSource> m_resultSource;
     Flag m_cancelFlag;
     media::VideoMetadata m_metadata;
-    quint64 m_requestId = 0;
+    quint64 m_runNumber = 0;
     qint64 m_currentFrameIndex = -1;
     qint64 m_nextSourceIndex = -1; // the frame the source reads next; -1 when unknown
-    qint64 m_previewStart = 0;
-    qint64 m_previewEnd = 0;
-    qint64 m_lastPreviewIndex = -1;
+    qint64 m_resultStart = 0;
+    qint64 m_resultEnd = 0;
+    qint64 m_lastResultIndex = -1;
     qint64 m_playbackEnd = 0;
     double m_framesPerSecond = 0.0;
     double m_carry = 0.0;
@@ -91,4 +91,4 @@ private:
     QTimer *m_timer = nullptr;
 };
 
-} // namespace ovra::ui::playback
+} // namespace ovra::ui::controllers

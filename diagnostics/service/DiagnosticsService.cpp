@@ -1,18 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "diagnostics/service/SemanticDebugService.h"
+#include "diagnostics/service/DiagnosticsService.h"
 
 #include "diagnostics/service/Credentials.h"
 #include "diagnostics/service/DescriptorFile.h"
 #include "diagnostics/service/PerformanceReport.h"
 #include "diagnostics/service/Protocol.h"
 #include "diagnostics/service/StateSnapshot.h"
+#include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
-#include "ui/controllers/PreviewController.h"
+#include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
-#include "ui/playback/PlaybackController.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -24,7 +24,7 @@ namespace ovra::diagnostics::service {
 
 using namespace ui::controllers;
 
-SemanticDebugService::SemanticDebugService(ApplicationController *application, QObject *parent)
+DiagnosticsService::DiagnosticsService(ApplicationController *application, QObject *parent)
     : QObject(parent)
     , m_application(application)
     , m_server([this](const QByteArray &line, bool *close) { return handleLine(line, close); },
@@ -34,16 +34,16 @@ SemanticDebugService::SemanticDebugService(ApplicationController *application, Q
 {
     m_eventTimer.setSingleShot(true);
     m_eventTimer.setInterval(75);
-    connect(&m_eventTimer, &QTimer::timeout, this, &SemanticDebugService::flushEvents);
+    connect(&m_eventTimer, &QTimer::timeout, this, &DiagnosticsService::flushEvents);
     connectControllers();
 }
 
-SemanticDebugService::~SemanticDebugService()
+DiagnosticsService::~DiagnosticsService()
 {
     stop();
 }
 
-bool SemanticDebugService::start(bool allowControl, QString *errorCode)
+bool DiagnosticsService::start(bool allowControl, QString *errorCode)
 {
     if (m_running) {
         if (allowControl == m_controlEnabled)
@@ -65,7 +65,7 @@ bool SemanticDebugService::start(bool allowControl, QString *errorCode)
     return true;
 }
 
-bool SemanticDebugService::open(bool allowControl, QString *errorCode)
+bool DiagnosticsService::open(bool allowControl, QString *errorCode)
 {
     if (!descriptor::prepareDirectory(descriptor::directory(), errorCode))
         return false;
@@ -83,7 +83,7 @@ bool SemanticDebugService::open(bool allowControl, QString *errorCode)
     return descriptor::write(m_descriptorPath, descriptor(), errorCode);
 }
 
-QJsonObject SemanticDebugService::descriptor() const
+QJsonObject DiagnosticsService::descriptor() const
 {
     return {{QStringLiteral("apiVersion"), protocol::apiVersion},
             {QStringLiteral("instanceId"), m_instanceId},
@@ -94,13 +94,13 @@ QJsonObject SemanticDebugService::descriptor() const
             {QStringLiteral("createdAtUtc"), StateSnapshot::timestamp()}};
 }
 
-void SemanticDebugService::stop()
+void DiagnosticsService::stop()
 {
     m_server.close();
     m_spectrum.cancel();
     m_eventTimer.stop();
     m_pendingEventCodes.clear();
-    m_previewProgress.reset();
+    m_analysisProgress.reset();
     m_exportProgress.reset();
     if (!m_descriptorPath.isEmpty())
         QFile::remove(m_descriptorPath);
@@ -113,7 +113,7 @@ void SemanticDebugService::stop()
     m_journal.clear();
 }
 
-QJsonObject SemanticDebugService::handleLine(const QByteArray &line, bool *close)
+QJsonObject DiagnosticsService::handleLine(const QByteArray &line, bool *close)
 {
     const protocol::Request request = protocol::parseRequest(line, m_token);
     *close = request.unauthorized;
@@ -126,7 +126,7 @@ QJsonObject SemanticDebugService::handleLine(const QByteArray &line, bool *close
     return protocol::successResponse(request.id, m_revision, result);
 }
 
-QJsonObject SemanticDebugService::dispatch(const QString &method, const QJsonObject &params, QString *errorCode)
+QJsonObject DiagnosticsService::dispatch(const QString &method, const QJsonObject &params, QString *errorCode)
 {
     if (method == QLatin1String("diagnostics.getCapabilities"))
         return capabilities();
@@ -145,7 +145,7 @@ QJsonObject SemanticDebugService::dispatch(const QString &method, const QJsonObj
 }
 
 // The checks every mutating method passes first: known name, control, revision, export guard.
-QString SemanticDebugService::mutationRefusal(const QString &method, const QJsonObject &params) const
+QString DiagnosticsService::mutationRefusal(const QString &method, const QJsonObject &params) const
 {
     if (!protocol::mutatingMethods().contains(method))
         return QStringLiteral("method_not_found");
@@ -163,7 +163,7 @@ QString SemanticDebugService::mutationRefusal(const QString &method, const QJson
     return {};
 }
 
-QJsonObject SemanticDebugService::capabilities() const
+QJsonObject DiagnosticsService::capabilities() const
 {
     QJsonArray methods;
     for (const QString &name : protocol::readOnlyMethods())
@@ -181,7 +181,7 @@ QJsonObject SemanticDebugService::capabilities() const
             {QStringLiteral("methods"), methods}};
 }
 
-QJsonObject SemanticDebugService::snapshot() const
+QJsonObject DiagnosticsService::snapshot() const
 {
     QJsonObject object = StateSnapshot::build(*m_application, m_revision);
     object.insert(QStringLiteral("instanceId"), m_instanceId);
@@ -189,12 +189,12 @@ QJsonObject SemanticDebugService::snapshot() const
     return object;
 }
 
-void SemanticDebugService::connectControllers()
+void DiagnosticsService::connectControllers()
 {
     const auto change = [this](const char *code) { return [this, code] { noteChange(QLatin1String(code)); }; };
     auto *session = m_application->videoSession();
     auto *playback = m_application->playback();
-    auto *preview = m_application->preview();
+    auto *analysis = m_application->analysis();
     auto *exporter = m_application->exporter();
     connect(session, &VideoSessionController::sourceChanged, this, change("source.changed"));
     // A spectrum of the previous video is of no use to anyone.
@@ -206,15 +206,17 @@ void SemanticDebugService::connectControllers()
             change("selection.changed"));
     connect(m_application->processingSettings(), &ProcessingSettingsController::settingsChanged, this,
             change("settings.changed"));
-    connect(playback, &ui::playback::PlaybackController::stateChanged, this, change("playback.state_changed"));
-    connect(playback, &ui::playback::PlaybackController::timelineChanged, this, change("playback.timeline_changed"));
-    connect(playback, &ui::playback::PlaybackController::playbackModeChanged, this, change("playback.mode_changed"));
-    connect(playback, &ui::playback::PlaybackController::errorMessageChanged, this, change("playback.error_changed"));
-    connect(playback, &ui::playback::PlaybackController::previewStateChanged, this, change("playback.preview_changed"));
-    connect(preview, &PreviewController::stateChanged, this, change("preview.state_changed"));
-    connect(preview, &PreviewController::progressChanged, this, [this, preview] {
-        noteProgress(&m_previewProgress, QStringLiteral("preview.progress_changed"), preview->progress(),
-                     preview->stageName());
+    connect(playback, &ui::controllers::PlaybackController::stateChanged, this, change("playback.state_changed"));
+    connect(playback, &ui::controllers::PlaybackController::timelineChanged, this, change("playback.timeline_changed"));
+    connect(playback, &ui::controllers::PlaybackController::playbackModeChanged, this, change("playback.mode_changed"));
+    connect(playback, &ui::controllers::PlaybackController::errorMessageChanged, this,
+            change("playback.error_changed"));
+    connect(playback, &ui::controllers::PlaybackController::resultStateChanged, this,
+            change("playback.preview_changed"));
+    connect(analysis, &AnalysisController::stateChanged, this, change("preview.state_changed"));
+    connect(analysis, &AnalysisController::progressChanged, this, [this, analysis] {
+        noteProgress(&m_analysisProgress, QStringLiteral("preview.progress_changed"), analysis->progress(),
+                     analysis->stageName());
     });
     connect(exporter, &ExportController::stateChanged, this, change("export.state_changed"));
     connect(exporter, &ExportController::progressChanged, this, [this, exporter] {
@@ -223,7 +225,7 @@ void SemanticDebugService::connectControllers()
     });
 }
 
-void SemanticDebugService::noteChange(const QString &code)
+void DiagnosticsService::noteChange(const QString &code)
 {
     if (!m_running)
         return;
@@ -234,14 +236,14 @@ void SemanticDebugService::noteChange(const QString &code)
         m_eventTimer.start();
 }
 
-void SemanticDebugService::noteProgress(ProgressEventFilter *filter, const QString &code, double progress,
-                                        const QString &stageName)
+void DiagnosticsService::noteProgress(ProgressEventFilter *filter, const QString &code, double progress,
+                                      const QString &stageName)
 {
     if (m_running && filter->advance(progress, stageName))
         appendEvent(code);
 }
 
-void SemanticDebugService::flushEvents()
+void DiagnosticsService::flushEvents()
 {
     if (!m_running)
         return;
@@ -250,7 +252,7 @@ void SemanticDebugService::flushEvents()
         appendEvent(code);
 }
 
-void SemanticDebugService::appendEvent(const QString &code)
+void DiagnosticsService::appendEvent(const QString &code)
 {
     if (m_running)
         m_journal.append(code, m_revision);

@@ -2,6 +2,40 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>AnalysisResult</name>
+    <message>
+        <source>Could not write the temporary analysis result. Check free disk space and access to the temporary folder.</source>
+        <translation>Не удалось записать временный результат анализа. Проверьте свободное место на диске и доступ к временной папке.</translation>
+    </message>
+    <message>
+        <source>Could not read the temporary analysis result. Run the analysis again.</source>
+        <translation>Не удалось прочитать временный результат анализа. Запустите анализ повторно.</translation>
+    </message>
+    <message>
+        <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
+        <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
+    </message>
+    <message>
+        <source>The folder for temporary analysis results %1 belongs to another user, or it is a link or a file. Remove it, or choose another temporary folder (TMPDIR).</source>
+        <translation>Папка временных результатов анализа %1 принадлежит другому пользователю либо является ссылкой или файлом. Удалите её или выберите другую временную папку (TMPDIR).</translation>
+    </message>
+</context>
+<context>
+    <name>AnalysisResultSource</name>
+    <message>
+        <source>The requested frame is outside the analysis result.</source>
+        <translation>Запрошенный кадр находится за пределами результата анализа.</translation>
+    </message>
+    <message>
+        <source>The analysis result is not open for reading. Open it before seeking or reading frames.</source>
+        <translation>Результат анализа не открыт для чтения. Откройте его перед переходом к кадрам или их чтением.</translation>
+    </message>
+    <message>
+        <source>No analysis result is available.</source>
+        <translation>Результат анализа отсутствует.</translation>
+    </message>
+</context>
+<context>
     <name>Application</name>
     <message>
         <source>Video motion amplification for technical equipment.</source>
@@ -1298,114 +1332,8 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 <context>
     <name>StatusText</name>
     <message>
-        <source>Cancelling result saving…</source>
-        <translation>Отмена сохранения результата…</translation>
-    </message>
-    <message>
-        <source>Saving analysis result…</source>
-        <translation>Сохранение результата анализа…</translation>
-    </message>
-    <message>
-        <source>Cancelling source video analysis…</source>
-        <translation>Отмена анализа исходного видео…</translation>
-    </message>
-    <message>
-        <source>Analyzing source video…</source>
-        <translation>Анализ исходного видео…</translation>
-    </message>
-    <message>
-        <source>Cancelling analysis…</source>
-        <translation>Отмена анализа…</translation>
-    </message>
-    <message>
-        <source>Analyzing selected fragment…</source>
-        <translation>Анализ выбранного фрагмента…</translation>
-    </message>
-    <message>
-        <source>Preparing analysis result playback…</source>
-        <translation>Подготовка воспроизведения результата…</translation>
-    </message>
-    <message>
-        <source>Starting playback…</source>
-        <translation>Запуск воспроизведения…</translation>
-    </message>
-    <message>
-        <source>Pausing playback…</source>
-        <translation>Приостановка воспроизведения…</translation>
-    </message>
-    <message>
-        <source>Preparing video frame…</source>
-        <translation>Подготовка кадра…</translation>
-    </message>
-    <message>
-        <source>Saving the result failed</source>
-        <translation>Не удалось сохранить результат</translation>
-    </message>
-    <message>
-        <source>Video analysis cancelled</source>
-        <translation>Анализ видео отменён</translation>
-    </message>
-    <message>
-        <source>Playing selected fragment</source>
-        <translation>Воспроизведение выбранного фрагмента</translation>
-    </message>
-    <message>
-        <source>Result saved: %1</source>
-        <translation>Результат сохранён: %1</translation>
-    </message>
-    <message>
-        <source>Analysis settings have changed</source>
-        <translation>Настройки анализа изменены</translation>
-    </message>
-    <message>
-        <source>Analysis result is ready</source>
-        <translation>Результат анализа готов</translation>
-    </message>
-    <message>
-        <source>Source video is ready</source>
-        <translation>Исходное видео готово</translation>
-    </message>
-    <message>
-        <source>Ready to open a video</source>
-        <translation>Можно открыть видео</translation>
-    </message>
-    <message>
         <source>%1 left</source>
         <translation>осталось %1</translation>
-    </message>
-</context>
-<context>
-    <name>AnalysisResult</name>
-    <message>
-        <source>Could not write the temporary analysis result. Check free disk space and access to the temporary folder.</source>
-        <translation>Не удалось записать временный результат анализа. Проверьте свободное место на диске и доступ к временной папке.</translation>
-    </message>
-    <message>
-        <source>Could not read the temporary analysis result. Run the analysis again.</source>
-        <translation>Не удалось прочитать временный результат анализа. Запустите анализ повторно.</translation>
-    </message>
-    <message>
-        <source>The temporary folder does not have enough free space for the analysis result: %1 needed, %2 available.</source>
-        <translation>Во временной папке недостаточно свободного места для результата анализа: требуется %1, доступно %2.</translation>
-    </message>
-    <message>
-        <source>The folder for temporary analysis results %1 belongs to another user, or it is a link or a file. Remove it, or choose another temporary folder (TMPDIR).</source>
-        <translation>Папка временных результатов анализа %1 принадлежит другому пользователю либо является ссылкой или файлом. Удалите её или выберите другую временную папку (TMPDIR).</translation>
-    </message>
-</context>
-<context>
-    <name>AnalysisResultSource</name>
-    <message>
-        <source>The requested frame is outside the analysis result.</source>
-        <translation>Запрошенный кадр находится за пределами результата анализа.</translation>
-    </message>
-    <message>
-        <source>The analysis result is not open for reading. Open it before seeking or reading frames.</source>
-        <translation>Результат анализа не открыт для чтения. Откройте его перед переходом к кадрам или их чтением.</translation>
-    </message>
-    <message>
-        <source>No analysis result is available.</source>
-        <translation>Результат анализа отсутствует.</translation>
     </message>
 </context>
 <context>
@@ -1676,6 +1604,49 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
+    <name>ovra::ui::controllers::AnalysisController</name>
+    <message>
+        <source>Save or discard the current result before starting another analysis.</source>
+        <translation>Перед новым анализом сохраните текущий результат или откажитесь от него.</translation>
+    </message>
+    <message>
+        <source>Source playback and FFmpeg must be ready before starting analysis.</source>
+        <translation>Перед запуском анализа должны быть готовы воспроизведение исходного видео и FFmpeg.</translation>
+    </message>
+    <message>
+        <source>Pause playback and wait until video navigation is ready before starting analysis.</source>
+        <translation>Перед запуском анализа приостановите воспроизведение и дождитесь готовности навигации по видео.</translation>
+    </message>
+    <message>
+        <source>Preparing analysis result</source>
+        <translation>Подготовка результата анализа</translation>
+    </message>
+    <message>
+        <source>Cancelling analysis result</source>
+        <translation>Отмена получения результата анализа</translation>
+    </message>
+    <message>
+        <source>Analysis result is ready</source>
+        <translation>Результат анализа готов</translation>
+    </message>
+    <message>
+        <source>Analysis result failed</source>
+        <translation>Ошибка получения результата анализа</translation>
+    </message>
+    <message>
+        <source>Could not prepare the analysis result for playback.</source>
+        <translation>Не удалось подготовить результат анализа к воспроизведению.</translation>
+    </message>
+    <message>
+        <source>Analysis result was cancelled</source>
+        <translation>Получение результата анализа отменено</translation>
+    </message>
+    <message>
+        <source>Could not create the analysis result.</source>
+        <translation>Не удалось получить результат анализа.</translation>
+    </message>
+</context>
+<context>
     <name>ovra::ui::controllers::ExportController</name>
     <message>
         <source>Choose where to save the processed MP4 file.</source>
@@ -1751,98 +1722,6 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
-    <name>ovra::ui::controllers::AnalysisController</name>
-    <message>
-        <source>Save or discard the current result before starting another analysis.</source>
-        <translation>Перед новым анализом сохраните текущий результат или откажитесь от него.</translation>
-    </message>
-    <message>
-        <source>Source playback and FFmpeg must be ready before starting analysis.</source>
-        <translation>Перед запуском анализа должны быть готовы воспроизведение исходного видео и FFmpeg.</translation>
-    </message>
-    <message>
-        <source>Pause playback and wait until video navigation is ready before starting analysis.</source>
-        <translation>Перед запуском анализа приостановите воспроизведение и дождитесь готовности навигации по видео.</translation>
-    </message>
-    <message>
-        <source>Preparing analysis result</source>
-        <translation>Подготовка результата анализа</translation>
-    </message>
-    <message>
-        <source>Cancelling analysis result</source>
-        <translation>Отмена получения результата анализа</translation>
-    </message>
-    <message>
-        <source>Analysis result is ready</source>
-        <translation>Результат анализа готов</translation>
-    </message>
-    <message>
-        <source>Analysis result failed</source>
-        <translation>Ошибка получения результата анализа</translation>
-    </message>
-    <message>
-        <source>Could not prepare the analysis result for playback.</source>
-        <translation>Не удалось подготовить результат анализа к воспроизведению.</translation>
-    </message>
-    <message>
-        <source>Analysis result was cancelled</source>
-        <translation>Получение результата анализа отменено</translation>
-    </message>
-    <message>
-        <source>Could not create the analysis result.</source>
-        <translation>Не удалось получить результат анализа.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::ui::controllers::ProcessingSettingsController</name>
-    <message>
-        <source>Open and analyze a source video.</source>
-        <translation>Откройте исходное видео и проанализируйте его.</translation>
-    </message>
-    <message>
-        <source>A processing request is required.</source>
-        <translation>Необходим запрос на обработку.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::ui::controllers::SpectrumController</name>
-    <message>
-        <source>Preparing motion spectrum</source>
-        <translation>Подготовка спектра движения</translation>
-    </message>
-    <message>
-        <source>Cancelling motion spectrum</source>
-        <translation>Отмена спектра движения</translation>
-    </message>
-    <message>
-        <source>Could not analyze the motion spectrum.</source>
-        <translation>Не удалось построить спектр движения.</translation>
-    </message>
-</context>
-<context>
-    <name>ovra::ui::controllers::VideoSessionController</name>
-    <message>
-        <source>Save or discard the current analysis result before opening another video.</source>
-        <translation>Перед открытием другого видео сохраните текущий результат анализа или откажитесь от него.</translation>
-    </message>
-    <message>
-        <source>No video file was selected.</source>
-        <translation>Видеофайл не выбран.</translation>
-    </message>
-    <message>
-        <source>Only local video files can be analyzed.</source>
-        <translation>Анализировать можно только локальные видеофайлы.</translation>
-    </message>
-    <message>
-        <source>The system&apos;s FFmpeg libraries are unavailable.</source>
-        <translation>Системные библиотеки FFmpeg недоступны.</translation>
-    </message>
-    <message>
-        <source>Video analysis failed.</source>
-        <translation>Не удалось проанализировать видео.</translation>
-    </message>
-</context>
-<context>
     <name>ovra::ui::controllers::PlaybackController</name>
     <message>
         <source>The frame range of the analysis result is invalid.</source>
@@ -1886,6 +1765,130 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Could not open the analysis result.</source>
         <translation>Не удалось открыть результат анализа.</translation>
+    </message>
+</context>
+<context>
+    <name>ovra::ui::controllers::ProcessingSettingsController</name>
+    <message>
+        <source>Open and analyze a source video.</source>
+        <translation>Откройте исходное видео и проанализируйте его.</translation>
+    </message>
+    <message>
+        <source>A processing request is required.</source>
+        <translation>Необходим запрос на обработку.</translation>
+    </message>
+</context>
+<context>
+    <name>ovra::ui::controllers::SpectrumController</name>
+    <message>
+        <source>Preparing motion spectrum</source>
+        <translation>Подготовка спектра движения</translation>
+    </message>
+    <message>
+        <source>Cancelling motion spectrum</source>
+        <translation>Отмена спектра движения</translation>
+    </message>
+    <message>
+        <source>Could not analyze the motion spectrum.</source>
+        <translation>Не удалось построить спектр движения.</translation>
+    </message>
+</context>
+<context>
+    <name>ovra::ui::controllers::StatusLine</name>
+    <message>
+        <source>Cancelling result saving…</source>
+        <translation>Отмена сохранения результата…</translation>
+    </message>
+    <message>
+        <source>Saving analysis result…</source>
+        <translation>Сохранение результата анализа…</translation>
+    </message>
+    <message>
+        <source>Cancelling source video analysis…</source>
+        <translation>Отмена анализа исходного видео…</translation>
+    </message>
+    <message>
+        <source>Analyzing source video…</source>
+        <translation>Анализ исходного видео…</translation>
+    </message>
+    <message>
+        <source>Cancelling analysis…</source>
+        <translation>Отмена анализа…</translation>
+    </message>
+    <message>
+        <source>Analyzing selected fragment…</source>
+        <translation>Анализ выбранного фрагмента…</translation>
+    </message>
+    <message>
+        <source>Preparing analysis result playback…</source>
+        <translation>Подготовка воспроизведения результата…</translation>
+    </message>
+    <message>
+        <source>Preparing video frame…</source>
+        <translation>Подготовка кадра…</translation>
+    </message>
+    <message>
+        <source>Starting playback…</source>
+        <translation>Запуск воспроизведения…</translation>
+    </message>
+    <message>
+        <source>Pausing playback…</source>
+        <translation>Приостановка воспроизведения…</translation>
+    </message>
+    <message>
+        <source>Saving the result failed</source>
+        <translation>Не удалось сохранить результат</translation>
+    </message>
+    <message>
+        <source>Video analysis cancelled</source>
+        <translation>Анализ видео отменён</translation>
+    </message>
+    <message>
+        <source>Playing selected fragment</source>
+        <translation>Воспроизведение выбранного фрагмента</translation>
+    </message>
+    <message>
+        <source>Result saved: %1</source>
+        <translation>Результат сохранён: %1</translation>
+    </message>
+    <message>
+        <source>Analysis settings have changed</source>
+        <translation>Настройки анализа изменены</translation>
+    </message>
+    <message>
+        <source>Analysis result is ready</source>
+        <translation>Результат анализа готов</translation>
+    </message>
+    <message>
+        <source>Source video is ready</source>
+        <translation>Исходное видео готово</translation>
+    </message>
+    <message>
+        <source>Ready to open a video</source>
+        <translation>Можно открыть видео</translation>
+    </message>
+</context>
+<context>
+    <name>ovra::ui::controllers::VideoSessionController</name>
+    <message>
+        <source>Save or discard the current analysis result before opening another video.</source>
+        <translation>Перед открытием другого видео сохраните текущий результат анализа или откажитесь от него.</translation>
+    </message>
+    <message>
+        <source>No video file was selected.</source>
+        <translation>Видеофайл не выбран.</translation>
+    </message>
+    <message>
+        <source>Only local video files can be analyzed.</source>
+        <translation>Анализировать можно только локальные видеофайлы.</translation>
+    </message>
+    <message>
+        <source>The system&apos;s FFmpeg libraries are unavailable.</source>
+        <translation>Системные библиотеки FFmpeg недоступны.</translation>
+    </message>
+    <message>
+        <source>Video analysis failed.</source>
+        <translation>Не удалось проанализировать видео.</translation>
     </message>
 </context>
 </TS>

@@ -13,6 +13,7 @@
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PlaybackWorker.h"
 #include "ui/controllers/ProcessingSettingsController.h"
+#include "ui/controllers/StatusLine.h"
 #include "ui/items/VideoFrameItem.h"
 
 #include <QDir>
@@ -34,6 +35,8 @@ using ovra::ui::controllers::PlaybackController;
 using ovra::ui::controllers::PlaybackWorker;
 using ovra::ui::items::VideoFrameItem;
 using State = VideoSessionController::AnalysisState;
+
+Q_DECLARE_METATYPE(ovra::ui::controllers::StatusLine::Facts)
 
 namespace {
 
@@ -573,6 +576,62 @@ private slots:
         QCOMPARE(session.state(), State::Analyzing);
         QTRY_COMPARE_WITH_TIMEOUT(session.state(), State::Ready, 60000);
         QCOMPARE(session.frameCount(), 900);
+    }
+
+    // The status line names the most urgent fact: a running operation before the player, the
+    // player before a failure, a failure before what is settled.
+    void statusLineOrder_data()
+    {
+        using Facts = StatusLine::Facts;
+        using Tone = StatusLine::Tone;
+        QTest::addColumn<Facts>("facts");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Tone>("tone");
+        QTest::addColumn<bool>("active");
+        Facts facts;
+        QTest::newRow("nothing open") << facts << "Ready to open a video" << Tone::Success << false;
+        facts.session = State::Ready;
+        QTest::newRow("source ready") << facts << "Source video is ready" << Tone::Success << false;
+        Facts failing = facts;
+        failing.session = State::Error;
+        failing.sessionError = QStringLiteral("broken");
+        failing.exporter = ExportController::State::Processing;
+        failing.exportStage = QStringLiteral("Encoding");
+        QTest::newRow("export stage wins over a session error") << failing << "Encoding" << Tone::Error << true;
+        failing.exporter = ExportController::State::Error;
+        QTest::newRow("failed save without a message") << failing << "Saving the result failed" << Tone::Error << false;
+        Facts result = facts;
+        result.analysis = AnalysisController::State::Stale;
+        QTest::newRow("stale result") << result << "Analysis settings have changed" << Tone::Warning << false;
+        result.playback = PlaybackController::State::Loading;
+        QTest::newRow("result not yet playable")
+            << result << "Preparing analysis result playback…" << Tone::Warning << true;
+        result.resultPlayable = true;
+        QTest::newRow("frame loading") << result << "Preparing video frame…" << Tone::Warning << true;
+        result.playback = PlaybackController::State::Ready;
+        result.analysis = AnalysisController::State::Ready;
+        QTest::newRow("result ready") << result << "Analysis result is ready" << Tone::Success << false;
+        result.resultError = QStringLiteral("gone");
+        QTest::newRow("result playback error") << result << "gone" << Tone::Error << false;
+        Facts saved = facts;
+        saved.exporter = ExportController::State::Completed;
+        saved.savedFileName = QStringLiteral("a.mp4");
+        QTest::newRow("saved result") << saved << "Result saved: a.mp4" << Tone::Success << false;
+        saved.playback = PlaybackController::State::Playing;
+        QTest::newRow("playing hides the saved note") << saved << "Playing selected fragment" << Tone::Success << false;
+        Facts cancelled;
+        cancelled.session = State::Cancelled;
+        QTest::newRow("cancelled source analysis") << cancelled << "Video analysis cancelled" << Tone::Warning << false;
+    }
+    void statusLineOrder()
+    {
+        QFETCH(StatusLine::Facts, facts);
+        QFETCH(QString, text);
+        QFETCH(StatusLine::Tone, tone);
+        QFETCH(bool, active);
+        QCOMPARE(StatusLine::textOf(facts), text);
+        QCOMPARE(StatusLine::toneOf(facts), tone);
+        QCOMPARE(StatusLine::activeIn(facts), active);
     }
 
     void progressOnlyGrows()

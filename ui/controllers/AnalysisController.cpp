@@ -15,8 +15,8 @@ namespace ovra::ui::controllers {
 using project_data::ProcessingState;
 
 AnalysisController::AnalysisController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
-                                       ProcessingSettingsController *settingsController,
-                                       controllers::PlaybackController *playback, QObject *parent)
+                                       ProcessingSettingsController *settingsController, PlaybackController *playback,
+                                       QObject *parent)
     : QObject(parent)
     , m_videoSession(videoSession)
     , m_mediaRuntime(mediaRuntime)
@@ -27,7 +27,7 @@ AnalysisController::AnalysisController(VideoSessionController *videoSession, Med
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
             &AnalysisController::handleSettingsChanged);
     connect(videoSession, &VideoSessionController::sourceChanged, this, &AnalysisController::handleSourceChanged);
-    connect(playback, &controllers::PlaybackController::stateChanged, this, &AnalysisController::checkAvailability);
+    connect(playback, &PlaybackController::stateChanged, this, &AnalysisController::checkAvailability);
     m_available = computeAvailable();
 }
 

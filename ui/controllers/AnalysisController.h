@@ -17,12 +17,10 @@ class ControllerTestAccess;
 namespace ovra::project_data {
 class AnalysisResult;
 }
+
 namespace ovra::ui::controllers {
+
 class PlaybackController;
-}
-
-namespace ovra::ui::controllers {
-
 class MediaRuntimeController;
 class ProcessingSettingsController;
 class VideoSessionController;
@@ -56,7 +54,7 @@ class AnalysisController : public QObject
 
 public:
     AnalysisController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
-                       ProcessingSettingsController *settingsController, controllers::PlaybackController *playback,
+                       ProcessingSettingsController *settingsController, PlaybackController *playback,
                        QObject *parent = nullptr);
     ~AnalysisController() override;
 
@@ -124,7 +122,7 @@ private:
     VideoSessionController *m_videoSession = nullptr;
     MediaRuntimeController *m_mediaRuntime = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
-    controllers::PlaybackController *m_playback = nullptr;
+    PlaybackController *m_playback = nullptr;
     std::shared_ptr<project_data::AnalysisResult> m_result;
     project_data::ProcessingRequest m_pendingRequest;
     project_data::ProcessingRequest m_resultRequest;

@@ -11,6 +11,7 @@
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
+#include "ui/controllers/StatusLine.h"
 #include "ui/controllers/VideoSessionController.h"
 
 namespace ovra::ui::controllers {
@@ -21,18 +22,19 @@ ApplicationController::ApplicationController(QObject *parent)
     , m_videoSession(new VideoSessionController(m_mediaRuntime, this))
     , m_analysisFragment(new AnalysisFragmentController(m_videoSession, this))
     , m_processingSettings(new ProcessingSettingsController(m_videoSession, m_analysisFragment, this))
-    , m_playback(new controllers::PlaybackController(m_videoSession, m_analysisFragment, m_mediaRuntime, this))
+    , m_playback(new PlaybackController(m_videoSession, m_analysisFragment, m_mediaRuntime, this))
     , m_analysis(new AnalysisController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, this))
     , m_exporter(
           new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_analysis, this))
     , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
     , m_settingsSnapshot(new AnalysisSettingsSnapshot(m_videoSession, m_processingSettings, this))
+    , m_statusLine(new StatusLine(m_exporter, m_videoSession, m_analysis, m_playback, this))
 {
     connect(m_analysis, &AnalysisController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_videoSession, &VideoSessionController::stateChanged, this,
             &ApplicationController::handleOperationStateChanged);
-    m_saveWorkflow = new SaveWorkflowController(m_videoSession, m_analysis, m_exporter, m_playback, this);
+    m_saveWorkflow = new SaveWorkflowController(this);
 }
 
 ApplicationController::~ApplicationController()
@@ -42,6 +44,7 @@ ApplicationController::~ApplicationController()
     m_exporter->shutdown();
     m_analysis->shutdown();
     delete m_saveWorkflow;
+    delete m_statusLine;
     delete m_spectrum;
     delete m_exporter;
     delete m_analysis;

@@ -6,11 +6,8 @@
 #include <QtQmlIntegration/qqmlintegration.h>
 
 namespace ovra::ui::controllers {
+
 class PlaybackController;
-}
-
-namespace ovra::ui::controllers {
-
 class AnalysisFragmentController;
 class AnalysisSettingsSnapshot;
 class ExportController;
@@ -19,6 +16,7 @@ class AnalysisController;
 class ProcessingSettingsController;
 class SaveWorkflowController;
 class SpectrumController;
+class StatusLine;
 class VideoSessionController;
 
 // The root of the controller graph: creates the controllers in their dependency order, keeps
@@ -39,6 +37,7 @@ class ApplicationController : public QObject
     Q_PROPERTY(ovra::ui::controllers::SpectrumController *spectrum READ spectrum CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SaveWorkflowController *saveWorkflow READ saveWorkflow CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::AnalysisSettingsSnapshot *settingsSnapshot READ settingsSnapshot CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::StatusLine *statusLine READ statusLine CONSTANT FINAL)
     QML_ELEMENT
     QML_UNCREATABLE("The application creates its one controller.")
     Q_MOC_INCLUDE("ui/controllers/AnalysisFragmentController.h")
@@ -49,6 +48,7 @@ class ApplicationController : public QObject
     Q_MOC_INCLUDE("ui/controllers/ProcessingSettingsController.h")
     Q_MOC_INCLUDE("ui/controllers/SaveWorkflowController.h")
     Q_MOC_INCLUDE("ui/controllers/SpectrumController.h")
+    Q_MOC_INCLUDE("ui/controllers/StatusLine.h")
     Q_MOC_INCLUDE("ui/controllers/VideoSessionController.h")
     Q_MOC_INCLUDE("ui/controllers/PlaybackController.h")
 
@@ -74,12 +74,13 @@ public:
     VideoSessionController *videoSession() const { return m_videoSession; }
     AnalysisFragmentController *analysisFragment() const { return m_analysisFragment; }
     ProcessingSettingsController *processingSettings() const { return m_processingSettings; }
-    controllers::PlaybackController *playback() const { return m_playback; }
+    PlaybackController *playback() const { return m_playback; }
     AnalysisController *analysis() const { return m_analysis; }
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
     SaveWorkflowController *saveWorkflow() const { return m_saveWorkflow; }
     AnalysisSettingsSnapshot *settingsSnapshot() const { return m_settingsSnapshot; }
+    StatusLine *statusLine() const { return m_statusLine; }
 
 signals:
     void currentOperationChanged();
@@ -93,13 +94,14 @@ private:
     VideoSessionController *m_videoSession = nullptr;
     AnalysisFragmentController *m_analysisFragment = nullptr;
     ProcessingSettingsController *m_processingSettings = nullptr;
-    controllers::PlaybackController *m_playback = nullptr;
+    PlaybackController *m_playback = nullptr;
     AnalysisController *m_analysis = nullptr;
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
     Operation m_currentOperation = Operation::None;
     SaveWorkflowController *m_saveWorkflow = nullptr;
     AnalysisSettingsSnapshot *m_settingsSnapshot = nullptr;
+    StatusLine *m_statusLine = nullptr;
 };
 
 } // namespace ovra::ui::controllers

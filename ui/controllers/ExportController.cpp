@@ -20,9 +20,8 @@ namespace ovra::ui::controllers {
 using project_data::ProcessingState;
 
 ExportController::ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
-                                   ProcessingSettingsController *settingsController,
-                                   controllers::PlaybackController *playback, AnalysisController *analysis,
-                                   QObject *parent)
+                                   ProcessingSettingsController *settingsController, PlaybackController *playback,
+                                   AnalysisController *analysis, QObject *parent)
     : QObject(parent)
     , m_videoSession(videoSession)
     , m_mediaRuntime(mediaRuntime)
@@ -33,7 +32,7 @@ ExportController::ExportController(VideoSessionController *videoSession, MediaRu
 {
     connect(videoSession, &VideoSessionController::sourceChanged, this, &ExportController::handleSourceChanged);
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this, &ExportController::refresh);
-    connect(playback, &controllers::PlaybackController::stateChanged, this, &ExportController::refresh);
+    connect(playback, &PlaybackController::stateChanged, this, &ExportController::refresh);
     connect(analysis, &AnalysisController::stateChanged, this, &ExportController::refresh);
     m_available = computeAvailable();
 }

@@ -13,11 +13,8 @@
 class ControllerTestAccess;
 
 namespace ovra::ui::controllers {
+
 class PlaybackController;
-}
-
-namespace ovra::ui::controllers {
-
 class MediaRuntimeController;
 class AnalysisController;
 class ProcessingSettingsController;
@@ -54,7 +51,7 @@ class ExportController : public QObject
 
 public:
     ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
-                     ProcessingSettingsController *settingsController, controllers::PlaybackController *playback,
+                     ProcessingSettingsController *settingsController, PlaybackController *playback,
                      AnalysisController *analysis, QObject *parent = nullptr);
     ~ExportController() override;
 
@@ -122,7 +119,7 @@ private:
     VideoSessionController *m_videoSession = nullptr;
     MediaRuntimeController *m_mediaRuntime = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
-    controllers::PlaybackController *m_playback = nullptr;
+    PlaybackController *m_playback = nullptr;
     AnalysisController *m_analysis = nullptr;
     QString m_preferredDirectory;
     QDateTime m_exportedResultFinishedAt;

@@ -2,25 +2,23 @@
 #include "ui/controllers/SaveWorkflowController.h"
 
 #include "ui/controllers/AnalysisController.h"
+#include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
 #include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/VideoSessionController.h"
 
 namespace ovra::ui::controllers {
 
-SaveWorkflowController::SaveWorkflowController(VideoSessionController *videoSession, AnalysisController *analysis,
-                                               ExportController *exporter, controllers::PlaybackController *playback,
-                                               QObject *parent)
-    : QObject(parent)
-    , m_videoSession(videoSession)
-    , m_analysis(analysis)
-    , m_exporter(exporter)
-    , m_playback(playback)
+SaveWorkflowController::SaveWorkflowController(ApplicationController *application)
+    : QObject(application)
+    , m_application(application)
+    , m_videoSession(application->videoSession())
+    , m_analysis(application->analysis())
+    , m_exporter(application->exporter())
+    , m_playback(application->playback())
 {
-    connect(exporter, &ExportController::stateChanged, this, &SaveWorkflowController::handleExporterChanged);
-    connect(exporter, &ExportController::stateChanged, this, &SaveWorkflowController::handleOperationsChanged);
-    connect(analysis, &AnalysisController::stateChanged, this, &SaveWorkflowController::handleOperationsChanged);
-    connect(videoSession, &VideoSessionController::stateChanged, this,
+    connect(m_exporter, &ExportController::stateChanged, this, &SaveWorkflowController::handleExporterChanged);
+    connect(application, &ApplicationController::currentOperationChanged, this,
             &SaveWorkflowController::handleOperationsChanged);
 }
 
@@ -92,18 +90,12 @@ void SaveWorkflowController::cancelSave()
 void SaveWorkflowController::cancelOperationsAndClose()
 {
     m_closeAfterCancel = true;
-    if (m_exporter->busy())
-        m_exporter->cancel();
-    if (m_analysis->busy())
-        m_analysis->cancel();
-    if (m_videoSession->busy())
-        m_videoSession->cancelAnalysis();
     handleOperationsChanged();
 }
 
 bool SaveWorkflowController::operationRunning() const
 {
-    return m_videoSession->busy() || m_analysis->busy() || m_exporter->busy();
+    return m_application->currentOperation() != ApplicationController::Operation::None;
 }
 
 void SaveWorkflowController::request(const PendingAction &action)
@@ -194,7 +186,9 @@ void SaveWorkflowController::handleExporterChanged()
 
 void SaveWorkflowController::handleOperationsChanged()
 {
-    if (!m_closeAfterCancel || operationRunning())
+    // Each operation that is still running, or that takes over from a cancelled one, is
+    // cancelled in turn; the window closes once none is left.
+    if (!m_closeAfterCancel || m_application->cancelCurrentOperation())
         return;
     m_closeAfterCancel = false;
     requestLater(Action::Close);

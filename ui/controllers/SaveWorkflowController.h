@@ -8,13 +8,11 @@
 #include <optional>
 
 namespace ovra::ui::controllers {
-class PlaybackController;
-}
 
-namespace ovra::ui::controllers {
-
-class ExportController;
 class AnalysisController;
+class ApplicationController;
+class ExportController;
+class PlaybackController;
 class VideoSessionController;
 
 // What the window does before an action that would drop an unsaved analysis result (opening a
@@ -29,9 +27,7 @@ class SaveWorkflowController : public QObject
     QML_UNCREATABLE("The application controller owns the save workflow.")
 
 public:
-    SaveWorkflowController(VideoSessionController *videoSession, AnalysisController *analysis,
-                           ExportController *exporter, controllers::PlaybackController *playback,
-                           QObject *parent = nullptr);
+    explicit SaveWorkflowController(ApplicationController *application);
 
     // The actions: each runs at once unless an unsaved result asks first (decisionRequested).
     // Ignored while an operation runs or another action waits.
@@ -93,10 +89,11 @@ private:
     void handleExporterChanged();
     void handleOperationsChanged();
 
+    ApplicationController *m_application = nullptr;
     VideoSessionController *m_videoSession = nullptr;
     AnalysisController *m_analysis = nullptr;
     ExportController *m_exporter = nullptr;
-    controllers::PlaybackController *m_playback = nullptr;
+    PlaybackController *m_playback = nullptr;
     std::optional<PendingAction> m_pending;
     Step m_step = Step::Idle;
     bool m_closeAfterCancel = false;

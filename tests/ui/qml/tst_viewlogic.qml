@@ -142,48 +142,6 @@ TestCase {
         compare(Spectrum.harmonics(0, 100, 10), [])
     }
 
-    function idle() {
-        return {
-            exporter: { cancelling: false, busy: false, stageName: "", hasError: false, errorMessage: "",
-                        completed: false, destinationFileName: "" },
-            session: { cancelling: false, busy: false, hasError: false, errorMessage: "", cancelled: false,
-                       ready: false },
-            analysis: { cancelling: false, busy: false, stageName: "", hasError: false, errorMessage: "",
-                       ready: false, stale: false },
-            playback: { busy: false, playPending: false, pausePending: false, resultAvailable: false,
-                        resultErrorMessage: "", hasError: false, errorMessage: "", playing: false }
-        }
-    }
-    function test_status_data() {
-        return [
-            { tag: "nothing open", change: function (s) {}, text: "Ready to open a video", tone: "success" },
-            { tag: "source ready", change: function (s) { s.session.ready = true }, text: "Source video is ready",
-              tone: "success" },
-            { tag: "export stage wins over a session error",
-              change: function (s) { s.exporter.busy = true; s.exporter.stageName = "Encoding"; s.session.hasError = true },
-              text: "Encoding", tone: "error" },
-            { tag: "cancelling the export wins over its stage",
-              change: function (s) { s.exporter.busy = true; s.exporter.cancelling = true },
-              text: "Cancelling result saving…", tone: "success" },
-            { tag: "stale result", change: function (s) { s.session.ready = true; s.analysis.ready = true; s.analysis.stale = true },
-              text: "Analysis settings have changed", tone: "warning" },
-            { tag: "failed save without a message", change: function (s) { s.exporter.hasError = true },
-              text: "Saving the result failed", tone: "error" },
-            { tag: "preview playback error", change: function (s) { s.playback.resultErrorMessage = "gone" },
-              text: "gone", tone: "error" },
-            { tag: "saved result", change: function (s) { s.exporter.completed = true; s.exporter.destinationFileName = "a.mp4" },
-              text: "Result saved: a.mp4", tone: "success" },
-            { tag: "cancelled analysis", change: function (s) { s.session.cancelled = true },
-              text: "Video analysis cancelled", tone: "warning" }
-        ]
-    }
-    function test_status(data) {
-        const s = idle()
-        data.change(s)
-        compare(Status.text(s.exporter, s.session, s.analysis, s.playback), data.text)
-        compare(Status.tone(s.exporter, s.session, s.analysis, s.playback), data.tone)
-    }
-
     function test_remaining_data() {
         return [
             { tag: "unknown", us: 0, text: "" },

@@ -15,8 +15,7 @@ Rectangle {
     readonly property ExportController exporter: applicationController.exporter
     readonly property VideoSessionController session: applicationController.videoSession
     readonly property AnalysisController analysis: applicationController.analysis
-    readonly property PlaybackController playback: applicationController.playback
-    readonly property string tone: StatusText.tone(exporter, session, analysis, playback)
+    readonly property StatusLine line: applicationController.statusLine
     readonly property bool anyCancelling: exporter.cancelling || analysis.cancelling || session.cancelling
     readonly property int operation: applicationController.currentOperation
     readonly property bool progressShown: operation !== ApplicationController.None
@@ -47,23 +46,23 @@ Rectangle {
             ActivitySpinner {
                 anchors.fill: parent
                 visible: running
-                running: StatusText.active(root.exporter, root.session, root.analysis, root.playback)
+                running: root.line.active
             }
             Rectangle {
                 anchors.centerIn: parent
-                visible: !StatusText.active(root.exporter, root.session, root.analysis, root.playback)
+                visible: !root.line.active
                 width: 8
                 height: 8
                 radius: 4
-                color: root.tone === "error" ? Theme.error : root.tone === "warning" ? Theme.warning : Theme.success
+                color: root.line.tone === StatusLine.Error ? Theme.error
+                     : root.line.tone === StatusLine.Warning ? Theme.warning : Theme.success
             }
         }
         Text {
             objectName: "statusText"
             Layout.fillWidth: true
-            text: StatusText.text(root.exporter, root.session, root.analysis, root.playback)
-            color: StatusText.hasError(root.exporter, root.session, root.analysis, root.playback) ? Theme.error
-                                                                                                  : Theme.textSecondary
+            text: root.line.text
+            color: root.line.tone === StatusLine.Error ? Theme.error : Theme.textSecondary
             font.pixelSize: Theme.bodyFontSize
             elide: Text.ElideRight
         }

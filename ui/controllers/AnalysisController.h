@@ -33,8 +33,6 @@ class AnalysisController : public QObject
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     QML_ELEMENT
     QML_UNCREATABLE("The application controller owns the preview.")
-    Q_PROPERTY(bool unsaved READ unsaved NOTIFY stateChanged FINAL)
-    Q_PROPERTY(qint64 storageBytes READ storageBytes NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
@@ -48,9 +46,6 @@ class AnalysisController : public QObject
     Q_PROPERTY(qint64 startFrame READ startFrame NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 endFrameExclusive READ endFrameExclusive NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
-    Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY stateChanged FINAL)
-    Q_PROPERTY(quint64 settingsRevision READ settingsRevision NOTIFY stateChanged FINAL)
-    Q_PROPERTY(quint64 resultRevision READ resultRevision NOTIFY stateChanged FINAL)
 
 public:
     AnalysisController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,

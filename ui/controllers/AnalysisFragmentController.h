@@ -17,17 +17,10 @@ class AnalysisFragmentController : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("The application controller owns the fragment.")
     Q_PROPERTY(bool available READ available NOTIFY rangeChanged FINAL)
-    Q_PROPERTY(bool rangeCustomized READ rangeCustomized NOTIFY rangeChanged FINAL)
     Q_PROPERTY(bool autoStartAdjusted READ autoStartAdjusted NOTIFY rangeChanged FINAL)
-    Q_PROPERTY(bool selectionValid READ selectionValid NOTIFY rangeChanged FINAL)
-    Q_PROPERTY(bool physicalTimingAvailable READ physicalTimingAvailable NOTIFY rangeChanged FINAL)
     Q_PROPERTY(qint64 startFrame READ startFrame NOTIFY rangeChanged FINAL)
     Q_PROPERTY(qint64 endFrameExclusive READ endFrameExclusive NOTIFY rangeChanged FINAL)
     Q_PROPERTY(qint64 selectedFrameCount READ selectedFrameCount NOTIFY rangeChanged FINAL)
-    Q_PROPERTY(qint64 playbackStartUs READ playbackStartUs NOTIFY rangeChanged FINAL)
-    Q_PROPERTY(qint64 playbackEndUs READ playbackEndUs NOTIFY rangeChanged FINAL)
-    Q_PROPERTY(qint64 playbackDurationUs READ playbackDurationUs NOTIFY rangeChanged FINAL)
-    Q_PROPERTY(qint64 physicalDurationUs READ physicalDurationUs NOTIFY rangeChanged FINAL)
 
 public:
     explicit AnalysisFragmentController(VideoSessionController *session, QObject *parent = nullptr);

@@ -27,27 +27,17 @@ class ExportController : public QObject
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("The application controller owns the export.")
-    Q_PROPERTY(QUrl preferredDirectoryUrl READ preferredDirectoryUrl NOTIFY stateChanged FINAL)
-    Q_PROPERTY(QString preferredDirectoryPath READ preferredDirectoryPath NOTIFY stateChanged FINAL)
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool canStart READ canStart NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool completed READ completed NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool hasError READ hasError NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool hasDestination READ hasDestination NOTIFY stateChanged FINAL)
     Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
     Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
-    Q_PROPERTY(QString destinationFilePath READ destinationFilePath NOTIFY stateChanged FINAL)
-    Q_PROPERTY(QString destinationFileName READ destinationFileName NOTIFY stateChanged FINAL)
-    Q_PROPERTY(QString parametersFilePath READ parametersFilePath NOTIFY stateChanged FINAL)
-    Q_PROPERTY(QUrl suggestedFileUrl READ suggestedFileUrl NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
-    Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 remainingTimeUs READ remainingTimeUs NOTIFY progressChanged FINAL)
-    Q_PROPERTY(quint64 exportRevision READ exportRevision NOTIFY stateChanged FINAL)
 
 public:
     ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
@@ -69,7 +59,6 @@ public:
     Q_ENUM(State)
     State state() const;
 
-    QUrl preferredDirectoryUrl() const { return QUrl::fromLocalFile(preferredDirectoryPath()); }
     QString preferredDirectoryPath() const;
     bool available() const { return m_available; }
     bool canStart() const;

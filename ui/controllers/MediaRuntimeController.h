@@ -14,7 +14,6 @@ class MediaRuntimeController : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("The application controller owns the media runtime.")
     Q_PROPERTY(bool available READ available CONSTANT FINAL)
-    Q_PROPERTY(QString versionSummary READ versionSummary CONSTANT FINAL)
     Q_PROPERTY(QString errorMessage READ errorMessage CONSTANT FINAL)
 
 public:

@@ -127,11 +127,6 @@ double ProcessingSettingsController::minimumRegionHeight() const
     return motion_core::minimumRegionHeight(m_session->metadata().frameSize);
 }
 
-qint64 ProcessingSettingsController::requiredMinimumFrameCount() const
-{
-    return motion_core::requiredMinimumFrameCount(settings(), captureFrameRate());
-}
-
 qint64 ProcessingSettingsController::recommendedMinimumFrameCount() const
 {
     return motion_core::recommendedMinimumFrameCount(settings(), captureFrameRate());

@@ -30,7 +30,6 @@ class ProcessingSettingsController : public QObject
     QML_UNCREATABLE("The application controller owns the settings.")
     Q_PROPERTY(bool available READ available NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool frequencyEditingAvailable READ frequencyEditingAvailable NOTIFY settingsChanged FINAL)
-    Q_PROPERTY(bool settingsValid READ settingsValid NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool rotationSpeedValid READ rotationSpeedValid NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool lowerFrequencyValid READ lowerFrequencyValid NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool upperFrequencyValid READ upperFrequencyValid NOTIFY settingsChanged FINAL)
@@ -39,8 +38,6 @@ class ProcessingSettingsController : public QObject
     Q_PROPERTY(bool regionCustomized READ regionCustomized NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool regionProcessingOptimizationEnabled READ regionProcessingOptimizationEnabled WRITE
                    setRegionProcessingOptimizationEnabled NOTIFY settingsChanged FINAL)
-    Q_PROPERTY(bool regionValid READ regionValid NOTIFY settingsChanged FINAL)
-    Q_PROPERTY(bool nearNyquist READ nearNyquist NOTIFY settingsChanged FINAL)
     Q_PROPERTY(bool fragmentDurationSufficient READ fragmentDurationSufficient NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double captureFrameRate READ captureFrameRate NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double nyquistFrequencyHz READ nyquistFrequencyHz NOTIFY settingsChanged FINAL)
@@ -48,7 +45,6 @@ class ProcessingSettingsController : public QObject
     Q_PROPERTY(double maximumFrequencyHz READ maximumFrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double frequencyStepHz READ frequencyStepHz CONSTANT FINAL)
     Q_PROPERTY(double defaultBandHalfWidthPercent READ defaultBandHalfWidthPercent CONSTANT FINAL)
-    Q_PROPERTY(double minimumRotationSpeedRpm READ minimumRotationSpeedRpm CONSTANT FINAL)
     Q_PROPERTY(double maximumRotationSpeedRpm READ maximumRotationSpeedRpm CONSTANT FINAL)
     Q_PROPERTY(double minimumAmplificationFactor READ minimumAmplificationFactor CONSTANT FINAL)
     Q_PROPERTY(double maximumAmplificationFactor READ maximumAmplificationFactor CONSTANT FINAL)
@@ -67,9 +63,6 @@ class ProcessingSettingsController : public QObject
     Q_PROPERTY(double upperFrequencyHz READ upperFrequencyHz WRITE setUpperFrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(
         double amplificationFactor READ amplificationFactor WRITE setAmplificationFactor NOTIFY settingsChanged FINAL)
-    Q_PROPERTY(qint64 requiredMinimumFrameCount READ requiredMinimumFrameCount NOTIFY settingsChanged FINAL)
-    Q_PROPERTY(qint64 recommendedMinimumFrameCount READ recommendedMinimumFrameCount NOTIFY settingsChanged FINAL)
-    Q_PROPERTY(qint64 recommendedMinimumDurationUs READ recommendedMinimumDurationUs NOTIFY settingsChanged FINAL)
     Q_PROPERTY(QString rotationSpeedValidationMessage READ rotationSpeedValidationMessage NOTIFY settingsChanged FINAL)
     Q_PROPERTY(QString fragmentValidationMessage READ fragmentValidationMessage NOTIFY settingsChanged FINAL)
     Q_PROPERTY(QString validationMessage READ validationMessage NOTIFY settingsChanged FINAL)
@@ -108,8 +101,7 @@ public:
     double maximumFrequencyHz() const;
     double frequencyStepHz() const { return 0.1; }
     double defaultBandHalfWidthPercent() const { return processing::defaultBandHalfWidthPercent; }
-    double minimumRotationSpeedRpm() const { return 500.0; }
-    double maximumRotationSpeedRpm() const { return 7000.0; }
+    double maximumRotationSpeedRpm() const { return motion_core::maximumRotationSpeedRpm; }
     double minimumAmplificationFactor() const { return 1.0; }
     double maximumAmplificationFactor() const { return 50.0; }
     int availableLogicalProcessorCount() const;
@@ -127,7 +119,6 @@ public:
     double upperFrequencyHz() const { return m_upperFrequencyHz; }
     double amplificationFactor() const { return m_amplificationFactor; }
     // Below the required length a fragment is refused; below the recommended one it is only warned about.
-    qint64 requiredMinimumFrameCount() const;
     qint64 recommendedMinimumFrameCount() const;
     qint64 recommendedMinimumDurationUs() const;
     QString rotationSpeedValidationMessage() const;

@@ -54,21 +54,12 @@ class VideoSessionController : public QObject
     Q_PROPERTY(int frameWidth READ frameWidth NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(int frameHeight READ frameHeight NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(double pixelAspectRatio READ pixelAspectRatio NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(qint64 durationUs READ durationUs NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(qint64 playbackDurationUs READ durationUs NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(double nominalFrameRate READ nominalFrameRate NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(double playbackFrameRate READ playbackFrameRate NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(double detectedCaptureFrameRate READ detectedCaptureFrameRate NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(double captureFrameRate READ captureFrameRate NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(double effectiveFrameRate READ effectiveFrameRate NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(double averageSlowMotionFactor READ averageSlowMotionFactor NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(bool captureFrameRateKnown READ captureFrameRateKnown NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(bool captureFrameRateManual READ captureFrameRateManual NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(bool captureTimingMapRequired READ captureTimingMapRequired NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(bool variableFrameRate READ variableFrameRate NOTIFY videoInfoChanged FINAL)
     Q_PROPERTY(bool captureFrameRateRequired READ captureFrameRateRequired NOTIFY videoInfoChanged FINAL)
-    Q_PROPERTY(qint64 estimatedRecordingDurationUs READ estimatedRecordingDurationUs NOTIFY videoInfoChanged FINAL)
 
 public:
     enum class AnalysisState {

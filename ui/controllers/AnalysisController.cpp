@@ -17,12 +17,11 @@ using project_data::ProcessingState;
 AnalysisController::AnalysisController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
                                        ProcessingSettingsController *settingsController, PlaybackController *playback,
                                        QObject *parent)
-    : QObject(parent)
+    : JobController(QStringLiteral("Processed video preview"), parent)
     , m_videoSession(videoSession)
     , m_mediaRuntime(mediaRuntime)
     , m_settingsController(settingsController)
     , m_playback(playback)
-    , m_job(QStringLiteral("Processed video preview"), this)
 {
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
             &AnalysisController::handleSettingsChanged);
@@ -106,10 +105,8 @@ void AnalysisController::startAnalysis()
         return processing::VideoProcessingPipeline().run(request, progress, cancelled);
     };
     m_job.startReporting(analyse, this, &AnalysisController::handleProgress, &AnalysisController::handleFinished);
-    m_progress = 0.0;
-    m_remainingTimeUs = 0;
+    beginProgress(tr("Preparing analysis result"));
     m_performance = project_data::ProcessingPerformance();
-    m_stageName = tr("Preparing analysis result");
     if (m_ready)
         m_stale = true;
     m_available = computeAvailable();
@@ -129,11 +126,8 @@ void AnalysisController::cancel()
 
 void AnalysisController::handleProgress(const project_data::ProcessingProgress &progress)
 {
-    m_progress = progress.fraction();
-    m_remainingTimeUs = progress.remainingTimeUs();
-    m_stageName = progress.stageName;
     m_performance = progress.performance;
-    emit progressChanged();
+    showProgress(progress);
 }
 
 void AnalysisController::handleFinished(const project_data::ProcessingResult &result)

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "processing/ProcessingRecords.h"
-#include "ui/controllers/BackgroundJob.h"
+#include "ui/controllers/JobController.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -27,22 +27,15 @@ class VideoSessionController;
 
 // Creates the analysis result on its own low-priority thread and tracks whether it is current,
 // saved or being replaced. Only the latest started run is listened to.
-class AnalysisController : public QObject
+class AnalysisController : public ovra::ui::controllers::JobController
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     QML_ELEMENT
-    QML_UNCREATABLE("The application controller owns the preview.")
+    QML_UNCREATABLE("The application controller owns the analysis.")
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool stale READ stale NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool hasError READ hasError NOTIFY stateChanged FINAL)
-    Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
-    Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
-    Q_PROPERTY(qint64 remainingTimeUs READ remainingTimeUs NOTIFY progressChanged FINAL)
-    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 startFrame READ startFrame NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 endFrameExclusive READ endFrameExclusive NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
@@ -69,15 +62,8 @@ public:
     bool unsaved() const { return m_ready && m_unsavedFlag; }
     qint64 storageBytes() const;
     bool available() const { return m_available; }
-    bool busy() const { return m_job.running(); }
-    bool cancelling() const { return m_job.cancelling(); }
     bool ready() const { return m_ready; }
     bool stale() const { return m_stale; }
-    bool hasError() const { return !m_errorMessage.isEmpty(); }
-    double progress() const { return m_progress; }
-    qint64 remainingTimeUs() const { return m_remainingTimeUs; }
-    QString stageName() const { return m_stageName; }
-    QString errorMessage() const { return m_errorMessage; }
     qint64 startFrame() const { return m_startFrame; }
     qint64 endFrameExclusive() const { return m_endFrameExclusive; }
     qint64 frameCount() const { return std::max<qint64>(m_endFrameExclusive - m_startFrame, 0); }
@@ -96,10 +82,6 @@ public:
     void markSaved();
     const project_data::ProcessingPerformance &performance() const { return m_performance; }
     void shutdown();
-
-signals:
-    void stateChanged();
-    void progressChanged();
 
 private:
     friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
@@ -122,8 +104,6 @@ private:
     project_data::ProcessingRequest m_pendingRequest;
     project_data::ProcessingRequest m_resultRequest;
     bool m_unsavedFlag = false;
-    QString m_stageName;
-    QString m_errorMessage;
     project_data::ProcessingPerformance m_performance;
     quint64 m_settingsRevision = 1;
     quint64 m_requestedSettingsRevision = 0;
@@ -133,13 +113,10 @@ private:
     qint64 m_startFrame = 0;
     qint64 m_endFrameExclusive = 0;
     qint64 m_durationUs = 0;
-    double m_progress = 0.0;
-    qint64 m_remainingTimeUs = 0;
     bool m_ready = false;
     bool m_stale = false;
     bool m_discardPending = false;
     bool m_available = false;
-    BackgroundJob m_job; // last: it stops before anything its runs use goes away
 };
 
 } // namespace ovra::ui::controllers

@@ -22,13 +22,12 @@ using project_data::ProcessingState;
 ExportController::ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
                                    ProcessingSettingsController *settingsController, PlaybackController *playback,
                                    AnalysisController *analysis, QObject *parent)
-    : QObject(parent)
+    : JobController(QStringLiteral("Processed video export"), parent)
     , m_videoSession(videoSession)
     , m_mediaRuntime(mediaRuntime)
     , m_settingsController(settingsController)
     , m_playback(playback)
     , m_analysis(analysis)
-    , m_job(QStringLiteral("Processed video export"), this)
 {
     connect(videoSession, &VideoSessionController::sourceChanged, this, &ExportController::handleSourceChanged);
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this, &ExportController::refresh);
@@ -223,10 +222,9 @@ void ExportController::startExport()
     };
     m_job.startReporting(save, this, &ExportController::handleProgress, &ExportController::handleFinished);
     m_completed = false;
-    m_frameCount = m_durationUs = m_remainingTimeUs = 0;
-    m_progress = 0.0;
+    m_frameCount = m_durationUs = 0;
+    beginProgress(tr("Preparing processed video export"));
     m_performance = project_data::ProcessingPerformance();
-    m_stageName = tr("Preparing processed video export");
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();
@@ -245,11 +243,8 @@ void ExportController::cancel()
 
 void ExportController::handleProgress(const project_data::ProcessingProgress &progress)
 {
-    m_progress = progress.fraction();
-    m_stageName = progress.stageName;
     m_performance = progress.performance;
-    m_remainingTimeUs = progress.remainingTimeUs();
-    emit progressChanged();
+    showProgress(progress);
 }
 
 void ExportController::handleFinished(const project_data::ProcessingResult &result)

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "processing/ProcessingRecords.h"
-#include "ui/controllers/BackgroundJob.h"
+#include "ui/controllers/JobController.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -22,22 +22,15 @@ class VideoSessionController;
 
 // Saves the current analysis result as MP4 plus parameters file on its own
 // low-priority thread. Only the latest started export is listened to.
-class ExportController : public QObject
+class ExportController : public ovra::ui::controllers::JobController
 {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("The application controller owns the export.")
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool completed READ completed NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool hasError READ hasError NOTIFY stateChanged FINAL)
-    Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
-    Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
-    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
-    Q_PROPERTY(qint64 remainingTimeUs READ remainingTimeUs NOTIFY progressChanged FINAL)
 
 public:
     ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
@@ -62,21 +55,14 @@ public:
     QString preferredDirectoryPath() const;
     bool available() const { return m_available; }
     bool canStart() const;
-    bool busy() const { return m_job.running(); }
-    bool cancelling() const { return m_job.cancelling(); }
     bool completed() const { return m_completed; }
-    bool hasError() const { return !m_errorMessage.isEmpty(); }
     bool hasDestination() const { return !m_destinationFilePath.isEmpty(); }
-    double progress() const { return m_progress; }
-    QString stageName() const { return m_stageName; }
-    QString errorMessage() const { return m_errorMessage; }
     QString destinationFilePath() const { return m_destinationFilePath; }
     QString destinationFileName() const;
     QString parametersFilePath() const { return m_parametersFilePath; }
     QUrl suggestedFileUrl() const;
     qint64 frameCount() const { return m_frameCount; }
     qint64 durationUs() const { return m_durationUs; }
-    qint64 remainingTimeUs() const { return m_remainingTimeUs; }
     quint64 exportRevision() const { return m_exportRevision; }
     const project_data::ProcessingPerformance &performance() const { return m_performance; }
 
@@ -90,10 +76,6 @@ public:
     bool setDestinationPath(const QString &path, QString *errorText = nullptr);
     bool validateDestination(const QString &path, QString *errorMessage) const;
     void shutdown();
-
-signals:
-    void stateChanged();
-    void progressChanged();
 
 private:
     friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
@@ -114,20 +96,15 @@ private:
     QDateTime m_exportedResultFinishedAt;
     QString m_destinationFilePath;
     QString m_parametersFilePath;
-    QString m_stageName;
-    QString m_errorMessage;
     project_data::ProcessingPerformance m_performance;
     quint64 m_exportRevision = 0;
     qint64 m_exportStartFrame = 0;
     qint64 m_exportEndFrame = 0;
     qint64 m_frameCount = 0;
     qint64 m_durationUs = 0;
-    qint64 m_remainingTimeUs = 0;
     double m_playbackFrameRate = 0.0;
-    double m_progress = 0.0;
     bool m_completed = false;
     bool m_available = false;
-    BackgroundJob m_job; // last: it stops before anything its runs use goes away
 };
 
 } // namespace ovra::ui::controllers

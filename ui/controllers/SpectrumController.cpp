@@ -29,10 +29,9 @@ template <typename Field> QList<double> peakField(const motion_core::MotionSpect
 
 SpectrumController::SpectrumController(VideoSessionController *videoSession,
                                        ProcessingSettingsController *settingsController, QObject *parent)
-    : QObject(parent)
+    : JobController(QStringLiteral("Motion spectrum"), parent)
     , m_videoSession(videoSession)
     , m_settingsController(settingsController)
-    , m_job(QStringLiteral("Motion spectrum"), this)
 {
     // The settings notify every change of the session's metadata, the fragment and the region.
     connect(settingsController, &ProcessingSettingsController::settingsChanged, this,
@@ -140,8 +139,7 @@ bool SpectrumController::analyze(const processing::MotionSpectrumRequest &reques
     m_job.startReporting(analyse, this, &SpectrumController::handleProgress, &SpectrumController::handleFinished);
     m_discardPending = false;
     m_errorMessage.clear();
-    m_progress = 0.0;
-    m_stageName = tr("Preparing motion spectrum");
+    beginProgress(tr("Preparing motion spectrum"));
     m_available = computeAvailable();
     emit stateChanged();
     emit progressChanged();
@@ -161,9 +159,7 @@ void SpectrumController::handleProgress(const project_data::ProcessingProgress &
 {
     if (cancelling())
         return;
-    m_progress = progress.fraction();
-    m_stageName = progress.stageName;
-    emit progressChanged();
+    showProgress(progress);
 }
 
 void SpectrumController::handleFinished(const processing::MotionSpectrumResult &result)

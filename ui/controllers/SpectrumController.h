@@ -2,7 +2,7 @@
 #pragma once
 
 #include "processing/MotionSpectrumAnalysis.h"
-#include "ui/controllers/BackgroundJob.h"
+#include "ui/controllers/JobController.h"
 
 #include <QList>
 #include <QObject>
@@ -18,20 +18,15 @@ class VideoSessionController;
 // thread at the capture frame rate in force; a peak the user picks becomes the frequency band.
 // Only the latest started run is listened to. A result stays shown, marked stale, when the
 // fragment, the region or the capture rate change, until the next one replaces it.
-class SpectrumController : public QObject
+class SpectrumController : public ovra::ui::controllers::JobController
 {
     Q_OBJECT
     Q_PROPERTY(State state READ state NOTIFY stateChanged FINAL)
     QML_ELEMENT
     QML_UNCREATABLE("The application controller owns the spectrum.")
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool busy READ busy NOTIFY stateChanged FINAL)
-    Q_PROPERTY(bool cancelling READ cancelling NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool ready READ ready NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool stale READ stale NOTIFY stateChanged FINAL)
-    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY stateChanged FINAL)
-    Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
-    Q_PROPERTY(QString stageName READ stageName NOTIFY progressChanged FINAL)
     Q_PROPERTY(QList<double> frequencies READ frequencies NOTIFY resultChanged FINAL)
     Q_PROPERTY(QList<double> amplitudes READ amplitudes NOTIFY resultChanged FINAL)
     Q_PROPERTY(QList<double> noiseFloor READ noiseFloor NOTIFY resultChanged FINAL)
@@ -63,13 +58,8 @@ public:
     State state() const;
 
     bool available() const { return m_available; }
-    bool busy() const { return m_job.running(); }
-    bool cancelling() const { return m_job.cancelling(); }
     bool ready() const { return m_ready; }
     bool stale() const { return m_stale; }
-    QString errorMessage() const { return m_errorMessage; }
-    double progress() const { return m_progress; }
-    QString stageName() const { return m_stageName; }
     QList<double> frequencies() const;
     QList<double> amplitudes() const;
     QList<double> noiseFloor() const;
@@ -105,8 +95,6 @@ public:
     const processing::MotionSpectrumRequest &resultRequest() const { return m_resultRequest; }
 
 signals:
-    void stateChanged();
-    void progressChanged();
     void resultChanged();
 
 private:
@@ -125,14 +113,10 @@ private:
     processing::MotionSpectrumRequest m_resultRequest;
     motion_core::MotionSpectrum m_spectrum;
     qint64 m_analysedFrames = 0;
-    QString m_errorMessage;
-    QString m_stageName;
-    double m_progress = 0.0;
     bool m_available = false;
     bool m_ready = false;
     bool m_stale = false;
     bool m_discardPending = false;
-    BackgroundJob m_job; // last: it stops before anything its runs use goes away
 };
 
 } // namespace ovra::ui::controllers

@@ -52,4 +52,12 @@ QString lengthText(double millimetres)
     return threeDigits(millimetres) + QStringLiteral(" mm");
 }
 
+QString millimetreText(const MeasurementScale &scale, double amplitudePixels, double frequencyHz)
+{
+    const double millimetres = scale.millimetres(amplitudePixels);
+    return QStringLiteral("%1  %2 mm/s")
+        .arg(lengthText(millimetres))
+        .arg(velocityMillimetresPerSecond(millimetres, frequencyHz), 0, 'g', 3);
+}
+
 } // namespace ovra::processing

@@ -34,4 +34,7 @@ double velocityMillimetresPerSecond(double amplitudeMillimetres, double frequenc
 // A length in mm, or in µm below 0.1 mm, with three significant digits and its unit.
 QString lengthText(double millimetres);
 
+// An amplitude in mm (or µm) and its velocity in mm/s at frequencyHz: "26.1 µm  19.7 mm/s".
+QString millimetreText(const MeasurementScale &scale, double amplitudePixels, double frequencyHz);
+
 } // namespace ovra::processing

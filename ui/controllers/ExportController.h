@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QtQmlIntegration/qqmlintegration.h>
 
+#include <optional>
+
 class ControllerTestAccess;
 
 namespace ovra::ui::controllers {
@@ -89,6 +91,8 @@ public:
     // The destination as a local path; on refusal the reason also goes to errorText.
     bool setDestinationPath(const QString &path, QString *errorText = nullptr);
     bool validateDestination(const QString &path, QString *errorMessage) const;
+    // The scale the next export records in its parameters file.
+    void setMeasurementScale(const std::optional<processing::MeasurementScale> &scale) { m_measurementScale = scale; }
     void shutdown();
 
 signals:
@@ -114,6 +118,7 @@ private:
     QDateTime m_exportedResultFinishedAt;
     QString m_destinationFilePath;
     QString m_parametersFilePath;
+    std::optional<processing::MeasurementScale> m_measurementScale;
     QString m_stageName;
     QString m_errorMessage;
     project_data::ProcessingPerformance m_performance;

@@ -47,14 +47,6 @@ std::optional<int> ScaleOption::parse(const CommandParser &command,
     return std::nullopt;
 }
 
-QString millimetreText(const processing::MeasurementScale &scale, double amplitudePixels, double frequencyHz)
-{
-    const double millimetres = scale.millimetres(amplitudePixels);
-    return QStringLiteral("%1  %2 mm/s")
-        .arg(processing::lengthText(millimetres))
-        .arg(processing::velocityMillimetresPerSecond(millimetres, frequencyHz), 0, 'g', 3);
-}
-
 std::optional<int> parseFragmentArguments(const CommandParser &command, const FragmentOptions &options,
                                           FragmentArguments *arguments)
 {

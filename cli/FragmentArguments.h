@@ -43,7 +43,7 @@ struct FragmentArguments
     qint64 endFrame(const media::VideoMetadata &metadata) const;
 };
 
-// The millimetres per pixel of `spectrum` and `map`.
+// The millimetres per pixel of `spectrum`, `map` and `process` (which records it).
 struct ScaleOption
 {
     QCommandLineOption option{QStringLiteral("scale"),
@@ -54,9 +54,6 @@ struct ScaleOption
     // Fills scale when the option is given; answers the exit code when it is refused.
     std::optional<int> parse(const CommandParser &command, std::optional<processing::MeasurementScale> *scale) const;
 };
-
-// An amplitude in mm (or µm) and its velocity in mm/s at frequencyHz, for a line of output.
-QString millimetreText(const processing::MeasurementScale &scale, double amplitudePixels, double frequencyHz);
 
 // Fills arguments from the parsed command line; answers the exit code when it is refused.
 std::optional<int> parseFragmentArguments(const CommandParser &command, const FragmentOptions &options,

@@ -56,6 +56,7 @@ struct ProcessOptions
     QCommandLineOption quality{QStringLiteral("quality"),
                                CommandLineText::tr("H.264 quality, 0 to 100 (default 75); lossless output ignores it."),
                                QStringLiteral("Q")};
+    ScaleOption scale;
 };
 
 // The options' values, checked for form; the settings rules come after the analysis.
@@ -72,6 +73,7 @@ struct ProcessArguments
     bool regionOptimization = true;
     double threads = 0.0;
     double quality = 75.0;
+    std::optional<processing::MeasurementScale> scale;
 };
 
 // Fills arguments; answers the exit code when the command line is refused.
@@ -113,6 +115,8 @@ std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &
     const auto whole = [](double value) { return value == std::floor(value); };
     if (!whole(arguments->threads) || !whole(arguments->quality) || !whole(arguments->harmonic))
         return command.usageError(CommandLineText::tr("--threads, --quality and --harmonic take whole numbers."));
+    if (const auto exitCode = options.scale.parse(command, &arguments->scale))
+        return exitCode;
     arguments->regionOptimization = !parser.isSet(options.noRegionOptimization);
     arguments->outputPath = QFileInfo(parser.value(options.output)).absoluteFilePath();
     return parseFragmentArguments(command, options.fragment, &arguments->fragment);
@@ -179,6 +183,7 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
     request->encoding = media::VideoEncodingSettings::forOutputPath(arguments.outputPath);
     request->encoding.qualityPercent = *qualityPercent;
     request->outputVideoPath = arguments.outputPath;
+    request->measurementScale = arguments.scale;
     return std::nullopt;
 }
 
@@ -230,7 +235,7 @@ int runProcess(const QStringList &commandLine)
     command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm,
                                  options.harmonic, options.halfWidth, options.factor, options.fragment.frames,
                                  options.fragment.region, options.noRegionOptimization, options.threads,
-                                 options.quality});
+                                 options.quality, options.scale.option});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     ProcessArguments arguments;

@@ -30,29 +30,6 @@ struct SpectrumOptions
     ScaleOption scale;
 };
 
-// With a scale, each bin's amplitude in mm and its velocity follow.
-QByteArray csvContent(const motion_core::MotionSpectrum &spectrum,
-                      const std::optional<processing::MeasurementScale> &scale)
-{
-    QByteArray content("frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px");
-    content += scale ? ",amplitude_mm,velocity_mm_s\n" : "\n";
-    for (int k = 0; k < spectrum.binCount(); ++k) {
-        std::vector<double> values{spectrum.frequenciesHz[k], spectrum.amplitudeXPixels[k],
-                                   spectrum.amplitudeYPixels[k], spectrum.amplitudePixels[k],
-                                   spectrum.noiseFloorPixels[k]};
-        if (scale) {
-            const double millimetres = scale->millimetres(spectrum.amplitudePixels[k]);
-            values.push_back(millimetres);
-            values.push_back(processing::velocityMillimetresPerSecond(millimetres, spectrum.frequenciesHz[k]));
-        }
-        QStringList fields;
-        for (const double value : values)
-            fields << QString::number(value, 'g', 8);
-        content += fields.join(QLatin1Char(',')).toLatin1() + '\n';
-    }
-    return content;
-}
-
 // The peaks on stdout, the figures that qualify them on stderr.
 void printSpectrum(const processing::MotionSpectrumResult &result,
                    const std::optional<processing::MeasurementScale> &scale)
@@ -62,7 +39,7 @@ void printSpectrum(const processing::MotionSpectrumResult &result,
         QString line
             = QStringLiteral("%1 Hz  %2 px").arg(peak.frequencyHz, 0, 'f', 2).arg(peak.amplitudePixels, 0, 'f', 4);
         if (scale)
-            line += QStringLiteral("  ") + millimetreText(*scale, peak.amplitudePixels, peak.frequencyHz);
+            line += QStringLiteral("  ") + processing::millimetreText(*scale, peak.amplitudePixels, peak.frequencyHz);
         // An axis: 179.6 degrees is the horizontal, printed as 0.
         printOutput(line
                     + QStringLiteral("  %1 deg").arg(std::fmod(std::round(peak.directionDegrees), 180.0), 0, 'f', 0));
@@ -94,7 +71,8 @@ int runAnalysis(const processing::MotionSpectrumRequest &request, const QString 
         return *exit;
     printSpectrum(result, scale);
     QString error;
-    if (!csvPath.isEmpty() && !processing::publishFile(csvPath, csvContent(result.spectrum, scale), &error)) {
+    if (!csvPath.isEmpty()
+        && !processing::publishFile(csvPath, processing::motionSpectrumCsv(result.spectrum, scale), &error)) {
         printError(error);
         return ExitFailure;
     }

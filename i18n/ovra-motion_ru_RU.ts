@@ -1067,6 +1067,60 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
+    <name>ScaleEditor</name>
+    <message>
+        <source>Scale: %1 mm per pixel, typed.</source>
+        <translation>Масштаб: %1 мм на пиксель, введён вручную.</translation>
+    </message>
+    <message>
+        <source>Scale: %1 mm per pixel, from the line.</source>
+        <translation>Масштаб: %1 мм на пиксель, по линии.</translation>
+    </message>
+    <message>
+        <source>No scale: amplitudes are given in pixels.</source>
+        <translation>Масштаб не задан: амплитуды даются в пикселях.</translation>
+    </message>
+    <message>
+        <source>Millimetres per pixel</source>
+        <translation>Миллиметров на пиксель</translation>
+    </message>
+    <message>
+        <source>mm/px</source>
+        <translation>мм/пикс.</translation>
+    </message>
+    <message>
+        <source>Length of the line</source>
+        <translation>Длина линии</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation>мм</translation>
+    </message>
+    <message>
+        <source>Type the scale, or drag a line over something of known length on the frame and type its length. Arrow keys move the line, with Shift its second end; Enter or a click outside finishes.</source>
+        <translation>Введите масштаб или проведите на кадре линию вдоль предмета известной длины и введите эту длину. Стрелки сдвигают линию, с Shift — её второй конец; Enter или щелчок вне линии завершают.</translation>
+    </message>
+    <message>
+        <source>Clear scale</source>
+        <translation>Сбросить масштаб</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Готово</translation>
+    </message>
+</context>
+<context>
+    <name>ScaleLineEditor</name>
+    <message>
+        <source>%1 mm over %2 px</source>
+        <translation>%1 мм на %2 пикс.</translation>
+    </message>
+    <message>
+        <source>%1 px</source>
+        <translation>%1 пикс.</translation>
+    </message>
+</context>
+<context>
     <name>SourcePanel</name>
     <message>
         <source>Not available</source>
@@ -1227,6 +1281,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Retry playback</source>
         <translation>Повторить</translation>
     </message>
+    <message>
+        <source>Finish the measurement scale</source>
+        <translation>Завершить задание масштаба</translation>
+    </message>
+    <message>
+        <source>Measurement scale</source>
+        <translation>Масштаб измерений</translation>
+    </message>
 </context>
 <context>
     <name>SpectrumPlot</name>
@@ -1308,6 +1370,22 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>The band around %1 Hz must be above zero and below the Nyquist frequency.</source>
         <translation>Полоса вокруг %1 Гц должна быть выше нуля и ниже частоты Найквиста.</translation>
+    </message>
+    <message>
+        <source>Save CSV…</source>
+        <translation>Сохранить CSV…</translation>
+    </message>
+    <message>
+        <source>Write every bin of the spectrum, with millimetres when a scale is set</source>
+        <translation>Записать все интервалы спектра, с миллиметрами, если задан масштаб</translation>
+    </message>
+    <message>
+        <source>Save spectrum as CSV</source>
+        <translation>Сохранить спектр в CSV</translation>
+    </message>
+    <message>
+        <source>CSV table (*.csv)</source>
+        <translation>Таблица CSV (*.csv)</translation>
     </message>
 </context>
 <context>
@@ -1722,6 +1800,29 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
+    <name>ovra::ui::controllers::MeasurementScaleController</name>
+    <message>
+        <source>Type the scale as millimetres per pixel above 0.</source>
+        <translation>Введите масштаб в миллиметрах на пиксель больше 0.</translation>
+    </message>
+    <message>
+        <source>Open a video before drawing a line over it.</source>
+        <translation>Откройте видео, прежде чем проводить на нём линию.</translation>
+    </message>
+    <message>
+        <source>The line must lie inside the frame.</source>
+        <translation>Линия должна лежать внутри кадра.</translation>
+    </message>
+    <message>
+        <source>The line is too short: draw it over at least one pixel.</source>
+        <translation>Линия слишком коротка: проведите её длиной не менее одного пикселя.</translation>
+    </message>
+    <message>
+        <source>Type the length of the line in millimetres above 0.</source>
+        <translation>Введите длину линии в миллиметрах больше 0.</translation>
+    </message>
+</context>
+<context>
     <name>ovra::ui::controllers::PlaybackController</name>
     <message>
         <source>The frame range of the analysis result is invalid.</source>
@@ -1791,6 +1892,30 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Could not analyze the motion spectrum.</source>
         <translation>Не удалось построить спектр движения.</translation>
+    </message>
+    <message>
+        <source>%1 %2 · %3 mm/s</source>
+        <translation>%1 %2 · %3 мм/с</translation>
+    </message>
+    <message>
+        <source>µm</source>
+        <translation>мкм</translation>
+    </message>
+    <message>
+        <source>mm</source>
+        <translation>мм</translation>
+    </message>
+    <message>
+        <source>Spectrum saved to %1</source>
+        <translation>Спектр сохранён в %1</translation>
+    </message>
+    <message>
+        <source>Choose a local file for the spectrum.</source>
+        <translation>Выберите локальный файл для спектра.</translation>
+    </message>
+    <message>
+        <source>Analyze the spectrum before saving it.</source>
+        <translation>Постройте спектр, прежде чем сохранять его.</translation>
     </message>
 </context>
 <context>

@@ -35,21 +35,27 @@ double velocityMillimetresPerSecond(double amplitudeMillimetres, double frequenc
     return 2.0 * pi * frequencyHz * amplitudeMillimetres;
 }
 
-namespace {
-
-QString threeDigits(double value)
+LengthFigure lengthFigure(double millimetres)
 {
+    const bool micrometres = std::abs(millimetres) < 0.1;
+    const double value = micrometres ? millimetres * 1000.0 : millimetres;
     const int magnitude = value != 0.0 ? static_cast<int>(std::floor(std::log10(std::abs(value)))) : 0;
-    return QString::number(value, 'f', std::max(0, 2 - magnitude));
+    return {value, std::max(0, 2 - magnitude), micrometres};
 }
-
-} // namespace
 
 QString lengthText(double millimetres)
 {
-    if (std::abs(millimetres) < 0.1)
-        return threeDigits(millimetres * 1000.0) + QStringLiteral(" µm");
-    return threeDigits(millimetres) + QStringLiteral(" mm");
+    const LengthFigure figure = lengthFigure(millimetres);
+    return QString::number(figure.value, 'f', figure.decimals)
+        + (figure.micrometres ? QStringLiteral(" µm") : QStringLiteral(" mm"));
+}
+
+QString millimetreText(const MeasurementScale &scale, double amplitudePixels, double frequencyHz)
+{
+    const double millimetres = scale.millimetres(amplitudePixels);
+    return QStringLiteral("%1  %2 mm/s")
+        .arg(lengthText(millimetres))
+        .arg(velocityMillimetresPerSecond(millimetres, frequencyHz), 0, 'g', 3);
 }
 
 } // namespace ovra::processing

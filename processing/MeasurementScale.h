@@ -31,7 +31,20 @@ struct MeasurementScale
 // The peak velocity of a sine of amplitudeMillimetres at frequencyHz: 2 pi f a.
 double velocityMillimetresPerSecond(double amplitudeMillimetres, double frequencyHz);
 
+// A length as it is shown: in mm, or in µm below 0.1 mm, with the decimals that give three
+// significant digits.
+struct LengthFigure
+{
+    double value = 0.0;
+    int decimals = 0;
+    bool micrometres = false;
+};
+LengthFigure lengthFigure(double millimetres);
+
 // A length in mm, or in µm below 0.1 mm, with three significant digits and its unit.
 QString lengthText(double millimetres);
+
+// An amplitude in mm (or µm) and its velocity in mm/s at frequencyHz: "26.1 µm  19.7 mm/s".
+QString millimetreText(const MeasurementScale &scale, double amplitudePixels, double frequencyHz);
 
 } // namespace ovra::processing

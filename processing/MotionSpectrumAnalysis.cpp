@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <new>
+#include <vector>
 
 namespace ovra::processing {
 
@@ -90,6 +91,27 @@ bool sameAnalysis(const MotionSpectrumRequest &a, const MotionSpectrumRequest &b
         && a.sourceMetadata.captureFrameRate == b.sourceMetadata.captureFrameRate && a.startFrame == b.startFrame
         && a.endFrameExclusive == b.endFrameExclusive && a.regionOfInterest == b.regionOfInterest
         && a.resolutionHz == b.resolutionHz && a.maximumPeakCount == b.maximumPeakCount;
+}
+
+QByteArray motionSpectrumCsv(const motion_core::MotionSpectrum &spectrum, const std::optional<MeasurementScale> &scale)
+{
+    QByteArray content("frequency_hz,amplitude_x_px,amplitude_y_px,amplitude_px,noise_floor_px");
+    content += scale ? ",amplitude_mm,velocity_mm_s\n" : "\n";
+    for (int k = 0; k < spectrum.binCount(); ++k) {
+        std::vector<double> values{spectrum.frequenciesHz[k], spectrum.amplitudeXPixels[k],
+                                   spectrum.amplitudeYPixels[k], spectrum.amplitudePixels[k],
+                                   spectrum.noiseFloorPixels[k]};
+        if (scale) {
+            const double millimetres = scale->millimetres(spectrum.amplitudePixels[k]);
+            values.push_back(millimetres);
+            values.push_back(velocityMillimetresPerSecond(millimetres, spectrum.frequenciesHz[k]));
+        }
+        QStringList fields;
+        for (const double value : values)
+            fields << QString::number(value, 'g', 8);
+        content += fields.join(QLatin1Char(',')).toLatin1() + '\n';
+    }
+    return content;
 }
 
 void registerMotionSpectrumMetaTypes()

@@ -4,12 +4,16 @@
 #include "media/Cancellation.h"
 #include "media/VideoMetadata.h"
 #include "motion_core/MotionSpectrum.h"
+#include "processing/MeasurementScale.h"
 #include "processing/ProcessingRecords.h"
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QMetaType>
 #include <QRectF>
 #include <QString>
+
+#include <optional>
 
 namespace ovra::processing {
 
@@ -58,6 +62,9 @@ public:
 // True when both ask for the same figures: the same file, capture rate, fragment, region,
 // resolution and number of peaks.
 bool sameAnalysis(const MotionSpectrumRequest &a, const MotionSpectrumRequest &b);
+
+// Every bin of a spectrum as CSV; with a scale, each bin's amplitude in mm and its velocity follow.
+QByteArray motionSpectrumCsv(const motion_core::MotionSpectrum &spectrum, const std::optional<MeasurementScale> &scale);
 
 void registerMotionSpectrumMetaTypes();
 

@@ -131,7 +131,7 @@ QByteArray ProcessingParametersWriter::buildParametersDocument(const project_dat
                                                                const media::VideoMetadata &openedMetadata,
                                                                double captureFps, qint64 processedFrameCount)
 {
-    const QJsonObject document{
+    QJsonObject document{
         {QStringLiteral("schemaVersion"), 1},
         {QStringLiteral("createdAtUtc"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {QStringLiteral("application"),
@@ -145,6 +145,10 @@ QByteArray ProcessingParametersWriter::buildParametersDocument(const project_dat
         {QStringLiteral("export"), exportObject(parametersRequest, openedMetadata)},
         {QStringLiteral("recording"), recordingObject(parametersRequest.recording)},
     };
+    if (const std::optional<MeasurementScale> &scale = parametersRequest.measurementScale)
+        document.insert(QStringLiteral("measurementScale"),
+                        QJsonObject{{QStringLiteral("millimetresPerPixel"), scale->millimetresPerPixel},
+                                    {QStringLiteral("origin"), scale->originKey()}});
     return QJsonDocument(document).toJson(QJsonDocument::Indented);
 }
 

@@ -5,6 +5,7 @@
 #include "media/VideoMetadata.h"
 #include "motion_core/MotionSettings.h"
 #include "motion_core/MotionStageTimings.h"
+#include "processing/MeasurementScale.h"
 
 #include <QDateTime>
 #include <QMetaType>
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ovra::project_data {
 
@@ -93,6 +95,8 @@ struct ProcessingRequest
     QString parametersFilePath; // empty: outputVideoPath + ".json"
     bool analysisMode = false;
     std::shared_ptr<AnalysisResult> sourceResult;
+    // Recorded in the parameters file; the processing itself works in pixels.
+    std::optional<processing::MeasurementScale> measurementScale;
 
     // An input path, and an output path unless the run only analyses.
     bool acceptable() const;

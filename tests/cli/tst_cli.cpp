@@ -84,8 +84,9 @@ private slots:
         QTest::newRow("first harmonic of 600 RPM")
             << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << "mp4"
             << "h264";
-        QTest::newRow("lossless for an output ending in .mkv") << band << "MKV"
-                                                               << "ffv1";
+        QTest::newRow("lossless for an output ending in .mkv, with a scale")
+            << band + QStringList{"--scale", "0.05"} << "MKV"
+            << "ffv1";
     }
 
     void processRecordsTheBandItWasGiven()
@@ -106,6 +107,9 @@ private slots:
         QCOMPARE(processing["amplificationFactor"].toDouble(), 8.0);
         QCOMPARE(processing["fragment"].toObject()["processedFrameCount"].toInt(), 150);
         QTEST(parameters["export"]["videoCodec"].toString(), "codec");
+        // The scale, typed, only where it was given.
+        const QJsonObject typed{{"millimetresPerPixel", 0.05}, {"origin", "typed"}};
+        QCOMPARE(parameters["measurementScale"].toObject(), band.contains("--scale") ? typed : QJsonObject());
         QTEST(probe({output})["codecName"].toString(), "codec");
     }
 

@@ -913,6 +913,7 @@ private slots:
         request.settings.workerThreadCount = 0;
         request.recording.recordingDateTime = QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7, 89), Qt::UTC);
         request.recording.comment = QStringLiteral("bearing 2");
+        request.measurementScale = ovra::processing::MeasurementScale::fromLine(QLineF(0, 0, 300, 400), 25.0);
         const QJsonObject document = QJsonDocument::fromJson(ProcessingParametersWriter::buildParametersDocument(
                                                                  request, request.sourceMetadata, 30.0, 600))
                                          .object();
@@ -925,6 +926,8 @@ private slots:
         const QJsonObject recording = document["recording"].toObject();
         QCOMPARE(recording["recordingDateTime"].toString(), QStringLiteral("2026-03-04T05:06:07.089Z"));
         QCOMPARE(recording["comment"].toString(), QStringLiteral("bearing 2"));
+        QCOMPARE(document["measurementScale"].toObject(),
+                 QJsonObject({{"millimetresPerPixel", 0.05}, {"origin", "line"}}));
         // At the file's own rate the recording duration can be estimated.
         const QJsonObject source = document["source"].toObject();
         QCOMPARE(source["estimatedRecordingDurationUs"].toInteger(), 100000000);

@@ -7,6 +7,7 @@
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/ExportController.h"
+#include "ui/controllers/MeasurementScaleController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
@@ -20,8 +21,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+#include <limits>
+
 using ovra::tests::testMediaPath;
 using ovra::ui::controllers::ApplicationController;
+using ovra::ui::controllers::MeasurementScaleController;
 using ovra::ui::controllers::SaveWorkflowController;
 using ovra::ui::controllers::SpectrumController;
 using State = ovra::ui::controllers::VideoSessionController::AnalysisState;
@@ -111,6 +116,42 @@ class UserFlowTest : public QObject
     }
 
     // The vibrating video's fragment analysed, shown beside the source and not saved.
+    // A scale calibrated from a line drawn one pixel too long over 100 px that span 10 mm reads
+    // the spectrum's peak in mm within 2 % plus the peak's own error in pixels; without a scale
+    // the spectrum's CSV keeps its pixel columns only.
+    void checkMillimetres(ApplicationController &app)
+    {
+        SpectrumController *spectrum = app.spectrum();
+        QCOMPARE(spectrum->peakMillimetreTexts(), QStringList());
+        const QString pixelsOnly = m_folder.filePath(QStringLiteral("pixels.csv"));
+        QVERIFY(spectrum->exportCsv(QUrl::fromLocalFile(pixelsOnly)));
+        QVERIFY(ovra::tests::fileContent(pixelsOnly)
+                    .startsWith("frequency_hz,amplitude_x_px,amplitude_y_px,"
+                                "amplitude_px,noise_floor_px\n"));
+
+        MeasurementScaleController *scale = app.measurementScale();
+        QSignalSpy shown(spectrum, &SpectrumController::peakMillimetreTextsChanged);
+        QVERIFY(scale->setLine(QPointF(10.0 / 128, 0.5), QPointF(111.0 / 128, 0.5)));
+        QVERIFY(scale->setLineMillimetres(10.0));
+        QCOMPARE(scale->origin(), MeasurementScaleController::Origin::Line);
+        QCOMPARE(shown.count(), 1);
+        const double trueScale = 0.1;
+        const double peakPixels = spectrum->peakAmplitudes().value(0);
+        const double trueMillimetres = pattern.amplitudePixels * trueScale;
+        const double millimetres = spectrum->measurementScale()->millimetres(peakPixels);
+        QVERIFY2(std::abs(millimetres - trueMillimetres)
+                     <= 0.02 * trueMillimetres + std::abs(peakPixels - pattern.amplitudePixels) * trueScale,
+                 qPrintable(QString::number(millimetres)));
+        QVERIFY2(spectrum->peakMillimetreTexts().value(0).contains(QStringLiteral(" µm · ")),
+                 qPrintable(spectrum->peakMillimetreTexts().value(0)));
+
+        const QString scaled = m_folder.filePath(QStringLiteral("millimetres.csv"));
+        QVERIFY(spectrum->exportCsv(QUrl::fromLocalFile(scaled)));
+        QVERIFY(ovra::tests::fileContent(scaled).contains(",noise_floor_px,amplitude_mm,velocity_mm_s\n"));
+        QVERIFY(!spectrum->exportCsv(QUrl::fromLocalFile(scaled)));
+        QVERIFY2(spectrum->exportMessage().contains("exists"), qPrintable(spectrum->exportMessage()));
+    }
+
     void createUnsavedResult(ApplicationController &app)
     {
         openAndWait(app, m_input);
@@ -187,6 +228,7 @@ private slots:
         QVERIFY(QDir(m_folder.path()).mkpath(QStringLiteral("saved")));
         const QString target = m_folder.filePath(QStringLiteral("saved/result"));
         QVERIFY(exporter->setDestination(QUrl::fromLocalFile(target)));
+        QVERIFY(app.measurementScale()->setTypedScale(0.04));
         QVERIFY(exporter->canStart());
         exporter->startExport();
         QVERIFY(app.playback()->exportActive());
@@ -204,6 +246,8 @@ private slots:
         const QJsonObject written = parameters.value("processing").toObject().value("fragment").toObject();
         QCOMPARE(written.value("startFrame").toInteger(), fragmentStart);
         QCOMPARE(written.value("endFrameExclusive").toInteger(), fragmentEnd);
+        QCOMPARE(parameters.value("measurementScale").toObject(),
+                 QJsonObject({{"millimetresPerPixel", 0.04}, {"origin", "typed"}}));
         QCOMPARE(ovra::tests::folderEntries(m_folder.filePath(QStringLiteral("saved"))),
                  QStringList({"result.mp4", "result.mp4.json"}));
 
@@ -337,6 +381,7 @@ private slots:
         QVERIFY(spectrum->ready() && !spectrum->stale() && !spectrum->busy());
         const double peak = spectrum->peakFrequencies().value(0);
         QVERIFY2(std::abs(peak - pattern.frequencyHz) <= spectrum->resolutionHz(), qPrintable(QString::number(peak)));
+        checkMillimetres(app);
         QVERIFY(spectrum->selectPeak(0));
         QCOMPARE(settings->lowerFrequencyHz(), 0.9 * peak);
         QCOMPARE(settings->upperFrequencyHz(), 1.1 * peak);
@@ -344,6 +389,76 @@ private slots:
         QVERIFY(settings->setRegionOfInterest(0.5, 0.0, 0.5, 1.0));
         QVERIFY(spectrum->stale());
         QVERIFY(!spectrum->selectPeak(0));
+
+        // Another video starts without a scale.
+        openAndWait(app, m_input);
+        QCOMPARE(app.measurementScale()->origin(), MeasurementScaleController::Origin::None);
+        QVERIFY(!app.measurementScale()->hasLine() && !spectrum->measurementScale());
+    }
+
+    // The line is measured in pixels of the upright picture as it is shown: the rotated file's 7:6
+    // pixels stand upright as 420 pixels 6/7 wide, 640 high.
+    void lineIsMeasuredAsTheFrameIsShown_data()
+    {
+        QTest::addColumn<QPointF>("end");
+        QTest::addColumn<double>("pixels");
+        QTest::newRow("across") << QPointF(1.0, 0.0) << 360.0;
+        QTest::newRow("down") << QPointF(0.0, 1.0) << 640.0;
+    }
+
+    void lineIsMeasuredAsTheFrameIsShown()
+    {
+        QFETCH(QPointF, end);
+        QFETCH(double, pixels);
+        ApplicationController app;
+        openAndWait(app, testMediaPath("sar_7_6_rotated_90.mp4"));
+        MeasurementScaleController *scale = app.measurementScale();
+        QVERIFY(scale->setLine(QPointF(0.0, 0.0), end));
+        QVERIFY(scale->setLineMillimetres(pixels / 2.0));
+        QCOMPARE(scale->linePixels(), pixels);
+        QCOMPARE(scale->millimetresPerPixel(), 0.5);
+    }
+
+    // Every refused entry says why and keeps the scale calibrated before it.
+    void scaleRefusalsKeepTheScale_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QPointF>("start");
+        QTest::addColumn<QPointF>("end");
+        QTest::addColumn<double>("value");
+        const QPointF centre(0.5, 0.5);
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        QTest::newRow("typed zero") << "typed" << centre << centre << 0.0;
+        QTest::newRow("typed negative") << "typed" << centre << centre << -0.1;
+        QTest::newRow("typed not a number") << "typed" << centre << centre << nan;
+        QTest::newRow("line shorter than a pixel") << "line" << centre << QPointF(0.5 + 0.9 / 128, 0.5) << 0.0;
+        QTest::newRow("line leaving the frame") << "line" << centre << QPointF(1.2, 0.5) << 0.0;
+        QTest::newRow("length zero") << "length" << centre << centre << 0.0;
+        QTest::newRow("length infinite") << "length" << centre << centre << std::numeric_limits<double>::infinity();
+    }
+
+    void scaleRefusalsKeepTheScale()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QPointF, start);
+        QFETCH(QPointF, end);
+        QFETCH(double, value);
+        ApplicationController app;
+        openAndWait(app, m_input);
+        MeasurementScaleController *scale = app.measurementScale();
+        QVERIFY(scale->setLine(QPointF(0.0, 0.0), QPointF(0.75, 0.0))); // 96 px
+        QVERIFY(scale->setLineMillimetres(48.0));
+        QSignalSpy changed(scale, &MeasurementScaleController::scaleChanged);
+        const bool accepted = entry == "typed" ? scale->setTypedScale(value)
+            : entry == "line"                  ? scale->setLine(start, end)
+                                               : scale->setLineMillimetres(value);
+        QVERIFY(!accepted);
+        QVERIFY(!scale->message().isEmpty());
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(scale->origin(), MeasurementScaleController::Origin::Line);
+        QCOMPARE(scale->millimetresPerPixel(), 0.5);
+        QCOMPARE(scale->lineEnd(), QPointF(0.75, 0.0));
+        QCOMPARE(app.spectrum()->measurementScale()->millimetresPerPixel, 0.5);
     }
 
     void shutdownStopsTheWorkers_data()

@@ -6,6 +6,7 @@
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/AnalysisSettingsSnapshot.h"
 #include "ui/controllers/ExportController.h"
+#include "ui/controllers/MeasurementScaleController.h"
 #include "ui/controllers/MediaRuntimeController.h"
 #include "ui/controllers/PlaybackController.h"
 #include "ui/controllers/ProcessingSettingsController.h"
@@ -27,6 +28,7 @@ ApplicationController::ApplicationController(QObject *parent)
     , m_exporter(
           new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_analysis, this))
     , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
+    , m_measurementScale(new MeasurementScaleController(m_videoSession, this))
     , m_settingsSnapshot(new AnalysisSettingsSnapshot(m_videoSession, m_processingSettings, this))
     , m_statusLine(new StatusLine(m_exporter, m_videoSession, m_analysis, m_playback, this))
 {
@@ -34,6 +36,11 @@ ApplicationController::ApplicationController(QObject *parent)
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_videoSession, &VideoSessionController::stateChanged, this,
             &ApplicationController::handleOperationStateChanged);
+    // The spectrum shows and writes, and an export records, the scale in force.
+    connect(m_measurementScale, &MeasurementScaleController::scaleChanged, this, [this] {
+        m_spectrum->setMeasurementScale(m_measurementScale->scale());
+        m_exporter->setMeasurementScale(m_measurementScale->scale());
+    });
     m_saveWorkflow = new SaveWorkflowController(this);
 }
 

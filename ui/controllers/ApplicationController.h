@@ -11,6 +11,7 @@ class PlaybackController;
 class AnalysisFragmentController;
 class AnalysisSettingsSnapshot;
 class ExportController;
+class MeasurementScaleController;
 class MediaRuntimeController;
 class AnalysisController;
 class ProcessingSettingsController;
@@ -35,6 +36,7 @@ class ApplicationController : public QObject
     Q_PROPERTY(ovra::ui::controllers::AnalysisController *analysis READ analysis CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::ExportController *exporter READ exporter CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SpectrumController *spectrum READ spectrum CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::MeasurementScaleController *measurementScale READ measurementScale CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SaveWorkflowController *saveWorkflow READ saveWorkflow CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::AnalysisSettingsSnapshot *settingsSnapshot READ settingsSnapshot CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::StatusLine *statusLine READ statusLine CONSTANT FINAL)
@@ -43,6 +45,7 @@ class ApplicationController : public QObject
     Q_MOC_INCLUDE("ui/controllers/AnalysisFragmentController.h")
     Q_MOC_INCLUDE("ui/controllers/AnalysisSettingsSnapshot.h")
     Q_MOC_INCLUDE("ui/controllers/ExportController.h")
+    Q_MOC_INCLUDE("ui/controllers/MeasurementScaleController.h")
     Q_MOC_INCLUDE("ui/controllers/MediaRuntimeController.h")
     Q_MOC_INCLUDE("ui/controllers/AnalysisController.h")
     Q_MOC_INCLUDE("ui/controllers/ProcessingSettingsController.h")
@@ -78,6 +81,7 @@ public:
     AnalysisController *analysis() const { return m_analysis; }
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
+    MeasurementScaleController *measurementScale() const { return m_measurementScale; }
     SaveWorkflowController *saveWorkflow() const { return m_saveWorkflow; }
     AnalysisSettingsSnapshot *settingsSnapshot() const { return m_settingsSnapshot; }
     StatusLine *statusLine() const { return m_statusLine; }
@@ -98,6 +102,7 @@ private:
     AnalysisController *m_analysis = nullptr;
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
+    MeasurementScaleController *m_measurementScale = nullptr;
     Operation m_currentOperation = Operation::None;
     SaveWorkflowController *m_saveWorkflow = nullptr;
     AnalysisSettingsSnapshot *m_settingsSnapshot = nullptr;

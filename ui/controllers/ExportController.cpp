@@ -213,6 +213,7 @@ void ExportController::startExport()
     request.outputVideoPath = m_destinationFilePath;
     request.parametersFilePath = m_parametersFilePath;
     request.encoding = media::VideoEncodingSettings::forOutputPath(m_destinationFilePath);
+    request.measurementScale = m_measurementScale;
     // The stored result's own fragment, which is what the export writes.
     m_exportStartFrame = request.sourceResult->firstFrameIndex();
     m_exportEndFrame = m_exportStartFrame + request.sourceResult->frameCount();

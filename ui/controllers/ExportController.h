@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <QtQmlIntegration/qqmlintegration.h>
 
+#include <optional>
+
 class ControllerTestAccess;
 
 namespace ovra::ui::controllers {
@@ -75,6 +77,8 @@ public:
     // The destination as a local path; on refusal the reason also goes to errorText.
     bool setDestinationPath(const QString &path, QString *errorText = nullptr);
     bool validateDestination(const QString &path, QString *errorMessage) const;
+    // The scale the next export records in its parameters file.
+    void setMeasurementScale(const std::optional<processing::MeasurementScale> &scale) { m_measurementScale = scale; }
     void shutdown();
 
 private:
@@ -96,6 +100,7 @@ private:
     QDateTime m_exportedResultFinishedAt;
     QString m_destinationFilePath;
     QString m_parametersFilePath;
+    std::optional<processing::MeasurementScale> m_measurementScale;
     project_data::ProcessingPerformance m_performance;
     quint64 m_exportRevision = 0;
     qint64 m_exportStartFrame = 0;

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/controllers/SpectrumController.h"
 
+#include "processing/FilePublication.h"
 #include "processing/SettingsValidation.h"
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/VideoSessionController.h"
+
+#include <QLocale>
 
 namespace ovra::ui::controllers {
 
@@ -82,6 +85,45 @@ QList<double> SpectrumController::peakAmplitudes() const
 QList<double> SpectrumController::peakDirections() const
 {
     return peakField(m_spectrum, &motion_core::SpectrumPeak::directionDegrees);
+}
+
+QStringList SpectrumController::peakMillimetreTexts() const
+{
+    QStringList texts;
+    if (!m_measurementScale)
+        return texts;
+    // The command line's figures, in the user's language and number format.
+    const QLocale locale;
+    for (const motion_core::SpectrumPeak &peak : m_spectrum.peaks) {
+        const double millimetres = m_measurementScale->millimetres(peak.amplitudePixels);
+        const processing::LengthFigure length = processing::lengthFigure(millimetres);
+        const double velocity = processing::velocityMillimetresPerSecond(millimetres, peak.frequencyHz);
+        texts.append(tr("%1 %2 · %3 mm/s")
+                         .arg(locale.toString(length.value, 'f', length.decimals),
+                              length.micrometres ? tr("µm") : tr("mm"), locale.toString(velocity, 'g', 3)));
+    }
+    return texts;
+}
+
+void SpectrumController::setMeasurementScale(const std::optional<processing::MeasurementScale> &scale)
+{
+    m_measurementScale = scale;
+    emit peakMillimetreTextsChanged();
+}
+
+bool SpectrumController::exportCsv(const QUrl &fileUrl)
+{
+    QString message;
+    const bool written = m_ready && fileUrl.isLocalFile()
+        && processing::publishFile(fileUrl.toLocalFile(), processing::motionSpectrumCsv(m_spectrum, m_measurementScale),
+                                   &message);
+    if (written)
+        message = tr("Spectrum saved to %1").arg(fileUrl.toLocalFile());
+    else if (message.isEmpty())
+        message = m_ready ? tr("Choose a local file for the spectrum.") : tr("Analyze the spectrum before saving it.");
+    m_exportMessage = message;
+    emit exportMessageChanged();
+    return written;
 }
 
 processing::MotionSpectrumRequest SpectrumController::currentRequest(double resolutionHz) const
@@ -186,6 +228,7 @@ void SpectrumController::adoptResult(const processing::MotionSpectrumResult &res
     m_ready = true;
     m_progress = 1.0;
     emit resultChanged();
+    emit peakMillimetreTextsChanged();
 }
 
 void SpectrumController::finishRun()
@@ -209,8 +252,10 @@ void SpectrumController::handleSourceChanged()
     m_errorMessage.clear();
     m_available = computeAvailable();
     emit stateChanged();
-    if (hadResult)
+    if (hadResult) {
         emit resultChanged();
+        emit peakMillimetreTextsChanged();
+    }
 }
 
 bool SpectrumController::selectPeak(int index)

@@ -7,7 +7,11 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QUrl>
 #include <QtQmlIntegration/qqmlintegration.h>
+
+#include <optional>
 
 namespace ovra::ui::controllers {
 
@@ -33,6 +37,9 @@ class SpectrumController : public ovra::ui::controllers::JobController
     Q_PROPERTY(QList<double> peakFrequencies READ peakFrequencies NOTIFY resultChanged FINAL)
     Q_PROPERTY(QList<double> peakAmplitudes READ peakAmplitudes NOTIFY resultChanged FINAL)
     Q_PROPERTY(QList<double> peakDirections READ peakDirections NOTIFY resultChanged FINAL)
+    // Each peak's amplitude in mm (or µm) and its velocity in mm/s; empty without a scale.
+    Q_PROPERTY(QStringList peakMillimetreTexts READ peakMillimetreTexts NOTIFY peakMillimetreTextsChanged FINAL)
+    Q_PROPERTY(QString exportMessage READ exportMessage NOTIFY exportMessageChanged FINAL)
     Q_PROPERTY(double resolutionHz READ resolutionHz NOTIFY resultChanged FINAL)
     Q_PROPERTY(double nyquistHz READ nyquistHz NOTIFY resultChanged FINAL)
     Q_PROPERTY(int segmentCount READ segmentCount NOTIFY resultChanged FINAL)
@@ -66,6 +73,8 @@ public:
     QList<double> peakFrequencies() const;
     QList<double> peakAmplitudes() const;
     QList<double> peakDirections() const;
+    QStringList peakMillimetreTexts() const;
+    QString exportMessage() const { return m_exportMessage; }
     double resolutionHz() const { return m_spectrum.resolutionHz; }
     double nyquistHz() const { return m_spectrum.nyquistHz(); }
     int segmentCount() const { return m_spectrum.segmentCount; }
@@ -84,6 +93,13 @@ public:
     // The band around frequencyHz with the half-width of the shaft-speed helper, through the
     // settings and their rules (editing lock, Nyquist).
     Q_INVOKABLE bool applyPeak(double frequencyHz);
+    // Writes every bin of the current spectrum as CSV, never over a file; exportMessage says
+    // where it went or why it did not.
+    Q_INVOKABLE bool exportCsv(const QUrl &fileUrl);
+
+    // The scale the peaks and the CSV show millimetres in; none: pixels only.
+    void setMeasurementScale(const std::optional<processing::MeasurementScale> &scale);
+    std::optional<processing::MeasurementScale> measurementScale() const { return m_measurementScale; }
 
     // Stops and joins the worker; also run by the destructor, once.
     void shutdown();
@@ -96,6 +112,8 @@ public:
 
 signals:
     void resultChanged();
+    void peakMillimetreTextsChanged();
+    void exportMessageChanged();
 
 private:
     bool computeAvailable() const;
@@ -113,6 +131,8 @@ private:
     processing::MotionSpectrumRequest m_resultRequest;
     motion_core::MotionSpectrum m_spectrum;
     qint64 m_analysedFrames = 0;
+    QString m_exportMessage;
+    std::optional<processing::MeasurementScale> m_measurementScale;
     bool m_available = false;
     bool m_ready = false;
     bool m_stale = false;

@@ -192,4 +192,75 @@ TestCase {
         compare(cancelled.count, 1)
         compare(finished.count, 0)
     }
+
+    Component {
+        id: scaleLineEditor
+        ScaleLineEditor {
+            width: 320
+            height: 180
+            paintedRect: Qt.rect(0, 0, 320, 180)
+            measurementScale: applicationController.measurementScale
+            playback: applicationController.playback
+            videoSession: applicationController.videoSession
+        }
+    }
+    readonly property var scale: applicationController.measurementScale
+    // Pixels of the 320 × 180 frame; the known line runs from 80, 90 to 240, 90 and spans 40 mm.
+    readonly property var knownLine: ({ x1: 0.25, y1: 0.5, x2: 0.75, y2: 0.5 })
+    function startLineEditing(line) {
+        scale.clear()
+        if (line) {
+            verify(scale.setLine(Qt.point(line.x1, line.y1), Qt.point(line.x2, line.y2)))
+            verify(scale.setLineMillimetres(40))
+        }
+        const editor = createTemporaryObject(scaleLineEditor, testCase)
+        finished.clear()
+        finished.target = editor
+        editor.editing = true
+        tryVerify(function () { return editor.interactionAvailable })
+        return editor
+    }
+    function compareLine(expected) {
+        fuzzyCompare(scale.lineStart.x, expected.x1, 1e-9, "x1")
+        fuzzyCompare(scale.lineStart.y, expected.y1, 1e-9, "y1")
+        fuzzyCompare(scale.lineEnd.x, expected.x2, 1e-9, "x2")
+        fuzzyCompare(scale.lineEnd.y, expected.y2, 1e-9, "y2")
+    }
+    function test_lineGestures_data() {
+        return [
+            { tag: "draws on a frame without a line", line: null, from: Qt.point(32, 18), to: Qt.point(192, 108),
+              expected: { x1: 0.1, y1: 0.1, x2: 0.6, y2: 0.6 }, millimetresPerPixel: 0 },
+            { tag: "moves from its middle", line: knownLine, from: Qt.point(160, 90), to: Qt.point(192, 108),
+              expected: { x1: 0.35, y1: 0.6, x2: 0.85, y2: 0.6 }, millimetresPerPixel: 0.25 },
+            { tag: "stays inside the frame", line: knownLine, from: Qt.point(160, 90), to: Qt.point(300, 0),
+              expected: { x1: 0.5, y1: 0, x2: 1, y2: 0 }, millimetresPerPixel: 0.25 },
+            { tag: "drags an end", line: knownLine, from: Qt.point(240, 90), to: Qt.point(240, 150),
+              expected: { x1: 0.25, y1: 0.5, x2: 0.75, y2: 150 / 180 }, millimetresPerPixel: 40 / Math.hypot(160, 60) },
+            { tag: "draws anew beside it", line: knownLine, from: Qt.point(40, 30), to: Qt.point(40, 150),
+              expected: { x1: 0.125, y1: 30 / 180, x2: 0.125, y2: 150 / 180 }, millimetresPerPixel: 40 / 120 }
+        ]
+    }
+    function test_lineGestures(data) {
+        const editor = startLineEditing(data.line)
+        drag(editor, data.from, data.to)
+        compareLine(data.expected)
+        fuzzyCompare(scale.millimetresPerPixel, data.millimetresPerPixel, 1e-12)
+        compare(finished.count, 0)
+    }
+    // A frame pixel a step; with Shift the second end moves alone. Escape restores the line editing
+    // started with, Enter keeps it.
+    function test_lineKeys() {
+        startLineEditing(knownLine)
+        keyClick(Qt.Key_Right)
+        keyClick(Qt.Key_Down, Qt.ShiftModifier)
+        compareLine({ x1: 0.25 + 1 / 320, y1: 0.5, x2: 0.75 + 1 / 320, y2: 0.5 + 1 / 180 })
+        keyClick(Qt.Key_Escape)
+        compareLine(knownLine)
+        compare(finished.count, 1)
+        startLineEditing(knownLine)
+        keyClick(Qt.Key_Left)
+        keyClick(Qt.Key_Return)
+        compareLine({ x1: 0.25 - 1 / 320, y1: 0.5, x2: 0.75 - 1 / 320, y2: 0.5 })
+        compare(finished.count, 1)
+    }
 }

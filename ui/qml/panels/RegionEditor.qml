@@ -179,9 +179,9 @@ Item {
             const kind = root.gestureRunning ? root.gesture.kind : ""
             if (kind === "move")
                 return Qt.ClosedHandCursor
-            const d = kind === "resize" ? root.gesture.edges
+            const d = kind === "resize" ? root.gesture.grip
                                         : root.customized ? Geometry.edgeDirections(mouseX, mouseY, root.shownPixels)
-                                                          : Gesture.noEdges
+                                                          : Geometry.noEdges
             if (d.horizontal !== 0 && d.vertical !== 0)
                 return d.horizontal === d.vertical ? Qt.SizeFDiagCursor : Qt.SizeBDiagCursor
             if (d.horizontal !== 0)
@@ -196,7 +196,8 @@ Item {
         onPressed: function (mouse) {
             root.forceActiveFocus()
             root.message = ""
-            root.gesture = Gesture.begin(mouse.x, mouse.y, root.storedRegion, root.customized, root.paintedRect)
+            root.gesture = Gesture.begin(Geometry.rectangle, mouse.x, mouse.y, root.storedRegion, root.customized,
+                                         root.paintedRect)
         }
         onPositionChanged: function (mouse) {
             if (pressed && root.gestureRunning)

@@ -5,6 +5,7 @@
 // frame (0..1, origin top-left); the frame is drawn in a painted rectangle of item pixels.
 
 var edgeTolerance = 14
+var noEdges = { horizontal: 0, vertical: 0 }
 
 function clamp(value, low, high) {
     return Math.min(Math.max(value, low), high)
@@ -95,4 +96,19 @@ function resized(region, horizontal, vertical, dx, dy, minimumWidth, minimumHeig
 
 function tooSmall(region, minimumWidth, minimumHeight) {
     return region.width + 0.000000001 < minimumWidth || region.height + 0.000000001 < minimumHeight
+}
+
+// The region as a shape of the editors' gesture: its grip is the edges a press resizes.
+var rectangle = {
+    toPixels: toPixels,
+    grip: function (x, y, pixels) {
+        var edges = edgeDirections(x, y, pixels)
+        return edges.horizontal !== 0 || edges.vertical !== 0 ? edges : null
+    },
+    contains: inside,
+    span: span,
+    moved: moved,
+    resized: function (region, edges, dx, dy, minimumWidth, minimumHeight) {
+        return resized(region, edges.horizontal, edges.vertical, dx, dy, minimumWidth, minimumHeight)
+    }
 }

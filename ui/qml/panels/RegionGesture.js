@@ -2,31 +2,32 @@
 .pragma library
 .import "RegionGeometry.js" as Geometry
 
-// One pointer gesture of the region editor, from press to release, as a value: each step
-// returns a new gesture, so that bindings on it follow. Its kind is "draw", "move", "resize" or
-// "press": a press outside the region (or anywhere outside the frame) that stays a click unless
-// it is dragged, and then draws a new region when it began inside the frame. The draft is the
-// region the gesture shapes, null while it shapes none.
+// One pointer gesture of an editor that shapes a region or a line over the frame, from press
+// to release, as a value: each step returns a new gesture, so that bindings on it follow. Its
+// kind is "draw", "move", "resize" or "press": a press outside the shape (or anywhere outside
+// the frame) that stays a click unless it is dragged, and then draws a new shape when it began
+// inside the frame. The draft is the shape the gesture makes, null while it makes none. The
+// shape's geometry (RegionGeometry.rectangle, LineGeometry.line) says what a press grips, what
+// the shape contains and how it is drawn, moved and resized; values are normalised to the frame.
 
-var noEdges = { horizontal: 0, vertical: 0 }
-
-function begin(x, y, region, customized, painted) {
-    var pixels = Geometry.toPixels(region, painted)
-    var edges = customized ? Geometry.edgeDirections(x, y, pixels) : noEdges
+function begin(shape, x, y, value, customized, painted) {
+    var pixels = shape.toPixels(value, painted)
+    var grip = customized ? shape.grip(x, y, pixels) : null
     var insideFrame = Geometry.insideFrame(x, y, painted)
-    var kind = edges.horizontal !== 0 || edges.vertical !== 0 ? "resize"
-        : customized && Geometry.inside(x, y, pixels) ? "move"
+    var kind = grip ? "resize"
+        : customized && shape.contains(x, y, pixels) ? "move"
         : customized || !insideFrame ? "press" : "draw"
     var start = Geometry.normalisedPoint(x, y, painted)
     return {
+        shape: shape,
         kind: kind,
         pointerStart: { x: x, y: y },
         start: start,
-        startRegion: region,
-        edges: edges,
+        startValue: value,
+        grip: grip,
         insideFrame: insideFrame,
         dragged: false,
-        draft: kind === "draw" ? Geometry.span(start, start) : kind === "press" ? null : region
+        draft: kind === "draw" ? shape.span(start, start) : kind === "press" ? null : value
     }
 }
 
@@ -44,12 +45,11 @@ function follow(gesture, x, y, painted, minimumWidth, minimumHeight, dragDistanc
     var dx = point.x - next.start.x
     var dy = point.y - next.start.y
     if (next.kind === "draw")
-        next.draft = Geometry.span(next.start, point)
+        next.draft = next.shape.span(next.start, point)
     else if (next.kind === "move")
-        next.draft = Geometry.moved(next.startRegion, dx, dy)
+        next.draft = next.shape.moved(next.startValue, dx, dy)
     else
-        next.draft = Geometry.resized(next.startRegion, next.edges.horizontal, next.edges.vertical, dx, dy,
-                                      minimumWidth, minimumHeight)
+        next.draft = next.shape.resized(next.startValue, next.grip, dx, dy, minimumWidth, minimumHeight)
     return next
 }
 

@@ -11,8 +11,11 @@ ViewportFrame {
     required property ApplicationController applicationController
     required property bool interactionAllowed
     property bool regionEditing: false
+    property bool scaleEditing: false
     readonly property VideoSessionController session: applicationController.videoSession
     readonly property PlaybackController playback: applicationController.playback
+    readonly property bool editingAllowed: interactionAllowed && session.ready && frame.hasFrame && !playback.busy
+        && !playback.playPending && !playback.pausePending
     signal openRequested()
     signal fileDropped(url fileUrl)
     signal parametersRequested()
@@ -33,9 +36,18 @@ ViewportFrame {
             toolTipText: root.regionEditing ? qsTr("Finish region editing") : qsTr("Select amplification region")
             checkable: false
             checked: root.regionEditing
-            enabled: root.interactionAllowed && root.session.ready && frame.hasFrame && !root.playback.busy
-                     && !root.playback.playPending && !root.playback.pausePending
-            onClicked: root.regionEditing ? root.regionEditingFinished() : root.regionEditingRequested()
+            enabled: root.editingAllowed
+            onClicked: {
+                root.scaleEditing = false
+                root.regionEditing ? root.regionEditingFinished() : root.regionEditingRequested()
+            }
+        },
+        IconButton {
+            iconSource: "qrc:/ui/icons/scale.svg"
+            toolTipText: root.scaleEditing ? qsTr("Finish the measurement scale") : qsTr("Measurement scale")
+            checked: root.scaleEditing
+            enabled: root.editingAllowed && !root.regionEditing && !root.playback.playing
+            onClicked: root.scaleEditing = !root.scaleEditing
         },
         AppButton {
             visible: root.regionEditing
@@ -54,15 +66,20 @@ ViewportFrame {
         }
     ]
 
+    // The scale editor sits below the frame, so that the whole frame stays free to draw on.
     VideoFrameItem {
         id: frame
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        anchors.bottom: scaleEditor.visible ? scaleEditor.top : parent.bottom
+        anchors.bottomMargin: scaleEditor.visible ? Theme.itemSpacing : 0
         visible: hasFrame
         playbackController: root.playback
         pixelAspectRatio: root.applicationController.videoSession.pixelAspectRatio
     }
     RegionEditor {
-        anchors.fill: parent
+        anchors.fill: frame
         visible: frame.hasFrame
         editing: root.regionEditing
         processingSettings: root.applicationController.processingSettings
@@ -71,6 +88,26 @@ ViewportFrame {
         paintedRect: frame.paintedRect
         onEditingFinished: root.regionEditingFinished()
         onEditingCancelled: root.regionEditingCancelled()
+    }
+    ScaleLineEditor {
+        anchors.fill: frame
+        visible: frame.hasFrame && !root.regionEditing
+        editing: root.scaleEditing
+        measurementScale: root.applicationController.measurementScale
+        playback: root.playback
+        videoSession: root.session
+        paintedRect: frame.paintedRect
+        onEditingFinished: root.scaleEditing = false
+    }
+    ScaleEditor {
+        id: scaleEditor
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: Theme.itemSpacing
+        visible: root.scaleEditing
+        measurementScale: root.applicationController.measurementScale
+        onDoneClicked: root.scaleEditing = false
     }
     EmptySourceView {
         anchors.fill: parent

@@ -19,6 +19,8 @@ Item {
     required property var peakFrequencies
     required property var peakAmplitudes
     required property var peakDirections
+    // Each peak in mm (or µm) and mm/s; empty without a scale.
+    property var peakMillimetreTexts: []
     required property real nyquist
     required property bool peaksSelectable
     readonly property ProcessingSettingsController settings: processingSettings
@@ -31,9 +33,11 @@ Item {
 
     // A peak as its marker's tooltip and the list of peaks describe it.
     function peakText(index) {
-        return qsTr("%1 Hz · %2 px · %3°").arg(Format.number(peakFrequencies[index], 2))
-                                          .arg(Format.number(peakAmplitudes[index], 3))
-                                          .arg(Math.round(peakDirections[index]) % 180) // an axis: 180° is 0°
+        const text = qsTr("%1 Hz · %2 px · %3°").arg(Format.number(peakFrequencies[index], 2))
+                                                .arg(Format.number(peakAmplitudes[index], 3))
+                                                .arg(Math.round(peakDirections[index]) % 180) // an axis: 180° is 0°
+        const millimetres = peakMillimetreTexts[index]
+        return millimetres ? text + " · " + millimetres : text
     }
 
     implicitHeight: 260

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 pragma ComponentBehavior: Bound
 import QtQuick
+import QtQuick.Dialogs
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
@@ -22,6 +23,7 @@ Column {
     readonly property var peakFrequencies: spectrum.peakFrequencies
     readonly property var peakAmplitudes: spectrum.peakAmplitudes
     readonly property var peakDirections: spectrum.peakDirections
+    readonly property var peakMillimetreTexts: spectrum.peakMillimetreTexts
     readonly property bool peaksSelectable: spectrum.ready && !spectrum.stale && settings.frequencyEditingAvailable
 
     spacing: Theme.groupSpacing
@@ -104,6 +106,7 @@ Column {
         nyquist: root.spectrum.nyquistHz
         peaksSelectable: root.peaksSelectable
         peakDirections: root.peakDirections
+        peakMillimetreTexts: root.peakMillimetreTexts
         onPeakClicked: function (index) { root.selectPeak(index) }
     }
 
@@ -174,5 +177,30 @@ Column {
         color: Theme.error
         text: qsTr("The band around %1 Hz must be above zero and below the Nyquist frequency.")
             .arg(Format.number(root.failedPeakHz, 2))
+    }
+    RowLayout {
+        visible: root.spectrum.ready
+        width: parent.width
+        spacing: Theme.itemSpacing
+        Text {
+            Layout.fillWidth: true
+            wrapMode: Text.WordWrap
+            font.pixelSize: Theme.noteFontSize
+            color: Theme.textSecondary
+            text: root.spectrum.exportMessage
+        }
+        AppButton {
+            text: qsTr("Save CSV…")
+            toolTipText: qsTr("Write every bin of the spectrum, with millimetres when a scale is set")
+            onClicked: csvDialog.open()
+        }
+    }
+    FileDialog {
+        id: csvDialog
+        title: qsTr("Save spectrum as CSV")
+        fileMode: FileDialog.SaveFile
+        defaultSuffix: "csv"
+        nameFilters: [qsTr("CSV table (*.csv)")]
+        onAccepted: root.spectrum.exportCsv(selectedFile)
     }
 }

@@ -57,6 +57,10 @@ struct ProcessOptions
                                CommandLineText::tr("H.264 quality, 0 to 100 (default 75); lossless output ignores it."),
                                QStringLiteral("Q")};
     ScaleOption scale;
+    QCommandLineOption layout{QStringLiteral("layout"),
+                              CommandLineText::tr("What the video shows: the result alone (default), or the source "
+                                                  "and the result side-by-side or stacked."),
+                              QStringLiteral("result|side-by-side|stacked"), QStringLiteral("result")};
 };
 
 // The options' values, checked for form; the settings rules come after the analysis.
@@ -74,7 +78,19 @@ struct ProcessArguments
     double threads = 0.0;
     double quality = 75.0;
     std::optional<processing::MeasurementScale> scale;
+    project_data::OutputLayout layout = project_data::OutputLayout::Result;
 };
+
+std::optional<project_data::OutputLayout> layoutNamed(const QString &name)
+{
+    if (name == QLatin1String("result"))
+        return project_data::OutputLayout::Result;
+    if (name == QLatin1String("side-by-side"))
+        return project_data::OutputLayout::SideBySide;
+    if (name == QLatin1String("stacked"))
+        return project_data::OutputLayout::Stacked;
+    return std::nullopt;
+}
 
 // Fills arguments; answers the exit code when the command line is refused.
 std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &options, ProcessArguments *arguments)
@@ -112,6 +128,10 @@ std::optional<int> parseArguments(CommandParser &command, const ProcessOptions &
             return command.usageError(CommandLineText::tr("--band needs LOW:HIGH in Hz, for example 9:14."));
         arguments->band = *band;
     }
+    const std::optional<project_data::OutputLayout> layout = layoutNamed(parser.value(options.layout));
+    if (!layout)
+        return command.usageError(CommandLineText::tr("--layout takes result, side-by-side or stacked."));
+    arguments->layout = *layout;
     const auto whole = [](double value) { return value == std::floor(value); };
     if (!whole(arguments->threads) || !whole(arguments->quality) || !whole(arguments->harmonic))
         return command.usageError(CommandLineText::tr("--threads, --quality and --harmonic take whole numbers."));
@@ -184,6 +204,7 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
     request->encoding.qualityPercent = *qualityPercent;
     request->outputVideoPath = arguments.outputPath;
     request->measurementScale = arguments.scale;
+    request->layout = arguments.layout;
     return std::nullopt;
 }
 
@@ -235,7 +256,7 @@ int runProcess(const QStringList &commandLine)
     command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm,
                                  options.harmonic, options.halfWidth, options.factor, options.fragment.frames,
                                  options.fragment.region, options.noRegionOptimization, options.threads,
-                                 options.quality, options.scale.option});
+                                 options.quality, options.scale.option, options.layout});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     ProcessArguments arguments;

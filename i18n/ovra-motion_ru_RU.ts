@@ -398,6 +398,41 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
 Параметры команды: &apos;ovra-motion-cli КОМАНДА --help&apos;.
 Задайте OVRA_FFMPEG_LOG=1, чтобы видеть собственный журнал FFmpeg.</translation>
     </message>
+    <message>
+        <source>What the video shows: the result alone (default), or the source and the result side-by-side or stacked.</source>
+        <translation>Что показывает видео: только результат (по умолчанию) или исходное видео и результат рядом (side-by-side) или одно над другим (stacked).</translation>
+    </message>
+    <message>
+        <source>--layout takes result, side-by-side or stacked.</source>
+        <translation>--layout принимает result, side-by-side или stacked.</translation>
+    </message>
+</context>
+<context>
+    <name>ComparisonComposer</name>
+    <message>
+        <source>Source</source>
+        <translation>Источник</translation>
+    </message>
+    <message>
+        <source>Magnified ×%1, %2–%3 Hz</source>
+        <translation>Усиление ×%1, %2–%3 Гц</translation>
+    </message>
+    <message>
+        <source>The comparison layout or frame size is invalid.</source>
+        <translation>Недопустимая компоновка сравнения или размер кадра.</translation>
+    </message>
+    <message>
+        <source>Could not draw the labels of the comparison.</source>
+        <translation>Не удалось нарисовать подписи сравнения.</translation>
+    </message>
+    <message>
+        <source>The comparison is not prepared for frames of this size.</source>
+        <translation>Сравнение не подготовлено для кадров такого размера.</translation>
+    </message>
+    <message>
+        <source>Could not draw the comparison frame.</source>
+        <translation>Не удалось нарисовать кадр сравнения.</translation>
+    </message>
 </context>
 <context>
     <name>EmptySourceView</name>
@@ -1118,6 +1153,17 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>%1 px</source>
         <translation>%1 пикс.</translation>
+    </message>
+</context>
+<context>
+    <name>SourceFrameFeed</name>
+    <message>
+        <source>A result came out without its source frame.</source>
+        <translation>Кадр результата получен без исходного кадра.</translation>
+    </message>
+    <message>
+        <source>The source video ended before the saved result.</source>
+        <translation>Исходное видео закончилось раньше сохранённого результата.</translation>
     </message>
 </context>
 <context>

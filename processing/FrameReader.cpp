@@ -5,6 +5,22 @@
 
 namespace ovra::processing {
 
+bool openForReading(media::IVideoSource &source, const media::VideoMetadata &metadata, QString *errorMessage)
+{
+    const bool reusable = !metadata.filePath.isEmpty() && metadata.hasValidFrameSize()
+        && metadata.nominalFrameRate > 0.0 && metadata.hasTiming()
+        && (!metadata.variableFrameRate || metadata.hasTimeGrid());
+    if (reusable) {
+        if (source.openWithMetadata(metadata, errorMessage))
+            return true;
+        if (source.cancelled())
+            return false;
+        if (errorMessage)
+            errorMessage->clear();
+    }
+    return source.open(metadata.filePath, errorMessage);
+}
+
 FrameReader::FrameReader(media::IVideoSource &source, qint64 count)
     : m_source(source)
     , m_reads(framesAhead)

@@ -12,6 +12,10 @@
 
 namespace ovra::processing {
 
+// Opens the source on the analysed metadata when it is complete enough to spare a second
+// analysis, otherwise (or when that fails without a cancellation) on the metadata's file path.
+bool openForReading(media::IVideoSource &source, const media::VideoMetadata &metadata, QString *errorMessage);
+
 // Reads the next `count` frames of an opened source on a thread of its own, at most a few
 // frames ahead of the frame loop, so that decoding overlaps motion processing. Reading ends
 // after `count` frames, the first frame that is not read, or stop(); the source is left to the

@@ -83,6 +83,19 @@ QJsonObject processingObject(const motion_core::MotionSettings &settings, qint64
     };
 }
 
+QString layoutKey(project_data::OutputLayout layout)
+{
+    switch (layout) {
+    case project_data::OutputLayout::SideBySide:
+        return QStringLiteral("sideBySide");
+    case project_data::OutputLayout::Stacked:
+        return QStringLiteral("stacked");
+    case project_data::OutputLayout::Result:
+        break;
+    }
+    return QStringLiteral("result");
+}
+
 QJsonObject exportObject(const project_data::ProcessingRequest &request, const media::VideoMetadata &opened)
 {
     const media::VideoEncodingSettings &encoding = request.encoding;
@@ -94,6 +107,7 @@ QJsonObject exportObject(const project_data::ProcessingRequest &request, const m
         {QStringLiteral("includeAudio"), encoding.includeAudio},
         {QStringLiteral("preserveFrameSize"), encoding.preserveFrameSize},
         {QStringLiteral("preserveFrameRate"), encoding.preserveFrameRate},
+        {QStringLiteral("layout"), layoutKey(request.layout)},
         // The rate the sink encodes at.
         {QStringLiteral("playbackFrameRate"), opened.uniformFrameRate()},
         {QStringLiteral("watermark"),

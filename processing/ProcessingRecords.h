@@ -85,6 +85,13 @@ struct RecordingDetails
     QString comment;
 };
 
+// What an exported video shows: the result alone, or the source frame beside or above its result.
+enum class OutputLayout {
+    Result,
+    SideBySide,
+    Stacked
+};
+
 struct ProcessingRequest
 {
     media::VideoMetadata sourceMetadata;
@@ -97,6 +104,7 @@ struct ProcessingRequest
     std::shared_ptr<AnalysisResult> sourceResult;
     // Recorded in the parameters file; the processing itself works in pixels.
     std::optional<processing::MeasurementScale> measurementScale;
+    OutputLayout layout = OutputLayout::Result; // exports only
 
     // An input path, and an output path unless the run only analyses.
     bool acceptable() const;

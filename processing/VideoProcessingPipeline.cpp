@@ -7,11 +7,13 @@
 #include "media/libav/LibavVideoSource.h"
 #include "motion_core/PhaseMotionProcessor.h"
 #include "motion_core/TemporalBandpassFilter.h"
+#include "processing/ComparisonComposer.h"
 #include "processing/FrameDestination.h"
 #include "processing/FrameReader.h"
 #include "processing/FrameWriter.h"
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/SettingsValidation.h"
+#include "processing/SourceFrameFeed.h"
 #include "processing/VideoWatermarkRenderer.h"
 #include "project_data/AnalysisResult.h"
 #include "project_data/AnalysisResultSource.h"
@@ -47,12 +49,6 @@ namespace {
 qint64 elapsedUs(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1000;
-}
-
-bool metadataReusable(const media::VideoMetadata &metadata)
-{
-    return !metadata.filePath.isEmpty() && metadata.hasValidFrameSize() && metadata.nominalFrameRate > 0.0
-        && metadata.hasTiming() && (!metadata.variableFrameRate || metadata.hasTimeGrid());
 }
 
 // The state of one run; each step returns a finished result when the run must end there.
@@ -115,6 +111,8 @@ private:
             return *ended;
         if (auto ended = planFragment())
             return *ended;
+        if (auto ended = prepareComparison())
+            return *ended;
         if (auto ended = openDestination())
             return *ended;
         if (auto ended = processFrames())
@@ -125,6 +123,8 @@ private:
     bool cancellationRequested() { return m_cancellation.query(); }
     // Frames come from the source and go through the motion processor and the watermark.
     bool processesMotion() const { return m_mode != Mode::ExportStored; }
+    // Each output frame shows its source frame beside or above it.
+    bool compares() const { return m_mode != Mode::Analyse && m_request.layout != project_data::OutputLayout::Result; }
 
     // The caller's check runs on the caller's thread only; the reading and writing threads see
     // its sticky answer, which the frame loop refreshes before every frame.
@@ -137,6 +137,7 @@ private:
             m_reader->stop();
         if (m_writer)
             m_writer->discard();
+        m_sourceFeed.stop();
         takeWorkerTimes();
         m_reader.reset();
         m_writer.reset();
@@ -241,17 +242,7 @@ private:
         QElapsedTimer timer;
         timer.start();
         QString error;
-        const QString &inputPath = m_request.sourceMetadata.filePath;
-        bool opened = false;
-        if (metadataReusable(m_request.sourceMetadata)) {
-            opened = m_source->openWithMetadata(m_request.sourceMetadata, &error);
-            if (!opened && !m_source->cancelled()) {
-                error.clear();
-                opened = m_source->open(inputPath, &error);
-            }
-        } else {
-            opened = m_source->open(inputPath, &error);
-        }
+        const bool opened = openForReading(*m_source, m_request.sourceMetadata, &error);
         m_performance.sourceOpeningUs += elapsedUs(timer);
         if (!opened)
             return sourceFailure(error, removeFiles());
@@ -363,6 +354,27 @@ private:
         return std::nullopt;
     }
 
+    // A stored result reads its source frames from the source video; a direct export keeps the
+    // frames it decodes.
+    std::optional<ProcessingResult> prepareComparison()
+    {
+        if (!compares())
+            return std::nullopt;
+        QString error;
+        if (!m_composer.prepare(m_request.layout, m_opened.frameSize, ComparisonComposer::resultLabel(m_settings),
+                                &error))
+            return fail(error, removeFiles());
+        if (processesMotion())
+            return std::nullopt;
+        if (!m_sourceFeed.openReading(m_request.sourceMetadata, m_start, m_count, componentCancellationCheck(),
+                                      &error)) {
+            const bool cancelled = m_sourceFeed.cancelled();
+            m_sourceFeed.stop();
+            return cancelled ? ProcessingResult::cancelled(removeFiles()) : fail(error, removeFiles());
+        }
+        return std::nullopt;
+    }
+
     std::optional<ProcessingResult> openDestination()
     {
         QString error;
@@ -376,9 +388,12 @@ private:
             sink = std::make_unique<media::libav::LibavVideoSink>(componentCancellationCheck());
         }
         m_destination = std::make_unique<FrameDestination>(m_store, std::move(sink));
+        media::VideoMetadata written = m_opened;
+        if (compares())
+            written.frameSize = m_composer.composedSize();
         QElapsedTimer timer;
         timer.start();
-        const bool opened = m_destination->open(m_request.outputVideoPath, m_opened, m_request.encoding, &error);
+        const bool opened = m_destination->open(m_request.outputVideoPath, written, m_request.encoding, &error);
         m_performance.encoderStartupUs += elapsedUs(timer);
         if (!opened)
             return destinationFailure(error);
@@ -391,6 +406,14 @@ private:
         QString error;
         if (processesMotion() && !m_watermark.apply(frame.image, &error))
             return fail(error, dropDestination());
+        if (compares()) {
+            QImage source;
+            if (!m_sourceFeed.next(&source, &error))
+                return m_sourceFeed.cancelled() ? ProcessingResult::cancelled(dropDestination())
+                                                : fail(error, dropDestination());
+            if (!m_composer.compose(source, frame.image, &frame.image, &error))
+                return fail(error, dropDestination());
+        }
         if (!m_writer->write(std::move(frame), &error))
             return destinationFailure(error);
         ++m_framesWritten;
@@ -455,6 +478,8 @@ private:
         decoded.frameIndex = m_framesRead;
         if (!processesMotion())
             return writeOutput(decoded);
+        if (compares())
+            m_sourceFeed.keep(decoded.image);
 
         m_outputs.clear();
         QString error;
@@ -614,6 +639,8 @@ private:
     qint64 m_count = 0;
     std::unique_ptr<motion_core::PhaseMotionProcessor> m_processor;
     VideoWatermarkRenderer m_watermark;
+    ComparisonComposer m_composer;
+    SourceFrameFeed m_sourceFeed;
     std::shared_ptr<project_data::AnalysisResult> m_store;
     std::unique_ptr<FrameDestination> m_destination;
     // Declared after what they use, so that they end first.

@@ -78,15 +78,20 @@ private slots:
         QTest::addColumn<QStringList>("band"); // each asks for 8 to 12 Hz
         QTest::addColumn<QString>("suffix");
         QTest::addColumn<QString>("codec");
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QSize>("size");
         const QStringList band{"--band", "8:12"};
         QTest::newRow("band around the motion") << band << "mp4"
-                                                << "h264";
-        QTest::newRow("first harmonic of 600 RPM")
-            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20"} << "mp4"
-            << "h264";
-        QTest::newRow("lossless for an output ending in .mkv, with a scale")
-            << band + QStringList{"--scale", "0.05"} << "MKV"
-            << "ffv1";
+                                                << "h264"
+                                                << "result" << QSize(128, 96);
+        QTest::newRow("first harmonic of 600 RPM, beside the source")
+            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20", "--layout", "side-by-side"} << "mp4"
+            << "h264"
+            << "sideBySide" << QSize(256, 96);
+        QTest::newRow("lossless for an output ending in .mkv, with a scale, below the source")
+            << band + QStringList{"--scale", "0.05", "--layout", "stacked"} << "MKV"
+            << "ffv1"
+            << "stacked" << QSize(128, 192);
     }
 
     void processRecordsTheBandItWasGiven()
@@ -110,7 +115,11 @@ private slots:
         // The scale, typed, only where it was given.
         const QJsonObject typed{{"millimetresPerPixel", 0.05}, {"origin", "typed"}};
         QCOMPARE(parameters["measurementScale"].toObject(), band.contains("--scale") ? typed : QJsonObject());
-        QTEST(probe({output})["codecName"].toString(), "codec");
+        QTEST(parameters["export"]["layout"].toString(), "layout");
+        const QJsonObject written = probe({output});
+        QTEST(written["codecName"].toString(), "codec");
+        const QJsonObject size = written["frameSize"].toObject();
+        QTEST(QSize(size["width"].toInt(), size["height"].toInt()), "size");
     }
 
     // A killed run leaves its staging files; the next run into the folder removes them, but
@@ -229,6 +238,8 @@ private slots:
             << process + QStringList{"--rpm", "600", "--harmonic", "1e30", "--half-width", "10"} << 1
             << "No usable band around harmonic 1e+30 of 600 RPM with a half width of 10 %: the speed must be 500 to "
                "7000 RPM,";
+        QTest::newRow("layout not one of the three")
+            << process + QStringList{"--layout", "bogus"} << 2 << "--layout takes result, side-by-side or stacked.";
         QTest::newRow("band and rpm together")
             << process + QStringList{"--band", "8:12", "--rpm", "600", "--harmonic", "1", "--half-width", "10"} << 2
             << "Give either --band or --rpm/--harmonic/--half-width, not both.";

@@ -5,6 +5,7 @@
 #include "media/libav/LibavVideoAnalyzer.h"
 #include "ovra/Version.h"
 #include "processing/BoundedQueue.h"
+#include "processing/ComparisonComposer.h"
 #include "processing/MotionSpectrumAnalysis.h"
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/SettingsValidation.h"
@@ -40,11 +41,13 @@ using ovra::motion_core::MotionSpectrum;
 using ovra::motion_core::SpectrumPeak;
 using ovra::motion_core::VibrationMap;
 using ovra::motion_core::VibrationMapTile;
+using ovra::processing::ComparisonComposer;
 using ovra::processing::MotionSpectrumResult;
 using ovra::processing::ProcessingParametersWriter;
 using ovra::processing::VideoProcessingPipeline;
 using ovra::processing::VideoWatermarkRenderer;
 using ovra::project_data::AnalysisResult;
+using ovra::project_data::OutputLayout;
 using ovra::project_data::ProcessingProgress;
 using ovra::project_data::ProcessingRequest;
 using ovra::project_data::ProcessingResult;
@@ -176,6 +179,7 @@ QJsonObject expectedDocument()
             "workerThreadCount": 2, "effectiveWorkerThreadCount": 2, "workerThreadMode": "manual"},
         "export": {"videoFilePath": "/out/clip.mp4", "container": "mp4", "videoCodec": "h264", "qualityPercent": 75,
             "includeAudio": false, "preserveFrameSize": true, "preserveFrameRate": true, "playbackFrameRate": 30,
+            "layout": "result",
             "watermark": {"enabled": true, "text": "set below", "position": "bottomRight",
                           "maximumWidthRatio": 0.28, "marginRatio": 0.02}},
         "recording": {"equipmentType": "", "equipmentDesignation": "", "inspectedComponent": "",
@@ -285,6 +289,7 @@ QString describe(const VibrationMap &map)
 Q_DECLARE_METATYPE(CaseChange)
 Q_DECLARE_METATYPE(MapChange)
 Q_DECLARE_METATYPE(Fault)
+Q_DECLARE_METATYPE(OutputLayout)
 Q_DECLARE_METATYPE(VibratingPattern)
 
 // The runs from source to result, the rules a request must meet and the file that records them,
@@ -403,6 +408,88 @@ private slots:
         QCOMPARE(entries(),
                  QStringList({"direct.mp4", "direct.mp4.json", "from-result.mp4", "from-result.mp4.json", "tmp",
                               "vibrating.mkv"}));
+    }
+
+    // Each frame of a comparison shows the source frame in one half and its result in the other
+    // (exactly when lossless), each labelled in its top left corner, whether the result comes
+    // from a store or is made on the way; an odd frame follows the encoder's even-size rule as a
+    // whole.
+    void comparisonsShowTheSourceBesideItsResult_data()
+    {
+        QTest::addColumn<OutputLayout>("layout");
+        QTest::addColumn<QSize>("frameSize");
+        QTest::addColumn<bool>("fromStore");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QSize>("writtenSize");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<double>("fidelityDb");
+        QTest::newRow("side by side from a stored result")
+            << OutputLayout::SideBySide << QSize(128, 96) << true << "mp4" << QSize(256, 96) << "sideBySide" << 35.0;
+        QTest::newRow("stacked, odd size, processed on the way")
+            << OutputLayout::Stacked << QSize(127, 95) << false << "mp4" << QSize(128, 190) << "stacked" << 35.0;
+        QTest::newRow("side by side, odd size, lossless, from a stored result")
+            << OutputLayout::SideBySide << QSize(127, 95) << true << "mkv" << QSize(254, 95) << "sideBySide" << 90.0;
+    }
+
+    void comparisonsShowTheSourceBesideItsResult()
+    {
+        QFETCH(OutputLayout, layout);
+        QFETCH(QSize, frameSize);
+        QFETCH(QString, suffix);
+        VibratingPattern clip = pattern;
+        clip.frameSize = frameSize;
+        ProcessingRequest analysis = request(true);
+        analysis.settings.startFrame = 20;
+        QString error;
+        QVERIFY2(writeClip(clip, &analysis.sourceMetadata, &error), qPrintable(error));
+        VideoProcessingPipeline pipeline;
+        const ProcessingResult analysed = pipeline.run(analysis, {}, {});
+        QVERIFY2(analysed.succeeded(), qPrintable(analysed.errorMessage));
+
+        ProcessingRequest comparison = request(false);
+        comparison.outputVideoPath
+            = m_clipFolder.filePath(QStringLiteral("%1.%2").arg(QTest::currentDataTag(), suffix));
+        comparison.encoding = ovra::media::VideoEncodingSettings::forOutputPath(comparison.outputVideoPath);
+        comparison.sourceMetadata = analysis.sourceMetadata;
+        comparison.settings = analysis.settings;
+        comparison.layout = layout;
+        QFETCH(bool, fromStore);
+        if (fromStore)
+            comparison.sourceResult = analysed.analysisResult;
+        const ProcessingResult exported = pipeline.run(comparison, {}, {});
+        QVERIFY2(exported.succeeded(), qPrintable(exported.errorMessage));
+        QTEST(QJsonDocument::fromJson(fileContent(exported.parametersFilePath))["export"]["layout"].toString(), "key");
+
+        const std::vector<QImage> sources = ovra::tests::decodeAllFrames(analysis.sourceMetadata.filePath);
+        const std::vector<QImage> results = storedFrames(*analysed.analysisResult);
+        const std::vector<QImage> written = ovra::tests::decodeAllFrames(exported.outputVideoPath);
+        QCOMPARE(written.size(), results.size());
+        const QPoint resultOrigin = ComparisonComposer::composedSize(layout, frameSize).width() > frameSize.width()
+            ? QPoint(frameSize.width(), 0)
+            : QPoint(0, frameSize.height());
+        // Below the labels each half is its frame; where the labels are, it is not.
+        const QRect lowerHalf(0, frameSize.height() / 2, frameSize.width(),
+                              frameSize.height() - frameSize.height() / 2);
+        const QRect labelCorner(0, 0, frameSize.width() / 2, frameSize.height() / 3);
+        QFETCH(double, fidelityDb);
+        const qint64 start = analysis.settings.startFrame;
+        for (size_t i = 0; i < written.size(); i += 37) {
+            QTEST(written[i].size(), "writtenSize");
+            for (const auto &[origin, frame] :
+                 {std::pair(QPoint(0, 0), sources[start + i]), std::pair(resultOrigin, results[i])}) {
+                const double below = ovra::tests::peakSignalToNoise(written[i].copy(lowerHalf.translated(origin)),
+                                                                    frame.copy(lowerHalf));
+                const double label = ovra::tests::peakSignalToNoise(written[i].copy(labelCorner.translated(origin)),
+                                                                    frame.copy(labelCorner));
+                QVERIFY2(below > fidelityDb && label < 20.0,
+                         qPrintable(QStringLiteral("frame %1 at (%2, %3): %4 dB, %5 dB")
+                                        .arg(i)
+                                        .arg(origin.x())
+                                        .arg(origin.y())
+                                        .arg(below)
+                                        .arg(label)));
+            }
+        }
     }
 
     // Slow structures are filmed for a few periods only. From one period of the lower band edge

@@ -993,6 +993,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Settings changed. The displayed result keeps its original analysis parameters.</source>
         <translation>Настройки изменены. Показанный результат сохраняет исходные параметры анализа.</translation>
     </message>
+    <message>
+        <source>Layout of the saved video</source>
+        <translation>Компоновка сохраняемого видео</translation>
+    </message>
+    <message>
+        <source>Layout of the saved video: the result alone, or the source beside or above it</source>
+        <translation>Компоновка сохраняемого видео: только результат или исходное видео рядом с ним или над ним</translation>
+    </message>
 </context>
 <context>
     <name>RotationPanel</name>
@@ -1843,6 +1851,19 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Could not export the processed video.</source>
         <translation>Не удалось экспортировать обработанное видео.</translation>
+    </message>
+    <message>
+        <source>Result only</source>
+        <extracomment>What a saved video shows: the result alone, the source beside it, or the source above it.</extracomment>
+        <translation>Только результат</translation>
+    </message>
+    <message>
+        <source>Side by side</source>
+        <translation>Рядом</translation>
+    </message>
+    <message>
+        <source>Stacked</source>
+        <translation>Одно над другим</translation>
     </message>
 </context>
 <context>

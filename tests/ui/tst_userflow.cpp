@@ -230,6 +230,7 @@ private slots:
         QVERIFY(exporter->setDestination(QUrl::fromLocalFile(target)));
         QVERIFY(app.measurementScale()->setTypedScale(0.04));
         QVERIFY(exporter->canStart());
+        exporter->setLayoutIndex(int(ovra::project_data::OutputLayout::Stacked));
         exporter->startExport();
         QVERIFY(app.playback()->exportActive());
         QCOMPARE(app.currentOperation(), Operation::Export);
@@ -248,6 +249,7 @@ private slots:
         QCOMPARE(written.value("endFrameExclusive").toInteger(), fragmentEnd);
         QCOMPARE(parameters.value("measurementScale").toObject(),
                  QJsonObject({{"millimetresPerPixel", 0.04}, {"origin", "typed"}}));
+        QCOMPARE(parameters["export"]["layout"].toString(), QStringLiteral("stacked"));
         QCOMPARE(ovra::tests::folderEntries(m_folder.filePath(QStringLiteral("saved"))),
                  QStringList({"result.mp4", "result.mp4.json"}));
 

@@ -196,6 +196,20 @@ QUrl ExportController::suggestedFileUrl() const
     return QUrl::fromLocalFile(candidate);
 }
 
+QStringList ExportController::layoutNames() const
+{
+    //: What a saved video shows: the result alone, the source beside it, or the source above it.
+    return {tr("Result only"), tr("Side by side"), tr("Stacked")};
+}
+
+void ExportController::setLayoutIndex(int index)
+{
+    if (index < 0 || index >= layoutNames().size() || index == layoutIndex())
+        return;
+    m_layout = static_cast<project_data::OutputLayout>(index);
+    emit layoutChanged();
+}
+
 void ExportController::startExport()
 {
     if (busy() || m_job.stopped())
@@ -214,6 +228,7 @@ void ExportController::startExport()
     request.parametersFilePath = m_parametersFilePath;
     request.encoding = media::VideoEncodingSettings::forOutputPath(m_destinationFilePath);
     request.measurementScale = m_measurementScale;
+    request.layout = m_layout;
     // The stored result's own fragment, which is what the export writes.
     m_exportStartFrame = request.sourceResult->firstFrameIndex();
     m_exportEndFrame = m_exportStartFrame + request.sourceResult->frameCount();

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <QtQmlIntegration/qqmlintegration.h>
 
@@ -33,6 +34,9 @@ class ExportController : public ovra::ui::controllers::JobController
     Q_PROPERTY(bool available READ available NOTIFY stateChanged FINAL)
     Q_PROPERTY(bool completed READ completed NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
+    // What the saved video shows, as an index into layoutNames, in the order of OutputLayout.
+    Q_PROPERTY(QStringList layoutNames READ layoutNames CONSTANT FINAL)
+    Q_PROPERTY(int layoutIndex READ layoutIndex WRITE setLayoutIndex NOTIFY layoutChanged FINAL)
 
 public:
     ExportController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
@@ -67,6 +71,10 @@ public:
     qint64 durationUs() const { return m_durationUs; }
     quint64 exportRevision() const { return m_exportRevision; }
     const project_data::ProcessingPerformance &performance() const { return m_performance; }
+    QStringList layoutNames() const;
+    int layoutIndex() const { return static_cast<int>(m_layout); }
+    // An index outside layoutNames is ignored.
+    void setLayoutIndex(int index);
 
     Q_INVOKABLE bool setPreferredDirectory(const QUrl &directory);
     Q_INVOKABLE bool setDestination(const QUrl &fileUrl);
@@ -80,6 +88,9 @@ public:
     // The scale the next export records in its parameters file.
     void setMeasurementScale(const std::optional<processing::MeasurementScale> &scale) { m_measurementScale = scale; }
     void shutdown();
+
+signals:
+    void layoutChanged();
 
 private:
     friend class ::ControllerTestAccess; // the tests feed stale answers and analysis outcomes
@@ -108,6 +119,7 @@ private:
     qint64 m_frameCount = 0;
     qint64 m_durationUs = 0;
     double m_playbackFrameRate = 0.0;
+    project_data::OutputLayout m_layout = project_data::OutputLayout::Result;
     bool m_completed = false;
     bool m_available = false;
 };

@@ -13,11 +13,25 @@ ViewportFrame {
     required property bool interactionAllowed
     readonly property AnalysisController analysis: applicationController.analysis
     readonly property PlaybackController playback: applicationController.playback
+    readonly property ExportController exporter: applicationController.exporter
     readonly property string resultError: analysis.errorMessage || playback.resultErrorMessage
     signal saveRequested()
 
     title: qsTr("Analysis result")
     headerButtons: [
+        ComboBox {
+            implicitHeight: Theme.controlHeight
+            implicitContentWidthPolicy: ComboBox.WidestText
+            anchors.verticalCenter: parent.verticalCenter
+            enabled: root.interactionAllowed
+            model: root.exporter.layoutNames
+            currentIndex: root.exporter.layoutIndex
+            onActivated: function (index) { root.exporter.layoutIndex = index }
+            Accessible.name: qsTr("Layout of the saved video")
+            ToolTip.visible: hovered
+            ToolTip.delay: 600
+            ToolTip.text: qsTr("Layout of the saved video: the result alone, or the source beside or above it")
+        },
         IconButton {
             iconSource: "qrc:/ui/icons/save.svg"
             toolTipText: qsTr("Save analysis result")

@@ -672,6 +672,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Factor</source>
         <translation>крат</translation>
     </message>
+    <message>
+        <source>Vibration map</source>
+        <translation>Карта вибраций</translation>
+    </message>
+    <message>
+        <source>Show over the source video where the region moves within this band.</source>
+        <translation>Показать поверх исходного видео, где область движется в этой полосе.</translation>
+    </message>
 </context>
 <context>
     <name>MotionSpectrumAnalysis</name>
@@ -1343,6 +1351,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Measurement scale</source>
         <translation>Масштаб измерений</translation>
     </message>
+    <message>
+        <source>Hide vibration map</source>
+        <translation>Скрыть карту вибраций</translation>
+    </message>
+    <message>
+        <source>Show vibration map</source>
+        <translation>Показать карту вибраций</translation>
+    </message>
 </context>
 <context>
     <name>SpectrumPlot</name>
@@ -1440,6 +1456,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>CSV table (*.csv)</source>
         <translation>Таблица CSV (*.csv)</translation>
+    </message>
+    <message>
+        <source>Spot around the clicked tile · resolution %1 Hz · %2 frames</source>
+        <translation>Окрестность выбранного участка · разрешение %1 Гц · кадров: %2</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>Карта</translation>
+    </message>
+    <message>
+        <source>Show where the picture vibrates at this peak</source>
+        <translation>Показать, где изображение вибрирует на частоте этого пика</translation>
     </message>
 </context>
 <context>
@@ -1607,6 +1635,61 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     </message>
 </context>
 <context>
+    <name>VibrationMapOverlay</name>
+    <message>
+        <source>Click for the spectrum of this spot</source>
+        <translation>Щелкните, чтобы увидеть спектр этого участка</translation>
+    </message>
+    <message>
+        <source>Vibration map · %1</source>
+        <translation>Карта вибраций · %1</translation>
+    </message>
+    <message>
+        <source>Vibration map</source>
+        <translation>Карта вибраций</translation>
+    </message>
+    <message>
+        <source>0 to %1</source>
+        <translation>от 0 до %1</translation>
+    </message>
+    <message>
+        <source>Tiles without texture have no data and stay clear.</source>
+        <translation>Участки без текстуры не измерены и не закрашены.</translation>
+    </message>
+    <message>
+        <source>%1 · %2 %</source>
+        <translation>%1 · %2 %</translation>
+    </message>
+    <message>
+        <source>The video, fragment, region or band changed after this map was made. Map again to update it.</source>
+        <translation>Видео, фрагмент, область или полоса изменились после построения карты. Постройте ее заново, чтобы обновить.</translation>
+    </message>
+    <message>
+        <source>Opacity</source>
+        <translation>Непрозрачность</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Map again</source>
+        <translation>Построить заново</translation>
+    </message>
+    <message>
+        <source>Export…</source>
+        <translation>Экспорт…</translation>
+    </message>
+    <message>
+        <source>Save the map as a PNG picture and its tiles as a CSV table beside it</source>
+        <translation>Сохранить карту как изображение PNG, а ее участки — как таблицу CSV рядом с ним</translation>
+    </message>
+    <message>
+        <source>Hide</source>
+        <translation>Скрыть</translation>
+    </message>
+</context>
+<context>
     <name>VideoProcessingPipeline</name>
     <message>
         <source>Processing was cancelled by the user.</source>
@@ -1733,6 +1816,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Close</source>
         <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>Spectrum of the spot</source>
+        <translation>Спектр участка</translation>
+    </message>
+    <message>
+        <source>Export vibration map</source>
+        <translation>Экспорт карты вибраций</translation>
+    </message>
+    <message>
+        <source>PNG picture with a CSV table beside it (*.png)</source>
+        <translation>Изображение PNG с таблицей CSV рядом (*.png)</translation>
     </message>
 </context>
 <context>
@@ -2058,6 +2153,57 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Ready to open a video</source>
         <translation>Можно открыть видео</translation>
+    </message>
+</context>
+<context>
+    <name>ovra::ui::controllers::VibrationMapController</name>
+    <message>
+        <source>%1–%2 Hz, strongest at %3 Hz</source>
+        <translation>%1–%2 Гц, сильнее всего на %3 Гц</translation>
+    </message>
+    <message>
+        <source>%1 px</source>
+        <translation>%1 пикс.</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>No data: too little texture to measure</source>
+        <translation>Нет данных: слишком мало текстуры для измерения</translation>
+    </message>
+    <message>
+        <source>%1 along %2°</source>
+        <translation>%1 вдоль %2°</translation>
+    </message>
+    <message>
+        <source>Preparing vibration map</source>
+        <translation>Подготовка карты вибраций</translation>
+    </message>
+    <message>
+        <source>Cancelling vibration map</source>
+        <translation>Отмена построения карты вибраций</translation>
+    </message>
+    <message>
+        <source>Could not map the vibration.</source>
+        <translation>Не удалось построить карту вибраций.</translation>
+    </message>
+    <message>
+        <source>Make a vibration map before exporting it.</source>
+        <translation>Сначала постройте карту вибраций, затем экспортируйте ее.</translation>
+    </message>
+    <message>
+        <source>Choose a local .png file for the map&apos;s picture.</source>
+        <translation>Выберите локальный файл .png для изображения карты.</translation>
+    </message>
+    <message>
+        <source>The file already exists and was not overwritten: %1</source>
+        <translation>Файл уже существует и не был перезаписан: %1</translation>
+    </message>
+    <message>
+        <source>Saved %1 and %2</source>
+        <translation>Сохранены %1 и %2</translation>
     </message>
 </context>
 <context>

@@ -68,14 +68,15 @@ QStringList captionLines(const VibrationMapRequest &request, const VibrationMapR
     return lines;
 }
 
-void drawTiles(QPainter &painter, const motion_core::VibrationMap &map, double largest)
+void drawTiles(QPainter &painter, const motion_core::VibrationMap &map, float opacity)
 {
+    const double largest = map.largestAmplitudePixels();
     painter.setPen(Qt::NoPen);
     for (const motion_core::VibrationMapTile &tile : map.tiles) {
         if (!tile.textured)
             continue; // "no data" stays clear
         QColor colour = colourAt(largest > 0.0 ? tile.amplitudePixels / largest : 0.0);
-        colour.setAlphaF(0.6f);
+        colour.setAlphaF(opacity);
         painter.setBrush(colour);
         painter.drawRect(tile.pixels);
     }
@@ -131,14 +132,32 @@ QImage VibrationMapExport::picture(const VibrationMapRequest &request, const Vib
     QPainter painter(&image);
     painter.setFont(font);
     painter.drawImage(0, 0, frame);
-    const double largest = result.map.largestAmplitudePixels();
-    drawTiles(painter, result.map, largest);
+    drawTiles(painter, result.map, 0.6f);
     const QRect text(margin, frame.height() + margin, frame.width() - 2 * margin, footer - 2 * margin);
-    drawLegend(painter, text, largest, scale);
+    drawLegend(painter, text, result.map.largestAmplitudePixels(), scale);
     painter.setPen(Qt::white);
     painter.drawText(text.adjusted(0, metrics.height() + margin, 0, 0), Qt::AlignLeft | Qt::AlignTop,
                      lines.join(QLatin1Char('\n')));
     return image;
+}
+
+QImage VibrationMapExport::tiles(const motion_core::VibrationMap &map, const QSize &frameSize, int maximumWidth)
+{
+    if (frameSize.isEmpty())
+        return {};
+    const double shrink = std::min(1.0, double(maximumWidth) / frameSize.width());
+    QImage image(std::max(1, int(std::lround(frameSize.width() * shrink))),
+                 std::max(1, int(std::lround(frameSize.height() * shrink))), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.scale(double(image.width()) / frameSize.width(), double(image.height()) / frameSize.height());
+    drawTiles(painter, map, 1.0f);
+    return image;
+}
+
+QList<QColor> VibrationMapExport::colours()
+{
+    return QList<QColor>(colourStops.begin(), colourStops.end());
 }
 
 } // namespace ovra::processing

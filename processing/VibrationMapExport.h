@@ -5,8 +5,10 @@
 #include "processing/VibrationMapAnalysis.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QCoreApplication>
 #include <QImage>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -28,6 +30,11 @@ public:
     // (fonts).
     static QImage picture(const VibrationMapRequest &request, const VibrationMapResult &result,
                           const std::optional<MeasurementScale> &scale);
+    // The textured tiles alone, opaque and coloured as in the picture, over a clear image of the
+    // upright frame shrunk to at most maximumWidth pixels across, for drawing over the frame.
+    static QImage tiles(const motion_core::VibrationMap &map, const QSize &frameSize, int maximumWidth);
+    // The colour map from still to strongest, evenly spaced.
+    static QList<QColor> colours();
 };
 
 } // namespace ovra::processing

@@ -11,10 +11,12 @@
 #include "ui/controllers/ProcessingSettingsController.h"
 #include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
+#include "ui/controllers/VibrationMapController.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
@@ -29,6 +31,7 @@ using ovra::ui::controllers::ApplicationController;
 using ovra::ui::controllers::MeasurementScaleController;
 using ovra::ui::controllers::SaveWorkflowController;
 using ovra::ui::controllers::SpectrumController;
+using ovra::ui::controllers::VibrationMapController;
 using State = ovra::ui::controllers::VideoSessionController::AnalysisState;
 using Operation = ovra::ui::controllers::ApplicationController::Operation;
 
@@ -463,12 +466,114 @@ private slots:
         QCOMPARE(app.spectrum()->measurementScale()->millimetresPerPixel, 0.5);
     }
 
+    // The map of the vibrating video reads its motion tile by tile, in mm too with a scale; it
+    // turns stale with the band it was made of and the region, and its files never overwrite.
+    void vibrationMapOfTheVibratingVideo()
+    {
+        ApplicationController app;
+        auto *map = app.vibrationMap();
+        auto *settings = app.processingSettings();
+        openAndWait(app, m_input);
+        QVERIFY(app.videoSession()->setCaptureFrameRate(60.0));
+        settings->setFrequencyBand(8.0, 12.0);
+        QSignalSpy result(map, &VibrationMapController::resultChanged);
+        QVERIFY(map->analyze());
+        QVERIFY(!map->analyze());
+        QVERIFY2(result.wait(60000), qPrintable(map->errorMessage()));
+        QCOMPARE(map->state(), VibrationMapController::State::Ready);
+        const QList<QRectF> rects = map->tileRects();
+        QCOMPARE(rects.size(), qsizetype(map->result().map.tiles.size()));
+        const auto middle
+            = std::find_if(rects.begin(), rects.end(), [](const QRectF &r) { return r.contains(0.5, 0.5); });
+        QVERIFY(middle != rects.end());
+        const int index = int(middle - rects.begin());
+        const auto &tile = map->result().map.tiles[size_t(index)];
+        QVERIFY(tile.textured);
+        QVERIFY2(std::abs(tile.amplitudePixels - pattern.amplitudePixels) < 0.15 * pattern.amplitudePixels,
+                 qPrintable(QString::number(tile.amplitudePixels)));
+        QVERIFY(!map->tileText(index).contains("mm") && !map->tileText(index).contains("µm"));
+        QVERIFY(app.measurementScale()->setTypedScale(0.1)); // the window's scale reaches the map
+        QVERIFY2(map->tileText(index).startsWith(ovra::processing::lengthText(0.1 * tile.amplitudePixels)),
+                 qPrintable(map->tileText(index)));
+        QVERIFY(map->largestAmplitudeText().contains("µm"));
+        // The overlay colours the middle of the frame and keeps its shape.
+        const QImage overlay = map->overlay();
+        QCOMPARE(overlay.width() * pattern.frameSize.height(), overlay.height() * pattern.frameSize.width());
+        QVERIFY(qAlpha(overlay.pixel(overlay.width() / 2, overlay.height() / 2)) == 255);
+
+        const QString picture = m_folder.filePath("map.png");
+        QVERIFY2(map->exportTo(QUrl::fromLocalFile(picture)), qPrintable(map->exportMessage()));
+        QCOMPARE(QImage(picture).width(), pattern.frameSize.width());
+        QFile table(m_folder.filePath("map.csv"));
+        QVERIFY(table.open(QIODevice::ReadOnly));
+        QCOMPARE(table.readAll().count('\n'), qsizetype(rects.size() + 1));
+        QVERIFY(!map->exportTo(QUrl::fromLocalFile(picture)));
+        QVERIFY(map->exportMessage().contains(picture));
+        // Neither file is written when the other one exists.
+        QFile existing(m_folder.filePath("other.csv"));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.close();
+        QVERIFY(!map->exportTo(QUrl::fromLocalFile(m_folder.filePath("other.png"))));
+        QVERIFY(!QFileInfo::exists(m_folder.filePath("other.png")));
+
+        settings->setFrequencyBand(8.0, 13.0);
+        QVERIFY(map->stale());
+        settings->setFrequencyBand(8.0, 12.0);
+        QVERIFY(!map->stale());
+        // A map of a picked frequency does not follow the settings' band.
+        QVERIFY(map->analyzeAround(10.0));
+        QVERIFY(result.wait(60000));
+        QCOMPARE(map->resultRequest().lowerFrequencyHz, 9.0);
+        settings->setFrequencyBand(8.0, 13.0);
+        QVERIFY(!map->stale());
+        // The spot's spectrum: the tile and its neighbours, which a change of the region leaves current.
+        auto *spectrum = app.spectrum();
+        QSignalSpy spectrumResult(spectrum, &SpectrumController::resultChanged);
+        QVERIFY(map->showSpectrumAt(index));
+        QVERIFY(spectrumResult.wait(60000));
+        const QRectF spot = spectrum->resultRequest().regionOfInterest;
+        QVERIFY(spot.contains(rects[index]) && spot.width() <= 3 * rects[index].width() + 1e-9);
+        QVERIFY(spectrum->spot() && !spectrum->stale());
+        QVERIFY(std::abs(spectrum->peakFrequencies().value(0) - pattern.frequencyHz) <= spectrum->resolutionHz());
+        QVERIFY(settings->setRegionOfInterest(0.5, 0.0, 0.5, 1.0));
+        QVERIFY(map->stale() && !spectrum->stale());
+    }
+
+    // A cancelled map leaves nothing and no error; a map started over a running one replaces it;
+    // the answer of a run for a video opened again is dropped.
+    void vibrationMapRunsEndAsAsked()
+    {
+        ApplicationController app;
+        auto *map = app.vibrationMap();
+        openAndWait(app, testMediaPath("long_cfr30.mp4"));
+        QVERIFY(app.videoSession()->setCaptureFrameRate(30.0));
+        app.processingSettings()->setFrequencyBand(3.0, 5.0);
+        QVERIFY(app.analysisFragment()->setRangeFrames(0, 300));
+        QVERIFY(map->analyze());
+        map->cancel();
+        QCOMPARE(map->state(), VibrationMapController::State::Cancelling);
+        QTRY_VERIFY_WITH_TIMEOUT(!map->busy(), 20000);
+        QCOMPARE(map->state(), VibrationMapController::State::Available);
+        QSignalSpy result(map, &VibrationMapController::resultChanged);
+        QVERIFY(map->analyze());
+        QVERIFY(map->analyzeAround(4.5));
+        QVERIFY(result.wait(60000));
+        QCOMPARE(result.count(), 1);
+        QCOMPARE(map->resultRequest().upperFrequencyHz, 4.95);
+        QVERIFY(map->analyze());
+        app.videoSession()->openSource(QUrl::fromLocalFile(testMediaPath("long_cfr30.mp4")));
+        QTRY_VERIFY_WITH_TIMEOUT(!map->busy(), 20000);
+        QVERIFY(!map->ready() && map->errorMessage().isEmpty());
+        QCOMPARE(result.count(), 2); // the one map cleared with its video, none adopted after
+    }
+
     void shutdownStopsTheWorkers_data()
     {
         QTest::addColumn<QString>("work");
         QTest::newRow("preview") << "preview";
         QTest::newRow("export") << "export";
         QTest::newRow("spectrum") << "spectrum";
+        QTest::newRow("map") << "map";
     }
 
     void shutdownStopsTheWorkers()
@@ -489,6 +594,9 @@ private slots:
             QVERIFY(!spectrum->ready() && spectrum->errorMessage().isEmpty());
             QVERIFY(spectrum->analyze());
             QTRY_VERIFY_WITH_TIMEOUT(spectrum->progress() > 0.0, 60000);
+        } else if (work == "map") {
+            QVERIFY(app->vibrationMap()->analyze());
+            QTRY_VERIFY_WITH_TIMEOUT(app->vibrationMap()->progress() > 0.0, 60000);
         } else if (work == "export") {
             app->analysis()->startAnalysis();
             QTRY_VERIFY_WITH_TIMEOUT(app->analysis()->ready(), 120000);
@@ -500,7 +608,8 @@ private slots:
             app->analysis()->startAnalysis();
             QTRY_VERIFY_WITH_TIMEOUT(app->analysis()->progress() > 0.0, 60000);
         }
-        QVERIFY(app->analysis()->busy() || app->exporter()->busy() || app->spectrum()->busy());
+        QVERIFY(app->analysis()->busy() || app->exporter()->busy() || app->spectrum()->busy()
+                || app->vibrationMap()->busy());
         QElapsedTimer shutdown;
         shutdown.start();
         app.reset();

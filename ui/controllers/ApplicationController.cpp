@@ -13,6 +13,7 @@
 #include "ui/controllers/SaveWorkflowController.h"
 #include "ui/controllers/SpectrumController.h"
 #include "ui/controllers/StatusLine.h"
+#include "ui/controllers/VibrationMapController.h"
 #include "ui/controllers/VideoSessionController.h"
 
 namespace ovra::ui::controllers {
@@ -29,6 +30,7 @@ ApplicationController::ApplicationController(QObject *parent)
           new ExportController(m_videoSession, m_mediaRuntime, m_processingSettings, m_playback, m_analysis, this))
     , m_spectrum(new SpectrumController(m_videoSession, m_processingSettings, this))
     , m_measurementScale(new MeasurementScaleController(m_videoSession, this))
+    , m_vibrationMap(new VibrationMapController(m_videoSession, m_processingSettings, m_spectrum, this))
     , m_settingsSnapshot(new AnalysisSettingsSnapshot(m_videoSession, m_processingSettings, this))
     , m_statusLine(new StatusLine(m_exporter, m_videoSession, m_analysis, m_playback, this))
 {
@@ -36,9 +38,10 @@ ApplicationController::ApplicationController(QObject *parent)
     connect(m_exporter, &ExportController::stateChanged, this, &ApplicationController::handleOperationStateChanged);
     connect(m_videoSession, &VideoSessionController::stateChanged, this,
             &ApplicationController::handleOperationStateChanged);
-    // The spectrum shows and writes, and an export records, the scale in force.
+    // The spectrum and the vibration map show and write, and an export records, the scale in force.
     connect(m_measurementScale, &MeasurementScaleController::scaleChanged, this, [this] {
         m_spectrum->setMeasurementScale(m_measurementScale->scale());
+        m_vibrationMap->setMeasurementScale(m_measurementScale->scale());
         m_exporter->setMeasurementScale(m_measurementScale->scale());
     });
     m_saveWorkflow = new SaveWorkflowController(this);
@@ -47,11 +50,13 @@ ApplicationController::ApplicationController(QObject *parent)
 ApplicationController::~ApplicationController()
 {
     // The workers stop before anything they use is destroyed.
+    m_vibrationMap->shutdown();
     m_spectrum->shutdown();
     m_exporter->shutdown();
     m_analysis->shutdown();
     delete m_saveWorkflow;
     delete m_statusLine;
+    delete m_vibrationMap;
     delete m_spectrum;
     delete m_exporter;
     delete m_analysis;

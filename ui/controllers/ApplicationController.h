@@ -18,6 +18,7 @@ class ProcessingSettingsController;
 class SaveWorkflowController;
 class SpectrumController;
 class StatusLine;
+class VibrationMapController;
 class VideoSessionController;
 
 // The root of the controller graph: creates the controllers in their dependency order, keeps
@@ -37,6 +38,7 @@ class ApplicationController : public QObject
     Q_PROPERTY(ovra::ui::controllers::ExportController *exporter READ exporter CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SpectrumController *spectrum READ spectrum CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::MeasurementScaleController *measurementScale READ measurementScale CONSTANT FINAL)
+    Q_PROPERTY(ovra::ui::controllers::VibrationMapController *vibrationMap READ vibrationMap CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::SaveWorkflowController *saveWorkflow READ saveWorkflow CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::AnalysisSettingsSnapshot *settingsSnapshot READ settingsSnapshot CONSTANT FINAL)
     Q_PROPERTY(ovra::ui::controllers::StatusLine *statusLine READ statusLine CONSTANT FINAL)
@@ -52,6 +54,7 @@ class ApplicationController : public QObject
     Q_MOC_INCLUDE("ui/controllers/SaveWorkflowController.h")
     Q_MOC_INCLUDE("ui/controllers/SpectrumController.h")
     Q_MOC_INCLUDE("ui/controllers/StatusLine.h")
+    Q_MOC_INCLUDE("ui/controllers/VibrationMapController.h")
     Q_MOC_INCLUDE("ui/controllers/VideoSessionController.h")
     Q_MOC_INCLUDE("ui/controllers/PlaybackController.h")
 
@@ -82,6 +85,7 @@ public:
     ExportController *exporter() const { return m_exporter; }
     SpectrumController *spectrum() const { return m_spectrum; }
     MeasurementScaleController *measurementScale() const { return m_measurementScale; }
+    VibrationMapController *vibrationMap() const { return m_vibrationMap; }
     SaveWorkflowController *saveWorkflow() const { return m_saveWorkflow; }
     AnalysisSettingsSnapshot *settingsSnapshot() const { return m_settingsSnapshot; }
     StatusLine *statusLine() const { return m_statusLine; }
@@ -103,6 +107,7 @@ private:
     ExportController *m_exporter = nullptr;
     SpectrumController *m_spectrum = nullptr;
     MeasurementScaleController *m_measurementScale = nullptr;
+    VibrationMapController *m_vibrationMap = nullptr;
     Operation m_currentOperation = Operation::None;
     SaveWorkflowController *m_saveWorkflow = nullptr;
     AnalysisSettingsSnapshot *m_settingsSnapshot = nullptr;

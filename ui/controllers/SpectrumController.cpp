@@ -143,9 +143,17 @@ bool SpectrumController::computeAvailable() const
     return !busy() && !m_job.stopped() && m_settingsController->frequencyEditingAvailable();
 }
 
+processing::MotionSpectrumRequest SpectrumController::expectedRequest(double resolutionHz) const
+{
+    processing::MotionSpectrumRequest request = currentRequest(resolutionHz);
+    if (m_spotRegion)
+        request.regionOfInterest = *m_spotRegion;
+    return request;
+}
+
 bool SpectrumController::computeStale() const
 {
-    return m_ready && !processing::sameAnalysis(m_resultRequest, currentRequest(m_resultRequest.resolutionHz));
+    return m_ready && !processing::sameAnalysis(m_resultRequest, expectedRequest(m_resultRequest.resolutionHz));
 }
 
 void SpectrumController::refreshIfChanged()
@@ -166,6 +174,18 @@ bool SpectrumController::analyze()
 
 bool SpectrumController::analyze(const processing::MotionSpectrumRequest &request)
 {
+    m_spotRegion.reset();
+    return start(request);
+}
+
+bool SpectrumController::analyzeSpot(const QRectF &region)
+{
+    m_spotRegion = region;
+    return start(expectedRequest(0.0));
+}
+
+bool SpectrumController::start(const processing::MotionSpectrumRequest &request)
+{
     if (m_job.stopped() || (busy() && !cancelling() && processing::sameAnalysis(m_pendingRequest, request)))
         return false;
     if (!m_settingsController->frequencyEditingAvailable()) {
@@ -183,6 +203,7 @@ bool SpectrumController::analyze(const processing::MotionSpectrumRequest &reques
     m_errorMessage.clear();
     beginProgress(tr("Preparing motion spectrum"));
     m_available = computeAvailable();
+    m_stale = computeStale();
     emit stateChanged();
     emit progressChanged();
     return true;
@@ -245,6 +266,7 @@ void SpectrumController::handleSourceChanged()
         m_job.cancel();
     }
     const bool hadResult = m_ready;
+    m_spotRegion.reset();
     m_spectrum = motion_core::MotionSpectrum();
     m_analysedFrames = 0;
     m_resultRequest = processing::MotionSpectrumRequest();

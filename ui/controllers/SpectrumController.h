@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -44,6 +45,7 @@ class SpectrumController : public ovra::ui::controllers::JobController
     Q_PROPERTY(double nyquistHz READ nyquistHz NOTIFY resultChanged FINAL)
     Q_PROPERTY(int segmentCount READ segmentCount NOTIFY resultChanged FINAL)
     Q_PROPERTY(qint64 analysedFrames READ analysedFrames NOTIFY resultChanged FINAL)
+    Q_PROPERTY(bool spot READ spot NOTIFY stateChanged FINAL)
 
 public:
     SpectrumController(VideoSessionController *videoSession, ProcessingSettingsController *settingsController,
@@ -84,6 +86,11 @@ public:
     // False when nothing was started: already busy, or the session, capture rate or fragment
     // do not allow an analysis (errorMessage then says why).
     Q_INVOKABLE bool analyze();
+    // As analyze, for a small region of the frame instead of the settings' one, such as a spot of
+    // the vibration map; analyze returns to the settings' region.
+    Q_INVOKABLE bool analyzeSpot(const QRectF &region);
+    // True while the spectrum is, or is to be, of a spot rather than of the settings' region.
+    bool spot() const { return m_spotRegion.has_value(); }
     // As analyze, for a request of currentRequest at another resolution; a running analysis of
     // another request is cancelled and replaced.
     bool analyze(const processing::MotionSpectrumRequest &request);
@@ -116,6 +123,9 @@ signals:
     void exportMessageChanged();
 
 private:
+    // The request the spectrum shown should answer: of the spot, or of the settings' region.
+    processing::MotionSpectrumRequest expectedRequest(double resolutionHz) const;
+    bool start(const processing::MotionSpectrumRequest &request);
     bool computeAvailable() const;
     bool computeStale() const;
     void refreshIfChanged();
@@ -127,6 +137,7 @@ private:
 
     VideoSessionController *m_videoSession = nullptr;
     ProcessingSettingsController *m_settingsController = nullptr;
+    std::optional<QRectF> m_spotRegion;
     processing::MotionSpectrumRequest m_pendingRequest;
     processing::MotionSpectrumRequest m_resultRequest;
     motion_core::MotionSpectrum m_spectrum;

@@ -6,9 +6,10 @@ import "../../../ui/qml/panels/RegionGeometry.js" as Region
 import "../../../ui/qml/panels/SpectrumGeometry.js" as Spectrum
 import "../../../ui/qml/panels/StatusText.js" as Status
 import "../../../ui/qml/panels/TimelineGeometry.js" as Timeline
+import "../../../ui/qml/panels/VibrationMapGeometry.js" as VibrationMap
 
 // The view arithmetic of the window: what a user types, where the timeline, the region editor
-// and the spectrum put things, and which status wins.
+// the spectrum and the vibration map put things, and which status wins.
 TestCase {
     name: "ViewLogic"
 
@@ -151,5 +152,26 @@ TestCase {
     }
     function test_remaining(data) {
         compare(Status.remaining(data.us), data.text)
+    }
+    // A 2 x 2 grid of overlapping tiles (0.6 wide, 0.6 high) over a letter-boxed frame drawn
+    // 400 x 200 at (100, 50): stretched pixels, as a non-square pixel shape draws them.
+    function test_vibrationMapTileAt_data() {
+        return [
+            { tag: "top left", x: 100 + 0.1 * 400, y: 50 + 0.1 * 200, tile: 0 },
+            { tag: "bottom right", x: 100 + 0.9 * 400, y: 50 + 0.9 * 200, tile: 3 },
+            { tag: "overlap nearer the right centre", x: 100 + 0.55 * 400, y: 50 + 0.1 * 200, tile: 1 },
+            { tag: "overlap nearer the left centre", x: 100 + 0.45 * 400, y: 50 + 0.1 * 200, tile: 0 },
+            { tag: "all four overlap", x: 100 + 0.46 * 400, y: 50 + 0.56 * 200, tile: 2 },
+            { tag: "letter box", x: 60, y: 100, tile: -1 },
+            { tag: "past the bottom", x: 300, y: 251, tile: -1 }
+        ]
+    }
+    function test_vibrationMapTileAt(data) {
+        const tiles = [{ x: 0, y: 0, width: 0.6, height: 0.6 }, { x: 0.4, y: 0, width: 0.6, height: 0.6 },
+                       { x: 0, y: 0.4, width: 0.6, height: 0.6 }, { x: 0.4, y: 0.4, width: 0.6, height: 0.6 }]
+        compare(VibrationMap.tileAt(data.x, data.y, Qt.rect(100, 50, 400, 200), tiles), data.tile)
+    }
+    function test_vibrationMapWithoutFrame() {
+        compare(VibrationMap.tileAt(0, 0, Qt.rect(0, 0, 0, 0), [{ x: 0, y: 0, width: 1, height: 1 }]), -1)
     }
 }

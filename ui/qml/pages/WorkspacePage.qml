@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 import QtQuick
+import QtQuick.Dialogs
 import QtQuick.Layouts
 import OvraMotion.Theme
 import OvraMotion.Components
@@ -27,6 +28,17 @@ Item {
             regionEditing = false
             regionEditPending = false
         }
+    }
+
+    // frequencyHz 0: the map of the settings' band; else of the band around that frequency.
+    function showVibrationMap(frequencyHz) {
+        const map = applicationController.vibrationMap
+        // Shown even when refused: the legend says why.
+        sourceViewport.vibrationMapShown = true
+        if (frequencyHz > 0)
+            map.analyzeAround(frequencyHz)
+        else
+            map.analyze()
     }
 
     function requestRegionEditing() {
@@ -76,6 +88,7 @@ Item {
                 Layout.fillHeight: true
                 spacing: Theme.itemSpacing
                 SourceViewport {
+                    id: sourceViewport
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     Layout.minimumWidth: 320
@@ -88,6 +101,8 @@ Item {
                     onRegionEditingRequested: root.requestRegionEditing()
                     onRegionEditingFinished: root.regionEditing = false
                     onRegionEditingCancelled: root.regionEditing = false
+                    onSpotSpectrumRequested: spotSpectrumDialog.open()
+                    onVibrationMapExportRequested: mapExportDialog.open()
                 }
                 ResultViewport {
                     Layout.fillWidth: true
@@ -114,6 +129,40 @@ Item {
         id: processingDialog
         applicationController: root.applicationController
         onAnalysisRequested: root.analysisRequested()
+        onVibrationMapRequested: function (frequencyHz) { root.showVibrationMap(frequencyHz) }
+    }
+    AppDialog {
+        id: spotSpectrumDialog
+        title: qsTr("Spectrum of the spot")
+        width: Math.min(720, root.width - 32)
+        height: Math.min(640, root.height - 32)
+        ScrollViewContent {
+            anchors.fill: parent
+            SpectrumView {
+                width: parent.width
+                spectrum: root.applicationController.spectrum
+                processingSettings: root.applicationController.processingSettings
+                mapAvailable: root.applicationController.vibrationMap.available
+                onPeakMapRequested: function (frequencyHz) {
+                    spotSpectrumDialog.close()
+                    root.showVibrationMap(frequencyHz)
+                }
+            }
+        }
+        footer: DialogFooter {
+            AppButton {
+                text: qsTr("Close")
+                onClicked: spotSpectrumDialog.close()
+            }
+        }
+    }
+    FileDialog {
+        id: mapExportDialog
+        title: qsTr("Export vibration map")
+        fileMode: FileDialog.SaveFile
+        defaultSuffix: "png"
+        nameFilters: [qsTr("PNG picture with a CSV table beside it (*.png)")]
+        onAccepted: root.applicationController.vibrationMap.exportTo(selectedFile)
     }
     AppDialog {
         id: parametersDialog

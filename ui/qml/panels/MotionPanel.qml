@@ -7,7 +7,8 @@ import OvraMotion.Components
 import OvraMotion.Ui
 
 // The frequency band (fields, a two-handle slider and, with a spectrum controller, the motion
-// spectrum to pick it from) and, optionally, the amplification factor.
+// spectrum to pick it from, and with a map controller the way to the map of the band) and,
+// optionally, the amplification factor.
 InspectorCard {
     id: root
 
@@ -28,6 +29,9 @@ InspectorCard {
     required property ProcessingSettingsController processingSettings
     property SpectrumController spectrum: null
     property bool spectrumShown: false
+    property VibrationMapController vibrationMap: null
+    // frequencyHz 0: the band set here; else the band around that frequency.
+    signal vibrationMapRequested(real frequencyHz)
     property bool amplificationShown: true
     readonly property ProcessingSettingsController settings: processingSettings
     readonly property real sliderFrom: settings.frequencyEditingAvailable ? settings.frequencyStepHz : 0
@@ -131,15 +135,25 @@ InspectorCard {
             }
         }
     }
-    AppButton {
-        visible: root.spectrum !== null
-        text: root.spectrumShown ? qsTr("Hide spectrum") : qsTr("Spectrum")
-        toolTipText: qsTr("Measure how the selected region moves and find the frequencies it vibrates at.")
-        onClicked: {
-            root.spectrumShown = !root.spectrumShown
-            // Refused while the video, the capture rate or the fragment do not allow it, saying why.
-            if (root.spectrumShown && (!root.spectrum.ready || root.spectrum.stale))
-                root.spectrum.analyze()
+    Row {
+        spacing: Theme.groupSpacing
+        AppButton {
+            visible: root.spectrum !== null
+            text: root.spectrumShown ? qsTr("Hide spectrum") : qsTr("Spectrum")
+            toolTipText: qsTr("Measure how the selected region moves and find the frequencies it vibrates at.")
+            onClicked: {
+                root.spectrumShown = !root.spectrumShown
+                // Refused while the video, the capture rate or the fragment do not allow it, saying why.
+                if (root.spectrumShown && (!root.spectrum.ready || root.spectrum.stale || root.spectrum.spot))
+                    root.spectrum.analyze()
+            }
+        }
+        AppButton {
+            visible: root.vibrationMap !== null
+            text: qsTr("Vibration map")
+            toolTipText: qsTr("Show over the source video where the region moves within this band.")
+            enabled: root.vibrationMap !== null && root.vibrationMap.available
+            onClicked: root.vibrationMapRequested(0)
         }
     }
     Loader {
@@ -151,6 +165,8 @@ InspectorCard {
         sourceComponent: SpectrumView {
             spectrum: root.spectrum // qmllint disable unqualified
             processingSettings: root.settings // qmllint disable unqualified
+            mapAvailable: root.vibrationMap !== null && root.vibrationMap.available // qmllint disable unqualified
+            onPeakMapRequested: function (frequencyHz) { root.vibrationMapRequested(frequencyHz) } // qmllint disable unqualified
         }
     }
     NumericField {

@@ -16,6 +16,7 @@ AppDialog {
     readonly property AnalysisController analysis: applicationController.analysis
     readonly property ExportController exporter: applicationController.exporter
     signal analysisRequested()
+    signal vibrationMapRequested(real frequencyHz)
 
     title: qsTr("Analysis settings")
     width: Math.min(760, Overlay.overlay ? Overlay.overlay.width - 32 : 760)
@@ -87,7 +88,17 @@ AppDialog {
                     flat: true
                     processingSettings: root.settings
                     spectrum: root.applicationController.spectrum
+                    vibrationMap: root.applicationController.vibrationMap
                     amplificationShown: false
+                    // The map is drawn over the source video: the settings edited here stay.
+                    onVibrationMapRequested: function (frequencyHz) {
+                        focusSink.forceActiveFocus()
+                        Qt.callLater(function () { // qmllint disable type
+                            root.applicationController.settingsSnapshot.keep()
+                            root.close()
+                            root.vibrationMapRequested(frequencyHz)
+                        })
+                    }
                 }
                 AppButton {
                     anchors.right: parent.right

@@ -12,6 +12,8 @@ ViewportFrame {
     required property bool interactionAllowed
     property bool regionEditing: false
     property bool scaleEditing: false
+    property bool vibrationMapShown: false
+    readonly property VibrationMapController vibrationMap: applicationController.vibrationMap
     readonly property VideoSessionController session: applicationController.videoSession
     readonly property PlaybackController playback: applicationController.playback
     readonly property bool editingAllowed: interactionAllowed && session.ready && frame.hasFrame && !playback.busy
@@ -22,6 +24,8 @@ ViewportFrame {
     signal regionEditingRequested()
     signal regionEditingFinished()
     signal regionEditingCancelled()
+    signal spotSpectrumRequested()
+    signal vibrationMapExportRequested()
 
     title: qsTr("Source video")
     headerButtons: [
@@ -30,6 +34,15 @@ ViewportFrame {
             toolTipText: qsTr("Parameters")
             enabled: root.session.ready
             onClicked: root.parametersRequested()
+        },
+        IconButton {
+            objectName: "vibrationMapToggle"
+            visible: root.vibrationMap.state !== VibrationMapController.Unavailable
+                     && root.vibrationMap.state !== VibrationMapController.Available
+            iconSource: "qrc:/ui/icons/vibration-map.svg"
+            toolTipText: root.vibrationMapShown ? qsTr("Hide vibration map") : qsTr("Show vibration map")
+            checked: root.vibrationMapShown
+            onClicked: root.vibrationMapShown = !root.vibrationMapShown
         },
         IconButton {
             iconSource: "qrc:/ui/icons/roi.svg"
@@ -66,6 +79,14 @@ ViewportFrame {
         }
     ]
 
+    // A new map shows itself, whoever asked for it.
+    Connections {
+        target: root.vibrationMap
+        function onResultChanged() {
+            if (root.vibrationMap.ready)
+                root.vibrationMapShown = true
+        }
+    }
     // The scale editor sits below the frame, so that the whole frame stays free to draw on.
     VideoFrameItem {
         id: frame
@@ -108,6 +129,16 @@ ViewportFrame {
         visible: root.scaleEditing
         measurementScale: root.applicationController.measurementScale
         onDoneClicked: root.scaleEditing = false
+    }
+    VibrationMapOverlay {
+        anchors.fill: frame
+        visible: frame.hasFrame && root.vibrationMapShown && !root.regionEditing && !root.scaleEditing
+        vibrationMap: root.vibrationMap
+        paintedRect: frame.paintedRect
+        interactive: visible
+        onSpotSpectrumRequested: root.spotSpectrumRequested()
+        onExportRequested: root.vibrationMapExportRequested()
+        onHideRequested: root.vibrationMapShown = false
     }
     EmptySourceView {
         anchors.fill: parent

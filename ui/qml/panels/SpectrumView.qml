@@ -16,6 +16,9 @@ Column {
     required property ProcessingSettingsController processingSettings
     readonly property ProcessingSettingsController settings: processingSettings
     property real failedPeakHz: 0
+    // Whether a peak's vibration map may be asked for; each peak then offers it.
+    property bool mapAvailable: false
+    signal peakMapRequested(real frequencyHz)
     // Copied once per result: every read of a list property converts the whole list.
     readonly property var frequencies: spectrum.frequencies
     readonly property var amplitudes: spectrum.amplitudes
@@ -59,6 +62,9 @@ Column {
                     return root.spectrum.errorMessage
                 if (!root.spectrum.ready)
                     return qsTr("Analyze the motion of the selected fragment and region to find its frequencies.")
+                if (root.spectrum.spot && !root.spectrum.stale)
+                    return qsTr("Spot around the clicked tile · resolution %1 Hz · %2 frames")
+                        .arg(Format.number(root.spectrum.resolutionHz, 3)).arg(root.spectrum.analysedFrames) // qmllint disable type
                 if (root.spectrum.stale)
                     return qsTr("The fragment, region or capture frame rate changed after this spectrum was made. Analyze again to update it.")
                 return qsTr("Resolution %1 Hz · %2 frames · %3 segments").arg(Format.number(root.spectrum.resolutionHz, 3))
@@ -158,14 +164,27 @@ Column {
         spacing: Theme.groupSpacing
         Repeater {
             model: root.spectrum.ready ? root.peakFrequencies.length : 0
-            AppButton {
+            Row {
+                id: peakEntry
                 required property int index
                 readonly property real frequency: root.peakFrequencies[index]
-                kind: root.settings.lowerFrequencyHz <= frequency && frequency <= root.settings.upperFrequencyHz
-                      ? AppButton.Primary : AppButton.Secondary
-                text: plot.peakText(index)
-                enabled: root.peaksSelectable
-                onClicked: root.selectPeak(index)
+                spacing: Theme.labelSpacing
+                AppButton {
+                    kind: root.settings.lowerFrequencyHz <= peakEntry.frequency
+                          && peakEntry.frequency <= root.settings.upperFrequencyHz ? AppButton.Primary : AppButton.Secondary
+                    text: plot.peakText(peakEntry.index)
+                    enabled: root.peaksSelectable
+                    onClicked: root.selectPeak(peakEntry.index)
+                }
+                AppButton {
+                    visible: root.mapAvailable
+                    kind: AppButton.Ghost
+                    implicitWidth: contentItem.implicitWidth + 2 * Theme.groupSpacing
+                    text: qsTr("Map")
+                    toolTipText: qsTr("Show where the picture vibrates at this peak")
+                    enabled: root.spectrum.ready && !root.spectrum.stale
+                    onClicked: root.peakMapRequested(peakEntry.frequency)
+                }
             }
         }
     }

@@ -31,6 +31,7 @@ DiagnosticsService::DiagnosticsService(ApplicationController *application, QObje
                [this](const QString &code) { return protocol::errorResponse(QJsonValue::Null, m_revision, code); })
     , m_methods(application)
     , m_spectrum(application)
+    , m_vibrationMap(application)
 {
     m_eventTimer.setSingleShot(true);
     m_eventTimer.setInterval(75);
@@ -98,6 +99,7 @@ void DiagnosticsService::stop()
 {
     m_server.close();
     m_spectrum.cancel();
+    m_vibrationMap.cancel();
     m_eventTimer.stop();
     m_pendingEventCodes.clear();
     m_analysisProgress.reset();
@@ -138,6 +140,8 @@ QJsonObject DiagnosticsService::dispatch(const QString &method, const QJsonObjec
         return m_journal.query(params, m_revision, errorCode);
     if (method == QLatin1String("diagnostics.getMotionSpectrum"))
         return m_spectrum.query(params, m_controlEnabled, errorCode);
+    if (method == QLatin1String("diagnostics.getVibrationMap"))
+        return m_vibrationMap.query(params, m_controlEnabled, errorCode);
     *errorCode = mutationRefusal(method, params);
     if (!errorCode->isEmpty())
         return {};
@@ -197,8 +201,11 @@ void DiagnosticsService::connectControllers()
     auto *analysis = m_application->analysis();
     auto *exporter = m_application->exporter();
     connect(session, &VideoSessionController::sourceChanged, this, change("source.changed"));
-    // A spectrum of the previous video is of no use to anyone.
-    connect(session, &VideoSessionController::sourceChanged, this, [this] { m_spectrum.cancel(); });
+    // A spectrum or a map of the previous video is of no use to anyone.
+    connect(session, &VideoSessionController::sourceChanged, this, [this] {
+        m_spectrum.cancel();
+        m_vibrationMap.cancel();
+    });
     connect(session, &VideoSessionController::stateChanged, this, change("source.state_changed"));
     connect(session, &VideoSessionController::videoInfoChanged, this, change("source.metadata_changed"));
     connect(session, &VideoSessionController::errorMessageChanged, this, change("source.error_changed"));

@@ -6,6 +6,7 @@
 #include "diagnostics/service/JsonLinesServer.h"
 #include "diagnostics/service/MotionSpectrumProbe.h"
 #include "diagnostics/service/ProgressEventFilter.h"
+#include "diagnostics/service/VibrationMapProbe.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -52,6 +53,7 @@ private:
     JsonLinesServer m_server;
     ControlMethods m_methods;
     MotionSpectrumProbe m_spectrum;
+    VibrationMapProbe m_vibrationMap;
     EventJournal m_journal;
     QSet<QString> m_pendingEventCodes;
     QTimer m_eventTimer;

@@ -13,9 +13,9 @@ namespace ovra::diagnostics::service::protocol {
 const QStringList &readOnlyMethods()
 {
     static const QStringList names{
-        QStringLiteral("diagnostics.getCapabilities"), QStringLiteral("diagnostics.getSnapshot"),
-        QStringLiteral("diagnostics.getPerformance"), QStringLiteral("diagnostics.getEvents"),
-        QStringLiteral("diagnostics.getMotionSpectrum")};
+        QStringLiteral("diagnostics.getCapabilities"),   QStringLiteral("diagnostics.getSnapshot"),
+        QStringLiteral("diagnostics.getPerformance"),    QStringLiteral("diagnostics.getEvents"),
+        QStringLiteral("diagnostics.getMotionSpectrum"), QStringLiteral("diagnostics.getVibrationMap")};
     return names;
 }
 

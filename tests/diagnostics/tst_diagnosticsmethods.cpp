@@ -4,10 +4,12 @@
 
 #include "diagnostics/service/DiagnosticsService.h"
 #include "processing/MotionSpectrumAnalysis.h"
+#include "processing/VibrationMapAnalysis.h"
 #include "project_data/AnalysisResult.h"
 #include "ui/controllers/AnalysisController.h"
 #include "ui/controllers/ApplicationController.h"
 #include "ui/controllers/SpectrumController.h"
+#include "ui/controllers/VibrationMapController.h"
 #include "ui/controllers/VideoSessionController.h"
 
 #include <QDir>
@@ -280,6 +282,49 @@ private slots:
         m_client = std::make_unique<DiagnosticsClient>(m_service->descriptorPath());
     }
 
+    // The map follows the spectrum's rules: a read-only client reads the window's map but starts
+    // none; a client in control starts one, here of the band around a frequency, and reads the
+    // figures of the same analysis run directly.
+    void vibrationMapOfTheCurrentFragment()
+    {
+        const QString method = "diagnostics.getVibrationMap";
+        QCOMPARE(outcome(m_client->call(method, {{"frequencyHz", -5}})), "invalid_params");
+        m_service->stop();
+        QVERIFY(m_service->start(false));
+        DiagnosticsClient reader(m_service->descriptorPath());
+        QCOMPARE(outcome(reader.call(method)), "control_disabled");
+        auto *window = m_app->vibrationMap();
+        QVERIFY(window->analyze());
+        QTRY_VERIFY_WITH_TIMEOUT(!window->busy(), 60000);
+        QVERIFY2(window->ready(), qPrintable(window->errorMessage()));
+        QCOMPARE(resultOf(reader.call(method))["texturedTileCount"], window->result().map.texturedTileCount());
+        QCOMPARE(outcome(reader.call(method, {{"frequencyHz", 5}})), "control_disabled");
+        m_service->stop();
+        QVERIFY(m_service->start(true));
+        m_client = std::make_unique<DiagnosticsClient>(m_service->descriptorPath());
+
+        QCOMPARE(resultOf(m_client->call(method, {{"frequencyHz", 5}}))["state"], "running");
+        QJsonObject answer;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (answer = resultOf(m_client->call(method, {{"frequencyHz", 5}})))["state"] != "running", 60000);
+        QCOMPARE(answer["state"], "succeeded");
+        ovra::processing::VibrationMapRequest request = window->resultRequest();
+        QCOMPARE(request.lowerFrequencyHz, 4.5);
+        QCOMPARE(request.regionOfInterest, QRectF(0.25, 0.25, 0.5, 0.5)); // as the rows above set it
+        const ovra::processing::VibrationMapResult direct
+            = ovra::processing::VibrationMapAnalysis().run(request, {}, {});
+        const QJsonArray tiles = answer["tiles"].toArray();
+        QCOMPARE(tiles.size(), qsizetype(direct.map.tiles.size()));
+        for (qsizetype i = 0; i < tiles.size(); ++i) {
+            const auto &tile = direct.map.tiles[size_t(i)];
+            const QJsonArray row = tiles[i].toArray();
+            QCOMPARE(row[0].toInt(), tile.pixels.x());
+            QCOMPARE(row[4].isNull(), !tile.textured); // no data is never a zero
+            if (tile.textured)
+                QCOMPARE(row[4].toDouble(), tile.amplitudePixels);
+        }
+    }
+
     void playback_data()
     {
         table();
@@ -337,6 +382,7 @@ private slots:
         QTest::newRow("preview") << "diagnostics.startPreview" << QJsonObject() << "state_conflict";
         QTest::newRow("spectrum") << "diagnostics.getMotionSpectrum" << QJsonObject{{"resolutionHz", 1}}
                                   << "state_conflict";
+        QTest::newRow("map") << "diagnostics.getVibrationMap" << QJsonObject{{"frequencyHz", 3}} << "state_conflict";
     }
     void duringAPreview()
     {
@@ -419,7 +465,7 @@ private slots:
         DiagnosticsClient client(descriptor);
         const QJsonObject capabilities = resultOf(client.call("diagnostics.getCapabilities"));
         QCOMPARE(capabilities["controlEnabled"], control);
-        QCOMPARE(capabilities["methods"].toArray().size(), 17);
+        QCOMPARE(capabilities["methods"].toArray().size(), 18);
         const QString video = ovra::tests::testMediaPath("cfr25_bframes.mp4");
         for (const QJsonValue &method : capabilities["methods"].toArray()) {
             const QString refusal = control ? "stale_revision" : "control_disabled";

@@ -537,6 +537,8 @@ private slots:
         QVERIFY(std::abs(spectrum->peakFrequencies().value(0) - pattern.frequencyHz) <= spectrum->resolutionHz());
         QVERIFY(settings->setRegionOfInterest(0.5, 0.0, 0.5, 1.0));
         QVERIFY(map->stale() && !spectrum->stale());
+        QVERIFY(spectrum->analyzeAgain());
+        QCOMPARE(spectrum->latestRequest().regionOfInterest, spot);
     }
 
     // A cancelled map leaves nothing and no error; a map started over a running one replaces it;

@@ -89,6 +89,8 @@ public:
     // As analyze, for a small region of the frame instead of the settings' one, such as a spot of
     // the vibration map; analyze returns to the settings' region.
     Q_INVOKABLE bool analyzeSpot(const QRectF &region);
+    // As analyze, or as analyzeSpot for the spot of the spectrum shown.
+    Q_INVOKABLE bool analyzeAgain() { return start(expectedRequest(0.0)); }
     // True while the spectrum is, or is to be, of a spot rather than of the settings' region.
     bool spot() const { return m_spotRegion.has_value(); }
     // As analyze, for a request of currentRequest at another resolution; a running analysis of

@@ -81,7 +81,7 @@ Column {
             visible: !root.spectrum.busy
             text: root.spectrum.ready ? qsTr("Analyze again") : qsTr("Analyze")
             enabled: root.spectrum.available
-            onClicked: root.spectrum.analyze()
+            onClicked: root.spectrum.analyzeAgain()
         }
     }
     Rectangle {

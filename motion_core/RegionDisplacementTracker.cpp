@@ -318,4 +318,10 @@ void RegionDisplacementTracker::measure(Tile &tile, float *x, float *y) const
     *y = static_cast<float>(dy * m_layout.reduction);
 }
 
+void RegionDisplacementTracker::scaleHorizontalTranslations(double factor)
+{
+    for (float &x : m_series.xPixels)
+        x = float(x * factor);
+}
+
 } // namespace ovra::motion_core

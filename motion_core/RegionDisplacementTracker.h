@@ -75,6 +75,9 @@ public:
     // The layout's tiles with texture enough to follow, in the order of the series.
     const std::vector<int> &followedTiles() const { return m_followed; }
     const DisplacementSeries &series() const { return m_series; }
+    // Expresses the horizontal translations in units factor times as wide, such as the pixels of
+    // a frame as shown when its stored pixels are not square.
+    void scaleHorizontalTranslations(double factor);
     // Frame pixels per reduced sample along each axis.
     int reduction() const { return m_layout.reduction; }
 

@@ -89,6 +89,11 @@ ProcessingState TileMotionMeasurement::run(const ProgressCallback &progressCallb
             progressCallback(progress);
         }
     }
+    // Motion is told in pixels of the frame as shown, which a measurement scale's millimetres
+    // per pixel apply to and whose directions the user sees.
+    const double pixelAspect = m_metadata.pixelAspectRatio;
+    if (std::isfinite(pixelAspect) && pixelAspect > 0.0 && pixelAspect != 1.0)
+        m_tracker->scaleHorizontalTranslations(pixelAspect);
     return ProcessingState::Succeeded;
 }
 

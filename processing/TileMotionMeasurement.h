@@ -43,6 +43,7 @@ public:
                                       const media::CancellationCheck &cancellationCheck, QString *errorMessage);
 
     // After a successful run: the tiles and their motion, and the fragment's first frame, upright.
+    // Tiles lie in stored pixels; their motion is in pixels of the frame as shown (aspect-corrected).
     const motion_core::RegionDisplacementTracker &tracker() const { return *m_tracker; }
     const QImage &referenceFrame() const { return m_referenceFrame; }
 

@@ -1211,8 +1211,12 @@ private slots:
         QTest::addColumn<double>("lowerHz");
         QTest::addColumn<double>("upperHz");
         QTest::addColumn<int>("vibrating"); // the scene's part
-        QTest::newRow("A's band") << 9.0 << 13.0 << 0;
-        QTest::newRow("B's band") << 29.0 << 33.0 << 1;
+        QTest::addColumn<double>("pixelAspect");
+        QTest::newRow("A's band") << 9.0 << 13.0 << 0 << 1.0;
+        QTest::newRow("B's band") << 29.0 << 33.0 << 1 << 1.0;
+        // Motion is told in pixels as shown, where the scale's millimetres apply: on pixels
+        // twice as wide, A's 30 degree motion is wider and flatter.
+        QTest::newRow("A's band, pixels twice as wide") << 9.0 << 13.0 << 0 << 2.0;
     }
 
     void mapsWhereEachBandVibrates()
@@ -1220,15 +1224,19 @@ private slots:
         QFETCH(double, lowerHz);
         QFETCH(double, upperHz);
         QFETCH(int, vibrating);
+        QFETCH(double, pixelAspect);
         const VibratingPattern scene = vibrationScene();
-        const ovra::processing::VibrationMapResult result = map(lowerHz, upperHz);
+        const ovra::processing::VibrationMapResult result
+            = map(lowerHz, upperHz, [&](auto &r) { r.sourceMetadata.pixelAspectRatio = pixelAspect; });
         QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
         const VibrationMap &map = result.map;
         const QString found = describe(map);
 
         const ovra::tests::MovingPart &part = scene.parts[size_t(vibrating)];
         const ovra::tests::MovingPart &other = scene.parts[size_t(1 - vibrating)];
-        const double direction = qRadiansToDegrees(std::atan2(part.direction.y(), part.direction.x()));
+        const QPointF shown(part.direction.x() * pixelAspect, part.direction.y());
+        const double direction = qRadiansToDegrees(std::atan2(shown.y(), shown.x()));
+        const double amplitude = part.tone.amplitudePixels * std::hypot(shown.x(), shown.y());
         int inside = 0;
         int background = 0;
         for (const VibrationMapTile &tile : map.tiles) {
@@ -1241,10 +1249,10 @@ private slots:
             QVERIFY2(tile.textured, qPrintable(where));
             if (part.area.contains(tile.pixels)) {
                 ++inside;
-                QVERIFY2(std::abs(tile.amplitudePixels / part.tone.amplitudePixels - 1.0) <= 0.15, qPrintable(where));
+                QVERIFY2(std::abs(tile.amplitudePixels / amplitude - 1.0) <= 0.15, qPrintable(where));
                 QVERIFY2(directionError(tile.directionDegrees, direction) <= 10.0, qPrintable(where));
             } else if (other.area.contains(tile.pixels)) {
-                QVERIFY2(tile.amplitudePixels < 0.2 * part.tone.amplitudePixels, qPrintable(where));
+                QVERIFY2(tile.amplitudePixels < 0.2 * amplitude, qPrintable(where));
             } else if (!tile.pixels.intersects(part.area) && !tile.pixels.intersects(other.area)
                        && !tile.pixels.intersects(scene.flatArea)) {
                 ++background;

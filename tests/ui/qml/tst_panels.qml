@@ -2,6 +2,7 @@
 import QtQuick
 import QtTest
 import OvraMotion.Panels
+import OvraMotion.Ui
 
 // The panels over the application's real controllers, with a 320 × 180 video open: what the band
 // slider and the shaft-speed helper show and what the region editor's gestures do to the region.
@@ -13,12 +14,16 @@ TestCase {
     width: 400
     height: 400
 
-    readonly property var session: applicationController.videoSession
-    readonly property var settings: applicationController.processingSettings
-    readonly property var playback: applicationController.playback
+    // The test's setup hands in the application's controllers and the media folder as context
+    // properties, which qmllint cannot see; everything else reaches them through these two.
+    readonly property ApplicationController app: applicationController // qmllint disable unqualified
+    readonly property string mediaFolder: testMediaFolder // qmllint disable unqualified
+    readonly property VideoSessionController session: app.videoSession
+    readonly property ProcessingSettingsController settings: app.processingSettings
+    readonly property PlaybackController playback: app.playback
 
     function initTestCase() {
-        session.openSource(testMediaFolder + "cfr30_bframes.mp4")
+        session.openSource(mediaFolder + "cfr30_bframes.mp4")
         tryVerify(function () { return session.ready && playback.canNavigate }, 30000, "the video did not open")
     }
     function init() {
@@ -31,7 +36,6 @@ TestCase {
         MotionPanel {
             width: 400
             amplificationShown: false
-            processingSettings: applicationController.processingSettings
         }
     }
     // One-step changes of the band, as the frequency helper, a spectrum peak, the dialog's restore
@@ -47,7 +51,7 @@ TestCase {
         ]
     }
     function test_bandSlider(data) {
-        const panel = createTemporaryObject(motionPanel, testCase)
+        const panel = createTemporaryObject(motionPanel, testCase, { processingSettings: settings })
         const slider = findChild(panel, "bandSlider")
         for (const band of [data.before, data.after]) {
             session.setCaptureFrameRate(band.rate || 240)
@@ -61,14 +65,13 @@ TestCase {
         id: rotationPanel
         RotationPanel {
             width: 400
-            processingSettings: applicationController.processingSettings
         }
     }
     // The shaft-speed helper's band follows the capture rate: 700 RPM gives 10.5–12.83 Hz, usable
     // below the Nyquist limit of 240 FPS but not of 20 FPS.
     function test_rotationBandFollowsTheCaptureRate() {
         settings.setRotationSpeedRpm(700)
-        const refusal = findChild(createTemporaryObject(rotationPanel, testCase), "bandRefusal")
+        const refusal = findChild(createTemporaryObject(rotationPanel, testCase, { processingSettings: settings }), "bandRefusal")
         verify(!refusal.visible)
         session.setCaptureFrameRate(20)
         verify(refusal.visible)
@@ -82,9 +85,6 @@ TestCase {
             width: 320
             height: 180
             paintedRect: Qt.rect(0, 0, 320, 180)
-            processingSettings: applicationController.processingSettings
-            playback: applicationController.playback
-            videoSession: applicationController.videoSession
         }
     }
     SignalSpy {
@@ -99,7 +99,8 @@ TestCase {
     function startEditing(region) {
         if (region)
             verify(settings.setRegionOfInterest(region.x, region.y, region.width, region.height))
-        const editor = createTemporaryObject(regionEditor, testCase)
+        const editor = createTemporaryObject(regionEditor, testCase, {
+            processingSettings: settings, playback: playback, videoSession: session })
         finished.clear()
         cancelled.clear()
         finished.target = editor
@@ -199,12 +200,9 @@ TestCase {
             width: 320
             height: 180
             paintedRect: Qt.rect(0, 0, 320, 180)
-            measurementScale: applicationController.measurementScale
-            playback: applicationController.playback
-            videoSession: applicationController.videoSession
         }
     }
-    readonly property var scale: applicationController.measurementScale
+    readonly property MeasurementScaleController scale: app.measurementScale
     // Pixels of the 320 × 180 frame; the known line runs from 80, 90 to 240, 90 and spans 40 mm.
     readonly property var knownLine: ({ x1: 0.25, y1: 0.5, x2: 0.75, y2: 0.5 })
     function startLineEditing(line) {
@@ -213,7 +211,8 @@ TestCase {
             verify(scale.setLine(Qt.point(line.x1, line.y1), Qt.point(line.x2, line.y2)))
             verify(scale.setLineMillimetres(40))
         }
-        const editor = createTemporaryObject(scaleLineEditor, testCase)
+        const editor = createTemporaryObject(scaleLineEditor, testCase, {
+            measurementScale: scale, playback: playback, videoSession: session })
         finished.clear()
         finished.target = editor
         editor.editing = true

@@ -311,7 +311,7 @@ std::vector<QImage> decodeAllFrames(const QString &path)
     return frames;
 }
 
-double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern &pattern, int first)
+double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern &pattern, int first, const QRect &area)
 {
     const int count = static_cast<int>(frames.size()) - first;
     if (count < 3)
@@ -320,8 +320,9 @@ double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern
     const QSize size = frames.front().size();
     const int marginX = std::max(4, size.width() / 4);
     const int marginY = std::max(4, size.height() / 4);
-    const StructureBasis basis(pattern,
-                               QRect(marginX, marginY, size.width() - 2 * marginX, size.height() - 2 * marginY));
+    const StructureBasis basis(
+        pattern,
+        area.isEmpty() ? QRect(marginX, marginY, size.width() - 2 * marginX, size.height() - 2 * marginY) : area);
     const TranslationFit fit(basis);
     // shift(t) = a cos(w t) + b sin(w t) + c
     std::vector<double> normal(9, 0.0);

@@ -81,6 +81,8 @@ std::vector<QImage> decodeAllFrames(const QString &path);
 // frame, the translation along the direction is fitted against the pattern's own structure
 // away from the borders (Gauss-Newton iterated, so that large motions are measured without the
 // bias of one linearised step); then a sinusoid with offset is fitted to those translations.
-double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern &pattern, int first);
+// The area measured is the given one, or without one the frame's centre half.
+double motionAmplitude(const std::vector<QImage> &frames, const VibratingPattern &pattern, int first,
+                       const QRect &area = {});
 
 } // namespace ovra::tests

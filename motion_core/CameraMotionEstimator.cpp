@@ -182,13 +182,22 @@ QTransform CameraMotionEstimator::transformOf(const Similarity &s) const
     return QTransform(s.a, s.b * m_aspect, -s.b / m_aspect, s.a, dx / m_aspect, dy);
 }
 
-double CameraMotionEstimator::centreDisplacement(const QTransform &transform, const QSize &frameSize,
-                                                 double pixelAspectRatio)
+CameraMotionSummary summarizeCameraMotion(const std::vector<QTransform> &transforms, const QSize &frameSize,
+                                          double pixelAspectRatio)
 {
     const double aspect = std::isfinite(pixelAspectRatio) && pixelAspectRatio > 0.0 ? pixelAspectRatio : 1.0;
     const QPointF centre(0.5 * (frameSize.width() - 1), 0.5 * (frameSize.height() - 1));
-    const QPointF moved = transform.map(centre) - centre;
-    return std::hypot(moved.x() * aspect, moved.y());
+    CameraMotionSummary summary;
+    double squares = 0.0;
+    for (const QTransform &transform : transforms) {
+        const QPointF moved = transform.map(centre) - centre;
+        const double distance = std::hypot(moved.x() * aspect, moved.y());
+        squares += distance * distance;
+        summary.peakPixels = std::max(summary.peakPixels, distance);
+    }
+    if (!transforms.empty())
+        summary.rmsPixels = std::sqrt(squares / double(transforms.size()));
+    return summary;
 }
 
 namespace {
@@ -485,6 +494,8 @@ bool CameraMotionEstimator::fit(const Level &level, const std::vector<QPointF> &
             if (patch.texture >= flatTexture)
                 spread.push_back(residuals[k]);
         }
+        if (spread.empty())
+            return false;
         const double scale = std::max(level.residualFloor, 1.4826 * median(spread));
         const double limit = 4.685 * scale;
         for (size_t k = 0; k < count; ++k) {

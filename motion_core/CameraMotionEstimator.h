@@ -20,6 +20,10 @@ struct CameraMotionSummary
     double peakPixels = 0.0;
 };
 
+// The summary of the transforms a CameraMotionEstimator gave for frames of frameSize.
+CameraMotionSummary summarizeCameraMotion(const std::vector<QTransform> &transforms, const QSize &frameSize,
+                                          double pixelAspectRatio);
+
 // Estimates the camera's motion, frame by frame, against a reference frame: the similarity
 // (translation, rotation, uniform scale, in the geometry of the frame as shown) that maps what
 // is static in a reference region of the first frame onto a later frame.
@@ -49,9 +53,6 @@ public:
     // The transform from the reference frame's pixels to this frame's pixels (the one a warp
     // takes to put the frame back into the reference's geometry).
     QTransform track(const QImage &frame);
-
-    // Displacement of the centre of a frame of frameSize under transform, in shown pixels.
-    static double centreDisplacement(const QTransform &transform, const QSize &frameSize, double pixelAspectRatio);
 
 private:
     struct Patch;

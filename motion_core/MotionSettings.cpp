@@ -70,9 +70,12 @@ bool regionsValid(const MotionSettings &settings)
 
 bool regionLargeEnough(const MotionSettings &settings, const QSize &frameSize)
 {
-    return regionsValid(settings) && !frameSize.isEmpty()
-        && settings.regionOfInterest.width() + 1e-9 >= minimumRegionWidth(frameSize)
-        && settings.regionOfInterest.height() + 1e-9 >= minimumRegionHeight(frameSize);
+    const auto largeEnough = [&frameSize](const QRectF &region) {
+        return region.width() + 1e-9 >= minimumRegionWidth(frameSize)
+            && region.height() + 1e-9 >= minimumRegionHeight(frameSize);
+    };
+    return regionsValid(settings) && !frameSize.isEmpty() && largeEnough(settings.regionOfInterest)
+        && (!settings.cameraMotionCompensationEnabled || largeEnough(settings.stabilizationReferenceRegion));
 }
 
 double regionFeatherRadius(const QSize &frameSize)

@@ -103,10 +103,6 @@ bool PhaseMotionProcessor::configure(const media::VideoMetadata &metadata, const
         return fail(errorMessage, tr("The amplification band must lie between 0 Hz and the Nyquist frequency."));
     if (!regionsValid(settings) || !regionLargeEnough(settings, frameSize))
         return fail(errorMessage, tr("The amplification region or stabilization reference region is invalid."));
-    if (settings.cameraMotionCompensationEnabled)
-        return fail(errorMessage,
-                    tr("Camera motion compensation is not available yet and will be "
-                       "added in a separate stage."));
     if (!amplificationValid(settings))
         return fail(errorMessage, tr("The prototype amplification factor must be between 1 and 50."));
     if (!workerCountValid(settings))

@@ -34,6 +34,8 @@ MotionSpectrumResult analyse(const MotionSpectrumRequest &request, const Progres
     TileMotionMeasurement measurement(
         request.sourceMetadata, request.startFrame, request.endFrameExclusive, request.regionOfInterest,
         motion_core::RegionDisplacementTracker::minimumRegionSide, &motion_core::TileLayout::automatic);
+    if (request.stabilizationReferenceRegion)
+        measurement.compensateCameraMotion(*request.stabilizationReferenceRegion);
     QString refusal = measurement.refusal();
     if (refusal.isEmpty())
         refusal = MotionSpectrumAnalysis::resolutionRefusal(measurement.frameCount(), fps, request.resolutionHz);

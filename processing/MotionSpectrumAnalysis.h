@@ -26,6 +26,8 @@ struct MotionSpectrumRequest
     qint64 startFrame = 0;
     qint64 endFrameExclusive = 0; // 0: the end of the video
     QRectF regionOfInterest{0.0, 0.0, 1.0, 1.0}; // normalised to the upright frame
+    // With it, camera motion is compensated against this region (the whole frame: 0, 0, 1, 1).
+    std::optional<QRectF> stabilizationReferenceRegion;
     // The widest acceptable bin in Hz; 0 chooses about seven segments over the fragment.
     double resolutionHz = 0.0;
     int maximumPeakCount = 8;

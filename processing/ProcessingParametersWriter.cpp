@@ -83,6 +83,16 @@ QJsonObject processingObject(const motion_core::MotionSettings &settings, qint64
     };
 }
 
+QJsonObject algorithmObject(bool cameraMotionCompensated)
+{
+    if (cameraMotionCompensated)
+        return QJsonObject{
+            {QStringLiteral("name"), QStringLiteral("Riesz phase magnification with camera motion compensation")},
+            {QStringLiteral("version"), QStringLiteral("riesz-phase-cpu-0.4+camera-similarity-1")}};
+    return QJsonObject{{QStringLiteral("name"), QStringLiteral("Riesz phase magnification")},
+                       {QStringLiteral("version"), QStringLiteral("riesz-phase-cpu-0.4")}};
+}
+
 QString layoutKey(project_data::OutputLayout layout)
 {
     switch (layout) {
@@ -141,21 +151,24 @@ QString removeAfterFailure(QFile &file, const QString &message)
 
 } // namespace
 
-QByteArray ProcessingParametersWriter::buildParametersDocument(const project_data::ProcessingRequest &parametersRequest,
-                                                               const media::VideoMetadata &openedMetadata,
-                                                               double captureFps, qint64 processedFrameCount)
+QByteArray ProcessingParametersWriter::buildParametersDocument(
+    const project_data::ProcessingRequest &parametersRequest, const media::VideoMetadata &openedMetadata,
+    double captureFps, qint64 processedFrameCount, const std::optional<motion_core::CameraMotionSummary> &cameraMotion)
 {
+    QJsonObject processing = processingObject(parametersRequest.settings, processedFrameCount);
+    processing.insert(QStringLiteral("cameraMotion"),
+                      cameraMotion ? QJsonValue(QJsonObject{{QStringLiteral("rmsPixels"), cameraMotion->rmsPixels},
+                                                            {QStringLiteral("peakPixels"), cameraMotion->peakPixels}})
+                                   : QJsonValue(QJsonValue::Null));
     QJsonObject document{
         {QStringLiteral("schemaVersion"), 1},
         {QStringLiteral("createdAtUtc"), QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
         {QStringLiteral("application"),
          QJsonObject{{QStringLiteral("name"), QStringLiteral(OVRA_APPLICATION_NAME)},
                      {QStringLiteral("version"), QStringLiteral(OVRA_VERSION " build " OVRA_BUILD_NUMBER)}}},
-        {QStringLiteral("algorithm"),
-         QJsonObject{{QStringLiteral("name"), QStringLiteral("Riesz phase magnification")},
-                     {QStringLiteral("version"), QStringLiteral("riesz-phase-cpu-0.4")}}},
+        {QStringLiteral("algorithm"), algorithmObject(cameraMotion.has_value())},
         {QStringLiteral("source"), sourceObject(parametersRequest, openedMetadata, captureFps)},
-        {QStringLiteral("processing"), processingObject(parametersRequest.settings, processedFrameCount)},
+        {QStringLiteral("processing"), processing},
         {QStringLiteral("export"), exportObject(parametersRequest, openedMetadata)},
         {QStringLiteral("recording"), recordingObject(parametersRequest.recording)},
     };
@@ -169,7 +182,9 @@ QByteArray ProcessingParametersWriter::buildParametersDocument(const project_dat
 bool ProcessingParametersWriter::writeStagingFile(const QString &stagingPath,
                                                   const project_data::ProcessingRequest &parametersRequest,
                                                   const media::VideoMetadata &openedMetadata, double captureFps,
-                                                  qint64 processedFrameCount, QString *errorMessage)
+                                                  qint64 processedFrameCount,
+                                                  const std::optional<motion_core::CameraMotionSummary> &cameraMotion,
+                                                  QString *errorMessage)
 {
     const auto fail = [errorMessage](const QString &message) {
         if (errorMessage)
@@ -184,7 +199,7 @@ bool ProcessingParametersWriter::writeStagingFile(const QString &stagingPath,
     QFile file(reserved.absoluteFilePath());
     try {
         const QByteArray bytes
-            = buildParametersDocument(parametersRequest, openedMetadata, captureFps, processedFrameCount);
+            = buildParametersDocument(parametersRequest, openedMetadata, captureFps, processedFrameCount, cameraMotion);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             return fail(
                 removeAfterFailure(file, tr("Could not open the staging JSON file: %1").arg(file.errorString())));

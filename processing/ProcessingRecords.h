@@ -3,6 +3,7 @@
 
 #include "media/VideoEncodingSettings.h"
 #include "media/VideoMetadata.h"
+#include "motion_core/CameraMotionEstimator.h"
 #include "motion_core/MotionSettings.h"
 #include "motion_core/MotionStageTimings.h"
 #include "processing/MeasurementScale.h"
@@ -118,6 +119,8 @@ struct ProcessingResult
     QString errorMessage;
     ProcessingPerformance performance;
     std::shared_ptr<AnalysisResult> analysisResult;
+    // How far the camera moved, when the run compensated its motion.
+    std::optional<motion_core::CameraMotionSummary> cameraMotion;
 
     bool succeeded() const { return state == ProcessingState::Succeeded; }
 

@@ -4,6 +4,7 @@
 #include "media/libav/LibavVideoSource.h"
 #include "processing/FrameReader.h"
 #include "processing/SettingsValidation.h"
+#include "processing/StabilizedVideoSource.h"
 
 #include <cmath>
 
@@ -50,7 +51,10 @@ ProcessingState TileMotionMeasurement::run(const ProgressCallback &progressCallb
                                            const media::CancellationCheck &cancellationCheck, QString *errorMessage)
 {
     media::CancellationState cancellation(cancellationCheck);
-    media::libav::LibavVideoSource source(cancellation.sharedCheck());
+    std::unique_ptr<media::IVideoSource> source
+        = std::make_unique<media::libav::LibavVideoSource>(cancellation.sharedCheck());
+    if (m_stabilizationReference)
+        source = std::make_unique<StabilizedVideoSource>(std::move(source), *m_stabilizationReference);
     const auto failed = [&](const QString &message) {
         if (cancellation.query())
             return ProcessingState::Cancelled;
@@ -58,13 +62,13 @@ ProcessingState TileMotionMeasurement::run(const ProgressCallback &progressCallb
         return ProcessingState::Failed;
     };
     QString error;
-    if (!source.openWithMetadata(m_metadata, &error) || !source.seekToFrame(m_start, &error))
+    if (!source->openWithMetadata(m_metadata, &error) || !source->seekToFrame(m_start, &error))
         return failed(error);
     m_tracker = std::make_unique<motion_core::RegionDisplacementTracker>(
-        m_layout(pixelRegion(m_region, source.metadata().frameSize)));
+        m_layout(pixelRegion(m_region, source->metadata().frameSize)));
 
     const qint64 total = frameCount();
-    FrameReader reader(source, total);
+    FrameReader reader(*source, total);
     for (qint64 done = 0; done < total; ++done) {
         if (cancellation.query())
             return ProcessingState::Cancelled;

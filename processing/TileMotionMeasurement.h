@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ovra::processing {
 
@@ -35,6 +36,9 @@ public:
                           const QRectF &region, int minimumRegionSide, LayoutForRegion layout);
     ~TileMotionMeasurement();
 
+    // Measures motion against what is static in the reference region (normalised to the upright
+    // frame) instead of against the frame.
+    void compensateCameraMotion(const QRectF &referenceRegion) { m_stabilizationReference = referenceRegion; }
     qint64 frameCount() const { return m_end - m_start; }
     // Why the fragment or the region cannot be measured; empty when they can.
     QString refusal() const;
@@ -56,6 +60,7 @@ private:
     QRectF m_region;
     int m_minimumRegionSide;
     LayoutForRegion m_layout;
+    std::optional<QRectF> m_stabilizationReference;
     std::unique_ptr<motion_core::RegionDisplacementTracker> m_tracker;
     QImage m_referenceFrame;
 };

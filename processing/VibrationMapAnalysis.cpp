@@ -74,6 +74,8 @@ VibrationMapResult analyse(const VibrationMapRequest &request, const ProgressCal
         request.sourceMetadata, request.startFrame, request.endFrameExclusive, request.regionOfInterest,
         motion_core::TileLayout::gridMinimumSide(tilePixels),
         [tilePixels](const QRect &region) { return motion_core::TileLayout::grid(region, tilePixels); });
+    if (request.stabilizationReferenceRegion)
+        measurement.compensateCameraMotion(*request.stabilizationReferenceRegion);
     QString refusal = measurement.refusal();
     if (refusal.isEmpty())
         refusal = bandValidationMessage(lowerHz, request.upperFrequencyHz, fps);

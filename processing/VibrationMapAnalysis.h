@@ -12,6 +12,8 @@
 #include <QRectF>
 #include <QString>
 
+#include <optional>
+
 namespace ovra::processing {
 
 // What to map: a band over a fragment and a region of an analysed video.
@@ -23,6 +25,8 @@ struct VibrationMapRequest
     qint64 startFrame = 0;
     qint64 endFrameExclusive = 0; // 0: the end of the video
     QRectF regionOfInterest{0.0, 0.0, 1.0, 1.0}; // normalised to the upright frame
+    // With it, camera motion is compensated against this region (the whole frame: 0, 0, 1, 1).
+    std::optional<QRectF> stabilizationReferenceRegion;
     double lowerFrequencyHz = 0.0;
     double upperFrequencyHz = 0.0;
     int tilePixels = 0; // side of a tile in frame pixels; 0: automaticTilePixels

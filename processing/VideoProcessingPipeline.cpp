@@ -14,6 +14,7 @@
 #include "processing/ProcessingParametersWriter.h"
 #include "processing/SettingsValidation.h"
 #include "processing/SourceFrameFeed.h"
+#include "processing/StabilizedVideoSource.h"
 #include "processing/VideoWatermarkRenderer.h"
 #include "project_data/AnalysisResult.h"
 #include "project_data/AnalysisResultSource.h"
@@ -237,7 +238,7 @@ private:
         if (!processesMotion())
             m_source = std::make_unique<project_data::AnalysisResultSource>(m_request.sourceResult);
         else
-            m_source = std::make_unique<media::libav::LibavVideoSource>(componentCancellationCheck(), 0);
+            m_source = decoder();
 
         QElapsedTimer timer;
         timer.start();
@@ -251,6 +252,29 @@ private:
             return ProcessingResult::cancelled(removeFiles());
         }
         m_opened = m_source->metadata();
+        return std::nullopt;
+    }
+
+    // The source's decoder, behind the camera motion compensation when the settings ask for it.
+    std::unique_ptr<media::IVideoSource> decoder()
+    {
+        auto decoder = std::make_unique<media::libav::LibavVideoSource>(componentCancellationCheck(), 0);
+        if (!m_settings.cameraMotionCompensationEnabled)
+            return decoder;
+        auto stabilized
+            = std::make_unique<StabilizedVideoSource>(std::move(decoder), m_settings.stabilizationReferenceRegion);
+        m_stabilizer = stabilized.get();
+        return stabilized;
+    }
+
+    // How far the camera moved: measured by this run, or by the analysis whose store it exports.
+    std::optional<motion_core::CameraMotionSummary> cameraMotion() const
+    {
+        if (m_stabilizer)
+            return m_stabilizer->summary();
+        if (m_mode == Mode::ExportStored && !m_request.sourceResult->cameraTransforms().empty())
+            return motion_core::summarizeCameraMotion(m_request.sourceResult->cameraTransforms(), m_opened.frameSize,
+                                                      m_opened.pixelAspectRatio);
         return std::nullopt;
     }
 
@@ -539,10 +563,13 @@ private:
             return *ended;
         if (cancellationRequested())
             return ProcessingResult::cancelled();
+        if (m_stabilizer)
+            m_store->setCameraTransforms(m_stabilizer->transforms());
         ProcessingResult result;
         result.state = ProcessingState::Succeeded;
         result.analysisResult = m_store;
         result.performance = m_performance;
+        result.cameraMotion = cameraMotion();
         return result;
     }
 
@@ -577,6 +604,7 @@ private:
         result.outputVideoPath = output;
         result.parametersFilePath = m_parametersPath;
         result.performance = m_performance;
+        result.cameraMotion = cameraMotion();
         return result;
     }
 
@@ -594,8 +622,8 @@ private:
         QElapsedTimer timer;
         timer.start();
         QString error;
-        const bool written = ProcessingParametersWriter::writeStagingFile(m_jsonStaging.path(), parametersRequest,
-                                                                          m_opened, m_captureFps, m_framesRead, &error);
+        const bool written = ProcessingParametersWriter::writeStagingFile(
+            m_jsonStaging.path(), parametersRequest, m_opened, m_captureFps, m_framesRead, cameraMotion(), &error);
         m_performance.parametersWriteUs += elapsedUs(timer);
         m_performance.totalElapsedUs = elapsedUs(m_totalTimer);
         if (!written)
@@ -632,6 +660,7 @@ private:
     media::StagingFile m_jsonStaging;
 
     std::unique_ptr<media::IVideoSource> m_source;
+    StabilizedVideoSource *m_stabilizer = nullptr; // m_source, when it compensates camera motion
     media::VideoMetadata m_opened;
     double m_captureFps = 0.0;
     qint64 m_start = 0;

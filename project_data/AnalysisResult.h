@@ -10,8 +10,10 @@
 #include <QList>
 #include <QSize>
 #include <QString>
+#include <QTransform>
 
 #include <memory>
+#include <vector>
 
 class QLockFile;
 
@@ -53,6 +55,11 @@ public:
     qint64 storageBytes() const { return m_framesFile.size(); }
     // Absolute path of the result directory; empty until create succeeded.
     QString directory() const { return m_directory; }
+    // With camera motion compensation: per stored frame, the transform from a pixel of the
+    // stabilised frame to the pixel of the source frame it was taken from. Set once, before
+    // the store is shared.
+    void setCameraTransforms(std::vector<QTransform> transforms) { m_cameraTransforms = std::move(transforms); }
+    const std::vector<QTransform> &cameraTransforms() const { return m_cameraTransforms; }
 
     // The temporary folder's "ovra-motion-results-v1-UID", UID being the user's id.
     static QString storeRoot();
@@ -73,6 +80,7 @@ private:
     BlockAlignedFile m_framesFile;
     QList<qint64> m_offsets;
     QDateTime m_finishedAt;
+    std::vector<QTransform> m_cameraTransforms;
 };
 
 } // namespace ovra::project_data

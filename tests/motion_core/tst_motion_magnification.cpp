@@ -6,8 +6,6 @@
 
 #include <QtTest>
 
-#include <complex>
-
 Q_DECLARE_METATYPE(ovra::tests::VibratingPattern)
 
 using namespace ovra;
@@ -36,15 +34,9 @@ VibratingPattern moving(const tests::Structure &structure, double degrees, doubl
             QPointF(std::cos(radians), std::sin(radians))};
 }
 
-// |1 + (A - 1) H(f)|: what a factor A promises at f with the band-pass H of the core.
 double theoreticalGain(double factor, double motionHz)
 {
-    TemporalBandpassFilter design;
-    design.configure(captureFps, lowerHz, upperHz, nullptr);
-    const std::complex<double> z = std::polar(1.0, -2.0 * M_PI * motionHz / captureFps);
-    const std::complex<double> response
-        = (design.b0() + design.b1() * z + design.b2() * z * z) / (1.0 + design.a1() * z + design.a2() * z * z);
-    return std::abs(1.0 + (factor - 1.0) * response);
+    return tests::theoreticalGain(factor, motionHz, captureFps, lowerHz, upperHz);
 }
 
 } // namespace

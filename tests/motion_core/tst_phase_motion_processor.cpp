@@ -66,12 +66,12 @@ private slots:
             "compensation without reference", [](auto &, auto &s) { s.cameraMotionCompensationEnabled = true; },
             invalidRegion);
         row(
-            "compensation",
+            "reference region too small",
             [](auto &, auto &s) {
                 s.cameraMotionCompensationEnabled = true;
-                s.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.2, 0.2);
+                s.stabilizationReferenceRegion = QRectF(0.1, 0.1, 0.01, 0.2);
             },
-            "Camera motion compensation is not available yet and will be added in a separate stage.");
+            invalidRegion);
         row(
             "factor", [](auto &, auto &s) { s.amplificationFactor = 50.0001; },
             "The prototype amplification factor must be between 1 and 50.");

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "MotionCoreTesting.h"
+#include "ShakingScene.h"
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
@@ -174,7 +176,7 @@ QJsonObject expectedDocument()
             "regionCoordinateSpace": "decodedFrameNormalizedTopLeft",
             "regionOfInterest": {"x": 0.25, "y": 0.5, "width": 0.5, "height": 0.25},
             "regionProcessingOptimizationEnabled": true, "expandedRegionAmplificationFactor": 2.5,
-            "stabilizationReferenceRegion": null, "lowerFrequencyHz": 9, "upperFrequencyHz": 14,
+            "stabilizationReferenceRegion": null, "cameraMotion": null, "lowerFrequencyHz": 9, "upperFrequencyHz": 14,
             "amplificationFactor": 5, "rotationSpeedRpm": 3000, "rotationFrequencyHz": 50,
             "workerThreadCount": 2, "effectiveWorkerThreadCount": 2, "workerThreadMode": "manual"},
         "export": {"videoFilePath": "/out/clip.mp4", "container": "mp4", "videoCodec": "h264", "qualityPercent": 75,
@@ -291,6 +293,7 @@ Q_DECLARE_METATYPE(MapChange)
 Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(OutputLayout)
 Q_DECLARE_METATYPE(VibratingPattern)
+Q_DECLARE_METATYPE(std::optional<QRectF>)
 
 // The runs from source to result, the rules a request must meet and the file that records them,
 // the motion spectrum, and the mark the export draws on every frame.
@@ -303,6 +306,7 @@ class VideoProcessingPipelineTest : public QObject
     QString m_input;
     VideoMetadata m_metadata;
     VideoMetadata m_scene; // of vibrationScene(), written on first use
+    VideoMetadata m_shakingScene; // of a ShakingScene, written on first use
 
     ProcessingRequest request(bool analysis, const QString &output = {}) const
     {
@@ -529,6 +533,133 @@ private slots:
         const double after = motionAmplitude(stored, clip, firstPeriod);
         // The factor of 5, to within a fifth.
         QVERIFY2(std::abs(after / before - 5.0) < 1.0, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(after)));
+    }
+
+    // A part vibrating at 11 Hz in a world filmed by a camera that drifts, trembles at 7 Hz and
+    // rolls: compensated, the part is magnified as on a tripod, the background stands still, and
+    // the part's spectrum shows its own line, not the camera's. Uncompensated, the same checks fail.
+    void cameraMotionIsCompensated_data()
+    {
+        QTest::addColumn<std::optional<QRectF>>("reference");
+        QTest::addColumn<bool>("compensated");
+        QTest::newRow("whole frame") << std::optional(QRectF(0, 0, 1, 1)) << true;
+        QTest::newRow("reference region on the background") << std::optional(QRectF(0.02, 0.03, 0.3, 0.9)) << true;
+        QTest::newRow("no compensation") << std::optional<QRectF>() << false;
+    }
+
+    void cameraMotionIsCompensated()
+    {
+        QFETCH(std::optional<QRectF>, reference);
+        QFETCH(bool, compensated);
+        const ovra::tests::ShakingScene scene;
+        QString error;
+        if (m_shakingScene.filePath.isEmpty()) {
+            const QString path = m_clipFolder.filePath(QStringLiteral("shaking scene.mkv"));
+            QVERIFY2(ovra::tests::writeFramesVideo(path, scene.frames(), scene.frameRate, &error)
+                         && ovra::media::libav::LibavVideoAnalyzer().analyze(path, &m_shakingScene, &error),
+                     qPrintable(error));
+            m_shakingScene.captureFrameRate = scene.frameRate;
+        }
+        ProcessingRequest request;
+        request.sourceMetadata = m_shakingScene;
+        request.settings.startFrame = 0;
+        request.settings.endFrameExclusive = scene.frameCount;
+        request.settings.lowerFrequencyHz = 9.0;
+        request.settings.upperFrequencyHz = 13.0;
+        request.settings.amplificationFactor = 10.0;
+        request.settings.cameraMotionCompensationEnabled = reference.has_value();
+        request.settings.stabilizationReferenceRegion = reference.value_or(QRectF());
+        request.analysisMode = true;
+        const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
+        QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
+        QCOMPARE(result.cameraMotion.has_value(), compensated);
+        const std::vector<QImage> stored = storedFrames(*result.analysisResult);
+
+        const int settled = int(scene.frameRate / 2);
+        const QRect partArea = scene.part.toRect().adjusted(8, 8, -8, -8);
+        const double gain = ovra::tests::motionAmplitude(stored, scene.partPattern(), settled, partArea)
+            / scene.partTone.amplitudePixels;
+        const double theory
+            = ovra::tests::theoreticalGain(10.0, scene.partTone.frequencyHz, scene.frameRate, 9.0, 13.0);
+        double residual = 0.0; // of the background, at the camera's and at the part's frequency
+        for (const double hz : {scene.tremor.frequencyHz, scene.partTone.frequencyHz})
+            for (const QPointF direction : {QPointF(1, 0), QPointF(0, 1)})
+                residual = std::max(residual,
+                                    ovra::tests::motionAmplitude(stored, scene.backgroundPattern(hz, direction),
+                                                                 settled, QRect(16, 16, 80, 208)));
+
+        ovra::processing::MotionSpectrumRequest spectrumRequest;
+        spectrumRequest.sourceMetadata = m_shakingScene;
+        spectrumRequest.regionOfInterest
+            = QRectF(scene.part.x() / scene.frameSize.width(), scene.part.y() / scene.frameSize.height(),
+                     scene.part.width() / scene.frameSize.width(), scene.part.height() / scene.frameSize.height());
+        spectrumRequest.stabilizationReferenceRegion = reference;
+        spectrumRequest.resolutionHz = 1.0; // 7 and 11 Hz four bins apart, beyond each other's leakage
+        const MotionSpectrumResult spectrum = ovra::processing::MotionSpectrumAnalysis().run(spectrumRequest, {}, {});
+        QVERIFY2(spectrum.succeeded(), qPrintable(spectrum.errorMessage));
+        const auto amplitudeAt = [&spectrum](double hz) {
+            double amplitude = 0.0;
+            for (int bin = 0; bin < spectrum.spectrum.binCount(); ++bin)
+                if (std::abs(spectrum.spectrum.frequenciesHz[size_t(bin)] - hz) <= spectrum.spectrum.resolutionHz / 2)
+                    amplitude = std::max(amplitude, spectrum.spectrum.amplitudePixels[size_t(bin)]);
+            return amplitude;
+        };
+        const std::vector<SpectrumPeak> &peaks = spectrum.spectrum.peaks;
+        const bool partLineFirst = !peaks.empty() && std::abs(peaks.front().frequencyHz - 11.0) < 0.5;
+        const double cameraLine = amplitudeAt(scene.tremor.frequencyHz) / amplitudeAt(scene.partTone.frequencyHz);
+
+        qInfo("gain %.2f (theory %.2f), background residual %.4f px, strongest line %.2f Hz, 7 Hz at %.2f of 11 Hz",
+              gain, theory, residual, peaks.empty() ? 0.0 : peaks.front().frequencyHz, cameraLine);
+        const bool magnifiedAsOnATripod = std::abs(gain / theory - 1.0) <= 0.15;
+        const bool backgroundStill = residual < 0.05;
+        const bool spectrumOfThePart = partLineFirst && cameraLine <= 0.2;
+        QCOMPARE(magnifiedAsOnATripod && backgroundStill && spectrumOfThePart, compensated);
+        if (compensated) {
+            QVERIFY(result.cameraMotion->peakPixels > 1.0 && result.cameraMotion->peakPixels < 6.0);
+            QCOMPARE(result.analysisResult->cameraTransforms().size(), size_t(scene.frameCount));
+        }
+    }
+
+    // A recording from a steady camera comes out of compensation nearly as it went in.
+    void compensationSparesASteadyRecording()
+    {
+        ovra::tests::ShakingScene scene;
+        scene.driftPixels = 0.0;
+        scene.tremor.amplitudePixels = 0.0;
+        scene.roll.amplitudePixels = 0.0;
+        scene.frameCount = 120;
+        ProcessingRequest steady;
+        QString error;
+        const QString path = m_clipFolder.filePath(QStringLiteral("steady scene.mkv"));
+        QVERIFY2(ovra::tests::writeFramesVideo(path, scene.frames(), scene.frameRate, &error)
+                     && ovra::media::libav::LibavVideoAnalyzer().analyze(path, &steady.sourceMetadata, &error),
+                 qPrintable(error));
+        steady.sourceMetadata.captureFrameRate = scene.frameRate;
+        steady.settings.lowerFrequencyHz = 9.0;
+        steady.settings.upperFrequencyHz = 13.0;
+        steady.settings.amplificationFactor = 10.0;
+        steady.analysisMode = true;
+        ProcessingRequest compensated = steady;
+        compensated.settings.cameraMotionCompensationEnabled = true;
+        compensated.settings.stabilizationReferenceRegion = QRectF(0, 0, 1, 1);
+        const ProcessingResult plain = VideoProcessingPipeline().run(steady, {}, {});
+        const ProcessingResult stabilized = VideoProcessingPipeline().run(compensated, {}, {});
+        QVERIFY2(plain.succeeded() && stabilized.succeeded(), qPrintable(plain.errorMessage + stabilized.errorMessage));
+        const std::vector<QImage> a = storedFrames(*plain.analysisResult);
+        const std::vector<QImage> b = storedFrames(*stabilized.analysisResult);
+        QCOMPARE(a.size(), b.size());
+        double squares = 0.0;
+        qint64 samples = 0;
+        for (size_t i = 0; i < a.size(); ++i)
+            for (int y = 0; y < a[i].height(); ++y)
+                for (int x = 0; x < 3 * a[i].width(); ++x) {
+                    const int difference
+                        = int(a[i].constScanLine(y)[x + x / 3]) - int(b[i].constScanLine(y)[x + x / 3]);
+                    squares += difference * difference;
+                    ++samples;
+                }
+        const double psnr = 10.0 * std::log10(255.0 * 255.0 / std::max(squares / double(samples), 1e-12));
+        QVERIFY2(psnr >= 45.0, qPrintable(QString::number(psnr)));
     }
 
     // Refusals before the first frame, and failures on the reading and on the writing thread.
@@ -977,8 +1108,8 @@ private slots:
         const QDateTime before = QDateTime::currentDateTimeUtc().addMSecs(-1);
         QString error = QStringLiteral("stale");
         const ProcessingRequest request = knownRequest();
-        QVERIFY(
-            ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error));
+        QVERIFY(ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, {},
+                                                             &error));
         QVERIFY(error.isEmpty());
         const QByteArray bytes = fileContent(staging);
         QJsonObject document = QJsonDocument::fromJson(bytes).object();
@@ -1002,12 +1133,16 @@ private slots:
         request.recording.comment = QStringLiteral("bearing 2");
         request.measurementScale = ovra::processing::MeasurementScale::fromLine(QLineF(0, 0, 300, 400), 25.0);
         const QJsonObject document = QJsonDocument::fromJson(ProcessingParametersWriter::buildParametersDocument(
-                                                                 request, request.sourceMetadata, 30.0, 600))
+                                                                 request, request.sourceMetadata, 30.0, 600,
+                                                                 ovra::motion_core::CameraMotionSummary{0.25, 1.5}))
                                          .object();
+        QCOMPARE(document["algorithm"]["version"].toString(),
+                 QStringLiteral("riesz-phase-cpu-0.4+camera-similarity-1"));
         const QJsonObject processing = document["processing"].toObject();
         QVERIFY(processing["expandedRegionAmplificationFactor"].isNull());
         QCOMPARE(processing["stabilizationReferenceRegion"].toObject(),
                  QJsonObject({{"x", 0.1}, {"y", 0.2}, {"width", 0.3}, {"height", 0.4}}));
+        QCOMPARE(processing["cameraMotion"].toObject(), QJsonObject({{"rmsPixels", 0.25}, {"peakPixels", 1.5}}));
         QCOMPARE(processing["effectiveWorkerThreadCount"].toInt(), std::max(1, QThread::idealThreadCount()));
         QCOMPARE(processing["workerThreadMode"].toString(), QStringLiteral("automatic"));
         const QJsonObject recording = document["recording"].toObject();
@@ -1042,9 +1177,9 @@ private slots:
             QVERIFY(QDir(folder.path()).mkdir("staging.json"));
         QString error;
         const ProcessingRequest request = knownRequest();
-        verifyRefusal(
-            ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600, &error),
-            error, QStringLiteral("The reserved staging JSON file is missing or is not empty."));
+        verifyRefusal(ProcessingParametersWriter::writeStagingFile(staging, request, request.sourceMetadata, 240.0, 600,
+                                                                   {}, &error),
+                      error, QStringLiteral("The reserved staging JSON file is missing or is not empty."));
         if (kind == "not empty")
             QCOMPARE(fileContent(staging), QByteArray("keep"));
     }

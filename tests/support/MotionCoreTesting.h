@@ -8,6 +8,7 @@
 #include "motion_core/FloatPlane.h"
 #include "motion_core/KernelSet.h"
 #include "motion_core/MotionSettings.h"
+#include "motion_core/TemporalBandpassFilter.h"
 
 #include <QImage>
 #include <QMetaType>
@@ -15,6 +16,7 @@
 #include <QSize>
 
 #include <cmath>
+#include <complex>
 #include <cstring>
 #include <vector>
 
@@ -56,6 +58,17 @@ inline std::vector<motion_core::KernelSet> supportedKernelSets(bool withReferenc
 }
 
 // Default settings with only the frequency band set.
+// |1 + (A - 1) H(f)|: what a factor A promises at f with the core's band-pass H.
+inline double theoreticalGain(double factor, double motionHz, double captureFps, double lowerHz, double upperHz)
+{
+    motion_core::TemporalBandpassFilter design;
+    design.configure(captureFps, lowerHz, upperHz, nullptr);
+    const std::complex<double> z = std::polar(1.0, -2.0 * M_PI * motionHz / captureFps);
+    const std::complex<double> response
+        = (design.b0() + design.b1() * z + design.b2() * z * z) / (1.0 + design.a1() * z + design.a2() * z * z);
+    return std::abs(1.0 + (factor - 1.0) * response);
+}
+
 inline motion_core::MotionSettings band(double lowerHz, double upperHz)
 {
     motion_core::MotionSettings settings;

@@ -277,9 +277,17 @@ std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern)
 bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage,
                                 int qualityPercent)
 {
+    return writeFramesVideo(path, vibratingPatternFrames(pattern),
+                            pattern.playbackFrameRate > 0.0 ? pattern.playbackFrameRate : pattern.frameRate,
+                            errorMessage, qualityPercent);
+}
+
+bool writeFramesVideo(const QString &path, const std::vector<QImage> &frames, double frameRate, QString *errorMessage,
+                      int qualityPercent)
+{
     media::VideoMetadata metadata;
-    metadata.frameSize = pattern.frameSize;
-    metadata.nominalFrameRate = pattern.playbackFrameRate > 0.0 ? pattern.playbackFrameRate : pattern.frameRate;
+    metadata.frameSize = frames.front().size();
+    metadata.nominalFrameRate = frameRate;
     media::VideoEncodingSettings encoding;
     if (path.endsWith(QLatin1String(".mkv"))) {
         encoding.container = QStringLiteral("matroska");
@@ -290,7 +298,7 @@ bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pat
     media::libav::LibavVideoSink sink;
     if (!sink.open(path, metadata, encoding, errorMessage))
         return false;
-    for (const QImage &frame : vibratingPatternFrames(pattern)) {
+    for (const QImage &frame : frames) {
         if (!sink.writeFrame(frame, errorMessage)) {
             sink.abort();
             return false;

@@ -70,6 +70,10 @@ struct VibratingPattern
 // direction at frame t, around grey 128, as grey pixels with the noise added.
 std::vector<QImage> vibratingPatternFrames(const VibratingPattern &pattern);
 
+// Writes frames through our own sink: lossless FFV1 Matroska for a .mkv path, else H.264.
+bool writeFramesVideo(const QString &path, const std::vector<QImage> &frames, double frameRate, QString *errorMessage,
+                      int qualityPercent = 100);
+
 // Writes the pattern through our own sink: lossless FFV1 Matroska for a .mkv path, else H.264.
 bool writeVibratingPatternVideo(const QString &path, const VibratingPattern &pattern, QString *errorMessage,
                                 int qualityPercent = 100);

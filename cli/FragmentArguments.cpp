@@ -68,6 +68,15 @@ std::optional<int> parseFragmentArguments(const CommandParser &command, const Fr
             return command.usageError(CommandLineText::tr("--roi needs X,Y,W,H as fractions of the frame."));
         arguments->region = *region;
     }
+    if (parser.isSet(options.stabilize) && parser.isSet(options.reference))
+        return command.usageError(CommandLineText::tr("--stabilize and --reference exclude each other."));
+    if (parser.isSet(options.stabilize))
+        arguments->stabilizationReference = QRectF(0.0, 0.0, 1.0, 1.0);
+    if (parser.isSet(options.reference)) {
+        arguments->stabilizationReference = parseRegion(parser.value(options.reference));
+        if (!arguments->stabilizationReference)
+            return command.usageError(CommandLineText::tr("--reference needs X,Y,W,H as fractions of the frame."));
+    }
     arguments->inputPath = parser.positionalArguments().constFirst();
     return std::nullopt;
 }

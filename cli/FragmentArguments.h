@@ -29,6 +29,13 @@ struct FragmentOptions
         QStringLiteral("roi"),
         CommandLineText::tr("Region of interest, normalised to the upright frame (default 0,0,1,1)."),
         QStringLiteral("X,Y,W,H")};
+    QCommandLineOption stabilize{QStringLiteral("stabilize"),
+                                 CommandLineText::tr("Compensate the camera's motion against the whole frame.")};
+    QCommandLineOption reference{
+        QStringLiteral("reference"),
+        CommandLineText::tr("Compensate the camera's motion against this static region, normalised to the upright "
+                            "frame."),
+        QStringLiteral("X,Y,W,H")};
 };
 
 struct FragmentArguments
@@ -37,6 +44,8 @@ struct FragmentArguments
     std::optional<double> captureFps; // none: the file's own
     std::optional<std::pair<qint64, qint64>> frames; // none: the whole uniform part
     QRectF region{0.0, 0.0, 1.0, 1.0};
+    // What the camera's motion is compensated against; none: no compensation.
+    std::optional<QRectF> stabilizationReference;
 
     // The fragment's first frame and its end (exclusive) in the analysed video.
     qint64 startFrame(const media::VideoMetadata &metadata) const;

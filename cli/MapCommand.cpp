@@ -183,7 +183,8 @@ int runMap(const QStringList &commandLine)
     const MapOptions options;
     command.parser().addOptions({options.output, options.csv, options.band, options.frequency, options.halfWidth,
                                  options.fragment.captureFps, options.fragment.frames, options.fragment.region,
-                                 options.tile, options.scale.option});
+                                 options.fragment.stabilize, options.fragment.reference, options.tile,
+                                 options.scale.option});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     MapArguments arguments;
@@ -205,6 +206,7 @@ int runMap(const QStringList &commandLine)
     request.startFrame = arguments.fragment.startFrame(request.sourceMetadata);
     request.endFrameExclusive = arguments.fragment.endFrame(request.sourceMetadata);
     request.regionOfInterest = arguments.fragment.region;
+    request.stabilizationReferenceRegion = arguments.fragment.stabilizationReference;
     request.lowerFrequencyHz = arguments.lowerHz;
     request.upperFrequencyHz = arguments.upperHz;
     request.tilePixels = arguments.tilePixels;

@@ -169,6 +169,8 @@ std::optional<int> buildRequest(const ProcessArguments &arguments, const media::
     settings.playbackStartUs = processing::playbackTimeUs(metadata, settings.startFrame);
     settings.playbackEndUs = processing::playbackTimeUs(metadata, settings.endFrameExclusive);
     settings.regionOfInterest = arguments.fragment.region;
+    settings.cameraMotionCompensationEnabled = arguments.fragment.stabilizationReference.has_value();
+    settings.stabilizationReferenceRegion = arguments.fragment.stabilizationReference.value_or(QRectF());
     settings.regionProcessingOptimizationEnabled = arguments.regionOptimization;
     settings.amplificationFactor = arguments.factor;
     settings.workerThreadCount = *threadCount;
@@ -239,6 +241,10 @@ int runPipeline(const project_data::ProcessingRequest &request, const media::Can
     printOutput(result.outputVideoPath);
     printOutput(result.parametersFilePath);
     printSummary(result.performance);
+    if (result.cameraMotion)
+        printError(CommandLineText::tr("Camera motion compensated: RMS %1 px, peak %2 px.")
+                       .arg(result.cameraMotion->rmsPixels, 0, 'f', 2)
+                       .arg(result.cameraMotion->peakPixels, 0, 'f', 2));
     return ExitSuccess;
 }
 
@@ -255,8 +261,9 @@ int runProcess(const QStringList &commandLine)
     const ProcessOptions options;
     command.parser().addOptions({options.output, options.fragment.captureFps, options.band, options.rpm,
                                  options.harmonic, options.halfWidth, options.factor, options.fragment.frames,
-                                 options.fragment.region, options.noRegionOptimization, options.threads,
-                                 options.quality, options.scale.option, options.layout});
+                                 options.fragment.region, options.fragment.stabilize, options.fragment.reference,
+                                 options.noRegionOptimization, options.threads, options.quality, options.scale.option,
+                                 options.layout});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     ProcessArguments arguments;

@@ -91,7 +91,8 @@ int runSpectrum(const QStringList &commandLine)
                           QStringLiteral("INPUT"), CommandLineText::tr("The video to measure."));
     const SpectrumOptions options;
     command.parser().addOptions({options.fragment.captureFps, options.fragment.frames, options.fragment.region,
-                                 options.resolution, options.csv, options.scale.option});
+                                 options.fragment.stabilize, options.fragment.reference, options.resolution,
+                                 options.csv, options.scale.option});
     if (const auto exitCode = command.parse(commandLine, 1))
         return *exitCode;
     FragmentArguments fragment;
@@ -123,6 +124,7 @@ int runSpectrum(const QStringList &commandLine)
     request.startFrame = fragment.startFrame(request.sourceMetadata);
     request.endFrameExclusive = fragment.endFrame(request.sourceMetadata);
     request.regionOfInterest = fragment.region;
+    request.stabilizationReferenceRegion = fragment.stabilizationReference;
     return runAnalysis(request, csvPath, scale, cancellationCheck, progress);
 }
 

@@ -32,10 +32,6 @@
         <translation>Недопустимая область усиления или опорная область стабилизации.</translation>
     </message>
     <message>
-        <source>Camera motion compensation is not available yet and will be added in a separate stage.</source>
-        <translation>Компенсация движения камеры пока недоступна и будет добавлена на отдельном этапе.</translation>
-    </message>
-    <message>
         <source>The prototype amplification factor must be between 1 and 50.</source>
         <translation>В прототипе коэффициент усиления должен быть от 1 до 50.</translation>
     </message>

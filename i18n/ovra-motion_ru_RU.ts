@@ -406,6 +406,26 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>--layout takes result, side-by-side or stacked.</source>
         <translation>--layout принимает result, side-by-side или stacked.</translation>
     </message>
+    <message>
+        <source>--stabilize and --reference exclude each other.</source>
+        <translation>--stabilize и --reference исключают друг друга.</translation>
+    </message>
+    <message>
+        <source>--reference needs X,Y,W,H as fractions of the frame.</source>
+        <translation>--reference требует X,Y,W,H в долях кадра.</translation>
+    </message>
+    <message>
+        <source>Compensate the camera&apos;s motion against the whole frame.</source>
+        <translation>Компенсировать движение камеры по всему кадру.</translation>
+    </message>
+    <message>
+        <source>Compensate the camera&apos;s motion against this static region, normalised to the upright frame.</source>
+        <translation>Компенсировать движение камеры по этой неподвижной области, в долях выпрямленного кадра.</translation>
+    </message>
+    <message>
+        <source>Camera motion compensated: RMS %1 px, peak %2 px.</source>
+        <translation>Движение камеры скомпенсировано: СКЗ %1 пикс., пик %2 пикс.</translation>
+    </message>
 </context>
 <context>
     <name>ComparisonComposer</name>
@@ -1468,6 +1488,13 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Show where the picture vibrates at this peak</source>
         <translation>Показать, где изображение вибрирует на частоте этого пика</translation>
+    </message>
+</context>
+<context>
+    <name>StabilizedVideoSource</name>
+    <message>
+        <source>The camera motion cannot be measured: the reference region has no texture to follow.</source>
+        <translation>Движение камеры не удаётся измерить: в опорной области нет текстуры, за которой можно следить.</translation>
     </message>
 </context>
 <context>

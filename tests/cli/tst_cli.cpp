@@ -85,11 +85,13 @@ private slots:
                                                 << "h264"
                                                 << "result" << QSize(128, 96);
         QTest::newRow("first harmonic of 600 RPM, beside the source")
-            << QStringList{"--rpm", "600", "--harmonic", "1", "--half-width", "20", "--layout", "side-by-side"} << "mp4"
+            << QStringList{"--rpm", "600",      "--harmonic",   "1",          "--half-width",
+                           "20",    "--layout", "side-by-side", "--stabilize"}
+            << "mp4"
             << "h264"
             << "sideBySide" << QSize(256, 96);
         QTest::newRow("lossless for an output ending in .mkv, with a scale, below the source")
-            << band + QStringList{"--scale", "0.05", "--layout", "stacked"} << "MKV"
+            << band + QStringList{"--scale", "0.05", "--layout", "stacked", "--reference", "0,0,0.5,1"} << "MKV"
             << "ffv1"
             << "stacked" << QSize(128, 192);
     }
@@ -116,6 +118,14 @@ private slots:
         const QJsonObject typed{{"millimetresPerPixel", 0.05}, {"origin", "typed"}};
         QCOMPARE(parameters["measurementScale"].toObject(), band.contains("--scale") ? typed : QJsonObject());
         QTEST(parameters["export"]["layout"].toString(), "layout");
+        // Camera motion compensation, against what it was asked to be.
+        const QJsonObject whole{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}};
+        const QJsonObject half{{"x", 0}, {"y", 0}, {"width", 0.5}, {"height", 1}};
+        QCOMPARE(processing["stabilizationReferenceRegion"].toObject(),
+                 band.contains("--stabilize")       ? whole
+                     : band.contains("--reference") ? half
+                                                    : QJsonObject());
+        QCOMPARE(processing["cameraMotion"].isObject(), band.contains("--stabilize") || band.contains("--reference"));
         const QJsonObject written = probe({output});
         QTEST(written["codecName"].toString(), "codec");
         const QJsonObject size = written["frameSize"].toObject();
@@ -204,6 +214,11 @@ private slots:
                                         << "Unknown option 'frobnicate'.";
         QTest::newRow("unknown command") << QStringList{"magnify"} << 2 << "Unknown command 'magnify'.";
         QTest::newRow("no command") << QStringList{} << 2 << "No command given.";
+        QTest::newRow("two camera references")
+            << QStringList{"spectrum", m_vibrating, "--stabilize", "--reference", "0,0,1,1"} << 2
+            << "--stabilize and --reference exclude each other.";
+        QTest::newRow("reference not a region") << QStringList{"spectrum", m_vibrating, "--reference", "0,0,1"} << 2
+                                                << "--reference needs X,Y,W,H as fractions of the frame.";
         QTest::newRow("frame without index")
             << QStringList{"frame", tiny, "--output", png} << 2 << "--index and --output are required.";
         QTest::newRow("frame index not a number") << QStringList{"frame", tiny, "--index", "ten", "--output", png} << 2

@@ -153,6 +153,14 @@ int main(int argc, char *argv[])
     ProcessingResult analysis;
     if (!runAndPrint(out, err, "analysis", request, &analysis))
         return 1;
+    // The same analysis with the camera's motion compensated against the whole frame.
+    ProcessingRequest stabilized = request;
+    stabilized.settings.cameraMotionCompensationEnabled = true;
+    stabilized.settings.stabilizationReferenceRegion = QRectF(0.0, 0.0, 1.0, 1.0);
+    ProcessingResult stabilizedAnalysis;
+    if (!runAndPrint(out, err, "analysis_stabilized", stabilized, &stabilizedAnalysis))
+        return 1;
+    stabilizedAnalysis = {};
 
     QTemporaryDir folder;
     request.analysisMode = false;

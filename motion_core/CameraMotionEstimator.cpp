@@ -23,6 +23,9 @@ constexpr double flatTexture = 1.0; // mean squared gradient in grey levels
 constexpr double coarseResidualFloor = 0.1;
 constexpr double fineResidualFloor = 0.01;
 constexpr double converged = 0.001; // pixels of change at the region's corners
+// Pixels around a fine patch's window beyond its taps: how far the iterations after the first
+// may move it from where the coarse level left it.
+constexpr int windowMargin = 4;
 
 float luma(const uchar *pixel)
 {
@@ -252,7 +255,7 @@ void CameraMotionEstimator::load(Level &level, const QImage &frame, const QTrans
     }
     level.windows.resize(level.patches.size());
     level.origins.resize(level.patches.size());
-    const double half = 0.5 * (level.size - 1) + border + 3;
+    const double half = 0.5 * (level.size - 1) + border + windowMargin;
     for (size_t k = 0; k < level.patches.size(); ++k) {
         const QPointF centre = level.patches[k].centre;
         const QRectF square(centre - QPointF(half, half), centre + QPointF(half, half));
@@ -411,9 +414,10 @@ QTransform CameraMotionEstimator::track(const QImage &input)
 void CameraMotionEstimator::refine(Level &level, const QImage &frame, int iterations)
 {
     std::vector<QPointF> observed(level.patches.size());
+    // Once per frame: later iterations move the patches by less than the windows' margin.
+    load(level, frame, transformOf(m_similarity));
     for (int iteration = 0; iteration < iterations; ++iteration) {
         const QTransform transform = transformOf(m_similarity);
-        load(level, frame, transform);
         for (size_t k = 0; k < level.patches.size(); ++k) {
             const Patch &patch = level.patches[k];
             sampleSquare(level, k, transform, 0, m_samples);

@@ -75,6 +75,35 @@ private slots:
             QVERIFY2(worst <= 2, qPrintable(QString::number(worst)));
         }
     }
+
+    // The vector kernel gives the reference's bits, inside the frame and where the edge repeats.
+    void vectorWarpFollowsTheReference_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QTransform>("transform");
+        QTest::newRow("roll and zoom") << QSize(
+            160, 120) << QTransform().translate(80, 60).rotate(1.5).scale(1.01, 1.01).translate(-80.3, -59.6);
+        QTest::newRow("odd size, far outside") << QSize(37, 23) << QTransform::fromTranslate(-40.25, 30.5);
+        QTest::newRow("one pixel") << QSize(1, 1) << QTransform::fromTranslate(0.3, -0.7);
+    }
+
+    void vectorWarpFollowsTheReference()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QTransform, transform);
+        const ovra::motion_core::KernelSet best = ovra::motion_core::bestKernelSet();
+        if (best == ovra::motion_core::KernelSet::Reference)
+            QSKIP("this build or CPU has only the reference kernels");
+        ShakingScene scene;
+        scene.frameSize = size;
+        scene.frameCount = 1;
+        const QImage frame = scene.frames().front();
+        ovra::motion_core::MotionWorkerPool pool;
+        QImage reference, vector;
+        ovra::motion_core::warpFrame(pool, frame, transform, &reference, ovra::motion_core::KernelSet::Reference);
+        ovra::motion_core::warpFrame(pool, frame, transform, &vector, best);
+        QCOMPARE(vector, reference);
+    }
 };
 
 QTEST_GUILESS_MAIN(CameraMotionTest)

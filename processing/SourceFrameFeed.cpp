@@ -3,6 +3,7 @@
 
 #include "media/ErrorMessage.h"
 #include "media/libav/LibavVideoSource.h"
+#include "motion_core/FrameWarp.h"
 
 namespace ovra::processing {
 
@@ -12,8 +13,11 @@ SourceFrameFeed::~SourceFrameFeed()
 }
 
 bool SourceFrameFeed::openReading(const media::VideoMetadata &source, qint64 start, qint64 count,
-                                  media::CancellationCheck cancellationCheck, QString *errorMessage)
+                                  std::vector<QTransform> cameraTransforms, media::CancellationCheck cancellationCheck,
+                                  QString *errorMessage)
 {
+    m_cameraTransforms = std::move(cameraTransforms);
+    m_read = 0;
     m_source = std::make_unique<media::libav::LibavVideoSource>(std::move(cancellationCheck), 0);
     if (!openForReading(*m_source, source, errorMessage))
         return false;
@@ -37,7 +41,11 @@ bool SourceFrameFeed::next(QImage *image, QString *errorMessage)
         return media::reportFailure(errorMessage, tr("The source video ended before the saved result."));
     if (read.status != media::VideoReadStatus::Frame)
         return media::reportFailure(errorMessage, read.error);
-    *image = read.frame.image;
+    if (m_read < m_cameraTransforms.size())
+        motion_core::warpFrame(m_pool, read.frame.image, m_cameraTransforms[m_read], image);
+    else
+        *image = read.frame.image;
+    ++m_read;
     return true;
 }
 

@@ -4,14 +4,17 @@
 #include "media/Cancellation.h"
 #include "media/IVideoSource.h"
 #include "media/VideoMetadata.h"
+#include "motion_core/MotionWorkerPool.h"
 #include "processing/FrameReader.h"
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QString>
+#include <QTransform>
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 namespace ovra::processing {
 
@@ -28,10 +31,12 @@ public:
     SourceFrameFeed(const SourceFrameFeed &) = delete;
     SourceFrameFeed &operator=(const SourceFrameFeed &) = delete;
 
-    // Starts reading frames [start, start + count) of the source video on a thread of its own.
-    // Throws std::system_error when the system cannot start the thread.
+    // Starts reading frames [start, start + count) of the source video on a thread of its own,
+    // each warped by its camera transform when the analysis compensated the camera's motion
+    // (one per frame, or none). Throws std::system_error when the system cannot start the thread.
     bool openReading(const media::VideoMetadata &source, qint64 start, qint64 count,
-                     media::CancellationCheck cancellationCheck, QString *errorMessage);
+                     std::vector<QTransform> cameraTransforms, media::CancellationCheck cancellationCheck,
+                     QString *errorMessage);
     // Without a reading: a decoded frame, whose result is still to come.
     void keep(const QImage &decoded) { m_kept.push_back(decoded); }
     // The source frame of the next result.
@@ -43,6 +48,9 @@ public:
 
 private:
     std::deque<QImage> m_kept;
+    std::vector<QTransform> m_cameraTransforms;
+    size_t m_read = 0;
+    motion_core::MotionWorkerPool m_pool; // one thread: the caller's
     std::unique_ptr<media::IVideoSource> m_source;
     std::unique_ptr<FrameReader> m_reader; // after the source it reads, so that it ends first
 };

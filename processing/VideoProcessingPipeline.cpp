@@ -390,7 +390,8 @@ private:
             return fail(error, removeFiles());
         if (processesMotion())
             return std::nullopt;
-        if (!m_sourceFeed.openReading(m_request.sourceMetadata, m_start, m_count, componentCancellationCheck(),
+        if (!m_sourceFeed.openReading(m_request.sourceMetadata, m_start, m_count,
+                                      m_request.sourceResult->cameraTransforms(), componentCancellationCheck(),
                                       &error)) {
             const bool cancelled = m_sourceFeed.cancelled();
             m_sourceFeed.stop();

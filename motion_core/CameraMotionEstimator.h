@@ -35,11 +35,15 @@ CameraMotionSummary summarizeCameraMotion(const std::vector<QTransform> &transfo
 // patch's texture (a patch on one edge tells only the motion across it), and robustly: patches
 // that move on their own (the machine, a person) fall out of the fit by their residual.
 //
-// Why our own estimator: FFmpeg's deshake matches blocks to whole pixels, and vidstab needs a
-// pass over the whole fragment before the first frame and keeps fields of whole-pixel
-// matches, where magnification needs the camera's motion to a hundredth of a pixel frame by
-// frame; a general vision library would be a large dependency whose warp quantises positions
-// to 1/32 pixel, as large as the motion we magnify.
+// Why our own estimator: on a rendered scene whose camera moves by fractions of a pixel between
+// frames (120 fps, 0.6 px tremor at 7 Hz, +-3 px drift), FFmpeg's vidstabdetect reported 6850 of
+// its 6852 local motions as exactly zero: its fields are whole pixels between consecutive
+// frames, and deshake's block search is whole pixels too, where magnification needs the camera
+// against the first frame to a hundredth of a pixel (this estimator: within 0.01 px there). The
+// project's tile tracker follows translations only, on one reduced level, within a few samples;
+// its method (five-point derivatives, one-edge tiles measured across only) is kept here at two
+// levels and fitted to a similarity. A general vision library would be a large dependency whose
+// warp quantises positions to 1/32 pixel, as large as the motion we magnify.
 class CameraMotionEstimator
 {
 public:

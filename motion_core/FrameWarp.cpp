@@ -1,15 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion_core/FrameWarp.h"
 
+#include "motion_core/WarpKernels.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__) && !defined(OVRA_REFERENCE_KERNELS_ONLY)
 #include <emmintrin.h>
-#define OVRA_WARP_SSE2 1
+#define OVRA_WARP_VECTOR 1
 #endif
 
 namespace ovra::motion_core {
@@ -37,88 +38,118 @@ const std::vector<Weights> &weightTable()
     return table;
 }
 
-// A position split into its whole part and the weights of the four samples around it.
-struct Taps
-{
-    int whole;
-    const float *weights;
-};
+using ColumnKernel = void (*)(const uchar *bits, std::ptrdiff_t stride, int height, int width, const int *whole,
+                              const float *const *weights, float *columns);
+using RowKernel = void (*)(const float *columns, int width, const int *whole, const float *const *weights, uchar *out);
 
-inline Taps tapsAt(double position, const std::vector<Weights> &table)
+const uchar *rowAt(const uchar *bits, std::ptrdiff_t stride, int height, int y)
 {
-    // Far outside the frame every tap repeats the edge anyway; the bound keeps the int exact.
-    position = std::clamp(position, -65536.0, 65536.0);
-    int whole = int(position); // floor without a library call: truncation, one down below zero
-    whole -= position < whole;
-    const int phase = int((position - whole) * phases + 0.5);
-    return {whole, table[size_t(phase)].data()};
+    return bits + std::clamp(y, 0, height - 1) * stride;
 }
 
-// ((w0 a + w1 b) + w2 c) + w3 d per channel, the same order in both kernels, so that they agree.
-struct ReferencePixels
+void resampleColumnsReference(const uchar *bits, std::ptrdiff_t stride, int height, int width, const int *whole,
+                              const float *const *weights, float *columns)
 {
-    static void column(const uchar *const rows[4], int offset, const float *w, float *out)
-    {
+    for (int u = 0; u < width; ++u) {
+        const uchar *rows[4];
+        for (int k = 0; k < 4; ++k)
+            rows[k] = rowAt(bits, stride, height, whole[u] - 1 + k) + 4 * u;
+        const float *w = weights[u];
         for (int c = 0; c < 4; ++c)
-            out[c] = w[c] * rows[0][offset + c] + w[4 + c] * rows[1][offset + c] + w[8 + c] * rows[2][offset + c]
-                + w[12 + c] * rows[3][offset + c];
+            columns[4 * u + c]
+                = w[c] * rows[0][c] + w[4 + c] * rows[1][c] + w[8 + c] * rows[2][c] + w[12 + c] * rows[3][c];
     }
-    static void fromFloats(const float *const taps[4], const float *w, uchar *out)
-    {
+}
+
+void resampleRowReference(const float *columns, int width, const int *whole, const float *const *weights, uchar *out)
+{
+    for (int x = 0; x < width; ++x) {
+        const float *taps[4];
+        for (int k = 0; k < 4; ++k)
+            taps[k] = columns + 4 * std::clamp(whole[x] - 1 + k, 0, width - 1);
+        const float *w = weights[x];
         for (int c = 0; c < 4; ++c) {
             const float sum
                 = w[c] * taps[0][c] + w[4 + c] * taps[1][c] + w[8 + c] * taps[2][c] + w[12 + c] * taps[3][c];
-            out[c] = uchar(std::clamp(std::nearbyint(sum), 0.0f, 255.0f));
+            out[4 * x + c] = uchar(std::clamp(std::nearbyint(sum), 0.0f, 255.0f));
         }
     }
+}
+
+#ifdef OVRA_WARP_VECTOR
+__m128 sum4(const float *w, __m128 a, __m128 b, __m128 c, __m128 d)
+{
+    __m128 sum = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(w), a), _mm_mul_ps(_mm_loadu_ps(w + 4), b));
+    sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(w + 8), c));
+    return _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(w + 12), d));
+}
+
+__m128 pixelFloats(const uchar *p)
+{
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_loadu_si32(p), zero), zero));
+}
+
+void resampleColumnsSse2(const uchar *bits, std::ptrdiff_t stride, int height, int width, const int *whole,
+                         const float *const *weights, float *columns)
+{
+    const uchar *rows[4] = {};
+    for (int u = 0; u < width; ++u) {
+        if (u == 0 || whole[u] != whole[u - 1])
+            for (int k = 0; k < 4; ++k)
+                rows[k] = rowAt(bits, stride, height, whole[u] - 1 + k);
+        const int i = 4 * u;
+        _mm_storeu_ps(columns + i,
+                      sum4(weights[u], pixelFloats(rows[0] + i), pixelFloats(rows[1] + i), pixelFloats(rows[2] + i),
+                           pixelFloats(rows[3] + i)));
+    }
+}
+
+void resampleRowSse2(const float *columns, int width, const int *whole, const float *const *weights, uchar *out)
+{
+    const int last = width - 1;
+    for (int x = 0; x < width; ++x) {
+        const float *taps[4];
+        for (int k = 0; k < 4; ++k)
+            taps[k] = columns + 4 * std::clamp(whole[x] - 1 + k, 0, last);
+        const __m128 sum = sum4(weights[x], _mm_loadu_ps(taps[0]), _mm_loadu_ps(taps[1]), _mm_loadu_ps(taps[2]),
+                                _mm_loadu_ps(taps[3]));
+        // Rounds to nearest even, then saturates to 0 .. 255, as the reference does.
+        const __m128i rounded = _mm_cvtps_epi32(sum);
+        _mm_storeu_si32(out + 4 * x, _mm_packus_epi16(_mm_packs_epi32(rounded, rounded), rounded));
+    }
+}
+#endif
+
+struct Kernels
+{
+    ColumnKernel columns;
+    RowKernel row;
 };
 
-#ifdef OVRA_WARP_SSE2
-struct VectorPixels
+Kernels kernelsFor(KernelSet set)
 {
-    static __m128 load(const uchar *p)
-    {
-        int bytes;
-        std::memcpy(&bytes, p, 4);
-        const __m128i zero = _mm_setzero_si128();
-        return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), zero), zero));
-    }
-    static void column(const uchar *const rows[4], int offset, const float *w, float *out)
-    {
-        __m128 sum = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(w), load(rows[0] + offset)),
-                                _mm_mul_ps(_mm_loadu_ps(w + 4), load(rows[1] + offset)));
-        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(w + 8), load(rows[2] + offset)));
-        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(w + 12), load(rows[3] + offset)));
-        _mm_storeu_ps(out, sum);
-    }
-    static void fromFloats(const float *const taps[4], const float *w, uchar *out)
-    {
-        __m128 sum = _mm_add_ps(_mm_mul_ps(_mm_loadu_ps(w), _mm_loadu_ps(taps[0])),
-                                _mm_mul_ps(_mm_loadu_ps(w + 4), _mm_loadu_ps(taps[1])));
-        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(w + 8), _mm_loadu_ps(taps[2])));
-        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_loadu_ps(w + 12), _mm_loadu_ps(taps[3])));
-        // Rounds to nearest even, then saturates to 0 .. 255, as the reference does.
-        const __m128i whole = _mm_cvtps_epi32(sum);
-        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(whole, whole), whole);
-        const int value = _mm_cvtsi128_si32(bytes);
-        std::memcpy(out, &value, 4);
-    }
-};
+#ifdef OVRA_WARP_VECTOR
+    if (set == KernelSet::Avx2 || set == KernelSet::Avx512)
+        return {&warp_kernels::resampleColumnsAvx2, &warp_kernels::resampleRowAvx2};
+    if (set == KernelSet::Sse2)
+        return {&resampleColumnsSse2, &resampleRowSse2};
 #endif
+    (void)set;
+    return {&resampleColumnsReference, &resampleRowReference};
+}
 
 // The affine warp in two one-dimensional passes per output row (Catmull and Smith): first each
 // column u is resampled at the height G(u, y) where the transform will take it, then the row is
 // resampled along x at X(x, y). Each pass reads four taps where a direct bicubic reads sixteen;
 // for the small rotations of a camera the result is the same.
-template <typename Pixels> class SeparableWarp
+class SeparableWarp
 {
 public:
-    SeparableWarp(const QImage &frame, const QTransform &t)
-        : m_bits(frame.constBits())
-        , m_stride(frame.bytesPerLine())
-        , m_width(frame.width())
-        , m_height(frame.height())
+    SeparableWarp(const QImage &frame, const QTransform &t, Kernels kernels)
+        : m_frame(frame)
         , m_t(t)
+        , m_kernels(kernels)
         , m_table(weightTable())
     {
         // X = m11 x + m21 y + dx, Y = m12 x + m22 y + dy; with x = (X - m21 y - dx) / m11,
@@ -128,74 +159,55 @@ public:
         m_g0 = t.dy() - t.m12() * t.dx() / t.m11();
     }
 
-    void row(int y, uchar *out, float *columns) const
+    // One worker's buffers for a row.
+    struct Scratch
     {
-        resampleColumns(y, columns);
-        resampleRow(y, columns, out);
+        explicit Scratch(int width)
+            : columns(4 * size_t(width))
+            , whole(size_t(width))
+            , weights(size_t(width))
+        {
+        }
+        std::vector<float> columns;
+        std::vector<int> whole;
+        std::vector<const float *> weights;
+    };
+
+    void row(int y, uchar *out, Scratch &scratch) const
+    {
+        const int width = m_frame.width();
+        taps(m_gy * y + m_g0, m_gu, scratch);
+        m_kernels.columns(m_frame.constBits(), m_frame.bytesPerLine(), m_frame.height(), width, scratch.whole.data(),
+                          scratch.weights.data(), scratch.columns.data());
+        taps(m_t.m21() * y + m_t.dx(), m_t.m11(), scratch);
+        m_kernels.row(scratch.columns.data(), width, scratch.whole.data(), scratch.weights.data(), out);
     }
 
 private:
-    const uchar *line(int y) const { return m_bits + std::clamp(y, 0, m_height - 1) * m_stride; }
-
-    void resampleColumns(int y, float *columns) const
+    // The whole part and the weights of start + step * i for every pixel i of a row, in fixed
+    // point of 32 fractional bits: exact to a millionth of a pixel across any row, and integer work.
+    void taps(double start, double step, Scratch &scratch) const
     {
-        const double start = m_gy * y + m_g0;
-        int rowsAt = 0;
-        const uchar *rows[4] = {};
-        for (int u = 0; u < m_width; ++u) {
-            const Taps taps = tapsAt(start + m_gu * u, m_table);
-            if (u == 0 || taps.whole != rowsAt) {
-                rowsAt = taps.whole;
-                for (int k = 0; k < 4; ++k)
-                    rows[k] = line(rowsAt - 1 + k);
-            }
-            Pixels::column(rows, 4 * u, taps.weights, columns + 4 * u);
+        // Far outside the frame every tap repeats the edge anyway; the bounds keep the sums in range.
+        constexpr double unit = 4294967296.0;
+        const qint64 first = qint64(std::clamp(start, -65536.0, 65536.0) * unit);
+        const qint64 delta = qint64(std::clamp(step, -16.0, 16.0) * unit);
+        for (size_t i = 0; i < scratch.whole.size(); ++i) {
+            const qint64 position = first + delta * qint64(i);
+            scratch.whole[i] = int(position >> 32); // the arithmetic shift rounds down
+            const qint64 phase = ((position & 0xffffffff) * phases + (qint64(1) << 31)) >> 32;
+            scratch.weights[i] = m_table[size_t(phase)].data();
         }
     }
 
-    void resampleRow(int y, const float *columns, uchar *out) const
-    {
-        const double start = m_t.m21() * y + m_t.dx();
-        const int last = m_width - 1;
-        for (int x = 0; x < m_width; ++x) {
-            const Taps taps = tapsAt(start + m_t.m11() * x, m_table);
-            const float *pixels[4];
-            if (taps.whole >= 1 && taps.whole + 2 <= last) {
-                for (int k = 0; k < 4; ++k)
-                    pixels[k] = columns + 4 * (taps.whole - 1 + k);
-            } else {
-                for (int k = 0; k < 4; ++k)
-                    pixels[k] = columns + 4 * std::clamp(taps.whole - 1 + k, 0, last);
-            }
-            Pixels::fromFloats(pixels, taps.weights, out + 4 * x);
-        }
-    }
-
-    const uchar *m_bits;
-    qsizetype m_stride;
-    int m_width;
-    int m_height;
+    const QImage &m_frame;
     QTransform m_t;
+    Kernels m_kernels;
     const std::vector<Weights> &m_table;
     double m_gu = 0.0;
     double m_gy = 1.0;
     double m_g0 = 0.0;
 };
-
-template <typename Pixels>
-void warpRows(MotionWorkerPool &pool, const QImage &source, const QTransform &toSource, QImage *output)
-{
-    // bits() detaches once here, not in every worker.
-    uchar *const bits = output->bits();
-    const qsizetype stride = output->bytesPerLine();
-    const SeparableWarp<Pixels> warp(source, toSource);
-    auto chunk = [&](const ChunkRange &range) {
-        std::vector<float> columns(4 * size_t(source.width()));
-        for (int y = range.begin; y < range.end; ++y)
-            warp.row(y, bits + y * stride, columns.data());
-    };
-    runChunks(pool, source.height(), qint64(source.width()) * 16, chunk);
-}
 
 } // namespace
 
@@ -206,11 +218,16 @@ void warpFrame(MotionWorkerPool &pool, const QImage &frame, const QTransform &to
     const QImage source = rgba ? frame : frame.convertToFormat(QImage::Format_RGBA8888);
     if (output->size() != source.size() || output->format() != source.format())
         *output = QImage(source.size(), source.format());
-#ifdef OVRA_WARP_SSE2
-    if (kernels != KernelSet::Reference)
-        return warpRows<VectorPixels>(pool, source, toSource, output);
-#endif
-    warpRows<ReferencePixels>(pool, source, toSource, output);
+    // bits() detaches once here, not in every worker.
+    uchar *const bits = output->bits();
+    const qsizetype stride = output->bytesPerLine();
+    const SeparableWarp warp(source, toSource, kernelsFor(kernels));
+    auto chunk = [&](const ChunkRange &range) {
+        SeparableWarp::Scratch scratch(source.width());
+        for (int y = range.begin; y < range.end; ++y)
+            warp.row(y, bits + y * stride, scratch);
+    };
+    runChunks(pool, source.height(), qint64(source.width()) * 16, chunk);
 }
 
 QImage warpFrame(const QImage &frame, const QTransform &toSource)

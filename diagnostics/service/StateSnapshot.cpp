@@ -154,6 +154,8 @@ QJsonObject StateSnapshot::settings(const ApplicationController &application)
             {QStringLiteral("regionProcessingOptimizationEnabled"), s.regionProcessingOptimizationEnabled()},
             {QStringLiteral("regionValid"), s.regionValid()},
             {QStringLiteral("regionOfInterest"), region(s.regionOfInterest())},
+            {QStringLiteral("cameraMotion"), cameraMotionName(s.cameraMotion())},
+            {QStringLiteral("stabilizationReferenceRegion"), stabilizationReferenceRegion(s.settings())},
             {QStringLiteral("validationMessage"), s.validationMessage()},
             {QStringLiteral("warningMessage"), s.warningMessage()}};
 }
@@ -165,6 +167,29 @@ QJsonObject StateSnapshot::region(const QRectF &rect)
             {QStringLiteral("y"), rect.y()},
             {QStringLiteral("width"), rect.width()},
             {QStringLiteral("height"), rect.height()}};
+}
+
+QString StateSnapshot::cameraMotionName(ProcessingSettingsController::CameraMotion cameraMotion)
+{
+    return stateName(cameraMotion);
+}
+
+std::optional<ProcessingSettingsController::CameraMotion> StateSnapshot::cameraMotion(const QString &name)
+{
+    const QMetaEnum choices = QMetaEnum::fromType<ProcessingSettingsController::CameraMotion>();
+    for (int i = 0; i < choices.keyCount(); ++i) {
+        const auto choice = ProcessingSettingsController::CameraMotion(choices.value(i));
+        if (cameraMotionName(choice) == name)
+            return choice;
+    }
+    return std::nullopt;
+}
+
+QJsonValue StateSnapshot::stabilizationReferenceRegion(const motion_core::MotionSettings &settings)
+{
+    if (!settings.cameraMotionCompensationEnabled)
+        return QJsonValue::Null;
+    return region(settings.stabilizationReferenceRegion);
 }
 
 QJsonObject StateSnapshot::playback(const ui::controllers::PlaybackController &p)

@@ -286,7 +286,7 @@ QJsonObject ControlMethods::setProcessingParameters(const QJsonObject &params, Q
          {QStringLiteral("regionProcessingOptimizationEnabled"), settings->regionProcessingOptimizationEnabled()},
          {QStringLiteral("cameraMotion"), StateSnapshot::cameraMotionName(settings->cameraMotion())},
          {QStringLiteral("stabilizationReferenceRegion"),
-          StateSnapshot::stabilizationReferenceRegion(settings->settings())}});
+          StateSnapshot::stabilizationReferenceRegion(settings->stabilizationReferenceRegion())}});
 }
 
 QJsonObject ControlMethods::playback(const QJsonObject &params, QString *errorCode)

@@ -155,7 +155,8 @@ QJsonObject StateSnapshot::settings(const ApplicationController &application)
             {QStringLiteral("regionValid"), s.regionValid()},
             {QStringLiteral("regionOfInterest"), region(s.regionOfInterest())},
             {QStringLiteral("cameraMotion"), cameraMotionName(s.cameraMotion())},
-            {QStringLiteral("stabilizationReferenceRegion"), stabilizationReferenceRegion(s.settings())},
+            {QStringLiteral("stabilizationReferenceRegion"),
+             stabilizationReferenceRegion(s.stabilizationReferenceRegion())},
             {QStringLiteral("validationMessage"), s.validationMessage()},
             {QStringLiteral("warningMessage"), s.warningMessage()}};
 }
@@ -185,11 +186,9 @@ std::optional<ProcessingSettingsController::CameraMotion> StateSnapshot::cameraM
     return std::nullopt;
 }
 
-QJsonValue StateSnapshot::stabilizationReferenceRegion(const motion_core::MotionSettings &settings)
+QJsonValue StateSnapshot::stabilizationReferenceRegion(const std::optional<QRectF> &rect)
 {
-    if (!settings.cameraMotionCompensationEnabled)
-        return QJsonValue::Null;
-    return region(settings.stabilizationReferenceRegion);
+    return rect ? QJsonValue(region(*rect)) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonObject StateSnapshot::playback(const ui::controllers::PlaybackController &p)

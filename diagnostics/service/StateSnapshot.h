@@ -33,7 +33,7 @@ public:
     static QString currentOperation(const ui::controllers::ApplicationController &application);
     static QString timestamp();
     // The region the motion core compensates against, null without compensation.
-    static QJsonValue stabilizationReferenceRegion(const motion_core::MotionSettings &settings);
+    static QJsonValue stabilizationReferenceRegion(const std::optional<QRectF> &region);
 
 private:
     static QJsonObject source(const ui::controllers::ApplicationController &application);

@@ -390,6 +390,11 @@ private slots:
         QVERIFY(spectrum->selectPeak(0));
         QCOMPARE(settings->lowerFrequencyHz(), 0.9 * peak);
         QCOMPARE(settings->upperFrequencyHz(), 1.1 * peak);
+        // Compensating the camera's motion measures other motion.
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::WholeFrame);
+        QVERIFY(spectrum->stale());
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::Off);
+        QVERIFY(!spectrum->stale());
         // Another region: the spectrum shown no longer describes it, and its peaks are not offered.
         QVERIFY(settings->setRegionOfInterest(0.5, 0.0, 0.5, 1.0));
         QVERIFY(spectrum->stale());
@@ -519,6 +524,10 @@ private slots:
         settings->setFrequencyBand(8.0, 13.0);
         QVERIFY(map->stale());
         settings->setFrequencyBand(8.0, 12.0);
+        QVERIFY(!map->stale());
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::ReferenceRegion);
+        QVERIFY(map->stale());
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::Off);
         QVERIFY(!map->stale());
         // A map of a picked frequency does not follow the settings' band.
         QVERIFY(map->analyzeAround(10.0));

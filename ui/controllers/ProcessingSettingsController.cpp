@@ -293,6 +293,14 @@ void ProcessingSettingsController::useFullFrame()
     notifyIfChanged();
 }
 
+std::optional<QRectF> ProcessingSettingsController::stabilizationReferenceRegion() const
+{
+    const motion_core::MotionSettings current = settings();
+    if (!current.cameraMotionCompensationEnabled)
+        return std::nullopt;
+    return current.stabilizationReferenceRegion;
+}
+
 bool ProcessingSettingsController::referenceRegionAcceptable(const QRectF &region) const
 {
     motion_core::MotionSettings candidate;

@@ -11,6 +11,8 @@
 #include <QVariantMap>
 #include <QtQmlIntegration/qqmlintegration.h>
 
+#include <optional>
+
 namespace ovra::project_data {
 struct ProcessingRequest;
 }
@@ -125,6 +127,8 @@ public:
     CameraMotion cameraMotion() const { return m_cameraMotion; }
     // Null until the reference region is first chosen for the video.
     QRectF referenceRegion() const { return m_referenceRegion; }
+    // The region camera motion is compensated against (the whole frame: 0, 0, 1, 1); none when off.
+    std::optional<QRectF> stabilizationReferenceRegion() const;
     // The reference region obeys the amplification region's size rule.
     bool referenceRegionAcceptable(const QRectF &region) const;
     double rotationSpeedRpm() const { return m_rotationSpeedRpm; }

@@ -1069,6 +1069,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Layout of the saved video: the result alone, or the source beside or above it</source>
         <translation>Компоновка сохраняемого видео: только результат или исходное видео рядом с ним или над ним</translation>
     </message>
+    <message>
+        <source>Camera motion: RMS %1 px, peak %2 px</source>
+        <translation>Движение камеры: СКЗ %1 пикс., пик %2 пикс.</translation>
+    </message>
 </context>
 <context>
     <name>RotationPanel</name>

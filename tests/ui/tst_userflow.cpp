@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ControllerTestAccess.h"
+#include "ShakingScene.h"
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
@@ -404,6 +405,36 @@ private slots:
         openAndWait(app, m_input);
         QCOMPARE(app.measurementScale()->origin(), MeasurementScaleController::Origin::None);
         QVERIFY(!app.measurementScale()->hasLine() && !spectrum->measurementScale());
+    }
+
+    // A shaking camera compensated against the whole frame: the result tells how far it moved.
+    void shakingCameraIsCompensated()
+    {
+        ovra::tests::ShakingScene scene;
+        scene.frameCount = 120;
+        const QString path = m_folder.filePath(QStringLiteral("shaking.mkv"));
+        QString error;
+        QVERIFY2(ovra::tests::writeFramesVideo(path, scene.frames(), scene.frameRate, &error), qPrintable(error));
+        ApplicationController app;
+        openAndWait(app, path);
+        QVERIFY(app.videoSession()->setCaptureFrameRate(scene.frameRate));
+        app.processingSettings()->setFrequencyBand(9.0, 13.0);
+        app.processingSettings()->setCameraMotion(
+            ovra::ui::controllers::ProcessingSettingsController::CameraMotion::WholeFrame);
+        auto *analysis = app.analysis();
+        analysis->startAnalysis();
+        QVERIFY2(analysis->busy(), qPrintable(analysis->errorMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(!analysis->busy(), 120000);
+        QVERIFY2(analysis->ready(), qPrintable(analysis->errorMessage()));
+        ovra::project_data::ProcessingRequest request;
+        QVERIFY(analysis->exportRequest(&request));
+        const std::vector<QTransform> &transforms = request.sourceResult->cameraTransforms();
+        QCOMPARE(transforms.size(), size_t(scene.frameCount));
+        const auto moved = ovra::motion_core::summarizeCameraMotion(transforms, scene.frameSize, 1.0);
+        QVERIFY2(moved.peakPixels > 1.0 && moved.peakPixels < 6.0, qPrintable(QString::number(moved.peakPixels)));
+        QVERIFY(analysis->cameraMotionMeasured());
+        QCOMPARE(analysis->cameraMotionRmsPixels(), moved.rmsPixels);
+        QCOMPARE(analysis->cameraMotionPeakPixels(), moved.peakPixels);
     }
 
     // The line is measured in pixels of the upright picture as it is shown: the rotated file's 7:6

@@ -1427,6 +1427,14 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Select the reference region for camera motion</source>
         <translation>Выбрать опорную область для движения камеры</translation>
     </message>
+    <message>
+        <source>Show the source as recorded</source>
+        <translation>Показать исходное видео как записано</translation>
+    </message>
+    <message>
+        <source>Show the stabilized source</source>
+        <translation>Показать стабилизированное исходное видео</translation>
+    </message>
 </context>
 <context>
     <name>SpectrumPlot</name>

@@ -4,6 +4,7 @@
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
+#include "motion_core/FrameWarp.h"
 #include "project_data/AnalysisResult.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
@@ -407,7 +408,8 @@ private slots:
         QVERIFY(!app.measurementScale()->hasLine() && !spectrum->measurementScale());
     }
 
-    // A shaking camera compensated against the whole frame: the result tells how far it moved.
+    // A shaking camera compensated against the whole frame: the result tells how far it moved,
+    // and the source side shows, on request, its frames as the result saw them.
     void shakingCameraIsCompensated()
     {
         ovra::tests::ShakingScene scene;
@@ -435,6 +437,18 @@ private slots:
         QVERIFY(analysis->cameraMotionMeasured());
         QCOMPARE(analysis->cameraMotionRmsPixels(), moved.rmsPixels);
         QCOMPARE(analysis->cameraMotionPeakPixels(), moved.peakPixels);
+
+        auto *playback = app.playback();
+        QTRY_VERIFY_WITH_TIMEOUT(playback->stabilizedSourceAvailable() && playback->canNavigate(), 20000);
+        const qint64 frame = 60;
+        QCOMPARE(ControllerTestAccess::navigate(playback, [&] { playback->seekToFraction(frame / 119.0); }), frame);
+        const QImage recorded = playback->currentFrame();
+        QCOMPARE(ControllerTestAccess::navigate(playback, [&] { playback->setSourceStabilized(true); }), frame);
+        QVERIFY(playback->sourceStabilized());
+        QCOMPARE(playback->currentFrame(), ovra::motion_core::warpFrame(recorded, transforms[size_t(frame)]));
+        QVERIFY(ovra::tests::maximumChannelDifference(playback->currentFrame(), recorded) > 16);
+        QCOMPARE(ControllerTestAccess::navigate(playback, [&] { playback->setSourceStabilized(false); }), frame);
+        QCOMPARE(playback->currentFrame(), recorded);
     }
 
     // The line is measured in pixels of the upright picture as it is shown: the rotated file's 7:6

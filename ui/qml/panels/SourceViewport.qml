@@ -74,6 +74,16 @@ ViewportFrame {
             }
         },
         IconButton {
+            objectName: "stabilizedSourceToggle"
+            visible: root.playback.stabilizedSourceAvailable
+                     || root.settings.cameraMotion !== ProcessingSettingsController.Off
+            iconSource: "qrc:/ui/icons/stabilized-source.svg"
+            toolTipText: checked ? qsTr("Show the source as recorded") : qsTr("Show the stabilized source")
+            checked: root.playback.sourceStabilized
+            enabled: root.interactionAllowed && root.playback.stabilizedSourceAvailable
+            onClicked: root.playback.setSourceStabilized(!checked)
+        },
+        IconButton {
             iconSource: "qrc:/ui/icons/scale.svg"
             toolTipText: root.scaleEditing ? qsTr("Finish the measurement scale") : qsTr("Measurement scale")
             checked: root.scaleEditing

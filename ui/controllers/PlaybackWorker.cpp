@@ -3,6 +3,7 @@
 
 #include "media/libav/LibavVideoSource.h"
 #include "motion_core/FrameWarp.h"
+#include "motion_core/MotionSettings.h"
 #include "project_data/AnalysisResult.h"
 #include "project_data/AnalysisResultSource.h"
 
@@ -25,6 +26,7 @@ QString orDefault(const QString &message, const QString &fallback)
 PlaybackWorker::PlaybackWorker(QObject *parent)
     : QObject(parent)
 {
+    m_warpPool.setThreadCount(motion_core::maximumWorkerThreadCount());
 }
 
 PlaybackWorker::~PlaybackWorker() = default;
@@ -254,12 +256,14 @@ bool PlaybackWorker::readResult(qint64 frameIndex, bool convert, QImage *image)
     return true;
 }
 
-QImage PlaybackWorker::shownSource(qint64 frameIndex, const QImage &image) const
+QImage PlaybackWorker::shownSource(qint64 frameIndex, const QImage &image)
 {
     const qint64 local = frameIndex - m_resultStart;
     if (!m_sourceStabilized || local < 0 || local >= qint64(m_cameraTransforms.size()))
         return image;
-    return motion_core::warpFrame(image, m_cameraTransforms[size_t(local)]);
+    QImage warped;
+    motion_core::warpFrame(m_warpPool, image, m_cameraTransforms[size_t(local)], &warped);
+    return warped;
 }
 
 void PlaybackWorker::setSourceStabilized(bool stabilized)

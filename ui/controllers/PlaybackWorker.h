@@ -2,6 +2,7 @@
 #pragma once
 
 #include "media/IVideoSource.h"
+#include "motion_core/MotionWorkerPool.h"
 
 #include <QImage>
 #include <QObject>
@@ -78,7 +79,7 @@ private:
     void reachEnd();
     void failResult(const QString &message);
     void forgetResult();
-    QImage shownSource(qint64 frameIndex, const QImage &image) const;
+    QImage shownSource(qint64 frameIndex, const QImage &image);
 
     std::unique_ptr<media::IVideoSource> m_source;
     std::unique_ptr<media::IVideoSource> m_resultSource;
@@ -92,6 +93,8 @@ private:
     qint64 m_lastResultIndex = -1;
     std::vector<QTransform> m_cameraTransforms; // of the result's frames; empty without compensation
     bool m_sourceStabilized = false;
+    // A full HD warp takes a thread some 20 ms: shown frames share it out like the motion core.
+    motion_core::MotionWorkerPool m_warpPool;
     qint64 m_playbackEnd = 0;
     double m_framesPerSecond = 0.0;
     double m_carry = 0.0;

@@ -37,6 +37,16 @@ template <typename State> QString stateName(State state)
     return name;
 }
 
+// How far the camera moved in the result's fragment, as the parameters file tells it; null when
+// the result did not compensate the camera's motion.
+QJsonValue cameraMotionFigures(const AnalysisController &analysis)
+{
+    if (!analysis.cameraMotionMeasured())
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("rmsPixels"), analysis.cameraMotionRmsPixels()},
+                       {QStringLiteral("peakPixels"), analysis.cameraMotionPeakPixels()}};
+}
+
 } // namespace
 
 QString StateSnapshot::currentOperation(const ApplicationController &application)
@@ -237,6 +247,7 @@ QJsonObject StateSnapshot::analysis(const ApplicationController &application)
             {QStringLiteral("durationUs"), integer(p.durationUs())},
             {QStringLiteral("settingsRevision"), double(p.settingsRevision())},
             {QStringLiteral("previewRevision"), double(p.resultRevision())},
+            {QStringLiteral("cameraMotion"), cameraMotionFigures(p)},
             {QStringLiteral("performance"), PerformanceReport::full(p.performance())}};
 }
 

@@ -461,9 +461,16 @@ private slots:
         m_storeLock.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!snapshot()["preview"]["busy"].toBool(), 60000);
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelPreview")), "state_conflict");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.setProcessingParameters", {{"cameraMotion", "wholeFrame"}})),
+                 "ok");
         QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
         QVERIFY(awaitEvent("preview.progress_changed", &cursor));
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["preview"]["state"] == "ready", 120000);
+        const auto *analysis = m_app->analysis();
+        QVERIFY(analysis->cameraMotionMeasured());
+        QCOMPARE(snapshot()["preview"]["cameraMotion"].toObject(),
+                 QJsonObject({{"rmsPixels", analysis->cameraMotionRmsPixels()},
+                              {"peakPixels", analysis->cameraMotionPeakPixels()}}));
         QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo",
                                           {{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}})),
                  "unsaved_result_pending");

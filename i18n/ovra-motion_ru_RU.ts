@@ -799,10 +799,6 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <translation>Будет обработан весь кадр.</translation>
     </message>
     <message>
-        <source>Stationary background — not implemented yet</source>
-        <translation>Неподвижный фон — пока не реализован</translation>
-    </message>
-    <message>
         <source>Close</source>
         <translation>Закрыть</translation>
     </message>
@@ -825,6 +821,38 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
             <numerusform>Вручную · %n потока</numerusform>
             <numerusform>Вручную · %n потоков</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Whole frame</source>
+        <translation>По всему кадру</translation>
+    </message>
+    <message>
+        <source>Reference region</source>
+        <translation>По опорной области</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Выкл.</translation>
+    </message>
+    <message>
+        <source>Camera motion</source>
+        <translation>Движение камеры</translation>
+    </message>
+    <message>
+        <source>Edit reference region…</source>
+        <translation>Изменить опорную область…</translation>
+    </message>
+    <message>
+        <source>The camera&apos;s shake, measured over the whole frame, is taken out before amplification.</source>
+        <translation>Дрожание камеры, измеренное по всему кадру, устраняется перед усилением.</translation>
+    </message>
+    <message>
+        <source>The camera&apos;s shake, measured in the reference region, is taken out before amplification.</source>
+        <translation>Дрожание камеры, измеренное в опорной области, устраняется перед усилением.</translation>
+    </message>
+    <message>
+        <source>Frames are used as recorded, for a camera that stands firm.</source>
+        <translation>Кадры используются как записаны — для неподвижно закреплённой камеры.</translation>
     </message>
 </context>
 <context>
@@ -939,6 +967,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
         <source>Editing amplification region · Click outside or Enter to finish · Esc to cancel</source>
         <translation>Изменение области усиления · Щелчок вне её или Enter — готово · Esc — отмена</translation>
     </message>
+    <message>
+        <source>Reference</source>
+        <translation>Опорная</translation>
+    </message>
+    <message>
+        <source>Drag to draw the reference region over something that stands still.</source>
+        <translation>Перетащите, чтобы выделить опорную область на неподвижном объекте.</translation>
+    </message>
+    <message>
+        <source>Editing reference region · Click outside or Enter to finish · Esc to cancel</source>
+        <translation>Изменение опорной области · Щелчок вне её или Enter — готово · Esc — отмена</translation>
+    </message>
 </context>
 <context>
     <name>ResourcesPanel</name>
@@ -1028,6 +1068,10 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Layout of the saved video: the result alone, or the source beside or above it</source>
         <translation>Компоновка сохраняемого видео: только результат или исходное видео рядом с ним или над ним</translation>
+    </message>
+    <message>
+        <source>Camera motion: RMS %1 px, peak %2 px</source>
+        <translation>Движение камеры: СКЗ %1 пикс., пик %2 пикс.</translation>
     </message>
 </context>
 <context>
@@ -1378,6 +1422,18 @@ Set OVRA_FFMPEG_LOG=1 to see FFmpeg&apos;s own log lines.</source>
     <message>
         <source>Show vibration map</source>
         <translation>Показать карту вибраций</translation>
+    </message>
+    <message>
+        <source>Select the reference region for camera motion</source>
+        <translation>Выбрать опорную область для движения камеры</translation>
+    </message>
+    <message>
+        <source>Show the source as recorded</source>
+        <translation>Показать исходное видео как записано</translation>
+    </message>
+    <message>
+        <source>Show the stabilized source</source>
+        <translation>Показать стабилизированное исходное видео</translation>
     </message>
 </context>
 <context>

@@ -92,7 +92,8 @@ bool sameAnalysis(const MotionSpectrumRequest &a, const MotionSpectrumRequest &b
     return a.sourceMetadata.filePath == b.sourceMetadata.filePath
         && a.sourceMetadata.captureFrameRate == b.sourceMetadata.captureFrameRate && a.startFrame == b.startFrame
         && a.endFrameExclusive == b.endFrameExclusive && a.regionOfInterest == b.regionOfInterest
-        && a.resolutionHz == b.resolutionHz && a.maximumPeakCount == b.maximumPeakCount;
+        && a.stabilizationReferenceRegion == b.stabilizationReferenceRegion && a.resolutionHz == b.resolutionHz
+        && a.maximumPeakCount == b.maximumPeakCount;
 }
 
 QByteArray motionSpectrumCsv(const motion_core::MotionSpectrum &spectrum, const std::optional<MeasurementScale> &scale)

@@ -81,9 +81,4 @@ media::VideoReadStatus StabilizedVideoSource::readFrame(media::VideoFrame *frame
     return status;
 }
 
-motion_core::CameraMotionSummary StabilizedVideoSource::summary() const
-{
-    return motion_core::summarizeCameraMotion(m_transforms, metadata().frameSize, metadata().pixelAspectRatio);
-}
-
 } // namespace ovra::processing

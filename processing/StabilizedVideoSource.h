@@ -42,7 +42,6 @@ public:
     // One transform per frame read since the reference (the reference's is the identity): a
     // pixel of the stabilised frame to the pixel of the frame as decoded.
     const std::vector<QTransform> &transforms() const { return m_transforms; }
-    motion_core::CameraMotionSummary summary() const;
 
 private:
     void restart();

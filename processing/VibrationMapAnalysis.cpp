@@ -123,8 +123,8 @@ bool sameAnalysis(const VibrationMapRequest &a, const VibrationMapRequest &b)
     return a.sourceMetadata.filePath == b.sourceMetadata.filePath
         && a.sourceMetadata.captureFrameRate == b.sourceMetadata.captureFrameRate && a.startFrame == b.startFrame
         && a.endFrameExclusive == b.endFrameExclusive && a.regionOfInterest == b.regionOfInterest
-        && a.lowerFrequencyHz == b.lowerFrequencyHz && a.upperFrequencyHz == b.upperFrequencyHz
-        && a.tilePixels == b.tilePixels;
+        && a.stabilizationReferenceRegion == b.stabilizationReferenceRegion && a.lowerFrequencyHz == b.lowerFrequencyHz
+        && a.upperFrequencyHz == b.upperFrequencyHz && a.tilePixels == b.tilePixels;
 }
 
 void registerVibrationMapMetaTypes()

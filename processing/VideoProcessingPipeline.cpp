@@ -267,11 +267,13 @@ private:
         return stabilized;
     }
 
-    // How far the camera moved: measured by this run, or by the analysis whose store it exports.
+    // How far the camera moved: measured by this run, or by the analysis whose store it exports;
+    // about the centre of the frame as opened, since the source is closed once it is read.
     std::optional<motion_core::CameraMotionSummary> cameraMotion() const
     {
         if (m_stabilizer)
-            return m_stabilizer->summary();
+            return motion_core::summarizeCameraMotion(m_stabilizer->transforms(), m_opened.frameSize,
+                                                      m_opened.pixelAspectRatio);
         if (m_mode == Mode::ExportStored && !m_request.sourceResult->cameraTransforms().empty())
             return motion_core::summarizeCameraMotion(m_request.sourceResult->cameraTransforms(), m_opened.frameSize,
                                                       m_opened.pixelAspectRatio);

@@ -17,6 +17,7 @@
 #include <QUrl>
 
 #include <limits>
+#include <optional>
 
 namespace ovra::diagnostics::service {
 
@@ -87,10 +88,60 @@ bool editCandidate(const QJsonObject &params, motion_core::MotionSettings *candi
     return true;
 }
 
+using CameraMotion = ui::controllers::ProcessingSettingsController::CameraMotion;
+
+// The camera motion keys as given: the choice, and the reference region to store.
+struct CameraMotionEdit
+{
+    std::optional<CameraMotion> choice;
+    std::optional<QRectF> referenceRegion;
+};
+
+std::optional<QRectF> rectangle(const QJsonValue &value)
+{
+    const QJsonObject object = value.toObject();
+    for (const char *key : {"x", "y", "width", "height"}) {
+        if (!protocol::isFiniteNumber(object.value(QLatin1String(key))))
+            return std::nullopt;
+    }
+    return QRectF(number(object, "x"), number(object, "y"), number(object, "width"), number(object, "height"));
+}
+
+// "cameraMotion" and "stabilizationReferenceRegion" say what the settings record says: a null
+// region is "off", the whole frame is "wholeFrame" and another region "referenceRegion". False
+// when one has the wrong kind or the two disagree.
+bool editCameraMotion(const QJsonObject &params, CameraMotionEdit *edit)
+{
+    if (has(params, "cameraMotion")) {
+        edit->choice = StateSnapshot::cameraMotion(params.value(QLatin1String("cameraMotion")).toString());
+        if (!edit->choice)
+            return false;
+    }
+    if (!has(params, "stabilizationReferenceRegion"))
+        return true;
+    const QJsonValue value = params.value(QLatin1String("stabilizationReferenceRegion"));
+    if (value.isNull()) {
+        if (edit->choice.value_or(CameraMotion::Off) != CameraMotion::Off)
+            return false;
+        edit->choice = CameraMotion::Off;
+        return true;
+    }
+    const std::optional<QRectF> region = rectangle(value);
+    const CameraMotion choice = edit->choice.value_or(CameraMotion::ReferenceRegion);
+    if (!region || choice == CameraMotion::Off)
+        return false;
+    if (choice == CameraMotion::WholeFrame)
+        return *region == QRectF(0.0, 0.0, 1.0, 1.0);
+    edit->choice = choice;
+    edit->referenceRegion = region;
+    return true;
+}
+
 bool anyProcessingKey(const QJsonObject &params)
 {
-    for (const char *key : {"rotationSpeedRpm", "lowerFrequencyHz", "upperFrequencyHz", "amplificationFactor",
-                            "workerThreadCount", "regionProcessingOptimizationEnabled"}) {
+    for (const char *key :
+         {"rotationSpeedRpm", "lowerFrequencyHz", "upperFrequencyHz", "amplificationFactor", "workerThreadCount",
+          "regionProcessingOptimizationEnabled", "cameraMotion", "stabilizationReferenceRegion"}) {
         if (has(params, key))
             return true;
     }
@@ -207,11 +258,13 @@ QJsonObject ControlMethods::setProcessingParameters(const QJsonObject &params, Q
         return refuse(errorCode, "state_conflict");
     auto *settings = m_application->processingSettings();
     motion_core::MotionSettings candidate = settings->settings();
-    if (!editCandidate(params, &candidate))
+    CameraMotionEdit cameraMotion;
+    if (!editCandidate(params, &candidate) || !editCameraMotion(params, &cameraMotion))
         return refuse(errorCode, "invalid_params");
     if (!anyProcessingKey(params))
         return refuse(errorCode, "empty_processing_parameters");
-    if (!candidateValid(candidate, settings->captureFrameRate()))
+    if (!candidateValid(candidate, settings->captureFrameRate())
+        || (cameraMotion.referenceRegion && !settings->referenceRegionAcceptable(*cameraMotion.referenceRegion)))
         return refuse(errorCode, "invalid_processing_parameters");
     if (has(params, "rotationSpeedRpm"))
         settings->setRotationSpeedRpm(candidate.rotationSpeedRpm);
@@ -223,9 +276,17 @@ QJsonObject ControlMethods::setProcessingParameters(const QJsonObject &params, Q
         settings->setWorkerThreadCount(candidate.workerThreadCount);
     if (has(params, "regionProcessingOptimizationEnabled"))
         settings->setRegionProcessingOptimizationEnabled(candidate.regionProcessingOptimizationEnabled);
+    // The region first, so that choosing the reference region does not place a default one.
+    if (const std::optional<QRectF> region = cameraMotion.referenceRegion)
+        settings->setReferenceRegion(region->x(), region->y(), region->width(), region->height());
+    if (cameraMotion.choice)
+        settings->setCameraMotion(*cameraMotion.choice);
     return accepted(
         {{QStringLiteral("settingsValid"), settings->settingsValid()},
-         {QStringLiteral("regionProcessingOptimizationEnabled"), settings->regionProcessingOptimizationEnabled()}});
+         {QStringLiteral("regionProcessingOptimizationEnabled"), settings->regionProcessingOptimizationEnabled()},
+         {QStringLiteral("cameraMotion"), StateSnapshot::cameraMotionName(settings->cameraMotion())},
+         {QStringLiteral("stabilizationReferenceRegion"),
+          StateSnapshot::stabilizationReferenceRegion(settings->stabilizationReferenceRegion())}});
 }
 
 QJsonObject ControlMethods::playback(const QJsonObject &params, QString *errorCode)

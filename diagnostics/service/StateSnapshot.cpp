@@ -37,6 +37,16 @@ template <typename State> QString stateName(State state)
     return name;
 }
 
+// How far the camera moved in the result's fragment, as the parameters file tells it; null when
+// the result did not compensate the camera's motion.
+QJsonValue cameraMotionFigures(const AnalysisController &analysis)
+{
+    if (!analysis.cameraMotionMeasured())
+        return QJsonValue::Null;
+    return QJsonObject{{QStringLiteral("rmsPixels"), analysis.cameraMotionRmsPixels()},
+                       {QStringLiteral("peakPixels"), analysis.cameraMotionPeakPixels()}};
+}
+
 } // namespace
 
 QString StateSnapshot::currentOperation(const ApplicationController &application)
@@ -154,6 +164,9 @@ QJsonObject StateSnapshot::settings(const ApplicationController &application)
             {QStringLiteral("regionProcessingOptimizationEnabled"), s.regionProcessingOptimizationEnabled()},
             {QStringLiteral("regionValid"), s.regionValid()},
             {QStringLiteral("regionOfInterest"), region(s.regionOfInterest())},
+            {QStringLiteral("cameraMotion"), cameraMotionName(s.cameraMotion())},
+            {QStringLiteral("stabilizationReferenceRegion"),
+             stabilizationReferenceRegion(s.stabilizationReferenceRegion())},
             {QStringLiteral("validationMessage"), s.validationMessage()},
             {QStringLiteral("warningMessage"), s.warningMessage()}};
 }
@@ -165,6 +178,27 @@ QJsonObject StateSnapshot::region(const QRectF &rect)
             {QStringLiteral("y"), rect.y()},
             {QStringLiteral("width"), rect.width()},
             {QStringLiteral("height"), rect.height()}};
+}
+
+QString StateSnapshot::cameraMotionName(ProcessingSettingsController::CameraMotion cameraMotion)
+{
+    return stateName(cameraMotion);
+}
+
+std::optional<ProcessingSettingsController::CameraMotion> StateSnapshot::cameraMotion(const QString &name)
+{
+    const QMetaEnum choices = QMetaEnum::fromType<ProcessingSettingsController::CameraMotion>();
+    for (int i = 0; i < choices.keyCount(); ++i) {
+        const auto choice = ProcessingSettingsController::CameraMotion(choices.value(i));
+        if (cameraMotionName(choice) == name)
+            return choice;
+    }
+    return std::nullopt;
+}
+
+QJsonValue StateSnapshot::stabilizationReferenceRegion(const std::optional<QRectF> &rect)
+{
+    return rect ? QJsonValue(region(*rect)) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonObject StateSnapshot::playback(const ui::controllers::PlaybackController &p)
@@ -213,6 +247,7 @@ QJsonObject StateSnapshot::analysis(const ApplicationController &application)
             {QStringLiteral("durationUs"), integer(p.durationUs())},
             {QStringLiteral("settingsRevision"), double(p.settingsRevision())},
             {QStringLiteral("previewRevision"), double(p.resultRevision())},
+            {QStringLiteral("cameraMotion"), cameraMotionFigures(p)},
             {QStringLiteral("performance"), PerformanceReport::full(p.performance())}};
 }
 

@@ -226,10 +226,74 @@ private slots:
         QTest::newRow("edge over other") << p << QJsonObject{{"lowerFrequencyHz", 20}}
                                          << "invalid_processing_parameters";
         QTest::newRow("factor string") << p << QJsonObject{{"amplificationFactor", "7"}} << "invalid_params";
+        const QJsonObject reference{{"x", 0.6}, {"y", 0.1}, {"width", 0.3}, {"height", 0.2}};
+        const auto referenceWith = [reference](const char *key, const QJsonValue &value) {
+            QJsonObject r = reference;
+            r[key] = value;
+            return QJsonObject{{"stabilizationReferenceRegion", r}};
+        };
+        QTest::newRow("camera motion unknown") << p << QJsonObject{{"cameraMotion", "tripod"}} << "invalid_params";
+        QTest::newRow("camera motion number") << p << QJsonObject{{"cameraMotion", 1}} << "invalid_params";
+        QTest::newRow("reference without height")
+            << p << referenceWith("height", QJsonValue::Undefined) << "invalid_params";
+        QTest::newRow("reference as a list")
+            << p << QJsonObject{{"stabilizationReferenceRegion", QJsonArray{0, 0, 1, 1}}} << "invalid_params";
+        QTest::newRow("reference while off")
+            << p << QJsonObject{{"cameraMotion", "off"}, {"stabilizationReferenceRegion", reference}}
+            << "invalid_params";
+        QTest::newRow("no reference for the whole frame")
+            << p << QJsonObject{{"cameraMotion", "wholeFrame"}, {"stabilizationReferenceRegion", QJsonValue::Null}}
+            << "invalid_params";
+        QTest::newRow("reference tiny") << p << referenceWith("width", 0.0001) << "invalid_processing_parameters";
+        QTest::newRow("reference outside") << p << referenceWith("x", 0.8) << "invalid_processing_parameters";
+        QJsonObject referenceWithBadFactor = referenceWith("x", 0.1);
+        referenceWithBadFactor["amplificationFactor"] = 60;
+        QTest::newRow("reference with a bad factor") << p << referenceWithBadFactor << "invalid_processing_parameters";
         QTest::newRow("destination empty")
             << "diagnostics.setExportDestination" << QJsonObject{{"path", ""}} << "invalid_path";
     }
     void withAVideo() { run(); }
+
+    // What is set is what the snapshot reads back; the last row leaves compensation off for the
+    // spectrum and map below.
+    void cameraMotion_data()
+    {
+        QTest::addColumn<QJsonObject>("params");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QJsonValue>("region");
+        const QJsonObject reference{{"x", 0.6}, {"y", 0.1}, {"width", 0.3}, {"height", 0.2}};
+        const QJsonObject fullFrame{{"x", 0}, {"y", 0}, {"width", 1}, {"height", 1}};
+        const auto shown = [](QJsonObject region) {
+            region["coordinateSpace"] = "normalized_upright_frame";
+            return region;
+        };
+        QTest::newRow("reference region")
+            << QJsonObject{{"cameraMotion", "referenceRegion"}, {"stabilizationReferenceRegion", reference}}
+            << "referenceRegion" << QJsonValue(shown(reference));
+        QTest::newRow("whole frame") << QJsonObject{{"cameraMotion", "wholeFrame"}} << "wholeFrame"
+                                     << QJsonValue(shown(fullFrame));
+        QTest::newRow("the reference region kept")
+            << QJsonObject{{"cameraMotion", "referenceRegion"}} << "referenceRegion" << QJsonValue(shown(reference));
+        QTest::newRow("whole frame as read")
+            << QJsonObject{{"cameraMotion", "wholeFrame"}, {"stabilizationReferenceRegion", fullFrame}} << "wholeFrame"
+            << QJsonValue(shown(fullFrame));
+        QTest::newRow("a region alone") << QJsonObject{{"stabilizationReferenceRegion", fullFrame}} << "referenceRegion"
+                                        << QJsonValue(shown(fullFrame));
+        QTest::newRow("off") << QJsonObject{{"stabilizationReferenceRegion", QJsonValue::Null}} << "off"
+                             << QJsonValue(QJsonValue::Null);
+    }
+    void cameraMotion()
+    {
+        QFETCH(QJsonObject, params);
+        QFETCH(QString, choice);
+        QFETCH(QJsonValue, region);
+        const QJsonObject result = resultOf(m_client->mutate("diagnostics.setProcessingParameters", params));
+        QCOMPARE(result["cameraMotion"], choice);
+        QCOMPARE(result["stabilizationReferenceRegion"], region);
+        const QJsonObject settings = snapshot()["settings"].toObject();
+        QCOMPARE(settings["cameraMotion"], choice);
+        QCOMPARE(settings["stabilizationReferenceRegion"], region);
+    }
 
     // The first request only starts the analysis; the figures that follow are those of the
     // analysis of the session's fragment, region and capture rate, made by the window's spectrum.
@@ -397,9 +461,16 @@ private slots:
         m_storeLock.reset();
         QTRY_VERIFY_WITH_TIMEOUT(!snapshot()["preview"]["busy"].toBool(), 60000);
         QCOMPARE(outcome(m_client->mutate("diagnostics.cancelPreview")), "state_conflict");
+        QCOMPARE(outcome(m_client->mutate("diagnostics.setProcessingParameters", {{"cameraMotion", "wholeFrame"}})),
+                 "ok");
         QCOMPARE(outcome(m_client->mutate("diagnostics.startPreview")), "ok");
         QVERIFY(awaitEvent("preview.progress_changed", &cursor));
         QTRY_VERIFY_WITH_TIMEOUT(snapshot()["preview"]["state"] == "ready", 120000);
+        const auto *analysis = m_app->analysis();
+        QVERIFY(analysis->cameraMotionMeasured());
+        QCOMPARE(snapshot()["preview"]["cameraMotion"].toObject(),
+                 QJsonObject({{"rmsPixels", analysis->cameraMotionRmsPixels()},
+                              {"peakPixels", analysis->cameraMotionPeakPixels()}}));
         QCOMPARE(outcome(m_client->mutate("diagnostics.openVideo",
                                           {{"path", ovra::tests::testMediaPath("cfr30_bframes.mp4")}})),
                  "unsaved_result_pending");

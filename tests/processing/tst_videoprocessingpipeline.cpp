@@ -617,6 +617,11 @@ private slots:
         if (!compensated)
             return;
         QVERIFY(result.cameraMotion->peakPixels > 1.0 && result.cameraMotion->peakPixels < 6.0);
+        // About the frame's centre, as an export of the stored result tells it.
+        QCOMPARE(
+            result.cameraMotion->rmsPixels,
+            ovra::motion_core::summarizeCameraMotion(result.analysisResult->cameraTransforms(), scene.frameSize, 1.0)
+                .rmsPixels);
         // Exported beside its stored result, the source is stabilised too: its background stays.
         ProcessingRequest comparison = request;
         comparison.analysisMode = false;

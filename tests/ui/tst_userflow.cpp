@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ControllerTestAccess.h"
+#include "ShakingScene.h"
 #include "TestMedia.h"
 #include "VibratingVideo.h"
 
+#include "motion_core/FrameWarp.h"
 #include "project_data/AnalysisResult.h"
 #include "ui/controllers/AnalysisFragmentController.h"
 #include "ui/controllers/ApplicationController.h"
@@ -390,6 +392,11 @@ private slots:
         QVERIFY(spectrum->selectPeak(0));
         QCOMPARE(settings->lowerFrequencyHz(), 0.9 * peak);
         QCOMPARE(settings->upperFrequencyHz(), 1.1 * peak);
+        // Compensating the camera's motion measures other motion.
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::WholeFrame);
+        QVERIFY(spectrum->stale());
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::Off);
+        QVERIFY(!spectrum->stale());
         // Another region: the spectrum shown no longer describes it, and its peaks are not offered.
         QVERIFY(settings->setRegionOfInterest(0.5, 0.0, 0.5, 1.0));
         QVERIFY(spectrum->stale());
@@ -399,6 +406,49 @@ private slots:
         openAndWait(app, m_input);
         QCOMPARE(app.measurementScale()->origin(), MeasurementScaleController::Origin::None);
         QVERIFY(!app.measurementScale()->hasLine() && !spectrum->measurementScale());
+    }
+
+    // A shaking camera compensated against the whole frame: the result tells how far it moved,
+    // and the source side shows, on request, its frames as the result saw them.
+    void shakingCameraIsCompensated()
+    {
+        ovra::tests::ShakingScene scene;
+        scene.frameCount = 120;
+        const QString path = m_folder.filePath(QStringLiteral("shaking.mkv"));
+        QString error;
+        QVERIFY2(ovra::tests::writeFramesVideo(path, scene.frames(), scene.frameRate, &error), qPrintable(error));
+        ApplicationController app;
+        openAndWait(app, path);
+        QVERIFY(app.videoSession()->setCaptureFrameRate(scene.frameRate));
+        app.processingSettings()->setFrequencyBand(9.0, 13.0);
+        app.processingSettings()->setCameraMotion(
+            ovra::ui::controllers::ProcessingSettingsController::CameraMotion::WholeFrame);
+        auto *analysis = app.analysis();
+        analysis->startAnalysis();
+        QVERIFY2(analysis->busy(), qPrintable(analysis->errorMessage()));
+        QTRY_VERIFY_WITH_TIMEOUT(!analysis->busy(), 120000);
+        QVERIFY2(analysis->ready(), qPrintable(analysis->errorMessage()));
+        ovra::project_data::ProcessingRequest request;
+        QVERIFY(analysis->exportRequest(&request));
+        const std::vector<QTransform> &transforms = request.sourceResult->cameraTransforms();
+        QCOMPARE(transforms.size(), size_t(scene.frameCount));
+        const auto moved = ovra::motion_core::summarizeCameraMotion(transforms, scene.frameSize, 1.0);
+        QVERIFY2(moved.peakPixels > 1.0 && moved.peakPixels < 6.0, qPrintable(QString::number(moved.peakPixels)));
+        QVERIFY(analysis->cameraMotionMeasured());
+        QCOMPARE(analysis->cameraMotionRmsPixels(), moved.rmsPixels);
+        QCOMPARE(analysis->cameraMotionPeakPixels(), moved.peakPixels);
+
+        auto *playback = app.playback();
+        QTRY_VERIFY_WITH_TIMEOUT(playback->stabilizedSourceAvailable() && playback->canNavigate(), 20000);
+        const qint64 frame = 60;
+        QCOMPARE(ControllerTestAccess::navigate(playback, [&] { playback->seekToFraction(frame / 119.0); }), frame);
+        const QImage recorded = playback->currentFrame();
+        QCOMPARE(ControllerTestAccess::navigate(playback, [&] { playback->setSourceStabilized(true); }), frame);
+        QVERIFY(playback->sourceStabilized());
+        QCOMPARE(playback->currentFrame(), ovra::motion_core::warpFrame(recorded, transforms[size_t(frame)]));
+        QVERIFY(ovra::tests::maximumChannelDifference(playback->currentFrame(), recorded) > 16);
+        QCOMPARE(ControllerTestAccess::navigate(playback, [&] { playback->setSourceStabilized(false); }), frame);
+        QCOMPARE(playback->currentFrame(), recorded);
     }
 
     // The line is measured in pixels of the upright picture as it is shown: the rotated file's 7:6
@@ -519,6 +569,10 @@ private slots:
         settings->setFrequencyBand(8.0, 13.0);
         QVERIFY(map->stale());
         settings->setFrequencyBand(8.0, 12.0);
+        QVERIFY(!map->stale());
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::ReferenceRegion);
+        QVERIFY(map->stale());
+        settings->setCameraMotion(ovra::ui::controllers::ProcessingSettingsController::CameraMotion::Off);
         QVERIFY(!map->stale());
         // A map of a picked frequency does not follow the settings' band.
         QVERIFY(map->analyzeAround(10.0));

@@ -328,6 +328,11 @@ private slots:
         QVERIFY(m_analysis.storageBytes() > 0);
         QVERIFY(m_exporter.suggestedFileUrl().fileName().startsWith(
             "cfr25_bframes_analysis_" + m_analysis.resultFinishedAt().toString("yyyy-MM-dd_HH-mm-ss")));
+        // A camera motion choice is a setting of the result like the factor.
+        m_settings.setCameraMotion(ProcessingSettingsController::CameraMotion::WholeFrame);
+        QVERIFY(m_analysis.stale());
+        m_settings.setCameraMotion(ProcessingSettingsController::CameraMotion::Off);
+        QVERIFY(!m_analysis.stale());
         // An unsaved result blocks the next run until it is acknowledged.
         m_settings.setAmplificationFactor(6.0);
         QVERIFY(m_analysis.stale());
@@ -853,12 +858,59 @@ private slots:
         c.settings.setAmplificationFactor(qQNaN());
         c.settings.setRotationSpeedRpm(2e6);
         QVERIFY(!c.settings.setRegionOfInterest(0.2, 0.2, 5.0 / 1920.0, 0.5));
+        QVERIFY(c.settings.setReferenceRegion(0.1, 0.1, 0.3, 0.3));
+        changed.clear();
+        QVERIFY(!c.settings.setReferenceRegion(0.2, 0.2, 5.0 / 1920.0, 0.5));
+        QVERIFY(!c.settings.setReferenceRegion(0.8, 0.2, 0.3, 0.5)); // past the right edge
+        QCOMPARE(c.settings.referenceRegion(), QRectF(0.1, 0.1, 0.3, 0.3));
         QCOMPARE(changed.count(), 0);
         QCOMPARE(c.settings.workerThreadCount(), 0);
         QCOMPARE(c.settings.regionOfInterest(), QRectF(0, 0, 1, 1));
         QVERIFY(c.settings.setRegionOfInterest(0.2, 0.2, 0.5, 0.5));
         QVERIFY(c.settings.regionCustomized());
         QCOMPARE(changed.count(), 1);
+    }
+
+    // The choice and the reference region reach the motion core as its two fields; a reference
+    // region chosen before one is drawn starts away from the amplification region.
+    void cameraMotion_data()
+    {
+        using Choice = ProcessingSettingsController::CameraMotion;
+        QTest::addColumn<Choice>("choice");
+        QTest::addColumn<QRectF>("amplification");
+        QTest::addColumn<QRectF>("drawn");
+        QTest::addColumn<QRectF>("expected");
+        const QRectF full(0, 0, 1, 1);
+        QTest::newRow("off") << Choice::Off << full << QRectF() << QRectF();
+        QTest::newRow("whole frame") << Choice::WholeFrame << full << QRectF(0.5, 0.5, 0.2, 0.2) << full;
+        QTest::newRow("reference drawn") << Choice::ReferenceRegion << full << QRectF(0.6, 0.1, 0.3, 0.2)
+                                         << QRectF(0.6, 0.1, 0.3, 0.2);
+        QTest::newRow("reference not drawn, full frame")
+            << Choice::ReferenceRegion << full << QRectF() << QRectF(0.05, 0.05, 0.25, 0.25);
+        QTest::newRow("reference not drawn, region at the top left")
+            << Choice::ReferenceRegion << QRectF(0.1, 0.2, 0.3, 0.3) << QRectF() << QRectF(0.7, 0.7, 0.25, 0.25);
+        QTest::newRow("reference not drawn, region at the right")
+            << Choice::ReferenceRegion << QRectF(0.6, 0.4, 0.3, 0.3) << QRectF() << QRectF(0.05, 0.05, 0.25, 0.25);
+    }
+
+    void cameraMotion()
+    {
+        QFETCH(ProcessingSettingsController::CameraMotion, choice);
+        QFETCH(QRectF, amplification);
+        QFETCH(QRectF, drawn);
+        QFETCH(QRectF, expected);
+        Controllers c;
+        QVERIFY(c.settings.setRegionOfInterest(amplification.x(), amplification.y(), amplification.width(),
+                                               amplification.height()));
+        if (!drawn.isNull())
+            QVERIFY(c.settings.setReferenceRegion(drawn.x(), drawn.y(), drawn.width(), drawn.height()));
+        c.settings.setCameraMotion(choice);
+        QCOMPARE(c.settings.cameraMotion(), choice);
+        QVERIFY2(c.settings.settingsValid(), qPrintable(c.settings.validationMessage()));
+        ovra::project_data::ProcessingRequest request;
+        QVERIFY(c.settings.buildRequest(&request, nullptr));
+        QCOMPARE(request.settings.cameraMotionCompensationEnabled, !expected.isNull());
+        QCOMPARE(request.settings.stabilizationReferenceRegion, expected);
     }
 
     void rotationBand()
@@ -898,10 +950,15 @@ private slots:
         if (detectedRate)
             c.session.clearCaptureFrameRateOverride();
         const auto values = [&c] {
-            return QVariantList{c.session.captureFrameRate(),     c.session.captureFrameRateManual(),
-                                c.settings.lowerFrequencyHz(),    c.settings.upperFrequencyHz(),
-                                c.settings.amplificationFactor(), c.settings.rotationSpeedRpm(),
-                                c.settings.workerThreadCount(),   c.settings.regionProcessingOptimizationEnabled()};
+            return QVariantList{c.session.captureFrameRate(),
+                                c.session.captureFrameRateManual(),
+                                c.settings.lowerFrequencyHz(),
+                                c.settings.upperFrequencyHz(),
+                                c.settings.amplificationFactor(),
+                                c.settings.rotationSpeedRpm(),
+                                c.settings.workerThreadCount(),
+                                c.settings.regionProcessingOptimizationEnabled(),
+                                QVariant::fromValue(c.settings.cameraMotion())};
         };
         const QVariantList found = values();
         snapshot.take();
@@ -911,6 +968,7 @@ private slots:
         c.settings.setRotationSpeedRpm(1200.0);
         c.settings.setWorkerThreadCount(1);
         c.settings.setRegionProcessingOptimizationEnabled(false);
+        c.settings.setCameraMotion(ProcessingSettingsController::CameraMotion::WholeFrame);
         const QVariantList edited = values();
         for (qsizetype i = 0; i < found.size(); ++i) // a manual rate stays manual
             QVERIFY2(edited.at(i) != found.at(i) || (i == 1 && !detectedRate), qPrintable(QString::number(i)));
@@ -933,6 +991,8 @@ private slots:
         c.settings.setRegionProcessingOptimizationEnabled(false);
         c.settings.useFullFrame();
         QVERIFY(!c.settings.setRegionOfInterest(0.1, 0.1, 0.5, 0.5));
+        c.settings.setCameraMotion(ProcessingSettingsController::CameraMotion::WholeFrame);
+        QVERIFY(!c.settings.setReferenceRegion(0.1, 0.1, 0.5, 0.5));
         QVERIFY(!c.settings.applyRotationBand(1, 10.0));
         QVERIFY(!c.settings.applyBandAround(10.0, 10.0));
         QCOMPARE(changed.count(), 0);
@@ -963,6 +1023,8 @@ private slots:
         c.settings.setWorkerThreadCount(1);
         c.settings.setRegionProcessingOptimizationEnabled(false);
         QVERIFY(c.settings.setRegionOfInterest(0.1, 0.1, 0.5, 0.5));
+        QVERIFY(c.settings.setReferenceRegion(0.6, 0.6, 0.3, 0.3));
+        c.settings.setCameraMotion(ProcessingSettingsController::CameraMotion::ReferenceRegion);
         QSignalSpy changed(&c.settings, &ProcessingSettingsController::settingsChanged);
         int signalsAtSourceChange = -1; // the settings controller reacts first, being connected first
         connect(&c.session, &VideoSessionController::sourceChanged, this,
@@ -976,6 +1038,8 @@ private slots:
         QCOMPARE(c.settings.workerThreadCount(), 0);
         QVERIFY(c.settings.regionProcessingOptimizationEnabled());
         QVERIFY(!c.settings.regionCustomized());
+        QCOMPARE(c.settings.cameraMotion(), ProcessingSettingsController::CameraMotion::Off);
+        QVERIFY(c.settings.referenceRegion().isNull());
         QCOMPARE(c.fragment.endFrameExclusive(), 500);
     }
 };

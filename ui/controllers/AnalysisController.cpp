@@ -145,6 +145,7 @@ void AnalysisController::handleFinished(const project_data::ProcessingResult &re
             if (m_playback->configureResult(result.analysisResult, m_requestedStartFrame, m_requestedEndFrame)) {
                 m_result = result.analysisResult;
                 m_resultRequest = m_pendingRequest;
+                m_cameraMotion = result.cameraMotion;
                 m_startFrame = m_requestedStartFrame;
                 m_endFrameExclusive = m_requestedEndFrame;
                 m_unsavedFlag = true;
@@ -206,6 +207,7 @@ void AnalysisController::resetResult()
 {
     m_result.reset();
     m_resultRequest = project_data::ProcessingRequest();
+    m_cameraMotion.reset();
     m_unsavedFlag = m_ready = m_stale = false;
     m_resultRevision = 0;
     m_startFrame = m_endFrameExclusive = m_durationUs = 0;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 class ControllerTestAccess;
 
@@ -39,6 +40,9 @@ class AnalysisController : public ovra::ui::controllers::JobController
     Q_PROPERTY(qint64 startFrame READ startFrame NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 endFrameExclusive READ endFrameExclusive NOTIFY stateChanged FINAL)
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY stateChanged FINAL)
+    Q_PROPERTY(bool cameraMotionMeasured READ cameraMotionMeasured NOTIFY stateChanged FINAL)
+    Q_PROPERTY(double cameraMotionRmsPixels READ cameraMotionRmsPixels NOTIFY stateChanged FINAL)
+    Q_PROPERTY(double cameraMotionPeakPixels READ cameraMotionPeakPixels NOTIFY stateChanged FINAL)
 
 public:
     AnalysisController(VideoSessionController *videoSession, MediaRuntimeController *mediaRuntime,
@@ -70,6 +74,10 @@ public:
     qint64 durationUs() const { return m_durationUs; }
     quint64 settingsRevision() const { return m_settingsRevision; }
     quint64 resultRevision() const { return m_resultRevision; }
+    // How far the camera moved in the result's fragment, when the result compensated it.
+    bool cameraMotionMeasured() const { return m_cameraMotion.has_value(); }
+    double cameraMotionRmsPixels() const { return m_cameraMotion ? m_cameraMotion->rmsPixels : 0.0; }
+    double cameraMotionPeakPixels() const { return m_cameraMotion ? m_cameraMotion->peakPixels : 0.0; }
 
     Q_INVOKABLE void acknowledgeDiscard();
     Q_INVOKABLE void discardResult();
@@ -103,6 +111,7 @@ private:
     std::shared_ptr<project_data::AnalysisResult> m_result;
     project_data::ProcessingRequest m_pendingRequest;
     project_data::ProcessingRequest m_resultRequest;
+    std::optional<motion_core::CameraMotionSummary> m_cameraMotion;
     bool m_unsavedFlag = false;
     project_data::ProcessingPerformance m_performance;
     quint64 m_settingsRevision = 1;

@@ -19,7 +19,8 @@ void AnalysisSettingsSnapshot::take()
     m_values = Values{m_videoSession->captureFrameRate(), m_videoSession->captureFrameRateManual(),
                       m_settings->lowerFrequencyHz(),     m_settings->upperFrequencyHz(),
                       m_settings->amplificationFactor(),  m_settings->rotationSpeedRpm(),
-                      m_settings->workerThreadCount(),    m_settings->regionProcessingOptimizationEnabled()};
+                      m_settings->workerThreadCount(),    m_settings->regionProcessingOptimizationEnabled(),
+                      m_settings->cameraMotion()};
 }
 
 void AnalysisSettingsSnapshot::keep()
@@ -43,6 +44,7 @@ void AnalysisSettingsSnapshot::restore()
     m_settings->setRotationSpeedRpm(values.rotationSpeedRpm);
     m_settings->setWorkerThreadCount(values.workerThreadCount);
     m_settings->setRegionProcessingOptimizationEnabled(values.regionProcessingOptimizationEnabled);
+    m_settings->setCameraMotion(values.cameraMotion);
 }
 
 } // namespace ovra::ui::controllers

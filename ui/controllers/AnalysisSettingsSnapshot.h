@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ui/controllers/ProcessingSettingsController.h"
+
 #include <QObject>
 #include <QtQmlIntegration/qqmlintegration.h>
 
@@ -8,7 +10,6 @@
 
 namespace ovra::ui::controllers {
 
-class ProcessingSettingsController;
 class VideoSessionController;
 
 // The analysis settings as the processing dialog found them, which it edits live: closing it
@@ -39,6 +40,7 @@ private:
         double rotationSpeedRpm;
         int workerThreadCount;
         bool regionProcessingOptimizationEnabled;
+        ProcessingSettingsController::CameraMotion cameraMotion;
     };
 
     VideoSessionController *m_videoSession = nullptr;

@@ -124,6 +124,7 @@ void PlaybackController::clearShownFrame()
 void PlaybackController::clearResultState()
 {
     m_resultAvailable = false;
+    m_sourceStabilized = false; // the worker forgets it with the result
     m_resultErrorMessage.clear();
     const bool hadResultFrame = m_hasResultFrame || !m_resultFrame.isNull();
     m_resultFrame = QImage();
@@ -345,6 +346,20 @@ bool PlaybackController::configureResult(const std::shared_ptr<project_data::Ana
     return true;
 }
 
+bool PlaybackController::stabilizedSourceAvailable() const
+{
+    return m_resultAvailable && m_pairing && !m_pairing->result->cameraTransforms().empty();
+}
+
+void PlaybackController::setSourceStabilized(bool stabilized)
+{
+    if (stabilized == m_sourceStabilized || (stabilized && !stabilizedSourceAvailable()))
+        return;
+    m_sourceStabilized = stabilized;
+    emit resultStateChanged();
+    m_worker.post([stabilized](PlaybackWorker *worker) { worker->setSourceStabilized(stabilized); });
+}
+
 void PlaybackController::clearResult()
 {
     if (!m_loadedSourcePath.isEmpty()) {
@@ -430,6 +445,7 @@ void PlaybackController::handleResultConfiguration(qulonglong runNumber, bool av
     m_resultAvailable = available;
     m_resultErrorMessage = message;
     if (!available) {
+        m_sourceStabilized = false;
         const bool hadResultFrame = m_hasResultFrame || !m_resultFrame.isNull();
         m_resultFrame = QImage();
         m_hasResultFrame = false;

@@ -51,6 +51,8 @@ class PlaybackController : public QObject
     Q_PROPERTY(qint64 frameCount READ frameCount NOTIFY timelineChanged FINAL)
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged FINAL)
     Q_PROPERTY(QString resultErrorMessage READ resultErrorMessage NOTIFY resultStateChanged FINAL)
+    Q_PROPERTY(bool stabilizedSourceAvailable READ stabilizedSourceAvailable NOTIFY resultStateChanged FINAL)
+    Q_PROPERTY(bool sourceStabilized READ sourceStabilized WRITE setSourceStabilized NOTIFY resultStateChanged FINAL)
 
 public:
     PlaybackController(controllers::VideoSessionController *session, controllers::AnalysisFragmentController *fragment,
@@ -95,6 +97,9 @@ public:
     qint64 frameCount() const { return m_frameCount; }
     QString errorMessage() const { return m_errorMessage; }
     QString resultErrorMessage() const { return m_resultErrorMessage; }
+    // The result compensated the camera's motion: the source can be shown as the result saw it.
+    bool stabilizedSourceAvailable() const;
+    bool sourceStabilized() const { return m_sourceStabilized; }
     QImage currentFrame() const { return m_currentFrame; }
     QImage currentResultFrame() const { return m_resultFrame; }
 
@@ -106,6 +111,8 @@ public:
     Q_INVOKABLE void stepForward();
     Q_INVOKABLE void stepBackward();
     Q_INVOKABLE void retry();
+    // Shows the source frames of the result's fragment stabilised, so that both sides line up.
+    Q_INVOKABLE void setSourceStabilized(bool stabilized);
 
     // For the analysis and export controllers.
     bool configureResult(const std::shared_ptr<project_data::AnalysisResult> &result, qint64 startFrame,
@@ -183,6 +190,7 @@ private:
     bool m_analysisRunning = false;
     bool m_exportActive = false;
     bool m_hasFrame = false;
+    bool m_sourceStabilized = false;
     double m_playbackSpeed = 1.0;
 };
 

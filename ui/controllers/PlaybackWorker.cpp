@@ -2,6 +2,8 @@
 #include "ui/controllers/PlaybackWorker.h"
 
 #include "media/libav/LibavVideoSource.h"
+#include "motion_core/FrameWarp.h"
+#include "motion_core/MotionSettings.h"
 #include "project_data/AnalysisResult.h"
 #include "project_data/AnalysisResultSource.h"
 
@@ -24,6 +26,7 @@ QString orDefault(const QString &message, const QString &fallback)
 PlaybackWorker::PlaybackWorker(QObject *parent)
     : QObject(parent)
 {
+    m_warpPool.setThreadCount(motion_core::maximumWorkerThreadCount());
 }
 
 PlaybackWorker::~PlaybackWorker() = default;
@@ -51,7 +54,7 @@ bool PlaybackWorker::cancelled() const
 void PlaybackWorker::closeAll()
 {
     stopPlaying();
-    m_resultSource.reset();
+    forgetResult();
     m_source.reset();
     m_metadata = media::VideoMetadata();
     m_currentFrameIndex = -1;
@@ -223,7 +226,7 @@ bool PlaybackWorker::readPair(bool convert)
         return false;
     m_currentFrameIndex = frame.frameIndex;
     if (convert)
-        emit framePairDecoded(m_runNumber, frame.image, resultImage, frame.frameIndex,
+        emit framePairDecoded(m_runNumber, shownSource(frame.frameIndex, frame.image), resultImage, frame.frameIndex,
                               frame.presentationTimeUs < 1 ? 0 : frame.presentationTimeUs);
     return true;
 }
@@ -253,10 +256,34 @@ bool PlaybackWorker::readResult(qint64 frameIndex, bool convert, QImage *image)
     return true;
 }
 
+QImage PlaybackWorker::shownSource(qint64 frameIndex, const QImage &image)
+{
+    const qint64 local = frameIndex - m_resultStart;
+    if (!m_sourceStabilized || local < 0 || local >= qint64(m_cameraTransforms.size()))
+        return image;
+    QImage warped;
+    motion_core::warpFrame(m_warpPool, image, m_cameraTransforms[size_t(local)], &warped);
+    return warped;
+}
+
+void PlaybackWorker::setSourceStabilized(bool stabilized)
+{
+    m_sourceStabilized = stabilized;
+    if (m_source && !m_playing && m_currentFrameIndex >= 0)
+        seekAndShow(m_currentFrameIndex);
+}
+
+void PlaybackWorker::forgetResult()
+{
+    m_resultSource.reset();
+    m_cameraTransforms.clear();
+    m_sourceStabilized = false;
+}
+
 void PlaybackWorker::failResult(const QString &message)
 {
     stopPlaying();
-    m_resultSource.reset();
+    forgetResult();
     emit resultConfigurationChanged(m_runNumber, false, message);
 }
 
@@ -266,7 +293,7 @@ void PlaybackWorker::configureResult(quint64 runNumber,
 {
     m_runNumber = runNumber;
     stopPlaying();
-    m_resultSource.reset();
+    forgetResult();
     if (!m_source || !result || startFrame < 0 || startFrame >= endFrameExclusive
         || endFrameExclusive > m_metadata.frameCount || result->firstFrameIndex() != startFrame
         || result->frameCount() != endFrameExclusive - startFrame) {
@@ -290,6 +317,7 @@ void PlaybackWorker::configureResult(quint64 runNumber,
         return;
     }
     m_resultSource = std::move(source);
+    m_cameraTransforms = result->cameraTransforms();
     m_resultStart = startFrame;
     m_resultEnd = endFrameExclusive;
     m_lastResultIndex = -1;
@@ -302,7 +330,7 @@ void PlaybackWorker::clearResult(quint64 runNumber)
 {
     m_runNumber = runNumber;
     stopPlaying();
-    m_resultSource.reset();
+    forgetResult();
     emit resultConfigurationChanged(m_runNumber, false, QString());
 }
 

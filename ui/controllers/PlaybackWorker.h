@@ -2,13 +2,16 @@
 #pragma once
 
 #include "media/IVideoSource.h"
+#include "motion_core/MotionWorkerPool.h"
 
 #include <QImage>
 #include <QObject>
 #include <QString>
+#include <QTransform>
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class QTimer;
 
@@ -40,6 +43,9 @@ public:
     void configureResult(quint64 runNumber, const std::shared_ptr<const project_data::AnalysisResult> &result,
                          qint64 startFrame, qint64 endFrameExclusive);
     void clearResult(quint64 runNumber);
+    // A mode rather than a request: source frames of the result's fragment are shown warped as
+    // the result saw them, from now on and, when it is still, at once for the frame shown.
+    void setSourceStabilized(bool stabilized);
     void close(quint64 runNumber);
     // The only direct call, from any thread: stops the running playback loop at the next frame.
     void requestInterrupt() { m_interrupt.store(true); }
@@ -72,6 +78,8 @@ private:
     bool seekAndShow(qint64 frameIndex);
     void reachEnd();
     void failResult(const QString &message);
+    void forgetResult();
+    QImage shownSource(qint64 frameIndex, const QImage &image);
 
     std::unique_ptr<media::IVideoSource> m_source;
     std::unique_ptr<media::IVideoSource> m_resultSource;
@@ -83,6 +91,10 @@ private:
     qint64 m_resultStart = 0;
     qint64 m_resultEnd = 0;
     qint64 m_lastResultIndex = -1;
+    std::vector<QTransform> m_cameraTransforms; // of the result's frames; empty without compensation
+    bool m_sourceStabilized = false;
+    // A full HD warp takes a thread some 20 ms: shown frames share it out like the motion core.
+    motion_core::MotionWorkerPool m_warpPool;
     qint64 m_playbackEnd = 0;
     double m_framesPerSecond = 0.0;
     double m_carry = 0.0;

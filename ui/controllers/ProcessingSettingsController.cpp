@@ -44,6 +44,11 @@ motion_core::MotionSettings ProcessingSettingsController::settings() const
     settings.workerThreadCount = m_workerThreadCount;
     settings.regionProcessingOptimizationEnabled = m_regionProcessingOptimizationEnabled;
     settings.regionOfInterest = m_regionOfInterest;
+    settings.cameraMotionCompensationEnabled = m_cameraMotion != CameraMotion::Off;
+    if (m_cameraMotion == CameraMotion::WholeFrame)
+        settings.stabilizationReferenceRegion = QRectF(0.0, 0.0, 1.0, 1.0);
+    else if (m_cameraMotion == CameraMotion::ReferenceRegion)
+        settings.stabilizationReferenceRegion = m_referenceRegion;
     return settings;
 }
 
@@ -288,6 +293,56 @@ void ProcessingSettingsController::useFullFrame()
     notifyIfChanged();
 }
 
+std::optional<QRectF> ProcessingSettingsController::stabilizationReferenceRegion() const
+{
+    const motion_core::MotionSettings current = settings();
+    if (!current.cameraMotionCompensationEnabled)
+        return std::nullopt;
+    return current.stabilizationReferenceRegion;
+}
+
+bool ProcessingSettingsController::referenceRegionAcceptable(const QRectF &region) const
+{
+    motion_core::MotionSettings candidate;
+    candidate.regionOfInterest = region;
+    return motion_core::regionLargeEnough(candidate, m_session->metadata().frameSize);
+}
+
+void ProcessingSettingsController::setCameraMotion(CameraMotion cameraMotion)
+{
+    if (m_editingLocked || cameraMotion == m_cameraMotion)
+        return;
+    if (cameraMotion == CameraMotion::ReferenceRegion && m_referenceRegion.isNull())
+        m_referenceRegion = defaultReferenceRegion();
+    m_cameraMotion = cameraMotion;
+    notifyIfChanged();
+}
+
+bool ProcessingSettingsController::setReferenceRegion(double x, double y, double width, double height)
+{
+    const QRectF region(x, y, width, height);
+    if (m_editingLocked || !referenceRegionAcceptable(region))
+        return false;
+    if (region == m_referenceRegion)
+        return true;
+    m_referenceRegion = region;
+    notifyIfChanged();
+    return true;
+}
+
+// A quarter of the frame in the corner farthest from the amplification region, where the
+// background is likelier than the machine.
+QRectF ProcessingSettingsController::defaultReferenceRegion() const
+{
+    const double width = std::max(0.25, minimumRegionWidth());
+    const double height = std::max(0.25, minimumRegionHeight());
+    const double margin = 0.05;
+    const QPointF centre = m_regionOfInterest.center();
+    const double x = centre.x() >= 0.5 ? margin : 1.0 - margin - width;
+    const double y = centre.y() >= 0.5 ? margin : 1.0 - margin - height;
+    return {std::clamp(x, 0.0, 1.0 - width), std::clamp(y, 0.0, 1.0 - height), width, height};
+}
+
 void ProcessingSettingsController::resetToDefaults()
 {
     if (m_editingLocked)
@@ -305,6 +360,8 @@ void ProcessingSettingsController::restoreDefaults()
     m_workerThreadCount = 0;
     m_regionProcessingOptimizationEnabled = true;
     m_regionOfInterest = QRectF(0.0, 0.0, 1.0, 1.0);
+    m_cameraMotion = CameraMotion::Off;
+    m_referenceRegion = QRectF();
 }
 
 void ProcessingSettingsController::handleSourceChanged()
@@ -343,7 +400,8 @@ QByteArray ProcessingSettingsController::fingerprint() const
            << m.captureFrameRateManual << m.slowMotionPlaybackIntent << m.variableFrameRate << m.uniformStartFrame
            << m_fragment->startFrame() << m_fragment->endFrameExclusive() << m_fragment->physicalTimingAvailable()
            << m_rotationSpeedRpm << m_lowerFrequencyHz << m_upperFrequencyHz << m_amplificationFactor
-           << m_workerThreadCount << m_regionProcessingOptimizationEnabled << m_regionOfInterest;
+           << m_workerThreadCount << m_regionProcessingOptimizationEnabled << m_regionOfInterest << int(m_cameraMotion)
+           << m_referenceRegion;
     return bytes;
 }
 

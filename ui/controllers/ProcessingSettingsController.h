@@ -11,6 +11,8 @@
 #include <QVariantMap>
 #include <QtQmlIntegration/qqmlintegration.h>
 
+#include <optional>
+
 namespace ovra::project_data {
 struct ProcessingRequest;
 }
@@ -55,6 +57,8 @@ class ProcessingSettingsController : public QObject
     Q_PROPERTY(double minimumRegionWidth READ minimumRegionWidth NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double minimumRegionHeight READ minimumRegionHeight NOTIFY settingsChanged FINAL)
     Q_PROPERTY(QRectF regionOfInterest READ regionOfInterest NOTIFY settingsChanged FINAL)
+    Q_PROPERTY(CameraMotion cameraMotion READ cameraMotion WRITE setCameraMotion NOTIFY settingsChanged FINAL)
+    Q_PROPERTY(QRectF referenceRegion READ referenceRegion NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double rotationSpeedRpm READ rotationSpeedRpm WRITE setRotationSpeedRpm NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double harmonic1FrequencyHz READ harmonic1FrequencyHz NOTIFY settingsChanged FINAL)
     Q_PROPERTY(double harmonic2FrequencyHz READ harmonic2FrequencyHz NOTIFY settingsChanged FINAL)
@@ -81,6 +85,15 @@ public:
     };
     Q_ENUM(State)
     State state() const;
+
+    // How the camera's own motion is taken out before the motion is measured: not at all, from
+    // the whole frame, or from a reference region that stands still in the world.
+    enum class CameraMotion {
+        Off,
+        WholeFrame,
+        ReferenceRegion
+    };
+    Q_ENUM(CameraMotion)
 
     bool available() const;
     bool frequencyEditingAvailable() const;
@@ -111,6 +124,13 @@ public:
     double minimumRegionWidth() const;
     double minimumRegionHeight() const;
     QRectF regionOfInterest() const { return m_regionOfInterest; }
+    CameraMotion cameraMotion() const { return m_cameraMotion; }
+    // Null until the reference region is first chosen for the video.
+    QRectF referenceRegion() const { return m_referenceRegion; }
+    // The region camera motion is compensated against (the whole frame: 0, 0, 1, 1); none when off.
+    std::optional<QRectF> stabilizationReferenceRegion() const;
+    // The reference region obeys the amplification region's size rule.
+    bool referenceRegionAcceptable(const QRectF &region) const;
     double rotationSpeedRpm() const { return m_rotationSpeedRpm; }
     double harmonic1FrequencyHz() const { return motion_core::harmonicFrequencyHz(settings(), 1); }
     double harmonic2FrequencyHz() const { return motion_core::harmonicFrequencyHz(settings(), 2); }
@@ -142,6 +162,10 @@ public:
     Q_INVOKABLE void setRegionProcessingOptimizationEnabled(bool enabled);
     Q_INVOKABLE bool setRegionOfInterest(double x, double y, double width, double height);
     Q_INVOKABLE void useFullFrame();
+    // Choosing the reference region before one exists places a default one, so that the user
+    // sees it at once and moves it onto something that stands still.
+    Q_INVOKABLE void setCameraMotion(CameraMotion cameraMotion);
+    Q_INVOKABLE bool setReferenceRegion(double x, double y, double width, double height);
     Q_INVOKABLE void resetToDefaults();
 
     void setEditingLocked(bool locked) { m_editingLocked = locked; }
@@ -159,6 +183,7 @@ private:
     void notifyIfChanged();
     QByteArray fingerprint() const;
     void handleSourceChanged();
+    QRectF defaultReferenceRegion() const;
 
     bool m_editingLocked = false;
     VideoSessionController *m_session = nullptr;
@@ -171,6 +196,8 @@ private:
     qint32 m_workerThreadCount = 0;
     bool m_regionProcessingOptimizationEnabled = true;
     QRectF m_regionOfInterest = QRectF(0.0, 0.0, 1.0, 1.0);
+    CameraMotion m_cameraMotion = CameraMotion::Off;
+    QRectF m_referenceRegion;
     QByteArray m_fingerprint;
 };
 

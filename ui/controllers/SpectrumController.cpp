@@ -134,6 +134,7 @@ processing::MotionSpectrumRequest SpectrumController::currentRequest(double reso
     request.startFrame = settings.startFrame;
     request.endFrameExclusive = settings.endFrameExclusive;
     request.regionOfInterest = settings.regionOfInterest;
+    request.stabilizationReferenceRegion = m_settingsController->stabilizationReferenceRegion();
     request.resolutionHz = resolutionHz;
     return request;
 }

@@ -125,6 +125,7 @@ processing::VibrationMapRequest VibrationMapController::requestAround(std::optio
     request.startFrame = settings.startFrame;
     request.endFrameExclusive = settings.endFrameExclusive;
     request.regionOfInterest = settings.regionOfInterest;
+    request.stabilizationReferenceRegion = m_settingsController->stabilizationReferenceRegion();
     request.lowerFrequencyHz = settings.lowerFrequencyHz;
     request.upperFrequencyHz = settings.upperFrequencyHz;
     if (frequencyHz

@@ -28,6 +28,7 @@ TestCase {
     }
     function init() {
         settings.useFullFrame()
+        settings.setCameraMotion(ProcessingSettingsController.Off)
         session.setCaptureFrameRate(240)
     }
 
@@ -192,6 +193,41 @@ TestCase {
         compareRegion(quarter)
         compare(cancelled.count, 1)
         compare(finished.count, 0)
+    }
+
+    Component {
+        id: sourceViewport
+        SourceViewport {
+            width: 400
+            height: 400
+        }
+    }
+    // Both regions in the same place over the source: only the one being edited follows the
+    // pointer and the keys.
+    function test_editsOneRegionOfTwo_data() {
+        return [
+            { tag: "the reference region", reference: true },
+            { tag: "the amplification region", reference: false }
+        ]
+    }
+    function test_editsOneRegionOfTwo(data) {
+        verify(settings.setRegionOfInterest(quarter.x, quarter.y, quarter.width, quarter.height))
+        verify(settings.setReferenceRegion(quarter.x, quarter.y, quarter.width, quarter.height))
+        settings.setCameraMotion(ProcessingSettingsController.ReferenceRegion)
+        const viewport = createTemporaryObject(sourceViewport, testCase, {
+            applicationController: app, interactionAllowed: true, referenceEditing: data.reference,
+            regionEditing: true })
+        const editor = findChild(viewport, data.reference ? "referenceRegionEditor" : "amplificationRegionEditor")
+        tryVerify(function () { return editor.interactionAvailable })
+        const painted = editor.paintedRect
+        const centre = { x: painted.x + 0.375 * painted.width, y: painted.y + 0.375 * painted.height }
+        drag(editor, centre, { x: centre.x + 0.1 * painted.width, y: centre.y })
+        keyClick(Qt.Key_Down)
+        const edited = data.reference ? settings.referenceRegion : settings.regionOfInterest
+        const kept = data.reference ? settings.regionOfInterest : settings.referenceRegion
+        fuzzyCompare(edited.x, 0.35, 1 / painted.width) // the pointer moves by whole pixels
+        fuzzyCompare(edited.y, 0.25 + 1 / session.frameHeight, 1e-9)
+        compare(kept, Qt.rect(quarter.x, quarter.y, quarter.width, quarter.height))
     }
 
     Component {

@@ -15,6 +15,7 @@ Item {
     required property bool operationBusy
     readonly property PlaybackController playback: applicationController.playback
     property bool regionEditing: false
+    property bool referenceEditing: false
     property bool regionEditPending: false
     readonly property bool interactionAllowed: !operationBusy && !regionEditing && !regionEditPending
     signal openRequested()
@@ -41,7 +42,9 @@ Item {
             map.analyze()
     }
 
-    function requestRegionEditing() {
+    // reference: the camera motion's reference region rather than the amplification region.
+    function requestRegionEditing(reference) {
+        referenceEditing = reference
         if (playback.playing || playback.playPending) {
             regionEditPending = true
             playback.pause()
@@ -95,10 +98,11 @@ Item {
                     applicationController: root.applicationController
                     interactionAllowed: !root.operationBusy
                     regionEditing: root.regionEditing
+                    referenceEditing: root.referenceEditing
                     onOpenRequested: root.openRequested()
                     onFileDropped: function (fileUrl) { root.fileDropped(fileUrl) }
                     onParametersRequested: parametersDialog.open()
-                    onRegionEditingRequested: root.requestRegionEditing()
+                    onRegionEditingRequested: function (reference) { root.requestRegionEditing(reference) }
                     onRegionEditingFinished: root.regionEditing = false
                     onRegionEditingCancelled: root.regionEditing = false
                     onSpotSpectrumRequested: spotSpectrumDialog.open()
@@ -129,6 +133,7 @@ Item {
         id: processingDialog
         applicationController: root.applicationController
         onAnalysisRequested: root.analysisRequested()
+        onReferenceEditingRequested: root.requestRegionEditing(true)
         onVibrationMapRequested: function (frequencyHz) { root.showVibrationMap(frequencyHz) }
     }
     AppDialog {

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -17,6 +18,7 @@ AppDialog {
     readonly property ExportController exporter: applicationController.exporter
     signal analysisRequested()
     signal vibrationMapRequested(real frequencyHz)
+    signal referenceEditingRequested()
 
     title: qsTr("Analysis settings")
     width: Math.min(760, Overlay.overlay ? Overlay.overlay.width - 32 : 760)
@@ -26,9 +28,24 @@ AppDialog {
         return Format.number(rate, Math.abs(rate - Math.round(rate)) < 1e-9 ? 0 : 3)
     }
 
+    function cameraMotionText(choice) {
+        return choice === ProcessingSettingsController.WholeFrame ? qsTr("Whole frame")
+             : choice === ProcessingSettingsController.ReferenceRegion ? qsTr("Reference region")
+             : qsTr("Off")
+    }
+    // Leaves the dialog with the settings as edited, for what the user goes on to do outside it.
+    function closeKeepingSettings(then) {
+        focusSink.forceActiveFocus()
+        Qt.callLater(function () { // qmllint disable type
+            root.applicationController.settingsSnapshot.keep()
+            root.close()
+            then()
+        })
+    }
+
     onAboutToShow: {
         root.applicationController.settingsSnapshot.take()
-        for (const card of [rateCard, bandCard, amplificationCard, resourcesCard, regionCard])
+        for (const card of [rateCard, bandCard, amplificationCard, resourcesCard, regionCard, cameraCard])
             card.expanded = false
         motionPanel.spectrumShown = false
     }
@@ -92,12 +109,7 @@ AppDialog {
                     amplificationShown: false
                     // The map is drawn over the source video: the settings edited here stay.
                     onVibrationMapRequested: function (frequencyHz) {
-                        focusSink.forceActiveFocus()
-                        Qt.callLater(function () { // qmllint disable type
-                            root.applicationController.settingsSnapshot.keep()
-                            root.close()
-                            root.vibrationMapRequested(frequencyHz)
-                        })
+                        root.closeKeepingSettings(function () { root.vibrationMapRequested(frequencyHz) })
                     }
                 }
                 AppButton {
@@ -166,12 +178,44 @@ AppDialog {
                     font.pixelSize: Theme.noteFontSize
                     wrapMode: Text.WordWrap
                 }
+            }
+            InspectorCard {
+                id: cameraCard
+                width: parent.width
+                collapsible: true
+                title: qsTr("Camera motion")
+                summary: root.cameraMotionText(root.settings.cameraMotion)
+                Row {
+                    spacing: Theme.itemSpacing
+                    Repeater {
+                        model: [ProcessingSettingsController.Off, ProcessingSettingsController.WholeFrame,
+                                ProcessingSettingsController.ReferenceRegion]
+                        RadioButton {
+                            required property int modelData
+                            objectName: "cameraMotion" + modelData
+                            text: root.cameraMotionText(modelData)
+                            enabled: root.settings.available
+                            checked: root.settings.cameraMotion === modelData
+                            palette.windowText: Theme.textPrimary
+                            onToggled: root.settings.setCameraMotion(modelData)
+                        }
+                    }
+                }
                 Text {
                     width: parent.width
-                    text: qsTr("Stationary background — not implemented yet")
-                    color: Theme.textMuted
+                    text: root.settings.cameraMotion === ProcessingSettingsController.WholeFrame
+                          ? qsTr("The camera's shake, measured over the whole frame, is taken out before amplification.")
+                          : root.settings.cameraMotion === ProcessingSettingsController.ReferenceRegion
+                          ? qsTr("The camera's shake, measured in the reference region, is taken out before amplification.")
+                          : qsTr("Frames are used as recorded, for a camera that stands firm.")
+                    color: Theme.textSecondary
                     font.pixelSize: Theme.noteFontSize
                     wrapMode: Text.WordWrap
+                }
+                AppButton {
+                    visible: root.settings.cameraMotion === ProcessingSettingsController.ReferenceRegion
+                    text: qsTr("Edit reference region…")
+                    onClicked: root.closeKeepingSettings(function () { root.referenceEditingRequested() })
                 }
             }
         }

@@ -6,9 +6,10 @@ import OvraMotion.Ui
 import "RegionGeometry.js" as Geometry
 import "RegionGesture.js" as Gesture
 
-// Draws the amplification region over the source frame and, while editing, lets the user draw,
-// move and resize it with the pointer or the keyboard. The region lives in the settings
-// controller; this item only keeps the running gesture and its draft.
+// Draws the amplification region, or with reference set the camera motion's reference region,
+// over the source frame and, while editing, lets the user draw, move and resize it with the
+// pointer or the keyboard. The region lives in the settings controller; this item only keeps the
+// running gesture and its draft.
 Item {
     id: root
 
@@ -17,17 +18,22 @@ Item {
     required property VideoSessionController videoSession
     required property rect paintedRect
     property bool editing: false
+    property bool reference: false
+    // Both regions shown at once are told apart by their labels, not only by their colours.
+    property bool labelAlwaysShown: false
     signal editingFinished()
     signal editingCancelled()
 
     readonly property bool interactionAvailable: editing && paintedRect.width > 0 && paintedRect.height > 0
         && videoSession.ready && playback.ready && !playback.busy && !playback.playing
         && !playback.playPending && !playback.pausePending
-    readonly property bool customized: processingSettings.regionCustomized
+    readonly property bool customized: reference ? processingSettings.referenceRegion.width > 0
+                                                 : processingSettings.regionCustomized
     readonly property var storedRegion: {
-        const r = processingSettings.regionOfInterest
+        const r = reference ? processingSettings.referenceRegion : processingSettings.regionOfInterest
         return { x: r.x, y: r.y, width: r.width, height: r.height }
     }
+    readonly property color color: reference ? Theme.referenceRegion : Theme.roi
     property var gesture: null
     readonly property bool gestureRunning: gesture !== null
     readonly property bool drawing: gestureRunning && gesture.kind === "draw"
@@ -48,12 +54,16 @@ Item {
         cancelGesture()
         editingFinished()
     }
+    function store(region) {
+        return reference ? processingSettings.setReferenceRegion(region.x, region.y, region.width, region.height)
+                         : processingSettings.setRegionOfInterest(region.x, region.y, region.width, region.height)
+    }
     function commitRegion(region) {
         if (Geometry.tooSmall(region, processingSettings.minimumRegionWidth, processingSettings.minimumRegionHeight)) {
             message = qsTr("The region is too small.")
             return false
         }
-        if (!processingSettings.setRegionOfInterest(region.x, region.y, region.width, region.height)) {
+        if (!store(region)) {
             message = qsTr("The region is invalid.")
             return false
         }
@@ -107,17 +117,18 @@ Item {
         width: root.shownPixels.width
         height: root.shownPixels.height
         color: "transparent"
-        border.color: Theme.roi
+        border.color: root.color
         border.width: root.editing ? 2 : 1
         opacity: root.editing ? 1.0 : 0.8
 
         Text {
-            visible: root.editing
-            anchors.left: parent.left
-            anchors.bottom: parent.top
-            anchors.bottomMargin: 2
-            text: qsTr("Amplification region")
-            color: Theme.roi
+            visible: root.editing || root.labelAlwaysShown
+            // Above the outline, or inside it where the frame leaves no room above.
+            y: parent.y >= implicitHeight + 2 ? -implicitHeight - 2 : 2
+            text: root.reference ? qsTr("Reference") : qsTr("Amplification region")
+            color: root.color
+            style: Text.Outline
+            styleColor: Theme.background
             font.pixelSize: Theme.noteFontSize
         }
     }
@@ -137,7 +148,7 @@ Item {
                 anchors.centerIn: parent
                 width: 12
                 height: 12
-                color: Theme.roi
+                color: root.color
                 border.color: Theme.background
             }
         }
@@ -162,7 +173,9 @@ Item {
             font.pixelSize: Theme.noteFontSize
             color: root.message ? Theme.error : Theme.textPrimary
             text: root.message ? root.message
-                : root.drawing ? qsTr("Drag to draw the amplification region.")
+                : root.drawing ? (root.reference ? qsTr("Drag to draw the reference region over something that stands still.")
+                                                 : qsTr("Drag to draw the amplification region."))
+                : root.reference ? qsTr("Editing reference region · Click outside or Enter to finish · Esc to cancel")
                 : qsTr("Editing amplification region · Click outside or Enter to finish · Esc to cancel")
         }
     }
@@ -228,7 +241,7 @@ Item {
             } else {
                 const r = root.editStartRegion
                 if (r)
-                    root.processingSettings.setRegionOfInterest(r.x, r.y, r.width, r.height)
+                    root.store(r)
                 root.editingCancelled()
             }
             event.accepted = true
@@ -246,7 +259,7 @@ Item {
                                    root.processingSettings.minimumRegionWidth,
                                    root.processingSettings.minimumRegionHeight)
                 : Geometry.moved(root.storedRegion, dx, dy)
-            root.processingSettings.setRegionOfInterest(region.x, region.y, region.width, region.height)
+            root.store(region)
             event.accepted = true
         }
     }

@@ -100,6 +100,26 @@ ViewportFrame {
         }
     }
     Rectangle {
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        anchors.margins: Theme.itemSpacing
+        visible: root.playback.hasResultFrame && root.analysis.ready && root.analysis.cameraMotionMeasured
+        width: cameraMotion.implicitWidth + 2 * Theme.groupSpacing
+        height: cameraMotion.implicitHeight + Theme.groupSpacing
+        radius: Theme.radiusSmall
+        color: Theme.scrim
+        Text {
+            id: cameraMotion
+            objectName: "cameraMotionFigures"
+            anchors.centerIn: parent
+            color: Theme.textPrimary
+            font.pixelSize: Theme.noteFontSize
+            text: qsTr("Camera motion: RMS %1 px, peak %2 px")
+                      .arg(Format.number(root.analysis.cameraMotionRmsPixels, 2))
+                      .arg(Format.number(root.analysis.cameraMotionPeakPixels, 2))
+        }
+    }
+    Rectangle {
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.right: parent.right

@@ -85,7 +85,7 @@ Item {
             context.moveTo(p.x1, p.y1)
             context.lineTo(p.x2, p.y2)
             context.stroke()
-            context.strokeStyle = Theme.referenceRegion
+            context.strokeStyle = Theme.scaleLine
             context.lineWidth = root.editing ? 2.5 : 1.5
             context.stroke()
         }
@@ -101,7 +101,7 @@ Item {
             width: root.editing ? 12 : 7
             height: width
             radius: width / 2
-            color: Theme.referenceRegion
+            color: Theme.scaleLine
             border.color: Theme.background
         }
     }
@@ -112,7 +112,7 @@ Item {
                         root.paintedRect.x + root.paintedRect.width - width)
         y: Region.clamp(Math.min(root.shownPixels.y1, root.shownPixels.y2) - height - 6, root.paintedRect.y,
                         root.paintedRect.y + root.paintedRect.height - height)
-        color: Theme.referenceRegion
+        color: Theme.scaleLine
         style: Text.Outline
         styleColor: Theme.background
         font.pixelSize: Theme.noteFontSize

@@ -11,17 +11,21 @@ ViewportFrame {
     required property ApplicationController applicationController
     required property bool interactionAllowed
     property bool regionEditing: false
+    // Which region regionEditing edits: the camera motion's reference region or the amplification one.
+    property bool referenceEditing: false
     property bool scaleEditing: false
     property bool vibrationMapShown: false
     readonly property VibrationMapController vibrationMap: applicationController.vibrationMap
     readonly property VideoSessionController session: applicationController.videoSession
     readonly property PlaybackController playback: applicationController.playback
+    readonly property ProcessingSettingsController settings: applicationController.processingSettings
+    readonly property bool referenceShown: settings.cameraMotion === ProcessingSettingsController.ReferenceRegion
     readonly property bool editingAllowed: interactionAllowed && session.ready && frame.hasFrame && !playback.busy
         && !playback.playPending && !playback.pausePending
     signal openRequested()
     signal fileDropped(url fileUrl)
     signal parametersRequested()
-    signal regionEditingRequested()
+    signal regionEditingRequested(bool reference)
     signal regionEditingFinished()
     signal regionEditingCancelled()
     signal spotSpectrumRequested()
@@ -46,14 +50,38 @@ ViewportFrame {
         },
         IconButton {
             iconSource: "qrc:/ui/icons/roi.svg"
-            toolTipText: root.regionEditing ? qsTr("Finish region editing") : qsTr("Select amplification region")
+            toolTipText: checked ? qsTr("Finish region editing") : qsTr("Select amplification region")
             checkable: false
-            checked: root.regionEditing
-            enabled: root.editingAllowed
+            checked: root.regionEditing && !root.referenceEditing
+            enabled: root.editingAllowed && !(root.regionEditing && root.referenceEditing)
             onClicked: {
                 root.scaleEditing = false
-                root.regionEditing ? root.regionEditingFinished() : root.regionEditingRequested()
+                checked ? root.regionEditingFinished() : root.regionEditingRequested(false)
             }
+        },
+        IconButton {
+            objectName: "referenceRegionButton"
+            visible: root.referenceShown
+            iconSource: "qrc:/ui/icons/reference-region.svg"
+            toolTipText: checked ? qsTr("Finish region editing")
+                                 : qsTr("Select the reference region for camera motion")
+            checkable: false
+            checked: root.regionEditing && root.referenceEditing
+            enabled: root.editingAllowed && !(root.regionEditing && !root.referenceEditing)
+            onClicked: {
+                root.scaleEditing = false
+                checked ? root.regionEditingFinished() : root.regionEditingRequested(true)
+            }
+        },
+        IconButton {
+            objectName: "stabilizedSourceToggle"
+            visible: root.playback.stabilizedSourceAvailable
+                     || root.settings.cameraMotion !== ProcessingSettingsController.Off
+            iconSource: "qrc:/ui/icons/stabilized-source.svg"
+            toolTipText: checked ? qsTr("Show the source as recorded") : qsTr("Show the stabilized source")
+            checked: root.playback.sourceStabilized
+            enabled: root.interactionAllowed && root.playback.stabilizedSourceAvailable
+            onClicked: root.playback.setSourceStabilized(!checked)
         },
         IconButton {
             iconSource: "qrc:/ui/icons/scale.svg"
@@ -70,15 +98,19 @@ ViewportFrame {
             onClicked: root.regionEditingFinished()
         },
         AppButton {
-            visible: root.regionEditing
+            visible: root.regionEditing && !root.referenceEditing
             text: qsTr("Use full frame")
             onClicked: {
-                root.applicationController.processingSettings.useFullFrame()
+                root.settings.useFullFrame()
                 root.regionEditingFinished()
             }
         }
     ]
 
+    onReferenceShownChanged: {
+        if (!referenceShown && regionEditing && referenceEditing)
+            regionEditingFinished()
+    }
     // A new map shows itself, whoever asked for it.
     Connections {
         target: root.vibrationMap
@@ -99,11 +131,30 @@ ViewportFrame {
         playbackController: root.playback
         pixelAspectRatio: root.applicationController.videoSession.pixelAspectRatio
     }
+    // The region being edited lies on top, so that it alone takes the pointer and the keys.
     RegionEditor {
+        objectName: "amplificationRegionEditor"
         anchors.fill: frame
         visible: frame.hasFrame
-        editing: root.regionEditing
-        processingSettings: root.applicationController.processingSettings
+        z: editing ? 1 : 0
+        editing: root.regionEditing && !root.referenceEditing
+        labelAlwaysShown: root.referenceShown
+        processingSettings: root.settings
+        playback: root.playback
+        videoSession: root.session
+        paintedRect: frame.paintedRect
+        onEditingFinished: root.regionEditingFinished()
+        onEditingCancelled: root.regionEditingCancelled()
+    }
+    RegionEditor {
+        objectName: "referenceRegionEditor"
+        anchors.fill: frame
+        visible: frame.hasFrame && root.referenceShown
+        z: editing ? 1 : 0
+        reference: true
+        labelAlwaysShown: true
+        editing: root.regionEditing && root.referenceEditing && visible
+        processingSettings: root.settings
         playback: root.playback
         videoSession: root.session
         paintedRect: frame.paintedRect

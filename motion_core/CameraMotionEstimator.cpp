@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion_core/CameraMotionEstimator.h"
 
+#include "motion_core/TextureAxes.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -15,7 +17,6 @@ constexpr int patchSpacing = 48; // pixels between patch centres, at least
 constexpr int patchesAcross = 12; // along the region's longer side, at most
 constexpr int coarseSpan = 64; // samples across the reduced window's shorter side, at least
 constexpr int border = 2; // extra samples around a reference patch for its derivatives
-constexpr double apertureRatio = 0.1; // as the tile tracker: one-edge patches count across only
 constexpr double weakTexture = 0.1; // of the 90th percentile
 constexpr double flatTexture = 1.0; // mean squared gradient in grey levels
 // Residual scales under which the robust fit stops telling patches apart: below the noise of
@@ -319,20 +320,12 @@ void CameraMotionEstimator::setReferencePatches(Level &level)
         patch.texture = (xx + yy) / count;
         if (patch.texture < flatTexture)
             continue; // no say: its inverse and information stay zero
-        // Eigen-directions of the normal matrix; the weak one only when the texture fixes it.
-        const double mean = 0.5 * (xx + yy);
-        const double spread = std::hypot(0.5 * (xx - yy), xy);
-        const double strong = mean + spread;
-        const double weak = mean - spread;
-        const double angle = 0.5 * std::atan2(2.0 * xy, xx - yy);
-        const double c = std::cos(angle);
-        const double s = std::sin(angle);
-        const double weakInverse = weak >= apertureRatio * strong ? 1.0 / weak : 0.0;
-        const double weakShare = weak >= apertureRatio * strong ? weak / (strong + weak) : 0.0;
+        const TextureAxes axes = TextureAxes::of(xx, xy, yy);
+        axes.inverse(&patch.inverseXX, &patch.inverseXY, &patch.inverseYY);
+        const double c = axes.c;
+        const double s = axes.s;
+        const double weakShare = axes.weak / (axes.strong + axes.weak);
         const double strongShare = 1.0 - weakShare;
-        patch.inverseXX = c * c / strong + s * s * weakInverse;
-        patch.inverseXY = c * s * (1.0 / strong - weakInverse);
-        patch.inverseYY = s * s / strong + c * c * weakInverse;
         // In shown pixels a stored pixel is m_aspect wide: information scales by 1 / aspect^2 along x.
         const double ax = 1.0 / (m_aspect * r);
         const double ay = 1.0 / r;

@@ -2,6 +2,7 @@
 #include "motion_core/RegionDisplacementTracker.h"
 
 #include "motion_core/PlaneOperations.h"
+#include "motion_core/TextureAxes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,9 +16,6 @@ constexpr int tilesAcross = 4; // the shorter side holds about this many tiles, 
 constexpr int largestTile = 24; // reduced samples per tile side
 constexpr int smallestTile = RegionDisplacementTracker::minimumRegionSide / tilesAcross;
 constexpr int margin = 3; // reduced samples a tile can shift before it leaves the region
-// A tile whose texture varies this much less along one axis than along the other (stripes, one
-// edge) is measured only across it: along it, coding noise would be magnified into motion.
-constexpr double apertureRatio = 0.1;
 constexpr double weakTexture = 0.1; // of the 90th percentile: tiles below follow noise, not motion
 // Mean squared gradient, in grey levels per reduced sample, below which a tile is flat whatever
 // the rest of the region holds: sensor and coding noise stay well below it.
@@ -79,24 +77,6 @@ struct RegionDisplacementTracker::Tile
 
     bool flat() const { return texture < flatTexture * double(reference.size()); }
 };
-
-// The inverse of the normal matrix [xx xy; xy yy] over the directions the texture fixes: both
-// eigenvectors, or only the stronger one when the other is under apertureRatio of it.
-void RegionDisplacementTracker::invertNormalMatrix(double xx, double xy, double yy, Tile *tile)
-{
-    const double mean = 0.5 * (xx + yy);
-    const double spread = std::hypot(0.5 * (xx - yy), xy);
-    const double strong = mean + spread;
-    const double weak = mean - spread;
-    const double angle = 0.5 * std::atan2(2.0 * xy, xx - yy);
-    const double c = std::cos(angle);
-    const double s = std::sin(angle);
-    const double strongInverse = 1.0 / strong;
-    const double weakInverse = weak >= apertureRatio * strong ? 1.0 / weak : 0.0;
-    tile->inverseXX = c * c * strongInverse + s * s * weakInverse;
-    tile->inverseXY = c * s * (strongInverse - weakInverse);
-    tile->inverseYY = s * s * strongInverse + c * c * weakInverse;
-}
 
 QRect TileLayout::tilePixels(int tile) const
 {
@@ -251,7 +231,7 @@ RegionDisplacementTracker::Tile RegionDisplacementTracker::referenceTile(QPoint 
     }
     tile.texture = xx + yy;
     if (!tile.flat())
-        invertNormalMatrix(xx, xy, yy, &tile);
+        TextureAxes::of(xx, xy, yy).inverse(&tile.inverseXX, &tile.inverseXY, &tile.inverseYY);
     return tile;
 }
 

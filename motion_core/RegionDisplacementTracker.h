@@ -89,7 +89,6 @@ private:
     void reduce(const QImage &frame);
     Tile referenceTile(QPoint corner) const;
     void chooseTiles();
-    static void invertNormalMatrix(double xx, double xy, double yy, Tile *tile);
     void measure(Tile &tile, float *x, float *y) const;
 
     TileLayout m_layout;

@@ -306,7 +306,25 @@ class VideoProcessingPipelineTest : public QObject
     QString m_input;
     VideoMetadata m_metadata;
     VideoMetadata m_scene; // of vibrationScene(), written on first use
-    VideoMetadata m_shakingScene; // of a ShakingScene, written on first use
+
+    // An analysis in 9-13 Hz by 10 of the scene as a lossless video of that name, written on first use.
+    bool sceneAnalysis(const ovra::tests::ShakingScene &scene, const QString &name, ProcessingRequest *request,
+                       QString *error)
+    {
+        const QString path = m_clipFolder.filePath(name);
+        if (!QFileInfo::exists(path) && !ovra::tests::writeFramesVideo(path, scene.frames(), scene.frameRate, error))
+            return false;
+        if (!ovra::media::libav::LibavVideoAnalyzer().analyze(path, &request->sourceMetadata, error))
+            return false;
+        request->sourceMetadata.captureFrameRate = scene.frameRate;
+        request->settings.startFrame = 0;
+        request->settings.endFrameExclusive = scene.frameCount;
+        request->settings.lowerFrequencyHz = 9.0;
+        request->settings.upperFrequencyHz = 13.0;
+        request->settings.amplificationFactor = 10.0;
+        request->analysisMode = true;
+        return true;
+    }
 
     ProcessingRequest request(bool analysis, const QString &output = {}) const
     {
@@ -552,24 +570,11 @@ private slots:
         QFETCH(std::optional<QRectF>, reference);
         QFETCH(bool, compensated);
         const ovra::tests::ShakingScene scene;
-        QString error;
-        if (m_shakingScene.filePath.isEmpty()) {
-            const QString path = m_clipFolder.filePath(QStringLiteral("shaking scene.mkv"));
-            QVERIFY2(ovra::tests::writeFramesVideo(path, scene.frames(), scene.frameRate, &error)
-                         && ovra::media::libav::LibavVideoAnalyzer().analyze(path, &m_shakingScene, &error),
-                     qPrintable(error));
-            m_shakingScene.captureFrameRate = scene.frameRate;
-        }
         ProcessingRequest request;
-        request.sourceMetadata = m_shakingScene;
-        request.settings.startFrame = 0;
-        request.settings.endFrameExclusive = scene.frameCount;
-        request.settings.lowerFrequencyHz = 9.0;
-        request.settings.upperFrequencyHz = 13.0;
-        request.settings.amplificationFactor = 10.0;
+        QString error;
+        QVERIFY2(sceneAnalysis(scene, QStringLiteral("shaking scene.mkv"), &request, &error), qPrintable(error));
         request.settings.cameraMotionCompensationEnabled = reference.has_value();
         request.settings.stabilizationReferenceRegion = reference.value_or(QRectF());
-        request.analysisMode = true;
         const ProcessingResult result = VideoProcessingPipeline().run(request, {}, {});
         QVERIFY2(result.succeeded(), qPrintable(result.errorMessage));
         QCOMPARE(result.cameraMotion.has_value(), compensated);
@@ -589,7 +594,7 @@ private slots:
                                                                  settled, QRect(16, 16, 80, 208)));
 
         ovra::processing::MotionSpectrumRequest spectrumRequest;
-        spectrumRequest.sourceMetadata = m_shakingScene;
+        spectrumRequest.sourceMetadata = request.sourceMetadata;
         spectrumRequest.regionOfInterest
             = QRectF(scene.part.x() / scene.frameSize.width(), scene.part.y() / scene.frameSize.height(),
                      scene.part.width() / scene.frameSize.width(), scene.part.height() / scene.frameSize.height());
@@ -653,15 +658,7 @@ private slots:
         scene.frameCount = 120;
         ProcessingRequest steady;
         QString error;
-        const QString path = m_clipFolder.filePath(QStringLiteral("steady scene.mkv"));
-        QVERIFY2(ovra::tests::writeFramesVideo(path, scene.frames(), scene.frameRate, &error)
-                     && ovra::media::libav::LibavVideoAnalyzer().analyze(path, &steady.sourceMetadata, &error),
-                 qPrintable(error));
-        steady.sourceMetadata.captureFrameRate = scene.frameRate;
-        steady.settings.lowerFrequencyHz = 9.0;
-        steady.settings.upperFrequencyHz = 13.0;
-        steady.settings.amplificationFactor = 10.0;
-        steady.analysisMode = true;
+        QVERIFY2(sceneAnalysis(scene, QStringLiteral("steady scene.mkv"), &steady, &error), qPrintable(error));
         ProcessingRequest compensated = steady;
         compensated.settings.cameraMotionCompensationEnabled = true;
         compensated.settings.stabilizationReferenceRegion = QRectF(0, 0, 1, 1);

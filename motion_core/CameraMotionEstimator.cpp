@@ -24,6 +24,7 @@ constexpr double flatTexture = 1.0; // mean squared gradient in grey levels
 constexpr double coarseResidualFloor = 0.1;
 constexpr double fineResidualFloor = 0.01;
 constexpr double converged = 0.001; // pixels of change at the region's corners
+constexpr double motionMemory = 0.05; // a new frame's share in a patch's speed: some twenty frames
 // Pixels around a fine patch's window beyond its taps: how far the iterations after the first
 // may move it from where the coarse level left it.
 constexpr int windowMargin = 4;
@@ -391,6 +392,8 @@ bool CameraMotionEstimator::setReference(const QImage &input)
         setReferencePatches(level);
     }
     keepTexturedPatches();
+    m_motionEnergy.assign(m_levels.back().patches.size(), 0.0);
+    m_lastObserved.clear();
     return m_levels.back().patches.size() >= 2;
 }
 
@@ -440,8 +443,44 @@ void CameraMotionEstimator::refine(Level &level, const QImage &frame, int iterat
         for (const QPointF &corner : {QPointF(m_region.topLeft()), QPointF(m_region.bottomRight())})
             change = std::max(change, QLineF(before.map(corner), after.map(corner)).length());
         if (change < converged)
-            return;
+            break;
     }
+    if (level.reduction == 1)
+        rememberMotion(level, observed);
+}
+
+// A patch's own motion shows in how fast it moves: the static world moves with the camera alone,
+// a part of the machine with the camera and on its own. Each patch keeps the mean square of its
+// speed in frame pixels per frame, along the directions its texture fixes.
+void CameraMotionEstimator::rememberMotion(const Level &level, const std::vector<QPointF> &observed)
+{
+    if (m_lastObserved.size() == observed.size()) {
+        for (size_t k = 0; k < observed.size(); ++k) {
+            const Patch &patch = level.patches[k];
+            const QPointF v = observed[k] - m_lastObserved[k];
+            const double energy = v.x() * v.x() * patch.informationXX + 2.0 * v.x() * v.y() * patch.informationXY
+                + v.y() * v.y() * patch.informationYY;
+            m_motionEnergy[k] += motionMemory * (energy - m_motionEnergy[k]);
+        }
+    }
+    m_lastObserved = observed;
+}
+
+// How much each patch is trusted: fully while it moves no faster than the steadiest quarter of
+// the patches, less the faster it moves beyond them, so that the camera is told by what stays
+// still even where moving parts fill much of the frame.
+std::vector<double> CameraMotionEstimator::trust() const
+{
+    std::vector<double> energies = m_motionEnergy;
+    std::vector<double> trust(energies.size(), 1.0);
+    if (energies.empty())
+        return trust;
+    const auto quarter = energies.begin() + static_cast<std::ptrdiff_t>(energies.size() / 4);
+    std::nth_element(energies.begin(), quarter, energies.end());
+    const double steady = std::max(fineResidualFloor * fineResidualFloor, *quarter);
+    for (size_t k = 0; k < trust.size(); ++k)
+        trust[k] = steady / std::max(steady, m_motionEnergy[k]);
+    return trust;
 }
 
 // Weighted least squares of the similarity in shown pixels, reweighted by Tukey's biweight of
@@ -449,7 +488,8 @@ void CameraMotionEstimator::refine(Level &level, const QImage &frame, int iterat
 bool CameraMotionEstimator::fit(const Level &level, const std::vector<QPointF> &observed)
 {
     const size_t count = level.patches.size();
-    std::vector<double> weights(count, 1.0);
+    const std::vector<double> prior = trust();
+    std::vector<double> weights = prior;
     std::vector<double> residuals(count, 0.0);
     Similarity result = m_similarity;
     for (int round = 0; round < 5; ++round) {
@@ -488,7 +528,7 @@ bool CameraMotionEstimator::fit(const Level &level, const std::vector<QPointF> &
             residuals[k] = std::sqrt(std::max(0.0,
                                               rx * rx * patch.informationXX + 2.0 * rx * ry * patch.informationXY
                                                   + ry * ry * patch.informationYY));
-            if (patch.texture >= flatTexture)
+            if (patch.texture >= flatTexture && prior[k] >= 0.5)
                 spread.push_back(residuals[k]);
         }
         if (spread.empty())
@@ -497,7 +537,7 @@ bool CameraMotionEstimator::fit(const Level &level, const std::vector<QPointF> &
         const double limit = 4.685 * scale;
         for (size_t k = 0; k < count; ++k) {
             const double ratio = residuals[k] / limit;
-            weights[k] = ratio < 1.0 ? (1.0 - ratio * ratio) * (1.0 - ratio * ratio) : 0.0;
+            weights[k] = prior[k] * (ratio < 1.0 ? (1.0 - ratio * ratio) * (1.0 - ratio * ratio) : 0.0);
         }
     }
     m_similarity = result;

@@ -648,17 +648,29 @@ private slots:
         QVERIFY2(difference < 2.0, qPrintable(QString::number(difference)));
     }
 
-    // A recording from a steady camera comes out of compensation nearly as it went in.
+    // A recording from a steady camera comes out of compensation nearly as it went in, also where
+    // the machine fills half the frame and most of its texture.
+    void compensationSparesASteadyRecording_data()
+    {
+        QTest::addColumn<QRectF>("part");
+        QTest::newRow("a part in the middle") << QRectF(112.0, 80.0, 96.0, 80.0);
+        QTest::newRow("a part over half the frame") << QRectF(56.0, 16.0, 208.0, 176.0);
+    }
+
     void compensationSparesASteadyRecording()
     {
         ovra::tests::ShakingScene scene;
+        QFETCH(QRectF, part);
+        scene.part = part;
+        scene.partTone.amplitudePixels = 0.3;
         scene.driftPixels = 0.0;
         scene.tremor.amplitudePixels = 0.0;
         scene.roll.amplitudePixels = 0.0;
         scene.frameCount = 120;
         ProcessingRequest steady;
         QString error;
-        QVERIFY2(sceneAnalysis(scene, QStringLiteral("steady scene.mkv"), &steady, &error), qPrintable(error));
+        QVERIFY2(sceneAnalysis(scene, QStringLiteral("steady %1.mkv").arg(QTest::currentDataTag()), &steady, &error),
+                 qPrintable(error));
         ProcessingRequest compensated = steady;
         compensated.settings.cameraMotionCompensationEnabled = true;
         compensated.settings.stabilizationReferenceRegion = QRectF(0, 0, 1, 1);

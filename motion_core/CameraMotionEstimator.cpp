@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "motion_core/CameraMotionEstimator.h"
 
+#include "motion_core/FrameWarp.h"
 #include "motion_core/TextureAxes.h"
 
 #include <algorithm>
@@ -34,12 +35,6 @@ float luma(const uchar *pixel)
     return 0.2126f * pixel[0] + 0.7152f * pixel[1] + 0.0722f * pixel[2];
 }
 
-// Five-point derivative, as the tile tracker's.
-float derivative(const float *sample, int step)
-{
-    return (8.0f * (sample[step] - sample[-step]) - (sample[2 * step] - sample[-2 * step])) / 12.0f;
-}
-
 float bilinear(const FloatPlane &plane, double x, double y)
 {
     x = std::clamp(x, 0.0, double(plane.width() - 1));
@@ -55,24 +50,14 @@ float bilinear(const FloatPlane &plane, double x, double y)
     return top + fy * (bottom - top);
 }
 
-void cubicWeights(float t, float *w)
-{
-    const float t2 = t * t;
-    const float t3 = t2 * t;
-    w[0] = 0.5f * (-t3 + 2.0f * t2 - t);
-    w[1] = 0.5f * (3.0f * t3 - 5.0f * t2 + 2.0f);
-    w[2] = 0.5f * (-3.0f * t3 + 4.0f * t2 + t);
-    w[3] = 0.5f * (t3 - t2);
-}
-
 float bicubic(const FloatPlane &plane, double x, double y)
 {
     const double fx = std::floor(x);
     const double fy = std::floor(y);
-    float wx[4];
-    float wy[4];
-    cubicWeights(static_cast<float>(x - fx), wx);
-    cubicWeights(static_cast<float>(y - fy), wy);
+    double wx[4];
+    double wy[4];
+    catmullRomWeights(x - fx, wx);
+    catmullRomWeights(y - fy, wy);
     const int lastX = plane.width() - 1;
     const int lastY = plane.height() - 1;
     const int x0 = static_cast<int>(std::clamp(fx, -4.0, lastX + 4.0)) - 1;
@@ -82,8 +67,8 @@ float bicubic(const FloatPlane &plane, double x, double y)
         const float *line = plane.row(std::clamp(y0 + j, 0, lastY));
         float row = 0.0f;
         for (int i = 0; i < 4; ++i)
-            row += wx[i] * line[std::clamp(x0 + i, 0, lastX)];
-        sum += wy[j] * row;
+            row += float(wx[i]) * line[std::clamp(x0 + i, 0, lastX)];
+        sum += float(wy[j]) * row;
     }
     return sum;
 }
@@ -303,8 +288,8 @@ void CameraMotionEstimator::setReferencePatches(Level &level)
             for (int i = 0; i < n; ++i, ++index) {
                 const float *sample = &m_samples[size_t(j + border) * side + size_t(i + border)];
                 patch.reference[index] = *sample;
-                patch.gradientX[index] = derivative(sample, 1);
-                patch.gradientY[index] = derivative(sample, side);
+                patch.gradientX[index] = fivePointDerivative(sample, 1);
+                patch.gradientY[index] = fivePointDerivative(sample, side);
                 meanX += patch.gradientX[index];
                 meanY += patch.gradientY[index];
             }

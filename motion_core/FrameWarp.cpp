@@ -27,9 +27,8 @@ const std::vector<Weights> &weightTable()
     static const std::vector<Weights> table = [] {
         std::vector<Weights> weights(phases + 1);
         for (int p = 0; p <= phases; ++p) {
-            const double t = double(p) / phases;
-            const double w[4] = {0.5 * (-t * t * t + 2.0 * t * t - t), 0.5 * (3.0 * t * t * t - 5.0 * t * t + 2.0),
-                                 0.5 * (-3.0 * t * t * t + 4.0 * t * t + t), 0.5 * (t * t * t - t * t)};
+            double w[4];
+            catmullRomWeights(double(p) / phases, w);
             for (int k = 0; k < 16; ++k)
                 weights[size_t(p)][size_t(k)] = float(w[k / 4]);
         }
@@ -210,6 +209,16 @@ private:
 };
 
 } // namespace
+
+void catmullRomWeights(double t, double w[4])
+{
+    const double t2 = t * t;
+    const double t3 = t2 * t;
+    w[0] = 0.5 * (-t3 + 2.0 * t2 - t);
+    w[1] = 0.5 * (3.0 * t3 - 5.0 * t2 + 2.0);
+    w[2] = 0.5 * (-3.0 * t3 + 4.0 * t2 + t);
+    w[3] = 0.5 * (t3 - t2);
+}
 
 void warpFrame(MotionWorkerPool &pool, const QImage &frame, const QTransform &toSource, QImage *output,
                KernelSet kernels)

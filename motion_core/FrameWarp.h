@@ -15,6 +15,8 @@ namespace ovra::motion_core {
 // frame repeat its edge. The output has the frame's size, in RGBA8888. The reference kernels
 // and the vector ones give the same bits.
 QImage warpFrame(const QImage &frame, const QTransform &toSource);
+// The Catmull-Rom weights of the four samples around a position t in [0, 1] past the second.
+void catmullRomWeights(double t, double w[4]);
 void warpFrame(MotionWorkerPool &pool, const QImage &frame, const QTransform &toSource, QImage *output,
                KernelSet kernels = bestKernelSet());
 

@@ -51,13 +51,6 @@ std::vector<QPoint> cornersOf(const std::vector<int> &columns, const std::vector
     return corners;
 }
 
-// Five-point derivative: a central difference would read fine texture as flatter than it is,
-// and so its motion as larger (by 8 % at a wavelength of 9 samples).
-float derivative(const float *sample, int step)
-{
-    return (8.0f * (sample[step] - sample[-step]) - (sample[2 * step] - sample[-2 * step])) / 12.0f;
-}
-
 } // namespace
 
 struct RegionDisplacementTracker::Tile
@@ -213,8 +206,8 @@ RegionDisplacementTracker::Tile RegionDisplacementTracker::referenceTile(QPoint 
         const float *line = m_luminance.row(tile.top + j) + tile.left;
         for (int i = 0; i < tile.size; ++i, ++k) {
             tile.reference[k] = line[i];
-            tile.gradientX[k] = derivative(line + i, 1);
-            tile.gradientY[k] = derivative(line + i, m_width);
+            tile.gradientX[k] = fivePointDerivative(line + i, 1);
+            tile.gradientY[k] = fivePointDerivative(line + i, m_width);
             meanX += tile.gradientX[k];
             meanY += tile.gradientY[k];
         }
